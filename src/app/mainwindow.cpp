@@ -1,0 +1,795 @@
+#include "mainwindow.h"
+
+#include "app/documentwindow.h"
+#include "app/hoverfilter.h"
+#include "app/platform.h"
+#include "app/subwindowclosefilter.h"
+#include "app/zoomspinbox.h"
+#include "model/firmwareproject.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const char *const ApplicationName = "Tessamorvandi";
+
+QIcon colorModeIcon()
+{
+    QPixmap pixmap(30, 18);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.fillRect(0, 0, 30, 4, QColor(220, 45, 45));
+    painter.fillRect(0, 4, 30, 5, QColor(245, 135, 35));
+    painter.fillRect(0, 9, 30, 5, QColor(240, 205, 40));
+    painter.fillRect(0, 14, 30, 4, QColor(55, 175, 80));
+    return QIcon(pixmap);
+}
+
+QString dropPath(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty())
+        return {};
+    const QUrl url = mime->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    resize(1400, 900);
+    setAcceptDrops(true);
+    setWindowTitle(QString::fromLatin1(ApplicationName));
+
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this,
+            [this](QMdiSubWindow *) { syncToolbarWithActiveDocument(); });
+
+    buildToolbar();
+    buildDatabasePanel();
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->addWidget(m_databasePanel);
+    m_splitter->addWidget(m_mdiArea);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 5);
+    setCentralWidget(m_splitter);
+
+    buildMenus();
+    statusBar();
+}
+
+MainWindow::~MainWindow()
+{
+    // Sub-windows go before the records they point at.
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
+    for (QMdiSubWindow *w : windows) {
+        w->removeEventFilter(w);
+        delete w;
+    }
+    qDeleteAll(m_documents);
+}
+
+void MainWindow::buildToolbar()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("Hex Viewer"));
+    bar->setObjectName(QStringLiteral("hexViewerToolBar"));
+
+    bar->addWidget(new QLabel(QStringLiteral("X:"), bar));
+    m_zoomX = new ZoomSpinBox(bar);
+    m_zoomX->setObjectName(QStringLiteral("zoomXBox"));
+    m_zoomX->setRange(25, 6400);
+    m_zoomX->setValue(100);
+    m_zoomX->setSuffix(QStringLiteral("%"));
+    bar->addWidget(m_zoomX);
+    bar->addWidget(new QLabel(QStringLiteral("Y:"), bar));
+    m_zoomY = new ZoomSpinBox(bar);
+    m_zoomY->setObjectName(QStringLiteral("zoomYBox"));
+    m_zoomY->setRange(50, 25600);
+    m_zoomY->setValue(100);
+    m_zoomY->setSuffix(QStringLiteral("%"));
+    bar->addWidget(m_zoomY);
+    bar->addSeparator();
+
+    auto makeCheckable = [this, bar](const QString &text, const QString &name,
+                                     QActionGroup *group) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(name);
+        a->setCheckable(true);
+        if (group)
+            group->addAction(a);
+        bar->addAction(a);
+        return a;
+    };
+    m_baseGroup = new QActionGroup(this);
+    makeCheckable(QStringLiteral("HEX"), QStringLiteral("hexAction"), m_baseGroup)->setChecked(true);
+    makeCheckable(QStringLiteral("DEC"), QStringLiteral("decAction"), m_baseGroup);
+    bar->addSeparator();
+    m_widthGroup = new QActionGroup(this);
+    makeCheckable(QStringLiteral("8 Bit"), QStringLiteral("width8Action"), m_widthGroup)
+        ->setChecked(true);
+    makeCheckable(QStringLiteral("16 Bit"), QStringLiteral("width16Action"), m_widthGroup);
+    makeCheckable(QStringLiteral("32 Bit"), QStringLiteral("width32Action"), m_widthGroup);
+    makeCheckable(QStringLiteral("32 Bit Float"), QStringLiteral("widthFloatAction"), m_widthGroup);
+    bar->addSeparator();
+    m_percentAction = makeCheckable(QStringLiteral("%"), QStringLiteral("percentAction"), nullptr);
+    m_originalAction = makeCheckable(QStringLiteral("ORG"), QStringLiteral("originalAction"),
+                                     nullptr);
+    m_colorAction = makeCheckable(QStringLiteral("COLOR"), QStringLiteral("colorAction"), nullptr);
+    m_colorAction->setIcon(colorModeIcon());
+    m_colorAction->setToolTip(QStringLiteral("Modalità colori"));
+    connect(m_percentAction, &QAction::toggled, this, &MainWindow::onPercentToggled);
+    connect(m_originalAction, &QAction::toggled, this, &MainWindow::onOriginalToggled);
+    connect(m_colorAction, &QAction::toggled, this, &MainWindow::onColorToggled);
+
+    auto *project = new QToolButton(bar);
+    project->setObjectName(QStringLiteral("projectDataButton"));
+    project->setText(QStringLiteral("PROGETTO"));
+    project->setToolTip(QStringLiteral("Dati progetto"));
+    project->setCursor(Qt::PointingHandCursor);
+    project->setStyleSheet(QStringLiteral(
+        "QToolButton { background-color: #269653; color: white; border: 1px solid #1f7d45; "
+        "border-radius: 4px; padding: 4px 10px; margin-left: 6px; font-weight: 600;}"
+        "QToolButton:hover { background-color: #31ad64;}"
+        "QToolButton:pressed { background-color: #1f7d45;}"));
+    bar->addWidget(project);
+    auto *openProject = new QToolButton(bar);
+    openProject->setObjectName(QStringLiteral("openProjectButton"));
+    openProject->setText(QStringLiteral("APRI PROGETTO"));
+    openProject->setToolTip(QStringLiteral("Apri un progetto salvato"));
+    openProject->setCursor(Qt::PointingHandCursor);
+    openProject->setStyleSheet(QStringLiteral(
+        "QToolButton { background-color: #ffffff; color: #269653; border: 1px solid #269653; "
+        "border-radius: 4px; padding: 4px 10px; margin-left: 4px; font-weight: 600;}"
+        "QToolButton:hover { background-color: #eaf7ef;}"
+        "QToolButton:pressed { background-color: #d8f0e1;}"));
+    bar->addWidget(openProject);
+    // The project data dialog and the saved-projects browser come with the project store.
+    project->setEnabled(false);
+    openProject->setEnabled(false);
+
+    // Hovering "%" or "ORG" previews the mode in every view while neither is checked.
+    auto preview = [this](QAction *action, void (MainWindow::*apply)(bool)) {
+        QWidget *button = findChildren<QToolBar *>().constFirst()->widgetForAction(action);
+        if (!button)
+            return;
+        auto unchecked = [this] {
+            return !m_percentAction->isChecked() && !m_originalAction->isChecked();
+        };
+        button->installEventFilter(new HoverFilter(
+            [this, apply, unchecked] {
+                if (unchecked())
+                    (this->*apply)(true);
+            },
+            [this, apply, unchecked] {
+                if (unchecked())
+                    (this->*apply)(false);
+            },
+            button));
+    };
+    preview(m_percentAction, &MainWindow::applyPercentModeToViews);
+    preview(m_originalAction, &MainWindow::applyShowOriginalToViews);
+}
+
+void MainWindow::buildDatabasePanel()
+{
+    m_databasePanel = new QWidget(this);
+    m_databasePanel->setObjectName(QStringLiteral("databasePanel"));
+    auto *layout = new QVBoxLayout(m_databasePanel);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+
+    m_fileButtonRow = new QWidget(m_databasePanel);
+    auto *row = new QHBoxLayout(m_fileButtonRow);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(2);
+    auto makeButton = [this](const QString &tip, const QSize &size) {
+        auto *b = new QToolButton(m_fileButtonRow);
+        b->setAutoRaise(true);
+        b->setToolTip(tip);
+        b->setFixedSize(size);
+        return b;
+    };
+    QToolButton *open = makeButton(QStringLiteral("Apri firmware"), QSize(28, 26));
+    open->setObjectName(QStringLiteral("panelOpenButton"));
+    open->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    QToolButton *save = makeButton(QStringLiteral("Salva progetto"), QSize(28, 26));
+    save->setObjectName(QStringLiteral("panelSaveButton"));
+    save->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    QToolButton *ols = makeButton(QStringLiteral("Apri progetto OLS"), QSize(36, 26));
+    ols->setObjectName(QStringLiteral("panelOlsButton"));
+    ols->setText(QStringLiteral("OLS"));
+    QToolButton *a2l = makeButton(QStringLiteral("Importa A2L / DAMOS"), QSize(36, 26));
+    a2l->setObjectName(QStringLiteral("panelA2lButton"));
+    a2l->setText(QStringLiteral("A2L"));
+    const QString textStyle = QStringLiteral("QToolButton { font-weight: bold; padding: 3px 5px;}");
+    ols->setStyleSheet(textStyle);
+    a2l->setStyleSheet(textStyle);
+    for (QToolButton *b : {open, save, ols, a2l})
+        row->addWidget(b);
+    row->addStretch(1);
+    m_collapseButton = new QToolButton(m_databasePanel);
+    m_collapseButton->setObjectName(QStringLiteral("databaseCollapseButton"));
+    m_collapseButton->setAutoRaise(true);
+    m_collapseButton->setArrowType(Qt::LeftArrow);
+    m_collapseButton->setFixedSize(24, 26);
+    m_collapseButton->setToolTip(QStringLiteral("Chiudi Database"));
+    connect(m_collapseButton, &QToolButton::clicked, this, &MainWindow::toggleDatabasePanel);
+    row->addWidget(m_collapseButton);
+    layout->addWidget(m_fileButtonRow);
+
+    m_filterButton = new QToolButton(m_databasePanel);
+    m_filterButton->setObjectName(QStringLiteral("mapFilterButton"));
+    m_filterButton->setText(QStringLiteral("FILTRO MAPPE"));
+    m_filterButton->setToolTip(QStringLiteral("Filtra mappe A2L / DAMOS"));
+    m_filterButton->setFixedHeight(26);
+    m_filterButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_filterButton->setStyleSheet(QStringLiteral(
+        "QToolButton { background-color: #e5e7eb; color: #30343b; border: 1px solid #c8ccd2; "
+        "border-radius: 2px; font-weight: bold; padding: 3px 6px; text-align: left;}"
+        "QToolButton:hover { background-color: #d8dce2;}"
+        "QToolButton:pressed { background-color: #cdd2d9;}"));
+    // The map filter belongs to the A2L / DAMOS importer.
+    m_filterButton->setEnabled(false);
+    layout->addWidget(m_filterButton);
+
+    m_tree = new QTreeWidget(m_databasePanel);
+    m_tree->setObjectName(QStringLiteral("databaseTree"));
+    m_tree->setHeaderLabel(QStringLiteral("Database"));
+    m_tree->setMouseTracking(true);
+    m_tree->viewport()->setMouseTracking(true);
+    m_tree->viewport()->installEventFilter(this);
+    layout->addWidget(m_tree, 1);
+
+    m_mapToolTip = new QLabel(this, Qt::ToolTip);
+    m_mapToolTip->setObjectName(QStringLiteral("mapToolTip"));
+    m_mapToolTip->setTextFormat(Qt::RichText);
+    m_mapToolTip->setMargin(7);
+    m_mapToolTip->setStyleSheet(QStringLiteral(
+        "QLabel { background-color: #ffffdc; color: #202020; border: 1px solid #808080; "
+        "padding: 3px;}"));
+    m_mapToolTip->hide();
+
+    connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
+    connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
+    // OLS and A2L come with the description importers.
+    ols->setEnabled(false);
+    a2l->setEnabled(false);
+}
+
+void MainWindow::buildMenus()
+{
+    auto add = [this](QMenu *menu, const QString &text, const QString &name,
+                      const std::function<void()> &effect = {}) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(name);
+        if (effect)
+            connect(a, &QAction::triggered, this, effect);
+        else
+            a->setEnabled(false); // arrives with a later part of the application
+        return a;
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    add(file, QStringLiteral("Salva"), QStringLiteral("saveAction"), [this] { onSave(); })
+        ->setShortcut(QKeySequence::Save);
+    add(file, QStringLiteral("Apri Firmware..."), QStringLiteral("openFirmwareAction"),
+        [this] { onOpenFirmware(); });
+    add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"));
+    add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"));
+    add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"));
+    add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"));
+    QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
+    add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
+        [this] { onExportFirmware(); });
+    add(importExport, QStringLiteral("Importa pacchetto mappe..."),
+        QStringLiteral("importMapPackAction"));
+    add(importExport, QStringLiteral("Esporta pacchetto mappe..."),
+        QStringLiteral("exportMapPackAction"));
+    add(file, QStringLiteral("Esci"), QStringLiteral("exitAction"), [this] { close(); });
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
+    add(edit, QStringLiteral("Valore originale"), QStringLiteral("originalValueAction"));
+    add(edit, QStringLiteral("+1"), QStringLiteral("plusOneAction"));
+    add(edit, QStringLiteral("-1"), QStringLiteral("minusOneAction"));
+    add(edit, QStringLiteral("Modifica in assoluto..."), QStringLiteral("absoluteEditAction"));
+    add(edit, QStringLiteral("Modifica in percentuale..."), QStringLiteral("percentEditAction"));
+    add(edit, QStringLiteral("Undo"), QStringLiteral("undoAction"))->setShortcut(QKeySequence::Undo);
+    add(edit, QStringLiteral("Redo"), QStringLiteral("redoAction"))->setShortcut(QKeySequence::Redo);
+    add(edit, QStringLiteral("Copy"), QStringLiteral("copyAction"))->setShortcut(QKeySequence::Copy);
+    add(edit, QStringLiteral("Paste"), QStringLiteral("pasteAction"))
+        ->setShortcut(QKeySequence::Paste);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("Visualizza"));
+    add(view, QStringLiteral("Più colonne\tM"), QStringLiteral("moreColumnsAction"));
+    add(view, QStringLiteral("Meno colonne\tW"), QStringLiteral("fewerColumnsAction"));
+    add(view, QStringLiteral("Zoom avanti"), QStringLiteral("zoomInAction"),
+        [this] { m_zoomX->setValue(zoomedIn(m_zoomX->value(), m_zoomX->maximum())); });
+    add(view, QStringLiteral("Zoom indietro"), QStringLiteral("zoomOutAction"),
+        [this] { m_zoomX->setValue(zoomedOut(m_zoomX->value(), m_zoomX->minimum())); });
+    add(view, QStringLiteral("Marcatura a sinistra\tCtrl+←"), QStringLiteral("rowOriginLeftAction"));
+    add(view, QStringLiteral("Marcatura a destra\tCtrl+→"), QStringLiteral("rowOriginRightAction"));
+    add(view, QStringLiteral("CREA MAPPA\tK"), QStringLiteral("createMapAction"));
+
+    QMenu *selection = menuBar()->addMenu(QStringLiteral("Selezione"));
+    add(selection, QStringLiteral("Crea selezione..."), QStringLiteral("createSelectionAction"));
+
+    QMenu *byteOrder = menuBar()->addMenu(QStringLiteral("Byte Order"));
+    m_byteOrderGroup = new QActionGroup(this);
+    const struct { const char *text; const char *name; } orders[] = {
+        {"Little Endian", "littleEndianAction"},
+        {"Big Endian", "bigEndianAction"},
+        {"Auto", "autoByteOrderAction"}};
+    for (const auto &o : orders) {
+        QAction *a = byteOrder->addAction(QString::fromLatin1(o.text));
+        a->setObjectName(QString::fromLatin1(o.name));
+        a->setCheckable(true);
+        m_byteOrderGroup->addAction(a);
+    }
+    action(QStringLiteral("autoByteOrderAction"))->setChecked(true);
+
+    QMenu *search = menuBar()->addMenu(QStringLiteral("Cerca"));
+    add(search, QStringLiteral("Trova..."), QStringLiteral("findAction"))
+        ->setShortcut(QKeySequence::Find);
+    add(search, QStringLiteral("Calcolatrice..."), QStringLiteral("calculatorAction"),
+        [this] { onCalculator(); })
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
+    add(search, QStringLiteral("Vai a offset..."), QStringLiteral("goToOffsetAction"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
+
+    QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
+    QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
+    add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"));
+
+    QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
+    add(info, QStringLiteral("Info su Tessamorvandi..."), QStringLiteral("aboutAction"),
+        [this] { onAbout(); });
+}
+
+QAction *MainWindow::action(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+int MainWindow::zoomedIn(int value, int maximum)
+{
+    return int(qMin<double>(std::round(value * 1.35), maximum));
+}
+
+int MainWindow::zoomedOut(int value, int minimum)
+{
+    return int(qMax<double>(std::round(value / 1.35), minimum));
+}
+
+bool MainWindow::acceptsDroppedFile(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).suffix().toLower() != QLatin1String("a2l");
+}
+
+void MainWindow::toggleDatabasePanel()
+{
+    if (!m_databaseCollapsed) {
+        const QList<int> sizes = m_splitter->sizes();
+        if (!sizes.isEmpty() && sizes.first() > 40)
+            m_rememberedPanelWidth = sizes.first();
+        m_tree->hide();
+        m_filterButton->hide();
+        for (QToolButton *b : m_fileButtonRow->findChildren<QToolButton *>())
+            if (b != m_collapseButton)
+                b->hide();
+        m_databasePanel->setFixedWidth(24);
+        m_fileButtonRow->setFixedWidth(28);
+        m_collapseButton->setArrowType(Qt::RightArrow);
+        m_collapseButton->setToolTip(QStringLiteral("Apri Database"));
+        m_databaseCollapsed = true;
+        return;
+    }
+    m_databasePanel->setMinimumWidth(0);
+    m_databasePanel->setMaximumWidth(QWIDGETSIZE_MAX);
+    m_fileButtonRow->setMinimumWidth(0);
+    m_fileButtonRow->setMaximumWidth(QWIDGETSIZE_MAX);
+    m_tree->show();
+    m_filterButton->show();
+    for (QToolButton *b : m_fileButtonRow->findChildren<QToolButton *>())
+        b->show();
+    m_collapseButton->setArrowType(Qt::LeftArrow);
+    m_collapseButton->setToolTip(QStringLiteral("Chiudi Database"));
+    m_databaseCollapsed = false;
+    const QList<int> sizes = m_splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    const int panel = qMin(qMax(m_rememberedPanelWidth, 180), total - 100);
+    m_splitter->setSizes({panel, total - panel});
+}
+
+void MainWindow::onPercentToggled(bool on)
+{
+    if (on && m_originalAction->isChecked())
+        m_originalAction->setChecked(false);
+    qApp->setProperty("ecuPercentMode", on);
+    applyPercentModeToViews(on);
+}
+
+void MainWindow::onOriginalToggled(bool on)
+{
+    if (on && m_percentAction->isChecked())
+        m_percentAction->setChecked(false);
+    applyShowOriginalToViews(on);
+}
+
+void MainWindow::onColorToggled(bool on)
+{
+    qApp->setProperty("ecuColorMode", on);
+    applyColorModeToViews(on);
+}
+
+void MainWindow::applyPercentModeToViews(bool on)
+{
+    Q_UNUSED(on); // the hex viewers and map windows that show it come later
+}
+
+void MainWindow::applyShowOriginalToViews(bool on)
+{
+    Q_UNUSED(on);
+}
+
+void MainWindow::applyColorModeToViews(bool on)
+{
+    Q_UNUSED(on);
+}
+
+void MainWindow::syncToolbarWithActiveDocument()
+{
+    // The views that carry this state come with the hex and 2D views.
+}
+
+bool MainWindow::openFirmwareThroughWizard(const QString &path)
+{
+    auto firmware = std::make_unique<Firmware>();
+    if (!firmware->load(path.toStdString())) {
+        QString text = QStringLiteral("Impossibile caricare il firmware.");
+        if (!firmware->errorString().empty())
+            text += QStringLiteral("\n\n") + QString::fromStdString(firmware->errorString());
+        QMessageBox::warning(this, QString::fromLatin1(ApplicationName), text);
+        return false;
+    }
+    FirmwareProject *record = createDocumentFromFirmware(firmware.release(), {});
+    record->savedFirmwarePath = path;
+    return true;
+}
+
+FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
+                                                        const QList<MapDefinition> &maps)
+{
+    auto *record = new FirmwareProject;
+    record->firmware.reset(firmware);
+    record->versionName = QStringLiteral("Originale");
+    record->originalBytes = QByteArray(reinterpret_cast<const char *>(firmware->data().data()),
+                                       qsizetype(firmware->size()));
+    record->fileName = QString::fromStdString(firmware->fileName());
+    record->fileExtension = QString::fromStdString(firmware->extension());
+    record->fileSize = qint64(firmware->size());
+    record->modified = false;
+
+    auto *container = new DocumentWindow(record);
+    container->setProperty("firmwarePtr", QVariant::fromValue<void *>(firmware));
+
+    auto *documentItem = new QTreeWidgetItem(m_tree, {record->fileName});
+    auto *mapsItem = new QTreeWidgetItem(documentItem, {QStringLiteral("Mappe")});
+    Q_UNUSED(mapsItem);
+    m_documentItems.insert(record, documentItem);
+    documentItem->setExpanded(true);
+
+    connect(container, &DocumentWindow::mapsChanged, this,
+            [this, record] { rebuildMapItems(record); });
+    connect(container, &DocumentWindow::modifiedChanged, this,
+            [record](bool modified) { record->modified = modified; });
+    container->setMaps(maps);
+
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(container);
+    sub->setWindowTitle(record->fileName);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    record->subWindow = sub;
+    sub->installEventFilter(new SubWindowCloseFilter(
+        [this, record] { return !record->modified || saveDocument(record); }, sub));
+    connect(sub, &QObject::destroyed, this, [this, container] { removeDocument(container); });
+    m_documents.insert(container, record);
+    m_documentOrder.append(container);
+
+    sub->show();
+    m_mdiArea->setActiveSubWindow(sub);
+    statusBar()->showMessage(QStringLiteral("Firmware caricato: ") + record->fileName);
+    return record;
+}
+
+void MainWindow::removeDocument(QWidget *container)
+{
+    FirmwareProject *record = m_documents.take(container);
+    m_documentOrder.removeAll(container);
+    if (!record)
+        return;
+    delete m_documentItems.take(record);
+    delete record;
+}
+
+void MainWindow::rebuildMapItems(FirmwareProject *record)
+{
+    QTreeWidgetItem *mapsItem = mapsItemOf(record);
+    if (!mapsItem)
+        return;
+    qDeleteAll(mapsItem->takeChildren());
+    QList<QTreeWidgetItem *> items;
+    items.reserve(record->maps.size());
+    for (int i = 0; i < record->maps.size(); ++i) {
+        auto *item = new QTreeWidgetItem({record->maps.at(i).name});
+        item->setData(0, Qt::UserRole, record->maps.at(i).mapOffset);
+        item->setData(0, Qt::UserRole + 10, i);
+        items.append(item);
+    }
+    mapsItem->addChildren(items);
+    mapsItem->setExpanded(true);
+}
+
+QTreeWidgetItem *MainWindow::mapsItemOf(const FirmwareProject *record) const
+{
+    QTreeWidgetItem *documentItem = m_documentItems.value(record);
+    return documentItem && documentItem->childCount() > 0 ? documentItem->child(0) : nullptr;
+}
+
+FirmwareProject *MainWindow::activeDocument() const
+{
+    QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
+    return sub ? m_documents.value(sub->widget()) : nullptr;
+}
+
+DocumentWindow *MainWindow::activeDocumentWindow() const
+{
+    QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
+    return sub ? qobject_cast<DocumentWindow *>(sub->widget()) : nullptr;
+}
+
+DocumentWindow *MainWindow::documentWindowOf(const FirmwareProject *record) const
+{
+    for (auto it = m_documents.cbegin(); it != m_documents.cend(); ++it)
+        if (it.value() == record)
+            return qobject_cast<DocumentWindow *>(it.key());
+    return nullptr;
+}
+
+QList<FirmwareProject *> MainWindow::documents() const
+{
+    QList<FirmwareProject *> list;
+    for (QWidget *w : m_documentOrder)
+        list.append(m_documents.value(w));
+    return list;
+}
+
+void MainWindow::setProjectSaver(std::function<bool(FirmwareProject &)> saver)
+{
+    m_projectSaver = std::move(saver);
+}
+
+void MainWindow::setExitQuestion(std::function<ExitChoice()> question)
+{
+    m_exitQuestion = std::move(question);
+}
+
+bool MainWindow::saveDocument(FirmwareProject *record)
+{
+    if (!record || !m_projectSaver)
+        return false;
+    return m_projectSaver(*record);
+}
+
+void MainWindow::onSave()
+{
+    FirmwareProject *record = activeDocument();
+    if (!record) {
+        QMessageBox::warning(this, QStringLiteral("Salva"),
+                             QStringLiteral("Nessun progetto firmware attivo."));
+        return;
+    }
+    if (saveDocument(record))
+        statusBar()->showMessage(QStringLiteral("Progetto salvato"), 3000);
+    else
+        QMessageBox::warning(this, QStringLiteral("Salva progetto"),
+                             QStringLiteral("Non è stato possibile salvare il progetto."));
+}
+
+void MainWindow::onOpenFirmware()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Apri Firmware"), QString(),
+        QStringLiteral("Firmware (*.bin *.hex *.s19 *.mot *.ori *.mpc);;Tutti i file (*.*)"));
+    if (!path.isEmpty())
+        openFirmwareThroughWizard(path);
+}
+
+bool MainWindow::exportFirmware(const QString &path, QString *error)
+{
+    FirmwareProject *record = activeDocument();
+    if (!record || !record->firmware) {
+        if (error)
+            *error = QStringLiteral("Nessun firmware attivo.");
+        return false;
+    }
+    if (!record->firmware->save(path.toStdString())) {
+        if (error)
+            *error = QStringLiteral("Errore durante l'esportazione del firmware.");
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::onExportFirmware()
+{
+    FirmwareProject *record = activeDocument();
+    if (!record || !record->firmware) {
+        QMessageBox::warning(this, QStringLiteral("Esporta firmware"),
+                             QStringLiteral("Nessun firmware attivo."));
+        return;
+    }
+    QString proposed = QString::fromStdString(record->firmware->fileName());
+    if (proposed.isEmpty())
+        proposed = QStringLiteral("firmware.bin");
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Esporta firmware"), proposed,
+        QStringLiteral("Firmware (*.bin *.hex *.ori *.s19 *.mot);;Tutti i file (*.*)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (exportFirmware(path, &error))
+        statusBar()->showMessage(QStringLiteral("Firmware esportato: ") + path, 4000);
+    else
+        QMessageBox::warning(this, QStringLiteral("Esporta firmware"), error);
+}
+
+void MainWindow::onCalculator()
+{
+    if (!Platform::startCalculator())
+        QMessageBox::warning(this, QStringLiteral("Calcolatrice"),
+                             QStringLiteral("Impossibile avviare la calcolatrice."));
+}
+
+void MainWindow::onAbout()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Info su Tessamorvandi"));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *logo = new QLabel(&dialog);
+    const QPixmap pixmap(QStringLiteral(":/resources/tessamorvandi.png"));
+    if (!pixmap.isNull())
+        logo->setPixmap(pixmap.scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    logo->setAlignment(Qt::AlignCenter);
+    layout->addWidget(logo);
+    auto *name = new QLabel(QStringLiteral("<b>Tessamorvandi</b>"), &dialog);
+    name->setAlignment(Qt::AlignCenter);
+    layout->addWidget(name);
+    auto *version = new QLabel(
+        QStringLiteral("Versione installata: %1").arg(QCoreApplication::applicationVersion()),
+        &dialog);
+    version->setAlignment(Qt::AlignCenter);
+    layout->addWidget(version);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.exec();
+}
+
+void MainWindow::findValue()
+{
+    // The value search arrives with the hex views.
+}
+
+MainWindow::ExitChoice MainWindow::askExitQuestion()
+{
+    if (m_exitQuestion)
+        return m_exitQuestion();
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(ApplicationName),
+                    QStringLiteral("Ci sono progetti con modifiche non salvate."),
+                    QMessageBox::NoButton, this);
+    QPushButton *saveAll = box.addButton(QStringLiteral("Salva tutto"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(QStringLiteral("Esci senza salvare"),
+                                         QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.exec();
+    if (box.clickedButton() == saveAll)
+        return ExitChoice::SaveAll;
+    if (box.clickedButton() == discard)
+        return ExitChoice::Discard;
+    return ExitChoice::Cancel;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    bool anyModified = false;
+    for (const FirmwareProject *record : documents())
+        anyModified = anyModified || record->modified;
+    if (!anyModified) {
+        event->accept();
+        return;
+    }
+    switch (askExitQuestion()) {
+    case ExitChoice::Cancel:
+        event->ignore();
+        return;
+    case ExitChoice::Discard:
+        break;
+    case ExitChoice::SaveAll:
+        for (FirmwareProject *record : documents()) {
+            if (record->modified && !saveDocument(record)) {
+                QMessageBox::warning(this, QString::fromLatin1(ApplicationName),
+                                     QStringLiteral("Non è stato possibile salvare uno dei progetti."));
+                event->ignore();
+                return;
+            }
+        }
+        break;
+    }
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (acceptsDroppedFile(dropPath(event->mimeData())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QString path = dropPath(event->mimeData());
+    if (!acceptsDroppedFile(path)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (QFileInfo(path).suffix().toLower() == QLatin1String("ols")) {
+        // WinOLS projects come with the description importers.
+        QMessageBox::information(this, QString::fromLatin1(ApplicationName),
+                                 QStringLiteral("L'importazione dei progetti WinOLS non è ancora disponibile."));
+        return;
+    }
+    openFirmwareThroughWizard(path);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_tree && watched == m_tree->viewport() && event->type() == QEvent::Leave) {
+        m_mapToolTip->hide();
+        m_tree->clearSelection();
+        m_tree->setCurrentItem(nullptr);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

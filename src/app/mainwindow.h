@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+
+#include <functional>
+
+class DocumentWindow;
+class Firmware;
+class FirmwareProject;
+struct MapDefinition;
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QSplitter;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class ZoomSpinBox;
+
+// The one top-level window: document area, "Database" panel, toolbar and menus. Every user
+// command enters here and is carried out on the active document.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    enum class ExitChoice { SaveAll, Discard, Cancel };
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Opens a firmware file as a new document; false (after telling the user) when it fails.
+    bool openFirmwareThroughWizard(const QString &path);
+    // Takes ownership of firmware; returns the new document's record.
+    FirmwareProject *createDocumentFromFirmware(Firmware *firmware,
+                                                const QList<MapDefinition> &maps);
+
+    FirmwareProject *activeDocument() const;
+    DocumentWindow *activeDocumentWindow() const;
+    DocumentWindow *documentWindowOf(const FirmwareProject *record) const;
+    // Open documents in the order they were opened.
+    QList<FirmwareProject *> documents() const;
+    QMdiArea *documentArea() const { return m_mdiArea; }
+    QTreeWidget *databaseTree() const { return m_tree; }
+    QTreeWidgetItem *mapsItemOf(const FirmwareProject *record) const;
+
+    // Saves a document as a project version; false when it fails or the user cancels.
+    bool saveDocument(FirmwareProject *record);
+    // The project store plugs its save in here; without one every save fails honestly.
+    void setProjectSaver(std::function<bool(FirmwareProject &)> saver);
+    // Replaces the exit question (tests drive it without a dialog).
+    void setExitQuestion(std::function<ExitChoice()> question);
+
+    bool exportFirmware(const QString &path, QString *error = nullptr);
+    bool isDatabaseCollapsed() const { return m_databaseCollapsed; }
+    int rememberedDatabaseWidth() const { return m_rememberedPanelWidth; }
+    void setRememberedDatabaseWidth(int width) { m_rememberedPanelWidth = width; }
+    QSplitter *splitter() const { return m_splitter; }
+    QAction *action(const QString &objectName) const;
+    ZoomSpinBox *zoomXBox() const { return m_zoomX; }
+    ZoomSpinBox *zoomYBox() const { return m_zoomY; }
+
+    // "Zoom avanti" / "Zoom indietro": value × or ÷ 1.35, half away from zero, kept in range.
+    static int zoomedIn(int value, int maximum);
+    static int zoomedOut(int value, int minimum);
+    // Whether a file dragged onto the window may be dropped (A2L files are refused).
+    static bool acceptsDroppedFile(const QString &path);
+
+public slots:
+    void findValue();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildToolbar();
+    void buildDatabasePanel();
+    void buildMenus();
+    void toggleDatabasePanel();
+    void syncToolbarWithActiveDocument();
+    void rebuildMapItems(FirmwareProject *record);
+    void removeDocument(QWidget *container);
+    void onOpenFirmware();
+    void onSave();
+    void onExportFirmware();
+    void onCalculator();
+    void onAbout();
+    void onPercentToggled(bool on);
+    void onOriginalToggled(bool on);
+    void onColorToggled(bool on);
+    void applyPercentModeToViews(bool on);
+    void applyShowOriginalToViews(bool on);
+    void applyColorModeToViews(bool on);
+    ExitChoice askExitQuestion();
+
+    QMdiArea *m_mdiArea = nullptr;
+    QSplitter *m_splitter = nullptr;
+    QWidget *m_databasePanel = nullptr;
+    QWidget *m_fileButtonRow = nullptr;
+    QToolButton *m_collapseButton = nullptr;
+    QToolButton *m_filterButton = nullptr;
+    QTreeWidget *m_tree = nullptr;
+    QLabel *m_mapToolTip = nullptr;
+    ZoomSpinBox *m_zoomX = nullptr;
+    ZoomSpinBox *m_zoomY = nullptr;
+    QActionGroup *m_baseGroup = nullptr;
+    QActionGroup *m_widthGroup = nullptr;
+    QActionGroup *m_byteOrderGroup = nullptr;
+    QAction *m_percentAction = nullptr;
+    QAction *m_originalAction = nullptr;
+    QAction *m_colorAction = nullptr;
+    bool m_databaseCollapsed = false;
+    int m_rememberedPanelWidth = 250;
+
+    QHash<QWidget *, FirmwareProject *> m_documents;
+    QList<QWidget *> m_documentOrder;
+    QHash<const FirmwareProject *, QTreeWidgetItem *> m_documentItems;
+
+    std::function<bool(FirmwareProject &)> m_projectSaver;
+    std::function<ExitChoice()> m_exitQuestion;
+};

@@ -1,0 +1,40 @@
+#include "platform.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace Platform {
+
+QStringList calculatorCandidates()
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("calc.exe")};
+#elif defined(Q_OS_MACOS)
+    return {QStringLiteral("/System/Applications/Calculator.app/Contents/MacOS/Calculator"),
+            QStringLiteral("/Applications/Calculator.app/Contents/MacOS/Calculator")};
+#else
+    return {QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"),
+            QStringLiteral("galculator"),       QStringLiteral("qalculate-gtk"),
+            QStringLiteral("mate-calc"),        QStringLiteral("xcalc")};
+#endif
+}
+
+bool startCalculator()
+{
+    for (const QString &candidate : calculatorCandidates()) {
+#ifdef Q_OS_WIN
+        const QString program = candidate;
+#else
+        const QString program = candidate.startsWith(QLatin1Char('/'))
+                                    ? candidate
+                                    : QStandardPaths::findExecutable(candidate);
+        if (program.isEmpty())
+            continue;
+#endif
+        if (QProcess::startDetached(program, {}))
+            return true;
+    }
+    return false;
+}
+
+} // namespace Platform

@@ -1,0 +1,222 @@
+#include "firmware.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+QString toQPath(const std::string &path)
+{
+    return QString::fromStdString(path);
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Two hex digits at line[pos]; -1 when they are missing or not hexadecimal.
+int hexByte(const char *line, std::size_t length, std::size_t pos)
+{
+    if (pos + 2 > length)
+        return -1;
+    const int hi = hexDigit(line[pos]);
+    const int lo = hexDigit(line[pos + 1]);
+    return (hi < 0 || lo < 0) ? -1 : (hi << 4) | lo;
+}
+
+int hexWord(const char *line, std::size_t length, std::size_t pos)
+{
+    const int hi = hexByte(line, length, pos);
+    const int lo = hexByte(line, length, pos + 2);
+    return (hi < 0 || lo < 0) ? -1 : (hi << 8) | lo;
+}
+
+struct HexRecord
+{
+    uint32_t address;
+    std::size_t textPos; // where the data digits start in the file text
+    uint32_t count;
+};
+
+} // namespace
+
+bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
+                              std::string *error)
+{
+    std::vector<HexRecord> records;
+    uint32_t base = 0;
+    uint64_t lowest = UINT64_MAX;
+    uint64_t highest = 0;
+
+    std::size_t pos = 0;
+    while (pos < length) {
+        const char *nl = static_cast<const char *>(memchr(text + pos, '\n', length - pos));
+        std::size_t end = nl ? std::size_t(nl - text) : length;
+        const std::size_t next = nl ? end + 1 : length;
+        if (end > pos && text[end - 1] == '\r')
+            --end;
+        const char *line = text + pos;
+        const std::size_t lineLength = end - pos;
+        const std::size_t lineStart = pos;
+        pos = next;
+
+        if (lineLength < 11 || line[0] != ':')
+            continue;
+        const int count = hexByte(line, lineLength, 1);
+        const int addrHi = hexByte(line, lineLength, 3);
+        const int addrLo = hexByte(line, lineLength, 5);
+        const int type = hexByte(line, lineLength, 7);
+        if (count < 0 || addrHi < 0 || addrLo < 0 || type < 0)
+            continue;
+
+        if (type == 0) {
+            // The whole record is dropped when the line ends before its data does.
+            if (9 + std::size_t(count) * 2 > lineLength)
+                continue;
+            bool digitsOk = true;
+            for (int i = 0; i < count && digitsOk; ++i)
+                digitsOk = hexByte(line, lineLength, 9 + std::size_t(i) * 2) >= 0;
+            if (!digitsOk || count == 0)
+                continue;
+            const uint32_t address = uint32_t((addrHi << 8) | addrLo) + base; // 32-bit wrap
+            records.push_back({address, lineStart + 9, uint32_t(count)});
+            lowest = std::min<uint64_t>(lowest, address);
+            // 64-bit end: a record that runs past 0xFFFFFFFF must not wrap to a small end.
+            highest = std::max<uint64_t>(highest, uint64_t(address) + uint64_t(count));
+        } else if (type == 1) {
+            break;
+        } else if (type == 2 && count > 1) {
+            const int w = hexWord(line, lineLength, 9);
+            if (w >= 0)
+                base = uint32_t(w) * 16u;
+        } else if (type == 4 && count > 1) {
+            const int w = hexWord(line, lineLength, 9);
+            if (w >= 0)
+                base = uint32_t(w) << 16;
+        }
+    }
+
+    if (records.empty() || lowest >= highest) {
+        if (error)
+            *error = "Il file Intel HEX non contiene dati utilizzabili.";
+        return false;
+    }
+
+    const uint64_t imageBase = (uint32_t(uint32_t(lowest) - 0x80000000u) <= 0xFFFFFFu)
+                                   ? 0x80000000u
+                                   : lowest;
+    // The base is never above the lowest record, so every record lands inside the image.
+    if (highest <= imageBase || highest - imageBase > MaxImageSize) {
+        if (error)
+            *error = "Il file Intel HEX descrive un'immagine troppo grande (oltre 256 MiB).";
+        return false;
+    }
+    const std::size_t size = std::size_t(highest - imageBase);
+    image.assign(size, 0xFF);
+    for (const HexRecord &r : records) {
+        const uint64_t offset = uint64_t(r.address) - imageBase;
+        if (offset >= size)
+            continue;
+        const std::size_t n = std::size_t(std::min<uint64_t>(r.count, size - offset));
+        const char *digits = text + r.textPos;
+        for (std::size_t i = 0; i < n; ++i)
+            image[std::size_t(offset) + i] = uint8_t((hexDigit(digits[2 * i]) << 4)
+                                                     | hexDigit(digits[2 * i + 1]));
+    }
+    return true;
+}
+
+bool Firmware::load(const std::string &path)
+{
+    m_filePath = path;
+    m_error.clear();
+    std::string ext = extension();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+
+    QFile file(toQPath(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = "Impossibile aprire il file.";
+        return false;
+    }
+    const bool intelHex = ext == "hex" || ext == "ihx";
+    // Intel HEX text is a bit over twice the image size; allow for that plus line overhead.
+    const qint64 limit = intelHex ? qint64(MaxImageSize) * 4 : qint64(MaxImageSize);
+    if (file.size() > limit) {
+        m_error = "Il file è troppo grande (oltre 256 MiB).";
+        return false;
+    }
+
+    if (intelHex) {
+        const QByteArray text = file.readAll();
+        std::vector<uint8_t> image;
+        if (!decodeIntelHex(text.constData(), std::size_t(text.size()), image, &m_error))
+            return false;
+        m_data.swap(image);
+        return true;
+    }
+
+    std::vector<uint8_t> bytes(std::size_t(file.size()));
+    qint64 total = 0;
+    while (total < qint64(bytes.size())) {
+        const qint64 n = file.read(reinterpret_cast<char *>(bytes.data()) + total,
+                                   qint64(bytes.size()) - total);
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    if (total != qint64(bytes.size())) {
+        m_error = "Errore durante la lettura del file.";
+        return false;
+    }
+    m_data.swap(bytes);
+    return true;
+}
+
+bool Firmware::save(const std::string &path) const
+{
+    m_error.clear();
+    // Written whole to a temporary file and renamed, so an interrupted save never leaves
+    // half an image where a good one was.
+    QSaveFile file(toQPath(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = "Impossibile scrivere il file.";
+        return false;
+    }
+    if (!m_data.empty()
+        && file.write(reinterpret_cast<const char *>(m_data.data()), qint64(m_data.size()))
+               != qint64(m_data.size())) {
+        file.cancelWriting();
+        m_error = "Errore durante la scrittura del file.";
+        return false;
+    }
+    if (!file.commit()) {
+        m_error = "Errore durante la scrittura del file.";
+        return false;
+    }
+    return true;
+}
+
+std::string Firmware::fileName() const
+{
+    const std::size_t cut = m_filePath.find_last_of("/\\");
+    return cut == std::string::npos ? m_filePath : m_filePath.substr(cut + 1);
+}
+
+std::string Firmware::extension() const
+{
+    const std::size_t dot = m_filePath.find_last_of('.');
+    return dot == std::string::npos ? std::string() : m_filePath.substr(dot + 1);
+}

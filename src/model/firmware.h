@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The image of one open document: the bytes being edited and the path they came from.
+// Intel HEX files are decoded on load; every other file is taken byte for byte.
+class Firmware
+{
+public:
+    // Images larger than this are refused: no real ECU dump comes near it, and a hostile
+    // Intel HEX file could otherwise ask for gigabytes.
+    static constexpr std::size_t MaxImageSize = 256u * 1024u * 1024u;
+
+    bool load(const std::string &path);
+    bool save(const std::string &path) const;
+
+    std::string fileName() const;
+    std::string extension() const;
+
+    std::vector<uint8_t> &data() { return m_data; }
+    const std::vector<uint8_t> &data() const { return m_data; }
+    std::size_t size() const { return m_data.size(); }
+    void setData(const std::vector<uint8_t> &data) { m_data = data; }
+    void setData(const char *bytes, std::size_t length) { m_data.assign(bytes, bytes + length); }
+
+    const std::string &filePath() const { return m_filePath; }
+    void setFilePath(const std::string &path) { m_filePath = path; }
+
+    int byteAt(std::size_t offset) const { return offset < m_data.size() ? m_data[offset] : 0; }
+    bool isValidOffset(std::size_t offset) const { return offset < m_data.size(); }
+
+    // Why the last load or save failed, in the user's language; blank after success.
+    const std::string &errorString() const { return m_error; }
+
+    // Decodes Intel HEX text into an image; false (with a reason) when it yields no image.
+    static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
+                               std::string *error = nullptr);
+
+private:
+    std::string m_filePath;
+    std::vector<uint8_t> m_data;
+    mutable std::string m_error;
+};

@@ -1,0 +1,365 @@
+#include "mapdefinition.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+
+#include <cmath>
+
+bool MapDefinition::operator==(const MapDefinition &o) const
+{
+    return sourceKind == o.sourceKind && name == o.name && description == o.description
+           && comment == o.comment && characteristicType == o.characteristicType
+           && recordLayout == o.recordLayout && zColumnMajor == o.zColumnMajor
+           && rows == o.rows && columns == o.columns && mapOffset == o.mapOffset
+           && xAxisOffset == o.xAxisOffset && yAxisOffset == o.yAxisOffset
+           && headerOffset == o.headerOffset && xAxis == o.xAxis && yAxis == o.yAxis
+           && dataType == o.dataType && xDataType == o.xDataType && yDataType == o.yDataType
+           && xAxisSource == o.xAxisSource && yAxisSource == o.yAxisSource
+           && littleEndian == o.littleEndian && xLittleEndian == o.xLittleEndian
+           && yLittleEndian == o.yLittleEndian && zElementSize == o.zElementSize
+           && xElementSize == o.xElementSize && yElementSize == o.yElementSize
+           && factor == o.factor && offset == o.offset && decimals == o.decimals
+           && unit == o.unit && compuMethod == o.compuMethod && xAxisName == o.xAxisName
+           && xAxisDescription == o.xAxisDescription && xUnit == o.xUnit
+           && xCompuMethod == o.xCompuMethod && xFactor == o.xFactor
+           && xOffsetFactor == o.xOffsetFactor && xDecimals == o.xDecimals
+           && yAxisName == o.yAxisName && yAxisDescription == o.yAxisDescription
+           && yUnit == o.yUnit && yCompuMethod == o.yCompuMethod && yFactor == o.yFactor
+           && yOffsetFactor == o.yOffsetFactor && yDecimals == o.yDecimals
+           && minimum == o.minimum && maximum == o.maximum && xMinimum == o.xMinimum
+           && xMaximum == o.xMaximum && yMinimum == o.yMinimum && yMaximum == o.yMaximum;
+}
+
+namespace {
+
+QJsonArray axisToJson(const QList<quint16> &axis)
+{
+    QJsonArray array;
+    for (quint16 v : axis)
+        array.append(int(v));
+    return array;
+}
+
+QList<quint16> axisFromJson(const QJsonValue &value)
+{
+    QList<quint16> axis;
+    if (!value.isArray())
+        return axis;
+    const QJsonArray array = value.toArray();
+    axis.reserve(array.size());
+    for (const QJsonValue &v : array)
+        axis.append(quint16(v.isDouble() ? v.toInteger() : 0));
+    return axis;
+}
+
+QString readString(const QJsonObject &o, const char *key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    return v.isString() ? v.toString() : QString();
+}
+
+int readInt(const QJsonObject &o, const char *key, int fallback)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    return v.isDouble() ? v.toInt(fallback) : fallback;
+}
+
+double readDouble(const QJsonObject &o, const char *key, double fallback)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    return v.isDouble() ? v.toDouble() : fallback;
+}
+
+bool readBool(const QJsonObject &o, const char *key, bool fallback)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    return v.isBool() ? v.toBool() : fallback;
+}
+
+QList<quint16> readAxis(const uint8_t *image, qint64 length, int source, qint64 axisOffset,
+                        int count, int organisation)
+{
+    QList<quint16> values;
+    if (count < 1)
+        return values;
+    if (source == 0) {
+        values.reserve(count);
+        for (int i = 1; i <= count; ++i)
+            values.append(quint16(i));
+        return values;
+    }
+    const int size = elementSizeOfOrganisation(organisation);
+    if (axisOffset < 0 || axisOffset + qint64(count) * size > length)
+        return values;
+    values.reserve(count);
+    for (int i = 0; i < count; ++i)
+        values.append(decodeElement(image, length, axisOffset + qint64(i) * size, organisation));
+    return values;
+}
+
+} // namespace
+
+QJsonObject toJson(const MapDefinition &d)
+{
+    // Every key is always written, so readers of older files see the same shape. (QJsonObject
+    // keeps its keys sorted; mapDefinitionKeys() has the documented order.)
+    QJsonObject o;
+    o.insert(QLatin1String("name"), d.name);
+    o.insert(QLatin1String("description"), d.description);
+    o.insert(QLatin1String("comment"), d.comment);
+    o.insert(QLatin1String("characteristicType"), d.characteristicType);
+    o.insert(QLatin1String("recordLayout"), d.recordLayout);
+    o.insert(QLatin1String("zColumnMajor"), d.zColumnMajor);
+    o.insert(QLatin1String("rows"), d.rows);
+    o.insert(QLatin1String("columns"), d.columns);
+    o.insert(QLatin1String("mapOffset"), d.mapOffset);
+    o.insert(QLatin1String("xAxisOffset"), d.xAxisOffset);
+    o.insert(QLatin1String("yAxisOffset"), d.yAxisOffset);
+    o.insert(QLatin1String("headerOffset"), d.headerOffset);
+    o.insert(QLatin1String("xAxis"), axisToJson(d.xAxis));
+    o.insert(QLatin1String("yAxis"), axisToJson(d.yAxis));
+    o.insert(QLatin1String("dataType"), d.dataType);
+    o.insert(QLatin1String("xDataType"), d.xDataType);
+    o.insert(QLatin1String("yDataType"), d.yDataType);
+    o.insert(QLatin1String("xAxisSource"), d.xAxisSource);
+    o.insert(QLatin1String("yAxisSource"), d.yAxisSource);
+    o.insert(QLatin1String("littleEndian"), d.littleEndian);
+    o.insert(QLatin1String("xLittleEndian"), d.xLittleEndian);
+    o.insert(QLatin1String("yLittleEndian"), d.yLittleEndian);
+    o.insert(QLatin1String("zElementSize"), d.zElementSize);
+    o.insert(QLatin1String("xElementSize"), d.xElementSize);
+    o.insert(QLatin1String("yElementSize"), d.yElementSize);
+    o.insert(QLatin1String("factor"), d.factor);
+    o.insert(QLatin1String("offset"), d.offset);
+    o.insert(QLatin1String("decimals"), d.decimals);
+    o.insert(QLatin1String("unit"), d.unit);
+    o.insert(QLatin1String("compuMethod"), d.compuMethod);
+    o.insert(QLatin1String("xAxisName"), d.xAxisName);
+    o.insert(QLatin1String("xAxisDescription"), d.xAxisDescription);
+    o.insert(QLatin1String("xUnit"), d.xUnit);
+    o.insert(QLatin1String("xCompuMethod"), d.xCompuMethod);
+    o.insert(QLatin1String("xFactor"), d.xFactor);
+    o.insert(QLatin1String("xOffsetFactor"), d.xOffsetFactor);
+    o.insert(QLatin1String("xDecimals"), d.xDecimals);
+    o.insert(QLatin1String("yAxisName"), d.yAxisName);
+    o.insert(QLatin1String("yAxisDescription"), d.yAxisDescription);
+    o.insert(QLatin1String("yUnit"), d.yUnit);
+    o.insert(QLatin1String("yCompuMethod"), d.yCompuMethod);
+    o.insert(QLatin1String("yFactor"), d.yFactor);
+    o.insert(QLatin1String("yOffsetFactor"), d.yOffsetFactor);
+    o.insert(QLatin1String("yDecimals"), d.yDecimals);
+    o.insert(QLatin1String("minimum"), d.minimum);
+    o.insert(QLatin1String("maximum"), d.maximum);
+    o.insert(QLatin1String("xMinimum"), d.xMinimum);
+    o.insert(QLatin1String("xMaximum"), d.xMaximum);
+    o.insert(QLatin1String("yMinimum"), d.yMinimum);
+    o.insert(QLatin1String("yMaximum"), d.yMaximum);
+    return o;
+}
+
+MapDefinition fromJson(const QJsonObject &o)
+{
+    MapDefinition d;
+    d.name = readString(o, "name");
+    d.description = readString(o, "description");
+    d.comment = readString(o, "comment");
+    d.characteristicType = readString(o, "characteristicType");
+    d.recordLayout = readString(o, "recordLayout");
+    d.zColumnMajor = readBool(o, "zColumnMajor", false);
+    d.rows = readInt(o, "rows", 0);
+    d.columns = readInt(o, "columns", 0);
+    d.mapOffset = readInt(o, "mapOffset", -1);
+    d.xAxisOffset = readInt(o, "xAxisOffset", -1);
+    d.yAxisOffset = readInt(o, "yAxisOffset", -1);
+    d.headerOffset = readInt(o, "headerOffset", -1);
+    d.xAxis = axisFromJson(o.value(QLatin1String("xAxis")));
+    d.yAxis = axisFromJson(o.value(QLatin1String("yAxis")));
+    d.dataType = readInt(o, "dataType", 1);
+    d.xDataType = readInt(o, "xDataType", 1);
+    d.yDataType = readInt(o, "yDataType", 1);
+    d.xAxisSource = readInt(o, "xAxisSource", 1);
+    d.yAxisSource = readInt(o, "yAxisSource", 1);
+    d.littleEndian = readBool(o, "littleEndian", true);
+    d.xLittleEndian = readBool(o, "xLittleEndian", true);
+    d.yLittleEndian = readBool(o, "yLittleEndian", true);
+    d.zElementSize = readInt(o, "zElementSize", 2);
+    d.xElementSize = readInt(o, "xElementSize", 2);
+    d.yElementSize = readInt(o, "yElementSize", 2);
+    d.factor = readDouble(o, "factor", 1.0);
+    d.offset = readDouble(o, "offset", 0.0);
+    d.decimals = readInt(o, "decimals", 0);
+    d.unit = readString(o, "unit");
+    d.compuMethod = readString(o, "compuMethod");
+    d.xAxisName = readString(o, "xAxisName");
+    d.xAxisDescription = readString(o, "xAxisDescription");
+    d.xUnit = readString(o, "xUnit");
+    d.xCompuMethod = readString(o, "xCompuMethod");
+    d.xFactor = readDouble(o, "xFactor", 1.0);
+    d.xOffsetFactor = readDouble(o, "xOffsetFactor", 0.0);
+    d.xDecimals = readInt(o, "xDecimals", 0);
+    d.yAxisName = readString(o, "yAxisName");
+    d.yAxisDescription = readString(o, "yAxisDescription");
+    d.yUnit = readString(o, "yUnit");
+    d.yCompuMethod = readString(o, "yCompuMethod");
+    d.yFactor = readDouble(o, "yFactor", 1.0);
+    d.yOffsetFactor = readDouble(o, "yOffsetFactor", 0.0);
+    d.yDecimals = readInt(o, "yDecimals", 0);
+    d.minimum = readDouble(o, "minimum", 0.0);
+    d.maximum = readDouble(o, "maximum", 0.0);
+    d.xMinimum = readDouble(o, "xMinimum", 0.0);
+    d.xMaximum = readDouble(o, "xMaximum", 0.0);
+    d.yMinimum = readDouble(o, "yMinimum", 0.0);
+    d.yMaximum = readDouble(o, "yMaximum", 0.0);
+    return d;
+}
+
+int elementSizeOfOrganisation(int organisation)
+{
+    switch (organisation) {
+    case Organisation8Bit:
+        return 1;
+    case Organisation32Bit:
+        return 4;
+    default:
+        return 2;
+    }
+}
+
+QString organisationLabel(int organisation)
+{
+    switch (organisation) {
+    case Organisation8Bit:
+        return QStringLiteral("8 Bit");
+    case Organisation16BitHiLo:
+        return QStringLiteral("16 Bit (HiLo)");
+    case Organisation32Bit:
+        return QStringLiteral("32 Bit");
+    default:
+        return QStringLiteral("16 Bit (LoHi)");
+    }
+}
+
+int organisationFor(int elementSize, bool littleEndian)
+{
+    if (elementSize == 1)
+        return Organisation8Bit;
+    if (elementSize == 4)
+        return Organisation32Bit;
+    return littleEndian ? Organisation16BitLoHi : Organisation16BitHiLo;
+}
+
+quint16 decodeElement(const uint8_t *bytes, qint64 length, qint64 p, int organisation)
+{
+    const int size = elementSizeOfOrganisation(organisation);
+    if (p < 0 || p + size > length)
+        return 0;
+    switch (organisation) {
+    case Organisation8Bit:
+        return bytes[p];
+    case Organisation16BitHiLo:
+        return quint16((bytes[p] << 8) | bytes[p + 1]);
+    default: // LoHi, and the low half of a little-endian 32-bit element
+        return quint16(bytes[p] | (bytes[p + 1] << 8));
+    }
+}
+
+qint64 cellIndex(const MapDefinition &d, int row, int column)
+{
+    return d.zColumnMajor ? qint64(column) * d.rows + row : qint64(row) * d.columns + column;
+}
+
+QList<quint16> readMapValues(const MapDefinition &d, const uint8_t *image, qint64 length)
+{
+    QList<quint16> values;
+    if (d.mapOffset < 0 || d.rows < 1 || d.columns < 1)
+        return values;
+    const qint64 count = qint64(d.rows) * d.columns;
+    const qint64 size = qMax(d.zElementSize, 1);
+    if (count > length || d.mapOffset + count * size > length)
+        return values;
+    const int organisation = d.dataType;
+    values.reserve(count);
+    for (qint64 k = 0; k < count; ++k)
+        values.append(decodeElement(image, length, d.mapOffset + k * size, organisation));
+    return values;
+}
+
+QList<quint16> readXAxis(const MapDefinition &d, const uint8_t *image, qint64 length)
+{
+    return readAxis(image, length, d.xAxisSource, d.xAxisOffset, d.columns, d.xDataType);
+}
+
+QList<quint16> readYAxis(const MapDefinition &d, const uint8_t *image, qint64 length)
+{
+    return readAxis(image, length, d.yAxisSource, d.yAxisOffset, d.rows, d.yDataType);
+}
+
+MapRanges mapRanges(const MapDefinition &d)
+{
+    MapRanges r;
+    const qint64 s = qMax(d.zElementSize, 1);
+    if (d.mapOffset >= 0) {
+        r.data.start = d.mapOffset;
+        r.data.end = d.mapOffset + qint64(qMax(d.rows, 0)) * qMax(d.columns, 0) * s - 1;
+    }
+    if (d.xAxisSource == 1 && d.xAxisOffset >= 0) {
+        r.xAxis.start = d.xAxisOffset;
+        r.xAxis.end = d.xAxisOffset + qint64(qMax(d.xElementSize, 1)) * qMax(d.columns, 0) - 1;
+    }
+    if (d.yAxisSource == 1 && d.yAxisOffset >= 0) {
+        r.yAxis.start = d.yAxisOffset;
+        r.yAxis.end = d.yAxisOffset + qint64(qMax(d.yElementSize, 1)) * qMax(d.rows, 0) - 1;
+    }
+    if (d.headerOffset >= 0) {
+        r.header.start = d.headerOffset;
+        r.header.end = d.headerOffset + 2 * s - 1;
+    }
+    return r;
+}
+
+double rawToPhysical(quint16 raw, double factor, double offset)
+{
+    return double(raw) * factor + offset;
+}
+
+quint16 physicalToRaw(double value, double factor, double offset)
+{
+    if (factor == 0.0)
+        return 0;
+    const double raw = std::round((value - offset) / factor); // half away from zero
+    if (!(raw >= 0.0)) // also catches NaN
+        return 0;
+    if (raw > 65535.0)
+        return 65535;
+    return quint16(raw);
+}
+
+QString formatPhysical(double value, int decimals)
+{
+    return QString::number(value, 'f', qBound(0, decimals, 15));
+}
+
+const QStringList &mapDefinitionKeys()
+{
+    static const QStringList keys = {
+        QStringLiteral("name"), QStringLiteral("description"), QStringLiteral("comment"),
+        QStringLiteral("characteristicType"), QStringLiteral("recordLayout"),
+        QStringLiteral("zColumnMajor"), QStringLiteral("rows"), QStringLiteral("columns"),
+        QStringLiteral("mapOffset"), QStringLiteral("xAxisOffset"), QStringLiteral("yAxisOffset"),
+        QStringLiteral("headerOffset"), QStringLiteral("xAxis"), QStringLiteral("yAxis"),
+        QStringLiteral("dataType"), QStringLiteral("xDataType"), QStringLiteral("yDataType"),
+        QStringLiteral("xAxisSource"), QStringLiteral("yAxisSource"),
+        QStringLiteral("littleEndian"), QStringLiteral("xLittleEndian"),
+        QStringLiteral("yLittleEndian"), QStringLiteral("zElementSize"),
+        QStringLiteral("xElementSize"), QStringLiteral("yElementSize"), QStringLiteral("factor"),
+        QStringLiteral("offset"), QStringLiteral("decimals"), QStringLiteral("unit"),
+        QStringLiteral("compuMethod"), QStringLiteral("xAxisName"),
+        QStringLiteral("xAxisDescription"), QStringLiteral("xUnit"), QStringLiteral("xCompuMethod"),
+        QStringLiteral("xFactor"), QStringLiteral("xOffsetFactor"), QStringLiteral("xDecimals"),
+        QStringLiteral("yAxisName"), QStringLiteral("yAxisDescription"), QStringLiteral("yUnit"),
+        QStringLiteral("yCompuMethod"), QStringLiteral("yFactor"), QStringLiteral("yOffsetFactor"),
+        QStringLiteral("yDecimals"), QStringLiteral("minimum"), QStringLiteral("maximum"),
+        QStringLiteral("xMinimum"), QStringLiteral("xMaximum"), QStringLiteral("yMinimum"),
+        QStringLiteral("yMaximum")};
+    return keys;
+}

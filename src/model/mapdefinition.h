@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// Data organisation codes of map elements, shared with the properties dialog's combo.
+enum DataOrganisation : int {
+    Organisation8Bit = 0,
+    Organisation16BitLoHi = 1,
+    Organisation16BitHiLo = 2,
+    Organisation32Bit = 3,
+};
+
+// Where a map lies in an image, how its elements are encoded and scaled, and what it is
+// called. Every source of maps (2D cut, importers, driver scanner, packs) yields this record.
+struct MapDefinition
+{
+    enum SourceKind : int { SourceOther = 0, SourceA2L = 1, SourceWinOLS = 2 };
+
+    int sourceKind = SourceOther;
+    QString name;
+    QString description;
+    QString comment;
+    QString characteristicType;
+    QString recordLayout;
+    bool zColumnMajor = false;
+    int rows = 0;
+    int columns = 0;
+    int mapOffset = -1;
+    int xAxisOffset = -1;
+    int yAxisOffset = -1;
+    int headerOffset = -1;
+    QList<quint16> xAxis;
+    QList<quint16> yAxis;
+    int dataType = Organisation16BitLoHi;
+    int xDataType = Organisation16BitLoHi;
+    int yDataType = Organisation16BitLoHi;
+    int xAxisSource = 1;
+    int yAxisSource = 1;
+    bool littleEndian = true;
+    bool xLittleEndian = true;
+    bool yLittleEndian = true;
+    int zElementSize = 2;
+    int xElementSize = 2;
+    int yElementSize = 2;
+    double factor = 1.0;
+    double offset = 0.0;
+    int decimals = 0;
+    QString unit;
+    QString compuMethod;
+    QString xAxisName;
+    QString xAxisDescription;
+    QString xUnit;
+    QString xCompuMethod;
+    double xFactor = 1.0;
+    double xOffsetFactor = 0.0;
+    int xDecimals = 0;
+    QString yAxisName;
+    QString yAxisDescription;
+    QString yUnit;
+    QString yCompuMethod;
+    double yFactor = 1.0;
+    double yOffsetFactor = 0.0;
+    int yDecimals = 0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    double xMinimum = 0.0;
+    double xMaximum = 0.0;
+    double yMinimum = 0.0;
+    double yMaximum = 0.0;
+
+    bool operator==(const MapDefinition &other) const;
+    bool operator!=(const MapDefinition &other) const { return !(*this == other); }
+};
+Q_DECLARE_METATYPE(MapDefinition)
+
+// An inclusive byte range of an image; start -1 means absent.
+struct ByteRange
+{
+    qint64 start = -1;
+    qint64 end = -1;
+    bool isValid() const { return start >= 0 && end >= start; }
+    bool operator==(const ByteRange &o) const { return start == o.start && end == o.end; }
+};
+
+// The image ranges a map covers: its Z data, its stored axes and its header.
+struct MapRanges
+{
+    ByteRange data;
+    ByteRange xAxis;
+    ByteRange yAxis;
+    ByteRange header;
+};
+
+QJsonObject toJson(const MapDefinition &definition);
+// The 50 keys of the JSON form, in their documented order.
+const QStringList &mapDefinitionKeys();
+MapDefinition fromJson(const QJsonObject &object);
+
+// Element size and label of a data organisation code (unknown codes decode as 16-bit LoHi).
+int elementSizeOfOrganisation(int organisation);
+QString organisationLabel(int organisation);
+// The organisation importers give for an element size and byte order.
+int organisationFor(int elementSize, bool littleEndian);
+
+// One element at p decoded by its organisation and cut to 16 bits; 0 when it would pass
+// the end of the bytes.
+quint16 decodeElement(const uint8_t *bytes, qint64 length, qint64 p, int organisation);
+
+// The Z values of a map in storage order; empty when nothing can be read (no offset,
+// a dimension below 1, or a grid that would pass the end of the image).
+QList<quint16> readMapValues(const MapDefinition &definition, const uint8_t *image,
+                             qint64 length);
+// The raw values of an axis: read from the image (source 1), or 1..n (source 0).
+// Empty when a stored axis cannot be read whole.
+QList<quint16> readXAxis(const MapDefinition &definition, const uint8_t *image, qint64 length);
+QList<quint16> readYAxis(const MapDefinition &definition, const uint8_t *image, qint64 length);
+
+// Storage index of the cell in row r, column c.
+qint64 cellIndex(const MapDefinition &definition, int row, int column);
+
+MapRanges mapRanges(const MapDefinition &definition);
+
+// raw * factor + offset, and back: half away from zero, clamped to 0..65535; factor 0 gives 0.
+double rawToPhysical(quint16 raw, double factor, double offset);
+quint16 physicalToRaw(double value, double factor, double offset);
+// Fixed notation with the given digits after the point.
+QString formatPhysical(double value, int decimals);
