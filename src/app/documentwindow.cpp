@@ -144,3 +144,19 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
     }
     return false;
 }
+
+bool DocumentWindow::writeBytes(int offset, const QByteArray &bytes)
+{
+    std::vector<uint8_t> &image = m_record->firmware->data();
+    if (offset < 0 || bytes.isEmpty() || qint64(offset) + bytes.size() > qint64(image.size()))
+        return false;
+    std::copy(bytes.cbegin(), bytes.cend(), image.begin() + offset);
+    m_record->modified = true;
+    emit modifiedChanged(true);
+    return true;
+}
+
+int DocumentWindow::hexCursorOffset() const
+{
+    return -1;
+}

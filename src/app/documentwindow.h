@@ -25,6 +25,12 @@ public:
     bool removeMap(int mapOffset);
     bool renameMap(int mapOffset, const QString &name);
 
+    // The one way views and map windows change the image: every edit, from any view,
+    // lands here. False when the bytes would not fit inside the image.
+    bool writeBytes(int offset, const QByteArray &bytes);
+    // Offset of the hex view's cursor, -1 when there is none.
+    int hexCursorOffset() const;
+
     void showTextPage();
     void show2DPage();
     void show3DPage();
