@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -15,39 +16,52 @@ QString toQPath(const std::string &path)
     return QString::fromStdString(path);
 }
 
-int hexDigit(char c)
+// Value of two hex digits, indexed by (first char << 8) | second char; -1 when either one is
+// not a hex digit. One lookup per byte keeps decoding of tens of MiB of text quick.
+const int16_t *hexPairTable()
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    static const std::vector<int16_t> table = [] {
+        auto digit = [](int c) {
+            if (c >= '0' && c <= '9')
+                return c - '0';
+            if (c >= 'a' && c <= 'f')
+                return c - 'a' + 10;
+            if (c >= 'A' && c <= 'F')
+                return c - 'A' + 10;
+            return -1;
+        };
+        std::vector<int16_t> t(65536);
+        for (int hi = 0; hi < 256; ++hi)
+            for (int lo = 0; lo < 256; ++lo) {
+                const int h = digit(hi);
+                const int l = digit(lo);
+                t[std::size_t(hi << 8 | lo)] = int16_t((h < 0 || l < 0) ? -1 : (h << 4 | l));
+            }
+        return t;
+    }();
+    return table.data();
 }
 
 // Two hex digits at line[pos]; -1 when they are missing or not hexadecimal.
-int hexByte(const char *line, std::size_t length, std::size_t pos)
+inline int hexByte(const int16_t *table, const char *line, std::size_t length, std::size_t pos)
 {
     if (pos + 2 > length)
         return -1;
-    const int hi = hexDigit(line[pos]);
-    const int lo = hexDigit(line[pos + 1]);
-    return (hi < 0 || lo < 0) ? -1 : (hi << 4) | lo;
+    return table[std::size_t(uint8_t(line[pos])) << 8 | uint8_t(line[pos + 1])];
 }
 
-int hexWord(const char *line, std::size_t length, std::size_t pos)
+inline int hexWord(const int16_t *table, const char *line, std::size_t length, std::size_t pos)
 {
-    const int hi = hexByte(line, length, pos);
-    const int lo = hexByte(line, length, pos + 2);
+    const int hi = hexByte(table, line, length, pos);
+    const int lo = hexByte(table, line, length, pos + 2);
     return (hi < 0 || lo < 0) ? -1 : (hi << 8) | lo;
 }
 
 struct HexRecord
 {
     uint32_t address;
-    std::size_t textPos; // where the data digits start in the file text
     uint32_t count;
+    std::size_t stagedAt; // where the decoded bytes start in the staging buffer
 };
 
 } // namespace
@@ -55,6 +69,11 @@ struct HexRecord
 bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
                               std::string *error)
 {
+    const int16_t *table = hexPairTable();
+    // Data bytes are decoded once, in file order, into a staging buffer: the image size is
+    // known only at the end. Uninitialised on purpose; only what is decoded is ever touched.
+    std::unique_ptr<uint8_t[]> staged(new uint8_t[length / 2 + 1]);
+    std::size_t stagedLength = 0;
     std::vector<HexRecord> records;
     uint32_t base = 0;
     uint64_t lowest = UINT64_MAX;
@@ -69,40 +88,46 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
             --end;
         const char *line = text + pos;
         const std::size_t lineLength = end - pos;
-        const std::size_t lineStart = pos;
         pos = next;
 
         if (lineLength < 11 || line[0] != ':')
             continue;
-        const int count = hexByte(line, lineLength, 1);
-        const int addrHi = hexByte(line, lineLength, 3);
-        const int addrLo = hexByte(line, lineLength, 5);
-        const int type = hexByte(line, lineLength, 7);
+        const int count = hexByte(table, line, lineLength, 1);
+        const int addrHi = hexByte(table, line, lineLength, 3);
+        const int addrLo = hexByte(table, line, lineLength, 5);
+        const int type = hexByte(table, line, lineLength, 7);
         if (count < 0 || addrHi < 0 || addrLo < 0 || type < 0)
             continue;
 
         if (type == 0) {
             // The whole record is dropped when the line ends before its data does.
-            if (9 + std::size_t(count) * 2 > lineLength)
+            if (count == 0 || 9 + std::size_t(count) * 2 > lineLength)
                 continue;
-            bool digitsOk = true;
-            for (int i = 0; i < count && digitsOk; ++i)
-                digitsOk = hexByte(line, lineLength, 9 + std::size_t(i) * 2) >= 0;
-            if (!digitsOk || count == 0)
-                continue;
+            const char *digits = line + 9;
+            uint8_t *out = staged.get() + stagedLength;
+            int invalid = 0;
+            for (int i = 0; i < count; ++i) {
+                const int v = table[std::size_t(uint8_t(digits[2 * i])) << 8
+                                    | uint8_t(digits[2 * i + 1])];
+                invalid |= v;
+                out[i] = uint8_t(v);
+            }
+            if (invalid < 0)
+                continue; // a record with a non-hex data digit is dropped whole as well
             const uint32_t address = uint32_t((addrHi << 8) | addrLo) + base; // 32-bit wrap
-            records.push_back({address, lineStart + 9, uint32_t(count)});
+            records.push_back({address, uint32_t(count), stagedLength});
+            stagedLength += std::size_t(count);
             lowest = std::min<uint64_t>(lowest, address);
             // 64-bit end: a record that runs past 0xFFFFFFFF must not wrap to a small end.
             highest = std::max<uint64_t>(highest, uint64_t(address) + uint64_t(count));
         } else if (type == 1) {
             break;
         } else if (type == 2 && count > 1) {
-            const int w = hexWord(line, lineLength, 9);
+            const int w = hexWord(table, line, lineLength, 9);
             if (w >= 0)
                 base = uint32_t(w) * 16u;
         } else if (type == 4 && count > 1) {
-            const int w = hexWord(line, lineLength, 9);
+            const int w = hexWord(table, line, lineLength, 9);
             if (w >= 0)
                 base = uint32_t(w) << 16;
         }
@@ -130,10 +155,7 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
         if (offset >= size)
             continue;
         const std::size_t n = std::size_t(std::min<uint64_t>(r.count, size - offset));
-        const char *digits = text + r.textPos;
-        for (std::size_t i = 0; i < n; ++i)
-            image[std::size_t(offset) + i] = uint8_t((hexDigit(digits[2 * i]) << 4)
-                                                     | hexDigit(digits[2 * i + 1]));
+        std::memcpy(image.data() + offset, staged.get() + r.stagedAt, n);
     }
     return true;
 }
@@ -160,10 +182,20 @@ bool Firmware::load(const std::string &path)
     }
 
     if (intelHex) {
-        const QByteArray text = file.readAll();
         std::vector<uint8_t> image;
-        if (!decodeIntelHex(text.constData(), std::size_t(text.size()), image, &m_error))
-            return false;
+        const qint64 size = file.size();
+        // Mapping the text saves copying tens of MiB; a device that cannot be mapped is read.
+        if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
+            const bool ok = decodeIntelHex(reinterpret_cast<const char *>(mapped),
+                                           std::size_t(size), image, &m_error);
+            file.unmap(const_cast<uchar *>(mapped));
+            if (!ok)
+                return false;
+        } else {
+            const QByteArray text = file.readAll();
+            if (!decodeIntelHex(text.constData(), std::size_t(text.size()), image, &m_error))
+                return false;
+        }
         m_data.swap(image);
         return true;
     }

@@ -76,6 +76,24 @@ private slots:
         QTest::newRow("garbage lines skipped")
             << (QByteArray("hello\n:zz000000\n\n") + record(1, 0, 0, QByteArray::fromHex("07")))
             << true << qint64(1) << ByteList{{0, 7}};
+        QTest::newRow("10-character end record is no end record")
+            << (record(1, 0, 0, QByteArray::fromHex("01")) + QByteArray(":00000001F\n")
+                + record(1, 1, 0, QByteArray::fromHex("02")))
+            << true << qint64(2) << ByteList{{0, 1}, {1, 2}};
+        QTest::newRow("non-hex data digit drops the record")
+            << (QByteArray(":02000000AXCD00\n") + record(1, 2, 0, QByteArray::fromHex("03")))
+            << true << qint64(1) << ByteList{{0, 3}};
+        QTest::newRow("line not starting with colon skipped")
+            << (QByteArray(" :0100000011EE\n") + record(1, 3, 0, QByteArray::fromHex("44")))
+            << true << qint64(1) << ByteList{{0, 0x44}};
+        QTest::newRow("type 02 with count 1 keeps the base")
+            << (record(1, 0, 2, QByteArray::fromHex("10")) + record(1, 5, 0, QByteArray::fromHex("66")))
+            << true << qint64(1) << ByteList{{0, 0x66}};
+        QTest::newRow("last line without newline")
+            << QByteArray(":0100000077FF\n:0100010088FF") << true << qint64(2)
+            << ByteList{{0, 0x77}, {1, 0x88}};
+        QTest::newRow("count runs past the line end, nothing read beyond")
+            << QByteArray(":FF000000AABBCCDD00\n") << false << qint64(0) << ByteList{};
         QTest::newRow("no data records") << (record(0, 0, 1, {})) << false << qint64(0)
                                           << ByteList{};
         QTest::newRow("only count-0 data") << record(0, 0, 0, {}) << false << qint64(0)
@@ -183,6 +201,34 @@ private slots:
         fw.setData({1});
         QVERIFY(!fw.save(m_dir.filePath(QStringLiteral("missing/dir/out.bin")).toStdString()));
         QVERIFY(!fw.errorString().empty());
+    }
+
+    void oversizedFilesRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("raw over 256 MiB") << QStringLiteral("huge.bin")
+                                          << qint64(Firmware::MaxImageSize) + 1;
+        QTest::newRow("Intel HEX text over 1 GiB") << QStringLiteral("huge.hex")
+                                                   << qint64(Firmware::MaxImageSize) * 4 + 1;
+    }
+
+    void oversizedFilesRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        // A sparse file: the size is what counts, nothing needs to be written.
+        QFile f(m_dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (!f.resize(size))
+            QSKIP("the file system cannot hold a sparse file of this size");
+        f.close();
+        Firmware fw;
+        fw.setData({9});
+        QVERIFY(!fw.load(f.fileName().toStdString()));
+        QVERIFY(!fw.errorString().empty());
+        QCOMPARE(fw.byteAt(0), 9); // the image held before is left alone
+        QFile::remove(f.fileName());
     }
 
     void missingFileFails()
