@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/hoverfilter.h"
 #include "app/platform.h"
@@ -427,8 +428,8 @@ void MainWindow::toggleDatabasePanel()
     m_databaseCollapsed = false;
     const QList<int> sizes = m_splitter->sizes();
     const int total = sizes.value(0) + sizes.value(1);
-    const int panel = qMin(qMax(m_rememberedPanelWidth, 180), total - 100);
-    m_splitter->setSizes({panel, total - panel});
+    const auto [panel, documentArea] = DatabasePanelWidths::reopened(m_rememberedPanelWidth, total);
+    m_splitter->setSizes({panel, documentArea});
 }
 
 void MainWindow::onPercentToggled(bool on)

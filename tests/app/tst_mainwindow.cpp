@@ -1,0 +1,471 @@
+#include "app/databasepanelwidths.h"
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "app/zoomspinbox.h"
+#include "model/firmwareproject.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Closes the next modal message box as soon as it is up and keeps its text, so that a
+// command that reports something does not block the test.
+class MessageBoxCloser
+{
+public:
+    MessageBoxCloser() { poll(m_state); }
+    ~MessageBoxCloser() { m_state->alive = false; }
+    QString text() const { return m_state->text; }
+    bool shown() const { return !m_state->text.isNull(); }
+
+private:
+    struct State
+    {
+        QString text;
+        bool alive = true;
+    };
+
+    // A timer left over from an earlier closer must not take this closer's box.
+    static void poll(const std::shared_ptr<State> &state)
+    {
+        QTimer::singleShot(10, qApp, [state] {
+            if (!state->alive)
+                return;
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                state->text = box->text();
+                box->done(QMessageBox::Ok);
+            } else {
+                poll(state);
+            }
+        });
+    }
+    std::shared_ptr<State> m_state = std::make_shared<State>();
+};
+
+Firmware *makeFirmware(const QString &name, int size, char fill = 0x11)
+{
+    auto *fw = new Firmware;
+    fw->setFilePath("/dumps/" + name.toStdString());
+    fw->data().assign(std::size_t(size), uint8_t(fill));
+    return fw;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QString &name, const QByteArray &content)
+    {
+        QFile f(m_dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return f.fileName();
+    }
+
+    static bool dragAccepted(MainWindow &window, const QUrl &url)
+    {
+        QMimeData mime;
+        mime.setUrls({url});
+        QDragEnterEvent event(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        event.setAccepted(false);
+        QApplication::sendEvent(&window, &event);
+        return event.isAccepted();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+    }
+
+    void zoomBoxStepping_data()
+    {
+        QTest::addColumn<bool>("xBox");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("up twice from 100") << true << 100 << 2 << 400;
+        QTest::newRow("down from 25 stays at the minimum") << true << 25 << -1 << 25;
+        QTest::newRow("down halves") << true << 100 << -1 << 50;
+        QTest::newRow("down halves with integer division") << true << 75 << -1 << 37;
+        QTest::newRow("up clamps at the X maximum") << true << 5000 << 1 << 6400;
+        QTest::newRow("page up clamps") << true << 100 << 10 << 6400;
+        QTest::newRow("Y box goes to 25600") << false << 12800 << 1 << 25600;
+        QTest::newRow("Y box minimum is 50") << false << 60 << -1 << 50;
+    }
+
+    void zoomBoxStepping()
+    {
+        QFETCH(bool, xBox);
+        QFETCH(int, start);
+        QFETCH(int, steps);
+        QFETCH(int, expected);
+        MainWindow window;
+        ZoomSpinBox *box = xBox ? window.zoomXBox() : window.zoomYBox();
+        box->setValue(start);
+        box->stepBy(steps);
+        QCOMPARE(box->value(), expected);
+    }
+
+    void zoomMenu_data()
+    {
+        QTest::addColumn<QString>("actionName");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("in from 6000 stops at 6400") << "zoomInAction" << 6000 << 6400;
+        QTest::newRow("out from 30 stops at 25") << "zoomOutAction" << 30 << 25;
+        QTest::newRow("in from 100") << "zoomInAction" << 100 << 135;
+        QTest::newRow("in rounds half away from zero") << "zoomInAction" << 30 << 41;
+        QTest::newRow("out from 100") << "zoomOutAction" << 100 << 74;
+        QTest::newRow("out from 6400") << "zoomOutAction" << 6400 << 4741;
+    }
+
+    void zoomMenu()
+    {
+        QFETCH(QString, actionName);
+        QFETCH(int, start);
+        QFETCH(int, expected);
+        MainWindow window;
+        window.zoomXBox()->setValue(start);
+        window.action(actionName)->trigger();
+        QCOMPARE(window.zoomXBox()->value(), expected);
+        QCOMPARE(window.zoomYBox()->value(), 100); // the menu zooms X only
+    }
+
+    void percentAndOriginalExclude()
+    {
+        MainWindow window;
+        QAction *percent = window.action(QStringLiteral("percentAction"));
+        QAction *original = window.action(QStringLiteral("originalAction"));
+        original->setChecked(true);
+        percent->setChecked(true);
+        QVERIFY(!original->isChecked());
+        QVERIFY(qApp->property("ecuPercentMode").toBool());
+
+        original->setChecked(true);
+        QVERIFY(!percent->isChecked());
+        QVERIFY(original->isChecked());
+        // Unchecking "%" through "ORG" switches the application-wide percent mode off too.
+        QVERIFY(!qApp->property("ecuPercentMode").toBool());
+    }
+
+    void reopenedPanelWidth_data()
+    {
+        QTest::addColumn<int>("remembered");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("panel");
+        QTest::newRow("narrow memory widened to 180") << 120 << 1300 << 180;
+        QTest::newRow("small window leaves 100 to documents") << 120 << 250 << 150;
+        QTest::newRow("wide memory kept") << 400 << 1300 << 400;
+        QTest::newRow("tiny window gives the panel nothing") << 250 << 60 << 0;
+    }
+
+    void reopenedPanelWidth()
+    {
+        QFETCH(int, remembered);
+        QFETCH(int, total);
+        QFETCH(int, panel);
+        const auto [panelWidth, documentWidth] = DatabasePanelWidths::reopened(remembered, total);
+        QCOMPARE(panelWidth, panel);
+        QCOMPARE(panelWidth + documentWidth, qMax(total, 0));
+    }
+
+    void panelCollapseAndReopen()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *collapse = window.findChild<QToolButton *>(QStringLiteral("databaseCollapseButton"));
+        QVERIFY(collapse);
+        // The panel cannot be dragged below what its buttons need; 120 -> 180 is checked above.
+        const QList<int> sizes = window.splitter()->sizes();
+        window.splitter()->setSizes({300, sizes.value(0) + sizes.value(1) - 300});
+        QCOMPARE(window.splitter()->sizes().constFirst(), 300);
+
+        collapse->click();
+        QVERIFY(window.isDatabaseCollapsed());
+        QCOMPARE(window.rememberedDatabaseWidth(), 300);
+        QCOMPARE(collapse->toolTip(), QStringLiteral("Apri Database"));
+        QVERIFY(!window.databaseTree()->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.splitter()->sizes().constFirst(), 24);
+
+        collapse->click();
+        QVERIFY(!window.isDatabaseCollapsed());
+        QCOMPARE(collapse->toolTip(), QStringLiteral("Chiudi Database"));
+        QVERIFY(window.databaseTree()->isVisible());
+        QCOMPARE(window.splitter()->sizes().constFirst(), 300);
+    }
+
+    void dragAcceptance_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("a2l refused") << "desc.a2l" << false;
+        QTest::newRow("A2L refused in upper case") << "DESC.A2L" << false;
+        QTest::newRow("ols accepted") << "project.ols" << true;
+        QTest::newRow("OLS accepted") << "PROJECT.OLS" << true;
+        QTest::newRow("bin accepted") << "dump.bin" << true;
+        QTest::newRow("Intel HEX accepted") << "dump.hex" << true;
+        QTest::newRow("no suffix accepted") << "dump" << true;
+        QTest::newRow("a2l only as a suffix") << "a2l.bin" << true;
+    }
+
+    void dragAcceptance()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(bool, accepted);
+        MainWindow window;
+        QCOMPARE(dragAccepted(window, QUrl::fromLocalFile(m_dir.filePath(fileName))), accepted);
+    }
+
+    void dragOfRemoteUrlRefused()
+    {
+        MainWindow window;
+        QVERIFY(!dragAccepted(window, QUrl(QStringLiteral("https://example.org/dump.bin"))));
+    }
+
+    void dropOpensFirmware()
+    {
+        MainWindow window;
+        const QString path = writeFile(QStringLiteral("dropped.ori"), QByteArray(300, '\x5a'));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(window.documents().size(), 1);
+        FirmwareProject *record = window.documents().constFirst();
+        QCOMPARE(record->fileName, QStringLiteral("dropped.ori"));
+        QCOMPARE(record->fileSize, qint64(300));
+        QCOMPARE(record->savedFirmwarePath, path);
+    }
+
+    void unreadableFirmwareCreatesNoDocument()
+    {
+        MainWindow window;
+        MessageBoxCloser closer;
+        QVERIFY(!window.openFirmwareThroughWizard(m_dir.filePath(QStringLiteral("absent.bin"))));
+        QVERIFY(closer.shown());
+        QVERIFY(closer.text().startsWith(QStringLiteral("Impossibile caricare il firmware.")));
+        QVERIFY(window.documents().isEmpty());
+        QCOMPARE(window.databaseTree()->topLevelItemCount(), 0);
+    }
+
+    void documentFromFirmware()
+    {
+        MainWindow window;
+        MapDefinition map;
+        map.name = QStringLiteral("Coppia massima");
+        map.mapOffset = 0x40;
+        FirmwareProject *record = window.createDocumentFromFirmware(
+            makeFirmware(QStringLiteral("ecu.bin"), 256), {map});
+        QVERIFY(record);
+        QCOMPARE(window.activeDocument(), record);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Firmware caricato: ecu.bin"));
+        QCOMPARE(record->subWindow->windowTitle(), QStringLiteral("ecu.bin"));
+        QCOMPARE(record->versionName, QStringLiteral("Originale"));
+        QCOMPARE(record->fileExtension, QStringLiteral("bin"));
+        QVERIFY(!record->modified);
+
+        QCOMPARE(window.databaseTree()->topLevelItemCount(), 1);
+        QTreeWidgetItem *branch = window.databaseTree()->topLevelItem(0);
+        QCOMPARE(branch->text(0), QStringLiteral("ecu.bin"));
+        QTreeWidgetItem *maps = window.mapsItemOf(record);
+        QCOMPARE(maps->parent(), branch);
+        QCOMPARE(maps->text(0), QStringLiteral("Mappe"));
+        QCOMPARE(maps->childCount(), 1);
+        QCOMPARE(maps->child(0)->text(0), QStringLiteral("Coppia massima"));
+        QCOMPARE(maps->child(0)->data(0, 256).toInt(), 0x40);
+        QCOMPARE(maps->child(0)->data(0, 266).toInt(), 0);
+
+        // The views' sub-window widget points at the document's image.
+        QCOMPARE(record->subWindow->widget()->property("firmwarePtr").value<void *>(),
+                 static_cast<void *>(record->firmware.get()));
+
+        // An edit changes the image and marks the record, the original bytes stay.
+        QVERIFY(window.documentWindowOf(record)->writeBytes(0x10, QByteArray("\x99", 1)));
+        QVERIFY(record->modified);
+        QCOMPARE(record->firmware->byteAt(0x10), 0x99);
+        QCOMPARE(int(uchar(record->originalBytes.at(0x10))), 0x11);
+        QVERIFY(!window.documentWindowOf(record)->writeBytes(250, QByteArray(10, 'x')));
+    }
+
+    void closingSubWindows()
+    {
+        MainWindow window;
+        FirmwareProject *kept = window.createDocumentFromFirmware(
+            makeFirmware(QStringLiteral("kept.bin"), 16), {});
+        FirmwareProject *closed = window.createDocumentFromFirmware(
+            makeFirmware(QStringLiteral("closed.bin"), 16), {});
+        window.documentWindowOf(kept)->writeBytes(0, QByteArray("\x01", 1));
+
+        // Without a project store the save fails, so the modified document stays open.
+        QVERIFY(!kept->subWindow->close());
+        QVERIFY(closed->subWindow->close());
+        QTRY_COMPARE(window.documents(), QList<FirmwareProject *>{kept});
+        QCOMPARE(window.databaseTree()->topLevelItemCount(), 1);
+        QCOMPARE(window.databaseTree()->topLevelItem(0)->text(0), QStringLiteral("kept.bin"));
+    }
+
+    void exitQuestion_data()
+    {
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QList<bool>>("saveResults");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<int>("saves");
+        QTest::addColumn<bool>("warned");
+        using C = MainWindow::ExitChoice;
+        QTest::newRow("nothing modified closes at once")
+            << false << int(C::Cancel) << QList<bool>{} << true << false << 0 << false;
+        QTest::newRow("Annulla keeps the window")
+            << true << int(C::Cancel) << QList<bool>{} << false << true << 0 << false;
+        QTest::newRow("Esci senza salvare closes without saving")
+            << true << int(C::Discard) << QList<bool>{} << true << true << 0 << false;
+        QTest::newRow("Salva tutto saves both and closes")
+            << true << int(C::SaveAll) << QList<bool>{true, true} << true << true << 2 << false;
+        QTest::newRow("first save fails: window open, second unsaved")
+            << true << int(C::SaveAll) << QList<bool>{false, true} << false << true << 1 << true;
+        QTest::newRow("second save fails: window open")
+            << true << int(C::SaveAll) << QList<bool>{true, false} << false << true << 2 << true;
+    }
+
+    void exitQuestion()
+    {
+        QFETCH(bool, modified);
+        QFETCH(int, choice);
+        QFETCH(QList<bool>, saveResults);
+        QFETCH(bool, closes);
+        QFETCH(bool, asked);
+        QFETCH(int, saves);
+        QFETCH(bool, warned);
+
+        MainWindow window;
+        window.show();
+        FirmwareProject *first = window.createDocumentFromFirmware(
+            makeFirmware(QStringLiteral("a.bin"), 32), {});
+        FirmwareProject *second = window.createDocumentFromFirmware(
+            makeFirmware(QStringLiteral("b.bin"), 32), {});
+        if (modified) {
+            window.documentWindowOf(first)->writeBytes(0, QByteArray("\x01", 1));
+            window.documentWindowOf(second)->writeBytes(0, QByteArray("\x02", 1));
+        }
+        bool questionAsked = false;
+        window.setExitQuestion([&] {
+            questionAsked = true;
+            return MainWindow::ExitChoice(choice);
+        });
+        QList<FirmwareProject *> saved;
+        window.setProjectSaver([&](FirmwareProject &record) {
+            const bool ok = saveResults.value(saved.size(), false);
+            saved.append(&record);
+            if (ok) {
+                record.modified = false;
+                record.hasBeenSaved = true;
+            }
+            return ok;
+        });
+
+        MessageBoxCloser closer;
+        QCOMPARE(window.close(), closes);
+        QCOMPARE(questionAsked, asked);
+        QCOMPARE(saved.size(), saves);
+        if (saves > 0)
+            QCOMPARE(saved.constFirst(), first); // in the order the documents were opened
+        QCOMPARE(closer.shown(), warned);
+        if (warned) {
+            QCOMPARE(closer.text(), QStringLiteral("Non è stato possibile salvare uno dei progetti."));
+            QVERIFY(window.isVisible());
+        }
+        if (saves == 1)
+            QVERIFY(second->modified && !second->hasBeenSaved);
+    }
+
+    void exportFirmware_data()
+    {
+        QTest::addColumn<bool>("withDocument");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("written") << true << "exported.bin" << QString();
+        QTest::newRow("missing folder") << true << "missing/folder/exported.bin"
+                                        << "Errore durante l'esportazione del firmware.";
+        QTest::newRow("target is a folder") << true << "." << "Errore durante l'esportazione del firmware.";
+        QTest::newRow("no document") << false << "nothing.bin" << "Nessun firmware attivo.";
+    }
+
+    void exportFirmware()
+    {
+        QFETCH(bool, withDocument);
+        QFETCH(QString, target);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        MainWindow window;
+        if (withDocument) {
+            FirmwareProject *record = window.createDocumentFromFirmware(
+                makeFirmware(QStringLiteral("src.bin"), 64, 0x22), {});
+            window.documentWindowOf(record)->writeBytes(1, QByteArray("\x33", 1));
+        }
+        const QString path = dir.filePath(target);
+        QString message;
+        QCOMPARE(window.exportFirmware(path, &message), error.isEmpty());
+        QCOMPARE(message, error);
+        if (error.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QByteArray expected(64, '\x22');
+            expected[1] = '\x33'; // the current image, edits included
+            QCOMPARE(f.readAll(), expected);
+        } else if (target != QLatin1String(".")) {
+            QVERIFY(!QFileInfo::exists(path));
+        }
+    }
+
+    void shortcuts_data()
+    {
+        QTest::addColumn<QString>("actionName");
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::newRow("Salva") << "saveAction" << QKeySequence(QKeySequence::Save);
+        QTest::newRow("Trova") << "findAction" << QKeySequence(QKeySequence::Find);
+        QTest::newRow("Calcolatrice") << "calculatorAction" << QKeySequence(QStringLiteral("Ctrl+K"));
+        QTest::newRow("Vai a offset") << "goToOffsetAction" << QKeySequence(QStringLiteral("Ctrl+G"));
+        QTest::newRow("Undo") << "undoAction" << QKeySequence(QKeySequence::Undo);
+    }
+
+    void shortcuts()
+    {
+        QFETCH(QString, actionName);
+        QFETCH(QKeySequence, shortcut);
+        MainWindow window;
+        QAction *a = window.action(actionName);
+        QVERIFY(a);
+        QCOMPARE(a->shortcut(), shortcut);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
