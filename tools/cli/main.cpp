@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QJsonObject>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QPair>
 #include <QStringList>
 #include <QTextStream>
 
@@ -27,19 +29,39 @@ struct Command
 
 int fail(const QString &message)
 {
-    QTextStream(stderr) << "tessamorvandi-cli: " << message << Qt::endl;
+    QString oneLine = message;
+    oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QTextStream(stderr) << "tessamorvandi-cli: " << oneLine << Qt::endl;
     return 1;
 }
 
-void printJson(const QJsonObject &object)
+using Fields = QList<QPair<QString, QJsonValue>>;
+
+// A value in compact JSON text, escaped as QJsonDocument escapes it.
+QByteArray jsonText(const QJsonValue &value)
 {
-    QTextStream(stdout) << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2); // drop the "[" and "]"
+}
+
+// One JSON object on one line, keys in the given order (QJsonObject would sort them).
+void printJson(const Fields &fields)
+{
+    QByteArray line = "{";
+    for (const auto &[key, value] : fields) {
+        if (line.size() > 1)
+            line += ',';
+        line += jsonText(key) + ':' + jsonText(value);
+    }
+    line += "}\n";
+    fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    fflush(stdout);
 }
 
 bool loadImage(const QString &path, Firmware &firmware, QString *error)
 {
     if (!QFileInfo(path).isFile()) {
-        *error = QStringLiteral("%1: file not found").arg(path);
+        *error = QStringLiteral("%1: no such file").arg(path);
         return false;
     }
     if (!firmware.load(path.toStdString())) {
@@ -62,13 +84,11 @@ int runInfo(const QStringList &args)
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
-    QJsonObject o;
-    o.insert(QStringLiteral("file"), QString::fromStdString(firmware.fileName()));
-    o.insert(QStringLiteral("format"),
-             isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw"));
-    o.insert(QStringLiteral("size"), qint64(firmware.size()));
-    o.insert(QStringLiteral("sha256"), imageFingerprint(firmware.data()));
-    printJson(o);
+    printJson({{QStringLiteral("file"), QString::fromStdString(firmware.fileName())},
+               {QStringLiteral("format"),
+                isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
+               {QStringLiteral("size"), qint64(firmware.size())},
+               {QStringLiteral("sha256"), imageFingerprint(firmware.data())}});
     return 0;
 }
 
@@ -81,11 +101,9 @@ int runConvert(const QStringList &args)
     if (!firmware.save(args.at(1).toStdString()))
         return fail(QStringLiteral("%1: cannot write (%2)")
                         .arg(args.at(1), QString::fromStdString(firmware.errorString())));
-    QJsonObject o;
-    o.insert(QStringLiteral("file"), args.at(1));
-    o.insert(QStringLiteral("size"), qint64(firmware.size()));
-    o.insert(QStringLiteral("sha256"), imageFingerprint(firmware.data()));
-    printJson(o);
+    printJson({{QStringLiteral("file"), args.at(1)},
+               {QStringLiteral("size"), qint64(firmware.size())},
+               {QStringLiteral("sha256"), imageFingerprint(firmware.data())}});
     return 0;
 }
 
@@ -120,8 +138,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tessamorvandi-cli"));
     QStringList args = QCoreApplication::arguments().mid(1);
+    // A failure never writes to stdout, so scripts can trust whatever appears there.
     if (args.isEmpty())
-        return printHelp(), fail(QStringLiteral("no command given"));
+        return fail(QStringLiteral("no command given (see --help)"));
     const QString name = args.takeFirst();
     if (name == QLatin1String("--help") || name == QLatin1String("-h")
         || name == QLatin1String("help")) {

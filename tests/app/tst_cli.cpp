@@ -1,0 +1,139 @@
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Runs the built command-line tool as a script would and checks its whole contract:
+// stdout, stderr and exit status.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_image;
+
+    struct Result
+    {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Result run(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(TESSA_CLI_PATH), args);
+        Result r;
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.exitCode = p.exitCode();
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_image = QByteArray::fromHex("00112233445566778899aabbccddeeff");
+        QFile raw(path(QStringLiteral("dump.bin")));
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write(m_image);
+        raw.close();
+        QFile hex(path(QStringLiteral("dump.hex")));
+        QVERIFY(hex.open(QIODevice::WriteOnly));
+        hex.write(":020000048000FA\n:1000000000112233445566778899AABBCCDDEEFF78\n:00000001FF\n");
+        hex.close();
+        QFile empty(path(QStringLiteral("empty.hex")));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.write(":00000001FF\n");
+    }
+
+    void info_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("raw dump") << "dump.bin" << "raw";
+        QTest::newRow("Intel HEX") << "dump.hex" << "intel-hex";
+    }
+
+    void info()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, format);
+        const Result r = run({QStringLiteral("info"), path(file)});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty());
+        QVERIFY(r.out.endsWith('\n'));
+        QCOMPARE(r.out.count('\n'), 1);
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(o.keys().size(), 4);
+        QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
+        QCOMPARE(o.value(QStringLiteral("format")).toString(), format);
+        QCOMPARE(o.value(QStringLiteral("size")).toInteger(), m_image.size());
+        QCOMPARE(o.value(QStringLiteral("sha256")).toString(),
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(m_image, QCryptographicHash::Sha256).toHex()));
+    }
+
+    void convertWritesRawImage()
+    {
+        const QString out = path(QStringLiteral("converted.bin"));
+        const Result r = run({QStringLiteral("convert"), path(QStringLiteral("dump.hex")), out});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty());
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), m_image);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("no command") << QStringList{} << "command";
+        QTest::newRow("unknown command") << QStringList{"explode"} << "explode";
+        QTest::newRow("missing file") << QStringList{"info", "absent.bin"} << "absent.bin";
+        QTest::newRow("Intel HEX without data") << QStringList{"info", "empty.hex"} << "empty.hex";
+        QTest::newRow("too few arguments") << QStringList{"convert", "dump.bin"} << "usage";
+        QTest::newRow("too many arguments") << QStringList{"info", "dump.bin", "x"} << "usage";
+        QTest::newRow("unwritable output")
+            << QStringList{"convert", "dump.bin", "no/such/folder/out.bin"} << "out.bin";
+    }
+
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, mentions);
+        // File arguments are given relative to the test folder.
+        for (int i = 1; i < args.size(); ++i)
+            args[i] = path(args.at(i));
+        const Result r = run(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.isEmpty(), r.out.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY2(QString::fromUtf8(r.err).contains(mentions), r.err.constData());
+        QVERIFY(!QFile::exists(path(QStringLiteral("no/such/folder/out.bin"))));
+    }
+
+    void helpListsCommands()
+    {
+        const Result r = run({QStringLiteral("--help")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty());
+        QVERIFY(r.out.contains("info FILE"));
+        QVERIFY(r.out.contains("convert FILE OUT"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
