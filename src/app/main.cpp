@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QIcon>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QSplashScreen>
@@ -15,6 +16,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.1.6"));
 
     QPixmap logo(QStringLiteral(":/resources/tessamorvandi.png"));
+    // The logo also stands for the application in title bars and the task bar.
+    if (!logo.isNull())
+        QApplication::setWindowIcon(QIcon(logo));
     if (!logo.isNull())
         logo = logo.scaled(600, 400, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     else

@@ -271,6 +271,9 @@ void MainWindow::buildDatabasePanel()
     m_tree->viewport()->setMouseTracking(true);
     m_tree->viewport()->installEventFilter(this);
     layout->addWidget(m_tree, 1);
+    // Takes the room of the hidden tree when the panel is collapsed, so that the reopen
+    // button stays at the top instead of drifting to the middle.
+    layout->addStretch(0);
 
     m_mapToolTip = new QLabel(this, Qt::ToolTip);
     m_mapToolTip->setObjectName(QStringLiteral("mapToolTip"));
