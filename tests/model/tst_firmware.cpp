@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 using ByteList = QList<QPair<qint64, int>>;
 
 class TestFirmware : public QObject
@@ -123,6 +125,51 @@ private slots:
         QCOMPARE(qint64(fw.size()), size);
         for (const auto &[offset, value] : bytes)
             QCOMPARE(fw.byteAt(size_t(offset)), value);
+    }
+
+    // Damaged text must give a clean refusal or a bounded image, never a read outside the
+    // text (run under the sanitizers to see that).
+    void corruptedIntelHexIsHandled()
+    {
+        QByteArray valid;
+        valid += record(2, 0, 4, QByteArray::fromHex("8000"));
+        for (int i = 0; i < 64; ++i)
+            valid += record(16, i * 16, 0, QByteArray(16, char(i)));
+        valid += record(0, 0, 1, {});
+        const char alphabet[] = ":0123456789ABCDEFabcdefXZ\r\n ";
+        quint32 state = 12345;
+        auto next = [&state] {
+            state = state * 1103515245u + 12345u;
+            return (state >> 8) & 0xFFFFFF;
+        };
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray text = valid;
+            const int edits = 1 + int(next() % 12);
+            for (int e = 0; e < edits; ++e) {
+                const int at = int(next() % quint32(text.size()));
+                switch (next() % 3) {
+                case 0:
+                    text[at] = alphabet[next() % (sizeof(alphabet) - 1)];
+                    break;
+                case 1:
+                    text.remove(at, int(next() % 40));
+                    break;
+                default:
+                    text.insert(at, alphabet[next() % (sizeof(alphabet) - 1)]);
+                }
+            }
+            if (next() % 4 == 0)
+                text.truncate(int(next() % quint32(text.size())));
+            // Decode from an exact-size heap copy so that an overread is caught.
+            std::unique_ptr<char[]> exact(new char[std::size_t(qMax(1, int(text.size())))]);
+            std::copy(text.cbegin(), text.cend(), exact.get());
+            std::vector<uint8_t> image;
+            std::string error;
+            if (Firmware::decodeIntelHex(exact.get(), std::size_t(text.size()), image, &error))
+                QVERIFY(!image.empty() && image.size() <= Firmware::MaxImageSize);
+            else
+                QVERIFY(!error.empty());
+        }
     }
 
     void extensionDecidesDecoding_data()
