@@ -445,6 +445,45 @@ private slots:
         }
     }
 
+    void calculator_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("none on the PATH") << QString() << true;
+        QTest::newRow("xcalc on the PATH") << "xcalc" << false;
+        QTest::newRow("gnome-calculator on the PATH") << "gnome-calculator" << false;
+    }
+
+    void calculator()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Windows starts calc.exe");
+#else
+        QFETCH(QString, program);
+        QFETCH(bool, warned);
+        QTemporaryDir bin;
+        const QString marker = bin.filePath(QStringLiteral("started"));
+        if (!program.isEmpty()) {
+            QFile script(bin.filePath(program));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\n: > \"" + marker.toUtf8() + "\"\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8());
+        MainWindow window;
+        MessageBoxCloser closer;
+        window.action(QStringLiteral("calculatorAction"))->trigger();
+        qputenv("PATH", oldPath);
+        QCOMPARE(closer.shown(), warned);
+        if (warned)
+            QCOMPARE(closer.text(), QStringLiteral("Impossibile avviare la calcolatrice."));
+        else
+            QTRY_VERIFY(QFile::exists(marker));
+#endif
+    }
+
     void shortcuts_data()
     {
         QTest::addColumn<QString>("actionName");
