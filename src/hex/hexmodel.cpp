@@ -283,6 +283,7 @@ void HexModel::setColumnCount(int columns)
         return;
     beginResetModel();
     m_columns = columns;
+    m_blockSelection = false; // the rectangle's rows and columns no longer mean the same bytes
     endResetModel();
 }
 
@@ -295,6 +296,7 @@ void HexModel::setRowOrigin(int origin)
         return;
     beginResetModel();
     m_rowOrigin = origin;
+    m_blockSelection = false;
     endResetModel();
 }
 
