@@ -60,8 +60,10 @@ HexViewer::HexViewer(QWidget *parent)
     m_model->setPercentMode(qApp->property("ecuPercentMode").toBool());
 
     connect(m_model, &QAbstractItemModel::modelReset, this, &HexViewer::applyColumnWidths);
-    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            [this] { onScrolled(); });
+    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_quietScrolling)
+            onScrolled();
+    });
     connect(m_table, &QAbstractItemView::clicked, this, &HexViewer::onClicked);
     connect(m_table, &QAbstractItemView::doubleClicked, this, &HexViewer::onDoubleClicked);
     connect(m_model, &HexModel::selectionChanged, m_table->viewport(),
@@ -107,10 +109,10 @@ void HexViewer::keepViewWhile(const std::function<void()> &change)
 {
     const int top = topOffset();
     const int current = currentOffset();
-    QScrollBar *v = m_table->verticalScrollBar();
-    QScrollBar *h = m_table->horizontalScrollBar();
-    const bool vBlocked = v->blockSignals(true);
-    const bool hBlocked = h->blockSignals(true);
+    // The view itself must still follow its scroll bars, so their signals stay on; only the
+    // range reports to the other views are held back.
+    const bool quiet = m_quietScrolling;
+    m_quietScrolling = true;
     m_table->setUpdatesEnabled(false);
     change();
     applyColumnWidths();
@@ -121,8 +123,7 @@ void HexViewer::keepViewWhile(const std::function<void()> &change)
     }
     scrollToOffsetTop(top);
     m_table->setUpdatesEnabled(true);
-    v->blockSignals(vBlocked);
-    h->blockSignals(hBlocked);
+    m_quietScrolling = quiet;
     m_table->viewport()->update();
 }
 
@@ -180,11 +181,20 @@ int HexViewer::topOffset() const
     return std::max(0, m_model->offsetForIndex(m_model->index(top.row(), 1)));
 }
 
-void HexViewer::scrollToOffsetTop(int offset)
+void HexViewer::scrollTo(int offset, QAbstractItemView::ScrollHint hint)
 {
     const QModelIndex idx = m_model->indexForOffset(offset);
-    if (idx.isValid())
-        m_table->scrollTo(idx, QAbstractItemView::PositionAtTop);
+    if (!idx.isValid())
+        return;
+    // After a model reset the scroll range is only renewed by the next layout pass; scrolling
+    // against the old range would stop short.
+    m_table->doItemsLayout();
+    m_table->scrollTo(idx, hint);
+}
+
+void HexViewer::scrollToOffsetTop(int offset)
+{
+    scrollTo(offset, QAbstractItemView::PositionAtTop);
 }
 
 void HexViewer::makeCurrent(int offset)
@@ -203,7 +213,7 @@ void HexViewer::goToOffset(int offset)
                                      m_model->currentData().size() - 1);
     m_model->setSelection(offset, end);
     m_table->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
-    m_table->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+    scrollTo(offset, QAbstractItemView::PositionAtCenter);
     m_table->viewport()->update();
     m_table->setFocus();
     emit viewOffsetChanged(offset);
@@ -228,9 +238,7 @@ void HexViewer::centerOnSelection()
         return;
     const int middle = m_model->selectionStart()
                        + (m_model->selectionEnd() - m_model->selectionStart()) / 2;
-    const QModelIndex idx = m_model->indexForOffset(middle);
-    if (idx.isValid())
-        m_table->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+    scrollTo(middle, QAbstractItemView::PositionAtCenter);
 }
 
 void HexViewer::setActiveSavedMap(int mapOffset)
@@ -238,10 +246,10 @@ void HexViewer::setActiveSavedMap(int mapOffset)
     m_model->setActiveSavedMap(mapOffset);
     const QModelIndex idx = m_model->indexForOffset(mapOffset);
     if (mapOffset >= 0 && idx.isValid()) {
-        QScrollBar *v = m_table->verticalScrollBar();
-        const bool blocked = v->blockSignals(true);
-        m_table->scrollTo(idx, QAbstractItemView::PositionAtCenter);
-        v->blockSignals(blocked);
+        const bool quiet = m_quietScrolling;
+        m_quietScrolling = true; // no range reports follow
+        scrollTo(mapOffset, QAbstractItemView::PositionAtCenter);
+        m_quietScrolling = quiet;
     }
     m_table->viewport()->update();
 }
@@ -452,7 +460,9 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     }
 
-    if (watched == m_table && event->type() == QEvent::KeyPress) {
+    // Keys typed into an open in-place editor reach the table too when the editor leaves them
+    // (Return does): they are the editor's, not commands.
+    if (watched == m_table && event->type() == QEvent::KeyPress && m_table->hasFocus()) {
         const auto *ke = static_cast<QKeyEvent *>(event);
         const bool ctrl = ke->modifiers() & Qt::ControlModifier;
         if (ctrl && ke->key() == Qt::Key_Left) {

@@ -2,6 +2,7 @@
 
 #include "hex/hexprompts.h"
 
+#include <QAbstractItemView>
 #include <QByteArray>
 #include <QWidget>
 
@@ -83,6 +84,7 @@ protected:
 
 private:
     void applyColumnWidths();
+    void scrollTo(int offset, QAbstractItemView::ScrollHint hint);
     void keepViewWhile(const std::function<void()> &change);
     void onScrolled();
     void onClicked(const QModelIndex &index);
@@ -102,4 +104,5 @@ private:
     int m_dragAnchor = -1;
     int m_lastDragOffset = -1;
     bool m_handleHovered = false;
+    bool m_quietScrolling = false;
 };
