@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMdiSubWindow>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>

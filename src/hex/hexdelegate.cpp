@@ -160,6 +160,11 @@ QWidget *HexDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &
 {
     auto *editor = new QLineEdit(parent);
     editor->setFrame(false);
+    // The table hides its own highlight; the editor's selected text must still show.
+    QPalette palette = editor->palette();
+    palette.setColor(QPalette::Highlight, SelectionFill);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    editor->setPalette(palette);
     editor->setAlignment(Qt::AlignCenter);
     return editor;
 }

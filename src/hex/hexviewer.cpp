@@ -46,6 +46,11 @@ HexViewer::HexViewer(QWidget *parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setShowGrid(false);
+    // The table's own selection only follows clicks; what is selected is the model's, and
+    // the delegate paints it. The view must not paint its stale highlight behind the cells.
+    QPalette palette = m_table->palette();
+    palette.setColor(QPalette::Highlight, Qt::transparent);
+    m_table->setPalette(palette);
     m_table->setWordWrap(false);
     m_table->setAlternatingRowColors(false);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
