@@ -37,6 +37,7 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     if (current != m_record->originalBytes)
         m_hexViewer->model()->setCurrentData(QByteArray(current.constData(), current.size()));
     m_stack->addWidget(m_hexViewer);
+    setFocusProxy(m_hexViewer); // an activated document takes keys in its hex table
     // Until the 2D graph is built its page says so.
     m_placeholder2D = new QLabel(QStringLiteral("Vista 2D non ancora disponibile."), this);
     m_placeholder2D->setAlignment(Qt::AlignCenter);

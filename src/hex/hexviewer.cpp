@@ -33,6 +33,7 @@ HexViewer::HexViewer(QWidget *parent)
     m_table->setModel(m_model);
     m_table->setItemDelegate(m_delegate);
     layout->addWidget(m_table);
+    setFocusProxy(m_table);
 
     QHeaderView *vertical = m_table->verticalHeader();
     vertical->setSectionResizeMode(QHeaderView::Fixed);

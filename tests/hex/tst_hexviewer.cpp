@@ -354,6 +354,23 @@ private slots:
         QCOMPARE(m_viewer->topOffset() / 36, 0x2000 / 36); // its row is at the top
     }
 
+    void activeMapScrollsIntoViewQuietly()
+    {
+        m_viewer->setFirmware(QByteArray(64 * 1024, '\x22'));
+        m_viewer->model()->addOrUpdateSavedMap({{0x8000, 0x80FF}, {}, {}, {}});
+        QSignalSpy ranges(m_viewer.get(), &HexViewer::viewRangeChanged);
+        m_viewer->setActiveSavedMap(0x8000);
+        QCOMPARE(m_viewer->model()->activeSavedMap(), 0x8000);
+        QVERIFY(ranges.isEmpty());
+        const QModelIndex cell = m_viewer->model()->indexForOffset(0x8000);
+        QVERIFY(m_viewer->tableView()->viewport()->rect().contains(
+            m_viewer->tableView()->visualRect(cell).center()));
+        // Scrolling by the user reports the new range.
+        m_viewer->tableView()->verticalScrollBar()->setValue(0);
+        QCOMPARE(ranges.count(), 1);
+        QCOMPARE(ranges.last().at(0).toInt(), 0);
+    }
+
     void rangeSignalOfSmallImage()
     {
         m_viewer->setFirmware(sequence(40));
