@@ -1,15 +1,21 @@
 #include "documentwindow.h"
 
-#include "model/fingerprint.h"
+#include "hex/hexmodel.h"
+#include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
 
 #include <QButtonGroup>
+#include <QDebug>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
+#include <QMetaMethod>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstring>
 
 DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     : QWidget(parent)
@@ -20,16 +26,19 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     layout->setSpacing(0);
 
     m_stack = new QStackedWidget(this);
-    // Until the hex table arrives the text page tells honestly what was loaded.
-    const Firmware &fw = *record->firmware;
-    m_summary = new QLabel(this);
-    m_summary->setAlignment(Qt::AlignCenter);
-    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_summary->setText(QStringLiteral("%1\n\n%2 byte\nSHA-256: %3\n\nVista esadecimale non ancora disponibile.")
-                           .arg(QString::fromStdString(fw.fileName()),
-                                QLocale(QLocale::Italian).toString(qulonglong(fw.size())),
-                                imageFingerprint(fw.data())));
-    m_stack->addWidget(m_summary);
+    m_hexViewer = new HexViewer(this);
+    m_record->hexViewer = m_hexViewer;
+    // The model starts from the original; a document whose image already differs from it
+    // (a saved version) shows those differences at once.
+    m_hexViewer->setFirmware(m_record->originalBytes);
+    const std::vector<uint8_t> &image = m_record->firmware->data();
+    const QByteArray current = QByteArray::fromRawData(reinterpret_cast<const char *>(image.data()),
+                                                       qsizetype(image.size()));
+    if (current != m_record->originalBytes)
+        m_hexViewer->model()->setCurrentData(QByteArray(current.constData(), current.size()));
+    m_stack->addWidget(m_hexViewer);
+    setFocusProxy(m_hexViewer); // an activated document takes keys in its hex table
+    // Until the 2D graph is built its page says so.
     m_placeholder2D = new QLabel(QStringLiteral("Vista 2D non ancora disponibile."), this);
     m_placeholder2D->setAlignment(Qt::AlignCenter);
     m_stack->addWidget(m_placeholder2D);
@@ -40,6 +49,102 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     layout->addWidget(m_stack, 1);
 
     buildBar();
+    connectHexRoutes();
+    installShortcuts();
+}
+
+void DocumentWindow::connectHexRoutes()
+{
+    HexModel *model = m_hexViewer->model();
+    // The hex model is the one writer of the image.
+    connect(model, &HexModel::dataModified, this, &DocumentWindow::onBytesModified);
+    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this,
+            &DocumentWindow::shiftRowOrigin);
+    connect(m_hexViewer, &HexViewer::createMapRequested, this,
+            &DocumentWindow::onCreateMapRequested);
+    connect(m_hexViewer, &HexViewer::openSavedMapRequested, this,
+            &DocumentWindow::openMapRequested);
+    connect(m_hexViewer, &HexViewer::deleteMapRequested, this,
+            [this](int mapOffset) { removeMap(mapOffset); });
+    // selectionChanged, viewRangeChanged and activeSavedMapChanged drive the 2D view; they
+    // are connected where the 2D view joins the stack.
+}
+
+void DocumentWindow::installShortcuts()
+{
+    const struct { QKeySequence keys; std::function<void()> effect; } shortcuts[] = {
+        {QKeySequence(Qt::Key_M), [this] { changeColumns(1); }},
+        {QKeySequence(Qt::Key_W), [this] { changeColumns(-1); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { shiftRowOrigin(-2); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { shiftRowOrigin(2); }},
+    };
+    for (const auto &s : shortcuts) {
+        auto *shortcut = new QShortcut(s.keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, s.effect);
+    }
+}
+
+void DocumentWindow::onBytesModified(const QByteArray &data)
+{
+    std::vector<uint8_t> &image = m_record->firmware->data();
+    if (image.size() != size_t(data.size()))
+        image.resize(size_t(data.size()));
+    std::memcpy(image.data(), data.constData(), size_t(data.size()));
+    m_record->modified = true;
+    emit modifiedChanged(true);
+}
+
+void DocumentWindow::onCreateMapRequested(int startOffset, int endOffset)
+{
+    // The 2D view selects the range and cuts the map; without it there is no cut to make.
+    if (isSignalConnected(QMetaMethod::fromSignal(&DocumentWindow::mapCutRequested))) {
+        emit mapCutRequested(startOffset, endOffset);
+        return;
+    }
+    m_hexViewer->prompts().information(
+        this, QStringLiteral("CREA MAPPA"),
+        QStringLiteral("La creazione di mappe dalla selezione richiede la vista 2D, "
+                       "non ancora disponibile."));
+}
+
+void DocumentWindow::changeColumns(int delta)
+{
+    const int columns = m_hexViewer->model()->columns() + delta;
+    if (columns < 1)
+        return;
+    m_hexViewer->setColumnCount(columns, m_hexViewer->topOffset());
+    qDebug().noquote() << (delta > 0 ? "M -> COLONNE =" : "W -> COLONNE =") << columns;
+}
+
+void DocumentWindow::shiftRowOrigin(int deltaBytes)
+{
+    HexModel *model = m_hexViewer->model();
+    const int top = m_hexViewer->topOffset();
+    const int current = m_hexViewer->currentOffset();
+    model->setRowOrigin(model->rowOrigin() + deltaBytes);
+    m_hexViewer->scrollToOffsetTop(top);
+    if (current >= 0)
+        m_hexViewer->setSelectionRange(model->selectionStart(), model->selectionEnd());
+    qDebug() << "row origin" << model->rowOrigin();
+}
+
+void DocumentWindow::requestCreateMap()
+{
+    if (currentPage() == 0)
+        m_hexViewer->requestCreateMap();
+}
+
+SavedMapRegion DocumentWindow::savedMapRegion(const MapDefinition &map)
+{
+    const MapRanges ranges = mapRanges(map);
+    auto range = [](const ByteRange &r) {
+        if (!r.isValid() || r.start > INT_MAX)
+            return HexRange{};
+        return HexRange{int(r.start), int(std::min<qint64>(r.end, INT_MAX))};
+    };
+    return SavedMapRegion{range(ranges.data), range(ranges.xAxis), range(ranges.yAxis),
+                          range(ranges.header)};
 }
 
 void DocumentWindow::buildBar()
@@ -90,10 +195,24 @@ void DocumentWindow::showTextPage()
 {
     m_stack->setCurrentIndex(0);
     m_viewButtons->button(0)->setChecked(true);
+    const int pending = m_hexViewer->property("pending2DMapOffset").toInt();
+    if (pending >= 0) {
+        const bool blocked = m_hexViewer->blockSignals(true);
+        m_hexViewer->goToOffset(pending);
+        m_hexViewer->blockSignals(blocked);
+        m_hexViewer->setProperty("pending2DMapOffset", -1);
+    } else {
+        m_hexViewer->centerOnSelection();
+    }
+    m_hexViewer->focusTable();
 }
 
 void DocumentWindow::show2DPage()
 {
+    if (!m_hexViewer->property("initial2DSyncDone").toBool()) {
+        m_hexViewer->syncView();
+        m_hexViewer->setProperty("initial2DSyncDone", true);
+    }
     m_stack->setCurrentIndex(1);
     m_viewButtons->button(1)->setChecked(true);
 }
@@ -112,12 +231,17 @@ int DocumentWindow::currentPage() const
 void DocumentWindow::setMaps(const QList<MapDefinition> &maps)
 {
     m_record->maps = maps;
+    HexModel *model = m_hexViewer->model();
+    model->clearSavedMaps();
+    for (const MapDefinition &map : maps)
+        model->addOrUpdateSavedMap(savedMapRegion(map));
     emit mapsChanged();
 }
 
 void DocumentWindow::addMap(const MapDefinition &map)
 {
     m_record->maps.append(map);
+    m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
     emit mapsChanged();
 }
 
@@ -126,6 +250,12 @@ bool DocumentWindow::removeMap(int mapOffset)
     for (int i = 0; i < m_record->maps.size(); ++i) {
         if (m_record->maps.at(i).mapOffset == mapOffset) {
             m_record->maps.removeAt(i);
+            HexModel *model = m_hexViewer->model();
+            model->removeSavedMap(mapOffset);
+            // Another map at the same offset keeps its marks.
+            for (const MapDefinition &other : std::as_const(m_record->maps))
+                if (other.mapOffset == mapOffset)
+                    model->addOrUpdateSavedMap(savedMapRegion(other));
             emit mapsChanged();
             return true;
         }
@@ -147,16 +277,11 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
 
 bool DocumentWindow::writeBytes(int offset, const QByteArray &bytes)
 {
-    std::vector<uint8_t> &image = m_record->firmware->data();
-    if (offset < 0 || bytes.isEmpty() || qint64(offset) + bytes.size() > qint64(image.size()))
-        return false;
-    std::copy(bytes.cbegin(), bytes.cend(), image.begin() + offset);
-    m_record->modified = true;
-    emit modifiedChanged(true);
-    return true;
+    // Through the hex model, so the write can be undone and its dataModified updates the image.
+    return m_hexViewer->model()->writeBytesAt(offset, bytes);
 }
 
 int DocumentWindow::hexCursorOffset() const
 {
-    return -1;
+    return m_hexViewer->currentOffset();
 }

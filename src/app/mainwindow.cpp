@@ -6,16 +6,23 @@
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/zoomspinbox.h"
+#include "hex/createselectiondialog.h"
+#include "hex/hexcells.h"
+#include "hex/hexmodel.h"
+#include "hex/hexsearchdialog.h"
+#include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -27,6 +34,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -60,6 +68,20 @@ QString dropPath(const QMimeData *mime)
         return {};
     const QUrl url = mime->urls().constFirst();
     return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+// The hex view of the active document, when it shows its text page (edit commands act on
+// the page that is showing; the 2D page has edits of its own).
+HexViewer *activeTextViewer(const MainWindow *window)
+{
+    DocumentWindow *document = window->activeDocumentWindow();
+    return document && document->currentPage() == 0 ? document->hexViewer() : nullptr;
+}
+
+HexViewer *activeViewer(const MainWindow *window)
+{
+    DocumentWindow *document = window->activeDocumentWindow();
+    return document ? document->hexViewer() : nullptr;
 }
 
 } // namespace
@@ -147,6 +169,22 @@ void MainWindow::buildToolbar()
     m_originalAction = makeCheckable(QStringLiteral("ORG"), QStringLiteral("originalAction"),
                                      nullptr);
     m_colorAction = makeCheckable(QStringLiteral("COLOR"), QStringLiteral("colorAction"), nullptr);
+    connect(m_baseGroup, &QActionGroup::triggered, this, [this](QAction *a) {
+        if (HexViewer *viewer = activeViewer(this))
+            viewer->setDecimal(a->objectName() == QLatin1String("decAction"));
+    });
+    connect(m_widthGroup, &QActionGroup::triggered, this, [this](QAction *a) {
+        HexViewer *viewer = activeViewer(this);
+        if (!viewer)
+            return;
+        if (a->objectName() == QLatin1String("widthFloatAction")) {
+            viewer->setFloatMode(true);
+            return;
+        }
+        const int mode = m_widthGroup->actions().indexOf(a);
+        viewer->setFloatMode(false);
+        viewer->setWidthMode(mode);
+    });
     m_colorAction->setIcon(colorModeIcon());
     m_colorAction->setToolTip(QStringLiteral("Modalità colori"));
     connect(m_percentAction, &QAction::toggled, this, &MainWindow::onPercentToggled);
@@ -323,30 +361,82 @@ void MainWindow::buildMenus()
     add(file, QStringLiteral("Esci"), QStringLiteral("exitAction"), [this] { close(); });
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
-    add(edit, QStringLiteral("Valore originale"), QStringLiteral("originalValueAction"));
-    add(edit, QStringLiteral("+1"), QStringLiteral("plusOneAction"));
-    add(edit, QStringLiteral("-1"), QStringLiteral("minusOneAction"));
-    add(edit, QStringLiteral("Modifica in assoluto..."), QStringLiteral("absoluteEditAction"));
-    add(edit, QStringLiteral("Modifica in percentuale..."), QStringLiteral("percentEditAction"));
-    add(edit, QStringLiteral("Undo"), QStringLiteral("undoAction"))->setShortcut(QKeySequence::Undo);
-    add(edit, QStringLiteral("Redo"), QStringLiteral("redoAction"))->setShortcut(QKeySequence::Redo);
-    add(edit, QStringLiteral("Copy"), QStringLiteral("copyAction"))->setShortcut(QKeySequence::Copy);
-    add(edit, QStringLiteral("Paste"), QStringLiteral("pasteAction"))
-        ->setShortcut(QKeySequence::Paste);
+    // On the 2D page these commands belong to the 2D view's word edits.
+    auto onText = [this](void (HexViewer::*command)()) {
+        return [this, command] {
+            if (HexViewer *viewer = activeTextViewer(this))
+                (viewer->*command)();
+        };
+    };
+    add(edit, QStringLiteral("Valore originale"), QStringLiteral("originalValueAction"),
+        onText(&HexViewer::originalValue));
+    add(edit, QStringLiteral("+1"), QStringLiteral("plusOneAction"), onText(&HexViewer::plusOne));
+    add(edit, QStringLiteral("-1"), QStringLiteral("minusOneAction"), onText(&HexViewer::minusOne));
+    add(edit, QStringLiteral("Modifica in assoluto..."), QStringLiteral("absoluteEditAction"),
+        onText(&HexViewer::absoluteEdit));
+    add(edit, QStringLiteral("Modifica in percentuale..."), QStringLiteral("percentEditAction"),
+        onText(&HexViewer::percentageEdit));
+    auto onViewer = [this](void (HexViewer::*command)()) {
+        return [this, command] {
+            if (HexViewer *viewer = activeViewer(this))
+                (viewer->*command)();
+        };
+    };
+    add(edit, QStringLiteral("Undo"), QStringLiteral("undoAction"), onViewer(&HexViewer::undo))
+        ->setShortcut(QKeySequence::Undo);
+    add(edit, QStringLiteral("Redo"), QStringLiteral("redoAction"), onViewer(&HexViewer::redo))
+        ->setShortcut(QKeySequence::Redo);
+    add(edit, QStringLiteral("Copy"), QStringLiteral("copyAction"), [this] {
+        HexViewer *viewer = activeViewer(this);
+        const QByteArray bytes = viewer ? viewer->selectedBytes() : QByteArray();
+        if (!bytes.isEmpty())
+            QGuiApplication::clipboard()->setText(HexCells::copiedHex(bytes));
+    })->setShortcut(QKeySequence::Copy);
+    add(edit, QStringLiteral("Paste"), QStringLiteral("pasteAction"), [this] {
+        HexViewer *viewer = activeViewer(this);
+        // Only clean hex text is written; anything else would put bytes nobody typed.
+        const auto bytes = HexCells::parsePastedHex(QGuiApplication::clipboard()->text());
+        if (viewer && bytes)
+            viewer->pasteBytes(*bytes);
+    })->setShortcut(QKeySequence::Paste);
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("Visualizza"));
-    add(view, QStringLiteral("Più colonne\tM"), QStringLiteral("moreColumnsAction"));
-    add(view, QStringLiteral("Meno colonne\tW"), QStringLiteral("fewerColumnsAction"));
+    auto onDocument = [this](const std::function<void(DocumentWindow *)> &command) {
+        return [this, command] {
+            if (DocumentWindow *document = activeDocumentWindow())
+                command(document);
+        };
+    };
+    add(view, QStringLiteral("Più colonne\tM"), QStringLiteral("moreColumnsAction"),
+        onDocument([](DocumentWindow *d) { d->changeColumns(1); }));
+    add(view, QStringLiteral("Meno colonne\tW"), QStringLiteral("fewerColumnsAction"),
+        onDocument([](DocumentWindow *d) { d->changeColumns(-1); }));
     add(view, QStringLiteral("Zoom avanti"), QStringLiteral("zoomInAction"),
         [this] { m_zoomX->setValue(zoomedIn(m_zoomX->value(), m_zoomX->maximum())); });
     add(view, QStringLiteral("Zoom indietro"), QStringLiteral("zoomOutAction"),
         [this] { m_zoomX->setValue(zoomedOut(m_zoomX->value(), m_zoomX->minimum())); });
-    add(view, QStringLiteral("Marcatura a sinistra\tCtrl+←"), QStringLiteral("rowOriginLeftAction"));
-    add(view, QStringLiteral("Marcatura a destra\tCtrl+→"), QStringLiteral("rowOriginRightAction"));
-    add(view, QStringLiteral("CREA MAPPA\tK"), QStringLiteral("createMapAction"));
+    add(view, QStringLiteral("Marcatura a sinistra\tCtrl+←"), QStringLiteral("rowOriginLeftAction"),
+        onDocument([](DocumentWindow *d) { d->shiftRowOrigin(-2); }));
+    add(view, QStringLiteral("Marcatura a destra\tCtrl+→"), QStringLiteral("rowOriginRightAction"),
+        onDocument([](DocumentWindow *d) { d->shiftRowOrigin(2); }));
+    // On the 2D page the 2D view cuts the map from its own selection.
+    add(view, QStringLiteral("CREA MAPPA\tK"), QStringLiteral("createMapAction"),
+        onDocument([](DocumentWindow *d) { d->requestCreateMap(); }));
 
     QMenu *selection = menuBar()->addMenu(QStringLiteral("Selezione"));
-    add(selection, QStringLiteral("Crea selezione..."), QStringLiteral("createSelectionAction"));
+    add(selection, QStringLiteral("Crea selezione..."), QStringLiteral("createSelectionAction"),
+        [this] {
+            HexViewer *viewer = activeViewer(this);
+            if (!viewer)
+                return;
+            // The 2D view's cursor comes first once that view exists.
+            QPointer<HexViewer> target(viewer);
+            auto *dialog = new CreateSelectionDialog(
+                viewer, [target] { return target ? target->currentOffset() : -1; }, this);
+            dialog->show();
+            dialog->raise();
+            dialog->activateWindow();
+        });
 
     QMenu *byteOrder = menuBar()->addMenu(QStringLiteral("Byte Order"));
     m_byteOrderGroup = new QActionGroup(this);
@@ -360,16 +450,30 @@ void MainWindow::buildMenus()
         a->setCheckable(true);
         m_byteOrderGroup->addAction(a);
     }
+    connect(m_byteOrderGroup, &QActionGroup::triggered, this, [this](QAction *a) {
+        HexViewer *viewer = activeViewer(this);
+        if (!viewer)
+            return;
+        const int order = m_byteOrderGroup->actions().indexOf(a); // 0 little, 1 big, 2 Auto
+        if (order < 2)
+            viewer->setByteOrder(order);
+        viewer->model()->setByteOrderExplicit(order < 2);
+    });
     action(QStringLiteral("autoByteOrderAction"))->setChecked(true);
 
     QMenu *search = menuBar()->addMenu(QStringLiteral("Cerca"));
-    add(search, QStringLiteral("Trova..."), QStringLiteral("findAction"))
+    add(search, QStringLiteral("Trova..."), QStringLiteral("findAction"), [this] { findValue(); })
         ->setShortcut(QKeySequence::Find);
     add(search, QStringLiteral("Calcolatrice..."), QStringLiteral("calculatorAction"),
         [this] { onCalculator(); })
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
-    add(search, QStringLiteral("Vai a offset..."), QStringLiteral("goToOffsetAction"))
-        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
+    add(search, QStringLiteral("Vai a offset..."), QStringLiteral("goToOffsetAction"), [this] {
+        HexViewer *viewer = activeViewer(this);
+        if (!viewer)
+            return;
+        const int offset = std::max(0, viewer->currentOffset());
+        viewer->goToAddress(QStringLiteral("%1").arg(offset, 8, 16, QLatin1Char('0')).toUpper());
+    })->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
@@ -456,24 +560,50 @@ void MainWindow::onColorToggled(bool on)
     applyColorModeToViews(on);
 }
 
+// Map windows take these modes too once they exist.
 void MainWindow::applyPercentModeToViews(bool on)
 {
-    Q_UNUSED(on); // the hex viewers and map windows that show it come later
+    for (HexViewer *viewer : findChildren<HexViewer *>())
+        viewer->model()->setPercentMode(on);
 }
 
 void MainWindow::applyShowOriginalToViews(bool on)
 {
-    Q_UNUSED(on);
+    for (HexViewer *viewer : findChildren<HexViewer *>())
+        viewer->model()->setShowOriginal(on);
 }
 
 void MainWindow::applyColorModeToViews(bool on)
 {
-    Q_UNUSED(on);
+    for (HexViewer *viewer : findChildren<HexViewer *>())
+        viewer->setDarkColorMode(on);
 }
 
 void MainWindow::syncToolbarWithActiveDocument()
 {
-    // The views that carry this state come with the hex and 2D views.
+    // The zoom boxes follow the 2D view, which brings its own zoom state.
+    HexViewer *viewer = activeViewer(this);
+    if (!viewer)
+        return;
+    const HexModel *model = viewer->model();
+    auto check = [this](const QString &name) {
+        QAction *a = action(name);
+        const bool blocked = a->blockSignals(true);
+        a->setChecked(true);
+        a->blockSignals(blocked);
+    };
+    check(model->isDecimal() ? QStringLiteral("decAction") : QStringLiteral("hexAction"));
+    static const char *const widths[] = {"width8Action", "width16Action", "width32Action"};
+    check(model->floatMode() ? QStringLiteral("widthFloatAction")
+                             : QString::fromLatin1(widths[std::clamp(model->widthMode(), 0, 2)]));
+    if (!model->byteOrderExplicit())
+        check(QStringLiteral("autoByteOrderAction"));
+    else
+        check(model->byteOrder() == 1 ? QStringLiteral("bigEndianAction")
+                                      : QStringLiteral("littleEndianAction"));
+    // A document opened while "ORG" is on shows the original like the others.
+    if (m_originalAction->isChecked())
+        viewer->model()->setShowOriginal(true);
 }
 
 bool MainWindow::openFirmwareThroughWizard(const QString &path)
@@ -711,7 +841,33 @@ void MainWindow::onAbout()
 
 void MainWindow::findValue()
 {
-    // The value search arrives with the hex views.
+    const QString title = QStringLiteral("Ricerca");
+    HexViewer *viewer = activeViewer(this);
+    if (!viewer) {
+        QMessageBox::warning(this, title, QStringLiteral("Nessun firmware attivo."));
+        return;
+    }
+    if (viewer->model()->currentData().isEmpty()) {
+        viewer->prompts().warning(this, title, QStringLiteral("Il firmware è vuoto."));
+        return;
+    }
+    HexSearchDialog dialog(viewer, action(QStringLiteral("hexAction"))->isChecked(),
+                           [this] {
+                               if (action(QStringLiteral("width32Action"))->isChecked())
+                                   return 4;
+                               if (action(QStringLiteral("width16Action"))->isChecked())
+                                   return 2;
+                               return 1;
+                           },
+                           this);
+    connect(&dialog, &HexSearchDialog::hitFound, this,
+            [this](int offset) { setProperty("lastSearchHit", offset); });
+    QEventLoop loop;
+    connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+    loop.exec();
 }
 
 MainWindow::ExitChoice MainWindow::askExitQuestion()

@@ -1,0 +1,88 @@
+#include "modifiedoffsets.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Eight bytes compared at once: bit i of the result is set when byte i of the two words differs
+// (bytes taken in memory order).
+inline unsigned differingBytes(const char *a, const char *b)
+{
+    quint64 x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    quint64 d = x ^ y;
+    d |= d >> 4;
+    d |= d >> 2;
+    d |= d >> 1;
+    d &= 0x0101010101010101ull;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    return unsigned((d * 0x0102040810204080ull) >> 56);
+#else
+    unsigned mask = 0;
+    for (int i = 0; i < 8; ++i)
+        mask |= unsigned((d >> (56 - 8 * i)) & 1u) << i;
+    return mask;
+#endif
+}
+
+} // namespace
+
+void ModifiedOffsets::rebuild(const char *current, qsizetype currentSize, const char *original,
+                              qsizetype originalSize)
+{
+    m_size = std::max<qsizetype>(currentSize, 0);
+    m_bits.assign(std::size_t((m_size + 63) / 64), 0);
+    const qsizetype common = std::min(m_size, std::max<qsizetype>(originalSize, 0));
+    qsizetype i = 0;
+    // 64 bytes make one word of the bitmap.
+    for (; i + 64 <= common; i += 64) {
+        quint64 word = 0;
+        for (int k = 0; k < 8; ++k)
+            word |= quint64(differingBytes(current + i + 8 * k, original + i + 8 * k)) << (8 * k);
+        m_bits[std::size_t(i >> 6)] = word;
+    }
+    for (; i < common; ++i)
+        if (current[i] != original[i])
+            m_bits[std::size_t(i >> 6)] |= quint64(1) << (i & 63);
+    // Everything past the original's end counts as changed.
+    for (; i < m_size; ++i)
+        m_bits[std::size_t(i >> 6)] |= quint64(1) << (i & 63);
+}
+
+void ModifiedOffsets::clear()
+{
+    m_bits.assign(std::size_t((m_size + 63) / 64), 0);
+}
+
+void ModifiedOffsets::set(qsizetype offset, bool on)
+{
+    if (offset < 0 || offset >= m_size)
+        return;
+    quint64 &word = m_bits[std::size_t(offset >> 6)];
+    const quint64 bit = quint64(1) << (offset & 63);
+    word = on ? (word | bit) : (word & ~bit);
+}
+
+bool ModifiedOffsets::anyIn(qsizetype offset, qsizetype length) const
+{
+    const qsizetype first = std::max<qsizetype>(offset, 0);
+    const qsizetype last = std::min(offset + length, m_size); // exclusive
+    for (qsizetype i = first; i < last; ++i)
+        if ((m_bits[std::size_t(i >> 6)] >> (i & 63)) & 1u)
+            return true;
+    return false;
+}
+
+qsizetype ModifiedOffsets::count() const
+{
+    qsizetype n = 0;
+    for (quint64 w : m_bits) {
+        while (w) {
+            w &= w - 1;
+            ++n;
+        }
+    }
+    return n;
+}

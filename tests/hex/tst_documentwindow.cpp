@@ -1,0 +1,299 @@
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "hex/hexdelegate.h"
+#include "hex/hexmodel.h"
+#include "hex/hexviewer.h"
+#include "model/firmwareproject.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTreeWidgetItem>
+#include <QtTest>
+
+namespace {
+
+MapDefinition map(const QString &name, int offset)
+{
+    MapDefinition m;
+    m.name = name;
+    m.mapOffset = offset;
+    m.rows = 2;
+    m.columns = 4;
+    m.zElementSize = 2;
+    return m;
+}
+
+Firmware *firmware(int size, const char *path = "image.bin")
+{
+    auto *fw = new Firmware;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
+    for (int i = 0; i < size; ++i)
+        bytes[size_t(i)] = uint8_t(i);
+    fw->setData(bytes);
+    fw->setFilePath(path);
+    return fw;
+}
+
+QByteArray imageOf(const FirmwareProject *record)
+{
+    const auto &d = record->firmware->data();
+    return QByteArray(reinterpret_cast<const char *>(d.data()), qsizetype(d.size()));
+}
+
+} // namespace
+
+class TestDocumentWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        qApp->setProperty("ecuPercentMode", false);
+        qApp->setProperty("ecuColorMode", false);
+        m_window = std::make_unique<MainWindow>();
+        m_window->setExitQuestion([] { return MainWindow::ExitChoice::Discard; });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() { m_window.reset(); }
+
+    void editInViewerReachesFirmware()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(64), {});
+        HexViewer *viewer = record->hexViewer;
+        QVERIFY(viewer);
+        const QByteArray original = record->originalBytes;
+        QVERIFY(viewer->model()->setData(viewer->model()->index(0, 3), "EE", Qt::EditRole));
+        QCOMPARE(quint8(record->firmware->data()[2]), quint8(0xEE));
+        QVERIFY(record->modified);
+        QCOMPARE(record->originalBytes, original);
+        QCOMPARE(viewer->model()->originalData(), original);
+        viewer->undo();
+        QCOMPARE(imageOf(record), original);
+    }
+
+    void writeBytesGoesThroughTheModel()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(64), {});
+        DocumentWindow *document = m_window->documentWindowOf(record);
+        QVERIFY(document->writeBytes(10, QByteArray("\x01\x02", 2)));
+        QVERIFY(!document->writeBytes(63, QByteArray("\x01\x02", 2)));
+        QVERIFY(!document->writeBytes(-1, QByteArray("\x01", 1)));
+        QCOMPARE(quint8(record->firmware->data()[11]), quint8(2));
+        QVERIFY(document->hexViewer()->model()->isModified(10, 2));
+        QCOMPARE(document->hexViewer()->model()->undoStack().size(), 1);
+        document->hexViewer()->undo();
+        QCOMPARE(quint8(record->firmware->data()[10]), quint8(10));
+    }
+
+    void deletingAMapRenumbersTheTree()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(
+            firmware(256), {map(QStringLiteral("A"), 0x10), map(QStringLiteral("B"), 0x40),
+                            map(QStringLiteral("C"), 0x80)});
+        QTreeWidgetItem *maps = m_window->mapsItemOf(record);
+        QCOMPARE(maps->childCount(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(maps->child(i)->data(0, Qt::UserRole + 10).toInt(), i);
+        HexViewer *viewer = record->hexViewer;
+        QCOMPARE(viewer->model()->savedMapAt(0x40, 1), 0x40);
+        // "Elimina mappa" from the context menu over the second map.
+        viewer->resize(800, 600);
+        const QModelIndex cell = viewer->model()->indexForOffset(0x41);
+        viewer->tableView()->scrollTo(cell);
+        std::unique_ptr<QMenu> menu(
+            viewer->createContextMenu(viewer->tableView()->visualRect(cell).center()));
+        QVERIFY(menu);
+        menu->actions().last()->trigger();
+        QCOMPARE(record->maps.size(), 2);
+        QCOMPARE(maps->childCount(), 2);
+        QCOMPARE(maps->child(0)->text(0), QStringLiteral("A"));
+        QCOMPARE(maps->child(1)->text(0), QStringLiteral("C"));
+        QCOMPARE(maps->child(0)->data(0, Qt::UserRole + 10).toInt(), 0);
+        QCOMPARE(maps->child(1)->data(0, Qt::UserRole + 10).toInt(), 1);
+        QCOMPARE(maps->child(1)->data(0, Qt::UserRole).toInt(), 0x80);
+        QCOMPARE(viewer->model()->savedMapAt(0x40, 1), -1);
+        QCOMPARE(viewer->model()->savedMapAt(0x80, 1), 0x80);
+    }
+
+    void addAndReplaceMapsMarkTheView()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(256), {});
+        DocumentWindow *document = m_window->documentWindowOf(record);
+        MapDefinition withAxis = map(QStringLiteral("X"), 0x20);
+        withAxis.xAxisOffset = 0x18;
+        withAxis.xElementSize = 2;
+        document->addMap(withAxis);
+        HexModel *model = document->hexViewer()->model();
+        QCOMPARE(model->savedMapKindAt(0x18, 1), 2);
+        QCOMPARE(model->savedMapKindAt(0x2F, 1), 4);
+        QCOMPARE(model->savedMapKindAt(0x30, 1), 0);
+        document->setMaps({map(QStringLiteral("Y"), 0x60)});
+        QCOMPARE(model->savedMapAt(0x20, 1), -1);
+        QCOMPARE(model->savedMapAt(0x60, 1), 0x60);
+    }
+
+    void columnAndOriginCommands()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(4096), {});
+        HexModel *model = record->hexViewer->model();
+        m_window->action(QStringLiteral("moreColumnsAction"))->trigger();
+        QCOMPARE(model->columns(), 9);
+        for (int i = 0; i < 10; ++i)
+            m_window->action(QStringLiteral("fewerColumnsAction"))->trigger();
+        QCOMPARE(model->columns(), 1);
+        m_window->action(QStringLiteral("rowOriginLeftAction"))->trigger();
+        QCOMPARE(model->rowOrigin(), -2);
+        // The viewer's own Ctrl+Right request is routed to the model as well.
+        emit record->hexViewer->rowOriginChangeRequested(2);
+        QCOMPARE(model->rowOrigin(), 0);
+    }
+
+    void documentShortcuts()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(4096), {});
+        m_window->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_window.get()))
+            QSKIP("the platform gives no active window");
+        HexViewer *viewer = record->hexViewer;
+        viewer->focusTable();
+        QTest::keyClick(viewer->tableView(), Qt::Key_M);
+        QCOMPARE(viewer->model()->columns(), 9);
+        QTest::keyClick(viewer->tableView(), Qt::Key_W);
+        QTest::keyClick(viewer->tableView(), Qt::Key_W);
+        QCOMPARE(viewer->model()->columns(), 7);
+        QTest::keyClick(viewer->tableView(), Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(viewer->model()->rowOrigin(), -2);
+    }
+
+    void copyAndPaste_data()
+    {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QByteArray>("written"); // empty: nothing written
+        QTest::newRow("hex pairs") << "AA BB" << QByteArray::fromHex("AABB");
+        QTest::newRow("odd digit count ignored") << "AAB" << QByteArray();
+        QTest::newRow("text ignored") << "hello" << QByteArray();
+        QTest::newRow("too long for the image ignored") << "01020304050607" << QByteArray();
+    }
+    void copyAndPaste()
+    {
+        QFETCH(QString, clipboard);
+        QFETCH(QByteArray, written);
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(16), {});
+        HexViewer *viewer = record->hexViewer;
+        viewer->setSelectionRange(10, 12); // anchor 10
+        m_window->action(QStringLiteral("copyAction"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0A 0B 0C"));
+        QGuiApplication::clipboard()->setText(clipboard);
+        m_window->action(QStringLiteral("pasteAction"))->trigger();
+        if (written.isEmpty()) {
+            QVERIFY(!record->modified);
+            QVERIFY(viewer->model()->undoStack().isEmpty());
+        } else {
+            QCOMPARE(imageOf(record).mid(10, written.size()), written);
+            QVERIFY(record->modified);
+        }
+    }
+
+    void toolbarDrivesTheActiveViewer()
+    {
+        FirmwareProject *first = m_window->createDocumentFromFirmware(firmware(64, "a.bin"), {});
+        m_window->action(QStringLiteral("decAction"))->trigger();
+        m_window->action(QStringLiteral("width16Action"))->trigger();
+        m_window->action(QStringLiteral("bigEndianAction"))->trigger();
+        HexModel *model = first->hexViewer->model();
+        QVERIFY(model->isDecimal());
+        QCOMPARE(model->widthMode(), 1);
+        QVERIFY(model->byteOrderExplicit());
+        QCOMPARE(model->effectiveByteOrder(), 1);
+        m_window->action(QStringLiteral("widthFloatAction"))->trigger();
+        QVERIFY(model->floatMode());
+        QCOMPARE(model->widthMode(), 2);
+
+        FirmwareProject *second = m_window->createDocumentFromFirmware(firmware(64, "b.bin"), {});
+        QCOMPARE(second->hexViewer->model()->widthMode(), 0);
+        QVERIFY(m_window->action(QStringLiteral("width8Action"))->isChecked());
+        QVERIFY(m_window->action(QStringLiteral("hexAction"))->isChecked());
+        QVERIFY(m_window->action(QStringLiteral("autoByteOrderAction"))->isChecked());
+        m_window->documentArea()->setActiveSubWindow(first->subWindow);
+        QVERIFY(m_window->action(QStringLiteral("widthFloatAction"))->isChecked());
+        QVERIFY(m_window->action(QStringLiteral("decAction"))->isChecked());
+        QVERIFY(m_window->action(QStringLiteral("bigEndianAction"))->isChecked());
+    }
+
+    void applicationWideModes()
+    {
+        FirmwareProject *a = m_window->createDocumentFromFirmware(firmware(64, "a.bin"), {});
+        FirmwareProject *b = m_window->createDocumentFromFirmware(firmware(64, "b.bin"), {});
+        QAction *percent = m_window->action(QStringLiteral("percentAction"));
+        QAction *original = m_window->action(QStringLiteral("originalAction"));
+        original->trigger();
+        QVERIFY(a->hexViewer->model()->showOriginal());
+        percent->trigger();
+        QVERIFY(!original->isChecked());
+        QVERIFY(a->hexViewer->model()->percentMode());
+        QVERIFY(b->hexViewer->model()->percentMode());
+        QVERIFY(!b->hexViewer->model()->showOriginal());
+        QCOMPARE(qApp->property("ecuPercentMode").toBool(), true);
+        m_window->action(QStringLiteral("colorAction"))->trigger();
+        QCOMPARE(b->hexViewer->delegate()->property("darkColorMode").toBool(), true);
+        // A document opened later starts in the application's modes.
+        FirmwareProject *c = m_window->createDocumentFromFirmware(firmware(64, "c.bin"), {});
+        QVERIFY(c->hexViewer->model()->percentMode());
+        QCOMPARE(c->hexViewer->delegate()->property("darkColorMode").toBool(), true);
+    }
+
+    void editMenuActsOnTextPageOnly()
+    {
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(64), {});
+        DocumentWindow *document = m_window->documentWindowOf(record);
+        record->hexViewer->setSelectionRange(4, 5);
+        m_window->action(QStringLiteral("plusOneAction"))->trigger();
+        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x05\x06", 2));
+        m_window->action(QStringLiteral("originalValueAction"))->trigger();
+        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x04\x05", 2));
+        document->show2DPage();
+        m_window->action(QStringLiteral("minusOneAction"))->trigger();
+        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x04\x05", 2));
+        QCOMPARE(record->hexViewer->property("initial2DSyncDone").toBool(), true);
+        document->showTextPage();
+        m_window->action(QStringLiteral("undoAction"))->trigger();
+        m_window->action(QStringLiteral("undoAction"))->trigger();
+        m_window->action(QStringLiteral("redoAction"))->trigger();
+        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x05\x06", 2));
+    }
+
+    void closingUnmodifiedDocumentAsksNothing()
+    {
+        bool asked = false;
+        m_window->setProjectSaver([&asked](FirmwareProject &) {
+            asked = true;
+            return false;
+        });
+        FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(64), {});
+        QPointer<QMdiSubWindow> sub = record->subWindow;
+        sub->close();
+        QTRY_VERIFY(sub.isNull());
+        QVERIFY(!asked);
+        record = m_window->createDocumentFromFirmware(firmware(64), {});
+        m_window->documentWindowOf(record)->writeBytes(0, QByteArray("x"));
+        sub = record->subWindow;
+        sub->close(); // the save fails: the window stays
+        QVERIFY(asked);
+        QVERIFY(!sub.isNull());
+    }
+};
+
+QTEST_MAIN(TestDocumentWindow)
+#include "tst_documentwindow.moc"
