@@ -1,5 +1,6 @@
 #include "documentwindow.h"
 
+#include "hex/hex2dview.h"
 #include "model/fingerprint.h"
 #include "model/firmwareproject.h"
 
@@ -30,9 +31,7 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
                                 QLocale(QLocale::Italian).toString(qulonglong(fw.size())),
                                 imageFingerprint(fw.data())));
     m_stack->addWidget(m_summary);
-    m_placeholder2D = new QLabel(QStringLiteral("Vista 2D non ancora disponibile."), this);
-    m_placeholder2D->setAlignment(Qt::AlignCenter);
-    m_stack->addWidget(m_placeholder2D);
+    build2DView(); // page 1
     m_placeholder3D = new QLabel(
         QStringLiteral("Visualizzazione 3D\n\nModulo 3D non ancora implementato."), this);
     m_placeholder3D->setAlignment(Qt::AlignCenter);
@@ -76,13 +75,12 @@ void DocumentWindow::buildBar()
     for (const QString &text : navigation) {
         auto *button = new QPushButton(text, bar);
         button->setFixedWidth(42);
-        // They page the 2D graph, which is not there yet.
-        button->setEnabled(false);
         m_navigationButtons.append(button);
         row->addWidget(button);
     }
     m_navigationButtons[2]->setToolTip(QStringLiteral("Parte precedente"));
     m_navigationButtons[3]->setToolTip(QStringLiteral("Parte successiva"));
+    connectNavigationButtons();
     layout()->addWidget(bar);
 }
 
@@ -90,12 +88,18 @@ void DocumentWindow::showTextPage()
 {
     m_stack->setCurrentIndex(0);
     m_viewButtons->button(0)->setChecked(true);
+    takePending2DMapIntoHexView();
 }
 
 void DocumentWindow::show2DPage()
 {
+    if (!m_initial2DSyncDone) {
+        syncHexRangeTo2D();
+        m_initial2DSyncDone = true;
+    }
     m_stack->setCurrentIndex(1);
     m_viewButtons->button(1)->setChecked(true);
+    m_hex2DView->setFocus();
 }
 
 void DocumentWindow::show3DPage()
@@ -152,6 +156,7 @@ bool DocumentWindow::writeBytes(int offset, const QByteArray &bytes)
         return false;
     std::copy(bytes.cbegin(), bytes.cend(), image.begin() + offset);
     m_record->modified = true;
+    refresh2DImage();
     emit modifiedChanged(true);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "app/documentwindow.h"
 #include "app/hoverfilter.h"
+#include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/zoomspinbox.h"
@@ -86,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent)
     setCentralWidget(m_splitter);
 
     buildMenus();
+    connect2DControls();
     statusBar();
 }
 
@@ -470,6 +472,7 @@ void MainWindow::applyColorModeToViews(bool on)
 void MainWindow::syncToolbarWithActiveDocument()
 {
     // The views that carry this state come with the hex and 2D views.
+    sync2DControlsWithActiveDocument();
 }
 
 bool MainWindow::openFirmwareThroughWizard(const QString &path)
@@ -514,6 +517,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     connect(container, &DocumentWindow::modifiedChanged, this,
             [record](bool modified) { record->modified = modified; });
     container->setMaps(maps);
+    connect2DDocument(container);
 
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(container);
     sub->setWindowTitle(record->fileName);

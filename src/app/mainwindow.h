@@ -5,11 +5,14 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class DocumentWindow;
 class Firmware;
 class FirmwareProject;
+class Hex2DView;
 struct MapDefinition;
+class OriModComparison;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -67,6 +70,11 @@ public:
     // "Zoom avanti" / "Zoom indietro": value × or ÷ 1.35, half away from zero, kept in range.
     static int zoomedIn(int value, int maximum);
     static int zoomedOut(int value, int minimum);
+    // The 2D view of the active document, null when none.
+    Hex2DView *activeHex2DView() const;
+    // The ORI / MOD comparison started by dropping a file on a 2D view.
+    OriModComparison *oriModComparison() const { return m_comparison.get(); }
+
     // Whether a file dragged onto the window may be dropped (A2L files are refused).
     static bool acceptsDroppedFile(const QString &path);
 
@@ -85,6 +93,9 @@ private:
     void buildMenus();
     void toggleDatabasePanel();
     void syncToolbarWithActiveDocument();
+    void connect2DControls();
+    void sync2DControlsWithActiveDocument();
+    void connect2DDocument(DocumentWindow *document);
     void rebuildMapItems(FirmwareProject *record);
     void removeDocument(QWidget *container);
     void onOpenFirmware();
@@ -125,4 +136,5 @@ private:
 
     std::function<bool(FirmwareProject &)> m_projectSaver;
     std::function<ExitChoice()> m_exitQuestion;
+    std::unique_ptr<OriModComparison> m_comparison;
 };
