@@ -99,7 +99,7 @@ Hex2DView::Hex2DView(QWidget *parent)
         delete menu;
     });
     m_prompts = defaultPrompts(this);
-    m_geometry.setImageSize(0);
+    plotLayout().setImageSize(0);
 
     m_repeatTimer = new QTimer(this);
     connect(m_repeatTimer, &QTimer::timeout, this, &Hex2DView::onRepeat);
@@ -113,6 +113,13 @@ Hex2DView::Hex2DView(QWidget *parent)
 }
 
 Hex2DView::~Hex2DView() = default;
+
+Hex2DGeometry &Hex2DView::plotLayout()
+{
+    // A hidden widget gets its resize event late; the arithmetic always uses the real size.
+    m_geometry.setWidgetSize(width(), height());
+    return m_geometry;
+}
 
 void Hex2DView::setPrompts(const Prompts &prompts)
 {
@@ -137,7 +144,7 @@ void Hex2DView::setImage(const QByteArray &bytes)
     m_differences.clear();
     m_summary.clear();
     ++m_revision;
-    m_geometry.setImageSize(bytes.size());
+    plotLayout().setImageSize(bytes.size());
     m_selStart = m_selEnd = m_cursorOffset = -1;
     m_selecting = false;
     update();
@@ -282,68 +289,68 @@ void Hex2DView::setSelection(int startOffset, int endOffset)
 
 void Hex2DView::centerOnOffset(int offset)
 {
-    m_geometry.centerOnOffset(offset);
+    plotLayout().centerOnOffset(offset);
     emitWindow();
     update();
 }
 
 void Hex2DView::setUserZoomX(double factor)
 {
-    m_geometry.setUserZoomX(factor);
+    plotLayout().setUserZoomX(factor);
     emitWindow();
     update();
 }
 
 void Hex2DView::setUserZoomY(double factor)
 {
-    m_geometry.setUserZoomY(factor);
+    plotLayout().setUserZoomY(factor);
     update();
 }
 
 void Hex2DView::zoomAt(int steps, int x)
 {
-    m_geometry.wheelZoom(steps, x);
+    plotLayout().wheelZoom(steps, x);
     emitWindow();
     update();
 }
 
 void Hex2DView::emitWindow()
 {
-    emitWindow(m_geometry.centreOffset());
+    emitWindow(plotLayout().centreOffset());
 }
 
 void Hex2DView::emitWindow(qint64 offset)
 {
     if (m_current.isEmpty())
         return;
-    emit viewRangeChanged(int(m_geometry.visibleStart()), int(m_geometry.visibleEnd()));
+    emit viewRangeChanged(int(plotLayout().visibleStart()), int(plotLayout().visibleEnd()));
     emit viewOffsetChanged(int(offset));
 }
 
 void Hex2DView::goToStart()
 {
-    m_geometry.goToStart();
-    emitWindow(m_geometry.visibleStart());
+    plotLayout().goToStart();
+    emitWindow(plotLayout().visibleStart());
     update();
 }
 
 void Hex2DView::goToEnd()
 {
-    m_geometry.goToEnd();
-    emitWindow(m_geometry.visibleEnd() - 1);
+    plotLayout().goToEnd();
+    emitWindow(plotLayout().visibleEnd() - 1);
     update();
 }
 
 void Hex2DView::nudge(int direction)
 {
     // Held buttons repeat every 16 ms; the hex view catches up on the next reported move.
-    m_geometry.nudge(direction);
+    plotLayout().nudge(direction);
     update();
 }
 
 void Hex2DView::stepPart(int direction)
 {
-    m_geometry.stepPart(direction);
+    plotLayout().stepPart(direction);
     emitWindow();
     update();
 }
@@ -441,7 +448,7 @@ void Hex2DView::showProperties(qint64 offset, int map)
 QMenu *Hex2DView::createContextMenu(const QPoint &pos)
 {
     auto *menu = new QMenu(this);
-    const qint64 o = m_geometry.offsetAtX(pos.x());
+    const qint64 o = plotLayout().offsetAtX(pos.x());
     const int m = savedMapAt(o);
     if (m >= 0) {
         menu->addAction(QStringLiteral("Elimina mappa"), this,
@@ -543,7 +550,7 @@ void Hex2DView::dropEvent(QDropEvent *event)
 void Hex2DView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_geometry.setWidgetSize(width(), height());
+    plotLayout().setWidgetSize(width(), height());
 }
 
 void Hex2DView::wheelEvent(QWheelEvent *event)
@@ -569,21 +576,21 @@ void Hex2DView::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton || m_current.isEmpty())
         return QWidget::mousePressEvent(event);
-    if (m_geometry.scrollBarRect().contains(pos)) {
-        if (m_geometry.thumbContains(pos.x())) {
+    if (plotLayout().scrollBarRect().contains(pos)) {
+        if (plotLayout().thumbContains(pos.x())) {
             m_thumbDragging = true;
         } else {
-            m_repeatDirection = pos.x() < m_geometry.thumbLeft() ? -1 : +1;
-            m_geometry.pageBy(m_repeatDirection, 0.9);
+            m_repeatDirection = pos.x() < plotLayout().thumbLeft() ? -1 : +1;
+            plotLayout().pageBy(m_repeatDirection, 0.9);
             emitWindow();
             m_repeatTimer->start(350);
         }
         update();
         return;
     }
-    if (!m_geometry.hasPlot() || !m_geometry.plotRect().contains(pos))
+    if (!plotLayout().hasPlot() || !plotLayout().plotRect().contains(pos))
         return;
-    const qint64 o = m_geometry.offsetAtX(pos.x());
+    const qint64 o = plotLayout().offsetAtX(pos.x());
     const int map = savedMapAt(o);
     m_activeSavedMap = map;
     emit activeSavedMapChanged(map);
@@ -603,20 +610,20 @@ void Hex2DView::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
     if (m_panning) {
-        m_geometry.pan(pos.x() - m_lastPanX);
+        plotLayout().pan(pos.x() - m_lastPanX);
         m_lastPanX = pos.x();
         emitWindow();
         update();
         return;
     }
     if (m_thumbDragging) {
-        m_geometry.dragThumbTo(pos.x());
+        plotLayout().dragThumbTo(pos.x());
         emitWindow();
         update();
         return;
     }
     if (m_selecting) {
-        const qint64 o = m_geometry.offsetAtX(pos.x());
+        const qint64 o = plotLayout().offsetAtX(pos.x());
         const qint64 c = m_cursorOffset;
         const qint64 start = std::min(c, o);
         const qint64 end = std::min<qint64>(std::max(c, o) + 1, m_current.size() - 1);
@@ -656,7 +663,7 @@ void Hex2DView::onRepeat()
         return;
     }
     m_repeatTimer->setInterval(90);
-    m_geometry.pageBy(m_repeatDirection, 0.05);
+    plotLayout().pageBy(m_repeatDirection, 0.05);
     emitWindow();
     update();
 }
@@ -666,15 +673,15 @@ void Hex2DView::mouseDoubleClickEvent(QMouseEvent *event)
     const QPoint pos = event->position().toPoint();
     if (event->button() != Qt::LeftButton || m_current.isEmpty())
         return QWidget::mouseDoubleClickEvent(event);
-    if (m_geometry.scrollBarRect().contains(pos)) {
+    if (plotLayout().scrollBarRect().contains(pos)) {
         m_repeatTimer->stop();
         m_selStart = m_selEnd = -1;
         emit selectionChanged(-1, -1);
         update();
         return;
     }
-    if (m_geometry.hasPlot() && m_geometry.plotRect().contains(pos)) {
-        const int map = savedMapAt(m_geometry.offsetAtX(pos.x()));
+    if (plotLayout().hasPlot() && plotLayout().plotRect().contains(pos)) {
+        const int map = savedMapAt(plotLayout().offsetAtX(pos.x()));
         if (map >= 0)
             emit openSavedMapRequested(map);
     }
@@ -705,30 +712,30 @@ int Hex2DView::columnOf(qint64 offset, qint64 s, qint64 e, int w) const
 
 void Hex2DView::paintView(QPainter &p)
 {
-    m_geometry.setWidgetSize(width(), height());
+    plotLayout().setWidgetSize(width(), height());
     p.fillRect(rect(), Background);
     if (m_current.isEmpty()) {
         p.setPen(QColor(150, 150, 150));
         p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Nessun firmware caricato"));
         return;
     }
-    const QRect plot = m_geometry.plotRect();
-    const qint64 s = m_geometry.visibleStart();
-    const qint64 e = m_geometry.visibleEnd();
+    const QRect plot = plotLayout().plotRect();
+    const qint64 s = plotLayout().visibleStart();
+    const qint64 e = plotLayout().visibleEnd();
 
     QFont bold = font();
     bold.setPointSize(9);
     bold.setBold(true);
     p.setFont(bold);
     p.setPen(QColor(220, 220, 220));
-    const double zx = m_geometry.zoomX();
+    const double zx = plotLayout().zoomX();
     p.drawText(QRect(QPoint(65, 5), QPoint(plot.right(), 28)), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("2D • %1 bytes • X %2x • Y %3%")
                    .arg(m_current.size())
                    .arg(zx, 0, 'f', zx < 10.0 ? 1 : 0)
-                   .arg(int(m_geometry.zoomY() * 100.0)));
+                   .arg(int(plotLayout().zoomY() * 100.0)));
 
-    if (!m_geometry.hasPlot())
+    if (!plotLayout().hasPlot())
         return;
     p.fillRect(plot, PlotFill);
     paintScrollBar(p);
@@ -830,7 +837,7 @@ void Hex2DView::paintCurve(QPainter &p, const QRect &plot, qint64 s, qint64 e)
             hi = lo + 1.0;
     }
     const double h = plot.height() - 1;
-    const double zy = m_geometry.zoomY();
+    const double zy = plotLayout().zoomY();
     const auto yOf = [&](double v) {
         const double y = plot.bottom() - (v - lo) / (hi - lo) * h * zy;
         return std::clamp(y, double(plot.top()), double(plot.bottom()));
@@ -872,7 +879,7 @@ void Hex2DView::paintCurve(QPainter &p, const QRect &plot, qint64 s, qint64 e)
             if (v != v)
                 continue;
             const double off = double((first + i) * format.width);
-            poly.append(QPointF(m_geometry.xOfOffset(off), yOf(v)));
+            poly.append(QPointF(plotLayout().xOfOffset(off), yOf(v)));
         }
         if (poly.size() == 1)
             p.drawPoint(poly.first());
@@ -944,7 +951,7 @@ void Hex2DView::paintMarks(QPainter &p, const QRect &plot, qint64 s, qint64 e)
 
 void Hex2DView::paintScrollBar(QPainter &p)
 {
-    const QRect bar = m_geometry.scrollBarRect();
+    const QRect bar = plotLayout().scrollBarRect();
     p.fillRect(bar, BarFill);
     const int w = bar.width();
     const quint64 key = m_revision * 31u + quint64(m_valueWidth) * 7u + (m_littleEndian ? 1 : 0);
@@ -975,7 +982,7 @@ void Hex2DView::paintScrollBar(QPainter &p)
         p.fillRect(QRect(a, bar.top() + 1, b - a, 3), QColor(60, 140, 255));
     }
     QColor thumbFill(255, 255, 255, m_thumbDragging ? 70 : 45);
-    const QRect thumb(m_geometry.thumbLeft(), bar.top() + 1, m_geometry.thumbWidth(),
+    const QRect thumb(plotLayout().thumbLeft(), bar.top() + 1, plotLayout().thumbWidth(),
                       bar.height() - 2);
     p.fillRect(thumb, thumbFill);
     p.setPen(QPen(QColor(230, 235, 240), 1));

@@ -147,6 +147,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    Hex2DGeometry &plotLayout();
     SampleFormat sampleFormat() const;
     void emitWindow();
     void emitWindow(qint64 offset);
