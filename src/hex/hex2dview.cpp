@@ -154,42 +154,43 @@ void Hex2DView::setCurrentData(const QByteArray &bytes)
 {
     if (bytes.size() != m_original.size())
         return;
-    // Only the stretch that changed is read again for the summary.
+    // Only the stretch that changed is read again, for the summary and the differences.
     const qint64 n = bytes.size();
+    const char *a = bytes.constData();
+    const char *b = m_current.constData();
+    constexpr qint64 Chunk = 4096;
     qint64 first = 0;
-    while (first < n && bytes.at(first) == m_current.at(first))
+    while (first + Chunk <= n && std::memcmp(a + first, b + first, Chunk) == 0)
+        first += Chunk;
+    while (first < n && a[first] == b[first])
         ++first;
-    if (first == n && m_current.size() == n) {
+    if (first == n)
         return;
-    }
     qint64 last = n - 1;
-    while (last > first && bytes.at(last) == m_current.at(last))
+    while (last - Chunk >= first && std::memcmp(a + last - Chunk + 1, b + last - Chunk + 1, Chunk) == 0)
+        last -= Chunk;
+    while (last > first && a[last] == b[last])
         --last;
     m_current = bytes;
     if (m_summary.isBuiltFor(m_current, sampleFormat()))
-        m_summary.update(m_current, first - 4, last + 4);
+        m_summary.update(m_current, first, last);
     ++m_revision;
-    rebuildDifferences();
+    updateDifferences(first, last);
     update();
 }
 
-void Hex2DView::rebuildDifferences()
+void Hex2DView::updateDifferences(qint64 first, qint64 last)
 {
-    m_differences.clear();
-    const qint64 n = std::min(m_current.size(), m_original.size());
+    const auto from = std::lower_bound(m_differences.begin(), m_differences.end(), first);
+    const auto to = std::upper_bound(from, m_differences.end(), last);
+    std::vector<qint64> renewed;
     const char *a = m_current.constData();
     const char *b = m_original.constData();
-    qint64 i = 0;
-    for (; i + 8 <= n; i += 8) {
-        if (std::memcmp(a + i, b + i, 8) == 0)
-            continue;
-        for (qint64 k = i; k < i + 8; ++k)
-            if (a[k] != b[k])
-                m_differences.push_back(k);
-    }
-    for (; i < n; ++i)
+    for (qint64 i = first; i <= last; ++i)
         if (a[i] != b[i])
-            m_differences.push_back(i);
+            renewed.push_back(i);
+    const auto at = m_differences.erase(from, to);
+    m_differences.insert(at, renewed.begin(), renewed.end());
 }
 
 SampleFormat Hex2DView::sampleFormat() const
@@ -898,7 +899,7 @@ void Hex2DView::paintMarks(QPainter &p, const QRect &plot, qint64 s, qint64 e)
 
     // Row starts of the map being cut, when they are far enough apart to be told apart.
     const qint64 rowBytes = qint64(m_columns) * 2;
-    if (rowBytes > 0 && double(rowBytes) * w / double(e - s) >= 8.0) {
+    if (rowBytes > 0 && double(rowBytes) * w / double(e - s) >= 24.0) {
         p.setPen(QPen(QColor(60, 90, 110), 1, Qt::DotLine));
         qint64 o = s - ((s - m_rowOrigin) % rowBytes + rowBytes) % rowBytes;
         for (; o < e; o += rowBytes)

@@ -151,7 +151,7 @@ private:
     SampleFormat sampleFormat() const;
     void emitWindow();
     void emitWindow(qint64 offset);
-    void rebuildDifferences();
+    void updateDifferences(qint64 first, qint64 last);
     const SampleSummary *summaryForPaint();
     void goToAddress();
     void showProperties(qint64 offset, int map);

@@ -126,6 +126,33 @@ private slots:
         QCOMPARE(r.yAxisOffset, yAt < 0 ? -1 : partOffsets.at(yAt));
     }
 
+    void exampleImageMaps_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("xAxis");
+        QTest::addColumn<int>("yAxis");
+        QTest::newRow("Coppia richiesta") << 0x10000 << 12 << 16 << 0xFFE0 << 0xFFC8;
+        QTest::newRow("Limitatore pedale") << 0x12000 << 8 << 10 << 0x11FDA << 0x11FF0;
+        QTest::newRow("Correzione temperatura") << 0x13000 << 1 << 16 << 0x12FE0 << -1;
+        QTest::newRow("Pressione turbo") << 0x14000 << 16 << 16 << -1 << -1;
+    }
+    void exampleImageMaps()
+    {
+        QFETCH(int, start);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFile file(QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.bin"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray image = file.readAll();
+        const MapCutResult r =
+            cutMapFromSelection(image, start, start + rows * columns * 2 - 1, columns, true);
+        QVERIFY(r.ok);
+        QTEST(r.definition.xAxisOffset, "xAxis");
+        QTEST(r.definition.yAxisOffset, "yAxis");
+    }
+
     void searchStopsAtItsReach()
     {
         // A valid layout, then more than 2 × 128 bytes of filler before the data.
