@@ -825,11 +825,21 @@ void Hex2DView::paintCurve(QPainter &p, const QRect &plot, qint64 s, qint64 e)
     windowSamples(m_current.size(), format, s, e, &first, &n);
     if (n <= 0)
         return;
-    const SampleSummary *summary = n > w ? summaryForPaint() : nullptr;
+    // Narrow windows are cheaper to read straight than to summarise the whole image for.
+    const SampleSummary *summary = n > qint64(w) * 16 ? summaryForPaint() : nullptr;
 
     double lo = 0.0, hi = format.fullScale();
     if (format.isFloat) {
-        SampleExtremes all = summaryForPaint()->extremes(m_current, first, first + n);
+        SampleExtremes all;
+        if (summary) {
+            all = summary->extremes(m_current, first, first + n);
+        } else {
+            for (qint64 i = first; i < first + n; ++i) {
+                const double v = sampleValue(m_current.constData(), i, format);
+                if (v == v)
+                    all.add(v);
+            }
+        }
         if (all.isEmpty())
             return;
         lo = all.minimum;
@@ -847,7 +857,7 @@ void Hex2DView::paintCurve(QPainter &p, const QRect &plot, qint64 s, qint64 e)
     p.setClipRect(plot);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(CurveColour, 1));
-    if (summary) {
+    if (n > w) {
         const QList<SampleExtremes> columns = columnExtremes(m_current, format, s, e, w, summary);
         std::vector<QLineF> lines;
         lines.reserve(std::size_t(columns.size()) * 2);
