@@ -28,11 +28,6 @@ MapCutResult cutMapFromSelection(const QByteArray &image, qint64 selStart, qint6
         cols = columns;
         rows = words / columns;
     }
-    if (rows > 65535 || cols > 65535) {
-        // Counts beyond a 16-bit word can be neither stored in front of a map nor shown.
-        result.message = QStringLiteral("La selezione non contiene un numero intero di righe.");
-        return result;
-    }
 
     const auto *bytes = reinterpret_cast<const uchar *>(image.constData());
     result.axes = findStoredAxes(bytes, size, start, int(rows), int(cols), littleEndian);
