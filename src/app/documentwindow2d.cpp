@@ -52,6 +52,16 @@ void DocumentWindow::build2DView()
     connect(view, &Hex2DView::deleteMapRequested, this, &DocumentWindow::removeMap);
     connect(view, &Hex2DView::firmwareDropRequested, this,
             &DocumentWindow::firmwareDropRequested);
+    // The map window takes the hex cursor as an axis address when there is one.
+    const auto answerAxisRequest = [this](QWidget *mapWindow, const char *setter) {
+        const int cursor = hexCursorOffset();
+        if (mapWindow && cursor >= 0)
+            QMetaObject::invokeMethod(mapWindow, setter, Q_ARG(int, cursor));
+    };
+    connect(view, &Hex2DView::xAxisHexCursorRequested, this,
+            [answerAxisRequest](QWidget *w) { answerAxisRequest(w, "setXAxisOffset"); });
+    connect(view, &Hex2DView::yAxisHexCursorRequested, this,
+            [answerAxisRequest](QWidget *w) { answerAxisRequest(w, "setYAxisOffset"); });
     connect(view, &Hex2DView::activeSavedMapChanged, this,
             [this](int mapOffset) { m_pending2DMapOffset = mapOffset; });
     connect(this, &DocumentWindow::mapsChanged, view,

@@ -127,6 +127,9 @@ signals:
     void mapNameChanged(int mapOffset, QString name);
     void mapDefinitionChanged(MapDefinition definition);
     void firmwareDropRequested(QString fileName);
+    // A map window opened from this view asks for the hex cursor as its X or Y axis address.
+    void xAxisHexCursorRequested(QWidget *mapWindow);
+    void yAxisHexCursorRequested(QWidget *mapWindow);
     void rowOriginChanged(int offset);
     void deleteMapRequested(int mapOffset);
     void openSavedMapRequested(int mapOffset);

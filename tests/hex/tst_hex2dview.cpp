@@ -1,4 +1,5 @@
 #include "hex/hex2dview.h"
+#include "hex/mapwindowlink.h"
 
 #include <QMenu>
 #include <QMimeData>
@@ -6,6 +7,24 @@
 #include <QSignalSpy>
 #include <QUrl>
 #include <QtTest>
+
+// Stands in for the map window: the same signals and mode setters.
+class FakeMapWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    bool colorMode = false;
+    bool percentMode = false;
+    void setColorMode(bool on) { colorMode = on; }
+    void setPercentMode(bool on) { percentMode = on; }
+signals:
+    void mapValueChanged(int offset, quint16 rawValue);
+    void mapBlockChanged(int startOffset, QByteArray data);
+    void mapNameChanged(int mapOffset, QString name);
+    void mapDefinitionChanged(MapDefinition definition);
+    void xAxisCursorRequested();
+    void yAxisCursorRequested();
+};
 
 class TestHex2DView : public QObject
 {
@@ -305,6 +324,45 @@ private slots:
         QCOMPARE(view->savedMaps().first().data.end, qint64(119));
         QCOMPARE(view->savedMaps().first().yAxis.start, qint64(50));
         QCOMPARE(changed.count(), 1);
+    }
+
+    void mapWindowSignalsAreForwarded()
+    {
+        Messages m;
+        std::unique_ptr<Hex2DView> view(makeView(&m));
+        view->setImage(QByteArray(256, 0));
+        MapDefinition map;
+        map.mapOffset = 16;
+        map.rows = 1;
+        map.columns = 2;
+        view->setSavedMaps({map});
+        qApp->setProperty("ecuColorMode", true);
+        FakeMapWindow window;
+        linkMapWindowToView(view.get(), &window);
+        qApp->setProperty("ecuColorMode", QVariant());
+        QVERIFY(window.colorMode);
+        QVERIFY(!window.percentMode);
+        QCOMPARE(window.property("sourceHex2DViewPtr").value<QObject *>(), view.get());
+
+        QSignalSpy edits(view.get(), &Hex2DView::dataEditRequested);
+        emit window.mapValueChanged(16, 0xABCD);
+        QCOMPARE(edits.last().at(0).toInt(), 16);
+        QCOMPARE(edits.last().at(1).toByteArray(), QByteArray::fromHex("cdab"));
+        emit window.mapBlockChanged(18, QByteArray::fromHex("0102"));
+        QCOMPARE(edits.last().at(1).toByteArray(), QByteArray::fromHex("0102"));
+        QSignalSpy names(view.get(), &Hex2DView::mapNameChanged);
+        emit window.mapNameChanged(16, QStringLiteral("Anticipo"));
+        QCOMPARE(names.last().at(1).toString(), QStringLiteral("Anticipo"));
+        QSignalSpy definitions(view.get(), &Hex2DView::mapDefinitionChanged);
+        map.columns = 4;
+        emit window.mapDefinitionChanged(map);
+        QCOMPARE(view->savedMaps().first().data.end, qint64(16 + 8 - 1));
+        QCOMPARE(definitions.count(), 1);
+        QSignalSpy xRequests(view.get(), &Hex2DView::xAxisHexCursorRequested);
+        QSignalSpy yRequests(view.get(), &Hex2DView::yAxisHexCursorRequested);
+        emit window.yAxisCursorRequested();
+        QCOMPARE(xRequests.count(), 0);
+        QCOMPARE(yRequests.last().at(0).value<QWidget *>(), &window);
     }
 
     void rowOriginMoves()
