@@ -74,6 +74,8 @@ public:
     Hex2DView *activeHex2DView() const;
     // The ORI / MOD comparison started by dropping a file on a 2D view.
     OriModComparison *oriModComparison() const { return m_comparison.get(); }
+    // The X and Y zoom boxes take the active 2D view's remembered percentages.
+    void sync2DControlsWithActiveDocument();
 
     // Whether a file dragged onto the window may be dropped (A2L files are refused).
     static bool acceptsDroppedFile(const QString &path);
@@ -94,7 +96,6 @@ private:
     void toggleDatabasePanel();
     void syncToolbarWithActiveDocument();
     void connect2DControls();
-    void sync2DControlsWithActiveDocument();
     void connect2DDocument(DocumentWindow *document);
     void rebuildMapItems(FirmwareProject *record);
     void removeDocument(QWidget *container);

@@ -159,6 +159,7 @@ FirmwareProject *OriModComparison::run(DocumentWindow *ori, const QString &modPa
         view->setProperty("userZoomXPercent", remembered.zoomXPercent);
     if (remembered.zoomYPercent.isValid())
         view->setProperty("userZoomYPercent", remembered.zoomYPercent);
+    m_mainWindow->sync2DControlsWithActiveDocument();
     if (remembered.page == 1)
         document->findChild<QPushButton *>(QStringLiteral("document2DButton"))->click();
     else

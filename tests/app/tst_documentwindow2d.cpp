@@ -317,6 +317,7 @@ private slots:
         QCOMPARE(modView->valueWidth(), 2);
         QCOMPARE(modView->zoomX(), doc->hex2DView()->zoomX());
         QCOMPARE(modView->property("userZoomXPercent").toInt(), 200);
+        QCOMPARE(main.zoomXBox()->value(), 200);
         QCOMPARE(modDoc->currentPage(), 1);
         QCOMPARE(main.statusBar()->currentMessage(),
                  QStringLiteral("MOD caricato - confronto ORI/MOD attivo."));
