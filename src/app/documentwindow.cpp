@@ -1,5 +1,6 @@
 #include "documentwindow.h"
 
+#include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
@@ -8,7 +9,6 @@
 #include <QDebug>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMetaMethod>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -38,10 +38,7 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
         m_hexViewer->model()->setCurrentData(QByteArray(current.constData(), current.size()));
     m_stack->addWidget(m_hexViewer);
     setFocusProxy(m_hexViewer); // an activated document takes keys in its hex table
-    // Until the 2D graph is built its page says so.
-    m_placeholder2D = new QLabel(QStringLiteral("Vista 2D non ancora disponibile."), this);
-    m_placeholder2D->setAlignment(Qt::AlignCenter);
-    m_stack->addWidget(m_placeholder2D);
+    build2DView(); // page 1
     m_placeholder3D = new QLabel(
         QStringLiteral("Visualizzazione 3D\n\nModulo 3D non ancora implementato."), this);
     m_placeholder3D->setAlignment(Qt::AlignCenter);
@@ -50,6 +47,7 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
 
     buildBar();
     connectHexRoutes();
+    connect2DRoutes();
     installShortcuts();
 }
 
@@ -58,16 +56,20 @@ void DocumentWindow::connectHexRoutes()
     HexModel *model = m_hexViewer->model();
     // The hex model is the one writer of the image.
     connect(model, &HexModel::dataModified, this, &DocumentWindow::onBytesModified);
-    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this,
-            &DocumentWindow::shiftRowOrigin);
+    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this, [this](int deltaBytes) {
+        applyRowOriginToHex(m_hexViewer->model()->rowOrigin() + deltaBytes);
+        set2DRowOrigin(m_hexViewer->model()->rowOrigin());
+    });
     connect(m_hexViewer, &HexViewer::createMapRequested, this,
-            &DocumentWindow::onCreateMapRequested);
+            &DocumentWindow::createMapIn2D);
     connect(m_hexViewer, &HexViewer::openSavedMapRequested, this,
-            &DocumentWindow::openMapRequested);
+            &DocumentWindow::openMapWindow);
     connect(m_hexViewer, &HexViewer::deleteMapRequested, this,
             [this](int mapOffset) { removeMap(mapOffset); });
-    // selectionChanged, viewRangeChanged and activeSavedMapChanged drive the 2D view; they
-    // are connected where the 2D view joins the stack.
+    connect(model, &HexModel::selectionChanged, this, &DocumentWindow::show2DSelection);
+    connect(m_hexViewer, &HexViewer::viewRangeChanged, this, &DocumentWindow::follow2DRange);
+    connect(m_hexViewer, &HexViewer::activeSavedMapChanged, this,
+            &DocumentWindow::set2DActiveMap);
 }
 
 void DocumentWindow::installShortcuts()
@@ -92,20 +94,8 @@ void DocumentWindow::onBytesModified(const QByteArray &data)
         image.resize(size_t(data.size()));
     std::memcpy(image.data(), data.constData(), size_t(data.size()));
     m_record->modified = true;
+    refresh2DImage();
     emit modifiedChanged(true);
-}
-
-void DocumentWindow::onCreateMapRequested(int startOffset, int endOffset)
-{
-    // The 2D view selects the range and cuts the map; without it there is no cut to make.
-    if (isSignalConnected(QMetaMethod::fromSignal(&DocumentWindow::mapCutRequested))) {
-        emit mapCutRequested(startOffset, endOffset);
-        return;
-    }
-    m_hexViewer->prompts().information(
-        this, QStringLiteral("CREA MAPPA"),
-        QStringLiteral("La creazione di mappe dalla selezione richiede la vista 2D, "
-                       "non ancora disponibile."));
 }
 
 void DocumentWindow::changeColumns(int delta)
@@ -114,15 +104,25 @@ void DocumentWindow::changeColumns(int delta)
     if (columns < 1)
         return;
     m_hexViewer->setColumnCount(columns, m_hexViewer->topOffset());
+    m_hex2DView->setColumns(columns);
     qDebug().noquote() << (delta > 0 ? "M -> COLONNE =" : "W -> COLONNE =") << columns;
 }
 
 void DocumentWindow::shiftRowOrigin(int deltaBytes)
 {
+    // The 2D view moves its origin and reports it; the hex table follows through the route.
+    if (deltaBytes < 0)
+        m_hex2DView->rowOriginLeft();
+    else if (deltaBytes > 0)
+        m_hex2DView->rowOriginRight();
+}
+
+void DocumentWindow::applyRowOriginToHex(int origin)
+{
     HexModel *model = m_hexViewer->model();
     const int top = m_hexViewer->topOffset();
     const int current = m_hexViewer->currentOffset();
-    model->setRowOrigin(model->rowOrigin() + deltaBytes);
+    model->setRowOrigin(origin);
     m_hexViewer->scrollToOffsetTop(top);
     if (current >= 0)
         m_hexViewer->setSelectionRange(model->selectionStart(), model->selectionEnd());
@@ -133,6 +133,8 @@ void DocumentWindow::requestCreateMap()
 {
     if (currentPage() == 0)
         m_hexViewer->requestCreateMap();
+    else if (currentPage() == 1)
+        m_hex2DView->createMapFromSelection();
 }
 
 SavedMapRegion DocumentWindow::savedMapRegion(const MapDefinition &map)
@@ -181,13 +183,12 @@ void DocumentWindow::buildBar()
     for (const QString &text : navigation) {
         auto *button = new QPushButton(text, bar);
         button->setFixedWidth(42);
-        // They page the 2D graph, which is not there yet.
-        button->setEnabled(false);
         m_navigationButtons.append(button);
         row->addWidget(button);
     }
     m_navigationButtons[2]->setToolTip(QStringLiteral("Parte precedente"));
     m_navigationButtons[3]->setToolTip(QStringLiteral("Parte successiva"));
+    connectNavigationButtons();
     layout()->addWidget(bar);
 }
 
@@ -215,6 +216,7 @@ void DocumentWindow::show2DPage()
     }
     m_stack->setCurrentIndex(1);
     m_viewButtons->button(1)->setChecked(true);
+    m_hex2DView->setFocus();
 }
 
 void DocumentWindow::show3DPage()

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class FirmwareProject;
+class Hex2DView;
 class HexViewer;
 struct MapDefinition;
 struct SavedMapRegion;
@@ -21,12 +22,15 @@ public:
 
     FirmwareProject *record() const { return m_record; }
     HexViewer *hexViewer() const { return m_hexViewer; }
+    Hex2DView *hex2DView() const { return m_hex2DView; }
 
     // Map list changes; each keeps the views' marks in step and emits mapsChanged().
     void setMaps(const QList<MapDefinition> &maps);
     void addMap(const MapDefinition &map);
     bool removeMap(int mapOffset);
     bool renameMap(int mapOffset, const QString &name);
+    // Replaces the map with the same mapOffset.
+    bool replaceMap(const MapDefinition &map);
 
     // The one way views and map windows change the image: every edit, from any view,
     // lands here. False when the bytes would not fit inside the image.
@@ -39,13 +43,32 @@ public:
     void show3DPage();
     int currentPage() const;
 
-    // "Più colonne" / "Meno colonne" (keys M and W): one column more or less, keeping the top
-    // row's offset; never below one column.
+    // "Più colonne" / "Meno colonne" (keys M and W): one column more or less in both views,
+    // keeping the top row's offset; never below one column.
     void changeColumns(int delta);
-    // "Marcatura a sinistra" / "a destra" (Ctrl+Left, Ctrl+Right): moves the row origin.
+    // "Marcatura a sinistra" / "a destra" (Ctrl+Left, Ctrl+Right): moves the row origin of
+    // both views.
     void shiftRowOrigin(int deltaBytes);
-    // "CREA MAPPA" on the text page: the same as the key K in the hex view.
+    // "CREA MAPPA": cuts the selection of the page shown into a map.
     void requestCreateMap();
+    // Opens the map window of a saved map (through openMapRequested), or says it cannot.
+    void openMapWindow(int mapOffset);
+    // Makes originalBytes the reference of an image whose current bytes differ from it (the
+    // ORI of an ORI / MOD comparison, a saved version); both views then mark every change.
+    void setReferenceBytes(const QByteArray &originalBytes);
+    // The 2D view reads values in the byte order the hex model settled on.
+    void sync2DByteOrder();
+
+    // Where "Text" takes the hex view after a map was chosen in the 2D view; -1 when none.
+    int pending2DMapOffset() const;
+    bool initial2DSyncDone() const;
+    // The 2D ends of the routes from the hex view; each pushes into the 2D view with its
+    // signals blocked so that nothing echoes back.
+    void show2DSelection(int startOffset, int endOffset);
+    void follow2DRange(int startOffset, int endOffset);
+    void set2DActiveMap(int mapOffset);
+    void set2DRowOrigin(int offset);
+    void createMapIn2D(int startOffset, int endOffset);
 
     // The image ranges of a map as the hex views mark them.
     static SavedMapRegion savedMapRegion(const MapDefinition &map);
@@ -55,23 +78,32 @@ signals:
     void mapsChanged();
     // The image or the maps were edited.
     void modifiedChanged(bool modified);
-    // A saved map was double-clicked in a view: its map window should open.
+    // A saved map was chosen in a view: its map window should open.
     void openMapRequested(int mapOffset);
-    // A selection should become a map. The 2D view cuts maps; it connects here.
-    void mapCutRequested(int startOffset, int endOffset);
+    // A firmware file was dropped on the 2D view: compare it with this document's original.
+    void firmwareDropRequested(const QString &fileName);
+    // A short note for the main window's status bar.
+    void statusMessage(const QString &text, int timeout);
 
 private:
     void buildBar();
+    void build2DView();
+    void connectNavigationButtons();
     void installShortcuts();
     void connectHexRoutes();
+    void connect2DRoutes();
     void onBytesModified(const QByteArray &data);
-    void onCreateMapRequested(int startOffset, int endOffset);
+    // Moves the hex table's row origin, keeping its top row and selection.
+    void applyRowOriginToHex(int origin);
+    void refresh2DImage();
 
     FirmwareProject *m_record;
     QStackedWidget *m_stack = nullptr;
     HexViewer *m_hexViewer = nullptr;
-    QLabel *m_placeholder2D = nullptr;
+    Hex2DView *m_hex2DView = nullptr;
     QLabel *m_placeholder3D = nullptr;
     QButtonGroup *m_viewButtons = nullptr;
     QList<QPushButton *> m_navigationButtons;
+    // Set while one view pushes a position into the other, so that nothing echoes back.
+    bool m_routing = false;
 };

@@ -3,6 +3,7 @@
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/hoverfilter.h"
+#include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/zoomspinbox.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(QWidget *parent)
     setCentralWidget(m_splitter);
 
     buildMenus();
+    connect2DControls();
     statusBar();
 }
 
@@ -581,7 +583,7 @@ void MainWindow::applyColorModeToViews(bool on)
 
 void MainWindow::syncToolbarWithActiveDocument()
 {
-    // The zoom boxes follow the 2D view, which brings its own zoom state.
+    sync2DControlsWithActiveDocument();
     HexViewer *viewer = activeViewer(this);
     if (!viewer)
         return;
@@ -648,6 +650,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     connect(container, &DocumentWindow::modifiedChanged, this,
             [record](bool modified) { record->modified = modified; });
     container->setMaps(maps);
+    connect2DDocument(container);
 
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(container);
     sub->setWindowTitle(record->fileName);

@@ -5,11 +5,14 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class DocumentWindow;
 class Firmware;
 class FirmwareProject;
+class Hex2DView;
 struct MapDefinition;
+class OriModComparison;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -67,6 +70,15 @@ public:
     // "Zoom avanti" / "Zoom indietro": value × or ÷ 1.35, half away from zero, kept in range.
     static int zoomedIn(int value, int maximum);
     static int zoomedOut(int value, int minimum);
+    // The 2D view of the active document, null when none.
+    Hex2DView *activeHex2DView() const;
+    // The ORI / MOD comparison started by dropping a file on a 2D view.
+    OriModComparison *oriModComparison() const { return m_comparison.get(); }
+    // The X and Y zoom boxes take the active 2D view's remembered percentages.
+    void sync2DControlsWithActiveDocument();
+    // The toolbar shows the active document's display settings.
+    void syncToolbarWithActiveDocument();
+
     // Whether a file dragged onto the window may be dropped (A2L files are refused).
     static bool acceptsDroppedFile(const QString &path);
 
@@ -84,7 +96,8 @@ private:
     void buildDatabasePanel();
     void buildMenus();
     void toggleDatabasePanel();
-    void syncToolbarWithActiveDocument();
+    void connect2DControls();
+    void connect2DDocument(DocumentWindow *document);
     void rebuildMapItems(FirmwareProject *record);
     void removeDocument(QWidget *container);
     void onOpenFirmware();
@@ -125,4 +138,5 @@ private:
 
     std::function<bool(FirmwareProject &)> m_projectSaver;
     std::function<ExitChoice()> m_exitQuestion;
+    std::unique_ptr<OriModComparison> m_comparison;
 };

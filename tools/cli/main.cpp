@@ -2,6 +2,7 @@
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
 #include "model/fingerprint.h"
 #include "model/firmware.h"
+#include "projects/comparestatistics.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -107,6 +108,29 @@ int runConvert(const QStringList &args)
     return 0;
 }
 
+int runCompare(const QStringList &args)
+{
+    Firmware ori, mod;
+    QString error;
+    if (!loadImage(args.at(0), ori, &error) || !loadImage(args.at(1), mod, &error))
+        return fail(error);
+    if (ori.size() != mod.size())
+        return fail(QStringLiteral("ORI and MOD differ in size (ORI: %1 bytes, MOD: %2 bytes)")
+                        .arg(qulonglong(ori.size()))
+                        .arg(qulonglong(mod.size())));
+    const CompareStatistics statistics =
+        compareImages(reinterpret_cast<const char *>(ori.data().data()),
+                      reinterpret_cast<const char *>(mod.data().data()), qint64(ori.size()));
+    const QJsonObject json = compareStatisticsJson(statistics, qint64(ori.size()), qint64(mod.size()));
+    Fields fields;
+    for (const char *key : {"oriSize", "modSize", "differingBytes", "differingBits", "changeBlocks",
+                            "firstChange", "lastChange", "affectedInterval", "differencePercent",
+                            "similarityPercent"})
+        fields.append({QString::fromLatin1(key), json.value(QLatin1String(key))});
+    printJson(fields);
+    return 0;
+}
+
 // Subcommands by name; later features add their own entries here.
 const std::map<QString, Command> &commands()
 {
@@ -116,6 +140,9 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("convert"),
          {"convert FILE OUT", "write the image of FILE (raw or Intel HEX) as raw binary", 2, 2,
           runConvert}},
+        {QStringLiteral("compare"),
+         {"compare ORI MOD", "byte and bit differences of a modified image from its original", 2,
+          2, runCompare}},
     };
     return table;
 }

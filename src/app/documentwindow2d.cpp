@@ -1,0 +1,232 @@
+// The 2D side of the document window: the graph page, its navigation buttons, and the routes
+// between the 2D view, the hex view, the map list and the image.
+#include "app/documentwindow.h"
+
+#include "hex/hex2dview.h"
+#include "hex/hexmodel.h"
+#include "hex/hexviewer.h"
+#include "model/firmwareproject.h"
+
+#include <QMetaMethod>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+
+#include <functional>
+
+namespace {
+
+QByteArray imageBytes(const FirmwareProject &record)
+{
+    const std::vector<uint8_t> &image = record.firmware->data();
+    return QByteArray(reinterpret_cast<const char *>(image.data()), qsizetype(image.size()));
+}
+
+// Marks a route as running for as long as it lives, so the other direction stays quiet.
+class RouteGuard
+{
+public:
+    explicit RouteGuard(bool &flag)
+        : m_flag(flag)
+        , m_previous(flag)
+    {
+        m_flag = true;
+    }
+    ~RouteGuard() { m_flag = m_previous; }
+
+private:
+    bool &m_flag;
+    bool m_previous;
+};
+
+} // namespace
+
+void DocumentWindow::build2DView()
+{
+    m_hex2DView = new Hex2DView(this);
+    m_hex2DView->setObjectName(QStringLiteral("hex2DView"));
+    m_record->hex2DView = m_hex2DView;
+    m_stack->addWidget(m_hex2DView);
+
+    m_hex2DView->setImage(m_record->originalBytes);
+    m_hex2DView->setCurrentData(imageBytes(*m_record));
+    m_hex2DView->setSavedMaps(m_record->maps);
+    m_hex2DView->setProperty("userZoomXPercent", 100);
+    m_hex2DView->setProperty("userZoomYPercent", 100);
+    m_hex2DView->setUserZoomX(1.0);
+    m_hex2DView->setUserZoomY(2.0);
+    m_hex2DView->setColumns(m_hexViewer->model()->columns());
+    sync2DByteOrder();
+}
+
+void DocumentWindow::connect2DRoutes()
+{
+    Hex2DView *view = m_hex2DView;
+    // The 2D view never writes: its edits go through the hex model like every other.
+    connect(view, &Hex2DView::dataEditRequested, this,
+            [this](int offset, const QByteArray &bytes) { writeBytes(offset, bytes); });
+    connect(view, &Hex2DView::mapDefinitionCreated, this, [this](const MapDefinition &map) {
+        addMap(map);
+        openMapWindow(map.mapOffset);
+    });
+    connect(view, &Hex2DView::mapNameChanged, this, &DocumentWindow::renameMap);
+    connect(view, &Hex2DView::mapDefinitionChanged, this, &DocumentWindow::replaceMap);
+    connect(view, &Hex2DView::openSavedMapRequested, this, &DocumentWindow::openMapWindow);
+    connect(view, &Hex2DView::mapPropertiesRequested, this, [this](int) {
+        emit statusMessage(QStringLiteral("Caratteristiche della mappa non ancora disponibili."),
+                           4000);
+    });
+    connect(view, &Hex2DView::deleteMapRequested, this, &DocumentWindow::removeMap);
+    connect(view, &Hex2DView::firmwareDropRequested, this,
+            &DocumentWindow::firmwareDropRequested);
+    // A map window takes the hex cursor as an axis address when there is one.
+    const auto answerAxisRequest = [this](QWidget *mapWindow, const char *setter) {
+        const int cursor = hexCursorOffset();
+        if (mapWindow && cursor >= 0)
+            QMetaObject::invokeMethod(mapWindow, setter, Q_ARG(int, cursor));
+    };
+    connect(view, &Hex2DView::xAxisHexCursorRequested, this,
+            [answerAxisRequest](QWidget *w) { answerAxisRequest(w, "setXAxisOffset"); });
+    connect(view, &Hex2DView::yAxisHexCursorRequested, this,
+            [answerAxisRequest](QWidget *w) { answerAxisRequest(w, "setYAxisOffset"); });
+    connect(this, &DocumentWindow::mapsChanged, view,
+            [this] { m_hex2DView->setSavedMaps(m_record->maps); });
+
+    // 2D -> hex, with the hex viewer's signals blocked.
+    connect(view, &Hex2DView::viewOffsetChanged, this, [this](int offset) {
+        if (m_routing)
+            return;
+        const RouteGuard guard(m_routing);
+        const QSignalBlocker block(m_hexViewer);
+        m_hexViewer->goToOffset(offset);
+    });
+    connect(view, &Hex2DView::selectionChanged, this, [this](int start, int end) {
+        if (m_routing || start < 0 || end < start)
+            return;
+        const RouteGuard guard(m_routing);
+        const QSignalBlocker block(m_hexViewer);
+        m_hexViewer->setSelectionRange(start, end);
+    });
+    connect(view, &Hex2DView::rowOriginChanged, this, [this](int offset) {
+        if (m_routing)
+            return;
+        const RouteGuard guard(m_routing);
+        applyRowOriginToHex(offset);
+    });
+    connect(view, &Hex2DView::activeSavedMapChanged, this, [this](int mapOffset) {
+        if (m_routing)
+            return;
+        const RouteGuard guard(m_routing);
+        const QSignalBlocker block(m_hexViewer);
+        m_hexViewer->setActiveSavedMap(mapOffset);
+        m_hexViewer->setProperty("pending2DMapOffset", mapOffset);
+    });
+}
+
+void DocumentWindow::connectNavigationButtons()
+{
+    // "◀◀" and "▶▶" glide while held.
+    for (int i : {1, 4}) {
+        m_navigationButtons[i]->setAutoRepeat(true);
+        m_navigationButtons[i]->setAutoRepeatDelay(150);
+        m_navigationButtons[i]->setAutoRepeatInterval(16);
+    }
+    const std::function<void()> effects[] = {
+        [this] { m_hex2DView->goToStart(); }, [this] { m_hex2DView->nudge(-1); },
+        [this] { m_hex2DView->stepPart(-1); }, [this] { m_hex2DView->stepPart(+1); },
+        [this] { m_hex2DView->nudge(+1); },    [this] { m_hex2DView->goToEnd(); }};
+    for (int i = 0; i < 6; ++i)
+        connect(m_navigationButtons[i], &QPushButton::clicked, this, effects[i]);
+}
+
+void DocumentWindow::refresh2DImage()
+{
+    m_hex2DView->setCurrentData(imageBytes(*m_record));
+}
+
+void DocumentWindow::sync2DByteOrder()
+{
+    m_hex2DView->setLittleEndian(m_hexViewer->model()->effectiveByteOrder() == 0);
+}
+
+void DocumentWindow::setReferenceBytes(const QByteArray &originalBytes)
+{
+    m_record->originalBytes = originalBytes;
+    const QByteArray current = imageBytes(*m_record);
+    m_hexViewer->setFirmware(originalBytes);
+    if (current != originalBytes)
+        m_hexViewer->model()->setCurrentData(current);
+    m_hex2DView->setImage(originalBytes);
+    m_hex2DView->setCurrentData(current);
+}
+
+bool DocumentWindow::replaceMap(const MapDefinition &map)
+{
+    for (MapDefinition &existing : m_record->maps) {
+        if (existing.mapOffset == map.mapOffset) {
+            existing = map;
+            m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
+            emit mapsChanged();
+            return true;
+        }
+    }
+    return false;
+}
+
+void DocumentWindow::openMapWindow(int mapOffset)
+{
+    if (isSignalConnected(QMetaMethod::fromSignal(&DocumentWindow::openMapRequested))) {
+        emit openMapRequested(mapOffset);
+        return;
+    }
+    emit statusMessage(QStringLiteral("Editor delle mappe non ancora disponibile."), 4000);
+}
+
+int DocumentWindow::pending2DMapOffset() const
+{
+    return m_hexViewer->property("pending2DMapOffset").toInt();
+}
+
+bool DocumentWindow::initial2DSyncDone() const
+{
+    return m_hexViewer->property("initial2DSyncDone").toBool();
+}
+
+void DocumentWindow::show2DSelection(int startOffset, int endOffset)
+{
+    if (m_routing)
+        return;
+    const RouteGuard guard(m_routing);
+    const QSignalBlocker block(m_hex2DView);
+    m_hex2DView->setSelection(startOffset, endOffset);
+}
+
+void DocumentWindow::follow2DRange(int startOffset, int endOffset)
+{
+    if (m_routing || endOffset < startOffset)
+        return;
+    const RouteGuard guard(m_routing);
+    const QSignalBlocker block(m_hex2DView);
+    m_hex2DView->centerOnOffset(startOffset + (endOffset - startOffset) / 2);
+}
+
+void DocumentWindow::set2DActiveMap(int mapOffset)
+{
+    if (m_routing)
+        return;
+    const RouteGuard guard(m_routing);
+    const QSignalBlocker block(m_hex2DView);
+    m_hex2DView->setActiveSavedMap(mapOffset);
+}
+
+void DocumentWindow::set2DRowOrigin(int offset)
+{
+    const QSignalBlocker block(m_hex2DView);
+    m_hex2DView->setRowOrigin(offset);
+}
+
+void DocumentWindow::createMapIn2D(int startOffset, int endOffset)
+{
+    m_hex2DView->setSelection(startOffset, endOffset);
+    m_hex2DView->createMapFromSelection();
+}

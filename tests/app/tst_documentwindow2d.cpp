@@ -1,0 +1,356 @@
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "app/orimodcomparison.h"
+#include "app/zoomspinbox.h"
+#include "hex/hex2dview.h"
+#include "model/firmwareproject.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeWidgetItem>
+#include <QtTest>
+
+namespace {
+
+Firmware *firmwareOf(const QByteArray &bytes, const QString &path)
+{
+    auto *fw = new Firmware;
+    fw->setData(bytes.constData(), std::size_t(bytes.size()));
+    fw->setFilePath(path.toStdString());
+    return fw;
+}
+
+QByteArray pattern(int size)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 7) ^ (i >> 9));
+    return b;
+}
+
+MapDefinition mapAt(int offset, const QString &name)
+{
+    MapDefinition d;
+    d.name = name;
+    d.mapOffset = offset;
+    d.rows = 2;
+    d.columns = 4;
+    return d;
+}
+
+} // namespace
+
+class TestDocumentWindow2D : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return {};
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+    }
+
+    void editsFromTheGraphReachTheImage()
+    {
+        MainWindow main;
+        FirmwareProject *record =
+            main.createDocumentFromFirmware(firmwareOf(pattern(4096), QStringLiteral("a.bin")), {});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        Hex2DView *view = doc->hex2DView();
+        QVERIFY(view);
+        QCOMPARE(doc->currentPage(), 0);
+        emit view->dataEditRequested(10, QByteArray::fromHex("beef"));
+        QCOMPARE(int(record->firmware->data()[10]), 0xBE);
+        QVERIFY(record->modified);
+        QCOMPARE(view->differences().size(), std::size_t(2));
+        QCOMPARE(record->originalBytes, pattern(4096)); // the reference never changes
+        // A write that does not fit changes nothing.
+        emit view->dataEditRequested(4095, QByteArray::fromHex("0102"));
+        QCOMPARE(int(record->firmware->data()[4095]), int(uchar(pattern(4096)[4095])));
+    }
+
+    void mapRoutes()
+    {
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(pattern(4096), QStringLiteral("a.bin")),
+            {mapAt(100, QStringLiteral("A")), mapAt(200, QStringLiteral("B")),
+             mapAt(300, QStringLiteral("C"))});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        Hex2DView *view = doc->hex2DView();
+        QCOMPARE(view->savedMaps().size(), 3);
+        QTreeWidgetItem *maps = main.mapsItemOf(record);
+
+        emit view->deleteMapRequested(200);
+        QCOMPARE(record->maps.size(), 2);
+        QCOMPARE(view->savedMaps().size(), 2);
+        QCOMPARE(maps->childCount(), 2);
+        QCOMPARE(maps->child(1)->data(0, Qt::UserRole + 10).toInt(), 1);
+        QCOMPARE(maps->child(1)->data(0, Qt::UserRole).toInt(), 300);
+
+        // Cutting a map adds it to the list and the tree; the map editor is honestly absent.
+        view->setSelection(1000, 1031);
+        view->createMapFromSelection();
+        QCOMPARE(record->maps.size(), 3);
+        QCOMPARE(record->maps.last().name, QStringLiteral("Mappa 8 x 2"));
+        QCOMPARE(maps->child(2)->data(0, Qt::UserRole).toInt(), 1000);
+        QCOMPARE(maps->child(2)->data(0, Qt::UserRole + 10).toInt(), 2);
+        QCOMPARE(main.statusBar()->currentMessage(),
+                 QStringLiteral("Editor delle mappe non ancora disponibile."));
+
+        emit view->mapNameChanged(1000, QStringLiteral("Coppia"));
+        QCOMPARE(maps->child(2)->text(0), QStringLiteral("Coppia"));
+        MapDefinition wider = record->maps.last();
+        wider.columns = 16;
+        emit view->mapDefinitionChanged(wider);
+        QCOMPARE(record->maps.last().columns, 16);
+        QCOMPARE(view->savedMaps().last().data.end, qint64(1000 + 2 * 16 * 2 - 1));
+    }
+
+    void switchAndNavigation()
+    {
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(pattern(1 << 20), QStringLiteral("big.bin")), {});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        Hex2DView *view = doc->hex2DView();
+        QCOMPARE(view->property("userZoomXPercent").toInt(), 100);
+        QCOMPARE(view->zoomX(), 256.0);
+        QCOMPARE(view->zoomY(), 2.0);
+
+        doc->findChild<QPushButton *>(QStringLiteral("document2DButton"))->click();
+        QCOMPARE(doc->currentPage(), 1);
+        QVERIFY(doc->initial2DSyncDone());
+
+        const QList<QPushButton *> all = doc->findChildren<QPushButton *>();
+        QList<QPushButton *> nav;
+        for (QPushButton *b : all)
+            if (b->width() == 42 || b->minimumWidth() == 42)
+                nav.append(b);
+        QCOMPARE(nav.size(), 6);
+        QVERIFY(nav[1]->autoRepeat() && nav[4]->autoRepeat());
+        QCOMPARE(nav[1]->autoRepeatDelay(), 150);
+        QCOMPARE(nav[4]->autoRepeatInterval(), 16);
+        QVERIFY(!nav[2]->autoRepeat());
+
+        QSignalSpy range(view, &Hex2DView::viewRangeChanged);
+        QSignalSpy offset(view, &Hex2DView::viewOffsetChanged);
+        nav[0]->click(); // |◀
+        QCOMPARE(range.last(), (QList<QVariant>{0, 4096}));
+        QCOMPARE(offset.last().at(0).toInt(), 0);
+        nav[5]->click(); // ▶|
+        QCOMPARE(range.last(), (QList<QVariant>{(1 << 20) - 4096, 1 << 20}));
+        QCOMPARE(offset.last().at(0).toInt(), (1 << 20) - 1);
+        nav[2]->click(); // ◀: 5 % of the window
+        QCOMPARE(range.last().at(1).toInt(), (1 << 20) - 205);
+        const int reports = range.count();
+        nav[1]->click(); // ◀◀ moves quietly
+        QCOMPARE(range.count(), reports);
+        QVERIFY(view->visibleEnd() < (1 << 20) - 205);
+    }
+
+    void columnsAndRowOrigin()
+    {
+        MainWindow main;
+        FirmwareProject *record =
+            main.createDocumentFromFirmware(firmwareOf(pattern(4096), QStringLiteral("a.bin")), {});
+        Hex2DView *view = main.documentWindowOf(record)->hex2DView();
+        QCOMPARE(view->columns(), 8);
+        main.action(QStringLiteral("moreColumnsAction"))->trigger();
+        QCOMPARE(view->columns(), 9);
+        for (int i = 0; i < 20; ++i)
+            main.action(QStringLiteral("fewerColumnsAction"))->trigger();
+        QCOMPARE(view->columns(), 1);
+        QSignalSpy origin(view, &Hex2DView::rowOriginChanged);
+        main.action(QStringLiteral("rowOriginRightAction"))->trigger();
+        QCOMPARE(origin.last().at(0).toInt(), 2);
+    }
+
+    void zoomBoxesFollowTheActiveDocument()
+    {
+        MainWindow main;
+        FirmwareProject *a = main.createDocumentFromFirmware(
+            firmwareOf(pattern(1 << 20), QStringLiteral("a.bin")), {});
+        Hex2DView *viewA = main.documentWindowOf(a)->hex2DView();
+        main.zoomXBox()->setValue(400);
+        main.zoomYBox()->setValue(300);
+        QCOMPARE(viewA->property("userZoomXPercent").toInt(), 400);
+        QCOMPARE(viewA->zoomX(), 1024.0);
+        QCOMPARE(viewA->zoomY(), 3.0);
+        FirmwareProject *b = main.createDocumentFromFirmware(
+            firmwareOf(pattern(1 << 20), QStringLiteral("b.bin")), {});
+        QCOMPARE(main.activeDocument(), b);
+        QCOMPARE(main.zoomXBox()->value(), 100);
+        main.documentArea()->setActiveSubWindow(a->subWindow);
+        QCOMPARE(main.zoomXBox()->value(), 400);
+        QCOMPARE(main.zoomYBox()->value(), 300);
+        QCOMPARE(main.documentWindowOf(b)->hex2DView()->zoomX(), 256.0);
+
+        main.action(QStringLiteral("width16Action"))->trigger();
+        QCOMPARE(viewA->valueWidth(), 2);
+        main.action(QStringLiteral("widthFloatAction"))->trigger();
+        QVERIFY(viewA->floatMode());
+        main.action(QStringLiteral("bigEndianAction"))->trigger();
+        QVERIFY(!viewA->isLittleEndian());
+    }
+
+    // The hex-view end of the routes, as the document window offers it.
+    void routesIntoTheGraph()
+    {
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(pattern(1 << 20), QStringLiteral("a.bin")), {mapAt(0x300, "M")});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        Hex2DView *view = doc->hex2DView();
+        QSignalSpy echoes(view, &Hex2DView::viewOffsetChanged);
+        QSignalSpy selectionEchoes(view, &Hex2DView::selectionChanged);
+        doc->follow2DRange(0x80000, 0x80100);
+        QVERIFY(view->visibleStart() <= 0x80000 && view->visibleEnd() >= 0x80100);
+        doc->show2DSelection(0x10, 0x1F);
+        QCOMPARE(view->selectionStart(), 0x10);
+        QCOMPARE(echoes.count(), 0);
+        QCOMPARE(selectionEchoes.count(), 0);
+        doc->set2DActiveMap(0x300);
+        QCOMPARE(view->activeSavedMap(), 0x300);
+        doc->set2DRowOrigin(6);
+        QCOMPARE(view->rowOrigin(), 6);
+        doc->createMapIn2D(0x1000, 0x100F);
+        QCOMPARE(record->maps.last().mapOffset, 0x1000);
+        // A map chosen in the graph is what "Text" takes the hex view to.
+        emit view->activeSavedMapChanged(0x300);
+        QCOMPARE(doc->pending2DMapOffset(), 0x300);
+    }
+
+    void comparison_data()
+    {
+        QTest::addColumn<QList<int>>("changed");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("firstNote");
+        QTest::addColumn<bool>("proceedDefault");
+        QTest::newRow("identical, both accepted")
+            << QList<int>{} << QList<bool>{true, true} << true
+            << "Il file MOD è identico all'ORI." << true;
+        QTest::newRow("one byte, cancelled at first")
+            << QList<int>{0x1A2B} << QList<bool>{false} << false
+            << "Sono state rilevate modifiche rispetto all'ORI." << true;
+        QTest::newRow("one byte, cancelled at second")
+            << QList<int>{0x1A2B} << QList<bool>{true, false} << false
+            << "Sono state rilevate modifiche rispetto all'ORI." << true;
+        QTest::newRow("half changed, opened anyway")
+            << QList<int>{-50} << QList<bool>{true, true} << true
+            << "ATTENZIONE: il file è fortemente differente dall'ORI." << false;
+    }
+    void comparison()
+    {
+        QFETCH(QList<int>, changed);
+        QFETCH(QList<bool>, answers);
+        QFETCH(bool, opened);
+        QFETCH(QString, firstNote);
+        QFETCH(bool, proceedDefault);
+        const QByteArray ori = pattern(0x4000);
+        QByteArray mod = ori;
+        for (int o : changed) {
+            if (o < 0) // a percentage of the image
+                for (int i = 0; i < ori.size() * -o / 100; ++i)
+                    mod[i] = char(~mod[i]);
+            else
+                mod[o] = char(~mod[o]);
+        }
+        const QString modPath = writeFile(QStringLiteral("mod.bin"), mod);
+        MainWindow main;
+        FirmwareProject *record =
+            main.createDocumentFromFirmware(firmwareOf(ori, QStringLiteral("ori.bin")), {});
+        record->ecu = QStringLiteral("EDC17");
+        DocumentWindow *doc = main.documentWindowOf(record);
+        doc->hex2DView()->setValueWidth(2);
+        main.zoomXBox()->setValue(200);
+        doc->show2DPage();
+
+        QList<CompareReport> reports;
+        QStringList warnings;
+        OriModComparison::Prompts prompts;
+        prompts.showReport = [&](const CompareReport &r, bool) {
+            reports << r;
+            return answers.value(reports.size() - 1, false);
+        };
+        prompts.warning = [&](const QString &, const QString &text) { warnings << text; };
+        main.oriModComparison()->setPrompts(prompts);
+
+        emit doc->hex2DView()->firmwareDropRequested(modPath);
+        QCOMPARE(reports.size(), answers.size());
+        QVERIFY(warnings.isEmpty());
+        QVERIFY(reports.first().text.endsWith(firstNote));
+        QCOMPARE(reports.first().proceedIsDefault, proceedDefault);
+        QCOMPARE(main.documents().size(), opened ? 2 : 1);
+        if (!opened)
+            return;
+        FirmwareProject *modRecord = main.documents().last();
+        QCOMPARE(modRecord->originalBytes, ori);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(modRecord->firmware->data().data()),
+                            mod.size()),
+                 mod);
+        QCOMPARE(modRecord->ecu, QStringLiteral("EDC17"));
+        DocumentWindow *modDoc = main.documentWindowOf(modRecord);
+        Hex2DView *modView = modDoc->hex2DView();
+        QCOMPARE(modView->originalData(), ori);
+        QCOMPARE(modView->currentData(), mod);
+        QCOMPARE(qint64(modView->differences().size()), qint64(std::count_if(
+            mod.cbegin(), mod.cend(), [&, i = 0](char c) mutable { return c != ori[i++]; })));
+        QCOMPARE(modView->valueWidth(), 2);
+        QCOMPARE(modView->zoomX(), doc->hex2DView()->zoomX());
+        QCOMPARE(modView->property("userZoomXPercent").toInt(), 200);
+        QCOMPARE(main.zoomXBox()->value(), 200);
+        QCOMPARE(modDoc->currentPage(), 1);
+        QCOMPARE(main.statusBar()->currentMessage(),
+                 QStringLiteral("MOD caricato - confronto ORI/MOD attivo."));
+        // The ORI document is left as it was.
+        QCOMPARE(record->modified, false);
+    }
+
+    void comparisonRefusals()
+    {
+        const QByteArray ori = pattern(0x1000);
+        MainWindow main;
+        FirmwareProject *record =
+            main.createDocumentFromFirmware(firmwareOf(ori, QStringLiteral("ori.bin")), {});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        int reports = 0;
+        QStringList titles, warnings;
+        OriModComparison::Prompts prompts;
+        prompts.showReport = [&](const CompareReport &, bool) { return ++reports, true; };
+        prompts.warning = [&](const QString &title, const QString &text) {
+            titles << title;
+            warnings << text;
+        };
+        main.oriModComparison()->setPrompts(prompts);
+        emit doc->firmwareDropRequested(writeFile(QStringLiteral("short.bin"), ori.left(100)));
+        emit doc->firmwareDropRequested(m_dir.filePath(QStringLiteral("missing.bin")));
+        QCOMPARE(reports, 0);
+        QCOMPARE(warnings, (QStringList{QStringLiteral("ORI e MOD hanno dimensioni differenti.\n\n"
+                                                       "ORI: 4096 bytes\nMOD: 100 bytes"),
+                                        QStringLiteral("Impossibile caricare il file MOD.")}));
+        QCOMPARE(titles.first(), QStringLiteral("Confronto ORI / MOD"));
+        QCOMPARE(main.documents().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestDocumentWindow2D)
+#include "tst_documentwindow2d.moc"
