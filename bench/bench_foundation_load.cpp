@@ -132,8 +132,7 @@ bool runTool(const QString &program, const QStringList &args)
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.setStandardOutputFile(QProcess::nullDevice());
     p.start(program, args);
-    return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit
-           && p.exitCode() == 0;
+    return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 struct Row
@@ -156,7 +155,11 @@ void printTable(const QString &title, const std::vector<Row> &rows, double refer
         const QString ratio = (r.ms && reference > 0)
                                   ? QString::number(*r.ms / reference, 'f', 2) + QLatin1Char('x')
                                   : QStringLiteral("-");
-        out() << QStringLiteral("  %1 %2 %3  %4\n").arg(r.what, -44).arg(ms, 10).arg(ratio, 8).arg(r.note);
+        out() << QStringLiteral("  %1 %2 %3  %4\n")
+                     .arg(r.what, -44)
+                     .arg(ms, 10)
+                     .arg(ratio, 8)
+                     .arg(r.note);
     }
     out().flush();
 }
@@ -234,8 +237,7 @@ int main(int argc, char *argv[])
          {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"),
           QStringLiteral("binary"), hexPath, outPath},
          runs);
-    peer(QStringLiteral("srec_cat -Intel -offset -0x80000000 -Binary"),
-         QStringLiteral("srec_cat"),
+    peer(QStringLiteral("srec_cat -Intel -offset -0x80000000 -Binary"), QStringLiteral("srec_cat"),
          {hexPath, QStringLiteral("-Intel"), QStringLiteral("-offset"),
           QStringLiteral("-0x80000000"), QStringLiteral("-o"), outPath, QStringLiteral("-Binary")},
          runs);
@@ -266,7 +268,8 @@ int main(int argc, char *argv[])
     rawRows.push_back({QStringLiteral("Firmware::load + imageFingerprint"), oursRaw, QString()});
     const QString sha = QStandardPaths::findExecutable(QStringLiteral("sha256sum"));
     if (sha.isEmpty())
-        rawRows.push_back({QStringLiteral("sha256sum"), std::nullopt, QStringLiteral("not installed")});
+        rawRows.push_back(
+            {QStringLiteral("sha256sum"), std::nullopt, QStringLiteral("not installed")});
     else
         rawRows.push_back({QStringLiteral("sha256sum"),
                            timeRuns(runs, [&] { return runTool(sha, {rawPath}); }), QString()});

@@ -145,7 +145,8 @@ QString mib(qint64 kib)
 int main(int argc, char *argv[])
 {
     if (argc >= 3 && qstrcmp(argv[1], "--child") == 0) {
-        const QString file = qstrcmp(argv[2], "-") == 0 ? QString() : QString::fromLocal8Bit(argv[2]);
+        const QString file
+            = qstrcmp(argv[2], "-") == 0 ? QString() : QString::fromLocal8Bit(argv[2]);
         return child(argc, argv, file);
     }
     QCoreApplication app(argc, argv);
@@ -171,9 +172,13 @@ int main(int argc, char *argv[])
                .arg(QStringLiteral("VmRSS MiB"), 10)
                .arg(QStringLiteral("peak over empty"), 16);
     auto row = [&](const QString &what, const Peak &p) {
-        const QString delta = (p.hwm >= 0 && empty.hwm >= 0) ? mib(p.hwm - empty.hwm)
-                                                             : QStringLiteral("-");
-        out << QStringLiteral("  %1 %2 %3 %4\n").arg(what, -36).arg(mib(p.hwm), 10).arg(mib(p.rss), 10).arg(delta, 16);
+        const QString delta
+            = (p.hwm >= 0 && empty.hwm >= 0) ? mib(p.hwm - empty.hwm) : QStringLiteral("-");
+        out << QStringLiteral("  %1 %2 %3 %4\n")
+                   .arg(what, -36)
+                   .arg(mib(p.hwm), 10)
+                   .arg(mib(p.rss), 10)
+                   .arg(delta, 16);
     };
     row(QStringLiteral("empty main window"), empty);
     row(QStringLiteral("one 16 MiB raw document"), raw);

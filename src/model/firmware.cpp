@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -61,7 +60,7 @@ struct HexRecord
 {
     uint32_t address;
     uint32_t count;
-    std::size_t stagedAt; // where the decoded bytes start in the staging buffer
+    std::size_t digitsAt; // where the record's data digits start in the text
 };
 
 } // namespace
@@ -70,10 +69,9 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
                               std::string *error)
 {
     const int16_t *table = hexPairTable();
-    // Data bytes are decoded once, in file order, into a staging buffer: the image size is
-    // known only at the end. Uninitialised on purpose; only what is decoded is ever touched.
-    std::unique_ptr<uint8_t[]> staged(new uint8_t[length / 2 + 1]);
-    std::size_t stagedLength = 0;
+    // The image's base and size are known only after the last record, so the records are
+    // checked in this pass and their digits decoded straight into the image afterwards:
+    // reading the text twice costs less than holding a second copy of the image.
     std::vector<HexRecord> records;
     uint32_t base = 0;
     uint64_t lowest = UINT64_MAX;
@@ -104,19 +102,14 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
             if (count == 0 || 9 + std::size_t(count) * 2 > lineLength)
                 continue;
             const char *digits = line + 9;
-            uint8_t *out = staged.get() + stagedLength;
             int invalid = 0;
-            for (int i = 0; i < count; ++i) {
-                const int v = table[std::size_t(uint8_t(digits[2 * i])) << 8
-                                    | uint8_t(digits[2 * i + 1])];
-                invalid |= v;
-                out[i] = uint8_t(v);
-            }
+            for (int i = 0; i < count; ++i)
+                invalid |= table[std::size_t(uint8_t(digits[2 * i])) << 8
+                                 | uint8_t(digits[2 * i + 1])];
             if (invalid < 0)
                 continue; // a record with a non-hex data digit is dropped whole as well
             const uint32_t address = uint32_t((addrHi << 8) | addrLo) + base; // 32-bit wrap
-            records.push_back({address, uint32_t(count), stagedLength});
-            stagedLength += std::size_t(count);
+            records.push_back({address, uint32_t(count), std::size_t(digits - text)});
             lowest = std::min<uint64_t>(lowest, address);
             // 64-bit end: a record that runs past 0xFFFFFFFF must not wrap to a small end.
             highest = std::max<uint64_t>(highest, uint64_t(address) + uint64_t(count));
@@ -155,7 +148,11 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
         if (offset >= size)
             continue;
         const std::size_t n = std::size_t(std::min<uint64_t>(r.count, size - offset));
-        std::memcpy(image.data() + offset, staged.get() + r.stagedAt, n);
+        const char *digits = text + r.digitsAt;
+        uint8_t *out = image.data() + offset;
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = uint8_t(table[std::size_t(uint8_t(digits[2 * i])) << 8
+                                   | uint8_t(digits[2 * i + 1])]);
     }
     return true;
 }

@@ -60,8 +60,10 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("format");
-        QTest::newRow("raw dump") << "dump.bin" << "raw";
-        QTest::newRow("Intel HEX") << "dump.hex" << "intel-hex";
+        QTest::newRow("raw dump") << "dump.bin"
+                                  << "raw";
+        QTest::newRow("Intel HEX") << "dump.hex"
+                                   << "intel-hex";
     }
 
     void info()

@@ -285,7 +285,8 @@ private slots:
             makeFirmware(QStringLiteral("ecu.bin"), 256), {map});
         QVERIFY(record);
         QCOMPARE(window.activeDocument(), record);
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Firmware caricato: ecu.bin"));
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("Firmware caricato: ecu.bin"));
         QCOMPARE(record->subWindow->windowTitle(), QStringLiteral("ecu.bin"));
         QCOMPARE(record->versionName, QStringLiteral("Originale"));
         QCOMPARE(record->fileExtension, QStringLiteral("bin"));
@@ -317,10 +318,10 @@ private slots:
     void closingSubWindows()
     {
         MainWindow window;
-        FirmwareProject *kept = window.createDocumentFromFirmware(
-            makeFirmware(QStringLiteral("kept.bin"), 16), {});
-        FirmwareProject *closed = window.createDocumentFromFirmware(
-            makeFirmware(QStringLiteral("closed.bin"), 16), {});
+        FirmwareProject *kept
+            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("kept.bin"), 16), {});
+        FirmwareProject *closed
+            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("closed.bin"), 16), {});
         window.documentWindowOf(kept)->writeBytes(0, QByteArray("\x01", 1));
 
         // Without a project store the save fails, so the modified document stays open.
@@ -367,10 +368,10 @@ private slots:
 
         MainWindow window;
         window.show();
-        FirmwareProject *first = window.createDocumentFromFirmware(
-            makeFirmware(QStringLiteral("a.bin"), 32), {});
-        FirmwareProject *second = window.createDocumentFromFirmware(
-            makeFirmware(QStringLiteral("b.bin"), 32), {});
+        FirmwareProject *first
+            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 32), {});
+        FirmwareProject *second
+            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 32), {});
         if (modified) {
             window.documentWindowOf(first)->writeBytes(0, QByteArray("\x01", 1));
             window.documentWindowOf(second)->writeBytes(0, QByteArray("\x02", 1));
@@ -399,7 +400,8 @@ private slots:
             QCOMPARE(saved.constFirst(), first); // in the order the documents were opened
         QCOMPARE(closer.shown(), warned);
         if (warned) {
-            QCOMPARE(closer.text(), QStringLiteral("Non è stato possibile salvare uno dei progetti."));
+            QCOMPARE(closer.text(),
+                     QStringLiteral("Non è stato possibile salvare uno dei progetti."));
             QVERIFY(window.isVisible());
         }
         if (saves == 1)
@@ -414,8 +416,10 @@ private slots:
         QTest::newRow("written") << true << "exported.bin" << QString();
         QTest::newRow("missing folder") << true << "missing/folder/exported.bin"
                                         << "Errore durante l'esportazione del firmware.";
-        QTest::newRow("target is a folder") << true << "." << "Errore durante l'esportazione del firmware.";
-        QTest::newRow("no document") << false << "nothing.bin" << "Nessun firmware attivo.";
+        QTest::newRow("target is a folder") << true << "."
+                                            << "Errore durante l'esportazione del firmware.";
+        QTest::newRow("no document") << false << "nothing.bin"
+                                     << "Nessun firmware attivo.";
     }
 
     void exportFirmware()
@@ -490,8 +494,10 @@ private slots:
         QTest::addColumn<QKeySequence>("shortcut");
         QTest::newRow("Salva") << "saveAction" << QKeySequence(QKeySequence::Save);
         QTest::newRow("Trova") << "findAction" << QKeySequence(QKeySequence::Find);
-        QTest::newRow("Calcolatrice") << "calculatorAction" << QKeySequence(QStringLiteral("Ctrl+K"));
-        QTest::newRow("Vai a offset") << "goToOffsetAction" << QKeySequence(QStringLiteral("Ctrl+G"));
+        QTest::newRow("Calcolatrice")
+            << "calculatorAction" << QKeySequence(QStringLiteral("Ctrl+K"));
+        QTest::newRow("Vai a offset")
+            << "goToOffsetAction" << QKeySequence(QStringLiteral("Ctrl+G"));
         QTest::newRow("Undo") << "undoAction" << QKeySequence(QKeySequence::Undo);
     }
 

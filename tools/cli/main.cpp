@@ -6,8 +6,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonValue>
 #include <QPair>
 #include <QStringList>
@@ -179,6 +179,7 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("unknown command '%1' (see --help)").arg(name));
     const Command &command = it->second;
     if (args.size() < command.minArgs || args.size() > command.maxArgs)
-        return fail(QStringLiteral("usage: tessamorvandi-cli %1").arg(QString::fromLatin1(command.usage)));
+        return fail(
+            QStringLiteral("usage: tessamorvandi-cli %1").arg(QString::fromLatin1(command.usage)));
     return command.run(args);
 }
