@@ -662,7 +662,13 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     m_documents.insert(container, record);
     m_documentOrder.append(container);
 
-    sub->show();
+    // A document fills the area like the one before it; the first one fills it too, since a
+    // hex table in a small default window shows only a few rows.
+    QMdiSubWindow *previous = m_mdiArea->activeSubWindow();
+    if (!previous || previous->isMaximized())
+        sub->showMaximized();
+    else
+        sub->show();
     m_mdiArea->setActiveSubWindow(sub);
     statusBar()->showMessage(QStringLiteral("Firmware caricato: ") + record->fileName);
     return record;
