@@ -1,5 +1,6 @@
 #include "documentwindow.h"
 
+#include "app/mapwindowopener.h"
 #include "model/fingerprint.h"
 #include "model/firmwareproject.h"
 
@@ -40,6 +41,9 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     layout->addWidget(m_stack, 1);
 
     buildBar();
+
+    connect(this, &DocumentWindow::openMapRequested, this,
+            [this](int mapOffset) { openMapWindow(this, mapOffset); });
 }
 
 void DocumentWindow::buildBar()
@@ -138,6 +142,18 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
     for (MapDefinition &map : m_record->maps) {
         if (map.mapOffset == mapOffset) {
             map.name = name;
+            emit mapsChanged();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DocumentWindow::updateMap(const MapDefinition &map)
+{
+    for (MapDefinition &existing : m_record->maps) {
+        if (existing.mapOffset == map.mapOffset) {
+            existing = map;
             emit mapsChanged();
             return true;
         }

@@ -24,6 +24,8 @@ public:
     void addMap(const MapDefinition &map);
     bool removeMap(int mapOffset);
     bool renameMap(int mapOffset, const QString &name);
+    // Replaces the map with the same mapOffset (a map window changed its definition).
+    bool updateMap(const MapDefinition &map);
 
     // The one way views and map windows change the image: every edit, from any view,
     // lands here. False when the bytes would not fit inside the image.
@@ -41,6 +43,8 @@ signals:
     void mapsChanged();
     // The image or the maps were edited.
     void modifiedChanged(bool modified);
+    // A view asks for the map window of a saved map.
+    void openMapRequested(int mapOffset);
 
 private:
     void buildBar();
