@@ -89,12 +89,20 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     const auto *original = reinterpret_cast<const uint8_t *>(record->originalBytes.constData());
     const qint64 originalLength = record->originalBytes.size();
 
-    QList<quint16> xAxis = readXAxis(definition, image.data(), length);
-    if (xAxis.isEmpty())
-        xAxis = definition.xAxis;
-    QList<quint16> yAxis = readYAxis(definition, image.data(), length);
-    if (yAxis.isEmpty())
-        yAxis = definition.yAxis;
+    // An index axis is numbered by the window itself, for the cells it really builds: a
+    // definition from a file may claim billions of them.
+    QList<quint16> xAxis;
+    if (definition.xAxisSource != 0) {
+        xAxis = readXAxis(definition, image.data(), length);
+        if (xAxis.isEmpty())
+            xAxis = definition.xAxis;
+    }
+    QList<quint16> yAxis;
+    if (definition.yAxisSource != 0) {
+        yAxis = readYAxis(definition, image.data(), length);
+        if (yAxis.isEmpty())
+            yAxis = definition.yAxis;
+    }
 
     auto *window = new MapWindow(definition.rows, definition.columns, xAxis, yAxis,
                                  readMapValues(definition, image.data(), length),
