@@ -154,8 +154,9 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     QMdiSubWindow *sub = area->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->resize(900, 600);
-    // The map's window goes with its document.
-    QObject::connect(document, &QObject::destroyed, sub, &QWidget::close);
+    // The map's window goes with its document; later, since closing a sub-window while the
+    // document area is tearing down another one is not safe.
+    QObject::connect(document, &QObject::destroyed, sub, &QObject::deleteLater);
     if (maximised)
         sub->showMaximized();
     else
