@@ -20,7 +20,12 @@ public:
 
     explicit MapPlotCanvas(QWidget *parent = nullptr);
 
-    void setPaintCallback(PaintCallback callback) { m_paintCallback = std::move(callback); }
+    // A painting callback covers the whole canvas, so nothing beneath needs painting first.
+    void setPaintCallback(PaintCallback callback)
+    {
+        m_paintCallback = std::move(callback);
+        setAttribute(Qt::WA_OpaquePaintEvent, bool(m_paintCallback));
+    }
     void setClickCallback(ClickCallback callback) { m_clickCallback = std::move(callback); }
     void setRectCallback(RectCallback callback) { m_rectCallback = std::move(callback); }
 

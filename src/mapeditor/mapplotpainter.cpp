@@ -148,40 +148,40 @@ void paintLinePlot(QPainter &painter, const QRect &canvas, const MapPlotScene &s
             return 0;
         return MapCellAppearance::changeDirection(current.at(i), original.at(i));
     };
-    const QPen originalPen = plotPen(QColor(244, 249, 255, 235), 1.15);
-    const QPen risePen = plotPen(QColor(232, 72, 72, 255), 1.75);
-    const QPen fallPen = plotPen(QColor(55, 185, 105, 255), 1.75);
+    // Segments are gathered per pen and drawn in one call each: thousands of single lines
+    // cost far more.
+    QList<QLineF> originalLines;
+    QList<QLineF> riseLines;
+    QList<QLineF> fallLines;
+    QList<QLineF> selectedLines;
     for (int r = 0; r < rows; ++r) {
         for (int c = 1; c < columns; ++c) {
             const qint64 a = scene.layout.index(r, c - 1);
             const qint64 b = scene.layout.index(r, c);
+            const bool bothCurrent = a < current.size() && b < current.size();
+            if (bothCurrent && (scene.isSelected(r, c - 1) || scene.isSelected(r, c)))
+                selectedLines.append(QLineF(pointOf(a, current.at(a)), pointOf(b, current.at(b))));
             const int da = direction(a);
             const int db = direction(b);
             if (da == 0 && db == 0)
                 continue;
             // Both ends have both values here: a direction needs them.
-            if (a >= current.size() || b >= current.size() || a >= original.size()
-                || b >= original.size())
+            if (!bothCurrent || a >= original.size() || b >= original.size())
                 continue;
             const int d = db != 0 ? db : da;
-            painter.setPen(originalPen);
-            painter.drawLine(pointOf(a, original.at(a)), pointOf(b, original.at(b)));
-            painter.setPen(d > 0 ? risePen : fallPen);
-            painter.drawLine(pointOf(a, current.at(a)), pointOf(b, current.at(b)));
+            originalLines.append(QLineF(pointOf(a, original.at(a)), pointOf(b, original.at(b))));
+            (d > 0 ? riseLines : fallLines)
+                .append(QLineF(pointOf(a, current.at(a)), pointOf(b, current.at(b))));
         }
     }
-
+    painter.setPen(plotPen(QColor(244, 249, 255, 235), 1.15));
+    painter.drawLines(originalLines);
+    painter.setPen(plotPen(QColor(232, 72, 72, 255), 1.75));
+    painter.drawLines(riseLines);
+    painter.setPen(plotPen(QColor(55, 185, 105, 255), 1.75));
+    painter.drawLines(fallLines);
     painter.setPen(plotPen(QColor(255, 191, 71, 255), 2.15));
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 1; c < columns; ++c) {
-            if (!scene.isSelected(r, c - 1) && !scene.isSelected(r, c))
-                continue;
-            const qint64 a = scene.layout.index(r, c - 1);
-            const qint64 b = scene.layout.index(r, c);
-            if (a < current.size() && b < current.size())
-                painter.drawLine(pointOf(a, current.at(a)), pointOf(b, current.at(b)));
-        }
-    }
+    painter.drawLines(selectedLines);
 
     painter.setPen(plotPen(QColor(228, 243, 255, 255), 1.0));
     painter.setBrush(Qt::NoBrush);
