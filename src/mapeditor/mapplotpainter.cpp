@@ -236,9 +236,22 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
             }
         }
         const QPen heightEdge = plotPen(QColor(212, 235, 255, 210), 0.85);
-        QPen riseEdge = plotPen(QColor(255, 205, 205, 235), 0.85);
-        QPen fallEdge = plotPen(QColor(204, 255, 222, 235), 0.85);
+        const QPen riseEdge = plotPen(QColor(255, 205, 205, 235), 0.85);
+        const QPen fallEdge = plotPen(QColor(204, 255, 222, 235), 0.85);
         const QPen selectedEdge = plotPen(QColor(255, 197, 82, 245), 1.45);
+        // Brushes made once: a brush built per quad costs an allocation each.
+        QList<QBrush> heightBrushes;
+        heightBrushes.reserve(72);
+        for (int s = 0; s <= 71; ++s) {
+            if (s < 1)
+                heightBrushes.append(QBrush(QColor(92, 154, 225, 228)));
+            else if (s <= 70)
+                heightBrushes.append(QBrush(QColor(92 + s, 154 + s, 225 + qMin(s, 30), 228)));
+            else
+                heightBrushes.append(QBrush(QColor(162, 224, 255, 228)));
+        }
+        const QBrush riseBrush(QColor(210, 72, 72, 210));
+        const QBrush fallBrush(QColor(58, 164, 100, 205));
         QPointF corners[4];
         for (int r = rows - 1; r >= 1; --r) {
             for (int c = 0; c <= columns - 2; ++c) {
@@ -248,32 +261,29 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
                 const double sum = heights.at(k[0]) + heights.at(k[1]) + heights.at(k[2])
                                    + heights.at(k[3]);
                 const int s = MapPlotGeometry::heightShade(sum, range.span());
-                QColor fill;
-                if (s < 1)
-                    fill = QColor(92, 154, 225, 228);
-                else if (s <= 70)
-                    fill = QColor(92 + s, 154 + s, 225 + qMin(s, 30), 228);
-                else
-                    fill = QColor(162, 224, 255, 228);
+                const QBrush *fill = &heightBrushes.at(qBound(0, s, 71));
                 const QPen *edge = &heightEdge;
                 const int d = directions.at(k[0]) + directions.at(k[1]) + directions.at(k[2])
                               + directions.at(k[3]);
                 if (d >= 1) {
-                    fill = QColor(210, 72, 72, 210);
+                    fill = &riseBrush;
                     edge = &riseEdge;
                 } else if (d <= -1) {
-                    fill = QColor(58, 164, 100, 205);
+                    fill = &fallBrush;
                     edge = &fallEdge;
                 }
                 const bool selected = scene.isSelected(r - 1, c) || scene.isSelected(r - 1, c + 1)
                                       || scene.isSelected(r, c + 1) || scene.isSelected(r, c);
                 if (selected) {
-                    fill = QColor(qMin(fill.red() + 28, 255), qMin(fill.green() + 18, 255),
-                                  qMax(fill.blue() - 20, 0), 232);
-                    edge = &selectedEdge;
+                    const QColor base = fill->color();
+                    painter.setPen(selectedEdge);
+                    painter.setBrush(QColor(qMin(base.red() + 28, 255),
+                                            qMin(base.green() + 18, 255),
+                                            qMax(base.blue() - 20, 0), 232));
+                } else {
+                    painter.setPen(*edge);
+                    painter.setBrush(*fill);
                 }
-                painter.setPen(*edge);
-                painter.setBrush(fill);
                 painter.drawPolygon(corners, 4, Qt::OddEvenFill);
             }
         }
