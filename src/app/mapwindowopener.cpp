@@ -114,6 +114,12 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     window->setColorMode(qApp->property("ecuColorMode").toBool());
     window->setPercentMode(qApp->property("ecuPercentMode").toBool());
     openWindows().append(window);
+    window->setImageSource([document = QPointer<DocumentWindow>(document)] {
+        if (!document)
+            return QByteArray();
+        const std::vector<uint8_t> &bytes = document->record()->firmware->data();
+        return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    });
 
     QObject::connect(window, &MapWindow::mapValueChanged, document,
                      [document, window](int offset, quint16 raw) {
@@ -154,6 +160,8 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     QMdiSubWindow *sub = area->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->resize(900, 600);
+    // Coming back to the map after editing elsewhere shows the image as it is now.
+    QObject::connect(sub, &QMdiSubWindow::aboutToActivate, window, &MapWindow::syncWithImage);
     // The map's window goes with its document; later, since closing a sub-window while the
     // document area is tearing down another one is not safe.
     QObject::connect(document, &QObject::destroyed, sub, &QObject::deleteLater);

@@ -607,8 +607,22 @@ void MapWindow::editCurrentCell()
     setCellValue(row, column, value);
 }
 
+void MapWindow::syncWithImage()
+{
+    if (!m_imageSource)
+        return;
+    const QByteArray image = m_imageSource();
+    if (image.isEmpty() || image == m_firmwareBytes)
+        return;
+    m_firmwareBytes = image;
+    reloadZ();
+    reloadXAxis();
+    reloadYAxis();
+}
+
 bool MapWindow::setCellValue(int row, int column, double physical)
 {
+    syncWithImage();
     const qint64 i = m_layout.index(row, column);
     if (i < 0 || i >= m_currentValues.size())
         return false;
@@ -633,6 +647,7 @@ QList<qint64> MapWindow::selectedIndices() const
 
 void MapWindow::applyAbsoluteValue(int raw)
 {
+    syncWithImage();
     const QList<qint64> indices = selectedIndices();
     if (indices.isEmpty())
         return;
@@ -647,6 +662,7 @@ void MapWindow::applyAbsoluteValue(int raw)
 
 void MapWindow::applyPercentChange(double percent)
 {
+    syncWithImage();
     const QList<qint64> indices = selectedIndices();
     if (indices.isEmpty())
         return;
@@ -662,6 +678,7 @@ void MapWindow::applyPercentChange(double percent)
 
 void MapWindow::stepSelection(int delta)
 {
+    syncWithImage();
     const QList<qint64> indices = selectedIndices();
     if (indices.isEmpty())
         return;
@@ -675,6 +692,7 @@ void MapWindow::stepSelection(int delta)
 
 void MapWindow::restoreOriginalSelection()
 {
+    syncWithImage();
     const QList<qint64> indices = selectedIndices();
     for (qint64 i : indices) {
         if (i >= m_originalValues.size())

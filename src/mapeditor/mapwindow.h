@@ -50,6 +50,14 @@ public:
     void setIntAsker(IntAsker asker) { m_askInt = std::move(asker); }
     void setDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
 
+    // Where the window can read the document's image as it is now. Other views may have
+    // written into it since the window opened; with a source set, every edit first takes the
+    // image's present values, so that a block never writes back stale neighbours.
+    using ImageSource = std::function<QByteArray()>;
+    void setImageSource(ImageSource source) { m_imageSource = std::move(source); }
+    // Re-reads the values and axes from the image source (nothing without one).
+    void syncWithImage();
+
     // Owner operations.
     void setXAxisOffset(int offset);
     void setYAxisOffset(int offset);
@@ -212,4 +220,5 @@ private:
     DoubleAsker m_askDouble;
     IntAsker m_askInt;
     DialogRunner m_runDialog;
+    ImageSource m_imageSource;
 };

@@ -122,6 +122,21 @@ private slots:
                  m_record->originalBytes.mid(0x212, 2));
     }
 
+    void blocksCarryEditsMadeElsewhere()
+    {
+        MapWindow *window = openFromTree(1);
+        DocumentWindow *document = m_main->documentWindowOf(m_record);
+        // Another view changes cell 3 after the map window opened.
+        QVERIFY(document->writeBytes(0x206, QByteArray::fromHex("3412")));
+        window->table()->item(0, 1)->setSelected(true);
+        window->table()->item(0, 5)->setSelected(true);
+        window->applyAbsoluteValue(1);
+        QCOMPARE(bytesAt(m_record, 0x206, 2).toHex(), QByteArray("3412"));
+        QCOMPARE(int(window->currentValues().at(3)), 0x1234);
+        QCOMPARE(window->table()->item(0, 3)->text(), QString::number(0x1234));
+        QCOMPARE(bytesAt(m_record, 0x202, 2).toHex(), QByteArray("0100"));
+    }
+
     void thirtyTwoBitEditKeepsTheHighHalf()
     {
         MapWindow *window = openFromTree(2);
