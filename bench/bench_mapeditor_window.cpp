@@ -97,8 +97,8 @@ int main(int argc, char **argv)
     const QList<quint16> y = readYAxis(d, data, image.size());
 
     auto open = [&] {
-        auto *w = new MapWindow(64, 64, x, y, values, original, image, d.mapOffset,
-                                d.xAxisOffset, d.yAxisOffset, -1, nullptr, d.name, d);
+        auto *w = new MapWindow(64, 64, x, y, values, original, image, d.mapOffset, d.xAxisOffset,
+                                d.yAxisOffset, -1, nullptr, d.name, d);
         return w;
     };
 
@@ -111,7 +111,11 @@ int main(int argc, char **argv)
     MapWindow *opened = nullptr;
     row("open (construct, show, first paint)",
         measure(
-            runs, [&] { delete opened; opened = nullptr; },
+            runs,
+            [&] {
+                delete opened;
+                opened = nullptr;
+            },
             [&] {
                 opened = open();
                 opened->show();

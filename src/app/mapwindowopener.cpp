@@ -104,12 +104,12 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
             yAxis = definition.yAxis;
     }
 
-    auto *window = new MapWindow(definition.rows, definition.columns, xAxis, yAxis,
-                                 readMapValues(definition, image.data(), length),
-                                 readMapValues(definition, original, originalLength), imageBytes,
-                                 definition.mapOffset, definition.xAxisOffset,
-                                 definition.yAxisOffset, definition.headerOffset, nullptr,
-                                 definition.name, definition);
+    auto *window
+        = new MapWindow(definition.rows, definition.columns, xAxis, yAxis,
+                        readMapValues(definition, image.data(), length),
+                        readMapValues(definition, original, originalLength), imageBytes,
+                        definition.mapOffset, definition.xAxisOffset, definition.yAxisOffset,
+                        definition.headerOffset, nullptr, definition.name, definition);
     window->setProperty(DocumentProperty, QVariant::fromValue<QObject *>(document));
     window->setColorMode(qApp->property("ecuColorMode").toBool());
     window->setPercentMode(qApp->property("ecuPercentMode").toBool());
@@ -121,14 +121,13 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
         return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
     });
 
-    QObject::connect(window, &MapWindow::mapValueChanged, document,
-                     [document, window](int offset, quint16 raw) {
-                         const std::vector<uint8_t> &bytes = document->record()->firmware->data();
-                         document->writeBytes(offset, MapElementCodec::encode(
-                                                          raw, window->zOrganisation(),
-                                                          bytes.data(), qint64(bytes.size()),
-                                                          offset));
-                     });
+    QObject::connect(
+        window, &MapWindow::mapValueChanged, document, [document, window](int offset, quint16 raw) {
+            const std::vector<uint8_t> &bytes = document->record()->firmware->data();
+            document->writeBytes(offset,
+                                 MapElementCodec::encode(raw, window->zOrganisation(), bytes.data(),
+                                                         qint64(bytes.size()), offset));
+        });
     QObject::connect(window, &MapWindow::mapBlockChanged, document,
                      [document](int startOffset, const QByteArray &data) {
                          if (startOffset >= 0 && !data.isEmpty())
@@ -144,10 +143,9 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
         if (offset >= 0)
             window->setYAxisOffset(offset);
     });
-    QObject::connect(window, &MapWindow::mapNameChanged, document,
-                     [document](int offset, const QString &name) {
-                         document->renameMap(offset, name);
-                     });
+    QObject::connect(
+        window, &MapWindow::mapNameChanged, document,
+        [document](int offset, const QString &name) { document->renameMap(offset, name); });
     QObject::connect(window, &MapWindow::mapDefinitionChanged, document,
                      [document](const MapDefinition &changed) { document->updateMap(changed); });
 

@@ -14,8 +14,8 @@ qint64 MapCellLayout::index(int row, int column) const
     return m_columnMajor ? qint64(column) * m_rows + row : qint64(row) * m_columns + column;
 }
 
-MapCellLayout MapCellLayout::clamped(int rows, int columns, bool columnMajor,
-                                     qint64 imageLength, int elementSize)
+MapCellLayout
+MapCellLayout::clamped(int rows, int columns, bool columnMajor, qint64 imageLength, int elementSize)
 {
     rows = qMax(rows, 0);
     columns = qMax(columns, 0);

@@ -21,8 +21,8 @@ public:
     // Definitions read from files may ask for grids no image could hold. The window never
     // builds more cells than imageLength / elementSize (at least one row of one cell while
     // both sizes are positive), keeping the column count where it can.
-    static MapCellLayout clamped(int rows, int columns, bool columnMajor, qint64 imageLength,
-                                 int elementSize);
+    static MapCellLayout
+    clamped(int rows, int columns, bool columnMajor, qint64 imageLength, int elementSize);
 
 private:
     int m_rows = 0;

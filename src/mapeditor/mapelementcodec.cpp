@@ -21,8 +21,8 @@ quint16 clampToElement(quint32 raw, int organisation)
     return quint16(qMin<quint32>(raw, maximumRaw(organisation)));
 }
 
-QByteArray encode(quint16 raw, int organisation, const uint8_t *image, qint64 imageLength,
-                  qint64 offset)
+QByteArray
+encode(quint16 raw, int organisation, const uint8_t *image, qint64 imageLength, qint64 offset)
 {
     raw = clampToElement(raw, organisation);
     const char lo = char(raw & 0xFF);
@@ -56,8 +56,11 @@ quint16 stepped(quint16 raw, int delta, int organisation)
     return quint16(qBound<qint64>(0, value, maximumRaw(organisation)));
 }
 
-Block buildBlock(const QList<qint64> &selectedIndices, const QList<quint16> &values,
-                 int mapOffset, int organisation, const QByteArray &image)
+Block buildBlock(const QList<qint64> &selectedIndices,
+                 const QList<quint16> &values,
+                 int mapOffset,
+                 int organisation,
+                 const QByteArray &image)
 {
     Block block;
     qint64 lo = -1;

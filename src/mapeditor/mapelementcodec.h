@@ -20,8 +20,8 @@ quint16 clampToElement(quint32 raw, int organisation);
 
 // The bytes of one element written at offset; image supplies the bytes a 32-bit element
 // keeps (zeros where the image ends).
-QByteArray encode(quint16 raw, int organisation, const uint8_t *image, qint64 imageLength,
-                  qint64 offset);
+QByteArray
+encode(quint16 raw, int organisation, const uint8_t *image, qint64 imageLength, qint64 offset);
 QByteArray encode(quint16 raw, int organisation, const QByteArray &image, qint64 offset);
 
 // Raw +delta saturating at the element's range.
@@ -37,7 +37,10 @@ struct Block
 // One contiguous block from the smallest to the largest selected storage index, every
 // element in between with its current value. Indices outside values are ignored; an empty
 // block when none is left, the map has no offset, or the block would pass 2 GiB.
-Block buildBlock(const QList<qint64> &selectedIndices, const QList<quint16> &values,
-                 int mapOffset, int organisation, const QByteArray &image);
+Block buildBlock(const QList<qint64> &selectedIndices,
+                 const QList<quint16> &values,
+                 int mapOffset,
+                 int organisation,
+                 const QByteArray &image);
 
 } // namespace MapElementCodec

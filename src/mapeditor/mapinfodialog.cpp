@@ -25,7 +25,8 @@ MapInfoDialog::MapInfoDialog(const MapDefinition &d, QWidget *parent)
     addRow(QStringLiteral("Descrizione:"), d.description);
     addRow(QStringLiteral("Unità:"), d.unit);
     addRow(QStringLiteral("COMPU_METHOD:"), d.compuMethod);
-    addRow(QStringLiteral("Indirizzo Z:"), QStringLiteral("0x") + MapAddressText::address(d.mapOffset));
+    addRow(QStringLiteral("Indirizzo Z:"),
+           QStringLiteral("0x") + MapAddressText::address(d.mapOffset));
     addRow(QStringLiteral("Indirizzo X:"), MapAddressText::prefixedAddress(d.xAxisOffset));
     addRow(QStringLiteral("Indirizzo Y:"), MapAddressText::prefixedAddress(d.yAxisOffset));
     addRow(QStringLiteral("Dimensione:"), MapAddressText::sizeText(d));

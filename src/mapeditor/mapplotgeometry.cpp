@@ -45,8 +45,8 @@ QRectF surfacePlotArea(const QRectF &canvas)
     return canvas.adjusted(42, 28, -34, -42);
 }
 
-QPointF linePlotPoint(qint64 index, qint64 count, double value, const PlotValueRange &range,
-                      const QRectF &area)
+QPointF linePlotPoint(
+    qint64 index, qint64 count, double value, const PlotValueRange &range, const QRectF &area)
 {
     double f = 0.0;
     if (count > 1)
@@ -103,7 +103,9 @@ bool polygonContains(const QPointF *points, int count, const QPointF &p)
     return inside;
 }
 
-int nearestPoint(const QList<QPointF> &points, const QPointF &p, double maximumSquaredDistance,
+int nearestPoint(const QList<QPointF> &points,
+                 const QPointF &p,
+                 double maximumSquaredDistance,
                  double *squaredDistance)
 {
     int best = -1;
@@ -148,9 +150,15 @@ QList<int> pointsInside(const QList<QPointF> &points, const QRectF &rectangle)
 
 } // namespace MapPlotGeometry
 
-SurfaceGrid::SurfaceGrid(int rows, int columns, const QList<double> &xPositions,
-                         const QList<double> &yPositions, const QList<double> &zValues,
-                         const PlotValueRange &zRange, int rotation, int tilt, const QRectF &area)
+SurfaceGrid::SurfaceGrid(int rows,
+                         int columns,
+                         const QList<double> &xPositions,
+                         const QList<double> &yPositions,
+                         const QList<double> &zValues,
+                         const PlotValueRange &zRange,
+                         int rotation,
+                         int tilt,
+                         const QRectF &area)
     : m_rows(qMax(rows, 0))
     , m_columns(qMax(columns, 0))
 {

@@ -29,8 +29,8 @@ QRectF linePlotArea(const QRectF &canvas);
 QRectF surfacePlotArea(const QRectF &canvas);
 
 // The 2D plot: storage index along x, value up.
-QPointF linePlotPoint(qint64 index, qint64 count, double value, const PlotValueRange &range,
-                      const QRectF &area);
+QPointF linePlotPoint(
+    qint64 index, qint64 count, double value, const PlotValueRange &range, const QRectF &area);
 
 // Quarter turns of the unit square the surface stands on.
 QPointF rotated(double u, double v, int rotation);
@@ -45,7 +45,9 @@ bool polygonContains(const QPointF *points, int count, const QPointF &p);
 
 // Index of the point nearest to p (first found wins ties); NaN points are skipped. -1 when
 // none is within maximumSquaredDistance.
-int nearestPoint(const QList<QPointF> &points, const QPointF &p, double maximumSquaredDistance,
+int nearestPoint(const QList<QPointF> &points,
+                 const QPointF &p,
+                 double maximumSquaredDistance,
                  double *squaredDistance = nullptr);
 
 // The rubber band clipped to the plot area; empty when narrower or lower than 2 pixels.
@@ -64,9 +66,15 @@ class SurfaceGrid
 public:
     // xPositions has one physical position per column, yPositions one per row; zValues one
     // physical value per cell, row-major (0 where a cell has none).
-    SurfaceGrid(int rows, int columns, const QList<double> &xPositions,
-                const QList<double> &yPositions, const QList<double> &zValues,
-                const PlotValueRange &zRange, int rotation, int tilt, const QRectF &area);
+    SurfaceGrid(int rows,
+                int columns,
+                const QList<double> &xPositions,
+                const QList<double> &yPositions,
+                const QList<double> &zValues,
+                const PlotValueRange &zRange,
+                int rotation,
+                int tilt,
+                const QRectF &area);
 
     int rows() const { return m_rows; }
     int columns() const { return m_columns; }

@@ -229,10 +229,10 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
                 const qint64 i = scene.layout.index(r, c);
                 const double zv = i < source.size() ? scene.zScaling.toPhysical(source.at(i)) : 0.0;
                 heights.append(zv - range.minimum);
-                directions.append(i < current.size() && i < original.size()
-                                      ? MapCellAppearance::changeDirection(current.at(i),
-                                                                           original.at(i))
-                                      : 0);
+                directions.append(
+                    i < current.size() && i < original.size()
+                        ? MapCellAppearance::changeDirection(current.at(i), original.at(i))
+                        : 0);
             }
         }
         const QPen heightEdge = plotPen(QColor(212, 235, 255, 210), 0.85);
@@ -258,8 +258,8 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
                 grid.quad(r, c, corners);
                 const int k[4] = {(r - 1) * columns + c, (r - 1) * columns + c + 1,
                                   r * columns + c + 1, r * columns + c};
-                const double sum = heights.at(k[0]) + heights.at(k[1]) + heights.at(k[2])
-                                   + heights.at(k[3]);
+                const double sum
+                    = heights.at(k[0]) + heights.at(k[1]) + heights.at(k[2]) + heights.at(k[3]);
                 const int s = MapPlotGeometry::heightShade(sum, range.span());
                 const QBrush *fill = &heightBrushes.at(qBound(0, s, 71));
                 const QPen *edge = &heightEdge;
@@ -278,8 +278,8 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
                     const QColor base = fill->color();
                     painter.setPen(selectedEdge);
                     painter.setBrush(QColor(qMin(base.red() + 28, 255),
-                                            qMin(base.green() + 18, 255),
-                                            qMax(base.blue() - 20, 0), 232));
+                                            qMin(base.green() + 18, 255), qMax(base.blue() - 20, 0),
+                                            232));
                 } else {
                     painter.setPen(*edge);
                     painter.setBrush(*fill);
@@ -313,8 +313,8 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
     }
 
     painter.setPen(QColor(242, 249, 255));
-    const QString title = scene.title.trimmed().isEmpty() ? QStringLiteral("3D")
-                                                          : scene.title.trimmed();
+    const QString title
+        = scene.title.trimmed().isEmpty() ? QStringLiteral("3D") : scene.title.trimmed();
     painter.drawText(QRectF(area.left(), 2, area.width(), 24), Qt::AlignCenter, title);
 }
 

@@ -167,8 +167,8 @@ QWidget *MapPropertiesDialog::buildAxisTab(bool isX)
     axis.unit = new QLineEdit(fromDefinition ? (isX ? d.xUnit : d.yUnit) : QString(), page);
     axis.unit->setPlaceholderText(QStringLiteral("es. rpm, mg/ciclo, %, bar..."));
     form->addRow(QStringLiteral("Unità:"), axis.unit);
-    axis.compuMethod = readOnlyEdit(
-        fromDefinition ? (isX ? d.xCompuMethod : d.yCompuMethod) : QString(), page);
+    axis.compuMethod
+        = readOnlyEdit(fromDefinition ? (isX ? d.xCompuMethod : d.yCompuMethod) : QString(), page);
     form->addRow(QStringLiteral("COMPU_METHOD:"), axis.compuMethod);
     axis.source = combo({IndexAxisText, QStringLiteral("Eprom")},
                         (isX ? w->m_xAxisSource : w->m_yAxisSource) == 0 ? 0 : 1, page);
@@ -177,15 +177,13 @@ QWidget *MapPropertiesDialog::buildAxisTab(bool isX)
     auto *addressLayout = new QHBoxLayout(addressRow);
     addressLayout->setContentsMargins(0, 0, 0, 0);
     const int offset = isX ? w->m_xAxisOffset : w->m_yAxisOffset;
-    axis.address = new QLineEdit(offset < 0 ? QString() : MapAddressText::address(offset),
-                                 addressRow);
+    axis.address = new QLineEdit(MapAddressText::axisAddress(offset), addressRow);
     axis.fromCursor = new QPushButton(QStringLiteral("Come cursore Hexdump"), addressRow);
     addressLayout->addWidget(axis.address, 1);
     addressLayout->addWidget(axis.fromCursor);
     form->addRow(QStringLiteral("Indirizzo iniziale:"), addressRow);
-    axis.organisation = combo(organisationItems(),
-                              isX ? w->m_committedXOrganisation : w->m_committedYOrganisation,
-                              page);
+    axis.organisation = combo(
+        organisationItems(), isX ? w->m_committedXOrganisation : w->m_committedYOrganisation, page);
     form->addRow(QStringLiteral("Organizzazione dati:"), axis.organisation);
     axis.numberFormat = combo(numberFormatItems(), 0, page);
     form->addRow(QStringLiteral("Formato numeri:"), axis.numberFormat);

@@ -23,31 +23,31 @@
 
 namespace {
 
-const char *const TableStyle =
-    "QTableWidget { gridline-color: #C7CDD3; background-color: #FAFBFC; color: #263238; "
-    "selection-background-color: #2F80C9; selection-color: white;}"
-    "QTableWidget::item { padding: 3px 6px;}"
-    "QTableWidget::item:selected { background-color: #2F80C9; color: white;}"
-    "QHeaderView::section:horizontal { background-color: #D8E1E8; color: #202830; "
-    "font-weight: 600; padding: 5px; border: none; border-right: 1px solid #B5BEC6; "
-    "border-bottom: 3px double #46515B;}"
-    "QHeaderView::section:vertical { background-color: #D8E1E8; color: #202830; "
-    "font-weight: 600; padding: 5px; border: none; border-bottom: 1px solid #B5BEC6; "
-    "border-right: 3px double #46515B;}"
-    "QTableCornerButton::section { background-color: #C9D4DD; border: none; "
-    "border-right: 3px double #46515B; border-bottom: 3px double #46515B;}";
+const char *const TableStyle
+    = "QTableWidget { gridline-color: #C7CDD3; background-color: #FAFBFC; color: #263238; "
+      "selection-background-color: #2F80C9; selection-color: white;}"
+      "QTableWidget::item { padding: 3px 6px;}"
+      "QTableWidget::item:selected { background-color: #2F80C9; color: white;}"
+      "QHeaderView::section:horizontal { background-color: #D8E1E8; color: #202830; "
+      "font-weight: 600; padding: 5px; border: none; border-right: 1px solid #B5BEC6; "
+      "border-bottom: 3px double #46515B;}"
+      "QHeaderView::section:vertical { background-color: #D8E1E8; color: #202830; "
+      "font-weight: 600; padding: 5px; border: none; border-bottom: 1px solid #B5BEC6; "
+      "border-right: 3px double #46515B;}"
+      "QTableCornerButton::section { background-color: #C9D4DD; border: none; "
+      "border-right: 3px double #46515B; border-bottom: 3px double #46515B;}";
 
-const char *const ViewButtonStyle =
-    "QPushButton { background: #F2F4F6; color: #3B4650; border: 1px solid #BFC7CE; "
-    "border-radius: 2px; padding: 4px 14px;}"
-    "QPushButton:hover { background: #E8EDF1;}"
-    "QPushButton:checked { background: #DDEAF6; color: #185A91; border: 1px solid #6FA3CF; "
-    "font-weight: 600;}";
+const char *const ViewButtonStyle
+    = "QPushButton { background: #F2F4F6; color: #3B4650; border: 1px solid #BFC7CE; "
+      "border-radius: 2px; padding: 4px 14px;}"
+      "QPushButton:hover { background: #E8EDF1;}"
+      "QPushButton:checked { background: #DDEAF6; color: #185A91; border: 1px solid #6FA3CF; "
+      "font-weight: 600;}";
 
-const char *const TurnButtonStyle =
-    "QPushButton { background:#F2F4F6; color:#3B4650; border:1px solid #BFC7CE; "
-    "border-radius:2px; font-weight:600; }"
-    "QPushButton:hover { background:#DDEAF6; color:#185A91; border:1px solid #6FA3CF; }";
+const char *const TurnButtonStyle
+    = "QPushButton { background:#F2F4F6; color:#3B4650; border:1px solid #BFC7CE; "
+      "border-radius:2px; font-weight:600; }"
+      "QPushButton:hover { background:#DDEAF6; color:#185A91; border:1px solid #6FA3CF; }";
 
 int organisationOf(int elementSize, bool littleEndian, bool allow32Bit)
 {
@@ -86,11 +86,19 @@ bool runFits(qint64 offset, qint64 count, int organisation, qint64 length)
 
 } // namespace
 
-MapWindow::MapWindow(int rows, int columns, const QList<quint16> &xAxisValues,
-                     const QList<quint16> &yAxisValues, const QList<quint16> &currentValues,
-                     const QList<quint16> &originalValues, const QByteArray &firmwareBytes,
-                     int mapOffset, int xAxisOffset, int yAxisOffset, int headerOffset,
-                     QWidget *parent, const QString &title,
+MapWindow::MapWindow(int rows,
+                     int columns,
+                     const QList<quint16> &xAxisValues,
+                     const QList<quint16> &yAxisValues,
+                     const QList<quint16> &currentValues,
+                     const QList<quint16> &originalValues,
+                     const QByteArray &firmwareBytes,
+                     int mapOffset,
+                     int xAxisOffset,
+                     int yAxisOffset,
+                     int headerOffset,
+                     QWidget *parent,
+                     const QString &title,
                      const std::optional<MapDefinition> &definition)
     : QWidget(parent)
     , m_mapOffset(mapOffset)
@@ -115,19 +123,19 @@ MapWindow::MapWindow(int rows, int columns, const QList<quint16> &xAxisValues,
         m_yFactor = m_definition.yFactor;
         m_yOffset = m_definition.yOffsetFactor;
         m_yDecimals = qBound(0, m_definition.yDecimals, 15);
-        m_committedZOrganisation = organisationOf(m_definition.zElementSize,
-                                                  m_definition.littleEndian, true);
-        m_committedXOrganisation = organisationOf(m_definition.xElementSize,
-                                                  m_definition.xLittleEndian, false);
-        m_committedYOrganisation = organisationOf(m_definition.yElementSize,
-                                                  m_definition.yLittleEndian, false);
+        m_committedZOrganisation
+            = organisationOf(m_definition.zElementSize, m_definition.littleEndian, true);
+        m_committedXOrganisation
+            = organisationOf(m_definition.xElementSize, m_definition.xLittleEndian, false);
+        m_committedYOrganisation
+            = organisationOf(m_definition.yElementSize, m_definition.yLittleEndian, false);
         m_xAxisSource = m_definition.xAxisSource;
         m_yAxisSource = m_definition.yAxisSource;
     }
     m_zOrganisation = m_committedZOrganisation;
     // A grid no image could hold would only cost memory and time: clamp it.
-    const qint64 capacity = qMax<qint64>(m_firmwareBytes.size(),
-                                         qint64(m_currentValues.size()) * zElementSize());
+    const qint64 capacity
+        = qMax<qint64>(m_firmwareBytes.size(), qint64(m_currentValues.size()) * zElementSize());
     m_layout = MapCellLayout::clamped(rows, columns, m_hasDefinition && m_definition.zColumnMajor,
                                       capacity, zElementSize());
 
@@ -146,14 +154,14 @@ MapWindow::MapWindow(int rows, int columns, const QList<quint16> &xAxisValues,
             *value = v;
         return ok;
     };
-    m_askInt = [this](const QString &t, const QString &label, int preset, int lo, int hi,
-                      int *value) {
-        bool ok = false;
-        const int v = QInputDialog::getInt(this, t, label, preset, lo, hi, 1, &ok);
-        if (ok)
-            *value = v;
-        return ok;
-    };
+    m_askInt
+        = [this](const QString &t, const QString &label, int preset, int lo, int hi, int *value) {
+              bool ok = false;
+              const int v = QInputDialog::getInt(this, t, label, preset, lo, hi, 1, &ok);
+              if (ok)
+                  *value = v;
+              return ok;
+          };
     m_runDialog = [](QDialog &dialog) { return dialog.exec(); };
 
     buildInterface();
@@ -248,8 +256,7 @@ void MapWindow::buildInterface()
 
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { repaintPlots(); });
-    connect(m_table, &QWidget::customContextMenuRequested, this,
-            &MapWindow::showTableContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &MapWindow::showTableContextMenu);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int, int) {
         m_propertiesStartTab = 0;
         openPropertiesDialog();
@@ -518,8 +525,8 @@ void MapWindow::recolourForeground(QTableWidgetItem *item, qint64 index)
             item->setData(Qt::ForegroundRole, QVariant());
         return;
     }
-    switch (MapCellAppearance::changeDirection(m_currentValues.at(index),
-                                               m_originalValues.at(index))) {
+    switch (
+        MapCellAppearance::changeDirection(m_currentValues.at(index), m_originalValues.at(index))) {
     case 1:
         item->setForeground(Qt::red);
         break;
@@ -562,9 +569,8 @@ void MapWindow::refreshTable()
                 text = MapCellAppearance::percentText(m_z.toPhysical(m_currentValues.at(i)),
                                                       m_z.toPhysical(m_originalValues.at(i)));
             item->setText(text);
-            const double hue = m_colorMode ? MapCellAppearance::heatHue(source.at(i), minimum,
-                                                                        maximum)
-                                           : -1.0;
+            const double hue
+                = m_colorMode ? MapCellAppearance::heatHue(source.at(i), minimum, maximum) : -1.0;
             if (hue >= 0.0)
                 item->setBackground(QColor::fromHsvF(float(hue), MapCellAppearance::HeatSaturation,
                                                      MapCellAppearance::HeatValue,
@@ -578,7 +584,6 @@ void MapWindow::refreshTable()
     m_table->blockSignals(tableBlocked);
     m_table->viewport()->update();
 }
-
 
 bool MapWindow::eventFilter(QObject *watched, QEvent *event)
 {
@@ -651,8 +656,8 @@ void MapWindow::applyAbsoluteValue(int raw)
     const QList<qint64> indices = selectedIndices();
     if (indices.isEmpty())
         return;
-    const quint16 value = MapElementCodec::clampToElement(quint32(qBound(0, raw, 65535)),
-                                                          m_zOrganisation);
+    const quint16 value
+        = MapElementCodec::clampToElement(quint32(qBound(0, raw, 65535)), m_zOrganisation);
     for (qint64 i : indices)
         m_currentValues[i] = value;
     refreshTable();
@@ -683,8 +688,8 @@ void MapWindow::stepSelection(int delta)
     if (indices.isEmpty())
         return;
     for (qint64 i : indices)
-        m_currentValues[i] = MapElementCodec::stepped(m_currentValues.at(i), delta,
-                                                      m_zOrganisation);
+        m_currentValues[i]
+            = MapElementCodec::stepped(m_currentValues.at(i), delta, m_zOrganisation);
     refreshTable();
     repaintPlots();
     emitBlock(indices);
@@ -707,8 +712,8 @@ void MapWindow::restoreOriginalSelection()
 void MapWindow::askAbsoluteValue()
 {
     int value = 0;
-    if (m_askInt(QStringLiteral("Modifica assoluta"), QStringLiteral("Nuovo valore:"), 0, 0,
-                 65535, &value))
+    if (m_askInt(QStringLiteral("Modifica assoluta"), QStringLiteral("Nuovo valore:"), 0, 0, 65535,
+                 &value))
         applyAbsoluteValue(value);
 }
 
@@ -732,8 +737,7 @@ void MapWindow::showTableContextMenu(const QPoint &position)
     menu.addAction(QStringLiteral("+1"), this, [this] { stepSelection(1); });
     menu.addAction(QStringLiteral("-1"), this, [this] { stepSelection(-1); });
     menu.addSeparator();
-    menu.addAction(QStringLiteral("Valore originale"), this,
-                   &MapWindow::restoreOriginalSelection);
+    menu.addAction(QStringLiteral("Valore originale"), this, &MapWindow::restoreOriginalSelection);
     menu.exec(m_table->viewport()->mapToGlobal(position));
 }
 
@@ -752,8 +756,8 @@ void MapWindow::emitValue(qint64 index)
     if (offset > std::numeric_limits<int>::max())
         return;
     const quint16 raw = m_currentValues.at(index);
-    rememberWrite(int(offset), MapElementCodec::encode(raw, m_zOrganisation, m_firmwareBytes,
-                                                       offset));
+    rememberWrite(int(offset),
+                  MapElementCodec::encode(raw, m_zOrganisation, m_firmwareBytes, offset));
     emit mapValueChanged(int(offset), raw);
 }
 
@@ -778,10 +782,10 @@ void MapWindow::selectCell(int row, int column, Qt::KeyboardModifiers modifiers)
     if ((modifiers & Qt::ShiftModifier) && current.isValid()) {
         if (!(modifiers & Qt::ControlModifier))
             selection->clearSelection();
-        const QModelIndex topLeft = m_table->model()->index(qMin(current.row(), row),
-                                                            qMin(current.column(), column));
-        const QModelIndex bottomRight = m_table->model()->index(qMax(current.row(), row),
-                                                                qMax(current.column(), column));
+        const QModelIndex topLeft
+            = m_table->model()->index(qMin(current.row(), row), qMin(current.column(), column));
+        const QModelIndex bottomRight
+            = m_table->model()->index(qMax(current.row(), row), qMax(current.column(), column));
         selection->select(QItemSelection(topLeft, bottomRight), QItemSelectionModel::Select);
     } else if (modifiers & Qt::ControlModifier) {
         selection->select(clicked, QItemSelectionModel::Toggle);
@@ -810,8 +814,8 @@ void MapWindow::selectCells(const QList<QPoint> &cells, Qt::KeyboardModifiers mo
     if (!last.isValid())
         return;
     const bool keep = modifiers & (Qt::ShiftModifier | Qt::ControlModifier);
-    selection->select(chosen, keep ? QItemSelectionModel::Select
-                                   : QItemSelectionModel::ClearAndSelect);
+    selection->select(chosen,
+                      keep ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
     selection->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
     repaintPlots();
 }
@@ -874,8 +878,8 @@ void MapWindow::click2D(const QPoint &point, Qt::KeyboardModifiers modifiers)
     if (!area.contains(point) || m_currentValues.isEmpty())
         return;
     const QList<QPointF> points = plotScene().linePlotPoints(area);
-    const int k = MapPlotGeometry::nearestPoint(points, point,
-                                                MapPlotGeometry::LinePlotClickRadiusSquared);
+    const int k
+        = MapPlotGeometry::nearestPoint(points, point, MapPlotGeometry::LinePlotClickRadiusSquared);
     if (k >= 0)
         selectCell(k / m_layout.columns(), k % m_layout.columns(), modifiers);
 }

@@ -29,21 +29,37 @@ class MapWindow : public QWidget
 {
     Q_OBJECT
 public:
-    MapWindow(int rows, int columns, const QList<quint16> &xAxisValues,
-              const QList<quint16> &yAxisValues, const QList<quint16> &currentValues,
-              const QList<quint16> &originalValues, const QByteArray &firmwareBytes,
-              int mapOffset, int xAxisOffset, int yAxisOffset, int headerOffset,
-              QWidget *parent = nullptr, const QString &title = QString(),
+    MapWindow(int rows,
+              int columns,
+              const QList<quint16> &xAxisValues,
+              const QList<quint16> &yAxisValues,
+              const QList<quint16> &currentValues,
+              const QList<quint16> &originalValues,
+              const QByteArray &firmwareBytes,
+              int mapOffset,
+              int xAxisOffset,
+              int yAxisOffset,
+              int headerOffset,
+              QWidget *parent = nullptr,
+              const QString &title = QString(),
               const std::optional<MapDefinition> &definition = std::nullopt);
     ~MapWindow() override;
 
     // Questions the window asks; tests and scripted callers replace them. Each returns false
     // when the user cancels.
-    using DoubleAsker = std::function<bool(const QString &title, const QString &label,
-                                           double preset, double minimum, double maximum,
-                                           int decimals, double *value)>;
-    using IntAsker = std::function<bool(const QString &title, const QString &label, int preset,
-                                        int minimum, int maximum, int *value)>;
+    using DoubleAsker = std::function<bool(const QString &title,
+                                           const QString &label,
+                                           double preset,
+                                           double minimum,
+                                           double maximum,
+                                           int decimals,
+                                           double *value)>;
+    using IntAsker = std::function<bool(const QString &title,
+                                        const QString &label,
+                                        int preset,
+                                        int minimum,
+                                        int maximum,
+                                        int *value)>;
     // Runs a modal dialog and returns its result (QDialog::exec by default).
     using DialogRunner = std::function<int(QDialog &)>;
     void setDoubleAsker(DoubleAsker asker) { m_askDouble = std::move(asker); }

@@ -48,7 +48,8 @@ private slots:
         QTest::addColumn<int>("expectedColumns");
         QTest::newRow("fits") << 12 << 16 << qint64(1024) << 2 << 12 << 16;
         QTest::newRow("too many rows") << 100000 << 16 << qint64(1024) << 2 << 32 << 16;
-        QTest::newRow("huge both") << 2000000000 << 2000000000 << qint64(262144) << 2 << 1 << 131072;
+        QTest::newRow("huge both")
+            << 2000000000 << 2000000000 << qint64(262144) << 2 << 1 << 131072;
         QTest::newRow("negative") << -5 << 16 << qint64(1024) << 2 << 0 << 16;
         QTest::newRow("empty image") << 4 << 4 << qint64(0) << 2 << 1 << 1;
     }
@@ -58,8 +59,8 @@ private slots:
         QFETCH(int, columns);
         QFETCH(qint64, imageLength);
         QFETCH(int, elementSize);
-        const MapCellLayout layout = MapCellLayout::clamped(rows, columns, false, imageLength,
-                                                            elementSize);
+        const MapCellLayout layout
+            = MapCellLayout::clamped(rows, columns, false, imageLength, elementSize);
         QTEST(layout.rows(), "expectedRows");
         QTEST(layout.columns(), "expectedColumns");
         QVERIFY(layout.cellCount() <= qMax<qint64>(imageLength / elementSize, 1));
@@ -141,8 +142,8 @@ private slots:
         QFETCH(int, minimum);
         QFETCH(int, maximum);
         QFETCH(double, hue);
-        const double h = MapCellAppearance::heatHue(quint16(raw), quint16(minimum),
-                                                    quint16(maximum));
+        const double h
+            = MapCellAppearance::heatHue(quint16(raw), quint16(minimum), quint16(maximum));
         if (hue < 0)
             QVERIFY(h < 0);
         else
@@ -156,13 +157,13 @@ private slots:
         for (int i = 0; i < 10; ++i)
             values.append(quint16(0x0100 + i));
         const QByteArray image(0x1000, '\0');
-        const auto block = MapElementCodec::buildBlock({7, 2}, values, 0x200,
-                                                       Organisation16BitLoHi, image);
+        const auto block
+            = MapElementCodec::buildBlock({7, 2}, values, 0x200, Organisation16BitLoHi, image);
         QCOMPARE(block.startOffset, 0x200 + 2 * 2);
         QCOMPARE(block.data.size(), 12);
         QCOMPARE(block.data.left(4), QByteArray::fromHex("02010301"));
-        const auto bigEndian = MapElementCodec::buildBlock({2, 7}, values, 0x200,
-                                                           Organisation16BitHiLo, image);
+        const auto bigEndian
+            = MapElementCodec::buildBlock({2, 7}, values, 0x200, Organisation16BitHiLo, image);
         QCOMPARE(bigEndian.data.left(2), QByteArray::fromHex("0102"));
     }
 
@@ -186,7 +187,8 @@ private slots:
         QTest::newRow("8 bit clamps") << 0 << 0x1234 << QByteArray::fromHex("ff");
         QTest::newRow("LoHi") << 1 << 0x1234 << QByteArray::fromHex("3412");
         QTest::newRow("HiLo") << 2 << 0x1234 << QByteArray::fromHex("1234");
-        QTest::newRow("32 bit keeps the high half") << 3 << 0x1234 << QByteArray::fromHex("3412ccdd");
+        QTest::newRow("32 bit keeps the high half")
+            << 3 << 0x1234 << QByteArray::fromHex("3412ccdd");
     }
     void elementRules()
     {

@@ -43,9 +43,9 @@ std::unique_ptr<MapWindow> windowFor(const MapDefinition &d, const QByteArray &i
     // Index axes are numbered by the window (as the document does it).
     const QList<quint16> x = d.xAxisSource ? readXAxis(d, data, image.size()) : QList<quint16>();
     const QList<quint16> y = d.yAxisSource ? readYAxis(d, data, image.size()) : QList<quint16>();
-    return std::make_unique<MapWindow>(d.rows, d.columns, x, y, values, values, image,
-                                       d.mapOffset, d.xAxisOffset, d.yAxisOffset, d.headerOffset,
-                                       nullptr, d.name, d);
+    return std::make_unique<MapWindow>(d.rows, d.columns, x, y, values, values, image, d.mapOffset,
+                                       d.xAxisOffset, d.yAxisOffset, d.headerOffset, nullptr,
+                                       d.name, d);
 }
 
 MapDefinition definition(int rows, int columns, int offset = 0)
@@ -239,8 +239,8 @@ private slots:
         auto w = windowFor(d, image);
         QCOMPARE(w->zOrganisation(), 2);
         double asked = -1;
-        w->setDoubleAsker([&](const QString &title, const QString &, double preset, double,
-                              double, int, double *value) {
+        w->setDoubleAsker([&](const QString &title, const QString &, double preset, double, double,
+                              int, double *value) {
             asked = preset;
             if (title != QStringLiteral("Modifica valore"))
                 return false;

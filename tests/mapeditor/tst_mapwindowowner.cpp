@@ -72,9 +72,8 @@ private:
     MapWindow *openFromTree(int i)
     {
         emit m_main->databaseTree()->itemDoubleClicked(mapItem(i), 0);
-        const QList<MapWindow *> windows =
-            mapWindowsOf(m_main->documentWindowOf(m_record),
-                         mapItem(i)->data(0, Qt::UserRole).toInt());
+        const QList<MapWindow *> windows = mapWindowsOf(m_main->documentWindowOf(m_record),
+                                                        mapItem(i)->data(0, Qt::UserRole).toInt());
         return windows.isEmpty() ? nullptr : windows.constFirst();
     }
 
@@ -109,7 +108,8 @@ private slots:
         window->table()->item(0, 2)->setSelected(true);
         window->table()->item(0, 4)->setSelected(true);
         window->applyAbsoluteValue(0xBEEF);
-        QCOMPARE(bytesAt(m_record, 0x204, 6).toHex(), QByteArray("efbe") + bytesAt(m_record, 0x206, 2).toHex() + "efbe");
+        QCOMPARE(bytesAt(m_record, 0x204, 6).toHex(),
+                 QByteArray("efbe") + bytesAt(m_record, 0x206, 2).toHex() + "efbe");
         QVERIFY(m_record->modified);
         // The original bytes are the reference and never change.
         QCOMPARE(int(window->originalValues().at(2)), 0x231C);
@@ -118,8 +118,7 @@ private slots:
         window->table()->clearSelection();
         window->table()->item(0, 9)->setSelected(true);
         window->restoreOriginalSelection();
-        QCOMPARE(bytesAt(m_record, 0x212, 2),
-                 m_record->originalBytes.mid(0x212, 2));
+        QCOMPARE(bytesAt(m_record, 0x212, 2), m_record->originalBytes.mid(0x212, 2));
     }
 
     void blocksCarryEditsMadeElsewhere()
