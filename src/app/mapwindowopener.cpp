@@ -146,6 +146,13 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     QObject::connect(
         window, &MapWindow::mapNameChanged, document,
         [document](int offset, const QString &name) { document->renameMap(offset, name); });
+    // A map deleted from any view takes its window with it: left open it could still write.
+    QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window] {
+        for (const MapDefinition &map : document->record()->maps)
+            if (map.mapOffset == window->mapOffset())
+                return;
+        closeMapWindows(document, window->mapOffset());
+    });
     QObject::connect(window, &MapWindow::mapDefinitionChanged, document,
                      [document](const MapDefinition &changed) { document->updateMap(changed); });
 

@@ -212,6 +212,12 @@ private slots:
         QVERIFY(!m_main->deleteMapOfItem(maps));
         QVERIFY(!m_main->deleteMapOfItem(maps->parent()));
         QCOMPARE(m_record->maps.size(), 2);
+        // Removed by another view: the window goes too.
+        QPointer<MapWindow> other = openFromTree(1);
+        QVERIFY(other);
+        QVERIFY(m_main->documentWindowOf(m_record)->removeMap(0x300));
+        flushDeletes();
+        QVERIFY(!other);
     }
 
     void hoverCard()
