@@ -460,6 +460,14 @@ private slots:
         QTest::mouseClick(w->canvas3D(), Qt::LeftButton, {}, QPoint(45, 31));
         QCOMPARE(w->table()->currentColumn(), 4);
         QVERIFY(!w->canvas3D()->grab().isNull());
+        // A band over the whole surface selects every cell; the last one becomes current.
+        const QRect all = area3D.toRect();
+        QTest::mousePress(w->canvas3D(), Qt::LeftButton, {}, all.topLeft());
+        QTest::mouseMove(w->canvas3D(), all.bottomRight());
+        QTest::mouseRelease(w->canvas3D(), Qt::LeftButton, {}, all.bottomRight());
+        QCOMPARE(w->table()->selectedItems().size(), 10);
+        QCOMPARE(w->table()->currentRow(), 1);
+        QCOMPARE(w->table()->currentColumn(), 4);
     }
 
     void tinyMapsDrawWithoutSurface()
