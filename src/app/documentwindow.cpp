@@ -3,6 +3,8 @@
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
+#include "app/mapwindowopener.h"
+#include "model/fingerprint.h"
 #include "model/firmwareproject.h"
 
 #include <QButtonGroup>
@@ -49,6 +51,9 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     connectHexRoutes();
     connect2DRoutes();
     installShortcuts();
+
+    connect(this, &DocumentWindow::openMapRequested, this,
+            [this](int mapOffset) { ::openMapWindow(this, mapOffset); });
 }
 
 void DocumentWindow::connectHexRoutes()

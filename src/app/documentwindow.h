@@ -31,6 +31,8 @@ public:
     bool renameMap(int mapOffset, const QString &name);
     // Replaces the map with the same mapOffset.
     bool replaceMap(const MapDefinition &map);
+    // The same, for a map window whose definition changed.
+    bool updateMap(const MapDefinition &map) { return replaceMap(map); }
 
     // The one way views and map windows change the image: every edit, from any view,
     // lands here. False when the bytes would not fit inside the image.

@@ -7,7 +7,6 @@
 #include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
 
-#include <QMetaMethod>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -175,11 +174,7 @@ bool DocumentWindow::replaceMap(const MapDefinition &map)
 
 void DocumentWindow::openMapWindow(int mapOffset)
 {
-    if (isSignalConnected(QMetaMethod::fromSignal(&DocumentWindow::openMapRequested))) {
-        emit openMapRequested(mapOffset);
-        return;
-    }
-    emit statusMessage(QStringLiteral("Editor delle mappe non ancora disponibile."), 4000);
+    emit openMapRequested(mapOffset);
 }
 
 int DocumentWindow::pending2DMapOffset() const

@@ -12,6 +12,10 @@
 #include "hex/hexmodel.h"
 #include "hex/hexsearchdialog.h"
 #include "hex/hexviewer.h"
+#include "app/mapwindowopener.h"
+#include "mapeditor/mapaddresstext.h"
+#include "mapeditor/mapinfodialog.h"
+#include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
@@ -30,6 +34,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -323,6 +328,7 @@ void MainWindow::buildDatabasePanel()
         "QLabel { background-color: #ffffdc; color: #202020; border: 1px solid #808080; "
         "padding: 3px;}"));
     m_mapToolTip->hide();
+    connectMapTree();
 
     connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
@@ -562,23 +568,28 @@ void MainWindow::onColorToggled(bool on)
     applyColorModeToViews(on);
 }
 
-// Map windows take these modes too once they exist.
 void MainWindow::applyPercentModeToViews(bool on)
 {
     for (HexViewer *viewer : findChildren<HexViewer *>())
         viewer->model()->setPercentMode(on);
+    for (MapWindow *window : findChildren<MapWindow *>())
+        window->setPercentMode(on);
 }
 
 void MainWindow::applyShowOriginalToViews(bool on)
 {
     for (HexViewer *viewer : findChildren<HexViewer *>())
         viewer->model()->setShowOriginal(on);
+    for (MapWindow *window : findChildren<MapWindow *>())
+        window->setShowOriginal(on);
 }
 
 void MainWindow::applyColorModeToViews(bool on)
 {
     for (HexViewer *viewer : findChildren<HexViewer *>())
         viewer->setDarkColorMode(on);
+    for (MapWindow *window : findChildren<MapWindow *>())
+        window->setColorMode(on);
 }
 
 void MainWindow::syncToolbarWithActiveDocument()
@@ -961,4 +972,105 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         m_tree->setCurrentItem(nullptr);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::connectMapTree()
+{
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item, int) { openMapOfItem(item); });
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &MainWindow::showMapContextMenu);
+    connect(m_tree, &QTreeWidget::itemEntered, this, [this](QTreeWidgetItem *item, int) {
+        showMapHoverCard(item, QCursor::pos());
+    });
+}
+
+bool MainWindow::isMapItem(const QTreeWidgetItem *item) const
+{
+    return item && item->data(0, Qt::UserRole).isValid()
+           && item->data(0, Qt::UserRole + 10).isValid() && recordOfItem(item);
+}
+
+FirmwareProject *MainWindow::recordOfItem(const QTreeWidgetItem *item) const
+{
+    while (item && item->parent())
+        item = item->parent();
+    for (auto it = m_documentItems.cbegin(); it != m_documentItems.cend(); ++it)
+        if (it.value() == item)
+            return const_cast<FirmwareProject *>(it.key());
+    return nullptr;
+}
+
+void MainWindow::openMapOfItem(QTreeWidgetItem *item)
+{
+    if (!isMapItem(item))
+        return;
+    if (DocumentWindow *document = documentWindowOf(recordOfItem(item)))
+        openMapWindow(document, item->data(0, Qt::UserRole).toInt(), m_mdiArea);
+}
+
+bool MainWindow::deleteMapOfItem(QTreeWidgetItem *item)
+{
+    if (!isMapItem(item))
+        return false;
+    DocumentWindow *document = documentWindowOf(recordOfItem(item));
+    if (!document)
+        return false;
+    const int mapOffset = item->data(0, Qt::UserRole).toInt();
+    m_mapToolTip->hide();
+    closeMapWindows(document, mapOffset);
+    // The tree is rebuilt from the list, which renumbers the remaining items; item is gone.
+    return document->removeMap(mapOffset);
+}
+
+void MainWindow::showMapContextMenu(const QPoint &position)
+{
+    QTreeWidgetItem *item = m_tree->itemAt(position);
+    if (!isMapItem(item))
+        return;
+    QMenu menu(this);
+    QAction *remove = menu.addAction(QStringLiteral("Elimina mappa"));
+    if (menu.exec(m_tree->viewport()->mapToGlobal(position)) == remove)
+        deleteMapOfItem(m_tree->itemAt(position));
+}
+
+void MainWindow::showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPosition)
+{
+    if (!isMapItem(item)) {
+        m_mapToolTip->hide();
+        return;
+    }
+    const FirmwareProject *record = recordOfItem(item);
+    const int index = item->data(0, Qt::UserRole + 10).toInt();
+    const int mapOffset = item->data(0, Qt::UserRole).toInt();
+    const MapDefinition *definition = nullptr;
+    if (index >= 0 && index < record->maps.size() && record->maps.at(index).mapOffset == mapOffset)
+        definition = &record->maps.at(index);
+    for (int i = 0; !definition && i < record->maps.size(); ++i)
+        if (record->maps.at(i).mapOffset == mapOffset)
+            definition = &record->maps.at(i);
+    if (!definition) {
+        m_mapToolTip->hide();
+        return;
+    }
+    m_mapToolTip->setText(MapAddressText::hoverCard(*definition));
+    m_mapToolTip->adjustSize();
+    m_mapToolTip->move(globalPosition + QPoint(16, 16));
+    m_mapToolTip->show();
+}
+
+void MainWindow::showMapInformation(int mapOffset)
+{
+    const FirmwareProject *record = activeDocument();
+    const MapDefinition *definition = nullptr;
+    for (int i = 0; record && !definition && i < record->maps.size(); ++i)
+        if (record->maps.at(i).mapOffset == mapOffset)
+            definition = &record->maps.at(i);
+    if (!definition) {
+        QMessageBox::warning(this, QStringLiteral("Caratteristiche"),
+                             QStringLiteral("Definizione mappa non trovata."));
+        return;
+    }
+    MapInfoDialog dialog(*definition, this);
+    dialog.exec();
 }

@@ -82,8 +82,18 @@ public:
     // Whether a file dragged onto the window may be dropped (A2L files are refused).
     static bool acceptsDroppedFile(const QString &path);
 
+    // The map items of the "Database" tree: open, delete, information and hover card.
+    bool isMapItem(const QTreeWidgetItem *item) const;
+    FirmwareProject *recordOfItem(const QTreeWidgetItem *item) const;
+    void openMapOfItem(QTreeWidgetItem *item);
+    bool deleteMapOfItem(QTreeWidgetItem *item);
+    void showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPosition);
+    QLabel *mapHoverCard() const { return m_mapToolTip; }
+
 public slots:
     void findValue();
+    // The read-only information dialog of a map of the active document.
+    void showMapInformation(int mapOffset);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -95,6 +105,8 @@ private:
     void buildToolbar();
     void buildDatabasePanel();
     void buildMenus();
+    void connectMapTree();
+    void showMapContextMenu(const QPoint &position);
     void toggleDatabasePanel();
     void connect2DControls();
     void connect2DDocument(DocumentWindow *document);

@@ -3,6 +3,7 @@
 #include "app/orimodcomparison.h"
 #include "app/zoomspinbox.h"
 #include "hex/hex2dview.h"
+#include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
@@ -105,15 +106,14 @@ private slots:
         QCOMPARE(maps->child(1)->data(0, Qt::UserRole + 10).toInt(), 1);
         QCOMPARE(maps->child(1)->data(0, Qt::UserRole).toInt(), 300);
 
-        // Cutting a map adds it to the list and the tree; the map editor is honestly absent.
+        // Cutting a map adds it to the list and the tree, and opens its map window.
         view->setSelection(1000, 1031);
         view->createMapFromSelection();
         QCOMPARE(record->maps.size(), 3);
         QCOMPARE(record->maps.last().name, QStringLiteral("Mappa 8 x 2"));
         QCOMPARE(maps->child(2)->data(0, Qt::UserRole).toInt(), 1000);
         QCOMPARE(maps->child(2)->data(0, Qt::UserRole + 10).toInt(), 2);
-        QCOMPARE(main.statusBar()->currentMessage(),
-                 QStringLiteral("Editor delle mappe non ancora disponibile."));
+        QCOMPARE(main.findChildren<MapWindow *>().size(), 1);
 
         emit view->mapNameChanged(1000, QStringLiteral("Coppia"));
         QCOMPARE(maps->child(2)->text(0), QStringLiteral("Coppia"));

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+
+class DocumentWindow;
+class MapWindow;
+class QMdiArea;
+
+// The document's side of its map windows: opening one for a map of the record (current
+// values from the image, original values from the untouched bytes), writing its edits through
+// the document, answering its axis-cursor requests and keeping the record in step.
+
+// Opens the map window of the map at mapOffset, or brings forward the one already open (two
+// windows of one map would each write their own stale copy of the values). The window goes
+// into area, by default the document's own document area; maximised when the active
+// sub-window is. nullptr when the record has no such map.
+MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area = nullptr);
+
+// The open map windows of a document (of one map when mapOffset is not negative).
+QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapOffset = -1);
+
+// Closes the map windows of one map, e.g. before the map is deleted.
+void closeMapWindows(const DocumentWindow *document, int mapOffset);

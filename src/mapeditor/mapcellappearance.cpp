@@ -1,0 +1,28 @@
+#include "mapcellappearance.h"
+
+#include <cmath>
+
+namespace MapCellAppearance {
+
+QString percentText(double current, double original)
+{
+    if (std::fabs(original) < 1e-9)
+        return std::fabs(current) < 1e-9 ? QStringLiteral("0.0%") : QStringLiteral("--");
+    double p = (current - original) / std::fabs(original) * 100.0;
+    if (std::fabs(p) < 5e-5)
+        p = 0.0; // no "-0.0%"
+    return QString::number(p, 'f', 1) + QLatin1Char('%');
+}
+
+double heatHue(quint16 raw, quint16 minimum, quint16 maximum)
+{
+    if (minimum >= maximum)
+        return -1.0;
+    const double t = (double(raw) - minimum) / (double(maximum) - minimum);
+    if (t <= 0.08)
+        return -1.0;
+    const double u = qMin((t - 0.08) / 0.92, 1.0);
+    return (1.0 - u) * 120.0 / 360.0;
+}
+
+} // namespace MapCellAppearance

@@ -1,0 +1,240 @@
+#pragma once
+
+#include "mapeditor/mapcelllayout.h"
+#include "mapeditor/mapvaluescaling.h"
+#include "model/mapdefinition.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class MapPlotCanvas;
+struct MapPlotScene;
+class QButtonGroup;
+class QDialog;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QTableWidget;
+class QTableWidgetItem;
+
+// One map of an open document as a table, a line plot and a surface. The window keeps its
+// own copies of the raw values and never writes the image: it tells its owner by signals
+// which bytes to write.
+class MapWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    MapWindow(int rows,
+              int columns,
+              const QList<quint16> &xAxisValues,
+              const QList<quint16> &yAxisValues,
+              const QList<quint16> &currentValues,
+              const QList<quint16> &originalValues,
+              const QByteArray &firmwareBytes,
+              int mapOffset,
+              int xAxisOffset,
+              int yAxisOffset,
+              int headerOffset,
+              QWidget *parent = nullptr,
+              const QString &title = QString(),
+              const std::optional<MapDefinition> &definition = std::nullopt);
+    ~MapWindow() override;
+
+    // Questions the window asks; tests and scripted callers replace them. Each returns false
+    // when the user cancels.
+    using DoubleAsker = std::function<bool(const QString &title,
+                                           const QString &label,
+                                           double preset,
+                                           double minimum,
+                                           double maximum,
+                                           int decimals,
+                                           double *value)>;
+    using IntAsker = std::function<bool(const QString &title,
+                                        const QString &label,
+                                        int preset,
+                                        int minimum,
+                                        int maximum,
+                                        int *value)>;
+    // Runs a modal dialog and returns its result (QDialog::exec by default).
+    using DialogRunner = std::function<int(QDialog &)>;
+    void setDoubleAsker(DoubleAsker asker) { m_askDouble = std::move(asker); }
+    void setIntAsker(IntAsker asker) { m_askInt = std::move(asker); }
+    void setDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
+
+    // Where the window can read the document's image as it is now. Other views may have
+    // written into it since the window opened; with a source set, every edit first takes the
+    // image's present values, so that a block never writes back stale neighbours.
+    using ImageSource = std::function<QByteArray()>;
+    void setImageSource(ImageSource source) { m_imageSource = std::move(source); }
+    // Re-reads the values and axes from the image source (nothing without one).
+    void syncWithImage();
+
+    // Owner operations.
+    void setXAxisOffset(int offset);
+    void setYAxisOffset(int offset);
+    void setShowOriginal(bool on);
+    void setPercentMode(bool on);
+    void setColorMode(bool on);
+
+    // Cell selection as the plots make it.
+    void selectCell(int row, int column, Qt::KeyboardModifiers modifiers);
+    void selectCells(const QList<QPoint> &cells, Qt::KeyboardModifiers modifiers);
+
+    // The edits of the value dialog and the table's context menu, without their questions.
+    bool setCellValue(int row, int column, double physical);
+    void applyAbsoluteValue(int raw);
+    void applyPercentChange(double percent);
+    void stepSelection(int delta);
+    void restoreOriginalSelection();
+
+    // The questions around them.
+    void editCurrentCell();
+    void askAbsoluteValue();
+    void askPercentChange();
+    void openPropertiesDialog();
+
+    // 3D view buttons.
+    void rotateLeft();
+    void rotateRight();
+    void tiltUp();
+    void tiltDown();
+    void resetView();
+
+    int rows() const { return m_layout.rows(); }
+    int columns() const { return m_layout.columns(); }
+    int mapOffset() const { return m_mapOffset; }
+    int xAxisOffset() const { return m_xAxisOffset; }
+    int yAxisOffset() const { return m_yAxisOffset; }
+    int headerOffset() const { return m_headerOffset; }
+    QString title() const { return m_title; }
+    bool hasDefinition() const { return m_hasDefinition; }
+    const MapDefinition &definition() const { return m_definition; }
+    const QList<quint16> &xAxisValues() const { return m_xAxisValues; }
+    const QList<quint16> &yAxisValues() const { return m_yAxisValues; }
+    const QList<quint16> &currentValues() const { return m_currentValues; }
+    const QList<quint16> &originalValues() const { return m_originalValues; }
+    const QByteArray &firmwareBytes() const { return m_firmwareBytes; }
+    int zOrganisation() const { return m_zOrganisation; }
+    int xOrganisation() const { return m_xOrganisation; }
+    int yOrganisation() const { return m_yOrganisation; }
+    int xAxisSource() const { return m_xAxisSource; }
+    int yAxisSource() const { return m_yAxisSource; }
+    const MapValueScaling &zScaling() const { return m_z; }
+    int rotation() const { return m_rotation; }
+    int tilt() const { return m_tilt; }
+    bool percentMode() const { return m_percentMode; }
+    bool showOriginal() const { return m_showOriginal; }
+    bool colorMode() const { return m_colorMode; }
+    int propertiesStartTab() const { return m_propertiesStartTab; }
+    void setPropertiesStartTab(int tab) { m_propertiesStartTab = tab; }
+
+    // Bytes per Z element: what offsets and blocks step by.
+    int zElementSize() const;
+    // Storage index of a cell; -1 outside the grid.
+    qint64 storageIndex(int row, int column) const { return m_layout.index(row, column); }
+
+    QTableWidget *table() const { return m_table; }
+    QStackedWidget *viewStack() const { return m_stack; }
+    MapPlotCanvas *canvas2D() const { return m_canvas2D; }
+    MapPlotCanvas *canvas3D() const { return m_canvas3D; }
+    QButtonGroup *viewButtons() const { return m_viewButtons; }
+    MapPlotScene plotScene() const;
+    void repaintPlots();
+    void refreshTable();
+
+signals:
+    void mapValueChanged(int offset, quint16 rawValue);
+    void mapBlockChanged(int startOffset, QByteArray data);
+    void xAxisCursorRequested();
+    void yAxisCursorRequested();
+    void mapNameChanged(int mapOffset, QString name);
+    void mapDefinitionChanged(MapDefinition definition);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class MapPropertiesDialog;
+
+    void buildInterface();
+    QWidget *buildButtonBar();
+    void reloadZ();
+    void reloadXAxis();
+    void reloadYAxis();
+    void labelXAxis();
+    void labelYAxis();
+    void useIndexXAxis();
+    void useIndexYAxis();
+    void setLiveZOrganisation(int organisation);
+    void setLiveXOrganisation(int organisation);
+    void setLiveYOrganisation(int organisation);
+    void showTableContextMenu(const QPoint &position);
+    void paint2D(QPainter &painter, const QRect &rect);
+    void paint3D(QPainter &painter, const QRect &rect);
+    void click2D(const QPoint &point, Qt::KeyboardModifiers modifiers);
+    void click3D(const QPoint &point, Qt::KeyboardModifiers modifiers);
+    void rect2D(const QRect &rect, Qt::KeyboardModifiers modifiers);
+    void rect3D(const QRect &rect, Qt::KeyboardModifiers modifiers);
+    void after3DButton();
+    QList<qint64> selectedIndices() const;
+    QString legend() const;
+    void recolourForeground(QTableWidgetItem *item, qint64 index);
+    // Writes an edit into the window's image copy so that later re-decodes keep it.
+    void rememberWrite(int offset, const QByteArray &bytes);
+    void emitValue(qint64 index);
+    void emitBlock(const QList<qint64> &indices);
+
+    MapCellLayout m_layout;
+    int m_mapOffset;
+    int m_xAxisOffset;
+    int m_yAxisOffset;
+    int m_headerOffset;
+    int m_propertiesStartTab = 0;
+    QString m_title;
+    MapDefinition m_definition;
+    bool m_hasDefinition = false;
+    QList<quint16> m_xAxisValues;
+    QList<quint16> m_yAxisValues;
+    QList<quint16> m_currentValues;
+    QList<quint16> m_originalValues;
+    QByteArray m_firmwareBytes;
+    int m_zOrganisation = Organisation16BitLoHi;
+    int m_xOrganisation = Organisation16BitLoHi;
+    int m_yOrganisation = Organisation16BitLoHi;
+    int m_committedZOrganisation = Organisation16BitLoHi;
+    int m_committedXOrganisation = Organisation16BitLoHi;
+    int m_committedYOrganisation = Organisation16BitLoHi;
+    int m_xAxisSource = 1;
+    int m_yAxisSource = 1;
+    MapValueScaling m_z;
+    double m_xFactor = 1.0;
+    double m_xOffset = 0.0;
+    double m_yFactor = 1.0;
+    double m_yOffset = 0.0;
+    int m_xDecimals = 0;
+    int m_yDecimals = 0;
+    int m_rotation = 0;
+    int m_tilt = 0;
+    bool m_percentMode = false;
+    bool m_showOriginal = false;
+    bool m_colorMode = false;
+
+    QTableWidget *m_table = nullptr;
+    QStackedWidget *m_stack = nullptr;
+    MapPlotCanvas *m_canvas2D = nullptr;
+    MapPlotCanvas *m_canvas3D = nullptr;
+    QButtonGroup *m_viewButtons = nullptr;
+    // The axis address fields of the open properties dialog.
+    QPointer<QLineEdit> m_xAddressField;
+    QPointer<QLineEdit> m_yAddressField;
+
+    DoubleAsker m_askDouble;
+    IntAsker m_askInt;
+    DialogRunner m_runDialog;
+    ImageSource m_imageSource;
+};

@@ -1,0 +1,483 @@
+#include "mapeditor/mapplotcanvas.h"
+#include "mapeditor/mapplotpainter.h"
+#include "mapeditor/mappropertiesdialog.h"
+#include "mapeditor/mapwindow.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// An image of little-endian 16-bit words 0x0100, 0x0101, ... from offset 0.
+QByteArray wordImage(int words)
+{
+    QByteArray bytes;
+    for (int i = 0; i < words; ++i)
+        bytes.append(char((0x0100 + i) & 0xFF)).append(char((0x0100 + i) >> 8));
+    return bytes;
+}
+
+QList<quint16> wordValues(int count, int first = 0x0100)
+{
+    QList<quint16> values;
+    for (int i = 0; i < count; ++i)
+        values.append(quint16(first + i));
+    return values;
+}
+
+std::unique_ptr<MapWindow> windowFor(const MapDefinition &d, const QByteArray &image)
+{
+    const auto *data = reinterpret_cast<const uint8_t *>(image.constData());
+    const QList<quint16> values = readMapValues(d, data, image.size());
+    // Index axes are numbered by the window (as the document does it).
+    const QList<quint16> x = d.xAxisSource ? readXAxis(d, data, image.size()) : QList<quint16>();
+    const QList<quint16> y = d.yAxisSource ? readYAxis(d, data, image.size()) : QList<quint16>();
+    return std::make_unique<MapWindow>(d.rows, d.columns, x, y, values, values, image, d.mapOffset,
+                                       d.xAxisOffset, d.yAxisOffset, d.headerOffset, nullptr,
+                                       d.name, d);
+}
+
+MapDefinition definition(int rows, int columns, int offset = 0)
+{
+    MapDefinition d;
+    d.rows = rows;
+    d.columns = columns;
+    d.mapOffset = offset;
+    d.xAxisSource = 0;
+    d.yAxisSource = 0;
+    return d;
+}
+
+void select(MapWindow &w, const QList<QPoint> &cells)
+{
+    w.table()->clearSelection();
+    for (const QPoint &c : cells)
+        w.table()->item(c.y(), c.x())->setSelected(true);
+}
+
+} // namespace
+
+class TestMapWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void titles()
+    {
+        MapWindow plain(8, 16, {}, {}, {}, {}, QByteArray(256, '\0'), -1, -1, -1, -1, nullptr,
+                        QStringLiteral("   "));
+        QCOMPARE(plain.windowTitle(), QStringLiteral("Mappa 16 x 8"));
+        QCOMPARE(plain.table()->rowCount(), 8);
+        QCOMPARE(plain.table()->columnCount(), 16);
+        // No values at all: every cell shows "-".
+        QCOMPARE(plain.table()->item(7, 15)->text(), QStringLiteral("-"));
+        MapWindow named(1, 1, {}, {}, {}, {}, {}, -1, -1, -1, -1, nullptr,
+                        QStringLiteral("  Coppia  "));
+        QCOMPARE(named.windowTitle(), QStringLiteral("Coppia"));
+    }
+
+    void storageOrderFollowsTheDefinition()
+    {
+        MapDefinition d = definition(2, 3);
+        d.zColumnMajor = true;
+        const QByteArray image = wordImage(6);
+        auto withDefinition = windowFor(d, image);
+        // Row 1, column 2 is index 2 * 2 + 1 = 5 stored column by column.
+        QCOMPARE(withDefinition->table()->item(1, 2)->text(), QString::number(0x0105));
+        QCOMPARE(withDefinition->table()->item(1, 0)->text(), QString::number(0x0101));
+        const QList<quint16> values = wordValues(6);
+        MapWindow without(2, 3, {}, {}, values, values, image, 0, -1, -1, -1);
+        QCOMPARE(without.table()->item(1, 0)->text(), QString::number(0x0103));
+    }
+
+    void cellsWithoutValuesAreSkipped()
+    {
+        const QList<quint16> values = {1, 2, 3, 4};
+        MapWindow w(2, 3, {}, {}, values, values, QByteArray(64, '\0'), -1, -1, -1, -1);
+        QCOMPARE(w.table()->item(1, 1)->text(), QStringLiteral("-"));
+        QSignalSpy blocks(&w, &MapWindow::mapBlockChanged);
+        select(w, {QPoint(1, 1), QPoint(2, 1)});
+        w.applyAbsoluteValue(9);
+        QCOMPARE(blocks.count(), 0);
+        QCOMPARE(w.currentValues(), values);
+        w.setColorMode(true);
+        QVERIFY(!w.table()->item(1, 2)->data(Qt::BackgroundRole).isValid());
+    }
+
+    void absurdDefinitionsStayWithinTheImage()
+    {
+        MapDefinition d = definition(2000000000, 2000000000, 0x10);
+        d.xAxisSource = 1;
+        d.xAxisOffset = 0x7FFFFFF0;
+        const QByteArray image(1024, '\x11');
+        auto w = windowFor(d, image);
+        QVERIFY(qint64(w->table()->rowCount()) * w->table()->columnCount() <= 512);
+        QCOMPARE(w->table()->item(0, 0)->text(), QStringLiteral("-"));
+        MapDefinition negative = definition(-3, 5, -20);
+        auto n = windowFor(negative, image);
+        QCOMPARE(n->table()->rowCount(), 0);
+        // The index axis is numbered for the cells built, not for the ones claimed.
+        QCOMPARE(w->yAxisValues().size(), w->table()->rowCount());
+    }
+
+    void percentAndColourModes()
+    {
+        const QList<quint16> original = {200, 0, 0, 100, 100, 100, 100, 100, 100, 100};
+        QList<quint16> current = original;
+        current[0] = 210;
+        current[2] = 5;
+        MapWindow w(1, 10, {}, {}, current, original, QByteArray(64, '\0'), -1, -1, -1, -1);
+        w.setPercentMode(true);
+        QCOMPARE(w.table()->item(0, 0)->text(), QStringLiteral("5.0%"));
+        QCOMPARE(w.table()->item(0, 1)->text(), QStringLiteral("0.0%"));
+        QCOMPARE(w.table()->item(0, 2)->text(), QStringLiteral("--"));
+        QCOMPARE(w.table()->item(0, 0)->foreground().color(), QColor(Qt::red));
+        QVERIFY(!w.table()->item(0, 3)->data(Qt::ForegroundRole).isValid());
+        w.setPercentMode(false);
+        w.setShowOriginal(true);
+        QCOMPARE(w.table()->item(0, 0)->text(), QStringLiteral("200"));
+        // Colours follow the shown list: the original's zeros get none, its 200 is red.
+        w.setColorMode(true);
+        QVERIFY(!w.table()->item(0, 1)->data(Qt::BackgroundRole).isValid());
+        const QColor top = w.table()->item(0, 0)->background().color();
+        QCOMPARE(top.hsvHueF(), 0.0f);
+        QVERIFY(w.table()->item(0, 3)->data(Qt::BackgroundRole).isValid());
+        w.setColorMode(false);
+        QVERIFY(!w.table()->item(0, 0)->data(Qt::BackgroundRole).isValid());
+    }
+
+    void blockOfSelectedCells()
+    {
+        const QList<quint16> values = wordValues(10);
+        MapWindow w(1, 10, {}, {}, values, values, wordImage(0x100), 0x40, -1, -1, -1);
+        QSignalSpy blocks(&w, &MapWindow::mapBlockChanged);
+        select(w, {QPoint(2, 0), QPoint(7, 0)});
+        w.applyAbsoluteValue(0x0A0B);
+        QCOMPARE(blocks.count(), 1);
+        QCOMPARE(blocks.at(0).at(0).toInt(), 0x40 + 2 * 2);
+        const QByteArray data = blocks.at(0).at(1).toByteArray();
+        QCOMPARE(data.size(), 12);
+        QCOMPARE(data.left(2).toHex(), QByteArray("0b0a"));
+        // Cells between the selected ones keep their values.
+        QCOMPARE(data.mid(2, 2).toHex(), QByteArray("2301"));
+        QCOMPARE(w.table()->item(0, 7)->text(), QString::number(0x0A0B));
+    }
+
+    void percentEditAndSteps()
+    {
+        MapDefinition d = definition(1, 4);
+        d.factor = 0.5;
+        QByteArray image = wordImage(4);
+        auto w = windowFor(d, image);
+        QSignalSpy blocks(w.get(), &MapWindow::mapBlockChanged);
+        select(*w, {QPoint(1, 0)});
+        w->applyPercentChange(10.0); // 0x0101 * 0.5 = 128.5 -> 141.35 -> raw 283
+        QCOMPARE(int(w->currentValues().at(1)), 283);
+        w->stepSelection(1);
+        QCOMPARE(int(w->currentValues().at(1)), 284);
+        w->stepSelection(-1);
+        QCOMPARE(int(w->currentValues().at(1)), 283);
+        QCOMPARE(blocks.count(), 3);
+        QCOMPARE(blocks.last().at(1).toByteArray().toHex(), QByteArray("1b01"));
+    }
+
+    void thirtyTwoBitMaps()
+    {
+        MapDefinition d = definition(1, 3);
+        d.zElementSize = 4;
+        const QByteArray image = QByteArray::fromHex("0100aaaa0200bbbb0300cccc");
+        auto w = windowFor(d, image);
+        QCOMPARE(w->zOrganisation(), 3);
+        QCOMPARE(w->table()->item(0, 2)->text(), QStringLiteral("3"));
+        QSignalSpy values(w.get(), &MapWindow::mapValueChanged);
+        QSignalSpy blocks(w.get(), &MapWindow::mapBlockChanged);
+        QVERIFY(w->setCellValue(0, 1, 0x1234));
+        QCOMPARE(values.count(), 1);
+        QCOMPARE(values.at(0).at(0).toInt(), 4);
+        select(*w, {QPoint(1, 0), QPoint(2, 0)});
+        w->stepSelection(1);
+        QCOMPARE(blocks.count(), 1);
+        QCOMPARE(blocks.at(0).at(0).toInt(), 4);
+        QCOMPARE(blocks.at(0).at(1).toByteArray().toHex(), QByteArray("3512bbbb0400cccc"));
+    }
+
+    void eightBitMapsClamp()
+    {
+        MapDefinition d = definition(1, 3);
+        d.zElementSize = 1;
+        auto w = windowFor(d, QByteArray::fromHex("0a0bfe"));
+        QSignalSpy blocks(w.get(), &MapWindow::mapBlockChanged);
+        select(*w, {QPoint(0, 0)});
+        w->applyAbsoluteValue(300);
+        QCOMPARE(int(w->currentValues().at(0)), 255);
+        select(*w, {QPoint(2, 0)});
+        w->stepSelection(5);
+        QCOMPARE(int(w->currentValues().at(2)), 255);
+        QCOMPARE(blocks.last().at(1).toByteArray().toHex(), QByteArray("ff"));
+        QVERIFY(w->setCellValue(0, 1, 1000));
+        QCOMPARE(int(w->currentValues().at(1)), 255);
+    }
+
+    void valueDialogAndOriginal()
+    {
+        MapDefinition d = definition(2, 2, 0x10);
+        d.littleEndian = false; // "16 Bit (HiLo)"
+        QByteArray image(0x20, '\0');
+        auto w = windowFor(d, image);
+        QCOMPARE(w->zOrganisation(), 2);
+        double asked = -1;
+        w->setDoubleAsker([&](const QString &title, const QString &, double preset, double, double,
+                              int, double *value) {
+            asked = preset;
+            if (title != QStringLiteral("Modifica valore"))
+                return false;
+            *value = 70000;
+            return true;
+        });
+        QSignalSpy values(w.get(), &MapWindow::mapValueChanged);
+        w->table()->setCurrentCell(1, 1);
+        QTest::keyClick(w->table(), Qt::Key_Return);
+        QCOMPARE(asked, 0.0);
+        QCOMPARE(values.count(), 1);
+        QCOMPARE(values.at(0).at(0).toInt(), 0x10 + 3 * 2);
+        QCOMPARE(values.at(0).at(1).value<quint16>(), quint16(65535));
+        QCOMPARE(w->firmwareBytes().mid(0x16, 2).toHex(), QByteArray("ffff"));
+        select(*w, {QPoint(1, 1), QPoint(0, 0)});
+        w->restoreOriginalSelection();
+        QCOMPARE(values.count(), 3);
+        QCOMPARE(int(w->currentValues().at(3)), 0);
+    }
+
+    void propertiesCancelRestoresOrganisations()
+    {
+        MapDefinition d = definition(1, 2);
+        auto w = windowFor(d, QByteArray::fromHex("01020304"));
+        QCOMPARE(w->table()->item(0, 0)->text(), QString::number(0x0201));
+        QString whileOpen;
+        w->setDialogRunner([&](QDialog &dialog) {
+            auto &properties = static_cast<MapPropertiesDialog &>(dialog);
+            properties.zOrganisationCombo()->setCurrentIndex(2);
+            whileOpen = w->table()->item(0, 0)->text();
+            dialog.reject();
+            return int(QDialog::Rejected);
+        });
+        QSignalSpy changed(w.get(), &MapWindow::mapDefinitionChanged);
+        w->openPropertiesDialog();
+        QCOMPARE(whileOpen, QString::number(0x0102));
+        QCOMPARE(w->table()->item(0, 0)->text(), QString::number(0x0201));
+        QCOMPARE(w->zOrganisation(), 1);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void propertiesAccept()
+    {
+        MapDefinition d = definition(1, 2);
+        d.name = QStringLiteral("Vecchio");
+        d.xAxisSource = 1;
+        QByteArray image = wordImage(0x2000);
+        auto w = windowFor(d, image);
+        QSignalSpy names(w.get(), &MapWindow::mapNameChanged);
+        QSignalSpy changed(w.get(), &MapWindow::mapDefinitionChanged);
+        w->setDialogRunner([&](QDialog &dialog) {
+            auto &p = static_cast<MapPropertiesDialog &>(dialog);
+            p.nameEdit()->setText(QStringLiteral("   "));
+            p.zOrganisationCombo()->setCurrentIndex(2);
+            p.factorBox()->setValue(2.0);
+            p.xPage().address->setText(QStringLiteral("1A2B"));
+            p.yPage().address->setText(QStringLiteral("10")); // index axis: ignored
+            dialog.accept();
+            return int(QDialog::Accepted);
+        });
+        w->openPropertiesDialog();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Vecchio"));
+        QCOMPARE(names.count(), 0);
+        QCOMPARE(w->xAxisOffset(), 6699);
+        QCOMPARE(w->yAxisOffset(), -1);
+        QVERIFY(changed.count() >= 1);
+        const MapDefinition last = changed.last().at(0).value<MapDefinition>();
+        QCOMPARE(last.dataType, 2);
+        QCOMPARE(last.littleEndian, false);
+        QCOMPARE(last.factor, 2.0);
+        QCOMPARE(last.xAxisOffset, 6699);
+        QCOMPARE(last.name, QStringLiteral("Vecchio"));
+        QCOMPARE(w->table()->item(0, 0)->text(), QString::number(0x0001 * 2));
+
+        w->setDialogRunner([&](QDialog &dialog) {
+            static_cast<MapPropertiesDialog &>(dialog).nameEdit()->setText(
+                QStringLiteral(" Nuovo "));
+            dialog.accept();
+            return int(QDialog::Accepted);
+        });
+        w->openPropertiesDialog();
+        QCOMPARE(names.count(), 1);
+        QCOMPARE(names.at(0).at(1).toString(), QStringLiteral("Nuovo"));
+        QCOMPARE(w->definition().name, QStringLiteral("Nuovo"));
+    }
+
+    void propertiesOpenOnTheClickedTab()
+    {
+        auto w = windowFor(definition(2, 2), wordImage(4));
+        QList<int> tabs;
+        w->setDialogRunner([&](QDialog &dialog) {
+            tabs.append(static_cast<MapPropertiesDialog &>(dialog).tabs()->currentIndex());
+            return int(QDialog::Rejected);
+        });
+        emit w->table()->verticalHeader()->sectionDoubleClicked(0);
+        emit w->table()->cellDoubleClicked(0, 0);
+        emit w->table()->horizontalHeader()->sectionDoubleClicked(1);
+        QCOMPARE(tabs, QList<int>({2, 0, 1}));
+    }
+
+    void indexAxisAndCursorAddress()
+    {
+        MapDefinition d = definition(1, 3);
+        d.xAxisSource = 1;
+        d.xAxisOffset = 6;
+        auto w = windowFor(d, wordImage(16));
+        QCOMPARE(w->table()->horizontalHeaderItem(0)->text(), QString::number(0x0103));
+        QSignalSpy changed(w.get(), &MapWindow::mapDefinitionChanged);
+        QSignalSpy cursor(w.get(), &MapWindow::xAxisCursorRequested);
+        w->setDialogRunner([&](QDialog &dialog) {
+            auto &p = static_cast<MapPropertiesDialog &>(dialog);
+            p.xPage().source->setCurrentIndex(0);
+            [&] { QCOMPARE(w->table()->horizontalHeaderItem(2)->text(), QStringLiteral("3")); }();
+            p.xPage().fromCursor->click();
+            w->setXAxisOffset(10); // the owner's answer
+            [&] { QCOMPARE(p.xPage().address->text(), QStringLiteral("0000000A")); }();
+            return int(QDialog::Rejected);
+        });
+        w->openPropertiesDialog();
+        QCOMPARE(cursor.count(), 1);
+        QCOMPARE(w->definition().xAxisOffset, 10);
+        QCOMPARE(w->definition().xAxis, QList<quint16>({0x0105, 0x0106, 0x0107}));
+        QVERIFY(changed.count() >= 3);
+        w->setXAxisOffset(-4);
+        QCOMPARE(w->xAxisOffset(), 10);
+    }
+
+    void viewButtons()
+    {
+        auto w = windowFor(definition(2, 2), wordImage(4));
+        w->rotateLeft();
+        QCOMPARE(w->rotation(), 3);
+        QCOMPARE(w->viewStack()->currentIndex(), 2);
+        QVERIFY(w->viewButtons()->button(2)->isChecked());
+        for (int i = 0; i < 5; ++i)
+            w->tiltUp();
+        QCOMPARE(w->tilt(), 3);
+        w->resetView();
+        QCOMPARE(w->rotation(), 0);
+        QCOMPARE(w->tilt(), 0);
+        w->viewButtons()->button(1)->click();
+        QCOMPARE(w->viewStack()->currentIndex(), 1);
+    }
+
+    void selectionFromThePlots()
+    {
+        auto w = windowFor(definition(3, 3), wordImage(9));
+        w->selectCell(0, 0, Qt::NoModifier);
+        w->selectCell(1, 1, Qt::ShiftModifier);
+        QCOMPARE(w->table()->selectedItems().size(), 4);
+        w->selectCell(2, 2, Qt::ControlModifier);
+        QCOMPARE(w->table()->selectedItems().size(), 5);
+        w->selectCell(2, 2, Qt::ControlModifier);
+        QCOMPARE(w->table()->selectedItems().size(), 4);
+        w->selectCell(5, 5, Qt::NoModifier); // outside: ignored
+        QCOMPARE(w->table()->selectedItems().size(), 4);
+        w->selectCell(0, 2, Qt::NoModifier);
+        QCOMPARE(w->table()->selectedItems().size(), 1);
+        QCOMPARE(w->table()->currentRow(), 0);
+        QCOMPARE(w->table()->currentColumn(), 2);
+    }
+
+    void clickAndDragOnTheCanvas()
+    {
+        MapPlotCanvas canvas;
+        canvas.resize(400, 300);
+        QList<QPoint> clicks;
+        QList<QRect> rects;
+        canvas.setClickCallback([&](const QPoint &p, Qt::KeyboardModifiers) { clicks.append(p); });
+        canvas.setRectCallback([&](const QRect &r, Qt::KeyboardModifiers) { rects.append(r); });
+        QTest::mousePress(&canvas, Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseMove(&canvas, QPoint(103, 103));
+        QTest::mouseRelease(&canvas, Qt::LeftButton, {}, QPoint(103, 103));
+        QCOMPARE(clicks.size(), 1);
+        QCOMPARE(rects.size(), 0);
+        // A press at the corner counts as one (QTest takes (0, 0) for the centre).
+        QTest::mousePress(&canvas, Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::mouseRelease(&canvas, Qt::LeftButton, {}, QPoint(31, 5));
+        QCOMPARE(rects.size(), 1);
+        QCOMPARE(rects.at(0), QRect(QPoint(1, 1), QPoint(31, 5)));
+        // Unset callbacks are skipped.
+        MapPlotCanvas bare;
+        bare.resize(100, 100);
+        QTest::mouseClick(&bare, Qt::LeftButton);
+        QVERIFY(!bare.grab().isNull());
+    }
+
+    void plotsSelectCells()
+    {
+        auto w = windowFor(definition(2, 5), wordImage(10));
+        w->resize(900, 600);
+        w->show();
+        w->viewButtons()->button(1)->click();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QRectF area2D = MapPlotGeometry::linePlotArea(QRectF(w->canvas2D()->rect()));
+        const QList<QPointF> points = w->plotScene().linePlotPoints(area2D);
+        QTest::mouseClick(w->canvas2D(), Qt::LeftButton, {}, points.at(7).toPoint());
+        QCOMPARE(w->table()->currentRow(), 1);
+        QCOMPARE(w->table()->currentColumn(), 2);
+        // A band over the first three plotted values.
+        const QRect band = QRectF(QPointF(points.at(0).x() - 5, points.at(2).y() - 5),
+                                  QPointF(points.at(2).x() + 5, points.at(0).y() + 5))
+                               .toRect();
+        QTest::mousePress(w->canvas2D(), Qt::LeftButton, {}, band.topLeft());
+        QTest::mouseMove(w->canvas2D(), band.bottomRight());
+        QTest::mouseRelease(w->canvas2D(), Qt::LeftButton, {}, band.bottomRight());
+        QCOMPARE(w->table()->selectedItems().size(), 3);
+
+        w->viewButtons()->button(2)->click();
+        const QRectF area3D = MapPlotGeometry::surfacePlotArea(QRectF(w->canvas3D()->rect()));
+        const SurfaceGrid grid = w->plotScene().surfaceGrid(area3D, true);
+        QTest::mouseClick(w->canvas3D(), Qt::LeftButton, {}, grid.point(1, 4).toPoint());
+        QCOMPARE(w->table()->currentRow(), 1);
+        QCOMPARE(w->table()->currentColumn(), 4);
+        QCOMPARE(w->table()->selectedItems().size(), 1);
+        // Far from the surface: nothing changes.
+        QTest::mouseClick(w->canvas3D(), Qt::LeftButton, {}, QPoint(45, 31));
+        QCOMPARE(w->table()->currentColumn(), 4);
+        QVERIFY(!w->canvas3D()->grab().isNull());
+        // A band over the whole surface selects every cell; the last one becomes current.
+        const QRect all = area3D.toRect();
+        QTest::mousePress(w->canvas3D(), Qt::LeftButton, {}, all.topLeft());
+        QTest::mouseMove(w->canvas3D(), all.bottomRight());
+        QTest::mouseRelease(w->canvas3D(), Qt::LeftButton, {}, all.bottomRight());
+        QCOMPARE(w->table()->selectedItems().size(), 10);
+        QCOMPARE(w->table()->currentRow(), 1);
+        QCOMPARE(w->table()->currentColumn(), 4);
+    }
+
+    void tinyMapsDrawWithoutSurface()
+    {
+        auto w = windowFor(definition(1, 1), wordImage(1));
+        w->resize(900, 600);
+        QVERIFY(!w->canvas2D()->grab().isNull());
+        QVERIFY(!w->canvas3D()->grab().isNull());
+    }
+};
+
+QTEST_MAIN(TestMapWindow)
+#include "tst_mapwindow.moc"

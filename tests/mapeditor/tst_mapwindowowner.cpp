@@ -1,0 +1,259 @@
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "app/mapwindowopener.h"
+#include "mapeditor/mapinfodialog.h"
+#include "mapeditor/mappropertiesdialog.h"
+#include "mapeditor/mapwindow.h"
+#include "model/firmware.h"
+#include "model/firmwareproject.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+MapDefinition map(const QString &name, int offset, int rows, int columns, int elementSize = 2)
+{
+    MapDefinition d;
+    d.name = name;
+    d.mapOffset = offset;
+    d.rows = rows;
+    d.columns = columns;
+    d.zElementSize = elementSize;
+    d.xAxisSource = 0;
+    d.yAxisSource = 0;
+    return d;
+}
+
+Firmware *image()
+{
+    auto *firmware = new Firmware;
+    std::vector<uint8_t> bytes(0x1000);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i * 7);
+    firmware->setData(bytes);
+    firmware->setFilePath("demo.bin");
+    return firmware;
+}
+
+QByteArray bytesAt(const FirmwareProject *record, int offset, int length)
+{
+    return QByteArray(reinterpret_cast<const char *>(record->firmware->data().data()) + offset,
+                      length);
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestMapWindowOwner : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> m_main;
+    FirmwareProject *m_record = nullptr;
+
+    QTreeWidgetItem *mapItem(int i) const { return m_main->mapsItemOf(m_record)->child(i); }
+    MapWindow *openFromTree(int i)
+    {
+        emit m_main->databaseTree()->itemDoubleClicked(mapItem(i), 0);
+        const QList<MapWindow *> windows = mapWindowsOf(m_main->documentWindowOf(m_record),
+                                                        mapItem(i)->data(0, Qt::UserRole).toInt());
+        return windows.isEmpty() ? nullptr : windows.constFirst();
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        qApp->setProperty("ecuColorMode", false);
+        qApp->setProperty("ecuPercentMode", false);
+        m_main = std::make_unique<MainWindow>();
+        m_main->setExitQuestion([] { return MainWindow::ExitChoice::Discard; });
+        m_record = m_main->createDocumentFromFirmware(
+            image(), {map(QStringLiteral("Coppia"), 0x100, 2, 4),
+                      map(QStringLiteral("Limitatore"), 0x200, 1, 10),
+                      map(QStringLiteral("Larga <32>"), 0x300, 2, 2, 4)});
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        flushDeletes();
+    }
+
+    void editsLandInTheFirmware()
+    {
+        MapWindow *window = openFromTree(1);
+        QVERIFY(window);
+        QVERIFY(qobject_cast<QMdiSubWindow *>(window->parentWidget()));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Limitatore"));
+        QCOMPARE(int(window->currentValues().at(0)), 0x0700); // bytes 00 07 at 0x200
+        window->table()->item(0, 2)->setSelected(true);
+        window->table()->item(0, 4)->setSelected(true);
+        window->applyAbsoluteValue(0xBEEF);
+        QCOMPARE(bytesAt(m_record, 0x204, 6).toHex(),
+                 QByteArray("efbe") + bytesAt(m_record, 0x206, 2).toHex() + "efbe");
+        QVERIFY(m_record->modified);
+        // The original bytes are the reference and never change.
+        QCOMPARE(int(window->originalValues().at(2)), 0x231C);
+        QVERIFY(window->setCellValue(0, 9, 5));
+        QCOMPARE(bytesAt(m_record, 0x212, 2).toHex(), QByteArray("0500"));
+        window->table()->clearSelection();
+        window->table()->item(0, 9)->setSelected(true);
+        window->restoreOriginalSelection();
+        QCOMPARE(bytesAt(m_record, 0x212, 2), m_record->originalBytes.mid(0x212, 2));
+    }
+
+    void blocksCarryEditsMadeElsewhere()
+    {
+        MapWindow *window = openFromTree(1);
+        DocumentWindow *document = m_main->documentWindowOf(m_record);
+        // Another view changes cell 3 after the map window opened.
+        QVERIFY(document->writeBytes(0x206, QByteArray::fromHex("3412")));
+        window->table()->item(0, 1)->setSelected(true);
+        window->table()->item(0, 5)->setSelected(true);
+        window->applyAbsoluteValue(1);
+        QCOMPARE(bytesAt(m_record, 0x206, 2).toHex(), QByteArray("3412"));
+        QCOMPARE(int(window->currentValues().at(3)), 0x1234);
+        QCOMPARE(window->table()->item(0, 3)->text(), QString::number(0x1234));
+        QCOMPARE(bytesAt(m_record, 0x202, 2).toHex(), QByteArray("0100"));
+    }
+
+    void thirtyTwoBitEditKeepsTheHighHalf()
+    {
+        MapWindow *window = openFromTree(2);
+        QVERIFY(window);
+        const QByteArray high = bytesAt(m_record, 0x306, 2);
+        QVERIFY(window->setCellValue(0, 1, 0x1234));
+        QCOMPARE(bytesAt(m_record, 0x304, 4).toHex(), QByteArray("3412") + high.toHex());
+        const quint16 back = decodeElement(m_record->firmware->data().data(),
+                                           qint64(m_record->firmware->size()), 0x304, 3);
+        QCOMPARE(int(back), 0x1234);
+    }
+
+    void oneWindowPerMapAndMaximised()
+    {
+        m_record->subWindow->showMaximized();
+        MapWindow *first = openFromTree(0);
+        QVERIFY(first);
+        QVERIFY(first->parentWidget()->isMaximized());
+        emit m_main->documentWindowOf(m_record)->openMapRequested(0x100);
+        QCOMPARE(mapWindowsOf(m_main->documentWindowOf(m_record)).size(), 1);
+        emit m_main->documentWindowOf(m_record)->openMapRequested(0x200);
+        QCOMPARE(mapWindowsOf(m_main->documentWindowOf(m_record)).size(), 2);
+        // No such map: nothing opens.
+        QVERIFY(!openMapWindow(m_main->documentWindowOf(m_record), 0x999));
+    }
+
+    void modesReachMapWindows()
+    {
+        qApp->setProperty("ecuColorMode", true);
+        MapWindow *window = openFromTree(0);
+        QVERIFY(window->colorMode());
+        QVERIFY(!window->percentMode());
+        m_main->action(QStringLiteral("percentAction"))->setChecked(true);
+        QVERIFY(window->percentMode());
+        m_main->action(QStringLiteral("originalAction"))->setChecked(true);
+        QVERIFY(window->showOriginal());
+        QVERIFY(!m_main->action(QStringLiteral("percentAction"))->isChecked());
+        m_main->action(QStringLiteral("colorAction"))->setChecked(true);
+        m_main->action(QStringLiteral("colorAction"))->setChecked(false);
+        QVERIFY(!window->colorMode());
+    }
+
+    void propertiesUpdateRecordAndTree()
+    {
+        MapWindow *window = openFromTree(0);
+        window->setDialogRunner([](QDialog &dialog) {
+            auto &p = static_cast<MapPropertiesDialog &>(dialog);
+            p.nameEdit()->setText(QStringLiteral("Coppia massima"));
+            p.factorBox()->setValue(0.5);
+            dialog.accept();
+            return int(QDialog::Accepted);
+        });
+        window->openPropertiesDialog();
+        QCOMPARE(m_record->maps.at(0).name, QStringLiteral("Coppia massima"));
+        QCOMPARE(m_record->maps.at(0).factor, 0.5);
+        QCOMPARE(mapItem(0)->text(0), QStringLiteral("Coppia massima"));
+        QCOMPARE(window->parentWidget()->windowTitle(), QStringLiteral("Coppia massima"));
+    }
+
+    void deletionRenumbersAndClosesTheWindow()
+    {
+        QPointer<MapWindow> window = openFromTree(1);
+        QVERIFY(window);
+        QVERIFY(m_main->deleteMapOfItem(mapItem(1)));
+        flushDeletes();
+        QVERIFY(!window);
+        QTreeWidgetItem *maps = m_main->mapsItemOf(m_record);
+        QCOMPARE(maps->childCount(), 2);
+        QCOMPARE(maps->child(0)->data(0, Qt::UserRole + 10).toInt(), 0);
+        QCOMPARE(maps->child(1)->data(0, Qt::UserRole + 10).toInt(), 1);
+        QCOMPARE(maps->child(1)->data(0, Qt::UserRole).toInt(), 0x300);
+        QCOMPARE(m_record->maps.size(), 2);
+        // Neither the "Mappe" item nor the document item is a map.
+        QVERIFY(!m_main->deleteMapOfItem(maps));
+        QVERIFY(!m_main->deleteMapOfItem(maps->parent()));
+        QCOMPARE(m_record->maps.size(), 2);
+        // Removed by another view: the window goes too.
+        QPointer<MapWindow> other = openFromTree(1);
+        QVERIFY(other);
+        QVERIFY(m_main->documentWindowOf(m_record)->removeMap(0x300));
+        flushDeletes();
+        QVERIFY(!other);
+    }
+
+    void hoverCard()
+    {
+        m_main->showMapHoverCard(mapItem(2), QPoint(10, 10));
+        QLabel *card = m_main->mapHoverCard();
+        QVERIFY(card->isVisible());
+        QVERIFY(card->text().contains(QStringLiteral("<b>Nome:</b> Larga &lt;32&gt;<br>")));
+        QVERIFY(card->text().startsWith(QStringLiteral("<b>Indirizzo Z:</b> 0x00000300")));
+        m_main->showMapHoverCard(m_main->mapsItemOf(m_record), QPoint(10, 10));
+        QVERIFY(!card->isVisible());
+    }
+
+    void informationDialog()
+    {
+        MapDefinition d = map(QStringLiteral("Coppia"), 0x10000, 8, 16);
+        d.yAxisOffset = 0xFFC4;
+        MapInfoDialog dialog(d);
+        QCOMPARE(dialog.fieldText(QStringLiteral("Dimensione:")), QStringLiteral("8 x 16"));
+        QCOMPARE(dialog.fieldText(QStringLiteral("Indirizzo Z:")), QStringLiteral("0x00010000"));
+        QCOMPARE(dialog.fieldText(QStringLiteral("Indirizzo X:")), QStringLiteral("-"));
+        QCOMPARE(dialog.fieldText(QStringLiteral("Indirizzo Y:")), QStringLiteral("0x0000FFC4"));
+        MapWindow window(8, 16, {}, {}, {}, {}, {}, -1, -1, -1, -1);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Mappa 16 x 8"));
+    }
+
+    void closingTheDocumentClosesItsMaps()
+    {
+        QPointer<MapWindow> window = openFromTree(0);
+        QVERIFY(window);
+        m_record->modified = false;
+        m_record->subWindow->close();
+        flushDeletes();
+        QVERIFY(!window);
+    }
+};
+
+QTEST_MAIN(TestMapWindowOwner)
+#include "tst_mapwindowowner.moc"
