@@ -5,6 +5,7 @@
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/zoomspinbox.h"
+#include "importers/descriptionimporter.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
@@ -69,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     resize(1400, 900);
     setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(ApplicationName));
+    m_importer = new DescriptionImporter(this);
 
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
@@ -259,8 +261,8 @@ void MainWindow::buildDatabasePanel()
         "border-radius: 2px; font-weight: bold; padding: 3px 6px; text-align: left;}"
         "QToolButton:hover { background-color: #d8dce2;}"
         "QToolButton:pressed { background-color: #cdd2d9;}"));
-    // The map filter belongs to the A2L / DAMOS importer.
-    m_filterButton->setEnabled(false);
+    connect(m_filterButton, &QToolButton::clicked, m_importer,
+            &DescriptionImporter::openMapFilter);
     layout->addWidget(m_filterButton);
 
     m_tree = new QTreeWidget(m_databasePanel);
@@ -282,9 +284,8 @@ void MainWindow::buildDatabasePanel()
 
     connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
-    // OLS and A2L come with the description importers.
-    ols->setEnabled(false);
-    a2l->setEnabled(false);
+    connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
+    connect(a2l, &QToolButton::clicked, m_importer, &DescriptionImporter::importA2L);
 }
 
 void MainWindow::buildMenus()
@@ -307,8 +308,10 @@ void MainWindow::buildMenus()
         [this] { onOpenFirmware(); });
     add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"));
     add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"));
-    add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"));
-    add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"));
+    add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"),
+        [this] { m_importer->importA2L(); });
+    add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
+        [this] { m_importer->importOLS(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
@@ -776,9 +779,7 @@ void MainWindow::dropEvent(QDropEvent *event)
     }
     event->acceptProposedAction();
     if (QFileInfo(path).suffix().toLower() == QLatin1String("ols")) {
-        // WinOLS projects come with the description importers.
-        QMessageBox::information(this, QString::fromLatin1(ApplicationName),
-                                 QStringLiteral("L'importazione dei progetti WinOLS non è ancora disponibile."));
+        m_importer->startOLSImport(path);
         return;
     }
     openFirmwareThroughWizard(path);
