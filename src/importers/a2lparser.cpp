@@ -208,21 +208,18 @@ struct Scaling
 
 // The linear rule a RAT_FUNC stands for when a = d = e = 0: internal = (b·x + c) / f, so
 // x = internal · f/b − c/b. Any other method keeps the identity.
-Scaling scalingOf(const QHash<QString, CompuMethod> &methods, const QString &name)
+Scaling scalingOfMethod(const CompuMethod &method)
 {
     Scaling s;
-    const auto it = methods.constFind(name);
-    if (it == methods.cend())
-        return s;
-    s.unit = it->unit;
+    s.unit = method.unit;
     // The display format "%8.3" carries the digits after the point.
     static const QRegularExpression formatDigits(QStringLiteral("%\\s*\\d*\\.(\\d+)"));
-    const QRegularExpressionMatch fm = formatDigits.match(it->format);
+    const QRegularExpressionMatch fm = formatDigits.match(method.format);
     if (fm.hasMatch())
         s.decimals = qBound(0, fm.capturedView(1).toInt(), 9);
-    const double *k = it->coefficients;
-    if (it->hasCoefficients && it->conversionType == QLatin1String("RAT_FUNC") && k[1] != 0.0
-        && k[0] == 0.0 && k[3] == 0.0 && k[4] == 0.0) {
+    const double *k = method.coefficients;
+    if (method.hasCoefficients && method.conversionType == QLatin1String("RAT_FUNC")
+        && k[1] != 0.0 && k[0] == 0.0 && k[3] == 0.0 && k[4] == 0.0) {
         const double factor = k[5] / k[1];
         const double offset = -k[2] / k[1];
         if (std::isfinite(factor) && std::isfinite(offset)) {
@@ -231,6 +228,12 @@ Scaling scalingOf(const QHash<QString, CompuMethod> &methods, const QString &nam
         }
     }
     return s;
+}
+
+// Unknown methods scale by the identity and carry no unit.
+Scaling scalingOf(const QHash<QString, Scaling> &methods, const QString &name)
+{
+    return methods.value(name);
 }
 
 bool fitsOffset(qint64 offset)
@@ -338,7 +341,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
         break;
     }
 
-    QHash<QString, CompuMethod> methods;
+    QHash<QString, Scaling> methods;
     for (QStringView block : blocks.at(Compu)) {
         const QRegularExpressionMatch m = matchWhole(compuRe, block);
         if (!m.hasMatch())
@@ -353,7 +356,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
             for (int i = 0; i < 6; ++i)
                 method.coefficients[i] = c.capturedView(i + 1).toDouble();
         }
-        methods.insert(m.captured(1), method);
+        methods.insert(m.captured(1), scalingOfMethod(method));
     }
 
     QHash<QString, RecordLayout> layouts;
@@ -410,6 +413,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
     }
 
     Result result;
+    result.maps.reserve(blocks.at(Characteristic).size());
     for (QStringView block : blocks.at(Characteristic)) {
         const QRegularExpressionMatch m = matchWhole(characteristicRe, block);
         if (!m.hasMatch())
