@@ -208,12 +208,11 @@ struct Scaling
 
 // The linear rule a RAT_FUNC stands for when a = d = e = 0: internal = (b·x + c) / f, so
 // x = internal · f/b − c/b. Any other method keeps the identity.
-Scaling scalingOfMethod(const CompuMethod &method)
+// The display format "%8.3" carries the digits after the point (formatDigits finds them).
+Scaling scalingOfMethod(const CompuMethod &method, const QRegularExpression &formatDigits)
 {
     Scaling s;
     s.unit = method.unit;
-    // The display format "%8.3" carries the digits after the point.
-    static const QRegularExpression formatDigits(QStringLiteral("%\\s*\\d*\\.(\\d+)"));
     const QRegularExpressionMatch fm = formatDigits.match(method.format);
     if (fm.hasMatch())
         s.decimals = qBound(0, fm.capturedView(1).toInt(), 9);
@@ -301,6 +300,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
     const QRegularExpression coeffsRe = ci(QStringLiteral(
         "COEFFS\\s+([-+0-9.eE]+)\\s+([-+0-9.eE]+)\\s+([-+0-9.eE]+)\\s+([-+0-9.eE]+)\\s+"
         "([-+0-9.eE]+)\\s+([-+0-9.eE]+)"));
+    const QRegularExpression formatDigitsRe(QStringLiteral("%\\s*\\d*\\.(\\d+)"));
     const QRegularExpression layoutRe = ci(QStringLiteral(
         "/begin\\s+RECORD_LAYOUT\\s+(\\S+)([\\s\\S]*?)/end\\s+RECORD_LAYOUT"));
     // The keywords must stand alone: "AXIS_PTS_X" also ends "NO_AXIS_PTS_X", and
@@ -356,7 +356,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
             for (int i = 0; i < 6; ++i)
                 method.coefficients[i] = c.capturedView(i + 1).toDouble();
         }
-        methods.insert(m.captured(1), scalingOfMethod(method));
+        methods.insert(m.captured(1), scalingOfMethod(method, formatDigitsRe));
     }
 
     QHash<QString, RecordLayout> layouts;

@@ -71,6 +71,7 @@ private slots:
     void latin1Text();
     void hostileInput_data();
     void hostileInput();
+    void mutatedDescription();
     void exampleDescribesDemoImage();
     void publicSamples();
 };
@@ -422,6 +423,32 @@ void TestA2LParser::hostileInput()
     QCOMPARE(result.maps.size(), maps);
     QCOMPARE(result.errorMessage.isEmpty(), maps > 0);
     qDebug() << "parsed" << text.size() << "bytes in" << timer.elapsed() << "ms";
+}
+
+void TestA2LParser::mutatedDescription()
+{
+    QFile file(QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    const QByteArray alphabet(" \n\"/*0123456789xXAEFZbeginendMAP_\\", 35);
+    quint32 state = 77;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray text = whole;
+        for (int k = 0; k < 6; ++k)
+            text[qsizetype(next() % quint32(text.size()))] = alphabet.at(next() % alphabet.size());
+        if (round % 4 == 0)
+            text.truncate(qsizetype(next() % quint32(text.size())));
+        const A2LParser::Result result = A2LParser::parseText(QString::fromLatin1(text));
+        QCOMPARE(result.maps.isEmpty(), !result.errorMessage.isEmpty());
+        for (const MapDefinition &d : result.maps) {
+            QVERIFY(d.rows >= 1 && d.rows <= 65535 && d.columns >= 1 && d.columns <= 65535);
+            QVERIFY(d.mapOffset >= 0);
+        }
+    }
 }
 
 void TestA2LParser::exampleDescribesDemoImage()

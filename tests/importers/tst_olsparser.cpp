@@ -63,6 +63,7 @@ private slots:
     void projectsWithoutMaps();
     void truncatedAndHostile_data();
     void truncatedAndHostile();
+    void mutatedProjects();
 };
 
 void TestOLSParser::refusals_data()
@@ -473,6 +474,40 @@ void TestOLSParser::truncatedAndHostile()
         QVERIFY(qint64(d.mapOffset) + qint64(d.rows) * d.columns * d.zElementSize
                 <= result.firmware.size());
         QVERIFY(d.zElementSize == 1 || d.zElementSize == 2 || d.zElementSize == 4);
+    }
+}
+
+void TestOLSParser::mutatedProjects()
+{
+    // Every kind of record, then bytes of the head changed and the file cut at random: the
+    // parser must stay inside the file and yield only maps inside the firmware.
+    for (const QByteArray &vendor : {QByteArray("Bosch MD1"), QByteArray()}) {
+        OlsProjectBuilder b = project(vendor);
+        b.boschRecord("KFZW", 16, 16, "Anticipo", 0.75, 0, 0x100, 0x300);
+        b.boschRecord("KFMIRL", 8, 12, "", 0.1, 0, 0x400, 0x4C0, true);
+        b.zeros(4).objectBody("DINH_FId.X", 1, 1, "", 1, 0, 0x10, 0x11);
+        b.conversionRecord("Mappa", 4, 4, "bar", 1, 0, 0x800, 0x820);
+        b.zeros(16).genericRecord("Generica", 6, 4, 0.5, 0, 0x900, 0x930, true);
+        const qsizetype head = b.size();
+        const QByteArray whole = b.firmware(firmwareImage()).bytes();
+        quint32 state = 2024;
+        auto next = [&state] {
+            state = state * 1103515245u + 12345u;
+            return state >> 8;
+        };
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes = whole;
+            for (int k = 0; k < 8; ++k)
+                bytes[20 + qsizetype(next() % quint32(head - 20))] = char(next());
+            if (round % 3 == 0)
+                bytes.truncate(16 + qsizetype(next() % quint32(head)));
+            const OLSParser::Result result = OLSParser::parseBytes(bytes, QStringLiteral("m.ols"));
+            for (const MapDefinition &d : result.maps) {
+                QVERIFY(d.mapOffset >= 0 && d.rows >= 1 && d.columns >= 1);
+                QVERIFY(qint64(d.mapOffset) + qint64(d.rows) * d.columns * d.zElementSize
+                        <= result.firmware.size());
+            }
+        }
     }
 }
 
