@@ -436,7 +436,7 @@ void TestA2LParser::mutatedDescription()
         state = state * 1103515245u + 12345u;
         return state >> 8;
     };
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 500; ++round) {
         QByteArray text = whole;
         for (int k = 0; k < 6; ++k)
             text[qsizetype(next() % quint32(text.size()))] = alphabet.at(next() % alphabet.size());

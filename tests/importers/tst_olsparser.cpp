@@ -495,7 +495,7 @@ void TestOLSParser::mutatedProjects()
             state = state * 1103515245u + 12345u;
             return state >> 8;
         };
-        for (int round = 0; round < 3000; ++round) {
+        for (int round = 0; round < 800; ++round) {
             QByteArray bytes = whole;
             for (int k = 0; k < 8; ++k)
                 bytes[20 + qsizetype(next() % quint32(head - 20))] = char(next());
