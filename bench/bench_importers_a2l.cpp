@@ -43,14 +43,15 @@ bool writeDescription(const QString &path, int characteristics)
              "/begin MOD_COMMON \"\" DEPOSIT ABSOLUTE BYTE_ORDER MSB_LAST /end MOD_COMMON\n";
     const int methods = 2000;
     for (int i = 0; i < methods; ++i)
-        chunk += QStringLiteral("/begin COMPU_METHOD CM_%1 \"conversion %1\"\n  RAT_FUNC \"%%8.%2\" "
-                                "\"unit%3\"\n  COEFFS 0 %4 %5 0 0 1\n/end COMPU_METHOD\n")
-                     .arg(i)
-                     .arg(i % 4)
-                     .arg(i % 37)
-                     .arg(1 + i % 9)
-                     .arg(i % 100)
-                     .toLatin1();
+        chunk
+            += QStringLiteral("/begin COMPU_METHOD CM_%1 \"conversion %1\"\n  RAT_FUNC \"%%8.%2\" "
+                              "\"unit%3\"\n  COEFFS 0 %4 %5 0 0 1\n/end COMPU_METHOD\n")
+                   .arg(i)
+                   .arg(i % 4)
+                   .arg(i % 37)
+                   .arg(1 + i % 9)
+                   .arg(i % 100)
+                   .toLatin1();
     const char *types[] = {"UBYTE", "UWORD", "SWORD", "ULONG", "FLOAT32_IEEE"};
     for (int t = 0; t < 5; ++t) {
         chunk += QStringLiteral("/begin RECORD_LAYOUT RL_MAP_%1\n  NO_AXIS_PTS_X 1 UWORD\n"
@@ -99,8 +100,9 @@ bool writeDescription(const QString &path, int characteristics)
             return byRef ? QByteArray("AX_") + QByteArray::number(n) : QByteArray();
         };
         auto axisDescr = [&](int points, const QByteArray &ref) {
-            QByteArray d = "  /begin AXIS_DESCR " + QByteArray(ref.isEmpty() ? "STD_AXIS" : "COM_AXIS")
-                           + " IN_" + QByteArray::number(i % 97) + " " + cm + " "
+            QByteArray d = "  /begin AXIS_DESCR "
+                           + QByteArray(ref.isEmpty() ? "STD_AXIS" : "COM_AXIS") + " IN_"
+                           + QByteArray::number(i % 97) + " " + cm + " "
                            + QByteArray::number(points) + " 0 10000\n";
             if (!ref.isEmpty())
                 d += "    AXIS_PTS_REF " + ref + "\n";

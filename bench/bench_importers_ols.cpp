@@ -39,7 +39,10 @@ public:
         u32(quint32(s.size()));
         bytes.append(s);
     }
-    void padTo(qsizetype at) { bytes.append(QByteArray(qMax<qsizetype>(0, at - bytes.size()), '\0')); }
+    void padTo(qsizetype at)
+    {
+        bytes.append(QByteArray(qMax<qsizetype>(0, at - bytes.size()), '\0'));
+    }
 };
 
 const quint32 FirmwareSize = 0x700000;
@@ -106,15 +109,16 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const int runs = 5;
-    std::printf("WinOLS project parse (OLSParser::parse, file read included), %d runs each\n", runs);
+    std::printf("WinOLS project parse (OLSParser::parse, file read included), %d runs each\n",
+                runs);
     std::printf("%-10s %10s %8s %8s %10s %12s\n", "project", "size (MiB)", "records", "maps",
                 "best (ms)", "median (ms)");
     bool ok = true;
     for (bool bosch : {true, false}) {
         const int records = 3000;
         const QByteArray bytes = project(bosch, records);
-        const QString path = dir.filePath(bosch ? QStringLiteral("bosch.ols")
-                                                : QStringLiteral("generic.ols"));
+        const QString path
+            = dir.filePath(bosch ? QStringLiteral("bosch.ols") : QStringLiteral("generic.ols"));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
@@ -131,8 +135,8 @@ int main(int argc, char *argv[])
         }
         std::sort(times.begin(), times.end());
         std::printf("%-10s %10.2f %8d %8lld %10.1f %12.1f\n", bosch ? "Bosch" : "generic",
-                    double(bytes.size()) / (1024.0 * 1024.0), records, qint64(maps),
-                    times.front(), times.at(times.size() / 2));
+                    double(bytes.size()) / (1024.0 * 1024.0), records, qint64(maps), times.front(),
+                    times.at(times.size() / 2));
     }
     std::printf("target: <= 300 ms\n");
     return ok ? 0 : 1;

@@ -217,8 +217,8 @@ Scaling scalingOfMethod(const CompuMethod &method, const QRegularExpression &for
     if (fm.hasMatch())
         s.decimals = qBound(0, fm.capturedView(1).toInt(), 9);
     const double *k = method.coefficients;
-    if (method.hasCoefficients && method.conversionType == QLatin1String("RAT_FUNC")
-        && k[1] != 0.0 && k[0] == 0.0 && k[3] == 0.0 && k[4] == 0.0) {
+    if (method.hasCoefficients && method.conversionType == QLatin1String("RAT_FUNC") && k[1] != 0.0
+        && k[0] == 0.0 && k[3] == 0.0 && k[4] == 0.0) {
         const double factor = k[5] / k[1];
         const double offset = -k[2] / k[1];
         if (std::isfinite(factor) && std::isfinite(offset)) {
@@ -301,36 +301,40 @@ A2LParser::Result A2LParser::parseText(QStringView source)
         "COEFFS\\s+([-+0-9.eE]+)\\s+([-+0-9.eE]+)\\s+([-+0-9.eE]+)\\s+([-+0-9.eE]+)\\s+"
         "([-+0-9.eE]+)\\s+([-+0-9.eE]+)"));
     const QRegularExpression formatDigitsRe(QStringLiteral("%\\s*\\d*\\.(\\d+)"));
-    const QRegularExpression layoutRe = ci(QStringLiteral(
-        "/begin\\s+RECORD_LAYOUT\\s+(\\S+)([\\s\\S]*?)/end\\s+RECORD_LAYOUT"));
+    const QRegularExpression layoutRe
+        = ci(QStringLiteral("/begin\\s+RECORD_LAYOUT\\s+(\\S+)([\\s\\S]*?)/end\\s+RECORD_LAYOUT"));
     // The keywords must stand alone: "AXIS_PTS_X" also ends "NO_AXIS_PTS_X", and
     // "NO_AXIS_PTS_X" ends "FIX_NO_AXIS_PTS_X" (a count that is not stored at all).
     const QString standAlone = QStringLiteral("(?<![A-Za-z0-9_])");
-    const QRegularExpression noAxisXRe = ci(standAlone + QStringLiteral("NO_AXIS_PTS_X\\s+\\d+\\s+(\\S+)"));
-    const QRegularExpression noAxisYRe = ci(standAlone + QStringLiteral("NO_AXIS_PTS_Y\\s+\\d+\\s+(\\S+)"));
-    const QRegularExpression axisXRe = ci(standAlone + QStringLiteral("AXIS_PTS_X\\s+\\d+\\s+(\\S+)"));
-    const QRegularExpression axisYRe = ci(standAlone + QStringLiteral("AXIS_PTS_Y\\s+\\d+\\s+(\\S+)"));
-    const QRegularExpression fncRe = ci(
-        standAlone + QStringLiteral("FNC_VALUES\\s+\\d+\\s+(\\S+)\\s+(\\S+)(?:\\s+\\S+)?"));
+    const QRegularExpression noAxisXRe
+        = ci(standAlone + QStringLiteral("NO_AXIS_PTS_X\\s+\\d+\\s+(\\S+)"));
+    const QRegularExpression noAxisYRe
+        = ci(standAlone + QStringLiteral("NO_AXIS_PTS_Y\\s+\\d+\\s+(\\S+)"));
+    const QRegularExpression axisXRe
+        = ci(standAlone + QStringLiteral("AXIS_PTS_X\\s+\\d+\\s+(\\S+)"));
+    const QRegularExpression axisYRe
+        = ci(standAlone + QStringLiteral("AXIS_PTS_Y\\s+\\d+\\s+(\\S+)"));
+    const QRegularExpression fncRe
+        = ci(standAlone + QStringLiteral("FNC_VALUES\\s+\\d+\\s+(\\S+)\\s+(\\S+)(?:\\s+\\S+)?"));
     const QRegularExpression axisPtsRe = ci(QStringLiteral(
         "/begin\\s+AXIS_PTS\\s+(\\S+)\\s+\"[^\"]*\"\\s+(0x[0-9A-Fa-f]+)\\s+(\\S+)\\s+(\\S+)\\s+"
         "[-+0-9.eE]+\\s+(\\S+)\\s+(\\d+)\\s+[-+0-9.eE]+\\s+[-+0-9.eE]+[\\s\\S]*?/end\\s+AXIS_PTS"));
-    const QRegularExpression characteristicRe = ci(QStringLiteral(
-        "/begin\\s+CHARACTERISTIC\\s+(\\S+)\\s+\"([^\"]*)\"\\s+(VALUE|CURVE|MAP)\\s+"
-        "(0x[0-9A-Fa-f]+)\\s+(\\S+)([\\s\\S]*?)/end\\s+CHARACTERISTIC"));
+    const QRegularExpression characteristicRe = ci(
+        QStringLiteral("/begin\\s+CHARACTERISTIC\\s+(\\S+)\\s+\"([^\"]*)\"\\s+(VALUE|CURVE|MAP)\\s+"
+                       "(0x[0-9A-Fa-f]+)\\s+(\\S+)([\\s\\S]*?)/end\\s+CHARACTERISTIC"));
     const QRegularExpression conversionRe = ci(QStringLiteral("^\\s*[-+0-9.eE]+\\s+(\\S+)"));
     const QRegularExpression axisDescrRe = ci(QStringLiteral(
         "/begin\\s+AXIS_DESCR\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(\\d+)\\s+[-+0-9.eE]+\\s+"
         "[-+0-9.eE]+([\\s\\S]*?)/end\\s+AXIS_DESCR"));
     const QRegularExpression axisRefRe = ci(QStringLiteral("AXIS_PTS_REF\\s+(\\S+)"));
-    const QRegularExpression pointCountRe = ci(QStringLiteral(
-        "/begin\\s+AXIS_DESCR[\\s\\S]*?\\s(\\d+)\\s+[-+0-9.eE]+\\s+[-+0-9.eE]+"));
+    const QRegularExpression pointCountRe = ci(
+        QStringLiteral("/begin\\s+AXIS_DESCR[\\s\\S]*?\\s(\\d+)\\s+[-+0-9.eE]+\\s+[-+0-9.eE]+"));
 
     enum { ModCommon, Compu, Layout, AxisPts, Characteristic };
-    const QList<QList<QStringView>> blocks = findBlocks(
-        text, {QLatin1StringView("MOD_COMMON"), QLatin1StringView("COMPU_METHOD"),
-               QLatin1StringView("RECORD_LAYOUT"), QLatin1StringView("AXIS_PTS"),
-               QLatin1StringView("CHARACTERISTIC")});
+    const QList<QList<QStringView>> blocks
+        = findBlocks(text, {QLatin1StringView("MOD_COMMON"), QLatin1StringView("COMPU_METHOD"),
+                            QLatin1StringView("RECORD_LAYOUT"), QLatin1StringView("AXIS_PTS"),
+                            QLatin1StringView("CHARACTERISTIC")});
 
     bool littleEndian = true;
     for (QStringView block : blocks.at(ModCommon)) {
@@ -444,8 +448,8 @@ A2LParser::Result A2LParser::parseText(QStringView source)
 
         QList<AxisDescription> axes;
         bool usable = true;
-        const QList<QList<QStringView>> descrBlocks =
-            findBlocks(body, {QLatin1StringView("AXIS_DESCR")});
+        const QList<QList<QStringView>> descrBlocks
+            = findBlocks(body, {QLatin1StringView("AXIS_DESCR")});
         for (QStringView descr : descrBlocks.constFirst()) {
             const QRegularExpressionMatch am = matchWhole(axisDescrRe, descr);
             if (!am.hasMatch())
@@ -465,8 +469,8 @@ A2LParser::Result A2LParser::parseText(QStringView source)
         const bool curveOrMap = d.characteristicType != QLatin1String("VALUE");
         const bool isMap = d.characteristicType == QLatin1String("MAP");
         const RecordLayout layout = layouts.value(d.recordLayout);
-        auto setAxisScaling = [&methods](const QString &conversion, QString *unit,
-                                         double *factor, double *offset, int *decimals) {
+        auto setAxisScaling = [&methods](const QString &conversion, QString *unit, double *factor,
+                                         double *offset, int *decimals) {
             const Scaling s = scalingOf(methods, conversion);
             *unit = s.unit;
             *factor = s.factor;
@@ -482,9 +486,8 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 d.dataType = organisationFor(d.zElementSize, littleEndian);
                 d.zColumnMajor = layout.indexMode == QLatin1String("COLUMN_DIR");
             }
-            auto referenceIn = [&axisRefRe](QStringView where) {
-                return axisRefRe.match(where).captured(1);
-            };
+            auto referenceIn
+                = [&axisRefRe](QStringView where) { return axisRefRe.match(where).captured(1); };
             if (curveOrMap) {
                 QString xRef = axes.isEmpty() ? QString() : referenceIn(axes.at(0).body);
                 if (xRef.isEmpty())
@@ -544,8 +547,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 }
                 d.xAxisName = x.inputQuantity;
                 d.xCompuMethod = x.conversion;
-                setAxisScaling(x.conversion, &d.xUnit, &d.xFactor, &d.xOffsetFactor,
-                               &d.xDecimals);
+                setAxisScaling(x.conversion, &d.xUnit, &d.xFactor, &d.xOffsetFactor, &d.xDecimals);
             }
             if (isMap && axes.size() > 1) {
                 const AxisDescription &y = axes.at(1);
@@ -558,8 +560,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 }
                 d.yAxisName = y.inputQuantity;
                 d.yCompuMethod = y.conversion;
-                setAxisScaling(y.conversion, &d.yUnit, &d.yFactor, &d.yOffsetFactor,
-                               &d.yDecimals);
+                setAxisScaling(y.conversion, &d.yUnit, &d.yFactor, &d.yOffsetFactor, &d.yDecimals);
             }
             if (curveOrMap) {
                 if (!fitsOffset(running))

@@ -2,8 +2,8 @@
 
 #include <QProgressDialog>
 
-QProgressDialog *createBusyDialog(QWidget *parent, const QString &label,
-                                  Qt::WindowModality modality)
+QProgressDialog *
+createBusyDialog(QWidget *parent, const QString &label, Qt::WindowModality modality)
 {
     auto *dialog = new QProgressDialog(parent);
     dialog->setWindowTitle(QStringLiteral("Tessamorvandi"));

@@ -14,10 +14,10 @@
 DescriptionImporter::DescriptionImporter(MainWindow *window)
     : QObject(window)
     , m_window(window)
-{}
+{
+}
 
-void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title,
-                                  const QString &text)
+void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
     if (m_message) {
         m_message(icon, title, text);
@@ -82,8 +82,7 @@ bool DescriptionImporter::startA2LImport(const QString &path)
     return true;
 }
 
-void DescriptionImporter::applyA2LResult(DocumentWindow *document,
-                                         const A2LParser::Result &result)
+void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LParser::Result &result)
 {
     if (result.maps.isEmpty() && !result.errorMessage.isEmpty()) {
         message(QMessageBox::Warning, QStringLiteral("Errore A2L"), result.errorMessage);

@@ -12,12 +12,12 @@ bool fieldMatches(const QString &filter, const QString &field)
 
 bool MapFilter::isEmpty() const
 {
-    return name.trimmed().isEmpty() && description.trimmed().isEmpty()
-        && unit.trimmed().isEmpty() && compuMethod.trimmed().isEmpty();
+    return name.trimmed().isEmpty() && description.trimmed().isEmpty() && unit.trimmed().isEmpty()
+           && compuMethod.trimmed().isEmpty();
 }
 
 bool MapFilter::matches(const MapDefinition &map) const
 {
     return fieldMatches(name, map.name) && fieldMatches(description, map.description)
-        && fieldMatches(unit, map.unit) && fieldMatches(compuMethod, map.compuMethod);
+           && fieldMatches(unit, map.unit) && fieldMatches(compuMethod, map.compuMethod);
 }

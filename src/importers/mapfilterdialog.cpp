@@ -8,7 +8,8 @@
 #include <QTreeWidgetItem>
 
 MapFilterDialog::MapFilterDialog(DocumentWindow *document,
-                                 std::function<QTreeWidgetItem *()> mapsItem, QWidget *parent)
+                                 std::function<QTreeWidgetItem *()> mapsItem,
+                                 QWidget *parent)
     : QDialog(parent)
     , m_document(document)
     , m_mapsItem(std::move(mapsItem))
@@ -19,15 +20,15 @@ MapFilterDialog::MapFilterDialog(DocumentWindow *document,
     setModal(false);
 
     auto *form = new QFormLayout(this);
-    auto addEdit = [this, form](const QString &label, const QString &placeholder,
-                                const QString &name) {
-        auto *edit = new QLineEdit(this);
-        edit->setObjectName(name);
-        edit->setPlaceholderText(placeholder);
-        form->addRow(label, edit);
-        connect(edit, &QLineEdit::textChanged, this, &MapFilterDialog::applyFilter);
-        return edit;
-    };
+    auto addEdit
+        = [this, form](const QString &label, const QString &placeholder, const QString &name) {
+              auto *edit = new QLineEdit(this);
+              edit->setObjectName(name);
+              edit->setPlaceholderText(placeholder);
+              form->addRow(label, edit);
+              connect(edit, &QLineEdit::textChanged, this, &MapFilterDialog::applyFilter);
+              return edit;
+          };
     m_name = addEdit(QStringLiteral("Nome:"), QStringLiteral("es. Rail, Torque, Boost..."),
                      QStringLiteral("filterNameEdit"));
     m_description = addEdit(QStringLiteral("Descrizione:"),

@@ -19,7 +19,8 @@ class MapFilterDialog : public QDialog
 public:
     // mapsItem finds the document's current "Mappe" branch (the tree rebuilds it whenever
     // the maps change), or nullptr once the document is gone.
-    MapFilterDialog(DocumentWindow *document, std::function<QTreeWidgetItem *()> mapsItem,
+    MapFilterDialog(DocumentWindow *document,
+                    std::function<QTreeWidgetItem *()> mapsItem,
                     QWidget *parent = nullptr);
 
     MapFilter filter() const;

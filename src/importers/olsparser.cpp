@@ -19,7 +19,8 @@ public:
     explicit Reader(const QByteArray &bytes)
         : m_data(reinterpret_cast<const uchar *>(bytes.constData()))
         , m_size(bytes.size())
-    {}
+    {
+    }
 
     qint64 size() const { return m_size; }
     const uchar *data() const { return m_data; }
@@ -82,10 +83,10 @@ private:
 // Labels WinOLS writes into its own records; they never name a map.
 bool isDefaultLabel(const QString &text)
 {
-    static const QStringList labels = {
-        QStringLiteral("Asse X"),   QStringLiteral("Asse Y"),   QStringLiteral("Axis X"),
-        QStringLiteral("Axis Y"),   QStringLiteral("Hexdump"),  QStringLiteral("Original"),
-        QStringLiteral("no comment.")};
+    static const QStringList labels
+        = {QStringLiteral("Asse X"),     QStringLiteral("Asse Y"),  QStringLiteral("Axis X"),
+           QStringLiteral("Axis Y"),     QStringLiteral("Hexdump"), QStringLiteral("Original"),
+           QStringLiteral("no comment.")};
     return labels.contains(text.trimmed());
 }
 
@@ -128,7 +129,8 @@ public:
         , m_result(result)
         , m_firmwareSize(result.firmware.size())
         , m_mapLittleEndian(result.vendorKnown ? result.littleEndian : true)
-    {}
+    {
+    }
 
     int mapCount() const { return m_result.maps.size(); }
 
@@ -145,8 +147,8 @@ private:
     bool readTail(qint64 pos, int rows, int columns, RecordTail *tail) const;
     bool plausible(const MapDefinition &map) const;
     bool objectRecordAt(qint64 nameLengthPos, const QString &defaultDescription);
-    bool objectLayout(qint64 e, bool layoutB, const QString &name,
-                      const QString &defaultDescription);
+    bool
+    objectLayout(qint64 e, bool layoutB, const QString &name, const QString &defaultDescription);
     QString nearestString(qint64 before, qint64 window, int minLength, int maxLength) const;
 
     Reader m_in;
@@ -237,8 +239,8 @@ void Decoder::conversionMethodRecords()
             continue;
         quint32 rows = 0;
         quint32 columns = 0;
-        if (!m_in.u32(at - 20, &rows) || !m_in.u32(at - 24, &columns) || rows < 1
-            || rows > 1024 || columns < 1 || columns > 1024)
+        if (!m_in.u32(at - 20, &rows) || !m_in.u32(at - 24, &columns) || rows < 1 || rows > 1024
+            || columns < 1 || columns > 1024)
             continue;
         qint64 p = at + marker.size();
         if (m_in.has(p, 1) && m_in.data()[p] == 0)
@@ -264,7 +266,9 @@ void Decoder::conversionMethodRecords()
     }
 }
 
-bool Decoder::objectLayout(qint64 e, bool layoutB, const QString &name,
+bool Decoder::objectLayout(qint64 e,
+                           bool layoutB,
+                           const QString &name,
                            const QString &defaultDescription)
 {
     const qint64 dims = e + (layoutB ? 116 : 61);
@@ -272,8 +276,8 @@ bool Decoder::objectLayout(qint64 e, bool layoutB, const QString &name,
     quint32 columns = 0;
     quint32 rows = 0;
     qint32 descriptionLength = 0;
-    if (!m_in.u32(dims, &columns) || !m_in.u32(dims + 4, &rows) || columns < 1
-        || columns > 4096 || rows < 1 || rows > 4096 || !m_in.i32(lengthPos, &descriptionLength))
+    if (!m_in.u32(dims, &columns) || !m_in.u32(dims + 4, &rows) || columns < 1 || columns > 4096
+        || rows < 1 || rows > 4096 || !m_in.i32(lengthPos, &descriptionLength))
         return false;
     qint64 p = lengthPos + 4;
     QString description;
@@ -324,7 +328,7 @@ bool Decoder::objectRecordAt(qint64 nameLengthPos, const QString &defaultDescrip
     if (m_in.has(e, 1) && m_in.data()[e] == 0)
         ++e;
     return objectLayout(e, false, name, defaultDescription)
-        || objectLayout(e, true, name, defaultDescription);
+           || objectLayout(e, true, name, defaultDescription);
 }
 
 const char BoschMarker[] = "\x02\x00\x00\x00\x03\x00\x00\x00\x02\x00\x00\x00\x0A\x00\x00\x00";
@@ -345,8 +349,8 @@ void Decoder::extendedObjectRecords()
         const qint64 head = at - 8;
         quint32 kind = 0;
         quint32 subKind = 0;
-        if (!m_in.u32(head, &kind) || !m_in.u32(head + 4, &subKind) || kind >= 33
-            || subKind >= 33 || (kind == 2 && subKind == 3))
+        if (!m_in.u32(head, &kind) || !m_in.u32(head + 4, &subKind) || kind >= 33 || subKind >= 33
+            || (kind == 2 && subKind == 3))
             continue;
         objectRecordAt(head + 20, QString());
     }
@@ -454,8 +458,8 @@ qint64 OLSParser::detectFirmwareSize(const QByteArray &bytes)
 {
     const qint64 fileSize = bytes.size();
     qint64 best = -1;
-    static const char *const sizeTexts[] = {"80000",  "100000", "180000", "200000",
-                                            "280000", "300000", "400000", "800000"};
+    static const char *const sizeTexts[]
+        = {"80000", "100000", "180000", "200000", "280000", "300000", "400000", "800000"};
     for (const char *text : sizeTexts) {
         if (!bytes.contains(text))
             continue;
@@ -544,8 +548,8 @@ OLSParser::Result OLSParser::parseBytes(const QByteArray &bytes, const QString &
         decoder.conversionMethodRecords();
         decoder.genericRecords();
         if (decoder.mapCount() == 0)
-            result.error = QStringLiteral(
-                "Progetto WinOLS riconosciuto, ma nessun record mappa trovato.");
+            result.error
+                = QStringLiteral("Progetto WinOLS riconosciuto, ma nessun record mappa trovato.");
         return result;
     }
 
@@ -558,6 +562,7 @@ OLSParser::Result OLSParser::parseBytes(const QByteArray &bytes, const QString &
     if (decoder.mapCount() == 0)
         decoder.genericRecords();
     if (decoder.mapCount() == 0)
-        result.error = QStringLiteral("Progetto Bosch riconosciuto, ma nessuna mappa valida trovata.");
+        result.error
+            = QStringLiteral("Progetto Bosch riconosciuto, ma nessuna mappa valida trovata.");
     return result;
 }

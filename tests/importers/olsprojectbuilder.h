@@ -59,9 +59,14 @@ public:
     }
 
     // A record found by its "Conversion method" text; dimensions 24 and 20 bytes before it.
-    OlsProjectBuilder &conversionRecord(const QByteArray &name, quint32 rows, quint32 columns,
-                                        const QByteArray &unit, double factor, double offset,
-                                        quint32 start, quint32 end)
+    OlsProjectBuilder &conversionRecord(const QByteArray &name,
+                                        quint32 rows,
+                                        quint32 columns,
+                                        const QByteArray &unit,
+                                        double factor,
+                                        double offset,
+                                        quint32 start,
+                                        quint32 end)
     {
         string(name);
         u32(columns).u32(rows).zeros(16);
@@ -71,9 +76,15 @@ public:
     }
 
     // A Bosch object record: the 16-byte marker, the name at +24, then layout A or B.
-    OlsProjectBuilder &boschRecord(const QByteArray &name, quint32 columns, quint32 rows,
-                                   const QByteArray &description, double factor, double offset,
-                                   quint32 start, quint32 end, bool layoutB = false)
+    OlsProjectBuilder &boschRecord(const QByteArray &name,
+                                   quint32 columns,
+                                   quint32 rows,
+                                   const QByteArray &description,
+                                   double factor,
+                                   double offset,
+                                   quint32 start,
+                                   quint32 end,
+                                   bool layoutB = false)
     {
         raw(QByteArray("\x02\x00\x00\x00\x03\x00\x00\x00\x02\x00\x00\x00\x0A\x00\x00\x00", 16));
         zeros(4);
@@ -81,9 +92,15 @@ public:
     }
 
     // What follows a record's name length: name, NUL, dimensions, description, scaling, range.
-    OlsProjectBuilder &objectBody(const QByteArray &name, quint32 columns, quint32 rows,
-                                  const QByteArray &description, double factor, double offset,
-                                  quint32 start, quint32 end, bool layoutB = false)
+    OlsProjectBuilder &objectBody(const QByteArray &name,
+                                  quint32 columns,
+                                  quint32 rows,
+                                  const QByteArray &description,
+                                  double factor,
+                                  double offset,
+                                  quint32 start,
+                                  quint32 end,
+                                  bool layoutB = false)
     {
         string(name).zeros(1);
         const qsizetype e = m_bytes.size();
@@ -103,8 +120,13 @@ public:
 
     // A generic record: four small words, the 0A marker, the name at +12, dimensions 40 bytes
     // after the name, then scaling and range.
-    OlsProjectBuilder &genericRecord(const QByteArray &name, quint32 columns, quint32 rows,
-                                     double factor, double offset, quint32 start, quint32 end,
+    OlsProjectBuilder &genericRecord(const QByteArray &name,
+                                     quint32 columns,
+                                     quint32 rows,
+                                     double factor,
+                                     double offset,
+                                     quint32 start,
+                                     quint32 end,
                                      bool sixteenBit = false)
     {
         u32(1).u32(sixteenBit ? 2 : 5).u32(2).u32(2).u32(0x0A).zeros(4);

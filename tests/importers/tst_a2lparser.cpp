@@ -8,8 +8,11 @@
 
 namespace {
 
-QString characteristic(const QString &name, const QString &type, const QString &address,
-                       const QString &layout, const QString &conversion = QStringLiteral("NO_CM"),
+QString characteristic(const QString &name,
+                       const QString &type,
+                       const QString &address,
+                       const QString &layout,
+                       const QString &conversion = QStringLiteral("NO_CM"),
                        const QString &inner = QString())
 {
     return QStringLiteral("/begin CHARACTERISTIC %1 \"desc %1\" %2 %3 %4 0 %5 0 100\n%6\n"
@@ -17,7 +20,8 @@ QString characteristic(const QString &name, const QString &type, const QString &
         .arg(name, type, address, layout, conversion, inner);
 }
 
-QString axisDescr(int points, const QString &conversion = QStringLiteral("NO_CM"),
+QString axisDescr(int points,
+                  const QString &conversion = QStringLiteral("NO_CM"),
                   const QString &inner = QString())
 {
     return QStringLiteral("/begin AXIS_DESCR STD_AXIS INPUT %1 %2 0 100\n%3\n/end AXIS_DESCR\n")
@@ -31,8 +35,7 @@ QString layout(const QString &name, const QString &lines)
     return QStringLiteral("/begin RECORD_LAYOUT %1\n%2\n/end RECORD_LAYOUT\n").arg(name, lines);
 }
 
-QString compu(const QString &name, const QString &type, const QString &unit,
-              const QString &coeffs)
+QString compu(const QString &name, const QString &type, const QString &unit, const QString &coeffs)
 {
     return QStringLiteral("/begin COMPU_METHOD %1 \"\" %2 \"%%6.2\" \"%3\"\nCOEFFS %4\n"
                           "/end COMPU_METHOD\n")
@@ -104,10 +107,10 @@ void TestA2LParser::addressWindowInFile()
 {
     const QString text = characteristic(QStringLiteral("A"), QStringLiteral("VALUE"),
                                         QStringLiteral("0x80012345"), QStringLiteral("RL"))
-        + characteristic(QStringLiteral("B"), QStringLiteral("VALUE"), QStringLiteral("0x81000000"),
-                         QStringLiteral("RL"))
-        + characteristic(QStringLiteral("C"), QStringLiteral("VALUE"), QStringLiteral("0x12345"),
-                         QStringLiteral("RL"));
+                         + characteristic(QStringLiteral("B"), QStringLiteral("VALUE"),
+                                          QStringLiteral("0x81000000"), QStringLiteral("RL"))
+                         + characteristic(QStringLiteral("C"), QStringLiteral("VALUE"),
+                                          QStringLiteral("0x12345"), QStringLiteral("RL"));
     const A2LParser::Result result = A2LParser::parseText(text);
     QCOMPARE(result.maps.size(), 2);
     QCOMPARE(result.maps.at(0).name, QStringLiteral("A"));
@@ -139,12 +142,13 @@ void TestA2LParser::byteOrder()
     QFETCH(QString, dataType);
     QFETCH(bool, littleEndian);
     QFETCH(int, organisation);
-    const QString text = modCommon
-        + layout(QStringLiteral("L"), QStringLiteral("NO_AXIS_PTS_X 1 UBYTE\nAXIS_PTS_X 2 %1\n"
-                                                     "FNC_VALUES 3 %1 ROW_DIR DIRECT")
-                                          .arg(dataType))
-        + characteristic(QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x100"),
-                         QStringLiteral("L"), QStringLiteral("NO_CM"), axisDescr(4));
+    const QString text
+        = modCommon
+          + layout(QStringLiteral("L"), QStringLiteral("NO_AXIS_PTS_X 1 UBYTE\nAXIS_PTS_X 2 %1\n"
+                                                       "FNC_VALUES 3 %1 ROW_DIR DIRECT")
+                                            .arg(dataType))
+          + characteristic(QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x100"),
+                           QStringLiteral("L"), QStringLiteral("NO_CM"), axisDescr(4));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.littleEndian, littleEndian);
     QCOMPARE(d.xLittleEndian, littleEndian);
@@ -160,13 +164,20 @@ void TestA2LParser::ratFuncScaling_data()
     QTest::addColumn<QString>("coeffs");
     QTest::addColumn<double>("factor");
     QTest::addColumn<double>("offset");
-    QTest::newRow("identity") << "RAT_FUNC" << "0 1 0 0 0 1" << 1.0 << 0.0;
-    QTest::newRow("half minus five") << "RAT_FUNC" << "0 2 10 0 0 1" << 0.5 << -5.0;
-    QTest::newRow("lower-case type") << "rat_func" << "0 4 0 0 0 2" << 0.5 << 0.0;
-    QTest::newRow("d not zero") << "RAT_FUNC" << "0 2 10 1 0 1" << 1.0 << 0.0;
-    QTest::newRow("a not zero") << "RAT_FUNC" << "1 2 10 0 0 1" << 1.0 << 0.0;
-    QTest::newRow("b zero") << "RAT_FUNC" << "0 0 10 0 0 1" << 1.0 << 0.0;
-    QTest::newRow("not RAT_FUNC") << "TAB_INTP" << "0 2 10 0 0 1" << 1.0 << 0.0;
+    QTest::newRow("identity") << "RAT_FUNC"
+                              << "0 1 0 0 0 1" << 1.0 << 0.0;
+    QTest::newRow("half minus five") << "RAT_FUNC"
+                                     << "0 2 10 0 0 1" << 0.5 << -5.0;
+    QTest::newRow("lower-case type") << "rat_func"
+                                     << "0 4 0 0 0 2" << 0.5 << 0.0;
+    QTest::newRow("d not zero") << "RAT_FUNC"
+                                << "0 2 10 1 0 1" << 1.0 << 0.0;
+    QTest::newRow("a not zero") << "RAT_FUNC"
+                                << "1 2 10 0 0 1" << 1.0 << 0.0;
+    QTest::newRow("b zero") << "RAT_FUNC"
+                            << "0 0 10 0 0 1" << 1.0 << 0.0;
+    QTest::newRow("not RAT_FUNC") << "TAB_INTP"
+                                  << "0 2 10 0 0 1" << 1.0 << 0.0;
 }
 
 void TestA2LParser::ratFuncScaling()
@@ -175,9 +186,10 @@ void TestA2LParser::ratFuncScaling()
     QFETCH(QString, coeffs);
     QFETCH(double, factor);
     QFETCH(double, offset);
-    const QString text = compu(QStringLiteral("CM"), type, QStringLiteral("bar"), coeffs)
-        + characteristic(QStringLiteral("K"), QStringLiteral("VALUE"), QStringLiteral("0x10"),
-                         QStringLiteral("RL_UWORD"), QStringLiteral("CM"));
+    const QString text
+        = compu(QStringLiteral("CM"), type, QStringLiteral("bar"), coeffs)
+          + characteristic(QStringLiteral("K"), QStringLiteral("VALUE"), QStringLiteral("0x10"),
+                           QStringLiteral("RL_UWORD"), QStringLiteral("CM"));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.compuMethod, QStringLiteral("CM"));
     QCOMPARE(d.unit, QStringLiteral("bar"));
@@ -194,13 +206,14 @@ void TestA2LParser::recordLayoutPath()
                                 "AXIS_PTS_X 3 UWORD INDEX_INCR DIRECT\n"
                                 "AXIS_PTS_Y 4 UWORD INDEX_INCR DIRECT\n"
                                 "FNC_VALUES 5 UBYTE ROW_DIR DIRECT"))
-        + compu(QStringLiteral("CM_X"), QStringLiteral("RAT_FUNC"), QStringLiteral("rpm"),
-                QStringLiteral("0 1 0 0 0 1"))
-        + compu(QStringLiteral("CM_Y"), QStringLiteral("RAT_FUNC"), QStringLiteral("%"),
-                QStringLiteral("0 4 0 0 0 1"))
-        + characteristic(QStringLiteral("K"), QStringLiteral("MAP"), QStringLiteral("0x1000"),
-                         QStringLiteral("RL_MAP"), QStringLiteral("NO_CM"),
-                         axisDescr(8, QStringLiteral("CM_X")) + axisDescr(6, QStringLiteral("CM_Y")));
+          + compu(QStringLiteral("CM_X"), QStringLiteral("RAT_FUNC"), QStringLiteral("rpm"),
+                  QStringLiteral("0 1 0 0 0 1"))
+          + compu(QStringLiteral("CM_Y"), QStringLiteral("RAT_FUNC"), QStringLiteral("%"),
+                  QStringLiteral("0 4 0 0 0 1"))
+          + characteristic(QStringLiteral("K"), QStringLiteral("MAP"), QStringLiteral("0x1000"),
+                           QStringLiteral("RL_MAP"), QStringLiteral("NO_CM"),
+                           axisDescr(8, QStringLiteral("CM_X"))
+                               + axisDescr(6, QStringLiteral("CM_Y")));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.characteristicType, QStringLiteral("MAP"));
     QCOMPARE(d.columns, 8);
@@ -241,8 +254,8 @@ void TestA2LParser::layoutKeywordsStandAlone_data()
            "ROW_DIR DIRECT"
         << 0x2000 << 1 << 0x2004 << 2;
     // No stored points at all: the axis is not read from the record.
-    QTest::newRow("no points line") << "FNC_VALUES 1 UWORD ROW_DIR DIRECT" << -1 << 2 << 0x2000
-                                    << 2;
+    QTest::newRow("no points line")
+        << "FNC_VALUES 1 UWORD ROW_DIR DIRECT" << -1 << 2 << 0x2000 << 2;
 }
 
 void TestA2LParser::layoutKeywordsStandAlone()
@@ -252,9 +265,10 @@ void TestA2LParser::layoutKeywordsStandAlone()
     QFETCH(int, xElementSize);
     QFETCH(int, mapOffset);
     QFETCH(int, zElementSize);
-    const QString text = layout(QStringLiteral("RL"), lines)
-        + characteristic(QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x2000"),
-                         QStringLiteral("RL"), QStringLiteral("NO_CM"), axisDescr(4));
+    const QString text
+        = layout(QStringLiteral("RL"), lines)
+          + characteristic(QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x2000"),
+                           QStringLiteral("RL"), QStringLiteral("NO_CM"), axisDescr(4));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.columns, 4);
     QCOMPARE(d.rows, 1);
@@ -267,9 +281,11 @@ void TestA2LParser::layoutKeywordsStandAlone()
 
 void TestA2LParser::columnDirection()
 {
-    const QString text = layout(QStringLiteral("RL"), QStringLiteral("FNC_VALUES 1 SWORD COLUMN_DIR DIRECT"))
-        + characteristic(QStringLiteral("K"), QStringLiteral("MAP"), QStringLiteral("0x400"),
-                         QStringLiteral("RL"), QStringLiteral("NO_CM"), axisDescr(3) + axisDescr(2));
+    const QString text
+        = layout(QStringLiteral("RL"), QStringLiteral("FNC_VALUES 1 SWORD COLUMN_DIR DIRECT"))
+          + characteristic(QStringLiteral("K"), QStringLiteral("MAP"), QStringLiteral("0x400"),
+                           QStringLiteral("RL"), QStringLiteral("NO_CM"),
+                           axisDescr(3) + axisDescr(2));
     const MapDefinition d = only(A2LParser::parseText(text));
     QVERIFY(d.zColumnMajor);
     QCOMPARE(d.rows, 2);
@@ -280,10 +296,10 @@ void TestA2LParser::onlyValueCurveMap()
 {
     const QString text = characteristic(QStringLiteral("BLK"), QStringLiteral("VAL_BLK"),
                                         QStringLiteral("0x10"), QStringLiteral("RL"))
-        + characteristic(QStringLiteral("CUB"), QStringLiteral("CUBOID"), QStringLiteral("0x20"),
-                         QStringLiteral("RL"))
-        + characteristic(QStringLiteral("V"), QStringLiteral("value"), QStringLiteral("0x30"),
-                         QStringLiteral("RL_ULONG"));
+                         + characteristic(QStringLiteral("CUB"), QStringLiteral("CUBOID"),
+                                          QStringLiteral("0x20"), QStringLiteral("RL"))
+                         + characteristic(QStringLiteral("V"), QStringLiteral("value"),
+                                          QStringLiteral("0x30"), QStringLiteral("RL_ULONG"));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.name, QStringLiteral("V"));
     QCOMPARE(d.characteristicType, QStringLiteral("VALUE"));
@@ -298,20 +314,22 @@ void TestA2LParser::onlyValueCurveMap()
 
 void TestA2LParser::referencePath()
 {
-    const QString text = layout(QStringLiteral("RL_FNC"), QStringLiteral("FNC_VALUES 1 UWORD ROW_DIR DIRECT"))
-        + layout(QStringLiteral("RL_AX_COUNT"),
-                 QStringLiteral("NO_AXIS_PTS_X 1 UWORD\nAXIS_PTS_X 2 UBYTE INDEX_INCR DIRECT"))
-        + compu(QStringLiteral("CM_N"), QStringLiteral("RAT_FUNC"), QStringLiteral("rpm"),
-                QStringLiteral("0 1 0 0 0 1"))
-        + QStringLiteral("/begin AXIS_PTS AX_X \"\" 0x80000500 N_IN RL_AXIS_UWORD 0 CM_N 10 0 8000\n"
-                         "/end AXIS_PTS\n"
-                         "/begin AXIS_PTS AX_Y \"\" 0x600 L_IN RL_AX_COUNT 0 NO_CM 5 0 100\n"
-                         "/end AXIS_PTS\n")
-        + characteristic(QStringLiteral("K"), QStringLiteral("MAP"), QStringLiteral("0x1000"),
-                         QStringLiteral("RL_FNC"), QStringLiteral("NO_CM"),
-                         axisDescr(10, QStringLiteral("NO_CM"), QStringLiteral("AXIS_PTS_REF AX_X"))
-                             + axisDescr(5, QStringLiteral("NO_CM"),
-                                         QStringLiteral("AXIS_PTS_REF AX_Y")));
+    const QString text
+        = layout(QStringLiteral("RL_FNC"), QStringLiteral("FNC_VALUES 1 UWORD ROW_DIR DIRECT"))
+          + layout(QStringLiteral("RL_AX_COUNT"),
+                   QStringLiteral("NO_AXIS_PTS_X 1 UWORD\nAXIS_PTS_X 2 UBYTE INDEX_INCR DIRECT"))
+          + compu(QStringLiteral("CM_N"), QStringLiteral("RAT_FUNC"), QStringLiteral("rpm"),
+                  QStringLiteral("0 1 0 0 0 1"))
+          + QStringLiteral(
+              "/begin AXIS_PTS AX_X \"\" 0x80000500 N_IN RL_AXIS_UWORD 0 CM_N 10 0 8000\n"
+              "/end AXIS_PTS\n"
+              "/begin AXIS_PTS AX_Y \"\" 0x600 L_IN RL_AX_COUNT 0 NO_CM 5 0 100\n"
+              "/end AXIS_PTS\n")
+          + characteristic(
+              QStringLiteral("K"), QStringLiteral("MAP"), QStringLiteral("0x1000"),
+              QStringLiteral("RL_FNC"), QStringLiteral("NO_CM"),
+              axisDescr(10, QStringLiteral("NO_CM"), QStringLiteral("AXIS_PTS_REF AX_X"))
+                  + axisDescr(5, QStringLiteral("NO_CM"), QStringLiteral("AXIS_PTS_REF AX_Y")));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.mapOffset, 0x1000);
     QCOMPARE(d.headerOffset, -1);
@@ -332,11 +350,10 @@ void TestA2LParser::referencePath()
 void TestA2LParser::referenceMissingFallsBackToPointCount()
 {
     // No RECORD_LAYOUT at all: the reference path, with an axis that is nowhere described.
-    const QString text = characteristic(QStringLiteral("K"), QStringLiteral("CURVE"),
-                                        QStringLiteral("0x10"), QStringLiteral("RL_SBYTE"),
-                                        QStringLiteral("NO_CM"),
-                                        axisDescr(7, QStringLiteral("NO_CM"),
-                                                  QStringLiteral("AXIS_PTS_REF MISSING")));
+    const QString text = characteristic(
+        QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x10"),
+        QStringLiteral("RL_SBYTE"), QStringLiteral("NO_CM"),
+        axisDescr(7, QStringLiteral("NO_CM"), QStringLiteral("AXIS_PTS_REF MISSING")));
     const MapDefinition d = only(A2LParser::parseText(text));
     QCOMPARE(d.columns, 7);
     QCOMPARE(d.xAxisOffset, -1);
@@ -500,18 +517,20 @@ void TestA2LParser::exampleDescribesDemoImage()
 void TestA2LParser::publicSamples()
 {
     const QDir dir(QStringLiteral(TESSA_SHARED_DATA_DIR "/a2l"));
-    const QStringList files = dir.entryList({QStringLiteral("*.a2l"), QStringLiteral("*.A2L")},
-                                            QDir::Files);
+    const QStringList files
+        = dir.entryList({QStringLiteral("*.a2l"), QStringLiteral("*.A2L")}, QDir::Files);
     if (files.isEmpty())
         QSKIP("no public A2L samples here");
     for (const QString &name : files) {
         const A2LParser::Result result = A2LParser::parse(dir.filePath(name));
-        QVERIFY2(!result.maps.isEmpty(), qPrintable(name + QStringLiteral(": ") + result.errorMessage));
+        QVERIFY2(!result.maps.isEmpty(),
+                 qPrintable(name + QStringLiteral(": ") + result.errorMessage));
         for (const MapDefinition &d : result.maps) {
             const QString where = name + QStringLiteral(": ") + d.name;
             QVERIFY2(d.rows >= 1 && d.columns >= 1, qPrintable(where));
             QVERIFY2(d.mapOffset >= 0, qPrintable(where));
-            QVERIFY2(d.dataType == organisationFor(d.zElementSize, d.littleEndian), qPrintable(where));
+            QVERIFY2(d.dataType == organisationFor(d.zElementSize, d.littleEndian),
+                     qPrintable(where));
             if (d.xAxisOffset >= 0)
                 QVERIFY2(d.xDataType == organisationFor(d.xElementSize, d.xLittleEndian),
                          qPrintable(where));

@@ -82,8 +82,10 @@ void TestDescriptionImporter::init()
     m_askedTitles.clear();
     m_byteOrders.clear();
     DescriptionImporter *importer = m_window->descriptionImporter();
-    importer->setMessageHook([this](QMessageBox::Icon icon, const QString &title,
-                                    const QString &text) { m_shown.append({icon, title, text}); });
+    importer->setMessageHook(
+        [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+            m_shown.append({icon, title, text});
+        });
     importer->setFileHook([this](const QString &title, const QString &) {
         m_askedTitles << title;
         return m_nextFile;
@@ -151,7 +153,8 @@ void TestDescriptionImporter::a2lImportReplacesMaps()
 
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown.first().title, QStringLiteral("A2L caricato"));
-    QCOMPARE(m_shown.first().text, QStringLiteral("File analizzato correttamente.\n\nMappe trovate: 5"));
+    QCOMPARE(m_shown.first().text,
+             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: 5"));
     QCOMPARE(record->maps.size(), 5);
     QCOMPARE(record->maps.first().sourceKind, int(MapDefinition::SourceA2L));
     QTreeWidgetItem *branch = m_window->mapsItemOf(record);
@@ -290,8 +293,8 @@ void TestDescriptionImporter::mapFilterHidesAndRestores()
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Filtro mappe - Tessamorvandi"));
 
     dialog->unitEdit()->setText(QStringLiteral("nm"));
-    QCOMPARE(childNames(branch, true),
-             QStringList({QStringLiteral("Coppia_richiesta"), QStringLiteral("Limitatore_pedale")}));
+    QCOMPARE(childNames(branch, true), QStringList({QStringLiteral("Coppia_richiesta"),
+                                                    QStringLiteral("Limitatore_pedale")}));
     dialog->descriptionEdit()->setText(QStringLiteral("PEDALE "));
     QCOMPARE(childNames(branch, true), QStringList{QStringLiteral("Limitatore_pedale")});
     dialog->unitEdit()->clear();

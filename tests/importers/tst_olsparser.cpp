@@ -77,9 +77,8 @@ void TestOLSParser::refusals_data()
     QByteArray tooLong = zero;
     tooLong[0] = char(65);
     QTest::newRow("length 65") << tooLong << "Firma OLS non valida." << false;
-    QTest::newRow("length past the end")
-        << OlsProjectBuilder(QByteArray(60, 'W')).bytes().left(40) << "Firma OLS non valida."
-        << false;
+    QTest::newRow("length past the end") << OlsProjectBuilder(QByteArray(60, 'W')).bytes().left(40)
+                                         << "Firma OLS non valida." << false;
     QTest::newRow("other signature") << OlsProjectBuilder("WinOLS Filf").zeros(32).bytes()
                                      << "Il file non è un progetto WinOLS valido." << false;
     QTest::newRow("no firmware size")
@@ -115,8 +114,8 @@ void TestOLSParser::firmwareSizeFromTexts_data()
     QTest::addColumn<qint64>("size");
     QTest::newRow("both fit") << QByteArray("a 80000 b 100000 c") << qsizetype(0x100000)
                               << qint64(0x100000);
-    QTest::newRow("larger one too big") << QByteArray("a 80000 b 100000 c") << qsizetype(0xFFFFF)
-                                        << qint64(0x80000);
+    QTest::newRow("larger one too big")
+        << QByteArray("a 80000 b 100000 c") << qsizetype(0xFFFFF) << qint64(0x80000);
     // "800000" also holds "80000": the larger that fits wins.
     QTest::newRow("nested texts") << QByteArray("800000") << qsizetype(0x90000) << qint64(0x80000);
     QTest::newRow("none fits") << QByteArray("400000") << qsizetype(0x3FFFFF) << qint64(-1);
@@ -137,7 +136,8 @@ void TestOLSParser::firmwareSizeFromHead_data()
     QTest::addColumn<QByteArrayList>("strings");
     QTest::addColumn<qint64>("size");
     QTest::newRow("one size") << QByteArrayList{"020000"} << qint64(0x20000);
-    QTest::newRow("largest wins") << QByteArrayList{"010000", "030000", "020000"} << qint64(0x30000);
+    QTest::newRow("largest wins") << QByteArrayList{"010000", "030000", "020000"}
+                                  << qint64(0x30000);
     QTest::newRow("not a multiple of 256") << QByteArrayList{"020010"} << qint64(-1);
     QTest::newRow("below 64 KiB") << QByteArrayList{"0FF00"} << qint64(-1);
     QTest::newRow("larger than the file") << QByteArrayList{"100000"} << qint64(-1);
@@ -187,8 +187,8 @@ void TestOLSParser::vendor_data()
     QTest::newRow("Marelli") << QByteArray("Magneti Marelli IAW") << 100 << "Marelli" << true
                              << false;
     QTest::newRow("Bosch") << QByteArray("Bosch EDC17") << 100 << "Bosch" << true << true;
-    QTest::newRow("both: Marelli first") << QByteArray("Bosch / Marelli") << 100 << "Marelli"
-                                         << true << false;
+    QTest::newRow("both: Marelli first")
+        << QByteArray("Bosch / Marelli") << 100 << "Marelli" << true << false;
     QTest::newRow("beyond the head") << QByteArray("Bosch") << 5000 << QString() << false << true;
 }
 
@@ -217,16 +217,14 @@ void TestOLSParser::conversionRecords_data()
     QTest::addColumn<int>("elementSize");
     QTest::addColumn<int>("dataType");
     QTest::newRow("16-bit, no vendor") << QByteArray() << 8u << 16u << 0x1000u << 0x1100u << 2 << 1;
-    QTest::newRow("16-bit Marelli") << QByteArray("Marelli") << 8u << 16u << 0x1000u << 0x1100u
-                                    << 2 << 2;
+    QTest::newRow("16-bit Marelli")
+        << QByteArray("Marelli") << 8u << 16u << 0x1000u << 0x1100u << 2 << 2;
     QTest::newRow("8-bit") << QByteArray() << 4u << 4u << 0x20u << 0x30u << 1 << 0;
     QTest::newRow("32-bit") << QByteArray("Marelli") << 1u << 3u << 0x40u << 0x4Cu << 4 << 3;
     QTest::newRow("3-byte elements") << QByteArray() << 1u << 4u << 0x40u << 0x4Cu << 0 << 0;
     QTest::newRow("uneven") << QByteArray() << 3u << 3u << 0x40u << 0x4Cu << 0 << 0;
-    QTest::newRow("past the firmware") << QByteArray() << 1u << 8u << 0xFFF8u << 0x10008u << 0
-                                       << 0;
-    QTest::newRow("start at the end") << QByteArray() << 1u << 1u << 0x10000u << 0x10000u << 0
-                                      << 0;
+    QTest::newRow("past the firmware") << QByteArray() << 1u << 8u << 0xFFF8u << 0x10008u << 0 << 0;
+    QTest::newRow("start at the end") << QByteArray() << 1u << 1u << 0x10000u << 0x10000u << 0 << 0;
     QTest::newRow("rows 0") << QByteArray() << 0u << 4u << 0x40u << 0x48u << 0 << 0;
     QTest::newRow("columns 1025") << QByteArray() << 1u << 1025u << 0u << 1025u << 0 << 0;
 }
@@ -302,19 +300,18 @@ void TestOLSParser::boschRecords_data()
     QTest::addColumn<quint32>("end");
     QTest::addColumn<QString>("type");
     QTest::addColumn<int>("elementSize");
-    QTest::newRow("layout A map") << false << 16u << 12u << QByteArray("Coppia") << 0x1180u
-                                  << "MAP" << 2;
-    QTest::newRow("layout A curve") << false << 8u << 1u << QByteArray("Curva") << 0x1020u
-                                    << "CURVE" << 4;
-    QTest::newRow("layout A value") << false << 1u << 1u << QByteArray() << 0x1001u << "VALUE"
-                                    << 1;
+    QTest::newRow("layout A map") << false << 16u << 12u << QByteArray("Coppia") << 0x1180u << "MAP"
+                                  << 2;
+    QTest::newRow("layout A curve")
+        << false << 8u << 1u << QByteArray("Curva") << 0x1020u << "CURVE" << 4;
+    QTest::newRow("layout A value") << false << 1u << 1u << QByteArray() << 0x1001u << "VALUE" << 1;
     QTest::newRow("layout B map") << true << 10u << 8u << QByteArray("Limitatore") << 0x10A0u
                                   << "MAP" << 2;
-    QTest::newRow("layout B without description") << true << 1u << 6u << QByteArray() << 0x100Cu
-                                                  << "CURVE" << 2;
+    QTest::newRow("layout B without description")
+        << true << 1u << 6u << QByteArray() << 0x100Cu << "CURVE" << 2;
     QTest::newRow("dimension 4097") << false << 4097u << 1u << QByteArray() << 0x3002u << "" << 0;
-    QTest::newRow("past the firmware") << false << 16u << 16u << QByteArray() << 0x10200u << ""
-                                       << 0;
+    QTest::newRow("past the firmware")
+        << false << 16u << 16u << QByteArray() << 0x10200u << "" << 0;
     QTest::newRow("8-byte elements") << false << 2u << 2u << QByteArray() << 0x1020u << "" << 0;
 }
 
@@ -412,9 +409,12 @@ void TestOLSParser::projectsWithoutMaps_data()
 {
     QTest::addColumn<QByteArray>("vendor");
     QTest::addColumn<QString>("error");
-    QTest::newRow("generic") << QByteArray() << "Progetto WinOLS riconosciuto, ma nessun record mappa trovato.";
-    QTest::newRow("Marelli") << QByteArray("Marelli") << "Progetto WinOLS riconosciuto, ma nessun record mappa trovato.";
-    QTest::newRow("Bosch") << QByteArray("Bosch") << "Progetto Bosch riconosciuto, ma nessuna mappa valida trovata.";
+    QTest::newRow("generic") << QByteArray()
+                             << "Progetto WinOLS riconosciuto, ma nessun record mappa trovato.";
+    QTest::newRow("Marelli") << QByteArray("Marelli")
+                             << "Progetto WinOLS riconosciuto, ma nessun record mappa trovato.";
+    QTest::newRow("Bosch") << QByteArray("Bosch")
+                           << "Progetto Bosch riconosciuto, ma nessuna mappa valida trovata.";
 }
 
 void TestOLSParser::projectsWithoutMaps()
@@ -447,7 +447,8 @@ void TestOLSParser::truncatedAndHostile_data()
     QByteArray markers = project("Bosch").bytes();
     for (int i = 0; i < 20000; ++i)
         markers.append("\x02\x00\x00\x00\x03\x00\x00\x00\x02\x00\x00\x00\x0A\x00\x00\x00"
-                       "\xff\xff\xff\xff\x2c\x01\x00\x00", 24);
+                       "\xff\xff\xff\xff\x2c\x01\x00\x00",
+                       24);
     markers.append(QByteArray(0x10000, '\0'));
     QTest::newRow("markers with huge names") << markers;
     QByteArray random = project().bytes();
@@ -459,7 +460,9 @@ void TestOLSParser::truncatedAndHostile_data()
     QTest::newRow("random bytes") << random;
     QByteArray conversion = project().bytes();
     for (int i = 0; i < 20000; ++i)
-        conversion.append("\xff\xff\xff\x7f" "Conversion method\x00\xff\xff\xff\xff", 25);
+        conversion.append("\xff\xff\xff\x7f"
+                          "Conversion method\x00\xff\xff\xff\xff",
+                          25);
     conversion.append(QByteArray(0x10000, '\0'));
     QTest::newRow("conversion texts with huge units") << conversion;
 }

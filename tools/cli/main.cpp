@@ -151,7 +151,8 @@ int runOls(const QStringList &args)
         if (!out.open(QIODevice::WriteOnly) || out.write(result.firmware) != result.firmware.size()
             || !out.commit()) {
             printJson(o);
-            return fail(QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, out.errorString()));
+            return fail(
+                QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, out.errorString()));
         }
     }
     printJson(o);
