@@ -278,7 +278,10 @@ A2LParser::Result A2LParser::parse(const QString &fileName)
     QFile file(fileName);
     // Binary: a carriage return is white space to every pattern, and text-mode reading would
     // cost more than the whole parse.
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The text is held twice as UTF-16 while it is read; beyond this no description is real
+    // and the memory would not be there.
+    constexpr qint64 MaxFileSize = 512ll * 1024 * 1024;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize) {
         Result failed;
         failed.errorMessage = QStringLiteral("Impossibile aprire il file A2L.");
         return failed;

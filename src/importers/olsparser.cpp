@@ -491,7 +491,9 @@ qint64 OLSParser::detectFirmwareSize(const QByteArray &bytes)
 OLSParser::Result OLSParser::parse(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A project holds one firmware image and its records; anything near this size is not one.
+    constexpr qint64 MaxFileSize = 512ll * 1024 * 1024;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize) {
         Result failed;
         failed.error = QStringLiteral("Impossibile aprire il file OLS.");
         return failed;
