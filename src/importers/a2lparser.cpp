@@ -416,6 +416,8 @@ A2LParser::Result A2LParser::parseText(QStringView source)
             if (layout->hasAxisPtsX)
                 entry.elementSize = layout->axisPtsXSize;
         }
+        if (!fitsOffset(entry.offset))
+            entry.offset = -1;
         axisPoints.insert(m.captured(1), entry);
     }
 
@@ -543,7 +545,9 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 // A layout without AXIS_PTS_X stores no X points (a fixed axis): pointing
                 // the axis at the record would read the values as axis points.
                 if (layout.hasAxisPtsX) {
-                    d.xAxisOffset = int(qMin<qint64>(running, INT_MAX));
+                    if (!fitsOffset(running))
+                        continue;
+                    d.xAxisOffset = int(running);
                     d.xElementSize = layout.axisPtsXSize;
                     d.xDataType = organisationFor(d.xElementSize, littleEndian);
                     running += qint64(d.columns) * d.xElementSize;
@@ -556,7 +560,9 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 const AxisDescription &y = axes.at(1);
                 d.rows = y.maxPoints;
                 if (layout.hasAxisPtsY) {
-                    d.yAxisOffset = int(qMin<qint64>(running, INT_MAX));
+                    if (!fitsOffset(running))
+                        continue;
+                    d.yAxisOffset = int(running);
                     d.yElementSize = layout.axisPtsYSize;
                     d.yDataType = organisationFor(d.yElementSize, littleEndian);
                     running += qint64(d.rows) * d.yElementSize;
