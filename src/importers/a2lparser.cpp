@@ -235,6 +235,46 @@ Scaling scalingOf(const QHash<QString, Scaling> &methods, const QString &name)
     return methods.value(name);
 }
 
+bool isNumberChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || u == u'-' || u == u'+' || u == u'.' || u == u'e'
+           || u == u'E';
+}
+
+// The point count of an axis described nowhere else: from `from` on, the first run of digits
+// led by white space and followed by two numbers ("... 8 -128 127"), which is what
+// "\s(\d+)\s+[-+0-9.eE]+\s+[-+0-9.eE]+" finds. Scanned by hand in one pass: the lazy pattern
+// would search the rest of the body again from every "/begin AXIS_DESCR" it holds.
+QStringView firstPointCount(QStringView body, qsizetype from)
+{
+    const qsizetype n = body.size();
+    auto skipSpaces = [&body, n](qsizetype i) {
+        while (i < n && isSpace(body[i]))
+            ++i;
+        return i;
+    };
+    for (qsizetype i = from; i + 1 < n; ++i) {
+        if (!isSpace(body[i]) || !body[i + 1].isDigit() || body[i + 1].unicode() > 0x7F)
+            continue;
+        qsizetype j = i + 1;
+        while (j < n && body[j].unicode() >= u'0' && body[j].unicode() <= u'9')
+            ++j;
+        if (j >= n || !isSpace(body[j]))
+            continue;
+        qsizetype k = skipSpaces(j);
+        qsizetype l = k;
+        while (l < n && isNumberChar(body[l]))
+            ++l;
+        if (l == k || l >= n || !isSpace(body[l]))
+            continue;
+        const qsizetype m = skipSpaces(l);
+        if (m < n && isNumberChar(body[m]))
+            return body.mid(i + 1, j - i - 1);
+    }
+    return {};
+}
+
 bool fitsOffset(qint64 offset)
 {
     return offset >= 0 && offset <= INT_MAX;
@@ -330,8 +370,7 @@ A2LParser::Result A2LParser::parseText(QStringView source)
         "/begin\\s+AXIS_DESCR\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(\\d+)\\s+[-+0-9.eE]+\\s+"
         "[-+0-9.eE]+([\\s\\S]*?)/end\\s+AXIS_DESCR"));
     const QRegularExpression axisRefRe = ci(QStringLiteral("AXIS_PTS_REF\\s+(\\S+)"));
-    const QRegularExpression pointCountRe = ci(
-        QStringLiteral("/begin\\s+AXIS_DESCR[\\s\\S]*?\\s(\\d+)\\s+[-+0-9.eE]+\\s+[-+0-9.eE]+"));
+    const QRegularExpression axisDescrOpeningRe = ci(QStringLiteral("/begin\\s+AXIS_DESCR"));
 
     enum { ModCommon, Compu, Layout, AxisPts, Characteristic };
     const QList<QList<QStringView>> blocks
@@ -508,9 +547,12 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                     setAxisScaling(x.conversion, &d.xUnit, &d.xFactor, &d.xOffsetFactor,
                                    &d.xDecimals);
                 } else {
-                    const QRegularExpressionMatch pc = pointCountRe.match(body);
+                    const QRegularExpressionMatch opening = axisDescrOpeningRe.match(body);
+                    const QStringView count = opening.hasMatch()
+                                                  ? firstPointCount(body, opening.capturedEnd(0))
+                                                  : QStringView();
                     int points = 1;
-                    if (pc.hasMatch() && !parsePoints(pc.capturedView(1), &points))
+                    if (!count.isEmpty() && !parsePoints(count, &points))
                         continue;
                     d.columns = points;
                 }

@@ -68,6 +68,7 @@ private slots:
     void columnDirection();
     void onlyValueCurveMap();
     void referencePath();
+    void referenceMissingFallsBackToPointCount_data();
     void referenceMissingFallsBackToPointCount();
     void noCharacteristic();
     void unreadableFile();
@@ -347,15 +348,31 @@ void TestA2LParser::referencePath()
     QCOMPARE(d.yAxisName, QStringLiteral("L_IN"));
 }
 
+void TestA2LParser::referenceMissingFallsBackToPointCount_data()
+{
+    QTest::addColumn<QString>("axes");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("plain axis") << axisDescr(7, QStringLiteral("NO_CM"),
+                                             QStringLiteral("AXIS_PTS_REF MISSING"))
+                                << 7;
+    // The count is the first digit run led and followed by white space, then two numbers.
+    QTest::newRow("count after odd tokens")
+        << "AXIS_PTS_REF MISSING /begin AXIS_DESCR STD_AXIS I CM 12abc 0 x1 9 -5 +5e1 "
+           "/end AXIS_DESCR"
+        << 9;
+    QTest::newRow("no axis at all") << "AXIS_PTS_REF MISSING" << 1;
+}
+
 void TestA2LParser::referenceMissingFallsBackToPointCount()
 {
+    QFETCH(QString, axes);
+    QFETCH(int, columns);
     // No RECORD_LAYOUT at all: the reference path, with an axis that is nowhere described.
-    const QString text = characteristic(
-        QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x10"),
-        QStringLiteral("RL_SBYTE"), QStringLiteral("NO_CM"),
-        axisDescr(7, QStringLiteral("NO_CM"), QStringLiteral("AXIS_PTS_REF MISSING")));
+    const QString text
+        = characteristic(QStringLiteral("K"), QStringLiteral("CURVE"), QStringLiteral("0x10"),
+                         QStringLiteral("RL_SBYTE"), QStringLiteral("NO_CM"), axes);
     const MapDefinition d = only(A2LParser::parseText(text));
-    QCOMPARE(d.columns, 7);
+    QCOMPARE(d.columns, columns);
     QCOMPARE(d.xAxisOffset, -1);
     QCOMPARE(d.zElementSize, 1);
     QCOMPARE(d.mapOffset, 0x10);
@@ -417,6 +434,13 @@ void TestA2LParser::hostileInput_data()
     for (int i = 0; i < 100000; ++i)
         unterminated += "/begin CHARACTERISTIC X \"\" MAP 0x10 RL 0 NO_CM 0 1 /begin AXIS_DESCR ";
     QTest::newRow("100000 unterminated blocks") << unterminated << 0;
+    // A missing axis falls back on the first point count after "/begin AXIS_DESCR"; a body
+    // full of such openings without any count must not be searched once per opening.
+    QByteArray descrs = "/begin CHARACTERISTIC C \"\" CURVE 0x10 RL 0 NO_CM 0 1 AXIS_PTS_REF NONE ";
+    for (int i = 0; i < 200000; ++i)
+        descrs += "/begin AXIS_DESCR x ";
+    descrs += "/end CHARACTERISTIC";
+    QTest::newRow("200000 axis openings without counts") << descrs << 1;
     QByteArray quotes;
     for (int i = 0; i < 100000; ++i)
         quotes += "/begin CHARACTERISTIC X \"";
