@@ -5,11 +5,38 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace {
+
+// Searches one byte pattern through a whole project. Boyer-Moore-Horspool skips ahead by up to
+// the pattern's length, several times faster over megabytes of firmware than a plain search.
+class Finder
+{
+public:
+    explicit Finder(QByteArrayView needle)
+        : m_needle(needle)
+        , m_searcher(needle.begin(), needle.end())
+    {
+    }
+    qint64 find(const char *data, qint64 size, qint64 from) const
+    {
+        from = qMax<qint64>(from, 0);
+        if (m_needle.isEmpty() || from >= size)
+            return -1;
+        const char *end = data + size;
+        const char *hit = std::search(data + from, end, m_searcher);
+        return hit == end ? -1 : hit - data;
+    }
+
+private:
+    QByteArrayView m_needle;
+    std::boyer_moore_horspool_searcher<const char *> m_searcher;
+};
 
 // Bounds-checked little-endian reads over the project bytes: a field that does not lie
 // wholly inside the file reads as absent.
@@ -70,9 +97,9 @@ public:
             return {};
         return QString::fromLatin1(reinterpret_cast<const char *>(m_data + pos), length);
     }
-    qint64 indexOf(QByteArrayView needle, qint64 from) const
+    qint64 indexOf(const Finder &finder, qint64 from) const
     {
-        return QByteArrayView(m_data, m_size).indexOf(needle, from);
+        return finder.find(reinterpret_cast<const char *>(m_data), m_size, from);
     }
 
 private:
@@ -233,7 +260,8 @@ QString Decoder::nearestString(qint64 before, qint64 window, int minLength, int 
 void Decoder::conversionMethodRecords()
 {
     const QByteArrayView marker("Conversion method");
-    for (qint64 at = m_in.indexOf(marker, 0); at >= 0; at = m_in.indexOf(marker, at + 1)) {
+    const Finder finder(marker);
+    for (qint64 at = m_in.indexOf(finder, 0); at >= 0; at = m_in.indexOf(finder, at + 1)) {
         const QString name = nearestString(at, 200, 3, 80);
         if (name.isEmpty())
             continue;
@@ -335,8 +363,8 @@ const char BoschMarker[] = "\x02\x00\x00\x00\x03\x00\x00\x00\x02\x00\x00\x00\x0A
 
 void Decoder::boschObjectRecords()
 {
-    const QByteArrayView marker(BoschMarker, 16);
-    for (qint64 at = m_in.indexOf(marker, 0); at >= 0; at = m_in.indexOf(marker, at + 1))
+    const Finder finder(QByteArrayView(BoschMarker, 16));
+    for (qint64 at = m_in.indexOf(finder, 0); at >= 0; at = m_in.indexOf(finder, at + 1))
         objectRecordAt(at + 20, QString());
 }
 
@@ -344,8 +372,8 @@ void Decoder::boschObjectRecords()
 // "02 00 00 00 0A 00 00 00" tail, led by two small type words other than 2, 3.
 void Decoder::extendedObjectRecords()
 {
-    const QByteArrayView tailMarker("\x02\x00\x00\x00\x0A\x00\x00\x00", 8);
-    for (qint64 at = m_in.indexOf(tailMarker, 8); at >= 0; at = m_in.indexOf(tailMarker, at + 1)) {
+    const Finder finder(QByteArrayView("\x02\x00\x00\x00\x0A\x00\x00\x00", 8));
+    for (qint64 at = m_in.indexOf(finder, 8); at >= 0; at = m_in.indexOf(finder, at + 1)) {
         const qint64 head = at - 8;
         quint32 kind = 0;
         quint32 subKind = 0;
@@ -360,14 +388,15 @@ void Decoder::extendedObjectRecords()
 // the prefix must open a length-prefixed name, which is then read as an object record.
 void Decoder::namedObjectRecords(QByteArrayView prefix, const QString &defaultDescription)
 {
-    for (qint64 at = m_in.indexOf(prefix, 4); at >= 0; at = m_in.indexOf(prefix, at + 1))
+    const Finder finder(prefix);
+    for (qint64 at = m_in.indexOf(finder, 4); at >= 0; at = m_in.indexOf(finder, at + 1))
         objectRecordAt(at - 4, defaultDescription);
 }
 
 void Decoder::genericRecords()
 {
-    const QByteArrayView marker("\x0A\x00\x00\x00", 4);
-    for (qint64 m = m_in.indexOf(marker, 16); m >= 0; m = m_in.indexOf(marker, m + 1)) {
+    const Finder finder(QByteArrayView("\x0A\x00\x00\x00", 4));
+    for (qint64 m = m_in.indexOf(finder, 16); m >= 0; m = m_in.indexOf(finder, m + 1)) {
         quint32 head[4];
         bool small = true;
         for (int i = 0; i < 4 && small; ++i)
@@ -458,13 +487,25 @@ qint64 OLSParser::detectFirmwareSize(const QByteArray &bytes)
 {
     const qint64 fileSize = bytes.size();
     qint64 best = -1;
+    // Every size text holds "0000": one pass finds those, and each text is checked where
+    // its own first "0000" would sit, instead of eight passes over the whole file.
     static const char *const sizeTexts[]
         = {"80000", "100000", "180000", "200000", "280000", "300000", "400000", "800000"};
-    for (const char *text : sizeTexts) {
-        if (!bytes.contains(text))
-            continue;
-        const qint64 value = QByteArray(text).toLongLong(nullptr, 16);
-        if (value <= fileSize)
+    bool found[8] = {};
+    const char *data = bytes.constData();
+    const Finder zeros(QByteArrayView("0000"));
+    for (qint64 q = zeros.find(data, fileSize, 0); q >= 0; q = zeros.find(data, fileSize, q + 1)) {
+        for (int t = 0; t < 8; ++t) {
+            const QByteArrayView text(sizeTexts[t]);
+            const qint64 start = q - text.indexOf("0000");
+            found[t] = found[t]
+                       || (start >= 0 && start + text.size() <= fileSize
+                           && QByteArrayView(data + start, text.size()) == text);
+        }
+    }
+    for (int t = 0; t < 8; ++t) {
+        const qint64 value = QByteArray(sizeTexts[t]).toLongLong(nullptr, 16);
+        if (found[t] && value <= fileSize)
             best = qMax(best, value);
     }
     if (best > 0)
@@ -559,7 +600,7 @@ OLSParser::Result OLSParser::parseBytes(const QByteArray &bytes, const QString &
     decoder.extendedObjectRecords();
     decoder.namedObjectRecords(QByteArrayView("DFC_"), QString());
     decoder.namedObjectRecords(QByteArrayView("DINH_FId."), QStringLiteral("DINH / INH Bosch"));
-    if (bytes.contains("MD1") && decoder.mapCount() > 0)
+    if (decoder.mapCount() > 0 && Finder("MD1").find(bytes.constData(), bytes.size(), 0) >= 0)
         decoder.finalCheck();
     if (decoder.mapCount() == 0)
         decoder.genericRecords();
