@@ -37,7 +37,10 @@ QList<QList<QStringView>> findBlocks(QStringView text, const QList<QLatin1String
     const QChar *d = text.data();
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
-        if (d[i] != u'/')
+        if (d[i] != u'/' || i + 1 >= n)
+            continue;
+        const char16_t next = d[i + 1].unicode() | 0x20;
+        if (next != u'b' && next != u'e')
             continue;
         bool begin = false;
         qsizetype j = 0;
