@@ -465,6 +465,12 @@ void TestOLSParser::truncatedAndHostile_data()
                           25);
     conversion.append(QByteArray(0x10000, '\0'));
     QTest::newRow("conversion texts with huge units") << conversion;
+    // Patterns every decoder stops at, at every position: the parse must stay linear.
+    QTest::newRow("generic markers everywhere")
+        << project().bytes() + QByteArray("\x0A\x00\x00\x00", 4).repeated(512 * 1024);
+    QTest::newRow("size digits everywhere") << project().bytes() + QByteArray(2 * 1024 * 1024, '0');
+    QTest::newRow("name prefixes everywhere")
+        << project("Bosch").bytes() + QByteArray("\x04\x00\x00\x00" "DFC_", 8).repeated(256 * 1024);
 }
 
 void TestOLSParser::truncatedAndHostile()
