@@ -547,6 +547,19 @@ void TestA2LParser::publicSamples()
         QSKIP("no public A2L samples here");
     for (const QString &name : files) {
         const A2LParser::Result result = A2LParser::parse(dir.filePath(name));
+        if (name == QLatin1String("ASAP2_Demo_V171.a2l")) {
+            // Its curve layout stores a 1-byte count, 1-byte points, then 16-bit values.
+            const auto curve = std::find_if(
+                result.maps.cbegin(), result.maps.cend(), [](const MapDefinition &d) {
+                    return d.name == QLatin1String("ASAM.C.CURVE.STD_AXIS");
+                });
+            QVERIFY(curve != result.maps.cend());
+            QCOMPARE(curve->xAxisOffset, 0x810301);
+            QCOMPARE(curve->xElementSize, 1);
+            QCOMPARE(curve->columns, 8);
+            QCOMPARE(curve->mapOffset, 0x810309);
+            QCOMPARE(curve->zElementSize, 2);
+        }
         QVERIFY2(!result.maps.isEmpty(),
                  qPrintable(name + QStringLiteral(": ") + result.errorMessage));
         for (const MapDefinition &d : result.maps) {
