@@ -48,7 +48,7 @@ void DocumentWindow::build2DView()
     m_stack->addWidget(m_hex2DView);
 
     m_hex2DView->setImage(m_record->originalBytes);
-    m_hex2DView->setCurrentData(imageBytes(*m_record));
+    refresh2DImage();
     m_hex2DView->setSavedMaps(m_record->maps);
     m_hex2DView->setProperty("userZoomXPercent", 100);
     m_hex2DView->setProperty("userZoomYPercent", 100);
@@ -140,7 +140,8 @@ void DocumentWindow::connectNavigationButtons()
 
 void DocumentWindow::refresh2DImage()
 {
-    m_hex2DView->setCurrentData(imageBytes(*m_record));
+    // Shares the hex model's bytes instead of copying the image a third time.
+    m_hex2DView->setCurrentData(m_hexViewer->model()->currentData());
 }
 
 void DocumentWindow::sync2DByteOrder()
@@ -156,7 +157,7 @@ void DocumentWindow::setReferenceBytes(const QByteArray &originalBytes)
     if (current != originalBytes)
         m_hexViewer->model()->setCurrentData(current);
     m_hex2DView->setImage(originalBytes);
-    m_hex2DView->setCurrentData(current);
+    refresh2DImage();
 }
 
 bool DocumentWindow::replaceMap(const MapDefinition &map)

@@ -3,6 +3,7 @@
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/hoverfilter.h"
+#include "app/mapwindowopener.h"
 #include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
@@ -12,7 +13,7 @@
 #include "hex/hexmodel.h"
 #include "hex/hexsearchdialog.h"
 #include "hex/hexviewer.h"
-#include "app/mapwindowopener.h"
+#include "importers/descriptionimporter.h"
 #include "mapeditor/mapaddresstext.h"
 #include "mapeditor/mapinfodialog.h"
 #include "mapeditor/mapwindow.h"
@@ -98,6 +99,17 @@ MainWindow::MainWindow(QWidget *parent)
     resize(1400, 900);
     setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(ApplicationName));
+    m_importer = new DescriptionImporter(this);
+    // A WinOLS project that names its vendor says how its image's words are stored.
+    m_importer->setByteOrderHook([this](DocumentWindow *document, bool littleEndian) {
+        if (!document || !document->hexViewer())
+            return;
+        document->hexViewer()->setByteOrder(littleEndian ? 0 : 1);
+        document->hexViewer()->model()->setByteOrderExplicit(true);
+        document->sync2DByteOrder();
+        if (document == activeDocumentWindow())
+            syncToolbarWithActiveDocument();
+    });
 
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
@@ -305,8 +317,8 @@ void MainWindow::buildDatabasePanel()
         "border-radius: 2px; font-weight: bold; padding: 3px 6px; text-align: left;}"
         "QToolButton:hover { background-color: #d8dce2;}"
         "QToolButton:pressed { background-color: #cdd2d9;}"));
-    // The map filter belongs to the A2L / DAMOS importer.
-    m_filterButton->setEnabled(false);
+    connect(m_filterButton, &QToolButton::clicked, m_importer,
+            &DescriptionImporter::openMapFilter);
     layout->addWidget(m_filterButton);
 
     m_tree = new QTreeWidget(m_databasePanel);
@@ -332,9 +344,8 @@ void MainWindow::buildDatabasePanel()
 
     connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
-    // OLS and A2L come with the description importers.
-    ols->setEnabled(false);
-    a2l->setEnabled(false);
+    connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
+    connect(a2l, &QToolButton::clicked, m_importer, &DescriptionImporter::importA2L);
 }
 
 void MainWindow::buildMenus()
@@ -357,8 +368,10 @@ void MainWindow::buildMenus()
         [this] { onOpenFirmware(); });
     add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"));
     add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"));
-    add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"));
-    add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"));
+    add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"),
+        [this] { m_importer->importA2L(); });
+    add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
+        [this] { m_importer->importOLS(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
@@ -956,9 +969,7 @@ void MainWindow::dropEvent(QDropEvent *event)
     }
     event->acceptProposedAction();
     if (QFileInfo(path).suffix().toLower() == QLatin1String("ols")) {
-        // WinOLS projects come with the description importers.
-        QMessageBox::information(this, QString::fromLatin1(ApplicationName),
-                                 QStringLiteral("L'importazione dei progetti WinOLS non è ancora disponibile."));
+        m_importer->startOLSImport(path);
         return;
     }
     openFirmwareThroughWizard(path);

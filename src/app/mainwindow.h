@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class DescriptionImporter;
 class DocumentWindow;
 class Firmware;
 class FirmwareProject;
@@ -64,6 +65,8 @@ public:
     void setRememberedDatabaseWidth(int width) { m_rememberedPanelWidth = width; }
     QSplitter *splitter() const { return m_splitter; }
     QAction *action(const QString &objectName) const;
+    // The A2L / DAMOS and WinOLS import commands and the map filter.
+    DescriptionImporter *descriptionImporter() const { return m_importer; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
     ZoomSpinBox *zoomYBox() const { return m_zoomY; }
 
@@ -126,6 +129,7 @@ private:
     ExitChoice askExitQuestion();
 
     QMdiArea *m_mdiArea = nullptr;
+    DescriptionImporter *m_importer = nullptr;
     QSplitter *m_splitter = nullptr;
     QWidget *m_databasePanel = nullptr;
     QWidget *m_fileButtonRow = nullptr;

@@ -1,11 +1,14 @@
 // tessamorvandi-cli: batch work on firmware images without the GUI, on the same library code.
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
+#include "importers/a2lparser.h"
+#include "importers/olsparser.h"
 #include "model/fingerprint.h"
 #include "model/firmware.h"
 #include "projects/comparestatistics.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -131,12 +134,83 @@ int runCompare(const QStringList &args)
     return 0;
 }
 
+QJsonArray mapsJson(const QList<MapDefinition> &maps)
+{
+    QJsonArray array;
+    for (const MapDefinition &map : maps) {
+        QJsonObject o = toJson(map);
+        o.insert(QStringLiteral("sourceKind"), map.sourceKind);
+        array.append(o);
+    }
+    return array;
+}
+
+int runA2l(const QStringList &args)
+{
+    const A2LParser::Result result = A2LParser::parse(args.at(0));
+    if (result.maps.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(args.at(0), result.errorMessage));
+    Fields o;
+    o.append({QStringLiteral("maps"), QJsonValue(mapsJson(result.maps))});
+    o.append({QStringLiteral("error"), QJsonValue(result.errorMessage)});
+    printJson(o);
+    return 0;
+}
+
+int runOls(const QStringList &args)
+{
+    QString path;
+    QString firmwareOut;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--firmware-out")) {
+            if (i + 1 >= args.size())
+                return fail(QStringLiteral("--firmware-out needs a file name"));
+            firmwareOut = args.at(++i);
+        } else if (path.isEmpty()) {
+            path = args.at(i);
+        } else {
+            return fail(QStringLiteral("usage: tessamorvandi-cli ols FILE [--firmware-out OUT]"));
+        }
+    }
+    if (path.isEmpty())
+        return fail(QStringLiteral("usage: tessamorvandi-cli ols FILE [--firmware-out OUT]"));
+    const OLSParser::Result result = OLSParser::parse(path);
+    Fields o;
+    o.append({QStringLiteral("valid"), QJsonValue(result.valid)});
+    o.append({QStringLiteral("vendorKnown"), QJsonValue(result.vendorKnown)});
+    o.append({QStringLiteral("littleEndian"), QJsonValue(result.littleEndian)});
+    o.append({QStringLiteral("vendor"), QJsonValue(result.vendor)});
+    o.append({QStringLiteral("projectName"), QJsonValue(result.projectName)});
+    o.append({QStringLiteral("firmwareSize"), QJsonValue(qint64(result.firmware.size()))});
+    const QString sha256 = result.firmware.isEmpty() ? QString() : imageFingerprint(result.firmware);
+    o.append({QStringLiteral("firmwareSha256"), QJsonValue(sha256)});
+    o.append({QStringLiteral("maps"), QJsonValue(mapsJson(result.maps))});
+    o.append({QStringLiteral("error"), QJsonValue(result.error)});
+    const bool ok = result.valid && !result.firmware.isEmpty();
+    if (ok && !firmwareOut.isEmpty()) {
+        QSaveFile out(firmwareOut);
+        if (!out.open(QIODevice::WriteOnly) || out.write(result.firmware) != result.firmware.size()
+            || !out.commit()) {
+            printJson(o);
+            return fail(
+                QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, out.errorString()));
+        }
+    }
+    printJson(o);
+    return ok ? 0 : 1;
+}
+
 // Subcommands by name; later features add their own entries here.
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("info"),
          {"info FILE", "size, format and SHA-256 of a firmware image", 1, 1, runInfo}},
+        {QStringLiteral("a2l"),
+         {"a2l FILE", "map definitions described by an A2L / DAMOS file", 1, 1, runA2l}},
+        {QStringLiteral("ols"),
+         {"ols FILE [--firmware-out OUT]",
+          "firmware and maps of a WinOLS project; OUT receives the firmware", 1, 3, runOls}},
         {QStringLiteral("convert"),
          {"convert FILE OUT", "write the image of FILE (raw or Intel HEX) as raw binary", 2, 2,
           runConvert}},

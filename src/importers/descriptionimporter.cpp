@@ -1,0 +1,182 @@
+#include "descriptionimporter.h"
+
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "importers/busydialog.h"
+#include "importers/mapfilterdialog.h"
+#include "model/firmwareproject.h"
+
+#include <QFileDialog>
+#include <QFutureWatcher>
+#include <QProgressDialog>
+#include <QtConcurrent/QtConcurrentRun>
+
+DescriptionImporter::DescriptionImporter(MainWindow *window)
+    : QObject(window)
+    , m_window(window)
+{
+}
+
+void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    if (m_message) {
+        m_message(icon, title, text);
+        return;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_window);
+    box.exec();
+}
+
+QString DescriptionImporter::askFile(const QString &title, const QString &filter)
+{
+    if (m_askFile)
+        return m_askFile(title, filter);
+    return QFileDialog::getOpenFileName(m_window, title, QString(), filter);
+}
+
+void DescriptionImporter::closeBusyDialog()
+{
+    if (m_busyDialog) {
+        m_busyDialog->close();
+        m_busyDialog->deleteLater();
+    }
+    m_busy = false;
+}
+
+void DescriptionImporter::importA2L()
+{
+    if (m_busy)
+        return;
+    if (!m_window->activeDocumentWindow()) {
+        message(QMessageBox::Warning, QStringLiteral("Importa A2L"),
+                QStringLiteral("Apri prima il firmware associato."));
+        return;
+    }
+    const QString path = askFile(QStringLiteral("Importa A2L / DAMOS"),
+                                 QStringLiteral("A2L / DAMOS (*.a2l *.A2L);;Tutti i file (*.*)"));
+    if (!path.isEmpty())
+        startA2LImport(path);
+}
+
+bool DescriptionImporter::startA2LImport(const QString &path)
+{
+    DocumentWindow *document = m_window->activeDocumentWindow();
+    if (m_busy || !document)
+        return false;
+    m_busy = true;
+    m_busyDialog = createBusyDialog(
+        m_window,
+        QStringLiteral("Analisi file A2L / DAMOS...\n\nLettura struttura file...\n"
+                       "Ricerca mappe e assi..."),
+        Qt::WindowModal);
+    auto *watcher = new QFutureWatcher<A2LParser::Result>(this);
+    const QPointer<DocumentWindow> target(document);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
+        const A2LParser::Result result = watcher->result();
+        closeBusyDialog();
+        watcher->deleteLater();
+        applyA2LResult(target, result);
+        emit a2lImportFinished();
+    });
+    watcher->setFuture(QtConcurrent::run(&A2LParser::parse, path));
+    return true;
+}
+
+void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LParser::Result &result)
+{
+    if (result.maps.isEmpty() && !result.errorMessage.isEmpty()) {
+        message(QMessageBox::Warning, QStringLiteral("Errore A2L"), result.errorMessage);
+        return;
+    }
+    // The document may have been closed while the file was read; its maps went with it.
+    if (!document)
+        return;
+    // The document window replaces the list; the tree and the views' marks follow it.
+    document->setMaps(result.maps);
+    message(QMessageBox::Information, QStringLiteral("A2L caricato"),
+            QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
+                .arg(result.maps.size()));
+}
+
+void DescriptionImporter::importOLS()
+{
+    if (m_busy)
+        return;
+    const QString path
+        = askFile(QStringLiteral("Importa progetto WinOLS"),
+                  QStringLiteral("Progetti WinOLS (*.ols *.OLS);;Tutti i file (*.*)"));
+    if (!path.isEmpty())
+        startOLSImport(path);
+}
+
+void DescriptionImporter::startOLSImport(const QString &path)
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    m_busyDialog = createBusyDialog(
+        m_window,
+        QStringLiteral("Analisi progetto WinOLS...\n\nLettura e identificazione mappe in corso."),
+        Qt::ApplicationModal);
+    auto *watcher = new QFutureWatcher<OLSParser::Result>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const OLSParser::Result result = watcher->result();
+        closeBusyDialog();
+        watcher->deleteLater();
+        applyOLSResult(result);
+        emit olsImportFinished();
+    });
+    watcher->setFuture(QtConcurrent::run(&OLSParser::parse, path));
+}
+
+void DescriptionImporter::applyOLSResult(const OLSParser::Result &result)
+{
+    if (!result.valid) {
+        message(QMessageBox::Warning, QStringLiteral("Errore OLS"), result.error);
+        return;
+    }
+    if (result.firmware.isEmpty()) {
+        message(QMessageBox::Warning, QStringLiteral("Errore OLS"),
+                QStringLiteral("Il progetto OLS non contiene un firmware valido."));
+        return;
+    }
+    auto *firmware = new Firmware;
+    firmware->setData(result.firmware.constData(), std::size_t(result.firmware.size()));
+    firmware->setFilePath(result.projectName.toStdString());
+    FirmwareProject *record = m_window->createDocumentFromFirmware(firmware, result.maps);
+    // HOOK (hex views): the views take the vendor's byte order once they can show one; the
+    // hex view and the 2D view plug their setters in through setByteOrderHook().
+    if (result.vendorKnown && m_byteOrder)
+        m_byteOrder(m_window->documentWindowOf(record), result.littleEndian);
+    message(QMessageBox::Information, QStringLiteral("OLS caricato"),
+            QStringLiteral("Progetto WinOLS analizzato.\n\nRecord mappa trovati: %1")
+                .arg(result.maps.size()));
+}
+
+void DescriptionImporter::openMapFilter()
+{
+    DocumentWindow *document = m_window->activeDocumentWindow();
+    if (!document) {
+        message(QMessageBox::Information, QStringLiteral("Filtro mappe"),
+                QStringLiteral("Apri prima un firmware con mappe A2L / DAMOS."));
+        return;
+    }
+    if (document->record()->maps.isEmpty()) {
+        message(QMessageBox::Information, QStringLiteral("Filtro mappe"),
+                QStringLiteral("Non sono presenti mappe da filtrare."));
+        return;
+    }
+    if (m_filterDialog)
+        m_filterDialog->close();
+    const FirmwareProject *record = document->record();
+    const QPointer<DocumentWindow> guard(document);
+    m_filterDialog = new MapFilterDialog(
+        document,
+        [this, guard, record]() -> QTreeWidgetItem * {
+            return guard ? m_window->mapsItemOf(record) : nullptr;
+        },
+        m_window);
+    m_filterDialog->show();
+    m_filterDialog->raise();
+    m_filterDialog->activateWindow();
+}

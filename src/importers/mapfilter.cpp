@@ -1,0 +1,23 @@
+#include "mapfilter.h"
+
+namespace {
+
+bool fieldMatches(const QString &filter, const QString &field)
+{
+    const QString wanted = filter.trimmed();
+    return wanted.isEmpty() || field.contains(wanted, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+bool MapFilter::isEmpty() const
+{
+    return name.trimmed().isEmpty() && description.trimmed().isEmpty() && unit.trimmed().isEmpty()
+           && compuMethod.trimmed().isEmpty();
+}
+
+bool MapFilter::matches(const MapDefinition &map) const
+{
+    return fieldMatches(name, map.name) && fieldMatches(description, map.description)
+           && fieldMatches(unit, map.unit) && fieldMatches(compuMethod, map.compuMethod);
+}

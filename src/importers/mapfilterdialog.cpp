@@ -1,0 +1,76 @@
+#include "mapfilterdialog.h"
+
+#include "app/documentwindow.h"
+#include "model/firmwareproject.h"
+
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QTreeWidgetItem>
+
+MapFilterDialog::MapFilterDialog(DocumentWindow *document,
+                                 std::function<QTreeWidgetItem *()> mapsItem,
+                                 QWidget *parent)
+    : QDialog(parent)
+    , m_document(document)
+    , m_mapsItem(std::move(mapsItem))
+{
+    setWindowTitle(QStringLiteral("Filtro mappe - Tessamorvandi"));
+    setMinimumWidth(420);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto *form = new QFormLayout(this);
+    auto addEdit
+        = [this, form](const QString &label, const QString &placeholder, const QString &name) {
+              auto *edit = new QLineEdit(this);
+              edit->setObjectName(name);
+              edit->setPlaceholderText(placeholder);
+              form->addRow(label, edit);
+              connect(edit, &QLineEdit::textChanged, this, &MapFilterDialog::applyFilter);
+              return edit;
+          };
+    m_name = addEdit(QStringLiteral("Nome:"), QStringLiteral("es. Rail, Torque, Boost..."),
+                     QStringLiteral("filterNameEdit"));
+    m_description = addEdit(QStringLiteral("Descrizione:"),
+                            QStringLiteral("Testo contenuto nella descrizione"),
+                            QStringLiteral("filterDescriptionEdit"));
+    m_unit = addEdit(QStringLiteral("Unità:"), QStringLiteral("es. Nm, bar, rpm, mg/ciclo..."),
+                     QStringLiteral("filterUnitEdit"));
+    m_compuMethod = addEdit(QStringLiteral("COMPU_METHOD:"), QStringLiteral("COMPU_METHOD / ID"),
+                            QStringLiteral("filterCompuMethodEdit"));
+
+    connect(this, &QDialog::finished, this, &MapFilterDialog::showAllEntries);
+    // A rebuilt branch comes back whole: filter it again.
+    if (document)
+        connect(document, &DocumentWindow::mapsChanged, this, &MapFilterDialog::applyFilter);
+}
+
+MapFilter MapFilterDialog::filter() const
+{
+    return {m_name->text(), m_description->text(), m_unit->text(), m_compuMethod->text()};
+}
+
+void MapFilterDialog::applyFilter()
+{
+    QTreeWidgetItem *branch = m_mapsItem ? m_mapsItem() : nullptr;
+    if (!branch || !m_document)
+        return;
+    const QList<MapDefinition> &maps = m_document->record()->maps;
+    const MapFilter current = filter();
+    for (int i = 0; i < branch->childCount(); ++i) {
+        QTreeWidgetItem *entry = branch->child(i);
+        bool ok = false;
+        const int index = entry->data(0, Qt::UserRole + 10).toInt(&ok);
+        const bool valid = ok && index >= 0 && index < maps.size();
+        entry->setHidden(valid && !current.matches(maps.at(index)));
+    }
+}
+
+void MapFilterDialog::showAllEntries()
+{
+    QTreeWidgetItem *branch = m_mapsItem ? m_mapsItem() : nullptr;
+    if (!branch)
+        return;
+    for (int i = 0; i < branch->childCount(); ++i)
+        branch->child(i)->setHidden(false);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "importers/mapfilter.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <functional>
+
+class DocumentWindow;
+class QLineEdit;
+class QTreeWidgetItem;
+
+// "Filtro mappe": four texts that hide, live, the entries of a document's map list whose
+// definition does not match. Non-modal; every entry is shown again when it finishes.
+class MapFilterDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // mapsItem finds the document's current "Mappe" branch (the tree rebuilds it whenever
+    // the maps change), or nullptr once the document is gone.
+    MapFilterDialog(DocumentWindow *document,
+                    std::function<QTreeWidgetItem *()> mapsItem,
+                    QWidget *parent = nullptr);
+
+    MapFilter filter() const;
+    QLineEdit *nameEdit() const { return m_name; }
+    QLineEdit *descriptionEdit() const { return m_description; }
+    QLineEdit *unitEdit() const { return m_unit; }
+    QLineEdit *compuMethodEdit() const { return m_compuMethod; }
+
+    // Hides the entries that do not match; entries without a valid map index stay visible.
+    void applyFilter();
+    void showAllEntries();
+
+private:
+    QPointer<DocumentWindow> m_document;
+    std::function<QTreeWidgetItem *()> m_mapsItem;
+    QLineEdit *m_name = nullptr;
+    QLineEdit *m_description = nullptr;
+    QLineEdit *m_unit = nullptr;
+    QLineEdit *m_compuMethod = nullptr;
+};
