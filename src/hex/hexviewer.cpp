@@ -65,12 +65,40 @@ HexViewer::HexViewer(QWidget *parent)
     setDarkColorMode(qApp->property("ecuColorMode").toBool());
     m_model->setPercentMode(qApp->property("ecuPercentMode").toBool());
 
-    connect(m_model, &QAbstractItemModel::modelReset, this, &HexViewer::applyColumnWidths);
+    // Every layout change of the model (columns, row origin, cell width, a new image) starts the
+    // table over; the top row's offset and the current cell are carried across it.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_resetTop = topOffset();
+        m_resetCurrent = currentOffset();
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        applyColumnWidths();
+        const QModelIndex current = m_model->indexForOffset(m_resetCurrent);
+        if (current.isValid())
+            m_table->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        scrollToOffsetTop(m_resetTop);
+        m_table->verticalScrollBar()->update();
+    });
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (!m_quietScrolling)
             onScrolled();
     });
     connect(m_table, &QAbstractItemView::clicked, this, &HexViewer::onClicked);
+    // The delegate draws no focus frame: a cursor moved with the keys shows by selecting the
+    // cell it lands on, as a click does.
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_keyboardMove)
+                    return;
+                m_keyboardMove = false;
+                const int o = pressOffset(current);
+                if (o < 0)
+                    return;
+                m_anchorOffset = o;
+                m_model->setSelection(
+                    o, std::min<qint64>(qint64(o) + m_model->cellBytes() - 1,
+                                        m_model->currentData().size() - 1));
+            });
     connect(m_table, &QAbstractItemView::doubleClicked, this, &HexViewer::onDoubleClicked);
     connect(m_model, &HexModel::selectionChanged, m_table->viewport(),
             [this] { m_table->viewport()->update(); });
@@ -435,6 +463,7 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
             if (me->button() != Qt::LeftButton)
                 break;
             const int o = pressOffset(m_table->indexAt(me->position().toPoint()));
+            m_keyboardMove = false;
             if (o < 0)
                 break;
             m_dragging = true;
@@ -487,6 +516,20 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
             && m_table->currentIndex().isValid()) {
             editCurrent();
             return true;
+        }
+        switch (ke->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            m_keyboardMove = true; // the table moves the cursor; currentChanged follows
+            break;
+        default:
+            break;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -105,4 +105,7 @@ private:
     int m_lastDragOffset = -1;
     bool m_handleHovered = false;
     bool m_quietScrolling = false;
+    bool m_keyboardMove = false;
+    int m_resetTop = 0;
+    int m_resetCurrent = -1;
 };

@@ -153,8 +153,12 @@ private slots:
         for (int i = 0; i < 10; ++i)
             m_window->action(QStringLiteral("fewerColumnsAction"))->trigger();
         QCOMPARE(model->columns(), 1);
+        record->hexViewer->goToOffset(0x800);
+        record->hexViewer->scrollToOffsetTop(0x700);
         m_window->action(QStringLiteral("rowOriginLeftAction"))->trigger();
         QCOMPARE(model->rowOrigin(), -2);
+        QCOMPARE(record->hexViewer->currentOffset(), 0x800);
+        QCOMPARE(record->hexViewer->topOffset(), 0x700);
         // The viewer's own Ctrl+Right request is routed to the model as well.
         emit record->hexViewer->rowOriginChangeRequested(2);
         QCOMPARE(model->rowOrigin(), 0);

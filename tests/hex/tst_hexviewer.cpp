@@ -180,6 +180,17 @@ private slots:
         QCOMPARE(m_viewer->model()->rowOrigin(), 0); // the owner moves the origin, not the view
     }
 
+    void arrowKeysMoveTheSelectedCell()
+    {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(1, 1));
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Right);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Down);
+        QCOMPARE(m_viewer->currentOffset(), 17);
+        QCOMPARE(m_viewer->model()->selectionStart(), 17);
+        QCOMPARE(m_viewer->model()->selectionEnd(), 17);
+        QCOMPARE(m_viewer->anchorOffset(), 17);
+    }
+
     void returnOnSelectionAsksForValue()
     {
         HexModel *model = m_viewer->model();
