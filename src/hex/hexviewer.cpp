@@ -95,9 +95,8 @@ HexViewer::HexViewer(QWidget *parent)
                 if (o < 0)
                     return;
                 m_anchorOffset = o;
-                m_model->setSelection(
-                    o, std::min<qint64>(qint64(o) + m_model->cellBytes() - 1,
-                                        m_model->currentData().size() - 1));
+                m_model->setSelection(o, std::min<qint64>(qint64(o) + m_model->cellBytes() - 1,
+                                                          m_model->currentData().size() - 1));
             });
     connect(m_table, &QAbstractItemView::doubleClicked, this, &HexViewer::onDoubleClicked);
     connect(m_model, &HexModel::selectionChanged, m_table->viewport(),
@@ -164,6 +163,11 @@ void HexViewer::keepViewWhile(const std::function<void()> &change)
 void HexViewer::setDarkColorMode(bool dark)
 {
     m_delegate->setProperty("darkColorMode", dark);
+    // The area beyond the last row and column goes dark with the cells.
+    QPalette palette = m_table->palette();
+    palette.setColor(QPalette::Base,
+                     dark ? QColor(12, 15, 18) : QApplication::palette().color(QPalette::Base));
+    m_table->setPalette(palette);
     m_table->viewport()->update();
 }
 
@@ -270,8 +274,8 @@ void HexViewer::centerOnSelection()
 {
     if (!m_model->hasSelection())
         return;
-    const int middle = m_model->selectionStart()
-                       + (m_model->selectionEnd() - m_model->selectionStart()) / 2;
+    const int middle
+        = m_model->selectionStart() + (m_model->selectionEnd() - m_model->selectionStart()) / 2;
     scrollTo(middle, QAbstractItemView::PositionAtCenter);
 }
 
@@ -318,9 +322,8 @@ void HexViewer::onScrolled()
     const qsizetype size = m_model->currentData().size();
     const int s = std::max(0, m_model->offsetForIndex(m_model->index(topCell.row(), 1)));
     const QModelIndex bottomCell = m_table->indexAt(QPoint(0, m_table->viewport()->height()));
-    qint64 e = bottomCell.isValid()
-                   ? m_model->offsetForIndex(m_model->index(bottomCell.row(), 1))
-                   : qint64(s) + 16;
+    qint64 e = bottomCell.isValid() ? m_model->offsetForIndex(m_model->index(bottomCell.row(), 1))
+                                    : qint64(s) + 16;
     e = std::min<qint64>(e + m_model->cellBytes(), size);
     emit viewOffsetChanged(s);
     emit viewRangeChanged(s, int(e));
@@ -351,7 +354,8 @@ void HexViewer::onClicked(const QModelIndex &index)
         m_model->setActiveSavedMap(map);
         emit activeSavedMapChanged(map);
         m_table->viewport()->update();
-        m_model->setSelection(o, std::min<qint64>(qint64(o) + w - 1, m_model->currentData().size() - 1));
+        m_model->setSelection(
+            o, std::min<qint64>(qint64(o) + w - 1, m_model->currentData().size() - 1));
         m_anchorOffset = o;
         makeCurrent(o);
         emit viewOffsetChanged(o);
@@ -364,8 +368,10 @@ void HexViewer::onClicked(const QModelIndex &index)
     const int e = m_model->offsetForIndex(m_model->index(index.row(), m_model->columns()));
     if (s < 0 || s > e)
         return;
-    m_model->setSelection(s, std::min<qint64>(m_model->currentData().size() - 1, qint64(e) + w - 1));
-    QItemSelection row(m_model->index(index.row(), 1), m_model->index(index.row(), m_model->columns()));
+    m_model->setSelection(s,
+                          std::min<qint64>(m_model->currentData().size() - 1, qint64(e) + w - 1));
+    QItemSelection row(m_model->index(index.row(), 1),
+                       m_model->index(index.row(), m_model->columns()));
     m_table->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect);
     m_table->selectionModel()->setCurrentIndex(m_model->index(index.row(), 1),
                                                QItemSelectionModel::NoUpdate);
@@ -547,8 +553,8 @@ QRect HexViewer::handleRect() const
     opt.sliderValue = bar->value();
     opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
-    const QRect slider = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                                      QStyle::SC_ScrollBarSlider, bar);
+    const QRect slider
+        = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
     const int middle = slider.center().y();
     return QRect(QPoint(slider.left() + 2, middle - 4), QPoint(slider.right() - 2, middle + 3));
 }
@@ -568,9 +574,12 @@ bool HexViewer::paintScrollBar()
     opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
     QStyle *style = bar->style();
-    const struct { QStyle::SubControl control; QStyle::PrimitiveElement arrow; } buttons[] = {
-        {QStyle::SC_ScrollBarSubLine, QStyle::PE_IndicatorArrowUp},
-        {QStyle::SC_ScrollBarAddLine, QStyle::PE_IndicatorArrowDown}};
+    const struct
+    {
+        QStyle::SubControl control;
+        QStyle::PrimitiveElement arrow;
+    } buttons[] = {{QStyle::SC_ScrollBarSubLine, QStyle::PE_IndicatorArrowUp},
+                   {QStyle::SC_ScrollBarAddLine, QStyle::PE_IndicatorArrowDown}};
     for (const auto &b : buttons) {
         const QRect r = style->subControlRect(QStyle::CC_ScrollBar, &opt, b.control, bar);
         if (r.isEmpty())
@@ -581,8 +590,8 @@ bool HexViewer::paintScrollBar()
         arrow.rect = r.adjusted(3, 3, -3, -3);
         style->drawPrimitive(b.arrow, &arrow, &p, bar);
     }
-    const QRect groove = style->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                               QStyle::SC_ScrollBarGroove, bar);
+    const QRect groove
+        = style->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarGroove, bar);
     HexOverview::paintStrip(p, groove.adjusted(2, 0, -2, 0), m_model->currentData());
     if (bar->maximum() > bar->minimum()) {
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -627,8 +636,8 @@ void HexViewer::selectionEdit()
                                      QStringLiteral("Nuovo valore:"), QString());
     if (!text || text->trimmed().isEmpty())
         return;
-    const auto value = HexCells::selectionEditValue(*text, m_model->isDecimal(),
-                                                    m_model->cellBytes());
+    const auto value
+        = HexCells::selectionEditValue(*text, m_model->isDecimal(), m_model->cellBytes());
     if (value)
         m_model->setSelectionValue(*value);
 }

@@ -29,7 +29,9 @@ inline unsigned differingBytes(const char *a, const char *b)
 
 } // namespace
 
-void ModifiedOffsets::rebuild(const char *current, qsizetype currentSize, const char *original,
+void ModifiedOffsets::rebuild(const char *current,
+                              qsizetype currentSize,
+                              const char *original,
                               qsizetype originalSize)
 {
     m_size = std::max<qsizetype>(currentSize, 0);
