@@ -432,6 +432,35 @@ private slots:
                  QStringLiteral("warning: Inserire indirizzi HEX validi."));
     }
 
+    void cellColours_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("raised value is red") << 1 << QColor(220, 40, 40);
+        QTest::newRow("lowered value is green") << 2 << QColor(35, 160, 70);
+        QTest::newRow("selected cell") << 3 << QColor(0, 120, 215);
+        QTest::newRow("saved map tint over white") << 9 << QColor(215, 228, 247);
+        QTest::newRow("plain cell") << 12 << QColor(255, 255, 255);
+    }
+    void cellColours()
+    {
+        QFETCH(int, offset);
+        QFETCH(QColor, colour);
+        HexModel *model = m_viewer->model();
+        QVERIFY(model->writeBytesAt(1, QByteArray::fromHex("FF00")));
+        model->addOrUpdateSavedMap({{8, 10}, {}, {}, {}});
+        model->setSelection(3, 3);
+        QPalette white = m_viewer->tableView()->palette();
+        white.setColor(QPalette::Base, Qt::white);
+        m_viewer->tableView()->setPalette(white);
+        const QImage image = viewport()->grab().toImage();
+        const QRect cell = m_viewer->tableView()->visualRect(model->indexForOffset(offset));
+        const QColor seen = image.pixelColor(cell.topLeft() + QPoint(4, 4));
+        QVERIFY2(qAbs(seen.red() - colour.red()) <= 3 && qAbs(seen.green() - colour.green()) <= 3
+                     && qAbs(seen.blue() - colour.blue()) <= 3,
+                 qPrintable(seen.name()));
+    }
+
     void overviewStripKeepsFillRowsBlank()
     {
         QByteArray data(1000, char(0xFF));
