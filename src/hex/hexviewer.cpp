@@ -430,9 +430,10 @@ void HexViewer::editCurrent()
     const QModelIndex current = m_table->currentIndex();
     if (!current.isValid())
         return;
-    if (m_model->selectionEnd() - m_model->selectionStart() < m_model->cellBytes())
-        m_table->edit(current);
-    else
+    if (m_model->selectionEnd() - m_model->selectionStart() < m_model->cellBytes()) {
+        if (m_model->isCellColumn(current.column()))
+            m_table->edit(current);
+    } else
         selectionEdit();
 }
 
