@@ -271,6 +271,19 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
     return false;
 }
 
+bool DocumentWindow::replaceMap(const MapDefinition &map)
+{
+    for (MapDefinition &existing : m_record->maps) {
+        if (existing.mapOffset == map.mapOffset) {
+            existing = map;
+            m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
+            emit mapsChanged();
+            return true;
+        }
+    }
+    return false;
+}
+
 bool DocumentWindow::writeBytes(int offset, const QByteArray &bytes)
 {
     // Through the hex model, so the write can be undone and its dataModified updates the image.

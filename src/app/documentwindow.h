@@ -27,6 +27,8 @@ public:
     void addMap(const MapDefinition &map);
     bool removeMap(int mapOffset);
     bool renameMap(int mapOffset, const QString &name);
+    // The map with the same mapOffset takes the new definition; its marks are renewed.
+    bool replaceMap(const MapDefinition &map);
 
     // The one way views and map windows change the image: every edit, from any view,
     // lands here. False when the bytes would not fit inside the image.

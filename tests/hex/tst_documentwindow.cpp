@@ -139,6 +139,10 @@ private slots:
         QCOMPARE(model->savedMapKindAt(0x18, 1), 2);
         QCOMPARE(model->savedMapKindAt(0x2F, 1), 4);
         QCOMPARE(model->savedMapKindAt(0x30, 1), 0);
+        withAxis.rows = 4; // grows to 0x3F
+        QVERIFY(document->replaceMap(withAxis));
+        QCOMPARE(model->savedMapKindAt(0x30, 1), 4);
+        QVERIFY(!document->replaceMap(map(QStringLiteral("none"), 0x99)));
         document->setMaps({map(QStringLiteral("Y"), 0x60)});
         QCOMPARE(model->savedMapAt(0x20, 1), -1);
         QCOMPARE(model->savedMapAt(0x60, 1), 0x60);
