@@ -113,6 +113,13 @@ HexViewer::HexViewer(QWidget *parent)
     applyColumnWidths();
 }
 
+HexViewer::~HexViewer()
+{
+    // An in-place editor still open is committed while the table goes away; by then this
+    // viewer and its owner are half destroyed and must hear nothing from the model.
+    m_model->blockSignals(true);
+}
+
 void HexViewer::setFirmware(const QByteArray &bytes)
 {
     m_model->setFirmware(bytes);

@@ -20,6 +20,7 @@ class HexViewer : public QWidget
     Q_OBJECT
 public:
     explicit HexViewer(QWidget *parent = nullptr);
+    ~HexViewer() override;
 
     void setFirmware(const QByteArray &bytes);
     HexModel *model() const { return m_model; }
