@@ -89,7 +89,8 @@ int main(int argc, char **argv)
     const double imageMiB = ImageSize / 1048576.0;
     std::printf("| measure                                         | value        |\n");
     std::printf("|-------------------------------------------------|--------------|\n");
-    std::printf("| empty application, resident                     | %8.1f MiB |\n", empty / 1024.0);
+    std::printf("| empty application, resident                     | %8.1f MiB |\n",
+                empty / 1024.0);
     std::printf("| peak with the 16 MiB document%s | %8.1f MiB |\n",
                 peakReset ? "                   " : " (peak since start)", peak / 1024.0);
     std::printf("| resident at the end                             | %8.1f MiB |\n", now / 1024.0);

@@ -10,11 +10,12 @@
 #include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMdiSubWindow>
 #include <QImage>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTableView>
@@ -115,11 +116,11 @@ int main(int argc, char **argv)
         window.resize(1400, 900);
         window.show();
         QApplication::processEvents();
-        QElapsedTimer t;
-        t.start();
         auto *firmware = new Firmware;
         firmware->setData(image.constData(), size_t(image.size()));
         firmware->setFilePath("bench-16MiB.bin");
+        QElapsedTimer t;
+        t.start();
         FirmwareProject *record = window.createDocumentFromFirmware(firmware, {});
         record->subWindow->showMaximized(); // the whole document area, the largest viewport
         PaintWatch watch;
@@ -208,8 +209,8 @@ int main(int argc, char **argv)
         for (int i = 0; i < 20; ++i) {
             QElapsedTimer t;
             t.start();
-            const HexSearch::Step s = HexSearch::find(image.constData(), image.size(), pattern,
-                                                      ImageSize / 2, true);
+            const HexSearch::Step s
+                = HexSearch::find(image.constData(), image.size(), pattern, ImageSize / 2, true);
             times.push_back(t.nsecsElapsed() / 1e6);
             if (s.hit >= 0 || !s.wrapped)
                 std::printf("unexpected search result %d\n", s.hit);
@@ -247,6 +248,11 @@ int main(int argc, char **argv)
         viewer->model()->setSelection(0x10080, 0x10087);
         QApplication::processEvents();
         window.grab().save(shot);
+        window.action(QStringLiteral("colorAction"))->trigger();
+        window.action(QStringLiteral("percentAction"))->trigger();
+        QApplication::processEvents();
+        window.grab().save(
+            QString(shot).replace(QLatin1String(".png"), QLatin1String("-dark.png")));
     }
     return 0;
 }

@@ -124,13 +124,9 @@ void DocumentWindow::shiftRowOrigin(int deltaBytes)
 
 void DocumentWindow::applyRowOriginToHex(int origin)
 {
+    // The viewer keeps its top row and current cell across the new layout.
     HexModel *model = m_hexViewer->model();
-    const int top = m_hexViewer->topOffset();
-    const int current = m_hexViewer->currentOffset();
     model->setRowOrigin(origin);
-    m_hexViewer->scrollToOffsetTop(top);
-    if (current >= 0)
-        m_hexViewer->setSelectionRange(model->selectionStart(), model->selectionEnd());
     qDebug() << "row origin" << model->rowOrigin();
 }
 
@@ -275,6 +271,19 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
     for (MapDefinition &map : m_record->maps) {
         if (map.mapOffset == mapOffset) {
             map.name = name;
+            emit mapsChanged();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DocumentWindow::replaceMap(const MapDefinition &map)
+{
+    for (MapDefinition &existing : m_record->maps) {
+        if (existing.mapOffset == map.mapOffset) {
+            existing = map;
+            m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
             emit mapsChanged();
             return true;
         }

@@ -160,19 +160,6 @@ void DocumentWindow::setReferenceBytes(const QByteArray &originalBytes)
     refresh2DImage();
 }
 
-bool DocumentWindow::replaceMap(const MapDefinition &map)
-{
-    for (MapDefinition &existing : m_record->maps) {
-        if (existing.mapOffset == map.mapOffset) {
-            existing = map;
-            m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
-            emit mapsChanged();
-            return true;
-        }
-    }
-    return false;
-}
-
 void DocumentWindow::openMapWindow(int mapOffset)
 {
     emit openMapRequested(mapOffset);

@@ -11,7 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-CreateSelectionDialog::CreateSelectionDialog(HexViewer *viewer, std::function<int()> cursorOffset,
+CreateSelectionDialog::CreateSelectionDialog(HexViewer *viewer,
+                                             std::function<int()> cursorOffset,
                                              QWidget *parent)
     : QDialog(parent)
     , m_viewer(viewer)
@@ -54,10 +55,10 @@ bool CreateSelectionDialog::apply()
         return true; // nothing left to select in: just close
     const auto from = HexCells::parseAddress(m_from->text());
     const auto to = HexCells::parseAddress(m_to->text());
-    const auto span = from && to ? HexCells::selectionFromAddresses(
-                                       *from, *to, m_viewer->model()->cellBytes(),
-                                       m_viewer->model()->currentData().size())
-                                 : std::nullopt;
+    const auto span
+        = from && to ? HexCells::selectionFromAddresses(*from, *to, m_viewer->model()->cellBytes(),
+                                                        m_viewer->model()->currentData().size())
+                     : std::nullopt;
     if (!span) {
         m_viewer->prompts().warning(this, QStringLiteral("Crea selezione"),
                                     QStringLiteral("Inserire indirizzi HEX validi."));

@@ -14,7 +14,8 @@ class CreateSelectionDialog : public QDialog
     Q_OBJECT
 public:
     // cursorOffset gives the offset "Come da cursore" writes; -1 when there is no cursor.
-    CreateSelectionDialog(HexViewer *viewer, std::function<int()> cursorOffset,
+    CreateSelectionDialog(HexViewer *viewer,
+                          std::function<int()> cursorOffset,
                           QWidget *parent = nullptr);
 
     QLineEdit *fromEdit() const { return m_from; }

@@ -13,8 +13,8 @@ const QColor DarkBackground(12, 15, 18);
 const QColor DarkText(245, 245, 245);
 const QColor SelectionFill(0, 120, 215);
 
-void paintRowProfile(QPainter *p, const QRect &r, const QPalette &palette, const HexModel &model,
-                     int row)
+void paintRowProfile(
+    QPainter *p, const QRect &r, const QPalette &palette, const HexModel &model, int row)
 {
     p->fillRect(r, palette.brush(QPalette::Base));
     const QByteArray &data = model.showOriginal() ? model.originalData() : model.currentData();
@@ -54,7 +54,8 @@ void paintRowProfile(QPainter *p, const QRect &r, const QPalette &palette, const
 
 } // namespace
 
-void HexDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+void HexDelegate::paint(QPainter *painter,
+                        const QStyleOptionViewItem &option,
                         const QModelIndex &index) const
 {
     const auto *model = qobject_cast<const HexModel *>(index.model());
@@ -155,8 +156,8 @@ void HexDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     painter->restore();
 }
 
-QWidget *HexDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
-                                   const QModelIndex &) const
+QWidget *
+HexDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const
 {
     auto *editor = new QLineEdit(parent);
     editor->setFrame(false);
@@ -177,14 +178,16 @@ void HexDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
     }
 }
 
-void HexDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+void HexDelegate::setModelData(QWidget *editor,
+                               QAbstractItemModel *model,
                                const QModelIndex &index) const
 {
     if (auto *line = qobject_cast<QLineEdit *>(editor))
         model->setData(index, line->text(), Qt::EditRole);
 }
 
-void HexDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+void HexDelegate::updateEditorGeometry(QWidget *editor,
+                                       const QStyleOptionViewItem &option,
                                        const QModelIndex &) const
 {
     editor->setGeometry(option.rect);

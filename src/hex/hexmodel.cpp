@@ -65,7 +65,9 @@ QVariant HexModel::headerData(int section, Qt::Orientation orientation, int role
     if (section == lastColumn())
         return QString();
     if (isCellColumn(section))
-        return QStringLiteral("%1").arg((section - 1) * cellBytes(), 2, 16, QLatin1Char('0')).toUpper();
+        return QStringLiteral("%1")
+            .arg((section - 1) * cellBytes(), 2, 16, QLatin1Char('0'))
+            .toUpper();
     return {};
 }
 
@@ -103,8 +105,8 @@ int HexModel::effectiveByteOrder() const
 
 double HexModel::cellNumber(const QByteArray &buffer, int offset) const
 {
-    const quint32 raw = HexCells::read(buffer.constData() + offset, cellBytes(),
-                                       effectiveByteOrder());
+    const quint32 raw
+        = HexCells::read(buffer.constData() + offset, cellBytes(), effectiveByteOrder());
     if (m_floatMode && cellBytes() == 4) {
         float f;
         std::memcpy(&f, &raw, 4);
@@ -606,7 +608,8 @@ ActiveMapEdges HexModel::activeMapEdges(int offset, int length) const
     const qint64 size = m_current.size();
     // A side is on the outline unless the neighbour there exists and lies wholly in the range.
     auto inside = [&](qint64 neighbour) {
-        return neighbour >= 0 && neighbour < size && range->contains(neighbour, neighbour + length - 1);
+        return neighbour >= 0 && neighbour < size
+               && range->contains(neighbour, neighbour + length - 1);
     };
     const int column = cell.isValid() ? cell.column() : -1;
     edges.top = !inside(qint64(offset) - rowBytes());

@@ -38,7 +38,7 @@ Pattern parseValue(const QString &text, bool hexadecimal, int cellBytes, int byt
 namespace {
 
 // Aligned hits only, so a plain stride over the cells is the whole scan.
-template <int W>
+template<int W>
 int scanForward(const char *data, qint64 from, qint64 to, const char *pattern)
 {
     for (qint64 o = from; o <= to; o += W)
@@ -47,7 +47,7 @@ int scanForward(const char *data, qint64 from, qint64 to, const char *pattern)
     return -1;
 }
 
-template <int W>
+template<int W>
 int scanBackward(const char *data, qint64 from, qint64 to, const char *pattern)
 {
     for (qint64 o = from; o >= to; o -= W)

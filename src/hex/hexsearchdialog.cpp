@@ -12,8 +12,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-HexSearchDialog::HexSearchDialog(HexViewer *viewer, bool hexadecimal,
-                                 std::function<int()> cellBytes, QWidget *parent)
+HexSearchDialog::HexSearchDialog(HexViewer *viewer,
+                                 bool hexadecimal,
+                                 std::function<int()> cellBytes,
+                                 QWidget *parent)
     : QDialog(parent)
     , m_viewer(viewer)
     , m_cellBytes(std::move(cellBytes))
@@ -95,8 +97,8 @@ bool HexSearchDialog::searchStep(bool forward)
     const int cursor = m_viewer->currentOffset();
     if (cursor >= 0 && cursor != m_position)
         m_position = cursor;
-    const HexSearch::Step step = HexSearch::find(data.constData(), data.size(), pattern.bytes,
-                                                 m_position, forward);
+    const HexSearch::Step step
+        = HexSearch::find(data.constData(), data.size(), pattern.bytes, m_position, forward);
     if (step.tooShort) {
         prompts.information(this, title, QStringLiteral("Valore non trovato."));
         return false;

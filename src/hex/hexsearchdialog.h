@@ -16,7 +16,9 @@ class HexSearchDialog : public QDialog
     Q_OBJECT
 public:
     // cellBytes tells the width the main window's width commands select (1, 2 or 4).
-    HexSearchDialog(HexViewer *viewer, bool hexadecimal, std::function<int()> cellBytes,
+    HexSearchDialog(HexViewer *viewer,
+                    bool hexadecimal,
+                    std::function<int()> cellBytes,
                     QWidget *parent = nullptr);
 
     QLineEdit *valueEdit() const { return m_value; }

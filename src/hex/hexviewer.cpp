@@ -65,12 +65,39 @@ HexViewer::HexViewer(QWidget *parent)
     setDarkColorMode(qApp->property("ecuColorMode").toBool());
     m_model->setPercentMode(qApp->property("ecuPercentMode").toBool());
 
-    connect(m_model, &QAbstractItemModel::modelReset, this, &HexViewer::applyColumnWidths);
+    // Every layout change of the model (columns, row origin, cell width, a new image) starts the
+    // table over; the top row's offset and the current cell are carried across it.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_resetTop = topOffset();
+        m_resetCurrent = currentOffset();
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        applyColumnWidths();
+        const QModelIndex current = m_model->indexForOffset(m_resetCurrent);
+        if (current.isValid())
+            m_table->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        scrollToOffsetTop(m_resetTop);
+        m_table->verticalScrollBar()->update();
+    });
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (!m_quietScrolling)
             onScrolled();
     });
     connect(m_table, &QAbstractItemView::clicked, this, &HexViewer::onClicked);
+    // The delegate draws no focus frame: a cursor moved with the keys shows by selecting the
+    // cell it lands on, as a click does.
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_keyboardMove)
+                    return;
+                m_keyboardMove = false;
+                const int o = pressOffset(current);
+                if (o < 0)
+                    return;
+                m_anchorOffset = o;
+                m_model->setSelection(o, std::min<qint64>(qint64(o) + m_model->cellBytes() - 1,
+                                                          m_model->currentData().size() - 1));
+            });
     connect(m_table, &QAbstractItemView::doubleClicked, this, &HexViewer::onDoubleClicked);
     connect(m_model, &HexModel::selectionChanged, m_table->viewport(),
             [this] { m_table->viewport()->update(); });
@@ -84,6 +111,13 @@ HexViewer::HexViewer(QWidget *parent)
         delete menu;
     });
     applyColumnWidths();
+}
+
+HexViewer::~HexViewer()
+{
+    // An in-place editor still open is committed while the table goes away; by then this
+    // viewer and its owner are half destroyed and must hear nothing from the model.
+    m_model->blockSignals(true);
 }
 
 void HexViewer::setFirmware(const QByteArray &bytes)
@@ -136,6 +170,11 @@ void HexViewer::keepViewWhile(const std::function<void()> &change)
 void HexViewer::setDarkColorMode(bool dark)
 {
     m_delegate->setProperty("darkColorMode", dark);
+    // The area beyond the last row and column goes dark with the cells.
+    QPalette palette = m_table->palette();
+    palette.setColor(QPalette::Base,
+                     dark ? QColor(12, 15, 18) : QApplication::palette().color(QPalette::Base));
+    m_table->setPalette(palette);
     m_table->viewport()->update();
 }
 
@@ -242,8 +281,8 @@ void HexViewer::centerOnSelection()
 {
     if (!m_model->hasSelection())
         return;
-    const int middle = m_model->selectionStart()
-                       + (m_model->selectionEnd() - m_model->selectionStart()) / 2;
+    const int middle
+        = m_model->selectionStart() + (m_model->selectionEnd() - m_model->selectionStart()) / 2;
     scrollTo(middle, QAbstractItemView::PositionAtCenter);
 }
 
@@ -290,9 +329,8 @@ void HexViewer::onScrolled()
     const qsizetype size = m_model->currentData().size();
     const int s = std::max(0, m_model->offsetForIndex(m_model->index(topCell.row(), 1)));
     const QModelIndex bottomCell = m_table->indexAt(QPoint(0, m_table->viewport()->height()));
-    qint64 e = bottomCell.isValid()
-                   ? m_model->offsetForIndex(m_model->index(bottomCell.row(), 1))
-                   : qint64(s) + 16;
+    qint64 e = bottomCell.isValid() ? m_model->offsetForIndex(m_model->index(bottomCell.row(), 1))
+                                    : qint64(s) + 16;
     e = std::min<qint64>(e + m_model->cellBytes(), size);
     emit viewOffsetChanged(s);
     emit viewRangeChanged(s, int(e));
@@ -323,7 +361,8 @@ void HexViewer::onClicked(const QModelIndex &index)
         m_model->setActiveSavedMap(map);
         emit activeSavedMapChanged(map);
         m_table->viewport()->update();
-        m_model->setSelection(o, std::min<qint64>(qint64(o) + w - 1, m_model->currentData().size() - 1));
+        m_model->setSelection(
+            o, std::min<qint64>(qint64(o) + w - 1, m_model->currentData().size() - 1));
         m_anchorOffset = o;
         makeCurrent(o);
         emit viewOffsetChanged(o);
@@ -336,8 +375,10 @@ void HexViewer::onClicked(const QModelIndex &index)
     const int e = m_model->offsetForIndex(m_model->index(index.row(), m_model->columns()));
     if (s < 0 || s > e)
         return;
-    m_model->setSelection(s, std::min<qint64>(m_model->currentData().size() - 1, qint64(e) + w - 1));
-    QItemSelection row(m_model->index(index.row(), 1), m_model->index(index.row(), m_model->columns()));
+    m_model->setSelection(s,
+                          std::min<qint64>(m_model->currentData().size() - 1, qint64(e) + w - 1));
+    QItemSelection row(m_model->index(index.row(), 1),
+                       m_model->index(index.row(), m_model->columns()));
     m_table->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect);
     m_table->selectionModel()->setCurrentIndex(m_model->index(index.row(), 1),
                                                QItemSelectionModel::NoUpdate);
@@ -396,9 +437,10 @@ void HexViewer::editCurrent()
     const QModelIndex current = m_table->currentIndex();
     if (!current.isValid())
         return;
-    if (m_model->selectionEnd() - m_model->selectionStart() < m_model->cellBytes())
-        m_table->edit(current);
-    else
+    if (m_model->selectionEnd() - m_model->selectionStart() < m_model->cellBytes()) {
+        if (m_model->isCellColumn(current.column()))
+            m_table->edit(current);
+    } else
         selectionEdit();
 }
 
@@ -435,6 +477,7 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
             if (me->button() != Qt::LeftButton)
                 break;
             const int o = pressOffset(m_table->indexAt(me->position().toPoint()));
+            m_keyboardMove = false;
             if (o < 0)
                 break;
             m_dragging = true;
@@ -488,6 +531,20 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
             editCurrent();
             return true;
         }
+        switch (ke->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            m_keyboardMove = true; // the table moves the cursor; currentChanged follows
+            break;
+        default:
+            break;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -504,8 +561,8 @@ QRect HexViewer::handleRect() const
     opt.sliderValue = bar->value();
     opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
-    const QRect slider = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                                      QStyle::SC_ScrollBarSlider, bar);
+    const QRect slider
+        = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
     const int middle = slider.center().y();
     return QRect(QPoint(slider.left() + 2, middle - 4), QPoint(slider.right() - 2, middle + 3));
 }
@@ -525,9 +582,12 @@ bool HexViewer::paintScrollBar()
     opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
     QStyle *style = bar->style();
-    const struct { QStyle::SubControl control; QStyle::PrimitiveElement arrow; } buttons[] = {
-        {QStyle::SC_ScrollBarSubLine, QStyle::PE_IndicatorArrowUp},
-        {QStyle::SC_ScrollBarAddLine, QStyle::PE_IndicatorArrowDown}};
+    const struct
+    {
+        QStyle::SubControl control;
+        QStyle::PrimitiveElement arrow;
+    } buttons[] = {{QStyle::SC_ScrollBarSubLine, QStyle::PE_IndicatorArrowUp},
+                   {QStyle::SC_ScrollBarAddLine, QStyle::PE_IndicatorArrowDown}};
     for (const auto &b : buttons) {
         const QRect r = style->subControlRect(QStyle::CC_ScrollBar, &opt, b.control, bar);
         if (r.isEmpty())
@@ -538,8 +598,8 @@ bool HexViewer::paintScrollBar()
         arrow.rect = r.adjusted(3, 3, -3, -3);
         style->drawPrimitive(b.arrow, &arrow, &p, bar);
     }
-    const QRect groove = style->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                               QStyle::SC_ScrollBarGroove, bar);
+    const QRect groove
+        = style->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarGroove, bar);
     HexOverview::paintStrip(p, groove.adjusted(2, 0, -2, 0), m_model->currentData());
     if (bar->maximum() > bar->minimum()) {
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -584,8 +644,8 @@ void HexViewer::selectionEdit()
                                      QStringLiteral("Nuovo valore:"), QString());
     if (!text || text->trimmed().isEmpty())
         return;
-    const auto value = HexCells::selectionEditValue(*text, m_model->isDecimal(),
-                                                    m_model->cellBytes());
+    const auto value
+        = HexCells::selectionEditValue(*text, m_model->isDecimal(), m_model->cellBytes());
     if (value)
         m_model->setSelectionValue(*value);
 }

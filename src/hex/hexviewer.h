@@ -20,6 +20,7 @@ class HexViewer : public QWidget
     Q_OBJECT
 public:
     explicit HexViewer(QWidget *parent = nullptr);
+    ~HexViewer() override;
 
     void setFirmware(const QByteArray &bytes);
     HexModel *model() const { return m_model; }
@@ -105,4 +106,7 @@ private:
     int m_lastDragOffset = -1;
     bool m_handleHovered = false;
     bool m_quietScrolling = false;
+    bool m_keyboardMove = false;
+    int m_resetTop = 0;
+    int m_resetCurrent = -1;
 };

@@ -29,13 +29,16 @@ inline unsigned differingBytes(const char *a, const char *b)
 
 } // namespace
 
-void ModifiedOffsets::rebuild(const char *current, qsizetype currentSize, const char *original,
+void ModifiedOffsets::rebuild(const char *current,
+                              qsizetype currentSize,
+                              const char *original,
                               qsizetype originalSize)
 {
     m_size = std::max<qsizetype>(currentSize, 0);
     m_bits.assign(std::size_t((m_size + 63) / 64), 0);
     const qsizetype common = std::min(m_size, std::max<qsizetype>(originalSize, 0));
-    qsizetype i = 0;
+    // The same buffer on both sides (a freshly opened image) has nothing to compare.
+    qsizetype i = current == original ? common : 0;
     // 64 bytes make one word of the bitmap.
     for (; i + 64 <= common; i += 64) {
         quint64 word = 0;

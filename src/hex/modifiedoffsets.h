@@ -11,14 +11,17 @@ class ModifiedOffsets
 {
 public:
     // Sized to the current image and filled in one pass over both arrays.
-    void rebuild(const char *current, qsizetype currentSize, const char *original,
+    void rebuild(const char *current,
+                 qsizetype currentSize,
+                 const char *original,
                  qsizetype originalSize);
     void clear();
 
     qsizetype size() const { return m_size; }
     bool test(qsizetype offset) const
     {
-        return offset >= 0 && offset < m_size && (m_bits[std::size_t(offset >> 6)] >> (offset & 63)) & 1u;
+        return offset >= 0 && offset < m_size
+               && (m_bits[std::size_t(offset >> 6)] >> (offset & 63)) & 1u;
     }
     void set(qsizetype offset, bool on);
     // Whether any offset of [offset, offset + length) is set.

@@ -139,6 +139,10 @@ private slots:
         QCOMPARE(model->savedMapKindAt(0x18, 1), 2);
         QCOMPARE(model->savedMapKindAt(0x2F, 1), 4);
         QCOMPARE(model->savedMapKindAt(0x30, 1), 0);
+        withAxis.rows = 4; // grows to 0x3F
+        QVERIFY(document->replaceMap(withAxis));
+        QCOMPARE(model->savedMapKindAt(0x30, 1), 4);
+        QVERIFY(!document->replaceMap(map(QStringLiteral("none"), 0x99)));
         document->setMaps({map(QStringLiteral("Y"), 0x60)});
         QCOMPARE(model->savedMapAt(0x20, 1), -1);
         QCOMPARE(model->savedMapAt(0x60, 1), 0x60);
@@ -153,8 +157,12 @@ private slots:
         for (int i = 0; i < 10; ++i)
             m_window->action(QStringLiteral("fewerColumnsAction"))->trigger();
         QCOMPARE(model->columns(), 1);
+        record->hexViewer->goToOffset(0x800);
+        record->hexViewer->scrollToOffsetTop(0x700);
         m_window->action(QStringLiteral("rowOriginLeftAction"))->trigger();
         QCOMPARE(model->rowOrigin(), -2);
+        QCOMPARE(record->hexViewer->currentOffset(), 0x800);
+        QCOMPARE(record->hexViewer->topOffset(), 0x700);
         // The viewer's own Ctrl+Right request is routed to the model as well.
         emit record->hexViewer->rowOriginChangeRequested(2);
         QCOMPARE(model->rowOrigin(), 0);

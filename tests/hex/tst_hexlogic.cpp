@@ -16,14 +16,18 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("delta");
         QTest::addColumn<QByteArray>("result");
-        QTest::newRow("+1 8 bit") << QByteArray::fromHex("01FF") << 1 << 1 << QByteArray::fromHex("02FF");
-        QTest::newRow("-1 on 00 stays") << QByteArray::fromHex("0001") << 1 << -1 << QByteArray::fromHex("0000");
-        QTest::newRow("+1 on FFFF stays") << QByteArray::fromHex("FFFF") << 2 << 1 << QByteArray::fromHex("FFFF");
-        QTest::newRow("+1 16 bit carries") << QByteArray::fromHex("FF00") << 2 << 1 << QByteArray::fromHex("0001");
-        QTest::newRow("tail shorter than a cell untouched") << QByteArray::fromHex("010203") << 2 << 1
-                                                         << QByteArray::fromHex("020203");
-        QTest::newRow("+1 32 bit at limit stays") << QByteArray::fromHex("FFFFFFFF") << 4 << 1
-                                                  << QByteArray::fromHex("FFFFFFFF");
+        QTest::newRow("+1 8 bit") << QByteArray::fromHex("01FF") << 1 << 1
+                                  << QByteArray::fromHex("02FF");
+        QTest::newRow("-1 on 00 stays")
+            << QByteArray::fromHex("0001") << 1 << -1 << QByteArray::fromHex("0000");
+        QTest::newRow("+1 on FFFF stays")
+            << QByteArray::fromHex("FFFF") << 2 << 1 << QByteArray::fromHex("FFFF");
+        QTest::newRow("+1 16 bit carries")
+            << QByteArray::fromHex("FF00") << 2 << 1 << QByteArray::fromHex("0001");
+        QTest::newRow("tail shorter than a cell untouched")
+            << QByteArray::fromHex("010203") << 2 << 1 << QByteArray::fromHex("020203");
+        QTest::newRow("+1 32 bit at limit stays")
+            << QByteArray::fromHex("FFFFFFFF") << 4 << 1 << QByteArray::fromHex("FFFFFFFF");
     }
     void stepped()
     {
@@ -179,8 +183,10 @@ private slots:
         QTest::newRow("decimal") << "255" << false << 1 << QByteArray::fromHex("FF") << "";
         QTest::newRow("empty") << "  " << true << 1 << QByteArray()
                                << "Inserisci un valore da cercare.";
-        QTest::newRow("bad hex") << "XYZ" << true << 1 << QByteArray() << "Valore esadecimale non valido.";
-        QTest::newRow("bad decimal") << "1A" << false << 1 << QByteArray() << "Valore decimale non valido.";
+        QTest::newRow("bad hex") << "XYZ" << true << 1 << QByteArray()
+                                 << "Valore esadecimale non valido.";
+        QTest::newRow("bad decimal")
+            << "1A" << false << 1 << QByteArray() << "Valore decimale non valido.";
         QTest::newRow("over the limit") << "256" << false << 1 << QByteArray()
                                         << "Il valore supera il limite della modalità attiva.\n\n"
                                            "Valore massimo: 255";
@@ -207,25 +213,29 @@ private slots:
         QTest::addColumn<bool>("wrapped");
         // 1234 in little endian is 34 12; the one at offset 3 is not on a cell boundary.
         const QByteArray odd = QByteArray::fromHex("0000003412000000341200000000");
-        QTest::newRow("odd offset skipped") << odd << QByteArray::fromHex("3412") << 0 << true << 8 << false;
+        QTest::newRow("odd offset skipped")
+            << odd << QByteArray::fromHex("3412") << 0 << true << 8 << false;
         QTest::newRow("only match under the cursor wraps to nothing")
             << odd << QByteArray::fromHex("3412") << 8 << true << -1 << true;
         QTest::newRow("backward from the end")
             << odd << QByteArray::fromHex("3412") << 12 << false << 8 << false;
         QTest::newRow("backward wraps to the end")
-            << QByteArray::fromHex("00AA00AA") << QByteArray::fromHex("AA") << 0 << false << 3 << true;
+            << QByteArray::fromHex("00AA00AA") << QByteArray::fromHex("AA") << 0 << false << 3
+            << true;
         QTest::newRow("forward wraps to the start")
-            << QByteArray::fromHex("AA0000AA00") << QByteArray::fromHex("AA") << 3 << true << 0 << true;
+            << QByteArray::fromHex("AA0000AA00") << QByteArray::fromHex("AA") << 3 << true << 0
+            << true;
         QTest::newRow("position rounded down to the cell")
-            << QByteArray::fromHex("0000AAAA0000AAAA") << QByteArray::fromHex("AAAA") << 3 << true << 6
-            << false;
+            << QByteArray::fromHex("0000AAAA0000AAAA") << QByteArray::fromHex("AAAA") << 3 << true
+            << 6 << false;
         QTest::newRow("32 bit at the very end")
-            << QByteArray::fromHex("0000000001020304") << QByteArray::fromHex("01020304") << 0 << true
-            << 4 << false;
+            << QByteArray::fromHex("0000000001020304") << QByteArray::fromHex("01020304") << 0
+            << true << 4 << false;
         QTest::newRow("no cursor searches from the start")
             << QByteArray::fromHex("00AA") << QByteArray::fromHex("AA") << -1 << true << 1 << false;
         QTest::newRow("odd size: last whole cell searched backward")
-            << QByteArray::fromHex("AAAA000000") << QByteArray::fromHex("AAAA") << 2 << false << 0 << false;
+            << QByteArray::fromHex("AAAA000000") << QByteArray::fromHex("AAAA") << 2 << false << 0
+            << false;
     }
     void searchStep()
     {
@@ -235,8 +245,8 @@ private slots:
         QFETCH(bool, forward);
         QFETCH(int, hit);
         QFETCH(bool, wrapped);
-        const HexSearch::Step s = HexSearch::find(data.constData(), data.size(), pattern, position,
-                                                  forward);
+        const HexSearch::Step s
+            = HexSearch::find(data.constData(), data.size(), pattern, position, forward);
         QCOMPARE(s.hit, hit);
         QCOMPARE(s.wrapped, wrapped);
         QVERIFY(!s.tooShort);

@@ -40,7 +40,8 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::newRow("8 bit, no origin") << 0 << 0 << 0 << 0 << 1 << 0 << 13;
         QTest::newRow("8 bit, origin 3: offset 0 in column 6") << 0 << 3 << 0 << 0 << 6 << -5 << 14;
-        QTest::newRow("8 bit, origin 3: offset 3 starts row 1") << 0 << 3 << 3 << 1 << 1 << -5 << 14;
+        QTest::newRow("8 bit, origin 3: offset 3 starts row 1")
+            << 0 << 3 << 3 << 1 << 1 << -5 << 14;
         QTest::newRow("8 bit, origin -2 wraps to 6") << 0 << -2 << 0 << 0 << 3 << -2 << 13;
         QTest::newRow("16 bit, origin 5 becomes 4") << 1 << 5 << 4 << 1 << 1 << -12 << 7;
         QTest::newRow("16 bit, last byte") << 1 << 0 << 99 << 6 << 2 << 0 << 7;
@@ -100,22 +101,24 @@ private slots:
         QTest::addColumn<QString>("text");
         const QByteArray be = QByteArray::fromHex("12345678");
         QTest::newRow("8 hex") << be << 0 << false << false << 0 << "12";
-        QTest::newRow("8 dec padded") << QByteArray::fromHex("07") << 0 << true << false << 0 << "007";
+        QTest::newRow("8 dec padded")
+            << QByteArray::fromHex("07") << 0 << true << false << 0 << "007";
         QTest::newRow("16 hex LE") << be << 1 << false << false << 0 << "3412";
         QTest::newRow("16 hex BE") << be << 1 << false << false << 1 << "1234";
-        QTest::newRow("16 dec") << QByteArray::fromHex("0100") << 1 << true << false << 0 << "00001";
+        QTest::newRow("16 dec") << QByteArray::fromHex("0100") << 1 << true << false << 0
+                                << "00001";
         QTest::newRow("32 hex LE") << be << 2 << false << false << 0 << "78563412";
-        QTest::newRow("32 dec max") << QByteArray::fromHex("FFFFFFFF") << 2 << true << false << 0
-                                    << "4294967295";
-        QTest::newRow("float hex shows raw bits") << floatBytes(1.5f) << 2 << false << true << 0
-                                                  << "3FC00000";
+        QTest::newRow("32 dec max")
+            << QByteArray::fromHex("FFFFFFFF") << 2 << true << false << 0 << "4294967295";
+        QTest::newRow("float hex shows raw bits")
+            << floatBytes(1.5f) << 2 << false << true << 0 << "3FC00000";
         QTest::newRow("float decimal") << floatBytes(-2.125f) << 2 << true << true << 0 << "-2.13";
-        QTest::newRow("float NaN") << QByteArray::fromHex("0000C07F") << 2 << true << true << 0
-                                   << "NaN";
-        QTest::newRow("float +Inf") << QByteArray::fromHex("0000807F") << 2 << true << true << 0
-                                    << "+Inf";
-        QTest::newRow("float -Inf") << QByteArray::fromHex("000080FF") << 2 << true << true << 0
-                                    << "-Inf";
+        QTest::newRow("float NaN")
+            << QByteArray::fromHex("0000C07F") << 2 << true << true << 0 << "NaN";
+        QTest::newRow("float +Inf")
+            << QByteArray::fromHex("0000807F") << 2 << true << true << 0 << "+Inf";
+        QTest::newRow("float -Inf")
+            << QByteArray::fromHex("000080FF") << 2 << true << true << 0 << "-Inf";
     }
     void texts()
     {
@@ -150,16 +153,18 @@ private slots:
         QTest::addColumn<QByteArray>("original");
         QTest::addColumn<QByteArray>("current");
         QTest::addColumn<QString>("text");
-        QTest::newRow("0 -> 0") << 0 << QByteArray::fromHex("00") << QByteArray::fromHex("00") << "0.0%";
-        QTest::newRow("0 -> 5") << 0 << QByteArray::fromHex("00") << QByteArray::fromHex("05") << "--";
-        QTest::newRow("200 -> 150") << 0 << QByteArray::fromHex("C8") << QByteArray::fromHex("96")
-                                    << "-25.0%";
-        QTest::newRow("unchanged") << 1 << QByteArray::fromHex("1027") << QByteArray::fromHex("1027")
-                                   << "0.0%";
-        QTest::newRow("10000 -> 10001 rounds") << 1 << QByteArray::fromHex("1027")
-                                               << QByteArray::fromHex("1127") << "0.0%";
-        QTest::newRow("100 -> 150") << 1 << QByteArray::fromHex("6400") << QByteArray::fromHex("9600")
-                                    << "50.0%";
+        QTest::newRow("0 -> 0") << 0 << QByteArray::fromHex("00") << QByteArray::fromHex("00")
+                                << "0.0%";
+        QTest::newRow("0 -> 5") << 0 << QByteArray::fromHex("00") << QByteArray::fromHex("05")
+                                << "--";
+        QTest::newRow("200 -> 150")
+            << 0 << QByteArray::fromHex("C8") << QByteArray::fromHex("96") << "-25.0%";
+        QTest::newRow("unchanged")
+            << 1 << QByteArray::fromHex("1027") << QByteArray::fromHex("1027") << "0.0%";
+        QTest::newRow("10000 -> 10001 rounds")
+            << 1 << QByteArray::fromHex("1027") << QByteArray::fromHex("1127") << "0.0%";
+        QTest::newRow("100 -> 150")
+            << 1 << QByteArray::fromHex("6400") << QByteArray::fromHex("9600") << "50.0%";
     }
     void percentTexts()
     {
@@ -194,8 +199,8 @@ private slots:
         QTest::newRow("16 hex") << 1 << false << "ABCD" << true << QByteArray::fromHex("CDAB0000");
         QTest::newRow("16 dec 65536") << 1 << true << "65536" << false << zero;
         QTest::newRow("32 dec 4294967295 rejected") << 2 << true << "4294967295" << false << zero;
-        QTest::newRow("32 hex 7FFFFFFF") << 2 << false << "7FFFFFFF" << true
-                                         << QByteArray::fromHex("FFFFFF7F");
+        QTest::newRow("32 hex 7FFFFFFF")
+            << 2 << false << "7FFFFFFF" << true << QByteArray::fromHex("FFFFFF7F");
     }
     void inPlaceEdit()
     {
@@ -287,9 +292,11 @@ private slots:
         QTest::addColumn<int>("end");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QByteArray>("result");
-        QTest::newRow("8 bit, three cells") << 0 << 1 << 3 << true << QByteArray::fromHex("0007070700000000");
+        QTest::newRow("8 bit, three cells")
+            << 0 << 1 << 3 << true << QByteArray::fromHex("0007070700000000");
         QTest::newRow("16 bit, 3 bytes refused") << 1 << 0 << 2 << false << QByteArray(8, '\0');
-        QTest::newRow("16 bit, two cells") << 1 << 2 << 5 << true << QByteArray::fromHex("0000070007000000");
+        QTest::newRow("16 bit, two cells")
+            << 1 << 2 << 5 << true << QByteArray::fromHex("0000070007000000");
     }
     void selectionValue()
     {

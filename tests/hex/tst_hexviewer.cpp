@@ -1,7 +1,7 @@
-#include "hex/hexmodel.h"
-#include "hex/hexsearchdialog.h"
 #include "hex/createselectiondialog.h"
+#include "hex/hexmodel.h"
 #include "hex/hexoverview.h"
+#include "hex/hexsearchdialog.h"
 #include "hex/hexviewer.h"
 
 #include <QLineEdit>
@@ -22,8 +22,8 @@ struct ScriptedPrompts
     HexPrompts prompts()
     {
         HexPrompts p;
-        p.integer = [this](QWidget *, const QString &title, const QString &, int, int, int maximum)
-            -> std::optional<int> {
+        p.integer = [this](QWidget *, const QString &title, const QString &, int, int,
+                           int maximum) -> std::optional<int> {
             notices << QStringLiteral("ask %1 max %2").arg(title).arg(maximum);
             const QVariant v = answers.isEmpty() ? QVariant() : answers.takeFirst();
             return v.isValid() ? std::optional<int>(std::min(v.toInt(), maximum)) : std::nullopt;
@@ -148,11 +148,12 @@ private slots:
         QTest::addColumn<int>("selEnd");
         QTest::addColumn<int>("originDelta"); // 0: none emitted
         QTest::addColumn<bool>("createMap");
-        QTest::newRow("Ctrl+Left without selection") << int(Qt::Key_Left) << int(Qt::ControlModifier)
-                                                     << -1 << -1 << -2 << false;
-        QTest::newRow("Ctrl+Right") << int(Qt::Key_Right) << int(Qt::ControlModifier) << -1 << -1
-                                    << 2 << false;
-        QTest::newRow("K with one byte does nothing") << int(Qt::Key_K) << 0 << 5 << 5 << 0 << false;
+        QTest::newRow("Ctrl+Left without selection")
+            << int(Qt::Key_Left) << int(Qt::ControlModifier) << -1 << -1 << -2 << false;
+        QTest::newRow("Ctrl+Right")
+            << int(Qt::Key_Right) << int(Qt::ControlModifier) << -1 << -1 << 2 << false;
+        QTest::newRow("K with one byte does nothing")
+            << int(Qt::Key_K) << 0 << 5 << 5 << 0 << false;
         QTest::newRow("K with a range") << int(Qt::Key_K) << 0 << 5 << 9 << 0 << true;
     }
     void keys()
@@ -178,6 +179,17 @@ private slots:
             QCOMPARE(map.last().at(1).toInt(), selEnd);
         }
         QCOMPARE(m_viewer->model()->rowOrigin(), 0); // the owner moves the origin, not the view
+    }
+
+    void arrowKeysMoveTheSelectedCell()
+    {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(1, 1));
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Right);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Down);
+        QCOMPARE(m_viewer->currentOffset(), 17);
+        QCOMPARE(m_viewer->model()->selectionStart(), 17);
+        QCOMPARE(m_viewer->model()->selectionEnd(), 17);
+        QCOMPARE(m_viewer->anchorOffset(), 17);
     }
 
     void returnOnSelectionAsksForValue()
@@ -239,18 +251,18 @@ private slots:
         QTest::newRow("absolute 32 bit limited to signed max")
             << 2 << "absolute" << QVariant(-1) << QByteArray::fromHex("00000000")
             << QByteArray::fromHex("ffffff7f") << "ask Modifica assoluta max 2147483647";
-        QTest::newRow("absolute 8 bit") << 0 << "absolute" << QVariant(7) << QByteArray::fromHex("0102")
-                                        << QByteArray::fromHex("0707") << "ask Modifica assoluta max 255";
-        QTest::newRow("percent +10 on 250 clamps") << 0 << "percent" << QVariant(10.0)
-                                                    << QByteArray::fromHex("fa64")
-                                                    << QByteArray::fromHex("ff6e")
-                                                    << "ask Modifica in percentuale";
-        QTest::newRow("percent -50 on 1001") << 1 << "percent" << QVariant(-50.0)
-                                             << QByteArray::fromHex("e903") << QByteArray::fromHex("f501")
-                                             << "ask Modifica in percentuale";
-        QTest::newRow("cancelled percent") << 1 << "percent" << QVariant()
-                                           << QByteArray::fromHex("e903") << QByteArray::fromHex("e903")
-                                           << "ask Modifica in percentuale";
+        QTest::newRow("absolute 8 bit")
+            << 0 << "absolute" << QVariant(7) << QByteArray::fromHex("0102")
+            << QByteArray::fromHex("0707") << "ask Modifica assoluta max 255";
+        QTest::newRow("percent +10 on 250 clamps")
+            << 0 << "percent" << QVariant(10.0) << QByteArray::fromHex("fa64")
+            << QByteArray::fromHex("ff6e") << "ask Modifica in percentuale";
+        QTest::newRow("percent -50 on 1001")
+            << 1 << "percent" << QVariant(-50.0) << QByteArray::fromHex("e903")
+            << QByteArray::fromHex("f501") << "ask Modifica in percentuale";
+        QTest::newRow("cancelled percent")
+            << 1 << "percent" << QVariant() << QByteArray::fromHex("e903")
+            << QByteArray::fromHex("e903") << "ask Modifica in percentuale";
         QTest::newRow("+1 on FFFF") << 1 << "plus" << QVariant() << QByteArray::fromHex("ffff0100")
                                     << QByteArray::fromHex("ffff0200") << "";
         QTest::newRow("-1 on 00") << 0 << "minus" << QVariant() << QByteArray::fromHex("0005")
@@ -289,7 +301,8 @@ private slots:
         QVERIFY(model->writeBytesAt(4, QByteArray("abcd")));
         model->setSelection(5, 6);
         m_viewer->originalValue();
-        QCOMPARE(model->currentData().mid(4, 4), QByteArray("a\x05\x06" "d"));
+        QCOMPARE(model->currentData().mid(4, 4), QByteArray("a\x05\x06"
+                                                            "d"));
         QVERIFY(!model->isModified(5, 2));
         model->setSelection(250, 260); // reaches past the end: not written
         m_viewer->originalValue();
@@ -415,7 +428,37 @@ private slots:
         QCOMPARE(m_viewer->model()->selectionEnd(), 0x30);
         dialog.toEdit()->setText(QStringLiteral("zz"));
         QVERIFY(!dialog.apply());
-        QCOMPARE(m_script.notices.value(0), QStringLiteral("warning: Inserire indirizzi HEX validi."));
+        QCOMPARE(m_script.notices.value(0),
+                 QStringLiteral("warning: Inserire indirizzi HEX validi."));
+    }
+
+    void cellColours_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("raised value is red") << 1 << QColor(220, 40, 40);
+        QTest::newRow("lowered value is green") << 2 << QColor(35, 160, 70);
+        QTest::newRow("selected cell") << 3 << QColor(0, 120, 215);
+        QTest::newRow("saved map tint over white") << 9 << QColor(215, 228, 247);
+        QTest::newRow("plain cell") << 12 << QColor(255, 255, 255);
+    }
+    void cellColours()
+    {
+        QFETCH(int, offset);
+        QFETCH(QColor, colour);
+        HexModel *model = m_viewer->model();
+        QVERIFY(model->writeBytesAt(1, QByteArray::fromHex("FF00")));
+        model->addOrUpdateSavedMap({{8, 10}, {}, {}, {}});
+        model->setSelection(3, 3);
+        QPalette white = m_viewer->tableView()->palette();
+        white.setColor(QPalette::Base, Qt::white);
+        m_viewer->tableView()->setPalette(white);
+        const QImage image = viewport()->grab().toImage();
+        const QRect cell = m_viewer->tableView()->visualRect(model->indexForOffset(offset));
+        const QColor seen = image.pixelColor(cell.topLeft() + QPoint(4, 4));
+        QVERIFY2(qAbs(seen.red() - colour.red()) <= 3 && qAbs(seen.green() - colour.green()) <= 3
+                     && qAbs(seen.blue() - colour.blue()) <= 3,
+                 qPrintable(seen.name()));
     }
 
     void overviewStripKeepsFillRowsBlank()
