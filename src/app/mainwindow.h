@@ -10,6 +10,7 @@ class DocumentWindow;
 class Firmware;
 class FirmwareProject;
 struct MapDefinition;
+class ProjectCommands;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -61,6 +62,8 @@ public:
     void setRememberedDatabaseWidth(int width) { m_rememberedPanelWidth = width; }
     QSplitter *splitter() const { return m_splitter; }
     QAction *action(const QString &objectName) const;
+    // Import wizard, project store and map pack commands.
+    ProjectCommands *projectCommands() const { return m_projectCommands; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
     ZoomSpinBox *zoomYBox() const { return m_zoomY; }
 
@@ -125,4 +128,5 @@ private:
 
     std::function<bool(FirmwareProject &)> m_projectSaver;
     std::function<ExitChoice()> m_exitQuestion;
+    ProjectCommands *m_projectCommands = nullptr;
 };

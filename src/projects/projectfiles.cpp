@@ -151,6 +151,30 @@ bool writeJsonAtomically(const QString &path, const QJsonObject &object)
     return writeFileAtomically(path, QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
+bool copyFileAtomically(const QString &source, const QString &destination)
+{
+    QFile in(source);
+    if (!QFileInfo(source).isFile() || !in.open(QIODevice::ReadOnly))
+        return false;
+    const QString canonical = QFileInfo(destination).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical == QFileInfo(source).canonicalFilePath())
+        return true;
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    char buffer[1 << 16];
+    for (;;) {
+        const qint64 n = in.read(buffer, sizeof buffer);
+        if (n < 0 || (n > 0 && out.write(buffer, n) != n)) {
+            out.cancelWriting();
+            return false;
+        }
+        if (n == 0)
+            break;
+    }
+    return out.commit();
+}
+
 bool isLink(const QString &path)
 {
     const QFileInfo info(path);

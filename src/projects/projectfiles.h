@@ -45,6 +45,10 @@ bool readJsonObject(const QString &path, QJsonObject *object, bool *cannotRead =
 bool writeFileAtomically(const QString &path, const QByteArray &bytes);
 bool writeJsonAtomically(const QString &path, const QJsonObject &object);
 
+// Copies a file so that the destination is either the whole source or left as it was;
+// copying a file onto itself changes nothing.
+bool copyFileAtomically(const QString &source, const QString &destination);
+
 // Whether path is a symbolic link, a Windows junction or shortcut: something whose
 // removal must never reach what it points at.
 bool isLink(const QString &path);
