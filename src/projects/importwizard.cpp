@@ -167,7 +167,7 @@ QWidget *ImportWizard::buildMatchesPage(const ImportFacts &facts)
         }
     }
     if (found)
-        m_matches->selectRow(0);
+        m_matches->setCurrentCell(0, 0);
     layout->addWidget(m_matches, 1);
     m_openProject =
         new QPushButton(QStringLiteral("INTERROMPI IMPORTAZIONE E APRI IL PROGETTO SELEZIONATO"),
@@ -298,7 +298,7 @@ bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path,
     ImportWizard wizard(ImportWizard::factsFor(firmware, path, store), parent);
     if (wizard.exec() != QDialog::Accepted)
         return false;
-    result = wizard.result();
+    result = wizard.wizardResult();
     return true;
 }
 

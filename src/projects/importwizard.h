@@ -41,7 +41,7 @@ public:
     int currentPage() const;
     void goNext();
     void goBack();
-    const WizardResult &result() const { return m_result; }
+    const WizardResult &wizardResult() const { return m_result; }
 
     QLineEdit *field(const QString &key) const { return m_fields.value(key); }
     QPlainTextEdit *notes() const { return m_notes; }

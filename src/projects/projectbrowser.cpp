@@ -96,7 +96,7 @@ void ProjectBrowser::fill()
         }
     }
     if (!m_projects.isEmpty())
-        m_table->selectRow(0);
+        m_table->setCurrentCell(0, 0);
     m_table->resizeColumnsToContents();
 }
 

@@ -72,7 +72,7 @@ void VersionChooser::fill()
         m_table->setItem(row, 0, new QTableWidgetItem(m_versions.at(row).name));
         m_table->setItem(row, 1, new QTableWidgetItem(m_versions.at(row).savedAt));
     }
-    m_table->selectRow(0);
+    m_table->setCurrentCell(0, 0);
 }
 
 std::optional<VersionEntry> VersionChooser::selectedVersion() const
