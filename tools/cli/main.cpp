@@ -2,9 +2,12 @@
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
 #include "model/fingerprint.h"
 #include "model/firmware.h"
+#include "model/mappack.h"
+#include "projects/ecuidentification.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -68,6 +71,40 @@ int runInfo(const QStringList &args)
              isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw"));
     o.insert(QStringLiteral("size"), qint64(firmware.size()));
     o.insert(QStringLiteral("sha256"), imageFingerprint(firmware.data()));
+    const EcuIdentification id = identifyEcu(firmware);
+    o.insert(QStringLiteral("ecu"),
+             QJsonObject{{QStringLiteral("ecuFamily"), id.ecuFamily},
+                         {QStringLiteral("softwareNumber"), id.softwareNumber},
+                         {QStringLiteral("hardwareNumber"), id.hardwareNumber},
+                         {QStringLiteral("calibrationNumber"), id.calibrationNumber},
+                         {QStringLiteral("partNumber"), id.partNumber},
+                         {QStringLiteral("engineCode"), id.engineCode}});
+    printJson(o);
+    return 0;
+}
+
+int runMapPack(const QStringList &args)
+{
+    MapPackData pack;
+    if (!readMapPack(args.at(0), pack))
+        return fail(QStringLiteral("%1: %2").arg(args.at(0), pack.errorMessage));
+    QJsonObject o;
+    o.insert(QStringLiteral("formatVersion"), pack.formatVersion);
+    o.insert(QStringLiteral("firmwareSize"), double(pack.firmwareSize));
+    o.insert(QStringLiteral("firmwareSha256"), QString::fromLatin1(pack.firmwareSha256.toHex()));
+    QJsonArray maps;
+    for (const MapDefinition &map : std::as_const(pack.maps))
+        maps.append(toJson(map));
+    o.insert(QStringLiteral("maps"), maps);
+    if (args.size() > 1) {
+        Firmware firmware;
+        QString error;
+        if (!loadImage(args.at(1), firmware, &error))
+            return fail(error);
+        const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
+                               qsizetype(firmware.size()));
+        o.insert(QStringLiteral("compatible"), isCompatible(pack, image));
+    }
     printJson(o);
     return 0;
 }
@@ -94,7 +131,12 @@ const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("info"),
-         {"info FILE", "size, format and SHA-256 of a firmware image", 1, 1, runInfo}},
+         {"info FILE", "size, format, SHA-256 and ECU identification of a firmware image", 1, 1,
+          runInfo}},
+        {QStringLiteral("mappack"),
+         {"mappack PACK [IMAGE]",
+          "the maps of a .tvp map pack; with IMAGE, whether the pack fits that image", 1, 2,
+          runMapPack}},
         {QStringLiteral("convert"),
          {"convert FILE OUT", "write the image of FILE (raw or Intel HEX) as raw binary", 2, 2,
           runConvert}},
