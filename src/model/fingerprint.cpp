@@ -1,12 +1,11 @@
 #include "fingerprint.h"
 
-#include <QCryptographicHash>
+#include "sha256.h"
 
 QString imageFingerprint(const uint8_t *bytes, qint64 length)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(QByteArrayView(reinterpret_cast<const char *>(bytes), length));
-    return QString::fromLatin1(hash.result().toHex());
+    return QString::fromLatin1(
+        sha256(QByteArrayView(reinterpret_cast<const char *>(bytes), length)).toHex());
 }
 
 QString imageFingerprint(const QByteArray &bytes)

@@ -1,5 +1,6 @@
 #include "mappack.h"
 
+#include "sha256.h"
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -47,7 +48,7 @@ bool writeMapPack(const QString &path, const QList<MapDefinition> &maps,
     root.insert(QStringLiteral("firmwareSize"), double(firmwareBytes.size()));
     root.insert(QStringLiteral("firmwareSha256"),
                 QString::fromLatin1(
-                    QCryptographicHash::hash(firmwareBytes, QCryptographicHash::Sha256).toHex()));
+                    sha256(firmwareBytes).toHex()));
     root.insert(QStringLiteral("maps"), array);
 
     QSaveFile file(path);
@@ -114,7 +115,7 @@ bool isCompatible(const MapPackData &pack, const QByteArray &firmwareBytes)
 {
     return pack.firmwareSize == firmwareBytes.size()
            && pack.firmwareSha256
-                  == QCryptographicHash::hash(firmwareBytes, QCryptographicHash::Sha256);
+                  == sha256(firmwareBytes);
 }
 
 QString proposedMapPackName(const QString &firmwareFileName)

@@ -107,21 +107,21 @@ EcuIdentification identifyEcu(const uint8_t *bytes, qint64 length)
     EcuIdentification id;
     if (!bytes || length <= 0)
         return id;
-    qint64 runStart = 0;
+    // Branch-free run counting: on real images printable and other bytes alternate
+    // unpredictably, and a branch per byte would cost more than the rest of the scan.
+    qint64 run = 0;
     for (qint64 i = 0; i < length; ++i) {
-        const uint8_t b = bytes[i];
-        if (b >= 0x20 && b <= 0x7E)
-            continue;
+        const qint64 printable = qint64(uint8_t(bytes[i] - 0x20) < 0x5F);
         // A run that reaches the end of the image is never examined: only a byte outside
         // the printable range closes one.
-        if (i - runStart >= MinimumRunLength) {
-            examineRun(QByteArrayView(reinterpret_cast<const char *>(bytes + runStart),
-                                      qsizetype(i - runStart)),
+        if ((printable ^ 1) & qint64(run >= MinimumRunLength)) {
+            examineRun(QByteArrayView(reinterpret_cast<const char *>(bytes + i - run),
+                                      qsizetype(run)),
                        id);
             if (complete(id))
                 break;
         }
-        runStart = i + 1;
+        run = (run + 1) & -printable;
     }
     return id;
 }

@@ -1,6 +1,7 @@
 #include "projectfiles.h"
 
 #include "model/firmwareproject.h"
+#include "model/sha256.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -91,7 +92,7 @@ QJsonObject projectJson(const FirmwareProject &record, const QString &savedAt)
     o.insert(QStringLiteral("fileSize"), double(record.fileSize));
     o.insert(QStringLiteral("originalSha256"),
              QString::fromLatin1(
-                 QCryptographicHash::hash(record.originalBytes, QCryptographicHash::Sha256)
+                 sha256(record.originalBytes)
                      .toHex()));
     o.insert(QStringLiteral("savedAt"), savedAt);
     o.insert(QStringLiteral("projectFormat"), ProjectFormat);

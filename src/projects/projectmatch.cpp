@@ -1,5 +1,6 @@
 #include "projectmatch.h"
 
+#include "model/sha256.h"
 #include "projectfiles.h"
 #include "projectstore.h"
 
@@ -29,7 +30,7 @@ QList<ProjectMatch> findProjectMatches(const ProjectStore &store, const QByteArr
     if (store.root().isEmpty() || !root.exists())
         return matches;
     const QString fingerprint = QString::fromLatin1(
-        QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+        sha256(image).toHex());
     const QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &name : names) {
         const QString folder = root.absoluteFilePath(name);

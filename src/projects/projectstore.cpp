@@ -2,6 +2,7 @@
 
 #include "model/firmware.h"
 #include "model/mappack.h"
+#include "model/sha256.h"
 #include "projectfiles.h"
 
 #include <QCryptographicHash>
@@ -84,7 +85,7 @@ QString ProjectStore::folderForNewProject(const QString &fileName,
                                                 ? QStringLiteral("Project")
                                                 : base);
     const QString fingerprint = QString::fromLatin1(
-        QCryptographicHash::hash(originalBytes, QCryptographicHash::Sha256).toHex());
+        sha256(originalBytes).toHex());
     for (int n = 1;; ++n) {
         const QString folder =
             m_root + QLatin1Char('/')
