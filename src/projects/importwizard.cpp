@@ -166,6 +166,7 @@ QWidget *ImportWizard::buildMatchesPage(const ImportFacts &facts)
             m_matches->setItem(row, column, item);
         }
     }
+    m_matches->resizeColumnsToContents();
     if (found)
         m_matches->setCurrentCell(0, 0);
     layout->addWidget(m_matches, 1);
