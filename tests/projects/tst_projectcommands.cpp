@@ -5,6 +5,7 @@
 #include "projects/importwizard.h"
 #include "projects/projectbrowser.h"
 #include "projects/projectcommands.h"
+#include "projects/projectdatadialog.h"
 #include "projects/projectfiles.h"
 #include "projects/versionchooser.h"
 
@@ -13,6 +14,7 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -382,6 +384,51 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder));
         QCOMPARE(m_script.messages.last(), QStringLiteral("Cancella progetto|Progetto eliminato."));
         QVERIFY(QFileInfo::exists(root() + QStringLiteral("/broken")));
+    }
+
+    void closingAModifiedDocumentSavesFirst()
+    {
+        FirmwareProject *record = openDemo();
+        if (!record)
+            QSKIP("example image not present");
+        QVERIFY(m_window->documentWindowOf(record)->writeBytes(9, QByteArray("\x09", 1)));
+        QMdiSubWindow *sub = record->subWindow;
+        m_script.names = {std::nullopt};
+        QVERIFY(!sub->close());
+        QCOMPARE(m_window->documents().size(), 1);
+        QVERIFY(record->modified);
+        m_script.names = {QStringLiteral("Stage 1")};
+        QVERIFY(sub->close());
+        QTRY_VERIFY(m_window->documents().isEmpty());
+        QVERIFY(QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/version.json")));
+    }
+
+    void projectDataDialog()
+    {
+        FirmwareProject record;
+        record.ecu = QStringLiteral("EDC17C46");
+        record.fileName = QStringLiteral("ecu.bin");
+        record.fileSize = 1536;
+        ProjectDataDialog edit(record, ProjectDataDialog::Mode::Edit);
+        QCOMPARE(edit.field(QStringLiteral("ecu"))->text(), QStringLiteral("EDC17C46"));
+        QCOMPARE(edit.findChild<QLineEdit *>(QStringLiteral("fileSizeField"))->text(),
+                 QStringLiteral("1536 bytes"));
+        QCOMPARE(edit.field(QStringLiteral("vehicleBrand"))->placeholderText(),
+                 QStringLiteral("es. BMW, Audi, Fiat..."));
+        edit.field(QStringLiteral("customer"))->setText(QStringLiteral("  Rossi "));
+        edit.field(QStringLiteral("ecu"))->setText(QStringLiteral(" MED17.5 "));
+        edit.notes()->setPlainText(QStringLiteral(" stage 1 \n"));
+        edit.applyTo(record);
+        QCOMPARE(record.customer, QStringLiteral("Rossi"));
+        QCOMPARE(record.ecu, QStringLiteral("MED17.5"));
+        QCOMPARE(record.notes, QStringLiteral("stage 1"));
+        QCOMPARE(record.fileName, QStringLiteral("ecu.bin"));
+
+        ProjectDataDialog view(record, ProjectDataDialog::Mode::ReadOnly);
+        QVERIFY(view.field(QStringLiteral("customer"))->isReadOnly());
+        QVERIFY(view.notes()->isReadOnly());
+        QVERIFY(!view.findChild<QPushButton *>(QStringLiteral("okButton")));
+        QVERIFY(view.findChild<QPushButton *>(QStringLiteral("closeButton")));
     }
 };
 
