@@ -25,9 +25,10 @@ std::vector<uint8_t> realisticImage(std::size_t size, bool withIdentification)
         state = state * 1103515245u + 12345u;
         image[i] = uint8_t(state >> 16);
     }
-    const char *const texts[] = {"Copyright (c) Bosch GmbH", "DFC_MonitoringRailPressure",
-                                 "OBD Readiness", "InjCrv_qPiI1Des_mp", "checksum block 3",
-                                 "Lambda sensor heater", "boot loader v4.2"};
+    const char *const texts[]
+        = {"Copyright (c) Bosch GmbH", "DFC_MonitoringRailPressure", "OBD Readiness",
+           "InjCrv_qPiI1Des_mp",       "checksum block 3",           "Lambda sensor heater",
+           "boot loader v4.2"};
     std::size_t p = 0x1000;
     for (int n = 0; p + 64 < size; ++n, p += 0x2000) {
         const char *t = texts[n % 7];
@@ -67,7 +68,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     out << "identifyEcu, 16 MiB image, median of 11 runs (target <= 100 ms)\n";
-    out << QStringLiteral("%1 %2  %3\n").arg(QStringLiteral("case"), -44).arg(QStringLiteral("ms"), 8).arg(QStringLiteral("found"));
+    out << QStringLiteral("%1 %2  %3\n")
+               .arg(QStringLiteral("case"), -44)
+               .arg(QStringLiteral("ms"), 8)
+               .arg(QStringLiteral("found"));
     for (bool withId : {true, false}) {
         const std::vector<uint8_t> image = realisticImage(16u << 20, withId);
         EcuIdentification id;

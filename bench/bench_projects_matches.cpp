@@ -28,8 +28,8 @@ int main(int argc, char *argv[])
     QByteArray image(2 << 20, '\0');
     for (int i = 0; i < image.size(); ++i)
         image[i] = char((i * 131) >> 3);
-    const QString imageSha = QString::fromLatin1(
-        QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+    const QString imageSha
+        = QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
 
     EcuIdentification id;
     id.ecuFamily = QStringLiteral("EDC17C46");
@@ -44,7 +44,8 @@ int main(int argc, char *argv[])
                                           QByteArray(1024, char(n)));
         QJsonObject record{
             {QStringLiteral("ecu"), n % 3 ? QStringLiteral("EDC17C46") : QStringLiteral("ME7.5")},
-            {QStringLiteral("software"), QStringLiteral("10375417%1").arg(n % 100, 2, 10, QLatin1Char('0'))},
+            {QStringLiteral("software"),
+             QStringLiteral("10375417%1").arg(n % 100, 2, 10, QLatin1Char('0'))},
             {QStringLiteral("hardware"), QStringLiteral("0281017946")},
             {QStringLiteral("ecuNumber"), QStringLiteral("03L906018JL")},
             {QStringLiteral("customer"), QStringLiteral("Cliente %1").arg(n)},
@@ -78,7 +79,11 @@ int main(int argc, char *argv[])
     std::sort(times.begin(), times.end());
     out << "findProjectMatches over " << projects << " saved projects, 2 MiB image, 7 runs "
         << "(target <= 500 ms)\n";
-    out << QStringLiteral("%1 %2 %3 %4\n").arg(QStringLiteral("min ms"), 10).arg(QStringLiteral("median ms"), 10).arg(QStringLiteral("rows"), 6).arg(QStringLiteral("IDENTICO"), 9);
+    out << QStringLiteral("%1 %2 %3 %4\n")
+               .arg(QStringLiteral("min ms"), 10)
+               .arg(QStringLiteral("median ms"), 10)
+               .arg(QStringLiteral("rows"), 6)
+               .arg(QStringLiteral("IDENTICO"), 9);
     out << QStringLiteral("%1 %2 %3 %4\n")
                .arg(times.front(), 10, 'f', 1)
                .arg(times[times.size() / 2], 10, 'f', 1)

@@ -27,8 +27,8 @@ int main(int argc, char *argv[])
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = uint8_t((i * 2654435761u) >> 24);
     record.firmware->setData(bytes);
-    record.originalBytes = QByteArray(reinterpret_cast<const char *>(bytes.data()),
-                                      qsizetype(bytes.size()));
+    record.originalBytes
+        = QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
     record.fileName = QStringLiteral("ecu16.bin");
     record.fileSize = qint64(bytes.size());
     for (int i = 0; i < 200; ++i) {
@@ -76,9 +76,15 @@ int main(int argc, char *argv[])
     out << "saveProject of a changed 16 MiB image with 200 maps into \"Stage 1\" "
         << "(target <= 300 ms)\n";
     out << QStringLiteral("%1 %2\n").arg(QStringLiteral("case"), -46).arg(QStringLiteral("ms"), 8);
-    out << QStringLiteral("%1 %2\n").arg(QStringLiteral("first save (original written too)"), -46).arg(firstMs, 8, 'f', 1);
-    out << QStringLiteral("%1 %2\n").arg(QStringLiteral("later saves, min of 9"), -46).arg(times.front(), 8, 'f', 1);
-    out << QStringLiteral("%1 %2\n").arg(QStringLiteral("later saves, median of 9"), -46).arg(times[times.size() / 2], 8, 'f', 1);
+    out << QStringLiteral("%1 %2\n")
+               .arg(QStringLiteral("first save (original written too)"), -46)
+               .arg(firstMs, 8, 'f', 1);
+    out << QStringLiteral("%1 %2\n")
+               .arg(QStringLiteral("later saves, min of 9"), -46)
+               .arg(times.front(), 8, 'f', 1);
+    out << QStringLiteral("%1 %2\n")
+               .arg(QStringLiteral("later saves, median of 9"), -46)
+               .arg(times[times.size() / 2], 8, 'f', 1);
     out << (ok ? "all saves succeeded\n" : "A SAVE FAILED\n");
     return ok ? 0 : 1;
 }

@@ -36,8 +36,10 @@ qint64 sizeFromJson(const QJsonValue &value)
 
 } // namespace
 
-bool writeMapPack(const QString &path, const QList<MapDefinition> &maps,
-                  const QByteArray &firmwareBytes, QString *errorMessage)
+bool writeMapPack(const QString &path,
+                  const QList<MapDefinition> &maps,
+                  const QByteArray &firmwareBytes,
+                  QString *errorMessage)
 {
     QJsonArray array;
     for (const MapDefinition &map : maps)
@@ -47,8 +49,7 @@ bool writeMapPack(const QString &path, const QList<MapDefinition> &maps,
     root.insert(QStringLiteral("formatVersion"), FormatVersion);
     root.insert(QStringLiteral("firmwareSize"), double(firmwareBytes.size()));
     root.insert(QStringLiteral("firmwareSha256"),
-                QString::fromLatin1(
-                    sha256(firmwareBytes).toHex()));
+                QString::fromLatin1(sha256(firmwareBytes).toHex()));
     root.insert(QStringLiteral("maps"), array);
 
     QSaveFile file(path);
@@ -100,8 +101,8 @@ bool readMapPack(const QString &path, MapPackData &result)
     }
     result.formatVersion = version;
     result.firmwareSize = sizeFromJson(root.value(QStringLiteral("firmwareSize")));
-    result.firmwareSha256 =
-        QByteArray::fromHex(root.value(QStringLiteral("firmwareSha256")).toString().toLatin1());
+    result.firmwareSha256
+        = QByteArray::fromHex(root.value(QStringLiteral("firmwareSha256")).toString().toLatin1());
     const QJsonArray maps = root.value(QStringLiteral("maps")).toArray();
     result.maps.reserve(maps.size());
     for (const QJsonValue &value : maps) {
@@ -114,8 +115,7 @@ bool readMapPack(const QString &path, MapPackData &result)
 bool isCompatible(const MapPackData &pack, const QByteArray &firmwareBytes)
 {
     return pack.firmwareSize == firmwareBytes.size()
-           && pack.firmwareSha256
-                  == sha256(firmwareBytes);
+           && pack.firmwareSha256 == sha256(firmwareBytes);
 }
 
 QString proposedMapPackName(const QString &firmwareFileName)

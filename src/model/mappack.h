@@ -19,8 +19,10 @@ struct MapPackData
 };
 
 // Written whole and atomically: a failed write leaves any previous file at path as it was.
-bool writeMapPack(const QString &path, const QList<MapDefinition> &maps,
-                  const QByteArray &firmwareBytes, QString *errorMessage);
+bool writeMapPack(const QString &path,
+                  const QList<MapDefinition> &maps,
+                  const QByteArray &firmwareBytes,
+                  QString *errorMessage);
 bool readMapPack(const QString &path, MapPackData &result);
 bool isCompatible(const MapPackData &pack, const QByteArray &firmwareBytes);
 

@@ -19,8 +19,8 @@ struct Patterns
         "|MEVD17(?:\\.\\d+)*|ME7(?:\\.\\d+)*|ME9(?:\\.\\d+)*|MG1[A-Z0-9]*|MD1[A-Z0-9]*)\\b")};
     QRegularExpression softwareCalibration{QStringLiteral("(1037\\d{6})(P[A-Z0-9]{7,8})")};
     QRegularExpression hardware{QStringLiteral("\\b(0261\\d{6,8}|0281\\d{6,8})\\b")};
-    QRegularExpression part{QStringLiteral(
-        "\\b([A-Z0-9]{3,5}906[A-Z0-9]{5,8}[A-Z]{0,3}(?:\\s+[0-9]{3,5})?)\\b")};
+    QRegularExpression part{
+        QStringLiteral("\\b([A-Z0-9]{3,5}906[A-Z0-9]{5,8}[A-Z]{0,3}(?:\\s+[0-9]{3,5})?)\\b")};
     QRegularExpression engine{QStringLiteral("\\b[A-Z]{4}\\b")};
 
     Patterns()
@@ -77,8 +77,7 @@ void examineRun(QByteArrayView run, EcuIdentification &id)
     };
     if (id.ecuFamily.isEmpty() && mayHoldFamily(run))
         id.ecuFamily = capture(p.family, textOf(), 1);
-    if ((id.softwareNumber.isEmpty() || id.calibrationNumber.isEmpty())
-        && contains(run, "1037")) {
+    if ((id.softwareNumber.isEmpty() || id.calibrationNumber.isEmpty()) && contains(run, "1037")) {
         const QRegularExpressionMatch m = p.softwareCalibration.match(textOf());
         if (m.hasMatch()) {
             id.softwareNumber = m.captured(1);
@@ -115,9 +114,9 @@ EcuIdentification identifyEcu(const uint8_t *bytes, qint64 length)
         // A run that reaches the end of the image is never examined: only a byte outside
         // the printable range closes one.
         if ((printable ^ 1) & qint64(run >= MinimumRunLength)) {
-            examineRun(QByteArrayView(reinterpret_cast<const char *>(bytes + i - run),
-                                      qsizetype(run)),
-                       id);
+            examineRun(
+                QByteArrayView(reinterpret_cast<const char *>(bytes + i - run), qsizetype(run)),
+                id);
             if (complete(id))
                 break;
         }

@@ -74,10 +74,10 @@ ImportWizard::ImportWizard(const ImportFacts &facts, QWidget *parent)
     m_next->setObjectName(QStringLiteral("wizardNextButton"));
     m_import = new QPushButton(QStringLiteral("IMPORTA FIRMWARE"), this);
     m_import->setObjectName(QStringLiteral("wizardImportButton"));
-    m_import->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: #269653; color: white; border: none; "
-        "border-radius: 4px; padding: 6px 18px; font-weight: 600;}"
-        "QPushButton:hover { background-color: #31ad64;}"));
+    m_import->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: #269653; color: white; border: none; "
+                       "border-radius: 4px; padding: 6px 18px; font-weight: 600;}"
+                       "QPushButton:hover { background-color: #31ad64;}"));
     buttons->addWidget(m_cancel);
     buttons->addStretch(1);
     buttons->addWidget(m_back);
@@ -92,8 +92,8 @@ ImportWizard::ImportWizard(const ImportFacts &facts, QWidget *parent)
     showPage(0);
 }
 
-ImportFacts ImportWizard::factsFor(const Firmware &firmware, const QString &path,
-                                   const ProjectStore &store)
+ImportFacts
+ImportWizard::factsFor(const Firmware &firmware, const QString &path, const ProjectStore &store)
 {
     const QFileInfo info(path);
     ImportFacts facts;
@@ -118,7 +118,8 @@ QWidget *ImportWizard::buildFilePage(const ImportFacts &facts)
     auto *form = new QFormLayout;
     const QString suffix = fileSuffixAfterLastDot(facts.fileName);
     form->addRow(QStringLiteral("Nome file:"), fact(facts.fileName, page));
-    form->addRow(QStringLiteral("Tipo:"), fact(QStringLiteral("File binario / Firmware ECU"), page));
+    form->addRow(QStringLiteral("Tipo:"),
+                 fact(QStringLiteral("File binario / Firmware ECU"), page));
     form->addRow(QStringLiteral("Estensione:"),
                  fact(suffix.isEmpty() ? QStringLiteral("(nessuna estensione)") : suffix, page));
     m_length = fact(fileLengthText(facts.fileSize), page);
@@ -146,10 +147,10 @@ QWidget *ImportWizard::buildMatchesPage(const ImportFacts &facts)
         page));
     m_matches = new QTableWidget(int(facts.matches.size()), 7, page);
     m_matches->setObjectName(QStringLiteral("matchesTable"));
-    m_matches->setHorizontalHeaderLabels(
-        {QStringLiteral("Corrispondenza"), QStringLiteral("Progetto"), QStringLiteral("ECU"),
-         QStringLiteral("Software"), QStringLiteral("Hardware"), QStringLiteral("Cliente"),
-         QStringLiteral("Veicolo")});
+    m_matches->setHorizontalHeaderLabels({QStringLiteral("Corrispondenza"),
+                                          QStringLiteral("Progetto"), QStringLiteral("ECU"),
+                                          QStringLiteral("Software"), QStringLiteral("Hardware"),
+                                          QStringLiteral("Cliente"), QStringLiteral("Veicolo")});
     m_matches->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_matches->setSelectionMode(QAbstractItemView::SingleSelection);
     m_matches->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -157,8 +158,8 @@ QWidget *ImportWizard::buildMatchesPage(const ImportFacts &facts)
     m_matches->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < facts.matches.size(); ++row) {
         const ProjectMatch &m = facts.matches.at(row);
-        const QString texts[] = {m.label,    m.name,     m.ecu,    m.software,
-                                 m.hardware, m.customer, m.vehicle};
+        const QString texts[]
+            = {m.label, m.name, m.ecu, m.software, m.hardware, m.customer, m.vehicle};
         for (int column = 0; column < 7; ++column) {
             auto *item = new QTableWidgetItem(texts[column]);
             if (column == 0)
@@ -170,13 +171,12 @@ QWidget *ImportWizard::buildMatchesPage(const ImportFacts &facts)
     if (found)
         m_matches->setCurrentCell(0, 0);
     layout->addWidget(m_matches, 1);
-    m_openProject =
-        new QPushButton(QStringLiteral("INTERROMPI IMPORTAZIONE E APRI IL PROGETTO SELEZIONATO"),
-                        page);
+    m_openProject = new QPushButton(
+        QStringLiteral("INTERROMPI IMPORTAZIONE E APRI IL PROGETTO SELEZIONATO"), page);
     m_openProject->setObjectName(QStringLiteral("wizardOpenProjectButton"));
-    m_openProject->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: #269653; color: white; border: none; "
-        "border-radius: 4px; padding: 9px 16px; font-weight: 600;}"));
+    m_openProject->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: #269653; color: white; border: none; "
+                       "border-radius: 4px; padding: 9px 16px; font-weight: 600;}"));
     m_openProject->setEnabled(found);
     connect(m_openProject, &QPushButton::clicked, this, &ImportWizard::openSelectedProject);
     layout->addWidget(m_openProject);
@@ -193,13 +193,13 @@ QWidget *ImportWizard::buildDataPage(const ImportFacts &facts)
                                           "completarli prima di aprire il progetto."),
                            page));
     auto *form = new QFormLayout;
-    auto addField = [this, form, page](const QString &key, const QString &label,
-                                       const QString &value) {
-        auto *edit = new QLineEdit(value, page);
-        edit->setObjectName(key + QStringLiteral("Field"));
-        form->addRow(label, edit);
-        m_fields.insert(key, edit);
-    };
+    auto addField
+        = [this, form, page](const QString &key, const QString &label, const QString &value) {
+              auto *edit = new QLineEdit(value, page);
+              edit->setObjectName(key + QStringLiteral("Field"));
+              form->addRow(label, edit);
+              m_fields.insert(key, edit);
+          };
     const EcuIdentification &id = facts.identification;
     addField(QStringLiteral("ecu"), QStringLiteral("ECU:"), id.ecuFamily);
     addField(QStringLiteral("software"), QStringLiteral("Software:"), id.softwareNumber);
@@ -218,8 +218,8 @@ QWidget *ImportWizard::buildDataPage(const ImportFacts &facts)
     m_notes->setMaximumHeight(80);
     form->addRow(QStringLiteral("Note:"), m_notes);
     layout->addLayout(form);
-    m_searchMaps =
-        new QCheckBox(QStringLiteral("Ricerca mappe automaticamente dopo l'importazione"), page);
+    m_searchMaps
+        = new QCheckBox(QStringLiteral("Ricerca mappe automaticamente dopo l'importazione"), page);
     m_searchMaps->setObjectName(QStringLiteral("searchMapsBox"));
     m_searchMaps->setToolTip(QStringLiteral(
         "Avvia la ricerca automatica di un Driver Maps compatibile dopo l'importazione."));
@@ -254,9 +254,8 @@ void ImportWizard::showPage(int index)
 
 void ImportWizard::finishImport()
 {
-    auto text = [this](const char *key) {
-        return m_fields.value(QLatin1String(key))->text().trimmed();
-    };
+    auto text
+        = [this](const char *key) { return m_fields.value(QLatin1String(key))->text().trimmed(); };
     m_result = WizardResult();
     m_result.ecu = text("ecu");
     m_result.software = text("software");
@@ -293,8 +292,11 @@ void ImportWizard::openSelectedProject()
     accept();
 }
 
-bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path,
-                     const ProjectStore &store, WizardResult &result)
+bool runImportWizard(QWidget *parent,
+                     Firmware &firmware,
+                     const QString &path,
+                     const ProjectStore &store,
+                     WizardResult &result)
 {
     ImportWizard wizard(ImportWizard::factsFor(firmware, path, store), parent);
     if (wizard.exec() != QDialog::Accepted)
@@ -303,8 +305,7 @@ bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path,
     return true;
 }
 
-bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path,
-                     WizardResult &result)
+bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path, WizardResult &result)
 {
     return runImportWizard(parent, firmware, path, ProjectStore(), result);
 }

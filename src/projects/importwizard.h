@@ -21,8 +21,8 @@ class QTableWidget;
 struct ImportFacts
 {
     QString fileName;
-    qint64 fileSize = 0;  // on disk
-    QString sha256;       // of the loaded image
+    qint64 fileSize = 0; // on disk
+    QString sha256;      // of the loaded image
     QList<ProjectMatch> matches;
     EcuIdentification identification;
 };
@@ -35,8 +35,8 @@ class ImportWizard : public QDialog
 public:
     explicit ImportWizard(const ImportFacts &facts, QWidget *parent = nullptr);
 
-    static ImportFacts factsFor(const Firmware &firmware, const QString &path,
-                                const ProjectStore &store);
+    static ImportFacts
+    factsFor(const Firmware &firmware, const QString &path, const ProjectStore &store);
 
     int currentPage() const;
     void goNext();
@@ -80,7 +80,12 @@ private:
 
 // Runs the wizard over a loaded image; true when the user finished it or chose a project
 // to open instead (result.projectFolderToOpen), false when cancelled.
-bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path,
+bool runImportWizard(QWidget *parent,
+                     Firmware &firmware,
+                     const QString &path,
                      WizardResult &result);
-bool runImportWizard(QWidget *parent, Firmware &firmware, const QString &path,
-                     const ProjectStore &store, WizardResult &result);
+bool runImportWizard(QWidget *parent,
+                     Firmware &firmware,
+                     const QString &path,
+                     const ProjectStore &store,
+                     WizardResult &result);

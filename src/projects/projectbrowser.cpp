@@ -15,7 +15,8 @@
 
 using namespace ProjectFiles;
 
-ProjectBrowser::ProjectBrowser(const ProjectStore &store, const UserPrompts &prompts,
+ProjectBrowser::ProjectBrowser(const ProjectStore &store,
+                               const UserPrompts &prompts,
                                QWidget *parent)
     : QDialog(parent)
     , m_store(store)
@@ -40,8 +41,7 @@ ProjectBrowser::ProjectBrowser(const ProjectStore &store, const UserPrompts &pro
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_table, &QWidget::customContextMenuRequested, this,
-            &ProjectBrowser::showContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &ProjectBrowser::showContextMenu);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this] {
         if (!selectedFolder().isEmpty())
             accept();
@@ -69,10 +69,9 @@ ProjectBrowser::ProjectBrowser(const ProjectStore &store, const UserPrompts &pro
 
 QString ProjectBrowser::buttonStyle()
 {
-    return QStringLiteral(
-        "QPushButton { background-color: #269653; color: white; border: none; "
-        "border-radius: 4px; padding: 6px 24px; font-weight: 600;}"
-        "QPushButton:hover { background-color: #31ad64;}");
+    return QStringLiteral("QPushButton { background-color: #269653; color: white; border: none; "
+                          "border-radius: 4px; padding: 6px 24px; font-weight: 600;}"
+                          "QPushButton:hover { background-color: #31ad64;}");
 }
 
 QString ProjectBrowser::headingStyle(int fontSize)
@@ -86,8 +85,8 @@ void ProjectBrowser::fill()
 {
     m_projects = m_store.listProjects();
     m_table->setRowCount(int(m_projects.size()));
-    const char *const keys[] = {"vehicleBrand", "vehicleModel", "engine", "ecu", "software",
-                                "savedAt"};
+    const char *const keys[]
+        = {"vehicleBrand", "vehicleModel", "engine", "ecu", "software", "savedAt"};
     for (int row = 0; row < m_projects.size(); ++row) {
         for (int column = 0; column < 6; ++column) {
             auto *item = new QTableWidgetItem(

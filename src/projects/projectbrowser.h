@@ -12,7 +12,8 @@ class ProjectBrowser : public QDialog
 {
     Q_OBJECT
 public:
-    ProjectBrowser(const ProjectStore &store, const UserPrompts &prompts,
+    ProjectBrowser(const ProjectStore &store,
+                   const UserPrompts &prompts,
                    QWidget *parent = nullptr);
 
     QTableWidget *table() const { return m_table; }

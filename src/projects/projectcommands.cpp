@@ -123,10 +123,11 @@ bool ProjectCommands::openProject(const QString &projectFolder)
         warn(QStringLiteral("Apri progetto"), opened.error);
         return false;
     }
-    FirmwareProject *record =
-        m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
+    FirmwareProject *record
+        = m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
     if (!record) {
-        warn(QStringLiteral("Apri progetto"), QStringLiteral("Impossibile inizializzare il progetto."));
+        warn(QStringLiteral("Apri progetto"),
+             QStringLiteral("Impossibile inizializzare il progetto."));
         return false;
     }
     record->projectFolder = projectFolder;
@@ -146,10 +147,11 @@ FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
         warn(QStringLiteral("Apri progetto"), opened.error);
         return nullptr;
     }
-    FirmwareProject *record =
-        m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
+    FirmwareProject *record
+        = m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
     if (!record) {
-        warn(QStringLiteral("Apri progetto"), QStringLiteral("Impossibile inizializzare il progetto."));
+        warn(QStringLiteral("Apri progetto"),
+             QStringLiteral("Impossibile inizializzare il progetto."));
         return nullptr;
     }
     // The document starts with its own bytes as reference; a version compares with the

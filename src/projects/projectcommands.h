@@ -18,9 +18,11 @@ class ProjectCommands : public QObject
 {
     Q_OBJECT
 public:
-    using WizardRunner =
-        std::function<bool(QWidget *parent, Firmware &firmware, const QString &path,
-                           const ProjectStore &store, WizardResult &result)>;
+    using WizardRunner = std::function<bool(QWidget *parent,
+                                            Firmware &firmware,
+                                            const QString &path,
+                                            const ProjectStore &store,
+                                            WizardResult &result)>;
     using FolderChooser = std::function<QString(const ProjectStore &store)>;
     using VersionPicker = std::function<std::optional<VersionEntry>(const QString &folder)>;
 

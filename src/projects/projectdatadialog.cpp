@@ -12,12 +12,12 @@
 
 namespace {
 
-const QLatin1String HeadingStyle(
-    "QLabel { color: #269653; font-size: 18px; font-weight: bold; padding: 8px;}");
-const QLatin1String ButtonStyle(
-    "QPushButton { background-color: #269653; color: white; border: 1px solid #1f7d45; "
-    "border-radius: 4px; padding: 6px 18px; font-weight: bold;}"
-    "QPushButton:hover { background-color: #31ad64;}");
+const QLatin1String
+    HeadingStyle("QLabel { color: #269653; font-size: 18px; font-weight: bold; padding: 8px;}");
+const QLatin1String
+    ButtonStyle("QPushButton { background-color: #269653; color: white; border: 1px solid #1f7d45; "
+                "border-radius: 4px; padding: 6px 18px; font-weight: bold;}"
+                "QPushButton:hover { background-color: #31ad64;}");
 
 QLabel *sectionLabel(const QString &text, const QString &style, QWidget *parent)
 {
@@ -61,8 +61,7 @@ ProjectDataDialog::ProjectDataDialog(const FirmwareProject &record, Mode mode, Q
              record.calibration);
     addField(ecuForm, QStringLiteral("hardware"), QStringLiteral("Hardware:"), record.hardware);
     addField(ecuForm, QStringLiteral("upgrade"), QStringLiteral("Upgrade:"), record.upgrade);
-    addField(ecuForm, QStringLiteral("ecuNumber"), QStringLiteral("ECU Number:"),
-             record.ecuNumber);
+    addField(ecuForm, QStringLiteral("ecuNumber"), QStringLiteral("ECU Number:"), record.ecuNumber);
     addField(ecuForm, QStringLiteral("engineCode"), QStringLiteral("Codice motore:"),
              record.engineCode);
     layout->addLayout(ecuForm);
@@ -89,13 +88,13 @@ ProjectDataDialog::ProjectDataDialog(const FirmwareProject &record, Mode mode, Q
                                                   "padding-top: 10px;}"),
                                    this));
     auto *fileForm = new QFormLayout;
-    auto addFact = [this, fileForm](const QString &name, const QString &label,
-                                    const QString &value) {
-        auto *edit = new QLineEdit(value, this);
-        edit->setObjectName(name);
-        edit->setReadOnly(true);
-        fileForm->addRow(label, edit);
-    };
+    auto addFact
+        = [this, fileForm](const QString &name, const QString &label, const QString &value) {
+              auto *edit = new QLineEdit(value, this);
+              edit->setObjectName(name);
+              edit->setReadOnly(true);
+              fileForm->addRow(label, edit);
+          };
     addFact(QStringLiteral("fileNameField"), QStringLiteral("Nome file:"), record.fileName);
     addFact(QStringLiteral("fileSizeField"), QStringLiteral("Dimensione:"),
             QString::number(record.fileSize) + QStringLiteral(" bytes"));
@@ -138,9 +137,8 @@ ProjectDataDialog::ProjectDataDialog(const FirmwareProject &record, Mode mode, Q
 
 void ProjectDataDialog::applyTo(FirmwareProject &record) const
 {
-    auto text = [this](const char *key) {
-        return m_fields.value(QLatin1String(key))->text().trimmed();
-    };
+    auto text
+        = [this](const char *key) { return m_fields.value(QLatin1String(key))->text().trimmed(); };
     record.ecu = text("ecu");
     record.software = text("software");
     record.calibration = text("calibration");

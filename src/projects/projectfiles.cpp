@@ -21,17 +21,17 @@ const QLatin1String SavedAtFormat("dd/MM/yyyy HH:mm");
 // project.json and version.json are a few hundred bytes; a huge one is not ours.
 constexpr qint64 MaxJsonFileSize = 16 * 1024 * 1024;
 
-const char *const StringKeys[] = {"ecu",          "software",     "calibration", "hardware",
-                                  "upgrade",      "ecuNumber",    "engineCode",  "customer",
-                                  "vehicleBrand", "vehicleModel", "engine",      "year",
-                                  "notes",        "fileName",     "fileExtension"};
+const char *const StringKeys[]
+    = {"ecu",       "software",   "calibration", "hardware",     "upgrade",
+       "ecuNumber", "engineCode", "customer",    "vehicleBrand", "vehicleModel",
+       "engine",    "year",       "notes",       "fileName",     "fileExtension"};
 
 QString *recordField(FirmwareProject &r, int index)
 {
-    QString *fields[] = {&r.ecu,          &r.software,     &r.calibration, &r.hardware,
-                         &r.upgrade,      &r.ecuNumber,    &r.engineCode,  &r.customer,
-                         &r.vehicleBrand, &r.vehicleModel, &r.engine,      &r.year,
-                         &r.notes,        &r.fileName,     &r.fileExtension};
+    QString *fields[]
+        = {&r.ecu,       &r.software,   &r.calibration, &r.hardware,     &r.upgrade,
+           &r.ecuNumber, &r.engineCode, &r.customer,    &r.vehicleBrand, &r.vehicleModel,
+           &r.engine,    &r.year,       &r.notes,       &r.fileName,     &r.fileExtension};
     return fields[index];
 }
 
@@ -43,8 +43,8 @@ bool isReservedDeviceName(const QString &name)
                                       QStringLiteral("AUX"), QStringLiteral("NUL")};
     if (fixed.contains(stem))
         return true;
-    if (stem.size() == 4 && (stem.startsWith(QLatin1String("COM"))
-                             || stem.startsWith(QLatin1String("LPT"))))
+    if (stem.size() == 4
+        && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))))
         return stem.at(3) >= QLatin1Char('1') && stem.at(3) <= QLatin1Char('9');
     return false;
 }
@@ -91,9 +91,7 @@ QJsonObject projectJson(const FirmwareProject &record, const QString &savedAt)
         o.insert(QLatin1String(StringKeys[i]), *recordField(r, i));
     o.insert(QStringLiteral("fileSize"), double(record.fileSize));
     o.insert(QStringLiteral("originalSha256"),
-             QString::fromLatin1(
-                 sha256(record.originalBytes)
-                     .toHex()));
+             QString::fromLatin1(sha256(record.originalBytes).toHex()));
     o.insert(QStringLiteral("savedAt"), savedAt);
     o.insert(QStringLiteral("projectFormat"), ProjectFormat);
     return o;

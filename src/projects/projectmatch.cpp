@@ -21,7 +21,8 @@ bool sameText(const QString &a, const QString &b)
 
 } // namespace
 
-QList<ProjectMatch> findProjectMatches(const ProjectStore &store, const QByteArray &image,
+QList<ProjectMatch> findProjectMatches(const ProjectStore &store,
+                                       const QByteArray &image,
                                        qint64 fileSizeOnDisk,
                                        const EcuIdentification &identification)
 {
@@ -29,32 +30,29 @@ QList<ProjectMatch> findProjectMatches(const ProjectStore &store, const QByteArr
     const QDir root(store.root());
     if (store.root().isEmpty() || !root.exists())
         return matches;
-    const QString fingerprint = QString::fromLatin1(
-        sha256(image).toHex());
+    const QString fingerprint = QString::fromLatin1(sha256(image).toHex());
     const QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &name : names) {
         const QString folder = root.absoluteFilePath(name);
-        if (!QFileInfo(folder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/')
-                       + FirmwareBin)
+        if (!QFileInfo(folder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + FirmwareBin)
                  .isFile())
             continue;
         QJsonObject record;
         if (!readJsonObject(folder + QLatin1Char('/') + ProjectJson, &record))
             continue;
-        auto text = [&record](const char *key) {
-            return record.value(QLatin1String(key)).toString();
-        };
+        auto text
+            = [&record](const char *key) { return record.value(QLatin1String(key)).toString(); };
         const QString original = ProjectStore::originalFingerprint(folder, record);
-        const bool identical =
-            !original.isEmpty() && original.compare(fingerprint, Qt::CaseInsensitive) == 0;
+        const bool identical
+            = !original.isEmpty() && original.compare(fingerprint, Qt::CaseInsensitive) == 0;
         int fields = 0;
         fields += sameText(text("ecu"), identification.ecuFamily);
         fields += sameText(text("software"), identification.softwareNumber);
         fields += sameText(text("hardware"), identification.hardwareNumber);
         fields += sameText(text("ecuNumber"), identification.partNumber);
-        const bool similar =
-            record.value(QStringLiteral("fileSize")).toInteger(-1) == fileSizeOnDisk
-            && fields >= 2;
+        const bool similar
+            = record.value(QStringLiteral("fileSize")).toInteger(-1) == fileSizeOnDisk
+              && fields >= 2;
         if (!identical && !similar)
             continue;
         ProjectMatch match;

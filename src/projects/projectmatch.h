@@ -23,6 +23,7 @@ struct ProjectMatch
 
 // Same original image, or the same file size and at least two of ECU, software, hardware
 // and ECU number in common. Unreadable projects are skipped; rows keep the folder order.
-QList<ProjectMatch> findProjectMatches(const ProjectStore &store, const QByteArray &image,
+QList<ProjectMatch> findProjectMatches(const ProjectStore &store,
+                                       const QByteArray &image,
                                        qint64 fileSizeOnDisk,
                                        const EcuIdentification &identification);

@@ -14,8 +14,10 @@ using namespace ProjectFiles;
 
 namespace {
 
-std::optional<QString> askVersionName(const VersionQuestions &questions, const QString &title,
-                                      const QString &label, const QString &preset)
+std::optional<QString> askVersionName(const VersionQuestions &questions,
+                                      const QString &title,
+                                      const QString &label,
+                                      const QString &preset)
 {
     if (!questions.askName)
         return std::nullopt;
@@ -27,7 +29,8 @@ std::optional<QString> askVersionName(const VersionQuestions &questions, const Q
 
 } // namespace
 
-bool saveProject(FirmwareProject &project, const ProjectStore &store,
+bool saveProject(FirmwareProject &project,
+                 const ProjectStore &store,
                  const VersionQuestions &questions)
 {
     if (!project.firmware)
@@ -36,8 +39,7 @@ bool saveProject(FirmwareProject &project, const ProjectStore &store,
         return false;
 
     const std::vector<uint8_t> &image = project.firmware->data();
-    const QByteArray current(reinterpret_cast<const char *>(image.data()),
-                             qsizetype(image.size()));
+    const QByteArray current(reinterpret_cast<const char *>(image.data()), qsizetype(image.size()));
     if (project.originalBytes.isEmpty())
         project.originalBytes = current;
 
@@ -72,23 +74,22 @@ bool saveProject(FirmwareProject &project, const ProjectStore &store,
         targetFolder = originalFolder;
     } else {
         if (project.versionName.isEmpty() || project.versionName == OriginalName) {
-            const std::optional<QString> name =
-                askVersionName(questions, QStringLiteral("Salva versione"),
-                               QStringLiteral("Nome della versione modificata:"),
-                               QStringLiteral("Stage 1"));
+            const std::optional<QString> name = askVersionName(
+                questions, QStringLiteral("Salva versione"),
+                QStringLiteral("Nome della versione modificata:"), QStringLiteral("Stage 1"));
             if (!name)
                 return false;
             versionName = *name;
         } else {
-            const VersionQuestions::Choice choice =
-                questions.askChoice ? questions.askChoice(project.versionName)
-                                    : VersionQuestions::Choice::Cancel;
+            const VersionQuestions::Choice choice = questions.askChoice
+                                                        ? questions.askChoice(project.versionName)
+                                                        : VersionQuestions::Choice::Cancel;
             if (choice == VersionQuestions::Choice::Cancel)
                 return false;
             if (choice == VersionQuestions::Choice::NewVersion) {
-                const std::optional<QString> name = askVersionName(
-                    questions, QStringLiteral("Nuova versione"),
-                    QStringLiteral("Nome della nuova versione:"), QString());
+                const std::optional<QString> name
+                    = askVersionName(questions, QStringLiteral("Nuova versione"),
+                                     QStringLiteral("Nome della nuova versione:"), QString());
                 if (!name)
                     return false;
                 versionName = *name;

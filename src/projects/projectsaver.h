@@ -15,8 +15,8 @@ struct VersionQuestions
     enum class Choice { SaveInto, NewVersion, Cancel };
 
     // A version name: nullopt when the user cancels.
-    std::function<std::optional<QString>(const QString &title, const QString &label,
-                                         const QString &preset)>
+    std::function<std::optional<QString>(
+        const QString &title, const QString &label, const QString &preset)>
         askName;
     // How to save the changes of the named version being edited.
     std::function<Choice(const QString &versionName)> askChoice;
@@ -25,5 +25,6 @@ struct VersionQuestions
 // Saves a document as its project: the original once, the current image and its maps as
 // the original (unchanged image) or as a named version. False when something cannot be
 // written or the user cancels; files written before a failure stay.
-bool saveProject(FirmwareProject &project, const ProjectStore &store,
+bool saveProject(FirmwareProject &project,
+                 const ProjectStore &store,
                  const VersionQuestions &questions);

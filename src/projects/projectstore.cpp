@@ -81,15 +81,12 @@ QString ProjectStore::folderForNewProject(const QString &fileName,
                                           const QByteArray &originalBytes) const
 {
     const QString base = QFileInfo(fileName).completeBaseName();
-    const QString name = sanitizeFolderName(fileName.isEmpty() || base.isEmpty()
-                                                ? QStringLiteral("Project")
-                                                : base);
-    const QString fingerprint = QString::fromLatin1(
-        sha256(originalBytes).toHex());
+    const QString name = sanitizeFolderName(
+        fileName.isEmpty() || base.isEmpty() ? QStringLiteral("Project") : base);
+    const QString fingerprint = QString::fromLatin1(sha256(originalBytes).toHex());
     for (int n = 1;; ++n) {
-        const QString folder =
-            m_root + QLatin1Char('/')
-            + (n == 1 ? name : QStringLiteral("%1 (%2)").arg(name).arg(n));
+        const QString folder = m_root + QLatin1Char('/')
+                               + (n == 1 ? name : QStringLiteral("%1 (%2)").arg(name).arg(n));
         const QFileInfo info(folder);
         if (!info.exists() && !info.isSymLink())
             return folder;
@@ -97,8 +94,7 @@ QString ProjectStore::folderForNewProject(const QString &fileName,
             continue;
         QJsonObject record;
         if (readJsonObject(folder + QLatin1Char('/') + ProjectJson, &record)) {
-            if (originalFingerprint(folder, record).compare(fingerprint, Qt::CaseInsensitive)
-                == 0)
+            if (originalFingerprint(folder, record).compare(fingerprint, Qt::CaseInsensitive) == 0)
                 return folder;
             continue;
         }
@@ -114,8 +110,8 @@ QList<ProjectEntry> ProjectStore::listProjects() const
     const QDir root(m_root);
     if (m_root.isEmpty() || !root.exists())
         return projects;
-    const QStringList names =
-        root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QStringList names
+        = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString &name : names) {
         ProjectEntry entry;
         entry.folder = m_root + QLatin1Char('/') + name;
@@ -224,8 +220,8 @@ OpenedVersion ProjectStore::openOriginal(const QString &projectFolder)
 {
     OpenedVersion opened;
     const QString jsonPath = projectFolder + QLatin1Char('/') + ProjectJson;
-    const QString firmwarePath =
-        projectFolder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + FirmwareBin;
+    const QString firmwarePath
+        = projectFolder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + FirmwareBin;
     if (!QFileInfo(jsonPath).isFile() || !QFileInfo(firmwarePath).isFile()) {
         opened.error = QStringLiteral("Il progetto selezionato è incompleto.");
         return opened;
@@ -242,8 +238,8 @@ OpenedVersion ProjectStore::openOriginal(const QString &projectFolder)
         return opened;
     }
     MapPackData pack;
-    const QString packPath =
-        projectFolder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + MapsTvp;
+    const QString packPath
+        = projectFolder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + MapsTvp;
     if (QFileInfo(packPath).isFile() && readMapPack(packPath, pack))
         opened.maps = pack.maps;
     opened.originalBytes = QByteArray(reinterpret_cast<const char *>(firmware->data().data()),
@@ -264,8 +260,8 @@ OpenedVersion ProjectStore::openVersion(const QString &projectFolder, const Vers
                                   : QStringLiteral("Il file project.json non è valido.");
         return opened;
     }
-    const QString originalPath =
-        projectFolder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + FirmwareBin;
+    const QString originalPath
+        = projectFolder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + FirmwareBin;
     if (!QFileInfo(originalPath).isFile()) {
         opened.error = QStringLiteral("Firmware originale non trovato.");
         return opened;
@@ -279,9 +275,8 @@ OpenedVersion ProjectStore::openVersion(const QString &projectFolder, const Vers
         opened.originalBytes = QByteArray(reinterpret_cast<const char *>(original.data().data()),
                                           qsizetype(original.size()));
     }
-    const QString folder = version.isOriginal
-                               ? projectFolder + QLatin1Char('/') + OriginalFolder
-                               : version.folder;
+    const QString folder
+        = version.isOriginal ? projectFolder + QLatin1Char('/') + OriginalFolder : version.folder;
     const QString firmwarePath = folder + QLatin1Char('/') + FirmwareBin;
     if (!QFileInfo(firmwarePath).isFile()) {
         opened.error = QStringLiteral("Il firmware della versione selezionata non esiste.");

@@ -76,7 +76,8 @@ public:
     enum class RenameResult { Renamed, NameExists, Failed };
     // Renames a version folder after newName (trimmed, made a safe folder name) and sets
     // "name" in its version.json to the trimmed name.
-    static RenameResult renameVersion(const QString &versionFolder, const QString &newName,
+    static RenameResult renameVersion(const QString &versionFolder,
+                                      const QString &newName,
                                       QString *newFolder = nullptr);
 
     // Reads what opening a project's original needs (messages of "Apri progetto").

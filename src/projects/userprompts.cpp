@@ -33,8 +33,8 @@ UserPrompts UserPrompts::dialogs(QWidget *parent)
     p.text = [owner](const QString &title, const QString &label,
                      const QString &preset) -> std::optional<QString> {
         bool ok = false;
-        const QString value =
-            QInputDialog::getText(owner, title, label, QLineEdit::Normal, preset, &ok);
+        const QString value
+            = QInputDialog::getText(owner, title, label, QLineEdit::Normal, preset, &ok);
         if (!ok)
             return std::nullopt;
         return value;
@@ -72,8 +72,10 @@ VersionQuestions versionQuestions(const UserPrompts &prompts)
     return q;
 }
 
-void exportSavedFirmware(const UserPrompts &prompts, const QString &source,
-                         const QString &proposedName, const QString &missingText)
+void exportSavedFirmware(const UserPrompts &prompts,
+                         const QString &source,
+                         const QString &proposedName,
+                         const QString &missingText)
 {
     const QString title = QStringLiteral("Esporta firmware");
     if (source.isEmpty() || !QFileInfo(source).isFile()) {

@@ -25,8 +25,8 @@ struct UserPrompts
     std::function<int(const QString &title, const QString &text, const QList<Button> &buttons)>
         choose;
     // A line of text; nullopt when cancelled.
-    std::function<std::optional<QString>(const QString &title, const QString &label,
-                                         const QString &preset)>
+    std::function<std::optional<QString>(
+        const QString &title, const QString &label, const QString &preset)>
         text;
     // A path to write, or blank when cancelled.
     std::function<QString(const QString &title, const QString &proposed, const QString &filter)>
@@ -44,5 +44,7 @@ VersionQuestions versionQuestions(const UserPrompts &prompts);
 
 // "Esporta...": copies a saved firmware to a file the user chooses. Reports a missing source
 // with missingText, the result in the status bar or with a warning.
-void exportSavedFirmware(const UserPrompts &prompts, const QString &source,
-                         const QString &proposedName, const QString &missingText);
+void exportSavedFirmware(const UserPrompts &prompts,
+                         const QString &source,
+                         const QString &proposedName,
+                         const QString &missingText);

@@ -14,7 +14,8 @@
 
 using namespace ProjectFiles;
 
-VersionChooser::VersionChooser(const QString &projectFolder, const UserPrompts &prompts,
+VersionChooser::VersionChooser(const QString &projectFolder,
+                               const UserPrompts &prompts,
                                QWidget *parent)
     : QDialog(parent)
     , m_projectFolder(projectFolder)
@@ -38,8 +39,7 @@ VersionChooser::VersionChooser(const QString &projectFolder, const UserPrompts &
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_table, &QWidget::customContextMenuRequested, this,
-            &VersionChooser::showContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &VersionChooser::showContextMenu);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this] {
         if (selectedVersion())
             accept();

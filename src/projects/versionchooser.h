@@ -13,7 +13,8 @@ class VersionChooser : public QDialog
 {
     Q_OBJECT
 public:
-    VersionChooser(const QString &projectFolder, const UserPrompts &prompts,
+    VersionChooser(const QString &projectFolder,
+                   const UserPrompts &prompts,
                    QWidget *parent = nullptr);
 
     QTableWidget *table() const { return m_table; }

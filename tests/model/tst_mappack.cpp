@@ -64,8 +64,8 @@ private slots:
     void roundTripIsCompatibleWithItsImageOnly()
     {
         const QByteArray bytes = image(4096, '\x11');
-        const QList<MapDefinition> maps = {map(QStringLiteral("Coppia"), 0x100),
-                                           map(QStringLiteral("Pedale"), 0x200)};
+        const QList<MapDefinition> maps
+            = {map(QStringLiteral("Coppia"), 0x100), map(QStringLiteral("Pedale"), 0x200)};
         const QString path = m_dir.filePath(QStringLiteral("round.tvp"));
         QString error;
         QVERIFY(writeMapPack(path, maps, bytes, &error));
@@ -101,14 +101,17 @@ private slots:
         auto text = [](const QJsonObject &o) { return QJsonDocument(o).toJson(); };
         QJsonObject o = validPack(bytes);
 
-        QTest::newRow("not json") << QByteArray("{\"magic\": ") << "Pacchetto mappe non valido o danneggiato.";
+        QTest::newRow("not json") << QByteArray("{\"magic\": ")
+                                  << "Pacchetto mappe non valido o danneggiato.";
         QTest::newRow("empty file") << QByteArray() << "Pacchetto mappe non valido o danneggiato.";
         QTest::newRow("array") << QByteArray("[1,2]") << "Formato pacchetto mappe non valido.";
         o = validPack(bytes);
         o.insert(QStringLiteral("magic"), QStringLiteral("tessamorvandi_map_pack"));
-        QTest::newRow("lower-case magic") << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
+        QTest::newRow("lower-case magic")
+            << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
         o.insert(QStringLiteral("magic"), 7);
-        QTest::newRow("magic not a string") << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
+        QTest::newRow("magic not a string")
+            << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
         o = validPack(bytes);
         o.remove(QStringLiteral("magic"));
         QTest::newRow("no magic") << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
@@ -119,7 +122,8 @@ private slots:
         QTest::newRow("no version") << text(o) << "Versione del pacchetto mappe non supportata.";
         // Magic is checked before the version.
         o.insert(QStringLiteral("magic"), QStringLiteral("X"));
-        QTest::newRow("bad magic and version") << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
+        QTest::newRow("bad magic and version")
+            << text(o) << "Il file non è un pacchetto mappe Tessamorvandi.";
     }
 
     void refusals()
@@ -174,7 +178,8 @@ private slots:
         QTest::addColumn<QJsonValue>("size");
         QTest::addColumn<QJsonValue>("sha");
         QTest::newRow("huge size") << QJsonValue(1e300) << QJsonValue(QStringLiteral("00"));
-        QTest::newRow("size text") << QJsonValue(QStringLiteral("32")) << QJsonValue(QJsonValue::Undefined);
+        QTest::newRow("size text")
+            << QJsonValue(QStringLiteral("32")) << QJsonValue(QJsonValue::Undefined);
         QTest::newRow("sha not hex") << QJsonValue(32) << QJsonValue(QStringLiteral("zz-not-hex"));
     }
 
@@ -210,10 +215,14 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("path");
-        QTest::newRow("no extension") << "C:/x/pack" << "C:/x/pack.tvp";
-        QTest::newRow("upper case") << "/x/PACK.TVP" << "/x/PACK.TVP";
-        QTest::newRow("json") << "/x/pack.json" << "/x/pack.json.tvp";
-        QTest::newRow("already") << "/x/pack.tvp" << "/x/pack.tvp";
+        QTest::newRow("no extension") << "C:/x/pack"
+                                      << "C:/x/pack.tvp";
+        QTest::newRow("upper case") << "/x/PACK.TVP"
+                                    << "/x/PACK.TVP";
+        QTest::newRow("json") << "/x/pack.json"
+                              << "/x/pack.json.tvp";
+        QTest::newRow("already") << "/x/pack.tvp"
+                                 << "/x/pack.tvp";
     }
 
     void exportNames()
@@ -227,9 +236,12 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("proposed");
-        QTest::newRow("bin") << "tessa-demo.bin" << "tessa-demo.tvp";
-        QTest::newRow("two dots") << "ecu.v2.hex" << "ecu.v2.tvp";
-        QTest::newRow("none") << "" << "Tessamorvandi_MapPack.tvp";
+        QTest::newRow("bin") << "tessa-demo.bin"
+                             << "tessa-demo.tvp";
+        QTest::newRow("two dots") << "ecu.v2.hex"
+                                  << "ecu.v2.tvp";
+        QTest::newRow("none") << ""
+                              << "Tessamorvandi_MapPack.tvp";
     }
 
     void proposedNames()

@@ -30,20 +30,18 @@ private slots:
         QTest::newRow("software and calibration, greedy eight")
             << imageOf({"1037541778P643A2XKZ"})
             << QStringList{"", "1037541778", "", "P643A2XKZ", "", ""};
-        QTest::newRow("seven after P")
-            << imageOf({"xx1037123456PABCDEFG"})
-            << QStringList{"", "1037123456", "", "PABCDEFG", "", ""};
-        QTest::newRow("EDC17C46 alone") << imageOf({"EDC17C46"})
-                                        << QStringList{"EDC17C46", "", "", "", "", ""};
+        QTest::newRow("seven after P") << imageOf({"xx1037123456PABCDEFG"})
+                                       << QStringList{"", "1037123456", "", "PABCDEFG", "", ""};
+        QTest::newRow("EDC17C46 alone")
+            << imageOf({"EDC17C46"}) << QStringList{"EDC17C46", "", "", "", "", ""};
         QTest::newRow("five-character run ignored")
             << imageOf({"EDC17"}) << QStringList{"", "", "", "", "", ""};
         QTest::newRow("run at image end not examined")
             << imageOf({"EDC17C46"}, false) << QStringList{"", "", "", "", "", ""};
-        QTest::newRow("family with dots") << imageOf({"Bosch MED17.5.20 x"})
-                                          << QStringList{"MED17.5.20", "", "", "", "", ""};
+        QTest::newRow("family with dots")
+            << imageOf({"Bosch MED17.5.20 x"}) << QStringList{"MED17.5.20", "", "", "", "", ""};
         QTest::newRow("first match wins across runs")
-            << imageOf({"ME7.5 unit", "EDC16C34 unit"})
-            << QStringList{"ME7.5", "", "", "", "", ""};
+            << imageOf({"ME7.5 unit", "EDC16C34 unit"}) << QStringList{"ME7.5", "", "", "", "", ""};
         QTest::newRow("hardware needs its boundary")
             << imageOf({"X02610123456789Y", "HW 0281017946 "})
             << QStringList{"", "", "0281017946", "", "", ""};
@@ -52,21 +50,21 @@ private slots:
             << QStringList{"", "", "", "", "03L906018JL  5678", ""};
         QTest::newRow("engine code is four capitals")
             << imageOf({"ENGINE CFFB 2.0 TDI"}) << QStringList{"", "", "", "", "", "CFFB"};
-        QTest::newRow("case-sensitive") << imageOf({"edc17c46 cffb"})
-                                        << QStringList{"", "", "", "", "", ""};
+        QTest::newRow("case-sensitive")
+            << imageOf({"edc17c46 cffb"}) << QStringList{"", "", "", "", "", ""};
         QTest::newRow("demo strings")
-            << imageOf({"EDC17C46 Tessamorvandi demo image", "1037541778P643A2XK",
-                        "HW 0281017946 ", "03L906018JL  5678", "ENGINE CFFB 2.0 TDI"})
-            << QStringList{"EDC17C46", "1037541778", "0281017946", "P643A2XK",
-                           "03L906018JL  5678", "CFFB"};
+            << imageOf({"EDC17C46 Tessamorvandi demo image", "1037541778P643A2XK", "HW 0281017946 ",
+                        "03L906018JL  5678", "ENGINE CFFB 2.0 TDI"})
+            << QStringList{"EDC17C46", "1037541778",        "0281017946",
+                           "P643A2XK", "03L906018JL  5678", "CFFB"};
     }
 
     void identification()
     {
         QFETCH(QByteArray, image);
         QFETCH(QStringList, expected);
-        const EcuIdentification id = identifyEcu(
-            reinterpret_cast<const uint8_t *>(image.constData()), image.size());
+        const EcuIdentification id
+            = identifyEcu(reinterpret_cast<const uint8_t *>(image.constData()), image.size());
         QCOMPARE(id.ecuFamily, expected.at(0));
         QCOMPARE(id.softwareNumber, expected.at(1));
         QCOMPARE(id.hardwareNumber, expected.at(2));

@@ -132,7 +132,8 @@ private slots:
     {
         QTest::addColumn<int>("matches");
         QTest::addColumn<QString>("note");
-        QTest::newRow("none") << 0 << "Non sono stati trovati progetti uguali o simili già salvati.";
+        QTest::newRow("none") << 0
+                              << "Non sono stati trovati progetti uguali o simili già salvati.";
         QTest::newRow("two") << 2
                              << "Sono stati trovati progetti già presenti. Puoi aprire quello "
                                 "selezionato oppure ignorare la corrispondenza e continuare con "
@@ -163,8 +164,8 @@ private slots:
     {
         QTemporaryDir dir;
         ProjectStore store(dir.filePath(QStringLiteral("Projects")));
-        const QByteArray bytes = QByteArray("xx EDC17C46") + QByteArray(1, '\0')
-                                 + QByteArray(100, '\x7f');
+        const QByteArray bytes
+            = QByteArray("xx EDC17C46") + QByteArray(1, '\0') + QByteArray(100, '\x7f');
         FirmwareProject record;
         record.firmware = std::make_unique<Firmware>();
         record.firmware->setData(bytes.constData(), std::size_t(bytes.size()));

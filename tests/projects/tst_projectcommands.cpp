@@ -52,8 +52,7 @@ struct Script
         };
         p.choose = [this](const QString &title, const QString &text,
                           const QList<UserPrompts::Button> &buttons) {
-            asked << title + QLatin1Char('|') + text + QLatin1Char('|')
-                         + buttons.value(0).first;
+            asked << title + QLatin1Char('|') + text + QLatin1Char('|') + buttons.value(0).first;
             return choices.isEmpty() ? -1 : choices.takeFirst();
         };
         p.text = [this](const QString &title, const QString &, const QString &preset) {
@@ -73,7 +72,10 @@ struct Script
 };
 
 // The wizard as a user who fills in the customer and presses "IMPORTA FIRMWARE".
-bool finishWizard(QWidget *, Firmware &firmware, const QString &path, const ProjectStore &store,
+bool finishWizard(QWidget *,
+                  Firmware &firmware,
+                  const QString &path,
+                  const ProjectStore &store,
                   WizardResult &result)
 {
     ImportWizard wizard(ImportWizard::factsFor(firmware, path, store));
@@ -112,8 +114,7 @@ private:
         const int before = int(m_window->documents().size());
         if (!m_window->openFirmwareThroughWizard(DemoImage))
             return nullptr;
-        return m_window->documents().size() == before + 1 ? m_window->documents().last()
-                                                          : nullptr;
+        return m_window->documents().size() == before + 1 ? m_window->documents().last() : nullptr;
     }
 
 private slots:
@@ -176,10 +177,8 @@ private slots:
         QCOMPARE(m_script.messages.size(), 1);
         QVERIFY(m_script.messages.first().startsWith(
             QStringLiteral("Errore|Impossibile caricare il firmware.")));
-        commands()->setWizardRunner(
-            [](QWidget *, Firmware &, const QString &, const ProjectStore &, WizardResult &) {
-                return false;
-            });
+        commands()->setWizardRunner([](QWidget *, Firmware &, const QString &, const ProjectStore &,
+                                       WizardResult &) { return false; });
         if (QFile::exists(DemoImage))
             QVERIFY(!m_window->openFirmwareThroughWizard(DemoImage));
         QVERIFY(m_window->documents().isEmpty());
@@ -224,9 +223,8 @@ private slots:
         QVERIFY(!record->modified);
 
         // Reopen the version from the browser: its bytes, the original as reference.
-        commands()->setProjectChooser([](const ProjectStore &store) {
-            return store.listProjects().value(0).folder;
-        });
+        commands()->setProjectChooser(
+            [](const ProjectStore &store) { return store.listProjects().value(0).folder; });
         commands()->setVersionPicker([](const QString &projectFolder) {
             return std::optional<VersionEntry>(ProjectStore::listVersions(projectFolder).value(1));
         });
@@ -262,7 +260,8 @@ private slots:
         m_window->setExitQuestion([] { return MainWindow::ExitChoice::SaveAll; });
         m_script.names = {QStringLiteral("Stage 1")};
         QVERIFY(m_window->close());
-        QVERIFY(QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/firmware.bin")));
+        QVERIFY(
+            QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/firmware.bin")));
     }
 
     void mapPackExportAndImport()
@@ -296,8 +295,7 @@ private slots:
 
         m_script.saveFile = m_dir->filePath(QStringLiteral("out.json"));
         exportAction->trigger();
-        QCOMPARE(m_script.asked.last(),
-                 QStringLiteral("Esporta pacchetto mappe|tessa-demo.tvp"));
+        QCOMPARE(m_script.asked.last(), QStringLiteral("Esporta pacchetto mappe|tessa-demo.tvp"));
         const QString written = m_dir->filePath(QStringLiteral("out.json.tvp"));
         QCOMPARE(m_script.messages.last(),
                  QStringLiteral("Tessamorvandi|Pacchetto mappe esportato correttamente.\n\n"
@@ -328,7 +326,8 @@ private slots:
                               QStringLiteral("Importa pacchetto mappe|Apri prima il firmware "
                                              "originale associato.")}));
         m_window->action(QStringLiteral("openProjectAction"))->trigger();
-        QCOMPARE(m_script.messages.last(), QStringLiteral("Apri progetto|Nessun progetto salvato."));
+        QCOMPARE(m_script.messages.last(),
+                 QStringLiteral("Apri progetto|Nessun progetto salvato."));
     }
 
     void browserAndVersionCommands()
@@ -400,7 +399,8 @@ private slots:
         m_script.names = {QStringLiteral("Stage 1")};
         QVERIFY(sub->close());
         QTRY_VERIFY(m_window->documents().isEmpty());
-        QVERIFY(QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/version.json")));
+        QVERIFY(
+            QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/version.json")));
     }
 
     void projectDataDialog()

@@ -31,27 +31,29 @@ private:
     }
 
     // A saved project whose original is `original`; fields override the record's texts.
-    void addProject(const QString &name, const QByteArray &original, const QJsonObject &fields,
+    void addProject(const QString &name,
+                    const QByteArray &original,
+                    const QJsonObject &fields,
                     bool writeSha = true)
     {
         const QString folder = m_root + QLatin1Char('/') + name;
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/Originale")));
-        QVERIFY(ProjectFiles::writeFileAtomically(folder + QStringLiteral("/Originale/firmware.bin"),
-                                                  original));
+        QVERIFY(ProjectFiles::writeFileAtomically(
+            folder + QStringLiteral("/Originale/firmware.bin"), original));
         QJsonObject record{{QStringLiteral("fileSize"), double(original.size())},
                            {QStringLiteral("vehicleBrand"), QStringLiteral("Audi")},
                            {QStringLiteral("vehicleModel"), QStringLiteral("A3")},
                            {QStringLiteral("customer"), QStringLiteral("Rossi")}};
         if (writeSha)
-            record.insert(QStringLiteral("originalSha256"),
-                          QString::fromLatin1(QCryptographicHash::hash(
-                                                  original, QCryptographicHash::Sha256)
-                                                  .toHex()
-                                                  .toUpper()));
+            record.insert(
+                QStringLiteral("originalSha256"),
+                QString::fromLatin1(QCryptographicHash::hash(original, QCryptographicHash::Sha256)
+                                        .toHex()
+                                        .toUpper()));
         for (auto it = fields.begin(); it != fields.end(); ++it)
             record.insert(it.key(), it.value());
-        QVERIFY(ProjectFiles::writeJsonAtomically(folder + QStringLiteral("/project.json"),
-                                                  record));
+        QVERIFY(
+            ProjectFiles::writeJsonAtomically(folder + QStringLiteral("/project.json"), record));
     }
 
 private slots:
@@ -72,7 +74,8 @@ private slots:
         const QJsonObject different{{QStringLiteral("ecu"), QStringLiteral("ME7.5")},
                                     {QStringLiteral("software"), QStringLiteral("x")},
                                     {QStringLiteral("hardware"), QStringLiteral("y")}};
-        QTest::newRow("identical despite other texts") << m_image << different << true << "IDENTICO";
+        QTest::newRow("identical despite other texts")
+            << m_image << different << true << "IDENTICO";
         QTest::newRow("identical by original file") << m_image << different << false << "IDENTICO";
         const QJsonObject two{{QStringLiteral("software"), QStringLiteral(" 1037541778 ")},
                               {QStringLiteral("hardware"), QStringLiteral("0281017946")}};
@@ -99,8 +102,8 @@ private slots:
         addProject(QStringLiteral("saved"), original, fields, writeSha);
         ProjectStore store(m_root);
         // The file on disk may be bigger than the image (Intel HEX); fileSize compares with it.
-        const QList<ProjectMatch> matches =
-            findProjectMatches(store, m_image, 2048, loadedIdentification());
+        const QList<ProjectMatch> matches
+            = findProjectMatches(store, m_image, 2048, loadedIdentification());
         if (label.isEmpty()) {
             QVERIFY(matches.isEmpty());
             return;
@@ -124,8 +127,8 @@ private slots:
         ProjectFiles::writeFileAtomically(m_root + QStringLiteral("/d/Originale/firmware.bin"),
                                           m_image);
         ProjectFiles::writeFileAtomically(m_root + QStringLiteral("/d/project.json"), "not json");
-        const QList<ProjectMatch> matches =
-            findProjectMatches(ProjectStore(m_root), m_image, 2048, {});
+        const QList<ProjectMatch> matches
+            = findProjectMatches(ProjectStore(m_root), m_image, 2048, {});
         QCOMPARE(matches.size(), 2);
         QCOMPARE(matches.at(0).name, QStringLiteral("a"));
         QCOMPARE(matches.at(1).name, QStringLiteral("b"));

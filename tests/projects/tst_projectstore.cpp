@@ -93,25 +93,41 @@ private:
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); QVERIFY(m_dir->isValid()); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
 
     void folderNames_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("plain") << "Stage 1" << "Stage 1";
-        QTest::newRow("slash") << "A/B" << "A_B";
-        QTest::newRow("all forbidden") << "a\\b/c:d*e?f\"g<h>i|j" << "a_b_c_d_e_f_g_h_i_j";
+        QTest::newRow("plain") << "Stage 1"
+                               << "Stage 1";
+        QTest::newRow("slash") << "A/B"
+                               << "A_B";
+        QTest::newRow("all forbidden") << "a\\b/c:d*e?f\"g<h>i|j"
+                                       << "a_b_c_d_e_f_g_h_i_j";
         QTest::newRow("control character") << QStringLiteral("a\tb") << "a_b";
-        QTest::newRow("empty") << "" << "_";
-        QTest::newRow("dot") << "." << "_";
-        QTest::newRow("dot dot") << ".." << "__";
-        QTest::newRow("trailing dot") << "v1." << "v1_";
-        QTest::newRow("trailing blanks") << "v1 . " << "v1___";
-        QTest::newRow("leading dot kept") << ".v" << ".v";
-        QTest::newRow("device name") << "CON" << "_CON";
-        QTest::newRow("device with extension") << "com1.txt" << "_com1.txt";
-        QTest::newRow("not a device") << "CONSOLE" << "CONSOLE";
+        QTest::newRow("empty") << ""
+                               << "_";
+        QTest::newRow("dot") << "."
+                             << "_";
+        QTest::newRow("dot dot") << ".."
+                                 << "__";
+        QTest::newRow("trailing dot") << "v1."
+                                      << "v1_";
+        QTest::newRow("trailing blanks") << "v1 . "
+                                         << "v1___";
+        QTest::newRow("leading dot kept") << ".v"
+                                          << ".v";
+        QTest::newRow("device name") << "CON"
+                                     << "_CON";
+        QTest::newRow("device with extension") << "com1.txt"
+                                               << "_com1.txt";
+        QTest::newRow("not a device") << "CONSOLE"
+                                      << "CONSOLE";
     }
 
     void folderNames()
@@ -125,12 +141,18 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("dump?") << "dump?.bin" << "dump_";
-        QTest::newRow("dot base") << "..bin" << "_";
-        QTest::newRow("dot dot base") << "...bin" << "__";
-        QTest::newRow("no name") << "" << "Project";
-        QTest::newRow("slash in name") << "a/..bin" << "_";
-        QTest::newRow("trailing blank") << "ecu .bin" << "ecu_";
+        QTest::newRow("dump?") << "dump?.bin"
+                               << "dump_";
+        QTest::newRow("dot base") << "..bin"
+                                  << "_";
+        QTest::newRow("dot dot base") << "...bin"
+                                      << "__";
+        QTest::newRow("no name") << ""
+                                 << "Project";
+        QTest::newRow("slash in name") << "a/..bin"
+                                       << "_";
+        QTest::newRow("trailing blank") << "ecu .bin"
+                                        << "ecu_";
     }
 
     void unsafeFileNamesStayInsideTheRoot()
@@ -233,7 +255,8 @@ private slots:
         QTest::addColumn<QString>("newName");
         QTest::addColumn<QString>("expectedVersion");
         QTest::newRow("save into") << int(Choice::SaveInto) << QString() << "Stage 1";
-        QTest::newRow("new version") << int(Choice::NewVersion) << "Stage 2" << "Stage 2";
+        QTest::newRow("new version") << int(Choice::NewVersion) << "Stage 2"
+                                     << "Stage 2";
         QTest::newRow("cancel") << int(Choice::Cancel) << QString() << QString();
         QTest::newRow("new version cancelled") << int(Choice::NewVersion) << QString() << QString();
     }
@@ -273,15 +296,17 @@ private slots:
             QVERIFY(record->modified);
             QCOMPARE(record->versionName, QStringLiteral("Stage 1"));
             QCOMPARE(readAll(stage1 + QStringLiteral("/firmware.bin")).at(2), m_image.at(2));
-            QCOMPARE(QDir(record->projectFolder + QStringLiteral("/Versioni")).entryList(
-                         QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+            QCOMPARE(QDir(record->projectFolder + QStringLiteral("/Versioni"))
+                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                         .size(),
+                     1);
             return;
         }
         QVERIFY(saved);
         QVERIFY(!record->modified);
         QCOMPARE(record->versionName, expectedVersion);
-        const QString target =
-            record->projectFolder + QStringLiteral("/Versioni/") + expectedVersion;
+        const QString target
+            = record->projectFolder + QStringLiteral("/Versioni/") + expectedVersion;
         QCOMPARE(readAll(target + QStringLiteral("/firmware.bin")).at(2), 'B');
         QCOMPARE(record->savedFirmwarePath, target + QStringLiteral("/firmware.bin"));
     }
@@ -296,7 +321,8 @@ private slots:
         QVERIFY(saveProject(*record, store, script.questions()));
         const QString folder = record->projectFolder + QStringLiteral("/Versioni/A_B");
         QCOMPARE(readObject(folder + QStringLiteral("/version.json"))
-                     .value(QStringLiteral("name")).toString(),
+                     .value(QStringLiteral("name"))
+                     .toString(),
                  QStringLiteral("A/B"));
         QCOMPARE(record->versionName, QStringLiteral("A/B"));
     }
@@ -305,10 +331,14 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("dot dot") << ".." << "__";
-        QTest::newRow("dot") << "." << "_";
-        QTest::newRow("climbing") << "../../x" << ".._.._x";
-        QTest::newRow("trailing dot") << "v2." << "v2_";
+        QTest::newRow("dot dot") << ".."
+                                 << "__";
+        QTest::newRow("dot") << "."
+                             << "_";
+        QTest::newRow("climbing") << "../../x"
+                                  << ".._.._x";
+        QTest::newRow("trailing dot") << "v2."
+                                      << "v2_";
     }
 
     void unsafeVersionNamesStayInVersioni()
@@ -321,9 +351,8 @@ private slots:
         ScriptedQuestions script;
         script.names = {name};
         QVERIFY(saveProject(*record, store, script.questions()));
-        QCOMPARE(record->savedFirmwarePath,
-                 record->projectFolder + QStringLiteral("/Versioni/") + folder
-                     + QStringLiteral("/firmware.bin"));
+        QCOMPARE(record->savedFirmwarePath, record->projectFolder + QStringLiteral("/Versioni/")
+                                                + folder + QStringLiteral("/firmware.bin"));
         QVERIFY(!QFileInfo::exists(record->projectFolder + QStringLiteral("/firmware.bin")));
         QCOMPARE(readAll(record->projectFolder + QStringLiteral("/Originale/firmware.bin")),
                  m_image);
@@ -351,7 +380,8 @@ private slots:
         // An older record without "originalSha256" is recognised by its original file.
         QJsonObject json = readObject(a->projectFolder + QStringLiteral("/project.json"));
         json.insert(QStringLiteral("originalSha256"), QString());
-        QVERIFY(ProjectFiles::writeJsonAtomically(a->projectFolder + QStringLiteral("/project.json"), json));
+        QVERIFY(ProjectFiles::writeJsonAtomically(
+            a->projectFolder + QStringLiteral("/project.json"), json));
         auto e = document(QStringLiteral("ecu.bin"), m_image);
         QVERIFY(saveProject(*e, store, none.questions()));
         QCOMPARE(e->projectFolder, a->projectFolder);
@@ -449,7 +479,8 @@ private slots:
         QVERIFY(!store.removeProject(store.root() + QStringLiteral("/..")));
         QVERIFY(!store.removeProject(outside));
         QVERIFY(!store.removeProject(record->projectFolder + QStringLiteral("/Originale")));
-        QVERIFY(QFileInfo::exists(record->projectFolder + QStringLiteral("/Originale/firmware.bin")));
+        QVERIFY(
+            QFileInfo::exists(record->projectFolder + QStringLiteral("/Originale/firmware.bin")));
 
         // A project folder that is itself a link goes as a link.
         const QString linked = store.root() + QStringLiteral("/linked");
@@ -494,14 +525,19 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("originalError");
         QTest::addColumn<QString>("versionError");
-        QTest::newRow("project.json garbage") << "json" << "Il file project.json non è valido."
+        QTest::newRow("project.json garbage") << "json"
+                                              << "Il file project.json non è valido."
                                               << "Il file project.json non è valido.";
-        QTest::newRow("original missing") << "original" << "Il progetto selezionato è incompleto."
+        QTest::newRow("original missing") << "original"
+                                          << "Il progetto selezionato è incompleto."
                                           << "Firmware originale non trovato.";
         QTest::newRow("version firmware missing")
-            << "version" << "" << "Il firmware della versione selezionata non esiste.";
+            << "version"
+            << ""
+            << "Il firmware della versione selezionata non esiste.";
         QTest::newRow("version of another length")
-            << "length" << ""
+            << "length"
+            << ""
             << "Il firmware della versione selezionata non ha la stessa lunghezza dell'originale.";
     }
 
