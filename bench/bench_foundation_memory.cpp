@@ -2,6 +2,8 @@
 // open (a raw dump, and the same image as Intel HEX). Each case runs in a fresh process of this
 // program on the offscreen platform, because a process's peak never goes down.
 // Usage: bench_foundation_memory [RUNS]   (default 3; the median is reported). Linux only.
+#include "projects/importwizard.h"
+#include "projects/projectcommands.h"
 #include "app/mainwindow.h"
 
 #include <QApplication>
@@ -50,6 +52,8 @@ int child(int argc, char *argv[], const QString &file)
     window.show();
     settle();
     if (!file.isEmpty()) {
+        // The wizard taken as pre-filled: the same road as "Apri Firmware..." without a window.
+        window.projectCommands()->setWizardRunner(acceptImportWizard);
         if (!window.openFirmwareThroughWizard(file))
             return 1;
         settle();

@@ -2,6 +2,8 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_hex_memory
 // The image is loaded from a file like a user's, shown, scrolled, edited once (so the working
 // copy separates from the original) and undone.
+#include "projects/importwizard.h"
+#include "projects/projectcommands.h"
 #include "app/mainwindow.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
@@ -69,6 +71,7 @@ int main(int argc, char **argv)
     const bool peakReset = resetPeak();
     const long empty = statusKiB("VmRSS:");
 
+    window.projectCommands()->setWizardRunner(acceptImportWizard);
     window.openFirmwareThroughWizard(path);
     FirmwareProject *record = window.activeDocument();
     record->subWindow->showMaximized();

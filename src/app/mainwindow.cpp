@@ -18,6 +18,8 @@
 #include "mapeditor/mapinfodialog.h"
 #include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
+#include "projects/ecuidentification.h"
+#include "projects/projectcommands.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -129,6 +131,7 @@ MainWindow::MainWindow(QWidget *parent)
     buildMenus();
     connect2DControls();
     statusBar();
+    m_projectCommands = new ProjectCommands(this);
 }
 
 MainWindow::~MainWindow()
@@ -232,9 +235,6 @@ void MainWindow::buildToolbar()
         "QToolButton:hover { background-color: #eaf7ef;}"
         "QToolButton:pressed { background-color: #d8f0e1;}"));
     bar->addWidget(openProject);
-    // The project data dialog and the saved-projects browser come with the project store.
-    project->setEnabled(false);
-    openProject->setEnabled(false);
 
     // Hovering "%" or "ORG" previews the mode in every view while neither is checked.
     auto preview = [this](QAction *action, void (MainWindow::*apply)(bool)) {
@@ -634,17 +634,7 @@ void MainWindow::syncToolbarWithActiveDocument()
 
 bool MainWindow::openFirmwareThroughWizard(const QString &path)
 {
-    auto firmware = std::make_unique<Firmware>();
-    if (!firmware->load(path.toStdString())) {
-        QString text = QStringLiteral("Impossibile caricare il firmware.");
-        if (!firmware->errorString().empty())
-            text += QStringLiteral("\n\n") + QString::fromStdString(firmware->errorString());
-        QMessageBox::warning(this, QString::fromLatin1(ApplicationName), text);
-        return false;
-    }
-    FirmwareProject *record = createDocumentFromFirmware(firmware.release(), {});
-    record->savedFirmwarePath = path;
-    return true;
+    return m_projectCommands->openFirmwareThroughWizard(path);
 }
 
 FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
@@ -659,6 +649,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     record->fileExtension = QString::fromStdString(firmware->extension());
     record->fileSize = qint64(firmware->size());
     record->modified = false;
+    applyIdentification(*record, identifyEcu(*firmware));
 
     auto *container = new DocumentWindow(record);
     container->setProperty("firmwarePtr", QVariant::fromValue<void *>(firmware));

@@ -14,6 +14,7 @@ class FirmwareProject;
 class Hex2DView;
 struct MapDefinition;
 class OriModComparison;
+class ProjectCommands;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -67,6 +68,8 @@ public:
     QAction *action(const QString &objectName) const;
     // The A2L / DAMOS and WinOLS import commands and the map filter.
     DescriptionImporter *descriptionImporter() const { return m_importer; }
+    // Import wizard, project store and map pack commands.
+    ProjectCommands *projectCommands() const { return m_projectCommands; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
     ZoomSpinBox *zoomYBox() const { return m_zoomY; }
 
@@ -155,4 +158,5 @@ private:
     std::function<bool(FirmwareProject &)> m_projectSaver;
     std::function<ExitChoice()> m_exitQuestion;
     std::unique_ptr<OriModComparison> m_comparison;
+    ProjectCommands *m_projectCommands = nullptr;
 };

@@ -78,7 +78,8 @@ private slots:
         QJsonParseError error;
         const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(o.keys().size(), 4);
+        QCOMPARE(o.keys().size(), 5);
+        QVERIFY(o.value(QStringLiteral("ecu")).isObject());
         QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
         QCOMPARE(o.value(QStringLiteral("format")).toString(), format);
         QCOMPARE(o.value(QStringLiteral("size")).toInteger(), m_image.size());

@@ -1,3 +1,5 @@
+#include "projects/importwizard.h"
+#include "projects/projectcommands.h"
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
@@ -251,6 +253,7 @@ private slots:
     void dropOpensFirmware()
     {
         MainWindow window;
+        window.projectCommands()->setWizardRunner(acceptImportWizard);
         const QString path = writeFile(QStringLiteral("dropped.ori"), QByteArray(300, '\x5a'));
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(path)});
@@ -324,7 +327,8 @@ private slots:
             = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("closed.bin"), 16), {});
         window.documentWindowOf(kept)->writeBytes(0, QByteArray("\x01", 1));
 
-        // Without a project store the save fails, so the modified document stays open.
+        // When its save fails (here: refused), the modified document stays open.
+        window.setProjectSaver([](FirmwareProject &) { return false; });
         QVERIFY(!kept->subWindow->close());
         QVERIFY(closed->subWindow->close());
         QTRY_COMPARE(window.documents(), QList<FirmwareProject *>{kept});

@@ -1,3 +1,5 @@
+#include "projects/importwizard.h"
+#include "projects/projectcommands.h"
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "importers/descriptionimporter.h"
@@ -111,6 +113,7 @@ QString TestDescriptionImporter::writeFile(const QString &name, const QByteArray
 
 FirmwareProject *TestDescriptionImporter::openDemo()
 {
+    m_window->projectCommands()->setWizardRunner(acceptImportWizard);
     if (!m_window->openFirmwareThroughWizard(example("tessa-demo.bin")))
         return nullptr;
     return m_window->activeDocument();

@@ -4,10 +4,13 @@
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
 #include "model/firmware.h"
+#include "model/mappack.h"
 #include "projects/comparestatistics.h"
+#include "projects/ecuidentification.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QSaveFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -88,11 +91,44 @@ int runInfo(const QStringList &args)
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
+    const EcuIdentification id = identifyEcu(firmware);
+    const QJsonObject ecu{{QStringLiteral("ecuFamily"), id.ecuFamily},
+                          {QStringLiteral("softwareNumber"), id.softwareNumber},
+                          {QStringLiteral("hardwareNumber"), id.hardwareNumber},
+                          {QStringLiteral("calibrationNumber"), id.calibrationNumber},
+                          {QStringLiteral("partNumber"), id.partNumber},
+                          {QStringLiteral("engineCode"), id.engineCode}};
     printJson({{QStringLiteral("file"), QString::fromStdString(firmware.fileName())},
                {QStringLiteral("format"),
                 isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
                {QStringLiteral("size"), qint64(firmware.size())},
-               {QStringLiteral("sha256"), imageFingerprint(firmware.data())}});
+               {QStringLiteral("sha256"), imageFingerprint(firmware.data())},
+               {QStringLiteral("ecu"), ecu}});
+    return 0;
+}
+
+int runMapPack(const QStringList &args)
+{
+    MapPackData pack;
+    if (!readMapPack(args.at(0), pack))
+        return fail(QStringLiteral("%1: %2").arg(args.at(0), pack.errorMessage));
+    QJsonArray maps;
+    for (const MapDefinition &map : std::as_const(pack.maps))
+        maps.append(toJson(map));
+    Fields fields{{QStringLiteral("formatVersion"), pack.formatVersion},
+                  {QStringLiteral("firmwareSize"), double(pack.firmwareSize)},
+                  {QStringLiteral("firmwareSha256"), QString::fromLatin1(pack.firmwareSha256.toHex())},
+                  {QStringLiteral("maps"), maps}};
+    if (args.size() > 1) {
+        Firmware firmware;
+        QString error;
+        if (!loadImage(args.at(1), firmware, &error))
+            return fail(error);
+        const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
+                               qsizetype(firmware.size()));
+        fields.append({QStringLiteral("compatible"), isCompatible(pack, image)});
+    }
+    printJson(fields);
     return 0;
 }
 
@@ -205,12 +241,17 @@ const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("info"),
-         {"info FILE", "size, format and SHA-256 of a firmware image", 1, 1, runInfo}},
+         {"info FILE", "size, format, SHA-256 and ECU identification of a firmware image", 1, 1,
+          runInfo}},
         {QStringLiteral("a2l"),
          {"a2l FILE", "map definitions described by an A2L / DAMOS file", 1, 1, runA2l}},
         {QStringLiteral("ols"),
          {"ols FILE [--firmware-out OUT]",
           "firmware and maps of a WinOLS project; OUT receives the firmware", 1, 3, runOls}},
+        {QStringLiteral("mappack"),
+         {"mappack PACK [IMAGE]",
+          "the maps of a .tvp map pack; with IMAGE, whether the pack fits that image", 1, 2,
+          runMapPack}},
         {QStringLiteral("convert"),
          {"convert FILE OUT", "write the image of FILE (raw or Intel HEX) as raw binary", 2, 2,
           runConvert}},

@@ -1,0 +1,298 @@
+#include "projectcommands.h"
+
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "importwizard.h"
+#include "model/firmwareproject.h"
+#include "model/mappack.h"
+#include "projectbrowser.h"
+#include "projectdatadialog.h"
+#include "projectfiles.h"
+#include "projectsaver.h"
+#include "versionchooser.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeWidgetItem>
+
+using namespace ProjectFiles;
+
+namespace {
+
+const QLatin1String PackFilter("Tessamorvandi Map Pack (*.tvp)");
+
+QByteArray currentBytes(const FirmwareProject &record)
+{
+    const std::vector<uint8_t> &data = record.firmware->data();
+    return QByteArray(reinterpret_cast<const char *>(data.data()), qsizetype(data.size()));
+}
+
+} // namespace
+
+ProjectCommands::ProjectCommands(MainWindow *window)
+    : QObject(window)
+    , m_window(window)
+    , m_prompts(UserPrompts::dialogs(window))
+{
+    m_prompts.status = [window](const QString &text, int timeout) {
+        window->statusBar()->showMessage(text, timeout);
+    };
+    m_runWizard = [](QWidget *parent, Firmware &firmware, const QString &path,
+                     const ProjectStore &store, WizardResult &result) {
+        return runImportWizard(parent, firmware, path, store, result);
+    };
+    m_chooseProject = [this](const ProjectStore &store) {
+        ProjectBrowser browser(store, m_prompts, m_window);
+        return browser.exec() == QDialog::Accepted ? browser.selectedFolder() : QString();
+    };
+    m_pickVersion = [this](const QString &folder) -> std::optional<VersionEntry> {
+        VersionChooser chooser(folder, m_prompts, m_window);
+        if (chooser.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return chooser.selectedVersion();
+    };
+
+    window->setProjectSaver([this](FirmwareProject &record) { return saveProject(record); });
+
+    auto hook = [this, window](const char *actionName, const char *buttonName,
+                               void (ProjectCommands::*command)()) {
+        if (QAction *action = window->action(QLatin1String(actionName))) {
+            action->setEnabled(true);
+            connect(action, &QAction::triggered, this, command);
+        }
+        if (!buttonName)
+            return;
+        if (auto *button = window->findChild<QToolButton *>(QLatin1String(buttonName))) {
+            button->setEnabled(true);
+            connect(button, &QToolButton::clicked, this, command);
+        }
+    };
+    hook("projectDataAction", "projectDataButton", &ProjectCommands::showProjectData);
+    hook("openProjectAction", "openProjectButton", &ProjectCommands::browseProjects);
+    hook("importMapPackAction", nullptr, &ProjectCommands::importMapPack);
+    hook("exportMapPackAction", nullptr, &ProjectCommands::exportMapPack);
+}
+
+void ProjectCommands::warn(const QString &title, const QString &text)
+{
+    m_prompts.message(QMessageBox::Warning, title, text);
+}
+
+bool ProjectCommands::openFirmwareThroughWizard(const QString &path)
+{
+    auto firmware = std::make_unique<Firmware>();
+    if (!firmware->load(path.toStdString())) {
+        QString text = QStringLiteral("Impossibile caricare il firmware.");
+        if (!firmware->errorString().empty())
+            text += QStringLiteral("\n\n") + QString::fromStdString(firmware->errorString());
+        warn(QStringLiteral("Errore"), text);
+        return false;
+    }
+    WizardResult result;
+    if (!m_runWizard(m_window, *firmware, path, m_store, result))
+        return false;
+    m_lastWizardResult = result;
+    if (!result.projectFolderToOpen.isEmpty()) {
+        firmware.reset();
+        return openProject(result.projectFolderToOpen);
+    }
+    FirmwareProject *record = m_window->createDocumentFromFirmware(firmware.release(), {});
+    if (!record)
+        return false;
+    record->savedFirmwarePath = path;
+    applyWizardResult(*record, result);
+    if (result.searchMapsAfterImport && m_prompts.status)
+        m_prompts.status(QStringLiteral("La ricerca automatica delle mappe online non è ancora "
+                                        "disponibile."),
+                         6000);
+    return true;
+}
+
+bool ProjectCommands::saveProject(FirmwareProject &record)
+{
+    return ::saveProject(record, m_store, versionQuestions(m_prompts));
+}
+
+bool ProjectCommands::openProject(const QString &projectFolder)
+{
+    OpenedVersion opened = ProjectStore::openOriginal(projectFolder);
+    if (!opened.error.isEmpty()) {
+        warn(QStringLiteral("Apri progetto"), opened.error);
+        return false;
+    }
+    FirmwareProject *record
+        = m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
+    if (!record) {
+        warn(QStringLiteral("Apri progetto"),
+             QStringLiteral("Impossibile inizializzare il progetto."));
+        return false;
+    }
+    record->projectFolder = projectFolder;
+    record->savedFirmwarePath = opened.firmwarePath;
+    record->versionName = OriginalName;
+    applyProjectJson(*record, opened.record);
+    if (m_prompts.status)
+        m_prompts.status(QStringLiteral("Progetto esistente aperto."), 3000);
+    return true;
+}
+
+FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
+                                              const VersionEntry &version)
+{
+    OpenedVersion opened = ProjectStore::openVersion(projectFolder, version);
+    if (!opened.error.isEmpty()) {
+        warn(QStringLiteral("Apri progetto"), opened.error);
+        return nullptr;
+    }
+    FirmwareProject *record
+        = m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
+    if (!record) {
+        warn(QStringLiteral("Apri progetto"),
+             QStringLiteral("Impossibile inizializzare il progetto."));
+        return nullptr;
+    }
+    // The document starts with its own bytes as reference; a version compares with the
+    // project's original instead.
+    record->originalBytes = opened.originalBytes;
+    record->versionName = opened.versionName;
+    if (!version.isOriginal) {
+        if (QTreeWidgetItem *maps = m_window->mapsItemOf(record); maps && maps->parent())
+            maps->parent()->setText(0, opened.versionName);
+        if (record->subWindow)
+            record->subWindow->setWindowTitle(opened.versionName);
+    }
+    record->projectFolder = projectFolder;
+    record->savedFirmwarePath = opened.firmwarePath;
+    applyProjectJson(*record, opened.record);
+    record->modified = false;
+    record->hasBeenSaved = true;
+    return record;
+}
+
+void ProjectCommands::browseProjects()
+{
+    if (m_store.listProjects().isEmpty()) {
+        m_prompts.message(QMessageBox::Information, QStringLiteral("Apri progetto"),
+                          QStringLiteral("Nessun progetto salvato."));
+        return;
+    }
+    const QString folder = m_chooseProject(m_store);
+    if (folder.isEmpty())
+        return;
+    QJsonObject record;
+    bool cannotRead = false;
+    if (!readJsonObject(folder + QLatin1Char('/') + ProjectJson, &record, &cannotRead)) {
+        warn(QStringLiteral("Apri progetto"),
+             cannotRead ? QStringLiteral("Impossibile leggere project.json.")
+                        : QStringLiteral("Il file project.json non è valido."));
+        return;
+    }
+    // Read for the format of later releases; every format so far opens the same way.
+    const int format = record.value(QStringLiteral("projectFormat")).toInt();
+    Q_UNUSED(format);
+    if (!QFileInfo(folder + QLatin1Char('/') + OriginalFolder + QLatin1Char('/') + FirmwareBin)
+             .isFile()) {
+        warn(QStringLiteral("Apri progetto"),
+             QStringLiteral("Il progetto è incompleto o danneggiato."));
+        return;
+    }
+    const std::optional<VersionEntry> version = m_pickVersion(folder);
+    if (!version)
+        return;
+    openVersion(folder, *version);
+}
+
+void ProjectCommands::showProjectData()
+{
+    FirmwareProject *record = m_window->activeDocument();
+    if (!record) {
+        m_prompts.message(QMessageBox::Information, QStringLiteral("Progetto"),
+                          QStringLiteral("Apri prima un firmware."));
+        return;
+    }
+    ProjectDataDialog dialog(*record, ProjectDataDialog::Mode::Edit, m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The dialog is modal, but the record could have gone while it was open.
+    if (!m_window->documents().contains(record))
+        return;
+    dialog.applyTo(*record);
+    if (!saveProject(*record))
+        warn(QStringLiteral("Salvataggio progetto"),
+             QStringLiteral("Impossibile salvare il progetto."));
+}
+
+void ProjectCommands::exportMapPack()
+{
+    const QString title = QStringLiteral("Esporta pacchetto mappe");
+    FirmwareProject *record = m_window->activeDocument();
+    if (!record || !record->firmware) {
+        warn(title, QStringLiteral("Apri prima un firmware."));
+        return;
+    }
+    if (record->maps.isEmpty()) {
+        warn(title, QStringLiteral("Il firmware non contiene mappe salvate."));
+        return;
+    }
+    if (record->firmware->size() == 0) {
+        warn(title, QStringLiteral("Il firmware è vuoto."));
+        return;
+    }
+    const QByteArray bytes = currentBytes(*record);
+    const QString chosen = m_prompts.saveFile(
+        title, proposedMapPackName(QString::fromStdString(record->firmware->fileName())),
+        PackFilter);
+    if (chosen.isEmpty())
+        return;
+    const QString path = withMapPackSuffix(chosen);
+    QString error;
+    if (writeMapPack(path, record->maps, bytes, &error)) {
+        m_prompts.message(QMessageBox::Information, QStringLiteral("Tessamorvandi"),
+                          QStringLiteral("Pacchetto mappe esportato correttamente.\n\n"
+                                         "Mappe salvate: %1\nFile: %2")
+                              .arg(record->maps.size())
+                              .arg(path));
+    } else {
+        m_prompts.message(QMessageBox::Critical, title, error);
+    }
+}
+
+void ProjectCommands::importMapPack()
+{
+    const QString title = QStringLiteral("Importa pacchetto mappe");
+    FirmwareProject *record = m_window->activeDocument();
+    DocumentWindow *document = m_window->activeDocumentWindow();
+    if (!record || !record->firmware || !document) {
+        warn(title, QStringLiteral("Apri prima il firmware originale associato."));
+        return;
+    }
+    const QString path = m_prompts.openFile(title, PackFilter);
+    if (path.isEmpty())
+        return;
+    MapPackData pack;
+    if (!readMapPack(path, pack)) {
+        m_prompts.message(QMessageBox::Critical, title, pack.errorMessage);
+        return;
+    }
+    if (!isCompatible(pack, currentBytes(*record))) {
+        m_prompts.message(QMessageBox::Critical, QStringLiteral("Pacchetto non compatibile"),
+                          QStringLiteral("Il pacchetto mappe non appartiene al firmware "
+                                         "attualmente aperto.\n\nDimensione o SHA-256 del "
+                                         "firmware non corrispondono."));
+        return;
+    }
+    if (pack.maps.isEmpty()) {
+        warn(title, QStringLiteral("Il pacchetto non contiene mappe."));
+        return;
+    }
+    const bool wasModified = record->modified;
+    document->setMaps(pack.maps);
+    record->modified = wasModified;
+    m_prompts.message(QMessageBox::Information, QStringLiteral("Tessamorvandi"),
+                      QStringLiteral("Pacchetto mappe importato correttamente.\n\n"
+                                     "Mappe caricate: %1")
+                          .arg(record->maps.size()));
+}

@@ -1,0 +1,124 @@
+#include "projectsaver.h"
+
+#include "model/firmwareproject.h"
+#include "model/mappack.h"
+#include "projectfiles.h"
+#include "projectstore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QtDebug>
+
+using namespace ProjectFiles;
+
+namespace {
+
+std::optional<QString> askVersionName(const VersionQuestions &questions,
+                                      const QString &title,
+                                      const QString &label,
+                                      const QString &preset)
+{
+    if (!questions.askName)
+        return std::nullopt;
+    const std::optional<QString> answer = questions.askName(title, label, preset);
+    if (!answer || answer->trimmed().isEmpty())
+        return std::nullopt;
+    return answer->trimmed();
+}
+
+} // namespace
+
+bool saveProject(FirmwareProject &project,
+                 const ProjectStore &store,
+                 const VersionQuestions &questions)
+{
+    if (!project.firmware)
+        return false;
+    if (!store.ensureRoot())
+        return false;
+
+    const std::vector<uint8_t> &image = project.firmware->data();
+    const QByteArray current(reinterpret_cast<const char *>(image.data()), qsizetype(image.size()));
+    if (project.originalBytes.isEmpty())
+        project.originalBytes = current;
+
+    if (project.projectFolder.isEmpty())
+        project.projectFolder = store.folderForNewProject(project.fileName, project.originalBytes);
+    const QString folder = project.projectFolder;
+    if (!QDir().mkpath(folder))
+        return false;
+
+    const bool unchanged = !current.isEmpty() && current.size() == project.originalBytes.size()
+                           && current == project.originalBytes;
+    const bool modified = !current.isEmpty() && !project.originalBytes.isEmpty()
+                          && current != project.originalBytes;
+    const QString savedAt = savedAtText(QDateTime::currentDateTime());
+
+    if (!writeJsonAtomically(folder + QLatin1Char('/') + ProjectJson,
+                             projectJson(project, savedAt)))
+        return false;
+
+    const QString originalFolder = folder + QLatin1Char('/') + OriginalFolder;
+    if (!QDir().mkpath(originalFolder))
+        return false;
+    const QString originalFirmware = originalFolder + QLatin1Char('/') + FirmwareBin;
+    if (!QFileInfo::exists(originalFirmware)
+        && !writeFileAtomically(originalFirmware, project.originalBytes))
+        return false;
+
+    QString versionName;
+    QString targetFolder;
+    if (unchanged) {
+        versionName = OriginalName;
+        targetFolder = originalFolder;
+    } else {
+        if (project.versionName.isEmpty() || project.versionName == OriginalName) {
+            const std::optional<QString> name = askVersionName(
+                questions, QStringLiteral("Salva versione"),
+                QStringLiteral("Nome della versione modificata:"), QStringLiteral("Stage 1"));
+            if (!name)
+                return false;
+            versionName = *name;
+        } else {
+            const VersionQuestions::Choice choice = questions.askChoice
+                                                        ? questions.askChoice(project.versionName)
+                                                        : VersionQuestions::Choice::Cancel;
+            if (choice == VersionQuestions::Choice::Cancel)
+                return false;
+            if (choice == VersionQuestions::Choice::NewVersion) {
+                const std::optional<QString> name
+                    = askVersionName(questions, QStringLiteral("Nuova versione"),
+                                     QStringLiteral("Nome della nuova versione:"), QString());
+                if (!name)
+                    return false;
+                versionName = *name;
+            } else {
+                versionName = project.versionName;
+            }
+        }
+        targetFolder = folder + QLatin1Char('/') + VersionsFolder + QLatin1Char('/')
+                       + sanitizeFolderName(versionName);
+        if (!QDir().mkpath(targetFolder))
+            return false;
+    }
+
+    const QString firmwarePath = targetFolder + QLatin1Char('/') + FirmwareBin;
+    if (!writeFileAtomically(firmwarePath, current))
+        return false;
+    QString packError;
+    if (!writeMapPack(targetFolder + QLatin1Char('/') + MapsTvp, project.maps, current,
+                      &packError)) {
+        qDebug().noquote() << "Errore salvataggio mappe progetto:" << packError;
+        return false;
+    }
+    if (!writeJsonAtomically(targetFolder + QLatin1Char('/') + VersionJson,
+                             versionJson(versionName, savedAt, modified)))
+        return false;
+
+    project.versionName = versionName;
+    project.savedFirmwarePath = firmwarePath;
+    project.modified = false;
+    project.hasBeenSaved = true;
+    return true;
+}
