@@ -2,9 +2,11 @@
 // between the 2D view, the hex view, the map list and the image.
 #include "app/documentwindow.h"
 
+#include "app/mapwindowopener.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
+#include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
 
 #include <QPushButton>
@@ -71,9 +73,10 @@ void DocumentWindow::connect2DRoutes()
     connect(view, &Hex2DView::mapNameChanged, this, &DocumentWindow::renameMap);
     connect(view, &Hex2DView::mapDefinitionChanged, this, &DocumentWindow::replaceMap);
     connect(view, &Hex2DView::openSavedMapRequested, this, &DocumentWindow::openMapWindow);
-    connect(view, &Hex2DView::mapPropertiesRequested, this, [this](int) {
-        emit statusMessage(QStringLiteral("Caratteristiche della mappa non ancora disponibili."),
-                           4000);
+    // A map's properties are edited in its map window, which opens (or comes forward) first.
+    connect(view, &Hex2DView::mapPropertiesRequested, this, [this](int mapOffset) {
+        if (MapWindow *window = ::openMapWindow(this, mapOffset))
+            window->openPropertiesDialog();
     });
     connect(view, &Hex2DView::deleteMapRequested, this, &DocumentWindow::removeMap);
     connect(view, &Hex2DView::firmwareDropRequested, this,
@@ -156,7 +159,12 @@ void DocumentWindow::setReferenceBytes(const QByteArray &originalBytes)
     m_hexViewer->setFirmware(originalBytes);
     if (current != originalBytes)
         m_hexViewer->model()->setCurrentData(current);
+    // A new image resets the graph's zoom; the user's zoom stays.
+    const double userZoomX = m_hex2DView->userZoomX();
+    const double zoomY = m_hex2DView->zoomY();
     m_hex2DView->setImage(originalBytes);
+    m_hex2DView->setUserZoomX(userZoomX);
+    m_hex2DView->setUserZoomY(zoomY);
     refresh2DImage();
 }
 

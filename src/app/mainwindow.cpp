@@ -13,6 +13,8 @@
 #include "hex/hexmodel.h"
 #include "hex/hexsearchdialog.h"
 #include "hex/hexviewer.h"
+#include "hex/wordedit.h"
+#include "hex/hex2dview.h"
 #include "importers/descriptionimporter.h"
 #include "mapeditor/mapaddresstext.h"
 #include "mapeditor/mapinfodialog.h"
@@ -77,14 +79,6 @@ QString dropPath(const QMimeData *mime)
         return {};
     const QUrl url = mime->urls().constFirst();
     return url.isLocalFile() ? url.toLocalFile() : QString();
-}
-
-// The hex view of the active document, when it shows its text page (edit commands act on
-// the page that is showing; the 2D page has edits of its own).
-HexViewer *activeTextViewer(const MainWindow *window)
-{
-    DocumentWindow *document = window->activeDocumentWindow();
-    return document && document->currentPage() == 0 ? document->hexViewer() : nullptr;
 }
 
 HexViewer *activeViewer(const MainWindow *window)
@@ -383,20 +377,29 @@ void MainWindow::buildMenus()
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
     // On the 2D page these commands belong to the 2D view's word edits.
-    auto onText = [this](void (HexViewer::*command)()) {
-        return [this, command] {
-            if (HexViewer *viewer = activeTextViewer(this))
-                (viewer->*command)();
+    // An edit command acts on the page the active document shows: the hex table's command,
+    // or the 2D view's word edit of the same name.
+    auto onPage = [this](void (HexViewer::*command)(), WordEditKind wordEdit) {
+        return [this, command, wordEdit] {
+            DocumentWindow *document = activeDocumentWindow();
+            if (!document)
+                return;
+            if (document->currentPage() == 0)
+                (document->hexViewer()->*command)();
+            else if (document->currentPage() == 1)
+                document->hex2DView()->editSelection(wordEdit);
         };
     };
     add(edit, QStringLiteral("Valore originale"), QStringLiteral("originalValueAction"),
-        onText(&HexViewer::originalValue));
-    add(edit, QStringLiteral("+1"), QStringLiteral("plusOneAction"), onText(&HexViewer::plusOne));
-    add(edit, QStringLiteral("-1"), QStringLiteral("minusOneAction"), onText(&HexViewer::minusOne));
+        onPage(&HexViewer::originalValue, WordEditKind::Original));
+    add(edit, QStringLiteral("+1"), QStringLiteral("plusOneAction"),
+        onPage(&HexViewer::plusOne, WordEditKind::PlusOne));
+    add(edit, QStringLiteral("-1"), QStringLiteral("minusOneAction"),
+        onPage(&HexViewer::minusOne, WordEditKind::MinusOne));
     add(edit, QStringLiteral("Modifica in assoluto..."), QStringLiteral("absoluteEditAction"),
-        onText(&HexViewer::absoluteEdit));
+        onPage(&HexViewer::absoluteEdit, WordEditKind::Absolute));
     add(edit, QStringLiteral("Modifica in percentuale..."), QStringLiteral("percentEditAction"),
-        onText(&HexViewer::percentageEdit));
+        onPage(&HexViewer::percentageEdit, WordEditKind::Percent));
     auto onViewer = [this](void (HexViewer::*command)()) {
         return [this, command] {
             if (HexViewer *viewer = activeViewer(this))
@@ -587,6 +590,8 @@ void MainWindow::applyPercentModeToViews(bool on)
         viewer->model()->setPercentMode(on);
     for (MapWindow *window : findChildren<MapWindow *>())
         window->setPercentMode(on);
+    for (Hex2DView *view : findChildren<Hex2DView *>())
+        view->setPercentMode(on);
 }
 
 void MainWindow::applyShowOriginalToViews(bool on)
@@ -603,6 +608,8 @@ void MainWindow::applyColorModeToViews(bool on)
         viewer->setDarkColorMode(on);
     for (MapWindow *window : findChildren<MapWindow *>())
         window->setColorMode(on);
+    for (Hex2DView *view : findChildren<Hex2DView *>())
+        view->setColorMode(on);
 }
 
 void MainWindow::syncToolbarWithActiveDocument()
@@ -1031,9 +1038,17 @@ void MainWindow::showMapContextMenu(const QPoint &position)
     if (!isMapItem(item))
         return;
     QMenu menu(this);
+    // The read-only card of the map, as the hover shows it but in full.
+    QAction *information = menu.addAction(QStringLiteral("Caratteristiche..."));
+    menu.addSeparator();
     QAction *remove = menu.addAction(QStringLiteral("Elimina mappa"));
-    if (menu.exec(m_tree->viewport()->mapToGlobal(position)) == remove)
+    const int mapOffset = item->data(0, Qt::UserRole).toInt();
+    DocumentWindow *document = documentWindowOf(recordOfItem(item));
+    QAction *chosen = menu.exec(m_tree->viewport()->mapToGlobal(position));
+    if (chosen == remove)
         deleteMapOfItem(m_tree->itemAt(position));
+    else if (chosen == information && document)
+        showMapInformation(document->record(), mapOffset);
 }
 
 void MainWindow::showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPosition)
@@ -1063,7 +1078,11 @@ void MainWindow::showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPos
 
 void MainWindow::showMapInformation(int mapOffset)
 {
-    const FirmwareProject *record = activeDocument();
+    showMapInformation(activeDocument(), mapOffset);
+}
+
+void MainWindow::showMapInformation(const FirmwareProject *record, int mapOffset)
+{
     const MapDefinition *definition = nullptr;
     for (int i = 0; record && !definition && i < record->maps.size(); ++i)
         if (record->maps.at(i).mapOffset == mapOffset)

@@ -100,6 +100,7 @@ public slots:
     void findValue();
     // The read-only information dialog of a map of the active document.
     void showMapInformation(int mapOffset);
+    void showMapInformation(const FirmwareProject *record, int mapOffset);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -155,8 +155,11 @@ FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
         return nullptr;
     }
     // The document starts with its own bytes as reference; a version compares with the
-    // project's original instead.
-    record->originalBytes = opened.originalBytes;
+    // project's original instead, in the record and in both views.
+    if (DocumentWindow *document = m_window->documentWindowOf(record))
+        document->setReferenceBytes(opened.originalBytes);
+    else
+        record->originalBytes = opened.originalBytes;
     record->versionName = opened.versionName;
     if (!version.isOriginal) {
         if (QTreeWidgetItem *maps = m_window->mapsItemOf(record); maps && maps->parent())

@@ -1,6 +1,7 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "hex/hexdelegate.h"
+#include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
@@ -262,7 +263,7 @@ private slots:
         QCOMPARE(c->hexViewer->delegate()->property("darkColorMode").toBool(), true);
     }
 
-    void editMenuActsOnTextPageOnly()
+    void editMenuActsOnThePageShown()
     {
         FirmwareProject *record = m_window->createDocumentFromFirmware(firmware(64), {});
         DocumentWindow *document = m_window->documentWindowOf(record);
@@ -271,11 +272,16 @@ private slots:
         QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x05\x06", 2));
         m_window->action(QStringLiteral("originalValueAction"))->trigger();
         QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x04\x05", 2));
+        // On the 2D page the same command is the graph's word edit, on the same selection,
+        // and it is undone like any other edit.
         document->show2DPage();
-        m_window->action(QStringLiteral("minusOneAction"))->trigger();
-        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x04\x05", 2));
         QCOMPARE(record->hexViewer->property("initial2DSyncDone").toBool(), true);
+        record->hex2DView->setLittleEndian(true);
+        m_window->action(QStringLiteral("minusOneAction"))->trigger();
+        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x03\x05", 2));
         document->showTextPage();
+        m_window->action(QStringLiteral("undoAction"))->trigger();
+        QCOMPARE(imageOf(record).mid(4, 2), QByteArray("\x04\x05", 2));
         m_window->action(QStringLiteral("undoAction"))->trigger();
         m_window->action(QStringLiteral("undoAction"))->trigger();
         m_window->action(QStringLiteral("redoAction"))->trigger();
