@@ -61,6 +61,9 @@ void DocumentWindow::connectHexRoutes()
     HexModel *model = m_hexViewer->model();
     // The hex model is the one writer of the image.
     connect(model, &HexModel::dataModified, this, &DocumentWindow::onBytesModified);
+    connect(model, &HexModel::aboutToWrite, this, [this](int offset, int length) {
+        m_hex2DView->releaseCurrentData(offset, qint64(offset) + length - 1);
+    });
     connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this, [this](int deltaBytes) {
         applyRowOriginToHex(m_hexViewer->model()->rowOrigin() + deltaBytes);
         set2DRowOrigin(m_hexViewer->model()->rowOrigin());

@@ -141,7 +141,7 @@ void Hex2DView::setImage(const QByteArray &bytes)
 {
     m_current = bytes;
     m_original = bytes;
-    m_differences.clear();
+    m_differences.rebuild(bytes.constData(), bytes.size(), bytes.constData(), bytes.size());
     m_summary.clear();
     ++m_revision;
     plotLayout().setImageSize(bytes.size());
@@ -150,10 +150,34 @@ void Hex2DView::setImage(const QByteArray &bytes)
     update();
 }
 
+void Hex2DView::releaseCurrentData(qint64 first, qint64 last)
+{
+    if (first < 0 || last < first || m_current.isSharedWith(m_original))
+        return;
+    m_pendingFirst = m_pendingFirst < 0 ? first : std::min(m_pendingFirst, first);
+    m_pendingLast = std::max(m_pendingLast, last);
+    // Until the new bytes arrive the view reads the original; nothing paints in between.
+    m_current = m_original;
+}
+
 void Hex2DView::setCurrentData(const QByteArray &bytes)
 {
     if (bytes.size() != m_original.size())
         return;
+    if (m_pendingFirst >= 0) {
+        const qint64 first = m_pendingFirst;
+        const qint64 last = std::min<qint64>(m_pendingLast, bytes.size() - 1);
+        m_pendingFirst = m_pendingLast = -1;
+        m_current = bytes;
+        if (first <= last) {
+            if (m_summary.isBuiltFor(m_current, sampleFormat()))
+                m_summary.update(m_current, first, last);
+            ++m_revision;
+            updateDifferences(first, last);
+        }
+        update();
+        return;
+    }
     // Only the stretch that changed is read again, for the summary and the differences.
     const qint64 n = bytes.size();
     const char *a = bytes.constData();
@@ -181,16 +205,10 @@ void Hex2DView::setCurrentData(const QByteArray &bytes)
 
 void Hex2DView::updateDifferences(qint64 first, qint64 last)
 {
-    const auto from = std::lower_bound(m_differences.begin(), m_differences.end(), first);
-    const auto to = std::upper_bound(from, m_differences.end(), last);
-    std::vector<qint64> renewed;
     const char *a = m_current.constData();
     const char *b = m_original.constData();
     for (qint64 i = first; i <= last; ++i)
-        if (a[i] != b[i])
-            renewed.push_back(i);
-    const auto at = m_differences.erase(from, to);
-    m_differences.insert(at, renewed.begin(), renewed.end());
+        m_differences.set(i, a[i] != b[i]);
 }
 
 SampleFormat Hex2DView::sampleFormat() const
@@ -918,16 +936,18 @@ void Hex2DView::paintMarks(QPainter &p, const QRect &plot, qint64 s, qint64 e)
     }
 
     // Bytes that differ from the original, as ticks along the bottom.
-    if (!m_differences.empty()) {
-        auto it = std::lower_bound(m_differences.begin(), m_differences.end(), s);
+    // One tick per pixel column at most: after a hit the scan jumps to the next column.
+    qint64 changed = m_differences.nextSet(s);
+    if (changed >= 0 && changed < e) {
         p.setPen(QPen(ChangedColour, 1));
-        int lastX = INT_MIN;
-        for (; it != m_differences.end() && *it < e; ++it) {
-            const int x = xOf(*it);
-            if (x == lastX)
-                continue;
-            lastX = x;
-            p.drawLine(x, plot.bottom() - 6, x, plot.bottom());
+        while (changed >= 0 && changed < e) {
+            const int column = columnOf(changed, s, e, w);
+            p.drawLine(plot.left() + column, plot.bottom() - 6, plot.left() + column,
+                       plot.bottom());
+            qint64 next = s + ((qint64(column) + 1) * (e - s) + w - 1) / w;
+            if (next <= changed)
+                next = changed + 1;
+            changed = m_differences.nextSet(next);
         }
     }
 

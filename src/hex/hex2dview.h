@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hex/modifiedoffsets.h"
+
 #include "hex/hex2dgeometry.h"
 #include "hex/samplesummary.h"
 #include "hex/wordedit.h"
@@ -52,7 +54,10 @@ public:
     const QByteArray &currentData() const { return m_current; }
     const QByteArray &originalData() const { return m_original; }
     // Offsets where the current bytes differ from the original, ascending.
-    const std::vector<qint64> &differences() const { return m_differences; }
+    const ModifiedOffsets &differences() const { return m_differences; }
+    // The writer of the current bytes is about to change [first, last]: the view lets go of
+    // its shared copy, and the next setCurrentData renews only that stretch.
+    void releaseCurrentData(qint64 first, qint64 last);
 
     void setLittleEndian(bool littleEndian);
     bool isLittleEndian() const { return m_littleEndian; }
@@ -170,7 +175,9 @@ private:
     Hex2DGeometry m_geometry;
     QByteArray m_current;
     QByteArray m_original;
-    std::vector<qint64> m_differences;
+    ModifiedOffsets m_differences;
+    qint64 m_pendingFirst = -1;
+    qint64 m_pendingLast = -1;
     SampleSummary m_summary;
     quint64 m_revision = 0;
     QImage m_overview;

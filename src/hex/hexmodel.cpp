@@ -237,6 +237,7 @@ void HexModel::announceRange(qint64 first, qint64 last)
 
 void HexModel::store(int offset, const QByteArray &bytes)
 {
+    emit aboutToWrite(offset, int(bytes.size()));
     char *dst = m_current.data() + offset;
     std::memcpy(dst, bytes.constData(), size_t(bytes.size()));
     const qsizetype originalSize = m_original.size();

@@ -149,6 +149,9 @@ public:
 
 signals:
     void dataModified(const QByteArray &data);
+    // Just before bytes [offset, offset + length) are written. Holders of a shared copy of the
+    // current bytes let go here, so a 16 MiB image is written in place, not copied first.
+    void aboutToWrite(int offset, int length);
     void selectionChanged(int startOffset, int endOffset);
 
 private:

@@ -1,5 +1,7 @@
 #include "modifiedoffsets.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
 #include <cstring>
 
@@ -70,12 +72,28 @@ void ModifiedOffsets::set(qsizetype offset, bool on)
 
 bool ModifiedOffsets::anyIn(qsizetype offset, qsizetype length) const
 {
-    const qsizetype first = std::max<qsizetype>(offset, 0);
-    const qsizetype last = std::min(offset + length, m_size); // exclusive
-    for (qsizetype i = first; i < last; ++i)
-        if ((m_bits[std::size_t(i >> 6)] >> (i & 63)) & 1u)
-            return true;
-    return false;
+    if (length <= 0)
+        return false;
+    const qsizetype next = nextSet(std::max<qsizetype>(offset, 0));
+    return next >= 0 && next < offset + length;
+}
+
+qsizetype ModifiedOffsets::nextSet(qsizetype from) const
+{
+    if (from < 0)
+        from = 0;
+    if (from >= m_size)
+        return -1;
+    std::size_t word = std::size_t(from >> 6);
+    // Whole words at a time: a large unchanged stretch costs one test per 64 bytes.
+    quint64 bits = m_bits[word] & (~quint64(0) << (from & 63));
+    while (bits == 0) {
+        if (++word >= m_bits.size())
+            return -1;
+        bits = m_bits[word];
+    }
+    const qsizetype found = qsizetype(word) * 64 + qCountTrailingZeroBits(bits);
+    return found < m_size ? found : -1;
 }
 
 qsizetype ModifiedOffsets::count() const

@@ -27,6 +27,8 @@ public:
     // Whether any offset of [offset, offset + length) is set.
     bool anyIn(qsizetype offset, qsizetype length) const;
     qsizetype count() const;
+    // The first set offset at or after from; -1 when there is none.
+    qsizetype nextSet(qsizetype from) const;
     std::size_t memoryBytes() const { return m_bits.capacity() * sizeof(quint64); }
 
 private:

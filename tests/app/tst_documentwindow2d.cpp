@@ -3,6 +3,8 @@
 #include "app/orimodcomparison.h"
 #include "app/zoomspinbox.h"
 #include "hex/hex2dview.h"
+#include "hex/hexmodel.h"
+#include "hex/hexviewer.h"
 #include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
 
@@ -80,11 +82,34 @@ private slots:
         emit view->dataEditRequested(10, QByteArray::fromHex("beef"));
         QCOMPARE(int(record->firmware->data()[10]), 0xBE);
         QVERIFY(record->modified);
-        QCOMPARE(view->differences().size(), std::size_t(2));
+        QCOMPARE(view->differences().count(), 2);
         QCOMPARE(record->originalBytes, pattern(4096)); // the reference never changes
         // A write that does not fit changes nothing.
         emit view->dataEditRequested(4095, QByteArray::fromHex("0102"));
         QCOMPARE(int(record->firmware->data()[4095]), int(uchar(pattern(4096)[4095])));
+    }
+
+    // After the first edit the hex model writes in place: the graph shares its bytes instead
+    // of holding a second 16 MiB copy, and still follows every write and undo.
+    void graphSharesTheWrittenBytes()
+    {
+        MainWindow main;
+        FirmwareProject *record =
+            main.createDocumentFromFirmware(firmwareOf(pattern(4096), QStringLiteral("a.bin")), {});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        Hex2DView *view = doc->hex2DView();
+        HexModel *model = doc->hexViewer()->model();
+        QVERIFY(doc->writeBytes(10, QByteArray::fromHex("aa")));
+        const char *buffer = model->currentData().constData();
+        QVERIFY(doc->writeBytes(20, QByteArray::fromHex("bbcc")));
+        QCOMPARE(model->currentData().constData(), buffer); // written in place, no copy
+        QVERIFY(view->currentData().isSharedWith(model->currentData()));
+        QCOMPARE(view->currentData().mid(20, 2), QByteArray::fromHex("bbcc"));
+        QCOMPARE(view->differences().count(), 3);
+        model->undo();
+        QCOMPARE(view->currentData().mid(20, 2), pattern(4096).mid(20, 2));
+        QCOMPARE(view->differences().count(), 1);
+        QVERIFY(view->differences().test(10));
     }
 
     void mapRoutes()
@@ -312,7 +337,7 @@ private slots:
         Hex2DView *modView = modDoc->hex2DView();
         QCOMPARE(modView->originalData(), ori);
         QCOMPARE(modView->currentData(), mod);
-        QCOMPARE(qint64(modView->differences().size()), qint64(std::count_if(
+        QCOMPARE(qint64(modView->differences().count()), qint64(std::count_if(
             mod.cbegin(), mod.cend(), [&, i = 0](char c) mutable { return c != ori[i++]; })));
         QCOMPARE(modView->valueWidth(), 2);
         QCOMPARE(modView->zoomX(), doc->hex2DView()->zoomX());

@@ -387,11 +387,12 @@ private slots:
         mod[3] = 1;
         mod[97] = 2;
         view->setCurrentData(mod);
-        QCOMPARE(view->differences(), (std::vector<qint64>{3, 97}));
+        QCOMPARE(view->differences().count(), 2);
+        QVERIFY(view->differences().test(3) && view->differences().test(97));
         view->setCurrentData(QByteArray(99, 0)); // wrong size: ignored
         QCOMPARE(view->currentData(), mod);
         view->setCurrentData(ori);
-        QVERIFY(view->differences().empty());
+        QCOMPARE(view->differences().count(), 0);
     }
 
     // Painting every kind of image and format must neither crash nor read past the bytes.

@@ -282,6 +282,15 @@ private slots:
             QCOMPARE(bits.count(), expected);
             QVERIFY(!bits.test(n));
             QVERIFY(!bits.test(-1));
+            // The word-wise scans agree with the bit-by-bit answer at every start.
+            for (int from = -1; from <= n; ++from) {
+                qsizetype next = -1;
+                for (int i = std::max(from, 0); i < n && next < 0; ++i)
+                    if (bits.test(i))
+                        next = i;
+                QCOMPARE(bits.nextSet(from), next);
+                QCOMPARE(bits.anyIn(from, 70), next >= 0 && next < from + 70);
+            }
         }
     }
 };
