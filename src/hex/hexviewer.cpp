@@ -549,9 +549,11 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-QRect HexViewer::handleRect() const
+namespace {
+
+// The style option the vertical scroll bar paints itself with, for asking where its parts lie.
+QStyleOptionSlider sliderOption(QScrollBar *bar)
 {
-    QScrollBar *bar = m_table->verticalScrollBar();
     QStyleOptionSlider opt;
     opt.initFrom(bar);
     opt.orientation = Qt::Vertical;
@@ -561,6 +563,15 @@ QRect HexViewer::handleRect() const
     opt.sliderValue = bar->value();
     opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
+    return opt;
+}
+
+} // namespace
+
+QRect HexViewer::handleRect() const
+{
+    QScrollBar *bar = m_table->verticalScrollBar();
+    const QStyleOptionSlider opt = sliderOption(bar);
     const QRect slider
         = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
     const int middle = slider.center().y();
@@ -572,15 +583,7 @@ bool HexViewer::paintScrollBar()
     QScrollBar *bar = m_table->verticalScrollBar();
     QPainter p(bar);
     p.fillRect(bar->rect(), Qt::white);
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.orientation = Qt::Vertical;
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
+    const QStyleOptionSlider opt = sliderOption(bar);
     QStyle *style = bar->style();
     const struct
     {
