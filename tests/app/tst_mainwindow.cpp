@@ -233,9 +233,18 @@ private slots:
         QVERIFY(drop.isAccepted());
         QCOMPARE(window.documents().size(), 1);
         FirmwareProject *record = window.documents().constFirst();
-        QCOMPARE(record->fileName, QStringLiteral("dropped.ori"));
         QCOMPARE(record->fileSize, qint64(300));
         QCOMPARE(record->savedFirmwarePath, path);
+        // A document: sub-window, tree branch with its "Mappe" child, status bar text.
+        QCOMPARE(window.activeDocument(), record);
+        QCOMPARE(record->subWindow->windowTitle(), QStringLiteral("dropped.ori"));
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("Firmware caricato: dropped.ori"));
+        QCOMPARE(window.databaseTree()->topLevelItemCount(), 1);
+        QTreeWidgetItem *branch = window.databaseTree()->topLevelItem(0);
+        QCOMPARE(branch->text(0), QStringLiteral("dropped.ori"));
+        QCOMPARE(window.mapsItemOf(record)->parent(), branch);
+        QCOMPARE(window.mapsItemOf(record)->text(0), QStringLiteral("Mappe"));
     }
 
     void unreadableFirmwareCreatesNoDocument()
@@ -247,31 +256,6 @@ private slots:
         QVERIFY(closer.text().startsWith(QStringLiteral("Impossibile caricare il firmware.")));
         QVERIFY(window.documents().isEmpty());
         QCOMPARE(window.databaseTree()->topLevelItemCount(), 0);
-    }
-
-    void documentFromFirmware()
-    {
-        MainWindow window;
-        MapDefinition map;
-        map.name = QStringLiteral("Coppia massima");
-        map.mapOffset = 0x40;
-        FirmwareProject *record = window.createDocumentFromFirmware(
-            makeFirmware(QStringLiteral("ecu.bin"), 256), {map});
-        QVERIFY(record);
-        QCOMPARE(window.activeDocument(), record);
-        QCOMPARE(window.statusBar()->currentMessage(),
-                 QStringLiteral("Firmware caricato: ecu.bin"));
-        QCOMPARE(record->subWindow->windowTitle(), QStringLiteral("ecu.bin"));
-        QCOMPARE(window.databaseTree()->topLevelItemCount(), 1);
-        QTreeWidgetItem *branch = window.databaseTree()->topLevelItem(0);
-        QCOMPARE(branch->text(0), QStringLiteral("ecu.bin"));
-        QTreeWidgetItem *maps = window.mapsItemOf(record);
-        QCOMPARE(maps->parent(), branch);
-        QCOMPARE(maps->text(0), QStringLiteral("Mappe"));
-        QCOMPARE(maps->childCount(), 1);
-        QCOMPARE(maps->child(0)->text(0), QStringLiteral("Coppia massima"));
-        QCOMPARE(maps->child(0)->data(0, 256).toInt(), 0x40);
-        QCOMPARE(maps->child(0)->data(0, 266).toInt(), 0);
     }
 
     void closingSubWindows()

@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(window->parentWidget()->windowTitle(), QStringLiteral("Coppia massima"));
     }
 
-    void deletionRenumbersAndClosesTheWindow()
+    void deletionAndClosingCloseMapWindows()
     {
         QPointer<MapWindow> window = openFromTree(1);
         QVERIFY(window);
@@ -201,6 +201,13 @@ private slots:
         QVERIFY(m_main->documentWindowOf(m_record)->removeMap(0x300));
         flushDeletes();
         QVERIFY(!other);
+        // Closing the document closes its map windows.
+        window = openFromTree(0);
+        QVERIFY(window);
+        m_record->modified = false;
+        m_record->subWindow->close();
+        flushDeletes();
+        QVERIFY(!window);
     }
 
     void hoverCardAndInformationDialog()
@@ -220,16 +227,6 @@ private slots:
         QCOMPARE(dialog.fieldText(QStringLiteral("Indirizzo Z:")), QStringLiteral("0x00010000"));
         QCOMPARE(dialog.fieldText(QStringLiteral("Indirizzo X:")), QStringLiteral("-"));
         QCOMPARE(dialog.fieldText(QStringLiteral("Indirizzo Y:")), QStringLiteral("0x0000FFC4"));
-    }
-
-    void closingTheDocumentClosesItsMaps()
-    {
-        QPointer<MapWindow> window = openFromTree(0);
-        QVERIFY(window);
-        m_record->modified = false;
-        m_record->subWindow->close();
-        flushDeletes();
-        QVERIFY(!window);
     }
 };
 

@@ -59,9 +59,10 @@ private slots:
         QTest::newRow("type 02 segment base")
             << rec(2, 0, 2, "1000") + rec(1, 0, 0, "01") + rec(1, 0x10, 0, "02") << qint64(0x11)
             << ByteList{{0, 1}, {0x10, 2}};
-        QTest::newRow("10-character end record is no end record")
-            << rec(1, 0, 0, "01") + ":00000001F\n" + rec(1, 1, 0, "02") << qint64(2)
-            << ByteList{{1, 2}};
+        QTest::newRow("end record stops reading, a 10-character one does not")
+            << rec(1, 0, 0, "01") + ":00000001F\n" + rec(1, 1, 0, "02") + rec(0, 0, 1)
+                   + rec(1, 2, 0, "03")
+            << qint64(2) << ByteList{{1, 2}};
         QTest::newRow("garbage lines and a non-hex data digit skipped")
             << QByteArray("hello\n:zz000000\n\n :0100000011EE\n:02000000AXCD00\n")
                    + rec(1, 2, 0, "07")
