@@ -659,7 +659,6 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     applyIdentification(*record, identifyEcu(*firmware));
 
     auto *container = new DocumentWindow(record);
-    container->setProperty("firmwarePtr", QVariant::fromValue<void *>(firmware));
 
     auto *documentItem = new QTreeWidgetItem(m_tree, {record->fileName});
     auto *mapsItem = new QTreeWidgetItem(documentItem, {QStringLiteral("Mappe")});

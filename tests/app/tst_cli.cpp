@@ -43,17 +43,16 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_image = QByteArray::fromHex("00112233445566778899aabbccddeeff");
-        QFile raw(path(QStringLiteral("dump.bin")));
-        QVERIFY(raw.open(QIODevice::WriteOnly));
-        raw.write(m_image);
-        raw.close();
-        QFile hex(path(QStringLiteral("dump.hex")));
-        QVERIFY(hex.open(QIODevice::WriteOnly));
-        hex.write(":020000048000FA\n:1000000000112233445566778899AABBCCDDEEFF78\n:00000001FF\n");
-        hex.close();
-        QFile empty(path(QStringLiteral("empty.hex")));
-        QVERIFY(empty.open(QIODevice::WriteOnly));
-        empty.write(":00000001FF\n");
+        const QList<QPair<QString, QByteArray>> files
+            = {{QStringLiteral("dump.bin"), m_image},
+               {QStringLiteral("dump.hex"),
+                ":020000048000FA\n:1000000000112233445566778899AABBCCDDEEFF"
+                "78\n:00000001FF\n"},
+               {QStringLiteral("empty.hex"), ":00000001FF\n"}};
+        for (const auto &[name, content] : files) {
+            QFile f(path(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        }
     }
 
     void info_data()

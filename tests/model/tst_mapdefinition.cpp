@@ -4,74 +4,79 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+namespace {
+
+MapDefinition grid(int rows, int columns, int offset)
+{
+    MapDefinition d;
+    d.rows = rows;
+    d.columns = columns;
+    d.mapOffset = offset;
+    return d;
+}
+
+const uint8_t *bytesOf(const QByteArray &image)
+{
+    return reinterpret_cast<const uint8_t *>(image.constData());
+}
+
+} // namespace
+
 class TestMapDefinition : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void emptyObjectGivesDefaults()
-    {
-        const MapDefinition d = fromJson(QJsonObject());
-        QVERIFY(d == MapDefinition());
-        const QJsonObject o = toJson(d);
-        QCOMPARE(o.size(), 50);
-        QCOMPARE(o.value(QLatin1String("mapOffset")).toInt(), -1);
-        QCOMPARE(o.value(QLatin1String("dataType")).toInt(), 1);
-        for (const QString &key : mapDefinitionKeys())
-            QVERIFY2(o.contains(key), qPrintable(key));
-        QCOMPARE(mapDefinitionKeys().size(), 50);
-    }
-
     void tolerantReading_data()
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("field");
-        QTest::addColumn<QVariant>("expected");
-        QTest::newRow("rows as string") << QByteArray(R"({"rows":"12"})") << "rows" << QVariant(0);
-        QTest::newRow("offset as bool") << QByteArray(R"({"mapOffset":true})") << "mapOffset" << QVariant(-1);
-        QTest::newRow("factor missing") << QByteArray(R"({})") << "factor" << QVariant(1.0);
-        QTest::newRow("factor as string") << QByteArray(R"({"xFactor":"2"})") << "xFactor" << QVariant(1.0);
-        QTest::newRow("littleEndian as number") << QByteArray(R"({"littleEndian":0})") << "littleEndian" << QVariant(true);
-        QTest::newRow("name as number") << QByteArray(R"({"name":5})") << "name" << QVariant(QString());
-        QTest::newRow("element size kept") << QByteArray(R"({"zElementSize":4})") << "zElementSize" << QVariant(4);
+        QTest::addColumn<QJsonValue>("expected");
+        QTest::newRow("empty object") << QByteArray("{}") << "mapOffset" << QJsonValue(-1);
+        QTest::newRow("rows as string")
+            << QByteArray(R"({"rows":"12"})") << "rows" << QJsonValue(0);
+        QTest::newRow("offset as bool")
+            << QByteArray(R"({"mapOffset":true})") << "mapOffset" << QJsonValue(-1);
+        QTest::newRow("factor missing") << QByteArray("{}") << "factor" << QJsonValue(1.0);
+        QTest::newRow("factor as string")
+            << QByteArray(R"({"xFactor":"2"})") << "xFactor" << QJsonValue(1.0);
+        QTest::newRow("littleEndian as number")
+            << QByteArray(R"({"littleEndian":0})") << "littleEndian" << QJsonValue(true);
+        QTest::newRow("name as number") << QByteArray(R"({"name":5})") << "name" << QJsonValue("");
+        QTest::newRow("element size kept")
+            << QByteArray(R"({"zElementSize":4})") << "zElementSize" << QJsonValue(4);
+        QTest::newRow("axis values keep their low 16 bits")
+            << QByteArray(R"({"xAxis":[70000,-1,"x",12]})") << "xAxis"
+            << QJsonValue(QJsonArray{4464, 65535, 0, 12});
     }
 
     void tolerantReading()
     {
         QFETCH(QByteArray, json);
         QFETCH(QString, field);
-        QFETCH(QVariant, expected);
         const MapDefinition d = fromJson(QJsonDocument::fromJson(json).object());
         const QJsonObject back = toJson(d);
-        QCOMPARE(back.value(field).toVariant(), expected);
-    }
-
-    void axisValuesKeepLow16Bits()
-    {
-        const MapDefinition d = fromJson(
-            QJsonDocument::fromJson(R"({"xAxis":[70000,-1,"x",12]})").object());
-        QCOMPARE(d.xAxis, (QList<quint16>{4464, 65535, 0, 12}));
+        QCOMPARE(back.size(), 50);
+        for (const QString &key : mapDefinitionKeys())
+            QVERIFY2(back.contains(key), qPrintable(key));
+        QTEST(back.value(field), "expected");
+        if (json == "{}")
+            QVERIFY(d == MapDefinition());
     }
 
     void roundTripDropsSourceKind()
     {
-        MapDefinition d;
+        MapDefinition d = grid(3, 4, 0x1234);
         d.sourceKind = MapDefinition::SourceA2L;
         d.name = QStringLiteral("Kennfeld Ä");
-        d.rows = 3;
-        d.columns = 4;
-        d.mapOffset = 0x1234;
         d.xAxis = {1, 2, 3, 4};
         d.yAxis = {10, 20, 30};
-        d.dataType = 2;
         d.littleEndian = false;
         d.factor = 0.0234375;
-        d.offset = -40;
-        d.decimals = 2;
         d.zColumnMajor = true;
         d.yMaximum = 9000.5;
-        MapDefinition back = fromJson(QJsonDocument::fromJson(
-            QJsonDocument(toJson(d)).toJson(QJsonDocument::Compact)).object());
+        const QByteArray text = QJsonDocument(toJson(d)).toJson(QJsonDocument::Compact);
+        MapDefinition back = fromJson(QJsonDocument::fromJson(text).object());
         QCOMPARE(back.sourceKind, 0);
         back.sourceKind = d.sourceKind;
         QVERIFY(back == d);
@@ -85,10 +90,14 @@ private slots:
         QTest::addColumn<qint64>("dataEnd");
         QTest::addColumn<qint64>("xEnd");
         QTest::addColumn<qint64>("headerEnd");
-        QTest::newRow("32-bit 2x3 at 0x100") << 4 << 1 << -1 << qint64(0x117) << qint64(0x205) << qint64(-1);
-        QTest::newRow("16-bit with header") << 2 << 1 << 0x50 << qint64(0x10B) << qint64(0x205) << qint64(0x53);
-        QTest::newRow("index X axis has no range") << 2 << 0 << -1 << qint64(0x10B) << qint64(-1) << qint64(-1);
-        QTest::newRow("size 0 counts as 1") << 0 << 1 << -1 << qint64(0x105) << qint64(0x205) << qint64(-1);
+        // A 2 x 3 map at 0x100 with its X axis at 0x200.
+        QTest::newRow("32-bit") << 4 << 1 << -1 << qint64(0x117) << qint64(0x205) << qint64(-1);
+        QTest::newRow("16-bit with header")
+            << 2 << 1 << 0x50 << qint64(0x10B) << qint64(0x205) << qint64(0x53);
+        QTest::newRow("index X axis has no range")
+            << 2 << 0 << -1 << qint64(0x10B) << qint64(-1) << qint64(-1);
+        QTest::newRow("size 0 counts as 1")
+            << 0 << 1 << -1 << qint64(0x105) << qint64(0x205) << qint64(-1);
     }
 
     void ranges()
@@ -96,23 +105,17 @@ private slots:
         QFETCH(int, elementSize);
         QFETCH(int, xSource);
         QFETCH(int, headerOffset);
-        QFETCH(qint64, dataEnd);
-        QFETCH(qint64, xEnd);
-        QFETCH(qint64, headerEnd);
-        MapDefinition d;
-        d.rows = 2;
-        d.columns = 3;
-        d.mapOffset = 0x100;
+        MapDefinition d = grid(2, 3, 0x100);
         d.zElementSize = elementSize;
-        d.xAxisOffset = 0x200;
         d.xAxisSource = xSource;
         d.headerOffset = headerOffset;
+        d.xAxisOffset = 0x200;
         const MapRanges r = mapRanges(d);
         QCOMPARE(r.data.start, qint64(0x100));
-        QCOMPARE(r.data.end, dataEnd);
-        QCOMPARE(r.xAxis.end, xEnd);
+        QTEST(r.data.end, "dataEnd");
+        QTEST(r.xAxis.end, "xEnd");
         QCOMPARE(r.yAxis.start, qint64(-1));
-        QCOMPARE(r.header.end, headerEnd);
+        QTEST(r.header.end, "headerEnd");
     }
 
     void readingFromImage_data()
@@ -121,13 +124,14 @@ private slots:
         QTest::addColumn<int>("elementSize");
         QTest::addColumn<bool>("columnMajor");
         QTest::addColumn<QList<quint16>>("values");
-        // bytes: 01 02 03 04 05 06 07 08 09 0A 0B 0C ...
+        // The image holds 01 02 03 04 ...
         QTest::newRow("8 bit") << 0 << 1 << false << QList<quint16>{1, 2, 3, 4};
         QTest::newRow("LoHi") << 1 << 2 << false << QList<quint16>{0x0201, 0x0403, 0x0605, 0x0807};
         QTest::newRow("HiLo") << 2 << 2 << false << QList<quint16>{0x0102, 0x0304, 0x0506, 0x0708};
-        QTest::newRow("32 bit low half") << 3 << 4 << false << QList<quint16>{0x0201, 0x0605, 0x0A09, 0x0E0D};
-        QTest::newRow("column major keeps storage order") << 1 << 2 << true
-                                                          << QList<quint16>{0x0201, 0x0403, 0x0605, 0x0807};
+        QTest::newRow("32 bit low half")
+            << 3 << 4 << false << QList<quint16>{0x0201, 0x0605, 0x0A09, 0x0E0D};
+        QTest::newRow("column major keeps storage order")
+            << 1 << 2 << true << QList<quint16>{0x0201, 0x0403, 0x0605, 0x0807};
     }
 
     void readingFromImage()
@@ -135,20 +139,17 @@ private slots:
         QFETCH(int, dataType);
         QFETCH(int, elementSize);
         QFETCH(bool, columnMajor);
-        QFETCH(QList<quint16>, values);
         QByteArray image(32, '\0');
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(i + 1);
-        MapDefinition d;
-        d.rows = 2;
-        d.columns = 2;
-        d.mapOffset = 0;
+        MapDefinition d = grid(2, 2, 0);
         d.dataType = dataType;
         d.zElementSize = elementSize;
         d.zColumnMajor = columnMajor;
-        const auto *bytes = reinterpret_cast<const uint8_t *>(image.constData());
-        QCOMPARE(readMapValues(d, bytes, image.size()), values);
+        QTEST(readMapValues(d, bytesOf(image), image.size()), "values");
         QCOMPARE(cellIndex(d, 0, 1), columnMajor ? qint64(2) : qint64(1));
+        d.xAxisSource = 0; // an index axis is numbered, not read
+        QCOMPARE(readXAxis(d, nullptr, 0), (QList<quint16>{1, 2}));
     }
 
     void nothingReadPastTheImage_data()
@@ -168,23 +169,11 @@ private slots:
         QFETCH(int, rows);
         QFETCH(int, columns);
         const QByteArray image(16, '\x11');
-        MapDefinition d;
-        d.mapOffset = offset;
-        d.rows = rows;
-        d.columns = columns;
+        MapDefinition d = grid(rows, columns, offset);
         d.xAxisOffset = 14;
-        const auto *bytes = reinterpret_cast<const uint8_t *>(image.constData());
-        QVERIFY(readMapValues(d, bytes, image.size()).isEmpty());
+        QVERIFY(readMapValues(d, bytesOf(image), image.size()).isEmpty());
         if (columns > 1 && columns < 100)
-            QVERIFY(readXAxis(d, bytes, image.size()).isEmpty()); // 2 elements at 14 pass 16
-    }
-
-    void indexAxis()
-    {
-        MapDefinition d;
-        d.columns = 3;
-        d.xAxisSource = 0;
-        QCOMPARE(readXAxis(d, nullptr, 0), (QList<quint16>{1, 2, 3}));
+            QVERIFY(readXAxis(d, bytesOf(image), image.size()).isEmpty()); // 2 at 14 pass 16
     }
 
     void physicalRaw_data()
@@ -208,22 +197,10 @@ private slots:
         QFETCH(double, value);
         QFETCH(int, raw);
         QCOMPARE(int(physicalToRaw(value, factor, offset)), raw);
-    }
-
-    void rawToPhysicalText()
-    {
-        QCOMPARE(rawToPhysical(100, 0.5, -10), 40.0);
-        QCOMPARE(formatPhysical(rawToPhysical(100, 0.5, -10), 2), QStringLiteral("40.00"));
-    }
-
-    void organisations()
-    {
-        QCOMPARE(organisationFor(1, false), 0);
-        QCOMPARE(organisationFor(2, true), 1);
-        QCOMPARE(organisationFor(2, false), 2);
-        QCOMPARE(organisationFor(4, false), 3);
-        QCOMPARE(organisationLabel(2), QStringLiteral("16 Bit (HiLo)"));
-        QCOMPARE(elementSizeOfOrganisation(3), 4);
+        // Unless clamped, the raw value read back lies within half a step of the value.
+        if (factor != 0 && raw > 0 && raw < 65535)
+            QVERIFY(qAbs(rawToPhysical(quint16(raw), factor, offset) - value)
+                    <= qAbs(factor) / 2 + 1e-9);
     }
 };
 
