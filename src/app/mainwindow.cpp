@@ -659,6 +659,8 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     applyIdentification(*record, identifyEcu(*firmware));
 
     auto *container = new DocumentWindow(record);
+    // Views and commands find the document's image through this property.
+    container->setProperty("firmwarePtr", QVariant::fromValue<void *>(firmware));
 
     auto *documentItem = new QTreeWidgetItem(m_tree, {record->fileName});
     auto *mapsItem = new QTreeWidgetItem(documentItem, {QStringLiteral("Mappe")});

@@ -238,6 +238,8 @@ private slots:
         // A document: sub-window, tree branch with its "Mappe" child, status bar text.
         QCOMPARE(window.activeDocument(), record);
         QCOMPARE(record->subWindow->windowTitle(), QStringLiteral("dropped.ori"));
+        QCOMPARE(record->subWindow->widget()->property("firmwarePtr").value<void *>(),
+                 static_cast<void *>(record->firmware.get()));
         QCOMPARE(window.statusBar()->currentMessage(),
                  QStringLiteral("Firmware caricato: dropped.ori"));
         QCOMPARE(window.databaseTree()->topLevelItemCount(), 1);
