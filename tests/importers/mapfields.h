@@ -31,8 +31,8 @@ inline QString fieldMismatch(const MapDefinition &map, const QString &fields)
     return {};
 }
 
-#define COMPARE_FIELDS(map, fields) \
-    do { \
-        const QString mismatch = fieldMismatch(map, fields); \
-        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch)); \
+#define COMPARE_FIELDS(map, fields)                                                                \
+    do {                                                                                           \
+        const QString mismatch = fieldMismatch(map, fields);                                       \
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));                                        \
     } while (false)

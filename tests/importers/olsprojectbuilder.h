@@ -61,7 +61,10 @@ public:
         bits = qToLittleEndian(bits);
         return raw(QByteArray(reinterpret_cast<const char *>(&bits), 8));
     }
-    OlsProjectBuilder &string(const QByteArray &text) { return u32(quint32(text.size())).raw(text); }
+    OlsProjectBuilder &string(const QByteArray &text)
+    {
+        return u32(quint32(text.size())).raw(text);
+    }
     OlsProjectBuilder &zeros(qsizetype count) { return raw(QByteArray(count, '\0')); }
     OlsProjectBuilder &padTo(qsizetype position) { return zeros(position - size()); }
     OlsProjectBuilder &tail(const OlsRecord &r)
