@@ -5,12 +5,14 @@
 #include <QJsonObject>
 #include <QStringList>
 
-// Checks "key=value; key=value" against the JSON form of a definition (plus its sourceKind);
-// numbers may be written in hexadecimal. Returns the first difference, empty when all agree.
+// Checks "key=value; key=value" against the JSON form of a definition, plus its sourceKind and
+// the label of its organisation; numbers may be written in hexadecimal. Returns the first
+// difference, empty when all agree.
 inline QString fieldMismatch(const MapDefinition &map, const QString &fields)
 {
     QJsonObject json = toJson(map);
     json.insert(QLatin1String("sourceKind"), map.sourceKind);
+    json.insert(QLatin1String("organisation"), organisationLabel(map.dataType));
     for (const QString &field : fields.split(u';', Qt::SkipEmptyParts)) {
         const QString key = field.section(u'=', 0, 0).trimmed();
         const QString want = field.section(u'=', 1).trimmed();

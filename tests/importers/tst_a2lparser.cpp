@@ -40,6 +40,17 @@ void row(const char *name, const QString &text, const QString &maps)
     QTest::newRow(name) << text << maps;
 }
 
+// What every imported map must satisfy, whatever the description says.
+bool isSound(const MapDefinition &d)
+{
+    return d.rows >= 1 && d.rows <= 65535 && d.columns >= 1 && d.columns <= 65535
+           && d.mapOffset >= 0 && d.dataType == organisationFor(d.zElementSize, d.littleEndian)
+           && (d.xAxisOffset < 0 || d.xDataType == organisationFor(d.xElementSize, d.xLittleEndian))
+           && (d.characteristicType != "VALUE" || d.rows * d.columns == 1)
+           // Axes stored in the same record come before the values.
+           && (d.headerOffset < 0 || d.xAxisOffset < d.mapOffset);
+}
+
 quint32 randomState = 1;
 quint32 nextRandom()
 {
@@ -115,8 +126,8 @@ void TestA2LParser::parse_data()
             + compu("CM_Y", "%", "RAT_FUNC", "0 4 0 0 0 1")
             + chr("K MAP 0x1000 RL_MAP", axis(8, "CM_X") + axis(6, "CM_Y")),
         "characteristicType=MAP; columns=8; rows=6; headerOffset=0x1000; xAxisOffset=0x1004; "
-        "yAxisOffset=0x1014; mapOffset=0x1020; zElementSize=1; dataType=0; xElementSize=2; "
-        "xUnit=rpm; yUnit=%; yFactor=0.25; xAxisName=INPUT; zColumnMajor=false");
+        "yAxisOffset=0x1014; mapOffset=0x1020; zElementSize=1; organisation=8 Bit; "
+        "xElementSize=2; xUnit=rpm; yUnit=%; yFactor=0.25; xAxisName=INPUT; zColumnMajor=false");
 
     // The point type must come from AXIS_PTS_X itself, never from NO_AXIS_PTS_X around it.
     const auto curve = [](const QString &lines) -> QString {
@@ -236,8 +247,7 @@ void TestA2LParser::mutatedDescription()
         const A2LParser::Result result = A2LParser::parseText(QString::fromLatin1(text));
         QCOMPARE(result.maps.isEmpty(), !result.errorMessage.isEmpty());
         for (const MapDefinition &d : result.maps)
-            QVERIFY(d.rows >= 1 && d.rows <= 65535 && d.columns >= 1 && d.columns <= 65535
-                    && d.mapOffset >= 0);
+            QVERIFY2(isSound(d), qPrintable(d.name));
     }
 }
 
@@ -278,16 +288,7 @@ void TestA2LParser::publicSamples()
             if (name == "ASAP2_Demo_V171.a2l" && d.name == "ASAM.C.CURVE.STD_AXIS")
                 COMPARE_FIELDS(d, "xAxisOffset=0x810301; xElementSize=1; columns=8; "
                                   "mapOffset=0x810309; zElementSize=2");
-            const QString where = name + ": " + d.name;
-            QVERIFY2(d.rows >= 1 && d.columns >= 1 && d.mapOffset >= 0, qPrintable(where));
-            QVERIFY2(d.dataType == organisationFor(d.zElementSize, d.littleEndian),
-                     qPrintable(where));
-            QVERIFY2(d.xAxisOffset < 0
-                         || d.xDataType == organisationFor(d.xElementSize, d.xLittleEndian),
-                     qPrintable(where));
-            QVERIFY2(d.characteristicType != "VALUE" || d.rows * d.columns == 1, qPrintable(where));
-            // Axes stored in the same record come before the values.
-            QVERIFY2(d.headerOffset < 0 || d.xAxisOffset < d.mapOffset, qPrintable(where));
+            QVERIFY2(isSound(d), qPrintable(name + ": " + d.name));
         }
     }
 }

@@ -24,6 +24,16 @@ void row(const char *name, const QByteArray &bytes, const QString &maps, const Q
     QTest::newRow(name) << bytes << maps << error;
 }
 
+bool insideFirmware(const OLSParser::Result &result)
+{
+    return std::all_of(result.maps.cbegin(), result.maps.cend(), [&](const MapDefinition &d) {
+        return d.mapOffset >= 0 && d.rows >= 1 && d.columns >= 1
+               && (d.zElementSize == 1 || d.zElementSize == 2 || d.zElementSize == 4)
+               && qint64(d.mapOffset) + qint64(d.rows) * d.columns * d.zElementSize
+                      <= result.firmware.size();
+    });
+}
+
 quint32 randomState = 1;
 quint32 nextRandom()
 {
@@ -287,12 +297,7 @@ void TestOLSParser::truncatedAndHostile()
 {
     QFETCH(QByteArray, bytes);
     const OLSParser::Result result = OLSParser::parseBytes(bytes, "h.ols");
-    QVERIFY(result.valid);
-    for (const MapDefinition &d : result.maps)
-        QVERIFY(d.mapOffset >= 0
-                && qint64(d.mapOffset) + qint64(d.rows) * d.columns * d.zElementSize
-                       <= result.firmware.size()
-                && (d.zElementSize == 1 || d.zElementSize == 2 || d.zElementSize == 4));
+    QVERIFY(result.valid && insideFirmware(result));
 }
 
 void TestOLSParser::mutatedProjects()
@@ -316,10 +321,7 @@ void TestOLSParser::mutatedProjects()
             if (round % 3 == 0)
                 bytes.truncate(16 + nextRandom() % head);
             const OLSParser::Result result = OLSParser::parseBytes(bytes, "m.ols");
-            for (const MapDefinition &d : result.maps)
-                QVERIFY(d.mapOffset >= 0 && d.rows >= 1 && d.columns >= 1
-                        && qint64(d.mapOffset) + qint64(d.rows) * d.columns * d.zElementSize
-                               <= result.firmware.size());
+            QVERIFY(insideFirmware(result));
         }
     }
 }
