@@ -1,11 +1,11 @@
-#include "projects/importwizard.h"
-#include "projects/projectcommands.h"
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "importers/descriptionimporter.h"
 #include "importers/mapfilterdialog.h"
 #include "model/firmwareproject.h"
 #include "olsprojectbuilder.h"
+#include "projects/importwizard.h"
+#include "projects/projectcommands.h"
 
 #include <QLineEdit>
 #include <QMimeData>
@@ -19,17 +19,7 @@
 
 namespace {
 
-struct Shown
-{
-    QMessageBox::Icon icon;
-    QString title;
-    QString text;
-};
-
-QString example(const char *name)
-{
-    return QStringLiteral(TESSA_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
-}
+const QString DemoA2L = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l");
 
 QStringList childNames(QTreeWidgetItem *branch, bool visibleOnly = false)
 {
@@ -46,210 +36,137 @@ class TestDescriptionImporter : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init();
-    void cleanup();
-    void a2lNeedsDocument();
-    void a2lImportReplacesMaps();
-    void a2lFailureKeepsMaps();
-    void olsProjectOpensDocument();
-    void olsRefusals_data();
-    void olsRefusals();
-    void droppedOlsFileIsImported();
-    void mapFilterMessages();
-    void mapFilterHidesAndRestores();
+    void cleanup() { delete m_window; }
+    void a2lImport();
+    void olsImport();
+    void droppedOlsFile();
+    void mapFilter();
 
 private:
     QString writeFile(const QString &name, const QByteArray &bytes);
     FirmwareProject *openDemo();
+    DescriptionImporter *importer() const { return m_window->descriptionImporter(); }
 
     QTemporaryDir m_dir;
     MainWindow *m_window = nullptr;
-    QList<Shown> m_shown;
+    QStringList m_shown; // "title: text" of every message box
+    QList<QMessageBox::Icon> m_icons;
     QStringList m_askedTitles;
     QString m_nextFile;
     QList<bool> m_byteOrders;
 };
 
-void TestDescriptionImporter::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(m_dir.isValid());
-}
-
 void TestDescriptionImporter::init()
 {
     m_window = new MainWindow;
     m_shown.clear();
+    m_icons.clear();
     m_askedTitles.clear();
     m_byteOrders.clear();
-    DescriptionImporter *importer = m_window->descriptionImporter();
-    importer->setMessageHook(
+    importer()->setMessageHook(
         [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-            m_shown.append({icon, title, text});
+            m_icons << icon;
+            m_shown << title + ": " + text;
         });
-    importer->setFileHook([this](const QString &title, const QString &) {
+    importer()->setFileHook([this](const QString &title, const QString &) {
         m_askedTitles << title;
         return m_nextFile;
     });
-    importer->setByteOrderHook(
-        [this](DocumentWindow *, bool littleEndian) { m_byteOrders << littleEndian; });
-}
-
-void TestDescriptionImporter::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
+    importer()->setByteOrderHook([this](DocumentWindow *, bool little) { m_byteOrders << little; });
 }
 
 QString TestDescriptionImporter::writeFile(const QString &name, const QByteArray &bytes)
 {
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
+    QFile file(m_dir.filePath(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return {};
-    return path;
+    return file.fileName();
 }
 
 FirmwareProject *TestDescriptionImporter::openDemo()
 {
     m_window->projectCommands()->setWizardRunner(acceptImportWizard);
-    if (!m_window->openFirmwareThroughWizard(example("tessa-demo.bin")))
+    if (!m_window->openFirmwareThroughWizard(TESSA_SOURCE_DIR "/examples/tessa-demo.bin"))
         return nullptr;
     return m_window->activeDocument();
 }
 
-void TestDescriptionImporter::a2lNeedsDocument()
+void TestDescriptionImporter::a2lImport()
 {
-    m_nextFile = example("tessa-demo.a2l");
-    m_window->action(QStringLiteral("importA2lAction"))->trigger();
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().title, QStringLiteral("Importa A2L"));
-    QCOMPARE(m_shown.first().text, QStringLiteral("Apri prima il firmware associato."));
+    m_nextFile = DemoA2L;
+    m_window->action("importA2lAction")->trigger();
+    QCOMPARE(m_shown, QStringList{"Importa A2L: Apri prima il firmware associato."});
     QVERIFY(m_askedTitles.isEmpty());
-    QVERIFY(!m_window->descriptionImporter()->isBusy());
-}
 
-void TestDescriptionImporter::a2lImportReplacesMaps()
-{
     FirmwareProject *record = openDemo();
     QVERIFY(record);
-    MapDefinition handMade;
-    handMade.name = QStringLiteral("Ritaglio");
-    handMade.mapOffset = 0x20000;
-    handMade.rows = handMade.columns = 2;
-    m_window->activeDocumentWindow()->setMaps({handMade});
+    MapDefinition kept;
+    kept.name = "Tenuta";
+    m_window->activeDocumentWindow()->setMaps({kept});
+    QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
+    QVERIFY(importer()->startA2LImport(
+        writeFile("empty.a2l", "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_shown.constLast(), "Errore A2L: Nessuna CHARACTERISTIC compatibile trovata.");
+    QCOMPARE(m_icons.constLast(), QMessageBox::Warning);
+    QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList{"Tenuta"});
 
-    m_nextFile = example("tessa-demo.a2l");
-    QSignalSpy finished(m_window->descriptionImporter(), &DescriptionImporter::a2lImportFinished);
     // The panel's "A2L" button runs the same command as the menu entry.
-    auto *button = m_window->findChild<QToolButton *>(QStringLiteral("panelA2lButton"));
+    auto *button = m_window->findChild<QToolButton *>("panelA2lButton");
     QVERIFY(button && button->isEnabled());
     button->click();
-    QCOMPARE(m_askedTitles, QStringList{QStringLiteral("Importa A2L / DAMOS")});
+    QCOMPARE(m_askedTitles, QStringList{"Importa A2L / DAMOS"});
     auto *busy = m_window->findChild<QProgressDialog *>();
-    QVERIFY(busy);
-    QCOMPARE(busy->windowTitle(), QStringLiteral("Tessamorvandi"));
-    QVERIFY(busy->labelText().startsWith(QStringLiteral("Analisi file A2L / DAMOS...")));
-    QCOMPARE(busy->maximum(), 0);
+    QVERIFY(busy && busy->maximum() == 0);
+    QCOMPARE(busy->windowTitle(), "Tessamorvandi");
+    QVERIFY(busy->labelText().startsWith("Analisi file A2L / DAMOS..."));
     QVERIFY(finished.wait(10000));
-
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().title, QStringLiteral("A2L caricato"));
-    QCOMPARE(m_shown.first().text,
-             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: 5"));
+    QCOMPARE(m_shown.constLast(),
+             "A2L caricato: File analizzato correttamente.\n\nMappe trovate: 5");
     QCOMPARE(record->maps.size(), 5);
-    QCOMPARE(record->maps.first().sourceKind, int(MapDefinition::SourceA2L));
     QTreeWidgetItem *branch = m_window->mapsItemOf(record);
-    QCOMPARE(childNames(branch).first(), QStringLiteral("Coppia_richiesta"));
     QCOMPARE(childNames(branch).size(), 5);
+    QCOMPARE(childNames(branch).first(), "Coppia_richiesta");
     QVERIFY(branch->isExpanded());
     QCOMPARE(branch->child(2)->data(0, Qt::UserRole).toInt(), 0x13000);
     QTRY_VERIFY(!m_window->findChild<QProgressDialog *>());
 }
 
-void TestDescriptionImporter::a2lFailureKeepsMaps()
+void TestDescriptionImporter::olsImport()
 {
-    FirmwareProject *record = openDemo();
-    QVERIFY(record);
-    MapDefinition kept;
-    kept.name = QStringLiteral("Tenuta");
-    kept.mapOffset = 0x100;
-    m_window->activeDocumentWindow()->setMaps({kept});
-    const QString path = writeFile(QStringLiteral("empty.a2l"),
-                                   "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT");
-    QSignalSpy finished(m_window->descriptionImporter(), &DescriptionImporter::a2lImportFinished);
-    QVERIFY(m_window->descriptionImporter()->startA2LImport(path));
+    OlsProjectBuilder b = OlsProjectBuilder::project("Magneti Marelli");
+    b.conversion({"Anticipo", 8, 4, 0.75, -24, 0x400, 0x440, "deg"});
+    b.conversion({"Lambda", 1, 1, 0.001, 0, 0x500, 0x502, "-"});
+    m_nextFile = writeFile("Punto 1.4.ols", b.raw(QByteArray(0x10000, '\x11')).bytes());
+    QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
+    m_window->action("importOlsAction")->trigger();
+    QCOMPARE(m_askedTitles, QStringList{"Importa progetto WinOLS"});
     QVERIFY(finished.wait(10000));
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().icon, QMessageBox::Warning);
-    QCOMPARE(m_shown.first().title, QStringLiteral("Errore A2L"));
-    QCOMPARE(m_shown.first().text, QStringLiteral("Nessuna CHARACTERISTIC compatibile trovata."));
-    QCOMPARE(record->maps.size(), 1);
-    QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList{QStringLiteral("Tenuta")});
-}
-
-void TestDescriptionImporter::olsProjectOpensDocument()
-{
-    OlsProjectBuilder b;
-    b.zeros(8).string("Magneti Marelli").string("010000").zeros(8);
-    b.conversionRecord("Anticipo", 4, 8, "deg", 0.75, -24, 0x400, 0x440);
-    b.conversionRecord("Lambda", 1, 1, "-", 0.001, 0, 0x500, 0x502);
-    QByteArray image(0x10000, '\x11');
-    b.firmware(image);
-    m_nextFile = writeFile(QStringLiteral("Punto 1.4.ols"), b.bytes());
-    QVERIFY(!m_nextFile.isEmpty());
-    QSignalSpy finished(m_window->descriptionImporter(), &DescriptionImporter::olsImportFinished);
-    m_window->action(QStringLiteral("importOlsAction"))->trigger();
-    QCOMPARE(m_askedTitles, QStringList{QStringLiteral("Importa progetto WinOLS")});
-    QVERIFY(finished.wait(10000));
-
+    QCOMPARE(m_shown,
+             QStringList{"OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 2"});
     QCOMPARE(m_window->documents().size(), 1);
     FirmwareProject *record = m_window->documents().first();
-    QCOMPARE(record->fileName, QStringLiteral("Punto 1.4"));
-    QCOMPARE(record->originalBytes, image);
-    QCOMPARE(record->maps.size(), 2);
+    QCOMPARE(record->fileName, "Punto 1.4");
+    QCOMPARE(record->originalBytes, QByteArray(0x10000, '\x11'));
     QCOMPARE(record->maps.first().dataType, int(Organisation16BitHiLo));
-    QCOMPARE(childNames(m_window->mapsItemOf(record)),
-             QStringList({QStringLiteral("Anticipo"), QStringLiteral("Lambda")}));
+    QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList({"Anticipo", "Lambda"}));
     QCOMPARE(m_byteOrders, QList<bool>{false});
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().title, QStringLiteral("OLS caricato"));
-    QCOMPARE(m_shown.first().text,
-             QStringLiteral("Progetto WinOLS analizzato.\n\nRecord mappa trovati: 2"));
-}
 
-void TestDescriptionImporter::olsRefusals_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("not WinOLS") << OlsProjectBuilder("Other File").zeros(64).bytes()
-                                << "Il file non è un progetto WinOLS valido.";
-    QTest::newRow("no firmware") << OlsProjectBuilder().zeros(64).bytes()
-                                 << "Il progetto OLS non contiene un firmware valido.";
-}
-
-void TestDescriptionImporter::olsRefusals()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QSignalSpy finished(m_window->descriptionImporter(), &DescriptionImporter::olsImportFinished);
-    m_window->descriptionImporter()->startOLSImport(writeFile(QStringLiteral("bad.ols"), bytes));
+    // A project without a firmware opens nothing.
+    importer()->startOLSImport(writeFile("vuoto.ols", OlsProjectBuilder().zeros(64).bytes()));
     QVERIFY(finished.wait(10000));
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().title, QStringLiteral("Errore OLS"));
-    QCOMPARE(m_shown.first().text, text);
-    QVERIFY(m_window->documents().isEmpty());
+    QCOMPARE(m_shown.constLast(), "Errore OLS: Il progetto OLS non contiene un firmware valido.");
+    QCOMPARE(m_window->documents().size(), 1);
 }
 
-void TestDescriptionImporter::droppedOlsFileIsImported()
+void TestDescriptionImporter::droppedOlsFile()
 {
-    OlsProjectBuilder b;
-    b.zeros(8).string("010000").zeros(8).firmware(QByteArray(0x10000, '\x22'));
-    const QString path = writeFile(QStringLiteral("DROP.OLS"), b.bytes());
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(path)});
-    QSignalSpy finished(m_window->descriptionImporter(), &DescriptionImporter::olsImportFinished);
+    mime.setUrls({QUrl::fromLocalFile(writeFile(
+        "DROP.OLS", OlsProjectBuilder::project().raw(QByteArray(0x10000, '\x22')).bytes()))});
+    QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_window, &enter);
     QVERIFY(enter.isAccepted());
@@ -257,59 +174,47 @@ void TestDescriptionImporter::droppedOlsFileIsImported()
     QApplication::sendEvent(m_window, &drop);
     QVERIFY(drop.isAccepted());
     QVERIFY(finished.wait(10000));
-    // No map records: the firmware still opens, and the count says so.
+    // No map records and no vendor: the firmware still opens, the count says so, and the
+    // views keep their byte order.
     QCOMPARE(m_window->documents().size(), 1);
-    QCOMPARE(m_window->documents().first()->fileName, QStringLiteral("DROP"));
-    QCOMPARE(m_shown.constLast().text,
-             QStringLiteral("Progetto WinOLS analizzato.\n\nRecord mappa trovati: 0"));
+    QCOMPARE(m_window->documents().first()->fileName, "DROP");
+    QCOMPARE(m_shown.constLast(),
+             "OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 0");
     QVERIFY(m_byteOrders.isEmpty());
 }
 
-void TestDescriptionImporter::mapFilterMessages()
+void TestDescriptionImporter::mapFilter()
 {
-    auto *button = m_window->findChild<QToolButton *>(QStringLiteral("mapFilterButton"));
+    auto *button = m_window->findChild<QToolButton *>("mapFilterButton");
     QVERIFY(button && button->isEnabled());
     button->click();
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().title, QStringLiteral("Filtro mappe"));
-    QCOMPARE(m_shown.first().text, QStringLiteral("Apri prima un firmware con mappe A2L / DAMOS."));
-    QVERIFY(openDemo());
-    button->click();
-    QCOMPARE(m_shown.size(), 2);
-    QCOMPARE(m_shown.at(1).text, QStringLiteral("Non sono presenti mappe da filtrare."));
-    QVERIFY(!m_window->descriptionImporter()->mapFilterDialog());
-}
-
-void TestDescriptionImporter::mapFilterHidesAndRestores()
-{
     FirmwareProject *record = openDemo();
     QVERIFY(record);
-    QSignalSpy finished(m_window->descriptionImporter(), &DescriptionImporter::a2lImportFinished);
-    QVERIFY(m_window->descriptionImporter()->startA2LImport(example("tessa-demo.a2l")));
+    button->click();
+    QCOMPARE(m_shown, QStringList({"Filtro mappe: Apri prima un firmware con mappe A2L / DAMOS.",
+                                   "Filtro mappe: Non sono presenti mappe da filtrare."}));
+    QVERIFY(!importer()->mapFilterDialog());
+
+    QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
+    QVERIFY(importer()->startA2LImport(DemoA2L));
     QVERIFY(finished.wait(10000));
+    button->click();
+    QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), "Filtro mappe - Tessamorvandi");
     QTreeWidgetItem *branch = m_window->mapsItemOf(record);
-
-    m_window->descriptionImporter()->openMapFilter();
-    QPointer<MapFilterDialog> dialog = m_window->descriptionImporter()->mapFilterDialog();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Filtro mappe - Tessamorvandi"));
-
-    dialog->unitEdit()->setText(QStringLiteral("nm"));
-    QCOMPARE(childNames(branch, true), QStringList({QStringLiteral("Coppia_richiesta"),
-                                                    QStringLiteral("Limitatore_pedale")}));
-    dialog->descriptionEdit()->setText(QStringLiteral("PEDALE "));
-    QCOMPARE(childNames(branch, true), QStringList{QStringLiteral("Limitatore_pedale")});
+    dialog->unitEdit()->setText("nm");
+    QCOMPARE(childNames(branch, true), QStringList({"Coppia_richiesta", "Limitatore_pedale"}));
+    dialog->descriptionEdit()->setText("PEDALE ");
+    QCOMPARE(childNames(branch, true), QStringList{"Limitatore_pedale"});
     dialog->unitEdit()->clear();
     dialog->descriptionEdit()->clear();
-    dialog->compuMethodEdit()->setText(QStringLiteral("cm_pressione"));
-    QCOMPARE(childNames(branch, true), QStringList{QStringLiteral("Pressione_turbo")});
-
+    dialog->compuMethodEdit()->setText("cm_pressione");
+    QCOMPARE(childNames(branch, true), QStringList{"Pressione_turbo"});
     // An entry that names no map of the list is never hidden.
-    auto *stray = new QTreeWidgetItem(branch, {QStringLiteral("Senza indice")});
+    auto *stray = new QTreeWidgetItem(branch, {"Senza indice"});
     dialog->applyFilter();
     QVERIFY(!stray->isHidden());
-
     dialog->close();
     QTRY_VERIFY(!dialog);
     QCOMPARE(childNames(branch, true).size(), 6);

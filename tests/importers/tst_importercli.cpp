@@ -7,130 +7,99 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QJsonObject json;
-    QByteArray error;
-};
-
-Run runCli(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(TESSA_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(30000))
-        return run;
-    run.exitCode = process.exitCode();
-    run.json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    run.error = process.readAllStandardError();
-    return run;
-}
-
-} // namespace
-
 class TestImporterCli : public QObject
 {
     Q_OBJECT
 private slots:
-    void a2lPrintsMaps();
-    void a2lFailure();
-    void olsValidity_data();
-    void olsValidity();
-    void olsWritesFirmware();
+    void a2l();
+    void ols_data();
+    void ols();
 
 private:
+    QString write(const QString &name, const QByteArray &bytes);
+    int run(const QStringList &arguments);
+
     QTemporaryDir m_dir;
+    QJsonObject m_json;
+    QByteArray m_error;
 };
 
-void TestImporterCli::a2lPrintsMaps()
+QString TestImporterCli::write(const QString &name, const QByteArray &bytes)
 {
-    const Run run = runCli(
-        {QStringLiteral("a2l"), QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.json.value(QStringLiteral("error")).toString(), QString());
-    const QJsonArray maps = run.json.value(QStringLiteral("maps")).toArray();
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+int TestImporterCli::run(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(TESSA_CLI, arguments);
+    if (!process.waitForFinished(30000))
+        return -1;
+    m_json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    m_error = process.readAllStandardError();
+    return process.exitCode();
+}
+
+void TestImporterCli::a2l()
+{
+    QCOMPARE(run({"a2l", TESSA_SOURCE_DIR "/examples/tessa-demo.a2l"}), 0);
+    QCOMPARE(m_json.value("error").toString(), QString());
+    const QJsonArray maps = m_json.value("maps").toArray();
     QCOMPARE(maps.size(), 5);
-    const QJsonObject first = maps.first().toObject();
-    QCOMPARE(first.value(QStringLiteral("name")).toString(), QStringLiteral("Coppia_richiesta"));
-    QCOMPARE(first.value(QStringLiteral("sourceKind")).toInt(), 1);
-    QCOMPARE(first.value(QStringLiteral("mapOffset")).toInt(), 0x10000);
-    QCOMPARE(first.size(), 51);
+    QCOMPARE(maps.first()["name"].toString(), QStringLiteral("Coppia_richiesta"));
+    QCOMPARE(maps.first()["sourceKind"].toInt(), 1);
+    QCOMPARE(maps.first()["mapOffset"].toInt(), 0x10000);
+
+    QCOMPARE(run({"a2l", write("none.a2l", "/begin MODULE M \"\" /end MODULE")}), 1);
+    QVERIFY(m_error.contains("Nessuna CHARACTERISTIC compatibile trovata."));
 }
 
-void TestImporterCli::a2lFailure()
-{
-    const QString path = m_dir.filePath(QStringLiteral("none.a2l"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("/begin MODULE M \"\" /end MODULE");
-    file.close();
-    const Run run = runCli({QStringLiteral("a2l"), path});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY(run.error.contains("Nessuna CHARACTERISTIC compatibile trovata."));
-}
-
-void TestImporterCli::olsValidity_data()
+void TestImporterCli::ols_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<bool>("valid");
-    QTest::addColumn<qint64>("firmwareSize");
-    OlsProjectBuilder good;
-    good.zeros(8).string("Marelli").string("010000").zeros(8);
-    good.conversionRecord("Mappa", 2, 2, "", 1, 0, 0x10, 0x18).firmware(QByteArray(0x10000, 'A'));
-    QTest::newRow("project with a map") << good.bytes() << 0 << true << qint64(0x10000);
-    OlsProjectBuilder empty;
-    empty.zeros(8).string("010000").zeros(8).firmware(QByteArray(0x10000, 'A'));
-    QTest::newRow("firmware without maps") << empty.bytes() << 0 << true << qint64(0x10000);
-    QTest::newRow("no firmware size")
-        << OlsProjectBuilder().zeros(64).bytes() << 1 << true << qint64(0);
-    QTest::newRow("not a project") << QByteArray(64, 'x') << 1 << false << qint64(0);
+    QTest::addColumn<int>("maps");
+    const QByteArray image(0x10000, 'A');
+    QTest::newRow("project with a map") << OlsProjectBuilder::project("Marelli")
+                                               .conversion({"Mappa", 2, 2, 1, 0, 0x10, 0x18, ""})
+                                               .raw(image)
+                                               .bytes()
+                                        << 0 << true << 1;
+    QTest::newRow("firmware without maps")
+        << OlsProjectBuilder::project().raw(image).bytes() << 0 << true << 0;
+    QTest::newRow("no firmware size") << OlsProjectBuilder().zeros(64).bytes() << 1 << true << 0;
+    QTest::newRow("not a project") << QByteArray(64, 'x') << 1 << false << 0;
 }
 
-void TestImporterCli::olsValidity()
+void TestImporterCli::ols()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, exitCode);
     QFETCH(bool, valid);
-    QFETCH(qint64, firmwareSize);
-    const QString path = m_dir.filePath(QStringLiteral("p.ols"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.close();
-    const Run run = runCli({QStringLiteral("ols"), path});
-    QCOMPARE(run.exitCode, exitCode);
+    QFETCH(int, maps);
+    const QString out = m_dir.filePath("p.bin");
+    QFile::remove(out);
+    QCOMPARE(run({"ols", write("p.ols", bytes), "--firmware-out", out}), exitCode);
     // The JSON comes out whatever the outcome.
-    QCOMPARE(run.json.value(QStringLiteral("valid")).toBool(), valid);
-    QCOMPARE(run.json.value(QStringLiteral("firmwareSize")).toInteger(), firmwareSize);
-    QVERIFY(run.json.contains(QStringLiteral("vendorKnown")));
-    QVERIFY(run.json.contains(QStringLiteral("firmwareSha256")));
-    QCOMPARE(run.json.value(QStringLiteral("projectName")).toString(),
-             firmwareSize > 0 ? QStringLiteral("p") : QString());
-}
-
-void TestImporterCli::olsWritesFirmware()
-{
-    OlsProjectBuilder b;
-    const QByteArray image(0x10000, 'Z');
-    b.zeros(8).string("010000").zeros(8).firmware(image);
-    const QString path = m_dir.filePath(QStringLiteral("w.ols"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(b.bytes());
-    file.close();
-    const QString out = m_dir.filePath(QStringLiteral("w.bin"));
-    const Run run = runCli({QStringLiteral("ols"), path, QStringLiteral("--firmware-out"), out});
-    QCOMPARE(run.exitCode, 0);
-    QFile written(out);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), image);
-    QCOMPARE(
-        run.json.value(QStringLiteral("firmwareSha256")).toString(),
-        QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(m_json.value("valid").toBool(), valid);
+    QCOMPARE(m_json.value("maps").toArray().size(), maps);
+    QVERIFY(m_json.contains("vendorKnown") && m_json.contains("littleEndian"));
+    const QByteArray image = exitCode == 0 ? bytes.right(0x10000) : QByteArray();
+    QCOMPARE(m_json.value("firmwareSize").toInteger(), image.size());
+    QCOMPARE(m_json.value("projectName").toString(), QLatin1String(image.isEmpty() ? "" : "p"));
+    QCOMPARE(m_json.value("firmwareSha256").toString().isEmpty(), image.isEmpty());
+    if (!image.isEmpty()) {
+        QCOMPARE(m_json.value("firmwareSha256").toString(),
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), image);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestImporterCli)
