@@ -115,17 +115,14 @@ private:
         return save(*record, {QStringLiteral("Stage 1")}) ? std::move(record) : nullptr;
     }
 
-    // A project written by hand, as older versions did: the fingerprint in capitals or absent.
-    void addProject(const QString &name,
-                    const QByteArray &original,
-                    const QJsonObject &fields = {},
-                    bool writeSha = true)
+    // A project written by hand, its fingerprint in capitals as older versions wrote it.
+    void addProject(const QString &name, const QByteArray &original, const QJsonObject &fields = {})
     {
         const QString folder = m_store.root() + QLatin1Char('/') + name;
         writeText(folder + QStringLiteral("/Originale/firmware.bin"), original);
-        QJsonObject record{{QStringLiteral("fileSize"), double(original.size())}};
-        if (writeSha)
-            record.insert(QStringLiteral("originalSha256"), imageFingerprint(original).toUpper());
+        QJsonObject record{
+            {QStringLiteral("fileSize"), double(original.size())},
+            {QStringLiteral("originalSha256"), imageFingerprint(original).toUpper()}};
         for (auto it = fields.begin(); it != fields.end(); ++it)
             record.insert(it.key(), it.value());
         QVERIFY(
@@ -212,58 +209,61 @@ private slots:
                  QStringList{QStringLiteral("Projects")});
     }
 
-    void unchangedSaveWritesTheOriginal()
+    void firstSave_data()
     {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<std::optional<QString>>("answer"); // to the version name question
+        QTest::addColumn<QString>("version");               // blank: nothing saved
+        QTest::newRow("unchanged") << false << std::optional<QString>() << "Originale";
+        QTest::newRow("changed, named and trimmed")
+            << true << std::optional<QString>(QStringLiteral("  Stage 1 ")) << "Stage 1";
+        QTest::newRow("changed, cancelled") << true << std::optional<QString>() << "";
+        QTest::newRow("changed, blank name")
+            << true << std::optional<QString>(QStringLiteral("   ")) << "";
+    }
+
+    void firstSave()
+    {
+        QFETCH(bool, edited);
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(QString, version);
         auto record = document(QStringLiteral("tessa-demo.bin"), m_image);
         record->customer = QStringLiteral("Rossi");
-        QVERIFY(save(*record));
-        QVERIFY(m_asked.isEmpty());
+        if (edited)
+            edit(*record, 3, 'X');
+        QCOMPARE(save(*record, {answer}), !version.isEmpty());
+        QCOMPARE(m_asked, edited ? QStringList{QStringLiteral("Salva versione|Nome della "
+                                                              "versione modificata:|Stage 1")}
+                                 : QStringList());
+        QCOMPARE(record->modified, version.isEmpty());
+        // The original and the project record are written whatever the answer.
         const QString folder = m_store.root() + QStringLiteral("/tessa-demo");
         QCOMPARE(record->projectFolder, folder);
-        QCOMPARE(record->savedFirmwarePath, originalOf(*record));
         QCOMPARE(readAll(originalOf(*record)), m_image);
-        QVERIFY(
-            !jsonValue(folder + QStringLiteral("/Originale/version.json"), "modified").toBool(1));
-        MapPackData pack;
-        QVERIFY(readMapPack(folder + QStringLiteral("/Originale/maps.tvp"), pack));
-        QCOMPARE(pack.maps, record->maps);
-        QVERIFY(isCompatible(pack, m_image));
-
         const QJsonObject project = readObject(folder + QStringLiteral("/project.json"));
         QCOMPARE(project.value(QStringLiteral("customer")).toString(), QStringLiteral("Rossi"));
         QCOMPARE(project.value(QStringLiteral("fileSize")).toInteger(), qint64(m_image.size()));
         QCOMPARE(project.value(QStringLiteral("originalSha256")).toString().size(), 64);
         QVERIFY(ProjectFiles::parseSavedAt(project.value(QStringLiteral("savedAt")).toString())
                     .isValid());
-        QVERIFY(!record->modified);
-        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/Versioni")));
-    }
-
-    void firstChangedSaveOffersStage1_data()
-    {
-        QTest::addColumn<std::optional<QString>>("answer");
-        QTest::newRow("named, trimmed") << std::optional<QString>(QStringLiteral("  Stage 1 "));
-        QTest::newRow("cancel") << std::optional<QString>();
-        QTest::newRow("blank") << std::optional<QString>(QStringLiteral("   "));
-    }
-
-    void firstChangedSaveOffersStage1()
-    {
-        QFETCH(std::optional<QString>, answer);
-        const bool named = answer && !answer->trimmed().isEmpty();
-        auto record = document(QStringLiteral("ecu.bin"), m_image);
-        edit(*record, 3, 'X');
-        QCOMPARE(save(*record, {answer}), named);
-        QCOMPARE(m_asked, QStringList{QStringLiteral(
-                              "Salva versione|Nome della versione modificata:|Stage 1")});
-        QCOMPARE(record->modified, !named);
-        QCOMPARE(readAll(originalOf(*record)), m_image);
-        const QString version = record->projectFolder + QStringLiteral("/Versioni/Stage 1");
-        QCOMPARE(QFileInfo::exists(version + QStringLiteral("/maps.tvp")), named);
-        QCOMPARE(record->versionName,
-                 named ? QStringLiteral("Stage 1") : QStringLiteral("Originale"));
-        if (named)
-            QVERIFY(jsonValue(version + QStringLiteral("/version.json"), "modified").toBool());
+        if (version.isEmpty()) {
+            QCOMPARE(record->versionName, QStringLiteral("Originale"));
+            QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/Versioni")));
+            return;
+        }
+        QCOMPARE(record->versionName, version);
+        const QString target
+            = folder
+              + (edited ? QStringLiteral("/Versioni/") + version : QStringLiteral("/Originale"));
+        QCOMPARE(record->savedFirmwarePath, target + QStringLiteral("/firmware.bin"));
+        const QByteArray current = readAll(record->savedFirmwarePath);
+        QCOMPARE(current.at(3), edited ? 'X' : m_image.at(3));
+        QCOMPARE(jsonValue(target + QStringLiteral("/version.json"), "modified").toBool(!edited),
+                 edited);
+        MapPackData pack;
+        QVERIFY(readMapPack(target + QStringLiteral("/maps.tvp"), pack));
+        QCOMPARE(pack.maps, record->maps);
+        QVERIFY(isCompatible(pack, current));
     }
 
     void laterSaveAsksHowToSave_data()
@@ -341,18 +341,28 @@ private slots:
         QCOMPARE(f->projectFolder, m_store.root() + QStringLiteral("/dump (2)"));
     }
 
-    void listingSkipsBrokenProjectsAndVersions()
+    void brokenProjectsAreSkipped()
     {
+        QVERIFY(matchesOfImage().isEmpty()); // no root yet
         auto record = savedStage1();
         QVERIFY(record);
         writeText(m_store.root() + QStringLiteral("/broken/project.json"), "{ nope");
+        writeText(m_store.root() + QStringLiteral("/broken/Originale/firmware.bin"), m_image);
         writeText(m_store.root() + QStringLiteral("/array/project.json"), "[1]");
         QVERIFY(QDir().mkpath(m_store.root() + QStringLiteral("/empty")));
         writeText(record->projectFolder + QStringLiteral("/Versioni/bad/version.json"), "x");
+        addProject(QStringLiteral("incomplete"), m_image);
+        QVERIFY(
+            QFile::remove(m_store.root() + QStringLiteral("/incomplete/Originale/firmware.bin")));
 
+        // The browser lists every record that reads; a match needs the original as well.
         const QList<ProjectEntry> projects = m_store.listProjects();
-        QCOMPARE(projects.size(), 1);
-        QCOMPARE(projects.first().name, QStringLiteral("ecu"));
+        QCOMPARE(projects.size(), 2);
+        QCOMPARE(projects.at(0).name, QStringLiteral("ecu"));
+        QCOMPARE(projects.at(1).name, QStringLiteral("incomplete"));
+        const QList<ProjectMatch> matches = matchesOfImage();
+        QCOMPARE(matches.size(), 1);
+        QCOMPARE(matches.first().name, QStringLiteral("ecu"));
         const QList<VersionEntry> versions = ProjectStore::listVersions(record->projectFolder);
         QCOMPARE(versions.size(), 2);
         QVERIFY(versions.at(0).isOriginal);
@@ -486,35 +496,34 @@ private slots:
     void matches_data()
     {
         QTest::addColumn<bool>("sameImage");
-        QTest::addColumn<bool>("writeSha");
         QTest::addColumn<QByteArray>("fields"); // project.json keys over the defaults
         QTest::addColumn<QString>("label");
-        const QByteArray other = R"({"ecu": "ME7.5", "software": "x", "hardware": "y"})";
+        const QByteArray other = R"({"ecu": "ME7.5", "software": "x", "hardware": "y")";
         const QByteArray two = R"({"software": " 1037541778 ", "hardware": "0281017946")";
-        QTest::newRow("identical despite other texts") << true << true << other << "IDENTICO";
-        QTest::newRow("identical by original file") << true << false << other << "IDENTICO";
+        QTest::newRow("identical despite other texts")
+            << true << QByteArray(other + '}') << "IDENTICO";
+        // Records without "originalSha256" are recognised by their original file.
+        QTest::newRow("identical by original file")
+            << true << QByteArray(other + R"(, "originalSha256": ""})") << "IDENTICO";
         QTest::newRow("similar: two fields, same size")
-            << false << true << QByteArray(two + '}') << "SIMILE";
+            << false << QByteArray(two + '}') << "SIMILE";
         QTest::newRow("similar ignoring case")
-            << false << true << QByteArray(R"({"ecu": "edc17c46", "ecuNumber": "03l906018jl"})")
+            << false << QByteArray(R"({"ecu": "edc17c46", "ecuNumber": "03l906018jl"})")
             << "SIMILE";
         QTest::newRow("one field is not enough")
-            << false << true << QByteArray(R"({"software": "1037541778"})") << "";
-        QTest::newRow("other size")
-            << false << true << QByteArray(two + R"(, "fileSize": 4096})") << "";
+            << false << QByteArray(R"({"software": "1037541778"})") << "";
+        QTest::newRow("other size") << false << QByteArray(two + R"(, "fileSize": 4096})") << "";
         QTest::newRow("blank texts never match")
-            << false << true << QByteArray(R"({"ecu": "", "software": " "})") << "";
+            << false << QByteArray(R"({"ecu": "", "software": " "})") << "";
     }
 
     void matches()
     {
         QFETCH(bool, sameImage);
-        QFETCH(bool, writeSha);
         QFETCH(QByteArray, fields);
         QFETCH(QString, label);
-        const QByteArray other(m_image.size(), '\x11');
-        addProject(QStringLiteral("saved"), sameImage ? m_image : other,
-                   QJsonDocument::fromJson(fields).object(), writeSha);
+        addProject(QStringLiteral("saved"), sameImage ? m_image : QByteArray(m_image.size(), 'x'),
+                   QJsonDocument::fromJson(fields).object());
         const QList<ProjectMatch> matches = matchesOfImage();
         QCOMPARE(matches.size(), label.isEmpty() ? 0 : 1);
         if (label.isEmpty())
@@ -522,21 +531,6 @@ private slots:
         QCOMPARE(matches.first().label, label);
         QCOMPARE(QDir::cleanPath(matches.first().folder),
                  QDir::cleanPath(m_store.root() + QStringLiteral("/saved")));
-    }
-
-    void matchesSkipBrokenProjectsAndKeepTheOrder()
-    {
-        QVERIFY(matchesOfImage().isEmpty()); // no root yet
-        addProject(QStringLiteral("b"), m_image);
-        addProject(QStringLiteral("a"), m_image);
-        addProject(QStringLiteral("c"), m_image);
-        QVERIFY(QFile::remove(m_store.root() + QStringLiteral("/c/Originale/firmware.bin")));
-        addProject(QStringLiteral("d"), m_image);
-        writeText(m_store.root() + QStringLiteral("/d/project.json"), "not json");
-        const QList<ProjectMatch> matches = matchesOfImage();
-        QCOMPARE(matches.size(), 2);
-        QCOMPARE(matches.at(0).name, QStringLiteral("a"));
-        QCOMPARE(matches.at(1).name, QStringLiteral("b"));
     }
 };
 
