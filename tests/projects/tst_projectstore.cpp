@@ -23,6 +23,13 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// The byte at offset in a file; 0 when the file is missing or shorter.
+char byteOf(const QString &path, int offset)
+{
+    const QByteArray bytes = readAll(path);
+    return offset < bytes.size() ? bytes.at(offset) : char(0);
+}
+
 QJsonObject readObject(const QString &path)
 {
     return QJsonDocument::fromJson(readAll(path)).object();
@@ -180,7 +187,7 @@ private slots:
         edit(*record, 1, 'A');
         QVERIFY(save(*record, {name}));
         const QString version = record->projectFolder + QStringLiteral("/Versioni/") + folder;
-        QCOMPARE(readAll(version + QStringLiteral("/firmware.bin")).at(1), 'A');
+        QCOMPARE(byteOf(version + QStringLiteral("/firmware.bin"), 1), 'A');
         QCOMPARE(jsonValue(version + QStringLiteral("/version.json"), "name").toString(), name);
         QCOMPARE(readAll(originalOf(*record)), m_image);
     }
@@ -257,7 +264,7 @@ private slots:
               + (edited ? QStringLiteral("/Versioni/") + version : QStringLiteral("/Originale"));
         QCOMPARE(record->savedFirmwarePath, target + QStringLiteral("/firmware.bin"));
         const QByteArray current = readAll(record->savedFirmwarePath);
-        QCOMPARE(current.at(3), edited ? 'X' : m_image.at(3));
+        QCOMPARE(byteOf(record->savedFirmwarePath, 3), edited ? 'X' : m_image.at(3));
         QCOMPARE(jsonValue(target + QStringLiteral("/version.json"), "modified").toBool(!edited),
                  edited);
         MapPackData pack;
@@ -300,7 +307,7 @@ private slots:
         QCOMPARE(record->modified, !saved);
         QCOMPARE(record->versionName, saved ? expectedVersion : QStringLiteral("Stage 1"));
         const QString versions = record->projectFolder + QStringLiteral("/Versioni/");
-        QCOMPARE(readAll(versions + QStringLiteral("Stage 1/firmware.bin")).at(2),
+        QCOMPARE(byteOf(versions + QStringLiteral("Stage 1/firmware.bin"), 2),
                  choice == int(Choice::SaveInto) ? 'B' : m_image.at(2));
         QCOMPARE(QDir(versions).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
                  expectedVersion == QLatin1String("Stage 2") ? 2 : 1);
