@@ -98,7 +98,7 @@ private slots:
         for (int i = 0; i < changedOfHundred * 10; ++i)
             mod[i * 100 / changedOfHundred % 1000] = 0x10; // spread, one bit each
         const CompareStatistics s = compare(ori, mod);
-        QCOMPARE(s.differingBytes, qint64(changedOfHundred * 10));
+        QCOMPARE(s.differingBytes, qint64(changedOfHundred * 10)); // exactly that share
         const CompareReport first = firstCompareReport(s, QStringLiteral("mod.bin"), 1000, 1000);
         QCOMPARE(first.title, QStringLiteral("Confronto ORI / MOD - Tessamorvandi"));
         QVERIFY(first.text.startsWith(QStringLiteral("File MOD: mod.bin\n\nDimensione ORI: 1000 "
