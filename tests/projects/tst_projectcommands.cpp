@@ -6,12 +6,12 @@
 #include "projects/projectbrowser.h"
 #include "projects/projectcommands.h"
 #include "projects/projectdatadialog.h"
-#include "projects/projectfiles.h"
 #include "projects/versionchooser.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
-#include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -46,8 +46,7 @@ struct Script
         p.message = [this](QMessageBox::Icon, const QString &title, const QString &text) {
             messages << title + QLatin1Char('|') + text;
         };
-        p.confirm = [this](const QString &title, const QString &) {
-            asked << title;
+        p.confirm = [this](const QString &, const QString &) {
             return confirmations.isEmpty() ? false : confirmations.takeFirst();
         };
         p.choose = [this](const QString &title, const QString &text,
@@ -63,10 +62,7 @@ struct Script
             asked << title + QLatin1Char('|') + proposed;
             return saveFile;
         };
-        p.openFile = [this](const QString &title, const QString &) {
-            asked << title;
-            return openFile;
-        };
+        p.openFile = [this](const QString &, const QString &) { return openFile; };
         return p;
     }
 };
@@ -87,10 +83,40 @@ bool finishWizard(QWidget *,
     return wizard.result() == QDialog::Accepted;
 }
 
-QByteArray readAll(const QString &path)
+// What the wizard shows for a 1536-byte image, with `matches` saved projects.
+ImportFacts facts(int matches)
+{
+    ImportFacts f;
+    f.fileName = QStringLiteral("dump.v2.bin");
+    f.fileSize = 1536;
+    f.sha256 = QString(64, QLatin1Char('a'));
+    f.identification.ecuFamily = QStringLiteral("EDC17C46");
+    f.identification.softwareNumber = QStringLiteral("1037541778");
+    for (int i = 0; i < matches; ++i) {
+        ProjectMatch m;
+        m.folder = QStringLiteral("/projects/p%1").arg(i);
+        m.name = QStringLiteral("p%1").arg(i);
+        m.label = i == 0 ? QStringLiteral("IDENTICO") : QStringLiteral("SIMILE");
+        f.matches.append(m);
+    }
+    return f;
+}
+
+void checkPage(const ImportWizard &w, int page)
+{
+    QCOMPARE(w.currentPage(), page);
+    QCOMPARE(w.stepLabel()->text(), QStringLiteral("Passaggio %1 di 3").arg(page + 1));
+    QCOMPARE(w.backButton()->isEnabled(), page >= 1);
+    QCOMPARE(w.nextButton()->isHidden(), page == 2);
+    QCOMPARE(w.importButton()->isHidden(), page != 2);
+}
+
+// The byte at offset in a file; 0 when the file is missing or shorter.
+char byteOf(const QString &path, int offset)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return offset < bytes.size() ? bytes.at(offset) : char(0);
 }
 
 } // namespace
@@ -109,8 +135,6 @@ private:
 
     FirmwareProject *openDemo()
     {
-        if (!QFile::exists(DemoImage))
-            return nullptr;
         const int before = int(m_window->documents().size());
         if (!m_window->openFirmwareThroughWizard(DemoImage))
             return nullptr;
@@ -140,85 +164,127 @@ private slots:
         m_window.reset();
     }
 
-    void projectCommandsAreAvailable()
+    void lengthText_data()
     {
-        for (const char *name : {"projectDataAction", "openProjectAction", "importMapPackAction",
-                                 "exportMapPackAction"})
-            QVERIFY2(m_window->action(QLatin1String(name))->isEnabled(), name);
-        for (const char *name : {"projectDataButton", "openProjectButton"})
-            QVERIFY2(m_window->findChild<QToolButton *>(QLatin1String(name))->isEnabled(), name);
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1536") << qint64(1536) << "1536 byte  (1.5 KB / 0.00 MB)";
+        QTest::newRow("empty") << qint64(0) << "0 byte  (0.0 KB / 0.00 MB)";
+        QTest::newRow("16 MiB") << qint64(16777216) << "16777216 byte  (16384.0 KB / 16.00 MB)";
     }
 
-    void importThroughTheWizardFillsTheRecord()
+    void lengthText()
+    {
+        QFETCH(qint64, size);
+        QTEST(fileLengthText(size), "text");
+    }
+
+    void navigationAndImport()
+    {
+        ImportWizard w(facts(0));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Importazione firmware - Tessamorvandi"));
+        QCOMPARE(w.lengthLabel()->text(), QStringLiteral("1536 byte  (1.5 KB / 0.00 MB)"));
+        QCOMPARE(w.findChild<QLabel *>(QStringLiteral("sha256Label"))->text(),
+                 QString(64, QLatin1Char('a')));
+        checkPage(w, 0);
+        w.goBack();
+        checkPage(w, 0);
+        QTest::mouseClick(w.nextButton(), Qt::LeftButton);
+        checkPage(w, 1);
+        QTest::mouseClick(w.nextButton(), Qt::LeftButton);
+        checkPage(w, 2);
+        w.goNext();
+        checkPage(w, 2);
+        QTest::mouseClick(w.backButton(), Qt::LeftButton);
+        checkPage(w, 1);
+        w.goNext();
+
+        // The identification is offered for editing; what is typed is kept trimmed.
+        QCOMPARE(w.field(QStringLiteral("ecu"))->text(), QStringLiteral("EDC17C46"));
+        QCOMPARE(w.field(QStringLiteral("software"))->text(), QStringLiteral("1037541778"));
+        w.field(QStringLiteral("customer"))->setText(QStringLiteral("  Rossi  "));
+        w.field(QStringLiteral("vehicleBrand"))->setText(QStringLiteral("Audi "));
+        w.notes()->setPlainText(QStringLiteral("\n remap \n"));
+        w.searchMapsBox()->setChecked(true);
+        QTest::mouseClick(w.importButton(), Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        const WizardResult &r = w.wizardResult();
+        QCOMPARE(r.customer, QStringLiteral("Rossi"));
+        QCOMPARE(r.vehicleBrand, QStringLiteral("Audi"));
+        QCOMPARE(r.notes, QStringLiteral("remap"));
+        QCOMPARE(r.fileExtension, QStringLiteral("bin"));
+        QVERIFY(r.searchMapsAfterImport);
+        QVERIFY(r.projectFolderToOpen.isEmpty());
+    }
+
+    void openInsteadNeedsARow_data()
+    {
+        QTest::addColumn<int>("matches");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("none") << 0
+                              << "Non sono stati trovati progetti uguali o simili già salvati.";
+        QTest::newRow("two") << 2
+                             << "Sono stati trovati progetti già presenti. Puoi aprire quello "
+                                "selezionato oppure ignorare la corrispondenza e continuare con "
+                                "una nuova importazione.";
+    }
+
+    void openInsteadNeedsARow()
+    {
+        QFETCH(int, matches);
+        QFETCH(QString, note);
+        ImportWizard w(facts(matches));
+        w.goNext();
+        const QList<QLabel *> labels = w.findChildren<QLabel *>(QStringLiteral("pageNote"));
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(),
+                            [&](QLabel *l) { return l->text() == note; }));
+        QCOMPARE(w.matchesTable()->rowCount(), matches);
+        QCOMPARE(w.openProjectButton()->isEnabled(), matches > 0);
+        if (!matches) {
+            QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("wizardCancelButton")),
+                              Qt::LeftButton);
+            QCOMPARE(w.result(), int(QDialog::Rejected));
+            return;
+        }
+        QCOMPARE(w.matchesTable()->item(1, 0)->text(), QStringLiteral("SIMILE"));
+        w.matchesTable()->setCurrentCell(1, 3);
+        w.openProjectButton()->click();
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QCOMPARE(w.wizardResult().projectFolderToOpen, QStringLiteral("/projects/p1"));
+    }
+
+    void importSaveVersionsAndReopenThem()
     {
         FirmwareProject *record = openDemo();
-        if (!record)
-            QSKIP("example image not present");
+        QVERIFY(record);
+        // The record is filled from the image and the wizard.
         QCOMPARE(record->ecu, QStringLiteral("EDC17C46"));
-        QCOMPARE(record->software, QStringLiteral("1037541778"));
         QCOMPARE(record->calibration, QStringLiteral("P643A2XK"));
-        QCOMPARE(record->hardware, QStringLiteral("0281017946"));
-        QCOMPARE(record->ecuNumber, QStringLiteral("03L906018JL  5678"));
-        // The first four-capital word of the image, which here lies in the code-like noise
-        // before the identification strings.
-        QCOMPARE(record->engineCode, QStringLiteral("HTYW"));
         QCOMPARE(record->customer, QStringLiteral("Officina Rossi"));
-        QCOMPARE(record->fileName, QStringLiteral("tessa-demo.bin"));
-        QCOMPARE(record->fileExtension, QStringLiteral("bin"));
-        QCOMPARE(record->fileSize, QFileInfo(DemoImage).size());
-        QCOMPARE(record->savedFirmwarePath, DemoImage);
-        QVERIFY(record->maps.isEmpty());
-        QVERIFY(!record->modified);
-    }
-
-    void failedLoadAndCancelCreateNothing()
-    {
-        QVERIFY(!m_window->openFirmwareThroughWizard(m_dir->filePath(QStringLiteral("none.bin"))));
-        QCOMPARE(m_script.messages.size(), 1);
-        QVERIFY(m_script.messages.first().startsWith(
-            QStringLiteral("Errore|Impossibile caricare il firmware.")));
-        commands()->setWizardRunner([](QWidget *, Firmware &, const QString &, const ProjectStore &,
-                                       WizardResult &) { return false; });
-        if (QFile::exists(DemoImage))
-            QVERIFY(!m_window->openFirmwareThroughWizard(DemoImage));
-        QVERIFY(m_window->documents().isEmpty());
-    }
-
-    void saveVersionsAndReopenThem()
-    {
-        FirmwareProject *record = openDemo();
-        if (!record)
-            QSKIP("example image not present");
         const QByteArray original = record->originalBytes;
 
         // "Salva" of the unchanged image asks nothing.
         m_window->action(QStringLiteral("saveAction"))->trigger();
         QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Progetto salvato"));
         QVERIFY(m_script.asked.isEmpty());
-        const QString folder = root() + QStringLiteral("/tessa-demo");
-        QCOMPARE(QDir::cleanPath(record->projectFolder), QDir::cleanPath(folder));
-        QCOMPARE(readAll(folder + QStringLiteral("/Originale/firmware.bin")), original);
 
         // An edit, then "Salva": the first version is offered as "Stage 1".
         DocumentWindow *document = m_window->documentWindowOf(record);
         QVERIFY(document->writeBytes(0x10000, QByteArray("\x34\x12", 2)));
-        QVERIFY(record->modified);
         m_script.names = {QStringLiteral("Stage 1")};
         m_window->action(QStringLiteral("saveAction"))->trigger();
         QCOMPARE(m_script.asked, QStringList{QStringLiteral("Salva versione|Stage 1")});
         QVERIFY(!record->modified);
-        QCOMPARE(record->versionName, QStringLiteral("Stage 1"));
 
         // A further edit: the question names the version; "Annulla" keeps the document modified.
         QVERIFY(document->writeBytes(0x10002, QByteArray("\x00\x00", 2)));
         m_script.asked.clear();
-        m_script.choices = {2};
+        m_script.choices = {2, 0};
         QVERIFY(!m_window->saveDocument(record));
         QCOMPARE(m_script.asked.value(0),
                  QStringLiteral("Salva versione|Hai modificato \"Stage 1\".\n\nCome vuoi salvare "
                                 "le modifiche?|Salva in Stage 1"));
         QVERIFY(record->modified);
-        m_script.choices = {0};
         m_window->action(QStringLiteral("saveAction"))->trigger();
         QVERIFY(!record->modified);
 
@@ -231,17 +297,11 @@ private slots:
         m_window->findChild<QToolButton *>(QStringLiteral("openProjectButton"))->click();
         QCOMPARE(m_window->documents().size(), 2);
         FirmwareProject *reopened = m_window->documents().last();
-        QCOMPARE(reopened->versionName, QStringLiteral("Stage 1"));
         QCOMPARE(reopened->originalBytes, original);
         QCOMPARE(reopened->firmware->data()[0x10000], uint8_t(0x34));
         QCOMPARE(reopened->firmware->data()[0x10002], uint8_t(0x00));
-        QCOMPARE(reopened->customer, QStringLiteral("Officina Rossi"));
-        QCOMPARE(reopened->fileSize, QFileInfo(DemoImage).size());
-        QVERIFY(reopened->hasBeenSaved);
-        QVERIFY(!reopened->modified);
         QCOMPARE(reopened->subWindow->windowTitle(), QStringLiteral("Stage 1"));
         QCOMPARE(m_window->mapsItemOf(reopened)->parent()->text(0), QStringLiteral("Stage 1"));
-        QCOMPARE(QDir::cleanPath(reopened->projectFolder), QDir::cleanPath(folder));
 
         // A second import of the same image lists the project as identical.
         Firmware again;
@@ -251,24 +311,32 @@ private slots:
         QCOMPARE(facts.matches.first().label, QStringLiteral("IDENTICO"));
     }
 
-    void exitSaveAllReallySaves()
+    void closingAModifiedDocumentSaves_data()
     {
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("document window") << false;
+        QTest::newRow("exit with \"Salva tutto\"") << true;
+    }
+
+    void closingAModifiedDocumentSaves()
+    {
+        QFETCH(bool, exit);
         FirmwareProject *record = openDemo();
-        if (!record)
-            QSKIP("example image not present");
-        QVERIFY(m_window->documentWindowOf(record)->writeBytes(5, QByteArray("\x01", 1)));
-        m_window->setExitQuestion([] { return MainWindow::ExitChoice::SaveAll; });
+        QVERIFY(record);
+        QVERIFY(m_window->documentWindowOf(record)->writeBytes(9, QByteArray("\x09", 1)));
         m_script.names = {QStringLiteral("Stage 1")};
-        QVERIFY(m_window->close());
-        QVERIFY(
-            QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/firmware.bin")));
+        m_window->setExitQuestion([] { return MainWindow::ExitChoice::SaveAll; });
+        QVERIFY(exit ? m_window->close() : record->subWindow->close());
+        if (!exit)
+            QTRY_VERIFY(m_window->documents().isEmpty());
+        QCOMPARE(byteOf(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/firmware.bin"), 9),
+                 '\x09');
     }
 
     void mapPackExportAndImport()
     {
         FirmwareProject *record = openDemo();
-        if (!record)
-            QSKIP("example image not present");
+        QVERIFY(record);
         QAction *exportAction = m_window->action(QStringLiteral("exportMapPackAction"));
         QAction *importAction = m_window->action(QStringLiteral("importMapPackAction"));
 
@@ -281,14 +349,10 @@ private slots:
         QCOMPARE(m_script.messages.last(),
                  QStringLiteral("Tessamorvandi|Pacchetto mappe importato correttamente.\n\n"
                                 "Mappe caricate: 4"));
-        QCOMPARE(record->maps.size(), 4);
         QVERIFY(!record->modified);
         QTreeWidgetItem *maps = m_window->mapsItemOf(record);
         QCOMPARE(maps->childCount(), 4);
         QCOMPARE(maps->child(1)->text(0), QStringLiteral("Limitatore pedale"));
-        QCOMPARE(maps->child(1)->data(0, Qt::UserRole).toInt(), 0x12000);
-        QCOMPARE(maps->child(1)->data(0, Qt::UserRole + 10).toInt(), 1);
-
         // Importing again replaces, never appends.
         importAction->trigger();
         QCOMPARE(record->maps.size(), 4);
@@ -317,24 +381,26 @@ private slots:
         QVERIFY(record->maps.isEmpty());
     }
 
-    void mapPackCommandsWithoutADocument()
+    void commandsWithoutADocument()
     {
-        m_window->action(QStringLiteral("exportMapPackAction"))->trigger();
-        m_window->action(QStringLiteral("importMapPackAction"))->trigger();
+        for (const char *name : {"exportMapPackAction", "importMapPackAction", "openProjectAction"})
+            m_window->action(QLatin1String(name))->trigger();
         QCOMPARE(m_script.messages,
                  (QStringList{QStringLiteral("Esporta pacchetto mappe|Apri prima un firmware."),
                               QStringLiteral("Importa pacchetto mappe|Apri prima il firmware "
-                                             "originale associato.")}));
-        m_window->action(QStringLiteral("openProjectAction"))->trigger();
-        QCOMPARE(m_script.messages.last(),
-                 QStringLiteral("Apri progetto|Nessun progetto salvato."));
+                                             "originale associato."),
+                              QStringLiteral("Apri progetto|Nessun progetto salvato.")}));
+        // A wizard closed without importing opens nothing either.
+        commands()->setWizardRunner([](QWidget *, Firmware &, const QString &, const ProjectStore &,
+                                       WizardResult &) { return false; });
+        QVERIFY(!m_window->openFirmwareThroughWizard(DemoImage));
+        QVERIFY(m_window->documents().isEmpty());
     }
 
     void browserAndVersionCommands()
     {
         FirmwareProject *record = openDemo();
-        if (!record)
-            QSKIP("example image not present");
+        QVERIFY(record);
         DocumentWindow *document = m_window->documentWindowOf(record);
         document->writeBytes(1, QByteArray("\x01", 1));
         m_script.names = {QStringLiteral("Stage 1")};
@@ -343,31 +409,23 @@ private slots:
         m_script.choices = {1};
         m_script.names = {QStringLiteral("Stage 2")};
         QVERIFY(m_window->saveDocument(record));
-        QVERIFY(QDir().mkpath(root() + QStringLiteral("/broken")));
-        QVERIFY(ProjectFiles::writeFileAtomically(root() + QStringLiteral("/broken/project.json"),
-                                                  "{"));
 
         ProjectBrowser browser(commands()->store(), m_script.prompts());
-        QCOMPARE(browser.rowCount(), 1);
         QCOMPARE(browser.table()->item(0, 3)->text(), QStringLiteral("EDC17C46"));
         const QString folder = browser.selectedFolder();
 
         VersionChooser chooser(folder, m_script.prompts());
-        QCOMPARE(chooser.table()->rowCount(), 3);
-        QCOMPARE(chooser.table()->item(0, 0)->text(), QStringLiteral("Originale"));
-        m_script.names = {QStringLiteral("Stage 1")};
+        m_script.names = {QStringLiteral("Stage 1"), QStringLiteral("Stage 2b")};
         chooser.renameVersion(2);
         QCOMPARE(m_script.messages.last(),
                  QStringLiteral("Modifica nome|Esiste già una versione con questo nome."));
-        m_script.names = {QStringLiteral("Stage 2b")};
         chooser.renameVersion(2);
         QCOMPARE(chooser.table()->item(2, 0)->text(), QStringLiteral("Stage 2b"));
-        QVERIFY(QFile::exists(folder + QStringLiteral("/Versioni/Stage 2b/firmware.bin")));
 
         m_script.saveFile = m_dir->filePath(QStringLiteral("exported.bin"));
         chooser.exportFirmware(2);
         QCOMPARE(m_script.asked.last(), QStringLiteral("Esporta firmware|Stage 2b.bin"));
-        QCOMPARE(readAll(m_script.saveFile)[2], '\x02');
+        QCOMPARE(byteOf(m_script.saveFile, 2), '\x02');
 
         m_script.confirmations = {true};
         chooser.deleteVersion(1);
@@ -382,29 +440,11 @@ private slots:
         browser.deleteProject(0);
         QVERIFY(!QFileInfo::exists(folder));
         QCOMPARE(m_script.messages.last(), QStringLiteral("Cancella progetto|Progetto eliminato."));
-        QVERIFY(QFileInfo::exists(root() + QStringLiteral("/broken")));
-    }
-
-    void closingAModifiedDocumentSavesFirst()
-    {
-        FirmwareProject *record = openDemo();
-        if (!record)
-            QSKIP("example image not present");
-        QVERIFY(m_window->documentWindowOf(record)->writeBytes(9, QByteArray("\x09", 1)));
-        QMdiSubWindow *sub = record->subWindow;
-        m_script.names = {std::nullopt};
-        QVERIFY(!sub->close());
-        QCOMPARE(m_window->documents().size(), 1);
-        QVERIFY(record->modified);
-        m_script.names = {QStringLiteral("Stage 1")};
-        QVERIFY(sub->close());
-        QTRY_VERIFY(m_window->documents().isEmpty());
-        QVERIFY(
-            QFile::exists(root() + QStringLiteral("/tessa-demo/Versioni/Stage 1/version.json")));
     }
 
     void projectDataDialog()
     {
+        QVERIFY(m_window->action(QStringLiteral("projectDataAction"))->isEnabled());
         FirmwareProject record;
         record.ecu = QStringLiteral("EDC17C46");
         record.fileName = QStringLiteral("ecu.bin");
@@ -413,22 +453,16 @@ private slots:
         QCOMPARE(edit.field(QStringLiteral("ecu"))->text(), QStringLiteral("EDC17C46"));
         QCOMPARE(edit.findChild<QLineEdit *>(QStringLiteral("fileSizeField"))->text(),
                  QStringLiteral("1536 bytes"));
-        QCOMPARE(edit.field(QStringLiteral("vehicleBrand"))->placeholderText(),
-                 QStringLiteral("es. BMW, Audi, Fiat..."));
         edit.field(QStringLiteral("customer"))->setText(QStringLiteral("  Rossi "));
-        edit.field(QStringLiteral("ecu"))->setText(QStringLiteral(" MED17.5 "));
         edit.notes()->setPlainText(QStringLiteral(" stage 1 \n"));
         edit.applyTo(record);
         QCOMPARE(record.customer, QStringLiteral("Rossi"));
-        QCOMPARE(record.ecu, QStringLiteral("MED17.5"));
         QCOMPARE(record.notes, QStringLiteral("stage 1"));
-        QCOMPARE(record.fileName, QStringLiteral("ecu.bin"));
 
         ProjectDataDialog view(record, ProjectDataDialog::Mode::ReadOnly);
         QVERIFY(view.field(QStringLiteral("customer"))->isReadOnly());
         QVERIFY(view.notes()->isReadOnly());
         QVERIFY(!view.findChild<QPushButton *>(QStringLiteral("okButton")));
-        QVERIFY(view.findChild<QPushButton *>(QStringLiteral("closeButton")));
     }
 };
 
