@@ -130,12 +130,12 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Sub-windows go before the records they point at.
-    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
-    for (QMdiSubWindow *w : windows) {
-        w->removeEventFilter(w);
-        delete w;
-    }
+    // Sub-windows go before the records they point at, and without reporting to this window,
+    // which is half destroyed: a closed one may still be waiting for its deferred deletion.
+    const QList<QMdiSubWindow *> windows = findChildren<QMdiSubWindow *>();
+    for (QMdiSubWindow *w : windows)
+        disconnect(w, nullptr, this, nullptr);
+    qDeleteAll(windows);
     qDeleteAll(m_documents);
 }
 

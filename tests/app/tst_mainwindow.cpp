@@ -22,6 +22,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 // Closes every modal message box as soon as it is up and keeps its text, so that a command
@@ -247,6 +249,17 @@ private slots:
         QCOMPARE(branch->text(0), QStringLiteral("dropped.ori"));
         QCOMPARE(window.mapsItemOf(record)->parent(), branch);
         QCOMPARE(window.mapsItemOf(record)->text(0), QStringLiteral("Mappe"));
+    }
+
+    // Quitting right after a document window closed, before its deferred deletion ran.
+    void destroyedRightAfterClosingADocument()
+    {
+        auto window = std::make_unique<MainWindow>();
+        FirmwareProject *record
+            = window->createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 16), {});
+        window->createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 16), {});
+        QVERIFY(record->subWindow->close());
+        window.reset();
     }
 
     void unreadableFirmwareCreatesNoDocument()
