@@ -13,11 +13,15 @@ import sys
 SIZE = 0x40000
 image = bytearray(b"\xff" * SIZE)
 
-# Code-like noise in the first 64 KiB, from a fixed linear congruential generator.
+# Code-like noise in the first 64 KiB, from a fixed linear congruential generator. Every fifth
+# byte has its top bit set, so the noise never forms a printable run long enough to be taken
+# for an identification string.
 state = 0x1234ABCD
 for i in range(0x10000):
     state = (state * 1103515245 + 12345) & 0x7FFFFFFF
     image[i] = (state >> 16) & 0xFF
+    if i % 5 == 4:
+        image[i] |= 0x80
 
 
 def put_words(offset, words):
