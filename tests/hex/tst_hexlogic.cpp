@@ -241,7 +241,7 @@ private slots:
             = HexSearch::find(data.constData(), data.size(), hex(c.pattern), c.position, c.forward);
         QCOMPARE(s.hit, c.hit);
         QCOMPARE(s.wrapped, c.wrapped);
-        QCOMPARE(s.tooShort, data.size() < qstrlen(c.pattern) / 2);
+        QCOMPARE(s.tooShort, data.size() < qsizetype(qstrlen(c.pattern) / 2));
     }
 
     void modifiedOffsetsMatchesByteComparison()

@@ -19,27 +19,24 @@ struct ScriptedPrompts
     QList<QVariant> answers; // an invalid QVariant cancels
     QStringList notices;
 
-    QVariant next() { return answers.isEmpty() ? QVariant() : answers.takeFirst(); }
+    template<typename T>
+    std::optional<T> ask(const QString &note)
+    {
+        notices << note;
+        const QVariant v = answers.isEmpty() ? QVariant() : answers.takeFirst();
+        return v.isValid() ? std::optional<T>(v.value<T>()) : std::nullopt;
+    }
     HexPrompts prompts()
     {
         HexPrompts p;
-        p.integer = [this](QWidget *, const QString &title, const QString &, int, int,
-                           int maximum) -> std::optional<int> {
-            notices << QStringLiteral("ask %1 max %2").arg(title).arg(maximum);
-            const QVariant v = next();
-            return v.isValid() ? std::optional<int>(std::min(v.toInt(), maximum)) : std::nullopt;
+        p.integer = [this](QWidget *, const QString &title, const QString &, int, int, int max) {
+            const auto v = ask<int>(QStringLiteral("ask %1 max %2").arg(title).arg(max));
+            return v ? std::optional<int>(std::min(*v, max)) : v;
         };
         p.number = [this](QWidget *, const QString &title, const QString &, double, double, double,
-                          int) -> std::optional<double> {
-            notices << QStringLiteral("ask %1").arg(title);
-            const QVariant v = next();
-            return v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt;
-        };
-        p.text = [this](QWidget *, const QString &title, const QString &,
-                        const QString &text) -> std::optional<QString> {
-            notices << QStringLiteral("ask %1 [%2]").arg(title, text);
-            const QVariant v = next();
-            return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+                          int) { return ask<double>(QStringLiteral("ask ") + title); };
+        p.text = [this](QWidget *, const QString &title, const QString &, const QString &text) {
+            return ask<QString>(QStringLiteral("ask %1 [%2]").arg(title, text));
         };
         p.warning = [this](QWidget *, const QString &, const QString &text) {
             notices << QStringLiteral("warning: ") + text;
