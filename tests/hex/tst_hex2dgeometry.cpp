@@ -281,12 +281,11 @@ private slots:
         QTest::addColumn<qint64>("end");
         QTest::addColumn<QPoint>("samples"); // first, count
         QTest::newRow("aligned") << qint64(100) << 2 << qint64(10) << qint64(20) << QPoint(5, 5);
-        QTest::newRow("start rounded down")
+        QTest::newRow("rounded down")
             << qint64(100) << 4 << qint64(7) << qint64(20) << QPoint(1, 4);
-        QTest::newRow("partial last word left out")
+        QTest::newRow("partial word out")
             << qint64(7) << 4 << qint64(0) << qint64(7) << QPoint(0, 1);
-        QTest::newRow("1-byte image, 16 bit")
-            << qint64(1) << 2 << qint64(0) << qint64(1) << QPoint(0, 0);
+        QTest::newRow("1 byte, 16 bit") << qint64(1) << 2 << qint64(0) << qint64(1) << QPoint(0, 0);
     }
     void samplesStayInsideImage()
     {

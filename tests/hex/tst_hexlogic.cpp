@@ -47,8 +47,7 @@ private slots:
         QTest::newRow("-1 on 00 stays") << hex("0001") << 1 << -1 << hex("0000");
         QTest::newRow("+1 on FFFF stays") << hex("FFFF") << 2 << 1 << hex("FFFF");
         QTest::newRow("+1 16 bit carries") << hex("FF00") << 2 << 1 << hex("0001");
-        QTest::newRow("tail shorter than a cell untouched")
-            << hex("010203") << 2 << 1 << hex("020203");
+        QTest::newRow("short tail untouched") << hex("010203") << 2 << 1 << hex("020203");
         QTest::newRow("+1 32 bit at limit stays") << hex("FFFFFFFF") << 4 << 1 << hex("FFFFFFFF");
     }
     void stepped()
@@ -86,46 +85,34 @@ private slots:
     // Typed texts: the value of "Modifica selezione", go-to addresses and selection ranges.
     void typedValues_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("address"); // a go-to address, else a value for the selection
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("decimal");
         QTest::addColumn<int>("width");
         QTest::addColumn<qint64>("value"); // -1: refused
-        QTest::newRow("value 1FF clamps to FF") << "value"
-                                                << "1FF" << false << 1 << qint64(255);
-        QTest::newRow("value 70000 clamps in 16 bit") << "value"
-                                                      << "70000" << true << 2 << qint64(65535);
-        QTest::newRow("value 32 bit max") << "value"
-                                          << "FFFFFFFF" << false << 4 << qint64(4294967295LL);
-        QTest::newRow("value too large for 32 bit") << "value"
-                                                    << "100000000" << false << 4 << qint64(-1);
-        QTest::newRow("value not a number") << "value"
-                                            << "xyz" << true << 1 << qint64(-1);
-        QTest::newRow("value hex digits in decimal") << "value"
-                                                     << "1A" << true << 1 << qint64(-1);
-        QTest::newRow("address 0x10") << "address"
-                                      << "0x10" << false << 0 << qint64(16);
-        QTest::newRow("address 10 is hex") << "address"
-                                           << "10" << false << 0 << qint64(16);
-        QTest::newRow("address upper 0X") << "address"
-                                          << " 0XfF " << false << 0 << qint64(255);
-        QTest::newRow("address G1") << "address"
-                                    << "G1" << false << 0 << qint64(-1);
-        QTest::newRow("address only prefix") << "address"
-                                             << "0x" << false << 0 << qint64(-1);
-        QTest::newRow("address beyond 32 bit signed") << "address"
-                                                      << "80000000" << false << 0 << qint64(-1);
+        QTest::newRow("1FF clamps to FF") << false << "1FF" << false << 1 << qint64(255);
+        QTest::newRow("70000 clamps, 16 bit") << false << "70000" << true << 2 << qint64(65535);
+        QTest::newRow("32 bit max") << false << "FFFFFFFF" << false << 4 << qint64(4294967295LL);
+        QTest::newRow("over 32 bit") << false << "100000000" << false << 4 << qint64(-1);
+        QTest::newRow("not a number") << false << "xyz" << true << 1 << qint64(-1);
+        QTest::newRow("hex in decimal") << false << "1A" << true << 1 << qint64(-1);
+        QTest::newRow("@0x10") << true << "0x10" << false << 0 << qint64(16);
+        QTest::newRow("@10 is hex") << true << "10" << false << 0 << qint64(16);
+        QTest::newRow("@ 0XfF ") << true << " 0XfF " << false << 0 << qint64(255);
+        QTest::newRow("@G1") << true << "G1" << false << 0 << qint64(-1);
+        QTest::newRow("@0x") << true << "0x" << false << 0 << qint64(-1);
+        QTest::newRow("@80000000") << true << "80000000" << false << 0 << qint64(-1);
     }
     void typedValues()
     {
-        QFETCH(QString, kind);
+        QFETCH(bool, address);
         QFETCH(QString, text);
         QFETCH(bool, decimal);
         QFETCH(int, width);
-        if (kind == QLatin1String("value"))
-            QTEST(orMinusOne(HexCells::selectionEditValue(text, decimal, width)), "value");
-        else
+        if (address)
             QTEST(orMinusOne(HexCells::parseAddress(text)), "value");
+        else
+            QTEST(orMinusOne(HexCells::selectionEditValue(text, decimal, width)), "value");
     }
 
     void pastedHex_data()
@@ -215,23 +202,17 @@ private slots:
         // 1234 in little endian is 34 12; the one at offset 3 is not on a cell boundary.
         const char *odd = "0000003412000000341200000000";
         QTest::newRow("odd offset skipped") << SearchCase{odd, "3412", 0, true, 8, false};
-        QTest::newRow("only match under the cursor wraps to nothing")
-            << SearchCase{odd, "3412", 8, true, -1, true};
+        QTest::newRow("only match under cursor") << SearchCase{odd, "3412", 8, true, -1, true};
         QTest::newRow("backward from the end") << SearchCase{odd, "3412", 12, false, 8, false};
-        QTest::newRow("backward wraps to the end")
-            << SearchCase{"00AA00AA", "AA", 0, false, 3, true};
-        QTest::newRow("forward wraps to the start")
-            << SearchCase{"AA0000AA00", "AA", 3, true, 0, true};
-        QTest::newRow("position rounded down to the cell")
+        QTest::newRow("backward wraps") << SearchCase{"00AA00AA", "AA", 0, false, 3, true};
+        QTest::newRow("forward wraps") << SearchCase{"AA0000AA00", "AA", 3, true, 0, true};
+        QTest::newRow("cursor rounded to cell")
             << SearchCase{"0000AAAA0000AAAA", "AAAA", 3, true, 6, false};
-        QTest::newRow("32 bit at the very end")
+        QTest::newRow("32 bit at the end")
             << SearchCase{"0000000001020304", "01020304", 0, true, 4, false};
-        QTest::newRow("no cursor searches from the start")
-            << SearchCase{"00AA", "AA", -1, true, 1, false};
-        QTest::newRow("odd size: last whole cell searched backward")
-            << SearchCase{"AAAA000000", "AAAA", 2, false, 0, false};
-        QTest::newRow("image shorter than the pattern")
-            << SearchCase{"01", "0100", 0, true, -1, false};
+        QTest::newRow("no cursor") << SearchCase{"00AA", "AA", -1, true, 1, false};
+        QTest::newRow("odd size, backward") << SearchCase{"AAAA000000", "AAAA", 2, false, 0, false};
+        QTest::newRow("image too short") << SearchCase{"01", "0100", 0, true, -1, false};
     }
     void searchStep()
     {

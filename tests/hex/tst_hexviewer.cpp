@@ -101,11 +101,11 @@ private slots:
         QTest::addColumn<bool>("block");
         QTest::newRow("click a cell")
             << 8 << QPoint(3, 1) << QPoint(3, 1) << QPoint(10, 10) << false;
-        QTest::newRow("click on the offset column selects the row")
+        QTest::newRow("offset column: row")
             << 8 << QPoint(0, 2) << QPoint(0, 2) << QPoint(16, 23) << false;
         QTest::newRow("drag a rectangle")
             << 4 << QPoint(2, 0) << QPoint(3, 2) << QPoint(1, 10) << true;
-        QTest::newRow("drag from the offset column makes no rectangle")
+        QTest::newRow("drag from offsets")
             << 8 << QPoint(0, 0) << QPoint(3, 2) << QPoint() << false;
     }
     void mouseSelection()
@@ -157,11 +157,9 @@ private slots:
         QTest::addColumn<int>("originDelta"); // 0: none emitted
         QTest::addColumn<bool>("createMap");
         const int ctrl = int(Qt::ControlModifier);
-        QTest::newRow("Ctrl+Left without selection")
-            << int(Qt::Key_Left) << ctrl << -1 << -1 << -2 << false;
+        QTest::newRow("Ctrl+Left") << int(Qt::Key_Left) << ctrl << -1 << -1 << -2 << false;
         QTest::newRow("Ctrl+Right") << int(Qt::Key_Right) << ctrl << -1 << -1 << 2 << false;
-        QTest::newRow("K with one byte does nothing")
-            << int(Qt::Key_K) << 0 << 5 << 5 << 0 << false;
+        QTest::newRow("K on one byte") << int(Qt::Key_K) << 0 << 5 << 5 << 0 << false;
         QTest::newRow("K with a range") << int(Qt::Key_K) << 0 << 5 << 9 << 0 << true;
     }
     void keys()

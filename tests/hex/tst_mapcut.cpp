@@ -69,25 +69,20 @@ private slots:
         QTest::addColumn<QPoint>("axes"); // index in layout of X and Y, -1 none
         const auto two = AxisLayout::TwoCountsFirst, alt = AxisLayout::CountAxisCountAxis;
         const auto none = AxisLayout::None;
-        QTest::newRow("one row: count, X")
-            << true << QSize(6, 1) << "cX" << AxisLayout::OneRowCount << QPoint(1, -1);
-        QTest::newRow("counts rows then columns")
-            << true << QSize(6, 4) << "rcYX" << two << QPoint(3, 2);
-        QTest::newRow("counts columns then rows")
-            << true << QSize(6, 4) << "crXY" << two << QPoint(2, 3);
-        QTest::newRow("big endian counts") << false << QSize(3, 5) << "rcYX" << two << QPoint(3, 2);
-        QTest::newRow("count axis count axis, rows first")
+        QTest::newRow("one row") << true << QSize(6, 1) << "cX" << AxisLayout::OneRowCount
+                                 << QPoint(1, -1);
+        QTest::newRow("rows first") << true << QSize(6, 4) << "rcYX" << two << QPoint(3, 2);
+        QTest::newRow("columns first") << true << QSize(6, 4) << "crXY" << two << QPoint(2, 3);
+        QTest::newRow("big endian") << false << QSize(3, 5) << "rcYX" << two << QPoint(3, 2);
+        QTest::newRow("alternating, rows first")
             << true << QSize(6, 4) << "rYcX" << alt << QPoint(3, 1);
-        QTest::newRow("count axis count axis, columns first")
+        QTest::newRow("alternating, columns")
             << false << QSize(6, 4) << "cXrY" << alt << QPoint(1, 3);
-        QTest::newRow("square map takes rows first")
-            << true << QSize(5, 5) << "rcYX" << two << QPoint(3, 2);
-        QTest::newRow("gap before data: nothing")
+        QTest::newRow("square") << true << QSize(5, 5) << "rcYX" << two << QPoint(3, 2);
+        QTest::newRow("gap before data")
             << true << QSize(6, 4) << "rcYX0" << none << QPoint(-1, -1);
-        QTest::newRow("flat axis: nothing")
-            << true << QSize(6, 4) << "rcfX" << none << QPoint(-1, -1);
-        QTest::newRow("one row without count: nothing")
-            << true << QSize(6, 1) << "X" << none << QPoint(-1, -1);
+        QTest::newRow("flat axis") << true << QSize(6, 4) << "rcfX" << none << QPoint(-1, -1);
+        QTest::newRow("one row, no count") << true << QSize(6, 1) << "X" << none << QPoint(-1, -1);
     }
     void layouts()
     {
@@ -249,15 +244,12 @@ private slots:
         QTest::newRow("+1 on 65535 stays")
             << hex("ffff0100") << true << plus << 0. << hex("ffff0200");
         QTest::newRow("-1 on 0 stays") << hex("00000100") << true << minus << 0. << hex("00000000");
-        QTest::newRow("+1 big endian carries") << hex("00ff") << false << plus << 0. << hex("0100");
+        QTest::newRow("+1 BE carries") << hex("00ff") << false << plus << 0. << hex("0100");
         QTest::newRow("absolute") << hex("00000000") << true << absolute << 4660.
                                   << hex("34123412");
-        QTest::newRow("percent: 10.5 rounds to 11")
-            << hex("0a00") << true << percent << 5. << hex("0b00");
-        QTest::newRow("percent clamps high")
-            << hex("ff7f") << true << percent << 1e3 << hex("ffff");
-        QTest::newRow("percent clamps low")
-            << hex("ff7f") << true << percent << -1e3 << hex("0000");
+        QTest::newRow("10.5 -> 11") << hex("0a00") << true << percent << 5. << hex("0b00");
+        QTest::newRow("% clamps high") << hex("ff7f") << true << percent << 1e3 << hex("ffff");
+        QTest::newRow("% clamps low") << hex("ff7f") << true << percent << -1e3 << hex("0000");
         QTest::newRow("original") << hex("99999999") << true << int(WordEditKind::Original) << 0.
                                   << hex("01020304");
     }
