@@ -86,7 +86,6 @@ private slots:
         QTest::addColumn<int>("steps");
         QTest::addColumn<double>("zoomX"); // 0: 256 × 1.35^steps
         QTest::newRow("in at a quarter") << 265 << 1 << 0.0;
-        QTest::newRow("out at a quarter") << 265 << -1 << 0.0;
         QTest::newRow("in three at three quarters") << 665 << 3 << 0.0;
         QTest::newRow("far out stops at 1") << 300 << -60 << 1.0;
         QTest::newRow("far in stops at 100000") << 300 << 80 << 100000.0;
@@ -187,8 +186,6 @@ private slots:
     {
         QTest::addColumn<SampleFormat>("format");
         QTest::addColumn<double>("value");
-        QTest::newRow("8 bit") << SampleFormat{1, true, false} << double(0x12);
-        QTest::newRow("16 LE") << SampleFormat{2, true, false} << double(0x3412);
         QTest::newRow("16 BE") << SampleFormat{2, false, false} << double(0x1234);
         QTest::newRow("32 BE") << SampleFormat{4, false, false} << double(0x1234803Fu);
     }

@@ -226,40 +226,23 @@ private slots:
         QVERIFY(!plain->actions().last()->isEnabled());
     }
 
-    void editDialogs_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("percent");
-        QTest::addColumn<QVariant>("answer");
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QString>("asked");
-        QTest::newRow("absolute 32 bit limited to signed max")
-            << 2 << false << QVariant(INT_MAX) << QByteArray::fromHex("00000000")
-            << QByteArray::fromHex("ffffff7f") << "ask Modifica assoluta max 2147483647";
-        QTest::newRow("percent -50 on 1001")
-            << 1 << true << QVariant(-50.0) << QByteArray::fromHex("e903")
-            << QByteArray::fromHex("f501") << "ask Modifica in percentuale";
-        QTest::newRow("cancelled percent")
-            << 1 << true << QVariant() << QByteArray::fromHex("e903") << QByteArray::fromHex("e903")
-            << "ask Modifica in percentuale";
-    }
     void editDialogs()
     {
-        QFETCH(int, width);
-        QFETCH(bool, percent);
-        QFETCH(QVariant, answer);
-        QFETCH(QByteArray, before);
-        m_viewer->setFirmware(before);
-        m_viewer->setWidthMode(width);
-        model()->setSelection(0, before.size() - 1);
-        this->answer({answer});
-        if (percent)
-            m_viewer->percentageEdit();
-        else
-            m_viewer->absoluteEdit();
-        QTEST(model()->currentData(), "after");
-        QTEST(m_script.notices.value(0), "asked");
+        m_viewer->setFirmware(QByteArray::fromHex("00000000e9030000"));
+        m_viewer->setWidthMode(HexModel::Width32);
+        model()->setSelection(0, 3);
+        answer({INT_MAX, QVariant()}); // more than the dialog allows, then a cancel
+        m_viewer->absoluteEdit();
+        m_viewer->setWidthMode(HexModel::Width16);
+        model()->setSelection(4, 5);
+        m_viewer->percentageEdit();
+        QCOMPARE(model()->currentData(), QByteArray::fromHex("ffffff7fe9030000"));
+        answer({-50.0});
+        m_viewer->percentageEdit();
+        QCOMPARE(model()->currentData(), QByteArray::fromHex("ffffff7ff5010000"));
+        QCOMPARE(m_script.notices,
+                 (QStringList{"ask Modifica assoluta max 2147483647", "ask Modifica in percentuale",
+                              "ask Modifica in percentuale"}));
     }
 
     void originalValueRestoresSelection()
@@ -281,7 +264,6 @@ private slots:
         QTest::addColumn<int>("offset");
         QTest::addColumn<QString>("notice");
         QTest::newRow("0x10") << "0x10" << 16 << "";
-        QTest::newRow("G1") << "G1" << -1 << "warning: Indirizzo non valido.";
         QTest::newRow("outside") << "100" << -1 << "warning: L'indirizzo è fuori dal firmware.";
     }
     void goToAddress()
