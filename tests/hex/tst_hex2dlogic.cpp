@@ -246,26 +246,19 @@ private slots:
         QTest::addColumn<qint64>("start");
         QTest::addColumn<qint64>("end");
         QTest::addColumn<int>("columns");
-        const SampleFormat formats[] = {{1, true, false},
-                                        {2, true, false},
-                                        {2, false, false},
-                                        {4, true, false},
-                                        {4, false, true}};
-        const char *names[] = {"8", "16LE", "16BE", "32LE", "float BE"};
-        const struct
-        {
-            const char *name;
-            qint64 start, end;
-            int columns;
-        } windows[] = {{"whole", 0, 300001, 800},
-                       {"odd window", 12345, 287001, 777},
-                       {"narrow", 4097, 9000, 100},
-                       {"wide columns reach the second level", 999, 299000, 7},
-                       {"window at end", 200003, 300001, 333}};
-        for (int i = 0; i < 5; ++i)
-            for (const auto &w : windows)
-                QTest::addRow("%s %s", names[i], w.name)
-                    << formats[i] << w.start << w.end << w.columns;
+        const std::pair<const char *, SampleFormat> formats[] = {{"8", {1, true, false}},
+                                                                 {"16LE", {2, true, false}},
+                                                                 {"16BE", {2, false, false}},
+                                                                 {"32LE", {4, true, false}},
+                                                                 {"float BE", {4, false, true}}};
+        for (const auto &[name, f] : formats) {
+            QTest::addRow("%s whole", name) << f << qint64(0) << qint64(300001) << 800;
+            QTest::addRow("%s odd window", name) << f << qint64(12345) << qint64(287001) << 777;
+            QTest::addRow("%s narrow", name) << f << qint64(4097) << qint64(9000) << 100;
+            // Wide columns reach the second level of the summary.
+            QTest::addRow("%s wide columns", name) << f << qint64(999) << qint64(299000) << 7;
+            QTest::addRow("%s at the end", name) << f << qint64(200003) << qint64(300001) << 333;
+        }
     }
     void columnsMatchStraightComputation()
     {
