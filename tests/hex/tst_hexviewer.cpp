@@ -19,26 +19,24 @@ struct ScriptedPrompts
     QList<QVariant> answers; // an invalid QVariant cancels
     QStringList notices;
 
+    template<typename T>
+    std::optional<T> ask(const QString &note)
+    {
+        notices << note;
+        const QVariant v = answers.isEmpty() ? QVariant() : answers.takeFirst();
+        return v.isValid() ? std::optional<T>(v.value<T>()) : std::nullopt;
+    }
     HexPrompts prompts()
     {
         HexPrompts p;
-        p.integer = [this](QWidget *, const QString &title, const QString &, int, int,
-                           int maximum) -> std::optional<int> {
-            notices << QStringLiteral("ask %1 max %2").arg(title).arg(maximum);
-            const QVariant v = answers.isEmpty() ? QVariant() : answers.takeFirst();
-            return v.isValid() ? std::optional<int>(std::min(v.toInt(), maximum)) : std::nullopt;
+        p.integer = [this](QWidget *, const QString &title, const QString &, int, int, int max) {
+            const auto v = ask<int>(QStringLiteral("ask %1 max %2").arg(title).arg(max));
+            return v ? std::optional<int>(std::min(*v, max)) : v;
         };
         p.number = [this](QWidget *, const QString &title, const QString &, double, double, double,
-                          int) -> std::optional<double> {
-            notices << QStringLiteral("ask %1").arg(title);
-            const QVariant v = answers.isEmpty() ? QVariant() : answers.takeFirst();
-            return v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt;
-        };
-        p.text = [this](QWidget *, const QString &title, const QString &,
-                        const QString &text) -> std::optional<QString> {
-            notices << QStringLiteral("ask %1 [%2]").arg(title, text);
-            const QVariant v = answers.isEmpty() ? QVariant() : answers.takeFirst();
-            return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+                          int) { return ask<double>(QStringLiteral("ask ") + title); };
+        p.text = [this](QWidget *, const QString &title, const QString &, const QString &text) {
+            return ask<QString>(QStringLiteral("ask %1 [%2]").arg(title, text));
         };
         p.warning = [this](QWidget *, const QString &, const QString &text) {
             notices << QStringLiteral("warning: ") + text;
@@ -73,6 +71,12 @@ private:
         return m_viewer->tableView()->visualRect(m_viewer->model()->index(row, column)).center();
     }
     QWidget *viewport() const { return m_viewer->tableView()->viewport(); }
+    HexModel *model() const { return m_viewer->model(); }
+    void answer(const QList<QVariant> &answers)
+    {
+        m_script.answers = answers;
+        m_viewer->setPrompts(m_script.prompts());
+    }
 
 private slots:
     void init()
@@ -82,129 +86,85 @@ private slots:
         m_viewer->setPrompts(m_script.prompts());
         m_viewer->resize(800, 400);
         m_viewer->setFirmware(sequence(256));
-        m_viewer->model()->setByteOrderExplicit(true);
+        model()->setByteOrderExplicit(true);
         m_viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_viewer.get()));
     }
     void cleanup() { m_viewer.reset(); }
 
-    void clickSelectsCellAndActivatesMap()
+    void mouseSelection_data()
     {
-        HexModel *model = m_viewer->model();
-        model->addOrUpdateSavedMap({{8, 15}, {}, {}, {}});
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QPoint>("press"); // (column, row) of the table
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<QPoint>("selection");
+        QTest::addColumn<bool>("block");
+        QTest::newRow("click a cell")
+            << 8 << QPoint(3, 1) << QPoint(3, 1) << QPoint(10, 10) << false;
+        QTest::newRow("offset column: row")
+            << 8 << QPoint(0, 2) << QPoint(0, 2) << QPoint(16, 23) << false;
+        QTest::newRow("drag a rectangle")
+            << 4 << QPoint(2, 0) << QPoint(3, 2) << QPoint(1, 10) << true;
+        QTest::newRow("drag from offsets")
+            << 8 << QPoint(0, 0) << QPoint(3, 2) << QPoint() << false;
+    }
+    void mouseSelection()
+    {
+        QFETCH(int, columns);
+        QFETCH(QPoint, press);
+        QFETCH(QPoint, release);
+        QFETCH(bool, block);
+        model()->setColumnCount(columns);
+        QTest::mousePress(viewport(), Qt::LeftButton, {}, cellCenter(press.y(), press.x()));
+        QTest::mouseMove(viewport(), cellCenter(release.y(), release.x()));
+        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, cellCenter(release.y(), release.x()));
+        if (press.x() > 0 || press == release) // a drag from the offsets only must stay linear
+            QTEST(QPoint(model()->selectionStart(), model()->selectionEnd()), "selection");
+        QCOMPARE(model()->isBlockSelection(), block);
+        if (block) {
+            QVERIFY(model()->isSelected(5, 1));
+            QVERIFY(!model()->isSelected(4, 1));
+        }
+    }
+
+    void clickActivatesMapAndArrowsMove()
+    {
+        model()->addOrUpdateSavedMap({{8, 15}, {}, {}, {}});
         QSignalSpy active(m_viewer.get(), &HexViewer::activeSavedMapChanged);
         QSignalSpy offsets(m_viewer.get(), &HexViewer::viewOffsetChanged);
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(1, 3));
-        QCOMPARE(model->selectionStart(), 10);
-        QCOMPARE(model->selectionEnd(), 10);
         QCOMPARE(m_viewer->currentOffset(), 10);
-        QCOMPARE(m_viewer->anchorOffset(), 10);
         QCOMPARE(active.count(), 1);
         QCOMPARE(active.last().at(0).toInt(), 8);
-        QCOMPARE(model->activeSavedMap(), 8);
+        QCOMPARE(model()->activeSavedMap(), 8);
         QCOMPARE(offsets.last().at(0).toInt(), 10);
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(3, 1));
         QCOMPARE(active.last().at(0).toInt(), -1);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Right);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Down);
+        QCOMPARE(m_viewer->currentOffset(), 33);
+        QCOMPARE(model()->selectionStart(), 33);
+        QCOMPARE(model()->selectionEnd(), 33);
+        QCOMPARE(m_viewer->anchorOffset(), 33);
     }
 
-    void clickOnOffsetColumnSelectsRow()
-    {
-        m_viewer->setWidthMode(HexModel::Width16);
-        QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(2, 0));
-        QCOMPARE(m_viewer->model()->selectionStart(), 32);
-        QCOMPARE(m_viewer->model()->selectionEnd(), 47);
-    }
-
-    void dragSelectsRectangle()
-    {
-        HexModel *model = m_viewer->model();
-        model->setColumnCount(4);
-        QTest::mousePress(viewport(), Qt::LeftButton, {}, cellCenter(0, 2));
-        QTest::mouseMove(viewport(), cellCenter(2, 3));
-        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, cellCenter(2, 3));
-        QVERIFY(model->isBlockSelection());
-        QCOMPARE(model->selectionStart(), 1);
-        QCOMPARE(model->selectionEnd(), 10);
-        QVERIFY(model->isSelected(5, 1));
-        QVERIFY(!model->isSelected(4, 1));
-        m_viewer->plusOne();
-        QCOMPARE(model->currentData().left(12).toHex(), QByteArray("0002030304060707080a0b0b"));
-    }
-
-    void dragFromOffsetColumnMakesNoRectangle()
-    {
-        HexModel *model = m_viewer->model();
-        QTest::mousePress(viewport(), Qt::LeftButton, {}, cellCenter(0, 0));
-        QTest::mouseMove(viewport(), cellCenter(2, 3));
-        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, cellCenter(2, 3));
-        QVERIFY(!model->isBlockSelection());
-    }
-
-    void keys_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("selStart");
-        QTest::addColumn<int>("selEnd");
-        QTest::addColumn<int>("originDelta"); // 0: none emitted
-        QTest::addColumn<bool>("createMap");
-        QTest::newRow("Ctrl+Left without selection")
-            << int(Qt::Key_Left) << int(Qt::ControlModifier) << -1 << -1 << -2 << false;
-        QTest::newRow("Ctrl+Right")
-            << int(Qt::Key_Right) << int(Qt::ControlModifier) << -1 << -1 << 2 << false;
-        QTest::newRow("K with one byte does nothing")
-            << int(Qt::Key_K) << 0 << 5 << 5 << 0 << false;
-        QTest::newRow("K with a range") << int(Qt::Key_K) << 0 << 5 << 9 << 0 << true;
-    }
     void keys()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, selStart);
-        QFETCH(int, selEnd);
-        QFETCH(int, originDelta);
-        QFETCH(bool, createMap);
-        if (selStart >= 0)
-            m_viewer->model()->setSelection(selStart, selEnd);
         QSignalSpy origin(m_viewer.get(), &HexViewer::rowOriginChangeRequested);
         QSignalSpy map(m_viewer.get(), &HexViewer::createMapRequested);
         m_viewer->focusTable();
-        QTest::keyClick(m_viewer->tableView(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(origin.count(), originDelta != 0 ? 1 : 0);
-        if (originDelta != 0)
-            QCOMPARE(origin.last().at(0).toInt(), originDelta);
-        QCOMPARE(map.count(), createMap ? 1 : 0);
-        if (createMap) {
-            QCOMPARE(map.last().at(0).toInt(), selStart);
-            QCOMPARE(map.last().at(1).toInt(), selEnd);
-        }
-        QCOMPARE(m_viewer->model()->rowOrigin(), 0); // the owner moves the origin, not the view
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Left, Qt::ControlModifier);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(origin, (QList<QList<QVariant>>{{-2}, {2}}));
+        QCOMPARE(model()->rowOrigin(), 0); // the owner moves the origin, not the view
+        model()->setSelection(5, 5);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_K); // one byte makes no map
+        model()->setSelection(5, 9);
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_K);
+        QCOMPARE(map, (QList<QList<QVariant>>{{5, 9}}));
     }
 
-    void arrowKeysMoveTheSelectedCell()
-    {
-        QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(1, 1));
-        QTest::keyClick(m_viewer->tableView(), Qt::Key_Right);
-        QTest::keyClick(m_viewer->tableView(), Qt::Key_Down);
-        QCOMPARE(m_viewer->currentOffset(), 17);
-        QCOMPARE(m_viewer->model()->selectionStart(), 17);
-        QCOMPARE(m_viewer->model()->selectionEnd(), 17);
-        QCOMPARE(m_viewer->anchorOffset(), 17);
-    }
-
-    void returnOnSelectionAsksForValue()
-    {
-        HexModel *model = m_viewer->model();
-        QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(0, 1));
-        model->setSelection(0, 3);
-        m_script.answers = {QStringLiteral("1FF")};
-        m_viewer->setPrompts(m_script.prompts());
-        QTest::keyClick(m_viewer->tableView(), Qt::Key_Return);
-        QCOMPARE(m_script.notices.value(0), QStringLiteral("ask Modifica selezione []"));
-        QCOMPARE(model->currentData().left(5).toHex(), QByteArray("ffffffff04"));
-    }
-
-    void returnOnOneCellOpensEditor()
+    void returnEditsTheCellOrAsksForTheSelection()
     {
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(0, 2));
         QTest::keyClick(m_viewer->tableView(), Qt::Key_Return);
@@ -213,15 +173,20 @@ private slots:
         QCOMPARE(editor->text(), QStringLiteral("01"));
         editor->setText(QStringLiteral("AB"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(quint8(m_viewer->model()->currentData().at(1)), quint8(0xAB));
-        QVERIFY(m_viewer->model()->isModified(1, 1));
+        QTRY_COMPARE(quint8(model()->currentData().at(1)), quint8(0xAB));
+        QVERIFY(model()->isModified(1, 1));
+
+        model()->setSelection(0, 3);
+        answer({QStringLiteral("1FF")});
+        QTest::keyClick(m_viewer->tableView(), Qt::Key_Return);
+        QCOMPARE(m_script.notices.value(0), QStringLiteral("ask Modifica selezione []"));
+        QCOMPARE(model()->currentData().left(5).toHex(), QByteArray("ffffffff04"));
     }
 
     void contextMenu()
     {
-        QMenu *none = m_viewer->createContextMenu(cellCenter(0, 1));
-        QVERIFY(!none); // no selection, no map under the pointer
-        m_viewer->model()->addOrUpdateSavedMap({{0, 3}, {}, {}, {}});
+        QVERIFY(!m_viewer->createContextMenu(cellCenter(0, 1))); // no selection, no map
+        model()->addOrUpdateSavedMap({{0, 3}, {}, {}, {}});
         std::unique_ptr<QMenu> menu(m_viewer->createContextMenu(cellCenter(0, 2)));
         QVERIFY(menu);
         QStringList texts;
@@ -234,79 +199,42 @@ private slots:
         QVERIFY(menu->actions().last()->isEnabled());
         menu->actions().last()->trigger();
         QCOMPARE(deleted.value(0).value(0).toInt(), 0);
-        m_viewer->model()->setSelection(20, 21);
+        model()->setSelection(20, 21);
         std::unique_ptr<QMenu> plain(m_viewer->createContextMenu(cellCenter(5, 1)));
         QVERIFY(plain);
         QVERIFY(!plain->actions().last()->isEnabled());
     }
 
-    void editCommands_data()
+    void editDialogs()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QVariant>("answer");
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QString>("asked");
-        QTest::newRow("absolute 32 bit limited to signed max")
-            << 2 << "absolute" << QVariant(-1) << QByteArray::fromHex("00000000")
-            << QByteArray::fromHex("ffffff7f") << "ask Modifica assoluta max 2147483647";
-        QTest::newRow("absolute 8 bit")
-            << 0 << "absolute" << QVariant(7) << QByteArray::fromHex("0102")
-            << QByteArray::fromHex("0707") << "ask Modifica assoluta max 255";
-        QTest::newRow("percent +10 on 250 clamps")
-            << 0 << "percent" << QVariant(10.0) << QByteArray::fromHex("fa64")
-            << QByteArray::fromHex("ff6e") << "ask Modifica in percentuale";
-        QTest::newRow("percent -50 on 1001")
-            << 1 << "percent" << QVariant(-50.0) << QByteArray::fromHex("e903")
-            << QByteArray::fromHex("f501") << "ask Modifica in percentuale";
-        QTest::newRow("cancelled percent")
-            << 1 << "percent" << QVariant() << QByteArray::fromHex("e903")
-            << QByteArray::fromHex("e903") << "ask Modifica in percentuale";
-        QTest::newRow("+1 on FFFF") << 1 << "plus" << QVariant() << QByteArray::fromHex("ffff0100")
-                                    << QByteArray::fromHex("ffff0200") << "";
-        QTest::newRow("-1 on 00") << 0 << "minus" << QVariant() << QByteArray::fromHex("0005")
-                                  << QByteArray::fromHex("0004") << "";
-    }
-    void editCommands()
-    {
-        QFETCH(int, width);
-        QFETCH(QString, command);
-        QFETCH(QVariant, answer);
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        QFETCH(QString, asked);
-        if (answer.isValid() && answer.toInt() == -1 && command == QLatin1String("absolute"))
-            answer = QVariant(INT_MAX); // more than the dialog allows: it clamps
-        m_viewer->setFirmware(before);
-        m_viewer->setWidthMode(width);
-        m_viewer->model()->setSelection(0, before.size() - 1);
-        m_script.answers = {answer};
-        m_viewer->setPrompts(m_script.prompts());
-        if (command == QLatin1String("absolute"))
-            m_viewer->absoluteEdit();
-        else if (command == QLatin1String("percent"))
-            m_viewer->percentageEdit();
-        else if (command == QLatin1String("plus"))
-            m_viewer->plusOne();
-        else
-            m_viewer->minusOne();
-        QCOMPARE(m_viewer->model()->currentData(), after);
-        QCOMPARE(m_script.notices.value(0), asked);
+        m_viewer->setFirmware(QByteArray::fromHex("00000000e9030000"));
+        m_viewer->setWidthMode(HexModel::Width32);
+        model()->setSelection(0, 3);
+        answer({INT_MAX, QVariant()}); // more than the dialog allows, then a cancel
+        m_viewer->absoluteEdit();
+        m_viewer->setWidthMode(HexModel::Width16);
+        model()->setSelection(4, 5);
+        m_viewer->percentageEdit();
+        QCOMPARE(model()->currentData(), QByteArray::fromHex("ffffff7fe9030000"));
+        answer({-50.0});
+        m_viewer->percentageEdit();
+        QCOMPARE(model()->currentData(), QByteArray::fromHex("ffffff7ff5010000"));
+        QCOMPARE(m_script.notices,
+                 (QStringList{"ask Modifica assoluta max 2147483647", "ask Modifica in percentuale",
+                              "ask Modifica in percentuale"}));
     }
 
     void originalValueRestoresSelection()
     {
-        HexModel *model = m_viewer->model();
-        QVERIFY(model->writeBytesAt(4, QByteArray("abcd")));
-        model->setSelection(5, 6);
+        QVERIFY(model()->writeBytesAt(4, QByteArray("abcd")));
+        model()->setSelection(5, 6);
         m_viewer->originalValue();
-        QCOMPARE(model->currentData().mid(4, 4), QByteArray("a\x05\x06"
-                                                            "d"));
-        QVERIFY(!model->isModified(5, 2));
-        model->setSelection(250, 260); // reaches past the end: not written
+        QCOMPARE(model()->currentData().mid(4, 4), QByteArray("a\x05\x06"
+                                                              "d"));
+        QVERIFY(!model()->isModified(5, 2));
+        model()->setSelection(250, 260); // reaches past the end: not written
         m_viewer->originalValue();
-        QCOMPARE(model->undoStack().size(), 2);
+        QCOMPARE(model()->undoStack().size(), 2);
     }
 
     void goToAddress_data()
@@ -315,35 +243,30 @@ private slots:
         QTest::addColumn<int>("offset");
         QTest::addColumn<QString>("notice");
         QTest::newRow("0x10") << "0x10" << 16 << "";
-        QTest::newRow("10") << "10" << 16 << "";
-        QTest::newRow("G1") << "G1" << -1 << "warning: Indirizzo non valido.";
         QTest::newRow("outside") << "100" << -1 << "warning: L'indirizzo è fuori dal firmware.";
-        QTest::newRow("empty") << "  " << -1 << "";
     }
     void goToAddress()
     {
         QFETCH(QString, typed);
         QFETCH(int, offset);
-        QFETCH(QString, notice);
-        m_script.answers = {typed};
-        m_viewer->setPrompts(m_script.prompts());
+        answer({typed});
         QSignalSpy offsets(m_viewer.get(), &HexViewer::viewOffsetChanged);
         // A double click on the offset column asks, pre-filled with the row's offset.
         // A real double click: press and release, then the double-click event.
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(3, 0));
         QTest::mouseDClick(viewport(), Qt::LeftButton, {}, cellCenter(3, 0));
         QCOMPARE(m_script.notices.value(0), QStringLiteral("ask Vai all'indirizzo [00000018]"));
-        QCOMPARE(m_script.notices.value(1), notice);
+        QTEST(m_script.notices.value(1), "notice");
         if (offset >= 0) {
             QCOMPARE(m_viewer->currentOffset(), offset);
-            QCOMPARE(m_viewer->model()->selectionStart(), offset);
+            QCOMPARE(model()->selectionStart(), offset);
             QCOMPARE(offsets.last().at(0).toInt(), offset);
         }
     }
 
     void doubleClickOnMapAsksToOpenIt()
     {
-        m_viewer->model()->addOrUpdateSavedMap({{40, 47}, {}, {}, {}});
+        model()->addOrUpdateSavedMap({{40, 47}, {}, {}, {}});
         QSignalSpy open(m_viewer.get(), &HexViewer::openSavedMapRequested);
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(5, 2));
         QTest::mouseDClick(viewport(), Qt::LeftButton, {}, cellCenter(5, 2));
@@ -361,41 +284,34 @@ private slots:
         m_viewer->setDecimal(true);
         QCOMPARE(m_viewer->topOffset(), 0x1000);
         m_viewer->setFloatMode(true);
-        QCOMPARE(m_viewer->model()->widthMode(), int(HexModel::Width32));
+        QCOMPARE(model()->widthMode(), int(HexModel::Width32));
         m_viewer->setColumnCount(9, 0x2000);
-        QCOMPARE(m_viewer->model()->columns(), 9);
+        QCOMPARE(model()->columns(), 9);
         QCOMPARE(m_viewer->topOffset() / 36, 0x2000 / 36); // its row is at the top
     }
 
-    void activeMapScrollsIntoViewQuietly()
+    void viewRange()
     {
         m_viewer->setFirmware(QByteArray(64 * 1024, '\x22'));
-        m_viewer->model()->addOrUpdateSavedMap({{0x8000, 0x80FF}, {}, {}, {}});
+        model()->addOrUpdateSavedMap({{0x8000, 0x80FF}, {}, {}, {}});
         QSignalSpy ranges(m_viewer.get(), &HexViewer::viewRangeChanged);
-        m_viewer->setActiveSavedMap(0x8000);
-        QCOMPARE(m_viewer->model()->activeSavedMap(), 0x8000);
+        m_viewer->setActiveSavedMap(0x8000); // scrolls the map into view without reporting it
+        QCOMPARE(model()->activeSavedMap(), 0x8000);
         QVERIFY(ranges.isEmpty());
-        const QModelIndex cell = m_viewer->model()->indexForOffset(0x8000);
-        QVERIFY(m_viewer->tableView()->viewport()->rect().contains(
-            m_viewer->tableView()->visualRect(cell).center()));
+        const QModelIndex cell = model()->indexForOffset(0x8000);
+        QVERIFY(viewport()->rect().contains(m_viewer->tableView()->visualRect(cell).center()));
         // Scrolling by the user reports the new range.
         m_viewer->tableView()->verticalScrollBar()->setValue(0);
         QCOMPARE(ranges.count(), 1);
         QCOMPARE(ranges.last().at(0).toInt(), 0);
-    }
-
-    void rangeSignalOfSmallImage()
-    {
+        // A small image's range ends at its last byte.
         m_viewer->setFirmware(sequence(40));
         m_viewer->resize(800, 800);
-        QSignalSpy ranges(m_viewer.get(), &HexViewer::viewRangeChanged);
         m_viewer->syncView();
-        QCOMPARE(ranges.count(), 1);
-        QCOMPARE(ranges.last().at(0).toInt(), 0);
-        QCOMPARE(ranges.last().at(1).toInt(), 17); // min(size, 0 + 16 + cellBytes)
+        QCOMPARE(ranges.last(), (QList<QVariant>{0, 17})); // min(size, 0 + 16 + cellBytes)
     }
 
-    void searchDialogSteps()
+    void searchAndSelectionDialogs()
     {
         // 34 12 at offset 3 (odd) and at offset 8.
         m_viewer->setFirmware(QByteArray::fromHex("0000003412000000341200000000"));
@@ -409,26 +325,22 @@ private slots:
                  QStringList({QStringLiteral("info: Raggiunta la fine del file.\n"
                                              "La ricerca riparte dall'inizio."),
                               QStringLiteral("info: Valore non trovato nel firmware.")}));
-        m_script.notices.clear();
         dialog.valueEdit()->setText(QStringLiteral("12G"));
         QVERIFY(!dialog.searchStep(true));
-        QCOMPARE(m_script.notices.value(0),
+        QCOMPARE(m_script.notices.value(2),
                  QStringLiteral("warning: Valore esadecimale non valido."));
-    }
 
-    void createSelectionDialog()
-    {
-        m_viewer->goToOffset(0x20);
-        CreateSelectionDialog dialog(m_viewer.get(), [this] { return m_viewer->currentOffset(); });
-        dialog.setAttribute(Qt::WA_DeleteOnClose, false);
-        dialog.fromEdit()->setText(QStringLiteral("30"));
-        dialog.toEdit()->setText(QStringLiteral("10"));
-        QVERIFY(dialog.apply());
-        QCOMPARE(m_viewer->model()->selectionStart(), 0x10);
-        QCOMPARE(m_viewer->model()->selectionEnd(), 0x30);
-        dialog.toEdit()->setText(QStringLiteral("zz"));
-        QVERIFY(!dialog.apply());
-        QCOMPARE(m_script.notices.value(0),
+        CreateSelectionDialog selection(m_viewer.get(),
+                                        [this] { return m_viewer->currentOffset(); });
+        selection.setAttribute(Qt::WA_DeleteOnClose, false);
+        selection.fromEdit()->setText(QStringLiteral("9"));
+        selection.toEdit()->setText(QStringLiteral("2"));
+        QVERIFY(selection.apply());
+        QCOMPARE(model()->selectionStart(), 2);
+        QCOMPARE(model()->selectionEnd(), 9);
+        selection.toEdit()->setText(QStringLiteral("zz"));
+        QVERIFY(!selection.apply());
+        QCOMPARE(m_script.notices.value(3),
                  QStringLiteral("warning: Inserire indirizzi HEX validi."));
     }
 
@@ -446,15 +358,14 @@ private slots:
     {
         QFETCH(int, offset);
         QFETCH(QColor, colour);
-        HexModel *model = m_viewer->model();
-        QVERIFY(model->writeBytesAt(1, QByteArray::fromHex("FF00")));
-        model->addOrUpdateSavedMap({{8, 10}, {}, {}, {}});
-        model->setSelection(3, 3);
+        QVERIFY(model()->writeBytesAt(1, QByteArray::fromHex("FF00")));
+        model()->addOrUpdateSavedMap({{8, 10}, {}, {}, {}});
+        model()->setSelection(3, 3);
         QPalette white = m_viewer->tableView()->palette();
         white.setColor(QPalette::Base, Qt::white);
         m_viewer->tableView()->setPalette(white);
         const QImage image = viewport()->grab().toImage();
-        const QRect cell = m_viewer->tableView()->visualRect(model->indexForOffset(offset));
+        const QRect cell = m_viewer->tableView()->visualRect(model()->indexForOffset(offset));
         const QColor seen = image.pixelColor(cell.topLeft() + QPoint(4, 4));
         QVERIFY2(qAbs(seen.red() - colour.red()) <= 3 && qAbs(seen.green() - colour.green()) <= 3
                      && qAbs(seen.blue() - colour.blue()) <= 3,
