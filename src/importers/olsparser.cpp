@@ -170,6 +170,12 @@ public:
 
 private:
     MapDefinition newMap() const;
+    // A record's map: its name and description, dimensions, and what its tail says.
+    MapDefinition mapFromRecord(const QString &name,
+                                const QString &description,
+                                int rows,
+                                int columns,
+                                const RecordTail &tail) const;
     bool add(MapDefinition map);
     bool readTail(qint64 pos, int rows, int columns, RecordTail *tail) const;
     bool plausible(const MapDefinition &map) const;
@@ -190,6 +196,25 @@ MapDefinition Decoder::newMap() const
     MapDefinition map;
     map.sourceKind = MapDefinition::SourceWinOLS;
     map.littleEndian = map.xLittleEndian = map.yLittleEndian = m_mapLittleEndian;
+    return map;
+}
+
+MapDefinition Decoder::mapFromRecord(const QString &name,
+                                     const QString &description,
+                                     int rows,
+                                     int columns,
+                                     const RecordTail &tail) const
+{
+    MapDefinition map = newMap();
+    map.name = name;
+    map.description = description;
+    map.rows = rows;
+    map.columns = columns;
+    map.characteristicType = typeForDimensions(rows, columns);
+    map.factor = tail.factor;
+    map.offset = tail.offset;
+    map.mapOffset = int(tail.start);
+    map.zElementSize = tail.elementSize;
     return map;
 }
 
@@ -324,20 +349,10 @@ bool Decoder::objectLayout(qint64 e,
     RecordTail tail;
     if (!readTail(p, int(rows), int(columns), &tail))
         return false;
-    MapDefinition map = newMap();
-    map.name = name;
     description = description.trimmed();
     if (description.isEmpty() || isDefaultLabel(description))
         description = defaultDescription;
-    map.description = description;
-    map.rows = int(rows);
-    map.columns = int(columns);
-    map.characteristicType = typeForDimensions(map.rows, map.columns);
-    map.factor = tail.factor;
-    map.offset = tail.offset;
-    map.mapOffset = int(tail.start);
-    map.zElementSize = tail.elementSize;
-    add(map);
+    add(mapFromRecord(name, description, int(rows), int(columns), tail));
     return true;
 }
 
@@ -446,17 +461,8 @@ void Decoder::genericRecords()
         // A record whose header says 16-bit describes 16-bit data.
         if (sixteenBit && tail.elementSize != 2)
             continue;
-        MapDefinition map = newMap();
-        map.name = name;
-        map.description = nearestString(m - 16, 512, 3, 200);
-        map.rows = int(rows);
-        map.columns = int(columns);
-        map.characteristicType = typeForDimensions(map.rows, map.columns);
-        map.factor = tail.factor;
-        map.offset = tail.offset;
-        map.mapOffset = int(tail.start);
-        map.zElementSize = tail.elementSize;
-        add(map);
+        add(mapFromRecord(name, nearestString(m - 16, 512, 3, 200), int(rows), int(columns),
+                          tail));
     }
 }
 
