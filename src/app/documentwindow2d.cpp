@@ -159,7 +159,9 @@ void DocumentWindow::setReferenceBytes(const QByteArray &originalBytes)
     m_hexViewer->setFirmware(originalBytes);
     if (current != originalBytes)
         m_hexViewer->model()->setCurrentData(current);
-    // A new image resets the graph's zoom; the user's zoom stays.
+    // A new image resets the graph's zoom and window; the user's zoom stays, and the hex view
+    // is not sent to the middle of the image by the reset.
+    const QSignalBlocker block(m_hex2DView);
     const double userZoomX = m_hex2DView->userZoomX();
     const double zoomY = m_hex2DView->zoomY();
     m_hex2DView->setImage(originalBytes);

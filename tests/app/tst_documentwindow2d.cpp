@@ -99,6 +99,24 @@ private slots:
         QCOMPARE(record->originalBytes, pattern(4096)); // the reference never changes
     }
 
+    // A saved version or a MOD takes another reference: both views mark its changes, and the
+    // hex view stays where it was instead of following the graph's reset to the middle.
+    void referenceBytesKeepTheHexView()
+    {
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(pattern(1 << 16), QStringLiteral("v.bin")), {});
+        DocumentWindow *doc = main.documentWindowOf(record);
+        QByteArray original = pattern(1 << 16);
+        original[100] = char(original[100] ^ 1);
+        const int before = doc->hexViewer()->currentOffset();
+        doc->setReferenceBytes(original);
+        QCOMPARE(doc->hexViewer()->currentOffset(), before);
+        QVERIFY(doc->hexViewer()->model()->isModified(100, 1));
+        QCOMPARE(doc->hex2DView()->differences().count(), 1);
+        QCOMPARE(record->originalBytes, original);
+    }
+
     void mapRoutes()
     {
         MainWindow main;
