@@ -937,7 +937,7 @@ void Hex2DView::paintMarks(QPainter &p, const QRect &plot, qint64 s, qint64 e)
 
     // Bytes that differ from the original, as ticks along the bottom.
     // One tick per pixel column at most: after a hit the scan jumps to the next column.
-    qint64 changed = m_differences.nextSet(s);
+    qint64 changed = m_differences.nextSet(s, e);
     if (changed >= 0 && changed < e) {
         p.setPen(QPen(ChangedColour, 1));
         while (changed >= 0 && changed < e) {
@@ -947,7 +947,7 @@ void Hex2DView::paintMarks(QPainter &p, const QRect &plot, qint64 s, qint64 e)
             qint64 next = s + ((qint64(column) + 1) * (e - s) + w - 1) / w;
             if (next <= changed)
                 next = changed + 1;
-            changed = m_differences.nextSet(next);
+            changed = m_differences.nextSet(next, e);
         }
     }
 

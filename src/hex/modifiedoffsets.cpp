@@ -72,28 +72,23 @@ void ModifiedOffsets::set(qsizetype offset, bool on)
 
 bool ModifiedOffsets::anyIn(qsizetype offset, qsizetype length) const
 {
-    if (length <= 0)
+    // Painting asks this for every visible cell: it must cost a word or two, not a scan.
+    const qsizetype first = std::max<qsizetype>(offset, 0);
+    const qsizetype last = std::min(offset + length, m_size); // exclusive
+    if (first >= last)
         return false;
-    const qsizetype next = nextSet(std::max<qsizetype>(offset, 0));
-    return next >= 0 && next < offset + length;
-}
-
-qsizetype ModifiedOffsets::nextSet(qsizetype from) const
-{
-    if (from < 0)
-        from = 0;
-    if (from >= m_size)
-        return -1;
-    std::size_t word = std::size_t(from >> 6);
-    // Whole words at a time: a large unchanged stretch costs one test per 64 bytes.
-    quint64 bits = m_bits[word] & (~quint64(0) << (from & 63));
-    while (bits == 0) {
-        if (++word >= m_bits.size())
-            return -1;
-        bits = m_bits[word];
-    }
-    const qsizetype found = qsizetype(word) * 64 + qCountTrailingZeroBits(bits);
-    return found < m_size ? found : -1;
+    const std::size_t w0 = std::size_t(first >> 6);
+    const std::size_t w1 = std::size_t((last - 1) >> 6);
+    const quint64 lowMask = ~quint64(0) << (first & 63);
+    const quint64 highMask = ~quint64(0) >> (63 - ((last - 1) & 63));
+    if (w0 == w1)
+        return (m_bits[w0] & lowMask & highMask) != 0;
+    if (m_bits[w0] & lowMask)
+        return true;
+    for (std::size_t w = w0 + 1; w < w1; ++w)
+        if (m_bits[w])
+            return true;
+    return (m_bits[w1] & highMask) != 0;
 }
 
 qsizetype ModifiedOffsets::count() const
@@ -106,4 +101,24 @@ qsizetype ModifiedOffsets::count() const
         }
     }
     return n;
+}
+
+qsizetype ModifiedOffsets::nextSet(qsizetype from, qsizetype limit) const
+{
+    const qsizetype end = (limit < 0 || limit > m_size) ? m_size : limit;
+    if (from < 0)
+        from = 0;
+    if (from >= end)
+        return -1;
+    std::size_t word = std::size_t(from >> 6);
+    const std::size_t lastWord = std::size_t((end - 1) >> 6);
+    // Whole words at a time: a large unchanged stretch costs one test per 64 bytes.
+    quint64 bits = m_bits[word] & (~quint64(0) << (from & 63));
+    while (bits == 0) {
+        if (++word > lastWord)
+            return -1;
+        bits = m_bits[word];
+    }
+    const qsizetype found = qsizetype(word) * 64 + qCountTrailingZeroBits(bits);
+    return found < end ? found : -1;
 }

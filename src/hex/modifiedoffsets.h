@@ -27,8 +27,9 @@ public:
     // Whether any offset of [offset, offset + length) is set.
     bool anyIn(qsizetype offset, qsizetype length) const;
     qsizetype count() const;
-    // The first set offset at or after from; -1 when there is none.
-    qsizetype nextSet(qsizetype from) const;
+    // The first set offset at or after from and below limit (the end when negative); -1 when
+    // there is none.
+    qsizetype nextSet(qsizetype from, qsizetype limit = -1) const;
     std::size_t memoryBytes() const { return m_bits.capacity() * sizeof(quint64); }
 
 private:

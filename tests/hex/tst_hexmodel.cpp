@@ -606,7 +606,11 @@ private slots:
                     if (bits.test(i))
                         next = i;
                 QCOMPARE(bits.nextSet(from), next);
-                QCOMPARE(bits.anyIn(from, 70), next >= 0 && next < from + 70);
+                for (int length : {1, 63, 64, 70, 130}) {
+                    const bool inside = next >= 0 && next < from + length;
+                    QCOMPARE(bits.anyIn(from, length), inside);
+                    QCOMPARE(bits.nextSet(from, from + length), inside ? next : -1);
+                }
             }
         }
     }
