@@ -33,19 +33,7 @@ struct RememberedViews
 
 void copyProjectData(const FirmwareProject &from, FirmwareProject &to)
 {
-    to.ecu = from.ecu;
-    to.software = from.software;
-    to.calibration = from.calibration;
-    to.hardware = from.hardware;
-    to.upgrade = from.upgrade;
-    to.ecuNumber = from.ecuNumber;
-    to.engineCode = from.engineCode;
-    to.customer = from.customer;
-    to.vehicleBrand = from.vehicleBrand;
-    to.vehicleModel = from.vehicleModel;
-    to.engine = from.engine;
-    to.year = from.year;
-    to.notes = from.notes;
+    static_cast<ProjectTexts &>(to) = from;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "firmware.h"
 #include "mapdefinition.h"
+#include "projecttexts.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,22 +16,8 @@ class QMdiSubWindow;
 
 // The record of one open document: its image, the untouched original bytes, its
 // identification texts, its maps and where it was saved.
-struct FirmwareProject
+struct FirmwareProject : ProjectTexts
 {
-    QString ecu;
-    QString software;
-    QString calibration;
-    QString hardware;
-    QString upgrade;
-    QString ecuNumber;
-    QString engineCode;
-    QString customer;
-    QString vehicleBrand;
-    QString vehicleModel;
-    QString engine;
-    QString year;
-    QString notes;
-
     QString fileName;
     QString fileExtension;
     qint64 fileSize = 0;

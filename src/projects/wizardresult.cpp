@@ -4,19 +4,7 @@
 
 void applyWizardResult(FirmwareProject &record, const WizardResult &result)
 {
-    record.ecu = result.ecu;
-    record.software = result.software;
-    record.calibration = result.calibration;
-    record.hardware = result.hardware;
-    record.upgrade = result.upgrade;
-    record.ecuNumber = result.ecuNumber;
-    record.engineCode = result.engineCode;
-    record.customer = result.customer;
-    record.vehicleBrand = result.vehicleBrand;
-    record.vehicleModel = result.vehicleModel;
-    record.engine = result.engine;
-    record.year = result.year;
-    record.notes = result.notes;
+    static_cast<ProjectTexts &>(record) = result;
     record.fileName = result.fileName;
     record.fileExtension = result.fileExtension;
     record.fileSize = result.fileSize;

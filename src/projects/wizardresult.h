@@ -1,27 +1,15 @@
 #pragma once
 
+#include "model/projecttexts.h"
+
 #include <QString>
 
 struct FirmwareProject;
 
 // What the import wizard hands back: the project texts as the user left them, the facts of
 // the selected file, and either a saved project to open instead or a new import.
-struct WizardResult
+struct WizardResult : ProjectTexts
 {
-    QString ecu;
-    QString software;
-    QString calibration;
-    QString hardware;
-    QString upgrade;
-    QString ecuNumber;
-    QString engineCode;
-    QString customer;
-    QString vehicleBrand;
-    QString vehicleModel;
-    QString engine;
-    QString year;
-    QString notes;
-
     QString fileName;
     QString fileExtension;
     qint64 fileSize = 0;
