@@ -171,6 +171,32 @@ struct AxisPoints
     QString recordLayout;
 };
 
+// The fields of one axis in a definition, so X and Y are filled by the same code.
+struct AxisFields
+{
+    int &offset;
+    int &elementSize;
+    int &dataType;
+    QString &name;
+    QString &compuMethod;
+    QString &unit;
+    double &factor;
+    double &offsetFactor;
+    int &decimals;
+};
+
+AxisFields xAxisFields(MapDefinition &d)
+{
+    return {d.xAxisOffset, d.xElementSize, d.xDataType, d.xAxisName, d.xCompuMethod,
+            d.xUnit,       d.xFactor,      d.xOffsetFactor, d.xDecimals};
+}
+
+AxisFields yAxisFields(MapDefinition &d)
+{
+    return {d.yAxisOffset, d.yElementSize, d.yDataType, d.yAxisName, d.yCompuMethod,
+            d.yUnit,       d.yFactor,      d.yOffsetFactor, d.yDecimals};
+}
+
 struct AxisDescription
 {
     QString inputQuantity;
@@ -516,13 +542,20 @@ A2LParser::Result A2LParser::parseText(QStringView source)
         const bool curveOrMap = d.characteristicType != QLatin1String("VALUE");
         const bool isMap = d.characteristicType == QLatin1String("MAP");
         const RecordLayout layout = layouts.value(d.recordLayout);
-        auto setAxisScaling = [&methods](const QString &conversion, QString *unit, double *factor,
-                                         double *offset, int *decimals) {
-            const Scaling s = scalingOf(methods, conversion);
-            *unit = s.unit;
-            *factor = s.factor;
-            *offset = s.offset;
-            *decimals = s.decimals;
+        auto nameAxis = [&methods](AxisFields axis, const QString &inputQuantity,
+                                   const QString &conversion) {
+            const Scaling scaling = scalingOf(methods, conversion);
+            axis.name = inputQuantity;
+            axis.compuMethod = conversion;
+            axis.unit = scaling.unit;
+            axis.factor = scaling.factor;
+            axis.offsetFactor = scaling.offset;
+            axis.decimals = scaling.decimals;
+        };
+        auto storeAxis = [&littleEndian](AxisFields axis, qint64 offset, int elementSize) {
+            axis.offset = int(offset);
+            axis.elementSize = elementSize;
+            axis.dataType = organisationFor(elementSize, littleEndian);
         };
 
         const QRegularExpressionMatch firstRef = axisRefRe.match(body);
@@ -541,14 +574,9 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                     xRef = firstRef.captured(1);
                 const AxisPoints x = axisPoints.value(xRef);
                 if (x.offset >= 0) {
-                    d.xAxisOffset = int(x.offset);
                     d.columns = x.points;
-                    d.xElementSize = x.elementSize;
-                    d.xDataType = organisationFor(x.elementSize, littleEndian);
-                    d.xAxisName = x.inputQuantity;
-                    d.xCompuMethod = x.conversion;
-                    setAxisScaling(x.conversion, &d.xUnit, &d.xFactor, &d.xOffsetFactor,
-                                   &d.xDecimals);
+                    storeAxis(xAxisFields(d), x.offset, x.elementSize);
+                    nameAxis(xAxisFields(d), x.inputQuantity, x.conversion);
                 } else {
                     const QRegularExpressionMatch opening = axisDescrOpeningRe.match(body);
                     const QStringView count = opening.hasMatch()
@@ -563,14 +591,9 @@ A2LParser::Result A2LParser::parseText(QStringView source)
             if (isMap && axes.size() > 1) {
                 const AxisPoints y = axisPoints.value(referenceIn(axes.at(1).body));
                 if (y.offset >= 0) {
-                    d.yAxisOffset = int(y.offset);
                     d.rows = y.points;
-                    d.yElementSize = y.elementSize;
-                    d.yDataType = organisationFor(y.elementSize, littleEndian);
-                    d.yAxisName = y.inputQuantity;
-                    d.yCompuMethod = y.conversion;
-                    setAxisScaling(y.conversion, &d.yUnit, &d.yFactor, &d.yOffsetFactor,
-                                   &d.yDecimals);
+                    storeAxis(yAxisFields(d), y.offset, y.elementSize);
+                    nameAxis(yAxisFields(d), y.inputQuantity, y.conversion);
                 } else {
                     d.rows = axes.at(1).maxPoints;
                 }
@@ -592,14 +615,10 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 if (layout.hasAxisPtsX) {
                     if (!fitsOffset(running))
                         continue;
-                    d.xAxisOffset = int(running);
-                    d.xElementSize = layout.axisPtsXSize;
-                    d.xDataType = organisationFor(d.xElementSize, littleEndian);
+                    storeAxis(xAxisFields(d), running, layout.axisPtsXSize);
                     running += qint64(d.columns) * d.xElementSize;
                 }
-                d.xAxisName = x.inputQuantity;
-                d.xCompuMethod = x.conversion;
-                setAxisScaling(x.conversion, &d.xUnit, &d.xFactor, &d.xOffsetFactor, &d.xDecimals);
+                nameAxis(xAxisFields(d), x.inputQuantity, x.conversion);
             }
             if (isMap && axes.size() > 1) {
                 const AxisDescription &y = axes.at(1);
@@ -607,14 +626,10 @@ A2LParser::Result A2LParser::parseText(QStringView source)
                 if (layout.hasAxisPtsY) {
                     if (!fitsOffset(running))
                         continue;
-                    d.yAxisOffset = int(running);
-                    d.yElementSize = layout.axisPtsYSize;
-                    d.yDataType = organisationFor(d.yElementSize, littleEndian);
+                    storeAxis(yAxisFields(d), running, layout.axisPtsYSize);
                     running += qint64(d.rows) * d.yElementSize;
                 }
-                d.yAxisName = y.inputQuantity;
-                d.yCompuMethod = y.conversion;
-                setAxisScaling(y.conversion, &d.yUnit, &d.yFactor, &d.yOffsetFactor, &d.yDecimals);
+                nameAxis(yAxisFields(d), y.inputQuantity, y.conversion);
             }
             if (curveOrMap) {
                 if (!fitsOffset(running))
