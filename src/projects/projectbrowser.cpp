@@ -1,6 +1,7 @@
 #include "projectbrowser.h"
 
 #include "model/firmwareproject.h"
+#include "pickerdialog.h"
 #include "projectdatadialog.h"
 #include "projectfiles.h"
 
@@ -24,45 +25,14 @@ ProjectBrowser::ProjectBrowser(const ProjectStore &store,
 {
     setWindowTitle(QStringLiteral("Apri progetto - Tessamorvandi"));
     resize(650, 450);
-    auto *layout = new QVBoxLayout(this);
-    auto *heading = new QLabel(QStringLiteral("PROGETTI SALVATI"), this);
-    heading->setStyleSheet(headingStyle(18));
-    layout->addWidget(heading);
-
-    m_table = new QTableWidget(0, 6, this);
+    m_table = buildPickerDialog(
+        this, QStringLiteral("PROGETTI SALVATI"), 18,
+        {QStringLiteral("Marca"), QStringLiteral("Modello"), QStringLiteral("Motore"),
+         QStringLiteral("ECU"), QStringLiteral("Software"), QStringLiteral("Data / Ora")},
+        [this] { return !selectedFolder().isEmpty(); });
     m_table->setObjectName(QStringLiteral("projectsTable"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Marca"), QStringLiteral("Modello"),
-                                        QStringLiteral("Motore"), QStringLiteral("ECU"),
-                                        QStringLiteral("Software"), QStringLiteral("Data / Ora")});
-    m_table->setAlternatingRowColors(true);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QWidget::customContextMenuRequested, this, &ProjectBrowser::showContextMenu);
-    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this] {
-        if (!selectedFolder().isEmpty())
-            accept();
-    });
-    layout->addWidget(m_table, 1);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto *cancel = new QPushButton(QStringLiteral("Annulla"), this);
-    auto *open = new QPushButton(QStringLiteral("Apri"), this);
-    open->setObjectName(QStringLiteral("openButton"));
-    open->setStyleSheet(buttonStyle());
-    open->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(open, &QPushButton::clicked, this, [this] {
-        if (!selectedFolder().isEmpty())
-            accept();
-    });
-    buttons->addWidget(cancel);
-    buttons->addWidget(open);
-    layout->addLayout(buttons);
 
     fill();
 }

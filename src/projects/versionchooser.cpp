@@ -1,5 +1,6 @@
 #include "versionchooser.h"
 
+#include "pickerdialog.h"
 #include "projectbrowser.h"
 #include "projectfiles.h"
 
@@ -23,44 +24,13 @@ VersionChooser::VersionChooser(const QString &projectFolder,
 {
     setWindowTitle(QStringLiteral("Seleziona versione - Tessamorvandi"));
     resize(430, 330);
-    auto *layout = new QVBoxLayout(this);
-    auto *heading = new QLabel(QStringLiteral("VERSIONI DEL PROGETTO"), this);
-    heading->setStyleSheet(ProjectBrowser::headingStyle(17));
-    layout->addWidget(heading);
-
-    m_table = new QTableWidget(0, 2, this);
+    m_table = buildPickerDialog(this, QStringLiteral("VERSIONI DEL PROGETTO"), 17,
+                                {QStringLiteral("Versione"), QStringLiteral("Data / Ora")},
+                                [this] { return selectedVersion().has_value(); });
     m_table->setObjectName(QStringLiteral("versionsTable"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Versione"), QStringLiteral("Data / Ora")});
-    m_table->setAlternatingRowColors(true);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QWidget::customContextMenuRequested, this, &VersionChooser::showContextMenu);
-    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this] {
-        if (selectedVersion())
-            accept();
-    });
-    layout->addWidget(m_table, 1);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto *cancel = new QPushButton(QStringLiteral("Annulla"), this);
-    auto *open = new QPushButton(QStringLiteral("Apri"), this);
-    open->setObjectName(QStringLiteral("openButton"));
-    open->setStyleSheet(ProjectBrowser::buttonStyle());
-    open->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(open, &QPushButton::clicked, this, [this] {
-        if (selectedVersion())
-            accept();
-    });
-    buttons->addWidget(cancel);
-    buttons->addWidget(open);
-    layout->addLayout(buttons);
 
     fill();
 }
