@@ -65,9 +65,32 @@ struct HexRecord
 
 } // namespace
 
-bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
-                              std::string *error)
+std::vector<std::string> IntelHexFindings::warnings() const
 {
+    std::vector<std::string> texts;
+    if (droppedLines > 0)
+        texts.push_back(QStringLiteral("Righe Intel HEX scartate perché non valide: %1 (la prima è "
+                                       "la riga %2).")
+                            .arg(qulonglong(droppedLines))
+                            .arg(qulonglong(firstDroppedLine))
+                            .toStdString());
+    if (endRecordMissing)
+        texts.push_back("Manca il record di fine file Intel HEX: il file potrebbe essere troncato.");
+    return texts;
+}
+
+bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
+                              std::string *error, IntelHexFindings *findings)
+{
+    IntelHexFindings found;
+    std::size_t lineNumber = 0;
+    // A line that is not blank and yields no usable record is dropped; counting it lets the
+    // caller tell the user that the image is incomplete instead of opening it silently.
+    auto drop = [&found, &lineNumber] {
+        if (found.droppedLines++ == 0)
+            found.firstDroppedLine = lineNumber;
+    };
+    bool endRecordSeen = false;
     const int16_t *table = hexPairTable();
     // The image's base and size are known only after the last record, so the records are
     // checked in this pass and their digits decoded straight into the image afterwards:
@@ -87,33 +110,45 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
         const char *line = text + pos;
         const std::size_t lineLength = end - pos;
         pos = next;
+        ++lineNumber;
 
-        if (lineLength < 11 || line[0] != ':')
+        if (lineLength < 11 || line[0] != ':') {
+            if (std::any_of(line, line + lineLength,
+                            [](char c) { return !std::isspace(uint8_t(c)); }))
+                drop();
             continue;
+        }
         const int count = hexByte(table, line, lineLength, 1);
         const int addrHi = hexByte(table, line, lineLength, 3);
         const int addrLo = hexByte(table, line, lineLength, 5);
         const int type = hexByte(table, line, lineLength, 7);
-        if (count < 0 || addrHi < 0 || addrLo < 0 || type < 0)
+        if (count < 0 || addrHi < 0 || addrLo < 0 || type < 0) {
+            drop();
             continue;
+        }
 
         if (type == 0) {
             // The whole record is dropped when the line ends before its data does.
-            if (count == 0 || 9 + std::size_t(count) * 2 > lineLength)
+            if (count == 0 || 9 + std::size_t(count) * 2 > lineLength) {
+                drop();
                 continue;
+            }
             const char *digits = line + 9;
             int invalid = 0;
             for (int i = 0; i < count; ++i)
                 invalid |= table[std::size_t(uint8_t(digits[2 * i])) << 8
                                  | uint8_t(digits[2 * i + 1])];
-            if (invalid < 0)
-                continue; // a record with a non-hex data digit is dropped whole as well
+            if (invalid < 0) {
+                drop(); // a record with a non-hex data digit is dropped whole as well
+                continue;
+            }
             const uint32_t address = uint32_t((addrHi << 8) | addrLo) + base; // 32-bit wrap
             records.push_back({address, uint32_t(count), std::size_t(digits - text)});
             lowest = std::min<uint64_t>(lowest, address);
             // 64-bit end: a record that runs past 0xFFFFFFFF must not wrap to a small end.
             highest = std::max<uint64_t>(highest, uint64_t(address) + uint64_t(count));
         } else if (type == 1) {
+            endRecordSeen = true;
             break;
         } else if (type == 2 && count > 1) {
             const int w = hexWord(table, line, lineLength, 9);
@@ -125,6 +160,10 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
                 base = uint32_t(w) << 16;
         }
     }
+
+    found.endRecordMissing = !endRecordSeen;
+    if (findings)
+        *findings = found;
 
     if (records.empty() || lowest >= highest) {
         if (error)
@@ -161,6 +200,7 @@ bool Firmware::load(const std::string &path)
 {
     m_filePath = path;
     m_error.clear();
+    m_warnings.clear();
     std::string ext = extension();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -177,22 +217,30 @@ bool Firmware::load(const std::string &path)
         m_error = "Il file è troppo grande (oltre 256 MiB).";
         return false;
     }
+    // An empty document could never be saved as a project; a 0-byte dump is a failed read.
+    if (file.size() == 0) {
+        m_error = "Il file è vuoto (0 byte): non contiene un'immagine firmware.";
+        return false;
+    }
 
     if (intelHex) {
         std::vector<uint8_t> image;
+        IntelHexFindings findings;
         const qint64 size = file.size();
         // Mapping the text saves copying tens of MiB; a device that cannot be mapped is read.
         if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
             const bool ok = decodeIntelHex(reinterpret_cast<const char *>(mapped),
-                                           std::size_t(size), image, &m_error);
+                                           std::size_t(size), image, &m_error, &findings);
             file.unmap(const_cast<uchar *>(mapped));
             if (!ok)
                 return false;
         } else {
             const QByteArray text = file.readAll();
-            if (!decodeIntelHex(text.constData(), std::size_t(text.size()), image, &m_error))
+            if (!decodeIntelHex(text.constData(), std::size_t(text.size()), image, &m_error,
+                                &findings))
                 return false;
         }
+        m_warnings = findings.warnings();
         m_data.swap(image);
         return true;
     }

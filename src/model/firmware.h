@@ -5,6 +5,18 @@
 #include <string>
 #include <vector>
 
+// What decoding an Intel HEX text found wrong but worked around: lines that were dropped
+// (too short, or with a digit that is not hexadecimal) and a missing end-of-file record.
+struct IntelHexFindings
+{
+    std::size_t droppedLines = 0;
+    std::size_t firstDroppedLine = 0; // 1-based; 0 when none was dropped
+    bool endRecordMissing = false;
+
+    // One text per finding, in the user's language; empty when the text was clean.
+    std::vector<std::string> warnings() const;
+};
+
 // The image of one open document: the bytes being edited and the path they came from.
 // Intel HEX files are decoded on load; every other file is taken byte for byte.
 class Firmware
@@ -35,12 +47,17 @@ public:
     // Why the last load or save failed, in the user's language; blank after success.
     const std::string &errorString() const { return m_error; }
 
+    // What the last load worked around (see IntelHexFindings); empty after a clean load. The
+    // image is usable, but the user must hear about it before trusting it.
+    const std::vector<std::string> &loadWarnings() const { return m_warnings; }
+
     // Decodes Intel HEX text into an image; false (with a reason) when it yields no image.
     static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
-                               std::string *error = nullptr);
+                               std::string *error = nullptr, IntelHexFindings *findings = nullptr);
 
 private:
     std::string m_filePath;
     std::vector<uint8_t> m_data;
     mutable std::string m_error;
+    std::vector<std::string> m_warnings;
 };

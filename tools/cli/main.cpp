@@ -1,5 +1,6 @@
 // tessamorvandi-cli: batch work on firmware images without the GUI, on the same library code.
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
+#include "clisupport.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -34,63 +35,15 @@ struct Command
     std::function<int(const QStringList &)> run;
 };
 
-int fail(const QString &message)
-{
-    QString oneLine = message;
-    oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QTextStream(stderr) << "tessamorvandi-cli: " << oneLine << Qt::endl;
-    return 1;
-}
-
-using Fields = QList<QPair<QString, QJsonValue>>;
-
-// A value in compact JSON text, escaped as QJsonDocument escapes it.
-QByteArray jsonText(const QJsonValue &value)
-{
-    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return wrapped.mid(1, wrapped.size() - 2); // drop the "[" and "]"
-}
-
-// One JSON object on one line, keys in the given order (QJsonObject would sort them).
-void printJson(const Fields &fields)
-{
-    QByteArray line = "{";
-    for (const auto &[key, value] : fields) {
-        if (line.size() > 1)
-            line += ',';
-        line += jsonText(key) + ':' + jsonText(value);
-    }
-    line += "}\n";
-    fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    fflush(stdout);
-}
-
-bool loadImage(const QString &path, Firmware &firmware, QString *error)
-{
-    if (!QFileInfo(path).isFile()) {
-        *error = QStringLiteral("%1: no such file").arg(path);
-        return false;
-    }
-    if (!firmware.load(path.toStdString())) {
-        *error = QStringLiteral("%1: cannot load firmware (%2)")
-                     .arg(path, QString::fromStdString(firmware.errorString()));
-        return false;
-    }
-    return true;
-}
-
-bool isIntelHex(const Firmware &firmware)
-{
-    const QString ext = QString::fromStdString(firmware.extension()).toLower();
-    return ext == QLatin1String("hex") || ext == QLatin1String("ihx");
-}
-
 int runInfo(const QStringList &args)
 {
     Firmware firmware;
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
+    QJsonArray warnings;
+    for (const std::string &text : firmware.loadWarnings())
+        warnings.append(QString::fromStdString(text));
     const EcuIdentification id = identifyEcu(firmware);
     const QJsonObject ecu{{QStringLiteral("ecuFamily"), id.ecuFamily},
                           {QStringLiteral("softwareNumber"), id.softwareNumber},
@@ -103,7 +56,8 @@ int runInfo(const QStringList &args)
                 isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
                {QStringLiteral("size"), qint64(firmware.size())},
                {QStringLiteral("sha256"), imageFingerprint(firmware.data())},
-               {QStringLiteral("ecu"), ecu}});
+               {QStringLiteral("ecu"), ecu},
+               {QStringLiteral("warnings"), warnings}});
     return 0;
 }
 
@@ -168,17 +122,6 @@ int runCompare(const QStringList &args)
         fields.append({QString::fromLatin1(key), json.value(QLatin1String(key))});
     printJson(fields);
     return 0;
-}
-
-QJsonArray mapsJson(const QList<MapDefinition> &maps)
-{
-    QJsonArray array;
-    for (const MapDefinition &map : maps) {
-        QJsonObject o = toJson(map);
-        o.insert(QStringLiteral("sourceKind"), map.sourceKind);
-        array.append(o);
-    }
-    return array;
 }
 
 int runA2l(const QStringList &args)
