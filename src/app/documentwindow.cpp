@@ -1,5 +1,6 @@
 #include "documentwindow.h"
 
+#include "app/viewstate.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
@@ -64,10 +65,8 @@ void DocumentWindow::connectHexRoutes()
     connect(model, &HexModel::aboutToWrite, this, [this](int offset, int length) {
         m_hex2DView->releaseCurrentData(offset, qint64(offset) + length - 1);
     });
-    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this, [this](int deltaBytes) {
-        applyRowOriginToHex(m_hexViewer->model()->rowOrigin() + deltaBytes);
-        set2DRowOrigin(m_hexViewer->model()->rowOrigin());
-    });
+    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this,
+            [this](int deltaBytes) { shiftRowOrigin(deltaBytes); });
     connect(m_hexViewer, &HexViewer::createMapRequested, this,
             &DocumentWindow::createMapIn2D);
     connect(m_hexViewer, &HexViewer::openSavedMapRequested, this,
@@ -118,11 +117,14 @@ void DocumentWindow::changeColumns(int delta)
 
 void DocumentWindow::shiftRowOrigin(int deltaBytes)
 {
-    // The 2D view moves its origin and reports it; the hex table follows through the route.
-    if (deltaBytes < 0)
-        m_hex2DView->rowOriginLeft();
-    else if (deltaBytes > 0)
-        m_hex2DView->rowOriginRight();
+    // The hex table decides where its rows may start (on a cell boundary); the 2D view takes
+    // that very origin, so its row marks never run ahead of the table's rows.
+    if (deltaBytes == 0)
+        return;
+    HexModel *model = m_hexViewer->model();
+    applyRowOriginToHex(
+        ViewState::steppedRowOrigin(model->rowOrigin(), deltaBytes, model->cellBytes()));
+    set2DRowOrigin(model->rowOrigin());
 }
 
 void DocumentWindow::applyRowOriginToHex(int origin)

@@ -7,6 +7,7 @@
 #include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
+#include "app/viewstate.h"
 #include "app/zoomspinbox.h"
 #include "hex/createselectiondialog.h"
 #include "hex/hexcells.h"
@@ -154,7 +155,8 @@ void MainWindow::buildToolbar()
     bar->addWidget(new QLabel(QStringLiteral("Y:"), bar));
     m_zoomY = new ZoomSpinBox(bar);
     m_zoomY->setObjectName(QStringLiteral("zoomYBox"));
-    m_zoomY->setRange(50, 25600);
+    // The view shows at most ten times the default height; a larger figure would not be true.
+    m_zoomY->setRange(50, 1000);
     m_zoomY->setValue(100);
     m_zoomY->setSuffix(QStringLiteral("%"));
     bar->addWidget(m_zoomY);
@@ -596,8 +598,15 @@ void MainWindow::applyPercentModeToViews(bool on)
 
 void MainWindow::applyShowOriginalToViews(bool on)
 {
-    for (HexViewer *viewer : findChildren<HexViewer *>())
-        viewer->model()->setShowOriginal(on);
+    // On: the document being looked at and every map window; off: every view, so that none is
+    // left showing the original behind a button that says otherwise.
+    if (on) {
+        if (HexViewer *viewer = activeViewer(this))
+            viewer->model()->setShowOriginal(true);
+    } else {
+        for (HexViewer *viewer : findChildren<HexViewer *>())
+            viewer->model()->setShowOriginal(false);
+    }
     for (MapWindow *window : findChildren<MapWindow *>())
         window->setShowOriginal(on);
 }
@@ -619,16 +628,11 @@ void MainWindow::syncToolbarWithActiveDocument()
     if (!viewer)
         return;
     const HexModel *model = viewer->model();
-    auto check = [this](const QString &name) {
-        QAction *a = action(name);
-        const bool blocked = a->blockSignals(true);
-        a->setChecked(true);
-        a->blockSignals(blocked);
-    };
+    // These groups act on triggered, which checking does not emit. The action's own signals
+    // stay open: its exclusive group unchecks the previous choice through them.
+    auto check = [this](const QString &name) { action(name)->setChecked(true); };
     check(model->isDecimal() ? QStringLiteral("decAction") : QStringLiteral("hexAction"));
-    static const char *const widths[] = {"width8Action", "width16Action", "width32Action"};
-    check(model->floatMode() ? QStringLiteral("widthFloatAction")
-                             : QString::fromLatin1(widths[std::clamp(model->widthMode(), 0, 2)]));
+    check(ViewState::widthActionName(model->floatMode(), model->widthMode()));
     if (!model->byteOrderExplicit())
         check(QStringLiteral("autoByteOrderAction"));
     else
@@ -733,14 +737,18 @@ QTreeWidgetItem *MainWindow::mapsItemOf(const FirmwareProject *record) const
 
 FirmwareProject *MainWindow::activeDocument() const
 {
-    QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
-    return sub ? m_documents.value(sub->widget()) : nullptr;
+    DocumentWindow *document = activeDocumentWindow();
+    return document ? m_documents.value(document) : nullptr;
 }
 
 DocumentWindow *MainWindow::activeDocumentWindow() const
 {
+    // A map window stands for the document it belongs to.
     QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
-    return sub ? qobject_cast<DocumentWindow *>(sub->widget()) : nullptr;
+    QWidget *widget = sub ? sub->widget() : nullptr;
+    if (auto *map = qobject_cast<MapWindow *>(widget))
+        widget = documentOfMapWindow(map);
+    return m_documents.contains(widget) ? static_cast<DocumentWindow *>(widget) : nullptr;
 }
 
 DocumentWindow *MainWindow::documentWindowOf(const FirmwareProject *record) const

@@ -88,6 +88,9 @@ public:
     double zoomX() const { return m_geometry.zoomX(); }
     double zoomY() const { return m_geometry.zoomY(); }
     double userZoomX() const { return m_geometry.userZoomX(); }
+    double baseZoom() const { return m_geometry.baseZoom(); }
+    // The X zoom in percent of the base zoom, as the header and the toolbar's box show it.
+    int zoomXPercent() const;
     double centre() const { return m_geometry.centre(); }
     int visibleStart() const { return int(m_geometry.visibleStart()); }
     int visibleEnd() const { return int(m_geometry.visibleEnd()); }
@@ -136,6 +139,8 @@ signals:
     void xAxisHexCursorRequested(QWidget *mapWindow);
     void yAxisHexCursorRequested(QWidget *mapWindow);
     void rowOriginChanged(int offset);
+    // The wheel changed the X zoom; zoomXPercent() tells the new one.
+    void zoomXChangedByWheel();
     void deleteMapRequested(int mapOffset);
     void openSavedMapRequested(int mapOffset);
     void mapPropertiesRequested(int mapOffset);

@@ -115,6 +115,13 @@ std::optional<QByteArray> parsePastedHex(const QString &text)
     return QByteArray::fromHex(digits);
 }
 
+QString compactFloatText(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? QString::number(value, 'g', 4) : text;
+}
+
 QString copiedHex(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());

@@ -1,5 +1,6 @@
 #include "hexdelegate.h"
 
+#include "hex/hexcells.h"
 #include "hex/hexmodel.h"
 
 #include <QLineEdit>
@@ -94,10 +95,19 @@ void HexDelegate::paint(QPainter *painter,
 
     const int o = model->offsetForIndex(index);
     const int w = model->cellBytes();
-    const QString text = index.data().toString();
+    QString text = index.data().toString();
     if (text.isEmpty() && (o < 0 || o >= model->currentData().size())) {
         painter->restore();
         return; // outside the image: no text and no colour
+    }
+    // A large float would run over its neighbours: shorter notation first, and what still
+    // does not fit is cut with an ellipsis rather than drawn across the next cell.
+    const QFontMetrics metrics = painter->fontMetrics();
+    const int room = std::max(0, r.width() - 4);
+    if (metrics.horizontalAdvance(text) > room) {
+        if (model->floatMode() && model->isDecimal())
+            text = HexCells::compactFloatText(text);
+        text = metrics.elidedText(text, Qt::ElideRight, room);
     }
     const bool selected = model->isSelected(o, w);
     auto drawText = [&](const QColor &colour) {

@@ -1,0 +1,382 @@
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "app/mapwindowopener.h"
+#include "app/platform.h"
+#include "app/viewstate.h"
+#include "app/zoomspinbox.h"
+#include "hex/hex2dview.h"
+#include "hex/hexcells.h"
+#include "hex/hexmodel.h"
+#include "hex/hexviewer.h"
+#include "mapeditor/mapwindow.h"
+#include "model/firmware.h"
+#include "model/firmwareproject.h"
+#include "model/mapdefinition.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+Firmware *makeFirmware(const QString &name, int size)
+{
+    auto *fw = new Firmware;
+    fw->setFilePath("/dumps/" + name.toStdString());
+    fw->data().assign(std::size_t(size), uint8_t(0x11));
+    return fw;
+}
+
+void makeProgram(const QString &folder, const QString &name)
+{
+    QFile script(folder + QLatin1Char('/') + name);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QStringList checkedWidths(MainWindow &window)
+{
+    QStringList names;
+    for (QAction *a : window.action(QStringLiteral("width8Action"))->actionGroup()->actions())
+        if (a->isChecked())
+            names.append(a->objectName());
+    return names;
+}
+
+} // namespace
+
+class TestViewState : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void widthActionName_data()
+    {
+        QTest::addColumn<bool>("floatMode");
+        QTest::addColumn<int>("widthMode");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("8 bit") << false << 0 << "width8Action";
+        QTest::newRow("16 bit") << false << 1 << "width16Action";
+        QTest::newRow("32 bit") << false << 2 << "width32Action";
+        QTest::newRow("float wins over the width") << true << 2 << "widthFloatAction";
+        QTest::newRow("below the modes") << false << -1 << "width8Action";
+        QTest::newRow("above the modes") << false << 3 << "width32Action";
+    }
+    void widthActionName()
+    {
+        QFETCH(bool, floatMode);
+        QFETCH(int, widthMode);
+        QFETCH(QString, name);
+        QCOMPARE(ViewState::widthActionName(floatMode, widthMode), name);
+    }
+
+    void steppedRowOrigin_data()
+    {
+        QTest::addColumn<int>("origin");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("cellBytes");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("8 bit right") << 0 << 1 << 1 << 2;
+        QTest::newRow("8 bit left below zero") << 0 << -1 << 1 << -2;
+        QTest::newRow("16 bit right") << 2 << 1 << 2 << 4;
+        QTest::newRow("32 bit right moves a whole cell") << 0 << 1 << 4 << 4;
+        QTest::newRow("32 bit left moves a whole cell") << 8 << -1 << 4 << 4;
+        QTest::newRow("32 bit left below zero") << 0 << -1 << 4 << -4;
+        QTest::newRow("32 bit from an odd origin lands on a cell") << 5 << 1 << 4 << 8;
+        QTest::newRow("no direction") << 6 << 0 << 4 << 6;
+    }
+    void steppedRowOrigin()
+    {
+        QFETCH(int, origin);
+        QFETCH(int, direction);
+        QFETCH(int, cellBytes);
+        QFETCH(int, expected);
+        QCOMPARE(ViewState::steppedRowOrigin(origin, direction, cellBytes), expected);
+    }
+
+    void compactFloatText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("large") << "123456789012.00"
+                               << "1.235e+11";
+        QTest::newRow("largest float") << "340282346638528859811704183484516925440.00"
+                                       << "3.403e+38";
+        QTest::newRow("negative") << "-98765432.00"
+                                  << "-9.877e+07";
+        QTest::newRow("not a number") << "NaN"
+                                      << "NaN";
+        QTest::newRow("infinity text") << "+Inf"
+                                       << "+Inf";
+    }
+    void compactFloatText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(HexCells::compactFloatText(text), expected);
+    }
+
+    void findCalculator_data()
+    {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("none") << QStringList() << QString();
+        QTest::newRow("xcalc alone") << QStringList{"xcalc"} << "xcalc";
+        QTest::newRow("GNOME before the others")
+            << QStringList{"xcalc", "kcalc", "gnome-calculator"} << "gnome-calculator";
+        QTest::newRow("KDE before GTK") << QStringList{"galculator", "kcalc"} << "kcalc";
+        QTest::newRow("galculator before qalculate")
+            << QStringList{"qalculate-gtk", "galculator"} << "galculator";
+        QTest::newRow("qalculate before xcalc")
+            << QStringList{"xcalc", "qalculate-gtk"} << "qalculate-gtk";
+        QTest::newRow("unknown calculators are not taken")
+            << QStringList{"mate-calc", "calc.exe"} << QString();
+    }
+    void findCalculator()
+    {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+        QSKIP("these desktops have one calculator of their own");
+#else
+        QFETCH(QStringList, present);
+        QFETCH(QString, chosen);
+        QTemporaryDir first;
+        QTemporaryDir second;
+        // Spread over two folders of the fake PATH, as a real system has them.
+        for (int i = 0; i < present.size(); ++i)
+            makeProgram((i % 2 ? second : first).path(), present.at(i));
+        const QString found = Platform::findCalculator({first.path(), second.path()});
+        QCOMPARE(QFileInfo(found).fileName(), chosen);
+#endif
+    }
+
+    void calculatorNeedsAnExecutable()
+    {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+        QSKIP("these desktops have one calculator of their own");
+#else
+        QTemporaryDir bin;
+        QFile plain(bin.filePath(QStringLiteral("gnome-calculator")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        makeProgram(bin.path(), QStringLiteral("xcalc"));
+        QCOMPARE(QFileInfo(Platform::findCalculator({bin.path()})).fileName(),
+                 QStringLiteral("xcalc"));
+#endif
+    }
+
+    void qtItalian()
+    {
+        QTranslator empty;
+        QTemporaryDir nowhere;
+        QVERIFY(!Platform::loadQtItalian(empty, nowhere.path()));
+        QTranslator translator;
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                           + QStringLiteral("/qtbase_it.qm")))
+            QSKIP("Qt's Italian translations are not installed");
+        QVERIFY(Platform::loadQtItalian(translator));
+        QCOMPARE(translator.translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
+    }
+
+    // Each document keeps its width; the toolbar shows the one of the document in front,
+    // with exactly one width checked, also after switching back and forth.
+    void widthButtonsFollowTheActiveDocument()
+    {
+        MainWindow window;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 256), {});
+        window.action(QStringLiteral("width32Action"))->trigger();
+        QMdiSubWindow *first = window.documentArea()->activeSubWindow();
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 256), {});
+        QMdiSubWindow *second = window.documentArea()->activeSubWindow();
+        QCOMPARE(checkedWidths(window), QStringList{"width8Action"});
+        window.action(QStringLiteral("width16Action"))->trigger();
+        QCOMPARE(checkedWidths(window), QStringList{"width16Action"});
+
+        window.documentArea()->setActiveSubWindow(first);
+        QCOMPARE(checkedWidths(window), QStringList{"width32Action"});
+        window.action(QStringLiteral("width8Action"))->trigger();
+        QCOMPARE(checkedWidths(window), QStringList{"width8Action"});
+        QCOMPARE(window.activeDocumentWindow()->hexViewer()->model()->widthMode(), 0);
+
+        window.documentArea()->setActiveSubWindow(second);
+        QCOMPARE(checkedWidths(window), QStringList{"width16Action"});
+        QCOMPARE(window.activeDocumentWindow()->hexViewer()->model()->widthMode(), 1);
+    }
+
+    void mapWindowStandsForItsDocument()
+    {
+        MainWindow window;
+        MapDefinition map;
+        map.name = QStringLiteral("Mappa");
+        map.mapOffset = 0x20;
+        map.rows = 2;
+        map.columns = 2;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 256), {map});
+        FirmwareProject *withMaps = window.activeDocument();
+        DocumentWindow *document = window.activeDocumentWindow();
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 256), {});
+        QVERIFY(window.activeDocument() != withMaps);
+
+        MapWindow *mapWindow = openMapWindow(document, 0x20, window.documentArea());
+        QVERIFY(mapWindow);
+        QCOMPARE(window.documentArea()->activeSubWindow()->widget(), mapWindow);
+        QCOMPARE(window.activeDocument(), withMaps);
+        QCOMPARE(window.activeDocumentWindow(), document);
+    }
+
+    // "ORG" shows the original in the document in front only; switched off, no document is
+    // left showing it.
+    void originalActsOnTheActiveViewer()
+    {
+        MainWindow window;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 256), {});
+        HexModel *back = window.activeDocumentWindow()->hexViewer()->model();
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 256), {});
+        HexModel *front = window.activeDocumentWindow()->hexViewer()->model();
+        QAction *original = window.action(QStringLiteral("originalAction"));
+        original->trigger();
+        QVERIFY(front->showOriginal());
+        QVERIFY(!back->showOriginal());
+        QMdiSubWindow *first = window.documentArea()->subWindowList().constFirst();
+        window.documentArea()->setActiveSubWindow(first);
+        QVERIFY(back->showOriginal());
+        original->trigger();
+        QVERIFY(!front->showOriginal());
+        QVERIFY(!back->showOriginal());
+    }
+
+    void rowOriginStepsTogether_data()
+    {
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<int>("step");
+        QTest::newRow("8 Bit") << "width8Action" << 2;
+        QTest::newRow("16 Bit") << "width16Action" << 2;
+        QTest::newRow("32 Bit") << "width32Action" << 4;
+        QTest::newRow("32 Bit Float") << "widthFloatAction" << 4;
+    }
+    void rowOriginStepsTogether()
+    {
+        QFETCH(QString, width);
+        QFETCH(int, step);
+        MainWindow window;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 4096), {});
+        DocumentWindow *document = window.activeDocumentWindow();
+        window.action(width)->trigger();
+        QAction *right = window.action(QStringLiteral("rowOriginRightAction"));
+        QAction *left = window.action(QStringLiteral("rowOriginLeftAction"));
+        const HexModel *model = document->hexViewer()->model();
+        for (int press = 1; press <= 3; ++press) {
+            right->trigger();
+            QCOMPARE(model->rowOrigin(), press * step);
+            QCOMPARE(document->hex2DView()->rowOrigin(), model->rowOrigin());
+        }
+        for (int press = 1; press <= 5; ++press) {
+            left->trigger();
+            QCOMPARE(model->rowOrigin(), (3 - press) * step);
+            QCOMPARE(document->hex2DView()->rowOrigin(), model->rowOrigin());
+        }
+    }
+
+    void narrowingWidthKeepsTheMarksOnTheRows()
+    {
+        MainWindow window;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 4096), {});
+        DocumentWindow *document = window.activeDocumentWindow();
+        window.action(QStringLiteral("rowOriginRightAction"))->trigger();
+        QCOMPARE(document->hex2DView()->rowOrigin(), 2);
+        window.action(QStringLiteral("width32Action"))->trigger();
+        QCOMPARE(document->hexViewer()->model()->rowOrigin(), 0);
+        QCOMPARE(document->hex2DView()->rowOrigin(), 0);
+    }
+
+    void zoomBoxesAgreeWithTheView_data()
+    {
+        QTest::addColumn<int>("imageSize");
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("large image at 100 %") << 1 << 100 << 100;
+        QTest::newRow("large image at 25 %") << 1 << 25 << 25;
+        QTest::newRow("small image cannot show less than all of it") << 0 << 50 << 100;
+        QTest::newRow("small image zoomed in") << 0 << 400 << 400;
+    }
+    void zoomBoxesAgreeWithTheView()
+    {
+        QFETCH(int, imageSize);
+        QFETCH(int, typed);
+        QFETCH(int, shown);
+        MainWindow window;
+        window.createDocumentFromFirmware(
+            makeFirmware(QStringLiteral("a.bin"), imageSize ? 1 << 20 : 2048), {});
+        Hex2DView *view = window.activeHex2DView();
+        window.zoomXBox()->setValue(typed);
+        QCOMPARE(window.zoomXBox()->value(), shown);
+        QCOMPARE(view->zoomXPercent(), shown);
+        QCOMPARE(view->property("userZoomXPercent").toInt(), shown);
+    }
+
+    void wheelZoomMovesTheBox()
+    {
+        MainWindow window;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 1 << 20), {});
+        Hex2DView *view = window.activeHex2DView();
+        view->resize(800, 400);
+        view->zoomAt(2, 300);
+        QCOMPARE(window.zoomXBox()->value(), view->zoomXPercent());
+        QCOMPARE(view->zoomXPercent(), 182); // 1.35 squared
+        // The wheel stops where the box does, at both ends.
+        view->zoomAt(40, 300);
+        QCOMPARE(view->zoomXPercent(), window.zoomXBox()->maximum());
+        QCOMPARE(window.zoomXBox()->value(), window.zoomXBox()->maximum());
+        view->zoomAt(-80, 300);
+        QCOMPARE(view->zoomXPercent(), window.zoomXBox()->minimum());
+        QCOMPARE(window.zoomXBox()->value(), window.zoomXBox()->minimum());
+    }
+
+    void verticalBoxStopsWhereTheViewDoes()
+    {
+        MainWindow window;
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 4096), {});
+        window.zoomYBox()->setValue(window.zoomYBox()->maximum());
+        QCOMPARE(qRound(window.activeHex2DView()->zoomY() * 100), window.zoomYBox()->value());
+    }
+
+    // The first try of the README: the example image in 16 Bit, the first map's data chosen
+    // with "Crea selezione", 16 columns, CREA MAPPA.
+    void readmeCutOfTheExample()
+    {
+        QFile file(QStringLiteral(TESSA_EXAMPLES_DIR "/tessa-demo.bin"));
+        if (!file.exists())
+            QSKIP("the example image is not there");
+        auto *fw = new Firmware;
+        QVERIFY(fw->load(file.fileName().toStdString()));
+        MainWindow window;
+        window.createDocumentFromFirmware(fw, {});
+        DocumentWindow *document = window.activeDocumentWindow();
+        window.action(QStringLiteral("width16Action"))->trigger();
+        for (int i = 0; i < 8; ++i)
+            window.action(QStringLiteral("moreColumnsAction"))->trigger();
+        const auto span = HexCells::selectionFromAddresses(
+            0x10000, 0x1017E, 2, document->hexViewer()->model()->currentData().size());
+        QVERIFY(span);
+        document->hexViewer()->setSelectionRange(span->start, span->end);
+        window.action(QStringLiteral("createMapAction"))->trigger();
+        const QList<MapDefinition> &maps = document->record()->maps;
+        QCOMPARE(maps.size(), 1);
+        QCOMPARE(maps.first().mapOffset, 0x10000);
+        QCOMPARE(maps.first().rows, 12);
+        QCOMPARE(maps.first().columns, 16);
+        QCOMPARE(maps.first().xAxisOffset, 0xFFC4 + 2 * 14);
+        QCOMPARE(maps.first().yAxisOffset, 0xFFC4 + 4);
+    }
+};
+
+QTEST_MAIN(TestViewState)
+#include "tst_viewstate.moc"
