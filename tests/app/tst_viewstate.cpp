@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "app/viewstate.h"
 #include "app/zoomspinbox.h"
+#include "hex/createselectiondialog.h"
 #include "hex/hex2dview.h"
 #include "hex/hexcells.h"
 #include "hex/hexmodel.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
@@ -348,10 +350,18 @@ private slots:
         QCOMPARE(qRound(window.activeHex2DView()->zoomY() * 100), window.zoomYBox()->value());
     }
 
-    // The first try of the README: the example image in 16 Bit, the first map's data chosen
-    // with "Crea selezione", 16 columns, CREA MAPPA.
+    // The first try of the README in every width: the example image, the first map's data
+    // chosen with "Crea selezione" up to its last byte, 16 columns, CREA MAPPA.
+    void readmeCutOfTheExample_data()
+    {
+        QTest::addColumn<QString>("width");
+        QTest::newRow("8 Bit") << "width8Action";
+        QTest::newRow("16 Bit") << "width16Action";
+        QTest::newRow("32 Bit") << "width32Action";
+    }
     void readmeCutOfTheExample()
     {
+        QFETCH(QString, width);
         QFile file(QStringLiteral(TESSA_EXAMPLES_DIR "/tessa-demo.bin"));
         if (!file.exists())
             QSKIP("the example image is not there");
@@ -360,13 +370,13 @@ private slots:
         MainWindow window;
         window.createDocumentFromFirmware(fw, {});
         DocumentWindow *document = window.activeDocumentWindow();
-        window.action(QStringLiteral("width16Action"))->trigger();
+        window.action(width)->trigger();
         for (int i = 0; i < 8; ++i)
             window.action(QStringLiteral("moreColumnsAction"))->trigger();
-        const auto span = HexCells::selectionFromAddresses(
-            0x10000, 0x1017E, 2, document->hexViewer()->model()->currentData().size());
-        QVERIFY(span);
-        document->hexViewer()->setSelectionRange(span->start, span->end);
+        CreateSelectionDialog dialog(document->hexViewer(), [] { return -1; });
+        dialog.fromEdit()->setText(QStringLiteral("10000"));
+        dialog.toEdit()->setText(QStringLiteral("1017F"));
+        QVERIFY(dialog.apply());
         window.action(QStringLiteral("createMapAction"))->trigger();
         const QList<MapDefinition> &maps = document->record()->maps;
         QCOMPARE(maps.size(), 1);
