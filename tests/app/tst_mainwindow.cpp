@@ -104,7 +104,9 @@ private slots:
         QTest::newRow("down halves with integer division") << "-1" << true << 75 << 37;
         QTest::newRow("up clamps at the X maximum") << "1" << true << 5000 << 6400;
         QTest::newRow("page up clamps") << "10" << true << 100 << 6400;
-        QTest::newRow("Y box goes to 25600") << "1" << false << 12800 << 25600;
+        // The view shows at most ten times the default height, and the box says no more.
+        QTest::newRow("Y box reaches 1000") << "1" << false << 500 << 1000;
+        QTest::newRow("Y box stops at 1000") << "1" << false << 800 << 1000;
         QTest::newRow("Y box minimum is 50") << "-1" << false << 60 << 50;
         QTest::newRow("in from 6000 stops at 6400") << "zoomInAction" << true << 6000 << 6400;
         QTest::newRow("out from 30 stops at 25") << "zoomOutAction" << true << 30 << 25;
