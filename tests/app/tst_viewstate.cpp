@@ -7,6 +7,7 @@
 #include "hex/createselectiondialog.h"
 #include "hex/hex2dview.h"
 #include "hex/hexcells.h"
+#include "hex/hexdelegate.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "mapeditor/mapwindow.h"
@@ -17,12 +18,17 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+
+#include <cstring>
 
 namespace {
 
@@ -348,6 +354,45 @@ private slots:
         window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 4096), {});
         window.zoomYBox()->setValue(window.zoomYBox()->maximum());
         QCOMPARE(qRound(window.activeHex2DView()->zoomY() * 100), window.zoomYBox()->value());
+    }
+
+    // A float far too long for its cell is drawn inside the cell, not over its neighbours.
+    void largeFloatStaysInItsCell_data()
+    {
+        QTest::addColumn<float>("value");
+        QTest::newRow("largest float") << 3.4e38f;
+        QTest::newRow("large negative") << -1.25e15f;
+    }
+    void largeFloatStaysInItsCell()
+    {
+        QFETCH(float, value);
+        HexViewer viewer;
+        QByteArray bytes(64, 0);
+        std::memcpy(bytes.data(), &value, 4);
+        viewer.setFirmware(bytes);
+        viewer.setFloatMode(true);
+        viewer.setDecimal(true);
+        const QModelIndex index = viewer.model()->index(0, 1);
+        QVERIFY(viewer.model()->data(index).toString().size() > 12);
+        QImage image(400, 30, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QStyleOptionViewItem option;
+        option.initFrom(viewer.tableView());
+        option.rect = QRect(150, 0, viewer.tableView()->columnWidth(1), 30);
+        {
+            QPainter painter(&image);
+            viewer.delegate()->paint(&painter, option, index);
+        }
+        bool inside = false;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) == qRgb(255, 255, 255))
+                    continue;
+                QVERIFY2(option.rect.contains(x, y), qPrintable(QStringLiteral("ink at %1").arg(x)));
+                inside = true;
+            }
+        }
+        QVERIFY(inside);
     }
 
     // The first try of the README in every width: the example image, the first map's data
