@@ -2,7 +2,6 @@
 #include "app/mainwindow.h"
 #include "app/mapwindowopener.h"
 #include "app/platform.h"
-#include "app/viewstate.h"
 #include "app/zoomspinbox.h"
 #include "hex/createselectiondialog.h"
 #include "hex/hex2dview.h"
@@ -67,72 +66,6 @@ class TestViewState : public QObject
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-    void widthActionName_data()
-    {
-        QTest::addColumn<bool>("floatMode");
-        QTest::addColumn<int>("widthMode");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("8 bit") << false << 0 << "width8Action";
-        QTest::newRow("16 bit") << false << 1 << "width16Action";
-        QTest::newRow("32 bit") << false << 2 << "width32Action";
-        QTest::newRow("float wins over the width") << true << 2 << "widthFloatAction";
-        QTest::newRow("below the modes") << false << -1 << "width8Action";
-        QTest::newRow("above the modes") << false << 3 << "width32Action";
-    }
-    void widthActionName()
-    {
-        QFETCH(bool, floatMode);
-        QFETCH(int, widthMode);
-        QFETCH(QString, name);
-        QCOMPARE(ViewState::widthActionName(floatMode, widthMode), name);
-    }
-
-    void steppedRowOrigin_data()
-    {
-        QTest::addColumn<int>("origin");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<int>("cellBytes");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("8 bit right") << 0 << 1 << 1 << 2;
-        QTest::newRow("8 bit left below zero") << 0 << -1 << 1 << -2;
-        QTest::newRow("16 bit right") << 2 << 1 << 2 << 4;
-        QTest::newRow("32 bit right moves a whole cell") << 0 << 1 << 4 << 4;
-        QTest::newRow("32 bit left moves a whole cell") << 8 << -1 << 4 << 4;
-        QTest::newRow("32 bit left below zero") << 0 << -1 << 4 << -4;
-        QTest::newRow("32 bit from an odd origin lands on a cell") << 5 << 1 << 4 << 8;
-        QTest::newRow("no direction") << 6 << 0 << 4 << 6;
-    }
-    void steppedRowOrigin()
-    {
-        QFETCH(int, origin);
-        QFETCH(int, direction);
-        QFETCH(int, cellBytes);
-        QFETCH(int, expected);
-        QCOMPARE(ViewState::steppedRowOrigin(origin, direction, cellBytes), expected);
-    }
-
-    void compactFloatText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("large") << "123456789012.00"
-                               << "1.235e+11";
-        QTest::newRow("largest float") << "340282346638528859811704183484516925440.00"
-                                       << "3.403e+38";
-        QTest::newRow("negative") << "-98765432.00"
-                                  << "-9.877e+07";
-        QTest::newRow("not a number") << "NaN"
-                                      << "NaN";
-        QTest::newRow("infinity text") << "+Inf"
-                                       << "+Inf";
-    }
-    void compactFloatText()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(HexCells::compactFloatText(text), expected);
-    }
-
     void findCalculator_data()
     {
         QTest::addColumn<QStringList>("present");
@@ -163,21 +96,6 @@ private slots:
             makeProgram((i % 2 ? second : first).path(), present.at(i));
         const QString found = Platform::findCalculator({first.path(), second.path()});
         QCOMPARE(QFileInfo(found).fileName(), chosen);
-#endif
-    }
-
-    void calculatorNeedsAnExecutable()
-    {
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-        QSKIP("these desktops have one calculator of their own");
-#else
-        QTemporaryDir bin;
-        QFile plain(bin.filePath(QStringLiteral("gnome-calculator")));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
-        makeProgram(bin.path(), QStringLiteral("xcalc"));
-        QCOMPARE(QFileInfo(Platform::findCalculator({bin.path()})).fileName(),
-                 QStringLiteral("xcalc"));
 #endif
     }
 
@@ -311,7 +229,6 @@ private slots:
         QTest::addColumn<int>("typed");
         QTest::addColumn<int>("shown");
         QTest::newRow("large image at 100 %") << 1 << 100 << 100;
-        QTest::newRow("large image at 25 %") << 1 << 25 << 25;
         QTest::newRow("small image cannot show less than all of it") << 0 << 50 << 100;
         QTest::newRow("small image zoomed in") << 0 << 400 << 400;
     }
@@ -346,14 +263,6 @@ private slots:
         view->zoomAt(-80, 300);
         QCOMPARE(view->zoomXPercent(), window.zoomXBox()->minimum());
         QCOMPARE(window.zoomXBox()->value(), window.zoomXBox()->minimum());
-    }
-
-    void verticalBoxStopsWhereTheViewDoes()
-    {
-        MainWindow window;
-        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 4096), {});
-        window.zoomYBox()->setValue(window.zoomYBox()->maximum());
-        QCOMPARE(qRound(window.activeHex2DView()->zoomY() * 100), window.zoomYBox()->value());
     }
 
     // A float far too long for its cell is drawn inside the cell, not over its neighbours.
