@@ -115,11 +115,12 @@ std::optional<QByteArray> parsePastedHex(const QString &text)
     return QByteArray::fromHex(digits);
 }
 
-QString compactFloatText(const QString &text)
+QString compactFloatText(const QString &text, int significantDigits)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) ? QString::number(value, 'g', 4) : text;
+    return ok && std::isfinite(value) ? QString::number(value, 'g', std::max(1, significantDigits))
+                                      : text;
 }
 
 QString copiedHex(const QByteArray &bytes)

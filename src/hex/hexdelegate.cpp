@@ -55,6 +55,23 @@ void paintRowProfile(
 
 } // namespace
 
+QString HexDelegate::fittedText(const QString &text,
+                                bool decimalFloat,
+                                const QFontMetrics &metrics,
+                                int room)
+{
+    room = std::max(0, room);
+    if (metrics.horizontalAdvance(text) <= room)
+        return text;
+    QString shorter = text;
+    for (int digits = 6; decimalFloat && digits >= 1; --digits) {
+        shorter = HexCells::compactFloatText(text, digits);
+        if (metrics.horizontalAdvance(shorter) <= room)
+            return shorter;
+    }
+    return metrics.elidedText(shorter, Qt::ElideRight, room);
+}
+
 void HexDelegate::paint(QPainter *painter,
                         const QStyleOptionViewItem &option,
                         const QModelIndex &index) const
@@ -100,15 +117,8 @@ void HexDelegate::paint(QPainter *painter,
         painter->restore();
         return; // outside the image: no text and no colour
     }
-    // A large float would run over its neighbours: shorter notation first, and what still
-    // does not fit is cut with an ellipsis rather than drawn across the next cell.
-    const QFontMetrics metrics = painter->fontMetrics();
-    const int room = std::max(0, r.width() - 4);
-    if (metrics.horizontalAdvance(text) > room) {
-        if (model->floatMode() && model->isDecimal())
-            text = HexCells::compactFloatText(text);
-        text = metrics.elidedText(text, Qt::ElideRight, room);
-    }
+    text = fittedText(text, model->floatMode() && model->isDecimal(), painter->fontMetrics(),
+                      r.width() - 4);
     const bool selected = model->isSelected(o, w);
     auto drawText = [&](const QColor &colour) {
         painter->setPen(colour);

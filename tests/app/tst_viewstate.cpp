@@ -17,17 +17,12 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QFile>
-#include <QImage>
-#include <QPainter>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
-
-#include <cstring>
 
 namespace {
 
@@ -265,43 +260,41 @@ private slots:
         QCOMPARE(window.zoomXBox()->value(), window.zoomXBox()->minimum());
     }
 
-    // A float far too long for its cell is drawn inside the cell, not over its neighbours.
-    void largeFloatStaysInItsCell_data()
+    // A cell clips its text: one too long must still show its sign and leading digits.
+    void fittedCellText_data()
     {
-        QTest::addColumn<float>("value");
-        QTest::newRow("largest float") << 3.4e38f;
-        QTest::newRow("large negative") << -1.25e15f;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("decimalFloat");
+        QTest::addColumn<QString>("roomFor"); // the cell is as wide as this text
+        QTest::addColumn<int>("extra");       // pixels more (or less) than that
+        QTest::addColumn<QString>("starts");
+        QTest::addColumn<QString>("ends");
+        const QString largest = QStringLiteral("340282346638528859811704183484516925440.00");
+        const QString ellipsis(QChar(0x2026));
+        QTest::newRow("fits exactly") << "-123456.78" << true << "-123456.78" << 0 << "-123456.78"
+                                      << "-123456.78";
+        QTest::newRow("one pixel short rounds")
+            << "-123456.78" << true << "-123456.78" << -1 << "-123457"
+            << "-123457";
+        QTest::newRow("largest float") << largest << true << "-123456.78" << 0 << "3.4"
+                                       << "e+38";
+        QTest::newRow("too narrow even then") << largest << true << "3.40" << 0 << "3" << ellipsis;
+        QTest::newRow("hex text is only cut")
+            << "123456789ABC" << false << "12345" << 0 << "12" << ellipsis;
     }
-    void largeFloatStaysInItsCell()
+    void fittedCellText()
     {
-        QFETCH(float, value);
-        HexViewer viewer;
-        QByteArray bytes(64, 0);
-        std::memcpy(bytes.data(), &value, 4);
-        viewer.setFirmware(bytes);
-        viewer.setFloatMode(true);
-        viewer.setDecimal(true);
-        const QModelIndex index = viewer.model()->index(0, 1);
-        QVERIFY(viewer.model()->data(index).toString().size() > 12);
-        QImage image(400, 30, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QStyleOptionViewItem option;
-        option.initFrom(viewer.tableView());
-        option.rect = QRect(150, 0, viewer.tableView()->columnWidth(1), 30);
-        {
-            QPainter painter(&image);
-            viewer.delegate()->paint(&painter, option, index);
-        }
-        bool inside = false;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                if (image.pixel(x, y) == qRgb(255, 255, 255))
-                    continue;
-                QVERIFY2(option.rect.contains(x, y), qPrintable(QStringLiteral("ink at %1").arg(x)));
-                inside = true;
-            }
-        }
-        QVERIFY(inside);
+        QFETCH(QString, text);
+        QFETCH(bool, decimalFloat);
+        QFETCH(QString, roomFor);
+        QFETCH(int, extra);
+        const QFontMetrics metrics(QApplication::font());
+        const int room = metrics.horizontalAdvance(roomFor) + extra;
+        const QString fitted = HexDelegate::fittedText(text, decimalFloat, metrics, room);
+        QVERIFY2(metrics.horizontalAdvance(fitted) <= room, qPrintable(fitted));
+        QFETCH(QString, starts);
+        QFETCH(QString, ends);
+        QVERIFY2(fitted.startsWith(starts) && fitted.endsWith(ends), qPrintable(fitted));
     }
 
     // The first try of the README in every width: the example image, the first map's data
