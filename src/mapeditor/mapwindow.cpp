@@ -166,12 +166,7 @@ MapWindow::MapWindow(int rows,
 
     buildInterface();
 
-    m_zOrganisation = m_committedZOrganisation;
-    m_xOrganisation = m_committedXOrganisation;
-    m_yOrganisation = m_committedYOrganisation;
-    reloadZ();
-    reloadXAxis();
-    reloadYAxis();
+    revertOrganisations(); // the live organisations start as the committed ones
     m_table->installEventFilter(this);
 }
 
