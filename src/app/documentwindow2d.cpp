@@ -77,8 +77,7 @@ void DocumentWindow::connect2DRoutes()
             window->openPropertiesDialog();
     });
     connect(view, &Hex2DView::deleteMapRequested, this, &DocumentWindow::removeMap);
-    connect(view, &Hex2DView::firmwareDropRequested, this,
-            &DocumentWindow::firmwareDropRequested);
+    connect(view, &Hex2DView::firmwareDropRequested, this, &DocumentWindow::firmwareDropRequested);
     connect(this, &DocumentWindow::mapsChanged, view,
             [this] { m_hex2DView->setSavedMaps(m_record->maps); });
 

@@ -96,7 +96,8 @@ MainWindow::MainWindow(QWidget *parent)
     setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(ApplicationName));
     m_projectCommands = new ProjectCommands(this, this);
-    setProjectSaver([this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
+    setProjectSaver(
+        [this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
     m_importer = new DescriptionImporter(this);
     m_importer->setDocumentFactory([this](Firmware *firmware, const QList<MapDefinition> &maps) {
         return documentWindowOf(createDocumentFromFirmware(firmware, maps));

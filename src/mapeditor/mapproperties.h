@@ -10,9 +10,9 @@ struct MapAxisProperties
 {
     QString name;
     QString unit;
-    QString compuMethod;    // shown, never edited
-    int source = 1;         // 0 the index axis "1,2,3,4...", 1 values read from the image
-    int address = -1;       // image offset of the values; -1 none (on OK: keep the present one)
+    QString compuMethod; // shown, never edited
+    int source = 1;      // 0 the index axis "1,2,3,4...", 1 values read from the image
+    int address = -1;    // image offset of the values; -1 none (on OK: keep the present one)
     int organisation = Organisation16BitLoHi;
     double factor = 1.0;
     double offset = 0.0;

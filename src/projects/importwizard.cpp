@@ -131,8 +131,7 @@ QWidget *ImportWizard::buildFilePage(const ImportFacts &facts)
     auto *form = new QFormLayout;
     const QString suffix = fileSuffixAfterLastDot(facts.fileName);
     form->addRow(QStringLiteral("Nome file:"), fact(facts.fileName, page));
-    form->addRow(QStringLiteral("Tipo:"),
-                 fact(formatType(facts.intelHex), page));
+    form->addRow(QStringLiteral("Tipo:"), fact(formatType(facts.intelHex), page));
     form->addRow(QStringLiteral("Estensione:"),
                  fact(suffix.isEmpty() ? QStringLiteral("(nessuna estensione)") : suffix, page));
     m_length = fact(fileLengthText(facts.fileSize), page);

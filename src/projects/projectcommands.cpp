@@ -31,7 +31,8 @@ ProjectCommands::ProjectCommands(DocumentHost *host, QWidget *dialogParent)
     , m_parent(dialogParent)
     , m_prompts(UserPrompts::dialogs(dialogParent))
 {
-    m_prompts.status = [host](const QString &text, int timeout) { host->showStatus(text, timeout); };
+    m_prompts.status
+        = [host](const QString &text, int timeout) { host->showStatus(text, timeout); };
     m_runWizard = [](QWidget *parent, Firmware &firmware, const QString &path,
                      const ProjectStore &store, WizardResult &result) {
         return runImportWizard(parent, firmware, path, store, result);
@@ -95,13 +96,12 @@ bool ProjectCommands::acceptLoadWarnings(const Firmware &firmware)
     for (const std::string &w : warnings)
         text += QStringLiteral("\n- ") + QString::fromStdString(w);
     text += QStringLiteral("\n\nL'immagine potrebbe essere incompleta. Vuoi aprirlo comunque?");
-    const int pressed = m_prompts.choose
-                            ? m_prompts.choose(QStringLiteral("Apri Firmware"), text,
-                                               {{QStringLiteral("Apri comunque"),
-                                                 QMessageBox::AcceptRole},
-                                                {QStringLiteral("Annulla"),
-                                                 QMessageBox::RejectRole}})
-                            : -1;
+    const int pressed
+        = m_prompts.choose
+              ? m_prompts.choose(QStringLiteral("Apri Firmware"), text,
+                                 {{QStringLiteral("Apri comunque"), QMessageBox::AcceptRole},
+                                  {QStringLiteral("Annulla"), QMessageBox::RejectRole}})
+              : -1;
     return pressed == 0;
 }
 
@@ -117,8 +117,7 @@ bool ProjectCommands::openProject(const QString &projectFolder)
         warn(QStringLiteral("Apri progetto"), opened.error);
         return false;
     }
-    FirmwareProject *record
-        = m_host->createDocument(opened.firmware.release(), opened.maps);
+    FirmwareProject *record = m_host->createDocument(opened.firmware.release(), opened.maps);
     if (!record) {
         warn(QStringLiteral("Apri progetto"),
              QStringLiteral("Impossibile inizializzare il progetto."));
@@ -141,8 +140,7 @@ FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
         warn(QStringLiteral("Apri progetto"), opened.error);
         return nullptr;
     }
-    FirmwareProject *record
-        = m_host->createDocument(opened.firmware.release(), opened.maps);
+    FirmwareProject *record = m_host->createDocument(opened.firmware.release(), opened.maps);
     if (!record) {
         warn(QStringLiteral("Apri progetto"),
              QStringLiteral("Impossibile inizializzare il progetto."));

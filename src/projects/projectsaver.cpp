@@ -29,9 +29,8 @@ std::optional<QString> askVersionName(const VersionQuestions &questions,
 
 // The version a save writes into; nullopt when the user cancels. Asked before anything is
 // written, so that a cancelled save leaves no project the user never saved.
-std::optional<QString> chooseVersion(const FirmwareProject &project,
-                                     bool unchanged,
-                                     const VersionQuestions &questions)
+std::optional<QString>
+chooseVersion(const FirmwareProject &project, bool unchanged, const VersionQuestions &questions)
 {
     if (unchanged)
         return OriginalName;
@@ -62,8 +61,8 @@ bool saveProject(FirmwareProject &project,
     const std::vector<uint8_t> &image = project.firmware->data();
     const QByteArray current(reinterpret_cast<const char *>(image.data()), qsizetype(image.size()));
     const QByteArray original = project.originalBytes.isEmpty() ? current : project.originalBytes;
-    const bool unchanged = !current.isEmpty() && current.size() == original.size()
-                           && current == original;
+    const bool unchanged
+        = !current.isEmpty() && current.size() == original.size() && current == original;
     const bool modified = !current.isEmpty() && !original.isEmpty() && current != original;
 
     const std::optional<QString> versionName = chooseVersion(project, unchanged, questions);

@@ -382,9 +382,9 @@ private slots:
     {
         QTest::addColumn<QString>("route");
         QTest::addColumn<bool>("changes");
-        for (const char *route : {"A2L import", "map pack import", "cut in the 2D view",
-                                  "delete from the tree", "rename in the properties",
-                                  "scaling in the properties"})
+        for (const char *route :
+             {"A2L import", "map pack import", "cut in the 2D view", "delete from the tree",
+              "rename in the properties", "scaling in the properties"})
             QTest::newRow(route) << QString::fromLatin1(route) << true;
         QTest::newRow("properties accepted as they were") << "properties unchanged" << false;
         QTest::newRow("the same pack imported again") << "same pack" << false;
@@ -410,9 +410,8 @@ private slots:
 
         UserPrompts prompts;
         QStringList messages;
-        prompts.message = [&](QMessageBox::Icon, const QString &, const QString &text) {
-            messages << text;
-        };
+        prompts.message
+            = [&](QMessageBox::Icon, const QString &, const QString &text) { messages << text; };
         prompts.openFile = [&](const QString &, const QString &) -> QString {
             return demo + QStringLiteral("tessa-demo.tvp");
         };
@@ -431,7 +430,8 @@ private slots:
                 [](QMessageBox::Icon, const QString &, const QString &) {});
             window.descriptionImporter()->applyA2LResult(
                 document, A2LParser::parse(demo + QStringLiteral("tessa-demo.a2l")));
-        } else if (route == QLatin1String("map pack import") || route == QLatin1String("same pack")) {
+        } else if (route == QLatin1String("map pack import")
+                   || route == QLatin1String("same pack")) {
             if (route == QLatin1String("map pack import"))
                 document->setMaps({});
             record->modified = false;

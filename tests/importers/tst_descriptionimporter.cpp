@@ -107,7 +107,8 @@ void TestDescriptionImporter::a2lImport()
     m_window->activeDocumentWindow()->setMaps({kept});
     QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
     QVERIFY(importer()->startA2LImport(
-        m_window->activeDocumentWindow(), writeFile("empty.a2l", "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
+        m_window->activeDocumentWindow(),
+        writeFile("empty.a2l", "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
     QVERIFY(finished.wait(10000));
     QCOMPARE(m_shown.constLast(), "Errore A2L: Nessuna CHARACTERISTIC compatibile trovata.");
     QCOMPARE(m_icons.constLast(), QMessageBox::Warning);

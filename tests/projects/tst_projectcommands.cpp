@@ -316,7 +316,7 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("choice"); // answer to the question, when one is asked
+        QTest::addColumn<int>("choice");   // answer to the question, when one is asked
         QTest::addColumn<QString>("told"); // the question or warning; blank when none
         QTest::addColumn<QString>("type"); // the wizard's "Tipo:", blank when it never opens
         const QByteArray clean = ":0400000001020304F2\n:00000001FF\n";
@@ -326,12 +326,12 @@ private slots:
             "scartate perché non valide: 2 (la prima è la riga 2).\n- Manca il record di fine "
             "file Intel HEX: il file potrebbe essere troncato.\n\nL'immagine potrebbe essere "
             "incompleta. Vuoi aprirlo comunque?|Apri comunque");
-        QTest::newRow("clean Intel HEX") << "ecu.hex" << clean << -1 << QString()
-                                         << "File Intel HEX / Firmware ECU";
-        QTest::newRow("raw binary") << "ecu.bin" << clean << -1 << QString()
-                                    << "File binario / Firmware ECU";
-        QTest::newRow("damaged, opened anyway") << "ecu.hex" << damaged << 0 << question
-                                                << "File Intel HEX / Firmware ECU";
+        QTest::newRow("clean Intel HEX")
+            << "ecu.hex" << clean << -1 << QString() << "File Intel HEX / Firmware ECU";
+        QTest::newRow("raw binary")
+            << "ecu.bin" << clean << -1 << QString() << "File binario / Firmware ECU";
+        QTest::newRow("damaged, opened anyway")
+            << "ecu.hex" << damaged << 0 << question << "File Intel HEX / Firmware ECU";
         QTest::newRow("damaged, cancelled") << "ecu.hex" << damaged << 1 << question << QString();
         QTest::newRow("0 bytes") << "ecu.bin" << QByteArray() << -1
                                  << "Errore|Impossibile caricare il firmware.\n\nIl file è vuoto "
