@@ -213,6 +213,7 @@ bool Firmware::load(const std::string &path)
         return false;
     }
     const bool intelHex = ext == "hex" || ext == "ihx";
+    m_format = intelHex ? Format::IntelHex : Format::Raw;
     // Intel HEX text is a bit over twice the image size; allow for that plus line overhead.
     const qint64 limit = intelHex ? qint64(MaxImageSize) * 4 : qint64(MaxImageSize);
     if (file.size() > limit) {
