@@ -3,6 +3,9 @@
 #include "mapvalidation.h"
 #include "model/fingerprint.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 
 #include <algorithm>
 #include <cstring>
@@ -431,4 +434,30 @@ void describeBuiltDriver(Driver &driver, const QString &imageFileName, const QBy
     driver.text2 = QStringLiteral("Tessamorvandi");
     driver.text3 = imageFingerprint(image);
     driver.number = image.size();
+}
+
+QString proposedDriverFileName(const QString &firmwareFileName)
+{
+    const QString base = QFileInfo(firmwareFileName).completeBaseName();
+    return (base.isEmpty() ? QStringLiteral("Tessamorvandi_Driver") : base)
+           + QStringLiteral(".ecudrv");
+}
+
+QString withDriverSuffix(const QString &path)
+{
+    return path.endsWith(QLatin1String(".ecudrv"), Qt::CaseInsensitive)
+               ? path
+               : path + QStringLiteral(".ecudrv");
+}
+
+QString driverCreatedText(const DriverBuildResult &result, const QString &path)
+{
+    QString text = QStringLiteral("Driver creato:\n%1\n\nMappe nel driver: %2")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(result.driver.maps.size());
+    if (!result.skipped.isEmpty())
+        text += QStringLiteral("\nMappe escluse: %1\n\n%2")
+                    .arg(result.skipped.size())
+                    .arg(result.skipped.join(QLatin1Char('\n')));
+    return text;
 }

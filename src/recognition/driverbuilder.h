@@ -28,3 +28,11 @@ DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition
 // text3 the image's SHA-256; number its size in bytes. No operation reads them back; they
 // tell a person which image a driver was made from.
 void describeBuiltDriver(Driver &driver, const QString &imageFileName, const QByteArray &image);
+
+// The file name "Crea driver..." proposes for an image's file name.
+QString proposedDriverFileName(const QString &firmwareFileName);
+// A chosen path with ".ecudrv" appended unless it already ends so (in any case).
+QString withDriverSuffix(const QString &path);
+// What the user is told after a driver was saved at path: how many maps it holds and which
+// maps were left out, and why.
+QString driverCreatedText(const DriverBuildResult &result, const QString &path);

@@ -166,6 +166,35 @@ private slots:
         QCOMPARE(built.xAddress, 0x200);
         QVERIFY(validateCandidate(image, built, 0x100, Candidate(), true).accepted);
     }
+
+    void namesAndReportOfACreatedDriver_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no suffix") << QStringLiteral("/d/edc") << QStringLiteral("/d/edc.ecudrv");
+        QTest::newRow("suffix") << QStringLiteral("/d/a.ecudrv") << QStringLiteral("/d/a.ecudrv");
+        QTest::newRow("suffix in capitals") << QStringLiteral("/d/A.ECUDRV")
+                                            << QStringLiteral("/d/A.ECUDRV");
+        QTest::newRow("suffix not at the end") << QStringLiteral("/d/a.ecudrv.old")
+                                               << QStringLiteral("/d/a.ecudrv.old.ecudrv");
+    }
+    void namesAndReportOfACreatedDriver()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, saved);
+        QCOMPARE(withDriverSuffix(chosen), saved);
+        QCOMPARE(proposedDriverFileName(QStringLiteral("ori.v1.bin")),
+                 QStringLiteral("ori.v1.ecudrv"));
+        QCOMPARE(proposedDriverFileName(QString()), QStringLiteral("Tessamorvandi_Driver.ecudrv"));
+        DriverBuildResult result;
+        result.driver.maps.resize(3);
+        QVERIFY(!driverCreatedText(result, saved).contains(QLatin1String("escluse")));
+        result.skipped = {QStringLiteral("Righe: valori tutti uguali")};
+        const QString text = driverCreatedText(result, saved);
+        QVERIFY(text.contains(QLatin1String("Mappe nel driver: 3")));
+        QVERIFY(text.contains(QLatin1String("Mappe escluse: 1")));
+        QVERIFY(text.contains(result.skipped.first()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDriverBuilder)
