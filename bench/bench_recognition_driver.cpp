@@ -134,6 +134,15 @@ int main(int argc, char *argv[])
             for (int i = 0; i < Calls; ++i)
                 sink += validateCandidate(image, *big, big->zAddress, Candidate(), true).confidence;
         });
+        // What one neighbourhood search of the scanner costs: every word within 2304 bytes.
+        int accepted = 0;
+        const double neighbourhoodMs = medianMs(5, [&] {
+            accepted = 0;
+            for (qint64 p = big->zAddress - 2304; p <= big->zAddress + 2304; p += 2)
+                accepted += validateCandidate(image, *big, p, Candidate(), true).accepted ? 1 : 0;
+        });
+        std::printf("validateCandidate over +/-2304 bytes (2305 positions): %.2f ms, %d accepted\n",
+                    neighbourhoodMs, accepted);
         std::printf("16 x 16 map: evaluateAt %.2f us, validateCandidate %.2f us per call "
                     "(median of 5 x %d calls; %.0f)\n",
                     fixedMs * 1000 / Calls, fullMs * 1000 / Calls, Calls, sink > 0 ? 1.0 : 0.0);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -27,15 +28,48 @@ double clampScore(double value)
     return std::clamp(value, 0.0, 100.0);
 }
 
-// The raw values of a block, each 0 where it would pass the end of the image.
-QList<double> readValues(const QByteArray &image, qint64 address, int count, int size,
-                         bool littleEndian)
+// Fingerprint of n values given one by one: at most 128 evenly spread samples, each scaled to
+// 0..15 between the smallest and the largest sample.
+template <typename ValueAt>
+QByteArray fingerprintOf(qint64 n, ValueAt valueAt)
 {
-    QList<double> values;
-    values.reserve(count);
-    for (int i = 0; i < count; ++i)
-        values.append(readValue(image, address + qint64(i) * size, size, littleEndian));
-    return values;
+    const qint64 k = std::min<qint64>(n, 128);
+    quint32 samples[128];
+    for (qint64 j = 0; j < k; ++j)
+        samples[j] = valueAt(k == 1 ? 0 : j * (n - 1) / (k - 1));
+    const auto [lo, hi] = std::minmax_element(samples, samples + k);
+    QByteArray result(k, char(8));
+    if (*lo == *hi)
+        return result;
+    const quint64 low = *lo, width = quint64(*hi) - low;
+    for (qint64 j = 0; j < k; ++j)
+        result[j] = char(std::min<quint64>(15, ((samples[j] - low) * 15 + width / 2) / width));
+    return result;
+}
+
+// +1 rising, -1 falling, 0 flat or both, of count values given one by one.
+template <typename ValueAt>
+int kindOf(int count, ValueAt valueAt)
+{
+    bool rise = false, fall = false;
+    quint32 previous = valueAt(0);
+    for (int i = 1; i < count; ++i) {
+        const quint32 value = valueAt(i);
+        rise = rise || value > previous;
+        fall = fall || value < previous;
+        previous = value;
+    }
+    if (rise == fall)
+        return 0;
+    return rise ? 1 : -1;
+}
+
+quint32 decode(const uchar *p, int size, bool littleEndian)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value |= quint32(p[i]) << (8 * (littleEndian ? i : size - 1 - i));
+    return value;
 }
 
 // Value scores of rawMatch for lists of equal length.
@@ -184,11 +218,8 @@ quint32 readValue(const QByteArray &image, qint64 address, int size, bool little
 {
     if (!validSize(size) || !blockFits(image, address, 1, size))
         return 0;
-    const auto *p = reinterpret_cast<const uchar *>(image.constData()) + address;
-    quint32 value = 0;
-    for (int i = 0; i < size; ++i)
-        value |= quint32(p[i]) << (8 * (littleEndian ? i : size - 1 - i));
-    return value;
+    return decode(reinterpret_cast<const uchar *>(image.constData()) + address, size,
+                  littleEndian);
 }
 
 ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, int size,
@@ -202,8 +233,9 @@ ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, i
     double sum = 0;
     qint64 zeros = count - inside;
     double lo = zeros > 0 ? 0.0 : 4294967295.0, hi = 0;
+    const auto *data = reinterpret_cast<const uchar *>(image.constData()) + address;
     for (qint64 i = 0; i < inside; ++i) {
-        const double value = readValue(image, address + i * size, size, littleEndian);
+        const double value = decode(data + i * size, size, littleEndian);
         lo = std::min(lo, value);
         hi = std::max(hi, value);
         sum += value;
@@ -228,20 +260,9 @@ QByteArray fingerprint(const QByteArray &image, qint64 address, qint64 byteLengt
     const qint64 n = byteLength / size;
     if (!blockFits(image, address, n, size))
         return {};
-    const qint64 k = std::min<qint64>(n, 128);
-    QList<quint32> samples(k);
-    for (qint64 j = 0; j < k; ++j) {
-        const qint64 index = k == 1 ? 0 : j * (n - 1) / (k - 1);
-        samples[j] = readValue(image, address + index * size, size, littleEndian);
-    }
-    const auto [lo, hi] = std::minmax_element(samples.cbegin(), samples.cend());
-    QByteArray result(k, char(8));
-    if (*lo == *hi)
-        return result;
-    const quint64 low = *lo, width = quint64(*hi) - low;
-    for (qint64 j = 0; j < k; ++j)
-        result[j] = char(std::min<quint64>(15, ((samples[j] - low) * 15 + width / 2) / width));
-    return result;
+    return fingerprintOf(n, [&](qint64 index) {
+        return readValue(image, address + index * size, size, littleEndian);
+    });
 }
 
 double similarity(const QByteArray &a, const QByteArray &b)
@@ -318,17 +339,9 @@ int monotonicKind(const QByteArray &image, qint64 address, int count, int size, 
 {
     if (count < 2 || !validSize(size) || !blockFits(image, address, count, size))
         return 0;
-    bool rise = false, fall = false;
-    quint32 previous = readValue(image, address, size, littleEndian);
-    for (int i = 1; i < count; ++i) {
-        const quint32 value = readValue(image, address + qint64(i) * size, size, littleEndian);
-        rise = rise || value > previous;
-        fall = fall || value < previous;
-        previous = value;
-    }
-    if (rise == fall)
-        return 0;
-    return rise ? 1 : -1;
+    return kindOf(count, [&](int i) {
+        return readValue(image, address + qint64(i) * size, size, littleEndian);
+    });
 }
 
 double spanScore(double referenceMin, double referenceMax, double candidateMin,
@@ -404,30 +417,33 @@ AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int
     const qint64 reach = std::min<qint64>(window, 96);
     const qint64 first = expected - (std::min(reach, std::max<qint64>(expected, 0)) / size) * size;
     const qint64 last = std::min(expected + reach, image.size() - qint64(count) * size);
+    // Each position's values are read once and every measure taken from them.
+    std::vector<quint32> values(size_t(count), 0);
+    const auto *data = reinterpret_cast<const uchar *>(image.constData());
+    const auto valueAt = [&values](qint64 i) { return values[size_t(i)]; };
     for (qint64 p = std::max<qint64>(first, 0); p <= last; p += size) {
         const qint64 distance = std::abs(p - expected);
         if (distance > 96)
             continue;
-        const ZStatistics statistics = zStatistics(image, p, count, size, littleEndian);
-        const double physical = physicalScore(referenceMin, referenceMax, statistics.min,
-                                              statistics.max, factor, offset);
+        for (int i = 0; i < count; ++i)
+            values[size_t(i)] = decode(data + p + qint64(i) * size, size, littleEndian);
+        const auto [lo, hi] = std::minmax_element(values.cbegin(), values.cend());
+        const double physical = physicalScore(referenceMin, referenceMax, *lo, *hi, factor, offset);
         if (physical < 50)
             continue;
         if (!rawValues.isEmpty()
-            && rawMatch(rawValues, readValues(image, p, count, size, littleEndian), rawTolerance)
+            && rawMatch(rawValues, QList<double>(values.cbegin(), values.cend()), rawTolerance)
                    < 70)
             continue;
-        const double range = spanScore(referenceMin, referenceMax, statistics.min, statistics.max);
+        const double range = spanScore(referenceMin, referenceMax, *lo, *hi);
         double rating = axisFingerprint.isEmpty()
                             ? 30 + 0.12 * range + 0.16 * physical
-                            : 0.65 * similarity(axisFingerprint,
-                                                fingerprint(image, p, qint64(count) * size, size,
-                                                            littleEndian))
+                            : 0.65 * similarity(axisFingerprint, fingerprintOf(count, valueAt))
                                   + 0.12 * range + 0.16 * physical;
         if (mode == 0) {
             rating += 8;
         } else {
-            const int kind = monotonicKind(image, p, count, size, littleEndian);
+            const int kind = count < 2 ? 0 : kindOf(count, valueAt);
             if (kind == mode)
                 rating += 15;
             else if (kind != 0)
