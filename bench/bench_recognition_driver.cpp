@@ -116,13 +116,14 @@ int main(int argc, char *argv[])
     std::printf("encoding alone: %.2f ms\n", encodeMs);
     Driver read;
     const double readMs = medianMs(11, [&] { loadDriverFile(path, read); });
-    std::printf("write: %.2f ms, read: %.2f ms (medians of 11), file of %lld bytes, %s\n",
-                writeMs, readMs, qlonglong(QFileInfo(path).size()),
+    std::printf("write: %.2f ms, read: %.2f ms (medians of 11), file of %lld bytes, %s\n", writeMs,
+                readMs, qlonglong(QFileInfo(path).size()),
                 read == built.driver ? "read back equal" : "READ BACK DIFFERS");
 
     // A 16 x 16 map of the driver (the maps cycle through 8..16 rows and columns).
-    const auto big = std::find_if(built.driver.maps.cbegin(), built.driver.maps.cend(),
-                                  [](const DriverMap &m) { return m.rows == 16 && m.columns == 16; });
+    const auto big
+        = std::find_if(built.driver.maps.cbegin(), built.driver.maps.cend(),
+                       [](const DriverMap &m) { return m.rows == 16 && m.columns == 16; });
     if (big != built.driver.maps.cend()) {
         constexpr int Calls = 2000;
         double sink = 0;

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -86,8 +85,8 @@ bool fits(const QByteArray &image, qint64 address, qint64 length)
            && length <= image.size() - address;
 }
 
-QList<double> axisValues(const QByteArray &image, qint64 address, int count, int size,
-                         bool littleEndian)
+QList<double>
+axisValues(const QByteArray &image, qint64 address, int count, int size, bool littleEndian)
 {
     QList<double> values;
     for (int i = 0; i < count; ++i)
@@ -157,8 +156,8 @@ bool varied(const char *bytes)
 
 // Anchors come from bytes that no map covers: calibration values change from one software
 // version to the next, the code and structure around the tables much less.
-AnchorCandidates anchorCandidates(const QByteArray &image, qint64 z, qint64 lowest,
-                                  qint64 highest, const CoveredBytes &covered)
+AnchorCandidates anchorCandidates(
+    const QByteArray &image, qint64 z, qint64 lowest, qint64 highest, const CoveredBytes &covered)
 {
     // Enough to get past a few repeated patterns near a map; most maps need the first only.
     constexpr int PerSide = 12;
@@ -168,8 +167,7 @@ AnchorCandidates anchorCandidates(const QByteArray &image, qint64 z, qint64 lowe
         QList<qint64> &list = direction < 0 ? c.before : c.after;
         for (qint64 step = 0; step <= AnchorReach && list.size() < PerSide; step += 4) {
             const qint64 start = direction < 0 ? lowest - AnchorLength - step : highest + 1 + step;
-            if (fits(image, start, AnchorLength)
-                && covered.isFree(start, start + AnchorLength - 1)
+            if (fits(image, start, AnchorLength) && covered.isFree(start, start + AnchorLength - 1)
                 && varied(image.constData() + start))
                 list.append(start);
         }
@@ -228,8 +226,10 @@ private:
 
 // The nearest unique windows of each side, not overlapping one another. The nearest anchor of
 // a side becomes the side's signature, the others vote in the anchor list.
-void placeAnchors(const QByteArray &image, const AnchorCandidates &c,
-                  const OccurrenceCounter &counter, DriverMap &d)
+void placeAnchors(const QByteArray &image,
+                  const AnchorCandidates &c,
+                  const OccurrenceCounter &counter,
+                  DriverMap &d)
 {
     const auto pick = [&](const QList<qint64> &list) {
         QList<DriverAnchor> chosen;
@@ -270,8 +270,12 @@ QString nameOf(const MapDefinition &map)
 }
 
 // Everything but the anchors, which are chosen for all maps together afterwards.
-bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBytes &covered,
-              DriverMap &d, AnchorCandidates &anchors, QString *reason)
+bool describe(const QByteArray &image,
+              const MapDefinition &map,
+              const CoveredBytes &covered,
+              DriverMap &d,
+              AnchorCandidates &anchors,
+              QString *reason)
 {
     const auto refuse = [reason](const QString &text) {
         if (reason)
@@ -296,8 +300,9 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
         return refuse(QStringLiteral("valori tutti uguali, non riconoscibile dal contenuto"));
 
     d = DriverMap();
-    d.mapKey = map.name.isEmpty() ? QStringLiteral("MAP_%1").arg(l.z, 8, 16, QLatin1Char('0')).toUpper()
-                                  : map.name;
+    d.mapKey = map.name.isEmpty()
+                   ? QStringLiteral("MAP_%1").arg(l.z, 8, 16, QLatin1Char('0')).toUpper()
+                   : map.name;
     d.description = map.description;
     d.unit = map.unit;
     d.compuMethod = map.compuMethod;
@@ -323,37 +328,37 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
     d.zZeroRatio = stats.zeroRatio;
 
     qint64 lowest = l.z, highest = l.z + zLength - 1;
-    const auto axis = [&](qint64 address, int points, int size, double factor, double offset,
-                          bool &has, qint64 &where, qint64 &delta, qint32 &elementSize,
-                          QByteArray &signature, QByteArray &print, double &lo, double &hi,
-                          qint32 &mode, bool &check, bool &rawEnabled, QList<double> &raw,
-                          double &rawFactor, double &rawOffset, double &axisFactor,
-                          double &axisOffset) {
-        elementSize = size;
-        axisFactor = factor;
-        axisOffset = offset;
-        const qint64 length = qint64(points) * size;
-        if (address < 0 || !fits(image, address, length))
-            return;
-        has = true;
-        where = address;
-        delta = address - l.z;
-        signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
-        print = fingerprint(image, address, length, size, l.littleEndian);
-        const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
-        lo = s.min;
-        hi = s.max;
-        mode = monotonicKind(image, address, points, size, l.littleEndian);
-        check = true;
-        raw = axisValues(image, address, points, size, l.littleEndian);
-        // Axis points as a last resort for finding the map: only a strictly ordered axis of a
-        // few points is distinctive enough to be searched for through the whole image.
-        rawEnabled = points >= 3 && mode != 0;
-        rawFactor = factor;
-        rawOffset = offset;
-        lowest = std::min(lowest, address);
-        highest = std::max(highest, address + length - 1);
-    };
+    const auto axis
+        = [&](qint64 address, int points, int size, double factor, double offset, bool &has,
+              qint64 &where, qint64 &delta, qint32 &elementSize, QByteArray &signature,
+              QByteArray &print, double &lo, double &hi, qint32 &mode, bool &check,
+              bool &rawEnabled, QList<double> &raw, double &rawFactor, double &rawOffset,
+              double &axisFactor, double &axisOffset) {
+              elementSize = size;
+              axisFactor = factor;
+              axisOffset = offset;
+              const qint64 length = qint64(points) * size;
+              if (address < 0 || !fits(image, address, length))
+                  return;
+              has = true;
+              where = address;
+              delta = address - l.z;
+              signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
+              print = fingerprint(image, address, length, size, l.littleEndian);
+              const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
+              lo = s.min;
+              hi = s.max;
+              mode = monotonicKind(image, address, points, size, l.littleEndian);
+              check = true;
+              raw = axisValues(image, address, points, size, l.littleEndian);
+              // Axis points as a last resort for finding the map: only a strictly ordered axis of a
+              // few points is distinctive enough to be searched for through the whole image.
+              rawEnabled = points >= 3 && mode != 0;
+              rawFactor = factor;
+              rawOffset = offset;
+              lowest = std::min(lowest, address);
+              highest = std::max(highest, address + length - 1);
+          };
     axis(l.x, l.columns, l.xSize, l.xFactor, l.xOffset, d.hasXAxis, d.xAddress, d.xAxisDelta,
          d.xElementSize, d.xAxisSignature, d.xFingerprint, d.xMin, d.xMax, d.xAxisMode,
          d.checkXAxis, d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor,
@@ -377,12 +382,12 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
 
     // The physical ranges of the reference, for an author who turns the manual profile on;
     // they take no part in the search until then.
-    const auto physical = [](double lo, double hi, double factor, double offset, bool &has,
-                             double &a, double &b) {
-        has = true;
-        a = lo * factor + offset;
-        b = hi * factor + offset;
-    };
+    const auto physical
+        = [](double lo, double hi, double factor, double offset, bool &has, double &a, double &b) {
+              has = true;
+              a = lo * factor + offset;
+              b = hi * factor + offset;
+          };
     physical(d.zMin, d.zMax, d.zFactor, d.zOffset, d.hasZRange, d.zRangeA, d.zRangeB);
     if (d.hasXAxis)
         physical(d.xMin, d.xMax, d.xFactor, d.xOffset, d.hasXRange, d.xRangeA, d.xRangeB);
@@ -396,7 +401,9 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
 
 } // namespace
 
-bool buildDriverMap(const QByteArray &image, const MapDefinition &map, DriverMap &result,
+bool buildDriverMap(const QByteArray &image,
+                    const MapDefinition &map,
+                    DriverMap &result,
                     QString *reason)
 {
     AnchorCandidates anchors;

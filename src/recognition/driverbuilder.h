@@ -13,7 +13,9 @@
 
 // One driver map for one map definition; false (with the reason) when the map cannot be
 // described, e.g. it has no place in the image or its Z block passes the end.
-bool buildDriverMap(const QByteArray &image, const MapDefinition &map, DriverMap &result,
+bool buildDriverMap(const QByteArray &image,
+                    const MapDefinition &map,
+                    DriverMap &result,
                     QString *reason = nullptr);
 
 struct DriverBuildResult

@@ -7,8 +7,10 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-void createDriverInteractively(QWidget *parent, const QByteArray &image,
-                               const QList<MapDefinition> &maps, const QString &firmwareFileName)
+void createDriverInteractively(QWidget *parent,
+                               const QByteArray &image,
+                               const QList<MapDefinition> &maps,
+                               const QString &firmwareFileName)
 {
     const QString title = QStringLiteral("Crea driver");
     if (maps.isEmpty()) {
@@ -21,14 +23,15 @@ void createDriverInteractively(QWidget *parent, const QByteArray &image,
     DriverBuildResult built = buildDriver(image, maps);
     QApplication::restoreOverrideCursor();
     if (built.driver.maps.isEmpty()) {
-        QMessageBox::warning(parent, title,
-                             QStringLiteral("Nessuna mappa del documento si presta a un driver:\n\n")
-                                 + built.skipped.join(QLatin1Char('\n')));
+        QMessageBox::warning(
+            parent, title,
+            QStringLiteral("Nessuna mappa del documento si presta a un driver:\n\n")
+                + built.skipped.join(QLatin1Char('\n')));
         return;
     }
-    QString path = QFileDialog::getSaveFileName(parent, title,
-                                                proposedDriverFileName(firmwareFileName),
-                                                QStringLiteral("Driver (*.ecudrv)"));
+    QString path
+        = QFileDialog::getSaveFileName(parent, title, proposedDriverFileName(firmwareFileName),
+                                       QStringLiteral("Driver (*.ecudrv)"));
     if (path.isEmpty())
         return;
     path = withDriverSuffix(path);

@@ -30,7 +30,7 @@ double clampScore(double value)
 
 // Fingerprint of n values given one by one: at most 128 evenly spread samples, each scaled to
 // 0..15 between the smallest and the largest sample.
-template <typename ValueAt>
+template<typename ValueAt>
 QByteArray fingerprintOf(qint64 n, ValueAt valueAt)
 {
     const qint64 k = std::min<qint64>(n, 128);
@@ -48,7 +48,7 @@ QByteArray fingerprintOf(qint64 n, ValueAt valueAt)
 }
 
 // +1 rising, -1 falling, 0 flat or both, of count values given one by one.
-template <typename ValueAt>
+template<typename ValueAt>
 int kindOf(int count, ValueAt valueAt)
 {
     bool rise = false, fall = false;
@@ -73,8 +73,11 @@ quint32 decode(const uchar *p, int size, bool littleEndian)
 }
 
 // Value scores of rawMatch for lists of equal length.
-double alignedRawMatch(const QList<double> &expected, const QList<double> &read, double fraction,
-                       qsizetype skipExpected, qsizetype skipRead)
+double alignedRawMatch(const QList<double> &expected,
+                       const QList<double> &read,
+                       double fraction,
+                       qsizetype skipExpected,
+                       qsizetype skipRead)
 {
     int positive = 0;
     double sum = 0;
@@ -91,7 +94,7 @@ double alignedRawMatch(const QList<double> &expected, const QList<double> &read,
         const double v = read.at(j++);
         const double tolerance = std::abs(e) * fraction;
         const double score = clampScore(tolerance > 1 ? 100 - 100 * std::abs(v - e) / tolerance
-                                                       : 100 - 100 * std::abs(v - e));
+                                                      : 100 - 100 * std::abs(v - e));
         if (score > 0)
             ++positive;
         sum += score;
@@ -103,8 +106,12 @@ double alignedRawMatch(const QList<double> &expected, const QList<double> &read,
 }
 
 // Score of a candidate physical interval against the reference one (axis locator).
-double physicalScore(double referenceMin, double referenceMax, double candidateMin,
-                     double candidateMax, double factor, double offset)
+double physicalScore(double referenceMin,
+                     double referenceMax,
+                     double candidateMin,
+                     double candidateMax,
+                     double factor,
+                     double offset)
 {
     double r0 = referenceMin * factor + offset, r1 = referenceMax * factor + offset;
     double c0 = candidateMin * factor + offset, c1 = candidateMax * factor + offset;
@@ -127,7 +134,12 @@ double physicalScore(double referenceMin, double referenceMax, double candidateM
 }
 
 // The physical interval of a block lies wholly outside [a, b] widened by the tolerance.
-bool outsideRange(double rawMin, double rawMax, double factor, double offset, double a, double b,
+bool outsideRange(double rawMin,
+                  double rawMax,
+                  double factor,
+                  double offset,
+                  double a,
+                  double b,
                   double tolerancePercent)
 {
     const double lo = std::min(a, b), hi = std::max(a, b);
@@ -140,8 +152,7 @@ bool outsideRange(double rawMin, double rawMax, double factor, double offset, do
 
 // A threshold: the manual one when the profile is manual and it is set, else the built-in one
 // of the strictness level.
-double threshold(const DriverMap &map, double manual, double normal, double level2,
-                 double level3)
+double threshold(const DriverMap &map, double manual, double normal, double level2, double level3)
 {
     if (map.manualProfile && manual >= 0)
         return manual;
@@ -180,8 +191,13 @@ struct AxisRole
 };
 
 // Finds or places one axis for validateCandidate; returns whether the locator found it.
-bool placeAxis(const QByteArray &image, const DriverMap &map, qint64 z, bool littleEndian,
-               const AxisRole &axis, qint64 &address, double &score)
+bool placeAxis(const QByteArray &image,
+               const DriverMap &map,
+               qint64 z,
+               bool littleEndian,
+               const AxisRole &axis,
+               qint64 &address,
+               double &score)
 {
     address = -1;
     score = 0;
@@ -202,11 +218,10 @@ bool placeAxis(const QByteArray &image, const DriverMap &map, qint64 z, bool lit
     else if (map.matchLevel == 4)
         window = 384;
     const bool useRaw = map.manualProfile && axis.rawEnabled && !axis.rawValues.isEmpty();
-    const AxisLocation location =
-        locateAxis(image, z + axis.delta, axis.count, axis.size, axis.fingerprint,
-                   axis.referenceMin, axis.referenceMax, axis.factor, axis.offset, axis.mode,
-                   littleEndian, window, useRaw ? axis.rawValues : QList<double>(),
-                   axis.rawTolerance);
+    const AxisLocation location = locateAxis(
+        image, z + axis.delta, axis.count, axis.size, axis.fingerprint, axis.referenceMin,
+        axis.referenceMax, axis.factor, axis.offset, axis.mode, littleEndian, window,
+        useRaw ? axis.rawValues : QList<double>(), axis.rawTolerance);
     address = location.address;
     score = location.score;
     return location.address >= 0;
@@ -218,12 +233,11 @@ quint32 readValue(const QByteArray &image, qint64 address, int size, bool little
 {
     if (!validSize(size) || !blockFits(image, address, 1, size))
         return 0;
-    return decode(reinterpret_cast<const uchar *>(image.constData()) + address, size,
-                  littleEndian);
+    return decode(reinterpret_cast<const uchar *>(image.constData()) + address, size, littleEndian);
 }
 
-ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, int size,
-                        bool littleEndian)
+ZStatistics
+zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian)
 {
     ZStatistics statistics;
     if (!validSize(size) || count < 1 || address < 0 || address >= image.size())
@@ -252,8 +266,8 @@ ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, i
     return statistics;
 }
 
-QByteArray fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size,
-                       bool littleEndian)
+QByteArray
+fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size, bool littleEndian)
 {
     if (!validSize(size) || byteLength < size)
         return {};
@@ -292,8 +306,14 @@ QByteArray profileOfMeans(const QList<double> &means)
 
 // Row and column means over the block; values past the end count as 0. A grid with more cells
 // than the image has bytes cannot be a map of it, which also bounds the work.
-bool gridMeans(const QByteArray &image, qint64 address, int rows, int columns, int size,
-               bool littleEndian, QList<double> &rowMeans, QList<double> &columnMeans)
+bool gridMeans(const QByteArray &image,
+               qint64 address,
+               int rows,
+               int columns,
+               int size,
+               bool littleEndian,
+               QList<double> &rowMeans,
+               QList<double> &columnMeans)
 {
     if (rows < 1 || columns < 1 || !validSize(size) || address < 0
         || qint64(rows) * columns > image.size())
@@ -302,8 +322,8 @@ bool gridMeans(const QByteArray &image, qint64 address, int rows, int columns, i
     columnMeans.fill(0.0, columns);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const double value =
-                readValue(image, address + (qint64(r) * columns + c) * size, size, littleEndian);
+            const double value
+                = readValue(image, address + (qint64(r) * columns + c) * size, size, littleEndian);
             rowMeans[r] += value;
             columnMeans[c] += value;
         }
@@ -317,8 +337,8 @@ bool gridMeans(const QByteArray &image, qint64 address, int rows, int columns, i
 
 } // namespace
 
-QByteArray rowProfile(const QByteArray &image, qint64 address, int rows, int columns, int size,
-                      bool littleEndian)
+QByteArray rowProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
 {
     QList<double> rowMeans, columnMeans;
     if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
@@ -326,8 +346,8 @@ QByteArray rowProfile(const QByteArray &image, qint64 address, int rows, int col
     return profileOfMeans(rowMeans);
 }
 
-QByteArray columnProfile(const QByteArray &image, qint64 address, int rows, int columns, int size,
-                         bool littleEndian)
+QByteArray columnProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
 {
     QList<double> rowMeans, columnMeans;
     if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
@@ -344,8 +364,7 @@ int monotonicKind(const QByteArray &image, qint64 address, int count, int size, 
     });
 }
 
-double spanScore(double referenceMin, double referenceMax, double candidateMin,
-                 double candidateMax)
+double spanScore(double referenceMin, double referenceMax, double candidateMin, double candidateMax)
 {
     const double reference = referenceMax - referenceMin;
     const double candidate = candidateMax - candidateMin;
@@ -403,10 +422,19 @@ QList<qint64> findAll(const QByteArray &image, const QByteArray &pattern, int ma
     return hits;
 }
 
-AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int size,
-                        const QByteArray &axisFingerprint, double referenceMin,
-                        double referenceMax, double factor, double offset, int mode,
-                        bool littleEndian, qint64 window, const QList<double> &rawValues,
+AxisLocation locateAxis(const QByteArray &image,
+                        qint64 expected,
+                        int count,
+                        int size,
+                        const QByteArray &axisFingerprint,
+                        double referenceMin,
+                        double referenceMax,
+                        double factor,
+                        double offset,
+                        int mode,
+                        bool littleEndian,
+                        qint64 window,
+                        const QList<double> &rawValues,
                         double rawTolerance)
 {
     AxisLocation best;
@@ -459,8 +487,11 @@ AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int
     return best;
 }
 
-Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint64 zAddress,
-                             const Candidate &candidate, bool littleEndian)
+Evaluation validateCandidate(const QByteArray &image,
+                             const DriverMap &map,
+                             qint64 zAddress,
+                             const Candidate &candidate,
+                             bool littleEndian)
 {
     Evaluation ev;
     ev.zAddress = zAddress;
@@ -497,8 +528,8 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
 
     if (!map.rowProfile.isEmpty() || !map.columnProfile.isEmpty()) {
         QList<double> rowMeans, columnMeans;
-        gridMeans(image, zAddress, map.rows, map.columns, map.zElementSize, littleEndian,
-                  rowMeans, columnMeans);
+        gridMeans(image, zAddress, map.rows, map.columns, map.zElementSize, littleEndian, rowMeans,
+                  columnMeans);
         if (!map.rowProfile.isEmpty()) {
             ev.rowScore = similarity(map.rowProfile, profileOfMeans(rowMeans));
             if (ev.rowScore < threshold(map, map.minRowProfile, 58, 48, 58))
@@ -519,8 +550,8 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
                          map.xFactor,      map.xOffset,
                          map.xAxisMode,    map.rawXEnabled,
                          map.rawXValues,   map.rawXTolerance};
-    const bool xFound = placeAxis(image, map, zAddress, littleEndian, xRole, ev.xAddress,
-                                  ev.xScore);
+    const bool xFound
+        = placeAxis(image, map, zAddress, littleEndian, xRole, ev.xAddress, ev.xScore);
     if (xRole.has && xRole.checked && ev.xScore < axisThreshold)
         return refuse(ev, "asse X incompatibile");
     const int xSize = std::max(map.xElementSize, 1);
@@ -538,8 +569,8 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
                          map.yFactor,      map.yOffset,
                          map.yAxisMode,    map.rawYEnabled,
                          map.rawYValues,   map.rawYTolerance};
-    const bool yFound = placeAxis(image, map, zAddress, littleEndian, yRole, ev.yAddress,
-                                  ev.yScore);
+    const bool yFound
+        = placeAxis(image, map, zAddress, littleEndian, yRole, ev.yAddress, ev.yScore);
     if (yRole.has && yRole.checked && ev.yScore < axisThreshold)
         return refuse(ev, "asse Y incompatibile");
     const int ySize = std::max(map.yElementSize, 1);
@@ -553,8 +584,7 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
     // Axes that run on past their length in their own direction suggest a larger table than
     // the driver's: both continuing by two more points is taken as the wrong geometry.
     if (map.xAxisMode != 0 && map.yAxisMode != 0 && xFound && yFound
-        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian)
-               == map.xAxisMode
+        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian) == map.xAxisMode
         && monotonicKind(image, ev.yAddress, map.rows + 2, ySize, littleEndian) == map.yAxisMode)
         return refuse(ev, "geometria 2D oltre +/-1: X e Y piu lunghi di almeno 2 elementi");
 
@@ -574,13 +604,13 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
         && (map.yAddress < map.zAddress) != (ev.yAddress < zAddress))
         return refuse(ev, "ordine Y/Z incoerente");
 
-    const double confidence =
-        0.08 * ev.rangeScore + 0.34 * ev.zfp
-        + (map.rowProfile.isEmpty() ? 10 : 0.15 * ev.rowScore)
-        + (map.columnProfile.isEmpty() ? 10 : 0.15 * ev.columnScore)
-        + (xFound ? 0.1 * ev.xScore : 7) + (yFound ? 0.1 * ev.yScore : 7)
-        + std::min(2 * candidate.anchorVotes, 8) + std::min(2 * candidate.axisVotes, 4)
-        - std::min(20 * std::abs(map.zZeroRatio - stats.zeroRatio), 10.0);
+    const double confidence = 0.08 * ev.rangeScore + 0.34 * ev.zfp
+                              + (map.rowProfile.isEmpty() ? 10 : 0.15 * ev.rowScore)
+                              + (map.columnProfile.isEmpty() ? 10 : 0.15 * ev.columnScore)
+                              + (xFound ? 0.1 * ev.xScore : 7) + (yFound ? 0.1 * ev.yScore : 7)
+                              + std::min(2 * candidate.anchorVotes, 8)
+                              + std::min(2 * candidate.axisVotes, 4)
+                              - std::min(20 * std::abs(map.zZeroRatio - stats.zeroRatio), 10.0);
     ev.confidence = clampScore(confidence);
     if (ev.confidence < threshold(map, map.minConfidence, 74, 68, 80))
         return refuse(ev, "confidence finale bassa");
@@ -588,8 +618,11 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
     return ev;
 }
 
-Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAddress,
-                      bool viaXAnchor, bool viaYAnchor)
+Evaluation evaluateAt(const QByteArray &image,
+                      const DriverMap &map,
+                      qint64 zAddress,
+                      bool viaXAnchor,
+                      bool viaYAnchor)
 {
     Evaluation ev;
     ev.zAddress = zAddress;
@@ -606,9 +639,9 @@ Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAdd
         ev.zfp = similarity(map.zFingerprint,
                             fingerprint(image, zAddress, zLength, map.zElementSize, true));
         if (map.zElementSize > 1)
-            ev.zfp = std::max(ev.zfp, similarity(map.zFingerprint,
-                                                 fingerprint(image, zAddress, zLength,
-                                                             map.zElementSize, false)));
+            ev.zfp = std::max(
+                ev.zfp, similarity(map.zFingerprint,
+                                   fingerprint(image, zAddress, zLength, map.zElementSize, false)));
         score += 0.55 * ev.zfp;
     }
     score += (viaXAnchor ? 22.5 : 0) + (viaYAnchor ? 22.5 : 0);
@@ -624,16 +657,16 @@ Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAdd
             return 0.0;
         address = at;
         if (!axisFingerprint.isEmpty()) {
-            axisScore = similarity(axisFingerprint, fingerprint(image, at, qint64(points) * size,
-                                                                size, littleEndian));
+            axisScore = similarity(
+                axisFingerprint, fingerprint(image, at, qint64(points) * size, size, littleEndian));
             return 0.1 * axisScore;
         }
         return bytesAt(image, at, signature) ? 8.0 : 0.0;
     };
     score += axisPoints(map.hasXAxis, map.xAxisDelta, map.columns, map.xElementSize,
                         map.xFingerprint, map.xAxisSignature, ev.xAddress, ev.xScore);
-    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize,
-                        map.yFingerprint, map.yAxisSignature, ev.yAddress, ev.yScore);
+    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize, map.yFingerprint,
+                        map.yAxisSignature, ev.yAddress, ev.yScore);
     if (bytesAt(image, zAddress, map.zSignature))
         score += 4;
     if (!map.zTailSignature.isEmpty()

@@ -23,7 +23,7 @@ DriverMap fullMap(int seed)
     const auto integer = [&n] { return ++n; };
     const auto real = [&n] { return ++n + 0.25; };
     m.mapKey = text();
-    m.description = QString(); // null
+    m.description = QString();   // null
     m.unit = QStringLiteral(""); // empty
     m.compuMethod = text();
     m.displayName = text();
@@ -44,7 +44,7 @@ DriverMap fullMap(int seed)
     m.xElementSize = integer();
     m.yElementSize = integer();
     m.zSignature = bytes();
-    m.zTailSignature = QByteArray(); // null
+    m.zTailSignature = QByteArray();   // null
     m.xAxisSignature = QByteArray(""); // empty
     m.yAxisSignature = bytes();
     m.xAnchorSignature = bytes();
@@ -192,22 +192,22 @@ private slots:
         QTest::addColumn<int>("absRows");
         const DriverMap f = fullMap(1);
         const DriverMap d;
-        QTest::newRow("2") << 2 << d.category << d.xAnchorDivisor << d.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("3") << 3 << f.category << d.xAnchorDivisor << d.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("4") << 4 << f.category << f.xAnchorDivisor << d.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("5") << 5 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("6") << 6 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("7") << 7 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << f.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("8") << 8 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << f.rawXTolerance << f.absZAddress << d.absRows;
-        QTest::newRow("9") << 9 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << f.rawXTolerance << f.absZAddress << f.absRows;
+        QTest::newRow("2") << 2 << d.category << d.xAnchorDivisor << d.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("3") << 3 << f.category << d.xAnchorDivisor << d.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("4") << 4 << f.category << f.xAnchorDivisor << d.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("5") << 5 << f.category << f.xAnchorDivisor << f.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("6") << 6 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("7") << 7 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << f.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("8") << 8 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << f.rawXTolerance << f.absZAddress << d.absRows;
+        QTest::newRow("9") << 9 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << f.rawXTolerance << f.absZAddress << f.absRows;
     }
     void olderVersions()
     {
@@ -245,17 +245,17 @@ private slots:
         QTest::newRow("magic without version") << QByteArray("ECUD") << version << false;
         QTest::newRow("version 1") << header(DriverFileMagic, 1, 0) << version << false;
         QTest::newRow("version 10") << header(DriverFileMagic, 10, 0) << version << false;
-        QTest::newRow("header cut short") << header(DriverFileMagic, 9, INT_MIN) << damaged()
-                                          << true;
+        QTest::newRow("header cut short")
+            << header(DriverFileMagic, 9, INT_MIN) << damaged() << true;
         QTest::newRow("negative map count") << header(DriverFileMagic, 9, -1) << damaged() << true;
         QTest::newRow("one map too many") << header(DriverFileMagic, 9, 1) << damaged() << true;
         // 100 bytes claiming 2^31 - 1 maps.
         QTest::newRow("2^31-1 maps in 100 bytes")
             << header(DriverFileMagic, 9, INT_MAX).leftJustified(100, '\0') << damaged() << true;
         // A map key claiming 2^32 - 2 bytes.
-        QTest::newRow("2^32-2 byte string")
-            << header(DriverFileMagic, 9, 1, QByteArray("\xff\xff\xff\xfe", 4) + QByteArray(80, 'a'))
-            << damaged() << true;
+        QTest::newRow("2^32-2 byte string") << header(
+            DriverFileMagic, 9, 1, QByteArray("\xff\xff\xff\xfe", 4) + QByteArray(80, 'a'))
+                                            << damaged() << true;
         QTest::newRow("odd string length")
             << header(DriverFileMagic, 9, 1, QByteArray("\x00\x00\x00\x03", 4) + QByteArray(600, 0))
             << damaged() << true;
@@ -333,8 +333,8 @@ private slots:
         QString error;
         QVERIFY(!loadDriverFile(dir.filePath(QStringLiteral("manca.ecudrv")), read, &error));
         QCOMPARE(error, QStringLiteral("Impossibile aprire il file driver."));
-        QVERIFY(!saveDriverFile(Driver(), dir.filePath(QStringLiteral("no/such/dir.ecudrv")),
-                                &error));
+        QVERIFY(
+            !saveDriverFile(Driver(), dir.filePath(QStringLiteral("no/such/dir.ecudrv")), &error));
         QCOMPARE(error, QStringLiteral("Impossibile aprire il file driver in scrittura."));
 
         const QString full = dir.filePath(QStringLiteral("pieno.ecudrv"));
