@@ -175,6 +175,7 @@ Evaluation refuse(Evaluation evaluation, const char *reason)
     return evaluation;
 }
 
+// What validation needs of one axis, X or Y.
 struct AxisRole
 {
     bool has;
@@ -188,7 +189,54 @@ struct AxisRole
     bool rawEnabled;
     const QList<double> &rawValues;
     double rawTolerance;
+    bool hasRange;
+    double rangeA, rangeB;
+    const char *mismatch;
+    const char *outOfRange;
 };
+
+AxisRole axisRole(const DriverMap &m, bool x)
+{
+    if (x)
+        return {m.hasXAxis,
+                m.checkXAxis || !m.xFingerprint.isEmpty(),
+                m.xAxisDelta,
+                m.columns,
+                m.xElementSize,
+                m.xFingerprint,
+                m.xMin,
+                m.xMax,
+                m.xFactor,
+                m.xOffset,
+                m.xAxisMode,
+                m.rawXEnabled,
+                m.rawXValues,
+                m.rawXTolerance,
+                m.hasXRange,
+                m.xRangeA,
+                m.xRangeB,
+                "asse X incompatibile",
+                "range fisico X fuori profilo manuale"};
+    return {m.hasYAxis,
+            m.checkYAxis || !m.yFingerprint.isEmpty(),
+            m.yAxisDelta,
+            m.rows,
+            m.yElementSize,
+            m.yFingerprint,
+            m.yMin,
+            m.yMax,
+            m.yFactor,
+            m.yOffset,
+            m.yAxisMode,
+            m.rawYEnabled,
+            m.rawYValues,
+            m.rawYTolerance,
+            m.hasYRange,
+            m.yRangeA,
+            m.yRangeB,
+            "asse Y incompatibile",
+            "range fisico Y fuori profilo manuale"};
+}
 
 // Finds or places one axis for validateCandidate; returns whether the locator found it.
 bool placeAxis(const QByteArray &image,
@@ -225,6 +273,31 @@ bool placeAxis(const QByteArray &image,
     address = location.address;
     score = location.score;
     return location.address >= 0;
+}
+
+// Places one axis and applies its two rules (values, then manual physical range); the reason
+// of a refusal, or null.
+const char *checkAxis(const QByteArray &image,
+                      const DriverMap &map,
+                      qint64 z,
+                      bool littleEndian,
+                      const AxisRole &axis,
+                      double axisThreshold,
+                      qint64 &address,
+                      double &score,
+                      bool &found)
+{
+    found = placeAxis(image, map, z, littleEndian, axis, address, score);
+    if (axis.has && axis.checked && score < axisThreshold)
+        return axis.mismatch;
+    if (map.manualProfile && axis.hasRange && found) {
+        const ZStatistics values
+            = zStatistics(image, address, axis.count, std::max(axis.size, 1), littleEndian);
+        if (outsideRange(values.min, values.max, axis.factor, axis.offset, axis.rangeA, axis.rangeB,
+                         map.rangeTolerance))
+            return axis.outOfRange;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -543,43 +616,15 @@ Evaluation validateCandidate(const QByteArray &image,
     }
 
     const double axisThreshold = threshold(map, map.minAxisScore, 62, 52, 70);
-    const AxisRole xRole{map.hasXAxis,     map.checkXAxis || !map.xFingerprint.isEmpty(),
-                         map.xAxisDelta,   map.columns,
-                         map.xElementSize, map.xFingerprint,
-                         map.xMin,         map.xMax,
-                         map.xFactor,      map.xOffset,
-                         map.xAxisMode,    map.rawXEnabled,
-                         map.rawXValues,   map.rawXTolerance};
-    const bool xFound
-        = placeAxis(image, map, zAddress, littleEndian, xRole, ev.xAddress, ev.xScore);
-    if (xRole.has && xRole.checked && ev.xScore < axisThreshold)
-        return refuse(ev, "asse X incompatibile");
+    bool xFound = false, yFound = false;
+    if (const char *reason = checkAxis(image, map, zAddress, littleEndian, axisRole(map, true),
+                                       axisThreshold, ev.xAddress, ev.xScore, xFound))
+        return refuse(ev, reason);
+    if (const char *reason = checkAxis(image, map, zAddress, littleEndian, axisRole(map, false),
+                                       axisThreshold, ev.yAddress, ev.yScore, yFound))
+        return refuse(ev, reason);
     const int xSize = std::max(map.xElementSize, 1);
-    if (map.manualProfile && map.hasXRange && xFound) {
-        const ZStatistics axis = zStatistics(image, ev.xAddress, map.columns, xSize, littleEndian);
-        if (outsideRange(axis.min, axis.max, map.xFactor, map.xOffset, map.xRangeA, map.xRangeB,
-                         map.rangeTolerance))
-            return refuse(ev, "range fisico X fuori profilo manuale");
-    }
-
-    const AxisRole yRole{map.hasYAxis,     map.checkYAxis || !map.yFingerprint.isEmpty(),
-                         map.yAxisDelta,   map.rows,
-                         map.yElementSize, map.yFingerprint,
-                         map.yMin,         map.yMax,
-                         map.yFactor,      map.yOffset,
-                         map.yAxisMode,    map.rawYEnabled,
-                         map.rawYValues,   map.rawYTolerance};
-    const bool yFound
-        = placeAxis(image, map, zAddress, littleEndian, yRole, ev.yAddress, ev.yScore);
-    if (yRole.has && yRole.checked && ev.yScore < axisThreshold)
-        return refuse(ev, "asse Y incompatibile");
     const int ySize = std::max(map.yElementSize, 1);
-    if (map.manualProfile && map.hasYRange && yFound) {
-        const ZStatistics axis = zStatistics(image, ev.yAddress, map.rows, ySize, littleEndian);
-        if (outsideRange(axis.min, axis.max, map.yFactor, map.yOffset, map.yRangeA, map.yRangeB,
-                         map.rangeTolerance))
-            return refuse(ev, "range fisico Y fuori profilo manuale");
-    }
 
     // Axes that run on past their length in their own direction suggest a larger table than
     // the driver's: both continuing by two more points is taken as the wrong geometry.
