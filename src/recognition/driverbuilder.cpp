@@ -51,28 +51,22 @@ Layout layoutOf(const MapDefinition &map)
     l.littleEndian = map.zElementSize != 2 || map.dataType != Organisation16BitHiLo;
     const bool hasX = storedAxis(map.xAxisSource, map.xAxisOffset, map.xElementSize);
     const bool hasY = storedAxis(map.yAxisSource, map.yAxisOffset, map.yElementSize);
-    if (!map.zColumnMajor) {
-        l.rows = map.rows;
-        l.columns = map.columns;
-        l.x = hasX ? map.xAxisOffset : -1;
-        l.y = hasY ? map.yAxisOffset : -1;
-        l.xSize = map.xElementSize;
-        l.ySize = map.yElementSize;
-        l.xFactor = map.xFactor;
-        l.xOffset = map.xOffsetFactor;
-        l.yFactor = map.yFactor;
-        l.yOffset = map.yOffsetFactor;
-    } else {
-        l.rows = map.columns;
-        l.columns = map.rows;
-        l.x = hasY ? map.yAxisOffset : -1;
-        l.y = hasX ? map.xAxisOffset : -1;
-        l.xSize = map.yElementSize;
-        l.ySize = map.xElementSize;
-        l.xFactor = map.yFactor;
-        l.xOffset = map.yOffsetFactor;
-        l.yFactor = map.xFactor;
-        l.yOffset = map.xOffsetFactor;
+    l.rows = map.rows;
+    l.columns = map.columns;
+    l.x = hasX ? map.xAxisOffset : -1;
+    l.y = hasY ? map.yAxisOffset : -1;
+    l.xSize = map.xElementSize;
+    l.ySize = map.yElementSize;
+    l.xFactor = map.xFactor;
+    l.xOffset = map.xOffsetFactor;
+    l.yFactor = map.yFactor;
+    l.yOffset = map.yOffsetFactor;
+    if (map.zColumnMajor) {
+        std::swap(l.rows, l.columns);
+        std::swap(l.x, l.y);
+        std::swap(l.xSize, l.ySize);
+        std::swap(l.xFactor, l.yFactor);
+        std::swap(l.xOffset, l.yOffset);
     }
     l.zFactor = map.factor;
     l.zOffset = map.offset;

@@ -194,6 +194,18 @@ private:
     QDataStream m_stream;
 };
 
+// The header fields after magic and version, in file order.
+template<typename Io, typename D>
+void visitHeader(Io &io, D &driver)
+{
+    io.field(driver.text1);
+    io.field(driver.text2);
+    io.field(driver.text3);
+    io.field(driver.text4);
+    io.field(driver.text5);
+    io.field(driver.number);
+}
+
 // The smallest record of a version: every text, byte string and list empty. A mapCount
 // larger than the bytes left allow can be refused before reading any record.
 qint64 smallestRecord(int version)
@@ -227,12 +239,7 @@ bool readDriver(const uchar *data, qint64 size, Driver &driver, QString *errorTe
 
     Driver read;
     read.formatVersion = version;
-    reader.field(read.text1);
-    reader.field(read.text2);
-    reader.field(read.text3);
-    reader.field(read.text4);
-    reader.field(read.text5);
-    reader.field(read.number);
+    visitHeader(reader, read);
     qint32 mapCount = 0;
     reader.field(mapCount);
     if (mapCount < 0 || qint64(mapCount) > reader.left() / smallestRecord(version))
@@ -280,12 +287,7 @@ QByteArray driverFileBytes(const Driver &driver, qint32 formatVersion)
     FieldWriter writer(&bytes);
     writer.field(DriverFileMagic);
     writer.field(formatVersion);
-    writer.field(driver.text1);
-    writer.field(driver.text2);
-    writer.field(driver.text3);
-    writer.field(driver.text4);
-    writer.field(driver.text5);
-    writer.field(driver.number);
+    visitHeader(writer, driver);
     writer.field(qint32(driver.maps.size()));
     for (const DriverMap &map : driver.maps)
         visitDriverMapFields(writer, map, formatVersion);

@@ -238,6 +238,16 @@ AxisRole axisRole(const DriverMap &m, bool x)
             "range fisico Y fuori profilo manuale"};
 }
 
+// The first two rules: a Z block of a sound shape, wholly inside the image.
+const char *zBlockRefusal(const QByteArray &image, const DriverMap &map, qint64 zAddress)
+{
+    if (zAddress < 0 || map.rows < 1 || map.columns < 1 || map.zElementSize < 1)
+        return "geometria Z non valida";
+    if (!blockFits(image, zAddress, qint64(map.rows) * map.columns, map.zElementSize))
+        return "Z fuori firmware";
+    return nullptr;
+}
+
 // Finds or places one axis for validateCandidate; returns whether the locator found it.
 bool placeAxis(const QByteArray &image,
                const DriverMap &map,
@@ -568,11 +578,9 @@ Evaluation validateCandidate(const QByteArray &image,
 {
     Evaluation ev;
     ev.zAddress = zAddress;
-    if (zAddress < 0 || map.rows < 1 || map.columns < 1 || map.zElementSize < 1)
-        return refuse(ev, "geometria Z non valida");
+    if (const char *reason = zBlockRefusal(image, map, zAddress))
+        return refuse(ev, reason);
     const qint64 count = qint64(map.rows) * map.columns;
-    if (!blockFits(image, zAddress, count, map.zElementSize))
-        return refuse(ev, "Z fuori firmware");
     const qint64 zLength = count * map.zElementSize;
 
     const ZStatistics stats = zStatistics(image, zAddress, count, map.zElementSize, littleEndian);
@@ -671,11 +679,9 @@ Evaluation evaluateAt(const QByteArray &image,
 {
     Evaluation ev;
     ev.zAddress = zAddress;
-    if (zAddress < 0 || map.rows < 1 || map.columns < 1 || map.zElementSize < 1)
-        return refuse(ev, "geometria Z non valida");
+    if (const char *reason = zBlockRefusal(image, map, zAddress))
+        return refuse(ev, reason);
     const qint64 count = qint64(map.rows) * map.columns;
-    if (!blockFits(image, zAddress, count, map.zElementSize))
-        return refuse(ev, "Z fuori firmware");
     const qint64 zLength = count * map.zElementSize;
     const bool littleEndian = map.littleEndian();
 
