@@ -250,6 +250,22 @@ private slots:
         QVERIFY(loadDriverBytes(bytes, whole));
     }
 
+    // Corrupted lengths and counts anywhere in a file: loaded or refused, never out of bounds.
+    void corruptionAnywhere()
+    {
+        const QByteArray bytes = driverFileBytes(fullDriver());
+        for (qsizetype at = 8; at < bytes.size(); at += 3) {
+            for (char value : {'\xff', '\x7f', '\x00'}) {
+                QByteArray damagedBytes = bytes;
+                damagedBytes[at] = value;
+                Driver driver;
+                QString error;
+                if (!loadDriverBytes(damagedBytes, driver, &error))
+                    QCOMPARE(error, damaged());
+            }
+        }
+    }
+
     void emptyDriverAndFiles()
     {
         QTemporaryDir dir;
