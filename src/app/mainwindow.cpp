@@ -23,6 +23,7 @@
 #include "model/firmwareproject.h"
 #include "projects/ecuidentification.h"
 #include "projects/projectcommands.h"
+#include "recognition/drivercreator.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -518,6 +519,18 @@ void MainWindow::buildMenus()
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"));
+    add(customer, QStringLiteral("Crea driver..."), QStringLiteral("createDriverAction"), [this] {
+        const FirmwareProject *record = activeDocument();
+        if (!record || !record->firmware) {
+            QMessageBox::warning(this, QStringLiteral("Crea driver"),
+                                 QStringLiteral("Nessun firmware attivo."));
+            return;
+        }
+        const std::vector<uint8_t> &bytes = record->firmware->data();
+        createDriverInteractively(
+            this, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())),
+            record->maps, QString::fromStdString(record->firmware->fileName()));
+    });
 
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     add(info, QStringLiteral("Info su Tessamorvandi..."), QStringLiteral("aboutAction"),
