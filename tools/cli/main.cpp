@@ -66,24 +66,26 @@ int runMapPack(const QStringList &args)
     MapPackData pack;
     if (!readMapPack(args.at(0), pack))
         return fail(QStringLiteral("%1: %2").arg(args.at(0), pack.errorMessage));
-    QJsonArray maps;
-    for (const MapDefinition &map : std::as_const(pack.maps))
-        maps.append(toJson(map));
-    Fields fields{{QStringLiteral("formatVersion"), pack.formatVersion},
-                  {QStringLiteral("firmwareSize"), double(pack.firmwareSize)},
-                  {QStringLiteral("firmwareSha256"), QString::fromLatin1(pack.firmwareSha256.toHex())},
-                  {QStringLiteral("maps"), maps}};
+    int compatible = -1;
     if (args.size() > 1) {
         Firmware firmware;
         QString error;
         if (!loadImage(args.at(1), firmware, &error))
             return fail(error);
-        const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
-                               qsizetype(firmware.size()));
-        fields.append({QStringLiteral("compatible"), isCompatible(pack, image)});
+        const QByteArray image = QByteArray::fromRawData(
+            reinterpret_cast<const char *>(firmware.data().data()), qsizetype(firmware.size()));
+        compatible = isCompatible(pack, image) ? 1 : 0;
     }
-    printJson(fields);
-    return 0;
+    JsonStream out;
+    out.beginObject();
+    out.key(QLatin1StringView("formatVersion")).value(pack.formatVersion);
+    out.key(QLatin1StringView("firmwareSize")).value(double(pack.firmwareSize));
+    out.key(QLatin1StringView("firmwareSha256")).value(QString::fromLatin1(pack.firmwareSha256.toHex()));
+    writeMaps(out, pack.maps, false);
+    if (compatible >= 0)
+        out.key(QLatin1StringView("compatible")).value(compatible == 1);
+    out.endObject();
+    return finishOutput(out);
 }
 
 int runConvert(const QStringList &args)
@@ -129,11 +131,12 @@ int runA2l(const QStringList &args)
     const A2LParser::Result result = A2LParser::parse(args.at(0));
     if (result.maps.isEmpty())
         return fail(QStringLiteral("%1: %2").arg(args.at(0), result.errorMessage));
-    Fields o;
-    o.append({QStringLiteral("maps"), QJsonValue(mapsJson(result.maps))});
-    o.append({QStringLiteral("error"), QJsonValue(result.errorMessage)});
-    printJson(o);
-    return 0;
+    JsonStream out;
+    out.beginObject();
+    writeMaps(out, result.maps, true);
+    out.key(QLatin1StringView("error")).value(result.errorMessage);
+    out.endObject();
+    return finishOutput(out);
 }
 
 int runOls(const QStringList &args)
@@ -154,28 +157,32 @@ int runOls(const QStringList &args)
     if (path.isEmpty())
         return fail(QStringLiteral("usage: tessamorvandi-cli ols FILE [--firmware-out OUT]"));
     const OLSParser::Result result = OLSParser::parse(path);
-    Fields o;
-    o.append({QStringLiteral("valid"), QJsonValue(result.valid)});
-    o.append({QStringLiteral("vendorKnown"), QJsonValue(result.vendorKnown)});
-    o.append({QStringLiteral("littleEndian"), QJsonValue(result.littleEndian)});
-    o.append({QStringLiteral("vendor"), QJsonValue(result.vendor)});
-    o.append({QStringLiteral("projectName"), QJsonValue(result.projectName)});
-    o.append({QStringLiteral("firmwareSize"), QJsonValue(qint64(result.firmware.size()))});
-    const QString sha256 = result.firmware.isEmpty() ? QString() : imageFingerprint(result.firmware);
-    o.append({QStringLiteral("firmwareSha256"), QJsonValue(sha256)});
-    o.append({QStringLiteral("maps"), QJsonValue(mapsJson(result.maps))});
-    o.append({QStringLiteral("error"), QJsonValue(result.error)});
     const bool ok = result.valid && !result.firmware.isEmpty();
+    QString writeError;
     if (ok && !firmwareOut.isEmpty()) {
-        QSaveFile out(firmwareOut);
-        if (!out.open(QIODevice::WriteOnly) || out.write(result.firmware) != result.firmware.size()
-            || !out.commit()) {
-            printJson(o);
-            return fail(
-                QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, out.errorString()));
-        }
+        QSaveFile file(firmwareOut);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write(result.firmware) != result.firmware.size() || !file.commit())
+            writeError = QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, file.errorString());
     }
-    printJson(o);
+    // The JSON comes out whatever the outcome, so a script sees what the project holds.
+    JsonStream out;
+    out.beginObject();
+    out.key(QLatin1StringView("valid")).value(result.valid);
+    out.key(QLatin1StringView("vendorKnown")).value(result.vendorKnown);
+    out.key(QLatin1StringView("littleEndian")).value(result.littleEndian);
+    out.key(QLatin1StringView("vendor")).value(result.vendor);
+    out.key(QLatin1StringView("projectName")).value(result.projectName);
+    out.key(QLatin1StringView("firmwareSize")).value(qint64(result.firmware.size()));
+    out.key(QLatin1StringView("firmwareSha256"))
+        .value(result.firmware.isEmpty() ? QString() : imageFingerprint(result.firmware));
+    writeMaps(out, result.maps, true);
+    out.key(QLatin1StringView("error")).value(result.error);
+    out.endObject();
+    if (finishOutput(out) != 0)
+        return 1;
+    if (!writeError.isEmpty())
+        return fail(writeError);
     return ok ? 0 : 1;
 }
 
