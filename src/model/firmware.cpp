@@ -129,7 +129,9 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
 
         if (type == 0) {
             // The whole record is dropped when the line ends before its data does.
-            if (count == 0 || 9 + std::size_t(count) * 2 > lineLength) {
+            if (count == 0)
+                continue; // legal, and nothing to place
+            if (9 + std::size_t(count) * 2 > lineLength) {
                 drop();
                 continue;
             }
