@@ -41,18 +41,40 @@ bool printJson(const Fields &fields)
     return out.finish();
 }
 
-bool loadImage(const QString &path, Firmware &firmware, QString *error)
+namespace {
+
+// Both kinds of image refuse a file the same way.
+template<typename Image>
+bool loadInto(const QString &path, Image &firmware, QString *error)
 {
     if (!QFileInfo(path).isFile()) {
         *error = QStringLiteral("%1: no such file").arg(path);
         return false;
     }
-    if (!firmware.load(path.toStdString())) {
+    const bool loaded = [&] {
+        if constexpr (std::is_same_v<Image, Firmware>)
+            return firmware.load(path.toStdString());
+        else
+            return firmware.open(path.toStdString());
+    }();
+    if (!loaded) {
         *error = QStringLiteral("%1: cannot load firmware (%2)")
                      .arg(path, QString::fromStdString(firmware.errorString()));
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool loadImage(const QString &path, Firmware &firmware, QString *error)
+{
+    return loadInto(path, firmware, error);
+}
+
+bool loadImage(const QString &path, FirmwareFile &firmware, QString *error)
+{
+    return loadInto(path, firmware, error);
 }
 
 bool isIntelHex(const Firmware &firmware)
@@ -225,23 +247,26 @@ JsonStream &JsonStream::key(const QString &name)
 
 void JsonStream::appendString(const QString &text)
 {
-    // Plain ASCII is copied as it is; anything that needs an escape or UTF-8 goes through
-    // QJsonDocument itself, which keeps the rare cases exactly as it writes them.
+    // Plain ASCII is copied as it is, checked on the way; anything that needs an escape or
+    // UTF-8 goes through QJsonDocument itself, which keeps the rare cases exactly as it
+    // writes them.
     const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
     const qsizetype n = text.size();
-    bool plain = true;
-    for (qsizetype i = 0; i < n && plain; ++i)
-        plain = d[i] >= 0x20 && d[i] < 0x7F && d[i] != u'"' && d[i] != u'\\';
-    if (!plain) {
+    char *out = reserve(n + 2);
+    out[0] = '"';
+    unsigned special = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i];
+        out[i + 1] = char(c);
+        special |= unsigned(char16_t(c - 0x20) >= 0x5F) | unsigned(c == u'"')
+                   | unsigned(c == u'\\');
+    }
+    out[n + 1] = '"';
+    if (special) {
+        m_used -= n + 2;
         const QByteArray escaped = jsonText(QJsonValue(text));
         append(escaped.constData(), escaped.size());
-        return;
     }
-    char *out = reserve(n + 2);
-    *out++ = '"';
-    for (qsizetype i = 0; i < n; ++i)
-        *out++ = char(d[i]);
-    *out = '"';
 }
 
 JsonStream &JsonStream::value(const QString &text)
@@ -364,10 +389,24 @@ void writeMaps(JsonStream &out, const QList<MapDefinition> &maps, bool withSourc
     out.endArray();
 }
 
-int finishOutput(JsonStream &out)
+namespace {
+
+int outputStatus(bool written)
 {
-    if (out.finish())
+    if (written)
         return 0;
     return fail(QStringLiteral("cannot write the output (%1)")
                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+} // namespace
+
+int printResult(const Fields &fields)
+{
+    return outputStatus(printJson(fields));
+}
+
+int finishOutput(JsonStream &out)
+{
+    return outputStatus(out.finish());
 }

@@ -4,6 +4,7 @@
 // output, and loading an image the same way everywhere. A command lives in a file of its own
 // when it grows beyond a screen; it includes this header and is listed in main.cpp's table.
 #include "model/firmware.h"
+#include "model/firmwarefile.h"
 #include "model/mapdefinition.h"
 
 #include <QByteArray>
@@ -31,7 +32,12 @@ QByteArray jsonText(const QJsonValue &value);
 // when it could not be written.
 bool printJson(const Fields &fields);
 
+// printJson, then the exit status: 0, or 1 with the failure on stderr when it was not written.
+int printResult(const Fields &fields);
+
 bool loadImage(const QString &path, Firmware &firmware, QString *error);
+// The same for commands that only read the image: a raw file is mapped, not copied.
+bool loadImage(const QString &path, FirmwareFile &firmware, QString *error);
 bool isIntelHex(const Firmware &firmware);
 
 // Map definitions as JSON, each with its source kind.

@@ -5,6 +5,7 @@
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
 #include "model/firmware.h"
+#include "model/firmwarefile.h"
 #include "model/mappack.h"
 #include "projects/comparestatistics.h"
 #include "projects/ecuidentification.h"
@@ -37,28 +38,28 @@ struct Command
 
 int runInfo(const QStringList &args)
 {
-    Firmware firmware;
+    FirmwareFile firmware;
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
     QJsonArray warnings;
     for (const std::string &text : firmware.loadWarnings())
         warnings.append(QString::fromStdString(text));
-    const EcuIdentification id = identifyEcu(firmware);
+    const EcuIdentification id = identifyEcu(firmware.data(), qint64(firmware.size()));
     const QJsonObject ecu{{QStringLiteral("ecuFamily"), id.ecuFamily},
                           {QStringLiteral("softwareNumber"), id.softwareNumber},
                           {QStringLiteral("hardwareNumber"), id.hardwareNumber},
                           {QStringLiteral("calibrationNumber"), id.calibrationNumber},
                           {QStringLiteral("partNumber"), id.partNumber},
                           {QStringLiteral("engineCode"), id.engineCode}};
-    printJson({{QStringLiteral("file"), QString::fromStdString(firmware.fileName())},
-               {QStringLiteral("format"),
-                isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
-               {QStringLiteral("size"), qint64(firmware.size())},
-               {QStringLiteral("sha256"), imageFingerprint(firmware.data())},
-               {QStringLiteral("ecu"), ecu},
-               {QStringLiteral("warnings"), warnings}});
-    return 0;
+    return printResult(
+        {{QStringLiteral("file"), QString::fromStdString(firmware.fileName())},
+         {QStringLiteral("format"),
+          firmware.isIntelHex() ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
+         {QStringLiteral("size"), qint64(firmware.size())},
+         {QStringLiteral("sha256"), imageFingerprint(firmware.data(), qint64(firmware.size()))},
+         {QStringLiteral("ecu"), ecu},
+         {QStringLiteral("warnings"), warnings}});
 }
 
 int runMapPack(const QStringList &args)
@@ -68,12 +69,12 @@ int runMapPack(const QStringList &args)
         return fail(QStringLiteral("%1: %2").arg(args.at(0), pack.errorMessage));
     int compatible = -1;
     if (args.size() > 1) {
-        Firmware firmware;
+        FirmwareFile firmware;
         QString error;
         if (!loadImage(args.at(1), firmware, &error))
             return fail(error);
         const QByteArray image = QByteArray::fromRawData(
-            reinterpret_cast<const char *>(firmware.data().data()), qsizetype(firmware.size()));
+            reinterpret_cast<const char *>(firmware.data()), qsizetype(firmware.size()));
         compatible = isCompatible(pack, image) ? 1 : 0;
     }
     JsonStream out;
@@ -90,22 +91,24 @@ int runMapPack(const QStringList &args)
 
 int runConvert(const QStringList &args)
 {
-    Firmware firmware;
+    FirmwareFile firmware;
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
-    if (!firmware.save(args.at(1).toStdString()))
+    std::string writeError;
+    if (!Firmware::writeImage(args.at(1).toStdString(), firmware.data(), firmware.size(),
+                              &writeError))
         return fail(QStringLiteral("%1: cannot write (%2)")
-                        .arg(args.at(1), QString::fromStdString(firmware.errorString())));
-    printJson({{QStringLiteral("file"), args.at(1)},
-               {QStringLiteral("size"), qint64(firmware.size())},
-               {QStringLiteral("sha256"), imageFingerprint(firmware.data())}});
-    return 0;
+                        .arg(args.at(1), QString::fromStdString(writeError)));
+    return printResult(
+        {{QStringLiteral("file"), args.at(1)},
+         {QStringLiteral("size"), qint64(firmware.size())},
+         {QStringLiteral("sha256"), imageFingerprint(firmware.data(), qint64(firmware.size()))}});
 }
 
 int runCompare(const QStringList &args)
 {
-    Firmware ori, mod;
+    FirmwareFile ori, mod;
     QString error;
     if (!loadImage(args.at(0), ori, &error) || !loadImage(args.at(1), mod, &error))
         return fail(error);
@@ -114,16 +117,15 @@ int runCompare(const QStringList &args)
                         .arg(qulonglong(ori.size()))
                         .arg(qulonglong(mod.size())));
     const CompareStatistics statistics =
-        compareImages(reinterpret_cast<const char *>(ori.data().data()),
-                      reinterpret_cast<const char *>(mod.data().data()), qint64(ori.size()));
+        compareImages(reinterpret_cast<const char *>(ori.data()),
+                      reinterpret_cast<const char *>(mod.data()), qint64(ori.size()));
     const QJsonObject json = compareStatisticsJson(statistics, qint64(ori.size()), qint64(mod.size()));
     Fields fields;
     for (const char *key : {"oriSize", "modSize", "differingBytes", "differingBits", "changeBlocks",
                             "firstChange", "lastChange", "affectedInterval", "differencePercent",
                             "similarityPercent"})
         fields.append({QString::fromLatin1(key), json.value(QLatin1String(key))});
-    printJson(fields);
-    return 0;
+    return printResult(fields);
 }
 
 int runA2l(const QStringList &args)
