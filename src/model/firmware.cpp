@@ -198,7 +198,9 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
     return true;
 }
 
-bool Firmware::openImageFile(const std::string &path, QFile &file, bool *intelHex,
+bool Firmware::openImageFile(const std::string &path,
+                             QFile &file,
+                             bool *intelHex,
                              std::string *error)
 {
     std::string ext = extensionOf(path);
@@ -224,7 +226,9 @@ bool Firmware::openImageFile(const std::string &path, QFile &file, bool *intelHe
     return true;
 }
 
-bool Firmware::decodeIntelHexFile(QFile &file, std::vector<uint8_t> &image, std::string *error,
+bool Firmware::decodeIntelHexFile(QFile &file,
+                                  std::vector<uint8_t> &image,
+                                  std::string *error,
                                   std::vector<std::string> *warnings)
 {
     IntelHexFindings findings;
@@ -232,8 +236,8 @@ bool Firmware::decodeIntelHexFile(QFile &file, std::vector<uint8_t> &image, std:
     bool ok = false;
     // Mapping the text saves copying tens of MiB; a device that cannot be mapped is read.
     if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-        ok = decodeIntelHex(reinterpret_cast<const char *>(mapped), std::size_t(size), image,
-                            error, &findings);
+        ok = decodeIntelHex(reinterpret_cast<const char *>(mapped), std::size_t(size), image, error,
+                            &findings);
         file.unmap(const_cast<uchar *>(mapped));
     } else {
         const QByteArray text = file.readAll();
@@ -285,7 +289,9 @@ bool Firmware::save(const std::string &path) const
     return writeImage(path, m_data.data(), m_data.size(), &m_error);
 }
 
-bool Firmware::writeImage(const std::string &path, const uint8_t *bytes, std::size_t length,
+bool Firmware::writeImage(const std::string &path,
+                          const uint8_t *bytes,
+                          std::size_t length,
                           std::string *error)
 {
     // Written whole to a temporary file and renamed, so an interrupted save never leaves

@@ -60,13 +60,17 @@ public:
     // What every way of loading a file shares (this class and FirmwareFile). Opens the file
     // for reading with the checks every load makes (it opens, is not empty, is not larger than
     // an image or its Intel HEX text can be) and says whether it is Intel HEX by its name.
-    static bool openImageFile(const std::string &path, QFile &file, bool *intelHex,
-                              std::string *error);
+    static bool
+    openImageFile(const std::string &path, QFile &file, bool *intelHex, std::string *error);
     // Decodes an open Intel HEX file into image, with the texts of what it worked around.
-    static bool decodeIntelHexFile(QFile &file, std::vector<uint8_t> &image, std::string *error,
+    static bool decodeIntelHexFile(QFile &file,
+                                   std::vector<uint8_t> &image,
+                                   std::string *error,
                                    std::vector<std::string> *warnings);
     // Writes bytes to path whole and atomically; false with the reason.
-    static bool writeImage(const std::string &path, const uint8_t *bytes, std::size_t length,
+    static bool writeImage(const std::string &path,
+                           const uint8_t *bytes,
+                           std::size_t length,
                            std::string *error);
     // The part of a path after its last "/" or "\", and after its last ".".
     static std::string fileNameOf(const std::string &path);

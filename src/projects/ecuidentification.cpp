@@ -4,8 +4,8 @@
 #include "model/firmwareproject.h"
 
 #include <QByteArrayView>
-#include <QtEndian>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <cstring>
 
@@ -125,7 +125,8 @@ quint64 printableMask(const uint8_t *p)
 
 } // namespace
 
-void forEachPrintableRun(const uint8_t *bytes, qint64 length,
+void forEachPrintableRun(const uint8_t *bytes,
+                         qint64 length,
                          const std::function<bool(qint64, qint64)> &visit)
 {
     if (!bytes || length <= 0)

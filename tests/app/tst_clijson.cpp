@@ -119,7 +119,8 @@ private slots:
         QTest::newRow("whole number as double") << QStringLiteral("a") << 1e6;
         QTest::newRow("shortest digits") << QStringLiteral("b") << 0.1;
         QTest::newRow("past exact integers") << QStringLiteral("c") << 18014398509481984.0;
-        QTest::newRow("not finite") << QStringLiteral("d") << std::numeric_limits<double>::infinity();
+        QTest::newRow("not finite")
+            << QStringLiteral("d") << std::numeric_limits<double>::infinity();
         QTest::newRow("quote and backslash") << QStringLiteral("say \"x\\y\"") << 2.0;
         QTest::newRow("control characters") << QStringLiteral("a\tb\nc\x01\x1f\x7f") << 2.0;
         QTest::newRow("Latin-1 and beyond") << QStringLiteral("Pressione à regime 日本 😀") << 2.0;
@@ -168,9 +169,9 @@ private slots:
             QSKIP("no /dev/full here");
         QProcess process;
         process.setStandardOutputFile(QStringLiteral("/dev/full"));
-        process.start(QStringLiteral(TESSA_CLI_PATH),
-                      {QStringLiteral("a2l"),
-                       QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l")});
+        process.start(
+            QStringLiteral(TESSA_CLI_PATH),
+            {QStringLiteral("a2l"), QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l")});
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 1);
         QVERIFY(process.readAllStandardError().contains("cannot write the output"));

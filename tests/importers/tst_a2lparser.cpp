@@ -180,9 +180,8 @@ void TestA2LParser::parse_data()
     // A referenced axis gives its count, name and scaling wherever its values lie; an
     // address outside the window loses only the offset.
     const auto referenced = [](const QString &address, const QString &points) -> QString {
-        return compu("CM_N", "rpm", "RAT_FUNC", "0 4 0 0 0 1")
-               + "/begin AXIS_PTS AX \"\" " + address + " N_IN RL_AXIS_UBYTE 0 CM_N " + points
-               + " 0 8000 /end AXIS_PTS\n"
+        return compu("CM_N", "rpm", "RAT_FUNC", "0 4 0 0 0 1") + "/begin AXIS_PTS AX \"\" "
+               + address + " N_IN RL_AXIS_UBYTE 0 CM_N " + points + " 0 8000 /end AXIS_PTS\n"
                + chr("K MAP 0x80001000 RL_UWORD",
                      axis(20, "NO_CM", "AXIS_PTS_REF AX") + axis(30, "NO_CM", "AXIS_PTS_REF AX"));
     };

@@ -290,8 +290,7 @@ private slots:
         QCOMPARE(file.errorString(), firmware.errorString());
         QCOMPARE(file.loadWarnings(), firmware.loadWarnings());
         if (loaded) {
-            QCOMPARE(std::vector<uint8_t>(file.data(), file.data() + file.size()),
-                     firmware.data());
+            QCOMPARE(std::vector<uint8_t>(file.data(), file.data() + file.size()), firmware.data());
             QCOMPARE(file.fileName(), firmware.fileName());
             QCOMPARE(file.isIntelHex(), name.endsWith(QLatin1String("hex"), Qt::CaseInsensitive)
                                             || name.endsWith(QLatin1String(".ihx")));

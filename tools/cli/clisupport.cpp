@@ -10,8 +10,8 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -93,7 +93,6 @@ QJsonArray mapsJson(const QList<MapDefinition> &maps)
     }
     return array;
 }
-
 
 namespace {
 
@@ -224,9 +223,8 @@ JsonStream &JsonStream::endArray()
 JsonStream &JsonStream::key(QLatin1StringView name)
 {
     // Keys are the program's own ASCII names; anything else takes the general road.
-    if (!std::all_of(name.begin(), name.end(), [](char c) {
-            return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
-        }))
+    if (!std::all_of(name.begin(), name.end(),
+                     [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }))
         return key(QString(name));
     separate();
     append('"');
@@ -258,8 +256,8 @@ void JsonStream::appendString(const QString &text)
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = d[i];
         out[i + 1] = char(c);
-        special |= unsigned(char16_t(c - 0x20) >= 0x5F) | unsigned(c == u'"')
-                   | unsigned(c == u'\\');
+        special
+            |= unsigned(char16_t(c - 0x20) >= 0x5F) | unsigned(c == u'"') | unsigned(c == u'\\');
     }
     out[n + 1] = '"';
     if (special) {

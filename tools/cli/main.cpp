@@ -81,7 +81,8 @@ int runMapPack(const QStringList &args)
     out.beginObject();
     out.key(QLatin1StringView("formatVersion")).value(pack.formatVersion);
     out.key(QLatin1StringView("firmwareSize")).value(double(pack.firmwareSize));
-    out.key(QLatin1StringView("firmwareSha256")).value(QString::fromLatin1(pack.firmwareSha256.toHex()));
+    out.key(QLatin1StringView("firmwareSha256"))
+        .value(QString::fromLatin1(pack.firmwareSha256.toHex()));
     writeMaps(out, pack.maps, false);
     if (compatible >= 0)
         out.key(QLatin1StringView("compatible")).value(compatible == 1);
@@ -116,9 +117,9 @@ int runCompare(const QStringList &args)
         return fail(QStringLiteral("ORI and MOD differ in size (ORI: %1 bytes, MOD: %2 bytes)")
                         .arg(qulonglong(ori.size()))
                         .arg(qulonglong(mod.size())));
-    const CompareStatistics statistics =
-        compareImages(reinterpret_cast<const char *>(ori.data()),
-                      reinterpret_cast<const char *>(mod.data()), qint64(ori.size()));
+    const CompareStatistics statistics
+        = compareImages(reinterpret_cast<const char *>(ori.data()),
+                        reinterpret_cast<const char *>(mod.data()), qint64(ori.size()));
     const QJsonObject json = compareStatisticsJson(statistics, qint64(ori.size()), qint64(mod.size()));
     Fields fields;
     for (const char *key : {"oriSize", "modSize", "differingBytes", "differingBits", "changeBlocks",
@@ -165,7 +166,8 @@ int runOls(const QStringList &args)
         QSaveFile file(firmwareOut);
         if (!file.open(QIODevice::WriteOnly)
             || file.write(result.firmware) != result.firmware.size() || !file.commit())
-            writeError = QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, file.errorString());
+            writeError
+                = QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, file.errorString());
     }
     // The JSON comes out whatever the outcome, so a script sees what the project holds.
     JsonStream out;
