@@ -38,6 +38,8 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
                                                        qsizetype(image.size()));
     if (current != m_record->originalBytes)
         m_hexViewer->model()->setCurrentData(QByteArray(current.constData(), current.size()));
+    for (const MapDefinition &map : std::as_const(m_record->maps))
+        m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
     m_stack->addWidget(m_hexViewer);
     setFocusProxy(m_hexViewer); // an activated document takes keys in its hex table
     build2DView(); // page 1
@@ -236,19 +238,20 @@ int DocumentWindow::currentPage() const
 
 void DocumentWindow::setMaps(const QList<MapDefinition> &maps)
 {
+    const bool changed = m_record->maps != maps;
     m_record->maps = maps;
     HexModel *model = m_hexViewer->model();
     model->clearSavedMaps();
     for (const MapDefinition &map : maps)
         model->addOrUpdateSavedMap(savedMapRegion(map));
-    emit mapsChanged();
+    mapsEdited(changed);
 }
 
 void DocumentWindow::addMap(const MapDefinition &map)
 {
     m_record->maps.append(map);
     m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
-    emit mapsChanged();
+    mapsEdited(true);
 }
 
 bool DocumentWindow::removeMap(int mapOffset)
@@ -262,7 +265,7 @@ bool DocumentWindow::removeMap(int mapOffset)
             for (const MapDefinition &other : std::as_const(m_record->maps))
                 if (other.mapOffset == mapOffset)
                     model->addOrUpdateSavedMap(savedMapRegion(other));
-            emit mapsChanged();
+            mapsEdited(true);
             return true;
         }
     }
@@ -273,8 +276,9 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
 {
     for (MapDefinition &map : m_record->maps) {
         if (map.mapOffset == mapOffset) {
+            const bool changed = map.name != name;
             map.name = name;
-            emit mapsChanged();
+            mapsEdited(changed);
             return true;
         }
     }
@@ -285,13 +289,24 @@ bool DocumentWindow::replaceMap(const MapDefinition &map)
 {
     for (MapDefinition &existing : m_record->maps) {
         if (existing.mapOffset == map.mapOffset) {
+            const bool changed = !(existing == map);
             existing = map;
             m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
-            emit mapsChanged();
+            mapsEdited(changed);
             return true;
         }
     }
     return false;
+}
+
+void DocumentWindow::mapsEdited(bool changed)
+{
+    // The maps are saved with the document: a change left unmarked would be lost on close.
+    if (changed && !m_record->modified) {
+        m_record->modified = true;
+        emit modifiedChanged(true);
+    }
+    emit mapsChanged();
 }
 
 bool DocumentWindow::writeBytes(int offset, const QByteArray &bytes)

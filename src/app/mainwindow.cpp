@@ -95,7 +95,13 @@ MainWindow::MainWindow(QWidget *parent)
     resize(1400, 900);
     setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(ApplicationName));
+    m_projectCommands = new ProjectCommands(this, this);
+    setProjectSaver(
+        [this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
     m_importer = new DescriptionImporter(this);
+    m_importer->setDocumentFactory([this](Firmware *firmware, const QList<MapDefinition> &maps) {
+        return documentWindowOf(createDocumentFromFirmware(firmware, maps));
+    });
     // A WinOLS project that names its vendor says how its image's words are stored.
     m_importer->setByteOrderHook([this](DocumentWindow *document, bool littleEndian) {
         if (!document || !document->hexViewer())
@@ -125,7 +131,6 @@ MainWindow::MainWindow(QWidget *parent)
     buildMenus();
     connect2DControls();
     statusBar();
-    m_projectCommands = new ProjectCommands(this);
 }
 
 MainWindow::~MainWindow()
@@ -217,6 +222,7 @@ void MainWindow::buildToolbar()
         "border-radius: 4px; padding: 4px 10px; margin-left: 6px; font-weight: 600;}"
         "QToolButton:hover { background-color: #31ad64;}"
         "QToolButton:pressed { background-color: #1f7d45;}"));
+    connect(project, &QToolButton::clicked, m_projectCommands, &ProjectCommands::showProjectData);
     bar->addWidget(project);
     auto *openProject = new QToolButton(bar);
     openProject->setObjectName(QStringLiteral("openProjectButton"));
@@ -228,6 +234,8 @@ void MainWindow::buildToolbar()
         "border-radius: 4px; padding: 4px 10px; margin-left: 4px; font-weight: 600;}"
         "QToolButton:hover { background-color: #eaf7ef;}"
         "QToolButton:pressed { background-color: #d8f0e1;}"));
+    connect(openProject, &QToolButton::clicked, m_projectCommands,
+            &ProjectCommands::browseProjects);
     bar->addWidget(openProject);
 
     // Hovering "%" or "ORG" previews the mode in every view while neither is checked.
@@ -311,8 +319,11 @@ void MainWindow::buildDatabasePanel()
         "border-radius: 2px; font-weight: bold; padding: 3px 6px; text-align: left;}"
         "QToolButton:hover { background-color: #d8dce2;}"
         "QToolButton:pressed { background-color: #cdd2d9;}"));
-    connect(m_filterButton, &QToolButton::clicked, m_importer,
-            &DescriptionImporter::openMapFilter);
+    connect(m_filterButton, &QToolButton::clicked, this, [this] {
+        DocumentWindow *document = activeDocumentWindow();
+        const FirmwareProject *record = document ? document->record() : nullptr;
+        m_importer->openMapFilter(document, [this, record] { return mapsItemOf(record); });
+    });
     layout->addWidget(m_filterButton);
 
     m_tree = new QTreeWidget(m_databasePanel);
@@ -339,7 +350,8 @@ void MainWindow::buildDatabasePanel()
     connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
     connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
-    connect(a2l, &QToolButton::clicked, m_importer, &DescriptionImporter::importA2L);
+    connect(a2l, &QToolButton::clicked, this,
+            [this] { m_importer->importA2L(activeDocumentWindow()); });
 }
 
 void MainWindow::buildMenus()
@@ -360,19 +372,21 @@ void MainWindow::buildMenus()
         ->setShortcut(QKeySequence::Save);
     add(file, QStringLiteral("Apri Firmware..."), QStringLiteral("openFirmwareAction"),
         [this] { onOpenFirmware(); });
-    add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"));
-    add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"));
+    add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"),
+        [this] { m_projectCommands->showProjectData(); });
+    add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"),
+        [this] { m_projectCommands->browseProjects(); });
     add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"),
-        [this] { m_importer->importA2L(); });
+        [this] { m_importer->importA2L(activeDocumentWindow()); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
     add(importExport, QStringLiteral("Importa pacchetto mappe..."),
-        QStringLiteral("importMapPackAction"));
+        QStringLiteral("importMapPackAction"), [this] { m_projectCommands->importMapPack(); });
     add(importExport, QStringLiteral("Esporta pacchetto mappe..."),
-        QStringLiteral("exportMapPackAction"));
+        QStringLiteral("exportMapPackAction"), [this] { m_projectCommands->exportMapPack(); });
     add(file, QStringLiteral("Esci"), QStringLiteral("exitAction"), [this] { close(); });
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
@@ -656,6 +670,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     record->fileExtension = QString::fromStdString(firmware->extension());
     record->fileSize = qint64(firmware->size());
     record->modified = false;
+    record->maps = maps;
     applyIdentification(*record, identifyEcu(*firmware));
 
     auto *container = new DocumentWindow(record);
@@ -672,7 +687,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
             [this, record] { rebuildMapItems(record); });
     connect(container, &DocumentWindow::modifiedChanged, this,
             [record](bool modified) { record->modified = modified; });
-    container->setMaps(maps);
+    rebuildMapItems(record);
     connect2DDocument(container);
 
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(container);
@@ -695,6 +710,38 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     m_mdiArea->setActiveSubWindow(sub);
     statusBar()->showMessage(QStringLiteral("Firmware caricato: ") + record->fileName);
     return record;
+}
+
+FirmwareProject *MainWindow::createDocument(Firmware *firmware, const QList<MapDefinition> &maps)
+{
+    return createDocumentFromFirmware(firmware, maps);
+}
+
+void MainWindow::setDocumentMaps(FirmwareProject *record, const QList<MapDefinition> &maps)
+{
+    if (DocumentWindow *document = documentWindowOf(record))
+        document->setMaps(maps);
+}
+
+void MainWindow::setReferenceBytes(FirmwareProject *record, const QByteArray &originalBytes)
+{
+    if (DocumentWindow *document = documentWindowOf(record))
+        document->setReferenceBytes(originalBytes);
+    else if (record)
+        record->originalBytes = originalBytes;
+}
+
+void MainWindow::setDocumentTitle(FirmwareProject *record, const QString &title)
+{
+    if (QTreeWidgetItem *documentItem = m_documentItems.value(record))
+        documentItem->setText(0, title);
+    if (record && record->subWindow)
+        record->subWindow->setWindowTitle(title);
+}
+
+void MainWindow::showStatus(const QString &text, int timeoutMs)
+{
+    statusBar()->showMessage(text, timeoutMs);
 }
 
 void MainWindow::removeDocument(QWidget *container)

@@ -499,36 +499,6 @@ QMenu *Hex2DView::createContextMenu(const QPoint &pos)
     return menu;
 }
 
-void Hex2DView::forwardMapValueChanged(int offset, quint16 raw)
-{
-    QByteArray bytes(2, Qt::Uninitialized);
-    bytes[0] = char(m_littleEndian ? raw & 0xFF : raw >> 8);
-    bytes[1] = char(m_littleEndian ? raw >> 8 : raw & 0xFF);
-    emit dataEditRequested(offset, bytes);
-}
-
-void Hex2DView::forwardMapBlockChanged(int offset, const QByteArray &data)
-{
-    emit dataEditRequested(offset, data);
-}
-
-void Hex2DView::forwardMapNameChanged(int mapOffset, const QString &name)
-{
-    emit mapNameChanged(mapOffset, name);
-}
-
-void Hex2DView::forwardMapDefinitionChanged(const MapDefinition &definition)
-{
-    for (MapRanges &m : m_savedMaps) {
-        if (m.data.start == definition.mapOffset) {
-            m = mapRanges(definition);
-            break;
-        }
-    }
-    update();
-    emit mapDefinitionChanged(definition);
-}
-
 bool Hex2DView::acceptsDrop(const QMimeData *mime)
 {
     if (!mime || !mime->hasUrls() || mime->urls().isEmpty())

@@ -112,12 +112,6 @@ public:
     // The context menu at a widget position, its actions wired; the caller owns it.
     QMenu *createContextMenu(const QPoint &pos);
 
-    // What a map window opened from this view sends back, turned into the view's own signals.
-    void forwardMapValueChanged(int offset, quint16 raw);
-    void forwardMapBlockChanged(int offset, const QByteArray &data);
-    void forwardMapNameChanged(int mapOffset, const QString &name);
-    void forwardMapDefinitionChanged(const MapDefinition &definition);
-
     // A firmware file may be dropped: a local file that is neither a WinOLS project nor an A2L.
     static bool acceptsDrop(const QMimeData *mime);
 
@@ -129,12 +123,7 @@ signals:
     void selectionChanged(int startOffset, int endOffset);
     void dataEditRequested(int offset, const QByteArray &data);
     void mapDefinitionCreated(MapDefinition definition);
-    void mapNameChanged(int mapOffset, QString name);
-    void mapDefinitionChanged(MapDefinition definition);
     void firmwareDropRequested(QString fileName);
-    // A map window opened from this view asks for the hex cursor as its X or Y axis address.
-    void xAxisHexCursorRequested(QWidget *mapWindow);
-    void yAxisHexCursorRequested(QWidget *mapWindow);
     void rowOriginChanged(int offset);
     void deleteMapRequested(int mapOffset);
     void openSavedMapRequested(int mapOffset);

@@ -257,6 +257,7 @@ bool Firmware::load(const std::string &path)
     bool intelHex = false;
     if (!openImageFile(path, file, &intelHex, &m_error))
         return false;
+    m_format = intelHex ? Format::IntelHex : Format::Raw;
 
     if (intelHex) {
         std::vector<uint8_t> image;

@@ -145,11 +145,13 @@ private slots:
         QCOMPARE(maps->child(2)->data(0, Qt::UserRole + 10).toInt(), 2);
         QCOMPARE(main.findChildren<MapWindow *>().size(), 1);
 
-        emit view->mapNameChanged(1000, QStringLiteral("Coppia"));
+        // Its window's renames and definitions reach the list, the tree and the graph.
+        MapWindow *cutWindow = main.findChildren<MapWindow *>().constFirst();
+        emit cutWindow->mapNameChanged(1000, QStringLiteral("Coppia"));
         QCOMPARE(maps->child(2)->text(0), QStringLiteral("Coppia"));
         MapDefinition wider = record->maps.last();
         wider.columns = 16;
-        emit view->mapDefinitionChanged(wider);
+        emit cutWindow->mapDefinitionChanged(wider);
         QCOMPARE(record->maps.last().columns, 16);
         QCOMPARE(view->savedMaps().last().data.end, qint64(1000 + 2 * 16 * 2 - 1));
 
