@@ -189,32 +189,17 @@ char *JsonStream::reserveAfterFlush(qsizetype length)
     return m_buffer.data();
 }
 
-JsonStream &JsonStream::beginObject()
+JsonStream &JsonStream::open(char bracket)
 {
     separate();
-    append('{');
+    append(bracket);
     m_hasElement.push_back(0);
     return *this;
 }
 
-JsonStream &JsonStream::endObject()
+JsonStream &JsonStream::close(char bracket)
 {
-    append('}');
-    m_hasElement.pop_back();
-    return *this;
-}
-
-JsonStream &JsonStream::beginArray()
-{
-    separate();
-    append('[');
-    m_hasElement.push_back(0);
-    return *this;
-}
-
-JsonStream &JsonStream::endArray()
-{
-    append(']');
+    append(bracket);
     m_hasElement.pop_back();
     return *this;
 }

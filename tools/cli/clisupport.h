@@ -63,10 +63,10 @@ public:
     JsonStream(const JsonStream &) = delete;
     JsonStream &operator=(const JsonStream &) = delete;
 
-    JsonStream &beginObject();
-    JsonStream &endObject();
-    JsonStream &beginArray();
-    JsonStream &endArray();
+    JsonStream &beginObject() { return open('{'); }
+    JsonStream &endObject() { return close('}'); }
+    JsonStream &beginArray() { return open('['); }
+    JsonStream &endArray() { return close(']'); }
     JsonStream &key(QLatin1StringView name);
     JsonStream &key(const QString &name);
 
@@ -88,6 +88,8 @@ public:
     bool finish();
 
 private:
+    JsonStream &open(char bracket);
+    JsonStream &close(char bracket);
     // A comma before every element but the first of its object or array.
     void separate()
     {

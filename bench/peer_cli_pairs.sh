@@ -3,7 +3,7 @@
 # tool doing the same work on the same input. A and B run in turn, PAIRS times (5 by default);
 # each pair gives a ratio A / B and the median ratio is what counts, since the machine may be
 # busy with other work while it runs.
-#   bench/cli-pairs.sh [BUILD_DIR] [PAIRS]
+#   bench/peer_cli_pairs.sh [BUILD_DIR] [PAIRS]   (./tessa bench runs it too)
 # Inputs, made in a temporary folder: a 16 MiB image (identification strings in noise and
 # blank flash), the same image as 40 MB of Intel HEX at 0x80000000 (32-byte records), a
 # modified copy with 10 000 changed blocks, and the 30 MB / 40 000-CHARACTERISTIC A2L
