@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class QFile;
+
 // What decoding an Intel HEX text found wrong but worked around: lines that were dropped
 // (too short, or with a digit that is not hexadecimal) and a missing end-of-file record.
 struct IntelHexFindings
@@ -58,6 +60,25 @@ public:
     // Decodes Intel HEX text into an image; false (with a reason) when it yields no image.
     static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
                                std::string *error = nullptr, IntelHexFindings *findings = nullptr);
+
+    // What every way of loading a file shares (this class and FirmwareFile). Opens the file
+    // for reading with the checks every load makes (it opens, is not empty, is not larger than
+    // an image or its Intel HEX text can be) and says whether it is Intel HEX by its name.
+    static bool
+    openImageFile(const std::string &path, QFile &file, bool *intelHex, std::string *error);
+    // Decodes an open Intel HEX file into image, with the texts of what it worked around.
+    static bool decodeIntelHexFile(QFile &file,
+                                   std::vector<uint8_t> &image,
+                                   std::string *error,
+                                   std::vector<std::string> *warnings);
+    // Writes bytes to path whole and atomically; false with the reason.
+    static bool writeImage(const std::string &path,
+                           const uint8_t *bytes,
+                           std::size_t length,
+                           std::string *error);
+    // The part of a path after its last "/" or "\", and after its last ".".
+    static std::string fileNameOf(const std::string &path);
+    static std::string extensionOf(const std::string &path);
 
 private:
     std::string m_filePath;
