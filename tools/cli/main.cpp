@@ -1,6 +1,7 @@
 // tessamorvandi-cli: batch work on firmware images without the GUI, on the same library code.
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
 #include "clisupport.h"
+#include "cmd_checksum.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -201,6 +202,10 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("compare"),
          {"compare ORI MOD", "byte and bit differences of a modified image from its original", 2,
           2, runCompare}},
+        {QStringLiteral("checksum"),
+         {"checksum IMAGE [--fix OUT]",
+          "checksum blocks of an image; OUT receives the image with them corrected", 1, 3,
+          runChecksum}},
     };
     return table;
 }
