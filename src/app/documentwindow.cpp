@@ -1,5 +1,6 @@
 #include "documentwindow.h"
 
+#include "checksums/checksumwidgets.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -47,6 +49,8 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     m_stack->addWidget(m_placeholder3D);
     layout->addWidget(m_stack, 1);
 
+    m_checksums = new DocumentChecksums(m_hexViewer->model(), this);
+    connect(m_checksums, &DocumentChecksums::statusMessage, this, &DocumentWindow::statusMessage);
     buildBar();
     connectHexRoutes();
     connect2DRoutes();
@@ -180,6 +184,7 @@ void DocumentWindow::buildBar()
         else
             show3DPage();
     });
+    row->addWidget(m_checksums->statusButton());
     row->addStretch(1);
     const QStringList navigation = {QStringLiteral("|◀"), QStringLiteral("◀◀"),
                                     QStringLiteral("◀"),  QStringLiteral("▶"),
