@@ -3,6 +3,7 @@
 #include "checksums/me7checksums.h"
 
 #include <algorithm>
+#include <cstring>
 
 qint64 ChecksumBlock::start() const
 {
@@ -36,20 +37,27 @@ int ChecksumReport::wrongBlocks() const
                              [](const ChecksumBlock &b) { return !b.ok; }));
 }
 
-ChecksumReport checkImage(QByteArrayView image)
+ChecksumReport ChecksumModule::check(QByteArrayView image) const
 {
     ChecksumReport report;
-    for (const auto &module : checksumModules()) {
-        const ChecksumRecognition found = module->recognise(image);
-        if (!found.recognised)
-            continue;
-        report.module = module->shortName();
-        report.evidence = found.evidence;
-        report.blocks = module->blocks(image);
-        report.corrections = module->corrections(image);
-        break;
-    }
+    const ChecksumRecognition found = recognise(image);
+    report.evidence = found.evidence;
+    if (!found.recognised)
+        return report;
+    report.module = shortName();
+    report.blocks = blocks(image);
+    report.corrections = corrections(image);
     return report;
+}
+
+ChecksumReport checkImage(QByteArrayView image)
+{
+    for (const auto &module : checksumModules()) {
+        ChecksumReport report = module->check(image);
+        if (report.recognised())
+            return report;
+    }
+    return {};
 }
 
 QByteArray applyChecksumChanges(QByteArrayView image, const QList<ChecksumByteChange> &changes)
@@ -67,16 +75,25 @@ QList<ChecksumByteChange> changedRuns(QByteArrayView before, QByteArrayView afte
 {
     QList<ChecksumByteChange> runs;
     const qsizetype size = std::min(before.size(), after.size());
+    constexpr qsizetype chunk = 256; // most of an image is unchanged: skip it a chunk at a time
     qsizetype i = 0;
     while (i < size) {
-        if (before[i] == after[i]) {
-            ++i;
+        const qsizetype n = std::min(chunk, size - i);
+        if (std::memcmp(before.data() + i, after.data() + i, size_t(n)) == 0) {
+            i += n;
             continue;
         }
-        const qsizetype first = i;
-        while (i < size && before[i] != after[i])
-            ++i;
-        runs.append({first, after.sliced(first, i - first).toByteArray()});
+        const qsizetype chunkEnd = i + n;
+        while (i < chunkEnd) {
+            if (before[i] == after[i]) {
+                ++i;
+                continue;
+            }
+            const qsizetype first = i;
+            while (i < size && before[i] != after[i])
+                ++i;
+            runs.append({first, after.sliced(first, i - first).toByteArray()});
+        }
     }
     return runs;
 }

@@ -45,6 +45,19 @@ struct ChecksumRecognition
     QStringList evidence; // what was found (or what was missing), one finding a line
 };
 
+// What a module found in an image.
+struct ChecksumReport
+{
+    QString module; // short name; empty when no module recognised the image
+    QStringList evidence;
+    QList<ChecksumBlock> blocks;
+    QList<ChecksumByteChange> corrections;
+
+    bool recognised() const { return !module.isEmpty(); }
+    int wrongBlocks() const;
+    bool allOk() const { return recognised() && wrongBlocks() == 0; }
+};
+
 // A family of control units whose checksums one class knows. Pure functions of the image:
 // no files, no widgets. A new family is one new class added to checksumModules().
 class ChecksumModule
@@ -58,26 +71,16 @@ public:
     virtual QList<ChecksumBlock> blocks(QByteArrayView image) const = 0;
     // The writes that make every block match; empty when they all match already.
     virtual QList<ChecksumByteChange> corrections(QByteArrayView image) const = 0;
+    // All three at once (module empty when not recognised); a module may override it to find
+    // its tables once for all three.
+    virtual ChecksumReport check(QByteArrayView image) const;
 };
 
 // Every known module, in the order they are asked.
 const std::vector<std::unique_ptr<ChecksumModule>> &checksumModules();
 
-// What the first module that recognises an image found in it.
-struct ChecksumReport
-{
-    QString module; // short name; empty when no module recognised the image
-    QStringList evidence;
-    QList<ChecksumBlock> blocks;
-    QList<ChecksumByteChange> corrections;
-
-    bool recognised() const { return !module.isEmpty(); }
-    int wrongBlocks() const;
-    bool allOk() const { return recognised() && wrongBlocks() == 0; }
-};
-
-// Asks every module in turn; computes the corrections too (they are cheap and the callers that
-// show a report usually offer them).
+// The report of the first module that recognises the image; the corrections come with it
+// (they are cheap, and the callers that show a report usually offer them).
 ChecksumReport checkImage(QByteArrayView image);
 
 // The image with the changes written (changes past the end are ignored).

@@ -1,6 +1,9 @@
 #include "checksums/me7checksums.h"
 
+#include <QtEndian>
+
 #include <array>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -52,14 +55,21 @@ public:
         return has(offset, 8) && u32(offset) == ~u32(offset + 4);
     }
 
-    // Positions (even) where the bytes match needle under mask.
+    // Positions (even) where the bytes match needle under mask. Every needle opens with two
+    // unmasked bytes, so a tight loop over the image's 16-bit words finds the candidates.
     QList<qint64> find(const quint8 *needle, const quint8 *mask, int length, qint64 from = 0) const
     {
         QList<qint64> hits;
+        const bool keyed = length >= 2 && mask[0] == 0xff && mask[1] == 0xff;
+        const quint16 key = quint16(needle[0] | (needle[1] << 8));
         for (qint64 i = from; i + length <= m_size; i += 2) {
-            if ((m_data[i] & mask[0]) != (needle[0] & mask[0]))
-                continue;
-            int k = 1;
+            if (keyed) {
+                quint16 word;
+                std::memcpy(&word, m_data + i, 2);
+                if (qFromLittleEndian(word) != key)
+                    continue;
+            }
+            int k = 0;
             while (k < length && (m_data[i + k] & mask[k]) == (needle[k] & mask[k]))
                 ++k;
             if (k == length)
@@ -562,25 +572,49 @@ QList<ChecksumBlock> Me7Checksums::blocks(QByteArrayView image) const
     return evaluate(Reader(image), layout);
 }
 
-QList<ChecksumByteChange> Me7Checksums::corrections(QByteArrayView image) const
+namespace {
+
+// A value written may lie in another block's area (a CRC inside a multipoint block), so the
+// blocks are evaluated again until nothing is left to write.
+QList<ChecksumByteChange> correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
 {
-    const Layout layout = findLayout(image);
-    if (!recognised(layout))
-        return {};
-    // A value written may lie in another block's area (a CRC inside a multipoint block), so
-    // the blocks are evaluated again until nothing is left to write.
-    QByteArray work = image.toByteArray();
+    QByteArray work;
     for (int pass = 0; pass < kMaxCorrectionPasses; ++pass) {
-        const QList<ChecksumBlock> blocks = evaluate(Reader(work), layout);
         bool wrote = false;
-        for (const ChecksumBlock &block : blocks) {
+        for (const ChecksumBlock &block : std::as_const(blocks)) {
             if (block.ok)
                 continue;
+            if (work.isEmpty())
+                work = image.toByteArray();
             work.replace(block.valueOffset, block.expectedBytes.size(), block.expectedBytes);
             wrote = true;
         }
         if (!wrote)
             break;
+        blocks = evaluate(Reader(work), layout);
     }
-    return changedRuns(image, work);
+    return work.isEmpty() ? QList<ChecksumByteChange>() : changedRuns(image, work);
+}
+
+} // namespace
+
+QList<ChecksumByteChange> Me7Checksums::corrections(QByteArrayView image) const
+{
+    const Layout layout = findLayout(image);
+    if (!recognised(layout))
+        return {};
+    return correct(image, layout, evaluate(Reader(image), layout));
+}
+
+ChecksumReport Me7Checksums::check(QByteArrayView image) const
+{
+    ChecksumReport report;
+    const Layout layout = findLayout(image);
+    report.evidence = layout.evidence;
+    if (!recognised(layout))
+        return report;
+    report.module = shortName();
+    report.blocks = evaluate(Reader(image), layout);
+    report.corrections = correct(image, layout, report.blocks);
+    return report;
 }

@@ -14,4 +14,5 @@ public:
     ChecksumRecognition recognise(QByteArrayView image) const override;
     QList<ChecksumBlock> blocks(QByteArrayView image) const override;
     QList<ChecksumByteChange> corrections(QByteArrayView image) const override;
+    ChecksumReport check(QByteArrayView image) const override;
 };
