@@ -21,6 +21,17 @@ qint64 ChecksumBlock::end() const
     return last;
 }
 
+QString ChecksumBlock::storedText() const
+{
+    return storedBytes.isEmpty() ? checksumHex(stored) : QString::fromLatin1(storedBytes.toHex());
+}
+
+QString ChecksumBlock::computedText() const
+{
+    return computedBytes.isEmpty() ? checksumHex(computed)
+                                   : QString::fromLatin1(computedBytes.toHex());
+}
+
 const std::vector<std::unique_ptr<ChecksumModule>> &checksumModules()
 {
     static const std::vector<std::unique_ptr<ChecksumModule>> modules = [] {
@@ -103,7 +114,7 @@ int blocksTouched(const QList<ChecksumBlock> &blocks, const QList<ChecksumByteCh
     int touched = 0;
     for (const ChecksumBlock &block : blocks) {
         const qint64 first = block.valueOffset;
-        const qint64 last = first + block.expectedBytes.size() - 1;
+        const qint64 last = first + block.valueSize - 1;
         for (const ChecksumByteChange &change : changes) {
             if (change.offset <= last && change.offset + change.bytes.size() - 1 >= first) {
                 ++touched;

@@ -16,6 +16,8 @@ struct ChecksumRange
     qint64 end = -1;
 };
 
+struct ChecksumByteChange;
+
 // One checksum of an image: what it covers, where its value lies and whether it matches.
 struct ChecksumBlock
 {
@@ -23,13 +25,18 @@ struct ChecksumBlock
     QString label;                // for the report a user reads, in Italian
     QList<ChecksumRange> covered; // the bytes the value is computed from
     qint64 valueOffset = -1;      // where the stored value (and its complement, if any) lies
-    QByteArray expectedBytes;     // what belongs at valueOffset for the block to match
+    qint64 valueSize = 0;
     quint32 stored = 0;
     quint32 computed = 0;
+    // Values wider than 32 bits (a digest); when set they are what the report shows.
+    QByteArray storedBytes;
+    QByteArray computedBytes;
     bool ok = false;
 
     qint64 start() const;
     qint64 end() const;
+    QString storedText() const;   // lower-case hexadecimal
+    QString computedText() const;
 };
 
 // The bytes to write at one offset.

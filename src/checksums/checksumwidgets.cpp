@@ -75,8 +75,8 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
         const QStringList cells{block.label,
                                 rangesText(block.covered),
                                 hexOffset(block.valueOffset),
-                                checksumHex(block.stored),
-                                checksumHex(block.computed),
+                                block.storedText(),
+                                block.computedText(),
                                 block.ok ? QStringLiteral("OK") : QStringLiteral("ERRATO")};
         for (int column = 0; column < cells.size(); ++column) {
             auto *item = new QTableWidgetItem(cells.at(column));

@@ -1,5 +1,8 @@
 #include "checksums/me7checksums.h"
 
+#include "checksums/rsasignature.h"
+
+#include <QCryptographicHash>
 #include <QtEndian>
 
 #include <array>
@@ -20,6 +23,9 @@ constexpr int kDescriptorSize = 16;      // start, end, value, complement
 constexpr int kMaxMultipointEntries = 66; // the longest tables (2 + 64) carry no end marker
 constexpr int kMaxCrcAreas = 4;
 constexpr int kMaxCorrectionPasses = 8;
+constexpr int kRsaBytes = 128; // 1024-bit key
+constexpr int kMaxMd5Ranges = 4;
+constexpr int kMd5Bytes = 16;
 // A consistent value/complement pair adds this to a sum of 16-bit words whatever the value.
 constexpr quint32 kPairWordSum = 0x1fffe;
 
@@ -49,6 +55,12 @@ public:
     quint32 u32(qint64 offset) const
     {
         return has(offset, 4) ? quint32(u16(offset)) | (quint32(u16(offset + 2)) << 16) : 0;
+    }
+    QByteArrayView bytes(qint64 offset, qint64 length) const
+    {
+        return has(offset, length)
+                   ? QByteArrayView(reinterpret_cast<const char *>(m_data) + offset, length)
+                   : QByteArrayView();
     }
     bool consistentPair(qint64 offset) const
     {
@@ -203,6 +215,11 @@ struct Layout
     ChecksumRange mainRanges[2];
     QList<MultipointEntry> multipoint;
     int multipointTables = 0;
+    // The signature over the program (some ME7.1 images).
+    qint64 rsaSignature = -1;
+    qint64 rsaModulus = -1;
+    unsigned rsaExponent = 0;
+    QList<ChecksumRange> md5Ranges;
     QStringList evidence;
 };
 
@@ -422,6 +439,70 @@ void findMultipoint(const Reader &img, Layout &layout)
         layout.evidence << QStringLiteral("Tabella multipoint principale non trovata");
 }
 
+void findRsa(const Reader &img, Layout &layout)
+{
+    const QList<quint8> mask{0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00,
+                             0x00, 0xff, 0xff, 0xf0, 0xff, 0xff, 0xff};
+    const QList<qint64> keys = img.addresses(
+        {0x80, 0x00, 0x88, 0x40, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00, 0x88, 0x50}, mask,
+        3, 5);
+    const QList<qint64> exponents = img.addresses(
+        {0xe0, 0x44, 0x88, 0x40, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00, 0x88, 0x50}, mask,
+        3, 5);
+    if (keys.size() != 2 || exponents.size() != 1)
+        return; // most images carry no signature
+    const qint64 signature = keys.at(0);
+    const qint64 modulus = keys.at(1);
+    const qint64 exponent = exponents.at(0);
+    const quint32 e = img.has(exponent, 4) ? qFromBigEndian<quint32>(img.bytes(exponent, 4).data()) : 0;
+    if (!img.has(signature, kRsaBytes) || !img.has(modulus, kRsaBytes) || e != 3) {
+        layout.evidence << QStringLiteral("Firma RSA: chiave non valida");
+        return;
+    }
+
+    // The code that hashes the signed areas: a count and the page offset of a table of starts
+    // followed by a table of ends.
+    const quint8 needle[] = {0xe1, 0x08, 0xf7, 0xf8, 0x00, 0xf0, 0xf2, 0xf4,
+                             0x00, 0x00, 0xf2, 0xf5, 0x00, 0x00, 0xf6, 0xf4};
+    const quint8 md5Mask[] = {0xff, 0xcf, 0x00, 0x00, 0x00, 0xf0, 0xff, 0xff,
+                              0x00, 0x00, 0xff, 0xff, 0x00, 0x00, 0x00, 0xff};
+    const QList<qint64> hits = img.find(needle, md5Mask, int(sizeof(needle)));
+    if (hits.size() != 1) {
+        layout.evidence << QStringLiteral("Firma RSA: aree firmate non trovate");
+        return;
+    }
+    const int count = ((img.u8(hits.first() + 1) & 0xf0) >> 4) + 1;
+    const qint64 table = qint64(img.u16(hits.first() + 8)) | 0x10000;
+    if (count > kMaxMd5Ranges) {
+        layout.evidence << QStringLiteral("Firma RSA: %1 aree firmate, al massimo %2").arg(count).arg(kMaxMd5Ranges);
+        return;
+    }
+    QList<ChecksumRange> ranges;
+    for (int i = 0; i < count; ++i) {
+        const auto r = img.range(img.u32(table + 4 * i), img.u32(table + 4 * (kMaxMd5Ranges + i)));
+        if (!img.has(table, 8 * kMaxMd5Ranges) || !r) {
+            layout.evidence << QStringLiteral("Firma RSA: area firmata %1 non valida").arg(i + 1);
+            return;
+        }
+        ranges << *r;
+    }
+    layout.rsaSignature = signature;
+    layout.rsaModulus = modulus;
+    layout.rsaExponent = e;
+    layout.md5Ranges = ranges;
+    layout.evidence << QStringLiteral("Firma RSA a %1, chiave a %2, %3 aree firmate")
+                           .arg(hexAddress(signature), hexAddress(modulus))
+                           .arg(ranges.size());
+}
+
+QByteArray md5Of(const Reader &img, const QList<ChecksumRange> &ranges)
+{
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    for (const ChecksumRange &r : ranges)
+        md5.addData(img.bytes(r.start, r.end - r.start + 1));
+    return md5.result();
+}
+
 Layout findLayout(QByteArrayView image)
 {
     const Reader img(image);
@@ -437,6 +518,7 @@ Layout findLayout(QByteArrayView image)
     findMainData(img, layout);
     findMainProgram(img, layout);
     findMultipoint(img, layout);
+    findRsa(img, layout);
     return layout;
 }
 
@@ -459,7 +541,7 @@ ChecksumBlock single(const Reader &img,
     block.valueOffset = valueOffset;
     block.stored = img.u32(valueOffset);
     block.computed = computed;
-    block.expectedBytes = le32(computed);
+    block.valueSize = 4;
     block.ok = block.stored == computed;
     return block;
 }
@@ -472,7 +554,7 @@ ChecksumBlock paired(const Reader &img,
                      QList<ChecksumRange> covered)
 {
     ChecksumBlock block = single(img, kind, label, valueOffset, computed, std::move(covered));
-    block.expectedBytes = pair(computed);
+    block.valueSize = 8;
     block.ok = block.ok && img.u32(valueOffset + 4) == ~computed;
     return block;
 }
@@ -522,6 +604,24 @@ QList<ChecksumBlock> evaluate(const Reader &img, const Layout &layout)
         }
         blocks << paired(img, QStringLiteral("main-data-checksum"),
                          QStringLiteral("Somma dati principali"), layout.dataSumOffset, sum, covered);
+    }
+    if (layout.rsaSignature >= 0) {
+        ChecksumBlock block;
+        block.kind = QStringLiteral("rsa-signature");
+        block.label = QStringLiteral("Firma RSA (MD5)");
+        block.covered = layout.md5Ranges;
+        block.valueOffset = layout.rsaSignature;
+        block.valueSize = kRsaBytes;
+        block.computedBytes = md5Of(img, layout.md5Ranges);
+        block.storedBytes = RsaSignature::recoverDigest(
+            img.bytes(layout.rsaSignature, kRsaBytes).toByteArray(),
+            img.bytes(layout.rsaModulus, kRsaBytes).toByteArray(), layout.rsaExponent, kMd5Bytes);
+        if (block.storedBytes.isEmpty())
+            block.storedBytes = QByteArray(kMd5Bytes, '\0'); // the signature says nothing
+        block.stored = qFromBigEndian<quint32>(block.storedBytes.constData());
+        block.computed = qFromBigEndian<quint32>(block.computedBytes.constData());
+        block.ok = block.storedBytes == block.computedBytes;
+        blocks << block;
     }
     if (layout.romsys) {
         quint32 sum = 0;
@@ -586,7 +686,27 @@ QList<ChecksumByteChange> correct(QByteArrayView image, const Layout &layout, QL
                 continue;
             if (work.isEmpty())
                 work = image.toByteArray();
-            work.replace(block.valueOffset, block.expectedBytes.size(), block.expectedBytes);
+            if (block.valueSize == 4) {
+                work.replace(block.valueOffset, 4, le32(block.computed));
+            } else if (block.valueSize == 8) {
+                work.replace(block.valueOffset, 8, pair(block.computed));
+            } else if (block.kind == QLatin1String("rsa-signature")) {
+                // The manufacturer's private key is unknown: the image gets a key of its own
+                // (derived from what it signs, so that the same image always gets the same
+                // key). The key may lie in the signed areas, so the digest follows it.
+                const RsaSignature::KeyPair key =
+                    RsaSignature::generateKey(layout.rsaExponent, kRsaBytes, block.computedBytes);
+                if (!key.ok)
+                    continue;
+                work.replace(layout.rsaModulus, kRsaBytes, key.modulus);
+                const QByteArray signature =
+                    RsaSignature::sign(key, md5Of(Reader(work), layout.md5Ranges));
+                if (signature.isEmpty())
+                    continue;
+                work.replace(layout.rsaSignature, kRsaBytes, signature);
+            } else {
+                continue;
+            }
             wrote = true;
         }
         if (!wrote)

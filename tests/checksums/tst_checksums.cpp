@@ -156,7 +156,7 @@ private slots:
                 inValue = inValue
                           || (change.offset >= block.valueOffset
                               && change.offset + change.bytes.size()
-                                     <= block.valueOffset + block.expectedBytes.size());
+                                     <= block.valueOffset + block.valueSize);
             QVERIFY2(inValue, qPrintable(QString::number(change.offset, 16)));
         }
     }

@@ -19,8 +19,8 @@ Fields reportFields(const ChecksumReport &report)
         blocks.append(QJsonObject{{QStringLiteral("kind"), block.kind},
                                   {QStringLiteral("start"), block.start()},
                                   {QStringLiteral("end"), block.end()},
-                                  {QStringLiteral("stored"), checksumHex(block.stored)},
-                                  {QStringLiteral("computed"), checksumHex(block.computed)},
+                                  {QStringLiteral("stored"), block.storedText()},
+                                  {QStringLiteral("computed"), block.computedText()},
                                   {QStringLiteral("ok"), block.ok}});
     return {{QStringLiteral("module"), report.module},
             {QStringLiteral("ok"), report.allOk()},
