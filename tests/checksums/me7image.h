@@ -130,4 +130,33 @@ inline QByteArray sealed(qint64 size = 1024 * 1024)
     return image;
 }
 
+// An RSA signature (as some ME7.1 images carry) over two areas: the CRC areas and the key
+// itself. The signature lies where no other checksum looks, so the values above still hold.
+constexpr qint64 kRsaSignature = 0x1a000;
+constexpr qint64 kRsaModulus = 0x11000;
+constexpr qint64 kRsaExponent = 0x11100;
+constexpr qint64 kMd5Table = 0x11200;
+constexpr qint64 kMd5Ranges[2][2] = {{0x10100, 0x1030f}, {0x11000, 0x1107f}};
+
+// The code that names the signature, the key, the exponent and the hashed areas.
+inline void putRsaLayout(QByteArray &image, quint32 exponent = 3)
+{
+    qint64 at = kCodeArea + 0x100;
+    for (qint64 target : {kRsaSignature, kRsaModulus})
+        putLoad(image, at, QByteArray::fromHex("80008840e6f4"), kBase + quint32(target),
+                QByteArray::fromHex("e6f5"), QByteArray::fromHex("8850"));
+    putLoad(image, at, QByteArray::fromHex("e0448840e6f4"), kBase + quint32(kRsaExponent),
+            QByteArray::fromHex("e6f5"), QByteArray::fromHex("8850"));
+    // Two areas: the count less one in bits 4 and 5 of the second byte, the table's page offset.
+    putBytes(image, at, QByteArray::fromHex("e118000000f0f2f4") + QByteArray::fromHex("0012")
+                            + QByteArray::fromHex("f2f5000000f4"));
+    for (int i = 0; i < 2; ++i) {
+        put32(image, kMd5Table + 4 * i, kBase + quint32(kMd5Ranges[i][0]));
+        put32(image, kMd5Table + 16 + 4 * i, kBase + quint32(kMd5Ranges[i][1]));
+    }
+    const char exponentBytes[4] = {char(exponent >> 24), char(exponent >> 16), char(exponent >> 8),
+                                   char(exponent)};
+    putBytes(image, kRsaExponent, QByteArray(exponentBytes, 4)); // big-endian
+}
+
 } // namespace me7image

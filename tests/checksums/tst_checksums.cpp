@@ -1,8 +1,10 @@
 #include "checksums/checksummodule.h"
 #include "checksums/hexmodelchecksums.h"
+#include "checksums/rsasignature.h"
 #include "hex/hexmodel.h"
 #include "me7image.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QtTest>
@@ -36,6 +38,26 @@ const ChecksumBlock *blockAt(const ChecksumReport &report, qint64 valueOffset)
 QString sharedImage(const QString &name)
 {
     return QStringLiteral(TESSA_SHARED_DATA_DIR "/ecu/") + name;
+}
+
+QByteArray md5OfRanges(const QByteArray &image)
+{
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    for (const auto &r : kMd5Ranges)
+        md5.addData(image.mid(r[0], r[1] - r[0] + 1));
+    return md5.result();
+}
+
+// The sealed image signed with a maker's key; every other value still right.
+QByteArray signedImage(quint32 exponent = 3)
+{
+    QByteArray image = sealed();
+    putRsaLayout(image, exponent);
+    const RsaSignature::KeyPair maker =
+        RsaSignature::generateKey(3, 128, QByteArrayLiteral("maker"));
+    image.replace(kRsaModulus, 128, maker.modulus);
+    image.replace(kRsaSignature, 128, RsaSignature::sign(maker, md5OfRanges(image)));
+    return image;
 }
 
 } // namespace
@@ -302,13 +324,112 @@ private slots:
         QCOMPARE(applyChecksumChanges(before, {span}), after);
     }
 
+    void rsaSignature_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QStringList>("wrong");
+        QTest::newRow("as signed") << Edit([](QByteArray &) {}) << QStringList{};
+        QTest::newRow("byte in a signed area")
+            << Edit([](QByteArray &i) { i[0x10150] = '\x01'; }) << QStringList{"rsa-signature"};
+        QTest::newRow("byte of the key")
+            << Edit([](QByteArray &i) { i[kRsaModulus + 5] = char(i.at(kRsaModulus + 5) ^ 1); })
+            << QStringList{"rsa-signature"};
+        QTest::newRow("byte of the signature")
+            << Edit([](QByteArray &i) { i[kRsaSignature + 9] = char(i.at(kRsaSignature + 9) ^ 1); })
+            << QStringList{"rsa-signature"};
+        QTest::newRow("signed CRC area")
+            << Edit([](QByteArray &i) { i[0x10100] = '0'; })
+            << QStringList{"main-data-crc", "main-data-checksum", "rsa-signature"};
+    }
+
+    void rsaSignature()
+    {
+        QFETCH(Edit, edit);
+        QFETCH(QStringList, wrong);
+        QByteArray image = signedImage();
+        edit(image);
+        const ChecksumReport before = checkImage(image);
+        QCOMPARE(before.blocks.size(), 14);
+        QCOMPARE(wrongKinds(before), wrong);
+        const ChecksumBlock *rsa = blockAt(before, kRsaSignature);
+        QVERIFY(rsa);
+        QCOMPARE(rsa->computedBytes, md5OfRanges(image));
+
+        const QByteArray fixed = applyChecksumChanges(image, before.corrections);
+        const ChecksumReport after = checkImage(fixed);
+        QVERIFY2(after.allOk(), qPrintable(wrongKinds(after).join(u',')));
+        QVERIFY(after.corrections.isEmpty());
+        // A wrong signature gets a key of the image's own; a right one keeps the maker's.
+        QCOMPARE(fixed.mid(kRsaModulus, 128) != image.mid(kRsaModulus, 128),
+                 wrong.contains(QStringLiteral("rsa-signature")));
+        QCOMPARE(RsaSignature::recoverDigest(fixed.mid(kRsaSignature, 128),
+                                             fixed.mid(kRsaModulus, 128), 3, 16),
+                 md5OfRanges(fixed));
+        // The same image is always signed with the same key.
+        QCOMPARE(applyChecksumChanges(image, checkImage(image).corrections), fixed);
+    }
+
+    void rsaDamaged_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("evidence");
+        QTest::newRow("exponent 2")
+            << Edit([](QByteArray &i) { putRsaLayout(i, 2); }) << "Firma RSA: chiave non valida";
+        QTest::newRow("signature in the last 127 bytes")
+            << Edit([](QByteArray &i) {
+                   put16(i, kCodeArea + 0x100 + 6, quint16(0x100000 - 127));
+                   put16(i, kCodeArea + 0x100 + 10, 0x008f);
+               })
+            << "Firma RSA: chiave non valida";
+        QTest::newRow("signed area past the end")
+            << Edit([](QByteArray &i) { put32(i, kMd5Table + 16, kBase + 0x100000); })
+            << "Firma RSA: area firmata 1 non valida";
+        QTest::newRow("signed area reversed")
+            << Edit([](QByteArray &i) { put32(i, kMd5Table, kBase + 0x20000); })
+            << "Firma RSA: area firmata 1 non valida";
+        QTest::newRow("key of zeros")
+            << Edit([](QByteArray &i) { i.replace(kRsaModulus, 128, QByteArray(128, '\0')); })
+            << "Firma RSA a 0x1a000";
+    }
+
+    // A damaged key or table leaves the signature out (and says why); nothing is read outside
+    // the image and a key of zeros divides nothing by zero.
+    void rsaDamaged()
+    {
+        QFETCH(Edit, edit);
+        QFETCH(QString, evidence);
+        QByteArray image = signedImage();
+        edit(image);
+        const ChecksumReport report = checkImage(image);
+        QVERIFY2(report.evidence.join(u'\n').contains(evidence), qPrintable(report.evidence.join(u'\n')));
+        const bool listed = blockAt(report, kRsaSignature) != nullptr;
+        QCOMPARE(listed, evidence.startsWith(QStringLiteral("Firma RSA a")));
+    }
+
+    void rsaKeys()
+    {
+        using namespace RsaSignature;
+        const KeyPair a = generateKey(3, 128, QByteArrayLiteral("seed"));
+        QVERIFY(a.ok);
+        QCOMPARE(a.modulus.size(), 128);
+        QVERIFY(quint8(a.modulus.at(0)) >= 0x80); // a full 1024-bit modulus
+        QCOMPARE(generateKey(3, 128, QByteArrayLiteral("seed")).modulus, a.modulus);
+        QVERIFY(generateKey(3, 128, QByteArrayLiteral("seeD")).modulus != a.modulus);
+        const QByteArray digest = QCryptographicHash::hash("x", QCryptographicHash::Md5);
+        const QByteArray signature = sign(a, digest);
+        QCOMPARE(recoverDigest(signature, a.modulus, 3, 16), digest);
+        QVERIFY(recoverDigest(signature, a.modulus, 5, 16).isEmpty());
+        QVERIFY(recoverDigest(signature.left(127), a.modulus, 3, 16).isEmpty());
+        QVERIFY(recoverDigest(a.modulus, a.modulus, 3, 16).isEmpty()); // not below the modulus
+    }
+
     // The published ME7 images carry correct checksums; an edit in a covered area and its
     // correction leave them whole again.
     void realImages_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("minimumBlocks");
-        QTest::newRow("006410010A0") << "006410010A0.bin" << 69;
+        QTest::addColumn<int>("blocks");
+        QTest::newRow("006410010A0, signed") << "006410010A0.bin" << 70;
         QTest::newRow("022906032CS") << "022906032CS.bin" << 72;
         QTest::newRow("06A906032T") << "06A906032T.bin" << 41;
         QTest::newRow("8D0907551N") << "8D0907551N.bin" << 73;
@@ -317,14 +438,14 @@ private slots:
     void realImages()
     {
         QFETCH(QString, file);
-        QFETCH(int, minimumBlocks);
+        QFETCH(int, blocks);
         QFile f(sharedImage(file));
         if (!f.open(QIODevice::ReadOnly))
             QSKIP("the shared ME7 images are not here");
         QByteArray image = f.readAll();
         const ChecksumReport report = checkImage(image);
         QCOMPARE(report.module, QStringLiteral("ME7"));
-        QCOMPARE(report.blocks.size(), minimumBlocks);
+        QCOMPARE(report.blocks.size(), blocks);
         QVERIFY2(report.allOk(), qPrintable(wrongKinds(report).join(u',')));
         QVERIFY(report.corrections.isEmpty());
 
