@@ -6,7 +6,7 @@
 #include <QtEndian>
 
 #include <array>
-#include <cstring>
+#include <vector>
 #include <optional>
 
 namespace {
@@ -67,24 +67,35 @@ public:
         return has(offset, 8) && u32(offset) == ~u32(offset + 4);
     }
 
-    // Positions (even) where the bytes match needle under mask. Every needle opens with two
-    // unmasked bytes, so a tight loop over the image's 16-bit words finds the candidates.
+    // Positions (even) where the bytes match needle under mask. The candidates come from an
+    // index of where each 16-bit word value lies (built on the first search, in two passes),
+    // keyed on the needle's first unmasked word that is neither erased nor blank flash.
     QList<qint64> find(const quint8 *needle, const quint8 *mask, int length, qint64 from = 0) const
     {
         QList<qint64> hits;
-        const bool keyed = length >= 2 && mask[0] == 0xff && mask[1] == 0xff;
-        const quint16 key = quint16(needle[0] | (needle[1] << 8));
-        for (qint64 i = from; i + length <= m_size; i += 2) {
-            if (keyed) {
-                quint16 word;
-                std::memcpy(&word, m_data + i, 2);
-                if (qFromLittleEndian(word) != key)
-                    continue;
-            }
+        auto matches = [&](qint64 i) {
             int k = 0;
             while (k < length && (m_data[i + k] & mask[k]) == (needle[k] & mask[k]))
                 ++k;
-            if (k == length)
+            return k == length;
+        };
+        int keyOffset = -1;
+        for (int k = 0; k + 1 < length && keyOffset < 0; k += 2) {
+            const quint16 word = quint16(needle[k] | (needle[k + 1] << 8));
+            if (mask[k] == 0xff && mask[k + 1] == 0xff && word != 0 && word != 0xffff)
+                keyOffset = k;
+        }
+        if (keyOffset < 0) {
+            for (qint64 i = from; i + length <= m_size; i += 2)
+                if (matches(i))
+                    hits.append(i);
+            return hits;
+        }
+        buildWordIndex();
+        const quint16 key = quint16(needle[keyOffset] | (needle[keyOffset + 1] << 8));
+        for (quint32 n = m_wordStart[key]; n < m_wordStart[key + 1]; ++n) {
+            const qint64 i = qint64(m_wordPositions[n]) * 2 - keyOffset;
+            if (i >= from && i + length <= m_size && matches(i))
                 hits.append(i);
         }
         return hits;
@@ -171,8 +182,28 @@ public:
     bool valid(const ChecksumRange &r) const { return r.start >= 0 && r.start <= r.end && r.end < m_size; }
 
 private:
+    // A counting sort of the word positions by value.
+    void buildWordIndex() const
+    {
+        if (!m_wordStart.empty())
+            return;
+        const qint64 words = m_size / 2;
+        m_wordStart.assign(65537, 0);
+        auto word = [this](qint64 w) { return size_t(m_data[2 * w] | (m_data[2 * w + 1] << 8)); };
+        for (qint64 w = 0; w < words; ++w)
+            ++m_wordStart[word(w) + 1];
+        for (size_t v = 1; v < m_wordStart.size(); ++v)
+            m_wordStart[v] += m_wordStart[v - 1];
+        std::vector<quint32> next(m_wordStart.cbegin(), m_wordStart.cend() - 1);
+        m_wordPositions.resize(size_t(words));
+        for (qint64 w = 0; w < words; ++w)
+            m_wordPositions[next[word(w)]++] = quint32(w);
+    }
+
     const quint8 *m_data;
     qint64 m_size;
+    mutable std::vector<quint32> m_wordStart;
+    mutable std::vector<quint32> m_wordPositions;
 };
 
 QByteArray le32(quint32 value)

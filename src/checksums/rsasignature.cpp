@@ -2,6 +2,9 @@
 
 #include <gmp.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // mpz_t with a lifetime.
@@ -76,7 +79,7 @@ QByteArray recoverDigest(const QByteArray &signature,
 KeyPair generateKey(unsigned exponent, int modulusBytes, const QByteArray &seed)
 {
     KeyPair key;
-    if (modulusBytes < 2 * kMinimumPadding || modulusBytes % 2 != 0 || exponent < 3)
+    if (modulusBytes < 2 * kMinimumPadding || modulusBytes % 2 != 0 || exponent != 3)
         return key;
     const unsigned long primeBits = unsigned(modulusBytes) * 4;
     gmp_randstate_t random;
@@ -85,27 +88,39 @@ KeyPair generateKey(unsigned exponent, int modulusBytes, const QByteArray &seed)
     importBytes(seedValue, seed.isEmpty() ? QByteArray(1, '\0') : seed);
     gmp_randseed(random, seedValue.v);
 
-    Big p, q, n, phi, d, pm1, qm1, gcd, e;
+    Big p, q, n, phi, d, pm1, qm1, e;
     mpz_set_ui(e.v, exponent);
-    auto nextPrime = [&](Big &prime) {
-        for (;;) {
-            mpz_urandomb(prime.v, random, primeBits);
-            // The two top bits make the product exactly 2 * primeBits long.
-            mpz_setbit(prime.v, primeBits - 1);
-            mpz_setbit(prime.v, primeBits - 2);
-            mpz_nextprime(prime.v, prime.v);
-            Big less;
-            mpz_sub_ui(less.v, prime.v, 1);
-            mpz_gcd(gcd.v, less.v, e.v);
-            if (mpz_cmp_ui(gcd.v, 1) == 0 && mpz_sizeinbase(prime.v, 2) == primeBits)
-                return;
+    static const std::vector<unsigned long> smallPrimes = [] {
+        std::vector<unsigned long> primes;
+        for (unsigned long c = 5; c < 4000; c += 2) {
+            bool prime = true;
+            for (unsigned long f = 3; f * f <= c && prime; f += 2)
+                prime = c % f != 0;
+            if (prime)
+                primes.push_back(c);
         }
+        return primes;
+    }();
+    // A prime p = 5 (mod 6) of primeBits bits, so that 3 does not divide p - 1 and has an
+    // inverse; small factors are sieved out before the costly test. False when the search ran out of candidates or bits.
+    auto randomPrime = [&](Big &prime) {
+        mpz_urandomb(prime.v, random, primeBits);
+        // The two top bits make the product exactly 2 * primeBits long.
+        mpz_setbit(prime.v, primeBits - 1);
+        mpz_setbit(prime.v, primeBits - 2);
+        mpz_add_ui(prime.v, prime.v, (11 - mpz_fdiv_ui(prime.v, 6)) % 6);
+        for (int step = 0; step < 4096; ++step, mpz_add_ui(prime.v, prime.v, 6)) {
+            const bool smallFactor =
+                std::any_of(smallPrimes.cbegin(), smallPrimes.cend(),
+                            [&](unsigned long f) { return mpz_fdiv_ui(prime.v, f) == 0; });
+            if (!smallFactor && mpz_probab_prime_p(prime.v, 24) > 0)
+                return mpz_sizeinbase(prime.v, 2) == primeBits;
+        }
+        return false;
     };
     bool found = false;
     for (int attempt = 0; attempt < 64 && !found; ++attempt) {
-        nextPrime(p);
-        nextPrime(q);
-        if (mpz_cmp(p.v, q.v) == 0)
+        if (!randomPrime(p) || !randomPrime(q) || mpz_cmp(p.v, q.v) == 0)
             continue;
         mpz_mul(n.v, p.v, q.v);
         found = mpz_sizeinbase(n.v, 2) == 2 * primeBits;

@@ -21,8 +21,8 @@ struct KeyPair
     bool ok = false;
 };
 
-// A new key pair for the public exponent, derived from seed: the same seed always gives the
-// same key.
+// A new key pair for the public exponent 3 (the only one ECU images use), derived from seed:
+// the same seed always gives the same key.
 KeyPair generateKey(unsigned exponent, int modulusBytes, const QByteArray &seed);
 
 // The signature of digest under the key, as long as the modulus; empty when it cannot be made.
