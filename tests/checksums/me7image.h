@@ -148,8 +148,7 @@ inline void putRsaLayout(QByteArray &image, quint32 exponent = 3)
     putLoad(image, at, QByteArray::fromHex("e0448840e6f4"), kBase + quint32(kRsaExponent),
             QByteArray::fromHex("e6f5"), QByteArray::fromHex("8850"));
     // Two areas: the count less one in bits 4 and 5 of the second byte, the table's page offset.
-    putBytes(image, at, QByteArray::fromHex("e118000000f0f2f4") + QByteArray::fromHex("0012")
-                            + QByteArray::fromHex("f2f5000000f4"));
+    putBytes(image, at, QByteArray::fromHex("e118000000f0f2f4" "0012" "f2f5000000f4"));
     for (int i = 0; i < 2; ++i) {
         put32(image, kMd5Table + 4 * i, kBase + quint32(kMd5Ranges[i][0]));
         put32(image, kMd5Table + 16 + 4 * i, kBase + quint32(kMd5Ranges[i][1]));
