@@ -35,7 +35,7 @@ struct ChecksumBlock
 
     qint64 start() const;
     qint64 end() const;
-    QString storedText() const;   // lower-case hexadecimal
+    QString storedText() const; // lower-case hexadecimal
     QString computedText() const;
 };
 

@@ -57,7 +57,8 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
                              .arg(report.module, checksumStatusText(report).toHtmlEscaped())
                        : QStringLiteral("<b>Nessun modulo checksum riconosce questo firmware.</b>");
     if (!report.evidence.isEmpty())
-        text += QStringLiteral("<br>") + report.evidence.join(QStringLiteral("<br>")).toHtmlEscaped();
+        text += QStringLiteral("<br>")
+                + report.evidence.join(QStringLiteral("<br>")).toHtmlEscaped();
     summary->setText(text);
     layout->addWidget(summary);
 
@@ -90,8 +91,8 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
     layout->addWidget(table, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    QPushButton *correct =
-        buttons->addButton(QStringLiteral("Correggi checksum"), QDialogButtonBox::ActionRole);
+    QPushButton *correct
+        = buttons->addButton(QStringLiteral("Correggi checksum"), QDialogButtonBox::ActionRole);
     correct->setObjectName(QStringLiteral("correctChecksumButton"));
     correct->setEnabled(report.recognised() && report.wrongBlocks() > 0);
     connect(correct, &QPushButton::clicked, this, [this] {
@@ -108,9 +109,8 @@ void setChecksumQuestion(
     questionOverride() = std::move(question);
 }
 
-ChecksumWriteChoice askAboutWrongChecksums(QWidget *parent,
-                                           const QString &title,
-                                           const ChecksumReport &report)
+ChecksumWriteChoice
+askAboutWrongChecksums(QWidget *parent, const QString &title, const ChecksumReport &report)
 {
     if (questionOverride())
         return questionOverride()(title, report);
@@ -156,9 +156,9 @@ void DocumentChecksums::check()
     m_timer->stop();
     m_report = checkModel(*m_model);
     m_button->setText(checksumStatusText(m_report));
-    m_button->setStyleSheet(m_report.recognised() && !m_report.allOk()
-                                ? QStringLiteral("QToolButton { color: #c02020; font-weight: bold; }")
-                                : QString());
+    m_button->setStyleSheet(m_report.recognised() && !m_report.allOk() ? QStringLiteral(
+                                "QToolButton { color: #c02020; font-weight: bold; }")
+                                                                       : QString());
 }
 
 const ChecksumReport &DocumentChecksums::report()

@@ -30,9 +30,8 @@ enum class ChecksumWriteChoice { Correct, Keep, Cancel };
 
 // Asks "correct / keep as is / cancel" in a question box titled title. Tests replace the box
 // with setChecksumQuestion (an empty function restores it).
-ChecksumWriteChoice askAboutWrongChecksums(QWidget *parent,
-                                           const QString &title,
-                                           const ChecksumReport &report);
+ChecksumWriteChoice
+askAboutWrongChecksums(QWidget *parent, const QString &title, const ChecksumReport &report);
 void setChecksumQuestion(
     std::function<ChecksumWriteChoice(const QString &title, const ChecksumReport &)> question);
 

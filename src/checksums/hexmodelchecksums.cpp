@@ -11,7 +11,8 @@ int correctChecksums(HexModel &model, const ChecksumReport &report)
 {
     const QByteArray &image = model.currentData();
     const ChecksumByteChange span = spanningChange(image, report.corrections);
-    if (span.bytes.isEmpty() || span.offset > INT_MAX || span.bytes == image.mid(span.offset, span.bytes.size()))
+    if (span.bytes.isEmpty() || span.offset > INT_MAX
+        || span.bytes == image.mid(span.offset, span.bytes.size()))
         return 0;
     if (!model.writeBytesAt(int(span.offset), span.bytes))
         return 0;

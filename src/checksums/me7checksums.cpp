@@ -6,8 +6,8 @@
 #include <QtEndian>
 
 #include <array>
-#include <vector>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr qint64 kRomsysParamLast = kRomsys + 0x34;
 constexpr qint64 kRomsysStartup = kRomsys + 0x38;
 constexpr qint64 kRomsysProgramPages = kRomsys + 0x3c;
 constexpr qint64 kProgramPage = 8 * 1024;
-constexpr int kDescriptorSize = 16;      // start, end, value, complement
+constexpr int kDescriptorSize = 16;       // start, end, value, complement
 constexpr int kMaxMultipointEntries = 66; // the longest tables (2 + 64) carry no end marker
 constexpr int kMaxCrcAreas = 4;
 constexpr int kMaxCorrectionPasses = 8;
@@ -31,8 +31,8 @@ constexpr quint32 kPairWordSum = 0x1fffe;
 
 // The internal boot ROM's own checksums: listed in the multipoint table but covering no byte
 // of the flash image, so they are taken as they stand.
-constexpr std::array<std::array<quint32, 2>, 2> kBootRomPairs{{{0x0fa0f5cf, 0x0f4716b3},
-                                                                 {0x0e59d5c8, 0x1077fb35}}};
+constexpr std::array<std::array<quint32, 2>, 2> kBootRomPairs{
+    {{0x0fa0f5cf, 0x0f4716b3}, {0x0e59d5c8, 0x1077fb35}}};
 
 class Reader
 {
@@ -40,7 +40,8 @@ public:
     explicit Reader(QByteArrayView image)
         : m_data(reinterpret_cast<const quint8 *>(image.data()))
         , m_size(image.size())
-    {}
+    {
+    }
 
     qint64 size() const { return m_size; }
     bool has(qint64 offset, qint64 length) const
@@ -179,7 +180,10 @@ public:
         return ~crc;
     }
 
-    bool valid(const ChecksumRange &r) const { return r.start >= 0 && r.start <= r.end && r.end < m_size; }
+    bool valid(const ChecksumRange &r) const
+    {
+        return r.start >= 0 && r.start <= r.end && r.end < m_size;
+    }
 
 private:
     // A counting sort of the word positions by value.
@@ -214,9 +218,15 @@ QByteArray le32(quint32 value)
     return bytes;
 }
 
-QByteArray pair(quint32 value) { return le32(value) + le32(~value); }
+QByteArray pair(quint32 value)
+{
+    return le32(value) + le32(~value);
+}
 
-QString hexAddress(qint64 offset) { return QStringLiteral("0x%1").arg(offset, 5, 16, QLatin1Char('0')); }
+QString hexAddress(qint64 offset)
+{
+    return QStringLiteral("0x%1").arg(offset, 5, 16, QLatin1Char('0'));
+}
 
 struct CrcArea
 {
@@ -295,12 +305,12 @@ void findMainData(const Reader &img, Layout &layout)
         }
     }
 
-    const QList<qint64> starts = img.addresses(
-        {0xe6, 0xf8, 0x00, 0x00, 0xe6, 0xf9, 0x80, 0x00, 0xf2, 0xf4},
-        {0xff, 0xff, 0x00, 0x00, 0xff, 0xff, 0xf0, 0xff, 0xff, 0xff}, 1, 3);
-    const QList<qint64> ends = img.addresses(
-        {0x10, 0x9b, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00},
-        {0xff, 0xff, 0xff, 0xff, 0x00, 0x00, 0xff, 0xff, 0xf0, 0xff}, 2, 4);
+    const QList<qint64> starts
+        = img.addresses({0xe6, 0xf8, 0x00, 0x00, 0xe6, 0xf9, 0x80, 0x00, 0xf2, 0xf4},
+                        {0xff, 0xff, 0x00, 0x00, 0xff, 0xff, 0xf0, 0xff, 0xff, 0xff}, 1, 3);
+    const QList<qint64> ends
+        = img.addresses({0x10, 0x9b, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00},
+                        {0xff, 0xff, 0xff, 0xff, 0x00, 0x00, 0xff, 0xff, 0xf0, 0xff}, 2, 4);
     const bool found = !starts.isEmpty() && starts.size() <= kMaxCrcAreas && !ends.isEmpty()
                        && ends.size() <= kMaxCrcAreas;
     if (found) {
@@ -308,7 +318,8 @@ void findMainData(const Reader &img, Layout &layout)
             layout.crcAreas.append({{starts.at(i), ends.at(i)}, -1});
     } else if (img.size() == 512 * 1024) {
         // 512 KiB images whose loader code is not recognised keep the areas here.
-        layout.crcAreas = {{{0x10000, 0x13fff}, -1}, {{0x14300, 0x17f67}, -1}, {{0x18191, 0x1fbff}, -1}};
+        layout.crcAreas
+            = {{{0x10000, 0x13fff}, -1}, {{0x14300, 0x17f67}, -1}, {{0x18191, 0x1fbff}, -1}};
         layout.evidence << QStringLiteral("Aree dei dati principali: posizioni note dei 512 KiB");
     }
     for (const CrcArea &area : std::as_const(layout.crcAreas)) {
@@ -342,29 +353,31 @@ void findMainData(const Reader &img, Layout &layout)
         }
     }
 
-    const QList<quint8> mask{0xff, 0xff, 0xff, 0xff, 0x01, 0x00, 0xff, 0xff, 0xf0, 0xff, 0xff, 0xff};
+    const QList<quint8> mask{0xff, 0xff, 0xff, 0xff, 0x01, 0x00,
+                             0xff, 0xff, 0xf0, 0xff, 0xff, 0xff};
     QList<qint64> sums = img.addresses(
         {0xe1, 0x0c, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00, 0xda, 0x00}, mask, 2, 4);
     if (sums.isEmpty())
-        sums = img.addresses({0x04, 0x00, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00, 0xda, 0x00},
-                             mask, 2, 4);
+        sums = img.addresses(
+            {0x04, 0x00, 0xe6, 0xf4, 0x00, 0x00, 0xe6, 0xf5, 0x80, 0x00, 0xda, 0x00}, mask, 2, 4);
     if (sums.size() == 1 && img.has(sums.first(), 8))
         layout.dataSumOffset = sums.first();
 
-    layout.evidence << QStringLiteral("Dati principali: %1 aree%2%3")
-                           .arg(layout.crcAreas.size())
-                           .arg(layout.crcValues ? QStringLiteral(", CRC") : QString())
-                           .arg(layout.dataSumOffset >= 0
-                                    ? QStringLiteral(", somma a %1").arg(hexAddress(layout.dataSumOffset))
-                                    : QString());
+    layout.evidence
+        << QStringLiteral("Dati principali: %1 aree%2%3")
+               .arg(layout.crcAreas.size())
+               .arg(layout.crcValues ? QStringLiteral(", CRC") : QString())
+               .arg(layout.dataSumOffset >= 0
+                        ? QStringLiteral(", somma a %1").arg(hexAddress(layout.dataSumOffset))
+                        : QString());
 }
 
 void findMainProgram(const Reader &img, Layout &layout)
 {
     std::array<quint8, 16> needle{};
     std::array<quint8, 16> mask{};
-    const quint32 words[4] = {kBaseAddress, kBaseAddress + 0x0fbff, kBaseAddress + 0x20000,
-                              kBaseAddress + 0xf00ff};
+    const quint32 words[4]
+        = {kBaseAddress, kBaseAddress + 0x0fbff, kBaseAddress + 0x20000, kBaseAddress + 0xf00ff};
     const quint32 masks[4] = {0xffffffff, 0xffffffff, 0xffffffff, 0xfff700ff};
     for (int w = 0; w < 4; ++w) {
         for (int b = 0; b < 4; ++b) {
@@ -449,7 +462,8 @@ void findMultipoint(const Reader &img, Layout &layout)
         const QByteArray start = le32(kBaseAddress + 0x24000);
         const quint8 mask[4] = {0xff, 0xff, 0xff, 0xff};
         QList<qint64> hits;
-        for (qint64 hit : img.find(reinterpret_cast<const quint8 *>(start.constData()), mask, 4, 0x10000)) {
+        for (qint64 hit :
+             img.find(reinterpret_cast<const quint8 *>(start.constData()), mask, 4, 0x10000)) {
             if (img.has(hit, kDescriptorSize) && img.u32(hit + 4) != kBaseAddress + 0x27fff)
                 hits.append(hit);
         }
@@ -460,7 +474,8 @@ void findMultipoint(const Reader &img, Layout &layout)
     const QByteArray opening = le32(0) + le32(0x3fff);
     const quint8 mask[8] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
     QList<qint64> hits;
-    for (qint64 hit : img.find(reinterpret_cast<const quint8 *>(opening.constData()), mask, 8, 0x10000)) {
+    for (qint64 hit :
+         img.find(reinterpret_cast<const quint8 *>(opening.constData()), mask, 8, 0x10000)) {
         if (img.consistentPair(hit + 8))
             hits.append(hit);
     }
@@ -485,7 +500,8 @@ void findRsa(const Reader &img, Layout &layout)
     const qint64 signature = keys.at(0);
     const qint64 modulus = keys.at(1);
     const qint64 exponent = exponents.at(0);
-    const quint32 e = img.has(exponent, 4) ? qFromBigEndian<quint32>(img.bytes(exponent, 4).data()) : 0;
+    const quint32 e
+        = img.has(exponent, 4) ? qFromBigEndian<quint32>(img.bytes(exponent, 4).data()) : 0;
     if (!img.has(signature, kRsaBytes) || !img.has(modulus, kRsaBytes) || e != 3) {
         layout.evidence << QStringLiteral("Firma RSA: chiave non valida");
         return;
@@ -505,7 +521,9 @@ void findRsa(const Reader &img, Layout &layout)
     const int count = ((img.u8(hits.first() + 1) & 0xf0) >> 4) + 1;
     const qint64 table = qint64(img.u16(hits.first() + 8)) | 0x10000;
     if (count > kMaxMd5Ranges) {
-        layout.evidence << QStringLiteral("Firma RSA: %1 aree firmate, al massimo %2").arg(count).arg(kMaxMd5Ranges);
+        layout.evidence << QStringLiteral("Firma RSA: %1 aree firmate, al massimo %2")
+                               .arg(count)
+                               .arg(kMaxMd5Ranges);
         return;
     }
     QList<ChecksumRange> ranges;
@@ -540,7 +558,8 @@ Layout findLayout(QByteArrayView image)
     Layout layout;
     layout.sizeOk = img.size() == 512 * 1024 || img.size() == 1024 * 1024;
     if (!layout.sizeOk) {
-        layout.evidence << QStringLiteral("Dimensione %1 byte: non è un'immagine ME7 (512 KiB o 1 MiB)")
+        layout.evidence << QStringLiteral(
+                               "Dimensione %1 byte: non è un'immagine ME7 (512 KiB o 1 MiB)")
                                .arg(img.size());
         return layout;
     }
@@ -634,7 +653,8 @@ QList<ChecksumBlock> evaluate(const Reader &img, const Layout &layout)
             covered << area.range;
         }
         blocks << paired(img, QStringLiteral("main-data-checksum"),
-                         QStringLiteral("Somma dati principali"), layout.dataSumOffset, sum, covered);
+                         QStringLiteral("Somma dati principali"), layout.dataSumOffset, sum,
+                         covered);
     }
     if (layout.rsaSignature >= 0) {
         ChecksumBlock block;
@@ -707,7 +727,8 @@ namespace {
 
 // A value written may lie in another block's area (a CRC inside a multipoint block), so the
 // blocks are evaluated again until nothing is left to write.
-QList<ChecksumByteChange> correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
+QList<ChecksumByteChange>
+correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
 {
     QByteArray work;
     for (int pass = 0; pass < kMaxCorrectionPasses; ++pass) {
@@ -725,13 +746,13 @@ QList<ChecksumByteChange> correct(QByteArrayView image, const Layout &layout, QL
                 // The manufacturer's private key is unknown: the image gets a key of its own
                 // (derived from what it signs, so that the same image always gets the same
                 // key). The key may lie in the signed areas, so the digest follows it.
-                const RsaSignature::KeyPair key =
-                    RsaSignature::generateKey(layout.rsaExponent, kRsaBytes, block.computedBytes);
+                const RsaSignature::KeyPair key
+                    = RsaSignature::generateKey(layout.rsaExponent, kRsaBytes, block.computedBytes);
                 if (!key.ok)
                     continue;
                 work.replace(layout.rsaModulus, kRsaBytes, key.modulus);
-                const QByteArray signature =
-                    RsaSignature::sign(key, md5Of(Reader(work), layout.md5Ranges));
+                const QByteArray signature
+                    = RsaSignature::sign(key, md5Of(Reader(work), layout.md5Ranges));
                 if (signature.isEmpty())
                     continue;
                 work.replace(layout.rsaSignature, kRsaBytes, signature);

@@ -102,7 +102,8 @@ KeyPair generateKey(unsigned exponent, int modulusBytes, const QByteArray &seed)
         return primes;
     }();
     // A prime p = 5 (mod 6) of primeBits bits, so that 3 does not divide p - 1 and has an
-    // inverse; small factors are sieved out before the costly test. False when the search ran out of candidates or bits.
+    // inverse; small factors are sieved out before the costly test. False when the search ran out
+    // of candidates or bits.
     auto randomPrime = [&](Big &prime) {
         mpz_urandomb(prime.v, random, primeBits);
         // The two top bits make the product exactly 2 * primeBits long.
@@ -110,9 +111,9 @@ KeyPair generateKey(unsigned exponent, int modulusBytes, const QByteArray &seed)
         mpz_setbit(prime.v, primeBits - 2);
         mpz_add_ui(prime.v, prime.v, (11 - mpz_fdiv_ui(prime.v, 6)) % 6);
         for (int step = 0; step < 4096; ++step, mpz_add_ui(prime.v, prime.v, 6)) {
-            const bool smallFactor =
-                std::any_of(smallPrimes.cbegin(), smallPrimes.cend(),
-                            [&](unsigned long f) { return mpz_fdiv_ui(prime.v, f) == 0; });
+            const bool smallFactor
+                = std::any_of(smallPrimes.cbegin(), smallPrimes.cend(),
+                              [&](unsigned long f) { return mpz_fdiv_ui(prime.v, f) == 0; });
             if (!smallFactor && mpz_probab_prime_p(prime.v, 24) > 0)
                 return mpz_sizeinbase(prime.v, 2) == primeBits;
         }

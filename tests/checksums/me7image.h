@@ -57,8 +57,12 @@ inline void putDescriptor(QByteArray &image, int entry, quint32 first, quint32 l
 }
 
 // The code that loads an address as two 16-bit halves: prefix, low half, middle, high half.
-inline void putLoad(QByteArray &image, qint64 &at, const QByteArray &prefix, quint32 address,
-                    const QByteArray &middle, const QByteArray &suffix = {})
+inline void putLoad(QByteArray &image,
+                    qint64 &at,
+                    const QByteArray &prefix,
+                    quint32 address,
+                    const QByteArray &middle,
+                    const QByteArray &suffix = {})
 {
     putBytes(image, at, prefix);
     put16(image, at + prefix.size(), address & 0xffff);
@@ -96,8 +100,8 @@ inline QByteArray layout(qint64 size = 1024 * 1024)
     for (int i = 0; i < 3; ++i)
         putLoad(image, at, QByteArray::fromHex("f6f50000e6f4"), kBase + kCrcValues + 4 * i,
                 QByteArray::fromHex("e6f5"), QByteArray::fromHex("da00"));
-    putLoad(image, at, QByteArray::fromHex("e10ce6f4"), kBase + kDataSum, QByteArray::fromHex("e6f5"),
-            QByteArray::fromHex("da00"));
+    putLoad(image, at, QByteArray::fromHex("e10ce6f4"), kBase + kDataSum,
+            QByteArray::fromHex("e6f5"), QByteArray::fromHex("da00"));
 
     put32(image, kMainDescriptor, kBase);
     put32(image, kMainDescriptor + 4, kBase + 0xfbff);
@@ -148,13 +152,16 @@ inline void putRsaLayout(QByteArray &image, quint32 exponent = 3)
     putLoad(image, at, QByteArray::fromHex("e0448840e6f4"), kBase + quint32(kRsaExponent),
             QByteArray::fromHex("e6f5"), QByteArray::fromHex("8850"));
     // Two areas: the count less one in bits 4 and 5 of the second byte, the table's page offset.
-    putBytes(image, at, QByteArray::fromHex("e118000000f0f2f4" "0012" "f2f5000000f4"));
+    putBytes(image, at,
+             QByteArray::fromHex("e118000000f0f2f4"
+                                 "0012"
+                                 "f2f5000000f4"));
     for (int i = 0; i < 2; ++i) {
         put32(image, kMd5Table + 4 * i, kBase + quint32(kMd5Ranges[i][0]));
         put32(image, kMd5Table + 16 + 4 * i, kBase + quint32(kMd5Ranges[i][1]));
     }
-    const char exponentBytes[4] = {char(exponent >> 24), char(exponent >> 16), char(exponent >> 8),
-                                   char(exponent)};
+    const char exponentBytes[4]
+        = {char(exponent >> 24), char(exponent >> 16), char(exponent >> 8), char(exponent)};
     putBytes(image, kRsaExponent, QByteArray(exponentBytes, 4)); // big-endian
 }
 

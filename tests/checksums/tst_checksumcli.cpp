@@ -74,7 +74,8 @@ private slots:
         QCOMPARE(multipoint.value(QStringLiteral("start")).toInteger(), 0x20000);
         QCOMPARE(multipoint.value(QStringLiteral("end")).toInteger(), 0x2ffff);
         QCOMPARE(multipoint.value(QStringLiteral("stored")).toString(), QStringLiteral("00001235"));
-        QCOMPARE(multipoint.value(QStringLiteral("computed")).toString(), QStringLiteral("00004322"));
+        QCOMPARE(multipoint.value(QStringLiteral("computed")).toString(),
+                 QStringLiteral("00004322"));
         QCOMPARE(multipoint.value(QStringLiteral("ok")).toBool(), false);
     }
 
@@ -119,8 +120,8 @@ private slots:
         QTest::newRow("not recognised") << QStringList{"checksum", "small.bin"} << "small.bin";
         QTest::newRow("not recognised, with --fix")
             << QStringList{"checksum", "small.bin", "--fix", "never.bin"} << "small.bin";
-        QTest::newRow("--fix without a file") << QStringList{"checksum", "small.bin", "--fix"}
-                                              << "usage";
+        QTest::newRow("--fix without a file")
+            << QStringList{"checksum", "small.bin", "--fix"} << "usage";
         QTest::newRow("missing image") << QStringList{"checksum", "absent.bin"} << "absent.bin";
     }
 

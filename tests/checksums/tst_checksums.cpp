@@ -53,8 +53,8 @@ QByteArray signedImage(quint32 exponent = 3)
 {
     QByteArray image = sealed();
     putRsaLayout(image, exponent);
-    const RsaSignature::KeyPair maker =
-        RsaSignature::generateKey(3, 128, QByteArrayLiteral("maker"));
+    const RsaSignature::KeyPair maker
+        = RsaSignature::generateKey(3, 128, QByteArrayLiteral("maker"));
     image.replace(kRsaModulus, 128, maker.modulus);
     image.replace(kRsaSignature, 128, RsaSignature::sign(maker, md5OfRanges(image)));
     return image;
@@ -77,7 +77,8 @@ private slots:
         for (const qint64 size : {512 * 1024, 1024 * 1024}) {
             const QByteArray tag = QByteArray::number(size / 1024) + " KiB ";
             auto row = [&](const char *name, const char *kind, qint64 offset, quint32 value) {
-                QTest::newRow(QByteArray(tag + name).constData()) << size << QString::fromLatin1(kind) << offset << value;
+                QTest::newRow(QByteArray(tag + name).constData())
+                    << size << QString::fromLatin1(kind) << offset << value;
             };
             row("ROMSYS startup", "romsys-startup", 0x8038, kStartup);
             row("ROMSYS program pages", "romsys-program-pages", 0x803c, kProgramPages);
@@ -134,9 +135,8 @@ private slots:
         QTest::newRow("parameter page last word")
             << Edit([](QByteArray &i) { put16(i, 0x1fffe, 0x0201); })
             << QStringList{"romsys-param-page"} << 1;
-        QTest::newRow("boot block word")
-            << Edit([](QByteArray &i) { put16(i, 0x100, 0x0005); })
-            << QStringList{"main-program", "multipoint"} << 2;
+        QTest::newRow("boot block word") << Edit([](QByteArray &i) { put16(i, 0x100, 0x0005); })
+                                         << QStringList{"main-program", "multipoint"} << 2;
         QTest::newRow("several blocks at once")
             << Edit([](QByteArray &i) {
                    i[0x10300] = 'b';
@@ -162,8 +162,9 @@ private slots:
         const ChecksumReport before = checkImage(image);
         QCOMPARE(wrongKinds(before), wrong);
         QCOMPARE(checksumStatusText(before),
-                 wrong.size() == 1 ? QStringLiteral("Checksum: 1 blocco errato")
-                                   : QStringLiteral("Checksum: %1 blocchi errati").arg(wrong.size()));
+                 wrong.size() == 1
+                     ? QStringLiteral("Checksum: 1 blocco errato")
+                     : QStringLiteral("Checksum: %1 blocchi errati").arg(wrong.size()));
 
         const QByteArray fixed = applyChecksumChanges(image, before.corrections);
         QCOMPARE(blocksTouched(before.blocks, before.corrections), corrected);
@@ -202,18 +203,16 @@ private slots:
         QTest::newRow("multipoint block ends at the last byte")
             << Edit([](QByteArray &i) { put32(i, kMultipointTable + 2 * 16 + 4, kBase + 0xfffff); })
             << true << all << "5 blocchi";
-        QTest::newRow("multipoint block ends past the image")
-            << Edit([](QByteArray &i) { put32(i, kMultipointTable + 2 * 16 + 4, kBase + 0x100000); })
-            << true << all - 1 << "voce 3 non valida";
+        QTest::newRow("multipoint block ends past the image") << Edit([](QByteArray &i) {
+            put32(i, kMultipointTable + 2 * 16 + 4, kBase + 0x100000);
+        }) << true << all - 1 << "voce 3 non valida";
         QTest::newRow("multipoint block starts after its end")
             << Edit([](QByteArray &i) { put32(i, kMultipointTable + 2 * 16, kBase + 0x30000); })
             << true << all - 1 << "voce 3 non valida";
-        QTest::newRow("multipoint table without end marker")
-            << Edit([](QByteArray &i) {
-                   for (int e = 5; e < 80; ++e)
-                       putDescriptor(i, e, kBase + 0x20000, kBase + 0x2ffff, 0);
-               })
-            << true << all - 5 + 66 << "66 blocchi";
+        QTest::newRow("multipoint table without end marker") << Edit([](QByteArray &i) {
+            for (int e = 5; e < 80; ++e)
+                putDescriptor(i, e, kBase + 0x20000, kBase + 0x2ffff, 0);
+        }) << true << all - 5 + 66 << "66 blocchi";
         QTest::newRow("parameter value in the last four bytes")
             << Edit([](QByteArray &i) { put32(i, 0x8010, kBase + 0xffffc); }) << true << all
             << "pagina dei parametri a 0xffffc";
@@ -223,21 +222,17 @@ private slots:
         QTest::newRow("parameter words past the end")
             << Edit([](QByteArray &i) { put32(i, 0x8034, kBase + 0x100000); }) << true << all - 1
             << "pagina dei parametri fuori";
-        QTest::newRow("CRC value address past the end")
-            << Edit([](QByteArray &i) {
-                   // The third load's high half: 0x0091 points 64 KiB past a 1 MiB image.
-                   const qint64 third = kCodeArea + 3 * 12 + 3 * 12 + 2 * 16 + 10;
-                   put16(i, third, 0x0090);
-               })
-            << true << all - 3 << "Dati principali: 3 aree, somma";
-        QTest::newRow("main program descriptor reversed")
-            << Edit([](QByteArray &i) {
-                   put32(i, kMainDescriptor + 8, kBase + 0xfffff);
-                   put32(i, kMainDescriptor + 12, kBase + 0x20000);
-               })
-            << true << all - 1 << "Somma del programma principale non trovata";
-        QTest::newRow("ROMSYS without boot word")
-            << Edit([](QByteArray &i) { put16(i, 0, 0); }) << false << 0 << "ROMSYS: descrittore assente";
+        QTest::newRow("CRC value address past the end") << Edit([](QByteArray &i) {
+            // The third load's high half: 0x0091 points 64 KiB past a 1 MiB image.
+            const qint64 third = kCodeArea + 3 * 12 + 3 * 12 + 2 * 16 + 10;
+            put16(i, third, 0x0090);
+        }) << true << all - 3 << "Dati principali: 3 aree, somma";
+        QTest::newRow("main program descriptor reversed") << Edit([](QByteArray &i) {
+            put32(i, kMainDescriptor + 8, kBase + 0xfffff);
+            put32(i, kMainDescriptor + 12, kBase + 0x20000);
+        }) << true << all - 1 << "Somma del programma principale non trovata";
+        QTest::newRow("ROMSYS without boot word") << Edit([](QByteArray &i) { put16(i, 0, 0); })
+                                                  << false << 0 << "ROMSYS: descrittore assente";
     }
 
     void hostile()
@@ -251,7 +246,8 @@ private slots:
         const ChecksumReport report = checkImage(image);
         const ChecksumRecognition found = checksumModules().front()->recognise(image);
         QCOMPARE(found.recognised, recognised);
-        QVERIFY2(found.evidence.join(u'\n').contains(evidence), qPrintable(found.evidence.join(u'\n')));
+        QVERIFY2(found.evidence.join(u'\n').contains(evidence),
+                 qPrintable(found.evidence.join(u'\n')));
         QCOMPARE(report.recognised(), recognised);
         QCOMPARE(report.blocks.size(), blocks);
         // Whatever was found can be corrected, and the correction holds.
@@ -303,8 +299,8 @@ private slots:
                               << QList<qint64>{};
         QTest::newRow("first and last byte") << QByteArray("abcdef") << QByteArray("xbcdey")
                                              << QList<qint64>{0, 5} << QList<qint64>{1, 1};
-        QTest::newRow("one run") << QByteArray("abcdef") << QByteArray("aXYZef")
-                                 << QList<qint64>{1} << QList<qint64>{3};
+        QTest::newRow("one run") << QByteArray("abcdef") << QByteArray("aXYZef") << QList<qint64>{1}
+                                 << QList<qint64>{3};
     }
 
     void changeRuns()
@@ -375,12 +371,10 @@ private slots:
         QTest::addColumn<QString>("evidence");
         QTest::newRow("exponent 2")
             << Edit([](QByteArray &i) { putRsaLayout(i, 2); }) << "Firma RSA: chiave non valida";
-        QTest::newRow("signature in the last 127 bytes")
-            << Edit([](QByteArray &i) {
-                   put16(i, kCodeArea + 0x100 + 6, quint16(0x100000 - 127));
-                   put16(i, kCodeArea + 0x100 + 10, 0x008f);
-               })
-            << "Firma RSA: chiave non valida";
+        QTest::newRow("signature in the last 127 bytes") << Edit([](QByteArray &i) {
+            put16(i, kCodeArea + 0x100 + 6, quint16(0x100000 - 127));
+            put16(i, kCodeArea + 0x100 + 10, 0x008f);
+        }) << "Firma RSA: chiave non valida";
         QTest::newRow("signed area past the end")
             << Edit([](QByteArray &i) { put32(i, kMd5Table + 16, kBase + 0x100000); })
             << "Firma RSA: area firmata 1 non valida";
@@ -401,7 +395,8 @@ private slots:
         QByteArray image = signedImage();
         edit(image);
         const ChecksumReport report = checkImage(image);
-        QVERIFY2(report.evidence.join(u'\n').contains(evidence), qPrintable(report.evidence.join(u'\n')));
+        QVERIFY2(report.evidence.join(u'\n').contains(evidence),
+                 qPrintable(report.evidence.join(u'\n')));
         const bool listed = blockAt(report, kRsaSignature) != nullptr;
         QCOMPARE(listed, evidence.startsWith(QStringLiteral("Firma RSA a")));
     }

@@ -65,9 +65,12 @@ private slots:
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("goesOn");
         QTest::addColumn<bool>("okAfter");
-        QTest::newRow("correct") << edited() << ChecksumWriteChoice::Correct << true << true << true;
-        QTest::newRow("keep as is") << edited() << ChecksumWriteChoice::Keep << true << true << false;
-        QTest::newRow("cancel") << edited() << ChecksumWriteChoice::Cancel << true << false << false;
+        QTest::newRow("correct") << edited() << ChecksumWriteChoice::Correct << true << true
+                                 << true;
+        QTest::newRow("keep as is")
+            << edited() << ChecksumWriteChoice::Keep << true << true << false;
+        QTest::newRow("cancel") << edited() << ChecksumWriteChoice::Cancel << true << false
+                                << false;
         QTest::newRow("nothing wrong, nothing asked")
             << sealed() << ChecksumWriteChoice::Cancel << false << true << true;
     }
