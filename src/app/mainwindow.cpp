@@ -861,10 +861,9 @@ void MainWindow::onCorrectChecksums()
                              QStringLiteral("Nessun progetto firmware attivo."));
         return;
     }
-    const ChecksumReport &report = document->checksums()->report();
-    if (!report.recognised()) {
-        QMessageBox::information(this, QStringLiteral("Correggi checksum"),
-                                 QStringLiteral("Nessun modulo checksum riconosce questo firmware."));
+    if (!document->checksums()->report().recognised()) {
+        statusBar()->showMessage(
+            QStringLiteral("Nessun modulo checksum riconosce questo firmware."), 4000);
         return;
     }
     const int corrected = document->checksums()->correct();

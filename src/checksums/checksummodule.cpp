@@ -63,12 +63,16 @@ ChecksumReport ChecksumModule::check(QByteArrayView image) const
 
 ChecksumReport checkImage(QByteArrayView image)
 {
+    // When none recognises the image, what each looked for says why.
+    ChecksumReport unrecognised;
     for (const auto &module : checksumModules()) {
         ChecksumReport report = module->check(image);
         if (report.recognised())
             return report;
+        for (const QString &line : std::as_const(report.evidence))
+            unrecognised.evidence << module->shortName() + QStringLiteral(": ") + line;
     }
-    return {};
+    return unrecognised;
 }
 
 QByteArray applyChecksumChanges(QByteArrayView image, const QList<ChecksumByteChange> &changes)

@@ -86,7 +86,8 @@ public:
 // Every known module, in the order they are asked.
 const std::vector<std::unique_ptr<ChecksumModule>> &checksumModules();
 
-// The report of the first module that recognises the image; the corrections come with it
+// The report of the first module that recognises the image (or, when none does, only the
+// evidence of each, with its name); the corrections come with it
 // (they are cheap, and the callers that show a report usually offer them).
 ChecksumReport checkImage(QByteArrayView image);
 

@@ -56,9 +56,8 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
                        ? QStringLiteral("<b>Modulo: %1</b> — %2")
                              .arg(report.module, checksumStatusText(report).toHtmlEscaped())
                        : QStringLiteral("<b>Nessun modulo checksum riconosce questo firmware.</b>");
-    if (!report.evidence.isEmpty())
-        text += QStringLiteral("<br>")
-                + report.evidence.join(QStringLiteral("<br>")).toHtmlEscaped();
+    for (const QString &line : report.evidence)
+        text += QStringLiteral("<br>") + line.toHtmlEscaped();
     summary->setText(text);
     layout->addWidget(summary);
 

@@ -9,7 +9,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -100,31 +103,63 @@ private slots:
 
     void questionBeforeSaving_data()
     {
+        QTest::addColumn<bool>("edited");
         QTest::addColumn<ChecksumWriteChoice>("choice");
         QTest::addColumn<int>("saves");
         QTest::addColumn<bool>("okWhenSaved");
-        QTest::newRow("correct") << ChecksumWriteChoice::Correct << 1 << true;
-        QTest::newRow("keep as is") << ChecksumWriteChoice::Keep << 1 << false;
-        QTest::newRow("cancel") << ChecksumWriteChoice::Cancel << 0 << false;
+        QTest::newRow("correct") << true << ChecksumWriteChoice::Correct << 1 << true;
+        QTest::newRow("keep as is") << true << ChecksumWriteChoice::Keep << 1 << false;
+        QTest::newRow("cancel") << true << ChecksumWriteChoice::Cancel << 0 << false;
+        QTest::newRow("nothing wrong, nothing asked")
+            << false << ChecksumWriteChoice::Cancel << 1 << true;
     }
 
     void questionBeforeSaving()
     {
+        QFETCH(bool, edited);
         QFETCH(ChecksumWriteChoice, choice);
         QFETCH(int, saves);
         QFETCH(bool, okWhenSaved);
         FirmwareProject *record = open(sealed());
-        QVERIFY(m_window->activeDocumentWindow()->writeBytes(0x20010, QByteArray(1, '\x01')));
+        if (edited)
+            QVERIFY(m_window->activeDocumentWindow()->writeBytes(0x20010, QByteArray(1, '\x01')));
         QString asked;
         setChecksumQuestion([&](const QString &title, const ChecksumReport &) {
             asked = title;
             return choice;
         });
         QCOMPARE(m_window->saveDocument(record), saves == 1);
-        QCOMPARE(asked, QStringLiteral("Salva versione"));
+        QCOMPARE(asked, edited ? QStringLiteral("Salva versione") : QString());
         QCOMPARE(m_saved.size(), saves);
         if (saves)
             QCOMPARE(checkImage(m_saved.first()).allOk(), okWhenSaved);
+    }
+
+    void reportDialog()
+    {
+        QByteArray image = sealed();
+        put16(image, 0x20010, 0x4321); // main program and one multipoint block
+        ChecksumReportDialog dialog(checkImage(image));
+        auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("checksumTable"));
+        QVERIFY(table);
+        QCOMPARE(table->rowCount(), 13);
+        QStringList wrong;
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 5)->text() == QLatin1String("ERRATO"))
+                wrong << table->item(row, 0)->text();
+        QCOMPARE(wrong, (QStringList{"Somma programma principale", "Multipoint 3"}));
+        dialog.findChild<QPushButton *>(QStringLiteral("correctChecksumButton"))->click();
+        QVERIFY(dialog.correctionRequested());
+    }
+
+    void foreignImage()
+    {
+        open(QByteArray(4096, '\x11'));
+        QCOMPARE(status(), QStringLiteral("Checksum: non riconosciuto"));
+        m_window->action(QStringLiteral("correctChecksumAction"))->trigger();
+        QVERIFY(model()->undoStack().isEmpty());
+        QCOMPARE(m_window->statusBar()->currentMessage(),
+                 QStringLiteral("Nessun modulo checksum riconosce questo firmware."));
     }
 };
 

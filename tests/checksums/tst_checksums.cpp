@@ -5,7 +5,6 @@
 #include "me7image.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QtTest>
 
@@ -49,10 +48,10 @@ QByteArray md5OfRanges(const QByteArray &image)
 }
 
 // The sealed image signed with a maker's key; every other value still right.
-QByteArray signedImage(quint32 exponent = 3)
+QByteArray signedImage()
 {
     QByteArray image = sealed();
-    putRsaLayout(image, exponent);
+    putRsaLayout(image);
     const RsaSignature::KeyPair maker
         = RsaSignature::generateKey(3, 128, QByteArrayLiteral("maker"));
     image.replace(kRsaModulus, 128, maker.modulus);
@@ -250,6 +249,8 @@ private slots:
                  qPrintable(found.evidence.join(u'\n')));
         QCOMPARE(report.recognised(), recognised);
         QCOMPARE(report.blocks.size(), blocks);
+        // An image nobody recognises still says why.
+        QVERIFY(report.evidence.join(u'\n').contains(evidence));
         // Whatever was found can be corrected, and the correction holds.
         const ChecksumReport after = checkImage(applyChecksumChanges(image, report.corrections));
         QCOMPARE(after.wrongBlocks(), 0);
@@ -287,37 +288,6 @@ private slots:
         QCOMPARE(model.currentData(), edited);
         model.redo();
         QVERIFY(checkModel(model).allOk());
-    }
-
-    void changeRuns_data()
-    {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QList<qint64>>("offsets");
-        QTest::addColumn<QList<qint64>>("lengths");
-        QTest::newRow("same") << QByteArray("abcdef") << QByteArray("abcdef") << QList<qint64>{}
-                              << QList<qint64>{};
-        QTest::newRow("first and last byte") << QByteArray("abcdef") << QByteArray("xbcdey")
-                                             << QList<qint64>{0, 5} << QList<qint64>{1, 1};
-        QTest::newRow("one run") << QByteArray("abcdef") << QByteArray("aXYZef") << QList<qint64>{1}
-                                 << QList<qint64>{3};
-    }
-
-    void changeRuns()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        QFETCH(QList<qint64>, offsets);
-        QFETCH(QList<qint64>, lengths);
-        const QList<ChecksumByteChange> runs = changedRuns(before, after);
-        QCOMPARE(runs.size(), offsets.size());
-        for (int i = 0; i < runs.size(); ++i) {
-            QCOMPARE(runs.at(i).offset, offsets.at(i));
-            QCOMPARE(runs.at(i).bytes.size(), lengths.at(i));
-        }
-        QCOMPARE(applyChecksumChanges(before, runs), after);
-        const ChecksumByteChange span = spanningChange(before, runs);
-        QCOMPARE(applyChecksumChanges(before, {span}), after);
     }
 
     void rsaSignature_data()
@@ -399,23 +369,6 @@ private slots:
                  qPrintable(report.evidence.join(u'\n')));
         const bool listed = blockAt(report, kRsaSignature) != nullptr;
         QCOMPARE(listed, evidence.startsWith(QStringLiteral("Firma RSA a")));
-    }
-
-    void rsaKeys()
-    {
-        using namespace RsaSignature;
-        const KeyPair a = generateKey(3, 128, QByteArrayLiteral("seed"));
-        QVERIFY(a.ok);
-        QCOMPARE(a.modulus.size(), 128);
-        QVERIFY(quint8(a.modulus.at(0)) >= 0x80); // a full 1024-bit modulus
-        QCOMPARE(generateKey(3, 128, QByteArrayLiteral("seed")).modulus, a.modulus);
-        QVERIFY(generateKey(3, 128, QByteArrayLiteral("seeD")).modulus != a.modulus);
-        const QByteArray digest = QCryptographicHash::hash("x", QCryptographicHash::Md5);
-        const QByteArray signature = sign(a, digest);
-        QCOMPARE(recoverDigest(signature, a.modulus, 3, 16), digest);
-        QVERIFY(recoverDigest(signature, a.modulus, 5, 16).isEmpty());
-        QVERIFY(recoverDigest(signature.left(127), a.modulus, 3, 16).isEmpty());
-        QVERIFY(recoverDigest(a.modulus, a.modulus, 3, 16).isEmpty()); // not below the modulus
     }
 
     // The published ME7 images carry correct checksums; an edit in a covered area and its
