@@ -67,16 +67,10 @@ private slots:
         QCOMPARE(r.json.value(QStringLiteral("ok")).toBool(), false);
         const QJsonArray blocks = r.json.value(QStringLiteral("blocks")).toArray();
         QCOMPARE(blocks.size(), 13);
-        const QJsonObject multipoint = blocks.at(10).toObject();
-        QCOMPARE(multipoint.keys(),
-                 (QStringList{"computed", "end", "kind", "ok", "start", "stored"}));
-        QCOMPARE(multipoint.value(QStringLiteral("kind")).toString(), QStringLiteral("multipoint"));
-        QCOMPARE(multipoint.value(QStringLiteral("start")).toInteger(), 0x20000);
-        QCOMPARE(multipoint.value(QStringLiteral("end")).toInteger(), 0x2ffff);
-        QCOMPARE(multipoint.value(QStringLiteral("stored")).toString(), QStringLiteral("00001235"));
-        QCOMPARE(multipoint.value(QStringLiteral("computed")).toString(),
-                 QStringLiteral("00004322"));
-        QCOMPARE(multipoint.value(QStringLiteral("ok")).toBool(), false);
+        const QJsonObject multipoint{{"kind", "multipoint"},   {"start", 0x20000},
+                                     {"end", 0x2ffff},         {"stored", "00001235"},
+                                     {"computed", "00004322"}, {"ok", false}};
+        QCOMPARE(blocks.at(10).toObject(), multipoint);
     }
 
     void fix_data()
