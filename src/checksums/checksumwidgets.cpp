@@ -17,7 +17,7 @@ namespace {
 
 // Long enough to let a run of keystrokes finish, short enough to feel immediate.
 constexpr int kCheckDelayMs = 250;
-constexpr int kRangesShown = 3;
+constexpr int kRangesShown = 2;
 
 std::function<ChecksumWriteChoice(const QString &, const ChecksumReport &)> &questionOverride()
 {
@@ -46,7 +46,7 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Checksum"));
-    resize(820, 520);
+    resize(1120, 560);
     auto *layout = new QVBoxLayout(this);
 
     auto *summary = new QLabel(this);
@@ -89,7 +89,8 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
     table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table, 1);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("Chiudi"), QDialogButtonBox::RejectRole);
     QPushButton *correct
         = buttons->addButton(QStringLiteral("Correggi checksum"), QDialogButtonBox::ActionRole);
     correct->setObjectName(QStringLiteral("correctChecksumButton"));
