@@ -1,6 +1,7 @@
 #include "documentwindow.h"
 
 #include "app/viewstate.h"
+#include "checksums/checksumwidgets.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -50,6 +52,8 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     m_stack->addWidget(m_placeholder3D);
     layout->addWidget(m_stack, 1);
 
+    m_checksums = new DocumentChecksums(m_hexViewer->model(), this);
+    connect(m_checksums, &DocumentChecksums::statusMessage, this, &DocumentWindow::statusMessage);
     buildBar();
     connectHexRoutes();
     connect2DRoutes();
@@ -184,6 +188,7 @@ void DocumentWindow::buildBar()
         else
             show3DPage();
     });
+    row->addWidget(m_checksums->statusButton());
     row->addStretch(1);
     const QStringList navigation = {QStringLiteral("|◀"), QStringLiteral("◀◀"),
                                     QStringLiteral("◀"),  QStringLiteral("▶"),

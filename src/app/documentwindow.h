@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class DocumentChecksums;
 class FirmwareProject;
 class Hex2DView;
 class HexViewer;
@@ -23,6 +24,8 @@ public:
     FirmwareProject *record() const { return m_record; }
     HexViewer *hexViewer() const { return m_hexViewer; }
     Hex2DView *hex2DView() const { return m_hex2DView; }
+    // The checksums of the image: status button, correction, report.
+    DocumentChecksums *checksums() const { return m_checksums; }
 
     // Map list changes; each keeps the views' marks in step, emits mapsChanged() and, when
     // the list really changed, marks the document modified. The maps a document opens with
@@ -107,6 +110,7 @@ private:
     HexViewer *m_hexViewer = nullptr;
     Hex2DView *m_hex2DView = nullptr;
     QLabel *m_placeholder3D = nullptr;
+    DocumentChecksums *m_checksums = nullptr;
     QButtonGroup *m_viewButtons = nullptr;
     QList<QPushButton *> m_navigationButtons;
     // Set while one view pushes a position into the other, so that nothing echoes back.

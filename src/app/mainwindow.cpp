@@ -9,6 +9,7 @@
 #include "app/subwindowclosefilter.h"
 #include "app/viewstate.h"
 #include "app/zoomspinbox.h"
+#include "checksums/checksumwidgets.h"
 #include "hex/createselectiondialog.h"
 #include "hex/hexcells.h"
 #include "hex/hexmodel.h"
@@ -440,6 +441,13 @@ void MainWindow::buildMenus()
         if (viewer && bytes)
             viewer->pasteBytes(*bytes);
     })->setShortcut(QKeySequence::Paste);
+    edit->addSeparator();
+    add(edit, QStringLiteral("Correggi checksum"), QStringLiteral("correctChecksumAction"),
+        [this] { onCorrectChecksums(); });
+    add(edit, QStringLiteral("Rapporto checksum..."), QStringLiteral("checksumReportAction"), [this] {
+        if (DocumentWindow *document = activeDocumentWindow())
+            document->checksums()->showReport();
+    });
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("Visualizza"));
     auto onDocument = [this](const std::function<void(DocumentWindow *)> &command) {
@@ -841,6 +849,9 @@ bool MainWindow::saveDocument(FirmwareProject *record)
 {
     if (!record || !m_projectSaver)
         return false;
+    DocumentWindow *document = documentWindowOf(record);
+    if (document && !document->checksums()->confirmBeforeWriting(QStringLiteral("Salva versione")))
+        return false;
     return m_projectSaver(*record);
 }
 
@@ -892,6 +903,9 @@ void MainWindow::onExportFirmware()
                              QStringLiteral("Nessun firmware attivo."));
         return;
     }
+    DocumentWindow *document = documentWindowOf(record);
+    if (document && !document->checksums()->confirmBeforeWriting(QStringLiteral("Esporta firmware")))
+        return;
     QString proposed = QString::fromStdString(record->firmware->fileName());
     if (proposed.isEmpty())
         proposed = QStringLiteral("firmware.bin");
@@ -905,6 +919,26 @@ void MainWindow::onExportFirmware()
         statusBar()->showMessage(QStringLiteral("Firmware esportato: ") + path, 4000);
     else
         QMessageBox::warning(this, QStringLiteral("Esporta firmware"), error);
+}
+
+void MainWindow::onCorrectChecksums()
+{
+    DocumentWindow *document = activeDocumentWindow();
+    if (!document) {
+        QMessageBox::warning(this, QStringLiteral("Correggi checksum"),
+                             QStringLiteral("Nessun progetto firmware attivo."));
+        return;
+    }
+    if (!document->checksums()->report().recognised()) {
+        statusBar()->showMessage(
+            QStringLiteral("Nessun modulo checksum riconosce questo firmware."), 4000);
+        return;
+    }
+    const int corrected = document->checksums()->correct();
+    statusBar()->showMessage(corrected > 0
+                                 ? QStringLiteral("Checksum corretti: %1").arg(corrected)
+                                 : QStringLiteral("Checksum già corretti"),
+                             4000);
 }
 
 void MainWindow::onCalculator()

@@ -129,6 +129,7 @@ private:
     void onOpenFirmware();
     void onSave();
     void onExportFirmware();
+    void onCorrectChecksums();
     void onCalculator();
     void onAbout();
     void onPercentToggled(bool on);

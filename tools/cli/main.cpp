@@ -2,6 +2,7 @@
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
 #include "clisupport.h"
 #include "cmd_driver.h"
+#include "cmd_checksum.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -218,6 +219,10 @@ const std::map<QString, Command> &commands()
           "a recognition driver as JSON; build: a driver from an image and its maps (.tvp or "
           "A2L / DAMOS)",
           1, 4, runDriver}},
+        {QStringLiteral("checksum"),
+         {"checksum IMAGE [--fix OUT]",
+          "checksum blocks of an image; OUT receives the image with them corrected", 1, 3,
+          runChecksum}},
     };
     return table;
 }
