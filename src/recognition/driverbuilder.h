@@ -1,0 +1,25 @@
+#pragma once
+
+#include "driver.h"
+#include "model/mapdefinition.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Makes a driver from a reference image and the maps known in it, so that the driver finds
+// those maps again in this image and in other software versions of the same family.
+
+// One driver map for one map definition; false (with the reason) when the map cannot be
+// described, e.g. it has no place in the image or its Z block passes the end.
+bool buildDriverMap(const QByteArray &image, const MapDefinition &map, DriverMap &result,
+                    QString *reason = nullptr);
+
+struct DriverBuildResult
+{
+    Driver driver;
+    // One line per map left out, naming it and why.
+    QStringList skipped;
+};
+DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition> &maps);
