@@ -24,6 +24,8 @@
 #include <functional>
 #include <map>
 
+int runScan(const QStringList &args); // cmd_scan.cpp
+
 namespace {
 
 struct Command
@@ -201,6 +203,9 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("compare"),
          {"compare ORI MOD", "byte and bit differences of a modified image from its original", 2,
           2, runCompare}},
+        {QStringLiteral("scan"),
+         {"scan IMAGE DRIVER", "the maps of a recognition driver found in an image", 2, 2,
+          runScan}},
     };
     return table;
 }
