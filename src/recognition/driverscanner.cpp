@@ -1,6 +1,7 @@
 #include "driverscanner.h"
 
 #include "recognition/mapvalidation.h"
+#include "recognition/patternindex.h"
 
 #include <QByteArrayView>
 #include <QElapsedTimer>
@@ -176,13 +177,16 @@ constexpr double autoEarlyStopConfidence = 96.0;
 constexpr double rawMinimumMatch = 70.0;
 constexpr qint64 signatureAxisReach = 1024;
 
+QList<QByteArray> searchedPatterns(const Driver &driver);
+
 class Scanner
 {
 public:
-    Scanner(const QByteArray &image, DriverScanTimings *timings)
+    Scanner(const QByteArray &image, const Driver &driver, DriverScanTimings *timings)
         : m_image(image)
         , m_size(image.size())
         , m_timings(timings)
+        , m_patterns(image, searchedPatterns(driver), 128)
     {
     }
 
@@ -212,10 +216,32 @@ private:
     const QByteArray &m_image;
     const qint64 m_size;
     DriverScanTimings *m_timings;
+    const PatternIndex m_patterns;
     ClaimedRegions m_claims;
     double m_confidenceSum = 0.0;
     int m_recognised = 0;
 };
+
+// Every byte pattern a scan of driver may look for, so that one walk finds them all.
+QList<QByteArray> searchedPatterns(const Driver &driver)
+{
+    QList<QByteArray> patterns;
+    for (const DriverMap &map : driver.maps) {
+        for (const DriverAnchor &anchor : map.anchors)
+            patterns.append(anchor.pattern);
+        if (map.useXAnchor)
+            patterns.append(map.xAnchorSignature);
+        if (map.useYAnchor)
+            patterns.append(map.yAnchorSignature);
+        if (map.hasXAxis)
+            patterns.append(map.xAxisSignature);
+        if (map.hasYAxis)
+            patterns.append(map.yAxisSignature);
+        if (map.signatureValid && map.zSignature.size() >= 8)
+            patterns.append(map.zSignature);
+    }
+    return patterns;
+}
 
 DriverMap withoutManualSettings(DriverMap map)
 {
@@ -474,23 +500,23 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
     for (const DriverAnchor &anchor : map.anchors) {
         if (anchor.pattern.isEmpty())
             continue;
-        for (qint64 hit : findAll(m_image, anchor.pattern, 48))
+        for (qint64 hit : m_patterns.hits(anchor.pattern, 48))
             candidates.vote(shifted(hit, anchor.delta), 1, 0, voteWeight(anchor.divisor));
     }
     if (xAnchorUsable(map)) {
-        for (qint64 hit : findAll(m_image, map.xAnchorSignature, 48))
+        for (qint64 hit : m_patterns.hits(map.xAnchorSignature, 48))
             candidates.vote(shifted(hit, map.xAnchorDelta), 1, 0, voteWeight(map.xAnchorDivisor));
     }
     if (yAnchorUsable(map)) {
-        for (qint64 hit : findAll(m_image, map.yAnchorSignature, 48))
+        for (qint64 hit : m_patterns.hits(map.yAnchorSignature, 48))
             candidates.vote(shifted(hit, map.yAnchorDelta), 1, 0, voteWeight(map.yAnchorDivisor));
     }
     if (map.hasXAxis && !map.xAxisSignature.isEmpty()) {
-        for (qint64 hit : findAll(m_image, map.xAxisSignature, 64))
+        for (qint64 hit : m_patterns.hits(map.xAxisSignature, 64))
             candidates.vote(shiftedBack(hit, map.xAxisDelta), 0, 1, 0.0);
     }
     if (map.hasYAxis && !map.yAxisSignature.isEmpty()) {
-        for (qint64 hit : findAll(m_image, map.yAxisSignature, 64))
+        for (qint64 hit : m_patterns.hits(map.yAxisSignature, 64))
             candidates.vote(shiftedBack(hit, map.yAxisDelta), 0, 1, 0.0);
     }
     if (map.zAddress >= 0 && map.zAddress < m_size)
@@ -745,7 +771,7 @@ bool Scanner::anchorFallback(const DriverMap &map, Found &found) const
 {
     const auto addresses = [&](const QByteArray &signature, qint64 delta) {
         QList<qint64> list;
-        for (qint64 hit : findAll(m_image, signature, 64)) {
+        for (qint64 hit : m_patterns.hits(signature, 64)) {
             const qint64 address = shifted(hit, delta);
             if (address >= 0 && address < m_size)
                 list.append(address);
@@ -866,7 +892,7 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
     }
     if (bestScore < minimumScore && map.zSignature.size() >= 8) {
         bestScore = -1.0;
-        for (qint64 hit : findAll(m_image, map.zSignature, 128)) {
+        for (qint64 hit : m_patterns.hits(map.zSignature, 128)) {
             qint64 x = -1, y = -1;
             const double score = signatureScore(map, hit, x, y);
             if (score > bestScore) {
@@ -894,6 +920,6 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
 DriverScanResult scanDriver(const QByteArray &firmwareBytes, const Driver &driver,
                             DriverScanTimings *timings)
 {
-    Scanner scanner(firmwareBytes, timings);
+    Scanner scanner(firmwareBytes, driver, timings);
     return scanner.run(driver);
 }
