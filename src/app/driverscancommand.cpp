@@ -36,7 +36,7 @@ void DriverScanCommand::loadDriverAndScan()
         return;
     if (!m_window->activeDocumentWindow()) {
         message(QMessageBox::Warning, QStringLiteral("Carica driver"),
-                QStringLiteral("Apri prima il firmware da analizzare."));
+                QStringLiteral("Nessun firmware attivo."));
         return;
     }
     const QString path

@@ -23,6 +23,7 @@
 #include "model/firmwareproject.h"
 #include "projects/ecuidentification.h"
 #include "projects/projectcommands.h"
+#include "recognition/drivercreator.h"
 #include "recognition/mapcategory.h"
 
 #include <QAction>
@@ -370,8 +371,6 @@ void MainWindow::buildMenus()
         [this] { m_importer->importA2L(); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
-    add(file, QStringLiteral("Carica driver..."), QStringLiteral("loadDriverAction"),
-        [this] { m_driverScan->loadDriverAndScan(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
@@ -508,6 +507,20 @@ void MainWindow::buildMenus()
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"));
+    add(customer, QStringLiteral("Crea driver..."), QStringLiteral("createDriverAction"), [this] {
+        const FirmwareProject *record = activeDocument();
+        if (!record || !record->firmware) {
+            QMessageBox::warning(this, QStringLiteral("Crea driver"),
+                                 QStringLiteral("Nessun firmware attivo."));
+            return;
+        }
+        const std::vector<uint8_t> &bytes = record->firmware->data();
+        createDriverInteractively(
+            this, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())),
+            record->maps, QString::fromStdString(record->firmware->fileName()));
+    });
+    add(customer, QStringLiteral("Carica driver..."), QStringLiteral("loadDriverAction"),
+        [this] { m_driverScan->loadDriverAndScan(); });
 
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     add(info, QStringLiteral("Info su Tessamorvandi..."), QStringLiteral("aboutAction"),

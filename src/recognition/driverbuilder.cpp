@@ -3,9 +3,12 @@
 #include "mapvalidation.h"
 #include "model/fingerprint.h"
 
-#include <QSet>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -48,28 +51,22 @@ Layout layoutOf(const MapDefinition &map)
     l.littleEndian = map.zElementSize != 2 || map.dataType != Organisation16BitHiLo;
     const bool hasX = storedAxis(map.xAxisSource, map.xAxisOffset, map.xElementSize);
     const bool hasY = storedAxis(map.yAxisSource, map.yAxisOffset, map.yElementSize);
-    if (!map.zColumnMajor) {
-        l.rows = map.rows;
-        l.columns = map.columns;
-        l.x = hasX ? map.xAxisOffset : -1;
-        l.y = hasY ? map.yAxisOffset : -1;
-        l.xSize = map.xElementSize;
-        l.ySize = map.yElementSize;
-        l.xFactor = map.xFactor;
-        l.xOffset = map.xOffsetFactor;
-        l.yFactor = map.yFactor;
-        l.yOffset = map.yOffsetFactor;
-    } else {
-        l.rows = map.columns;
-        l.columns = map.rows;
-        l.x = hasY ? map.yAxisOffset : -1;
-        l.y = hasX ? map.xAxisOffset : -1;
-        l.xSize = map.yElementSize;
-        l.ySize = map.xElementSize;
-        l.xFactor = map.yFactor;
-        l.xOffset = map.yOffsetFactor;
-        l.yFactor = map.xFactor;
-        l.yOffset = map.xOffsetFactor;
+    l.rows = map.rows;
+    l.columns = map.columns;
+    l.x = hasX ? map.xAxisOffset : -1;
+    l.y = hasY ? map.yAxisOffset : -1;
+    l.xSize = map.xElementSize;
+    l.ySize = map.yElementSize;
+    l.xFactor = map.xFactor;
+    l.xOffset = map.xOffsetFactor;
+    l.yFactor = map.yFactor;
+    l.yOffset = map.yOffsetFactor;
+    if (map.zColumnMajor) {
+        std::swap(l.rows, l.columns);
+        std::swap(l.x, l.y);
+        std::swap(l.xSize, l.ySize);
+        std::swap(l.xFactor, l.yFactor);
+        std::swap(l.xOffset, l.yOffset);
     }
     l.zFactor = map.factor;
     l.zOffset = map.offset;
@@ -82,8 +79,8 @@ bool fits(const QByteArray &image, qint64 address, qint64 length)
            && length <= image.size() - address;
 }
 
-QList<double> axisValues(const QByteArray &image, qint64 address, int count, int size,
-                         bool littleEndian)
+QList<double>
+axisValues(const QByteArray &image, qint64 address, int count, int size, bool littleEndian)
 {
     QList<double> values;
     for (int i = 0; i < count; ++i)
@@ -91,53 +88,174 @@ QList<double> axisValues(const QByteArray &image, qint64 address, int count, int
     return values;
 }
 
-// A pattern worth voting with: not filler (a few distinct byte values at least) and found
-// once only in the image, so that each of its hits means this map.
-bool goodAnchor(const QByteArray &image, const QByteArray &pattern)
+// Byte ranges that maps cover, merged and in order, so that a window is checked against them
+// by one binary search however many maps there are.
+class CoveredBytes
 {
-    const QSet<char> distinct(pattern.cbegin(), pattern.cend());
-    return distinct.size() >= 3 && findAll(image, pattern, 2).size() == 1;
+public:
+    explicit CoveredBytes(const QList<MapDefinition> &maps)
+    {
+        for (const MapDefinition &map : maps) {
+            const MapRanges r = mapRanges(map);
+            for (const ByteRange &range : {r.data, r.xAxis, r.yAxis, r.header})
+                if (range.isValid())
+                    m_ranges.append(range);
+        }
+        std::sort(m_ranges.begin(), m_ranges.end(),
+                  [](const ByteRange &a, const ByteRange &b) { return a.start < b.start; });
+        QList<ByteRange> merged;
+        for (const ByteRange &range : std::as_const(m_ranges)) {
+            if (!merged.isEmpty() && range.start <= merged.last().end + 1)
+                merged.last().end = std::max(merged.last().end, range.end);
+            else
+                merged.append(range);
+        }
+        m_ranges = merged;
+    }
+    bool isFree(qint64 start, qint64 end) const
+    {
+        // The first range ending at or after start is the only one that can overlap.
+        const auto it = std::lower_bound(
+            m_ranges.cbegin(), m_ranges.cend(), start,
+            [](const ByteRange &range, qint64 value) { return range.end < value; });
+        return it == m_ranges.cend() || it->start > end;
+    }
+
+private:
+    QList<ByteRange> m_ranges;
+};
+
+// Candidate anchor windows of one map, nearest first on each side.
+struct AnchorCandidates
+{
+    qint64 z = -1;
+    QList<qint64> before;
+    QList<qint64> after;
+};
+
+// Not filler: a few distinct byte values at least.
+bool varied(const char *bytes)
+{
+    quint64 seen[4] = {};
+    int distinct = 0;
+    for (int i = 0; i < AnchorLength && distinct < 3; ++i) {
+        const uchar b = uchar(bytes[i]);
+        if (!(seen[b >> 6] & (quint64(1) << (b & 63)))) {
+            seen[b >> 6] |= quint64(1) << (b & 63);
+            ++distinct;
+        }
+    }
+    return distinct >= 3;
 }
 
 // Anchors come from bytes that no map covers: calibration values change from one software
 // version to the next, the code and structure around the tables much less.
-QList<DriverAnchor> chooseAnchors(const QByteArray &image, qint64 z, qint64 lowest,
-                                  qint64 highest, const QList<ByteRange> &covered, int direction)
+AnchorCandidates anchorCandidates(
+    const QByteArray &image, qint64 z, qint64 lowest, qint64 highest, const CoveredBytes &covered)
 {
-    QList<DriverAnchor> anchors;
-    const auto free = [&](qint64 start) {
-        for (const ByteRange &range : covered)
-            if (start <= range.end && range.start <= start + AnchorLength - 1)
-                return false;
-        return true;
-    };
-    for (qint64 step = 0; step <= AnchorReach && anchors.size() < AnchorsPerSide; step += 4) {
-        const qint64 start = direction < 0 ? lowest - AnchorLength - step : highest + 1 + step;
-        if (!fits(image, start, AnchorLength) || !free(start))
-            continue;
-        const QByteArray pattern = image.mid(start, AnchorLength);
-        if (!goodAnchor(image, pattern))
-            continue;
-        DriverAnchor anchor;
-        anchor.pattern = pattern;
-        anchor.delta = z - start;
-        anchor.divisor = 1;
-        anchors.append(anchor);
-        step += AnchorLength - 4; // the next anchor does not overlap this one
+    // Enough to get past a few repeated patterns near a map; most maps need the first only.
+    constexpr int PerSide = 12;
+    AnchorCandidates c;
+    c.z = z;
+    for (int direction : {-1, +1}) {
+        QList<qint64> &list = direction < 0 ? c.before : c.after;
+        for (qint64 step = 0; step <= AnchorReach && list.size() < PerSide; step += 4) {
+            const qint64 start = direction < 0 ? lowest - AnchorLength - step : highest + 1 + step;
+            if (fits(image, start, AnchorLength) && covered.isFree(start, start + AnchorLength - 1)
+                && varied(image.constData() + start))
+                list.append(start);
+        }
     }
-    return anchors;
+    return c;
 }
 
-QList<ByteRange> coveredRanges(const QList<MapDefinition> &maps)
+// How often each candidate window's bytes occur in the image (counted up to 2), found in one
+// pass over the image for all maps together rather than one search per window.
+class OccurrenceCounter
 {
-    QList<ByteRange> ranges;
-    for (const MapDefinition &map : maps) {
-        const MapRanges r = mapRanges(map);
-        for (const ByteRange &range : {r.data, r.xAxis, r.yAxis, r.header})
-            if (range.isValid())
-                ranges.append(range);
+public:
+    OccurrenceCounter(const QByteArray &image, const QList<AnchorCandidates> &candidates)
+    {
+        for (const AnchorCandidates &c : candidates)
+            for (const QList<qint64> *list : {&c.before, &c.after})
+                for (qint64 start : *list)
+                    m_counts.emplace(keyAt(image.constData() + start), 0);
+        if (m_counts.empty())
+            return;
+        const char *data = image.constData();
+        for (qint64 p = 0; p + AnchorLength <= image.size(); ++p) {
+            const auto it = m_counts.find(keyAt(data + p));
+            if (it != m_counts.end() && it->second < 2)
+                ++it->second;
+        }
     }
-    return ranges;
+    bool unique(const QByteArray &image, qint64 start) const
+    {
+        const auto it = m_counts.find(keyAt(image.constData() + start));
+        return it != m_counts.end() && it->second == 1;
+    }
+
+private:
+    struct Key
+    {
+        quint64 low, high;
+        bool operator==(const Key &o) const { return low == o.low && high == o.high; }
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key &k) const
+        {
+            return size_t((k.low * 0x9E3779B97F4A7C15ull) ^ (k.high + (k.low >> 29)));
+        }
+    };
+    static Key keyAt(const char *bytes)
+    {
+        Key key;
+        std::memcpy(&key.low, bytes, 8);
+        std::memcpy(&key.high, bytes + 8, 8);
+        return key;
+    }
+    std::unordered_map<Key, int, KeyHash> m_counts;
+};
+
+// The nearest unique windows of each side, not overlapping one another. The nearest anchor of
+// a side becomes the side's signature, the others vote in the anchor list.
+void placeAnchors(const QByteArray &image,
+                  const AnchorCandidates &c,
+                  const OccurrenceCounter &counter,
+                  DriverMap &d)
+{
+    const auto pick = [&](const QList<qint64> &list) {
+        QList<DriverAnchor> chosen;
+        qint64 last = -AnchorLength;
+        for (qint64 start : list) {
+            if (chosen.size() == AnchorsPerSide)
+                break;
+            if (!chosen.isEmpty() && std::abs(start - last) < AnchorLength)
+                continue;
+            if (!counter.unique(image, start))
+                continue;
+            chosen.append({image.mid(start, AnchorLength), c.z - start, 1, 0});
+            last = start;
+        }
+        return chosen;
+    };
+    const QList<DriverAnchor> before = pick(c.before);
+    const QList<DriverAnchor> after = pick(c.after);
+    if (!before.isEmpty()) {
+        d.xAnchorSignature = before.first().pattern;
+        d.xAnchorDelta = before.first().delta;
+        d.xAnchorDivisor = 1;
+        d.useXAnchor = true;
+        d.anchors += before.mid(1);
+    }
+    if (!after.isEmpty()) {
+        d.yAnchorSignature = after.first().pattern;
+        d.yAnchorDelta = after.first().delta;
+        d.yAnchorDivisor = 1;
+        d.useYAnchor = true;
+        d.anchors += after.mid(1);
+    }
 }
 
 QString nameOf(const MapDefinition &map)
@@ -145,8 +263,13 @@ QString nameOf(const MapDefinition &map)
     return map.name.isEmpty() ? QStringLiteral("0x%1").arg(map.mapOffset, 0, 16) : map.name;
 }
 
-bool describe(const QByteArray &image, const MapDefinition &map, const QList<ByteRange> &covered,
-              DriverMap &d, QString *reason)
+// Everything but the anchors, which are chosen for all maps together afterwards.
+bool describe(const QByteArray &image,
+              const MapDefinition &map,
+              const CoveredBytes &covered,
+              DriverMap &d,
+              AnchorCandidates &anchors,
+              QString *reason)
 {
     const auto refuse = [reason](const QString &text) {
         if (reason)
@@ -171,8 +294,9 @@ bool describe(const QByteArray &image, const MapDefinition &map, const QList<Byt
         return refuse(QStringLiteral("valori tutti uguali, non riconoscibile dal contenuto"));
 
     d = DriverMap();
-    d.mapKey = map.name.isEmpty() ? QStringLiteral("MAP_%1").arg(l.z, 8, 16, QLatin1Char('0')).toUpper()
-                                  : map.name;
+    d.mapKey = map.name.isEmpty()
+                   ? QStringLiteral("MAP_%1").arg(l.z, 8, 16, QLatin1Char('0')).toUpper()
+                   : map.name;
     d.description = map.description;
     d.unit = map.unit;
     d.compuMethod = map.compuMethod;
@@ -198,37 +322,37 @@ bool describe(const QByteArray &image, const MapDefinition &map, const QList<Byt
     d.zZeroRatio = stats.zeroRatio;
 
     qint64 lowest = l.z, highest = l.z + zLength - 1;
-    const auto axis = [&](qint64 address, int points, int size, double factor, double offset,
-                          bool &has, qint64 &where, qint64 &delta, qint32 &elementSize,
-                          QByteArray &signature, QByteArray &print, double &lo, double &hi,
-                          qint32 &mode, bool &check, bool &rawEnabled, QList<double> &raw,
-                          double &rawFactor, double &rawOffset, double &axisFactor,
-                          double &axisOffset) {
-        elementSize = size;
-        axisFactor = factor;
-        axisOffset = offset;
-        const qint64 length = qint64(points) * size;
-        if (address < 0 || !fits(image, address, length))
-            return;
-        has = true;
-        where = address;
-        delta = address - l.z;
-        signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
-        print = fingerprint(image, address, length, size, l.littleEndian);
-        const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
-        lo = s.min;
-        hi = s.max;
-        mode = monotonicKind(image, address, points, size, l.littleEndian);
-        check = true;
-        raw = axisValues(image, address, points, size, l.littleEndian);
-        // Axis points as a last resort for finding the map: only a strictly ordered axis of a
-        // few points is distinctive enough to be searched for through the whole image.
-        rawEnabled = points >= 3 && mode != 0;
-        rawFactor = factor;
-        rawOffset = offset;
-        lowest = std::min(lowest, address);
-        highest = std::max(highest, address + length - 1);
-    };
+    const auto axis
+        = [&](qint64 address, int points, int size, double factor, double offset, bool &has,
+              qint64 &where, qint64 &delta, qint32 &elementSize, QByteArray &signature,
+              QByteArray &print, double &lo, double &hi, qint32 &mode, bool &check,
+              bool &rawEnabled, QList<double> &raw, double &rawFactor, double &rawOffset,
+              double &axisFactor, double &axisOffset) {
+              elementSize = size;
+              axisFactor = factor;
+              axisOffset = offset;
+              const qint64 length = qint64(points) * size;
+              if (address < 0 || !fits(image, address, length))
+                  return;
+              has = true;
+              where = address;
+              delta = address - l.z;
+              signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
+              print = fingerprint(image, address, length, size, l.littleEndian);
+              const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
+              lo = s.min;
+              hi = s.max;
+              mode = monotonicKind(image, address, points, size, l.littleEndian);
+              check = true;
+              raw = axisValues(image, address, points, size, l.littleEndian);
+              // Axis points as a last resort for finding the map: only a strictly ordered axis of a
+              // few points is distinctive enough to be searched for through the whole image.
+              rawEnabled = points >= 3 && mode != 0;
+              rawFactor = factor;
+              rawOffset = offset;
+              lowest = std::min(lowest, address);
+              highest = std::max(highest, address + length - 1);
+          };
     axis(l.x, l.columns, l.xSize, l.xFactor, l.xOffset, d.hasXAxis, d.xAddress, d.xAxisDelta,
          d.xElementSize, d.xAxisSignature, d.xFingerprint, d.xMin, d.xMax, d.xAxisMode,
          d.checkXAxis, d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor,
@@ -248,32 +372,16 @@ bool describe(const QByteArray &image, const MapDefinition &map, const QList<Byt
                == d.yAxisMode)
         d.yAxisMode = 0;
 
-    const QList<DriverAnchor> before = chooseAnchors(image, l.z, lowest, highest, covered, -1);
-    const QList<DriverAnchor> after = chooseAnchors(image, l.z, lowest, highest, covered, +1);
-    // The nearest anchor of each side is the side's signature, the others vote as anchors.
-    if (!before.isEmpty()) {
-        d.xAnchorSignature = before.first().pattern;
-        d.xAnchorDelta = before.first().delta;
-        d.xAnchorDivisor = 1;
-        d.useXAnchor = true;
-        d.anchors += before.mid(1);
-    }
-    if (!after.isEmpty()) {
-        d.yAnchorSignature = after.first().pattern;
-        d.yAnchorDelta = after.first().delta;
-        d.yAnchorDivisor = 1;
-        d.useYAnchor = true;
-        d.anchors += after.mid(1);
-    }
+    anchors = anchorCandidates(image, l.z, lowest, highest, covered);
 
     // The physical ranges of the reference, for an author who turns the manual profile on;
     // they take no part in the search until then.
-    const auto physical = [](double lo, double hi, double factor, double offset, bool &has,
-                             double &a, double &b) {
-        has = true;
-        a = lo * factor + offset;
-        b = hi * factor + offset;
-    };
+    const auto physical
+        = [](double lo, double hi, double factor, double offset, bool &has, double &a, double &b) {
+              has = true;
+              a = lo * factor + offset;
+              b = hi * factor + offset;
+          };
     physical(d.zMin, d.zMax, d.zFactor, d.zOffset, d.hasZRange, d.zRangeA, d.zRangeB);
     if (d.hasXAxis)
         physical(d.xMin, d.xMax, d.xFactor, d.xOffset, d.hasXRange, d.xRangeA, d.xRangeB);
@@ -287,24 +395,37 @@ bool describe(const QByteArray &image, const MapDefinition &map, const QList<Byt
 
 } // namespace
 
-bool buildDriverMap(const QByteArray &image, const MapDefinition &map, DriverMap &result,
+bool buildDriverMap(const QByteArray &image,
+                    const MapDefinition &map,
+                    DriverMap &result,
                     QString *reason)
 {
-    return describe(image, map, coveredRanges({map}), result, reason);
+    AnchorCandidates anchors;
+    if (!describe(image, map, CoveredBytes({map}), result, anchors, reason))
+        return false;
+    placeAnchors(image, anchors, OccurrenceCounter(image, {anchors}), result);
+    return true;
 }
 
 DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition> &maps)
 {
     DriverBuildResult result;
-    const QList<ByteRange> covered = coveredRanges(maps);
+    const CoveredBytes covered(maps);
+    QList<AnchorCandidates> anchors;
     for (const MapDefinition &map : maps) {
         DriverMap driverMap;
+        AnchorCandidates candidates;
         QString reason;
-        if (describe(image, map, covered, driverMap, &reason))
+        if (describe(image, map, covered, driverMap, candidates, &reason)) {
             result.driver.maps.append(driverMap);
-        else
+            anchors.append(candidates);
+        } else {
             result.skipped.append(QStringLiteral("%1: %2").arg(nameOf(map), reason));
+        }
     }
+    const OccurrenceCounter counter(image, anchors);
+    for (qsizetype i = 0; i < anchors.size(); ++i)
+        placeAnchors(image, anchors.at(i), counter, result.driver.maps[i]);
     return result;
 }
 
@@ -314,4 +435,30 @@ void describeBuiltDriver(Driver &driver, const QString &imageFileName, const QBy
     driver.text2 = QStringLiteral("Tessamorvandi");
     driver.text3 = imageFingerprint(image);
     driver.number = image.size();
+}
+
+QString proposedDriverFileName(const QString &firmwareFileName)
+{
+    const QString base = QFileInfo(firmwareFileName).completeBaseName();
+    return (base.isEmpty() ? QStringLiteral("Tessamorvandi_Driver") : base)
+           + QStringLiteral(".ecudrv");
+}
+
+QString withDriverSuffix(const QString &path)
+{
+    return path.endsWith(QLatin1String(".ecudrv"), Qt::CaseInsensitive)
+               ? path
+               : path + QStringLiteral(".ecudrv");
+}
+
+QString driverCreatedText(const DriverBuildResult &result, const QString &path)
+{
+    QString text = QStringLiteral("Driver creato:\n%1\n\nMappe nel driver: %2")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(result.driver.maps.size());
+    if (!result.skipped.isEmpty())
+        text += QStringLiteral("\nMappe escluse: %1\n\n%2")
+                    .arg(result.skipped.size())
+                    .arg(result.skipped.join(QLatin1Char('\n')));
+    return text;
 }
