@@ -146,21 +146,14 @@ double voteWeight(qint32 divisor)
     return divisor > 0 ? 1.0 / divisor : 1.0;
 }
 
-// What a path found for one map.
+// What a path found for one map: the addresses and scores, and the shape when the path gives
+// one of its own.
 struct Found
 {
     QString path;
-    qint64 z = -1;
-    qint64 x = -1;
-    qint64 y = -1;
+    Evaluation at;
     qint32 rows = 0;
     qint32 columns = 0;
-    double confidence = 0.0;
-    double zfp = 0.0;
-    double rowScore = 0.0;
-    double columnScore = 0.0;
-    double xScore = 0.0;
-    double yScore = 0.0;
 };
 
 // A raw axis sequence found in the image.
@@ -434,33 +427,33 @@ DriverScanResult Scanner::run(const Driver &driver)
 
 void Scanner::accept(const DriverMap &map, DriverMapMatch &match, const Found &found)
 {
-    match.zAddress = found.z;
-    match.xAddress = found.x;
-    match.yAddress = found.y;
-    match.confidence = found.confidence;
+    match.zAddress = found.at.zAddress;
+    match.xAddress = found.at.xAddress;
+    match.yAddress = found.at.yAddress;
+    match.confidence = found.at.confidence;
     if (found.rows >= 1)
         match.rows = found.rows;
     if (found.columns >= 1)
         match.columns = found.columns;
-    match.zFound = found.z >= 0;
-    match.xFound = map.hasXAxis && found.x >= 0;
-    match.yFound = map.hasYAxis && found.y >= 0;
+    match.zFound = found.at.zAddress >= 0;
+    match.xFound = map.hasXAxis && found.at.xAddress >= 0;
+    match.yFound = map.hasYAxis && found.at.yAddress >= 0;
     match.recognised = true;
     if (match.status.isEmpty())
         match.status = QStringLiteral("%1: ACCETTATA").arg(found.path);
     const qint64 bytes = blockBytes(match.rows, match.columns, std::max(1, map.zElementSize));
-    if (found.z >= 0 && bytes > 0)
-        m_claims.claim(found.z, found.z + bytes - 1);
-    m_confidenceSum += found.confidence;
+    if (found.at.zAddress >= 0 && bytes > 0)
+        m_claims.claim(found.at.zAddress, found.at.zAddress + bytes - 1);
+    m_confidenceSum += found.at.confidence;
     ++m_recognised;
     qCInfo(lcDriverScanner).noquote()
         << QStringLiteral("[DriverScanner V8] %1 -> OK | Z=0x%2 X=0x%3 Y=0x%4 conf=%5 zfp=%6 "
                           "row=%7 col=%8 x=%9 y=%10")
-               .arg(nameOf(match), hexAddress(found.z), hexAddress(found.x), hexAddress(found.y),
-                    oneDecimal(found.confidence), oneDecimal(found.zfp),
-                    oneDecimal(found.rowScore), oneDecimal(found.columnScore),
-                    oneDecimal(found.xScore))
-               .arg(oneDecimal(found.yScore));
+               .arg(nameOf(match), hexAddress(found.at.zAddress), hexAddress(found.at.xAddress), hexAddress(found.at.yAddress),
+                    oneDecimal(found.at.confidence), oneDecimal(found.at.zfp),
+                    oneDecimal(found.at.rowScore), oneDecimal(found.at.columnScore),
+                    oneDecimal(found.at.xScore))
+               .arg(oneDecimal(found.at.yScore));
 }
 
 void Scanner::logNotFound(const DriverMapMatch &match)
@@ -706,15 +699,7 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         }
         if (best.accepted) {
             found.path = QStringLiteral("AUTO");
-            found.z = best.zAddress;
-            found.x = best.xAddress;
-            found.y = best.yAddress;
-            found.confidence = best.confidence;
-            found.zfp = best.zfp;
-            found.rowScore = best.rowScore;
-            found.columnScore = best.columnScore;
-            found.xScore = best.xScore;
-            found.yScore = best.yScore;
+            found.at = best;
             return true;
         }
     }
@@ -915,7 +900,7 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     }
 
     found.path = QStringLiteral("RAW_ASSISTITO");
-    found.z = chosenZ;
+    found.at.zAddress = chosenZ;
     const auto otherAxis = [&](bool has, qint64 delta, int elementSize, int points) -> qint64 {
         if (!has)
             return -1;
@@ -925,18 +910,18 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
                    : -1;
     };
     if (hit.xRole) {
-        found.x = hit.position;
-        found.y = otherAxis(map.hasYAxis, map.yAxisDelta, map.yElementSize, map.rows);
-        found.xScore = hit.match;
+        found.at.xAddress = hit.position;
+        found.at.yAddress = otherAxis(map.hasYAxis, map.yAxisDelta, map.yElementSize, map.rows);
+        found.at.xScore = hit.match;
     } else {
-        found.y = hit.position;
-        found.x = otherAxis(map.hasXAxis, map.xAxisDelta, map.xElementSize, map.columns);
-        found.yScore = hit.match;
+        found.at.yAddress = hit.position;
+        found.at.xAddress = otherAxis(map.hasXAxis, map.xAxisDelta, map.xElementSize, map.columns);
+        found.at.yScore = hit.match;
     }
     found.rows = map.rows;
     found.columns = map.columns;
-    found.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
-    found.zfp = std::max(0.0, chosenZfp);
+    found.at.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
+    found.at.zfp = std::max(0.0, chosenZfp);
     message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
                              "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
                              "scelta=0x%6, geometria=%7x%8, byte Z=%10. ACCETTATA")
@@ -963,12 +948,12 @@ bool Scanner::manualAbsolute(const DriverMap &map, Found &found) const
                        m_size))
         return false;
     found.path = QStringLiteral("MANUAL_ABSOLUTE");
-    found.z = map.absZAddress;
-    found.x = map.absXAddress;
-    found.y = map.absYAddress;
+    found.at.zAddress = map.absZAddress;
+    found.at.xAddress = map.absXAddress;
+    found.at.yAddress = map.absYAddress;
     found.rows = rows;
     found.columns = columns;
-    found.confidence = 100.0;
+    found.at.confidence = 100.0;
     return true;
 }
 
@@ -1019,13 +1004,7 @@ bool Scanner::anchorFallback(const DriverMap &map, Found &found) const
         || best.confidence < 65.0)
         return false;
     found.path = QStringLiteral("ANCHOR_FALLBACK");
-    found.z = best.zAddress;
-    found.x = best.xAddress;
-    found.y = best.yAddress;
-    found.confidence = best.confidence;
-    found.zfp = best.zfp;
-    found.xScore = best.xScore;
-    found.yScore = best.yScore;
+    found.at = best;
     return true;
 }
 
@@ -1113,10 +1092,10 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
     if (bestScore < minimumScore)
         return false;
     found.path = QStringLiteral("SIGNATURE_FALLBACK");
-    found.z = bestZ;
-    found.x = map.xAxisSignature.isEmpty() ? -1 : bestX;
-    found.y = map.yAxisSignature.isEmpty() ? -1 : bestY;
-    found.confidence = bestScore;
+    found.at.zAddress = bestZ;
+    found.at.xAddress = map.xAxisSignature.isEmpty() ? -1 : bestX;
+    found.at.yAddress = map.yAxisSignature.isEmpty() ? -1 : bestY;
+    found.at.confidence = bestScore;
     return true;
 }
 
