@@ -7,6 +7,7 @@
 #include "recognition/driverfile.h"
 #include "recognition/drivermapdefinition.h"
 #include "recognition/driverscanner.h"
+#include "recognition/mapcategory.h"
 
 #include <QFileDialog>
 #include <QFutureWatcher>
@@ -119,9 +120,11 @@ int DriverScanCommand::applyScanResult(DocumentWindow *document, const Driver &d
         if (!isLoadableMatch(match))
             continue;
         MapDefinition definition = mapDefinitionFromMatch(match, driver.maps.at(i));
+        // A driver that leaves a map's category open (-1) leaves it to the classifier.
+        double score = 0.0;
+        const int category = match.category >= 0 ? match.category : classify(match, score);
         record->driverMapOrigins.insert(definition.mapOffset,
-                                        {match.category, match.confidence,
-                                         driverMapItemText(match)});
+                                        {category, match.confidence, driverMapItemText(match)});
         maps.append(definition);
         ++loaded;
     }

@@ -53,6 +53,8 @@ void TestDriverScanCommand::initTestCase()
     m_driver.maps[1].category = 2;
     m_driver.maps[2].category = 17;
     m_driver.maps[3].excluded = true;
+    // Left open, the category comes from the classifier: "temperatura" is a Temperature word.
+    m_driver.maps[2].category = -1;
     m_driver.maps[1].displayName.clear();
 }
 
