@@ -106,9 +106,9 @@ int main(int argc, char *argv[])
     if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("moved"))
         return 0;
     const Run nothing = medianRun(empty, built.driver, std::max(1, runs / 2));
-    report(out,
-           QStringLiteral("16 MiB, none of the maps present, median of %1")
-               .arg(std::max(1, runs / 2)),
-           nothing, -1);
+    report(
+        out,
+        QStringLiteral("16 MiB, none of the maps present, median of %1").arg(std::max(1, runs / 2)),
+        nothing, -1);
     return 0;
 }

@@ -43,8 +43,8 @@ void DriverScanCommand::loadDriverAndScan()
     const QString path
         = m_askFile ? m_askFile()
                     : QFileDialog::getOpenFileName(
-                          m_window, QStringLiteral("Carica driver"), QString(),
-                          QStringLiteral("Driver Tessamorvandi (*.ecudrv);;Tutti i file (*.*)"));
+                        m_window, QStringLiteral("Carica driver"), QString(),
+                        QStringLiteral("Driver Tessamorvandi (*.ecudrv);;Tutti i file (*.*)"));
     if (path.isEmpty())
         return;
     Driver driver;
@@ -83,7 +83,8 @@ bool DriverScanCommand::startScan(const Driver &driver)
     return true;
 }
 
-void DriverScanCommand::finishScan(DocumentWindow *document, const Driver &driver,
+void DriverScanCommand::finishScan(DocumentWindow *document,
+                                   const Driver &driver,
                                    const DriverScanResult &result)
 {
     if (m_busyDialog) {
@@ -109,7 +110,8 @@ void DriverScanCommand::finishScan(DocumentWindow *document, const Driver &drive
     emit scanFinished();
 }
 
-int DriverScanCommand::applyScanResult(DocumentWindow *document, const Driver &driver,
+int DriverScanCommand::applyScanResult(DocumentWindow *document,
+                                       const Driver &driver,
                                        const DriverScanResult &result)
 {
     FirmwareProject *record = document->record();

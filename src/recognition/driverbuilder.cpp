@@ -15,10 +15,10 @@ namespace {
 // Long enough to be unique in an image of megabytes, short enough to stay clear of the maps.
 constexpr int SignatureLength = 16;
 constexpr int AnchorLength = 16;
-// How far from a map its anchors may lie: inside the narrow neighbourhood the scanner searches
-// around an anchor's vote, so that a vote always lands within reach of the map.
+// How far from a map its anchors may lie: the code and structure right around a table tend to
+// move with it from one software version to the next, bytes far off much less.
 constexpr qint64 AnchorReach = 1024;
-// Anchors per side; each vote adds to the confidence up to four votes.
+// Anchors per side: the confidence counts up to four anchor votes.
 constexpr int AnchorsPerSide = 2;
 // Axis signatures are whole axes up to this many bytes (their points rarely change).
 constexpr int AxisSignatureLimit = 64;
@@ -322,47 +322,43 @@ bool describe(const QByteArray &image,
     d.zZeroRatio = stats.zeroRatio;
 
     qint64 lowest = l.z, highest = l.z + zLength - 1;
-    const auto axis
-        = [&](qint64 address, int points, int size, double factor, double offset, bool &has,
-              qint64 &where, qint64 &delta, qint32 &elementSize, QByteArray &signature,
-              QByteArray &print, double &lo, double &hi, qint32 &mode, bool &check,
-              bool &rawEnabled, QList<double> &raw, double &rawFactor, double &rawOffset,
-              double &axisFactor, double &axisOffset) {
-              elementSize = size;
-              axisFactor = factor;
-              axisOffset = offset;
-              const qint64 length = qint64(points) * size;
-              if (address < 0 || !fits(image, address, length))
-                  return;
-              has = true;
-              where = address;
-              delta = address - l.z;
-              signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
-              print = fingerprint(image, address, length, size, l.littleEndian);
-              const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
-              lo = s.min;
-              hi = s.max;
-              mode = monotonicKind(image, address, points, size, l.littleEndian);
-              check = true;
-              raw = axisValues(image, address, points, size, l.littleEndian);
-              // Axis points as a last resort for finding the map: only a strictly ordered axis of a
-              // few points is distinctive enough to be searched for through the whole image.
-              rawEnabled = points >= 3 && mode != 0;
-              rawFactor = factor;
-              rawOffset = offset;
-              lowest = std::min(lowest, address);
-              highest = std::max(highest, address + length - 1);
-          };
+    const auto axis = [&](qint64 address, int points, int size, double factor, double offset,
+                          bool &has, qint64 &where, qint64 &delta, qint32 &elementSize,
+                          QByteArray &signature, QByteArray &print, double &lo, double &hi,
+                          qint32 &mode, bool &rawEnabled, QList<double> &raw, double &rawFactor,
+                          double &rawOffset, double &axisFactor, double &axisOffset) {
+        elementSize = size;
+        axisFactor = factor;
+        axisOffset = offset;
+        const qint64 length = qint64(points) * size;
+        if (address < 0 || !fits(image, address, length))
+            return;
+        has = true;
+        where = address;
+        delta = address - l.z;
+        signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
+        print = fingerprint(image, address, length, size, l.littleEndian);
+        const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
+        lo = s.min;
+        hi = s.max;
+        mode = monotonicKind(image, address, points, size, l.littleEndian);
+        raw = axisValues(image, address, points, size, l.littleEndian);
+        // Axis points as a last resort for finding the map: only a strictly ordered axis of a
+        // few points is distinctive enough to be searched for through the whole image.
+        rawEnabled = points >= 3 && mode != 0;
+        rawFactor = factor;
+        rawOffset = offset;
+        lowest = std::min(lowest, address);
+        highest = std::max(highest, address + length - 1);
+    };
     axis(l.x, l.columns, l.xSize, l.xFactor, l.xOffset, d.hasXAxis, d.xAddress, d.xAxisDelta,
          d.xElementSize, d.xAxisSignature, d.xFingerprint, d.xMin, d.xMax, d.xAxisMode,
-         d.checkXAxis, d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor,
-         d.xOffset);
+         d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor, d.xOffset);
     axis(l.y, l.rows, l.ySize, l.yFactor, l.yOffset, d.hasYAxis, d.yAddress, d.yAxisDelta,
          d.yElementSize, d.yAxisSignature, d.yFingerprint, d.yMin, d.yMax, d.yAxisMode,
-         d.checkYAxis, d.rawYEnabled, d.rawYValues, d.rawYFactor, d.rawYOffset, d.yFactor,
-         d.yOffset);
-    // The check axes are a manual setting; the fingerprints already have the axes validated.
-    d.checkXAxis = d.checkYAxis = false;
+         d.rawYEnabled, d.rawYValues, d.rawYFactor, d.rawYOffset, d.yFactor, d.yOffset);
+    // checkXAxis / checkYAxis stay off: they are a manual setting, and the axis fingerprints
+    // have the axes validated anyway.
     // Both axes running on in their direction would have the reference itself refused as a
     // larger table; one axis without a preferred direction switches that test off.
     if (d.hasXAxis && d.hasYAxis && d.xAxisMode != 0 && d.yAxisMode != 0

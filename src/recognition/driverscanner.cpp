@@ -191,19 +191,31 @@ public:
 
 private:
     bool autoSearch(const DriverMap &map, Found &found, QString &why) const;
-    double confidenceBound(const DriverMap &map, qint64 position, const Candidate &candidate,
-                           bool littleEndian, double needed) const;
-    bool outcomeAt(const DriverMap &map, qint64 position, const Candidate &candidate,
-                   double needed, bool strictly, Evaluation &evaluation) const;
+    double confidenceBound(const DriverMap &map,
+                           qint64 position,
+                           const Candidate &candidate,
+                           bool littleEndian,
+                           double needed) const;
+    bool outcomeAt(const DriverMap &map,
+                   qint64 position,
+                   const Candidate &candidate,
+                   double needed,
+                   bool strictly,
+                   Evaluation &evaluation) const;
     bool rawSearch(const DriverMap &map, Found &found, QString &message) const;
     void searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int &count) const;
-    bool rawCandidates(const QList<double> &expected, int points, int size, bool littleEndian,
-                       double fraction, int allowedMisses, std::vector<qint64> &positions) const;
+    bool rawCandidates(const QList<double> &expected,
+                       int points,
+                       int size,
+                       bool littleEndian,
+                       double fraction,
+                       int allowedMisses,
+                       std::vector<qint64> &positions) const;
     bool manualAbsolute(const DriverMap &map, Found &found) const;
     bool anchorFallback(const DriverMap &map, Found &found) const;
     bool signatureFallback(const DriverMap &map, Found &found) const;
-    bool placeSignatureAxes(const DriverMap &map, qint64 z, qint64 &x, qint64 &y,
-                            double &axisPoints) const;
+    bool placeSignatureAxes(
+        const DriverMap &map, qint64 z, qint64 &x, qint64 &y, double &axisPoints) const;
     double signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64 &y) const;
     bool zBlockFree(const DriverMap &map, qint64 z, qint32 rows, qint32 columns) const;
     void accept(const DriverMap &map, DriverMapMatch &match, const Found &found);
@@ -385,8 +397,8 @@ DriverScanResult Scanner::run(const Driver &driver)
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
-        if (match.recognised || autoWasReady[i] || !map.signatureValid
-            || map.zFingerprint.isEmpty() || !(xAnchorUsable(map) || yAnchorUsable(map)))
+        if (match.recognised || autoWasReady[i] || !map.signatureValid || map.zFingerprint.isEmpty()
+            || !(xAnchorUsable(map) || yAnchorUsable(map)))
             continue;
         QElapsedTimer timer;
         timer.start();
@@ -403,8 +415,8 @@ DriverScanResult Scanner::run(const Driver &driver)
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
-        const bool anchorTried = !map.zFingerprint.isEmpty()
-                                 && (xAnchorUsable(map) || yAnchorUsable(map));
+        const bool anchorTried
+            = !map.zFingerprint.isEmpty() && (xAnchorUsable(map) || yAnchorUsable(map));
         if (match.recognised || autoWasReady[i] || anchorTried || !map.signatureValid
             || map.zSignature.isEmpty())
             continue;
@@ -449,10 +461,10 @@ void Scanner::accept(const DriverMap &map, DriverMapMatch &match, const Found &f
     qCInfo(lcDriverScanner).noquote()
         << QStringLiteral("[DriverScanner V8] %1 -> OK | Z=0x%2 X=0x%3 Y=0x%4 conf=%5 zfp=%6 "
                           "row=%7 col=%8 x=%9 y=%10")
-               .arg(nameOf(match), hexAddress(found.at.zAddress), hexAddress(found.at.xAddress), hexAddress(found.at.yAddress),
-                    oneDecimal(found.at.confidence), oneDecimal(found.at.zfp),
-                    oneDecimal(found.at.rowScore), oneDecimal(found.at.columnScore),
-                    oneDecimal(found.at.xScore))
+               .arg(nameOf(match), hexAddress(found.at.zAddress), hexAddress(found.at.xAddress),
+                    hexAddress(found.at.yAddress), oneDecimal(found.at.confidence),
+                    oneDecimal(found.at.zfp), oneDecimal(found.at.rowScore),
+                    oneDecimal(found.at.columnScore), oneDecimal(found.at.xScore))
                .arg(oneDecimal(found.at.yScore));
 }
 
@@ -476,10 +488,9 @@ inline quint32 valueAt(const uchar *p, int size, bool littleEndian)
     case 2:
         return littleEndian ? quint32(p[0] | p[1] << 8) : quint32(p[0] << 8 | p[1]);
     case 4:
-        return littleEndian ? quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16
-                                  | quint32(p[3]) << 24
-                            : quint32(p[3]) | quint32(p[2]) << 8 | quint32(p[1]) << 16
-                                  | quint32(p[0]) << 24;
+        return littleEndian
+                   ? quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24
+                   : quint32(p[3]) | quint32(p[2]) << 8 | quint32(p[1]) << 16 | quint32(p[0]) << 24;
     default:
         return 0;
     }
@@ -489,8 +500,13 @@ inline quint32 valueAt(const uchar *p, int size, bool littleEndian)
 // similarity(reference, fingerprint(...)) gives it, without their allocations; -1 as soon as the
 // distance shows it stays below minimum. The neighbourhood search asks this of thousands of
 // positions per map.
-double fingerprintSimilarity(const QByteArray &image, qint64 position, qint64 count, int size,
-                             bool littleEndian, const QByteArray &reference, double minimum)
+double fingerprintSimilarity(const QByteArray &image,
+                             qint64 position,
+                             qint64 count,
+                             int size,
+                             bool littleEndian,
+                             const QByteArray &reference,
+                             double minimum)
 {
     if ((size != 1 && size != 2 && size != 4) || count < 1 || position < 0
         || count > (image.size() - position) / size)
@@ -509,9 +525,10 @@ double fingerprintSimilarity(const QByteArray &image, qint64 position, qint64 co
     const double budget = (1.0 - minimum / 100.0) * 15.0 * double(k) + 1.0;
     qint64 sum = 0;
     for (qint64 j = 0; j < k; ++j) {
-        const int scaled = width == 0 ? 8
-                                      : int(std::min<quint64>(
-                                          15, ((samples[j] - low) * 15 + width / 2) / width));
+        const int scaled
+            = width == 0
+                  ? 8
+                  : int(std::min<quint64>(15, ((samples[j] - low) * 15 + width / 2) / width));
         sum += std::abs(int(uchar(reference.at(j))) - scaled);
         if (sum > budget)
             return -1.0;
@@ -524,14 +541,17 @@ double fingerprintSimilarity(const QByteArray &image, qint64 position, qint64 co
 // weighs but the axes (which add at most 10 each); -1 when the fingerprint or a profile
 // already refuses it, or the fingerprint keeps it below needed. Far cheaper than the
 // validation, which searches for the axes.
-double Scanner::confidenceBound(const DriverMap &map, qint64 position,
-                                const Candidate &candidate, bool littleEndian,
+double Scanner::confidenceBound(const DriverMap &map,
+                                qint64 position,
+                                const Candidate &candidate,
+                                bool littleEndian,
                                 double needed) const
 {
     const int size = map.zElementSize;
     const qint64 count = qint64(map.rows) * map.columns;
     // With every other term at its best, the fingerprint alone must bring the rest.
-    const double votes = std::min(2 * candidate.anchorVotes, 8) + std::min(2 * candidate.axisVotes, 4);
+    const double votes
+        = std::min(2 * candidate.anchorVotes, 8) + std::min(2 * candidate.axisVotes, 4);
     const double zfpNeeded
         = std::max(autoMinimumZFingerprint, (needed - 1e-6 - 20.0 - votes - 38.0) / 0.34);
     const double zfp = fingerprintSimilarity(m_image, position, count, size, littleEndian,
@@ -542,9 +562,9 @@ double Scanner::confidenceBound(const DriverMap &map, qint64 position,
         map.rowProfile, rowProfile(m_image, position, map.rows, map.columns, size, littleEndian));
     if (row < autoMinimumProfile)
         return -1.0;
-    const double column = similarity(
-        map.columnProfile,
-        columnProfile(m_image, position, map.rows, map.columns, size, littleEndian));
+    const double column
+        = similarity(map.columnProfile,
+                     columnProfile(m_image, position, map.rows, map.columns, size, littleEndian));
     if (column < autoMinimumProfile)
         return -1.0;
     const ZStatistics stats = zStatistics(m_image, position, count, size, littleEndian);
@@ -560,8 +580,12 @@ double Scanner::confidenceBound(const DriverMap &map, qint64 position,
 // The outcome at one position as the validation gives it (the map's byte order, and the other
 // one when that is refused), or nothing when neither order can come to `needed`: a position
 // that cannot change the search's result is not validated. strictly: needed must be exceeded.
-bool Scanner::outcomeAt(const DriverMap &map, qint64 position, const Candidate &candidate,
-                        double needed, bool strictly, Evaluation &evaluation) const
+bool Scanner::outcomeAt(const DriverMap &map,
+                        qint64 position,
+                        const Candidate &candidate,
+                        double needed,
+                        bool strictly,
+                        Evaluation &evaluation) const
 {
     const bool littleEndian = map.littleEndian();
     const bool twoOrders = map.zElementSize > 1;
@@ -639,8 +663,7 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
     const qint64 zBytes = blockBytes(map.rows, map.columns, map.zElementSize);
     // The window keeps a row and a column of room after the block; a block that cannot fit at
     // all is refused at every position, so it is not searched.
-    const qint64 room = blockBytes(qint64(map.rows) + 1, qint64(map.columns) + 1,
-                                   map.zElementSize);
+    const qint64 room = blockBytes(qint64(map.rows) + 1, qint64(map.columns) + 1, map.zElementSize);
     if (zBytes < 0 || zBytes > m_size || room < 0)
         return false;
     const qint64 lastPosition = m_size - room;
@@ -661,21 +684,20 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         }
         qint64 from = std::max<qint64>(0, candidate.offset - std::min(radius, farAway));
         from -= from % size;
-        const qint64 to = std::min(shifted(candidate.offset, std::min(radius, farAway)),
-                                   lastPosition);
+        const qint64 to
+            = std::min(shifted(candidate.offset, std::min(radius, farAway)), lastPosition);
         // Positions are taken in ascending order: the first to reach 96 wins, else the best.
         // The candidate's own position is the likeliest; when it reaches 96, only an earlier
         // position that also reaches 96 can take its place, and the rest need no validation.
         Evaluation best;
         Evaluation strong;
-        const bool candidateVisited = candidate.offset >= from && candidate.offset <= to
-                                      && (candidate.offset - from) % step == 0
-                                      && !m_claims.overlaps(candidate.offset,
-                                                            candidate.offset + zBytes - 1);
-        const bool candidateStrong
-            = candidateVisited
-              && outcomeAt(map, candidate.offset, candidate, autoEarlyStopConfidence, false,
-                           strong);
+        const bool candidateVisited
+            = candidate.offset >= from && candidate.offset <= to
+              && (candidate.offset - from) % step == 0
+              && !m_claims.overlaps(candidate.offset, candidate.offset + zBytes - 1);
+        const bool candidateStrong = candidateVisited
+                                     && outcomeAt(map, candidate.offset, candidate,
+                                                  autoEarlyStopConfidence, false, strong);
         for (qint64 position = from; position <= to; position += step) {
             if (candidateStrong && position == candidate.offset) {
                 best = strong;
@@ -687,10 +709,10 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
             const bool accepted
                 = candidateStrong ? outcomeAt(map, position, candidate, autoEarlyStopConfidence,
                                               false, evaluation)
-                  : best.accepted ? outcomeAt(map, position, candidate, best.confidence, true,
-                                              evaluation)
-                                  : outcomeAt(map, position, candidate, autoMinimumConfidence,
-                                              false, evaluation);
+                  : best.accepted
+                      ? outcomeAt(map, position, candidate, best.confidence, true, evaluation)
+                      : outcomeAt(map, position, candidate, autoMinimumConfidence, false,
+                                  evaluation);
             if (accepted && (!best.accepted || evaluation.confidence > best.confidence)) {
                 best = evaluation;
                 if (best.confidence >= autoEarlyStopConfidence)
@@ -774,8 +796,12 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
 // one (or a neighbour's, with a point skipped). The points whose values are rarest in the
 // image name every position worth rating, in ascending order. False when that would not save
 // work over rating every position.
-bool Scanner::rawCandidates(const QList<double> &expected, int points, int size,
-                            bool littleEndian, double fraction, int allowedMisses,
+bool Scanner::rawCandidates(const QList<double> &expected,
+                            int points,
+                            int size,
+                            bool littleEndian,
+                            double fraction,
+                            int allowedMisses,
                             std::vector<qint64> &positions) const
 {
     if (size != 1 && size != 2)
@@ -882,9 +908,8 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
             continue;
         const double zfp = map.zFingerprint.isEmpty()
                                ? 0.0
-                               : similarity(map.zFingerprint,
-                                            fingerprint(m_image, z, zBytes, zSize,
-                                                        map.littleEndian()));
+                               : similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, zSize,
+                                                                          map.littleEndian()));
         if (zfp > chosenZfp) {
             chosenZ = z;
             chosenZfp = zfp;
@@ -922,14 +947,14 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     found.columns = map.columns;
     found.at.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
     found.at.zfp = std::max(0.0, chosenZfp);
-    message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
-                             "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
-                             "scelta=0x%6, geometria=%7x%8, byte Z=%10. ACCETTATA")
-                  .arg(QString::number(hit.position, 16), role, QString::number(hit.points),
-                       matchText, hexAddress(deterministicZ), QString::number(chosenZ, 16),
-                       QString::number(map.rows), QString::number(map.columns),
-                       QString::number(count))
-                  .arg(zSize);
+    message
+        = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
+                         "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
+                         "scelta=0x%6, geometria=%7x%8, byte Z=%10. ACCETTATA")
+              .arg(QString::number(hit.position, 16), role, QString::number(hit.points), matchText,
+                   hexAddress(deterministicZ), QString::number(chosenZ, 16),
+                   QString::number(map.rows), QString::number(map.columns), QString::number(count))
+              .arg(zSize);
     return true;
 }
 
@@ -944,8 +969,7 @@ bool Scanner::manualAbsolute(const DriverMap &map, Found &found) const
                        m_size))
         return false;
     if (map.absYAddress >= 0
-        && !fitsInside(map.absYAddress, blockBytes(rows, 1, std::max(1, map.yElementSize)),
-                       m_size))
+        && !fitsInside(map.absYAddress, blockBytes(rows, 1, std::max(1, map.yElementSize)), m_size))
         return false;
     found.path = QStringLiteral("MANUAL_ABSOLUTE");
     found.at.zAddress = map.absZAddress;
@@ -1011,8 +1035,8 @@ bool Scanner::anchorFallback(const DriverMap &map, Found &found) const
 // Finds the axes of a Z position by their reference bytes: at their reference delta, or else
 // nearby. axisPoints gets 10 per axis found (or without bytes to look for), 5 per axis found
 // only nearby.
-bool Scanner::placeSignatureAxes(const DriverMap &map, qint64 z, qint64 &x, qint64 &y,
-                                 double &axisPoints) const
+bool Scanner::placeSignatureAxes(
+    const DriverMap &map, qint64 z, qint64 &x, qint64 &y, double &axisPoints) const
 {
     axisPoints = 0.0;
     const auto place = [&](bool has, const QByteArray &signature, qint64 delta, qint64 &axis) {
@@ -1054,7 +1078,8 @@ double Scanner::signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64
         return -1.0;
     double score = 60.0 + axisPoints;
     const QByteArray &tail = map.zTailSignature;
-    if (tail.isEmpty() || (tail.size() <= zBytes && bytesAt(m_image, z + zBytes - tail.size(), tail)))
+    if (tail.isEmpty()
+        || (tail.size() <= zBytes && bytesAt(m_image, z + zBytes - tail.size(), tail)))
         score += 10.0;
     if (map.zFingerprint.isEmpty())
         score += 10.0;
@@ -1101,8 +1126,8 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
 
 } // namespace
 
-DriverScanResult scanDriver(const QByteArray &firmwareBytes, const Driver &driver,
-                            DriverScanTimings *timings)
+DriverScanResult
+scanDriver(const QByteArray &firmwareBytes, const Driver &driver, DriverScanTimings *timings)
 {
     Scanner scanner(firmwareBytes, driver, timings);
     return scanner.run(driver);

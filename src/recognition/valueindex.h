@@ -22,6 +22,6 @@ public:
 
 private:
     int m_size;
-    std::vector<quint32> m_start; // per value, where its elements begin in m_elements
+    std::vector<quint32> m_start;    // per value, where its elements begin in m_elements
     std::vector<quint32> m_elements; // element numbers ordered by value
 };

@@ -26,7 +26,6 @@ void onlyPath(DriverMap &map, Path path)
         map.manualAbsolute = true;
 }
 
-
 } // namespace
 
 Q_DECLARE_METATYPE(Path)
@@ -62,8 +61,8 @@ void TestDriverScanner::findsMovedMaps_data()
     QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
     QTest::newRow("RAW_ASSISTITO") << Path::Raw << false << "RAW_ASSISTITO: sequenza RAW TROVATA";
     QTest::newRow("anchor fallback") << Path::Anchor << false << "ANCHOR_FALLBACK: ACCETTATA";
-    QTest::newRow("signature fallback") << Path::Signature << false
-                                        << "SIGNATURE_FALLBACK: ACCETTATA";
+    QTest::newRow("signature fallback")
+        << Path::Signature << false << "SIGNATURE_FALLBACK: ACCETTATA";
 }
 
 void TestDriverScanner::findsMovedMaps()
@@ -271,8 +270,8 @@ void TestDriverScanner::patternIndexMatchesFindAll()
 {
     QFETCH(QByteArray, pattern);
     QFETCH(int, maxHits);
-    const QByteArray image = QByteArray("xxaaaaaaabxab") + QByteArray(500, 'q')
-                             + QByteArray("aaaaaab tail!");
+    const QByteArray image
+        = QByteArray("xxaaaaaaabxab") + QByteArray(500, 'q') + QByteArray("aaaaaab tail!");
     const PatternIndex index(image, {pattern, QByteArray("aaaa"), QByteArray()}, 64);
     QCOMPARE(index.hits(pattern, maxHits), findAll(image, pattern, maxHits));
 }

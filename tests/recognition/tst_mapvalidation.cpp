@@ -218,13 +218,9 @@ private slots:
         QByteArray bytes;
         for (int i = 0; i < 1000; ++i)
             bytes.append(char(i % 256));
-        const QByteArray print = fingerprint(bytes, 0, 1000, 1, true);
-        QCOMPARE(print.size(), 128);
-        QCOMPARE(fingerprint(bytes, 1, 1000, 1, true), QByteArray()); // one byte past the end
         QCOMPARE(fingerprint(bytes, 0, 1000, 1, true).size(), 128);   // ends at the end
+        QCOMPARE(fingerprint(bytes, 1, 1000, 1, true), QByteArray()); // one byte past the end
         QCOMPARE(fingerprint(bytes, -1, 10, 1, true), QByteArray());
-        QCOMPARE(similarity(QByteArray(5, 8), fingerprint(QByteArray(5, 'q'), 0, 5, 1, true)),
-                 100.0);
     }
 
     void similarityScores_data()

@@ -39,9 +39,9 @@ private:
 
 void TestScanCli::findsTheExampleMapsMoved()
 {
-    QCOMPARE(run({QStringLiteral("scan"), example("tessa-demo-v2.bin"),
-                  example("tessa-demo.ecudrv")}),
-             0);
+    QCOMPARE(
+        run({QStringLiteral("scan"), example("tessa-demo-v2.bin"), example("tessa-demo.ecudrv")}),
+        0);
     QVERIFY2(m_error.isEmpty(), m_error.constData());
     const QJsonObject result = QJsonDocument::fromJson(m_out).object();
     QCOMPARE(result.keys().size(), 5);
@@ -71,8 +71,10 @@ void TestScanCli::refusesWhatCannotBeLoaded_data()
     QTest::addColumn<QString>("driver");
     QTest::newRow("no image") << QStringLiteral("/nonexistent/image.bin")
                               << example("tessa-demo.ecudrv");
-    QTest::newRow("no driver") << example("tessa-demo.bin") << QStringLiteral("/nonexistent.ecudrv");
-    QTest::newRow("image given as driver") << example("tessa-demo.bin") << example("tessa-demo.bin");
+    QTest::newRow("no driver") << example("tessa-demo.bin")
+                               << QStringLiteral("/nonexistent.ecudrv");
+    QTest::newRow("image given as driver")
+        << example("tessa-demo.bin") << example("tessa-demo.bin");
 }
 
 void TestScanCli::refusesWhatCannotBeLoaded()
