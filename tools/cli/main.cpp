@@ -27,6 +27,8 @@
 #include <functional>
 #include <map>
 
+int runScan(const QStringList &args); // cmd_scan.cpp
+
 namespace {
 
 struct Command
@@ -223,6 +225,9 @@ const std::map<QString, Command> &commands()
          {"checksum IMAGE [--fix OUT]",
           "checksum blocks of an image; OUT receives the image with them corrected", 1, 3,
           runChecksum}},
+        {QStringLiteral("scan"),
+         {"scan IMAGE DRIVER", "the maps of a recognition driver found in an image", 2, 2,
+          runScan}},
     };
     return table;
 }
