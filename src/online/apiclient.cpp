@@ -104,7 +104,8 @@ void ApiClient::track(QNetworkReply *reply, std::function<void(const Reply &)> d
     connect(reply, &QNetworkReply::finished, this, [this, reply, done] {
         Reply outcome;
         outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        outcome.body = reply->readAll();
+        if (reply->isOpen())
+            outcome.body = reply->readAll();
         QJsonParseError parseError;
         const QJsonDocument document = QJsonDocument::fromJson(outcome.body, &parseError);
         outcome.isJsonObject = parseError.error == QJsonParseError::NoError && document.isObject();

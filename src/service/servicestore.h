@@ -109,7 +109,7 @@ private:
 // Passwords are kept as PBKDF2-HMAC-SHA256 of a random salt; the iteration count is stored
 // with each hash so that it can be raised later without locking anybody out.
 namespace PasswordHash {
-constexpr int defaultIterations = 120000;
+constexpr int defaultIterations = 310000;
 QByteArray derive(const QString &password, const QByteArray &salt, int iterations);
 QByteArray newSalt();
 } // namespace PasswordHash
