@@ -23,3 +23,8 @@ struct DriverBuildResult
     QStringList skipped;
 };
 DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition> &maps);
+
+// The header texts of a built driver: text1 the reference image's file name, text2 the maker,
+// text3 the image's SHA-256; number its size in bytes. No operation reads them back; they
+// tell a person which image a driver was made from.
+void describeBuiltDriver(Driver &driver, const QString &imageFileName, const QByteArray &image);

@@ -1,6 +1,7 @@
 // tessamorvandi-cli: batch work on firmware images without the GUI, on the same library code.
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
 #include "clisupport.h"
+#include "cmd_driver.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -201,6 +202,11 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("compare"),
          {"compare ORI MOD", "byte and bit differences of a modified image from its original", 2,
           2, runCompare}},
+        {QStringLiteral("driver"),
+         {"driver FILE | driver build IMAGE MAPS OUT",
+          "a recognition driver as JSON; build: a driver from an image and its maps (.tvp or "
+          "A2L / DAMOS)",
+          1, 4, runDriver}},
     };
     return table;
 }
