@@ -2,6 +2,7 @@
 
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
+#include "app/driverscancommand.h"
 #include "app/hoverfilter.h"
 #include "app/mapwindowopener.h"
 #include "app/orimodcomparison.h"
@@ -22,6 +23,7 @@
 #include "model/firmwareproject.h"
 #include "projects/ecuidentification.h"
 #include "projects/projectcommands.h"
+#include "recognition/mapcategory.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -37,6 +39,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMap>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -96,6 +99,7 @@ MainWindow::MainWindow(QWidget *parent)
     setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(ApplicationName));
     m_importer = new DescriptionImporter(this);
+    m_driverScan = new DriverScanCommand(this);
     // A WinOLS project that names its vendor says how its image's words are stored.
     m_importer->setByteOrderHook([this](DocumentWindow *document, bool littleEndian) {
         if (!document || !document->hexViewer())
@@ -366,6 +370,8 @@ void MainWindow::buildMenus()
         [this] { m_importer->importA2L(); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
+    add(file, QStringLiteral("Carica driver..."), QStringLiteral("loadDriverAction"),
+        [this] { m_driverScan->loadDriverAndScan(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
@@ -713,16 +719,67 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     if (!mapsItem)
         return;
     qDeleteAll(mapsItem->takeChildren());
+    QTreeWidgetItem *driverItem = driverMapsItemOf(record);
+    const bool driverExpanded = driverItem && driverItem->isExpanded();
+    delete driverItem;
+    driverItem = nullptr;
+
+    // A map deleted since the scan leaves no trace in the driver branch.
+    QHash<int, DriverMapOrigin> origins;
     QList<QTreeWidgetItem *> items;
     items.reserve(record->maps.size());
+    QMap<int, QTreeWidgetItem *> categoryItems;
     for (int i = 0; i < record->maps.size(); ++i) {
-        auto *item = new QTreeWidgetItem({record->maps.at(i).name});
-        item->setData(0, Qt::UserRole, record->maps.at(i).mapOffset);
+        const MapDefinition &map = record->maps.at(i);
+        const auto origin = record->driverMapOrigins.constFind(map.mapOffset);
+        if (origin == record->driverMapOrigins.cend()) {
+            auto *item = new QTreeWidgetItem({map.name});
+            item->setData(0, Qt::UserRole, map.mapOffset);
+            item->setData(0, Qt::UserRole + 10, i);
+            items.append(item);
+            continue;
+        }
+        origins.insert(map.mapOffset, *origin);
+        if (!driverItem) {
+            driverItem = new QTreeWidgetItem(m_documentItems.value(record),
+                                             {QStringLiteral("Driver Maps")});
+            driverItem->setExpanded(driverExpanded);
+        }
+        QTreeWidgetItem *&categoryItem = categoryItems[origin->category];
+        if (!categoryItem) {
+            categoryItem = new QTreeWidgetItem(driverItem, {categoryName(origin->category)});
+            categoryItem->setData(0, Qt::UserRole + 21, origin->category);
+        }
+        auto *item = new QTreeWidgetItem(categoryItem,
+                                         {map.name.isEmpty() ? origin->itemText : map.name});
+        item->setData(0, Qt::UserRole, map.mapOffset);
         item->setData(0, Qt::UserRole + 10, i);
-        items.append(item);
+        item->setData(0, Qt::UserRole + 20, QStringLiteral("DRIVER_MAP"));
+        item->setData(0, Qt::UserRole + 21, origin->category);
+        item->setData(0, Qt::UserRole + 22, origin->confidence);
     }
+    record->driverMapOrigins = origins;
     mapsItem->addChildren(items);
     mapsItem->setExpanded(true);
+}
+
+QTreeWidgetItem *MainWindow::driverMapsItemOf(const FirmwareProject *record) const
+{
+    QTreeWidgetItem *documentItem = m_documentItems.value(record);
+    if (!documentItem)
+        return nullptr;
+    for (int i = 1; i < documentItem->childCount(); ++i)
+        if (documentItem->child(i)->text(0) == QLatin1String("Driver Maps"))
+            return documentItem->child(i);
+    return nullptr;
+}
+
+void MainWindow::expandDriverMaps(const FirmwareProject *record)
+{
+    if (QTreeWidgetItem *documentItem = m_documentItems.value(record))
+        documentItem->setExpanded(true);
+    if (QTreeWidgetItem *driverItem = driverMapsItemOf(record))
+        driverItem->setExpanded(true);
 }
 
 QTreeWidgetItem *MainWindow::mapsItemOf(const FirmwareProject *record) const

@@ -9,6 +9,7 @@
 
 class DescriptionImporter;
 class DocumentWindow;
+class DriverScanCommand;
 class Firmware;
 class FirmwareProject;
 class Hex2DView;
@@ -52,6 +53,9 @@ public:
     QMdiArea *documentArea() const { return m_mdiArea; }
     QTreeWidget *databaseTree() const { return m_tree; }
     QTreeWidgetItem *mapsItemOf(const FirmwareProject *record) const;
+    // The "Driver Maps" branch of a document, null while no scan added maps to it.
+    QTreeWidgetItem *driverMapsItemOf(const FirmwareProject *record) const;
+    void expandDriverMaps(const FirmwareProject *record);
 
     // Saves a document as a project version; false when it fails or the user cancels.
     bool saveDocument(FirmwareProject *record);
@@ -70,6 +74,8 @@ public:
     DescriptionImporter *descriptionImporter() const { return m_importer; }
     // Import wizard, project store and map pack commands.
     ProjectCommands *projectCommands() const { return m_projectCommands; }
+    // "Carica driver...": a recognition driver scanned against the active document.
+    DriverScanCommand *driverScanCommand() const { return m_driverScan; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
     ZoomSpinBox *zoomYBox() const { return m_zoomY; }
 
@@ -160,4 +166,5 @@ private:
     std::function<ExitChoice()> m_exitQuestion;
     std::unique_ptr<OriModComparison> m_comparison;
     ProjectCommands *m_projectCommands = nullptr;
+    DriverScanCommand *m_driverScan = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "projecttexts.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -13,6 +14,15 @@
 class HexViewer;
 class Hex2DView;
 class QMdiSubWindow;
+
+// Where a map recognised by a driver scan came from: it is listed under "Driver Maps" in its
+// category's branch rather than under "Mappe".
+struct DriverMapOrigin
+{
+    int category = -1;
+    double confidence = 0.0;
+    QString itemText;
+};
 
 // The record of one open document: its image, the untouched original bytes, its
 // identification texts, its maps and where it was saved.
@@ -33,6 +43,8 @@ struct FirmwareProject : ProjectTexts
 
     std::unique_ptr<Firmware> firmware;
     QList<MapDefinition> maps;
+    // Keyed by mapOffset; the maps of this list that a driver scan added.
+    QHash<int, DriverMapOrigin> driverMapOrigins;
 
     HexViewer *hexViewer = nullptr;
     Hex2DView *hex2DView = nullptr;

@@ -25,6 +25,8 @@
 #include <functional>
 #include <map>
 
+int runScan(const QStringList &args); // cmd_scan.cpp
+
 namespace {
 
 struct Command
@@ -207,6 +209,9 @@ const std::map<QString, Command> &commands()
           "a recognition driver as JSON; build: a driver from an image and its maps (.tvp or "
           "A2L / DAMOS)",
           1, 4, runDriver}},
+        {QStringLiteral("scan"),
+         {"scan IMAGE DRIVER", "the maps of a recognition driver found in an image", 2, 2,
+          runScan}},
     };
     return table;
 }

@@ -1,0 +1,135 @@
+#include "driverscancommand.h"
+
+#include "app/documentwindow.h"
+#include "app/mainwindow.h"
+#include "importers/busydialog.h"
+#include "model/firmwareproject.h"
+#include "recognition/driverfile.h"
+#include "recognition/drivermapdefinition.h"
+#include "recognition/driverscanner.h"
+
+#include <QFileDialog>
+#include <QFutureWatcher>
+#include <QProgressDialog>
+#include <QTreeWidgetItem>
+#include <QtConcurrent/QtConcurrentRun>
+
+DriverScanCommand::DriverScanCommand(MainWindow *window)
+    : QObject(window)
+    , m_window(window)
+{
+}
+
+void DriverScanCommand::message(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    if (m_message) {
+        m_message(icon, title, text);
+        return;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_window);
+    box.exec();
+}
+
+void DriverScanCommand::loadDriverAndScan()
+{
+    if (m_busy)
+        return;
+    if (!m_window->activeDocumentWindow()) {
+        message(QMessageBox::Warning, QStringLiteral("Carica driver"),
+                QStringLiteral("Apri prima il firmware da analizzare."));
+        return;
+    }
+    const QString path
+        = m_askFile ? m_askFile()
+                    : QFileDialog::getOpenFileName(
+                          m_window, QStringLiteral("Carica driver"), QString(),
+                          QStringLiteral("Driver Tessamorvandi (*.ecudrv);;Tutti i file (*.*)"));
+    if (path.isEmpty())
+        return;
+    Driver driver;
+    QString error;
+    if (!loadDriverFile(path, driver, &error)) {
+        message(QMessageBox::Warning, QStringLiteral("Carica driver"),
+                QStringLiteral("Impossibile caricare il driver:\n%1").arg(error));
+        return;
+    }
+    startScan(driver);
+}
+
+bool DriverScanCommand::startScan(const Driver &driver)
+{
+    DocumentWindow *document = m_window->activeDocumentWindow();
+    if (m_busy || !document || !document->record()->firmware)
+        return false;
+    m_busy = true;
+    m_busyDialog = createBusyDialog(
+        m_window, QStringLiteral("Scansione driver in corso...\n\nRicerca e confronto mappe ECU."),
+        Qt::ApplicationModal);
+    m_busyDialog->setWindowTitle(QStringLiteral("Driver Scanner"));
+
+    // The worker gets copies: the document may change or close while it runs.
+    const Firmware &firmware = *document->record()->firmware;
+    const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
+                           qsizetype(firmware.size()));
+    auto *watcher = new QFutureWatcher<DriverScanResult>(this);
+    const QPointer<DocumentWindow> target(document);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, driver] {
+        const DriverScanResult result = watcher->result();
+        watcher->deleteLater();
+        finishScan(target, driver, result);
+    });
+    watcher->setFuture(QtConcurrent::run([image, driver] { return scanDriver(image, driver); }));
+    return true;
+}
+
+void DriverScanCommand::finishScan(DocumentWindow *document, const Driver &driver,
+                                   const DriverScanResult &result)
+{
+    if (m_busyDialog) {
+        m_busyDialog->close();
+        m_busyDialog->deleteLater();
+    }
+    m_busy = false;
+    // The document may have been closed while the scan ran; its maps went with it.
+    if (!document) {
+        message(QMessageBox::Warning, QStringLiteral("Driver Maps"),
+                QStringLiteral("Impossibile accedere al database mappe."));
+        emit scanFinished();
+        return;
+    }
+    const int loaded = applyScanResult(document, driver, result);
+    message(QMessageBox::Information, QStringLiteral("Driver Scanner"),
+            QStringLiteral("Scansione completata.\n\nMappe nel driver: %1\nMappe riconosciute: "
+                           "%2\nMappe caricate: %3\nConfidence media: %4%")
+                .arg(result.mapCount)
+                .arg(result.recognisedCount)
+                .arg(loaded)
+                .arg(QString::number(result.averageConfidence, 'f', 1)));
+    emit scanFinished();
+}
+
+int DriverScanCommand::applyScanResult(DocumentWindow *document, const Driver &driver,
+                                       const DriverScanResult &result)
+{
+    FirmwareProject *record = document->record();
+    QList<MapDefinition> maps = record->maps;
+    int loaded = 0;
+    for (qsizetype i = 0; i < result.matches.size() && i < driver.maps.size(); ++i) {
+        const DriverMapMatch &match = result.matches.at(i);
+        if (!isLoadableMatch(match))
+            continue;
+        MapDefinition definition = mapDefinitionFromMatch(match, driver.maps.at(i));
+        record->driverMapOrigins.insert(definition.mapOffset,
+                                        {match.category, match.confidence,
+                                         driverMapItemText(match)});
+        maps.append(definition);
+        ++loaded;
+    }
+    if (loaded > 0) {
+        // The document window renews the views' marks and the tree from the list.
+        document->setMaps(maps);
+        record->modified = true;
+    }
+    m_window->expandDriverMaps(record);
+    return loaded;
+}

@@ -1,0 +1,925 @@
+#include "driverscanner.h"
+
+#include "recognition/mapvalidation.h"
+#include "recognition/patternindex.h"
+
+#include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QHash>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcDriverScanner, "tessa.recognition.scanner")
+
+namespace {
+
+// Addresses and deltas come from a file; anything beyond this is nonsense, and keeping sums
+// below it keeps every sum of two of them inside qint64.
+constexpr qint64 farAway = qint64(1) << 62;
+
+// a + b, or -1 (outside every image) when either is absurd.
+qint64 shifted(qint64 a, qint64 b)
+{
+    if (a < -farAway || a > farAway || b < -farAway || b > farAway)
+        return -1;
+    return a + b;
+}
+
+qint64 shiftedBack(qint64 a, qint64 b)
+{
+    if (b < -farAway || b > farAway)
+        return -1;
+    return shifted(a, -b);
+}
+
+// Bytes of a block of a × b elements of size bytes; -1 when a factor is below 1 or the block
+// is too large for any image.
+qint64 blockBytes(qint64 a, qint64 b, qint64 size)
+{
+    if (a < 1 || b < 1 || size < 1 || a > farAway / b)
+        return -1;
+    const qint64 elements = a * b;
+    if (elements > farAway / size)
+        return -1;
+    return elements * size;
+}
+
+bool fitsInside(qint64 address, qint64 bytes, qint64 imageSize)
+{
+    return address >= 0 && bytes >= 1 && bytes <= imageSize && address <= imageSize - bytes;
+}
+
+QString hexAddress(qint64 address)
+{
+    return address < 0 ? QStringLiteral("-1") : QString::number(address, 16);
+}
+
+QString oneDecimal(double value)
+{
+    return QString::number(value, 'f', 1);
+}
+
+void appendStatus(DriverMapMatch &match, const QString &text)
+{
+    if (!match.status.isEmpty())
+        match.status += QStringLiteral(" | ");
+    match.status += text;
+}
+
+// Z blocks taken during this scan, as disjoint closed intervals keyed by their start; an
+// earlier map keeps a contested block.
+class ClaimedRegions
+{
+public:
+    bool overlaps(qint64 start, qint64 end) const
+    {
+        auto it = m_regions.upper_bound(end);
+        if (it == m_regions.begin())
+            return false;
+        --it;
+        return it->second >= start;
+    }
+    void claim(qint64 start, qint64 end)
+    {
+        auto it = m_regions.upper_bound(end);
+        while (it != m_regions.begin()) {
+            auto previous = std::prev(it);
+            if (previous->second < start)
+                break;
+            start = std::min(start, previous->first);
+            end = std::max(end, previous->second);
+            it = m_regions.erase(previous);
+        }
+        m_regions.emplace(start, end);
+    }
+
+private:
+    std::map<qint64, qint64> m_regions;
+};
+
+// The candidate list of the AUTO search: a vote for an offset already listed joins its entry.
+class CandidateList
+{
+public:
+    void vote(qint64 offset, int anchorVotes, int axisVotes, double weight)
+    {
+        if (offset < -farAway || offset > farAway)
+            return;
+        const auto known = m_index.constFind(offset);
+        if (known != m_index.constEnd()) {
+            Candidate &candidate = m_candidates[*known];
+            candidate.anchorVotes += anchorVotes;
+            candidate.axisVotes += axisVotes;
+            candidate.score += weight;
+            return;
+        }
+        m_index.insert(offset, int(m_candidates.size()));
+        m_candidates.push_back(Candidate{offset, anchorVotes, axisVotes, weight});
+    }
+    // Best first: anchors count twice as much as axes; ties go to the heavier votes.
+    std::vector<Candidate> ordered() const
+    {
+        std::vector<Candidate> list = m_candidates;
+        std::stable_sort(list.begin(), list.end(), [](const Candidate &a, const Candidate &b) {
+            const int rankA = 2 * a.anchorVotes + a.axisVotes;
+            const int rankB = 2 * b.anchorVotes + b.axisVotes;
+            if (rankA != rankB)
+                return rankA > rankB;
+            return a.score > b.score;
+        });
+        return list;
+    }
+    bool isEmpty() const { return m_candidates.empty(); }
+
+private:
+    std::vector<Candidate> m_candidates;
+    QHash<qint64, int> m_index;
+};
+
+double voteWeight(qint32 divisor)
+{
+    return divisor > 0 ? 1.0 / divisor : 1.0;
+}
+
+// What a path found for one map.
+struct Found
+{
+    QString path;
+    qint64 z = -1;
+    qint64 x = -1;
+    qint64 y = -1;
+    qint32 rows = 0;
+    qint32 columns = 0;
+    double confidence = 0.0;
+    double zfp = 0.0;
+    double rowScore = 0.0;
+    double columnScore = 0.0;
+    double xScore = 0.0;
+    double yScore = 0.0;
+};
+
+// A raw axis sequence found in the image.
+struct RawHit
+{
+    qint64 position = -1;
+    bool xRole = true;
+    int points = 0;
+    double match = 0.0;
+};
+
+// Below this Z fingerprint similarity the validation refuses a position whatever else it finds
+// (AUTO runs with the built-in thresholds), so the costlier checks are skipped there.
+constexpr double autoMinimumZFingerprint = 68.0;
+constexpr double autoEarlyStopConfidence = 96.0;
+constexpr double rawMinimumMatch = 70.0;
+constexpr qint64 signatureAxisReach = 1024;
+
+QList<QByteArray> searchedPatterns(const Driver &driver);
+
+class Scanner
+{
+public:
+    Scanner(const QByteArray &image, const Driver &driver, DriverScanTimings *timings)
+        : m_image(image)
+        , m_size(image.size())
+        , m_timings(timings)
+        , m_patterns(image, searchedPatterns(driver), 128)
+    {
+    }
+
+    DriverScanResult run(const Driver &driver);
+
+private:
+    bool autoSearch(const DriverMap &map, Found &found, QString &why) const;
+    bool validAt(const DriverMap &map, qint64 position, const Candidate &candidate,
+                 bool littleEndian, Evaluation &evaluation) const;
+    bool rawSearch(const DriverMap &map, Found &found, QString &message) const;
+    void searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int &count) const;
+    bool manualAbsolute(const DriverMap &map, Found &found) const;
+    bool anchorFallback(const DriverMap &map, Found &found) const;
+    bool signatureFallback(const DriverMap &map, Found &found) const;
+    bool placeSignatureAxes(const DriverMap &map, qint64 z, qint64 &x, qint64 &y,
+                            double &axisPoints) const;
+    double signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64 &y) const;
+    bool zBlockFree(const DriverMap &map, qint64 z, qint32 rows, qint32 columns) const;
+    void accept(const DriverMap &map, DriverMapMatch &match, const Found &found);
+    static void logNotFound(const DriverMapMatch &match);
+    void addTime(qint64 DriverScanTimings::*field, const QElapsedTimer &timer) const
+    {
+        if (m_timings)
+            m_timings->*field += timer.nsecsElapsed();
+    }
+
+    const QByteArray &m_image;
+    const qint64 m_size;
+    DriverScanTimings *m_timings;
+    const PatternIndex m_patterns;
+    ClaimedRegions m_claims;
+    double m_confidenceSum = 0.0;
+    int m_recognised = 0;
+};
+
+// Every byte pattern a scan of driver may look for, so that one walk finds them all.
+QList<QByteArray> searchedPatterns(const Driver &driver)
+{
+    QList<QByteArray> patterns;
+    for (const DriverMap &map : driver.maps) {
+        for (const DriverAnchor &anchor : map.anchors)
+            patterns.append(anchor.pattern);
+        if (map.useXAnchor)
+            patterns.append(map.xAnchorSignature);
+        if (map.useYAnchor)
+            patterns.append(map.yAnchorSignature);
+        if (map.hasXAxis)
+            patterns.append(map.xAxisSignature);
+        if (map.hasYAxis)
+            patterns.append(map.yAxisSignature);
+        if (map.signatureValid && map.zSignature.size() >= 8)
+            patterns.append(map.zSignature);
+    }
+    return patterns;
+}
+
+DriverMap withoutManualSettings(DriverMap map)
+{
+    map.manualProfile = false;
+    map.checkXAxis = false;
+    map.checkYAxis = false;
+    map.matchLevel = 0;
+    map.minAnchorHits = -1;
+    map.neighbourhood = -1;
+    map.axisWindow = -1;
+    map.minZFingerprint = -1.0;
+    map.minRowProfile = -1.0;
+    map.minColumnProfile = -1.0;
+    map.minAxisScore = -1.0;
+    map.minConfidence = -1.0;
+    map.hasZRange = false;
+    map.hasXRange = false;
+    map.hasYRange = false;
+    return map;
+}
+
+DriverMapMatch initialMatch(const DriverMap &map)
+{
+    DriverMapMatch match;
+    match.mapKey = map.mapKey;
+    match.description = map.description;
+    match.unit = map.unit;
+    match.compuMethod = map.compuMethod;
+    match.displayName = map.displayName;
+    match.category = map.category;
+    match.enabled = map.enabled;
+    match.excluded = map.excluded;
+    match.refZAddress = map.zAddress;
+    match.refXAddress = map.xAddress;
+    match.refYAddress = map.yAddress;
+    match.rows = map.rows;
+    match.columns = map.columns;
+    match.zElementSize = map.zElementSize;
+    match.xElementSize = map.xElementSize;
+    match.yElementSize = map.yElementSize;
+    return match;
+}
+
+bool autoReady(const DriverMap &map)
+{
+    return map.autoEnabled && !map.zFingerprint.isEmpty() && !map.rowProfile.isEmpty()
+           && !map.columnProfile.isEmpty();
+}
+
+bool rawXUsable(const DriverMap &map)
+{
+    return map.rawXEnabled && !map.rawXValues.isEmpty();
+}
+
+bool rawYUsable(const DriverMap &map)
+{
+    return map.rawYEnabled && !map.rawYValues.isEmpty();
+}
+
+bool manualReady(const DriverMap &map)
+{
+    return map.manualAbsolute && map.absZAddress >= 0;
+}
+
+bool xAnchorUsable(const DriverMap &map)
+{
+    return map.useXAnchor && !map.xAnchorSignature.isEmpty();
+}
+
+bool yAnchorUsable(const DriverMap &map)
+{
+    return map.useYAnchor && !map.yAnchorSignature.isEmpty();
+}
+
+QString nameOf(const DriverMapMatch &match)
+{
+    return match.displayName.isEmpty() ? match.mapKey : match.displayName;
+}
+
+DriverScanResult Scanner::run(const Driver &driver)
+{
+    DriverScanResult result;
+    result.mapCount = qint32(driver.maps.size());
+    if (m_image.isEmpty() || driver.maps.isEmpty())
+        return result;
+
+    result.matches.reserve(driver.maps.size());
+    std::vector<bool> autoWasReady(driver.maps.size(), false);
+    for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        const DriverMap &map = driver.maps.at(i);
+        DriverMapMatch match = initialMatch(map);
+        const bool autoPath = autoReady(map);
+        autoWasReady[i] = autoPath;
+        if (!autoPath && !rawXUsable(map) && !rawYUsable(map) && !manualReady(map)) {
+            match.status = QStringLiteral("Nessun percorso di riconoscimento disponibile");
+            logNotFound(match);
+            result.matches.append(match);
+            continue;
+        }
+
+        Found found;
+        bool accepted = false;
+        if (autoPath) {
+            QElapsedTimer timer;
+            timer.start();
+            QString why;
+            accepted = autoSearch(withoutManualSettings(map), found, why);
+            match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
+                                    : QStringLiteral("AUTO: fallito");
+            if (!accepted)
+                qCDebug(lcDriverScanner).noquote()
+                    << QStringLiteral("[DriverScanner V8] %1 AUTO: %2").arg(nameOf(match), why);
+            addTime(&DriverScanTimings::autoNs, timer);
+        }
+        if (!accepted) {
+            QElapsedTimer timer;
+            timer.start();
+            QString message;
+            accepted = rawSearch(map, found, message);
+            appendStatus(match, message);
+            addTime(&DriverScanTimings::rawNs, timer);
+        }
+        if (!accepted && manualReady(map)) {
+            QElapsedTimer timer;
+            timer.start();
+            accepted = manualAbsolute(map, found);
+            if (accepted)
+                appendStatus(match, QStringLiteral("MANUAL_ABSOLUTE: ACCETTATA"));
+            addTime(&DriverScanTimings::manualNs, timer);
+        }
+        if (accepted)
+            accept(map, match, found);
+        else
+            logNotFound(match);
+        result.matches.append(match);
+    }
+
+    for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        const DriverMap &map = driver.maps.at(i);
+        DriverMapMatch &match = result.matches[i];
+        if (match.recognised || autoWasReady[i] || !map.signatureValid
+            || map.zFingerprint.isEmpty() || !(xAnchorUsable(map) || yAnchorUsable(map)))
+            continue;
+        QElapsedTimer timer;
+        timer.start();
+        Found found;
+        if (anchorFallback(map, found)) {
+            appendStatus(match, QStringLiteral("ANCHOR_FALLBACK: ACCETTATA"));
+            accept(map, match, found);
+        } else {
+            appendStatus(match, QStringLiteral("ANCHOR_FALLBACK: fallito"));
+        }
+        addTime(&DriverScanTimings::anchorFallbackNs, timer);
+    }
+
+    for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        const DriverMap &map = driver.maps.at(i);
+        DriverMapMatch &match = result.matches[i];
+        const bool anchorTried = !map.zFingerprint.isEmpty()
+                                 && (xAnchorUsable(map) || yAnchorUsable(map));
+        if (match.recognised || autoWasReady[i] || anchorTried || !map.signatureValid
+            || map.zSignature.isEmpty())
+            continue;
+        QElapsedTimer timer;
+        timer.start();
+        Found found;
+        if (signatureFallback(map, found)) {
+            appendStatus(match, QStringLiteral("SIGNATURE_FALLBACK: ACCETTATA"));
+            accept(map, match, found);
+        } else {
+            appendStatus(match, QStringLiteral("SIGNATURE_FALLBACK: fallito"));
+        }
+        addTime(&DriverScanTimings::signatureFallbackNs, timer);
+    }
+
+    result.recognisedCount = m_recognised;
+    result.averageConfidence = m_recognised > 0 ? m_confidenceSum / m_recognised : 0.0;
+    return result;
+}
+
+void Scanner::accept(const DriverMap &map, DriverMapMatch &match, const Found &found)
+{
+    match.zAddress = found.z;
+    match.xAddress = found.x;
+    match.yAddress = found.y;
+    match.confidence = found.confidence;
+    if (found.rows >= 1)
+        match.rows = found.rows;
+    if (found.columns >= 1)
+        match.columns = found.columns;
+    match.zFound = found.z >= 0;
+    match.xFound = map.hasXAxis && found.x >= 0;
+    match.yFound = map.hasYAxis && found.y >= 0;
+    match.recognised = true;
+    if (match.status.isEmpty())
+        match.status = QStringLiteral("%1: ACCETTATA").arg(found.path);
+    const qint64 bytes = blockBytes(match.rows, match.columns, std::max(1, map.zElementSize));
+    if (found.z >= 0 && bytes > 0)
+        m_claims.claim(found.z, found.z + bytes - 1);
+    m_confidenceSum += found.confidence;
+    ++m_recognised;
+    qCInfo(lcDriverScanner).noquote()
+        << QStringLiteral("[DriverScanner V8] %1 -> OK | Z=0x%2 X=0x%3 Y=0x%4 conf=%5 zfp=%6 "
+                          "row=%7 col=%8 x=%9 y=%10")
+               .arg(nameOf(match), hexAddress(found.z), hexAddress(found.x), hexAddress(found.y),
+                    oneDecimal(found.confidence), oneDecimal(found.zfp),
+                    oneDecimal(found.rowScore), oneDecimal(found.columnScore),
+                    oneDecimal(found.xScore))
+               .arg(oneDecimal(found.yScore));
+}
+
+void Scanner::logNotFound(const DriverMapMatch &match)
+{
+    qCInfo(lcDriverScanner).noquote()
+        << QStringLiteral("[DriverScanner V8] %1 -> NON TROVATA").arg(nameOf(match));
+}
+
+bool Scanner::zBlockFree(const DriverMap &map, qint64 z, qint32 rows, qint32 columns) const
+{
+    const qint64 bytes = blockBytes(rows, columns, std::max(1, map.zElementSize));
+    return fitsInside(z, bytes, m_size) && !m_claims.overlaps(z, z + bytes - 1);
+}
+
+bool Scanner::validAt(const DriverMap &map, qint64 position, const Candidate &candidate,
+                      bool littleEndian, Evaluation &evaluation) const
+{
+    const qint64 bytes = qint64(map.rows) * map.columns * map.zElementSize;
+    if (similarity(map.zFingerprint,
+                   fingerprint(m_image, position, bytes, map.zElementSize, littleEndian))
+        < autoMinimumZFingerprint)
+        return false;
+    evaluation = validateCandidate(m_image, map, position, candidate, littleEndian);
+    return evaluation.accepted;
+}
+
+bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
+{
+    if (!map.signatureValid) {
+        why = QStringLiteral("firma driver non valida");
+        return false;
+    }
+    if (!map.autoEnabled) {
+        why = QStringLiteral("dati V5 incompleti: anchor=%1 row=%2 col=%3 zfp=%4")
+                  .arg(map.anchors.size())
+                  .arg(map.rowProfile.size())
+                  .arg(map.columnProfile.size())
+                  .arg(map.zFingerprint.size());
+        return false;
+    }
+    if (map.rows < 1 || map.columns < 1) {
+        why = QStringLiteral("dimensioni mappa non valide");
+        return false;
+    }
+
+    CandidateList candidates;
+    for (const DriverAnchor &anchor : map.anchors) {
+        if (anchor.pattern.isEmpty())
+            continue;
+        for (qint64 hit : m_patterns.hits(anchor.pattern, 48))
+            candidates.vote(shifted(hit, anchor.delta), 1, 0, voteWeight(anchor.divisor));
+    }
+    if (xAnchorUsable(map)) {
+        for (qint64 hit : m_patterns.hits(map.xAnchorSignature, 48))
+            candidates.vote(shifted(hit, map.xAnchorDelta), 1, 0, voteWeight(map.xAnchorDivisor));
+    }
+    if (yAnchorUsable(map)) {
+        for (qint64 hit : m_patterns.hits(map.yAnchorSignature, 48))
+            candidates.vote(shifted(hit, map.yAnchorDelta), 1, 0, voteWeight(map.yAnchorDivisor));
+    }
+    if (map.hasXAxis && !map.xAxisSignature.isEmpty()) {
+        for (qint64 hit : m_patterns.hits(map.xAxisSignature, 64))
+            candidates.vote(shiftedBack(hit, map.xAxisDelta), 0, 1, 0.0);
+    }
+    if (map.hasYAxis && !map.yAxisSignature.isEmpty()) {
+        for (qint64 hit : m_patterns.hits(map.yAxisSignature, 64))
+            candidates.vote(shiftedBack(hit, map.yAxisDelta), 0, 1, 0.0);
+    }
+    if (map.zAddress >= 0 && map.zAddress < m_size)
+        candidates.vote(map.zAddress, 0, 0, 0.0);
+    if (candidates.isEmpty()) {
+        why = QStringLiteral("nessuna regione candidata dagli anchor/assi");
+        return false;
+    }
+
+    why = QStringLiteral("nessun candidato ha superato la validazione V5");
+    const qint64 zBytes = blockBytes(map.rows, map.columns, map.zElementSize);
+    // The window keeps a row and a column of room after the block; a block that cannot fit at
+    // all is refused at every position, so it is not searched.
+    const qint64 room = blockBytes(qint64(map.rows) + 1, qint64(map.columns) + 1,
+                                   map.zElementSize);
+    if (zBytes < 0 || zBytes > m_size || room < 0)
+        return false;
+    const qint64 lastPosition = m_size - room;
+    const int size = map.zElementSize;
+    const qint64 step = size < 2 ? 1 : size;
+    const bool littleEndian = map.littleEndian();
+
+    for (const Candidate &candidate : candidates.ordered()) {
+        qint64 radius = candidate.anchorVotes > 0 ? 2304 : 1280;
+        if (map.manualProfile) {
+            const bool wide = map.minAnchorHits < 0 ? candidate.anchorVotes > 0
+                                                    : candidate.anchorVotes >= map.minAnchorHits;
+            if (map.neighbourhood >= 0)
+                radius = map.neighbourhood;
+            else if (wide)
+                radius = map.matchLevel == 4 ? 6144 : 2304;
+            else
+                radius = map.matchLevel == 4 ? 4096 : 1280;
+        }
+        qint64 from = std::max<qint64>(0, candidate.offset - std::min(radius, farAway));
+        from -= from % size;
+        const qint64 to = std::min(shifted(candidate.offset, std::min(radius, farAway)),
+                                   lastPosition);
+        Evaluation best;
+        for (qint64 position = from; position <= to; position += step) {
+            if (m_claims.overlaps(position, position + zBytes - 1))
+                continue;
+            Evaluation evaluation;
+            if (!validAt(map, position, candidate, littleEndian, evaluation) && size > 1)
+                validAt(map, position, candidate, !littleEndian, evaluation);
+            if (evaluation.accepted && (!best.accepted || evaluation.confidence > best.confidence)) {
+                best = evaluation;
+                if (best.confidence >= autoEarlyStopConfidence)
+                    break;
+            }
+        }
+        if (best.accepted) {
+            found.path = QStringLiteral("AUTO");
+            found.z = best.zAddress;
+            found.x = best.xAddress;
+            found.y = best.yAddress;
+            found.confidence = best.confidence;
+            found.zfp = best.zfp;
+            found.rowScore = best.rowScore;
+            found.columnScore = best.columnScore;
+            found.xScore = best.xScore;
+            found.yScore = best.yScore;
+            return true;
+        }
+    }
+    return false;
+}
+
+inline quint32 valueAt(const uchar *p, int size, bool littleEndian)
+{
+    switch (size) {
+    case 1:
+        return p[0];
+    case 2:
+        return littleEndian ? quint32(p[0] | p[1] << 8) : quint32(p[0] << 8 | p[1]);
+    case 4:
+        return littleEndian ? quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16
+                                  | quint32(p[3]) << 24
+                            : quint32(p[3]) | quint32(p[2]) << 8 | quint32(p[1]) << 16
+                                  | quint32(p[0]) << 24;
+    default:
+        return 0;
+    }
+}
+
+// A read value counts towards a raw match only within the tolerance of an expected one.
+inline bool withinTolerance(double value, double expected, double fraction)
+{
+    const double tolerance = std::abs(expected) * fraction;
+    return std::abs(value - expected) < (tolerance > 1.0 ? tolerance : 1.0);
+}
+
+void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int &count) const
+{
+    const QList<double> &expected = xRole ? map.rawXValues : map.rawYValues;
+    const int points = xRole ? map.columns : map.rows;
+    const double tolerancePercent = xRole ? map.rawXTolerance : map.rawYTolerance;
+    const int size = std::max(1, xRole ? map.xElementSize : map.yElementSize);
+    const qint64 bytes = blockBytes(points, 1, size);
+    if (points < 1 || std::abs(expected.size() - points) > 1 || !fitsInside(0, bytes, m_size)
+        || (size != 1 && size != 2 && size != 4))
+        return;
+    const double fraction = std::max(tolerancePercent / 100.0, 0.000001);
+    const bool littleEndian = map.littleEndian();
+    const bool aligned = expected.size() == points;
+    // A match of 70 needs at least 70 % of the values within tolerance; with one point skipped
+    // a value may meet its neighbour's expectation, so only the neighbours are tried then.
+    const int allowedMisses = points - int(std::ceil(0.7 * points)) + (aligned ? 0 : 1);
+    const uchar *data = reinterpret_cast<const uchar *>(m_image.constData());
+    QList<double> read(points);
+    for (qint64 position = 0; position <= m_size - bytes; position += size) {
+        int misses = 0;
+        for (int i = 0; i < points && misses <= allowedMisses; ++i) {
+            const double value = valueAt(data + position + qint64(i) * size, size, littleEndian);
+            bool near = false;
+            for (int j = aligned ? i : i - 1; j <= (aligned ? i : i + 1) && !near; ++j) {
+                if (j >= 0 && j < expected.size())
+                    near = withinTolerance(value, expected.at(j), fraction);
+            }
+            if (!near)
+                ++misses;
+        }
+        if (misses > allowedMisses)
+            continue;
+        for (int i = 0; i < points; ++i)
+            read[i] = valueAt(data + position + qint64(i) * size, size, littleEndian);
+        const double match = rawMatch(expected, read, tolerancePercent);
+        if (match < rawMinimumMatch)
+            continue;
+        ++count;
+        if (match > best.match) {
+            best.position = position;
+            best.xRole = xRole;
+            best.points = points;
+            best.match = match;
+        }
+    }
+}
+
+bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) const
+{
+    if (!rawXUsable(map) && !rawYUsable(map)) {
+        message = QStringLiteral("MANUAL_AXIS: nessuna firma RAW X/Y configurata");
+        return false;
+    }
+    RawHit hit;
+    int count = 0;
+    if (rawXUsable(map) && map.hasXAxis)
+        searchRawRole(map, true, hit, count);
+    if (rawYUsable(map) && map.hasYAxis)
+        searchRawRole(map, false, hit, count);
+    if (count == 0) {
+        message = QStringLiteral("MANUAL_AXIS: firma RAW NON trovata nel firmware");
+        return false;
+    }
+
+    // The axis found fixes Z through its delta, and Z the other axis; a few element steps
+    // around that Z are tried, since an axis stored with a header of its own may sit a little
+    // off its reference delta.
+    const QString role = hit.xRole ? QStringLiteral("X") : QStringLiteral("Y");
+    const int zSize = std::max(1, map.zElementSize);
+    const qint64 deterministicZ
+        = shiftedBack(hit.position, hit.xRole ? map.xAxisDelta : map.yAxisDelta);
+    const qint64 zBytes = blockBytes(map.rows, map.columns, zSize);
+    const int axisSize = std::max(1, hit.xRole ? map.xElementSize : map.yElementSize);
+    const qint64 axisEnd = hit.position + qint64(hit.points) * axisSize - 1;
+    qint64 chosenZ = -1;
+    double chosenZfp = -1.0;
+    for (int step : {0, -1, 1, -2, 2, -3, 3, -4, 4}) {
+        const qint64 z = shifted(deterministicZ, qint64(step) * zSize);
+        if (zBytes < 0 || !zBlockFree(map, z, map.rows, map.columns)
+            || (z <= axisEnd && hit.position <= z + zBytes - 1))
+            continue;
+        const double zfp = map.zFingerprint.isEmpty()
+                               ? 0.0
+                               : similarity(map.zFingerprint,
+                                            fingerprint(m_image, z, zBytes, zSize,
+                                                        map.littleEndian()));
+        if (zfp > chosenZfp) {
+            chosenZ = z;
+            chosenZfp = zfp;
+        }
+    }
+    const QString matchText = oneDecimal(hit.match);
+    if (chosenZ < 0) {
+        message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo provato=%2, "
+                                 "match=%3%), ma il layout X/Y/Z deterministico non e' stato "
+                                 "costruito")
+                      .arg(QString::number(hit.position, 16), role, matchText);
+        return false;
+    }
+
+    found.path = QStringLiteral("RAW_ASSISTITO");
+    found.z = chosenZ;
+    const auto otherAxis = [&](bool has, qint64 delta, int elementSize, int points) -> qint64 {
+        if (!has)
+            return -1;
+        const qint64 address = shifted(chosenZ, delta);
+        return fitsInside(address, blockBytes(points, 1, std::max(1, elementSize)), m_size)
+                   ? address
+                   : -1;
+    };
+    if (hit.xRole) {
+        found.x = hit.position;
+        found.y = otherAxis(map.hasYAxis, map.yAxisDelta, map.yElementSize, map.rows);
+        found.xScore = hit.match;
+    } else {
+        found.y = hit.position;
+        found.x = otherAxis(map.hasXAxis, map.xAxisDelta, map.xElementSize, map.columns);
+        found.yScore = hit.match;
+    }
+    found.rows = map.rows;
+    found.columns = map.columns;
+    found.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
+    found.zfp = std::max(0.0, chosenZfp);
+    message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
+                             "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
+                             "scelta=0x%6, geometria=%7x%8, byte Z=%10. ACCETTATA")
+                  .arg(QString::number(hit.position, 16), role, QString::number(hit.points),
+                       matchText, hexAddress(deterministicZ), QString::number(chosenZ, 16),
+                       QString::number(map.rows), QString::number(map.columns),
+                       QString::number(count))
+                  .arg(zSize);
+    return true;
+}
+
+bool Scanner::manualAbsolute(const DriverMap &map, Found &found) const
+{
+    const qint32 rows = map.absRows >= 1 ? map.absRows : map.rows;
+    const qint32 columns = map.absColumns >= 1 ? map.absColumns : map.columns;
+    if (!zBlockFree(map, map.absZAddress, rows, columns))
+        return false;
+    if (map.absXAddress >= 0
+        && !fitsInside(map.absXAddress, blockBytes(columns, 1, std::max(1, map.xElementSize)),
+                       m_size))
+        return false;
+    if (map.absYAddress >= 0
+        && !fitsInside(map.absYAddress, blockBytes(rows, 1, std::max(1, map.yElementSize)),
+                       m_size))
+        return false;
+    found.path = QStringLiteral("MANUAL_ABSOLUTE");
+    found.z = map.absZAddress;
+    found.x = map.absXAddress;
+    found.y = map.absYAddress;
+    found.rows = rows;
+    found.columns = columns;
+    found.confidence = 100.0;
+    return true;
+}
+
+bool Scanner::anchorFallback(const DriverMap &map, Found &found) const
+{
+    const auto addresses = [&](const QByteArray &signature, qint64 delta) {
+        QList<qint64> list;
+        for (qint64 hit : m_patterns.hits(signature, 64)) {
+            const qint64 address = shifted(hit, delta);
+            if (address >= 0 && address < m_size)
+                list.append(address);
+        }
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+        return list;
+    };
+    const bool viaX = xAnchorUsable(map);
+    const bool viaY = yAnchorUsable(map);
+    QList<qint64> candidates;
+    if (viaX && viaY) {
+        const QList<qint64> xSet = addresses(map.xAnchorSignature, map.xAnchorDelta);
+        const QList<qint64> ySet = addresses(map.yAnchorSignature, map.yAnchorDelta);
+        std::set_intersection(xSet.begin(), xSet.end(), ySet.begin(), ySet.end(),
+                              std::back_inserter(candidates));
+    } else if (viaX) {
+        candidates = addresses(map.xAnchorSignature, map.xAnchorDelta);
+    } else {
+        candidates = addresses(map.yAnchorSignature, map.yAnchorDelta);
+    }
+
+    Evaluation best;
+    bool haveBest = false;
+    for (qint64 address : candidates) {
+        if (!zBlockFree(map, address, map.rows, map.columns))
+            continue;
+        const Evaluation evaluation = evaluateAt(m_image, map, address, viaX, viaY);
+        if (evaluation.accepted && (!haveBest || evaluation.confidence > best.confidence)) {
+            best = evaluation;
+            haveBest = true;
+        }
+    }
+    if (!haveBest)
+        return false;
+    const bool both = viaX && viaY;
+    const double minimumScore = both ? 72.0 : 82.0;
+    const double minimumZfp = both ? 72.0 : 86.0;
+    if (best.confidence < minimumScore || best.zfp < minimumZfp || best.zAddress < 0
+        || best.confidence < 65.0)
+        return false;
+    found.path = QStringLiteral("ANCHOR_FALLBACK");
+    found.z = best.zAddress;
+    found.x = best.xAddress;
+    found.y = best.yAddress;
+    found.confidence = best.confidence;
+    found.zfp = best.zfp;
+    found.xScore = best.xScore;
+    found.yScore = best.yScore;
+    return true;
+}
+
+// Finds the axes of a Z position by their reference bytes: at their reference delta, or else
+// nearby. axisPoints gets 10 per axis found (or without bytes to look for), 5 per axis found
+// only nearby.
+bool Scanner::placeSignatureAxes(const DriverMap &map, qint64 z, qint64 &x, qint64 &y,
+                                 double &axisPoints) const
+{
+    axisPoints = 0.0;
+    const auto place = [&](bool has, const QByteArray &signature, qint64 delta, qint64 &axis) {
+        axis = -1;
+        if (signature.isEmpty()) {
+            axisPoints += 10.0;
+            return true;
+        }
+        const qint64 exact = shifted(z, delta);
+        if (has && bytesAt(m_image, exact, signature)) {
+            axis = exact;
+            axisPoints += 10.0;
+            return true;
+        }
+        const qint64 from = std::max<qint64>(0, z - signatureAxisReach);
+        const qint64 end = std::min(m_size, z + signatureAxisReach + signature.size());
+        if (end - from < signature.size())
+            return false;
+        const qsizetype at = QByteArrayView(m_image).sliced(from, end - from).indexOf(signature);
+        if (at < 0)
+            return false;
+        axis = from + at;
+        axisPoints += 5.0;
+        return true;
+    };
+    return place(map.hasXAxis, map.xAxisSignature, map.xAxisDelta, x)
+           && place(map.hasYAxis, map.yAxisSignature, map.yAxisDelta, y);
+}
+
+// 0..100: the Z signature in place gives 60; its tail, the axes and the Z fingerprint add up
+// to 10 each, so that only a copy with all of them in place reaches 100.
+double Scanner::signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64 &y) const
+{
+    const int size = std::max(1, map.zElementSize);
+    const qint64 zBytes = blockBytes(map.rows, map.columns, size);
+    double axisPoints = 0.0;
+    if (!zBlockFree(map, z, map.rows, map.columns) || !bytesAt(m_image, z, map.zSignature)
+        || !placeSignatureAxes(map, z, x, y, axisPoints))
+        return -1.0;
+    double score = 60.0 + axisPoints;
+    const QByteArray &tail = map.zTailSignature;
+    if (tail.isEmpty() || (tail.size() <= zBytes && bytesAt(m_image, z + zBytes - tail.size(), tail)))
+        score += 10.0;
+    if (map.zFingerprint.isEmpty())
+        score += 10.0;
+    else
+        score += 0.1
+                 * similarity(map.zFingerprint,
+                              fingerprint(m_image, z, zBytes, size, map.littleEndian()));
+    return std::min(score, 100.0);
+}
+
+bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
+{
+    constexpr double minimumScore = 70.0;
+    qint64 bestZ = -1, bestX = -1, bestY = -1;
+    double bestScore = -1.0;
+    if (map.zAddress >= 0) {
+        bestScore = signatureScore(map, map.zAddress, bestX, bestY);
+        bestZ = map.zAddress;
+    }
+    if (bestScore < minimumScore && map.zSignature.size() >= 8) {
+        bestScore = -1.0;
+        for (qint64 hit : m_patterns.hits(map.zSignature, 128)) {
+            qint64 x = -1, y = -1;
+            const double score = signatureScore(map, hit, x, y);
+            if (score > bestScore) {
+                bestScore = score;
+                bestZ = hit;
+                bestX = x;
+                bestY = y;
+                if (score >= 100.0)
+                    break;
+            }
+        }
+    }
+    if (bestScore < minimumScore)
+        return false;
+    found.path = QStringLiteral("SIGNATURE_FALLBACK");
+    found.z = bestZ;
+    found.x = map.xAxisSignature.isEmpty() ? -1 : bestX;
+    found.y = map.yAxisSignature.isEmpty() ? -1 : bestY;
+    found.confidence = bestScore;
+    return true;
+}
+
+} // namespace
+
+DriverScanResult scanDriver(const QByteArray &firmwareBytes, const Driver &driver,
+                            DriverScanTimings *timings)
+{
+    Scanner scanner(firmwareBytes, driver, timings);
+    return scanner.run(driver);
+}
