@@ -13,7 +13,7 @@ int main(int argc, char **argv)
         Driver driver;
         if (!loadDriverFile(path, driver, &error))
             return false;
-        facts.name = driver.text1;
+        facts.name.clear(); // the catalog shows the file's own name
         facts.mapCount = int(driver.maps.size());
         return true;
     };
