@@ -5,6 +5,7 @@
 #include "app/driverscancommand.h"
 #include "app/hoverfilter.h"
 #include "app/mapwindowopener.h"
+#include "app/onlinecommands.h"
 #include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
@@ -100,6 +101,8 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(QString::fromLatin1(ApplicationName));
     m_importer = new DescriptionImporter(this);
     m_driverScan = new DriverScanCommand(this);
+    m_online = new OnlineCommands(this);
+    m_online->checkService();
     // A WinOLS project that names its vendor says how its image's words are stored.
     m_importer->setByteOrderHook([this](DocumentWindow *document, bool littleEndian) {
         if (!document || !document->hexViewer())
@@ -130,6 +133,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect2DControls();
     statusBar();
     m_projectCommands = new ProjectCommands(this);
+    m_projectCommands->setMapSearch([this](FirmwareProject *record) { m_online->searchDrivers(record); });
 }
 
 MainWindow::~MainWindow()
@@ -372,6 +376,8 @@ void MainWindow::buildMenus()
         [this] { m_importer->importOLS(); });
     add(file, QStringLiteral("Carica driver..."), QStringLiteral("loadDriverAction"),
         [this] { m_driverScan->loadDriverAndScan(); });
+    add(file, QStringLiteral("Accesso cliente..."), QStringLiteral("signInAction"),
+        [this] { m_online->signIn(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
@@ -507,7 +513,10 @@ void MainWindow::buildMenus()
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
-    add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"));
+    add(customer, QStringLiteral("Accesso cliente..."), QStringLiteral("customerSignInAction"),
+        [this] { m_online->signIn(); });
+    add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"),
+        [this] { m_online->requestDriver(); });
 
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     add(info, QStringLiteral("Info su Tessamorvandi..."), QStringLiteral("aboutAction"),
@@ -922,6 +931,9 @@ void MainWindow::onAbout()
         &dialog);
     version->setAlignment(Qt::AlignCenter);
     layout->addWidget(version);
+    auto *service = new QLabel(m_online->serviceLines().join(QLatin1Char('\n')), &dialog);
+    service->setAlignment(Qt::AlignCenter);
+    layout->addWidget(service);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     layout->addWidget(buttons);

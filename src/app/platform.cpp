@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -35,6 +37,23 @@ bool startCalculator()
             return true;
     }
     return false;
+}
+
+QString updaterPath()
+{
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("TessamorvandiUpdater.exe");
+#else
+    const QString name = QStringLiteral("TessamorvandiUpdater");
+#endif
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+bool startUpdater(const QString &downloadUrl)
+{
+    return QProcess::startDetached(updaterPath(),
+                                   {downloadUrl, QCoreApplication::applicationDirPath(),
+                                    QCoreApplication::applicationFilePath()});
 }
 
 } // namespace Platform
