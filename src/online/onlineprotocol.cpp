@@ -88,7 +88,7 @@ bool isNewerVersion(const QString &latest, const QString &running)
     QList<int> b;
     if (!parse(latest, a) || !parse(running, b))
         return false;
-    return QVersionNumber(a) > QVersionNumber(b);
+    return QVersionNumber(a).normalized() > QVersionNumber(b).normalized();
 }
 
 namespace {
