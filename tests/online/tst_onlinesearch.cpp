@@ -5,8 +5,13 @@
 #include "model/firmware.h"
 #include "model/firmwareproject.h"
 #include "online/apiclient.h"
+#include "online/driverrequestdialog.h"
 #include "online/onlinedriversearch.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -87,6 +92,8 @@ private slots:
     void choices();
     void failures_data();
     void failures();
+    void driverRequestDialog_data();
+    void driverRequestDialog();
 
 private:
     struct Run
@@ -328,6 +335,65 @@ void TestOnlineSearch::failures()
     const Run run = search(server.url(), firmware, {}, 500);
     QCOMPARE(int(run.outcome), int(OnlineDriverSearch::Outcome::Stopped));
     QCOMPARE(run.messages, QStringList{QStringLiteral("Driver Scanner|") + message});
+}
+
+void TestOnlineSearch::driverRequestDialog_data()
+{
+    QTest::addColumn<QString>("brand");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no brand") << "" << "EDC17C69" << "Richiesta Driver|Inserisci la marca.";
+    QTest::newRow("blank family") << "Fiat" << "  " << "Richiesta Driver|Inserisci ECU / Famiglia.";
+    QTest::newRow("sent") << "Fiat" << "EDC17C69"
+                          << "Richiesta Driver|Richiesta Driver inviata correttamente.\n\nNumero "
+                             "richiesta: #1\n\nRichiesta registrata.";
+}
+
+void TestOnlineSearch::driverRequestDialog()
+{
+    QFETCH(QString, brand);
+    QFETCH(QString, family);
+    QFETCH(QString, expected);
+    LocalService service(false);
+    QVERIFY2(service.isReady(), qPrintable(service.error()));
+    ApiClient client(service.url());
+    QSignalSpy login(&client, &ApiClient::loginFinished);
+    client.login(LocalService::customerCode, LocalService::password);
+    QVERIFY(login.wait());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ori.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1536, 'x'));
+    file.close();
+
+    DriverRequestDialog dialog(&client);
+    QVERIFY(!dialog.sendButton()->isEnabled());
+    dialog.brandEdit()->setText(QStringLiteral("old"));
+    dialog.setFirmwarePath(path);
+    QCOMPARE(dialog.sizeLabel()->text(), QStringLiteral("Dimensione: 1.5 KB"));
+    QVERIFY(dialog.brandEdit()->text().isEmpty());
+    QVERIFY(dialog.sendButton()->isEnabled());
+    QStringList messages;
+    dialog.setMessageHook([&messages](QMessageBox::Icon, const QString &title, const QString &text) {
+        messages << title + QLatin1Char('|') + text;
+    });
+    dialog.brandEdit()->setText(brand);
+    dialog.familyEdit()->setText(family);
+    QSignalSpy finished(&client, &ApiClient::driverRequestFinished);
+    dialog.send();
+    if (!expected.contains(QStringLiteral("inviata"))) {
+        QCOMPARE(messages, QStringList{expected});
+        QCOMPARE(finished.size(), 0);
+        return;
+    }
+    QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invio in corso..."));
+    QVERIFY(!dialog.brandEdit()->isEnabled());
+    QVERIFY(finished.wait());
+    QCOMPARE(messages, QStringList{expected});
+    QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invia richiesta"));
+    QVERIFY(dialog.brandEdit()->isEnabled());
+    QCOMPARE(service.store().requests().value(0).manufacturer, brand);
 }
 
 QTEST_MAIN(TestOnlineSearch)
