@@ -140,20 +140,27 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
     QJsonObject request{{QStringLiteral("customer_code"), customer},
                         {QStringLiteral("device_hash"), deviceHash()},
                         {QStringLiteral("firmware_size"), double(firmware.size())}};
-    auto failed = [this](const QString &what, const Answer &a) {
-        warn(QStringLiteral("%1\n\nHTTP: %2\nRisposta: %3").arg(what).arg(a.httpStatus).arg(a.responseText));
+    // A failed request, or an answer that is not a JSON object, ends the search with its text.
+    auto usable = [this](const Answer &a, const QString &failedText, const QString &invalidText) {
+        if (!a.ok) {
+            warn(QStringLiteral("%1\n\nHTTP: %2\nRisposta: %3")
+                     .arg(failedText)
+                     .arg(a.httpStatus)
+                     .arg(a.responseText));
+            return false;
+        }
+        if (!invalidText.isEmpty() && !a.isJsonObject) {
+            warn(invalidText);
+            return false;
+        }
+        return true;
     };
 
     const Answer catalog = post(QStringLiteral("/api/drivers/identity-catalog"), request,
                                 QStringLiteral("Identificazione rapida ECU..."));
-    if (!catalog.ok) {
-        failed(QStringLiteral("Identificazione ECU non riuscita."), catalog);
+    if (!usable(catalog, QStringLiteral("Identificazione ECU non riuscita."),
+                QStringLiteral("Risposta identificazione ECU non valida.")))
         return Outcome::Stopped;
-    }
-    if (!catalog.isJsonObject) {
-        warn(QStringLiteral("Risposta identificazione ECU non valida."));
-        return Outcome::Stopped;
-    }
     if (!catalog.json.value(QStringLiteral("success")).toBool()) {
         const QString message = catalog.json.value(QStringLiteral("message")).toString();
         warn(message.isEmpty() ? QStringLiteral("Identificazione ECU non riuscita.") : message);
@@ -173,14 +180,9 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
     request.insert(QStringLiteral("ecu_family"), family);
     const Answer groupAnswer = post(QStringLiteral("/api/drivers/groups"), request,
                                     QStringLiteral("Ricerca veicoli per %1...").arg(family));
-    if (!groupAnswer.ok) {
-        failed(QStringLiteral("Ricerca gruppo veicolo non riuscita."), groupAnswer);
+    if (!usable(groupAnswer, QStringLiteral("Ricerca gruppo veicolo non riuscita."),
+                QStringLiteral("Risposta gruppo veicolo non valida.")))
         return Outcome::Stopped;
-    }
-    if (!groupAnswer.isJsonObject) {
-        warn(QStringLiteral("Risposta gruppo veicolo non valida."));
-        return Outcome::Stopped;
-    }
     const QJsonArray groups = groupAnswer.json.value(QStringLiteral("groups")).toArray();
     if (groups.isEmpty())
         return manual(firmwarePath);
@@ -205,14 +207,9 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
     request.insert(QStringLiteral("vehicle_model"), group.value(QStringLiteral("vehicle_model")));
     const Answer driverAnswer = post(QStringLiteral("/api/drivers/available"), request,
                                      QStringLiteral("Ricerca Driver disponibili..."));
-    if (!driverAnswer.ok) {
-        failed(QStringLiteral("Ricerca Driver non riuscita."), driverAnswer);
+    if (!usable(driverAnswer, QStringLiteral("Ricerca Driver non riuscita."),
+                QStringLiteral("Risposta ricerca Driver non valida.")))
         return Outcome::Stopped;
-    }
-    if (!driverAnswer.isJsonObject) {
-        warn(QStringLiteral("Risposta ricerca Driver non valida."));
-        return Outcome::Stopped;
-    }
     const QJsonArray drivers = driverAnswer.json.value(QStringLiteral("drivers")).toArray();
     if (drivers.isEmpty())
         return manual(firmwarePath);
@@ -245,10 +242,8 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
                                {QStringLiteral("driver_id"), driverId}};
     const Answer file = post(QStringLiteral("/api/drivers/download"), download,
                              QStringLiteral("Download del driver..."), maxDriverBytes);
-    if (!file.ok) {
-        failed(QStringLiteral("Download driver dalla VPS non riuscito."), file);
+    if (!usable(file, QStringLiteral("Download driver dalla VPS non riuscito."), QString()))
         return Outcome::Stopped;
-    }
     const QString path = folder + QStringLiteral("/driver_%1.ecudrv").arg(driverId);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(file.body) != file.body.size()

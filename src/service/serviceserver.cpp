@@ -104,29 +104,15 @@ private:
     bool m_headersChecked = false;
 };
 
-class GuardedTcpServer : public QTcpServer
+// Every connection of the server, plain or TLS, gets its guard before anybody reads from it.
+template<typename Server>
+class Guarded : public Server
 {
 public:
-    GuardedTcpServer(qint64 limit, QObject *parent) : QTcpServer(parent), m_limit(limit) {}
+    Guarded(qint64 limit, QObject *parent) : Server(parent), m_limit(limit) {}
     QTcpSocket *nextPendingConnection() override
     {
-        QTcpSocket *socket = QTcpServer::nextPendingConnection();
-        if (socket)
-            new BodyGuard(socket, m_limit);
-        return socket;
-    }
-
-private:
-    qint64 m_limit;
-};
-
-class GuardedSslServer : public QSslServer
-{
-public:
-    GuardedSslServer(qint64 limit, QObject *parent) : QSslServer(parent), m_limit(limit) {}
-    QTcpSocket *nextPendingConnection() override
-    {
-        QTcpSocket *socket = QSslServer::nextPendingConnection();
+        QTcpSocket *socket = Server::nextPendingConnection();
         if (socket)
             new BodyGuard(socket, m_limit);
         return socket;
@@ -188,12 +174,12 @@ bool ServiceServer::listen(const QHostAddress &address, quint16 port,
         tls.setLocalCertificateChain(chain);
         tls.setPrivateKey(key);
         tls.setPeerVerifyMode(QSslSocket::VerifyNone); // clients are not asked for certificates
-        auto *ssl = new GuardedSslServer(m_limits.maxUploadBody(), this);
+        auto *ssl = new Guarded<QSslServer>(m_limits.maxUploadBody(), this);
         ssl->setSslConfiguration(tls);
         ssl->setHandshakeTimeout(10000);
         server = ssl;
     } else {
-        server = new GuardedTcpServer(m_limits.maxUploadBody(), this);
+        server = new Guarded<QTcpServer>(m_limits.maxUploadBody(), this);
     }
     if (!server->listen(address, port)) {
         const QString text = server->errorString();
