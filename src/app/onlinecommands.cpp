@@ -8,6 +8,7 @@
 #include "online/driverrequestdialog.h"
 #include "online/signindialog.h"
 
+#include <QLabel>
 #include <QStatusBar>
 
 OnlineCommands::OnlineCommands(MainWindow *window)
@@ -17,6 +18,12 @@ OnlineCommands::OnlineCommands(MainWindow *window)
     , m_update(UpdatePrompt::dialogs(window))
 {
     m_update.startUpdater = [](const QString &url) { return Platform::startUpdater(url); };
+    // The service panel: the state of the last checks, always in view at the window's foot.
+    auto *panel = new QLabel(serviceLines().join(QStringLiteral("   ")), window);
+    panel->setObjectName(QStringLiteral("serviceStatusLabel"));
+    window->statusBar()->addPermanentWidget(panel);
+    connect(this, &OnlineCommands::serviceStateChanged, panel,
+            [this, panel] { panel->setText(serviceLines().join(QStringLiteral("   "))); });
     connect(m_client, &ApiClient::healthCheckFinished, this,
             [this](bool ok, const QString &message) {
                 m_state = ok ? QStringLiteral("Online")

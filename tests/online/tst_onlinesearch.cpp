@@ -171,6 +171,17 @@ void TestOnlineSearch::wholeFlowToDriverMaps()
     online->client()->login(LocalService::customerCode, LocalService::password);
     QVERIFY(login.wait());
     QVERIFY(login.at(0).at(0).toBool());
+    QString error;
+    QVERIFY(service.store().setRelease({QStringLiteral("1.1.6"), QString(), QString(), true}, &error));
+    QSignalSpy health(online->client(), &ApiClient::healthCheckFinished);
+    QSignalSpy version(online->client(), &ApiClient::versionCheckFinished);
+    online->checkService();
+    QVERIFY(health.wait() || health.size() == 1);
+    QVERIFY(version.size() == 1 || version.wait());
+    QCOMPARE(online->serviceLines(),
+             QStringList({QStringLiteral("Servizio: Online"),
+                          QStringLiteral("Ultima versione: 1.1.6"),
+                          QStringLiteral("Aggiornamento: Obbligatorio")}));
 
     auto firmware = std::make_unique<Firmware>();
     QVERIFY(firmware->load(DemoImageV2.toStdString()));
