@@ -116,9 +116,8 @@ int main(int argc, char **argv)
                     "bench-password\n")
         || !runCommand({QStringLiteral("add-driver"), QStringLiteral("--data"), data, DemoDriver,
                         QStringLiteral("--family"), QStringLiteral("EDC17C46"),
-                        QStringLiteral("--brand"), QStringLiteral("VW"),
-                        QStringLiteral("--model"), QStringLiteral("Golf"),
-                        QStringLiteral("--version"), QStringLiteral("1")}))
+                        QStringLiteral("--brand"), QStringLiteral("VW"), QStringLiteral("--model"),
+                        QStringLiteral("Golf"), QStringLiteral("--version"), QStringLiteral("1")}))
         return 1;
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
@@ -140,18 +139,21 @@ int main(int argc, char **argv)
     login.wait(10000);
     const QByteArray token = client.authToken().toLatin1();
     const QByteArray hash(64, 'a');
-    const QByteArray catalogBody = QJsonDocument(QJsonObject{
-        {QStringLiteral("customer_code"), QStringLiteral("B001")},
-        {QStringLiteral("device_hash"), QString::fromLatin1(hash)},
-        {QStringLiteral("firmware_size"), 262144}}).toJson(QJsonDocument::Compact);
-    const QByteArray downloadBody = QJsonDocument(QJsonObject{
-        {QStringLiteral("customer_code"), QStringLiteral("B001")},
-        {QStringLiteral("device_hash"), QString::fromLatin1(hash)},
-        {QStringLiteral("driver_id"), QStringLiteral("drv-1")}}).toJson(QJsonDocument::Compact);
+    const QByteArray catalogBody
+        = QJsonDocument(QJsonObject{{QStringLiteral("customer_code"), QStringLiteral("B001")},
+                                    {QStringLiteral("device_hash"), QString::fromLatin1(hash)},
+                                    {QStringLiteral("firmware_size"), 262144}})
+              .toJson(QJsonDocument::Compact);
+    const QByteArray downloadBody
+        = QJsonDocument(QJsonObject{{QStringLiteral("customer_code"), QStringLiteral("B001")},
+                                    {QStringLiteral("device_hash"), QString::fromLatin1(hash)},
+                                    {QStringLiteral("driver_id"), QStringLiteral("drv-1")}})
+              .toJson(QJsonDocument::Compact);
 
     QTextStream out(stdout);
     out << "service on 127.0.0.1, SQLite, " << Clients << " clients x " << each
-        << " requests each\n\n| endpoint | requests/s | p50 ms | p99 ms | failures |\n|---|---:|---:|---:|---:|\n";
+        << " requests each\n\n| endpoint | requests/s | p50 ms | p99 ms | failures "
+           "|\n|---|---:|---:|---:|---:|\n";
     const struct
     {
         const char *name;
@@ -161,9 +163,11 @@ int main(int argc, char **argv)
                      {"download (4 KiB driver)", "api/drivers/download", downloadBody}};
     for (const auto &e : endpoints) {
         load(base.resolved(QUrl(QString::fromLatin1(e.path))), e.body, token, 5); // warm-up
-        const Figures f = load(base.resolved(QUrl(QString::fromLatin1(e.path))), e.body, token, each);
-        out << "| " << e.name << " | " << qRound(f.perSecond) << " | " << QString::number(f.p50, 'f', 1)
-            << " | " << QString::number(f.p99, 'f', 1) << " | " << f.failures << " |\n";
+        const Figures f
+            = load(base.resolved(QUrl(QString::fromLatin1(e.path))), e.body, token, each);
+        out << "| " << e.name << " | " << qRound(f.perSecond) << " | "
+            << QString::number(f.p50, 'f', 1) << " | " << QString::number(f.p99, 'f', 1) << " | "
+            << f.failures << " |\n";
         out.flush();
     }
 
@@ -187,8 +191,8 @@ int main(int argc, char **argv)
         request.wait(120000);
         uploads.push_back(timer.nsecsElapsed() / 1e6);
         if (request.isEmpty() || !request.at(0).at(0).toBool())
-            out << "upload failed: " << (request.isEmpty() ? QStringLiteral("time-out")
-                                                          : request.at(0).at(1).toString())
+            out << "upload failed: "
+                << (request.isEmpty() ? QStringLiteral("time-out") : request.at(0).at(1).toString())
                 << "\n";
     }
     std::sort(uploads.begin(), uploads.end());

@@ -135,8 +135,10 @@ void ApiClient::track(QNetworkReply *reply, std::function<void(const Reply &)> d
     });
 }
 
-QNetworkReply *ApiClient::postJson(const QString &path, const QJsonObject &body,
-                                   bool authenticated, std::function<void(const Reply &)> done)
+QNetworkReply *ApiClient::postJson(const QString &path,
+                                   const QJsonObject &body,
+                                   bool authenticated,
+                                   std::function<void(const Reply &)> done)
 {
     Reply refused;
     if (!configured()) {
@@ -151,8 +153,7 @@ QNetworkReply *ApiClient::postJson(const QString &path, const QJsonObject &body,
     }
     QNetworkRequest r = request(path, authenticated);
     r.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    QNetworkReply *reply =
-        m_network->post(r, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    QNetworkReply *reply = m_network->post(r, QJsonDocument(body).toJson(QJsonDocument::Compact));
     track(reply, std::move(done));
     return reply;
 }
@@ -166,9 +167,9 @@ void ApiClient::checkHealth()
     track(m_network->get(request(QStringLiteral("/api/status"), false)), [this](const Reply &r) {
         // Any JSON answer of the service means it is there.
         const bool ok = r.ok && r.isJsonObject;
-        emit healthCheckFinished(ok, ok ? text(r.json, "message")
-                                        : (r.ok ? QStringLiteral("Risposta non valida dal servizio.")
-                                                : r.errorText));
+        emit healthCheckFinished(
+            ok, ok ? text(r.json, "message")
+                   : (r.ok ? QStringLiteral("Risposta non valida dal servizio.") : r.errorText));
     });
 }
 
@@ -191,7 +192,8 @@ void ApiClient::login(const QString &customerCode, const QString &password)
         const QJsonObject user = r.json.value(QStringLiteral("user")).toObject();
         if (success && !token.isEmpty()) {
             settings.setValue(QLatin1String(ApiSettings::token), token);
-            settings.setValue(QLatin1String(ApiSettings::customerCode), text(user, "customer_code"));
+            settings.setValue(QLatin1String(ApiSettings::customerCode),
+                              text(user, "customer_code"));
         } else {
             settings.remove(QLatin1String(ApiSettings::token));
         }
@@ -214,10 +216,9 @@ void ApiClient::checkVersion()
     }
     track(m_network->get(request(QStringLiteral("/api/version"), false)), [this](const Reply &r) {
         if (!r.ok || !r.isJsonObject) {
-            emit versionCheckFinished(false,
-                                      r.ok ? QStringLiteral("Risposta non valida dal servizio.")
-                                           : r.errorText,
-                                      QString(), false, QString(), QString());
+            emit versionCheckFinished(
+                false, r.ok ? QStringLiteral("Risposta non valida dal servizio.") : r.errorText,
+                QString(), false, QString(), QString());
             return;
         }
         emit versionCheckFinished(r.json.value(QStringLiteral("success")).toBool(),
@@ -227,8 +228,10 @@ void ApiClient::checkVersion()
     });
 }
 
-void ApiClient::submitDriverRequest(const QString &manufacturer, const QString &ecuFamily,
-                                    const QString &notes, const QString &filePath)
+void ApiClient::submitDriverRequest(const QString &manufacturer,
+                                    const QString &ecuFamily,
+                                    const QString &notes,
+                                    const QString &filePath)
 {
     if (!configured()) {
         emit driverRequestFinished(false, unconfiguredMessage(), 0);
@@ -236,8 +239,8 @@ void ApiClient::submitDriverRequest(const QString &manufacturer, const QString &
     }
     if (authToken().isEmpty()) {
         emit driverRequestFinished(
-            false, QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso."),
-            0);
+            false,
+            QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso."), 0);
         return;
     }
     if (!mayCarrySecrets(m_baseUrl)) {
@@ -257,8 +260,8 @@ void ApiClient::submitDriverRequest(const QString &manufacturer, const QString &
         return;
     }
     auto *multipart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    const QPair<const char *, QString> fields[] = {
-        {"manufacturer", manufacturer}, {"ecu_family", ecuFamily}, {"notes", notes}};
+    const QPair<const char *, QString> fields[]
+        = {{"manufacturer", manufacturer}, {"ecu_family", ecuFamily}, {"notes", notes}};
     for (const auto &field : fields) {
         QHttpPart part;
         part.setHeader(QNetworkRequest::ContentDispositionHeader,
@@ -280,8 +283,8 @@ void ApiClient::submitDriverRequest(const QString &manufacturer, const QString &
     file->setParent(multipart);
     multipart->append(filePart);
 
-    QNetworkReply *reply =
-        m_network->post(request(QStringLiteral("/api/customer/driver-requests"), true), multipart);
+    QNetworkReply *reply = m_network->post(
+        request(QStringLiteral("/api/customer/driver-requests"), true), multipart);
     multipart->setParent(reply);
     track(reply, [this](const Reply &r) {
         if (!r.ok || !r.isJsonObject) {
@@ -291,7 +294,10 @@ void ApiClient::submitDriverRequest(const QString &manufacturer, const QString &
         }
         int id = r.json.value(QStringLiteral("request_id")).toInt();
         if (id <= 0)
-            id = r.json.value(QStringLiteral("request")).toObject().value(QStringLiteral("id")).toInt();
+            id = r.json.value(QStringLiteral("request"))
+                     .toObject()
+                     .value(QStringLiteral("id"))
+                     .toInt();
         emit driverRequestFinished(r.json.value(QStringLiteral("success")).toBool(),
                                    text(r.json, "message"), id);
     });

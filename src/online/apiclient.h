@@ -22,12 +22,12 @@ public:
     // What a finished request gave: transport and HTTP status, the body, its JSON object.
     struct Reply
     {
-        bool ok = false;     // no network error and an HTTP status of 200 to 299
-        int httpStatus = 0;  // 0 when no answer came
+        bool ok = false;    // no network error and an HTTP status of 200 to 299
+        int httpStatus = 0; // 0 when no answer came
         QByteArray body;
         bool isJsonObject = false;
         QJsonObject json;
-        QString errorText;   // why it failed, for the user
+        QString errorText; // why it failed, for the user
     };
 
     explicit ApiClient(const QUrl &baseUrl = {}, QObject *parent = nullptr);
@@ -43,8 +43,10 @@ public:
     void checkHealth();
     void login(const QString &customerCode, const QString &password);
     void checkVersion();
-    void submitDriverRequest(const QString &manufacturer, const QString &ecuFamily,
-                             const QString &notes, const QString &filePath);
+    void submitDriverRequest(const QString &manufacturer,
+                             const QString &ecuFamily,
+                             const QString &notes,
+                             const QString &filePath);
 
     QString authToken() const;
     // The customer code of the last successful sign-in.
@@ -52,7 +54,9 @@ public:
 
     // A JSON POST to path; authenticated adds the session token. The callback gets the
     // outcome once; the returned reply (null when nothing was sent) may be aborted.
-    QNetworkReply *postJson(const QString &path, const QJsonObject &body, bool authenticated,
+    QNetworkReply *postJson(const QString &path,
+                            const QJsonObject &body,
+                            bool authenticated,
                             std::function<void(const Reply &)> done);
     // Whether the token may go to the base URL: HTTPS, or a loopback address.
     static bool mayCarrySecrets(const QUrl &url);
@@ -65,10 +69,17 @@ public:
 
 signals:
     void healthCheckFinished(bool ok, const QString &message);
-    void loginFinished(bool success, const QString &message, int userId,
-                       const QString &customerCode, const QString &fullName);
-    void versionCheckFinished(bool success, const QString &message, const QString &latestVersion,
-                              bool mandatory, const QString &downloadUrl, const QString &notes);
+    void loginFinished(bool success,
+                       const QString &message,
+                       int userId,
+                       const QString &customerCode,
+                       const QString &fullName);
+    void versionCheckFinished(bool success,
+                              const QString &message,
+                              const QString &latestVersion,
+                              bool mandatory,
+                              const QString &downloadUrl,
+                              const QString &notes);
     void driverRequestFinished(bool success, const QString &message, int requestId);
 
 private:

@@ -82,15 +82,15 @@ void DriverRequestDialog::setFirmwarePath(const QString &path)
 
 void DriverRequestDialog::chooseFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Seleziona file originale"),
-                                                      QString(),
-                                                      QStringLiteral("File firmware (*.*)"));
+    const QString path
+        = QFileDialog::getOpenFileName(this, QStringLiteral("Seleziona file originale"), QString(),
+                                       QStringLiteral("File firmware (*.*)"));
     if (!path.isEmpty())
         showFile(path);
 }
 
-QString DriverRequestDialog::missingInput(const QString &file, const QString &brand,
-                                          const QString &family)
+QString
+DriverRequestDialog::missingInput(const QString &file, const QString &brand, const QString &family)
 {
     if (file.trimmed().isEmpty())
         return QStringLiteral("Seleziona prima il file originale.");

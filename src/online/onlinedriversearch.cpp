@@ -44,11 +44,11 @@ QString OnlineDriverSearch::deviceHash()
     // The machine's own id where the system has one; the host and user names otherwise.
     QByteArray identity = QSysInfo::machineUniqueId();
     if (identity.isEmpty())
-        identity = QSysInfo::machineHostName().toUtf8() + '|' + qgetenv("USER")
-                   + qgetenv("USERNAME");
-    return QString::fromLatin1(
-        QCryptographicHash::hash(QByteArray("Tessamorvandi|" + identity), QCryptographicHash::Sha256)
-            .toHex());
+        identity
+            = QSysInfo::machineHostName().toUtf8() + '|' + qgetenv("USER") + qgetenv("USERNAME");
+    return QString::fromLatin1(QCryptographicHash::hash(QByteArray("Tessamorvandi|" + identity),
+                                                        QCryptographicHash::Sha256)
+                                   .toHex());
 }
 
 QString OnlineDriverSearch::cacheFolder()
@@ -65,8 +65,10 @@ void OnlineDriverSearch::warn(const QString &text)
         QMessageBox::warning(m_parent, title, text);
 }
 
-OnlineDriverSearch::Answer OnlineDriverSearch::post(const QString &path, const QJsonObject &body,
-                                                    const QString &label, qint64 maxBytes)
+OnlineDriverSearch::Answer OnlineDriverSearch::post(const QString &path,
+                                                    const QJsonObject &body,
+                                                    const QString &label,
+                                                    qint64 maxBytes)
 {
     Answer answer;
     bool done = false;
@@ -77,26 +79,25 @@ OnlineDriverSearch::Answer OnlineDriverSearch::post(const QString &path, const Q
         busy.reset(createBusyDialog(m_parent, label, Qt::ApplicationModal));
         busy->setWindowTitle(searchTitle);
     }
-    QNetworkReply *reply =
-        m_client->postJson(path, body, true, [&](const ApiClient::Reply &r) {
-            answer.ok = r.ok && !tooLarge;
-            answer.httpStatus = r.httpStatus;
-            answer.body = r.body;
-            answer.isJsonObject = r.isJsonObject;
-            answer.json = r.json;
-            const QString message = r.json.value(QStringLiteral("message")).toString().trimmed();
-            if (tooLarge)
-                answer.responseText = QStringLiteral("la risposta supera %1 MiB.")
-                                          .arg(maxBytes / (1024 * 1024));
-            else if (!r.ok && !message.isEmpty())
-                answer.responseText = message;
-            else if (!r.ok && r.body.isEmpty())
-                answer.responseText = r.errorText;
-            else
-                answer.responseText = QString::fromUtf8(r.body.left(500));
-            done = true;
-            loop.quit();
-        });
+    QNetworkReply *reply = m_client->postJson(path, body, true, [&](const ApiClient::Reply &r) {
+        answer.ok = r.ok && !tooLarge;
+        answer.httpStatus = r.httpStatus;
+        answer.body = r.body;
+        answer.isJsonObject = r.isJsonObject;
+        answer.json = r.json;
+        const QString message = r.json.value(QStringLiteral("message")).toString().trimmed();
+        if (tooLarge)
+            answer.responseText
+                = QStringLiteral("la risposta supera %1 MiB.").arg(maxBytes / (1024 * 1024));
+        else if (!r.ok && !message.isEmpty())
+            answer.responseText = message;
+        else if (!r.ok && r.body.isEmpty())
+            answer.responseText = r.errorText;
+        else
+            answer.responseText = QString::fromUtf8(r.body.left(500));
+        done = true;
+        loop.quit();
+    });
     if (reply) {
         // A download is capped as it arrives, not once it is all in memory.
         connect(reply, &QNetworkReply::downloadProgress, reply,
@@ -114,8 +115,9 @@ OnlineDriverSearch::Answer OnlineDriverSearch::post(const QString &path, const Q
 
 OnlineDriverSearch::Outcome OnlineDriverSearch::manual(const QString &firmwarePath)
 {
-    const QString text = QStringLiteral("Nel database non e' presente un Driver identificabile per "
-                                        "questo firmware.\n\nProcediamo con una richiesta manuale.");
+    const QString text
+        = QStringLiteral("Nel database non e' presente un Driver identificabile per "
+                         "questo firmware.\n\nProcediamo con una richiesta manuale.");
     if (m_message)
         m_message(QMessageBox::Information, title, text);
     else
@@ -125,8 +127,8 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::manual(const QString &firmwarePa
     return Outcome::ManualRequest;
 }
 
-OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
-                                                    const QString &firmwarePath, Driver &driver)
+OnlineDriverSearch::Outcome
+OnlineDriverSearch::run(const QByteArray &firmware, const QString &firmwarePath, Driver &driver)
 {
     const QString customer = m_client->customerCode();
     if (customer.isEmpty()) {
@@ -216,12 +218,12 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
     QStringList items;
     for (const QJsonValue &d : drivers)
         items.append(OnlineProtocol::driverItemText(d.toObject()));
-    const std::optional<int> chosen =
-        m_choose(searchTitle,
-                 QStringLiteral("ECU identificata automaticamente: %1\n\nSeleziona il Driver "
-                                "corretto per marca/modello:")
-                     .arg(family),
-                 items);
+    const std::optional<int> chosen
+        = m_choose(searchTitle,
+                   QStringLiteral("ECU identificata automaticamente: %1\n\nSeleziona il Driver "
+                                  "corretto per marca/modello:")
+                       .arg(family),
+                   items);
     if (!chosen || *chosen < 0 || *chosen >= drivers.size())
         return Outcome::Stopped;
     const QString driverId = OnlineProtocol::driverIdOf(drivers.at(*chosen).toObject());
@@ -237,9 +239,10 @@ OnlineDriverSearch::Outcome OnlineDriverSearch::run(const QByteArray &firmware,
         warn(QStringLiteral("Impossibile creare la cache locale del driver."));
         return Outcome::Stopped;
     }
-    const QJsonObject download{{QStringLiteral("customer_code"), customer},
-                               {QStringLiteral("device_hash"), request.value(QStringLiteral("device_hash"))},
-                               {QStringLiteral("driver_id"), driverId}};
+    const QJsonObject download{
+        {QStringLiteral("customer_code"), customer},
+        {QStringLiteral("device_hash"), request.value(QStringLiteral("device_hash"))},
+        {QStringLiteral("driver_id"), driverId}};
     const Answer file = post(QStringLiteral("/api/drivers/download"), download,
                              QStringLiteral("Download del driver..."), maxDriverBytes);
     if (!usable(file, QStringLiteral("Download driver dalla VPS non riuscito."), QString()))

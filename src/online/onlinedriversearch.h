@@ -27,8 +27,8 @@ public:
     using MessageHook
         = std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
     // An item choice; the index chosen, or nullopt when cancelled.
-    using ChoiceHook = std::function<std::optional<int>(const QString &title, const QString &label,
-                                                        const QStringList &items)>;
+    using ChoiceHook = std::function<std::optional<int>(
+        const QString &title, const QString &label, const QStringList &items)>;
 
     static constexpr qint64 maxDriverBytes = 256LL * 1024 * 1024;
 
@@ -60,7 +60,9 @@ private:
         QJsonObject json;
         QByteArray body;
     };
-    Answer post(const QString &path, const QJsonObject &body, const QString &label,
+    Answer post(const QString &path,
+                const QJsonObject &body,
+                const QString &label,
                 qint64 maxBytes = 4 * 1024 * 1024);
     void warn(const QString &text);
     Outcome manual(const QString &firmwarePath);

@@ -94,8 +94,8 @@ bool isNewerVersion(const QString &latest, const QString &running)
 namespace {
 QString orDash(const QJsonValue &value)
 {
-    const QString text = value.isDouble() ? QString::number(value.toDouble())
-                                          : value.toString().trimmed();
+    const QString text
+        = value.isDouble() ? QString::number(value.toDouble()) : value.toString().trimmed();
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 } // namespace

@@ -54,8 +54,8 @@ void SignInDialog::signIn()
     m_client->login(m_code->text().trimmed(), m_password->text());
 }
 
-void SignInDialog::onFinished(bool success, const QString &message, int, const QString &,
-                              const QString &fullName)
+void SignInDialog::onFinished(
+    bool success, const QString &message, int, const QString &, const QString &fullName)
 {
     if (!m_waiting)
         return;

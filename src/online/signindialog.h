@@ -24,7 +24,10 @@ public slots:
     void signIn();
 
 private:
-    void onFinished(bool success, const QString &message, int userId, const QString &customerCode,
+    void onFinished(bool success,
+                    const QString &message,
+                    int userId,
+                    const QString &customerCode,
                     const QString &fullName);
 
     ApiClient *m_client;

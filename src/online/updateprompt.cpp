@@ -7,8 +7,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-UpdateKind updateKind(bool checkSucceeded, const QString &latestVersion, bool mandatory,
-                      const QString &downloadUrl, const QString &runningVersion)
+UpdateKind updateKind(bool checkSucceeded,
+                      const QString &latestVersion,
+                      bool mandatory,
+                      const QString &downloadUrl,
+                      const QString &runningVersion)
 {
     if (!checkSucceeded || !OnlineProtocol::isNewerVersion(latestVersion, runningVersion))
         return UpdateKind::None;
@@ -17,8 +20,12 @@ UpdateKind updateKind(bool checkSucceeded, const QString &latestVersion, bool ma
     return mandatory ? UpdateKind::Mandatory : UpdateKind::Optional;
 }
 
-void UpdatePrompt::handle(bool success, const QString &message, const QString &latestVersion,
-                          bool mandatory, const QString &downloadUrl, const QString &notes) const
+void UpdatePrompt::handle(bool success,
+                          const QString &message,
+                          const QString &latestVersion,
+                          bool mandatory,
+                          const QString &downloadUrl,
+                          const QString &notes) const
 {
     const QString running = QCoreApplication::applicationVersion();
     if (!success) {
@@ -33,16 +40,18 @@ void UpdatePrompt::handle(bool success, const QString &message, const QString &l
     QString text = QStringLiteral("È disponibile la versione %1 di Tessamorvandi (installata: %2).")
                        .arg(latestVersion, running);
     if (kind == UpdateKind::NoPackage) {
-        warning(QStringLiteral("Aggiornamento disponibile"),
-                text + QStringLiteral("\n\nIl pacchetto di aggiornamento non è ancora disponibile."));
+        warning(
+            QStringLiteral("Aggiornamento disponibile"),
+            text + QStringLiteral("\n\nIl pacchetto di aggiornamento non è ancora disponibile."));
         return;
     }
     if (!notes.trimmed().isEmpty())
         text += QStringLiteral("\n\nNovità:\n%1").arg(notes.trimmed());
-    const QString informative = kind == UpdateKind::Mandatory
-                                    ? QStringLiteral("Per continuare è necessario installare la "
-                                                     "nuova versione.")
-                                    : QStringLiteral("Vuoi scaricare adesso il nuovo aggiornamento?");
+    const QString informative
+        = kind == UpdateKind::Mandatory
+              ? QStringLiteral("Per continuare è necessario installare la "
+                               "nuova versione.")
+              : QStringLiteral("Vuoi scaricare adesso il nuovo aggiornamento?");
     if (!ask(kind, text, informative)) {
         if (kind == UpdateKind::Mandatory)
             quit();

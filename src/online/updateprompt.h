@@ -6,8 +6,11 @@
 
 // What the version check leads to, decided without a window.
 enum class UpdateKind { None, NoPackage, Optional, Mandatory };
-UpdateKind updateKind(bool checkSucceeded, const QString &latestVersion, bool mandatory,
-                      const QString &downloadUrl, const QString &runningVersion);
+UpdateKind updateKind(bool checkSucceeded,
+                      const QString &latestVersion,
+                      bool mandatory,
+                      const QString &downloadUrl,
+                      const QString &runningVersion);
 
 // The update prompt of the main window: shows the box the version check calls for and starts
 // the updater. Every window and the quit go through replaceable calls, for tests.
@@ -23,6 +26,10 @@ struct UpdatePrompt
     static UpdatePrompt dialogs(class QWidget *parent);
 
     // Handles one version check result.
-    void handle(bool success, const QString &message, const QString &latestVersion,
-                bool mandatory, const QString &downloadUrl, const QString &notes) const;
+    void handle(bool success,
+                const QString &message,
+                const QString &latestVersion,
+                bool mandatory,
+                const QString &downloadUrl,
+                const QString &notes) const;
 };

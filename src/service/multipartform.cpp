@@ -1,7 +1,5 @@
 #include "multipartform.h"
 
-
-
 namespace {
 
 // The value of a parameter of a header (name="value" or name=value).
@@ -13,7 +11,8 @@ QByteArray headerParameter(const QByteArray &header, const QByteArray &parameter
         const qsizetype end = semicolon < 0 ? header.size() : semicolon;
         const QByteArray item = header.mid(from, end - from).trimmed();
         const qsizetype equals = item.indexOf('=');
-        if (equals > 0 && item.left(equals).trimmed().compare(parameter, Qt::CaseInsensitive) == 0) {
+        if (equals > 0
+            && item.left(equals).trimmed().compare(parameter, Qt::CaseInsensitive) == 0) {
             QByteArray value = item.mid(equals + 1).trimmed();
             if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
                 value = value.mid(1, value.size() - 2);
@@ -47,8 +46,8 @@ const MultipartPart *MultipartForm::part(const QString &name) const
     return nullptr;
 }
 
-MultipartForm parseMultipartForm(const QByteArray &contentType, const QByteArray &body,
-                                 int maxParts)
+MultipartForm
+parseMultipartForm(const QByteArray &contentType, const QByteArray &body, int maxParts)
 {
     MultipartForm form;
     if (!contentType.trimmed().toLower().startsWith("multipart/form-data")) {
@@ -84,8 +83,7 @@ MultipartForm parseMultipartForm(const QByteArray &contentType, const QByteArray
             return form;
         }
         MultipartPart part;
-        const QList<QByteArray> headers =
-            body.mid(position, headerEnd - position).split('\n');
+        const QList<QByteArray> headers = body.mid(position, headerEnd - position).split('\n');
         for (const QByteArray &rawLine : headers) {
             const QByteArray line = rawLine.trimmed();
             const qsizetype colon = line.indexOf(':');

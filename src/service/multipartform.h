@@ -9,7 +9,7 @@
 struct MultipartPart
 {
     QString name;
-    QString fileName;    // empty for a text field
+    QString fileName; // empty for a text field
     bool hasFileName = false;
     QByteArray contentType;
     QByteArray body;
@@ -26,5 +26,5 @@ struct MultipartForm
 // contentType is the request's Content-Type header (it carries the boundary). At most maxParts
 // parts are accepted; more is an error, as is a body that does not end with the closing
 // boundary.
-MultipartForm parseMultipartForm(const QByteArray &contentType, const QByteArray &body,
-                                 int maxParts = 16);
+MultipartForm
+parseMultipartForm(const QByteArray &contentType, const QByteArray &body, int maxParts = 16);

@@ -11,8 +11,8 @@ struct DriverFileFacts
     QString name;
     int mapCount = 0;
 };
-using DriverFileInspector =
-    std::function<bool(const QString &path, DriverFileFacts &facts, QString &error)>;
+using DriverFileInspector
+    = std::function<bool(const QString &path, DriverFileFacts &facts, QString &error)>;
 
 // The operator commands of tessamorvandi-service (serve, add-customer, add-driver,
 // set-version, list-requests, export-request). arguments exclude the program name. Returns

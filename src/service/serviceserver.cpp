@@ -44,7 +44,10 @@ QByteArray headerValue(const QHttpServerRequest &request, const QByteArray &name
 class BodyGuard : public QObject
 {
 public:
-    BodyGuard(QTcpSocket *socket, qint64 limit) : QObject(socket), m_socket(socket), m_limit(limit)
+    BodyGuard(QTcpSocket *socket, qint64 limit)
+        : QObject(socket)
+        , m_socket(socket)
+        , m_limit(limit)
     {
         connect(socket, &QIODevice::readyRead, this, &BodyGuard::onReadyRead);
         connect(socket, &QIODevice::bytesWritten, this, [this] {
@@ -65,8 +68,7 @@ private:
                 for (const QByteArray &line : head.left(end).split('\n')) {
                     const qsizetype colon = line.indexOf(':');
                     if (colon > 0
-                        && line.left(colon).trimmed().compare("content-length",
-                                                              Qt::CaseInsensitive)
+                        && line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive)
                                == 0) {
                         bool ok = false;
                         const qint64 length = line.mid(colon + 1).trimmed().toLongLong(&ok);
@@ -87,11 +89,11 @@ private:
     {
         // Nobody else reads this socket any more; the answer goes out, then it closes.
         disconnect(m_socket, &QIODevice::readyRead, nullptr, nullptr);
-        const QByteArray body =
-            QJsonDocument(QJsonObject{{QStringLiteral("success"), false},
-                                      {QStringLiteral("message"),
-                                       QStringLiteral("Richiesta troppo grande.")}})
-                .toJson(QJsonDocument::Compact);
+        const QByteArray body
+            = QJsonDocument(QJsonObject{{QStringLiteral("success"), false},
+                                        {QStringLiteral("message"),
+                                         QStringLiteral("Richiesta troppo grande.")}})
+                  .toJson(QJsonDocument::Compact);
         m_socket->write("HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\n"
                         "Connection: close\r\nContent-Length: "
                         + QByteArray::number(body.size()) + "\r\n\r\n" + body);
@@ -109,7 +111,11 @@ template<typename Server>
 class Guarded : public Server
 {
 public:
-    Guarded(qint64 limit, QObject *parent) : Server(parent), m_limit(limit) {}
+    Guarded(qint64 limit, QObject *parent)
+        : Server(parent)
+        , m_limit(limit)
+    {
+    }
     QTcpSocket *nextPendingConnection() override
     {
         QTcpSocket *socket = Server::nextPendingConnection();
@@ -124,13 +130,11 @@ private:
 
 QJsonObject driverJson(const ServiceStore::DriverEntry &d)
 {
-    return {{QStringLiteral("driver_id"), d.id},
-            {QStringLiteral("driver_name"), d.name},
-            {QStringLiteral("driver_version"), d.version},
-            {QStringLiteral("map_count"), d.mapCount},
-            {QStringLiteral("vehicle_brand"), d.brand},
-            {QStringLiteral("vehicle_model"), d.model},
-            {QStringLiteral("ecu_family"), d.family}};
+    return {
+        {QStringLiteral("driver_id"), d.id},           {QStringLiteral("driver_name"), d.name},
+        {QStringLiteral("driver_version"), d.version}, {QStringLiteral("map_count"), d.mapCount},
+        {QStringLiteral("vehicle_brand"), d.brand},    {QStringLiteral("vehicle_model"), d.model},
+        {QStringLiteral("ecu_family"), d.family}};
 }
 
 } // namespace
@@ -143,8 +147,11 @@ ServiceServer::ServiceServer(ServiceStore &store, ServiceLimits limits, QObject 
     addRoutes();
 }
 
-bool ServiceServer::listen(const QHostAddress &address, quint16 port,
-                           const QString &certificateFile, const QString &keyFile, QString *error)
+bool ServiceServer::listen(const QHostAddress &address,
+                           quint16 port,
+                           const QString &certificateFile,
+                           const QString &keyFile,
+                           QString *error)
 {
     auto fail = [error](const QString &text) {
         if (error)
@@ -215,13 +222,12 @@ void ServiceServer::addRoutes()
     for (const Route &route : routes) {
         const Method method = route.method;
         const auto handler = route.handler;
-        m_http.route(QString::fromLatin1(route.path),
-                     [this, method, handler](const QHttpServerRequest &request) {
-                         if (request.method() != method)
-                             return failure(Status::MethodNotAllowed,
-                                            QStringLiteral("Metodo non consentito."));
-                         return (this->*handler)(request);
-                     });
+        m_http.route(QString::fromLatin1(route.path), [this, method,
+                                                       handler](const QHttpServerRequest &request) {
+            if (request.method() != method)
+                return failure(Status::MethodNotAllowed, QStringLiteral("Metodo non consentito."));
+            return (this->*handler)(request);
+        });
     }
     m_http.setMissingHandler([](const QHttpServerRequest &, QHttpServerResponder &&responder) {
         const QJsonObject body{{QStringLiteral("success"), false},
@@ -233,8 +239,8 @@ void ServiceServer::addRoutes()
 namespace {
 
 // The request's JSON object, or the refusal: too large, not JSON, not an object.
-std::optional<QJsonObject> jsonBody(const QHttpServerRequest &request, qint64 limit,
-                                    QHttpServerResponse *refusal)
+std::optional<QJsonObject>
+jsonBody(const QHttpServerRequest &request, qint64 limit, QHttpServerResponse *refusal)
 {
     if (request.body().size() > limit) {
         *refusal = failure(Status::PayloadTooLarge, QStringLiteral("Richiesta troppo grande."));
@@ -255,8 +261,9 @@ bool requireTexts(const QJsonObject &body, const QStringList &keys, QHttpServerR
 {
     for (const QString &key : keys) {
         if (!body.value(key).isString()) {
-            *refusal = failure(Status::BadRequest,
-                               QStringLiteral("Campo \"%1\" mancante o non di tipo testo.").arg(key));
+            *refusal
+                = failure(Status::BadRequest,
+                          QStringLiteral("Campo \"%1\" mancante o non di tipo testo.").arg(key));
             return false;
         }
     }
@@ -265,8 +272,7 @@ bool requireTexts(const QJsonObject &body, const QStringList &keys, QHttpServerR
 
 } // namespace
 
-std::optional<ServiceStore::Customer>
-ServiceServer::bearer(const QHttpServerRequest &request) const
+std::optional<ServiceStore::Customer> ServiceServer::bearer(const QHttpServerRequest &request) const
 {
     const QByteArray header = headerValue(request, "Authorization").trimmed();
     if (!header.startsWith("Bearer "))
@@ -289,8 +295,9 @@ QHttpServerResponse ServiceServer::login(const QHttpServerRequest &request)
     if (!requireTexts(*body, {QStringLiteral("customer_code"), QStringLiteral("password")},
                       &refusal))
         return refusal;
-    const auto customer = m_store.checkPassword(body->value(QStringLiteral("customer_code")).toString(),
-                                                body->value(QStringLiteral("password")).toString());
+    const auto customer
+        = m_store.checkPassword(body->value(QStringLiteral("customer_code")).toString(),
+                                body->value(QStringLiteral("password")).toString());
     if (!customer)
         return failure(Status::Unauthorized,
                        QStringLiteral("Codice cliente o password non validi."));
@@ -301,13 +308,12 @@ QHttpServerResponse ServiceServer::login(const QHttpServerRequest &request)
     const QJsonObject user{{QStringLiteral("id"), customer->id},
                            {QStringLiteral("customer_code"), customer->code},
                            {QStringLiteral("full_name"), customer->fullName}};
-    return QHttpServerResponse(QJsonObject{{QStringLiteral("success"), true},
-                                           {QStringLiteral("message"),
-                                            QStringLiteral("Accesso eseguito.")},
-                                           {QStringLiteral("token"), token},
-                                           {QStringLiteral("expires_in"),
-                                            m_limits.sessionLifetimeSeconds},
-                                           {QStringLiteral("user"), user}});
+    return QHttpServerResponse(
+        QJsonObject{{QStringLiteral("success"), true},
+                    {QStringLiteral("message"), QStringLiteral("Accesso eseguito.")},
+                    {QStringLiteral("token"), token},
+                    {QStringLiteral("expires_in"), m_limits.sessionLifetimeSeconds},
+                    {QStringLiteral("user"), user}});
 }
 
 QHttpServerResponse ServiceServer::version(const QHttpServerRequest &)
@@ -315,9 +321,8 @@ QHttpServerResponse ServiceServer::version(const QHttpServerRequest &)
     const ServiceStore::Release release = m_store.release();
     return QHttpServerResponse(QJsonObject{
         {QStringLiteral("success"), true},
-        {QStringLiteral("message"), release.version.isEmpty()
-                                        ? QStringLiteral("Nessuna versione pubblicata.")
-                                        : QString()},
+        {QStringLiteral("message"),
+         release.version.isEmpty() ? QStringLiteral("Nessuna versione pubblicata.") : QString()},
         {QStringLiteral("version"), release.version},
         {QStringLiteral("mandatory"), release.mandatory},
         {QStringLiteral("download_url"), release.downloadUrl},
@@ -333,8 +338,8 @@ QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &reque
                                       "l'accesso."));
     if (request.body().size() > m_limits.maxUploadBody())
         return failure(Status::PayloadTooLarge, QStringLiteral("Richiesta troppo grande."));
-    const MultipartForm form = parseMultipartForm(headerValue(request, "Content-Type"),
-                                                  request.body());
+    const MultipartForm form
+        = parseMultipartForm(headerValue(request, "Content-Type"), request.body());
     if (!form.error.isEmpty())
         return failure(Status::BadRequest, QStringLiteral("Modulo non valido: %1").arg(form.error));
     const MultipartPart *firmware = form.part(QStringLiteral("firmware"));
@@ -343,9 +348,8 @@ QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &reque
     if (firmware->body.isEmpty())
         return failure(Status::BadRequest, QStringLiteral("Il file firmware è vuoto."));
     if (firmware->body.size() > m_limits.maxFirmware)
-        return failure(Status::PayloadTooLarge,
-                       QStringLiteral("Il file firmware supera %1 MiB.")
-                           .arg(m_limits.maxFirmware / (1024 * 1024)));
+        return failure(Status::PayloadTooLarge, QStringLiteral("Il file firmware supera %1 MiB.")
+                                                    .arg(m_limits.maxFirmware / (1024 * 1024)));
     ServiceStore::DriverRequest entry;
     entry.customerCode = customer->code;
     auto text = [&form](const char *name) {
@@ -378,9 +382,8 @@ QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &reque
         Status::Created);
 }
 
-std::optional<ServiceServer::Checked>
-ServiceServer::checkCustomerRequest(const QHttpServerRequest &request, const QStringList &textKeys,
-                                    Response *refusal)
+std::optional<ServiceServer::Checked> ServiceServer::checkCustomerRequest(
+    const QHttpServerRequest &request, const QStringList &textKeys, Response *refusal)
 {
     const auto customer = bearer(request);
     if (!customer) {
@@ -428,10 +431,10 @@ QHttpServerResponse ServiceServer::identityCatalog(const QHttpServerRequest &req
     const auto checked = checkCustomerRequest(request, {}, &refusal);
     if (!checked || !requireFirmwareSize(checked->body, &refusal))
         return refusal;
-    return QHttpServerResponse(
-        QJsonObject{{QStringLiteral("success"), true},
-                    {QStringLiteral("message"), QString()},
-                    {QStringLiteral("ecu_families"), QJsonArray::fromStringList(m_store.families())}});
+    return QHttpServerResponse(QJsonObject{
+        {QStringLiteral("success"), true},
+        {QStringLiteral("message"), QString()},
+        {QStringLiteral("ecu_families"), QJsonArray::fromStringList(m_store.families())}});
 }
 
 QHttpServerResponse ServiceServer::groups(const QHttpServerRequest &request)
@@ -455,11 +458,11 @@ QHttpServerResponse ServiceServer::groups(const QHttpServerRequest &request)
 QHttpServerResponse ServiceServer::available(const QHttpServerRequest &request)
 {
     Response refusal(Status::BadRequest);
-    const auto checked = checkCustomerRequest(
-        request,
-        {QStringLiteral("vehicle_brand"), QStringLiteral("vehicle_model"),
-         QStringLiteral("ecu_family")},
-        &refusal);
+    const auto checked
+        = checkCustomerRequest(request,
+                               {QStringLiteral("vehicle_brand"), QStringLiteral("vehicle_model"),
+                                QStringLiteral("ecu_family")},
+                               &refusal);
     if (!checked || !requireFirmwareSize(checked->body, &refusal))
         return refusal;
     const QJsonObject &body = checked->body;

@@ -31,8 +31,11 @@ public:
     ServiceServer(ServiceStore &store, ServiceLimits limits = {}, QObject *parent = nullptr);
 
     // Listens on address:port (0 picks a free port); with a certificate and key, HTTPS only.
-    bool listen(const QHostAddress &address, quint16 port, const QString &certificateFile,
-                const QString &keyFile, QString *error);
+    bool listen(const QHostAddress &address,
+                quint16 port,
+                const QString &certificateFile,
+                const QString &keyFile,
+                QString *error);
     quint16 port() const { return m_port; }
 
 private:
@@ -55,7 +58,8 @@ private:
         ServiceStore::Customer customer;
     };
     std::optional<Checked> checkCustomerRequest(const QHttpServerRequest &request,
-                                                const QStringList &textKeys, Response *refusal);
+                                                const QStringList &textKeys,
+                                                Response *refusal);
     std::optional<ServiceStore::Customer> bearer(const QHttpServerRequest &request) const;
 
     ServiceStore &m_store;

@@ -234,9 +234,10 @@ bool ServiceStore::migrate(QString *error)
             }
         }
         if (ok) {
-            ok = query.exec(version == 0 ? QStringLiteral("INSERT INTO schema_info VALUES (1)")
-                                         : QStringLiteral("UPDATE schema_info SET version = %1")
-                                               .arg(version + 1));
+            ok = query.exec(
+                version == 0
+                    ? QStringLiteral("INSERT INTO schema_info VALUES (1)")
+                    : QStringLiteral("UPDATE schema_info SET version = %1").arg(version + 1));
         }
         if (!ok || !db.commit()) {
             const QString text = sqlError(query);
@@ -260,8 +261,10 @@ int ServiceStore::nextId(const QString &table) const
     return query.value(0).toInt();
 }
 
-bool ServiceStore::addCustomer(const QString &code, const QString &fullName,
-                               const QString &password, QString *error)
+bool ServiceStore::addCustomer(const QString &code,
+                               const QString &fullName,
+                               const QString &password,
+                               QString *error)
 {
     if (code.trimmed().isEmpty() || code != code.trimmed()) {
         setError(error, QStringLiteral("the customer code must not be blank or padded"));
@@ -319,8 +322,8 @@ std::optional<ServiceStore::Customer> ServiceStore::checkPassword(const QString 
     return Customer{query.value(0).toInt(), query.value(1).toString(), query.value(2).toString()};
 }
 
-QString ServiceStore::createSession(const Customer &customer, qint64 lifetimeSeconds,
-                                    QString *error)
+QString
+ServiceStore::createSession(const Customer &customer, qint64 lifetimeSeconds, QString *error)
 {
     QByteArray raw(32, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(raw.data()), raw.size() / 4);
@@ -424,8 +427,8 @@ QList<ServiceStore::Group> ServiceStore::groups(const QString &family) const
     QList<Group> result;
     if (query.exec()) {
         while (query.next())
-            result.append({query.value(0).toString(), query.value(1).toString(),
-                           query.value(2).toString()});
+            result.append(
+                {query.value(0).toString(), query.value(1).toString(), query.value(2).toString()});
     }
     return result;
 }
@@ -451,8 +454,8 @@ ServiceStore::DriverEntry driverFromRow(const QSqlQuery &query, const QString &d
 }
 } // namespace
 
-QList<ServiceStore::DriverEntry> ServiceStore::drivers(const QString &family, const QString &brand,
-                                                       const QString &model) const
+QList<ServiceStore::DriverEntry>
+ServiceStore::drivers(const QString &family, const QString &brand, const QString &model) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(driverColumns
@@ -536,8 +539,8 @@ QList<ServiceStore::DriverRequest> ServiceStore::requests() const
         r.fileName = query.value(5).toString();
         r.fileSize = query.value(6).toLongLong();
         r.fileSha256 = query.value(7).toString();
-        r.storedFile =
-            storedPath(m_dataFolder, QStringLiteral("requests"), query.value(8).toString());
+        r.storedFile
+            = storedPath(m_dataFolder, QStringLiteral("requests"), query.value(8).toString());
         r.created = QDateTime::fromSecsSinceEpoch(query.value(9).toLongLong());
         result.append(r);
     }

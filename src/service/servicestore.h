@@ -72,7 +72,9 @@ public:
     QString driverName() const;
 
     // Customers and sessions.
-    bool addCustomer(const QString &code, const QString &fullName, const QString &password,
+    bool addCustomer(const QString &code,
+                     const QString &fullName,
+                     const QString &password,
                      QString *error);
     std::optional<Customer> checkPassword(const QString &code, const QString &password) const;
     // A new session token for the customer, valid for lifetimeSeconds.
@@ -85,8 +87,8 @@ public:
     QString addDriver(const QString &driverFile, DriverEntry entry, QString *error);
     QStringList families() const;
     QList<Group> groups(const QString &family) const;
-    QList<DriverEntry> drivers(const QString &family, const QString &brand,
-                               const QString &model) const;
+    QList<DriverEntry>
+    drivers(const QString &family, const QString &brand, const QString &model) const;
     std::optional<DriverEntry> driver(const QString &id) const;
 
     // Driver requests; the firmware bytes are stored under a name the service makes.

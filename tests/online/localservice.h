@@ -21,7 +21,8 @@ public:
     static inline const QString customerCode = QStringLiteral("C001");
     static inline const QString password = QStringLiteral("Prova-2024!");
 
-    explicit LocalService(bool tls, ServiceLimits limits = {}) : m_tls(tls)
+    explicit LocalService(bool tls, ServiceLimits limits = {})
+        : m_tls(tls)
     {
         if (!m_dir.isValid())
             return;
@@ -40,14 +41,13 @@ public:
             cert = m_dir.filePath(QStringLiteral("cert.pem"));
             key = m_dir.filePath(QStringLiteral("key.pem"));
             QProcess openssl;
-            openssl.start(QStringLiteral("openssl"),
-                          {QStringLiteral("req"), QStringLiteral("-x509"),
-                           QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                           QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
-                           QStringLiteral("-out"), cert, QStringLiteral("-days"),
-                           QStringLiteral("2"), QStringLiteral("-subj"),
-                           QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                           QStringLiteral("subjectAltName=IP:127.0.0.1")});
+            openssl.start(
+                QStringLiteral("openssl"),
+                {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                 QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
+                 key, QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
+                 QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                 QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
             if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
                 m_error = QStringLiteral("openssl could not make a certificate");
                 return;
@@ -81,8 +81,11 @@ public:
         return tls;
     }
     // Adds a driver file with the given bytes to the catalog; returns its id.
-    QString addDriver(const QByteArray &bytes, const QString &family, const QString &brand,
-                      const QString &model, const QString &groupText = {},
+    QString addDriver(const QByteArray &bytes,
+                      const QString &family,
+                      const QString &brand,
+                      const QString &model,
+                      const QString &groupText = {},
                       const QString &name = QStringLiteral("Driver"))
     {
         const QString path = m_dir.filePath(QStringLiteral("incoming.ecudrv"));

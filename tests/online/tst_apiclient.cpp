@@ -17,7 +17,8 @@ namespace {
 class CannedServer : public QTcpServer
 {
 public:
-    explicit CannedServer(QByteArray reply) : m_reply(std::move(reply))
+    explicit CannedServer(QByteArray reply)
+        : m_reply(std::move(reply))
     {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
@@ -318,24 +319,25 @@ void TestApiClient::serviceRefusals_data()
         return "{\"customer_code\":\"" + code + "\",\"device_hash\":\"" + hash
                + "\",\"firmware_size\":100" + extra + "}";
     };
-    QTest::newRow("catalog") << "/api/drivers/identity-catalog" << json("C001", "") << "good" << 200;
-    QTest::newRow("no token") << "/api/drivers/identity-catalog" << json("C001", "") << "none" << 401;
+    QTest::newRow("catalog") << "/api/drivers/identity-catalog" << json("C001", "") << "good"
+                             << 200;
+    QTest::newRow("no token") << "/api/drivers/identity-catalog" << json("C001", "") << "none"
+                              << 401;
     QTest::newRow("expired token")
         << "/api/drivers/identity-catalog" << json("C001", "") << "expired" << 401;
     QTest::newRow("another customer's code")
         << "/api/drivers/identity-catalog" << json("C002", "") << "good" << 403;
     QTest::newRow("download for another customer")
         << "/api/drivers/download" << json("C002", ",\"driver_id\":\"drv-1\"") << "good" << 403;
-    QTest::newRow("malformed JSON") << "/api/drivers/groups" << QByteArray("{\"customer_code\":")
-                                    << "good" << 400;
+    QTest::newRow("malformed JSON")
+        << "/api/drivers/groups" << QByteArray("{\"customer_code\":") << "good" << 400;
     QTest::newRow("missing key") << "/api/drivers/groups" << json("C001", "") << "good" << 400;
-    QTest::newRow("wrong type")
-        << "/api/drivers/groups" << json("C001", ",\"ecu_family\":17") << "good" << 400;
-    QTest::newRow("size as text")
-        << "/api/drivers/identity-catalog"
-        << QByteArray("{\"customer_code\":\"C001\",\"device_hash\":\"" + hash
-                      + "\",\"firmware_size\":\"100\"}")
-        << "good" << 400;
+    QTest::newRow("wrong type") << "/api/drivers/groups" << json("C001", ",\"ecu_family\":17")
+                                << "good" << 400;
+    QTest::newRow("size as text") << "/api/drivers/identity-catalog"
+                                  << QByteArray("{\"customer_code\":\"C001\",\"device_hash\":\""
+                                                + hash + "\",\"firmware_size\":\"100\"}")
+                                  << "good" << 400;
     QTest::newRow("short device hash")
         << "/api/drivers/identity-catalog"
         << QByteArray("{\"customer_code\":\"C001\",\"device_hash\":\"abc\",\"firmware_size\":1}")
@@ -369,12 +371,12 @@ void TestApiClient::serviceRefusals()
              QStringLiteral("drv-1"));
     QString sessionToken;
     if (token != QLatin1String("none")) {
-        const auto customer =
-            service.store().checkPassword(LocalService::customerCode, LocalService::password);
+        const auto customer
+            = service.store().checkPassword(LocalService::customerCode, LocalService::password);
         QVERIFY(customer);
         QString error;
-        sessionToken = service.store().createSession(*customer, limits.sessionLifetimeSeconds,
-                                                     &error);
+        sessionToken
+            = service.store().createSession(*customer, limits.sessionLifetimeSeconds, &error);
     }
     QNetworkAccessManager network;
     QNetworkRequest request(service.url().resolved(QUrl(path.mid(1))));

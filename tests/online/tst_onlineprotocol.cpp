@@ -29,27 +29,27 @@ void TestOnlineProtocol::detectEcuFamilies_data()
                              + QByteArray("\xff\x00", 2) + "me7.5 text";
     QTest::newRow("exact") << image << QStringList{QStringLiteral("EDC17C46")}
                            << QStringList{QStringLiteral("EDC17C46")};
-    QTest::newRow("catalog in lower case")
-        << image << QStringList{QStringLiteral("edc17c46")} << QStringList{QStringLiteral("edc17c46")};
+    QTest::newRow("catalog in lower case") << image << QStringList{QStringLiteral("edc17c46")}
+                                           << QStringList{QStringLiteral("edc17c46")};
     QTest::newRow("firmware in lower case")
         << image << QStringList{QStringLiteral("ME7.5")} << QStringList{QStringLiteral("ME7.5")};
     QTest::newRow("space in the family, none in the image")
         << image << QStringList{QStringLiteral("EDC 17C46")}
         << QStringList{QStringLiteral("EDC 17C46")};
-    QTest::newRow("hyphen in the family")
-        << image << QStringList{QStringLiteral("EDC17-C46")}
-        << QStringList{QStringLiteral("EDC17-C46")};
+    QTest::newRow("hyphen in the family") << image << QStringList{QStringLiteral("EDC17-C46")}
+                                          << QStringList{QStringLiteral("EDC17-C46")};
     QTest::newRow("family split by a zero byte in the image")
-        << QByteArray("xxEDC17\x00" "C46yy", 13) << QStringList{QStringLiteral("EDC17C46")}
-        << QStringList{QStringLiteral("EDC17C46")};
+        << QByteArray("xxEDC17\x00"
+                      "C46yy",
+                      13)
+        << QStringList{QStringLiteral("EDC17C46")} << QStringList{QStringLiteral("EDC17C46")};
     QTest::newRow("two families, catalog order, trimmed, no duplicates")
-        << image
-        << QStringList{QStringLiteral("  ME7.5 "), QString(), QStringLiteral("   "),
-                       QStringLiteral("EDC17C46"), QStringLiteral("ME7.5"),
-                       QStringLiteral("MED17.5")}
+        << image << QStringList{QStringLiteral("  ME7.5 "), QString(),
+                                QStringLiteral("   "),      QStringLiteral("EDC17C46"),
+                                QStringLiteral("ME7.5"),    QStringLiteral("MED17.5")}
         << QStringList{QStringLiteral("ME7.5"), QStringLiteral("EDC17C46")};
-    QTest::newRow("one character short") << QByteArray("EDC17C4") << QStringList{QStringLiteral("EDC17C46")}
-                                         << QStringList();
+    QTest::newRow("one character short")
+        << QByteArray("EDC17C4") << QStringList{QStringLiteral("EDC17C46")} << QStringList();
     QTest::newRow("only punctuation in the family")
         << image << QStringList{QStringLiteral("--")} << QStringList();
 }
@@ -110,10 +110,9 @@ void TestOnlineProtocol::newerVersion()
 
 void TestOnlineProtocol::itemTexts()
 {
-    QCOMPARE(OnlineProtocol::groupItemText(QJsonObject{{QStringLiteral("vehicle_brand"),
-                                                        QStringLiteral("Fiat")},
-                                                       {QStringLiteral("vehicle_model"),
-                                                        QStringLiteral(" ")}}),
+    QCOMPARE(OnlineProtocol::groupItemText(
+                 QJsonObject{{QStringLiteral("vehicle_brand"), QStringLiteral("Fiat")},
+                             {QStringLiteral("vehicle_model"), QStringLiteral(" ")}}),
              QStringLiteral("Fiat | - | -"));
     const QJsonObject driver{{QStringLiteral("driver_name"), QStringLiteral("Ducato")},
                              {QStringLiteral("vehicle_brand"), QStringLiteral("Fiat")},
@@ -135,20 +134,21 @@ void TestOnlineProtocol::updatePrompt_data()
     QTest::addColumn<QString>("latest");
     QTest::addColumn<bool>("mandatory");
     QTest::addColumn<QString>("url");
-    QTest::addColumn<bool>("answer");       // true for "AGGIORNA"
+    QTest::addColumn<bool>("answer"); // true for "AGGIORNA"
     QTest::addColumn<bool>("updaterStarts");
     QTest::addColumn<QString>("expected"); // what happened, in order
     const QString url = QStringLiteral("https://dl.example/1.2.0");
     QTest::newRow("up to date") << "1.1.6" << true << url << true << true << "";
-    QTest::newRow("newer without a package") << "1.2.0" << false << "" << true << true
-                                             << "warning:Aggiornamento disponibile";
+    QTest::newRow("newer without a package")
+        << "1.2.0" << false << "" << true << true << "warning:Aggiornamento disponibile";
     QTest::newRow("optional, later") << "1.2.0" << false << url << false << true << "ask:optional";
-    QTest::newRow("optional, update") << "1.2.0" << false << url << true << true
-                                      << "ask:optional,start,quit";
-    QTest::newRow("mandatory, ESCI quits") << "1.2.0" << true << url << false << true
-                                           << "ask:mandatory,quit";
+    QTest::newRow("optional, update")
+        << "1.2.0" << false << url << true << true << "ask:optional,start,quit";
+    QTest::newRow("mandatory, ESCI quits")
+        << "1.2.0" << true << url << false << true << "ask:mandatory,quit";
     QTest::newRow("mandatory, updater missing")
-        << "1.2.0" << true << url << true << false << "ask:mandatory,start,critical:Errore aggiornamento";
+        << "1.2.0" << true << url << true << false
+        << "ask:mandatory,start,critical:Errore aggiornamento";
 }
 
 void TestOnlineProtocol::updatePrompt()

@@ -58,8 +58,8 @@ public:
     }
     QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort())); }
 
-    static QByteArray reply(const char *status, const QByteArray &body,
-                            const QByteArray &contentLength = {})
+    static QByteArray
+    reply(const char *status, const QByteArray &body, const QByteArray &contentLength = {})
     {
         return "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Type: application/json\r\n"
                + "Content-Length: "
@@ -72,8 +72,8 @@ private:
 };
 
 const QByteArray oneFamily = "{\"success\":true,\"ecu_families\":[\"EDC17C46\"]}";
-const QByteArray oneGroup =
-    "{\"groups\":[{\"vehicle_brand\":\"VW\",\"vehicle_model\":\"Golf\",\"group_text\":\"\"}]}";
+const QByteArray oneGroup
+    = "{\"groups\":[{\"vehicle_brand\":\"VW\",\"vehicle_model\":\"Golf\",\"group_text\":\"\"}]}";
 
 using Replies = QHash<QByteArray, QByteArray>;
 using Answers = QList<std::optional<int>>;
@@ -99,11 +99,13 @@ private:
     struct Run
     {
         OnlineDriverSearch::Outcome outcome;
-        QStringList messages;   // "title|text"
-        QStringList questions;  // the label of each item choice
+        QStringList messages;  // "title|text"
+        QStringList questions; // the label of each item choice
         QStringList manualRequests;
     };
-    Run search(const QUrl &url, const QByteArray &firmware, QList<std::optional<int>> choices = {},
+    Run search(const QUrl &url,
+               const QByteArray &firmware,
+               QList<std::optional<int>> choices = {},
                int timeoutMs = 30000);
 };
 
@@ -123,8 +125,10 @@ void TestOnlineSearch::init()
     settings.setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
 }
 
-TestOnlineSearch::Run TestOnlineSearch::search(const QUrl &url, const QByteArray &firmware,
-                                               QList<std::optional<int>> choices, int timeoutMs)
+TestOnlineSearch::Run TestOnlineSearch::search(const QUrl &url,
+                                               const QByteArray &firmware,
+                                               QList<std::optional<int>> choices,
+                                               int timeoutMs)
 {
     ApiClient client(url);
     client.setTimeout(timeoutMs);
@@ -147,8 +151,9 @@ void TestOnlineSearch::wholeFlowToDriverMaps()
 {
     LocalService service(true);
     QVERIFY2(service.isReady(), qPrintable(service.error()));
-    QVERIFY(!service.addDriver(readAll(DemoDriver), QStringLiteral("EDC17C46"),
-                               QStringLiteral("Volkswagen"), QStringLiteral("Golf 2.0 TDI"))
+    QVERIFY(!service
+                 .addDriver(readAll(DemoDriver), QStringLiteral("EDC17C46"),
+                            QStringLiteral("Volkswagen"), QStringLiteral("Golf 2.0 TDI"))
                  .isEmpty());
     QSettings().clear();
 
@@ -163,25 +168,26 @@ void TestOnlineSearch::wholeFlowToDriverMaps()
     online->setMessageHook(record);
     window.driverScanCommand()->setMessageHook(record);
     QStringList questions;
-    online->setChoiceHook([&questions](const QString &, const QString &label, const QStringList &items) {
-        questions << label + QLatin1Char('|') + items.join(QLatin1Char(';'));
-        return std::optional<int>(0);
-    });
+    online->setChoiceHook(
+        [&questions](const QString &, const QString &label, const QStringList &items) {
+            questions << label + QLatin1Char('|') + items.join(QLatin1Char(';'));
+            return std::optional<int>(0);
+        });
     QSignalSpy login(online->client(), &ApiClient::loginFinished);
     online->client()->login(LocalService::customerCode, LocalService::password);
     QVERIFY(login.wait());
     QVERIFY(login.at(0).at(0).toBool());
     QString error;
-    QVERIFY(service.store().setRelease({QStringLiteral("1.1.6"), QString(), QString(), true}, &error));
+    QVERIFY(
+        service.store().setRelease({QStringLiteral("1.1.6"), QString(), QString(), true}, &error));
     QSignalSpy health(online->client(), &ApiClient::healthCheckFinished);
     QSignalSpy version(online->client(), &ApiClient::versionCheckFinished);
     online->checkService();
     QVERIFY(health.wait() || health.size() == 1);
     QVERIFY(version.size() == 1 || version.wait());
-    QCOMPARE(online->serviceLines(),
-             QStringList({QStringLiteral("Servizio: Online"),
-                          QStringLiteral("Ultima versione: 1.1.6"),
-                          QStringLiteral("Aggiornamento: Obbligatorio")}));
+    QCOMPARE(online->serviceLines(), QStringList({QStringLiteral("Servizio: Online"),
+                                                  QStringLiteral("Ultima versione: 1.1.6"),
+                                                  QStringLiteral("Aggiornamento: Obbligatorio")}));
 
     auto firmware = std::make_unique<Firmware>();
     QVERIFY(firmware->load(DemoImageV2.toStdString()));
@@ -194,7 +200,8 @@ void TestOnlineSearch::wholeFlowToDriverMaps()
 
     // One group skips the vehicle choice; the single driver is still offered.
     QCOMPARE(questions.size(), 1);
-    QVERIFY(questions.at(0).startsWith(QStringLiteral("ECU identificata automaticamente: EDC17C46")));
+    QVERIFY(
+        questions.at(0).startsWith(QStringLiteral("ECU identificata automaticamente: EDC17C46")));
     QVERIFY(questions.at(0).endsWith(QStringLiteral("Volkswagen | Golf 2.0 TDI | v2 | 5 mappe")));
     QCOMPARE(readAll(OnlineDriverSearch::cacheFolder() + QStringLiteral("/driver_drv-1.ecudrv")),
              readAll(DemoDriver));
@@ -221,18 +228,18 @@ void TestOnlineSearch::choices_data()
     QTest::newRow("two families in the image")
         << QStringList{QStringLiteral("EDC17C46"), QStringLiteral("CFFB")} << 1
         << QList<std::optional<int>>{} << manual << 0;
-    QTest::newRow("no family in the image")
-        << QStringList{QStringLiteral("MED17.5")} << 1 << QList<std::optional<int>>{} << manual << 0;
+    QTest::newRow("no family in the image") << QStringList{QStringLiteral("MED17.5")} << 1
+                                            << QList<std::optional<int>>{} << manual << 0;
     QTest::newRow("one group, one driver") << QStringList{QStringLiteral("EDC17C46")} << 1
                                            << QList<std::optional<int>>{0} << loaded << 1;
     QTest::newRow("two groups, second chosen") << QStringList{QStringLiteral("EDC17C46")} << 2
                                                << QList<std::optional<int>>{1, 0} << loaded << 2;
-    QTest::newRow("vehicle choice cancelled") << QStringList{QStringLiteral("EDC17C46")} << 2
-                                              << QList<std::optional<int>>{std::nullopt}
-                                              << stopped << 1;
-    QTest::newRow("driver choice cancelled") << QStringList{QStringLiteral("EDC17C46")} << 1
-                                             << QList<std::optional<int>>{std::nullopt}
-                                             << stopped << 1;
+    QTest::newRow("vehicle choice cancelled")
+        << QStringList{QStringLiteral("EDC17C46")} << 2 << QList<std::optional<int>>{std::nullopt}
+        << stopped << 1;
+    QTest::newRow("driver choice cancelled")
+        << QStringList{QStringLiteral("EDC17C46")} << 1 << QList<std::optional<int>>{std::nullopt}
+        << stopped << 1;
 }
 
 void TestOnlineSearch::choices()
@@ -247,7 +254,8 @@ void TestOnlineSearch::choices()
     const QByteArray driver = readAll(DemoDriver);
     for (const QString &family : families) {
         for (int g = 0; g < groups; ++g)
-            service.addDriver(driver, family, QStringLiteral("VW"), QStringLiteral("Model %1").arg(g));
+            service.addDriver(driver, family, QStringLiteral("VW"),
+                              QStringLiteral("Model %1").arg(g));
     }
     ApiClient signIn(service.url());
     QSignalSpy login(&signIn, &ApiClient::loginFinished);
@@ -286,8 +294,8 @@ void TestOnlineSearch::failures_data()
     };
     QTest::newRow("not signed in") << Replies{} << image << false
                                    << "Codice cliente non disponibile.\nEffettua prima l'accesso.";
-    QTest::newRow("no firmware bytes") << Replies{} << QByteArray() << true
-                                       << "Firmware originale non disponibile.";
+    QTest::newRow("no firmware bytes")
+        << Replies{} << QByteArray() << true << "Firmware originale non disponibile.";
     QTest::newRow("HTTP 500 with its text")
         << Replies{{catalogPath, ScriptedServer::reply("500 Internal Server Error", "boom")}}
         << image << true << "Identificazione ECU non riuscita.\n\nHTTP: 500\nRisposta: boom";
@@ -353,9 +361,14 @@ void TestOnlineSearch::driverRequestDialog_data()
     QTest::addColumn<QString>("brand");
     QTest::addColumn<QString>("family");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no brand") << "" << "EDC17C69" << "Richiesta Driver|Inserisci la marca.";
-    QTest::newRow("blank family") << "Fiat" << "  " << "Richiesta Driver|Inserisci ECU / Famiglia.";
-    QTest::newRow("sent") << "Fiat" << "EDC17C69"
+    QTest::newRow("no brand") << ""
+                              << "EDC17C69"
+                              << "Richiesta Driver|Inserisci la marca.";
+    QTest::newRow("blank family") << "Fiat"
+                                  << "  "
+                                  << "Richiesta Driver|Inserisci ECU / Famiglia.";
+    QTest::newRow("sent") << "Fiat"
+                          << "EDC17C69"
                           << "Richiesta Driver|Richiesta Driver inviata correttamente.\n\nNumero "
                              "richiesta: #1\n\nRichiesta registrata.";
 }
@@ -386,9 +399,10 @@ void TestOnlineSearch::driverRequestDialog()
     QVERIFY(dialog.brandEdit()->text().isEmpty());
     QVERIFY(dialog.sendButton()->isEnabled());
     QStringList messages;
-    dialog.setMessageHook([&messages](QMessageBox::Icon, const QString &title, const QString &text) {
-        messages << title + QLatin1Char('|') + text;
-    });
+    dialog.setMessageHook(
+        [&messages](QMessageBox::Icon, const QString &title, const QString &text) {
+            messages << title + QLatin1Char('|') + text;
+        });
     dialog.brandEdit()->setText(brand);
     dialog.familyEdit()->setText(family);
     QSignalSpy finished(&client, &ApiClient::driverRequestFinished);

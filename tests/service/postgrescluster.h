@@ -45,8 +45,8 @@ public:
             return;
         m_ctl = bin + QStringLiteral("/pg_ctl");
         if (!run(m_ctl, {QStringLiteral("-D"), m_data, QStringLiteral("-w"), QStringLiteral("-t"),
-                         QStringLiteral("30"), QStringLiteral("-l"), m_data + QStringLiteral("/log"),
-                         QStringLiteral("-o"),
+                         QStringLiteral("30"), QStringLiteral("-l"),
+                         m_data + QStringLiteral("/log"), QStringLiteral("-o"),
                          QStringLiteral("-c listen_addresses=127.0.0.1 -c unix_socket_directories= "
                                         "-p %1")
                              .arg(m_port),
@@ -72,8 +72,8 @@ private:
     static QString findBin()
     {
         const QDir versions(QStringLiteral("/usr/lib/postgresql"));
-        const QStringList found = versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                     QDir::Name | QDir::Reversed);
+        const QStringList found
+            = versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
         for (const QString &v : found) {
             const QString bin = versions.filePath(v) + QStringLiteral("/bin");
             if (QFile::exists(bin + QStringLiteral("/initdb")))

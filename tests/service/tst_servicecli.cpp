@@ -55,21 +55,20 @@ void TestServiceCli::commands()
                  "Demo-2024\n")
                  .status,
              0);
-    const Result driver = run({QStringLiteral("add-driver"), QStringLiteral("--data"), dataDir,
-                               QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv"),
-                               QStringLiteral("--family"), QStringLiteral("EDC17C46"),
-                               QStringLiteral("--brand"), QStringLiteral("Volkswagen"),
-                               QStringLiteral("--model"), QStringLiteral("Golf"),
-                               QStringLiteral("--version"), QStringLiteral("3"),
-                               QStringLiteral("--group-text"), QStringLiteral("CFFB")});
+    const Result driver = run(
+        {QStringLiteral("add-driver"), QStringLiteral("--data"), dataDir,
+         QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv"), QStringLiteral("--family"),
+         QStringLiteral("EDC17C46"), QStringLiteral("--brand"), QStringLiteral("Volkswagen"),
+         QStringLiteral("--model"), QStringLiteral("Golf"), QStringLiteral("--version"),
+         QStringLiteral("3"), QStringLiteral("--group-text"), QStringLiteral("CFFB")});
     QCOMPARE(driver.status, 0);
     QCOMPARE(driver.out, QByteArray("drv-1\n"));
-    QCOMPARE(run({QStringLiteral("set-version"), QStringLiteral("--data"), dataDir,
-                  QStringLiteral("1.2.0"), QStringLiteral("--url"), QStringLiteral("https://dl/x"),
-                  QStringLiteral("--notes"), QStringLiteral("Novità"),
-                  QStringLiteral("--mandatory")})
-                 .status,
-             0);
+    QCOMPARE(
+        run({QStringLiteral("set-version"), QStringLiteral("--data"), dataDir,
+             QStringLiteral("1.2.0"), QStringLiteral("--url"), QStringLiteral("https://dl/x"),
+             QStringLiteral("--notes"), QStringLiteral("Novità"), QStringLiteral("--mandatory")})
+            .status,
+        0);
 
     ServiceStore store;
     QString error;
@@ -117,33 +116,48 @@ void TestServiceCli::refusals_data()
     const QString dataDir = m_dir.filePath(QStringLiteral("refusals"));
     const QString image = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.bin");
     QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << QByteArray();
-    QTest::newRow("no password")
-        << QStringList{QStringLiteral("add-customer"), QStringLiteral("--data"), dataDir,
-                       QStringLiteral("C1"), QStringLiteral("N")}
-        << QByteArray();
+    QTest::newRow("no password") << QStringList{
+        QStringLiteral("add-customer"), QStringLiteral("--data"), dataDir, QStringLiteral("C1"),
+        QStringLiteral("N")} << QByteArray();
     QTest::newRow("no data folder")
         << QStringList{QStringLiteral("set-version"), QStringLiteral("1.0")} << QByteArray();
-    QTest::newRow("an image is no driver")
-        << QStringList{QStringLiteral("add-driver"), QStringLiteral("--data"), dataDir, image,
-                       QStringLiteral("--family"), QStringLiteral("F"), QStringLiteral("--brand"),
-                       QStringLiteral("B"), QStringLiteral("--model"), QStringLiteral("M"),
-                       QStringLiteral("--version"), QStringLiteral("1")}
-        << QByteArray();
+    QTest::newRow("an image is no driver") << QStringList{QStringLiteral("add-driver"),
+                                                          QStringLiteral("--data"),
+                                                          dataDir,
+                                                          image,
+                                                          QStringLiteral("--family"),
+                                                          QStringLiteral("F"),
+                                                          QStringLiteral("--brand"),
+                                                          QStringLiteral("B"),
+                                                          QStringLiteral("--model"),
+                                                          QStringLiteral("M"),
+                                                          QStringLiteral("--version"),
+                                                          QStringLiteral("1")}
+                                           << QByteArray();
     QTest::newRow("driver without a model")
-        << QStringList{QStringLiteral("add-driver"), QStringLiteral("--data"), dataDir,
+        << QStringList{QStringLiteral("add-driver"),
+                       QStringLiteral("--data"),
+                       dataDir,
                        QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv"),
-                       QStringLiteral("--family"), QStringLiteral("F"), QStringLiteral("--brand"),
-                       QStringLiteral("B"), QStringLiteral("--version"), QStringLiteral("1")}
+                       QStringLiteral("--family"),
+                       QStringLiteral("F"),
+                       QStringLiteral("--brand"),
+                       QStringLiteral("B"),
+                       QStringLiteral("--version"),
+                       QStringLiteral("1")}
         << QByteArray();
     QTest::newRow("listen without a port")
         << QStringList{QStringLiteral("serve"), QStringLiteral("--data"), dataDir,
                        QStringLiteral("--listen"), QStringLiteral("127.0.0.1")}
         << QByteArray();
-    QTest::newRow("certificate without key")
-        << QStringList{QStringLiteral("serve"), QStringLiteral("--data"), dataDir,
-                       QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                       QStringLiteral("--tls-cert"), image}
-        << QByteArray();
+    QTest::newRow("certificate without key") << QStringList{QStringLiteral("serve"),
+                                                            QStringLiteral("--data"),
+                                                            dataDir,
+                                                            QStringLiteral("--listen"),
+                                                            QStringLiteral("127.0.0.1:0"),
+                                                            QStringLiteral("--tls-cert"),
+                                                            image}
+                                             << QByteArray();
     QTest::newRow("unknown request")
         << QStringList{QStringLiteral("export-request"), QStringLiteral("--data"), dataDir,
                        QStringLiteral("7"), m_dir.filePath(QStringLiteral("x"))}
@@ -172,7 +186,8 @@ void TestServiceCli::serveAnnouncesItself()
                   {QStringLiteral("serve"), QStringLiteral("--data"), data(),
                    QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
     QVERIFY(service.waitForReadyRead(10000));
-    QCOMPARE(service.readLine(), QStringLiteral("listening on 127.0.0.1:%1\n").arg(port).toLatin1());
+    QCOMPARE(service.readLine(),
+             QStringLiteral("listening on 127.0.0.1:%1\n").arg(port).toLatin1());
     service.terminate();
     QVERIFY(service.waitForFinished(5000));
 }

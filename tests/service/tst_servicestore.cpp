@@ -64,8 +64,8 @@ bool TestServiceStore::openFresh(ServiceStore &store, QString &url)
             return false;
         const QString name = QStringLiteral("tessa_test_%1").arg(m_counter);
         {
-            QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"),
-                                                           QStringLiteral("admin"));
+            QSqlDatabase admin
+                = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
             const QUrl base(m_postgres->url());
             admin.setHostName(base.host());
             admin.setPort(base.port());
@@ -170,22 +170,23 @@ void TestServiceStore::catalog()
         return e;
     };
     QString error;
-    const QString a = store.addDriver(source, entry("EDC17C46", "Fiat", "Ducato", "2.3 MJ",
-                                                    "Ducato 2.3", "3", 41), &error);
-    const QString b = store.addDriver(source, entry("MED17.5", "VW", "Golf", "1.4 TSI",
-                                                    "Golf TSI", "1", 12), &error);
-    const QString c = store.addDriver(source, entry("EDC17C46", "Iveco", "Daily", "",
-                                                    "Daily", "2", 7), &error);
-    const QString d = store.addDriver(source, entry("EDC17C46", "Fiat", "Ducato", "2.3 MJ",
-                                                    "Ducato 2.3 bis", "4", 40), &error);
+    const QString a = store.addDriver(
+        source, entry("EDC17C46", "Fiat", "Ducato", "2.3 MJ", "Ducato 2.3", "3", 41), &error);
+    const QString b = store.addDriver(
+        source, entry("MED17.5", "VW", "Golf", "1.4 TSI", "Golf TSI", "1", 12), &error);
+    const QString c
+        = store.addDriver(source, entry("EDC17C46", "Iveco", "Daily", "", "Daily", "2", 7), &error);
+    const QString d = store.addDriver(
+        source, entry("EDC17C46", "Fiat", "Ducato", "2.3 MJ", "Ducato 2.3 bis", "4", 40), &error);
     QVERIFY2(!a.isEmpty() && !b.isEmpty() && !c.isEmpty() && !d.isEmpty(), qPrintable(error));
     QCOMPARE(QSet<QString>({a, b, c, d}).size(), 4);
-    QVERIFY(store.addDriver(m_dir.filePath(QStringLiteral("missing")), entry("X", "X", "X", "",
-                                                                              "X", "1", 1),
-                            &error)
+    QVERIFY(store
+                .addDriver(m_dir.filePath(QStringLiteral("missing")),
+                           entry("X", "X", "X", "", "X", "1", 1), &error)
                 .isEmpty());
 
-    QCOMPARE(store.families(), QStringList({QStringLiteral("EDC17C46"), QStringLiteral("MED17.5")}));
+    QCOMPARE(store.families(),
+             QStringList({QStringLiteral("EDC17C46"), QStringLiteral("MED17.5")}));
     const auto groups = store.groups(QStringLiteral("EDC17C46"));
     QCOMPARE(groups.size(), 2);
     QCOMPARE(groups.at(0).brand, QStringLiteral("Fiat"));
@@ -241,8 +242,8 @@ void TestServiceStore::requests()
     QCOMPARE(first.fileName, QStringLiteral("../../etc/passwd"));
     QCOMPARE(first.fileSize, qint64(11));
     QCOMPARE(first.fileSha256,
-             QString::fromLatin1(QCryptographicHash::hash(firmware, QCryptographicHash::Sha256)
-                                     .toHex()));
+             QString::fromLatin1(
+                 QCryptographicHash::hash(firmware, QCryptographicHash::Sha256).toHex()));
     // The client's file name is only a label: the stored copy sits in the store's folder.
     QCOMPARE(QFileInfo(first.storedFile).absolutePath(),
              store.dataFolder() + QStringLiteral("/requests"));
@@ -262,9 +263,9 @@ void TestServiceStore::releaseAndReopen()
         folder = store.dataFolder();
         QCOMPARE(store.release().version, QString());
         QString error;
-        QVERIFY(store.setRelease({QStringLiteral("1.1.7"), QStringLiteral("https://a/1"),
-                                  QStringLiteral("primo"), true},
-                                 &error));
+        QVERIFY(store.setRelease(
+            {QStringLiteral("1.1.7"), QStringLiteral("https://a/1"), QStringLiteral("primo"), true},
+            &error));
         QVERIFY(store.setRelease({QStringLiteral("1.2.0"), QStringLiteral("https://a/2"),
                                   QStringLiteral("secondo"), false},
                                  &error));
@@ -288,8 +289,8 @@ void TestServiceStore::refusesUnknownDatabaseUrl()
 {
     ServiceStore store;
     QString error;
-    QVERIFY(!store.open(m_dir.filePath(QStringLiteral("x")), QStringLiteral("mysql://h/db"),
-                        &error));
+    QVERIFY(
+        !store.open(m_dir.filePath(QStringLiteral("x")), QStringLiteral("mysql://h/db"), &error));
     QVERIFY(error.contains(QStringLiteral("mysql://h/db")));
 }
 
