@@ -116,13 +116,14 @@ int main(int argc, char *argv[])
     std::printf("encoding alone: %.2f ms\n", encodeMs);
     Driver read;
     const double readMs = medianMs(11, [&] { loadDriverFile(path, read); });
-    std::printf("write: %.2f ms, read: %.2f ms (medians of 11), file of %lld bytes, %s\n",
-                writeMs, readMs, qlonglong(QFileInfo(path).size()),
+    std::printf("write: %.2f ms, read: %.2f ms (medians of 11), file of %lld bytes, %s\n", writeMs,
+                readMs, qlonglong(QFileInfo(path).size()),
                 read == built.driver ? "read back equal" : "READ BACK DIFFERS");
 
     // A 16 x 16 map of the driver (the maps cycle through 8..16 rows and columns).
-    const auto big = std::find_if(built.driver.maps.cbegin(), built.driver.maps.cend(),
-                                  [](const DriverMap &m) { return m.rows == 16 && m.columns == 16; });
+    const auto big
+        = std::find_if(built.driver.maps.cbegin(), built.driver.maps.cend(),
+                       [](const DriverMap &m) { return m.rows == 16 && m.columns == 16; });
     if (big != built.driver.maps.cend()) {
         constexpr int Calls = 2000;
         double sink = 0;
@@ -134,6 +135,15 @@ int main(int argc, char *argv[])
             for (int i = 0; i < Calls; ++i)
                 sink += validateCandidate(image, *big, big->zAddress, Candidate(), true).confidence;
         });
+        // What one neighbourhood search of the scanner costs: every word within 2304 bytes.
+        int accepted = 0;
+        const double neighbourhoodMs = medianMs(5, [&] {
+            accepted = 0;
+            for (qint64 p = big->zAddress - 2304; p <= big->zAddress + 2304; p += 2)
+                accepted += validateCandidate(image, *big, p, Candidate(), true).accepted ? 1 : 0;
+        });
+        std::printf("validateCandidate over +/-2304 bytes (2305 positions): %.2f ms, %d accepted\n",
+                    neighbourhoodMs, accepted);
         std::printf("16 x 16 map: evaluateAt %.2f us, validateCandidate %.2f us per call "
                     "(median of 5 x %d calls; %.0f)\n",
                     fixedMs * 1000 / Calls, fullMs * 1000 / Calls, Calls, sink > 0 ? 1.0 : 0.0);

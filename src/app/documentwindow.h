@@ -24,7 +24,9 @@ public:
     HexViewer *hexViewer() const { return m_hexViewer; }
     Hex2DView *hex2DView() const { return m_hex2DView; }
 
-    // Map list changes; each keeps the views' marks in step and emits mapsChanged().
+    // Map list changes; each keeps the views' marks in step, emits mapsChanged() and, when
+    // the list really changed, marks the document modified. The maps a document opens with
+    // are not a change: the record holds them before the window is built.
     void setMaps(const QList<MapDefinition> &maps);
     void addMap(const MapDefinition &map);
     bool removeMap(int mapOffset);
@@ -95,6 +97,7 @@ private:
     void connectHexRoutes();
     void connect2DRoutes();
     void onBytesModified(const QByteArray &data);
+    void mapsEdited(bool changed);
     // Moves the hex table's row origin, keeping its top row and selection.
     void applyRowOriginToHex(int origin);
     void refresh2DImage();

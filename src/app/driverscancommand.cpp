@@ -7,6 +7,7 @@
 #include "recognition/driverfile.h"
 #include "recognition/drivermapdefinition.h"
 #include "recognition/driverscanner.h"
+#include "recognition/mapcategory.h"
 
 #include <QFileDialog>
 #include <QFutureWatcher>
@@ -36,14 +37,14 @@ void DriverScanCommand::loadDriverAndScan()
         return;
     if (!m_window->activeDocumentWindow()) {
         message(QMessageBox::Warning, QStringLiteral("Carica driver"),
-                QStringLiteral("Apri prima il firmware da analizzare."));
+                QStringLiteral("Nessun firmware attivo."));
         return;
     }
     const QString path
         = m_askFile ? m_askFile()
                     : QFileDialog::getOpenFileName(
-                          m_window, QStringLiteral("Carica driver"), QString(),
-                          QStringLiteral("Driver Tessamorvandi (*.ecudrv);;Tutti i file (*.*)"));
+                        m_window, QStringLiteral("Carica driver"), QString(),
+                        QStringLiteral("Driver Tessamorvandi (*.ecudrv);;Tutti i file (*.*)"));
     if (path.isEmpty())
         return;
     Driver driver;
@@ -82,7 +83,8 @@ bool DriverScanCommand::startScan(const Driver &driver)
     return true;
 }
 
-void DriverScanCommand::finishScan(DocumentWindow *document, const Driver &driver,
+void DriverScanCommand::finishScan(DocumentWindow *document,
+                                   const Driver &driver,
                                    const DriverScanResult &result)
 {
     if (m_busyDialog) {
@@ -108,7 +110,8 @@ void DriverScanCommand::finishScan(DocumentWindow *document, const Driver &drive
     emit scanFinished();
 }
 
-int DriverScanCommand::applyScanResult(DocumentWindow *document, const Driver &driver,
+int DriverScanCommand::applyScanResult(DocumentWindow *document,
+                                       const Driver &driver,
                                        const DriverScanResult &result)
 {
     FirmwareProject *record = document->record();
@@ -119,9 +122,11 @@ int DriverScanCommand::applyScanResult(DocumentWindow *document, const Driver &d
         if (!isLoadableMatch(match))
             continue;
         MapDefinition definition = mapDefinitionFromMatch(match, driver.maps.at(i));
+        // A driver that leaves a map's category open (-1) leaves it to the classifier.
+        double score = 0.0;
+        const int category = match.category >= 0 ? match.category : classify(match, score);
         record->driverMapOrigins.insert(definition.mapOffset,
-                                        {match.category, match.confidence,
-                                         driverMapItemText(match)});
+                                        {category, match.confidence, driverMapItemText(match)});
         maps.append(definition);
         ++loaded;
     }

@@ -35,16 +35,15 @@ public:
     bool isBusy() const { return m_busy; }
 
     // Adds the loadable matches to the document's maps; returns how many joined.
-    int applyScanResult(DocumentWindow *document, const Driver &driver,
-                        const DriverScanResult &result);
+    int
+    applyScanResult(DocumentWindow *document, const Driver &driver, const DriverScanResult &result);
 
 signals:
     void scanFinished();
 
 private:
     void message(QMessageBox::Icon icon, const QString &title, const QString &text);
-    void finishScan(DocumentWindow *document, const Driver &driver,
-                    const DriverScanResult &result);
+    void finishScan(DocumentWindow *document, const Driver &driver, const DriverScanResult &result);
 
     MainWindow *m_window;
     MessageHook m_message;

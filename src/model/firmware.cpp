@@ -129,7 +129,9 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
 
         if (type == 0) {
             // The whole record is dropped when the line ends before its data does.
-            if (count == 0 || 9 + std::size_t(count) * 2 > lineLength) {
+            if (count == 0)
+                continue; // legal, and nothing to place
+            if (9 + std::size_t(count) * 2 > lineLength) {
                 drop();
                 continue;
             }
@@ -211,6 +213,7 @@ bool Firmware::load(const std::string &path)
         return false;
     }
     const bool intelHex = ext == "hex" || ext == "ihx";
+    m_format = intelHex ? Format::IntelHex : Format::Raw;
     // Intel HEX text is a bit over twice the image size; allow for that plus line overhead.
     const qint64 limit = intelHex ? qint64(MaxImageSize) * 4 : qint64(MaxImageSize);
     if (file.size() > limit) {

@@ -51,6 +51,10 @@ public:
     // image is usable, but the user must hear about it before trusting it.
     const std::vector<std::string> &loadWarnings() const { return m_warnings; }
 
+    // How the last load read the file: decoded as Intel HEX, or taken byte for byte.
+    enum class Format { Raw, IntelHex };
+    Format format() const { return m_format; }
+
     // Decodes Intel HEX text into an image; false (with a reason) when it yields no image.
     static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
                                std::string *error = nullptr, IntelHexFindings *findings = nullptr);
@@ -60,4 +64,5 @@ private:
     std::vector<uint8_t> m_data;
     mutable std::string m_error;
     std::vector<std::string> m_warnings;
+    Format m_format = Format::Raw;
 };

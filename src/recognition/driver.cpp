@@ -43,14 +43,13 @@ bool DriverMap::operator==(const DriverMap &o) const
 {
     return sameText(mapKey, o.mapKey) && sameText(description, o.description)
            && sameText(unit, o.unit) && sameText(compuMethod, o.compuMethod)
-           && sameText(displayName, o.displayName) && category == o.category
-           && enabled == o.enabled && excluded == o.excluded && sameText(remark, o.remark)
-           && zAddress == o.zAddress && xAddress == o.xAddress && yAddress == o.yAddress
-           && xAxisDelta == o.xAxisDelta && yAxisDelta == o.yAxisDelta && hasXAxis == o.hasXAxis
-           && hasYAxis == o.hasYAxis && rows == o.rows && columns == o.columns
-           && zElementSize == o.zElementSize && xElementSize == o.xElementSize
-           && yElementSize == o.yElementSize && sameBytes(zSignature, o.zSignature)
-           && sameBytes(zTailSignature, o.zTailSignature)
+           && sameText(displayName, o.displayName) && category == o.category && enabled == o.enabled
+           && excluded == o.excluded && sameText(remark, o.remark) && zAddress == o.zAddress
+           && xAddress == o.xAddress && yAddress == o.yAddress && xAxisDelta == o.xAxisDelta
+           && yAxisDelta == o.yAxisDelta && hasXAxis == o.hasXAxis && hasYAxis == o.hasYAxis
+           && rows == o.rows && columns == o.columns && zElementSize == o.zElementSize
+           && xElementSize == o.xElementSize && yElementSize == o.yElementSize
+           && sameBytes(zSignature, o.zSignature) && sameBytes(zTailSignature, o.zTailSignature)
            && sameBytes(xAxisSignature, o.xAxisSignature)
            && sameBytes(yAxisSignature, o.yAxisSignature)
            && sameBytes(xAnchorSignature, o.xAnchorSignature)
@@ -67,28 +66,26 @@ bool DriverMap::operator==(const DriverMap &o) const
            && sameDouble(zMin, o.zMin) && sameDouble(zMax, o.zMax) && sameDouble(zMean, o.zMean)
            && sameDouble(zZeroRatio, o.zZeroRatio) && sameDouble(xMin, o.xMin)
            && sameDouble(xMax, o.xMax) && sameDouble(yMin, o.yMin) && sameDouble(yMax, o.yMax)
-           && xAxisMode == o.xAxisMode && yAxisMode == o.yAxisMode
-           && autoEnabled == o.autoEnabled && manualProfile == o.manualProfile
-           && matchLevel == o.matchLevel && checkXAxis == o.checkXAxis
-           && checkYAxis == o.checkYAxis && minAnchorHits == o.minAnchorHits
-           && neighbourhood == o.neighbourhood && axisWindow == o.axisWindow
-           && sameDouble(minZFingerprint, o.minZFingerprint)
+           && xAxisMode == o.xAxisMode && yAxisMode == o.yAxisMode && autoEnabled == o.autoEnabled
+           && manualProfile == o.manualProfile && matchLevel == o.matchLevel
+           && checkXAxis == o.checkXAxis && checkYAxis == o.checkYAxis
+           && minAnchorHits == o.minAnchorHits && neighbourhood == o.neighbourhood
+           && axisWindow == o.axisWindow && sameDouble(minZFingerprint, o.minZFingerprint)
            && sameDouble(minRowProfile, o.minRowProfile)
            && sameDouble(minColumnProfile, o.minColumnProfile)
-           && sameDouble(minAxisScore, o.minAxisScore)
-           && sameDouble(minConfidence, o.minConfidence) && hasZRange == o.hasZRange
-           && sameDouble(zRangeA, o.zRangeA) && sameDouble(zRangeB, o.zRangeB)
-           && hasXRange == o.hasXRange && sameDouble(xRangeA, o.xRangeA)
-           && sameDouble(xRangeB, o.xRangeB) && hasYRange == o.hasYRange
-           && sameDouble(yRangeA, o.yRangeA) && sameDouble(yRangeB, o.yRangeB)
-           && sameDouble(rangeTolerance, o.rangeTolerance) && rawXEnabled == o.rawXEnabled
-           && sameDoubles(rawXValues, o.rawXValues) && sameDouble(rawXFactor, o.rawXFactor)
-           && sameDouble(rawXOffset, o.rawXOffset) && sameDouble(rawXTolerance, o.rawXTolerance)
-           && rawYEnabled == o.rawYEnabled && sameDoubles(rawYValues, o.rawYValues)
-           && sameDouble(rawYFactor, o.rawYFactor) && sameDouble(rawYOffset, o.rawYOffset)
-           && sameDouble(rawYTolerance, o.rawYTolerance) && manualAbsolute == o.manualAbsolute
-           && absZAddress == o.absZAddress && absXAddress == o.absXAddress
-           && absYAddress == o.absYAddress && absRows == o.absRows
+           && sameDouble(minAxisScore, o.minAxisScore) && sameDouble(minConfidence, o.minConfidence)
+           && hasZRange == o.hasZRange && sameDouble(zRangeA, o.zRangeA)
+           && sameDouble(zRangeB, o.zRangeB) && hasXRange == o.hasXRange
+           && sameDouble(xRangeA, o.xRangeA) && sameDouble(xRangeB, o.xRangeB)
+           && hasYRange == o.hasYRange && sameDouble(yRangeA, o.yRangeA)
+           && sameDouble(yRangeB, o.yRangeB) && sameDouble(rangeTolerance, o.rangeTolerance)
+           && rawXEnabled == o.rawXEnabled && sameDoubles(rawXValues, o.rawXValues)
+           && sameDouble(rawXFactor, o.rawXFactor) && sameDouble(rawXOffset, o.rawXOffset)
+           && sameDouble(rawXTolerance, o.rawXTolerance) && rawYEnabled == o.rawYEnabled
+           && sameDoubles(rawYValues, o.rawYValues) && sameDouble(rawYFactor, o.rawYFactor)
+           && sameDouble(rawYOffset, o.rawYOffset) && sameDouble(rawYTolerance, o.rawYTolerance)
+           && manualAbsolute == o.manualAbsolute && absZAddress == o.absZAddress
+           && absXAddress == o.absXAddress && absYAddress == o.absYAddress && absRows == o.absRows
            && absColumns == o.absColumns && sameDouble(minScore, o.minScore)
            && signatureValid == o.signatureValid;
 }

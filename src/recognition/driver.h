@@ -8,8 +8,8 @@
 struct DriverAnchor
 {
     QByteArray pattern;
-    qint64 delta = 0; // Z address minus the position of the pattern
-    qint32 divisor = 0; // one hit votes 1 / divisor when positive, else 1
+    qint64 delta = 0;    // Z address minus the position of the pattern
+    qint32 divisor = 0;  // one hit votes 1 / divisor when positive, else 1
     qint32 reserved = 0; // carried, not interpreted
 
     bool operator==(const DriverAnchor &other) const;

@@ -3,6 +3,8 @@
 #include "mapvalidation.h"
 #include "model/fingerprint.h"
 
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -13,10 +15,10 @@ namespace {
 // Long enough to be unique in an image of megabytes, short enough to stay clear of the maps.
 constexpr int SignatureLength = 16;
 constexpr int AnchorLength = 16;
-// How far from a map its anchors may lie: inside the narrow neighbourhood the scanner searches
-// around an anchor's vote, so that a vote always lands within reach of the map.
+// How far from a map its anchors may lie: the code and structure right around a table tend to
+// move with it from one software version to the next, bytes far off much less.
 constexpr qint64 AnchorReach = 1024;
-// Anchors per side; each vote adds to the confidence up to four votes.
+// Anchors per side: the confidence counts up to four anchor votes.
 constexpr int AnchorsPerSide = 2;
 // Axis signatures are whole axes up to this many bytes (their points rarely change).
 constexpr int AxisSignatureLimit = 64;
@@ -49,28 +51,22 @@ Layout layoutOf(const MapDefinition &map)
     l.littleEndian = map.zElementSize != 2 || map.dataType != Organisation16BitHiLo;
     const bool hasX = storedAxis(map.xAxisSource, map.xAxisOffset, map.xElementSize);
     const bool hasY = storedAxis(map.yAxisSource, map.yAxisOffset, map.yElementSize);
-    if (!map.zColumnMajor) {
-        l.rows = map.rows;
-        l.columns = map.columns;
-        l.x = hasX ? map.xAxisOffset : -1;
-        l.y = hasY ? map.yAxisOffset : -1;
-        l.xSize = map.xElementSize;
-        l.ySize = map.yElementSize;
-        l.xFactor = map.xFactor;
-        l.xOffset = map.xOffsetFactor;
-        l.yFactor = map.yFactor;
-        l.yOffset = map.yOffsetFactor;
-    } else {
-        l.rows = map.columns;
-        l.columns = map.rows;
-        l.x = hasY ? map.yAxisOffset : -1;
-        l.y = hasX ? map.xAxisOffset : -1;
-        l.xSize = map.yElementSize;
-        l.ySize = map.xElementSize;
-        l.xFactor = map.yFactor;
-        l.xOffset = map.yOffsetFactor;
-        l.yFactor = map.xFactor;
-        l.yOffset = map.xOffsetFactor;
+    l.rows = map.rows;
+    l.columns = map.columns;
+    l.x = hasX ? map.xAxisOffset : -1;
+    l.y = hasY ? map.yAxisOffset : -1;
+    l.xSize = map.xElementSize;
+    l.ySize = map.yElementSize;
+    l.xFactor = map.xFactor;
+    l.xOffset = map.xOffsetFactor;
+    l.yFactor = map.yFactor;
+    l.yOffset = map.yOffsetFactor;
+    if (map.zColumnMajor) {
+        std::swap(l.rows, l.columns);
+        std::swap(l.x, l.y);
+        std::swap(l.xSize, l.ySize);
+        std::swap(l.xFactor, l.yFactor);
+        std::swap(l.xOffset, l.yOffset);
     }
     l.zFactor = map.factor;
     l.zOffset = map.offset;
@@ -83,8 +79,8 @@ bool fits(const QByteArray &image, qint64 address, qint64 length)
            && length <= image.size() - address;
 }
 
-QList<double> axisValues(const QByteArray &image, qint64 address, int count, int size,
-                         bool littleEndian)
+QList<double>
+axisValues(const QByteArray &image, qint64 address, int count, int size, bool littleEndian)
 {
     QList<double> values;
     for (int i = 0; i < count; ++i)
@@ -154,8 +150,8 @@ bool varied(const char *bytes)
 
 // Anchors come from bytes that no map covers: calibration values change from one software
 // version to the next, the code and structure around the tables much less.
-AnchorCandidates anchorCandidates(const QByteArray &image, qint64 z, qint64 lowest,
-                                  qint64 highest, const CoveredBytes &covered)
+AnchorCandidates anchorCandidates(
+    const QByteArray &image, qint64 z, qint64 lowest, qint64 highest, const CoveredBytes &covered)
 {
     // Enough to get past a few repeated patterns near a map; most maps need the first only.
     constexpr int PerSide = 12;
@@ -165,8 +161,7 @@ AnchorCandidates anchorCandidates(const QByteArray &image, qint64 z, qint64 lowe
         QList<qint64> &list = direction < 0 ? c.before : c.after;
         for (qint64 step = 0; step <= AnchorReach && list.size() < PerSide; step += 4) {
             const qint64 start = direction < 0 ? lowest - AnchorLength - step : highest + 1 + step;
-            if (fits(image, start, AnchorLength)
-                && covered.isFree(start, start + AnchorLength - 1)
+            if (fits(image, start, AnchorLength) && covered.isFree(start, start + AnchorLength - 1)
                 && varied(image.constData() + start))
                 list.append(start);
         }
@@ -225,8 +220,10 @@ private:
 
 // The nearest unique windows of each side, not overlapping one another. The nearest anchor of
 // a side becomes the side's signature, the others vote in the anchor list.
-void placeAnchors(const QByteArray &image, const AnchorCandidates &c,
-                  const OccurrenceCounter &counter, DriverMap &d)
+void placeAnchors(const QByteArray &image,
+                  const AnchorCandidates &c,
+                  const OccurrenceCounter &counter,
+                  DriverMap &d)
 {
     const auto pick = [&](const QList<qint64> &list) {
         QList<DriverAnchor> chosen;
@@ -267,8 +264,12 @@ QString nameOf(const MapDefinition &map)
 }
 
 // Everything but the anchors, which are chosen for all maps together afterwards.
-bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBytes &covered,
-              DriverMap &d, AnchorCandidates &anchors, QString *reason)
+bool describe(const QByteArray &image,
+              const MapDefinition &map,
+              const CoveredBytes &covered,
+              DriverMap &d,
+              AnchorCandidates &anchors,
+              QString *reason)
 {
     const auto refuse = [reason](const QString &text) {
         if (reason)
@@ -293,8 +294,9 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
         return refuse(QStringLiteral("valori tutti uguali, non riconoscibile dal contenuto"));
 
     d = DriverMap();
-    d.mapKey = map.name.isEmpty() ? QStringLiteral("MAP_%1").arg(l.z, 8, 16, QLatin1Char('0')).toUpper()
-                                  : map.name;
+    d.mapKey = map.name.isEmpty()
+                   ? QStringLiteral("MAP_%1").arg(l.z, 8, 16, QLatin1Char('0')).toUpper()
+                   : map.name;
     d.description = map.description;
     d.unit = map.unit;
     d.compuMethod = map.compuMethod;
@@ -323,9 +325,8 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
     const auto axis = [&](qint64 address, int points, int size, double factor, double offset,
                           bool &has, qint64 &where, qint64 &delta, qint32 &elementSize,
                           QByteArray &signature, QByteArray &print, double &lo, double &hi,
-                          qint32 &mode, bool &check, bool &rawEnabled, QList<double> &raw,
-                          double &rawFactor, double &rawOffset, double &axisFactor,
-                          double &axisOffset) {
+                          qint32 &mode, bool &rawEnabled, QList<double> &raw, double &rawFactor,
+                          double &rawOffset, double &axisFactor, double &axisOffset) {
         elementSize = size;
         axisFactor = factor;
         axisOffset = offset;
@@ -341,7 +342,6 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
         lo = s.min;
         hi = s.max;
         mode = monotonicKind(image, address, points, size, l.littleEndian);
-        check = true;
         raw = axisValues(image, address, points, size, l.littleEndian);
         // Axis points as a last resort for finding the map: only a strictly ordered axis of a
         // few points is distinctive enough to be searched for through the whole image.
@@ -353,14 +353,12 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
     };
     axis(l.x, l.columns, l.xSize, l.xFactor, l.xOffset, d.hasXAxis, d.xAddress, d.xAxisDelta,
          d.xElementSize, d.xAxisSignature, d.xFingerprint, d.xMin, d.xMax, d.xAxisMode,
-         d.checkXAxis, d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor,
-         d.xOffset);
+         d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor, d.xOffset);
     axis(l.y, l.rows, l.ySize, l.yFactor, l.yOffset, d.hasYAxis, d.yAddress, d.yAxisDelta,
          d.yElementSize, d.yAxisSignature, d.yFingerprint, d.yMin, d.yMax, d.yAxisMode,
-         d.checkYAxis, d.rawYEnabled, d.rawYValues, d.rawYFactor, d.rawYOffset, d.yFactor,
-         d.yOffset);
-    // The check axes are a manual setting; the fingerprints already have the axes validated.
-    d.checkXAxis = d.checkYAxis = false;
+         d.rawYEnabled, d.rawYValues, d.rawYFactor, d.rawYOffset, d.yFactor, d.yOffset);
+    // checkXAxis / checkYAxis stay off: they are a manual setting, and the axis fingerprints
+    // have the axes validated anyway.
     // Both axes running on in their direction would have the reference itself refused as a
     // larger table; one axis without a preferred direction switches that test off.
     if (d.hasXAxis && d.hasYAxis && d.xAxisMode != 0 && d.yAxisMode != 0
@@ -374,12 +372,12 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
 
     // The physical ranges of the reference, for an author who turns the manual profile on;
     // they take no part in the search until then.
-    const auto physical = [](double lo, double hi, double factor, double offset, bool &has,
-                             double &a, double &b) {
-        has = true;
-        a = lo * factor + offset;
-        b = hi * factor + offset;
-    };
+    const auto physical
+        = [](double lo, double hi, double factor, double offset, bool &has, double &a, double &b) {
+              has = true;
+              a = lo * factor + offset;
+              b = hi * factor + offset;
+          };
     physical(d.zMin, d.zMax, d.zFactor, d.zOffset, d.hasZRange, d.zRangeA, d.zRangeB);
     if (d.hasXAxis)
         physical(d.xMin, d.xMax, d.xFactor, d.xOffset, d.hasXRange, d.xRangeA, d.xRangeB);
@@ -393,7 +391,9 @@ bool describe(const QByteArray &image, const MapDefinition &map, const CoveredBy
 
 } // namespace
 
-bool buildDriverMap(const QByteArray &image, const MapDefinition &map, DriverMap &result,
+bool buildDriverMap(const QByteArray &image,
+                    const MapDefinition &map,
+                    DriverMap &result,
                     QString *reason)
 {
     AnchorCandidates anchors;
@@ -431,4 +431,30 @@ void describeBuiltDriver(Driver &driver, const QString &imageFileName, const QBy
     driver.text2 = QStringLiteral("Tessamorvandi");
     driver.text3 = imageFingerprint(image);
     driver.number = image.size();
+}
+
+QString proposedDriverFileName(const QString &firmwareFileName)
+{
+    const QString base = QFileInfo(firmwareFileName).completeBaseName();
+    return (base.isEmpty() ? QStringLiteral("Tessamorvandi_Driver") : base)
+           + QStringLiteral(".ecudrv");
+}
+
+QString withDriverSuffix(const QString &path)
+{
+    return path.endsWith(QLatin1String(".ecudrv"), Qt::CaseInsensitive)
+               ? path
+               : path + QStringLiteral(".ecudrv");
+}
+
+QString driverCreatedText(const DriverBuildResult &result, const QString &path)
+{
+    QString text = QStringLiteral("Driver creato:\n%1\n\nMappe nel driver: %2")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(result.driver.maps.size());
+    if (!result.skipped.isEmpty())
+        text += QStringLiteral("\nMappe escluse: %1\n\n%2")
+                    .arg(result.skipped.size())
+                    .arg(result.skipped.join(QLatin1Char('\n')));
+    return text;
 }

@@ -13,7 +13,9 @@
 
 // One driver map for one map definition; false (with the reason) when the map cannot be
 // described, e.g. it has no place in the image or its Z block passes the end.
-bool buildDriverMap(const QByteArray &image, const MapDefinition &map, DriverMap &result,
+bool buildDriverMap(const QByteArray &image,
+                    const MapDefinition &map,
+                    DriverMap &result,
                     QString *reason = nullptr);
 
 struct DriverBuildResult
@@ -28,3 +30,11 @@ DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition
 // text3 the image's SHA-256; number its size in bytes. No operation reads them back; they
 // tell a person which image a driver was made from.
 void describeBuiltDriver(Driver &driver, const QString &imageFileName, const QByteArray &image);
+
+// The file name "Crea driver..." proposes for an image's file name.
+QString proposedDriverFileName(const QString &firmwareFileName);
+// A chosen path with ".ecudrv" appended unless it already ends so (in any case).
+QString withDriverSuffix(const QString &path);
+// What the user is told after a driver was saved at path: how many maps it holds and which
+// maps were left out, and why.
+QString driverCreatedText(const DriverBuildResult &result, const QString &path);

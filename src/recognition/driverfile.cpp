@@ -1,5 +1,7 @@
 #include "driverfile.h"
 
+#include "driverfields.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -35,11 +37,21 @@ constexpr quint32 NullLength = 0xFFFFFFFFu;
 class FieldReader
 {
 public:
-    FieldReader(const uchar *data, qint64 size) : m_data(data), m_size(size) {}
+    FieldReader(const uchar *data, qint64 size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     bool ok() const { return m_ok; }
     qint64 left() const { return m_size - m_pos; }
 
+    // The record walk names every field; the stream does not need the names.
+    template<typename T>
+    void field(const char *, T &value)
+    {
+        field(value);
+    }
     void field(quint32 &value) { value = quint32(bigEndian(4)); }
     void field(qint32 &value) { value = qint32(quint32(bigEndian(4))); }
     void field(qint64 &value) { value = qint64(bigEndian(8)); }
@@ -152,7 +164,8 @@ private:
 class FieldWriter
 {
 public:
-    explicit FieldWriter(QByteArray *bytes) : m_stream(bytes, QIODevice::WriteOnly)
+    explicit FieldWriter(QByteArray *bytes)
+        : m_stream(bytes, QIODevice::WriteOnly)
     {
         m_stream.setVersion(QDataStream::Qt_6_0);
         m_stream.setByteOrder(QDataStream::BigEndian);
@@ -160,10 +173,15 @@ public:
     }
     bool ok() const { return m_stream.status() == QDataStream::Ok; }
 
-    template <typename T>
+    template<typename T>
     void field(const T &value)
     {
         m_stream << value;
+    }
+    template<typename T>
+    void field(const char *, const T &value)
+    {
+        field(value);
     }
     void field(const QList<DriverAnchor> &anchors)
     {
@@ -176,122 +194,16 @@ private:
     QDataStream m_stream;
 };
 
-// The one statement of the record layout: field order and the version each field appeared in.
-// Fields a version lacks are skipped and keep the value of a default record.
-template <typename Io, typename Map>
-void visitMap(Io &io, Map &m, int version)
+// The header fields after magic and version, in file order.
+template<typename Io, typename D>
+void visitHeader(Io &io, D &driver)
 {
-    io.field(m.mapKey);
-    io.field(m.description);
-    io.field(m.unit);
-    io.field(m.compuMethod);
-    if (version >= 3) {
-        io.field(m.displayName);
-        io.field(m.category);
-        io.field(m.enabled);
-        io.field(m.excluded);
-        io.field(m.remark);
-    }
-    io.field(m.zAddress);
-    io.field(m.xAddress);
-    io.field(m.yAddress);
-    io.field(m.xAxisDelta);
-    io.field(m.yAxisDelta);
-    io.field(m.hasXAxis);
-    io.field(m.hasYAxis);
-    io.field(m.rows);
-    io.field(m.columns);
-    io.field(m.zElementSize);
-    io.field(m.xElementSize);
-    io.field(m.yElementSize);
-    io.field(m.zSignature);
-    io.field(m.zTailSignature);
-    io.field(m.xAxisSignature);
-    io.field(m.yAxisSignature);
-    if (version >= 4) {
-        io.field(m.xAnchorSignature);
-        io.field(m.yAnchorSignature);
-        io.field(m.xAnchorDelta);
-        io.field(m.yAnchorDelta);
-        io.field(m.useXAnchor);
-        io.field(m.useYAnchor);
-        io.field(m.zFingerprint);
-        io.field(m.xFingerprint);
-        io.field(m.yFingerprint);
-        io.field(m.xAnchorDivisor);
-        io.field(m.yAnchorDivisor);
-    }
-    if (version >= 5) {
-        io.field(m.byteOrder);
-        io.field(m.zFactor);
-        io.field(m.zOffset);
-        io.field(m.xFactor);
-        io.field(m.xOffset);
-        io.field(m.yFactor);
-        io.field(m.yOffset);
-        io.field(m.anchors);
-        io.field(m.rowProfile);
-        io.field(m.columnProfile);
-        io.field(m.zMin);
-        io.field(m.zMax);
-        io.field(m.zMean);
-        io.field(m.zZeroRatio);
-        io.field(m.xMin);
-        io.field(m.xMax);
-        io.field(m.yMin);
-        io.field(m.yMax);
-        io.field(m.xAxisMode);
-        io.field(m.yAxisMode);
-        io.field(m.autoEnabled);
-    }
-    if (version >= 6) {
-        io.field(m.manualProfile);
-        io.field(m.matchLevel);
-        io.field(m.checkXAxis);
-        io.field(m.checkYAxis);
-        io.field(m.minAnchorHits);
-        io.field(m.neighbourhood);
-        io.field(m.axisWindow);
-        io.field(m.minZFingerprint);
-        io.field(m.minRowProfile);
-        io.field(m.minColumnProfile);
-        io.field(m.minAxisScore);
-        io.field(m.minConfidence);
-        io.field(m.hasZRange);
-        io.field(m.zRangeA);
-        io.field(m.zRangeB);
-        io.field(m.hasXRange);
-        io.field(m.xRangeA);
-        io.field(m.xRangeB);
-        io.field(m.hasYRange);
-        io.field(m.yRangeA);
-        io.field(m.yRangeB);
-        io.field(m.rangeTolerance);
-    }
-    if (version >= 7) {
-        io.field(m.rawXEnabled);
-        io.field(m.rawXValues);
-        io.field(m.rawXFactor);
-        io.field(m.rawXOffset);
-        io.field(m.rawXTolerance);
-        io.field(m.rawYEnabled);
-        io.field(m.rawYValues);
-        io.field(m.rawYFactor);
-        io.field(m.rawYOffset);
-        io.field(m.rawYTolerance);
-    }
-    if (version >= 8) {
-        io.field(m.manualAbsolute);
-        io.field(m.absZAddress);
-        io.field(m.absXAddress);
-        io.field(m.absYAddress);
-    }
-    if (version >= 9) {
-        io.field(m.absRows);
-        io.field(m.absColumns);
-    }
-    io.field(m.minScore);
-    io.field(m.signatureValid);
+    io.field(driver.text1);
+    io.field(driver.text2);
+    io.field(driver.text3);
+    io.field(driver.text4);
+    io.field(driver.text5);
+    io.field(driver.number);
 }
 
 // The smallest record of a version: every text, byte string and list empty. A mapCount
@@ -301,7 +213,7 @@ qint64 smallestRecord(int version)
     DriverMap empty;
     QByteArray bytes;
     FieldWriter writer(&bytes);
-    visitMap(writer, std::as_const(empty), version);
+    visitDriverMapFields(writer, std::as_const(empty), version);
     return bytes.size();
 }
 
@@ -327,12 +239,7 @@ bool readDriver(const uchar *data, qint64 size, Driver &driver, QString *errorTe
 
     Driver read;
     read.formatVersion = version;
-    reader.field(read.text1);
-    reader.field(read.text2);
-    reader.field(read.text3);
-    reader.field(read.text4);
-    reader.field(read.text5);
-    reader.field(read.number);
+    visitHeader(reader, read);
     qint32 mapCount = 0;
     reader.field(mapCount);
     if (mapCount < 0 || qint64(mapCount) > reader.left() / smallestRecord(version))
@@ -341,7 +248,7 @@ bool readDriver(const uchar *data, qint64 size, Driver &driver, QString *errorTe
         read.maps.reserve(mapCount);
     for (qint32 i = 0; i < mapCount && reader.ok(); ++i) {
         DriverMap map;
-        visitMap(reader, map, version);
+        visitDriverMapFields(reader, map, version);
         read.maps.append(std::move(map));
     }
     if (!reader.ok()) {
@@ -380,15 +287,10 @@ QByteArray driverFileBytes(const Driver &driver, qint32 formatVersion)
     FieldWriter writer(&bytes);
     writer.field(DriverFileMagic);
     writer.field(formatVersion);
-    writer.field(driver.text1);
-    writer.field(driver.text2);
-    writer.field(driver.text3);
-    writer.field(driver.text4);
-    writer.field(driver.text5);
-    writer.field(driver.number);
+    visitHeader(writer, driver);
     writer.field(qint32(driver.maps.size()));
     for (const DriverMap &map : driver.maps)
-        visitMap(writer, map, formatVersion);
+        visitDriverMapFields(writer, map, formatVersion);
     return writer.ok() ? bytes : QByteArray();
 }
 
@@ -409,8 +311,8 @@ QStringList listDriverFiles(const QString &folder)
     if (folder.isEmpty() || !dir.exists())
         return {};
     QStringList paths;
-    const QFileInfoList entries = dir.entryInfoList({QStringLiteral("*.ecudrv")},
-                                                    QDir::Files, QDir::Name);
+    const QFileInfoList entries
+        = dir.entryInfoList({QStringLiteral("*.ecudrv")}, QDir::Files, QDir::Name);
     for (const QFileInfo &entry : entries)
         paths.append(entry.absoluteFilePath());
     return paths;

@@ -2,6 +2,7 @@
 
 #include "recognition/mapvalidation.h"
 #include "recognition/patternindex.h"
+#include "recognition/valueindex.h"
 
 #include <QByteArrayView>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcDriverScanner, "tessa.recognition.scanner")
@@ -144,21 +146,14 @@ double voteWeight(qint32 divisor)
     return divisor > 0 ? 1.0 / divisor : 1.0;
 }
 
-// What a path found for one map.
+// What a path found for one map: the addresses and scores, and the shape when the path gives
+// one of its own.
 struct Found
 {
     QString path;
-    qint64 z = -1;
-    qint64 x = -1;
-    qint64 y = -1;
+    Evaluation at;
     qint32 rows = 0;
     qint32 columns = 0;
-    double confidence = 0.0;
-    double zfp = 0.0;
-    double rowScore = 0.0;
-    double columnScore = 0.0;
-    double xScore = 0.0;
-    double yScore = 0.0;
 };
 
 // A raw axis sequence found in the image.
@@ -170,9 +165,11 @@ struct RawHit
     double match = 0.0;
 };
 
-// Below this Z fingerprint similarity the validation refuses a position whatever else it finds
-// (AUTO runs with the built-in thresholds), so the costlier checks are skipped there.
+// Below these similarities the validation refuses a position whatever else it finds (AUTO runs
+// with the built-in thresholds), so the costlier checks are skipped there.
 constexpr double autoMinimumZFingerprint = 68.0;
+constexpr double autoMinimumProfile = 58.0;
+constexpr double autoMinimumConfidence = 74.0;
 constexpr double autoEarlyStopConfidence = 96.0;
 constexpr double rawMinimumMatch = 70.0;
 constexpr qint64 signatureAxisReach = 1024;
@@ -194,15 +191,31 @@ public:
 
 private:
     bool autoSearch(const DriverMap &map, Found &found, QString &why) const;
-    bool validAt(const DriverMap &map, qint64 position, const Candidate &candidate,
-                 bool littleEndian, Evaluation &evaluation) const;
+    double confidenceBound(const DriverMap &map,
+                           qint64 position,
+                           const Candidate &candidate,
+                           bool littleEndian,
+                           double needed) const;
+    bool outcomeAt(const DriverMap &map,
+                   qint64 position,
+                   const Candidate &candidate,
+                   double needed,
+                   bool strictly,
+                   Evaluation &evaluation) const;
     bool rawSearch(const DriverMap &map, Found &found, QString &message) const;
     void searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int &count) const;
+    bool rawCandidates(const QList<double> &expected,
+                       int points,
+                       int size,
+                       bool littleEndian,
+                       double fraction,
+                       int allowedMisses,
+                       std::vector<qint64> &positions) const;
     bool manualAbsolute(const DriverMap &map, Found &found) const;
     bool anchorFallback(const DriverMap &map, Found &found) const;
     bool signatureFallback(const DriverMap &map, Found &found) const;
-    bool placeSignatureAxes(const DriverMap &map, qint64 z, qint64 &x, qint64 &y,
-                            double &axisPoints) const;
+    bool placeSignatureAxes(
+        const DriverMap &map, qint64 z, qint64 &x, qint64 &y, double &axisPoints) const;
     double signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64 &y) const;
     bool zBlockFree(const DriverMap &map, qint64 z, qint32 rows, qint32 columns) const;
     void accept(const DriverMap &map, DriverMapMatch &match, const Found &found);
@@ -217,6 +230,8 @@ private:
     const qint64 m_size;
     DriverScanTimings *m_timings;
     const PatternIndex m_patterns;
+    // Built on first use by the raw axis search: [size - 1][little-endian].
+    mutable std::unique_ptr<ValueIndex> m_valueIndexes[2][2];
     ClaimedRegions m_claims;
     double m_confidenceSum = 0.0;
     int m_recognised = 0;
@@ -382,8 +397,8 @@ DriverScanResult Scanner::run(const Driver &driver)
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
-        if (match.recognised || autoWasReady[i] || !map.signatureValid
-            || map.zFingerprint.isEmpty() || !(xAnchorUsable(map) || yAnchorUsable(map)))
+        if (match.recognised || autoWasReady[i] || !map.signatureValid || map.zFingerprint.isEmpty()
+            || !(xAnchorUsable(map) || yAnchorUsable(map)))
             continue;
         QElapsedTimer timer;
         timer.start();
@@ -400,8 +415,8 @@ DriverScanResult Scanner::run(const Driver &driver)
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
-        const bool anchorTried = !map.zFingerprint.isEmpty()
-                                 && (xAnchorUsable(map) || yAnchorUsable(map));
+        const bool anchorTried
+            = !map.zFingerprint.isEmpty() && (xAnchorUsable(map) || yAnchorUsable(map));
         if (match.recognised || autoWasReady[i] || anchorTried || !map.signatureValid
             || map.zSignature.isEmpty())
             continue;
@@ -424,33 +439,33 @@ DriverScanResult Scanner::run(const Driver &driver)
 
 void Scanner::accept(const DriverMap &map, DriverMapMatch &match, const Found &found)
 {
-    match.zAddress = found.z;
-    match.xAddress = found.x;
-    match.yAddress = found.y;
-    match.confidence = found.confidence;
+    match.zAddress = found.at.zAddress;
+    match.xAddress = found.at.xAddress;
+    match.yAddress = found.at.yAddress;
+    match.confidence = found.at.confidence;
     if (found.rows >= 1)
         match.rows = found.rows;
     if (found.columns >= 1)
         match.columns = found.columns;
-    match.zFound = found.z >= 0;
-    match.xFound = map.hasXAxis && found.x >= 0;
-    match.yFound = map.hasYAxis && found.y >= 0;
+    match.zFound = found.at.zAddress >= 0;
+    match.xFound = map.hasXAxis && found.at.xAddress >= 0;
+    match.yFound = map.hasYAxis && found.at.yAddress >= 0;
     match.recognised = true;
     if (match.status.isEmpty())
         match.status = QStringLiteral("%1: ACCETTATA").arg(found.path);
     const qint64 bytes = blockBytes(match.rows, match.columns, std::max(1, map.zElementSize));
-    if (found.z >= 0 && bytes > 0)
-        m_claims.claim(found.z, found.z + bytes - 1);
-    m_confidenceSum += found.confidence;
+    if (found.at.zAddress >= 0 && bytes > 0)
+        m_claims.claim(found.at.zAddress, found.at.zAddress + bytes - 1);
+    m_confidenceSum += found.at.confidence;
     ++m_recognised;
     qCInfo(lcDriverScanner).noquote()
         << QStringLiteral("[DriverScanner V8] %1 -> OK | Z=0x%2 X=0x%3 Y=0x%4 conf=%5 zfp=%6 "
                           "row=%7 col=%8 x=%9 y=%10")
-               .arg(nameOf(match), hexAddress(found.z), hexAddress(found.x), hexAddress(found.y),
-                    oneDecimal(found.confidence), oneDecimal(found.zfp),
-                    oneDecimal(found.rowScore), oneDecimal(found.columnScore),
-                    oneDecimal(found.xScore))
-               .arg(oneDecimal(found.yScore));
+               .arg(nameOf(match), hexAddress(found.at.zAddress), hexAddress(found.at.xAddress),
+                    hexAddress(found.at.yAddress), oneDecimal(found.at.confidence),
+                    oneDecimal(found.at.zfp), oneDecimal(found.at.rowScore),
+                    oneDecimal(found.at.columnScore), oneDecimal(found.at.xScore))
+               .arg(oneDecimal(found.at.yScore));
 }
 
 void Scanner::logNotFound(const DriverMapMatch &match)
@@ -465,16 +480,134 @@ bool Scanner::zBlockFree(const DriverMap &map, qint64 z, qint32 rows, qint32 col
     return fitsInside(z, bytes, m_size) && !m_claims.overlaps(z, z + bytes - 1);
 }
 
-bool Scanner::validAt(const DriverMap &map, qint64 position, const Candidate &candidate,
-                      bool littleEndian, Evaluation &evaluation) const
+inline quint32 valueAt(const uchar *p, int size, bool littleEndian)
 {
-    const qint64 bytes = qint64(map.rows) * map.columns * map.zElementSize;
-    if (similarity(map.zFingerprint,
-                   fingerprint(m_image, position, bytes, map.zElementSize, littleEndian))
-        < autoMinimumZFingerprint)
+    switch (size) {
+    case 1:
+        return p[0];
+    case 2:
+        return littleEndian ? quint32(p[0] | p[1] << 8) : quint32(p[0] << 8 | p[1]);
+    case 4:
+        return littleEndian
+                   ? quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24
+                   : quint32(p[3]) | quint32(p[2]) << 8 | quint32(p[1]) << 16 | quint32(p[0]) << 24;
+    default:
+        return 0;
+    }
+}
+
+// The similarity of the Z fingerprint at position with the driver's, as
+// similarity(reference, fingerprint(...)) gives it, without their allocations; -1 as soon as the
+// distance shows it stays below minimum. The neighbourhood search asks this of thousands of
+// positions per map.
+double fingerprintSimilarity(const QByteArray &image,
+                             qint64 position,
+                             qint64 count,
+                             int size,
+                             bool littleEndian,
+                             const QByteArray &reference,
+                             double minimum)
+{
+    if ((size != 1 && size != 2 && size != 4) || count < 1 || position < 0
+        || count > (image.size() - position) / size)
+        return -1.0;
+    const qint64 k = std::min<qint64>(count, 128);
+    if (reference.size() != k)
+        return -1.0;
+    const uchar *data = reinterpret_cast<const uchar *>(image.constData()) + position;
+    quint32 samples[128];
+    for (qint64 j = 0; j < k; ++j) {
+        const qint64 index = k == 1 ? 0 : j * (count - 1) / (k - 1);
+        samples[j] = valueAt(data + index * size, size, littleEndian);
+    }
+    const auto [lo, hi] = std::minmax_element(samples, samples + k);
+    const quint64 low = *lo, width = quint64(*hi) - low;
+    const double budget = (1.0 - minimum / 100.0) * 15.0 * double(k) + 1.0;
+    qint64 sum = 0;
+    for (qint64 j = 0; j < k; ++j) {
+        const int scaled
+            = width == 0
+                  ? 8
+                  : int(std::min<quint64>(15, ((samples[j] - low) * 15 + width / 2) / width));
+        sum += std::abs(int(uchar(reference.at(j))) - scaled);
+        if (sum > budget)
+            return -1.0;
+    }
+    const double result = std::clamp((1.0 - double(sum) / (15.0 * double(k))) * 100.0, 0.0, 100.0);
+    return result >= minimum ? result : -1.0;
+}
+
+// The highest confidence the validation could give a position in one byte order, from all it
+// weighs but the axes (which add at most 10 each); -1 when the fingerprint or a profile
+// already refuses it, or the fingerprint keeps it below needed. Far cheaper than the
+// validation, which searches for the axes.
+double Scanner::confidenceBound(const DriverMap &map,
+                                qint64 position,
+                                const Candidate &candidate,
+                                bool littleEndian,
+                                double needed) const
+{
+    const int size = map.zElementSize;
+    const qint64 count = qint64(map.rows) * map.columns;
+    // With every other term at its best, the fingerprint alone must bring the rest.
+    const double votes
+        = std::min(2 * candidate.anchorVotes, 8) + std::min(2 * candidate.axisVotes, 4);
+    const double zfpNeeded
+        = std::max(autoMinimumZFingerprint, (needed - 1e-6 - 20.0 - votes - 38.0) / 0.34);
+    const double zfp = fingerprintSimilarity(m_image, position, count, size, littleEndian,
+                                             map.zFingerprint, zfpNeeded);
+    if (zfp < 0)
+        return -1.0;
+    const double row = similarity(
+        map.rowProfile, rowProfile(m_image, position, map.rows, map.columns, size, littleEndian));
+    if (row < autoMinimumProfile)
+        return -1.0;
+    const double column
+        = similarity(map.columnProfile,
+                     columnProfile(m_image, position, map.rows, map.columns, size, littleEndian));
+    if (column < autoMinimumProfile)
+        return -1.0;
+    const ZStatistics stats = zStatistics(m_image, position, count, size, littleEndian);
+    const double bound = 0.08 * spanScore(map.zMin, map.zMax, stats.min, stats.max) + 0.34 * zfp
+                         + 0.15 * row + 0.15 * column + 10.0 + 10.0
+                         + std::min(2 * candidate.anchorVotes, 8)
+                         + std::min(2 * candidate.axisVotes, 4)
+                         - std::min(20 * std::abs(map.zZeroRatio - stats.zeroRatio), 10.0);
+    // A hair of room for sums taken in another order.
+    return std::min(bound, 100.0) + 1e-9;
+}
+
+// The outcome at one position as the validation gives it (the map's byte order, and the other
+// one when that is refused), or nothing when neither order can come to `needed`: a position
+// that cannot change the search's result is not validated. strictly: needed must be exceeded.
+bool Scanner::outcomeAt(const DriverMap &map,
+                        qint64 position,
+                        const Candidate &candidate,
+                        double needed,
+                        bool strictly,
+                        Evaluation &evaluation) const
+{
+    const bool littleEndian = map.littleEndian();
+    const bool twoOrders = map.zElementSize > 1;
+    double bound = confidenceBound(map, position, candidate, littleEndian, needed);
+    const double otherBound
+        = twoOrders ? confidenceBound(map, position, candidate, !littleEndian, needed) : -1.0;
+    const auto reaches = [&](double value) { return strictly ? value > needed : value >= needed; };
+    if (!reaches(bound) && !reaches(otherBound))
         return false;
-    evaluation = validateCandidate(m_image, map, position, candidate, littleEndian);
-    return evaluation.accepted;
+    // The other order counts only when the map's own is refused, which must then be known.
+    if (!reaches(bound))
+        bound = confidenceBound(map, position, candidate, littleEndian, autoMinimumConfidence);
+    if (bound >= autoMinimumConfidence) {
+        evaluation = validateCandidate(m_image, map, position, candidate, littleEndian);
+        if (evaluation.accepted)
+            return true;
+    }
+    if (otherBound >= autoMinimumConfidence) {
+        evaluation = validateCandidate(m_image, map, position, candidate, !littleEndian);
+        return evaluation.accepted;
+    }
+    return false;
 }
 
 bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
@@ -530,14 +663,12 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
     const qint64 zBytes = blockBytes(map.rows, map.columns, map.zElementSize);
     // The window keeps a row and a column of room after the block; a block that cannot fit at
     // all is refused at every position, so it is not searched.
-    const qint64 room = blockBytes(qint64(map.rows) + 1, qint64(map.columns) + 1,
-                                   map.zElementSize);
+    const qint64 room = blockBytes(qint64(map.rows) + 1, qint64(map.columns) + 1, map.zElementSize);
     if (zBytes < 0 || zBytes > m_size || room < 0)
         return false;
     const qint64 lastPosition = m_size - room;
     const int size = map.zElementSize;
     const qint64 step = size < 2 ? 1 : size;
-    const bool littleEndian = map.littleEndian();
 
     for (const Candidate &candidate : candidates.ordered()) {
         qint64 radius = candidate.anchorVotes > 0 ? 2304 : 1280;
@@ -553,16 +684,36 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         }
         qint64 from = std::max<qint64>(0, candidate.offset - std::min(radius, farAway));
         from -= from % size;
-        const qint64 to = std::min(shifted(candidate.offset, std::min(radius, farAway)),
-                                   lastPosition);
+        const qint64 to
+            = std::min(shifted(candidate.offset, std::min(radius, farAway)), lastPosition);
+        // Positions are taken in ascending order: the first to reach 96 wins, else the best.
+        // The candidate's own position is the likeliest; when it reaches 96, only an earlier
+        // position that also reaches 96 can take its place, and the rest need no validation.
         Evaluation best;
+        Evaluation strong;
+        const bool candidateVisited
+            = candidate.offset >= from && candidate.offset <= to
+              && (candidate.offset - from) % step == 0
+              && !m_claims.overlaps(candidate.offset, candidate.offset + zBytes - 1);
+        const bool candidateStrong = candidateVisited
+                                     && outcomeAt(map, candidate.offset, candidate,
+                                                  autoEarlyStopConfidence, false, strong);
         for (qint64 position = from; position <= to; position += step) {
+            if (candidateStrong && position == candidate.offset) {
+                best = strong;
+                break;
+            }
             if (m_claims.overlaps(position, position + zBytes - 1))
                 continue;
             Evaluation evaluation;
-            if (!validAt(map, position, candidate, littleEndian, evaluation) && size > 1)
-                validAt(map, position, candidate, !littleEndian, evaluation);
-            if (evaluation.accepted && (!best.accepted || evaluation.confidence > best.confidence)) {
+            const bool accepted
+                = candidateStrong ? outcomeAt(map, position, candidate, autoEarlyStopConfidence,
+                                              false, evaluation)
+                  : best.accepted
+                      ? outcomeAt(map, position, candidate, best.confidence, true, evaluation)
+                      : outcomeAt(map, position, candidate, autoMinimumConfidence, false,
+                                  evaluation);
+            if (accepted && (!best.accepted || evaluation.confidence > best.confidence)) {
                 best = evaluation;
                 if (best.confidence >= autoEarlyStopConfidence)
                     break;
@@ -570,36 +721,11 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         }
         if (best.accepted) {
             found.path = QStringLiteral("AUTO");
-            found.z = best.zAddress;
-            found.x = best.xAddress;
-            found.y = best.yAddress;
-            found.confidence = best.confidence;
-            found.zfp = best.zfp;
-            found.rowScore = best.rowScore;
-            found.columnScore = best.columnScore;
-            found.xScore = best.xScore;
-            found.yScore = best.yScore;
+            found.at = best;
             return true;
         }
     }
     return false;
-}
-
-inline quint32 valueAt(const uchar *p, int size, bool littleEndian)
-{
-    switch (size) {
-    case 1:
-        return p[0];
-    case 2:
-        return littleEndian ? quint32(p[0] | p[1] << 8) : quint32(p[0] << 8 | p[1]);
-    case 4:
-        return littleEndian ? quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16
-                                  | quint32(p[3]) << 24
-                            : quint32(p[3]) | quint32(p[2]) << 8 | quint32(p[1]) << 16
-                                  | quint32(p[0]) << 24;
-    default:
-        return 0;
-    }
 }
 
 // A read value counts towards a raw match only within the tolerance of an expected one.
@@ -627,7 +753,7 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     const int allowedMisses = points - int(std::ceil(0.7 * points)) + (aligned ? 0 : 1);
     const uchar *data = reinterpret_cast<const uchar *>(m_image.constData());
     QList<double> read(points);
-    for (qint64 position = 0; position <= m_size - bytes; position += size) {
+    const auto rate = [&](qint64 position) {
         int misses = 0;
         for (int i = 0; i < points && misses <= allowedMisses; ++i) {
             const double value = valueAt(data + position + qint64(i) * size, size, littleEndian);
@@ -640,12 +766,12 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
                 ++misses;
         }
         if (misses > allowedMisses)
-            continue;
+            return;
         for (int i = 0; i < points; ++i)
             read[i] = valueAt(data + position + qint64(i) * size, size, littleEndian);
         const double match = rawMatch(expected, read, tolerancePercent);
         if (match < rawMinimumMatch)
-            continue;
+            return;
         ++count;
         if (match > best.match) {
             best.position = position;
@@ -653,7 +779,97 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
             best.points = points;
             best.match = match;
         }
+    };
+
+    std::vector<qint64> positions;
+    if (rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses, positions)) {
+        for (qint64 position : positions)
+            rate(position);
+        return;
     }
+    for (qint64 position = 0; position <= m_size - bytes; position += size)
+        rate(position);
+}
+
+// A position can match only when at most allowedMisses of its values miss their expectation,
+// so among any allowedMisses + 1 of its points one at least holds a value near its expected
+// one (or a neighbour's, with a point skipped). The points whose values are rarest in the
+// image name every position worth rating, in ascending order. False when that would not save
+// work over rating every position.
+bool Scanner::rawCandidates(const QList<double> &expected,
+                            int points,
+                            int size,
+                            bool littleEndian,
+                            double fraction,
+                            int allowedMisses,
+                            std::vector<qint64> &positions) const
+{
+    if (size != 1 && size != 2)
+        return false;
+    std::unique_ptr<ValueIndex> &index = m_valueIndexes[size - 1][littleEndian ? 1 : 0];
+    if (!index)
+        index = std::make_unique<ValueIndex>(m_image, size, littleEndian);
+    if (!index->isValid())
+        return false;
+    const bool aligned = expected.size() == points;
+    const auto rangeOf = [&](int j, int &lo, int &hi) {
+        const double e = expected.at(j);
+        if (!std::isfinite(e)) {
+            lo = 1;
+            hi = 0;
+            return;
+        }
+        const double reach = std::max(std::abs(e) * fraction, 1.0);
+        lo = int(std::clamp(std::floor(e - reach) + 1.0, -1.0, double(index->maxValue() + 1)));
+        hi = int(std::clamp(std::ceil(e + reach) - 1.0, -1.0, double(index->maxValue() + 1)));
+    };
+    struct Point
+    {
+        int i;
+        qint64 elements;
+    };
+    std::vector<Point> byRarity;
+    for (int i = 0; i < points; ++i) {
+        qint64 elements = 0;
+        for (int j = aligned ? i : i - 1; j <= (aligned ? i : i + 1); ++j) {
+            if (j < 0 || j >= expected.size())
+                continue;
+            int lo, hi;
+            rangeOf(j, lo, hi);
+            elements += index->countIn(lo, hi);
+        }
+        byRarity.push_back({i, elements});
+    }
+    std::stable_sort(byRarity.begin(), byRarity.end(),
+                     [](const Point &a, const Point &b) { return a.elements < b.elements; });
+    const int chosen = std::min(points, allowedMisses + 1);
+    qint64 total = 0;
+    for (int k = 0; k < chosen; ++k)
+        total += byRarity[size_t(k)].elements;
+    if (total > m_size / size / 4)
+        return false;
+
+    const qint64 last = m_size - qint64(points) * size;
+    std::vector<qint64> hits;
+    for (int k = 0; k < chosen; ++k) {
+        const int i = byRarity[size_t(k)].i;
+        for (int j = aligned ? i : i - 1; j <= (aligned ? i : i + 1); ++j) {
+            if (j < 0 || j >= expected.size())
+                continue;
+            int lo, hi;
+            rangeOf(j, lo, hi);
+            hits.clear();
+            index->appendIn(lo, hi, hits);
+            for (qint64 q : hits) {
+                const qint64 position = q - qint64(i) * size;
+                if (position >= 0 && position <= last)
+                    positions.push_back(position);
+            }
+        }
+    }
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return true;
 }
 
 bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) const
@@ -692,9 +908,8 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
             continue;
         const double zfp = map.zFingerprint.isEmpty()
                                ? 0.0
-                               : similarity(map.zFingerprint,
-                                            fingerprint(m_image, z, zBytes, zSize,
-                                                        map.littleEndian()));
+                               : similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, zSize,
+                                                                          map.littleEndian()));
         if (zfp > chosenZfp) {
             chosenZ = z;
             chosenZfp = zfp;
@@ -710,7 +925,7 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     }
 
     found.path = QStringLiteral("RAW_ASSISTITO");
-    found.z = chosenZ;
+    found.at.zAddress = chosenZ;
     const auto otherAxis = [&](bool has, qint64 delta, int elementSize, int points) -> qint64 {
         if (!has)
             return -1;
@@ -720,26 +935,26 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
                    : -1;
     };
     if (hit.xRole) {
-        found.x = hit.position;
-        found.y = otherAxis(map.hasYAxis, map.yAxisDelta, map.yElementSize, map.rows);
-        found.xScore = hit.match;
+        found.at.xAddress = hit.position;
+        found.at.yAddress = otherAxis(map.hasYAxis, map.yAxisDelta, map.yElementSize, map.rows);
+        found.at.xScore = hit.match;
     } else {
-        found.y = hit.position;
-        found.x = otherAxis(map.hasXAxis, map.xAxisDelta, map.xElementSize, map.columns);
-        found.yScore = hit.match;
+        found.at.yAddress = hit.position;
+        found.at.xAddress = otherAxis(map.hasXAxis, map.xAxisDelta, map.xElementSize, map.columns);
+        found.at.yScore = hit.match;
     }
     found.rows = map.rows;
     found.columns = map.columns;
-    found.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
-    found.zfp = std::max(0.0, chosenZfp);
-    message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
-                             "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
-                             "scelta=0x%6, geometria=%7x%8, byte Z=%10. ACCETTATA")
-                  .arg(QString::number(hit.position, 16), role, QString::number(hit.points),
-                       matchText, hexAddress(deterministicZ), QString::number(chosenZ, 16),
-                       QString::number(map.rows), QString::number(map.columns),
-                       QString::number(count))
-                  .arg(zSize);
+    found.at.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
+    found.at.zfp = std::max(0.0, chosenZfp);
+    message
+        = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
+                         "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
+                         "scelta=0x%6, geometria=%7x%8, byte Z=%10. ACCETTATA")
+              .arg(QString::number(hit.position, 16), role, QString::number(hit.points), matchText,
+                   hexAddress(deterministicZ), QString::number(chosenZ, 16),
+                   QString::number(map.rows), QString::number(map.columns), QString::number(count))
+              .arg(zSize);
     return true;
 }
 
@@ -754,16 +969,15 @@ bool Scanner::manualAbsolute(const DriverMap &map, Found &found) const
                        m_size))
         return false;
     if (map.absYAddress >= 0
-        && !fitsInside(map.absYAddress, blockBytes(rows, 1, std::max(1, map.yElementSize)),
-                       m_size))
+        && !fitsInside(map.absYAddress, blockBytes(rows, 1, std::max(1, map.yElementSize)), m_size))
         return false;
     found.path = QStringLiteral("MANUAL_ABSOLUTE");
-    found.z = map.absZAddress;
-    found.x = map.absXAddress;
-    found.y = map.absYAddress;
+    found.at.zAddress = map.absZAddress;
+    found.at.xAddress = map.absXAddress;
+    found.at.yAddress = map.absYAddress;
     found.rows = rows;
     found.columns = columns;
-    found.confidence = 100.0;
+    found.at.confidence = 100.0;
     return true;
 }
 
@@ -814,21 +1028,15 @@ bool Scanner::anchorFallback(const DriverMap &map, Found &found) const
         || best.confidence < 65.0)
         return false;
     found.path = QStringLiteral("ANCHOR_FALLBACK");
-    found.z = best.zAddress;
-    found.x = best.xAddress;
-    found.y = best.yAddress;
-    found.confidence = best.confidence;
-    found.zfp = best.zfp;
-    found.xScore = best.xScore;
-    found.yScore = best.yScore;
+    found.at = best;
     return true;
 }
 
 // Finds the axes of a Z position by their reference bytes: at their reference delta, or else
 // nearby. axisPoints gets 10 per axis found (or without bytes to look for), 5 per axis found
 // only nearby.
-bool Scanner::placeSignatureAxes(const DriverMap &map, qint64 z, qint64 &x, qint64 &y,
-                                 double &axisPoints) const
+bool Scanner::placeSignatureAxes(
+    const DriverMap &map, qint64 z, qint64 &x, qint64 &y, double &axisPoints) const
 {
     axisPoints = 0.0;
     const auto place = [&](bool has, const QByteArray &signature, qint64 delta, qint64 &axis) {
@@ -870,7 +1078,8 @@ double Scanner::signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64
         return -1.0;
     double score = 60.0 + axisPoints;
     const QByteArray &tail = map.zTailSignature;
-    if (tail.isEmpty() || (tail.size() <= zBytes && bytesAt(m_image, z + zBytes - tail.size(), tail)))
+    if (tail.isEmpty()
+        || (tail.size() <= zBytes && bytesAt(m_image, z + zBytes - tail.size(), tail)))
         score += 10.0;
     if (map.zFingerprint.isEmpty())
         score += 10.0;
@@ -908,17 +1117,17 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
     if (bestScore < minimumScore)
         return false;
     found.path = QStringLiteral("SIGNATURE_FALLBACK");
-    found.z = bestZ;
-    found.x = map.xAxisSignature.isEmpty() ? -1 : bestX;
-    found.y = map.yAxisSignature.isEmpty() ? -1 : bestY;
-    found.confidence = bestScore;
+    found.at.zAddress = bestZ;
+    found.at.xAddress = map.xAxisSignature.isEmpty() ? -1 : bestX;
+    found.at.yAddress = map.yAxisSignature.isEmpty() ? -1 : bestY;
+    found.at.confidence = bestScore;
     return true;
 }
 
 } // namespace
 
-DriverScanResult scanDriver(const QByteArray &firmwareBytes, const Driver &driver,
-                            DriverScanTimings *timings)
+DriverScanResult
+scanDriver(const QByteArray &firmwareBytes, const Driver &driver, DriverScanTimings *timings)
 {
     Scanner scanner(firmwareBytes, driver, timings);
     return scanner.run(driver);

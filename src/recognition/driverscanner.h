@@ -23,5 +23,6 @@ struct DriverScanTimings
 // Finds the maps of driver in an image of the same software family. A pure function of its
 // inputs, safe to run on a worker thread with copies of them. Nothing outside the image is read,
 // whatever the driver claims.
-DriverScanResult scanDriver(const QByteArray &firmwareBytes, const Driver &driver,
+DriverScanResult scanDriver(const QByteArray &firmwareBytes,
+                            const Driver &driver,
                             DriverScanTimings *timings = nullptr);

@@ -13,14 +13,14 @@ using Keywords = std::initializer_list<QStringView>;
 const Keywords torqueA = {u"torque", u"drehmoment", u"motormoment", u"trq", u"tq "};
 const Keywords torqueB = {u"torque", u"drehmoment", u"motormoment", u"trq"};
 const Keywords torqueC = {u"torque", u"drehmoment", u"motormoment", u"engine torque"};
-const Keywords torqueD = {u"torque",       u"drehmoment",   u"motormoment", u"momentenmodell",
+const Keywords torqueD = {u"torque",        u"drehmoment",   u"motormoment", u"momentenmodell",
                           u"engine torque", u"motor torque", u"trq",         u"tq"};
-const Keywords torqueLimit = {u"limit",   u"limiter",        u"maximum torque",
-                              u"max torque", u"begrenz",     u"grenze",
-                              u"maximal", u"max drehmoment", u"drehmomentbegrenz"};
-const Keywords monitor = {u"monitor",      u"monitoring",      u"supervision",
-                          u"plausibility", u"torque control",  u"ueberwachung",
-                          u"überwachung",  u"momentenueberwachung", u"momentenüberwachung",
+const Keywords torqueLimit
+    = {u"limit",  u"limiter", u"maximum torque", u"max torque",       u"begrenz",
+       u"grenze", u"maximal", u"max drehmoment", u"drehmomentbegrenz"};
+const Keywords monitor = {u"monitor",        u"monitoring",           u"supervision",
+                          u"plausibility",   u"torque control",       u"ueberwachung",
+                          u"überwachung",    u"momentenueberwachung", u"momentenüberwachung",
                           u"plausibilitaet", u"plausibilität"};
 const Keywords conversion = {u"torque iq",
                              u"iq torque",
@@ -33,21 +33,20 @@ const Keywords conversion = {u"torque iq",
                              u"momentenumrechnung",
                              u"drehmoment zu einspritzmenge",
                              u"einspritzmenge zu drehmoment"};
-const Keywords quantity = {u"injection quantity", u"fuel quantity", u"iq",
-                           u"einspritzmenge",     u"kraftstoffmenge", u"mg/stroke",
-                           u"mg/cycle",           u"mg/str",        u"mg/hub"};
+const Keywords quantity
+    = {u"injection quantity", u"fuel quantity", u"iq",     u"einspritzmenge", u"kraftstoffmenge",
+       u"mg/stroke",          u"mg/cycle",      u"mg/str", u"mg/hub"};
 const Keywords baseMap = {u"motor base map", u"engine base map", u"motor basis kennfeld",
                           u"motorbasiskennfeld", u"momentenkennfeld"};
-const Keywords wish = {u"driver wish",   u"fahrerwunsch",     u"pedal request",
-                       u"wunschmoment",  u"fahrpedal kennfeld", u"fahrpedalkennfeld"};
+const Keywords wish = {u"driver wish",  u"fahrerwunsch",       u"pedal request",
+                       u"wunschmoment", u"fahrpedal kennfeld", u"fahrpedalkennfeld"};
 const Keywords pedal = {u"pedal", u"accelerator", u"fahrpedal", u"pedalwert", u"gaspedal"};
 const Keywords request = {u"torque", u"request", u"drehmoment", u"wunsch", u"soll"};
-const Keywords torqueExclude = {u"limit",       u"limiter",       u"begrenz",
-                                u"monitor",     u"ueberwach",     u"überwach",
-                                u"iq conversion", u"einspritzmenge"};
+const Keywords torqueExclude = {u"limit",     u"limiter",  u"begrenz",       u"monitor",
+                                u"ueberwach", u"überwach", u"iq conversion", u"einspritzmenge"};
 const Keywords torqueUnit = {u"nm", u"newton"};
-const Keywords boostA = {u"boost",     u"turbo",           u"charge pressure", u"manifold pressure",
-                         u"ladedruck", u"aufladedruck",    u"saugrohrdruck"};
+const Keywords boostA = {u"boost",     u"turbo",        u"charge pressure", u"manifold pressure",
+                         u"ladedruck", u"aufladedruck", u"saugrohrdruck"};
 const Keywords boostB = {u"boost",     u"turbo",        u"charge pressure", u"manifold pressure",
                          u"ladedruck", u"aufladedruck", u"saugrohrdruck",   u"verdichterdruck"};
 const Keywords boostLimit = {u"limit",   u"limiter", u"maximum", u"protection",
@@ -55,47 +54,58 @@ const Keywords boostLimit = {u"limit",   u"limiter", u"maximum", u"protection",
 const Keywords boostExclude = {u"limit", u"maximum", u"begrenz", u"maximal", u"schutz"};
 const Keywords boostUnit = {u"mbar", u"bar", u"hpa"};
 const Keywords railA = {u"rail", u"fuel pressure", u"raildruck", u"kraftstoffdruck", u"hochdruck"};
-const Keywords railB = {u"rail",       u"common rail", u"fuel pressure",   u"raildruck",
+const Keywords railB = {u"rail",       u"common rail",     u"fuel pressure", u"raildruck",
                         u"rail druck", u"kraftstoffdruck", u"hochdruck"};
 const Keywords railLimit
     = {u"limit", u"limiter", u"maximum", u"max", u"begrenz", u"grenze", u"maximal"};
 const Keywords railExclude = {u"limit", u"maximum", u"begrenz", u"maximal"};
 const Keywords railUnit = {u"bar", u"mpa", u"hpa"};
-const Keywords duration = {u"injection duration", u"injector duration", u"energizing time",
-                           u"energising time",    u"einspritzdauer",    u"ansteuerdauer",
-                           u"bestromungsdauer",   u"einspritzzeitdauer"};
+const Keywords duration
+    = {u"injection duration", u"injector duration", u"energizing time",  u"energising time",
+       u"einspritzdauer",     u"ansteuerdauer",     u"bestromungsdauer", u"einspritzzeitdauer"};
 const Keywords durationWeak = {u"inject", u"fuel", u"einspritz"};
-const Keywords timing = {u"injection timing", u"start of injection", u"injection angle",
-                         u"injection advance", u"einspritzbeginn",   u"spritzbeginn",
-                         u"foerderbeginn",    u"förderbeginn",       u"einspritzwinkel"};
+const Keywords timing = {u"injection timing",  u"start of injection", u"injection angle",
+                         u"injection advance", u"einspritzbeginn",    u"spritzbeginn",
+                         u"foerderbeginn",     u"förderbeginn",       u"einspritzwinkel"};
 const Keywords timingWeak = {u"inject", u"einspritz"};
-const Keywords quantityA
-    = {u"injection quantity", u"fuel quantity", u"injected quantity", u"injection amount",
-       u"einspritzmenge",     u"kraftstoffmenge", u"einspritzmasse",  u"mg/stroke",
-       u"mg/cycle",           u"mg/str",        u"mg/hub"};
+const Keywords quantityA = {u"injection quantity",
+                            u"fuel quantity",
+                            u"injected quantity",
+                            u"injection amount",
+                            u"einspritzmenge",
+                            u"kraftstoffmenge",
+                            u"einspritzmasse",
+                            u"mg/stroke",
+                            u"mg/cycle",
+                            u"mg/str",
+                            u"mg/hub"};
 const Keywords quantityWeak = {u"fuel", u"inject", u"einspritz", u"kraftstoff"};
-const Keywords smoke = {u"smoke", u"soot",  u"opacity",   u"rauch",
-                        u"russ",  u"ruß",   u"truebung", u"trübung"};
+const Keywords smoke
+    = {u"smoke", u"soot", u"opacity", u"rauch", u"russ", u"ruß", u"truebung", u"trübung"};
 const Keywords smokeLimit = {u"limit", u"limiter", u"maximum", u"max", u"begrenz", u"grenze"};
-const Keywords lambda = {u"lambda",  u"air fuel",        u"air/fuel",       u"afr",
+const Keywords lambda = {u"lambda",  u"air fuel",        u"air/fuel",      u"afr",
                          u"gemisch", u"luftverhaeltnis", u"luftverhältnis"};
-const Keywords airMass = {u"air mass",  u"airflow",   u"air flow",  u"maf",          u"fresh air",
+const Keywords airMass = {u"air mass",  u"airflow",   u"air flow",   u"maf",          u"fresh air",
                           u"luftmasse", u"luftmenge", u"frischluft", u"luftdurchsatz"};
-const Keywords egr = {u"egr",       u"exhaust gas recirculation", u"abgasrueckfuehrung",
-                      u"abgasrückführung", u"agr rate",           u"agr stell",
+const Keywords egr = {u"egr",
+                      u"exhaust gas recirculation",
+                      u"abgasrueckfuehrung",
+                      u"abgasrückführung",
+                      u"agr rate",
+                      u"agr stell",
                       u"agr kennfeld"};
-const Keywords temperature = {u"temperature", u"temp",        u"egt",
-                              u"exhaust temperature", u"coolant", u"temperatur",
-                              u"abgastemperatur", u"kuehlmittel", u"kühlmittel"};
+const Keywords temperature = {u"temperature",         u"temp",        u"egt",
+                              u"exhaust temperature", u"coolant",     u"temperatur",
+                              u"abgastemperatur",     u"kuehlmittel", u"kühlmittel"};
 const Keywords temperatureLimit
     = {u"limit", u"protection", u"maximum", u"begrenz", u"schutz", u"maximal"};
-const Keywords speed = {u"vehicle speed",          u"speed limiter",
-                        u"vmax",                   u"maximum speed",
-                        u"fahrzeuggeschwindigkeit", u"geschwindigkeitsbegrenz",
-                        u"maximalgeschwindigkeit"};
+const Keywords speed
+    = {u"vehicle speed",         u"speed limiter",           u"vmax",
+       u"maximum speed",         u"fahrzeuggeschwindigkeit", u"geschwindigkeitsbegrenz",
+       u"maximalgeschwindigkeit"};
 const Keywords rpm = {u"rpm", u"engine speed", u"rev/min", u"drehzahl", u"motordrehzahl"};
-const Keywords rpmLimit = {u"limit",   u"limiter", u"maximum",     u"max engine speed",
-                           u"rev limiter", u"begrenz", u"nmax", u"max drehzahl"};
+const Keywords rpmLimit = {u"limit",       u"limiter", u"maximum", u"max engine speed",
+                           u"rev limiter", u"begrenz", u"nmax",    u"max drehzahl"};
 
 class Text
 {
@@ -215,12 +225,26 @@ constexpr double minimumSuggestedConfidence = 88.0;
 
 QString categoryName(int category)
 {
-    static const char *const names[] = {
-        "Unknown",           "Torque",         "Torque Limiters",        "Torque Monitoring",
-        "Torque / IQ Conversion", "Driver Wish", "Boost",                "Boost Limiters",
-        "Rail Pressure",     "Rail Limiters",  "Injection Quantity",     "Injection Duration",
-        "Injection Timing",  "Lambda",         "Smoke Limiters",         "Air Mass",
-        "EGR",               "Temperature Limiters", "Speed Limiters",   "RPM"};
+    static const char *const names[] = {"Unknown",
+                                        "Torque",
+                                        "Torque Limiters",
+                                        "Torque Monitoring",
+                                        "Torque / IQ Conversion",
+                                        "Driver Wish",
+                                        "Boost",
+                                        "Boost Limiters",
+                                        "Rail Pressure",
+                                        "Rail Limiters",
+                                        "Injection Quantity",
+                                        "Injection Duration",
+                                        "Injection Timing",
+                                        "Lambda",
+                                        "Smoke Limiters",
+                                        "Air Mass",
+                                        "EGR",
+                                        "Temperature Limiters",
+                                        "Speed Limiters",
+                                        "RPM"};
     if (category < 1 || category > 19)
         category = 0;
     return QString::fromLatin1(names[category]);

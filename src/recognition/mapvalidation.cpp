@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -27,20 +28,56 @@ double clampScore(double value)
     return std::clamp(value, 0.0, 100.0);
 }
 
-// The raw values of a block, each 0 where it would pass the end of the image.
-QList<double> readValues(const QByteArray &image, qint64 address, int count, int size,
-                         bool littleEndian)
+// Fingerprint of n values given one by one: at most 128 evenly spread samples, each scaled to
+// 0..15 between the smallest and the largest sample.
+template<typename ValueAt>
+QByteArray fingerprintOf(qint64 n, ValueAt valueAt)
 {
-    QList<double> values;
-    values.reserve(count);
-    for (int i = 0; i < count; ++i)
-        values.append(readValue(image, address + qint64(i) * size, size, littleEndian));
-    return values;
+    const qint64 k = std::min<qint64>(n, 128);
+    quint32 samples[128];
+    for (qint64 j = 0; j < k; ++j)
+        samples[j] = valueAt(k == 1 ? 0 : j * (n - 1) / (k - 1));
+    const auto [lo, hi] = std::minmax_element(samples, samples + k);
+    QByteArray result(k, char(8));
+    if (*lo == *hi)
+        return result;
+    const quint64 low = *lo, width = quint64(*hi) - low;
+    for (qint64 j = 0; j < k; ++j)
+        result[j] = char(std::min<quint64>(15, ((samples[j] - low) * 15 + width / 2) / width));
+    return result;
+}
+
+// +1 rising, -1 falling, 0 flat or both, of count values given one by one.
+template<typename ValueAt>
+int kindOf(int count, ValueAt valueAt)
+{
+    bool rise = false, fall = false;
+    quint32 previous = valueAt(0);
+    for (int i = 1; i < count; ++i) {
+        const quint32 value = valueAt(i);
+        rise = rise || value > previous;
+        fall = fall || value < previous;
+        previous = value;
+    }
+    if (rise == fall)
+        return 0;
+    return rise ? 1 : -1;
+}
+
+quint32 decode(const uchar *p, int size, bool littleEndian)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value |= quint32(p[i]) << (8 * (littleEndian ? i : size - 1 - i));
+    return value;
 }
 
 // Value scores of rawMatch for lists of equal length.
-double alignedRawMatch(const QList<double> &expected, const QList<double> &read, double fraction,
-                       qsizetype skipExpected, qsizetype skipRead)
+double alignedRawMatch(const QList<double> &expected,
+                       const QList<double> &read,
+                       double fraction,
+                       qsizetype skipExpected,
+                       qsizetype skipRead)
 {
     int positive = 0;
     double sum = 0;
@@ -57,7 +94,7 @@ double alignedRawMatch(const QList<double> &expected, const QList<double> &read,
         const double v = read.at(j++);
         const double tolerance = std::abs(e) * fraction;
         const double score = clampScore(tolerance > 1 ? 100 - 100 * std::abs(v - e) / tolerance
-                                                       : 100 - 100 * std::abs(v - e));
+                                                      : 100 - 100 * std::abs(v - e));
         if (score > 0)
             ++positive;
         sum += score;
@@ -69,8 +106,12 @@ double alignedRawMatch(const QList<double> &expected, const QList<double> &read,
 }
 
 // Score of a candidate physical interval against the reference one (axis locator).
-double physicalScore(double referenceMin, double referenceMax, double candidateMin,
-                     double candidateMax, double factor, double offset)
+double physicalScore(double referenceMin,
+                     double referenceMax,
+                     double candidateMin,
+                     double candidateMax,
+                     double factor,
+                     double offset)
 {
     double r0 = referenceMin * factor + offset, r1 = referenceMax * factor + offset;
     double c0 = candidateMin * factor + offset, c1 = candidateMax * factor + offset;
@@ -93,7 +134,12 @@ double physicalScore(double referenceMin, double referenceMax, double candidateM
 }
 
 // The physical interval of a block lies wholly outside [a, b] widened by the tolerance.
-bool outsideRange(double rawMin, double rawMax, double factor, double offset, double a, double b,
+bool outsideRange(double rawMin,
+                  double rawMax,
+                  double factor,
+                  double offset,
+                  double a,
+                  double b,
                   double tolerancePercent)
 {
     const double lo = std::min(a, b), hi = std::max(a, b);
@@ -106,8 +152,7 @@ bool outsideRange(double rawMin, double rawMax, double factor, double offset, do
 
 // A threshold: the manual one when the profile is manual and it is set, else the built-in one
 // of the strictness level.
-double threshold(const DriverMap &map, double manual, double normal, double level2,
-                 double level3)
+double threshold(const DriverMap &map, double manual, double normal, double level2, double level3)
 {
     if (map.manualProfile && manual >= 0)
         return manual;
@@ -130,6 +175,7 @@ Evaluation refuse(Evaluation evaluation, const char *reason)
     return evaluation;
 }
 
+// What validation needs of one axis, X or Y.
 struct AxisRole
 {
     bool has;
@@ -143,11 +189,73 @@ struct AxisRole
     bool rawEnabled;
     const QList<double> &rawValues;
     double rawTolerance;
+    bool hasRange;
+    double rangeA, rangeB;
+    const char *mismatch;
+    const char *outOfRange;
 };
 
+AxisRole axisRole(const DriverMap &m, bool x)
+{
+    if (x)
+        return {m.hasXAxis,
+                m.checkXAxis || !m.xFingerprint.isEmpty(),
+                m.xAxisDelta,
+                m.columns,
+                m.xElementSize,
+                m.xFingerprint,
+                m.xMin,
+                m.xMax,
+                m.xFactor,
+                m.xOffset,
+                m.xAxisMode,
+                m.rawXEnabled,
+                m.rawXValues,
+                m.rawXTolerance,
+                m.hasXRange,
+                m.xRangeA,
+                m.xRangeB,
+                "asse X incompatibile",
+                "range fisico X fuori profilo manuale"};
+    return {m.hasYAxis,
+            m.checkYAxis || !m.yFingerprint.isEmpty(),
+            m.yAxisDelta,
+            m.rows,
+            m.yElementSize,
+            m.yFingerprint,
+            m.yMin,
+            m.yMax,
+            m.yFactor,
+            m.yOffset,
+            m.yAxisMode,
+            m.rawYEnabled,
+            m.rawYValues,
+            m.rawYTolerance,
+            m.hasYRange,
+            m.yRangeA,
+            m.yRangeB,
+            "asse Y incompatibile",
+            "range fisico Y fuori profilo manuale"};
+}
+
+// The first two rules: a Z block of a sound shape, wholly inside the image.
+const char *zBlockRefusal(const QByteArray &image, const DriverMap &map, qint64 zAddress)
+{
+    if (zAddress < 0 || map.rows < 1 || map.columns < 1 || map.zElementSize < 1)
+        return "geometria Z non valida";
+    if (!blockFits(image, zAddress, qint64(map.rows) * map.columns, map.zElementSize))
+        return "Z fuori firmware";
+    return nullptr;
+}
+
 // Finds or places one axis for validateCandidate; returns whether the locator found it.
-bool placeAxis(const QByteArray &image, const DriverMap &map, qint64 z, bool littleEndian,
-               const AxisRole &axis, qint64 &address, double &score)
+bool placeAxis(const QByteArray &image,
+               const DriverMap &map,
+               qint64 z,
+               bool littleEndian,
+               const AxisRole &axis,
+               qint64 &address,
+               double &score)
 {
     address = -1;
     score = 0;
@@ -168,14 +276,38 @@ bool placeAxis(const QByteArray &image, const DriverMap &map, qint64 z, bool lit
     else if (map.matchLevel == 4)
         window = 384;
     const bool useRaw = map.manualProfile && axis.rawEnabled && !axis.rawValues.isEmpty();
-    const AxisLocation location =
-        locateAxis(image, z + axis.delta, axis.count, axis.size, axis.fingerprint,
-                   axis.referenceMin, axis.referenceMax, axis.factor, axis.offset, axis.mode,
-                   littleEndian, window, useRaw ? axis.rawValues : QList<double>(),
-                   axis.rawTolerance);
+    const AxisLocation location = locateAxis(
+        image, z + axis.delta, axis.count, axis.size, axis.fingerprint, axis.referenceMin,
+        axis.referenceMax, axis.factor, axis.offset, axis.mode, littleEndian, window,
+        useRaw ? axis.rawValues : QList<double>(), axis.rawTolerance);
     address = location.address;
     score = location.score;
     return location.address >= 0;
+}
+
+// Places one axis and applies its two rules (values, then manual physical range); the reason
+// of a refusal, or null.
+const char *checkAxis(const QByteArray &image,
+                      const DriverMap &map,
+                      qint64 z,
+                      bool littleEndian,
+                      const AxisRole &axis,
+                      double axisThreshold,
+                      qint64 &address,
+                      double &score,
+                      bool &found)
+{
+    found = placeAxis(image, map, z, littleEndian, axis, address, score);
+    if (axis.has && axis.checked && score < axisThreshold)
+        return axis.mismatch;
+    if (map.manualProfile && axis.hasRange && found) {
+        const ZStatistics values
+            = zStatistics(image, address, axis.count, std::max(axis.size, 1), littleEndian);
+        if (outsideRange(values.min, values.max, axis.factor, axis.offset, axis.rangeA, axis.rangeB,
+                         map.rangeTolerance))
+            return axis.outOfRange;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -184,15 +316,11 @@ quint32 readValue(const QByteArray &image, qint64 address, int size, bool little
 {
     if (!validSize(size) || !blockFits(image, address, 1, size))
         return 0;
-    const auto *p = reinterpret_cast<const uchar *>(image.constData()) + address;
-    quint32 value = 0;
-    for (int i = 0; i < size; ++i)
-        value |= quint32(p[i]) << (8 * (littleEndian ? i : size - 1 - i));
-    return value;
+    return decode(reinterpret_cast<const uchar *>(image.constData()) + address, size, littleEndian);
 }
 
-ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, int size,
-                        bool littleEndian)
+ZStatistics
+zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian)
 {
     ZStatistics statistics;
     if (!validSize(size) || count < 1 || address < 0 || address >= image.size())
@@ -202,8 +330,9 @@ ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, i
     double sum = 0;
     qint64 zeros = count - inside;
     double lo = zeros > 0 ? 0.0 : 4294967295.0, hi = 0;
+    const auto *data = reinterpret_cast<const uchar *>(image.constData()) + address;
     for (qint64 i = 0; i < inside; ++i) {
-        const double value = readValue(image, address + i * size, size, littleEndian);
+        const double value = decode(data + i * size, size, littleEndian);
         lo = std::min(lo, value);
         hi = std::max(hi, value);
         sum += value;
@@ -220,28 +349,17 @@ ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, i
     return statistics;
 }
 
-QByteArray fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size,
-                       bool littleEndian)
+QByteArray
+fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size, bool littleEndian)
 {
     if (!validSize(size) || byteLength < size)
         return {};
     const qint64 n = byteLength / size;
     if (!blockFits(image, address, n, size))
         return {};
-    const qint64 k = std::min<qint64>(n, 128);
-    QList<quint32> samples(k);
-    for (qint64 j = 0; j < k; ++j) {
-        const qint64 index = k == 1 ? 0 : j * (n - 1) / (k - 1);
-        samples[j] = readValue(image, address + index * size, size, littleEndian);
-    }
-    const auto [lo, hi] = std::minmax_element(samples.cbegin(), samples.cend());
-    QByteArray result(k, char(8));
-    if (*lo == *hi)
-        return result;
-    const quint64 low = *lo, width = quint64(*hi) - low;
-    for (qint64 j = 0; j < k; ++j)
-        result[j] = char(std::min<quint64>(15, ((samples[j] - low) * 15 + width / 2) / width));
-    return result;
+    return fingerprintOf(n, [&](qint64 index) {
+        return readValue(image, address + index * size, size, littleEndian);
+    });
 }
 
 double similarity(const QByteArray &a, const QByteArray &b)
@@ -271,8 +389,14 @@ QByteArray profileOfMeans(const QList<double> &means)
 
 // Row and column means over the block; values past the end count as 0. A grid with more cells
 // than the image has bytes cannot be a map of it, which also bounds the work.
-bool gridMeans(const QByteArray &image, qint64 address, int rows, int columns, int size,
-               bool littleEndian, QList<double> &rowMeans, QList<double> &columnMeans)
+bool gridMeans(const QByteArray &image,
+               qint64 address,
+               int rows,
+               int columns,
+               int size,
+               bool littleEndian,
+               QList<double> &rowMeans,
+               QList<double> &columnMeans)
 {
     if (rows < 1 || columns < 1 || !validSize(size) || address < 0
         || qint64(rows) * columns > image.size())
@@ -281,8 +405,8 @@ bool gridMeans(const QByteArray &image, qint64 address, int rows, int columns, i
     columnMeans.fill(0.0, columns);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const double value =
-                readValue(image, address + (qint64(r) * columns + c) * size, size, littleEndian);
+            const double value
+                = readValue(image, address + (qint64(r) * columns + c) * size, size, littleEndian);
             rowMeans[r] += value;
             columnMeans[c] += value;
         }
@@ -296,8 +420,8 @@ bool gridMeans(const QByteArray &image, qint64 address, int rows, int columns, i
 
 } // namespace
 
-QByteArray rowProfile(const QByteArray &image, qint64 address, int rows, int columns, int size,
-                      bool littleEndian)
+QByteArray rowProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
 {
     QList<double> rowMeans, columnMeans;
     if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
@@ -305,8 +429,8 @@ QByteArray rowProfile(const QByteArray &image, qint64 address, int rows, int col
     return profileOfMeans(rowMeans);
 }
 
-QByteArray columnProfile(const QByteArray &image, qint64 address, int rows, int columns, int size,
-                         bool littleEndian)
+QByteArray columnProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
 {
     QList<double> rowMeans, columnMeans;
     if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
@@ -318,21 +442,12 @@ int monotonicKind(const QByteArray &image, qint64 address, int count, int size, 
 {
     if (count < 2 || !validSize(size) || !blockFits(image, address, count, size))
         return 0;
-    bool rise = false, fall = false;
-    quint32 previous = readValue(image, address, size, littleEndian);
-    for (int i = 1; i < count; ++i) {
-        const quint32 value = readValue(image, address + qint64(i) * size, size, littleEndian);
-        rise = rise || value > previous;
-        fall = fall || value < previous;
-        previous = value;
-    }
-    if (rise == fall)
-        return 0;
-    return rise ? 1 : -1;
+    return kindOf(count, [&](int i) {
+        return readValue(image, address + qint64(i) * size, size, littleEndian);
+    });
 }
 
-double spanScore(double referenceMin, double referenceMax, double candidateMin,
-                 double candidateMax)
+double spanScore(double referenceMin, double referenceMax, double candidateMin, double candidateMax)
 {
     const double reference = referenceMax - referenceMin;
     const double candidate = candidateMax - candidateMin;
@@ -390,10 +505,19 @@ QList<qint64> findAll(const QByteArray &image, const QByteArray &pattern, int ma
     return hits;
 }
 
-AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int size,
-                        const QByteArray &axisFingerprint, double referenceMin,
-                        double referenceMax, double factor, double offset, int mode,
-                        bool littleEndian, qint64 window, const QList<double> &rawValues,
+AxisLocation locateAxis(const QByteArray &image,
+                        qint64 expected,
+                        int count,
+                        int size,
+                        const QByteArray &axisFingerprint,
+                        double referenceMin,
+                        double referenceMax,
+                        double factor,
+                        double offset,
+                        int mode,
+                        bool littleEndian,
+                        qint64 window,
+                        const QList<double> &rawValues,
                         double rawTolerance)
 {
     AxisLocation best;
@@ -404,30 +528,33 @@ AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int
     const qint64 reach = std::min<qint64>(window, 96);
     const qint64 first = expected - (std::min(reach, std::max<qint64>(expected, 0)) / size) * size;
     const qint64 last = std::min(expected + reach, image.size() - qint64(count) * size);
+    // Each position's values are read once and every measure taken from them.
+    std::vector<quint32> values(size_t(count), 0);
+    const auto *data = reinterpret_cast<const uchar *>(image.constData());
+    const auto valueAt = [&values](qint64 i) { return values[size_t(i)]; };
     for (qint64 p = std::max<qint64>(first, 0); p <= last; p += size) {
         const qint64 distance = std::abs(p - expected);
         if (distance > 96)
             continue;
-        const ZStatistics statistics = zStatistics(image, p, count, size, littleEndian);
-        const double physical = physicalScore(referenceMin, referenceMax, statistics.min,
-                                              statistics.max, factor, offset);
+        for (int i = 0; i < count; ++i)
+            values[size_t(i)] = decode(data + p + qint64(i) * size, size, littleEndian);
+        const auto [lo, hi] = std::minmax_element(values.cbegin(), values.cend());
+        const double physical = physicalScore(referenceMin, referenceMax, *lo, *hi, factor, offset);
         if (physical < 50)
             continue;
         if (!rawValues.isEmpty()
-            && rawMatch(rawValues, readValues(image, p, count, size, littleEndian), rawTolerance)
+            && rawMatch(rawValues, QList<double>(values.cbegin(), values.cend()), rawTolerance)
                    < 70)
             continue;
-        const double range = spanScore(referenceMin, referenceMax, statistics.min, statistics.max);
+        const double range = spanScore(referenceMin, referenceMax, *lo, *hi);
         double rating = axisFingerprint.isEmpty()
                             ? 30 + 0.12 * range + 0.16 * physical
-                            : 0.65 * similarity(axisFingerprint,
-                                                fingerprint(image, p, qint64(count) * size, size,
-                                                            littleEndian))
+                            : 0.65 * similarity(axisFingerprint, fingerprintOf(count, valueAt))
                                   + 0.12 * range + 0.16 * physical;
         if (mode == 0) {
             rating += 8;
         } else {
-            const int kind = monotonicKind(image, p, count, size, littleEndian);
+            const int kind = count < 2 ? 0 : kindOf(count, valueAt);
             if (kind == mode)
                 rating += 15;
             else if (kind != 0)
@@ -443,16 +570,17 @@ AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int
     return best;
 }
 
-Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint64 zAddress,
-                             const Candidate &candidate, bool littleEndian)
+Evaluation validateCandidate(const QByteArray &image,
+                             const DriverMap &map,
+                             qint64 zAddress,
+                             const Candidate &candidate,
+                             bool littleEndian)
 {
     Evaluation ev;
     ev.zAddress = zAddress;
-    if (zAddress < 0 || map.rows < 1 || map.columns < 1 || map.zElementSize < 1)
-        return refuse(ev, "geometria Z non valida");
+    if (const char *reason = zBlockRefusal(image, map, zAddress))
+        return refuse(ev, reason);
     const qint64 count = qint64(map.rows) * map.columns;
-    if (!blockFits(image, zAddress, count, map.zElementSize))
-        return refuse(ev, "Z fuori firmware");
     const qint64 zLength = count * map.zElementSize;
 
     const ZStatistics stats = zStatistics(image, zAddress, count, map.zElementSize, littleEndian);
@@ -481,8 +609,8 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
 
     if (!map.rowProfile.isEmpty() || !map.columnProfile.isEmpty()) {
         QList<double> rowMeans, columnMeans;
-        gridMeans(image, zAddress, map.rows, map.columns, map.zElementSize, littleEndian,
-                  rowMeans, columnMeans);
+        gridMeans(image, zAddress, map.rows, map.columns, map.zElementSize, littleEndian, rowMeans,
+                  columnMeans);
         if (!map.rowProfile.isEmpty()) {
             ev.rowScore = similarity(map.rowProfile, profileOfMeans(rowMeans));
             if (ev.rowScore < threshold(map, map.minRowProfile, 58, 48, 58))
@@ -496,49 +624,20 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
     }
 
     const double axisThreshold = threshold(map, map.minAxisScore, 62, 52, 70);
-    const AxisRole xRole{map.hasXAxis,     map.checkXAxis || !map.xFingerprint.isEmpty(),
-                         map.xAxisDelta,   map.columns,
-                         map.xElementSize, map.xFingerprint,
-                         map.xMin,         map.xMax,
-                         map.xFactor,      map.xOffset,
-                         map.xAxisMode,    map.rawXEnabled,
-                         map.rawXValues,   map.rawXTolerance};
-    const bool xFound = placeAxis(image, map, zAddress, littleEndian, xRole, ev.xAddress,
-                                  ev.xScore);
-    if (xRole.has && xRole.checked && ev.xScore < axisThreshold)
-        return refuse(ev, "asse X incompatibile");
+    bool xFound = false, yFound = false;
+    if (const char *reason = checkAxis(image, map, zAddress, littleEndian, axisRole(map, true),
+                                       axisThreshold, ev.xAddress, ev.xScore, xFound))
+        return refuse(ev, reason);
+    if (const char *reason = checkAxis(image, map, zAddress, littleEndian, axisRole(map, false),
+                                       axisThreshold, ev.yAddress, ev.yScore, yFound))
+        return refuse(ev, reason);
     const int xSize = std::max(map.xElementSize, 1);
-    if (map.manualProfile && map.hasXRange && xFound) {
-        const ZStatistics axis = zStatistics(image, ev.xAddress, map.columns, xSize, littleEndian);
-        if (outsideRange(axis.min, axis.max, map.xFactor, map.xOffset, map.xRangeA, map.xRangeB,
-                         map.rangeTolerance))
-            return refuse(ev, "range fisico X fuori profilo manuale");
-    }
-
-    const AxisRole yRole{map.hasYAxis,     map.checkYAxis || !map.yFingerprint.isEmpty(),
-                         map.yAxisDelta,   map.rows,
-                         map.yElementSize, map.yFingerprint,
-                         map.yMin,         map.yMax,
-                         map.yFactor,      map.yOffset,
-                         map.yAxisMode,    map.rawYEnabled,
-                         map.rawYValues,   map.rawYTolerance};
-    const bool yFound = placeAxis(image, map, zAddress, littleEndian, yRole, ev.yAddress,
-                                  ev.yScore);
-    if (yRole.has && yRole.checked && ev.yScore < axisThreshold)
-        return refuse(ev, "asse Y incompatibile");
     const int ySize = std::max(map.yElementSize, 1);
-    if (map.manualProfile && map.hasYRange && yFound) {
-        const ZStatistics axis = zStatistics(image, ev.yAddress, map.rows, ySize, littleEndian);
-        if (outsideRange(axis.min, axis.max, map.yFactor, map.yOffset, map.yRangeA, map.yRangeB,
-                         map.rangeTolerance))
-            return refuse(ev, "range fisico Y fuori profilo manuale");
-    }
 
     // Axes that run on past their length in their own direction suggest a larger table than
     // the driver's: both continuing by two more points is taken as the wrong geometry.
     if (map.xAxisMode != 0 && map.yAxisMode != 0 && xFound && yFound
-        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian)
-               == map.xAxisMode
+        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian) == map.xAxisMode
         && monotonicKind(image, ev.yAddress, map.rows + 2, ySize, littleEndian) == map.yAxisMode)
         return refuse(ev, "geometria 2D oltre +/-1: X e Y piu lunghi di almeno 2 elementi");
 
@@ -558,13 +657,13 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
         && (map.yAddress < map.zAddress) != (ev.yAddress < zAddress))
         return refuse(ev, "ordine Y/Z incoerente");
 
-    const double confidence =
-        0.08 * ev.rangeScore + 0.34 * ev.zfp
-        + (map.rowProfile.isEmpty() ? 10 : 0.15 * ev.rowScore)
-        + (map.columnProfile.isEmpty() ? 10 : 0.15 * ev.columnScore)
-        + (xFound ? 0.1 * ev.xScore : 7) + (yFound ? 0.1 * ev.yScore : 7)
-        + std::min(2 * candidate.anchorVotes, 8) + std::min(2 * candidate.axisVotes, 4)
-        - std::min(20 * std::abs(map.zZeroRatio - stats.zeroRatio), 10.0);
+    const double confidence = 0.08 * ev.rangeScore + 0.34 * ev.zfp
+                              + (map.rowProfile.isEmpty() ? 10 : 0.15 * ev.rowScore)
+                              + (map.columnProfile.isEmpty() ? 10 : 0.15 * ev.columnScore)
+                              + (xFound ? 0.1 * ev.xScore : 7) + (yFound ? 0.1 * ev.yScore : 7)
+                              + std::min(2 * candidate.anchorVotes, 8)
+                              + std::min(2 * candidate.axisVotes, 4)
+                              - std::min(20 * std::abs(map.zZeroRatio - stats.zeroRatio), 10.0);
     ev.confidence = clampScore(confidence);
     if (ev.confidence < threshold(map, map.minConfidence, 74, 68, 80))
         return refuse(ev, "confidence finale bassa");
@@ -572,16 +671,17 @@ Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint
     return ev;
 }
 
-Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAddress,
-                      bool viaXAnchor, bool viaYAnchor)
+Evaluation evaluateAt(const QByteArray &image,
+                      const DriverMap &map,
+                      qint64 zAddress,
+                      bool viaXAnchor,
+                      bool viaYAnchor)
 {
     Evaluation ev;
     ev.zAddress = zAddress;
-    if (zAddress < 0 || map.rows < 1 || map.columns < 1 || map.zElementSize < 1)
-        return refuse(ev, "geometria Z non valida");
+    if (const char *reason = zBlockRefusal(image, map, zAddress))
+        return refuse(ev, reason);
     const qint64 count = qint64(map.rows) * map.columns;
-    if (!blockFits(image, zAddress, count, map.zElementSize))
-        return refuse(ev, "Z fuori firmware");
     const qint64 zLength = count * map.zElementSize;
     const bool littleEndian = map.littleEndian();
 
@@ -590,9 +690,9 @@ Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAdd
         ev.zfp = similarity(map.zFingerprint,
                             fingerprint(image, zAddress, zLength, map.zElementSize, true));
         if (map.zElementSize > 1)
-            ev.zfp = std::max(ev.zfp, similarity(map.zFingerprint,
-                                                 fingerprint(image, zAddress, zLength,
-                                                             map.zElementSize, false)));
+            ev.zfp = std::max(
+                ev.zfp, similarity(map.zFingerprint,
+                                   fingerprint(image, zAddress, zLength, map.zElementSize, false)));
         score += 0.55 * ev.zfp;
     }
     score += (viaXAnchor ? 22.5 : 0) + (viaYAnchor ? 22.5 : 0);
@@ -608,16 +708,16 @@ Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAdd
             return 0.0;
         address = at;
         if (!axisFingerprint.isEmpty()) {
-            axisScore = similarity(axisFingerprint, fingerprint(image, at, qint64(points) * size,
-                                                                size, littleEndian));
+            axisScore = similarity(
+                axisFingerprint, fingerprint(image, at, qint64(points) * size, size, littleEndian));
             return 0.1 * axisScore;
         }
         return bytesAt(image, at, signature) ? 8.0 : 0.0;
     };
     score += axisPoints(map.hasXAxis, map.xAxisDelta, map.columns, map.xElementSize,
                         map.xFingerprint, map.xAxisSignature, ev.xAddress, ev.xScore);
-    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize,
-                        map.yFingerprint, map.yAxisSignature, ev.yAddress, ev.yScore);
+    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize, map.yFingerprint,
+                        map.yAxisSignature, ev.yAddress, ev.yScore);
     if (bytesAt(image, zAddress, map.zSignature))
         score += 4;
     if (!map.zTailSignature.isEmpty()

@@ -21,27 +21,27 @@ struct ZStatistics
     double zeroRatio = 1.0; // values beyond the end of the image count as zero
     bool valid = false;
 };
-ZStatistics zStatistics(const QByteArray &image, qint64 address, qint64 count, int size,
-                        bool littleEndian);
+ZStatistics
+zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian);
 
 // At most 128 samples of the block, each scaled to 0..15 between the smallest and largest.
-QByteArray fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size,
-                       bool littleEndian);
+QByteArray fingerprint(
+    const QByteArray &image, qint64 address, qint64 byteLength, int size, bool littleEndian);
 // 0..100; 0 when either is empty or their lengths differ.
 double similarity(const QByteArray &a, const QByteArray &b);
 
 // One byte 0..15 per row (column) mean of a Z block stored row by row.
-QByteArray rowProfile(const QByteArray &image, qint64 address, int rows, int columns, int size,
-                      bool littleEndian);
-QByteArray columnProfile(const QByteArray &image, qint64 address, int rows, int columns, int size,
-                         bool littleEndian);
+QByteArray rowProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
+QByteArray columnProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
 
 // +1 rising, -1 falling, 0 flat, mixed, under 2 points or not wholly inside the image.
 int monotonicKind(const QByteArray &image, qint64 address, int count, int size, bool littleEndian);
 
 // How well a candidate span fits a reference span, 0..100 (the Z and axis range score).
-double spanScore(double referenceMin, double referenceMax, double candidateMin,
-                 double candidateMax);
+double
+spanScore(double referenceMin, double referenceMax, double candidateMin, double candidateMax);
 
 // Match 0..100 of expected raw values against values read; the lists may differ by one value,
 // which is then skipped on whichever side gives the better match. Tolerance in percent.
@@ -88,17 +88,32 @@ struct AxisLocation
 // Searches an axis of count values of size bytes around expected, within window bytes (never
 // farther than 96 bytes). rawValues, when given, are matched with rawTolerance percent and
 // positions matching below 70 are passed over.
-AxisLocation locateAxis(const QByteArray &image, qint64 expected, int count, int size,
-                        const QByteArray &axisFingerprint, double referenceMin,
-                        double referenceMax, double factor, double offset, int mode,
-                        bool littleEndian, qint64 window, const QList<double> &rawValues = {},
+AxisLocation locateAxis(const QByteArray &image,
+                        qint64 expected,
+                        int count,
+                        int size,
+                        const QByteArray &axisFingerprint,
+                        double referenceMin,
+                        double referenceMax,
+                        double factor,
+                        double offset,
+                        int mode,
+                        bool littleEndian,
+                        qint64 window,
+                        const QList<double> &rawValues = {},
                         double rawTolerance = 5.0);
 
 // The rule chain: the first failing rule refuses the position with its reason.
-Evaluation validateCandidate(const QByteArray &image, const DriverMap &map, qint64 zAddress,
-                             const Candidate &candidate, bool littleEndian);
+Evaluation validateCandidate(const QByteArray &image,
+                             const DriverMap &map,
+                             qint64 zAddress,
+                             const Candidate &candidate,
+                             bool littleEndian);
 
 // The lighter evaluation of a fixed position (anchor fallback): its score is in confidence,
 // accepted when the block lies inside the image.
-Evaluation evaluateAt(const QByteArray &image, const DriverMap &map, qint64 zAddress,
-                      bool viaXAnchor, bool viaYAnchor);
+Evaluation evaluateAt(const QByteArray &image,
+                      const DriverMap &map,
+                      qint64 zAddress,
+                      bool viaXAnchor,
+                      bool viaYAnchor);

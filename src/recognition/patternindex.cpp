@@ -27,8 +27,7 @@ quint32 filterSlot(quint32 prefix)
 
 } // namespace
 
-PatternIndex::PatternIndex(const QByteArray &image, const QList<QByteArray> &patterns,
-                           int maxHits)
+PatternIndex::PatternIndex(const QByteArray &image, const QList<QByteArray> &patterns, int maxHits)
     : m_image(image)
     , m_maxHits(maxHits)
 {

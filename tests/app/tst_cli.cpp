@@ -48,7 +48,11 @@ private slots:
                {QStringLiteral("dump.hex"),
                 ":020000048000FA\n:1000000000112233445566778899AABBCCDDEEFF"
                 "78\n:00000001FF\n"},
-               {QStringLiteral("empty.hex"), ":00000001FF\n"}};
+               {QStringLiteral("empty.hex"), ":00000001FF\n"},
+               // the data of dump.hex with a damaged line and no end record
+               {QStringLiteral("damaged.hex"),
+                ":020000048000FA\n:1000000000112233445566778899AABBCCDDEEFF"
+                "78\n:0400100011ZZ\n"}};
         for (const auto &[name, content] : files) {
             QFile f(path(name));
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
@@ -59,16 +63,25 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("warnings");
         QTest::newRow("raw dump") << "dump.bin"
-                                  << "raw";
+                                  << "raw" << QStringList();
         QTest::newRow("Intel HEX") << "dump.hex"
-                                   << "intel-hex";
+                                   << "intel-hex" << QStringList();
+        QTest::newRow("damaged Intel HEX")
+            << "damaged.hex"
+            << "intel-hex"
+            << QStringList{QStringLiteral("Righe Intel HEX scartate perché non valide: 1 (la "
+                                          "prima è la riga 3)."),
+                           QStringLiteral("Manca il record di fine file Intel HEX: il file "
+                                          "potrebbe essere troncato.")};
     }
 
     void info()
     {
         QFETCH(QString, file);
         QFETCH(QString, format);
+        QFETCH(QStringList, warnings);
         const Result r = run({QStringLiteral("info"), path(file)});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
@@ -77,7 +90,8 @@ private slots:
         QJsonParseError error;
         const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(o.keys().size(), 5);
+        QCOMPARE(o.keys().size(), 6);
+        QCOMPARE(o.value(QStringLiteral("warnings")).toVariant().toStringList(), warnings);
         QVERIFY(o.value(QStringLiteral("ecu")).isObject());
         QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
         QCOMPARE(o.value(QStringLiteral("format")).toString(), format);

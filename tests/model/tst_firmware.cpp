@@ -40,44 +40,59 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<qint64>("size");    // 0: refused
         QTest::addColumn<ByteList>("bytes"); // offset -> expected byte
+        QTest::addColumn<int>("droppedLines");
+        QTest::addColumn<int>("firstDroppedLine");
+        QTest::addColumn<bool>("endRecordMissing");
         const char *sixteen = "000102030405060708090A0B0C0D0E0F";
         QTest::newRow("0x80000000 base, data 0x10000 above")
             << rec(2, 0, 4, "8001") + rec(16, 0, 0, sixteen) + rec(0, 0, 1) << qint64(0x10010)
-            << ByteList{{0, 0xFF}, {0xFFFF, 0xFF}, {0x10000, 0}, {0x1000F, 15}};
+            << ByteList{{0, 0xFF}, {0xFFFF, 0xFF}, {0x10000, 0}, {0x1000F, 15}}
+            << 0 << 0 << false;
         QTest::newRow("later record overwrites, lower-case digits")
             << rec(2, 0, 0, "1111") + ":01000100abff\n"
-            << qint64(2) << ByteList{{0, 0x11}, {1, 0xAB}};
+            << qint64(2) << ByteList{{0, 0x11}, {1, 0xAB}}
+            << 0 << 0 << true;
         QTest::newRow("CRLF, last line without newline")
             << QByteArray(":0100000077FF\r\n:0100010088FF") << qint64(2)
-            << ByteList{{0, 0x77}, {1, 0x88}};
+            << ByteList{{0, 0x77}, {1, 0x88}}
+            << 0 << 0 << true;
         QTest::newRow("short data line dropped whole")
             << QByteArray(":04000000AABB\n") + rec(1, 4, 0, "CC") << qint64(1)
-            << ByteList{{0, 0xCC}};
+            << ByteList{{0, 0xCC}}
+            << 1 << 1 << true;
         QTest::newRow("type 04 and 02 with count 1 keep the base")
             << rec(1, 0, 4, "80") + rec(1, 0, 2, "10") + rec(1, 5, 0, "66") << qint64(1)
-            << ByteList{{0, 0x66}};
+            << ByteList{{0, 0x66}}
+            << 0 << 0 << true;
         QTest::newRow("type 02 segment base")
             << rec(2, 0, 2, "1000") + rec(1, 0, 0, "01") + rec(1, 0x10, 0, "02") << qint64(0x11)
-            << ByteList{{0, 1}, {0x10, 2}};
+            << ByteList{{0, 1}, {0x10, 2}}
+            << 0 << 0 << true;
         QTest::newRow("end record stops reading, a 10-character one does not")
             << rec(1, 0, 0, "01") + ":00000001F\n" + rec(1, 1, 0, "02") + rec(0, 0, 1)
                    + rec(1, 2, 0, "03")
-            << qint64(2) << ByteList{{1, 2}};
+            << qint64(2) << ByteList{{1, 2}}
+            << 1 << 2 << false;
         QTest::newRow("garbage lines and a non-hex data digit skipped")
             << QByteArray("hello\n:zz000000\n\n :0100000011EE\n:02000000AXCD00\n")
                    + rec(1, 2, 0, "07")
-            << qint64(1) << ByteList{{0, 7}};
+            << qint64(1) << ByteList{{0, 7}}
+            << 4 << 1 << true;
         QTest::newRow("count runs past the line end, nothing read beyond")
-            << QByteArray(":FF000000AABBCCDD00\n") << qint64(0) << ByteList{};
+            << QByteArray(":FF000000AABBCCDD00\n") << qint64(0) << ByteList{}
+            << 1 << 1 << true;
         QTest::newRow("no data, only count 0")
-            << rec(0, 0, 0) + rec(0, 0, 1) << qint64(0) << ByteList{};
+            << rec(0, 0, 0) + rec(0, 0, 1) << qint64(0) << ByteList{}
+            << 0 << 0 << false;
         QTest::newRow("span over 256 MiB refused")
             << rec(1, 0, 0, "01") + rec(2, 0, 4, "7FFF") + rec(1, 0xFFF0, 0, "02") << qint64(0)
-            << ByteList{};
+            << ByteList{}
+            << 0 << 0 << true;
         QTest::newRow("record running past 4 GiB refused, no wrap")
             << rec(2, 0, 4, "FFFF") + rec(1, 0xFFFF, 0, "01") + rec(2, 0, 4, "0000")
                    + rec(1, 0, 0, "02")
-            << qint64(0) << ByteList{};
+            << qint64(0) << ByteList{}
+            << 0 << 0 << true;
     }
 
     void intelHex()
@@ -91,6 +106,20 @@ private slots:
         QCOMPARE(qint64(fw.size()), size);
         for (const auto &[offset, value] : bytes)
             QCOMPARE(fw.byteAt(size_t(offset)), value);
+
+        QFETCH(int, droppedLines);
+        QFETCH(int, firstDroppedLine);
+        QFETCH(bool, endRecordMissing);
+        std::vector<uint8_t> image;
+        IntelHexFindings findings;
+        Firmware::decodeIntelHex(text.constData(), std::size_t(text.size()), image, nullptr,
+                                 &findings);
+        QCOMPARE(int(findings.droppedLines), droppedLines);
+        QCOMPARE(int(findings.firstDroppedLine), firstDroppedLine);
+        QCOMPARE(findings.endRecordMissing, endRecordMissing);
+        // Only an image that opens carries its findings, one text each.
+        const std::size_t texts = size > 0 ? (droppedLines > 0) + endRecordMissing : 0;
+        QCOMPARE(fw.loadWarnings().size(), texts);
     }
 
     // Damaged text must give a clean refusal or a bounded image, never a read outside the
@@ -203,6 +232,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("size"); // -1: no such file
         QTest::newRow("missing") << "nope.bin" << qint64(-1);
+        QTest::newRow("raw, 0 bytes") << "empty.bin" << qint64(0);
+        QTest::newRow("Intel HEX, 0 bytes") << "empty.hex" << qint64(0);
         QTest::newRow("raw over 256 MiB") << "huge.bin" << qint64(Firmware::MaxImageSize) + 1;
         QTest::newRow("Intel HEX text over 1 GiB")
             << "huge.hex" << qint64(Firmware::MaxImageSize) * 4 + 1;

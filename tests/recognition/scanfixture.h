@@ -29,8 +29,8 @@ inline void fillCode(char *data, qint64 length, quint32 seed)
     static const uchar opcodes[] = {0x4e, 0x75, 0x20, 0x3c, 0x61, 0x00, 0x41, 0xf9, 0x30, 0x28,
                                     0x66, 0x08, 0x67, 0x0c, 0x48, 0xe7, 0x4c, 0xdf, 0xb0, 0x7c};
     for (qint64 i = 0; i < length; ++i)
-        data[i] = char(i % 4 < 2 ? opcodes[random.bounded(int(sizeof opcodes))]
-                                 : random.bounded(256));
+        data[i]
+            = char(i % 4 < 2 ? opcodes[random.bounded(int(sizeof opcodes))] : random.bounded(256));
 }
 
 inline void putValue(char *data, quint32 value, bool littleEndian)
@@ -42,8 +42,13 @@ inline void putValue(char *data, quint32 value, bool littleEndian)
 
 // Writes the Y axis, the X axis and the Z data of map number index at y; change scales each
 // Z value by its own factor within ±change.
-inline void writeMap(char *data, const MapDefinition &map, qint64 y, int index, double change,
-                     bool littleEndian, QRandomGenerator &random)
+inline void writeMap(char *data,
+                     const MapDefinition &map,
+                     qint64 y,
+                     int index,
+                     double change,
+                     bool littleEndian,
+                     QRandomGenerator &random)
 {
     const int rows = map.rows;
     const int columns = map.columns;
@@ -68,8 +73,11 @@ inline void writeMap(char *data, const MapDefinition &map, qint64 y, int index, 
 
 // mapCount maps of 4..16 rows and columns in an image of imageSize bytes; in the target each
 // map and the 1 KiB of code on either side move by up to ±maxShift bytes (even).
-inline ScanFixture makeScanFixture(qint64 imageSize, int mapCount, quint32 seed,
-                                   qint64 maxShift = 1500, double change = 0.05,
+inline ScanFixture makeScanFixture(qint64 imageSize,
+                                   int mapCount,
+                                   quint32 seed,
+                                   qint64 maxShift = 1500,
+                                   double change = 0.05,
                                    bool bigEndianTarget = false)
 {
     using namespace scanfixture;

@@ -82,8 +82,8 @@ private slots:
     void findsEveryMapAtItsPlace()
     {
         for (const DriverMap &map : std::as_const(m_demo.driver.maps)) {
-            const Evaluation ev =
-                validateCandidate(m_image, map, map.zAddress, Candidate(), map.littleEndian());
+            const Evaluation ev
+                = validateCandidate(m_image, map, map.zAddress, Candidate(), map.littleEndian());
             QVERIFY2(ev.accepted, qPrintable(map.mapKey + QLatin1Char(' ') + ev.reason));
             QVERIFY2(ev.confidence >= 85, qPrintable(map.mapKey));
             QCOMPARE(ev.xAddress, map.xAddress);
@@ -165,6 +165,26 @@ private slots:
         QVERIFY(built.hasXAxis && !built.hasYAxis);
         QCOMPARE(built.xAddress, 0x200);
         QVERIFY(validateCandidate(image, built, 0x100, Candidate(), true).accepted);
+    }
+
+    void namesOfACreatedDriver_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no suffix") << QStringLiteral("/d/edc") << QStringLiteral("/d/edc.ecudrv");
+        QTest::newRow("suffix") << QStringLiteral("/d/a.ecudrv") << QStringLiteral("/d/a.ecudrv");
+        QTest::newRow("suffix in capitals")
+            << QStringLiteral("/d/A.ECUDRV") << QStringLiteral("/d/A.ECUDRV");
+        QTest::newRow("suffix not at the end")
+            << QStringLiteral("/d/a.ecudrv.old") << QStringLiteral("/d/a.ecudrv.old.ecudrv");
+    }
+    void namesOfACreatedDriver()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, saved);
+        QCOMPARE(withDriverSuffix(chosen), saved);
+        QCOMPARE(proposedDriverFileName(QStringLiteral("ori.v1.bin")),
+                 QStringLiteral("ori.v1.ecudrv"));
     }
 };
 

@@ -66,8 +66,9 @@ private slots:
         QVERIFY(saveDriverFile(driver, path));
         QCOMPARE(run({QStringLiteral("driver"), path}), 0);
         for (const char *piece :
-             {"\"formatVersion\":9,", "\"text1\":\"\",\"text2\":null", "\"number\":9007199254740993",
-              "\"zAddress\":-1,", "\"xAddress\":4611686018427387907,", "\"zFactor\":0.1,",
+             {"\"formatVersion\":9,", "\"text1\":\"\",\"text2\":null",
+              "\"number\":9007199254740993", "\"zAddress\":-1,",
+              "\"xAddress\":4611686018427387907,", "\"zFactor\":0.1,",
               "\"zOffset\":0.3333333333333333,", "\"zSignature\":\"ab01\"",
               "\"zTailSignature\":null", "\"xAxisSignature\":\"\"", "\"rawXValues\":[1.5,-2e-07]",
               "\"rawYValues\":[]",
@@ -90,8 +91,8 @@ private slots:
     void buildsTheExampleDriverAgain()
     {
         const QString out = m_dir.filePath(QStringLiteral("demo.ecudrv"));
-        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"),
-                      example("tessa-demo.bin"), example("tessa-demo.tvp"), out}),
+        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
+                      example("tessa-demo.tvp"), out}),
                  0);
         QCOMPARE(QJsonDocument::fromJson(m_out).object(),
                  QJsonObject({{QStringLiteral("maps"), 4}, {QStringLiteral("path"), out}}));
@@ -102,8 +103,8 @@ private slots:
         QCOMPARE(driver.maps.size(), 4);
 
         // From the A2L description: its single-value map is left out, and said so.
-        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"),
-                      example("tessa-demo.bin"), example("tessa-demo.a2l"), out}),
+        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
+                      example("tessa-demo.a2l"), out}),
                  0);
         QCOMPARE(QJsonDocument::fromJson(m_out).object().value(QStringLiteral("maps")).toInt(), 4);
         QVERIFY(m_error.contains("Righe_coppia"));

@@ -1,3 +1,4 @@
+#include "recognition/driverfields.h"
 #include "recognition/driverfile.h"
 
 #include <QDataStream>
@@ -9,116 +10,39 @@
 
 namespace {
 
-// Every field its own value, so that a field written into another's place shows.
+// Gives every field a value of its own, so that a field read into another's place shows.
+struct Filler
+{
+    int n;
+    void field(const char *, QString &v) { v = QStringLiteral("t%1 ü").arg(++n); }
+    void field(const char *, QByteArray &v) { v = QByteArray::number(++n).append('\0'); }
+    void field(const char *, qint32 &v) { v = -(++n); }
+    void field(const char *, qint64 &v) { v = (qint64(++n) << 33) + 1; }
+    void field(const char *, double &v) { v = ++n + 0.25; }
+    void field(const char *, bool &v)
+    {
+        v = !v;
+        ++n;
+    }
+    void field(const char *, QList<double> &v) { v = {++n + 0.5, -0.0, 1e300}; }
+    void field(const char *, QList<DriverAnchor> &v)
+    {
+        const int k = ++n;
+        v = {{QByteArray::number(k), -k, k, 2 * k}, {QByteArray(), 0, 0, k + 1}};
+    }
+};
+
 DriverMap fullMap(int seed)
 {
     DriverMap m;
-    int n = seed * 1000;
-    const auto text = [&n] { return QStringLiteral("t%1 ü").arg(++n); };
-    const auto bytes = [&n] {
-        QByteArray b = QByteArray::number(++n);
-        b.append('\0');
-        return b;
-    };
-    const auto integer = [&n] { return ++n; };
-    const auto real = [&n] { return ++n + 0.25; };
-    m.mapKey = text();
-    m.description = QString(); // null
-    m.unit = QStringLiteral(""); // empty
-    m.compuMethod = text();
-    m.displayName = text();
-    m.category = integer();
-    m.enabled = true;
-    m.excluded = true;
-    m.remark = text();
-    m.zAddress = qint64(integer()) << 33;
-    m.xAddress = integer();
-    m.yAddress = integer();
-    m.xAxisDelta = -integer();
-    m.yAxisDelta = integer();
-    m.hasXAxis = true;
-    m.hasYAxis = true;
-    m.rows = integer();
-    m.columns = integer();
-    m.zElementSize = integer();
-    m.xElementSize = integer();
-    m.yElementSize = integer();
-    m.zSignature = bytes();
-    m.zTailSignature = QByteArray(); // null
-    m.xAxisSignature = QByteArray(""); // empty
-    m.yAxisSignature = bytes();
-    m.xAnchorSignature = bytes();
-    m.yAnchorSignature = bytes();
-    m.xAnchorDelta = integer();
-    m.yAnchorDelta = integer();
-    m.useXAnchor = true;
-    m.useYAnchor = true;
-    m.zFingerprint = bytes();
-    m.xFingerprint = bytes();
-    m.yFingerprint = bytes();
-    m.xAnchorDivisor = integer();
-    m.yAnchorDivisor = integer();
-    m.byteOrder = integer();
-    m.zFactor = real();
-    m.zOffset = real();
-    m.xFactor = real();
-    m.xOffset = real();
-    m.yFactor = real();
-    m.yOffset = real();
-    m.anchors = {{bytes(), integer(), integer(), integer()}, {QByteArray(), -1, 0, integer()}};
-    m.rowProfile = bytes();
-    m.columnProfile = bytes();
-    m.zMin = real();
-    m.zMax = real();
-    m.zMean = real();
-    m.zZeroRatio = real();
-    m.xMin = real();
-    m.xMax = real();
-    m.yMin = real();
-    m.yMax = real();
-    m.xAxisMode = integer();
-    m.yAxisMode = integer();
-    m.autoEnabled = true;
-    m.manualProfile = true;
-    m.matchLevel = integer();
-    m.checkXAxis = true;
-    m.checkYAxis = true;
-    m.minAnchorHits = integer();
-    m.neighbourhood = integer();
-    m.axisWindow = integer();
-    m.minZFingerprint = real();
-    m.minRowProfile = real();
-    m.minColumnProfile = real();
-    m.minAxisScore = real();
-    m.minConfidence = real();
-    m.hasZRange = true;
-    m.zRangeA = real();
-    m.zRangeB = real();
-    m.hasXRange = true;
-    m.xRangeA = real();
-    m.xRangeB = real();
-    m.hasYRange = true;
-    m.yRangeA = real();
-    m.yRangeB = real();
-    m.rangeTolerance = real();
-    m.rawXEnabled = true;
-    m.rawXValues = {real(), -0.0, 1e300};
-    m.rawXFactor = real();
-    m.rawXOffset = real();
-    m.rawXTolerance = real();
-    m.rawYEnabled = true;
-    m.rawYValues = {};
-    m.rawYFactor = real();
-    m.rawYOffset = real();
-    m.rawYTolerance = real();
-    m.manualAbsolute = true;
-    m.absZAddress = integer();
-    m.absXAddress = integer();
-    m.absYAddress = integer();
-    m.absRows = integer();
-    m.absColumns = integer();
-    m.minScore = real();
-    m.signatureValid = true;
+    Filler filler{seed * 1000};
+    visitDriverMapFields(filler, m);
+    // Null and empty texts, byte strings and lists, each kept apart.
+    m.description = QString();
+    m.unit = QStringLiteral("");
+    m.zTailSignature = QByteArray();
+    m.xAxisSignature = QByteArray("");
+    m.rawYValues.clear();
     return m;
 }
 
@@ -166,6 +90,11 @@ private slots:
 
     void roundTripOfTheNewestVersion()
     {
+        // Every one of the record's 98 fields (the anchor count goes with the anchors) is set.
+        DriverMap counted;
+        Filler filler{0};
+        visitDriverMapFields(filler, counted);
+        QCOMPARE(filler.n, 97);
         const Driver written = fullDriver();
         Driver read;
         QVERIFY(loadDriverBytes(driverFileBytes(written), read));
@@ -192,22 +121,22 @@ private slots:
         QTest::addColumn<int>("absRows");
         const DriverMap f = fullMap(1);
         const DriverMap d;
-        QTest::newRow("2") << 2 << d.category << d.xAnchorDivisor << d.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("3") << 3 << f.category << d.xAnchorDivisor << d.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("4") << 4 << f.category << f.xAnchorDivisor << d.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("5") << 5 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << d.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("6") << 6 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("7") << 7 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << f.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("8") << 8 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << f.rawXTolerance << f.absZAddress << d.absRows;
-        QTest::newRow("9") << 9 << f.category << f.xAnchorDivisor << f.byteOrder
-                           << f.rangeTolerance << f.rawXTolerance << f.absZAddress << f.absRows;
+        QTest::newRow("2") << 2 << d.category << d.xAnchorDivisor << d.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("3") << 3 << f.category << d.xAnchorDivisor << d.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("4") << 4 << f.category << f.xAnchorDivisor << d.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("5") << 5 << f.category << f.xAnchorDivisor << f.byteOrder << d.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("6") << 6 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << d.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("7") << 7 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << f.rawXTolerance << d.absZAddress << d.absRows;
+        QTest::newRow("8") << 8 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << f.rawXTolerance << f.absZAddress << d.absRows;
+        QTest::newRow("9") << 9 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
+                           << f.rawXTolerance << f.absZAddress << f.absRows;
     }
     void olderVersions()
     {
@@ -245,17 +174,17 @@ private slots:
         QTest::newRow("magic without version") << QByteArray("ECUD") << version << false;
         QTest::newRow("version 1") << header(DriverFileMagic, 1, 0) << version << false;
         QTest::newRow("version 10") << header(DriverFileMagic, 10, 0) << version << false;
-        QTest::newRow("header cut short") << header(DriverFileMagic, 9, INT_MIN) << damaged()
-                                          << true;
+        QTest::newRow("header cut short")
+            << header(DriverFileMagic, 9, INT_MIN) << damaged() << true;
         QTest::newRow("negative map count") << header(DriverFileMagic, 9, -1) << damaged() << true;
         QTest::newRow("one map too many") << header(DriverFileMagic, 9, 1) << damaged() << true;
         // 100 bytes claiming 2^31 - 1 maps.
         QTest::newRow("2^31-1 maps in 100 bytes")
             << header(DriverFileMagic, 9, INT_MAX).leftJustified(100, '\0') << damaged() << true;
         // A map key claiming 2^32 - 2 bytes.
-        QTest::newRow("2^32-2 byte string")
-            << header(DriverFileMagic, 9, 1, QByteArray("\xff\xff\xff\xfe", 4) + QByteArray(80, 'a'))
-            << damaged() << true;
+        QTest::newRow("2^32-2 byte string") << header(
+            DriverFileMagic, 9, 1, QByteArray("\xff\xff\xff\xfe", 4) + QByteArray(80, 'a'))
+                                            << damaged() << true;
         QTest::newRow("odd string length")
             << header(DriverFileMagic, 9, 1, QByteArray("\x00\x00\x00\x03", 4) + QByteArray(600, 0))
             << damaged() << true;
@@ -321,6 +250,22 @@ private slots:
         QVERIFY(loadDriverBytes(bytes, whole));
     }
 
+    // Corrupted lengths and counts anywhere in a file: loaded or refused, never out of bounds.
+    void corruptionAnywhere()
+    {
+        const QByteArray bytes = driverFileBytes(fullDriver());
+        for (qsizetype at = 8; at < bytes.size(); at += 3) {
+            for (char value : {'\xff', '\x7f', '\x00'}) {
+                QByteArray damagedBytes = bytes;
+                damagedBytes[at] = value;
+                Driver driver;
+                QString error;
+                if (!loadDriverBytes(damagedBytes, driver, &error))
+                    QCOMPARE(error, damaged());
+            }
+        }
+    }
+
     void emptyDriverAndFiles()
     {
         QTemporaryDir dir;
@@ -333,8 +278,8 @@ private slots:
         QString error;
         QVERIFY(!loadDriverFile(dir.filePath(QStringLiteral("manca.ecudrv")), read, &error));
         QCOMPARE(error, QStringLiteral("Impossibile aprire il file driver."));
-        QVERIFY(!saveDriverFile(Driver(), dir.filePath(QStringLiteral("no/such/dir.ecudrv")),
-                                &error));
+        QVERIFY(
+            !saveDriverFile(Driver(), dir.filePath(QStringLiteral("no/such/dir.ecudrv")), &error));
         QCOMPARE(error, QStringLiteral("Impossibile aprire il file driver in scrittura."));
 
         const QString full = dir.filePath(QStringLiteral("pieno.ecudrv"));

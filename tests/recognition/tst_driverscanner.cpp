@@ -1,4 +1,5 @@
 #include "recognition/driverbuilder.h"
+#include "recognition/drivermapdefinition.h"
 #include "recognition/driverscanner.h"
 #include "recognition/mapvalidation.h"
 #include "recognition/patternindex.h"
@@ -25,7 +26,6 @@ void onlyPath(DriverMap &map, Path path)
         map.manualAbsolute = true;
 }
 
-
 } // namespace
 
 Q_DECLARE_METATYPE(Path)
@@ -47,6 +47,9 @@ private slots:
     void hostileDriverReadsNothingOutside();
     void patternIndexMatchesFindAll_data();
     void patternIndexMatchesFindAll();
+    void definitionOfMatch_data();
+    void definitionOfMatch();
+    void itemTextFallsBack();
 };
 
 void TestDriverScanner::findsMovedMaps_data()
@@ -58,8 +61,8 @@ void TestDriverScanner::findsMovedMaps_data()
     QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
     QTest::newRow("RAW_ASSISTITO") << Path::Raw << false << "RAW_ASSISTITO: sequenza RAW TROVATA";
     QTest::newRow("anchor fallback") << Path::Anchor << false << "ANCHOR_FALLBACK: ACCETTATA";
-    QTest::newRow("signature fallback") << Path::Signature << false
-                                        << "SIGNATURE_FALLBACK: ACCETTATA";
+    QTest::newRow("signature fallback")
+        << Path::Signature << false << "SIGNATURE_FALLBACK: ACCETTATA";
 }
 
 void TestDriverScanner::findsMovedMaps()
@@ -267,10 +270,82 @@ void TestDriverScanner::patternIndexMatchesFindAll()
 {
     QFETCH(QByteArray, pattern);
     QFETCH(int, maxHits);
-    const QByteArray image = QByteArray("xxaaaaaaabxab") + QByteArray(500, 'q')
-                             + QByteArray("aaaaaab tail!");
+    const QByteArray image
+        = QByteArray("xxaaaaaaabxab") + QByteArray(500, 'q') + QByteArray("aaaaaab tail!");
     const PatternIndex index(image, {pattern, QByteArray("aaaa"), QByteArray()}, 64);
     QCOMPARE(index.hits(pattern, maxHits), findAll(image, pattern, maxHits));
+}
+
+void TestDriverScanner::definitionOfMatch_data()
+{
+    QTest::addColumn<int>("elementSize");
+    QTest::addColumn<int>("byteOrder");
+    QTest::addColumn<bool>("xFound");
+    QTest::addColumn<int>("dataType");
+    QTest::addColumn<int>("xDataType");
+    QTest::addColumn<int>("xAxisSource");
+    QTest::newRow("16-bit little-endian, X found") << 2 << 1 << true << 1 << 1 << 1;
+    QTest::newRow("16-bit big-endian, X found") << 2 << 2 << true << 2 << 2 << 1;
+    QTest::newRow("16-bit big-endian, no X") << 2 << 2 << false << 2 << 1 << 0;
+    QTest::newRow("8-bit") << 1 << 1 << true << 0 << 0 << 1;
+    QTest::newRow("32-bit") << 4 << 2 << true << 3 << 3 << 1;
+}
+
+void TestDriverScanner::definitionOfMatch()
+{
+    QFETCH(int, elementSize);
+    QFETCH(int, byteOrder);
+    QFETCH(bool, xFound);
+    QFETCH(int, dataType);
+    QFETCH(int, xDataType);
+    QFETCH(int, xAxisSource);
+    DriverMap map;
+    map.byteOrder = byteOrder;
+    DriverMapMatch match;
+    match.displayName = QStringLiteral("Name");
+    match.description = QStringLiteral("Description");
+    match.unit = QStringLiteral("Nm");
+    match.compuMethod = QStringLiteral("CM");
+    match.rows = 3;
+    match.columns = 5;
+    match.zAddress = 0x1000;
+    match.xAddress = xFound ? 0x0f00 : -1;
+    match.yAddress = 0x0f80;
+    match.zElementSize = elementSize;
+    match.xElementSize = elementSize;
+    match.xFound = xFound;
+    match.yFound = false;
+
+    const MapDefinition d = mapDefinitionFromMatch(match, map);
+    QCOMPARE(d.name, match.displayName);
+    QCOMPARE(d.description, match.description);
+    QCOMPARE(d.unit, match.unit);
+    QCOMPARE(d.compuMethod, match.compuMethod);
+    QCOMPARE(d.rows, 3);
+    QCOMPARE(d.columns, 5);
+    QCOMPARE(d.mapOffset, 0x1000);
+    QCOMPARE(d.xAxisOffset, int(match.xAddress));
+    QCOMPARE(d.yAxisOffset, 0x0f80);
+    QCOMPARE(d.headerOffset, -1);
+    QCOMPARE(d.zElementSize, elementSize);
+    QCOMPARE(d.dataType, dataType);
+    QCOMPARE(d.littleEndian, byteOrder != 2);
+    QCOMPARE(d.xDataType, xDataType);
+    QCOMPARE(d.xAxisSource, xAxisSource);
+    QCOMPARE(d.xElementSize, xFound ? elementSize : 2);
+    QCOMPARE(d.yAxisSource, 0);
+    QCOMPARE(d.factor, 1.0);
+}
+
+void TestDriverScanner::itemTextFallsBack()
+{
+    DriverMapMatch match;
+    match.zAddress = 0x1a2b0;
+    QCOMPARE(driverMapItemText(match), QStringLiteral("MAP 0X0001A2B0"));
+    match.description = QStringLiteral("Descrizione");
+    QCOMPARE(driverMapItemText(match), match.description);
+    match.displayName = QStringLiteral("Nome");
+    QCOMPARE(driverMapItemText(match), match.displayName);
 }
 
 QTEST_GUILESS_MAIN(TestDriverScanner)

@@ -52,8 +52,7 @@ bool loadImage(const QString &path, Firmware &firmware, QString *error)
 
 bool isIntelHex(const Firmware &firmware)
 {
-    const QString ext = QString::fromStdString(firmware.extension()).toLower();
-    return ext == QLatin1String("hex") || ext == QLatin1String("ihx");
+    return firmware.format() == Firmware::Format::IntelHex;
 }
 
 QJsonArray mapsJson(const QList<MapDefinition> &maps)

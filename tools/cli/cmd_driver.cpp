@@ -4,6 +4,7 @@
 #include "importers/a2lparser.h"
 #include "model/mappack.h"
 #include "recognition/driverbuilder.h"
+#include "recognition/driverfields.h"
 #include "recognition/driverfile.h"
 
 #include <QFileInfo>
@@ -79,45 +80,33 @@ QByteArray anchorsText(const QList<DriverAnchor> &anchors)
     return out + ']';
 }
 
-QByteArray mapText(const DriverMap &m)
+// Collects a record's fields as JSON text in the record's own order.
+struct JsonFields
 {
-#define TEXT(f) {QStringLiteral(#f), text(m.f)}
-#define BYTES(f) {QStringLiteral(#f), bytes(m.f)}
-#define NUM(f) {QStringLiteral(#f), number(m.f)}
-#define INT(f) {QStringLiteral(#f), integer(m.f)}
-#define BOOL(f) {QStringLiteral(#f), boolean(m.f)}
-    const RawFields fields{
-        TEXT(mapKey), TEXT(description), TEXT(unit), TEXT(compuMethod), TEXT(displayName),
-        INT(category), BOOL(enabled), BOOL(excluded), TEXT(remark), INT(zAddress),
-        INT(xAddress), INT(yAddress), INT(xAxisDelta), INT(yAxisDelta), BOOL(hasXAxis),
-        BOOL(hasYAxis), INT(rows), INT(columns), INT(zElementSize), INT(xElementSize),
-        INT(yElementSize), BYTES(zSignature), BYTES(zTailSignature), BYTES(xAxisSignature),
-        BYTES(yAxisSignature), BYTES(xAnchorSignature), BYTES(yAnchorSignature),
-        INT(xAnchorDelta), INT(yAnchorDelta), BOOL(useXAnchor), BOOL(useYAnchor),
-        BYTES(zFingerprint), BYTES(xFingerprint), BYTES(yFingerprint), INT(xAnchorDivisor),
-        INT(yAnchorDivisor), INT(byteOrder), NUM(zFactor), NUM(zOffset), NUM(xFactor),
-        NUM(xOffset), NUM(yFactor), NUM(yOffset),
-        {QStringLiteral("anchors"), anchorsText(m.anchors)},
-        BYTES(rowProfile), BYTES(columnProfile), NUM(zMin), NUM(zMax), NUM(zMean),
-        NUM(zZeroRatio), NUM(xMin), NUM(xMax), NUM(yMin), NUM(yMax), INT(xAxisMode),
-        INT(yAxisMode), BOOL(autoEnabled), BOOL(manualProfile), INT(matchLevel),
-        BOOL(checkXAxis), BOOL(checkYAxis), INT(minAnchorHits), INT(neighbourhood),
-        INT(axisWindow), NUM(minZFingerprint), NUM(minRowProfile), NUM(minColumnProfile),
-        NUM(minAxisScore), NUM(minConfidence), BOOL(hasZRange), NUM(zRangeA), NUM(zRangeB),
-        BOOL(hasXRange), NUM(xRangeA), NUM(xRangeB), BOOL(hasYRange), NUM(yRangeA),
-        NUM(yRangeB), NUM(rangeTolerance), BOOL(rawXEnabled),
-        {QStringLiteral("rawXValues"), numbers(m.rawXValues)},
-        NUM(rawXFactor), NUM(rawXOffset), NUM(rawXTolerance), BOOL(rawYEnabled),
-        {QStringLiteral("rawYValues"), numbers(m.rawYValues)},
-        NUM(rawYFactor), NUM(rawYOffset), NUM(rawYTolerance), BOOL(manualAbsolute),
-        INT(absZAddress), INT(absXAddress), INT(absYAddress), INT(absRows), INT(absColumns),
-        NUM(minScore), BOOL(signatureValid)};
-#undef TEXT
-#undef BYTES
-#undef NUM
-#undef INT
-#undef BOOL
-    return objectText(fields);
+    RawFields fields;
+
+    void add(const char *name, const QByteArray &json)
+    {
+        fields.append({QString::fromLatin1(name), json});
+    }
+    void field(const char *name, const QString &value) { add(name, text(value)); }
+    void field(const char *name, const QByteArray &value) { add(name, bytes(value)); }
+    void field(const char *name, double value) { add(name, number(value)); }
+    void field(const char *name, qint64 value) { add(name, integer(value)); }
+    void field(const char *name, qint32 value) { add(name, integer(value)); }
+    void field(const char *name, bool value) { add(name, boolean(value)); }
+    void field(const char *name, const QList<double> &values) { add(name, numbers(values)); }
+    void field(const char *name, const QList<DriverAnchor> &anchors)
+    {
+        add(name, anchorsText(anchors));
+    }
+};
+
+QByteArray mapText(const DriverMap &map)
+{
+    JsonFields json;
+    visitDriverMapFields(json, map);
+    return objectText(json.fields);
 }
 
 void printLine(const QByteArray &line)
@@ -172,8 +161,8 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
         if (!readMapPack(mapsPath, pack))
             return fail(QStringLiteral("%1: %2").arg(mapsPath, pack.errorMessage));
         if (!isCompatible(pack, image))
-            return fail(QStringLiteral("%1: the map pack does not belong to %2")
-                            .arg(mapsPath, imagePath));
+            return fail(
+                QStringLiteral("%1: the map pack does not belong to %2").arg(mapsPath, imagePath));
         maps = pack.maps;
     } else {
         if (!QFileInfo(mapsPath).isFile())
@@ -206,5 +195,6 @@ int runDriver(const QStringList &args)
         return showDriver(args.at(0));
     if (args.size() == 4 && args.at(0) == QLatin1String("build"))
         return buildDriverFile(args.at(1), args.at(2), args.at(3));
-    return fail(QStringLiteral("usage: tessamorvandi-cli driver FILE | driver build IMAGE MAPS OUT"));
+    return fail(
+        QStringLiteral("usage: tessamorvandi-cli driver FILE | driver build IMAGE MAPS OUT"));
 }

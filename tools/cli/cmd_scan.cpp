@@ -69,8 +69,8 @@ int runScan(const QStringList &args)
         return fail(QStringLiteral("%1: %2").arg(args.at(1), error));
 
     // The per-map log lines would bury the one JSON object the command prints.
-    QLoggingCategory::setFilterRules(QStringLiteral("%1.info=false\n%1.debug=false")
-                                         .arg(QLatin1String(lcDriverScanner().categoryName())));
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("%1=false").arg(QLatin1String(lcDriverScanner().categoryName())));
     const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
                            qsizetype(firmware.data().size()));
     const DriverScanResult result = scanDriver(image, driver);
