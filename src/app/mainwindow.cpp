@@ -5,6 +5,7 @@
 #include "app/driverscancommand.h"
 #include "app/hoverfilter.h"
 #include "app/mapwindowopener.h"
+#include "app/onlinecommands.h"
 #include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
@@ -106,6 +107,10 @@ MainWindow::MainWindow(QWidget *parent)
         [this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
     m_importer = new DescriptionImporter(this);
     m_driverScan = new DriverScanCommand(this);
+    m_online = new OnlineCommands(this);
+    m_online->checkService();
+    m_projectCommands->setMapSearch(
+        [this](FirmwareProject *record) { m_online->searchDrivers(record); });
     m_importer->setDocumentFactory([this](Firmware *firmware, const QList<MapDefinition> &maps) {
         return documentWindowOf(createDocumentFromFirmware(firmware, maps));
     });
@@ -388,6 +393,8 @@ void MainWindow::buildMenus()
         [this] { m_importer->importA2L(activeDocumentWindow()); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
+    add(file, QStringLiteral("Accesso cliente..."), QStringLiteral("signInAction"),
+        [this] { m_online->signIn(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
@@ -530,7 +537,10 @@ void MainWindow::buildMenus()
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
-    add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"));
+    add(customer, QStringLiteral("Accesso cliente..."), QStringLiteral("customerSignInAction"),
+        [this] { m_online->signIn(); });
+    add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"),
+        [this] { m_online->requestDriver(); });
     add(customer, QStringLiteral("Crea driver..."), QStringLiteral("createDriverAction"), [this] {
         const FirmwareProject *record = activeDocument();
         if (!record || !record->firmware) {
@@ -1024,6 +1034,9 @@ void MainWindow::onAbout()
         &dialog);
     version->setAlignment(Qt::AlignCenter);
     layout->addWidget(version);
+    auto *service = new QLabel(m_online->serviceLines().join(QLatin1Char('\n')), &dialog);
+    service->setAlignment(Qt::AlignCenter);
+    layout->addWidget(service);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     layout->addWidget(buttons);

@@ -16,6 +16,7 @@ class Firmware;
 class FirmwareProject;
 class Hex2DView;
 struct MapDefinition;
+class OnlineCommands;
 class OriModComparison;
 class ProjectCommands;
 class QAction;
@@ -83,6 +84,8 @@ public:
     ProjectCommands *projectCommands() const { return m_projectCommands; }
     // "Carica driver...": a recognition driver scanned against the active document.
     DriverScanCommand *driverScanCommand() const { return m_driverScan; }
+    // The service client, sign-in, driver request and online driver search.
+    OnlineCommands *onlineCommands() const { return m_online; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
     ZoomSpinBox *zoomYBox() const { return m_zoomY; }
 
@@ -175,4 +178,5 @@ private:
     std::unique_ptr<OriModComparison> m_comparison;
     ProjectCommands *m_projectCommands = nullptr;
     DriverScanCommand *m_driverScan = nullptr;
+    OnlineCommands *m_online = nullptr;
 };

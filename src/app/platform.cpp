@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -55,6 +57,23 @@ bool loadQtItalian(QTranslator &translator, const QString &folder)
         = folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
     return translator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
                            QStringLiteral("_"), from);
+}
+
+QString updaterPath()
+{
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("TessamorvandiUpdater.exe");
+#else
+    const QString name = QStringLiteral("TessamorvandiUpdater");
+#endif
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+bool startUpdater(const QString &downloadUrl)
+{
+    return QProcess::startDetached(updaterPath(),
+                                   {downloadUrl, QCoreApplication::applicationDirPath(),
+                                    QCoreApplication::applicationFilePath()});
 }
 
 } // namespace Platform

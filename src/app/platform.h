@@ -16,6 +16,12 @@ QString findCalculator(const QStringList &searchPaths = {});
 // Starts the desktop's calculator as a detached process; false when none could be started.
 bool startCalculator();
 
+// The updater program beside the application: "TessamorvandiUpdater.exe" on Windows,
+// "TessamorvandiUpdater" elsewhere.
+QString updaterPath();
+// Starts the updater detached with the download URL, the application folder and the
+// application's own path; false when it could not be started.
+bool startUpdater(const QString &downloadUrl);
 // Loads Qt's own Italian texts (standard buttons, file dialogs) from folder, by default the
 // folder Qt was installed with; false when they are not there.
 bool loadQtItalian(QTranslator &translator, const QString &folder = {});

@@ -79,10 +79,8 @@ bool ProjectCommands::openFirmwareThroughWizard(const QString &path)
         return false;
     record->savedFirmwarePath = path;
     applyWizardResult(*record, result);
-    if (result.searchMapsAfterImport && m_prompts.status)
-        m_prompts.status(QStringLiteral("La ricerca automatica delle mappe online non è ancora "
-                                        "disponibile."),
-                         6000);
+    if (result.searchMapsAfterImport && m_mapSearch)
+        m_mapSearch(record);
     return true;
 }
 

@@ -39,6 +39,11 @@ public:
     void setWizardRunner(WizardRunner runner) { m_runWizard = std::move(runner); }
     void setProjectChooser(FolderChooser chooser) { m_chooseProject = std::move(chooser); }
     void setVersionPicker(VersionPicker picker) { m_pickVersion = std::move(picker); }
+    // The automatic map search asked for in the wizard, run on the new document.
+    void setMapSearch(std::function<void(FirmwareProject *record)> search)
+    {
+        m_mapSearch = std::move(search);
+    }
 
     bool openFirmwareThroughWizard(const QString &path);
     bool saveProject(FirmwareProject &record);
@@ -69,4 +74,5 @@ private:
     FolderChooser m_chooseProject;
     VersionPicker m_pickVersion;
     WizardResult m_lastWizardResult;
+    std::function<void(FirmwareProject *)> m_mapSearch;
 };
