@@ -51,9 +51,11 @@ public:
     // image is usable, but the user must hear about it before trusting it.
     const std::vector<std::string> &loadWarnings() const { return m_warnings; }
 
-    // Decodes Intel HEX text into an image; false (with a reason) when it yields no image.
+    // Decodes Intel HEX text into an image; false (with a reason) when it yields no image or
+    // one larger than maxImageSize (a caller may set a lower bound than the loader's).
     static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
-                               std::string *error = nullptr, IntelHexFindings *findings = nullptr);
+                               std::string *error = nullptr, IntelHexFindings *findings = nullptr,
+                               std::size_t maxImageSize = MaxImageSize);
 
 private:
     std::string m_filePath;
