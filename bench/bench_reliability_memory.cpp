@@ -124,7 +124,7 @@ QByteArray bigOls(const QByteArray &image)
         return QByteArray(reinterpret_cast<const char *>(&le), 4);
     };
     const auto str = [&](const QByteArray &s) { return u32(quint32(s.size())) + s; };
-    QByteArray head = str("WinOLS File") + QByteArray(8, '\0') + str("Bosch") + str("10000000");
+    QByteArray head = str("WinOLS File") + QByteArray(8, '\0') + str("Bosch") + str("0FFFFF00");
     QByteArray bytes = head + noise(A2lSize - head.size() - image.size(), 7) + image;
     return bytes;
 }
