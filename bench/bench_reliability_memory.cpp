@@ -123,7 +123,7 @@ QByteArray bigOls(const QByteArray &image)
         const quint32 le = qToLittleEndian(v);
         return QByteArray(reinterpret_cast<const char *>(&le), 4);
     };
-    const auto str = [&](const QByteArray &s) { return u32(quint32(s.size())) + s; };
+    const auto str = [&](const QByteArray &s) -> QByteArray { return u32(quint32(s.size())) + s; };
     QByteArray head = str("WinOLS File") + QByteArray(8, '\0') + str("Bosch") + str("0FFFFF00");
     QByteArray bytes = head + noise(A2lSize - head.size() - image.size(), 7) + image;
     return bytes;
