@@ -173,6 +173,19 @@ Measure measure(const QString &path, int characteristics, int runs)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // "--write FILE [N]" only writes the description (N CHARACTERISTICs, 40 000 by default)
+    // and "--parse FILE" parses it once and prints the milliseconds, so that shell scripts can
+    // time the command-line tool against the parse on the same input.
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--write"))
+        return writeDescription(args.at(2), args.size() > 3 ? args.at(3).toInt() : 40000) ? 0 : 1;
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--parse")) {
+        QElapsedTimer timer;
+        timer.start();
+        const A2LParser::Result result = A2LParser::parse(args.at(2));
+        std::printf("%.1f\n", double(timer.nsecsElapsed()) / 1e6);
+        return result.maps.isEmpty() ? 1 : 0;
+    }
     const int runs = 3;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.a2l"));

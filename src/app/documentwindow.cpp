@@ -1,5 +1,7 @@
 #include "documentwindow.h"
 
+#include "app/viewstate.h"
+#include "checksums/checksumwidgets.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -38,6 +41,8 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
                                                        qsizetype(image.size()));
     if (current != m_record->originalBytes)
         m_hexViewer->model()->setCurrentData(QByteArray(current.constData(), current.size()));
+    for (const MapDefinition &map : std::as_const(m_record->maps))
+        m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
     m_stack->addWidget(m_hexViewer);
     setFocusProxy(m_hexViewer); // an activated document takes keys in its hex table
     build2DView(); // page 1
@@ -47,6 +52,8 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     m_stack->addWidget(m_placeholder3D);
     layout->addWidget(m_stack, 1);
 
+    m_checksums = new DocumentChecksums(m_hexViewer->model(), this);
+    connect(m_checksums, &DocumentChecksums::statusMessage, this, &DocumentWindow::statusMessage);
     buildBar();
     connectHexRoutes();
     connect2DRoutes();
@@ -64,10 +71,8 @@ void DocumentWindow::connectHexRoutes()
     connect(model, &HexModel::aboutToWrite, this, [this](int offset, int length) {
         m_hex2DView->releaseCurrentData(offset, qint64(offset) + length - 1);
     });
-    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this, [this](int deltaBytes) {
-        applyRowOriginToHex(m_hexViewer->model()->rowOrigin() + deltaBytes);
-        set2DRowOrigin(m_hexViewer->model()->rowOrigin());
-    });
+    connect(m_hexViewer, &HexViewer::rowOriginChangeRequested, this,
+            [this](int deltaBytes) { shiftRowOrigin(deltaBytes); });
     connect(m_hexViewer, &HexViewer::createMapRequested, this,
             &DocumentWindow::createMapIn2D);
     connect(m_hexViewer, &HexViewer::openSavedMapRequested, this,
@@ -118,11 +123,14 @@ void DocumentWindow::changeColumns(int delta)
 
 void DocumentWindow::shiftRowOrigin(int deltaBytes)
 {
-    // The 2D view moves its origin and reports it; the hex table follows through the route.
-    if (deltaBytes < 0)
-        m_hex2DView->rowOriginLeft();
-    else if (deltaBytes > 0)
-        m_hex2DView->rowOriginRight();
+    // The hex table decides where its rows may start (on a cell boundary); the 2D view takes
+    // that very origin, so its row marks never run ahead of the table's rows.
+    if (deltaBytes == 0)
+        return;
+    HexModel *model = m_hexViewer->model();
+    applyRowOriginToHex(
+        ViewState::steppedRowOrigin(model->rowOrigin(), deltaBytes, model->cellBytes()));
+    set2DRowOrigin(model->rowOrigin());
 }
 
 void DocumentWindow::applyRowOriginToHex(int origin)
@@ -180,6 +188,7 @@ void DocumentWindow::buildBar()
         else
             show3DPage();
     });
+    row->addWidget(m_checksums->statusButton());
     row->addStretch(1);
     const QStringList navigation = {QStringLiteral("|◀"), QStringLiteral("◀◀"),
                                     QStringLiteral("◀"),  QStringLiteral("▶"),
@@ -236,19 +245,20 @@ int DocumentWindow::currentPage() const
 
 void DocumentWindow::setMaps(const QList<MapDefinition> &maps)
 {
+    const bool changed = m_record->maps != maps;
     m_record->maps = maps;
     HexModel *model = m_hexViewer->model();
     model->clearSavedMaps();
     for (const MapDefinition &map : maps)
         model->addOrUpdateSavedMap(savedMapRegion(map));
-    emit mapsChanged();
+    mapsEdited(changed);
 }
 
 void DocumentWindow::addMap(const MapDefinition &map)
 {
     m_record->maps.append(map);
     m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
-    emit mapsChanged();
+    mapsEdited(true);
 }
 
 bool DocumentWindow::removeMap(int mapOffset)
@@ -262,7 +272,7 @@ bool DocumentWindow::removeMap(int mapOffset)
             for (const MapDefinition &other : std::as_const(m_record->maps))
                 if (other.mapOffset == mapOffset)
                     model->addOrUpdateSavedMap(savedMapRegion(other));
-            emit mapsChanged();
+            mapsEdited(true);
             return true;
         }
     }
@@ -273,8 +283,9 @@ bool DocumentWindow::renameMap(int mapOffset, const QString &name)
 {
     for (MapDefinition &map : m_record->maps) {
         if (map.mapOffset == mapOffset) {
+            const bool changed = map.name != name;
             map.name = name;
-            emit mapsChanged();
+            mapsEdited(changed);
             return true;
         }
     }
@@ -285,13 +296,24 @@ bool DocumentWindow::replaceMap(const MapDefinition &map)
 {
     for (MapDefinition &existing : m_record->maps) {
         if (existing.mapOffset == map.mapOffset) {
+            const bool changed = !(existing == map);
             existing = map;
             m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
-            emit mapsChanged();
+            mapsEdited(changed);
             return true;
         }
     }
     return false;
+}
+
+void DocumentWindow::mapsEdited(bool changed)
+{
+    // The maps are saved with the document: a change left unmarked would be lost on close.
+    if (changed && !m_record->modified) {
+        m_record->modified = true;
+        emit modifiedChanged(true);
+    }
+    emit mapsChanged();
 }
 
 bool DocumentWindow::writeBytes(int offset, const QByteArray &bytes)

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class DocumentChecksums;
 class FirmwareProject;
 class Hex2DView;
 class HexViewer;
@@ -23,8 +24,12 @@ public:
     FirmwareProject *record() const { return m_record; }
     HexViewer *hexViewer() const { return m_hexViewer; }
     Hex2DView *hex2DView() const { return m_hex2DView; }
+    // The checksums of the image: status button, correction, report.
+    DocumentChecksums *checksums() const { return m_checksums; }
 
-    // Map list changes; each keeps the views' marks in step and emits mapsChanged().
+    // Map list changes; each keeps the views' marks in step, emits mapsChanged() and, when
+    // the list really changed, marks the document modified. The maps a document opens with
+    // are not a change: the record holds them before the window is built.
     void setMaps(const QList<MapDefinition> &maps);
     void addMap(const MapDefinition &map);
     bool removeMap(int mapOffset);
@@ -95,6 +100,7 @@ private:
     void connectHexRoutes();
     void connect2DRoutes();
     void onBytesModified(const QByteArray &data);
+    void mapsEdited(bool changed);
     // Moves the hex table's row origin, keeping its top row and selection.
     void applyRowOriginToHex(int origin);
     void refresh2DImage();
@@ -104,6 +110,7 @@ private:
     HexViewer *m_hexViewer = nullptr;
     Hex2DView *m_hex2DView = nullptr;
     QLabel *m_placeholder3D = nullptr;
+    DocumentChecksums *m_checksums = nullptr;
     QButtonGroup *m_viewButtons = nullptr;
     QList<QPushButton *> m_navigationButtons;
     // Set while one view pushes a position into the other, so that nothing echoes back.

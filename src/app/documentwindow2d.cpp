@@ -70,8 +70,6 @@ void DocumentWindow::connect2DRoutes()
         addMap(map);
         openMapWindow(map.mapOffset);
     });
-    connect(view, &Hex2DView::mapNameChanged, this, &DocumentWindow::renameMap);
-    connect(view, &Hex2DView::mapDefinitionChanged, this, &DocumentWindow::replaceMap);
     connect(view, &Hex2DView::openSavedMapRequested, this, &DocumentWindow::openMapWindow);
     // A map's properties are edited in its map window, which opens (or comes forward) first.
     connect(view, &Hex2DView::mapPropertiesRequested, this, [this](int mapOffset) {
@@ -79,18 +77,7 @@ void DocumentWindow::connect2DRoutes()
             window->openPropertiesDialog();
     });
     connect(view, &Hex2DView::deleteMapRequested, this, &DocumentWindow::removeMap);
-    connect(view, &Hex2DView::firmwareDropRequested, this,
-            &DocumentWindow::firmwareDropRequested);
-    // A map window takes the hex cursor as an axis address when there is one.
-    const auto answerAxisRequest = [this](QWidget *mapWindow, const char *setter) {
-        const int cursor = hexCursorOffset();
-        if (mapWindow && cursor >= 0)
-            QMetaObject::invokeMethod(mapWindow, setter, Q_ARG(int, cursor));
-    };
-    connect(view, &Hex2DView::xAxisHexCursorRequested, this,
-            [answerAxisRequest](QWidget *w) { answerAxisRequest(w, "setXAxisOffset"); });
-    connect(view, &Hex2DView::yAxisHexCursorRequested, this,
-            [answerAxisRequest](QWidget *w) { answerAxisRequest(w, "setYAxisOffset"); });
+    connect(view, &Hex2DView::firmwareDropRequested, this, &DocumentWindow::firmwareDropRequested);
     connect(this, &DocumentWindow::mapsChanged, view,
             [this] { m_hex2DView->setSavedMaps(m_record->maps); });
 

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/platform.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -7,6 +8,7 @@
 #include <QProgressBar>
 #include <QSplashScreen>
 #include <QTimer>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -14,6 +16,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Tessamorvandi"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tessamorvandi"));
     QApplication::setApplicationVersion(QStringLiteral("1.1.6"));
+    // Qt's own dialogs and standard buttons speak Italian like the rest of the application;
+    // without the translations installed they stay in English and nothing else changes.
+    QTranslator qtItalian;
+    if (Platform::loadQtItalian(qtItalian))
+        QApplication::installTranslator(&qtItalian);
 
     QPixmap logo(QStringLiteral(":/resources/tessamorvandi.png"));
     // The logo also stands for the application in title bars and the task bar.

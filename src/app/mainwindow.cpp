@@ -7,7 +7,9 @@
 #include "app/orimodcomparison.h"
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
+#include "app/viewstate.h"
 #include "app/zoomspinbox.h"
+#include "checksums/checksumwidgets.h"
 #include "hex/createselectiondialog.h"
 #include "hex/hexcells.h"
 #include "hex/hexmodel.h"
@@ -22,6 +24,7 @@
 #include "model/firmwareproject.h"
 #include "projects/ecuidentification.h"
 #include "projects/projectcommands.h"
+#include "recognition/drivercreator.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -95,7 +98,13 @@ MainWindow::MainWindow(QWidget *parent)
     resize(1400, 900);
     setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(ApplicationName));
+    m_projectCommands = new ProjectCommands(this, this);
+    setProjectSaver(
+        [this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
     m_importer = new DescriptionImporter(this);
+    m_importer->setDocumentFactory([this](Firmware *firmware, const QList<MapDefinition> &maps) {
+        return documentWindowOf(createDocumentFromFirmware(firmware, maps));
+    });
     // A WinOLS project that names its vendor says how its image's words are stored.
     m_importer->setByteOrderHook([this](DocumentWindow *document, bool littleEndian) {
         if (!document || !document->hexViewer())
@@ -125,7 +134,6 @@ MainWindow::MainWindow(QWidget *parent)
     buildMenus();
     connect2DControls();
     statusBar();
-    m_projectCommands = new ProjectCommands(this);
 }
 
 MainWindow::~MainWindow()
@@ -154,7 +162,8 @@ void MainWindow::buildToolbar()
     bar->addWidget(new QLabel(QStringLiteral("Y:"), bar));
     m_zoomY = new ZoomSpinBox(bar);
     m_zoomY->setObjectName(QStringLiteral("zoomYBox"));
-    m_zoomY->setRange(50, 25600);
+    // The view shows at most ten times the default height; a larger figure would not be true.
+    m_zoomY->setRange(50, 1000);
     m_zoomY->setValue(100);
     m_zoomY->setSuffix(QStringLiteral("%"));
     bar->addWidget(m_zoomY);
@@ -217,6 +226,7 @@ void MainWindow::buildToolbar()
         "border-radius: 4px; padding: 4px 10px; margin-left: 6px; font-weight: 600;}"
         "QToolButton:hover { background-color: #31ad64;}"
         "QToolButton:pressed { background-color: #1f7d45;}"));
+    connect(project, &QToolButton::clicked, m_projectCommands, &ProjectCommands::showProjectData);
     bar->addWidget(project);
     auto *openProject = new QToolButton(bar);
     openProject->setObjectName(QStringLiteral("openProjectButton"));
@@ -228,6 +238,8 @@ void MainWindow::buildToolbar()
         "border-radius: 4px; padding: 4px 10px; margin-left: 4px; font-weight: 600;}"
         "QToolButton:hover { background-color: #eaf7ef;}"
         "QToolButton:pressed { background-color: #d8f0e1;}"));
+    connect(openProject, &QToolButton::clicked, m_projectCommands,
+            &ProjectCommands::browseProjects);
     bar->addWidget(openProject);
 
     // Hovering "%" or "ORG" previews the mode in every view while neither is checked.
@@ -311,8 +323,11 @@ void MainWindow::buildDatabasePanel()
         "border-radius: 2px; font-weight: bold; padding: 3px 6px; text-align: left;}"
         "QToolButton:hover { background-color: #d8dce2;}"
         "QToolButton:pressed { background-color: #cdd2d9;}"));
-    connect(m_filterButton, &QToolButton::clicked, m_importer,
-            &DescriptionImporter::openMapFilter);
+    connect(m_filterButton, &QToolButton::clicked, this, [this] {
+        DocumentWindow *document = activeDocumentWindow();
+        const FirmwareProject *record = document ? document->record() : nullptr;
+        m_importer->openMapFilter(document, [this, record] { return mapsItemOf(record); });
+    });
     layout->addWidget(m_filterButton);
 
     m_tree = new QTreeWidget(m_databasePanel);
@@ -339,7 +354,8 @@ void MainWindow::buildDatabasePanel()
     connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
     connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
-    connect(a2l, &QToolButton::clicked, m_importer, &DescriptionImporter::importA2L);
+    connect(a2l, &QToolButton::clicked, this,
+            [this] { m_importer->importA2L(activeDocumentWindow()); });
 }
 
 void MainWindow::buildMenus()
@@ -360,19 +376,21 @@ void MainWindow::buildMenus()
         ->setShortcut(QKeySequence::Save);
     add(file, QStringLiteral("Apri Firmware..."), QStringLiteral("openFirmwareAction"),
         [this] { onOpenFirmware(); });
-    add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"));
-    add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"));
+    add(file, QStringLiteral("Dati progetto..."), QStringLiteral("projectDataAction"),
+        [this] { m_projectCommands->showProjectData(); });
+    add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"),
+        [this] { m_projectCommands->browseProjects(); });
     add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"),
-        [this] { m_importer->importA2L(); });
+        [this] { m_importer->importA2L(activeDocumentWindow()); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
     QMenu *importExport = file->addMenu(QStringLiteral("Importa / Esporta"));
     add(importExport, QStringLiteral("Esporta firmware..."), QStringLiteral("exportFirmwareAction"),
         [this] { onExportFirmware(); });
     add(importExport, QStringLiteral("Importa pacchetto mappe..."),
-        QStringLiteral("importMapPackAction"));
+        QStringLiteral("importMapPackAction"), [this] { m_projectCommands->importMapPack(); });
     add(importExport, QStringLiteral("Esporta pacchetto mappe..."),
-        QStringLiteral("exportMapPackAction"));
+        QStringLiteral("exportMapPackAction"), [this] { m_projectCommands->exportMapPack(); });
     add(file, QStringLiteral("Esci"), QStringLiteral("exitAction"), [this] { close(); });
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
@@ -423,6 +441,13 @@ void MainWindow::buildMenus()
         if (viewer && bytes)
             viewer->pasteBytes(*bytes);
     })->setShortcut(QKeySequence::Paste);
+    edit->addSeparator();
+    add(edit, QStringLiteral("Correggi checksum"), QStringLiteral("correctChecksumAction"),
+        [this] { onCorrectChecksums(); });
+    add(edit, QStringLiteral("Rapporto checksum..."), QStringLiteral("checksumReportAction"), [this] {
+        if (DocumentWindow *document = activeDocumentWindow())
+            document->checksums()->showReport();
+    });
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("Visualizza"));
     auto onDocument = [this](const std::function<void(DocumentWindow *)> &command) {
@@ -502,6 +527,18 @@ void MainWindow::buildMenus()
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Richiesta Driver..."), QStringLiteral("driverRequestAction"));
+    add(customer, QStringLiteral("Crea driver..."), QStringLiteral("createDriverAction"), [this] {
+        const FirmwareProject *record = activeDocument();
+        if (!record || !record->firmware) {
+            QMessageBox::warning(this, QStringLiteral("Crea driver"),
+                                 QStringLiteral("Nessun firmware attivo."));
+            return;
+        }
+        const std::vector<uint8_t> &bytes = record->firmware->data();
+        createDriverInteractively(
+            this, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())),
+            record->maps, QString::fromStdString(record->firmware->fileName()));
+    });
 
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     add(info, QStringLiteral("Info su Tessamorvandi..."), QStringLiteral("aboutAction"),
@@ -596,8 +633,15 @@ void MainWindow::applyPercentModeToViews(bool on)
 
 void MainWindow::applyShowOriginalToViews(bool on)
 {
-    for (HexViewer *viewer : findChildren<HexViewer *>())
-        viewer->model()->setShowOriginal(on);
+    // On: the document being looked at and every map window; off: every view, so that none is
+    // left showing the original behind a button that says otherwise.
+    if (on) {
+        if (HexViewer *viewer = activeViewer(this))
+            viewer->model()->setShowOriginal(true);
+    } else {
+        for (HexViewer *viewer : findChildren<HexViewer *>())
+            viewer->model()->setShowOriginal(false);
+    }
     for (MapWindow *window : findChildren<MapWindow *>())
         window->setShowOriginal(on);
 }
@@ -619,16 +663,11 @@ void MainWindow::syncToolbarWithActiveDocument()
     if (!viewer)
         return;
     const HexModel *model = viewer->model();
-    auto check = [this](const QString &name) {
-        QAction *a = action(name);
-        const bool blocked = a->blockSignals(true);
-        a->setChecked(true);
-        a->blockSignals(blocked);
-    };
+    // These groups act on triggered, which checking does not emit. The action's own signals
+    // stay open: its exclusive group unchecks the previous choice through them.
+    auto check = [this](const QString &name) { action(name)->setChecked(true); };
     check(model->isDecimal() ? QStringLiteral("decAction") : QStringLiteral("hexAction"));
-    static const char *const widths[] = {"width8Action", "width16Action", "width32Action"};
-    check(model->floatMode() ? QStringLiteral("widthFloatAction")
-                             : QString::fromLatin1(widths[std::clamp(model->widthMode(), 0, 2)]));
+    check(ViewState::widthActionName(model->floatMode(), model->widthMode()));
     if (!model->byteOrderExplicit())
         check(QStringLiteral("autoByteOrderAction"));
     else
@@ -656,6 +695,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     record->fileExtension = QString::fromStdString(firmware->extension());
     record->fileSize = qint64(firmware->size());
     record->modified = false;
+    record->maps = maps;
     applyIdentification(*record, identifyEcu(*firmware));
 
     auto *container = new DocumentWindow(record);
@@ -672,7 +712,7 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
             [this, record] { rebuildMapItems(record); });
     connect(container, &DocumentWindow::modifiedChanged, this,
             [record](bool modified) { record->modified = modified; });
-    container->setMaps(maps);
+    rebuildMapItems(record);
     connect2DDocument(container);
 
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(container);
@@ -695,6 +735,38 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
     m_mdiArea->setActiveSubWindow(sub);
     statusBar()->showMessage(QStringLiteral("Firmware caricato: ") + record->fileName);
     return record;
+}
+
+FirmwareProject *MainWindow::createDocument(Firmware *firmware, const QList<MapDefinition> &maps)
+{
+    return createDocumentFromFirmware(firmware, maps);
+}
+
+void MainWindow::setDocumentMaps(FirmwareProject *record, const QList<MapDefinition> &maps)
+{
+    if (DocumentWindow *document = documentWindowOf(record))
+        document->setMaps(maps);
+}
+
+void MainWindow::setReferenceBytes(FirmwareProject *record, const QByteArray &originalBytes)
+{
+    if (DocumentWindow *document = documentWindowOf(record))
+        document->setReferenceBytes(originalBytes);
+    else if (record)
+        record->originalBytes = originalBytes;
+}
+
+void MainWindow::setDocumentTitle(FirmwareProject *record, const QString &title)
+{
+    if (QTreeWidgetItem *documentItem = m_documentItems.value(record))
+        documentItem->setText(0, title);
+    if (record && record->subWindow)
+        record->subWindow->setWindowTitle(title);
+}
+
+void MainWindow::showStatus(const QString &text, int timeoutMs)
+{
+    statusBar()->showMessage(text, timeoutMs);
 }
 
 void MainWindow::removeDocument(QWidget *container)
@@ -733,14 +805,18 @@ QTreeWidgetItem *MainWindow::mapsItemOf(const FirmwareProject *record) const
 
 FirmwareProject *MainWindow::activeDocument() const
 {
-    QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
-    return sub ? m_documents.value(sub->widget()) : nullptr;
+    DocumentWindow *document = activeDocumentWindow();
+    return document ? m_documents.value(document) : nullptr;
 }
 
 DocumentWindow *MainWindow::activeDocumentWindow() const
 {
+    // A map window stands for the document it belongs to.
     QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
-    return sub ? qobject_cast<DocumentWindow *>(sub->widget()) : nullptr;
+    QWidget *widget = sub ? sub->widget() : nullptr;
+    if (auto *map = qobject_cast<MapWindow *>(widget))
+        widget = documentOfMapWindow(map);
+    return m_documents.contains(widget) ? static_cast<DocumentWindow *>(widget) : nullptr;
 }
 
 DocumentWindow *MainWindow::documentWindowOf(const FirmwareProject *record) const
@@ -772,6 +848,9 @@ void MainWindow::setExitQuestion(std::function<ExitChoice()> question)
 bool MainWindow::saveDocument(FirmwareProject *record)
 {
     if (!record || !m_projectSaver)
+        return false;
+    DocumentWindow *document = documentWindowOf(record);
+    if (document && !document->checksums()->confirmBeforeWriting(QStringLiteral("Salva versione")))
         return false;
     return m_projectSaver(*record);
 }
@@ -824,6 +903,9 @@ void MainWindow::onExportFirmware()
                              QStringLiteral("Nessun firmware attivo."));
         return;
     }
+    DocumentWindow *document = documentWindowOf(record);
+    if (document && !document->checksums()->confirmBeforeWriting(QStringLiteral("Esporta firmware")))
+        return;
     QString proposed = QString::fromStdString(record->firmware->fileName());
     if (proposed.isEmpty())
         proposed = QStringLiteral("firmware.bin");
@@ -837,6 +919,26 @@ void MainWindow::onExportFirmware()
         statusBar()->showMessage(QStringLiteral("Firmware esportato: ") + path, 4000);
     else
         QMessageBox::warning(this, QStringLiteral("Esporta firmware"), error);
+}
+
+void MainWindow::onCorrectChecksums()
+{
+    DocumentWindow *document = activeDocumentWindow();
+    if (!document) {
+        QMessageBox::warning(this, QStringLiteral("Correggi checksum"),
+                             QStringLiteral("Nessun progetto firmware attivo."));
+        return;
+    }
+    if (!document->checksums()->report().recognised()) {
+        statusBar()->showMessage(
+            QStringLiteral("Nessun modulo checksum riconosce questo firmware."), 4000);
+        return;
+    }
+    const int corrected = document->checksums()->correct();
+    statusBar()->showMessage(corrected > 0
+                                 ? QStringLiteral("Checksum corretti: %1").arg(corrected)
+                                 : QStringLiteral("Checksum già corretti"),
+                             4000);
 }
 
 void MainWindow::onCalculator()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "projects/documenthost.h"
+
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
@@ -29,7 +31,7 @@ class ZoomSpinBox;
 
 // The one top-level window: document area, "Database" panel, toolbar and menus. Every user
 // command enters here and is carried out on the active document.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public DocumentHost
 {
     Q_OBJECT
 public:
@@ -44,11 +46,16 @@ public:
     FirmwareProject *createDocumentFromFirmware(Firmware *firmware,
                                                 const QList<MapDefinition> &maps);
 
-    FirmwareProject *activeDocument() const;
+    FirmwareProject *activeDocument() const override;
     DocumentWindow *activeDocumentWindow() const;
     DocumentWindow *documentWindowOf(const FirmwareProject *record) const;
     // Open documents in the order they were opened.
-    QList<FirmwareProject *> documents() const;
+    QList<FirmwareProject *> documents() const override;
+    FirmwareProject *createDocument(Firmware *firmware, const QList<MapDefinition> &maps) override;
+    void setDocumentMaps(FirmwareProject *record, const QList<MapDefinition> &maps) override;
+    void setReferenceBytes(FirmwareProject *record, const QByteArray &originalBytes) override;
+    void setDocumentTitle(FirmwareProject *record, const QString &title) override;
+    void showStatus(const QString &text, int timeoutMs) override;
     QMdiArea *documentArea() const { return m_mdiArea; }
     QTreeWidget *databaseTree() const { return m_tree; }
     QTreeWidgetItem *mapsItemOf(const FirmwareProject *record) const;
@@ -122,6 +129,7 @@ private:
     void onOpenFirmware();
     void onSave();
     void onExportFirmware();
+    void onCorrectChecksums();
     void onCalculator();
     void onAbout();
     void onPercentToggled(bool on);

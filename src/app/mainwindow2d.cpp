@@ -7,6 +7,8 @@
 #include "app/orimodcomparison.h"
 #include "app/zoomspinbox.h"
 #include "hex/hex2dview.h"
+#include "hex/hexmodel.h"
+#include "hex/hexviewer.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -27,8 +29,11 @@ void MainWindow::connect2DControls()
 
     connect(m_zoomX, qOverload<int>(&QSpinBox::valueChanged), this, [this](int percent) {
         if (Hex2DView *view = activeHex2DView()) {
-            view->setProperty("userZoomXPercent", percent);
             view->setUserZoomX(percent / 100.0);
+            // A small image cannot be shown below its whole: the box tells what the view does.
+            view->setProperty("userZoomXPercent", view->zoomXPercent());
+            const QSignalBlocker block(m_zoomX);
+            m_zoomX->setValue(view->zoomXPercent());
         }
     });
     connect(m_zoomY, qOverload<int>(&QSpinBox::valueChanged), this, [this](int percent) {
@@ -47,6 +52,9 @@ void MainWindow::connect2DControls()
             return;
         }
         view->setFloatMode(false);
+        // A wider cell may have moved the table's row origin onto its boundary.
+        if (DocumentWindow *document = activeDocumentWindow())
+            document->set2DRowOrigin(document->hexViewer()->model()->rowOrigin());
         view->setValueWidth(name == QLatin1String("width16Action")   ? 2
                             : name == QLatin1String("width32Action") ? 4
                                                                      : 1);
@@ -78,6 +86,12 @@ void MainWindow::connect2DDocument(DocumentWindow *document)
 {
     connect(document, &DocumentWindow::firmwareDropRequested, this,
             [this, document](const QString &fileName) { m_comparison->run(document, fileName); });
+    connect(document->hex2DView(), &Hex2DView::zoomXChangedByWheel, this, [this, document] {
+        Hex2DView *view = document->hex2DView();
+        view->setProperty("userZoomXPercent", view->zoomXPercent());
+        if (view == activeHex2DView())
+            sync2DControlsWithActiveDocument();
+    });
     connect(document, &DocumentWindow::statusMessage, this,
             [this](const QString &text, int timeout) { statusBar()->showMessage(text, timeout); });
 }

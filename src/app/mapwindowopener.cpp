@@ -47,6 +47,11 @@ QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapOffset)
     return found;
 }
 
+DocumentWindow *documentOfMapWindow(const MapWindow *window)
+{
+    return window ? const_cast<DocumentWindow *>(documentOf(window)) : nullptr;
+}
+
 void closeMapWindows(const DocumentWindow *document, int mapOffset)
 {
     for (MapWindow *window : mapWindowsOf(document, mapOffset)) {

@@ -19,5 +19,9 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
 // The open map windows of a document (of one map when mapOffset is not negative).
 QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapOffset = -1);
 
+// The document a map window was opened for, null for none. Compare it with the open
+// documents before use: it is not cleared when the document goes.
+DocumentWindow *documentOfMapWindow(const MapWindow *window);
+
 // Closes the map windows of one map, e.g. before the map is deleted.
 void closeMapWindows(const DocumentWindow *document, int mapOffset);

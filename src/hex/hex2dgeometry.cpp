@@ -136,8 +136,14 @@ void Hex2DGeometry::wheelZoom(int steps, int x)
     const double w = std::max(1, plotWidth());
     const double u = std::clamp(double(x - PlotLeft) / w, 0.0, 1.0);
     const double position = m_centre - half() + u / m_zoomX;
-    const double zoom = std::clamp(m_zoomX * std::pow(WheelFactor, steps), MinZoomX, MaxZoomX);
+    // The wheel stays inside the range the toolbar's X box can show, and the user zoom
+    // follows it, so that the box and the view's header tell the same zoom.
+    const double lowest = std::max(MinZoomX, MinUserZoomX * baseZoom());
+    const double highest = std::min(MaxZoomX, MaxUserZoomX * baseZoom());
+    const double zoom
+        = std::clamp(m_zoomX * std::pow(WheelFactor, steps), lowest, std::max(lowest, highest));
     m_zoomX = zoom;
+    m_userZoomX = zoom / baseZoom();
     m_centre = position - u / zoom + 0.5 / zoom;
     clampCentre();
 }

@@ -330,7 +330,13 @@ void Hex2DView::zoomAt(int steps, int x)
 {
     plotLayout().wheelZoom(steps, x);
     emitWindow();
+    emit zoomXChangedByWheel();
     update();
+}
+
+int Hex2DView::zoomXPercent() const
+{
+    return int(std::lround(m_geometry.zoomX() / m_geometry.baseZoom() * 100.0));
 }
 
 void Hex2DView::emitWindow()
@@ -497,36 +503,6 @@ QMenu *Hex2DView::createContextMenu(const QPoint &pos)
         QGuiApplication::clipboard()->setText(hex8(std::max<qint64>(0, o)));
     });
     return menu;
-}
-
-void Hex2DView::forwardMapValueChanged(int offset, quint16 raw)
-{
-    QByteArray bytes(2, Qt::Uninitialized);
-    bytes[0] = char(m_littleEndian ? raw & 0xFF : raw >> 8);
-    bytes[1] = char(m_littleEndian ? raw >> 8 : raw & 0xFF);
-    emit dataEditRequested(offset, bytes);
-}
-
-void Hex2DView::forwardMapBlockChanged(int offset, const QByteArray &data)
-{
-    emit dataEditRequested(offset, data);
-}
-
-void Hex2DView::forwardMapNameChanged(int mapOffset, const QString &name)
-{
-    emit mapNameChanged(mapOffset, name);
-}
-
-void Hex2DView::forwardMapDefinitionChanged(const MapDefinition &definition)
-{
-    for (MapRanges &m : m_savedMaps) {
-        if (m.data.start == definition.mapOffset) {
-            m = mapRanges(definition);
-            break;
-        }
-    }
-    update();
-    emit mapDefinitionChanged(definition);
 }
 
 bool Hex2DView::acceptsDrop(const QMimeData *mime)
@@ -747,12 +723,12 @@ void Hex2DView::paintView(QPainter &p)
     bold.setBold(true);
     p.setFont(bold);
     p.setPen(QColor(220, 220, 220));
-    const double zx = plotLayout().zoomX();
+    // X in percent like Y, the same figures the toolbar's zoom boxes show.
     p.drawText(QRect(QPoint(65, 5), QPoint(plot.right(), 28)), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("2D • %1 bytes • X %2x • Y %3%")
+               QStringLiteral("2D • %1 bytes • X %2% • Y %3%")
                    .arg(m_current.size())
-                   .arg(zx, 0, 'f', zx < 10.0 ? 1 : 0)
-                   .arg(int(plotLayout().zoomY() * 100.0)));
+                   .arg(zoomXPercent())
+                   .arg(int(std::lround(plotLayout().zoomY() * 100.0))));
 
     if (!plotLayout().hasPlot())
         return;

@@ -88,6 +88,9 @@ public:
     double zoomX() const { return m_geometry.zoomX(); }
     double zoomY() const { return m_geometry.zoomY(); }
     double userZoomX() const { return m_geometry.userZoomX(); }
+    double baseZoom() const { return m_geometry.baseZoom(); }
+    // The X zoom in percent of the base zoom, as the header and the toolbar's box show it.
+    int zoomXPercent() const;
     double centre() const { return m_geometry.centre(); }
     int visibleStart() const { return int(m_geometry.visibleStart()); }
     int visibleEnd() const { return int(m_geometry.visibleEnd()); }
@@ -112,12 +115,6 @@ public:
     // The context menu at a widget position, its actions wired; the caller owns it.
     QMenu *createContextMenu(const QPoint &pos);
 
-    // What a map window opened from this view sends back, turned into the view's own signals.
-    void forwardMapValueChanged(int offset, quint16 raw);
-    void forwardMapBlockChanged(int offset, const QByteArray &data);
-    void forwardMapNameChanged(int mapOffset, const QString &name);
-    void forwardMapDefinitionChanged(const MapDefinition &definition);
-
     // A firmware file may be dropped: a local file that is neither a WinOLS project nor an A2L.
     static bool acceptsDrop(const QMimeData *mime);
 
@@ -129,13 +126,10 @@ signals:
     void selectionChanged(int startOffset, int endOffset);
     void dataEditRequested(int offset, const QByteArray &data);
     void mapDefinitionCreated(MapDefinition definition);
-    void mapNameChanged(int mapOffset, QString name);
-    void mapDefinitionChanged(MapDefinition definition);
     void firmwareDropRequested(QString fileName);
-    // A map window opened from this view asks for the hex cursor as its X or Y axis address.
-    void xAxisHexCursorRequested(QWidget *mapWindow);
-    void yAxisHexCursorRequested(QWidget *mapWindow);
     void rowOriginChanged(int offset);
+    // The wheel changed the X zoom; zoomXPercent() tells the new one.
+    void zoomXChangedByWheel();
     void deleteMapRequested(int mapOffset);
     void openSavedMapRequested(int mapOffset);
     void mapPropertiesRequested(int mapOffset);

@@ -115,6 +115,14 @@ std::optional<QByteArray> parsePastedHex(const QString &text)
     return QByteArray::fromHex(digits);
 }
 
+QString compactFloatText(const QString &text, int significantDigits)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? QString::number(value, 'g', std::max(1, significantDigits))
+                                      : text;
+}
+
 QString copiedHex(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
@@ -123,7 +131,11 @@ QString copiedHex(const QByteArray &bytes)
 std::optional<ByteSpan> selectionFromAddresses(int from, int to, int cellBytes, qsizetype size)
 {
     const int start = std::min(from, to);
-    const qint64 end = std::min<qint64>(qint64(std::max(from, to)) + cellBytes - 1, size - 1);
+    // The typed end names a cell wherever in it it points: its last byte is as good as its
+    // first, and the selection never takes half of the next cell.
+    const qint64 last = std::max(from, to);
+    const int cell = std::max(1, cellBytes);
+    const qint64 end = std::min<qint64>(last - last % cell + cell - 1, size - 1);
     if (start < 0 || start >= size || end < start)
         return std::nullopt;
     return ByteSpan{start, int(end)};

@@ -38,6 +38,11 @@ std::optional<QByteArray> parsePastedHex(const QString &text);
 // Selected bytes for "Copy", upper-case pairs separated by spaces.
 QString copiedHex(const QByteArray &bytes);
 
+// A float cell's text that is too wide for its cell ("123456789012.00") in fewer significant
+// digits, with an exponent where needed ("1.235e+11" for 4); texts that are not numbers come
+// back unchanged.
+QString compactFloatText(const QString &text, int significantDigits);
+
 // "Crea selezione": two typed offsets, in either order; the end reaches to the end of its cell
 // and stays inside the image. Empty when the addresses leave no range inside the image.
 struct ByteSpan

@@ -1,5 +1,6 @@
 #include "hexdelegate.h"
 
+#include "hex/hexcells.h"
 #include "hex/hexmodel.h"
 
 #include <QLineEdit>
@@ -54,6 +55,23 @@ void paintRowProfile(
 
 } // namespace
 
+QString HexDelegate::fittedText(const QString &text,
+                                bool decimalFloat,
+                                const QFontMetrics &metrics,
+                                int room)
+{
+    room = std::max(0, room);
+    if (metrics.horizontalAdvance(text) <= room)
+        return text;
+    QString shorter = text;
+    for (int digits = 6; decimalFloat && digits >= 1; --digits) {
+        shorter = HexCells::compactFloatText(text, digits);
+        if (metrics.horizontalAdvance(shorter) <= room)
+            return shorter;
+    }
+    return metrics.elidedText(shorter, Qt::ElideRight, room);
+}
+
 void HexDelegate::paint(QPainter *painter,
                         const QStyleOptionViewItem &option,
                         const QModelIndex &index) const
@@ -94,11 +112,13 @@ void HexDelegate::paint(QPainter *painter,
 
     const int o = model->offsetForIndex(index);
     const int w = model->cellBytes();
-    const QString text = index.data().toString();
+    QString text = index.data().toString();
     if (text.isEmpty() && (o < 0 || o >= model->currentData().size())) {
         painter->restore();
         return; // outside the image: no text and no colour
     }
+    text = fittedText(text, model->floatMode() && model->isDecimal(), painter->fontMetrics(),
+                      r.width() - 4);
     const bool selected = model->isSelected(o, w);
     auto drawText = [&](const QColor &colour) {
         painter->setPen(colour);

@@ -353,8 +353,8 @@ A2LParser::Result A2LParser::parse(const QString &fileName)
     QFile file(fileName);
     // Binary: a carriage return is white space to every pattern, and text-mode reading would
     // cost more than the whole parse.
-    // The text is held twice as UTF-16 while it is read; beyond this no description is real
-    // and the memory would not be there.
+    // The text is held once as bytes and once as UTF-16 while it is widened; beyond this no
+    // description is real and the memory would not be there.
     constexpr qint64 MaxFileSize = 512ll * 1024 * 1024;
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize) {
         Result failed;
@@ -482,18 +482,20 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
         if (!m.hasMatch())
             continue;
         AxisPoints entry;
+        // An axis outside the address window cannot be read, but its count, input quantity
+        // and conversion still describe the map that refers to it: only the offset is lost.
         entry.offset = addressToOffset(m.capturedView(2));
         entry.inputQuantity = m.captured(3);
         entry.recordLayout = m.captured(4);
         entry.conversion = m.captured(5);
-        if (!parsePoints(m.capturedView(6), &entry.points))
-            entry.offset = -1;
+        // A count of 0 (or an absurd one) stays 0, and the map that uses the axis is dropped.
+        parsePoints(m.capturedView(6), &entry.points);
         entry.elementSize = sizeFromLayoutName(entry.recordLayout);
         // The address is where the axis record starts; a count stored in front of the
         // values moves them, and the layout's own line says how wide they are.
         const auto layout = layouts.constFind(entry.recordLayout);
-        if (entry.offset >= 0 && layout != layouts.cend()) {
-            if (layout->hasNoAxisPtsX)
+        if (layout != layouts.cend()) {
+            if (layout->hasNoAxisPtsX && entry.offset >= 0)
                 entry.offset += layout->noAxisPtsXSize;
             if (layout->hasAxisPtsX)
                 entry.elementSize = layout->axisPtsXSize;
@@ -566,6 +568,7 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
             axis.offsetFactor = scaling.offset;
             axis.decimals = scaling.decimals;
         };
+        // offset may be -1: an axis whose values lie outside the image keeps its format.
         auto storeAxis = [&littleEndian](AxisFields axis, qint64 offset, int elementSize) {
             axis.offset = int(offset);
             axis.elementSize = elementSize;
@@ -586,12 +589,13 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 QString xRef = axes.isEmpty() ? QString() : referenceIn(axes.at(0).body);
                 if (xRef.isEmpty())
                     xRef = firstRef.captured(1);
-                const AxisPoints x = axisPoints.value(xRef);
-                if (x.offset >= 0) {
-                    d.columns = x.points;
-                    storeAxis(xAxisFields(d), x.offset, x.elementSize);
-                    nameAxis(xAxisFields(d), x.inputQuantity, x.conversion);
+                const auto x = axisPoints.constFind(xRef);
+                if (x != axisPoints.cend()) {
+                    d.columns = x->points;
+                    storeAxis(xAxisFields(d), x->offset, x->elementSize);
+                    nameAxis(xAxisFields(d), x->inputQuantity, x->conversion);
                 } else {
+                    // No such AXIS_PTS: the count written in the description is all there is.
                     const QRegularExpressionMatch opening = axisDescrOpeningRe.match(body);
                     const QStringView count = opening.hasMatch()
                                                   ? firstPointCount(body, opening.capturedEnd(0))
@@ -603,11 +607,11 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 }
             }
             if (isMap && axes.size() > 1) {
-                const AxisPoints y = axisPoints.value(referenceIn(axes.at(1).body));
-                if (y.offset >= 0) {
-                    d.rows = y.points;
-                    storeAxis(yAxisFields(d), y.offset, y.elementSize);
-                    nameAxis(yAxisFields(d), y.inputQuantity, y.conversion);
+                const auto y = axisPoints.constFind(referenceIn(axes.at(1).body));
+                if (y != axisPoints.cend()) {
+                    d.rows = y->points;
+                    storeAxis(yAxisFields(d), y->offset, y->elementSize);
+                    nameAxis(yAxisFields(d), y->inputQuantity, y->conversion);
                 } else {
                     d.rows = axes.at(1).maxPoints;
                 }

@@ -1,7 +1,6 @@
 #include "descriptionimporter.h"
 
 #include "app/documentwindow.h"
-#include "app/mainwindow.h"
 #include "importers/busydialog.h"
 #include "importers/mapfilterdialog.h"
 #include "model/firmwareproject.h"
@@ -11,9 +10,9 @@
 #include <QProgressDialog>
 #include <QtConcurrent/QtConcurrentRun>
 
-DescriptionImporter::DescriptionImporter(MainWindow *window)
-    : QObject(window)
-    , m_window(window)
+DescriptionImporter::DescriptionImporter(QWidget *dialogParent)
+    : QObject(dialogParent)
+    , m_parent(dialogParent)
 {
 }
 
@@ -23,7 +22,7 @@ void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, 
         m_message(icon, title, text);
         return;
     }
-    QMessageBox box(icon, title, text, QMessageBox::Ok, m_window);
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
 }
 
@@ -31,7 +30,7 @@ QString DescriptionImporter::askFile(const QString &title, const QString &filter
 {
     if (m_askFile)
         return m_askFile(title, filter);
-    return QFileDialog::getOpenFileName(m_window, title, QString(), filter);
+    return QFileDialog::getOpenFileName(m_parent, title, QString(), filter);
 }
 
 void DescriptionImporter::closeBusyDialog()
@@ -43,11 +42,11 @@ void DescriptionImporter::closeBusyDialog()
     m_busy = false;
 }
 
-void DescriptionImporter::importA2L()
+void DescriptionImporter::importA2L(DocumentWindow *document)
 {
     if (m_busy)
         return;
-    if (!m_window->activeDocumentWindow()) {
+    if (!document) {
         message(QMessageBox::Warning, QStringLiteral("Importa A2L"),
                 QStringLiteral("Apri prima il firmware associato."));
         return;
@@ -55,17 +54,16 @@ void DescriptionImporter::importA2L()
     const QString path = askFile(QStringLiteral("Importa A2L / DAMOS"),
                                  QStringLiteral("A2L / DAMOS (*.a2l *.A2L);;Tutti i file (*.*)"));
     if (!path.isEmpty())
-        startA2LImport(path);
+        startA2LImport(document, path);
 }
 
-bool DescriptionImporter::startA2LImport(const QString &path)
+bool DescriptionImporter::startA2LImport(DocumentWindow *document, const QString &path)
 {
-    DocumentWindow *document = m_window->activeDocumentWindow();
     if (m_busy || !document)
         return false;
     m_busy = true;
     m_busyDialog = createBusyDialog(
-        m_window,
+        m_parent,
         QStringLiteral("Analisi file A2L / DAMOS...\n\nLettura struttura file...\n"
                        "Ricerca mappe e assi..."),
         Qt::WindowModal);
@@ -115,7 +113,7 @@ void DescriptionImporter::startOLSImport(const QString &path)
         return;
     m_busy = true;
     m_busyDialog = createBusyDialog(
-        m_window,
+        m_parent,
         QStringLiteral("Analisi progetto WinOLS...\n\nLettura e identificazione mappe in corso."),
         Qt::ApplicationModal);
     auto *watcher = new QFutureWatcher<OLSParser::Result>(this);
@@ -140,22 +138,21 @@ void DescriptionImporter::applyOLSResult(const OLSParser::Result &result)
                 QStringLiteral("Il progetto OLS non contiene un firmware valido."));
         return;
     }
+    if (!m_createDocument)
+        return;
     auto *firmware = new Firmware;
     firmware->setData(result.firmware.constData(), std::size_t(result.firmware.size()));
     firmware->setFilePath(result.projectName.toStdString());
-    FirmwareProject *record = m_window->createDocumentFromFirmware(firmware, result.maps);
-    // HOOK (hex views): the views take the vendor's byte order once they can show one; the
-    // hex view and the 2D view plug their setters in through setByteOrderHook().
-    if (result.vendorKnown && m_byteOrder)
-        m_byteOrder(m_window->documentWindowOf(record), result.littleEndian);
+    DocumentWindow *document = m_createDocument(firmware, result.maps);
+    if (result.vendorKnown && m_byteOrder && document)
+        m_byteOrder(document, result.littleEndian);
     message(QMessageBox::Information, QStringLiteral("OLS caricato"),
             QStringLiteral("Progetto WinOLS analizzato.\n\nRecord mappa trovati: %1")
                 .arg(result.maps.size()));
 }
 
-void DescriptionImporter::openMapFilter()
+void DescriptionImporter::openMapFilter(DocumentWindow *document, MapsItemFinder mapsItem)
 {
-    DocumentWindow *document = m_window->activeDocumentWindow();
     if (!document) {
         message(QMessageBox::Information, QStringLiteral("Filtro mappe"),
                 QStringLiteral("Apri prima un firmware con mappe A2L / DAMOS."));
@@ -168,14 +165,13 @@ void DescriptionImporter::openMapFilter()
     }
     if (m_filterDialog)
         m_filterDialog->close();
-    const FirmwareProject *record = document->record();
     const QPointer<DocumentWindow> guard(document);
     m_filterDialog = new MapFilterDialog(
         document,
-        [this, guard, record]() -> QTreeWidgetItem * {
-            return guard ? m_window->mapsItemOf(record) : nullptr;
+        [guard, mapsItem = std::move(mapsItem)]() -> QTreeWidgetItem * {
+            return guard && mapsItem ? mapsItem() : nullptr;
         },
-        m_window);
+        m_parent);
     m_filterDialog->show();
     m_filterDialog->raise();
     m_filterDialog->activateWindow();

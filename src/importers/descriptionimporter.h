@@ -11,12 +11,16 @@
 #include <functional>
 
 class DocumentWindow;
-class MainWindow;
+class Firmware;
 class QProgressDialog;
+class QTreeWidgetItem;
+class QWidget;
 
-// The main window's description-import commands: "Importa A2L / DAMOS...", "Importa progetto
-// OLS..." (and dropped ".ols" files), and "FILTRO MAPPE". The parsers run on the global
-// thread pool behind a busy dialog; their results come back here on the GUI thread.
+// The description-import commands: "Importa A2L / DAMOS...", "Importa progetto OLS..." (and
+// dropped ".ols" files), and "FILTRO MAPPE". The parsers run on the global thread pool behind
+// a busy dialog; their results come back here on the GUI thread. The window that holds the
+// documents hands in the document a command acts on, and opens the image of a WinOLS
+// project through the document factory it plugs in.
 class DescriptionImporter : public QObject
 {
     Q_OBJECT
@@ -28,19 +32,28 @@ public:
     using FileHook = std::function<QString(const QString &title, const QString &filter)>;
     // Sets a new document's views to the byte order a WinOLS project's vendor implies.
     using ByteOrderHook = std::function<void(DocumentWindow *document, bool littleEndian)>;
+    // Opens an image with its maps as a new document (taking the firmware); its window.
+    using DocumentFactory
+        = std::function<DocumentWindow *(Firmware *firmware, const QList<MapDefinition> &maps)>;
+    // The "Mappe" branch of the document's map list, as it is now.
+    using MapsItemFinder = std::function<QTreeWidgetItem *()>;
 
-    explicit DescriptionImporter(MainWindow *window);
+    // dialogParent owns the dialogs and message boxes.
+    explicit DescriptionImporter(QWidget *dialogParent);
 
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
     void setFileHook(FileHook hook) { m_askFile = std::move(hook); }
     void setByteOrderHook(ByteOrderHook hook) { m_byteOrder = std::move(hook); }
+    void setDocumentFactory(DocumentFactory factory) { m_createDocument = std::move(factory); }
 
-    void importA2L();
-    // Parses an A2L / DAMOS file for the active document; false when none is open.
-    bool startA2LImport(const QString &path);
+    // "Importa A2L / DAMOS..." for document (null when none is open).
+    void importA2L(DocumentWindow *document);
+    // Parses an A2L / DAMOS file for document; false when there is none or a parse runs.
+    bool startA2LImport(DocumentWindow *document, const QString &path);
     void importOLS();
     void startOLSImport(const QString &path);
-    void openMapFilter();
+    // "FILTRO MAPPE" over document's map list (null when none is open).
+    void openMapFilter(DocumentWindow *document, MapsItemFinder mapsItem);
 
     bool isBusy() const { return m_busy; }
     MapFilterDialog *mapFilterDialog() const { return m_filterDialog; }
@@ -58,10 +71,11 @@ private:
     QString askFile(const QString &title, const QString &filter);
     void closeBusyDialog();
 
-    MainWindow *m_window;
+    QWidget *m_parent;
     MessageHook m_message;
     FileHook m_askFile;
     ByteOrderHook m_byteOrder;
+    DocumentFactory m_createDocument;
     QPointer<QProgressDialog> m_busyDialog;
     QPointer<MapFilterDialog> m_filterDialog;
     bool m_busy = false;

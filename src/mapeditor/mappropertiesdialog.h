@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mapeditor/mapproperties.h"
+
 #include <QDialog>
 
 class MapWindow;
@@ -13,8 +15,8 @@ class QSpinBox;
 class QTabWidget;
 
 // "Caratteristiche mappa": names, scaling, data organisations and axis sources of the map of
-// one map window. Organisation changes act on the window at once; the rest on OK, and a
-// cancelled dialog puts the organisations back.
+// one map window. Organisation and axis source changes act on the window at once; the rest is
+// handed to the window as one record on OK, and a cancelled dialog puts the organisations back.
 class MapPropertiesDialog : public QDialog
 {
     Q_OBJECT
@@ -61,6 +63,8 @@ private:
     QWidget *buildCommentTab();
 
     MapWindow *m_window;
+    // The window's properties when the dialog opened; OK hands them back as edited.
+    MapProperties m_start;
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_description = nullptr;

@@ -166,12 +166,7 @@ MapWindow::MapWindow(int rows,
 
     buildInterface();
 
-    m_zOrganisation = m_committedZOrganisation;
-    m_xOrganisation = m_committedXOrganisation;
-    m_yOrganisation = m_committedYOrganisation;
-    reloadZ();
-    reloadXAxis();
-    reloadYAxis();
+    revertOrganisations(); // the live organisations start as the committed ones
     m_table->installEventFilter(this);
 }
 
@@ -457,6 +452,184 @@ void MapWindow::setLiveYOrganisation(int organisation)
 {
     m_yOrganisation = validOrganisation(organisation);
     reloadYAxis();
+}
+
+void MapWindow::revertOrganisations()
+{
+    m_zOrganisation = m_committedZOrganisation;
+    m_xOrganisation = m_committedXOrganisation;
+    m_yOrganisation = m_committedYOrganisation;
+    reloadZ();
+    reloadXAxis();
+    reloadYAxis();
+}
+
+void MapWindow::chooseAxisSource(bool xAxis, int source)
+{
+    if (source == 0) {
+        if (xAxis)
+            useIndexXAxis();
+        else
+            useIndexYAxis();
+    } else if (xAxis) {
+        m_xAxisSource = 1;
+        reloadXAxis();
+    } else {
+        m_yAxisSource = 1;
+        reloadYAxis();
+    }
+    if (!m_hasDefinition)
+        return;
+    if (xAxis) {
+        m_definition.xAxisSource = m_xAxisSource;
+        m_definition.xAxis = m_xAxisValues;
+    } else {
+        m_definition.yAxisSource = m_yAxisSource;
+        m_definition.yAxis = m_yAxisValues;
+    }
+    emit mapDefinitionChanged(m_definition);
+}
+
+void MapWindow::requestAxisFromCursor(bool xAxis)
+{
+    if (xAxis)
+        emit xAxisCursorRequested();
+    else
+        emit yAxisCursorRequested();
+}
+
+void MapWindow::setAxisAddressFields(QLineEdit *xField, QLineEdit *yField)
+{
+    m_xAddressField = xField;
+    m_yAddressField = yField;
+}
+
+MapProperties MapWindow::properties() const
+{
+    MapProperties p;
+    p.name = m_title;
+    p.hasDefinition = m_hasDefinition;
+    if (m_hasDefinition) {
+        p.description = m_definition.description;
+        p.unit = m_definition.unit;
+        p.compuMethod = m_definition.compuMethod;
+        p.comment = m_definition.comment;
+        p.sourceKind = m_definition.sourceKind;
+        p.x.name = m_definition.xAxisName;
+        p.x.unit = m_definition.xUnit;
+        p.x.compuMethod = m_definition.xCompuMethod;
+        p.y.name = m_definition.yAxisName;
+        p.y.unit = m_definition.yUnit;
+        p.y.compuMethod = m_definition.yCompuMethod;
+    }
+    p.mapOffset = m_mapOffset;
+    p.rows = rows();
+    p.columns = columns();
+    p.zOrganisation = m_committedZOrganisation;
+    p.z = m_z;
+    p.x.source = m_xAxisSource;
+    p.x.address = m_xAxisOffset;
+    p.x.organisation = m_committedXOrganisation;
+    p.x.factor = m_xFactor;
+    p.x.offset = m_xOffset;
+    p.x.decimals = m_xDecimals;
+    p.y.source = m_yAxisSource;
+    p.y.address = m_yAxisOffset;
+    p.y.organisation = m_committedYOrganisation;
+    p.y.factor = m_yFactor;
+    p.y.offset = m_yOffset;
+    p.y.decimals = m_yDecimals;
+    return p;
+}
+
+void MapWindow::applyProperties(const MapProperties &p)
+{
+    const QString name = p.name.trimmed();
+    if (!name.isEmpty()) {
+        m_title = name;
+        setWindowTitle(name);
+        if (m_hasDefinition)
+            m_definition.name = name;
+        emit mapNameChanged(m_mapOffset, name);
+    }
+
+    if (validOrganisation(p.zOrganisation) != m_zOrganisation)
+        setLiveZOrganisation(p.zOrganisation);
+    if (validOrganisation(p.x.organisation) != m_xOrganisation)
+        setLiveXOrganisation(p.x.organisation);
+    if (validOrganisation(p.y.organisation) != m_yOrganisation)
+        setLiveYOrganisation(p.y.organisation);
+    m_committedZOrganisation = m_zOrganisation;
+    m_committedXOrganisation = m_xOrganisation;
+    m_committedYOrganisation = m_yOrganisation;
+
+    m_xAxisSource = p.x.source == 0 ? 0 : 1;
+    m_yAxisSource = p.y.source == 0 ? 0 : 1;
+
+    m_z.factor = p.z.factor;
+    m_z.offset = p.z.offset;
+    m_z.reciprocal = p.z.reciprocal;
+    m_z.decimals = p.z.decimals;
+    m_xFactor = p.x.factor;
+    m_xOffset = p.x.offset;
+    m_xDecimals = p.x.decimals;
+    m_yFactor = p.y.factor;
+    m_yOffset = p.y.offset;
+    m_yDecimals = p.y.decimals;
+
+    if (m_xAxisSource == 1 && p.x.address >= 0 && p.x.address != m_xAxisOffset) {
+        m_xAxisOffset = p.x.address;
+        reloadXAxis();
+    }
+    if (m_yAxisSource == 1 && p.y.address >= 0 && p.y.address != m_yAxisOffset) {
+        m_yAxisOffset = p.y.address;
+        reloadYAxis();
+    }
+
+    const bool blocked = m_table->blockSignals(true);
+    if (m_hasDefinition) {
+        MapDefinition &d = m_definition;
+        auto store = [](int organisation, int &dataType, int &size, bool &littleEndian) {
+            dataType = organisation;
+            size = elementSizeOfOrganisation(organisation);
+            littleEndian = organisation != Organisation16BitHiLo;
+        };
+        store(m_committedZOrganisation, d.dataType, d.zElementSize, d.littleEndian);
+        // The axes' organisations are kept too, or the next opening would forget them.
+        store(m_committedXOrganisation, d.xDataType, d.xElementSize, d.xLittleEndian);
+        store(m_committedYOrganisation, d.yDataType, d.yElementSize, d.yLittleEndian);
+        d.factor = m_z.factor;
+        d.offset = m_z.offset;
+        d.decimals = m_z.decimals;
+        d.xAxisName = p.x.name.trimmed();
+        d.xUnit = p.x.unit.trimmed();
+        d.xFactor = m_xFactor;
+        d.xOffsetFactor = m_xOffset;
+        d.xDecimals = m_xDecimals;
+        d.yAxisName = p.y.name.trimmed();
+        d.yUnit = p.y.unit.trimmed();
+        d.yFactor = m_yFactor;
+        d.yOffsetFactor = m_yOffset;
+        d.yDecimals = m_yDecimals;
+        d.xAxisOffset = m_xAxisOffset;
+        d.yAxisOffset = m_yAxisOffset;
+        d.xAxisSource = m_xAxisSource;
+        d.yAxisSource = m_yAxisSource;
+        d.xAxis = m_xAxisValues;
+        d.yAxis = m_yAxisValues;
+        d.name = m_title;
+        d.description = p.description.trimmed();
+        d.unit = p.unit.trimmed();
+        d.comment = p.comment.trimmed();
+        emit mapDefinitionChanged(d);
+    }
+    refreshTable();
+    if (m_xAxisSource == 1)
+        labelXAxis();
+    if (m_yAxisSource == 1)
+        labelYAxis();
+    repaintPlots();
+    m_table->blockSignals(blocked);
 }
 
 void MapWindow::setXAxisOffset(int offset)

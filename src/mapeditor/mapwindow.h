@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mapeditor/mapcelllayout.h"
+#include "mapeditor/mapproperties.h"
 #include "mapeditor/mapvaluescaling.h"
 #include "model/mapdefinition.h"
 
@@ -98,6 +99,23 @@ public:
     void askPercentChange();
     void openPropertiesDialog();
 
+    // The properties dialog's side of the window. properties() is what the dialog starts
+    // from; applyProperties() takes the accepted record whole. While the dialog is open, an
+    // organisation or an axis source changes the shown values at once, and
+    // revertOrganisations() puts back the last accepted organisations when it is cancelled.
+    MapProperties properties() const;
+    void applyProperties(const MapProperties &properties);
+    void setLiveZOrganisation(int organisation);
+    void setLiveXOrganisation(int organisation);
+    void setLiveYOrganisation(int organisation);
+    void revertOrganisations();
+    // "1,2,3,4..." (0) or "Eprom" (1) chosen for the X or Y axis.
+    void chooseAxisSource(bool xAxis, int source);
+    // "Come cursore Hexdump": the owner answers with setXAxisOffset / setYAxisOffset.
+    void requestAxisFromCursor(bool xAxis);
+    // The open dialog's address fields, which setXAxisOffset / setYAxisOffset fill in.
+    void setAxisAddressFields(QLineEdit *xField, QLineEdit *yField);
+
     // 3D view buttons.
     void rotateLeft();
     void rotateRight();
@@ -159,8 +177,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class MapPropertiesDialog;
-
     void buildInterface();
     QWidget *buildButtonBar();
     void reloadZ();
@@ -170,9 +186,6 @@ private:
     void labelYAxis();
     void useIndexXAxis();
     void useIndexYAxis();
-    void setLiveZOrganisation(int organisation);
-    void setLiveXOrganisation(int organisation);
-    void setLiveYOrganisation(int organisation);
     void showTableContextMenu(const QPoint &position);
     void paint2D(QPainter &painter, const QRect &rect);
     void paint3D(QPainter &painter, const QRect &rect);

@@ -199,51 +199,71 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
     return true;
 }
 
+bool Firmware::openImageFile(const std::string &path,
+                             QFile &file,
+                             bool *intelHex,
+                             std::string *error)
+{
+    std::string ext = extensionOf(path);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    *intelHex = ext == "hex" || ext == "ihx";
+    file.setFileName(toQPath(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = "Impossibile aprire il file.";
+        return false;
+    }
+    // Intel HEX text is a bit over twice the image size; allow for that plus line overhead.
+    const qint64 limit = *intelHex ? qint64(MaxImageSize) * 4 : qint64(MaxImageSize);
+    if (file.size() > limit) {
+        *error = "Il file è troppo grande (oltre 256 MiB).";
+        return false;
+    }
+    // An empty document could never be saved as a project; a 0-byte dump is a failed read.
+    if (file.size() == 0) {
+        *error = "Il file è vuoto (0 byte): non contiene un'immagine firmware.";
+        return false;
+    }
+    return true;
+}
+
+bool Firmware::decodeIntelHexFile(QFile &file,
+                                  std::vector<uint8_t> &image,
+                                  std::string *error,
+                                  std::vector<std::string> *warnings)
+{
+    IntelHexFindings findings;
+    const qint64 size = file.size();
+    bool ok = false;
+    // Mapping the text saves copying tens of MiB; a device that cannot be mapped is read.
+    if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
+        ok = decodeIntelHex(reinterpret_cast<const char *>(mapped), std::size_t(size), image, error,
+                            &findings);
+        file.unmap(const_cast<uchar *>(mapped));
+    } else {
+        const QByteArray text = file.readAll();
+        ok = decodeIntelHex(text.constData(), std::size_t(text.size()), image, error, &findings);
+    }
+    if (ok && warnings)
+        *warnings = findings.warnings();
+    return ok;
+}
+
 bool Firmware::load(const std::string &path)
 {
     m_filePath = path;
     m_error.clear();
     m_warnings.clear();
-    std::string ext = extension();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-
-    QFile file(toQPath(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = "Impossibile aprire il file.";
+    QFile file;
+    bool intelHex = false;
+    if (!openImageFile(path, file, &intelHex, &m_error))
         return false;
-    }
-    const bool intelHex = ext == "hex" || ext == "ihx";
-    // Intel HEX text is a bit over twice the image size; allow for that plus line overhead.
-    const qint64 limit = intelHex ? qint64(MaxImageSize) * 4 : qint64(MaxImageSize);
-    if (file.size() > limit) {
-        m_error = "Il file è troppo grande (oltre 256 MiB).";
-        return false;
-    }
-    // An empty document could never be saved as a project; a 0-byte dump is a failed read.
-    if (file.size() == 0) {
-        m_error = "Il file è vuoto (0 byte): non contiene un'immagine firmware.";
-        return false;
-    }
+    m_format = intelHex ? Format::IntelHex : Format::Raw;
 
     if (intelHex) {
         std::vector<uint8_t> image;
-        IntelHexFindings findings;
-        const qint64 size = file.size();
-        // Mapping the text saves copying tens of MiB; a device that cannot be mapped is read.
-        if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-            const bool ok = decodeIntelHex(reinterpret_cast<const char *>(mapped),
-                                           std::size_t(size), image, &m_error, &findings);
-            file.unmap(const_cast<uchar *>(mapped));
-            if (!ok)
-                return false;
-        } else {
-            const QByteArray text = file.readAll();
-            if (!decodeIntelHex(text.constData(), std::size_t(text.size()), image, &m_error,
-                                &findings))
-                return false;
-        }
-        m_warnings = findings.warnings();
+        if (!decodeIntelHexFile(file, image, &m_error, &m_warnings))
+            return false;
         m_data.swap(image);
         return true;
     }
@@ -268,22 +288,29 @@ bool Firmware::load(const std::string &path)
 bool Firmware::save(const std::string &path) const
 {
     m_error.clear();
+    return writeImage(path, m_data.data(), m_data.size(), &m_error);
+}
+
+bool Firmware::writeImage(const std::string &path,
+                          const uint8_t *bytes,
+                          std::size_t length,
+                          std::string *error)
+{
     // Written whole to a temporary file and renamed, so an interrupted save never leaves
     // half an image where a good one was.
     QSaveFile file(toQPath(path));
     if (!file.open(QIODevice::WriteOnly)) {
-        m_error = "Impossibile scrivere il file.";
+        *error = "Impossibile scrivere il file.";
         return false;
     }
-    if (!m_data.empty()
-        && file.write(reinterpret_cast<const char *>(m_data.data()), qint64(m_data.size()))
-               != qint64(m_data.size())) {
+    if (length > 0
+        && file.write(reinterpret_cast<const char *>(bytes), qint64(length)) != qint64(length)) {
         file.cancelWriting();
-        m_error = "Errore durante la scrittura del file.";
+        *error = "Errore durante la scrittura del file.";
         return false;
     }
     if (!file.commit()) {
-        m_error = "Errore durante la scrittura del file.";
+        *error = "Errore durante la scrittura del file.";
         return false;
     }
     return true;
@@ -291,12 +318,22 @@ bool Firmware::save(const std::string &path) const
 
 std::string Firmware::fileName() const
 {
-    const std::size_t cut = m_filePath.find_last_of("/\\");
-    return cut == std::string::npos ? m_filePath : m_filePath.substr(cut + 1);
+    return fileNameOf(m_filePath);
 }
 
 std::string Firmware::extension() const
 {
-    const std::size_t dot = m_filePath.find_last_of('.');
-    return dot == std::string::npos ? std::string() : m_filePath.substr(dot + 1);
+    return extensionOf(m_filePath);
+}
+
+std::string Firmware::fileNameOf(const std::string &path)
+{
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string Firmware::extensionOf(const std::string &path)
+{
+    const std::size_t dot = path.find_last_of('.');
+    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
 }

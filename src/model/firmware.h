@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class QFile;
+
 // What decoding an Intel HEX text found wrong but worked around: lines that were dropped
 // (too short, or with a digit that is not hexadecimal) and a missing end-of-file record.
 struct IntelHexFindings
@@ -51,15 +53,39 @@ public:
     // image is usable, but the user must hear about it before trusting it.
     const std::vector<std::string> &loadWarnings() const { return m_warnings; }
 
+    // How the last load read the file: decoded as Intel HEX, or taken byte for byte.
+    enum class Format { Raw, IntelHex };
+    Format format() const { return m_format; }
+
     // Decodes Intel HEX text into an image; false (with a reason) when it yields no image or
     // one larger than maxImageSize (a caller may set a lower bound than the loader's).
     static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
                                std::string *error = nullptr, IntelHexFindings *findings = nullptr,
                                std::size_t maxImageSize = MaxImageSize);
 
+    // What every way of loading a file shares (this class and FirmwareFile). Opens the file
+    // for reading with the checks every load makes (it opens, is not empty, is not larger than
+    // an image or its Intel HEX text can be) and says whether it is Intel HEX by its name.
+    static bool
+    openImageFile(const std::string &path, QFile &file, bool *intelHex, std::string *error);
+    // Decodes an open Intel HEX file into image, with the texts of what it worked around.
+    static bool decodeIntelHexFile(QFile &file,
+                                   std::vector<uint8_t> &image,
+                                   std::string *error,
+                                   std::vector<std::string> *warnings);
+    // Writes bytes to path whole and atomically; false with the reason.
+    static bool writeImage(const std::string &path,
+                           const uint8_t *bytes,
+                           std::size_t length,
+                           std::string *error);
+    // The part of a path after its last "/" or "\", and after its last ".".
+    static std::string fileNameOf(const std::string &path);
+    static std::string extensionOf(const std::string &path);
+
 private:
     std::string m_filePath;
     std::vector<uint8_t> m_data;
     mutable std::string m_error;
     std::vector<std::string> m_warnings;
+    Format m_format = Format::Raw;
 };

@@ -4,6 +4,7 @@
 #include <QJsonValue>
 
 #include <cmath>
+#include <type_traits>
 
 bool MapDefinition::operator==(const MapDefinition &o) const
 {
@@ -104,56 +105,12 @@ QJsonObject toJson(const MapDefinition &d)
     // Every key is always written, so readers of older files see the same shape. (QJsonObject
     // keeps its keys sorted; mapDefinitionKeys() has the documented order.)
     QJsonObject o;
-    o.insert(QLatin1String("name"), d.name);
-    o.insert(QLatin1String("description"), d.description);
-    o.insert(QLatin1String("comment"), d.comment);
-    o.insert(QLatin1String("characteristicType"), d.characteristicType);
-    o.insert(QLatin1String("recordLayout"), d.recordLayout);
-    o.insert(QLatin1String("zColumnMajor"), d.zColumnMajor);
-    o.insert(QLatin1String("rows"), d.rows);
-    o.insert(QLatin1String("columns"), d.columns);
-    o.insert(QLatin1String("mapOffset"), d.mapOffset);
-    o.insert(QLatin1String("xAxisOffset"), d.xAxisOffset);
-    o.insert(QLatin1String("yAxisOffset"), d.yAxisOffset);
-    o.insert(QLatin1String("headerOffset"), d.headerOffset);
-    o.insert(QLatin1String("xAxis"), axisToJson(d.xAxis));
-    o.insert(QLatin1String("yAxis"), axisToJson(d.yAxis));
-    o.insert(QLatin1String("dataType"), d.dataType);
-    o.insert(QLatin1String("xDataType"), d.xDataType);
-    o.insert(QLatin1String("yDataType"), d.yDataType);
-    o.insert(QLatin1String("xAxisSource"), d.xAxisSource);
-    o.insert(QLatin1String("yAxisSource"), d.yAxisSource);
-    o.insert(QLatin1String("littleEndian"), d.littleEndian);
-    o.insert(QLatin1String("xLittleEndian"), d.xLittleEndian);
-    o.insert(QLatin1String("yLittleEndian"), d.yLittleEndian);
-    o.insert(QLatin1String("zElementSize"), d.zElementSize);
-    o.insert(QLatin1String("xElementSize"), d.xElementSize);
-    o.insert(QLatin1String("yElementSize"), d.yElementSize);
-    o.insert(QLatin1String("factor"), d.factor);
-    o.insert(QLatin1String("offset"), d.offset);
-    o.insert(QLatin1String("decimals"), d.decimals);
-    o.insert(QLatin1String("unit"), d.unit);
-    o.insert(QLatin1String("compuMethod"), d.compuMethod);
-    o.insert(QLatin1String("xAxisName"), d.xAxisName);
-    o.insert(QLatin1String("xAxisDescription"), d.xAxisDescription);
-    o.insert(QLatin1String("xUnit"), d.xUnit);
-    o.insert(QLatin1String("xCompuMethod"), d.xCompuMethod);
-    o.insert(QLatin1String("xFactor"), d.xFactor);
-    o.insert(QLatin1String("xOffsetFactor"), d.xOffsetFactor);
-    o.insert(QLatin1String("xDecimals"), d.xDecimals);
-    o.insert(QLatin1String("yAxisName"), d.yAxisName);
-    o.insert(QLatin1String("yAxisDescription"), d.yAxisDescription);
-    o.insert(QLatin1String("yUnit"), d.yUnit);
-    o.insert(QLatin1String("yCompuMethod"), d.yCompuMethod);
-    o.insert(QLatin1String("yFactor"), d.yFactor);
-    o.insert(QLatin1String("yOffsetFactor"), d.yOffsetFactor);
-    o.insert(QLatin1String("yDecimals"), d.yDecimals);
-    o.insert(QLatin1String("minimum"), d.minimum);
-    o.insert(QLatin1String("maximum"), d.maximum);
-    o.insert(QLatin1String("xMinimum"), d.xMinimum);
-    o.insert(QLatin1String("xMaximum"), d.xMaximum);
-    o.insert(QLatin1String("yMinimum"), d.yMinimum);
-    o.insert(QLatin1String("yMaximum"), d.yMaximum);
+    forEachJsonField(d, [&o](QLatin1StringView key, const auto &value) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, QList<quint16>>)
+            o.insert(key, axisToJson(value));
+        else
+            o.insert(key, value);
+    });
     return o;
 }
 
@@ -341,25 +298,11 @@ QString formatPhysical(double value, int decimals)
 
 const QStringList &mapDefinitionKeys()
 {
-    static const QStringList keys = {
-        QStringLiteral("name"), QStringLiteral("description"), QStringLiteral("comment"),
-        QStringLiteral("characteristicType"), QStringLiteral("recordLayout"),
-        QStringLiteral("zColumnMajor"), QStringLiteral("rows"), QStringLiteral("columns"),
-        QStringLiteral("mapOffset"), QStringLiteral("xAxisOffset"), QStringLiteral("yAxisOffset"),
-        QStringLiteral("headerOffset"), QStringLiteral("xAxis"), QStringLiteral("yAxis"),
-        QStringLiteral("dataType"), QStringLiteral("xDataType"), QStringLiteral("yDataType"),
-        QStringLiteral("xAxisSource"), QStringLiteral("yAxisSource"),
-        QStringLiteral("littleEndian"), QStringLiteral("xLittleEndian"),
-        QStringLiteral("yLittleEndian"), QStringLiteral("zElementSize"),
-        QStringLiteral("xElementSize"), QStringLiteral("yElementSize"), QStringLiteral("factor"),
-        QStringLiteral("offset"), QStringLiteral("decimals"), QStringLiteral("unit"),
-        QStringLiteral("compuMethod"), QStringLiteral("xAxisName"),
-        QStringLiteral("xAxisDescription"), QStringLiteral("xUnit"), QStringLiteral("xCompuMethod"),
-        QStringLiteral("xFactor"), QStringLiteral("xOffsetFactor"), QStringLiteral("xDecimals"),
-        QStringLiteral("yAxisName"), QStringLiteral("yAxisDescription"), QStringLiteral("yUnit"),
-        QStringLiteral("yCompuMethod"), QStringLiteral("yFactor"), QStringLiteral("yOffsetFactor"),
-        QStringLiteral("yDecimals"), QStringLiteral("minimum"), QStringLiteral("maximum"),
-        QStringLiteral("xMinimum"), QStringLiteral("xMaximum"), QStringLiteral("yMinimum"),
-        QStringLiteral("yMaximum")};
+    static const QStringList keys = [] {
+        QStringList list;
+        forEachJsonField(MapDefinition(),
+                         [&list](QLatin1StringView key, const auto &) { list.append(key); });
+        return list;
+    }();
     return keys;
 }

@@ -97,6 +97,65 @@ struct MapRanges
     ByteRange header;
 };
 
+// Hands every key of the JSON form and its field to visit(key, value), in the documented
+// order; value is a const QString &, bool, int, double or const QList<quint16> &. toJson,
+// mapDefinitionKeys() and writers that stream maps without building QJsonObjects all follow
+// this one list, so a new field cannot be forgotten by one of them.
+template<typename Visitor>
+void forEachJsonField(const MapDefinition &d, Visitor &&visit)
+{
+    visit(QLatin1StringView("name"), d.name);
+    visit(QLatin1StringView("description"), d.description);
+    visit(QLatin1StringView("comment"), d.comment);
+    visit(QLatin1StringView("characteristicType"), d.characteristicType);
+    visit(QLatin1StringView("recordLayout"), d.recordLayout);
+    visit(QLatin1StringView("zColumnMajor"), d.zColumnMajor);
+    visit(QLatin1StringView("rows"), d.rows);
+    visit(QLatin1StringView("columns"), d.columns);
+    visit(QLatin1StringView("mapOffset"), d.mapOffset);
+    visit(QLatin1StringView("xAxisOffset"), d.xAxisOffset);
+    visit(QLatin1StringView("yAxisOffset"), d.yAxisOffset);
+    visit(QLatin1StringView("headerOffset"), d.headerOffset);
+    visit(QLatin1StringView("xAxis"), d.xAxis);
+    visit(QLatin1StringView("yAxis"), d.yAxis);
+    visit(QLatin1StringView("dataType"), d.dataType);
+    visit(QLatin1StringView("xDataType"), d.xDataType);
+    visit(QLatin1StringView("yDataType"), d.yDataType);
+    visit(QLatin1StringView("xAxisSource"), d.xAxisSource);
+    visit(QLatin1StringView("yAxisSource"), d.yAxisSource);
+    visit(QLatin1StringView("littleEndian"), d.littleEndian);
+    visit(QLatin1StringView("xLittleEndian"), d.xLittleEndian);
+    visit(QLatin1StringView("yLittleEndian"), d.yLittleEndian);
+    visit(QLatin1StringView("zElementSize"), d.zElementSize);
+    visit(QLatin1StringView("xElementSize"), d.xElementSize);
+    visit(QLatin1StringView("yElementSize"), d.yElementSize);
+    visit(QLatin1StringView("factor"), d.factor);
+    visit(QLatin1StringView("offset"), d.offset);
+    visit(QLatin1StringView("decimals"), d.decimals);
+    visit(QLatin1StringView("unit"), d.unit);
+    visit(QLatin1StringView("compuMethod"), d.compuMethod);
+    visit(QLatin1StringView("xAxisName"), d.xAxisName);
+    visit(QLatin1StringView("xAxisDescription"), d.xAxisDescription);
+    visit(QLatin1StringView("xUnit"), d.xUnit);
+    visit(QLatin1StringView("xCompuMethod"), d.xCompuMethod);
+    visit(QLatin1StringView("xFactor"), d.xFactor);
+    visit(QLatin1StringView("xOffsetFactor"), d.xOffsetFactor);
+    visit(QLatin1StringView("xDecimals"), d.xDecimals);
+    visit(QLatin1StringView("yAxisName"), d.yAxisName);
+    visit(QLatin1StringView("yAxisDescription"), d.yAxisDescription);
+    visit(QLatin1StringView("yUnit"), d.yUnit);
+    visit(QLatin1StringView("yCompuMethod"), d.yCompuMethod);
+    visit(QLatin1StringView("yFactor"), d.yFactor);
+    visit(QLatin1StringView("yOffsetFactor"), d.yOffsetFactor);
+    visit(QLatin1StringView("yDecimals"), d.yDecimals);
+    visit(QLatin1StringView("minimum"), d.minimum);
+    visit(QLatin1StringView("maximum"), d.maximum);
+    visit(QLatin1StringView("xMinimum"), d.xMinimum);
+    visit(QLatin1StringView("xMaximum"), d.xMaximum);
+    visit(QLatin1StringView("yMinimum"), d.yMinimum);
+    visit(QLatin1StringView("yMaximum"), d.yMaximum);
+}
+
 QJsonObject toJson(const MapDefinition &definition);
 // The 50 keys of the JSON form, in their documented order.
 const QStringList &mapDefinitionKeys();

@@ -5,6 +5,7 @@
 
 #include <QByteArrayView>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <cstring>
 
@@ -101,27 +102,88 @@ bool complete(const EcuIdentification &id)
 
 } // namespace
 
-EcuIdentification identifyEcu(const uint8_t *bytes, qint64 length)
+namespace {
+
+// One bit per byte of the 64 at p, bit k for byte k: set when the byte is printable
+// (0x20..0x7E). Eight bytes at a time in a 64-bit word, without a branch.
+quint64 printableMask(const uint8_t *p)
 {
-    EcuIdentification id;
+    constexpr quint64 Ones = 0x0101010101010101ull;
+    constexpr quint64 High = 0x8080808080808080ull;
+    quint64 mask = 0;
+    for (int word = 0; word < 8; ++word) {
+        const quint64 x = qFromLittleEndian<quint64>(p + 8 * word);
+        const quint64 low7 = x & ~High;
+        const quint64 atLeast20 = ((low7 | High) - 0x20 * Ones) & High;
+        const quint64 atMost7E = ((0x7E * Ones | High) - low7) & High;
+        const quint64 printable = atLeast20 & atMost7E & ~x; // bytes from 0x80 up are not
+        // Gathers the eight high bits into one byte, byte k's bit to bit k.
+        mask |= (((printable >> 7) * 0x0102040810204080ull) >> 56) << (8 * word);
+    }
+    return mask;
+}
+
+} // namespace
+
+void forEachPrintableRun(const uint8_t *bytes,
+                         qint64 length,
+                         const std::function<bool(qint64, qint64)> &visit)
+{
     if (!bytes || length <= 0)
-        return id;
-    // Branch-free run counting: on real images printable and other bytes alternate
-    // unpredictably, and a branch per byte would cost more than the rest of the scan.
-    qint64 run = 0;
-    for (qint64 i = 0; i < length; ++i) {
+        return;
+    constexpr int L = MinimumRunLength;
+    qint64 run = 0; // printable bytes just before i
+    qint64 i = 0;
+    // 64 bytes at a time, from their printable bits: in code, printable and other bytes
+    // alternate unpredictably, and a branch per byte would cost more than the rest of the
+    // scan. Only a byte outside the printable range closes a run, so one that reaches the end
+    // of the image is never handed over.
+    for (; i + 64 <= length; i += 64) {
+        const quint64 mask = printableMask(bytes + i);
+        if (mask == ~quint64(0)) {
+            run += 64;
+            continue;
+        }
+        // The run going on at the block's start closes at its first non-printable byte.
+        const int first = int(qCountTrailingZeroBits(~mask));
+        if (run + first >= L && !visit(i + first - (run + first), run + first))
+            return;
+        // Bit k: bytes k .. k+L-1 are printable, so a long run starts at the lowest such k
+        // after the last closed run.
+        quint64 starts = mask;
+        for (int k = 1; k < L; ++k)
+            starts &= mask >> k;
+        starts = first >= 63 ? 0 : starts & (~quint64(0) << (first + 1));
+        while (starts) {
+            const int start = int(qCountTrailingZeroBits(starts));
+            const int size = int(qCountTrailingZeroBits(~(mask >> start)));
+            if (start + size >= 64)
+                break; // goes on into the next block
+            if (!visit(i + start, size))
+                return;
+            const int next = start + size + 1;
+            starts = next >= 64 ? 0 : starts & (~quint64(0) << next);
+        }
+        run = qCountLeadingZeroBits(~mask); // printable bytes at the block's end
+    }
+    for (; i < length; ++i) {
         const qint64 printable = qint64(uint8_t(bytes[i] - 0x20) < 0x5F);
-        // A run that reaches the end of the image is never examined: only a byte outside
-        // the printable range closes one.
-        if ((printable ^ 1) & qint64(run >= MinimumRunLength)) {
-            examineRun(
-                QByteArrayView(reinterpret_cast<const char *>(bytes + i - run), qsizetype(run)),
-                id);
-            if (complete(id))
-                break;
+        if ((printable ^ 1) & qint64(run >= L)) {
+            if (!visit(i - run, run))
+                return;
         }
         run = (run + 1) & -printable;
     }
+}
+
+EcuIdentification identifyEcu(const uint8_t *bytes, qint64 length)
+{
+    EcuIdentification id;
+    forEachPrintableRun(bytes, length, [bytes, &id](qint64 start, qint64 run) {
+        examineRun(QByteArrayView(reinterpret_cast<const char *>(bytes + start), qsizetype(run)),
+                   id);
+        return !complete(id);
+    });
     return id;
 }
 

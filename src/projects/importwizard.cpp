@@ -41,6 +41,20 @@ QLabel *fact(const QString &text, QWidget *parent)
     return label;
 }
 
+// The first page names the format the loader used.
+QString formatNote(bool intelHex)
+{
+    return QStringLiteral("Il firmware è stato riconosciuto come file %1. Controlla le "
+                          "informazioni prima di continuare.")
+        .arg(intelHex ? QStringLiteral("Intel HEX") : QStringLiteral("binario"));
+}
+
+QString formatType(bool intelHex)
+{
+    return intelHex ? QStringLiteral("File Intel HEX / Firmware ECU")
+                    : QStringLiteral("File binario / Firmware ECU");
+}
+
 } // namespace
 
 ImportWizard::ImportWizard(const ImportFacts &facts, QWidget *parent)
@@ -100,6 +114,7 @@ ImportWizard::factsFor(const Firmware &firmware, const QString &path, const Proj
     facts.fileName = info.fileName();
     facts.fileSize = info.size();
     facts.sha256 = imageFingerprint(firmware.data());
+    facts.intelHex = firmware.format() == Firmware::Format::IntelHex;
     facts.identification = identifyEcu(firmware);
     const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
                            qsizetype(firmware.size()));
@@ -112,14 +127,11 @@ QWidget *ImportWizard::buildFilePage(const ImportFacts &facts)
     auto *page = new QWidget(this);
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(pageTitle(QStringLiteral("Informazioni file"), page));
-    layout->addWidget(note(QStringLiteral("Il firmware è stato riconosciuto come file binario. "
-                                          "Controlla le informazioni prima di continuare."),
-                           page));
+    layout->addWidget(note(formatNote(facts.intelHex), page));
     auto *form = new QFormLayout;
     const QString suffix = fileSuffixAfterLastDot(facts.fileName);
     form->addRow(QStringLiteral("Nome file:"), fact(facts.fileName, page));
-    form->addRow(QStringLiteral("Tipo:"),
-                 fact(QStringLiteral("File binario / Firmware ECU"), page));
+    form->addRow(QStringLiteral("Tipo:"), fact(formatType(facts.intelHex), page));
     form->addRow(QStringLiteral("Estensione:"),
                  fact(suffix.isEmpty() ? QStringLiteral("(nessuna estensione)") : suffix, page));
     m_length = fact(fileLengthText(facts.fileSize), page);

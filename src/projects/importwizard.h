@@ -23,6 +23,7 @@ struct ImportFacts
     QString fileName;
     qint64 fileSize = 0; // on disk
     QString sha256;      // of the loaded image
+    bool intelHex = false; // decoded as Intel HEX rather than taken byte for byte
     QList<ProjectMatch> matches;
     EcuIdentification identification;
 };

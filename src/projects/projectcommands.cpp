@@ -1,7 +1,5 @@
 #include "projectcommands.h"
 
-#include "app/documentwindow.h"
-#include "app/mainwindow.h"
 #include "importwizard.h"
 #include "model/firmwareproject.h"
 #include "model/mappack.h"
@@ -11,12 +9,7 @@
 #include "projectsaver.h"
 #include "versionchooser.h"
 
-#include <QAction>
 #include <QFileInfo>
-#include <QMdiSubWindow>
-#include <QStatusBar>
-#include <QToolButton>
-#include <QTreeWidgetItem>
 
 using namespace ProjectFiles;
 
@@ -32,48 +25,28 @@ QByteArray currentBytes(const FirmwareProject &record)
 
 } // namespace
 
-ProjectCommands::ProjectCommands(MainWindow *window)
-    : QObject(window)
-    , m_window(window)
-    , m_prompts(UserPrompts::dialogs(window))
+ProjectCommands::ProjectCommands(DocumentHost *host, QWidget *dialogParent)
+    : QObject(dialogParent)
+    , m_host(host)
+    , m_parent(dialogParent)
+    , m_prompts(UserPrompts::dialogs(dialogParent))
 {
-    m_prompts.status = [window](const QString &text, int timeout) {
-        window->statusBar()->showMessage(text, timeout);
-    };
+    m_prompts.status
+        = [host](const QString &text, int timeout) { host->showStatus(text, timeout); };
     m_runWizard = [](QWidget *parent, Firmware &firmware, const QString &path,
                      const ProjectStore &store, WizardResult &result) {
         return runImportWizard(parent, firmware, path, store, result);
     };
     m_chooseProject = [this](const ProjectStore &store) {
-        ProjectBrowser browser(store, m_prompts, m_window);
+        ProjectBrowser browser(store, m_prompts, m_parent);
         return browser.exec() == QDialog::Accepted ? browser.selectedFolder() : QString();
     };
     m_pickVersion = [this](const QString &folder) -> std::optional<VersionEntry> {
-        VersionChooser chooser(folder, m_prompts, m_window);
+        VersionChooser chooser(folder, m_prompts, m_parent);
         if (chooser.exec() != QDialog::Accepted)
             return std::nullopt;
         return chooser.selectedVersion();
     };
-
-    window->setProjectSaver([this](FirmwareProject &record) { return saveProject(record); });
-
-    auto hook = [this, window](const char *actionName, const char *buttonName,
-                               void (ProjectCommands::*command)()) {
-        if (QAction *action = window->action(QLatin1String(actionName))) {
-            action->setEnabled(true);
-            connect(action, &QAction::triggered, this, command);
-        }
-        if (!buttonName)
-            return;
-        if (auto *button = window->findChild<QToolButton *>(QLatin1String(buttonName))) {
-            button->setEnabled(true);
-            connect(button, &QToolButton::clicked, this, command);
-        }
-    };
-    hook("projectDataAction", "projectDataButton", &ProjectCommands::showProjectData);
-    hook("openProjectAction", "openProjectButton", &ProjectCommands::browseProjects);
-    hook("importMapPackAction", nullptr, &ProjectCommands::importMapPack);
-    hook("exportMapPackAction", nullptr, &ProjectCommands::exportMapPack);
 }
 
 void ProjectCommands::warn(const QString &title, const QString &text)
@@ -91,15 +64,17 @@ bool ProjectCommands::openFirmwareThroughWizard(const QString &path)
         warn(QStringLiteral("Errore"), text);
         return false;
     }
+    if (!acceptLoadWarnings(*firmware))
+        return false;
     WizardResult result;
-    if (!m_runWizard(m_window, *firmware, path, m_store, result))
+    if (!m_runWizard(m_parent, *firmware, path, m_store, result))
         return false;
     m_lastWizardResult = result;
     if (!result.projectFolderToOpen.isEmpty()) {
         firmware.reset();
         return openProject(result.projectFolderToOpen);
     }
-    FirmwareProject *record = m_window->createDocumentFromFirmware(firmware.release(), {});
+    FirmwareProject *record = m_host->createDocument(firmware.release(), {});
     if (!record)
         return false;
     record->savedFirmwarePath = path;
@@ -109,6 +84,25 @@ bool ProjectCommands::openFirmwareThroughWizard(const QString &path)
                                         "disponibile."),
                          6000);
     return true;
+}
+
+bool ProjectCommands::acceptLoadWarnings(const Firmware &firmware)
+{
+    const std::vector<std::string> &warnings = firmware.loadWarnings();
+    if (warnings.empty())
+        return true;
+    // The data that could be read is kept, but nobody should edit an image believing it whole.
+    QString text = QStringLiteral("Il file è stato letto, ma non è integro:\n");
+    for (const std::string &w : warnings)
+        text += QStringLiteral("\n- ") + QString::fromStdString(w);
+    text += QStringLiteral("\n\nL'immagine potrebbe essere incompleta. Vuoi aprirlo comunque?");
+    const int pressed
+        = m_prompts.choose
+              ? m_prompts.choose(QStringLiteral("Apri Firmware"), text,
+                                 {{QStringLiteral("Apri comunque"), QMessageBox::AcceptRole},
+                                  {QStringLiteral("Annulla"), QMessageBox::RejectRole}})
+              : -1;
+    return pressed == 0;
 }
 
 bool ProjectCommands::saveProject(FirmwareProject &record)
@@ -123,8 +117,7 @@ bool ProjectCommands::openProject(const QString &projectFolder)
         warn(QStringLiteral("Apri progetto"), opened.error);
         return false;
     }
-    FirmwareProject *record
-        = m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
+    FirmwareProject *record = m_host->createDocument(opened.firmware.release(), opened.maps);
     if (!record) {
         warn(QStringLiteral("Apri progetto"),
              QStringLiteral("Impossibile inizializzare il progetto."));
@@ -147,8 +140,7 @@ FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
         warn(QStringLiteral("Apri progetto"), opened.error);
         return nullptr;
     }
-    FirmwareProject *record
-        = m_window->createDocumentFromFirmware(opened.firmware.release(), opened.maps);
+    FirmwareProject *record = m_host->createDocument(opened.firmware.release(), opened.maps);
     if (!record) {
         warn(QStringLiteral("Apri progetto"),
              QStringLiteral("Impossibile inizializzare il progetto."));
@@ -156,17 +148,10 @@ FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
     }
     // The document starts with its own bytes as reference; a version compares with the
     // project's original instead, in the record and in both views.
-    if (DocumentWindow *document = m_window->documentWindowOf(record))
-        document->setReferenceBytes(opened.originalBytes);
-    else
-        record->originalBytes = opened.originalBytes;
+    m_host->setReferenceBytes(record, opened.originalBytes);
     record->versionName = opened.versionName;
-    if (!version.isOriginal) {
-        if (QTreeWidgetItem *maps = m_window->mapsItemOf(record); maps && maps->parent())
-            maps->parent()->setText(0, opened.versionName);
-        if (record->subWindow)
-            record->subWindow->setWindowTitle(opened.versionName);
-    }
+    if (!version.isOriginal)
+        m_host->setDocumentTitle(record, opened.versionName);
     record->projectFolder = projectFolder;
     record->savedFirmwarePath = opened.firmwarePath;
     applyProjectJson(*record, opened.record);
@@ -210,17 +195,17 @@ void ProjectCommands::browseProjects()
 
 void ProjectCommands::showProjectData()
 {
-    FirmwareProject *record = m_window->activeDocument();
+    FirmwareProject *record = m_host->activeDocument();
     if (!record) {
         m_prompts.message(QMessageBox::Information, QStringLiteral("Progetto"),
                           QStringLiteral("Apri prima un firmware."));
         return;
     }
-    ProjectDataDialog dialog(*record, ProjectDataDialog::Mode::Edit, m_window);
+    ProjectDataDialog dialog(*record, ProjectDataDialog::Mode::Edit, m_parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The dialog is modal, but the record could have gone while it was open.
-    if (!m_window->documents().contains(record))
+    if (!m_host->documents().contains(record))
         return;
     dialog.applyTo(*record);
     if (!saveProject(*record))
@@ -231,7 +216,7 @@ void ProjectCommands::showProjectData()
 void ProjectCommands::exportMapPack()
 {
     const QString title = QStringLiteral("Esporta pacchetto mappe");
-    FirmwareProject *record = m_window->activeDocument();
+    FirmwareProject *record = m_host->activeDocument();
     if (!record || !record->firmware) {
         warn(title, QStringLiteral("Apri prima un firmware."));
         return;
@@ -266,9 +251,8 @@ void ProjectCommands::exportMapPack()
 void ProjectCommands::importMapPack()
 {
     const QString title = QStringLiteral("Importa pacchetto mappe");
-    FirmwareProject *record = m_window->activeDocument();
-    DocumentWindow *document = m_window->activeDocumentWindow();
-    if (!record || !record->firmware || !document) {
+    FirmwareProject *record = m_host->activeDocument();
+    if (!record || !record->firmware) {
         warn(title, QStringLiteral("Apri prima il firmware originale associato."));
         return;
     }
@@ -291,9 +275,7 @@ void ProjectCommands::importMapPack()
         warn(title, QStringLiteral("Il pacchetto non contiene mappe."));
         return;
     }
-    const bool wasModified = record->modified;
-    document->setMaps(pack.maps);
-    record->modified = wasModified;
+    m_host->setDocumentMaps(record, pack.maps);
     m_prompts.message(QMessageBox::Information, QStringLiteral("Tessamorvandi"),
                       QStringLiteral("Pacchetto mappe importato correttamente.\n\n"
                                      "Mappe caricate: %1")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documenthost.h"
 #include "projectstore.h"
 #include "userprompts.h"
 #include "wizardresult.h"
@@ -9,11 +10,12 @@
 #include <functional>
 
 class Firmware;
-class MainWindow;
 struct FirmwareProject;
+class QWidget;
 
-// The project and map pack commands of the main window: import through the wizard, save,
-// the saved-projects browser, the project data dialog, map pack export and import.
+// The project and map pack commands: import through the wizard, save, the saved-projects
+// browser, the project data dialog, map pack export and import. They act on the documents of
+// a DocumentHost; the window that holds the documents wires its actions to them.
 class ProjectCommands : public QObject
 {
     Q_OBJECT
@@ -26,8 +28,8 @@ public:
     using FolderChooser = std::function<QString(const ProjectStore &store)>;
     using VersionPicker = std::function<std::optional<VersionEntry>(const QString &folder)>;
 
-    // Installs itself: the project saver, the project actions and toolbar buttons.
-    explicit ProjectCommands(MainWindow *window);
+    // dialogParent owns the dialogs and message boxes.
+    ProjectCommands(DocumentHost *host, QWidget *dialogParent);
 
     void setStore(const ProjectStore &store) { m_store = store; }
     const ProjectStore &store() const { return m_store; }
@@ -56,8 +58,11 @@ public:
 
 private:
     void warn(const QString &title, const QString &text);
+    // What the loader worked around, told before anything opens; false when the user cancels.
+    bool acceptLoadWarnings(const Firmware &firmware);
 
-    MainWindow *m_window;
+    DocumentHost *m_host;
+    QWidget *m_parent;
     ProjectStore m_store;
     UserPrompts m_prompts;
     WizardRunner m_runWizard;

@@ -28,6 +28,28 @@ std::optional<QString> askVersionName(const VersionQuestions &questions,
     return answer->trimmed();
 }
 
+// The version a save writes into; nullopt when the user cancels. Asked before anything is
+// written, so that a cancelled save leaves no project the user never saved.
+std::optional<QString>
+chooseVersion(const FirmwareProject &project, bool unchanged, const VersionQuestions &questions)
+{
+    if (unchanged)
+        return OriginalName;
+    if (project.versionName.isEmpty() || project.versionName == OriginalName)
+        return askVersionName(questions, QStringLiteral("Salva versione"),
+                              QStringLiteral("Nome della versione modificata:"),
+                              QStringLiteral("Stage 1"));
+    const VersionQuestions::Choice choice = questions.askChoice
+                                                ? questions.askChoice(project.versionName)
+                                                : VersionQuestions::Choice::Cancel;
+    if (choice == VersionQuestions::Choice::Cancel)
+        return std::nullopt;
+    if (choice == VersionQuestions::Choice::NewVersion)
+        return askVersionName(questions, QStringLiteral("Nuova versione"),
+                              QStringLiteral("Nome della nuova versione:"), QString());
+    return project.versionName;
+}
+
 } // namespace
 
 bool saveProject(FirmwareProject &project,
@@ -36,24 +58,26 @@ bool saveProject(FirmwareProject &project,
 {
     if (!project.firmware)
         return false;
-    if (!store.ensureRoot())
-        return false;
 
     const std::vector<uint8_t> &image = project.firmware->data();
     const QByteArray current(reinterpret_cast<const char *>(image.data()), qsizetype(image.size()));
-    if (project.originalBytes.isEmpty())
-        project.originalBytes = current;
+    const QByteArray original = project.originalBytes.isEmpty() ? current : project.originalBytes;
+    const bool unchanged
+        = !current.isEmpty() && current.size() == original.size() && current == original;
+    const bool modified = !current.isEmpty() && !original.isEmpty() && current != original;
 
+    const std::optional<QString> versionName = chooseVersion(project, unchanged, questions);
+    if (!versionName)
+        return false;
+
+    if (!store.ensureRoot())
+        return false;
+    project.originalBytes = original;
     if (project.projectFolder.isEmpty())
         project.projectFolder = store.folderForNewProject(project.fileName, project.originalBytes);
     const QString folder = project.projectFolder;
     if (!QDir().mkpath(folder))
         return false;
-
-    const bool unchanged = !current.isEmpty() && current.size() == project.originalBytes.size()
-                           && current == project.originalBytes;
-    const bool modified = !current.isEmpty() && !project.originalBytes.isEmpty()
-                          && current != project.originalBytes;
     const QString savedAt = savedAtText(QDateTime::currentDateTime());
 
     finishInterruptedSaves(folder);
@@ -70,38 +94,10 @@ bool saveProject(FirmwareProject &project,
                              projectJson(project, savedAt)))
         return false;
 
-    QString versionName;
-    QString targetFolder;
-    if (unchanged) {
-        versionName = OriginalName;
-        targetFolder = originalFolder;
-    } else {
-        if (project.versionName.isEmpty() || project.versionName == OriginalName) {
-            const std::optional<QString> name = askVersionName(
-                questions, QStringLiteral("Salva versione"),
-                QStringLiteral("Nome della versione modificata:"), QStringLiteral("Stage 1"));
-            if (!name)
-                return false;
-            versionName = *name;
-        } else {
-            const VersionQuestions::Choice choice = questions.askChoice
-                                                        ? questions.askChoice(project.versionName)
-                                                        : VersionQuestions::Choice::Cancel;
-            if (choice == VersionQuestions::Choice::Cancel)
-                return false;
-            if (choice == VersionQuestions::Choice::NewVersion) {
-                const std::optional<QString> name
-                    = askVersionName(questions, QStringLiteral("Nuova versione"),
-                                     QStringLiteral("Nome della nuova versione:"), QString());
-                if (!name)
-                    return false;
-                versionName = *name;
-            } else {
-                versionName = project.versionName;
-            }
-        }
+    QString targetFolder = originalFolder;
+    if (!unchanged) {
         const QString versions = folder + QLatin1Char('/') + VersionsFolder;
-        targetFolder = versions + QLatin1Char('/') + sanitizeFolderName(versionName);
+        targetFolder = versions + QLatin1Char('/') + sanitizeFolderName(*versionName);
         if (!QDir().mkpath(versions))
             return false;
     }
@@ -111,7 +107,7 @@ bool saveProject(FirmwareProject &project,
     VersionFiles files;
     files.firmware = current;
     files.maps = mapPackBytes(project.maps, current);
-    files.record = QJsonDocument(versionJson(versionName, savedAt, modified))
+    files.record = QJsonDocument(versionJson(*versionName, savedAt, modified))
                        .toJson(QJsonDocument::Indented);
     if (!writeVersionFolder(targetFolder, files)) {
         qDebug().noquote() << "Errore salvataggio mappe progetto:"
@@ -119,7 +115,7 @@ bool saveProject(FirmwareProject &project,
         return false;
     }
 
-    project.versionName = versionName;
+    project.versionName = *versionName;
     project.savedFirmwarePath = firmwarePath;
     project.modified = false;
     project.hasBeenSaved = true;

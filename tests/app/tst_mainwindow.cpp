@@ -1,14 +1,23 @@
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
+#include "app/mapwindowopener.h"
 #include "app/zoomspinbox.h"
+#include "hex/hex2dview.h"
+#include "importers/a2lparser.h"
+#include "importers/descriptionimporter.h"
+#include "mapeditor/mappropertiesdialog.h"
+#include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
+#include "model/mappack.h"
 #include "projects/importwizard.h"
 #include "projects/projectcommands.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -104,7 +113,9 @@ private slots:
         QTest::newRow("down halves with integer division") << "-1" << true << 75 << 37;
         QTest::newRow("up clamps at the X maximum") << "1" << true << 5000 << 6400;
         QTest::newRow("page up clamps") << "10" << true << 100 << 6400;
-        QTest::newRow("Y box goes to 25600") << "1" << false << 12800 << 25600;
+        // The view shows at most ten times the default height, and the box says no more.
+        QTest::newRow("Y box reaches 1000") << "1" << false << 500 << 1000;
+        QTest::newRow("Y box stops at 1000") << "1" << false << 800 << 1000;
         QTest::newRow("Y box minimum is 50") << "-1" << false << 60 << 50;
         QTest::newRow("in from 6000 stops at 6400") << "zoomInAction" << true << 6000 << 6400;
         QTest::newRow("out from 30 stops at 25") << "zoomOutAction" << true << 30 << 25;
@@ -365,6 +376,103 @@ private slots:
         }
         if (saves == 1)
             QVERIFY(second->modified && !second->hasBeenSaved);
+    }
+
+    // Every way a user changes the maps marks the document: quitting then asks, and a save
+    // clears the mark again. The maps a document opens with are no change.
+    void mapWorkAsksBeforeClosing_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<bool>("changes");
+        for (const char *route :
+             {"A2L import", "map pack import", "cut in the 2D view", "delete from the tree",
+              "rename in the properties", "scaling in the properties"})
+            QTest::newRow(route) << QString::fromLatin1(route) << true;
+        QTest::newRow("properties accepted as they were") << "properties unchanged" << false;
+        QTest::newRow("the same pack imported again") << "same pack" << false;
+    }
+
+    void mapWorkAsksBeforeClosing()
+    {
+        QFETCH(QString, route);
+        QFETCH(bool, changes);
+        const QString demo = QStringLiteral(TESSA_SOURCE_DIR "/examples/");
+        MapPackData pack;
+        QVERIFY(readMapPack(demo + QStringLiteral("tessa-demo.tvp"), pack));
+        auto *firmware = new Firmware;
+        QVERIFY(firmware->load(QString(demo + QStringLiteral("tessa-demo.bin")).toStdString()));
+
+        MainWindow window;
+        window.projectCommands()->setStore(ProjectStore(m_dir.filePath(QStringLiteral("P"))));
+        window.show();
+        FirmwareProject *record = window.createDocumentFromFirmware(firmware, pack.maps);
+        DocumentWindow *document = window.documentWindowOf(record);
+        QCOMPARE(window.mapsItemOf(record)->childCount(), pack.maps.size());
+        QVERIFY(!record->modified);
+
+        UserPrompts prompts;
+        QStringList messages;
+        prompts.message
+            = [&](QMessageBox::Icon, const QString &, const QString &text) { messages << text; };
+        prompts.openFile = [&](const QString &, const QString &) -> QString {
+            return demo + QStringLiteral("tessa-demo.tvp");
+        };
+        window.projectCommands()->setPrompts(prompts);
+        auto properties = [&](const std::function<void(MapPropertiesDialog &)> &edit) {
+            MapWindow *map = openMapWindow(document, pack.maps.at(1).mapOffset);
+            map->setDialogRunner([&](QDialog &dialog) {
+                edit(static_cast<MapPropertiesDialog &>(dialog));
+                dialog.accept();
+                return int(QDialog::Accepted);
+            });
+            map->openPropertiesDialog();
+        };
+        if (route == QLatin1String("A2L import")) {
+            window.descriptionImporter()->setMessageHook(
+                [](QMessageBox::Icon, const QString &, const QString &) {});
+            window.descriptionImporter()->applyA2LResult(
+                document, A2LParser::parse(demo + QStringLiteral("tessa-demo.a2l")));
+        } else if (route == QLatin1String("map pack import")
+                   || route == QLatin1String("same pack")) {
+            if (route == QLatin1String("map pack import"))
+                document->setMaps({});
+            record->modified = false;
+            window.action(QStringLiteral("importMapPackAction"))->trigger();
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.constFirst().startsWith(QStringLiteral("Pacchetto mappe importato")),
+                     qPrintable(messages.constFirst()));
+            QCOMPARE(record->maps, pack.maps);
+        } else if (route == QLatin1String("cut in the 2D view")) {
+            document->hex2DView()->setSelection(0x30000, 0x3001F);
+            document->hex2DView()->createMapFromSelection();
+            QCOMPARE(record->maps.size(), pack.maps.size() + 1);
+        } else if (route == QLatin1String("delete from the tree")) {
+            QVERIFY(window.deleteMapOfItem(window.mapsItemOf(record)->child(0)));
+        } else if (route == QLatin1String("rename in the properties")) {
+            properties([](MapPropertiesDialog &d) { d.nameEdit()->setText(QStringLiteral("Z")); });
+            QCOMPARE(record->maps.at(1).name, QStringLiteral("Z"));
+        } else if (route == QLatin1String("scaling in the properties")) {
+            properties([](MapPropertiesDialog &d) { d.factorBox()->setValue(0.25); });
+            QCOMPARE(record->maps.at(1).factor, 0.25);
+        } else {
+            properties([](MapPropertiesDialog &) {});
+        }
+        QCOMPARE(record->modified, changes);
+
+        int asked = 0;
+        window.setExitQuestion([&] {
+            ++asked;
+            return MainWindow::ExitChoice::Cancel;
+        });
+        QCOMPARE(window.close(), !changes);
+        QCOMPARE(asked, changes ? 1 : 0);
+        if (!changes)
+            return;
+        // The image is unchanged: the save goes into "Originale" without a question.
+        QVERIFY(window.saveDocument(record));
+        QVERIFY(!record->modified);
+        QVERIFY(window.close());
+        QCOMPARE(asked, 1);
     }
 
     void exportFirmware_data()

@@ -117,8 +117,11 @@ private slots:
         QTest::addColumn<double>("zoomX"); // 0: 256 × 1.35^steps
         QTest::newRow("in at a quarter") << 265 << 1 << 0.0;
         QTest::newRow("in three at three quarters") << 665 << 3 << 0.0;
-        QTest::newRow("far out stops at 1") << 300 << -60 << 1.0;
-        QTest::newRow("far in stops at 100000") << 300 << 80 << 100000.0;
+        // The wheel keeps to the toolbar box's 25 % … 6400 % of the base zoom (256 here).
+        QTest::newRow("out to the last step inside") << 300 << -4 << 0.0;
+        QTest::newRow("far out stops at 25 %") << 300 << -60 << 64.0;
+        QTest::newRow("in to the last step inside") << 300 << 13 << 0.0;
+        QTest::newRow("far in stops at 6400 %") << 300 << 80 << 16384.0;
     }
     void wheelZoom()
     {

@@ -1,5 +1,4 @@
 #include "hex/hex2dview.h"
-#include "hex/mapwindowlink.h"
 
 #include <QMenu>
 #include <QMimeData>
@@ -7,24 +6,6 @@
 #include <QSignalSpy>
 #include <QUrl>
 #include <QtTest>
-
-// Stands in for the map window: the same signals and mode setters.
-class FakeMapWindow : public QWidget
-{
-    Q_OBJECT
-public:
-    bool colorMode = false;
-    bool percentMode = false;
-    void setColorMode(bool on) { colorMode = on; }
-    void setPercentMode(bool on) { percentMode = on; }
-signals:
-    void mapValueChanged(int offset, quint16 rawValue);
-    void mapBlockChanged(int startOffset, QByteArray data);
-    void mapNameChanged(int mapOffset, QString name);
-    void mapDefinitionChanged(MapDefinition definition);
-    void xAxisCursorRequested();
-    void yAxisCursorRequested();
-};
 
 namespace {
 
@@ -229,9 +210,6 @@ private slots:
         QCOMPARE(edits.last().at(1).toByteArray(), QByteArray::fromHex("ffff0200"));
         menuAction(menu.get(), QStringLiteral("Modifica assoluta..."))->trigger();
         QCOMPARE(edits.last().at(1).toByteArray(), QByteArray::fromHex("34123412"));
-        view->setLittleEndian(false);
-        view->forwardMapValueChanged(8, 0x1234);
-        QCOMPARE(edits.last().at(1).toByteArray(), QByteArray::fromHex("1234"));
         // The view never writes its own bytes.
         QCOMPARE(view->currentData().left(8), QByteArray::fromHex("00000000ffff0100"));
     }
@@ -251,42 +229,6 @@ private slots:
         QCOMPARE(created.count(), 1);
         QCOMPARE(view->savedMaps().first().data.end, qint64(131)); // shown as a band at once
         QCOMPARE(m_texts.size(), 1);
-    }
-
-    void mapWindowSignalsAreForwarded()
-    {
-        auto view = makeView(QByteArray(256, 0));
-        MapDefinition m = map(16, 1, 2);
-        view->setSavedMaps({m});
-        qApp->setProperty("ecuColorMode", true);
-        FakeMapWindow window;
-        linkMapWindowToView(view.get(), &window);
-        qApp->setProperty("ecuColorMode", QVariant());
-        QVERIFY(window.colorMode);
-        QVERIFY(!window.percentMode);
-        QCOMPARE(window.property("sourceHex2DViewPtr").value<QObject *>(), view.get());
-
-        QSignalSpy edits(view.get(), &Hex2DView::dataEditRequested);
-        emit window.mapValueChanged(16, 0xABCD);
-        QCOMPARE(edits.last(), (QList<QVariant>{16, QByteArray::fromHex("cdab")}));
-        emit window.mapBlockChanged(18, QByteArray::fromHex("0102"));
-        QCOMPARE(edits.last().at(1).toByteArray(), QByteArray::fromHex("0102"));
-        QSignalSpy names(view.get(), &Hex2DView::mapNameChanged);
-        emit window.mapNameChanged(16, QStringLiteral("Anticipo"));
-        QCOMPARE(names.last().at(1).toString(), QStringLiteral("Anticipo"));
-        // A changed definition renews the bands.
-        QSignalSpy definitions(view.get(), &Hex2DView::mapDefinitionChanged);
-        m.columns = 4;
-        m.yAxisOffset = 50;
-        emit window.mapDefinitionChanged(m);
-        QCOMPARE(view->savedMaps().first().data.end, qint64(16 + 8 - 1));
-        QCOMPARE(view->savedMaps().first().yAxis.start, qint64(50));
-        QCOMPARE(definitions.count(), 1);
-        QSignalSpy xRequests(view.get(), &Hex2DView::xAxisHexCursorRequested);
-        QSignalSpy yRequests(view.get(), &Hex2DView::yAxisHexCursorRequested);
-        emit window.yAxisCursorRequested();
-        QCOMPARE(xRequests.count(), 0);
-        QCOMPARE(yRequests.last().at(0).value<QWidget *>(), &window);
     }
 
     void currentDataMarksDifferences()

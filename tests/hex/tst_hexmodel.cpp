@@ -507,6 +507,9 @@ private slots:
         QTest::addColumn<QPoint>("span"); // start, end; (-1, -1): refused
         QTest::newRow("reversed gives the same") << 0x20 << 0x10 << 2 << QPoint(0x10, 0x21);
         QTest::newRow("end clipped to image") << 0x10 << 0xFF << 4 << QPoint(0x10, 0xFF);
+        QTest::newRow("end at a word's first byte") << 0x10 << 0x1E << 2 << QPoint(0x10, 0x1F);
+        QTest::newRow("end at a word's last byte") << 0x10 << 0x1F << 2 << QPoint(0x10, 0x1F);
+        QTest::newRow("end inside a long word") << 0x10 << 0x1D << 4 << QPoint(0x10, 0x1F);
         QTest::newRow("start outside") << 0x100 << 0x120 << 1 << QPoint(-1, -1);
         QTest::newRow("negative") << -4 << 0x10 << 1 << QPoint(-1, -1);
     }

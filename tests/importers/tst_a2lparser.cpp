@@ -164,6 +164,49 @@ void TestA2LParser::parse_data()
         "mapOffset=0x1000; headerOffset=-1; xAxisOffset=0x500; columns=10; xElementSize=2; "
         "xAxisName=N_IN; xCompuMethod=CM_N; xUnit=rpm; yAxisOffset=0x602; rows=5; "
         "yElementSize=1; yDataType=0; yAxisName=L_IN");
+    // The characteristic's own layout sets the Z elements on this path too (the name alone
+    // would guess 16 bits here).
+    const auto byReference = [](const QString &fnc) -> QString {
+        return layout("RL_F", "FNC_VALUES 1 " + fnc + " DIRECT")
+               + "/begin AXIS_PTS AX \"\" 0x500 IN RL_AXIS_UWORD 0 NO_CM 4 0 1 /end AXIS_PTS\n"
+               + chr("K MAP 0x1000 RL_F",
+                     axis(4, "NO_CM", "AXIS_PTS_REF AX") + axis(4, "NO_CM", "AXIS_PTS_REF AX"));
+    };
+    row("reference path, FNC_VALUES COLUMN_DIR", byReference("UBYTE COLUMN_DIR"),
+        "zElementSize=1; dataType=0; zColumnMajor=true; mapOffset=0x1000");
+    row("reference path, FNC_VALUES ROW_DIR", byReference("ULONG ROW_DIR"),
+        "zElementSize=4; dataType=3; zColumnMajor=false");
+
+    // A referenced axis gives its count, name and scaling wherever its values lie; an
+    // address outside the window loses only the offset.
+    const auto referenced = [](const QString &address, const QString &points) -> QString {
+        return compu("CM_N", "rpm", "RAT_FUNC", "0 4 0 0 0 1") + "/begin AXIS_PTS AX \"\" "
+               + address + " N_IN RL_AXIS_UBYTE 0 CM_N " + points + " 0 8000 /end AXIS_PTS\n"
+               + chr("K MAP 0x80001000 RL_UWORD",
+                     axis(20, "NO_CM", "AXIS_PTS_REF AX") + axis(30, "NO_CM", "AXIS_PTS_REF AX"));
+    };
+    const QString axisFacts = "columns=3; rows=3; mapOffset=0x1000; xAxisName=N_IN; "
+                              "xCompuMethod=CM_N; xUnit=rpm; xFactor=0.25; xElementSize=1; "
+                              "xDataType=0; yAxisName=N_IN; yUnit=rpm; yFactor=0.25; "
+                              "yElementSize=1";
+    row("axis points at the window end", referenced("0x80FFFFFF", "3"),
+        axisFacts + "; xAxisOffset=0xFFFFFF; yAxisOffset=0xFFFFFF");
+    row("axis points past the window", referenced("0x81000000", "3"),
+        axisFacts + "; xAxisOffset=-1; yAxisOffset=-1");
+    // The count is the axis's own: a 0-point axis leaves no map to show.
+    row("axis points of one point", referenced("0x81000000", "1"), "columns=1; rows=1");
+    row("axis points of no point", referenced("0x80000500", "0"), {});
+    row("axis description of no point",
+        layout("RL", "AXIS_PTS_X 1 UWORD\nFNC_VALUES 2 UWORD ROW_DIR DIRECT")
+            + chr("C CURVE 0x10 RL", axis(0)) + chr("M MAP 0x20 RL", axis(2) + axis(0))
+            + chr("ONE CURVE 0x30 RL", axis(1)),
+        "name=ONE; columns=1");
+    // Neither axis of a MAP described anywhere: X counts as a CURVE's would, Y takes the
+    // maximum of its own AXIS_DESCR.
+    row("missing axes of a map",
+        chr("K MAP 0x10 RL_SBYTE",
+            axis(7, "NO_CM", "AXIS_PTS_REF MISSING") + axis(5, "NO_CM", "AXIS_PTS_REF NONE")),
+        "columns=7; rows=5; xAxisOffset=-1; yAxisOffset=-1; mapOffset=0x10");
     // An axis described nowhere: the count is the first digit run led and followed by white
     // space in the AXIS_DESCR, else 1.
     const QString missing = "AXIS_PTS_REF MISSING";
@@ -296,6 +339,11 @@ void TestA2LParser::publicSamples()
             if (name == "ASAP2_Demo_V171.a2l" && d.name == "ASAM.C.CURVE.STD_AXIS")
                 COMPARE_FIELDS(d, "xAxisOffset=0x810301; xElementSize=1; columns=8; "
                                   "mapOffset=0x810309; zElementSize=2");
+            // Its AxisPts_01 lies at 0xEE001134, outside the window: 2 points, CompuMethod_08.
+            if (name == "example-a2l-file.a2l" && d.name == "Characteristic_16")
+                COMPARE_FIELDS(d, "columns=2; xAxisOffset=-1; xCompuMethod=CompuMethod_08; "
+                                  "xUnit=V; xFactor=0.001221001221001221; xOffsetFactor=0; "
+                                  "xAxisName=NO_INPUT_QUANTITY");
             QVERIFY2(isSound(d), qPrintable(name + ": " + d.name));
         }
     }

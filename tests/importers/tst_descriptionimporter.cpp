@@ -107,6 +107,7 @@ void TestDescriptionImporter::a2lImport()
     m_window->activeDocumentWindow()->setMaps({kept});
     QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
     QVERIFY(importer()->startA2LImport(
+        m_window->activeDocumentWindow(),
         writeFile("empty.a2l", "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
     QVERIFY(finished.wait(10000));
     QCOMPARE(m_shown.constLast(), "Errore A2L: Nessuna CHARACTERISTIC compatibile trovata.");
@@ -196,7 +197,7 @@ void TestDescriptionImporter::mapFilter()
     QVERIFY(!importer()->mapFilterDialog());
 
     QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
-    QVERIFY(importer()->startA2LImport(DemoA2L));
+    QVERIFY(importer()->startA2LImport(m_window->activeDocumentWindow(), DemoA2L));
     QVERIFY(finished.wait(10000));
     button->click();
     QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();

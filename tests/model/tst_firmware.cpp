@@ -1,4 +1,5 @@
 #include "model/firmware.h"
+#include "model/firmwarefile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -256,6 +257,69 @@ private slots:
         QVERIFY(!fw.load(f.fileName().toStdString()));
         QVERIFY(!fw.errorString().empty());
         QCOMPARE(fw.size(), std::size_t(1));
+        QFile::remove(f.fileName());
+    }
+
+    // Tools that only read an image use FirmwareFile (a raw file mapped, not copied); it must
+    // accept, decode and refuse exactly what Firmware::load does, with the same texts.
+    void readOnlyFileAgrees_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // "-" for no file at all
+        QTest::newRow("raw") << "dump.bin" << QByteArray::fromHex("00ff10ef");
+        QTest::newRow("raw, 1 byte") << "one.ori" << QByteArray(1, 'x');
+        QTest::newRow("raw, 0 bytes") << "empty.bin" << QByteArray();
+        QTest::newRow("missing") << "nope.bin" << QByteArray("-");
+        QTest::newRow("Intel HEX") << "dump.HEX" << rec(4, 0x10, 0, "01020304") + rec(0, 0, 1);
+        QTest::newRow("Intel HEX, a bad line and no end record")
+            << "dump.ihx" << rec(2, 0, 0, "AABB") + ":02000200ZZ\n" + rec(1, 4, 0, "CC");
+        QTest::newRow("Intel HEX without data") << "none.hex" << rec(0, 0, 1);
+    }
+
+    void readOnlyFileAgrees()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        const std::string path = m_dir.filePath(name).toStdString();
+        if (content != "-")
+            write(name, content);
+        Firmware firmware;
+        FirmwareFile file;
+        const bool loaded = firmware.load(path);
+        QCOMPARE(file.open(path), loaded);
+        QCOMPARE(file.errorString(), firmware.errorString());
+        QCOMPARE(file.loadWarnings(), firmware.loadWarnings());
+        if (loaded) {
+            QCOMPARE(std::vector<uint8_t>(file.data(), file.data() + file.size()), firmware.data());
+            QCOMPARE(file.fileName(), firmware.fileName());
+            QCOMPARE(file.isIntelHex(), name.endsWith(QLatin1String("hex"), Qt::CaseInsensitive)
+                                            || name.endsWith(QLatin1String(".ihx")));
+        }
+    }
+
+    // The largest raw image is taken, one byte more is not; mapped, neither is read whole.
+    void readOnlyFileSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("256 MiB") << qint64(Firmware::MaxImageSize) << true;
+        QTest::newRow("256 MiB and a byte") << qint64(Firmware::MaxImageSize) + 1 << false;
+    }
+
+    void readOnlyFileSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, accepted);
+        QFile f(m_dir.filePath(QStringLiteral("limit.bin")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (!f.resize(size))
+            QSKIP("the file system cannot hold a sparse file of this size");
+        f.close();
+        FirmwareFile file;
+        QCOMPARE(file.open(f.fileName().toStdString()), accepted);
+        QCOMPARE(file.size(), accepted ? std::size_t(size) : std::size_t(0));
+        if (accepted)
+            QCOMPARE(file.data()[size - 1], uint8_t(0));
         QFile::remove(f.fileName());
     }
 };

@@ -72,6 +72,67 @@ private slots:
         QCOMPARE(id.partNumber, expected.at(4));
         QCOMPARE(id.engineCode, expected.at(5));
     }
+
+    // The scan looks at only some of the bytes; it must find exactly the runs that reading
+    // every byte finds. "a" is printable, "." is not.
+    void printableRuns_data()
+    {
+        QTest::addColumn<QByteArray>("image");
+        QTest::newRow("five then six") << QByteArray("aaaaa.aaaaaa.");
+        QTest::newRow("six at the start, seven after one gap") << QByteArray("aaaaaa.aaaaaaa.");
+        QTest::newRow("run reaching the end") << QByteArray(".aaaaaaaaa");
+        QTest::newRow("whole image printable") << QByteArray(64, 'a');
+        // The scan takes 64 bytes at a time: runs that meet the edges of those blocks.
+        const QByteArray dots(58, '.');
+        QTest::newRow("run closed by the next block's first byte") << dots + "aaaaaa.";
+        QTest::newRow("run across a block edge") << dots + "..aaaaaa." + dots;
+        QTest::newRow("run filling a block, closed in the next") << QByteArray(64, 'a') + '.';
+        QTest::newRow("run over three blocks") << dots + QByteArray(140, 'a') + '.' + dots;
+        QTest::newRow("runs across every alignment")
+            << QByteArray("a.aa.aaa.aaaa.aaaaa.aaaaaa.aaaaaaa.aaaaaaaa.aaaaaaaaaaaaa.");
+        // Generated images from sparse to dense printable bytes, so that runs of 5, 6 and 7
+        // bytes fall on every offset relative to the positions the scan looks at.
+        quint32 state = 7;
+        for (int percent : {20, 50, 80, 90, 97}) {
+            QByteArray image(20000, '.');
+            for (char &c : image) {
+                state = state * 1103515245u + 12345u;
+                c = int((state >> 16) % 100) < percent ? 'a' : '.';
+            }
+            QTest::newRow(qPrintable(QStringLiteral("%1 % printable").arg(percent))) << image;
+        }
+    }
+
+    void printableRuns()
+    {
+        QFETCH(QByteArray, image);
+        image.replace('.', '\x7f');
+        QList<QPair<qint64, qint64>> expected;
+        qint64 run = 0;
+        for (qint64 i = 0; i < image.size(); ++i) {
+            if (image.at(i) == 'a') {
+                ++run;
+                continue;
+            }
+            if (run >= 6)
+                expected.append({i - run, run});
+            run = 0;
+        }
+        const auto *bytes = reinterpret_cast<const uint8_t *>(image.constData());
+        QList<QPair<qint64, qint64>> found;
+        forEachPrintableRun(bytes, image.size(), [&found](qint64 start, qint64 length) {
+            found.append({start, length});
+            return true;
+        });
+        QCOMPARE(found, expected);
+        // A visit that asks to stop ends the scan.
+        found.clear();
+        forEachPrintableRun(bytes, image.size(), [&found](qint64 start, qint64 length) {
+            found.append({start, length});
+            return false;
+        });
+        QCOMPARE(found, expected.mid(0, 1));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEcuIdentification)

@@ -311,6 +311,64 @@ private slots:
         QCOMPARE(facts.matches.first().label, QStringLiteral("IDENTICO"));
     }
 
+    // Damaged input is explained before anything opens; the wizard names the format read.
+    void damagedInputIsToldFirst_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("choice");   // answer to the question, when one is asked
+        QTest::addColumn<QString>("told"); // the question or warning; blank when none
+        QTest::addColumn<QString>("type"); // the wizard's "Tipo:", blank when it never opens
+        const QByteArray clean = ":0400000001020304F2\n:00000001FF\n";
+        const QByteArray damaged = ":0400000001020304F2\n:04000400GG020304F2\n:0400";
+        const QString question = QStringLiteral(
+            "Apri Firmware|Il file è stato letto, ma non è integro:\n\n- Righe Intel HEX "
+            "scartate perché non valide: 2 (la prima è la riga 2).\n- Manca il record di fine "
+            "file Intel HEX: il file potrebbe essere troncato.\n\nL'immagine potrebbe essere "
+            "incompleta. Vuoi aprirlo comunque?|Apri comunque");
+        QTest::newRow("clean Intel HEX")
+            << "ecu.hex" << clean << -1 << QString() << "File Intel HEX / Firmware ECU";
+        QTest::newRow("raw binary")
+            << "ecu.bin" << clean << -1 << QString() << "File binario / Firmware ECU";
+        QTest::newRow("damaged, opened anyway")
+            << "ecu.hex" << damaged << 0 << question << "File Intel HEX / Firmware ECU";
+        QTest::newRow("damaged, cancelled") << "ecu.hex" << damaged << 1 << question << QString();
+        QTest::newRow("0 bytes") << "ecu.bin" << QByteArray() << -1
+                                 << "Errore|Impossibile caricare il firmware.\n\nIl file è vuoto "
+                                    "(0 byte): non contiene un'immagine firmware."
+                                 << QString();
+    }
+
+    void damagedInputIsToldFirst()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, content);
+        QFETCH(int, choice);
+        QFETCH(QString, told);
+        QFETCH(QString, type);
+        const QString path = m_dir->filePath(fileName);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        m_script.choices = {choice};
+        QString shownType;
+        commands()->setWizardRunner([&](QWidget *, Firmware &firmware, const QString &p,
+                                        const ProjectStore &store, WizardResult &result) {
+            ImportWizard wizard(ImportWizard::factsFor(firmware, p, store));
+            for (const QLabel *label : wizard.findChildren<QLabel *>())
+                if (label->text().endsWith(QLatin1String("/ Firmware ECU")))
+                    shownType = label->text();
+            return finishWizard(nullptr, firmware, p, store, result);
+        });
+        const bool opened = m_window->openFirmwareThroughWizard(path);
+        QCOMPARE(opened, !type.isEmpty());
+        QCOMPARE(m_window->documents().size(), type.isEmpty() ? 0 : 1);
+        QCOMPARE(shownType, type);
+        const QStringList toldNow = m_script.asked + m_script.messages;
+        QCOMPARE(toldNow, told.isEmpty() ? QStringList() : QStringList{told});
+    }
+
     void closingAModifiedDocumentSaves_data()
     {
         QTest::addColumn<bool>("exit");
@@ -349,7 +407,7 @@ private slots:
         QCOMPARE(m_script.messages.last(),
                  QStringLiteral("Tessamorvandi|Pacchetto mappe importato correttamente.\n\n"
                                 "Mappe caricate: 4"));
-        QVERIFY(!record->modified);
+        QVERIFY(record->modified); // the maps are saved with the document
         QTreeWidgetItem *maps = m_window->mapsItemOf(record);
         QCOMPARE(maps->childCount(), 4);
         QCOMPARE(maps->child(1)->text(0), QStringLiteral("Limitatore pedale"));

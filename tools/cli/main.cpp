@@ -1,10 +1,13 @@
 // tessamorvandi-cli: batch work on firmware images without the GUI, on the same library code.
 // Every command prints one JSON object on success; on failure one line on stderr, exit 1.
 #include "clisupport.h"
+#include "cmd_driver.h"
+#include "cmd_checksum.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
 #include "model/firmware.h"
+#include "model/firmwarefile.h"
 #include "model/mappack.h"
 #include "projects/comparestatistics.h"
 #include "projects/ecuidentification.h"
@@ -37,28 +40,28 @@ struct Command
 
 int runInfo(const QStringList &args)
 {
-    Firmware firmware;
+    FirmwareFile firmware;
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
     QJsonArray warnings;
     for (const std::string &text : firmware.loadWarnings())
         warnings.append(QString::fromStdString(text));
-    const EcuIdentification id = identifyEcu(firmware);
+    const EcuIdentification id = identifyEcu(firmware.data(), qint64(firmware.size()));
     const QJsonObject ecu{{QStringLiteral("ecuFamily"), id.ecuFamily},
                           {QStringLiteral("softwareNumber"), id.softwareNumber},
                           {QStringLiteral("hardwareNumber"), id.hardwareNumber},
                           {QStringLiteral("calibrationNumber"), id.calibrationNumber},
                           {QStringLiteral("partNumber"), id.partNumber},
                           {QStringLiteral("engineCode"), id.engineCode}};
-    printJson({{QStringLiteral("file"), QString::fromStdString(firmware.fileName())},
-               {QStringLiteral("format"),
-                isIntelHex(firmware) ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
-               {QStringLiteral("size"), qint64(firmware.size())},
-               {QStringLiteral("sha256"), imageFingerprint(firmware.data())},
-               {QStringLiteral("ecu"), ecu},
-               {QStringLiteral("warnings"), warnings}});
-    return 0;
+    return printResult(
+        {{QStringLiteral("file"), QString::fromStdString(firmware.fileName())},
+         {QStringLiteral("format"),
+          firmware.isIntelHex() ? QStringLiteral("intel-hex") : QStringLiteral("raw")},
+         {QStringLiteral("size"), qint64(firmware.size())},
+         {QStringLiteral("sha256"), imageFingerprint(firmware.data(), qint64(firmware.size()))},
+         {QStringLiteral("ecu"), ecu},
+         {QStringLiteral("warnings"), warnings}});
 }
 
 int runMapPack(const QStringList &args)
@@ -66,44 +69,49 @@ int runMapPack(const QStringList &args)
     MapPackData pack;
     if (!readMapPack(args.at(0), pack))
         return fail(QStringLiteral("%1: %2").arg(args.at(0), pack.errorMessage));
-    QJsonArray maps;
-    for (const MapDefinition &map : std::as_const(pack.maps))
-        maps.append(toJson(map));
-    Fields fields{{QStringLiteral("formatVersion"), pack.formatVersion},
-                  {QStringLiteral("firmwareSize"), double(pack.firmwareSize)},
-                  {QStringLiteral("firmwareSha256"), QString::fromLatin1(pack.firmwareSha256.toHex())},
-                  {QStringLiteral("maps"), maps}};
+    int compatible = -1;
     if (args.size() > 1) {
-        Firmware firmware;
+        FirmwareFile firmware;
         QString error;
         if (!loadImage(args.at(1), firmware, &error))
             return fail(error);
-        const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
-                               qsizetype(firmware.size()));
-        fields.append({QStringLiteral("compatible"), isCompatible(pack, image)});
+        const QByteArray image = QByteArray::fromRawData(
+            reinterpret_cast<const char *>(firmware.data()), qsizetype(firmware.size()));
+        compatible = isCompatible(pack, image) ? 1 : 0;
     }
-    printJson(fields);
-    return 0;
+    JsonStream out;
+    out.beginObject();
+    out.key(QLatin1StringView("formatVersion")).value(pack.formatVersion);
+    out.key(QLatin1StringView("firmwareSize")).value(double(pack.firmwareSize));
+    out.key(QLatin1StringView("firmwareSha256"))
+        .value(QString::fromLatin1(pack.firmwareSha256.toHex()));
+    writeMaps(out, pack.maps, false);
+    if (compatible >= 0)
+        out.key(QLatin1StringView("compatible")).value(compatible == 1);
+    out.endObject();
+    return finishOutput(out);
 }
 
 int runConvert(const QStringList &args)
 {
-    Firmware firmware;
+    FirmwareFile firmware;
     QString error;
     if (!loadImage(args.at(0), firmware, &error))
         return fail(error);
-    if (!firmware.save(args.at(1).toStdString()))
+    std::string writeError;
+    if (!Firmware::writeImage(args.at(1).toStdString(), firmware.data(), firmware.size(),
+                              &writeError))
         return fail(QStringLiteral("%1: cannot write (%2)")
-                        .arg(args.at(1), QString::fromStdString(firmware.errorString())));
-    printJson({{QStringLiteral("file"), args.at(1)},
-               {QStringLiteral("size"), qint64(firmware.size())},
-               {QStringLiteral("sha256"), imageFingerprint(firmware.data())}});
-    return 0;
+                        .arg(args.at(1), QString::fromStdString(writeError)));
+    return printResult(
+        {{QStringLiteral("file"), args.at(1)},
+         {QStringLiteral("size"), qint64(firmware.size())},
+         {QStringLiteral("sha256"), imageFingerprint(firmware.data(), qint64(firmware.size()))}});
 }
 
 int runCompare(const QStringList &args)
 {
-    Firmware ori, mod;
+    FirmwareFile ori, mod;
     QString error;
     if (!loadImage(args.at(0), ori, &error) || !loadImage(args.at(1), mod, &error))
         return fail(error);
@@ -111,17 +119,16 @@ int runCompare(const QStringList &args)
         return fail(QStringLiteral("ORI and MOD differ in size (ORI: %1 bytes, MOD: %2 bytes)")
                         .arg(qulonglong(ori.size()))
                         .arg(qulonglong(mod.size())));
-    const CompareStatistics statistics =
-        compareImages(reinterpret_cast<const char *>(ori.data().data()),
-                      reinterpret_cast<const char *>(mod.data().data()), qint64(ori.size()));
+    const CompareStatistics statistics
+        = compareImages(reinterpret_cast<const char *>(ori.data()),
+                        reinterpret_cast<const char *>(mod.data()), qint64(ori.size()));
     const QJsonObject json = compareStatisticsJson(statistics, qint64(ori.size()), qint64(mod.size()));
     Fields fields;
     for (const char *key : {"oriSize", "modSize", "differingBytes", "differingBits", "changeBlocks",
                             "firstChange", "lastChange", "affectedInterval", "differencePercent",
                             "similarityPercent"})
         fields.append({QString::fromLatin1(key), json.value(QLatin1String(key))});
-    printJson(fields);
-    return 0;
+    return printResult(fields);
 }
 
 int runA2l(const QStringList &args)
@@ -129,11 +136,12 @@ int runA2l(const QStringList &args)
     const A2LParser::Result result = A2LParser::parse(args.at(0));
     if (result.maps.isEmpty())
         return fail(QStringLiteral("%1: %2").arg(args.at(0), result.errorMessage));
-    Fields o;
-    o.append({QStringLiteral("maps"), QJsonValue(mapsJson(result.maps))});
-    o.append({QStringLiteral("error"), QJsonValue(result.errorMessage)});
-    printJson(o);
-    return 0;
+    JsonStream out;
+    out.beginObject();
+    writeMaps(out, result.maps, true);
+    out.key(QLatin1StringView("error")).value(result.errorMessage);
+    out.endObject();
+    return finishOutput(out);
 }
 
 int runOls(const QStringList &args)
@@ -154,28 +162,33 @@ int runOls(const QStringList &args)
     if (path.isEmpty())
         return fail(QStringLiteral("usage: tessamorvandi-cli ols FILE [--firmware-out OUT]"));
     const OLSParser::Result result = OLSParser::parse(path);
-    Fields o;
-    o.append({QStringLiteral("valid"), QJsonValue(result.valid)});
-    o.append({QStringLiteral("vendorKnown"), QJsonValue(result.vendorKnown)});
-    o.append({QStringLiteral("littleEndian"), QJsonValue(result.littleEndian)});
-    o.append({QStringLiteral("vendor"), QJsonValue(result.vendor)});
-    o.append({QStringLiteral("projectName"), QJsonValue(result.projectName)});
-    o.append({QStringLiteral("firmwareSize"), QJsonValue(qint64(result.firmware.size()))});
-    const QString sha256 = result.firmware.isEmpty() ? QString() : imageFingerprint(result.firmware);
-    o.append({QStringLiteral("firmwareSha256"), QJsonValue(sha256)});
-    o.append({QStringLiteral("maps"), QJsonValue(mapsJson(result.maps))});
-    o.append({QStringLiteral("error"), QJsonValue(result.error)});
     const bool ok = result.valid && !result.firmware.isEmpty();
+    QString writeError;
     if (ok && !firmwareOut.isEmpty()) {
-        QSaveFile out(firmwareOut);
-        if (!out.open(QIODevice::WriteOnly) || out.write(result.firmware) != result.firmware.size()
-            || !out.commit()) {
-            printJson(o);
-            return fail(
-                QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, out.errorString()));
-        }
+        QSaveFile file(firmwareOut);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write(result.firmware) != result.firmware.size() || !file.commit())
+            writeError
+                = QStringLiteral("%1: cannot write (%2)").arg(firmwareOut, file.errorString());
     }
-    printJson(o);
+    // The JSON comes out whatever the outcome, so a script sees what the project holds.
+    JsonStream out;
+    out.beginObject();
+    out.key(QLatin1StringView("valid")).value(result.valid);
+    out.key(QLatin1StringView("vendorKnown")).value(result.vendorKnown);
+    out.key(QLatin1StringView("littleEndian")).value(result.littleEndian);
+    out.key(QLatin1StringView("vendor")).value(result.vendor);
+    out.key(QLatin1StringView("projectName")).value(result.projectName);
+    out.key(QLatin1StringView("firmwareSize")).value(qint64(result.firmware.size()));
+    out.key(QLatin1StringView("firmwareSha256"))
+        .value(result.firmware.isEmpty() ? QString() : imageFingerprint(result.firmware));
+    writeMaps(out, result.maps, true);
+    out.key(QLatin1StringView("error")).value(result.error);
+    out.endObject();
+    if (finishOutput(out) != 0)
+        return 1;
+    if (!writeError.isEmpty())
+        return fail(writeError);
     return ok ? 0 : 1;
 }
 
@@ -201,6 +214,15 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("compare"),
          {"compare ORI MOD", "byte and bit differences of a modified image from its original", 2,
           2, runCompare}},
+        {QStringLiteral("driver"),
+         {"driver FILE | driver build IMAGE MAPS OUT",
+          "a recognition driver as JSON; build: a driver from an image and its maps (.tvp or "
+          "A2L / DAMOS)",
+          1, 4, runDriver}},
+        {QStringLiteral("checksum"),
+         {"checksum IMAGE [--fix OUT]",
+          "checksum blocks of an image; OUT receives the image with them corrected", 1, 3,
+          runChecksum}},
     };
     return table;
 }

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "driver.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Measures that decide whether a position of an image holds a driver map. Every function is
+// pure and reads only inside the image: a block that does not fit gives an empty fingerprint,
+// invalid statistics or a refusal, never a read past the end.
+
+// Unsigned value of 1, 2 or 4 bytes at address; 0 for another size or a value not wholly inside.
+quint32 readValue(const QByteArray &image, qint64 address, int size, bool littleEndian);
+
+struct ZStatistics
+{
+    double min = 0.0;
+    double max = 0.0;
+    double mean = 0.0;
+    double zeroRatio = 1.0; // values beyond the end of the image count as zero
+    bool valid = false;
+};
+ZStatistics
+zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian);
+
+// At most 128 samples of the block, each scaled to 0..15 between the smallest and largest.
+QByteArray fingerprint(
+    const QByteArray &image, qint64 address, qint64 byteLength, int size, bool littleEndian);
+// 0..100; 0 when either is empty or their lengths differ.
+double similarity(const QByteArray &a, const QByteArray &b);
+
+// One byte 0..15 per row (column) mean of a Z block stored row by row.
+QByteArray rowProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
+QByteArray columnProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
+
+// +1 rising, -1 falling, 0 flat, mixed, under 2 points or not wholly inside the image.
+int monotonicKind(const QByteArray &image, qint64 address, int count, int size, bool littleEndian);
+
+// How well a candidate span fits a reference span, 0..100 (the Z and axis range score).
+double
+spanScore(double referenceMin, double referenceMax, double candidateMin, double candidateMax);
+
+// Match 0..100 of expected raw values against values read; the lists may differ by one value,
+// which is then skipped on whichever side gives the better match. Tolerance in percent.
+double rawMatch(const QList<double> &expected, const QList<double> &read, double tolerancePercent);
+
+// The byte pattern lies exactly at address (false for an empty pattern).
+bool bytesAt(const QByteArray &image, qint64 address, const QByteArray &pattern);
+
+// Positions of pattern in image, ascending, at most maxHits (none for an empty pattern).
+QList<qint64> findAll(const QByteArray &image, const QByteArray &pattern, int maxHits);
+
+// The votes that brought a Z candidate up, counted into its confidence.
+struct Candidate
+{
+    qint64 offset = -1;
+    int anchorVotes = 0;
+    int axisVotes = 0;
+    double score = 0.0; // summed vote weights
+};
+
+// The outcome of validating one Z position.
+struct Evaluation
+{
+    qint64 zAddress = -1;
+    qint64 xAddress = -1;
+    qint64 yAddress = -1;
+    double confidence = 0.0;
+    double zfp = 0.0;
+    double rowScore = 0.0;
+    double columnScore = 0.0;
+    double xScore = 0.0;
+    double yScore = 0.0;
+    double rangeScore = 0.0;
+    QString reason; // empty when accepted
+    bool accepted = false;
+};
+
+struct AxisLocation
+{
+    qint64 address = -1; // -1 when no position qualified
+    double score = 0.0;
+};
+
+// Searches an axis of count values of size bytes around expected, within window bytes (never
+// farther than 96 bytes). rawValues, when given, are matched with rawTolerance percent and
+// positions matching below 70 are passed over.
+AxisLocation locateAxis(const QByteArray &image,
+                        qint64 expected,
+                        int count,
+                        int size,
+                        const QByteArray &axisFingerprint,
+                        double referenceMin,
+                        double referenceMax,
+                        double factor,
+                        double offset,
+                        int mode,
+                        bool littleEndian,
+                        qint64 window,
+                        const QList<double> &rawValues = {},
+                        double rawTolerance = 5.0);
+
+// The rule chain: the first failing rule refuses the position with its reason.
+Evaluation validateCandidate(const QByteArray &image,
+                             const DriverMap &map,
+                             qint64 zAddress,
+                             const Candidate &candidate,
+                             bool littleEndian);
+
+// The lighter evaluation of a fixed position (anchor fallback): its score is in confidence,
+// accepted when the block lies inside the image.
+Evaluation evaluateAt(const QByteArray &image,
+                      const DriverMap &map,
+                      qint64 zAddress,
+                      bool viaXAnchor,
+                      bool viaYAnchor);

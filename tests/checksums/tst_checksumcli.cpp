@@ -1,0 +1,140 @@
+#include "me7image.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace me7image;
+
+// "checksum IMAGE [--fix OUT]" as scripts use it: stdout, stderr, exit status and files.
+class TestChecksumCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    struct Result
+    {
+        int exitCode = -1;
+        QJsonObject json;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Result run(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(TESSA_CLI_PATH), args);
+        Result r;
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.exitCode = p.exitCode();
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        r.json = QJsonDocument::fromJson(r.out).object();
+        return r;
+    }
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return {};
+        return f.fileName();
+    }
+
+    static QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void report()
+    {
+        QByteArray image = sealed();
+        put16(image, 0x20010, 0x4321);
+        const Result r = run({QStringLiteral("checksum"), write(QStringLiteral("in.bin"), image)});
+        QCOMPARE(r.exitCode, 0); // wrong checksums are a finding, not a failure
+        QVERIFY(r.err.isEmpty());
+        QCOMPARE(r.out.count('\n'), 1);
+        QCOMPARE(r.json.keys(), (QStringList{"blocks", "module", "ok"}));
+        QCOMPARE(r.json.value(QStringLiteral("module")).toString(), QStringLiteral("ME7"));
+        QCOMPARE(r.json.value(QStringLiteral("ok")).toBool(), false);
+        const QJsonArray blocks = r.json.value(QStringLiteral("blocks")).toArray();
+        QCOMPARE(blocks.size(), 13);
+        const QJsonObject multipoint{{"kind", "multipoint"},   {"start", 0x20000},
+                                     {"end", 0x2ffff},         {"stored", "00001235"},
+                                     {"computed", "00004322"}, {"ok", false}};
+        QCOMPARE(blocks.at(10).toObject(), multipoint);
+    }
+
+    void fix_data()
+    {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<int>("corrected");
+        QByteArray edited = sealed();
+        put16(edited, 0x20010, 0x4321);
+        QTest::newRow("two wrong blocks") << edited << 2;
+        QTest::newRow("all right already") << sealed() << 0;
+    }
+
+    void fix()
+    {
+        QFETCH(QByteArray, image);
+        QFETCH(int, corrected);
+        const QString in = write(QStringLiteral("fix-in.bin"), image);
+        const QString out = m_dir.filePath(QStringLiteral("fix-out.bin"));
+        const Result r = run({QStringLiteral("checksum"), in, QStringLiteral("--fix"), out});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty());
+        QCOMPARE(r.json.keys(), (QStringList{"blocks", "corrected", "module", "ok"}));
+        QCOMPARE(r.json.value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(r.json.value(QStringLiteral("corrected")).toInt(), corrected);
+        QCOMPARE(read(in), image); // the input is never written
+        const QByteArray written = read(out);
+        QCOMPARE(written.size(), image.size());
+        QByteArray expected = image;
+        if (corrected > 0) {
+            // 0x4321 + 0x0001, and the main program sum with 0x4321 in place of 0x1234.
+            putPair(expected, kMultipointTable + 2 * 16 + 8, 0x4322);
+            putPair(expected, expected.size() - 0x20, kMainProgram - 0x1234 + 0x4321);
+        }
+        QCOMPARE(written, expected);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("not recognised") << QStringList{"checksum", "small.bin"} << "small.bin";
+        QTest::newRow("not recognised, with --fix")
+            << QStringList{"checksum", "small.bin", "--fix", "never.bin"} << "small.bin";
+        QTest::newRow("--fix without a file")
+            << QStringList{"checksum", "small.bin", "--fix"} << "usage";
+        QTest::newRow("missing image") << QStringList{"checksum", "absent.bin"} << "absent.bin";
+    }
+
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, mentions);
+        write(QStringLiteral("small.bin"), QByteArray(1000, '\x42'));
+        for (int i = 1; i < args.size(); ++i)
+            if (args.at(i) != QLatin1String("--fix"))
+                args[i] = m_dir.filePath(args.at(i));
+        const Result r = run(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY2(QString::fromUtf8(r.err).contains(mentions), r.err.constData());
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.bin"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChecksumCli)
+#include "tst_checksumcli.moc"

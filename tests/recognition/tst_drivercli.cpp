@@ -1,0 +1,126 @@
+#include "recognition/driverfile.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString example(const char *name)
+{
+    return QStringLiteral(TESSA_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestDriverCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    int run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(TESSA_CLI), arguments);
+        if (!process.waitForFinished(30000))
+            return -1;
+        m_out = process.readAllStandardOutput();
+        m_error = process.readAllStandardError();
+        return process.exitCode();
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_out;
+    QByteArray m_error;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void exactFormsOfValues()
+    {
+        Driver driver;
+        driver.text1 = QStringLiteral("");
+        driver.number = (qint64(1) << 53) + 1; // not representable as a double
+        DriverMap map;
+        map.zAddress = -1;
+        map.xAddress = (qint64(1) << 62) + 3;
+        map.zFactor = 0.1;
+        map.zOffset = 1.0 / 3.0;
+        map.zSignature = QByteArray("\xAB\x01", 2);
+        map.xAxisSignature = QByteArray("");
+        map.rawXValues = {1.5, -2e-7};
+        map.anchors = {{QByteArray("\x0F", 1), -5, 2, 7}};
+        driver.maps = {map};
+        const QString path = m_dir.filePath(QStringLiteral("forme.ecudrv"));
+        QVERIFY(saveDriverFile(driver, path));
+        QCOMPARE(run({QStringLiteral("driver"), path}), 0);
+        for (const char *piece :
+             {"\"formatVersion\":9,", "\"text1\":\"\",\"text2\":null",
+              "\"number\":9007199254740993", "\"zAddress\":-1,",
+              "\"xAddress\":4611686018427387907,", "\"zFactor\":0.1,",
+              "\"zOffset\":0.3333333333333333,", "\"zSignature\":\"ab01\"",
+              "\"zTailSignature\":null", "\"xAxisSignature\":\"\"", "\"rawXValues\":[1.5,-2e-07]",
+              "\"rawYValues\":[]",
+              "\"anchors\":[{\"pattern\":\"0f\",\"delta\":-5,\"divisor\":2,\"reserved\":7}]"})
+            QVERIFY2(m_out.contains(piece), piece);
+        const QJsonObject json = QJsonDocument::fromJson(m_out).object();
+        const QJsonObject first = json.value(QStringLiteral("maps")).toArray().first().toObject();
+        // Every field of the record, with the anchor count folded into the anchors.
+        QCOMPARE(first.size(), 97);
+        QVERIFY(!first.contains(QStringLiteral("anchorCount")));
+    }
+
+    void refusedDriverFile()
+    {
+        QCOMPARE(run({QStringLiteral("driver"), example("tessa-demo.bin")}), 1);
+        QCOMPARE(m_out, QByteArray());
+        QCOMPARE(m_error.trimmed(), QByteArray("File non riconosciuto come driver Tessamorvandi."));
+    }
+
+    void buildsTheExampleDriverAgain()
+    {
+        const QString out = m_dir.filePath(QStringLiteral("demo.ecudrv"));
+        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
+                      example("tessa-demo.tvp"), out}),
+                 0);
+        QCOMPARE(QJsonDocument::fromJson(m_out).object(),
+                 QJsonObject({{QStringLiteral("maps"), 4}, {QStringLiteral("path"), out}}));
+        // The example driver is this command's output, byte for byte.
+        QCOMPARE(readAll(out), readAll(example("tessa-demo.ecudrv")));
+        Driver driver;
+        QVERIFY(loadDriverFile(out, driver));
+        QCOMPARE(driver.maps.size(), 4);
+
+        // From the A2L description: its single-value map is left out, and said so.
+        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
+                      example("tessa-demo.a2l"), out}),
+                 0);
+        QCOMPARE(QJsonDocument::fromJson(m_out).object().value(QStringLiteral("maps")).toInt(), 4);
+        QVERIFY(m_error.contains("Righe_coppia"));
+    }
+
+    void refusesAPackOfAnotherImage()
+    {
+        const QString out = m_dir.filePath(QStringLiteral("altro.ecudrv"));
+        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"),
+                      example("tessa-demo-v2.bin"), example("tessa-demo.tvp"), out}),
+                 1);
+        QCOMPARE(m_out, QByteArray());
+        QCOMPARE(m_error.count('\n'), 1);
+        QVERIFY(!QFile::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDriverCli)
+#include "tst_drivercli.moc"

@@ -1,0 +1,384 @@
+#include "recognition/driverbuilder.h"
+#include "recognition/mapvalidation.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 XAt = 0x1000;
+constexpr qint64 YAt = 0x1020;
+constexpr qint64 ZAt = 0x1040;
+constexpr int Rows = 6;
+constexpr int Columns = 8;
+
+void putWords(QByteArray &image, qint64 at, const QList<int> &words)
+{
+    for (int i = 0; i < words.size(); ++i) {
+        image[at + 2 * i] = char(words.at(i) & 0xFF);
+        image[at + 2 * i + 1] = char((words.at(i) >> 8) & 0xFF);
+    }
+}
+
+QList<int> ramp(int count, int start, int step)
+{
+    QList<int> values;
+    for (int i = 0; i < count; ++i)
+        values.append(start + i * step);
+    return values;
+}
+
+// A bent surface, so that rows and columns have profiles of their own.
+QList<int> surface(double scale, int base)
+{
+    QList<int> values;
+    for (int r = 0; r < Rows; ++r)
+        for (int c = 0; c < Columns; ++c)
+            values.append(base + int(std::lround(scale * (40 * c + 25 * r + 6 * r * c))));
+    return values;
+}
+
+// FF filler around an X axis, a Y axis and a 6 x 8 map of 16-bit words; each axis can run on
+// by some points in its direction, and copies of the map scaled down sit further on.
+QByteArray image(int extraX = 0, int extraY = 0)
+{
+    QByteArray bytes(0x2000, char(0xFF));
+    putWords(bytes, XAt, ramp(Columns + extraX, 100, 100));
+    putWords(bytes, YAt, ramp(Rows + extraY, 1000, 1000));
+    putWords(bytes, ZAt, surface(1.0, 200));
+    putWords(bytes, 0x1400, surface(0.04, 2000)); // span 4 % of the map's
+    putWords(bytes, 0x1600, surface(0.06, 2000)); // span 6 %
+    bytes.replace(0x1800, 0x200, QByteArray(0x200, 0));
+    return bytes;
+}
+
+MapDefinition definition()
+{
+    MapDefinition d;
+    d.name = QStringLiteral("Test");
+    d.rows = Rows;
+    d.columns = Columns;
+    d.mapOffset = int(ZAt);
+    d.xAxisOffset = int(XAt);
+    d.yAxisOffset = int(YAt);
+    return d;
+}
+
+DriverMap reference(const QByteArray &bytes)
+{
+    DriverMap map;
+    [&] { QVERIFY(buildDriverMap(bytes, definition(), map)); }();
+    return map;
+}
+
+struct Case
+{
+    QByteArray image = ::image();
+    DriverMap map = reference(image);
+    qint64 z = ZAt;
+};
+
+// Turns the accepted case into one that a single rule refuses.
+Case makeCase(const QString &name)
+{
+    Case c;
+    DriverMap &m = c.map;
+    const auto manual = [&m] {
+        m.manualProfile = true;
+        m.hasZRange = m.hasXRange = m.hasYRange = false;
+    };
+    if (name == QLatin1String("negative Z")) {
+        c.z = -1;
+    } else if (name == QLatin1String("no columns")) {
+        m.columns = 0;
+    } else if (name == QLatin1String("Z ends one byte past the image")) {
+        c.z = c.image.size() - Rows * Columns * 2 + 1;
+    } else if (name == QLatin1String("mostly zeros")) {
+        c.z = 0x1800;
+    } else if (name == QLatin1String("span 4 %")) {
+        c.z = 0x1400;
+    } else if (name == QLatin1String("Z range")) {
+        manual();
+        m.hasZRange = true;
+        m.zRangeA = 10000;
+        m.zRangeB = 20000;
+    } else if (name == QLatin1String("Z fingerprint")) {
+        std::reverse(m.zFingerprint.begin(), m.zFingerprint.end());
+    } else if (name == QLatin1String("row profile")) {
+        std::reverse(m.rowProfile.begin(), m.rowProfile.end());
+    } else if (name == QLatin1String("column profile")) {
+        std::reverse(m.columnProfile.begin(), m.columnProfile.end());
+    } else if (name == QLatin1String("X values")) {
+        m.xMin = 0;
+        m.xMax = 1;
+    } else if (name == QLatin1String("X range")) {
+        manual();
+        m.hasXRange = true;
+        m.xRangeA = 5000;
+        m.xRangeB = 6000;
+    } else if (name == QLatin1String("Y values")) {
+        m.yMin = 0;
+        m.yMax = 1;
+    } else if (name == QLatin1String("Y range")) {
+        manual();
+        m.hasYRange = true;
+        m.yRangeA = 50000;
+        m.yRangeB = 60000;
+    } else if (name == QLatin1String("both axes run on by 2")) {
+        c.image = image(2, 2);
+        // The filler after the reference's axes rises too, so the builder left Y undirected.
+        m.yAxisMode = 1;
+    } else if (name == QLatin1String("X and Y at one place")) {
+        m.yAxisDelta = m.xAxisDelta;
+        m.yFingerprint = fingerprint(c.image, XAt, Rows * 2, 2, true);
+        m.yMin = 100;
+        m.yMax = 600;
+        m.yAxisMode = 0;
+    } else if (name == QLatin1String("X inside Z") || name == QLatin1String("Y inside Z")) {
+        const bool x = name.startsWith(QLatin1Char('X'));
+        const int points = x ? Columns : Rows;
+        (x ? m.xAxisDelta : m.yAxisDelta) = 0;
+        (x ? m.xFingerprint : m.yFingerprint) = fingerprint(c.image, ZAt, points * 2, 2, true);
+        const ZStatistics row = zStatistics(c.image, ZAt, points, 2, true);
+        (x ? m.xMin : m.yMin) = row.min;
+        (x ? m.xMax : m.yMax) = row.max;
+        (x ? m.xAxisMode : m.yAxisMode) = 0;
+    } else if (name == QLatin1String("X after Z in the reference")) {
+        m.xAddress = m.zAddress + 0x200;
+    } else if (name == QLatin1String("Y after Z in the reference")) {
+        m.yAddress = m.zAddress + 0x200;
+    } else if (name == QLatin1String("confidence under the threshold")) {
+        manual();
+        m.minConfidence = 99.5;
+    }
+    return c;
+}
+
+} // namespace
+
+class TestMapValidation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readValueBounds_data()
+    {
+        QTest::addColumn<qint64>("address");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<quint32>("value");
+        QTest::newRow("byte") << qint64(1) << 1 << true << quint32(0x02);
+        QTest::newRow("word LE") << qint64(0) << 2 << true << quint32(0x0201);
+        QTest::newRow("word BE") << qint64(0) << 2 << false << quint32(0x0102);
+        QTest::newRow("long LE") << qint64(0) << 4 << true << quint32(0x04030201);
+        QTest::newRow("long BE ends at the end") << qint64(2) << 4 << false << quint32(0x03040506);
+        QTest::newRow("one byte past the end") << qint64(3) << 4 << true << quint32(0);
+        QTest::newRow("negative address") << qint64(-1) << 1 << true << quint32(0);
+        QTest::newRow("size 3") << qint64(0) << 3 << true << quint32(0);
+    }
+    void readValueBounds()
+    {
+        QFETCH(qint64, address);
+        QFETCH(int, size);
+        QFETCH(bool, littleEndian);
+        QFETCH(quint32, value);
+        QCOMPARE(readValue(QByteArray("\x01\x02\x03\x04\x05\x06", 6), address, size, littleEndian),
+                 value);
+    }
+
+    void fingerprintSamples_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("constant block") << QByteArray(10, 'x') << 1 << QByteArray(10, 8);
+        QTest::newRow("one value") << QByteArray(1, 'x') << 1 << QByteArray(1, 8);
+        QByteArray ramp16;
+        for (int i = 0; i < 16; ++i)
+            ramp16.append(char(i * 3));
+        QByteArray scaled;
+        for (int i = 0; i < 16; ++i)
+            scaled.append(char(i));
+        QTest::newRow("ramp scaled to 0..15") << ramp16 << 1 << scaled;
+        QTest::newRow("rounded to nearest")
+            << QByteArray("\x00\x01\x02\x03", 4) << 1 << QByteArray("\x00\x05\x0a\x0f", 4);
+        QTest::newRow("block shorter than one value") << QByteArray(1, 'x') << 2 << QByteArray();
+    }
+    void fingerprintSamples()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(int, size);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(fingerprint(block, 0, block.size(), size, true), expected);
+    }
+
+    void fingerprintOfLongAndOutsideBlocks()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 1000; ++i)
+            bytes.append(char(i % 256));
+        QCOMPARE(fingerprint(bytes, 0, 1000, 1, true).size(), 128);   // ends at the end
+        QCOMPARE(fingerprint(bytes, 1, 1000, 1, true), QByteArray()); // one byte past the end
+        QCOMPARE(fingerprint(bytes, -1, 10, 1, true), QByteArray());
+    }
+
+    void similarityScores_data()
+    {
+        QTest::addColumn<QByteArray>("a");
+        QTest::addColumn<QByteArray>("b");
+        QTest::addColumn<double>("score");
+        QTest::newRow("equal") << QByteArray("\x01\x02", 2) << QByteArray("\x01\x02", 2) << 100.0;
+        QTest::newRow("lengths differ") << QByteArray(3, 8) << QByteArray(4, 8) << 0.0;
+        QTest::newRow("empty") << QByteArray() << QByteArray() << 0.0;
+        QTest::newRow("opposite") << QByteArray(4, 0) << QByteArray(4, 15) << 0.0;
+        QTest::newRow("half") << QByteArray("\x00\x00", 2) << QByteArray("\x0f\x00", 2) << 50.0;
+    }
+    void similarityScores()
+    {
+        QFETCH(QByteArray, a);
+        QFETCH(QByteArray, b);
+        QFETCH(double, score);
+        QCOMPARE(similarity(a, b), score);
+    }
+
+    void profilesOfMeans()
+    {
+        // 2 x 3, row means 2 and 12, column means 6, 7, 8.
+        QByteArray bytes;
+        for (int v : {1, 2, 3, 11, 12, 13})
+            bytes.append(char(v));
+        QCOMPARE(rowProfile(bytes, 0, 2, 3, 1, true), QByteArray("\x00\x0f", 2));
+        QCOMPARE(columnProfile(bytes, 0, 2, 3, 1, true), QByteArray("\x00\x08\x0f", 3));
+        QCOMPARE(rowProfile(QByteArray(6, 'a'), 0, 2, 3, 1, true), QByteArray(2, 8));
+    }
+
+    void rawMatchAlignment_data()
+    {
+        QTest::addColumn<QList<double>>("expected");
+        QTest::addColumn<QList<double>>("read");
+        QTest::addColumn<double>("match");
+        QTest::newRow("equal") << QList<double>{100, 200, 300} << QList<double>{100, 200, 300}
+                               << 100.0;
+        QTest::newRow("one read point more")
+            << QList<double>{100, 200, 300} << QList<double>{100, 150, 200, 300} << 100.0;
+        QTest::newRow("one expected point more")
+            << QList<double>{100, 200, 250, 300} << QList<double>{100, 200, 300} << 100.0;
+        QTest::newRow("two points more")
+            << QList<double>{100, 200} << QList<double>{100, 200, 300, 400} << 0.0;
+        QTest::newRow("all off") << QList<double>{100, 200} << QList<double>{500, 900} << 0.0;
+    }
+    void rawMatchAlignment()
+    {
+        QFETCH(QList<double>, expected);
+        QFETCH(QList<double>, read);
+        QFETCH(double, match);
+        QCOMPARE(rawMatch(expected, read, 5.0), match);
+    }
+    void axisWithin96Bytes_data()
+    {
+        QTest::addColumn<qint64>("distance");
+        QTest::addColumn<qint64>("found");
+        QTest::newRow("96 bytes away") << qint64(96) << qint64(0x200 + 96);
+        QTest::newRow("97 bytes away") << qint64(97) << qint64(-1);
+    }
+    void axisWithin96Bytes()
+    {
+        QFETCH(qint64, distance);
+        QFETCH(qint64, found);
+        QByteArray bytes(0x400, char(0xFF));
+        for (int i = 0; i < 16; ++i)
+            bytes[0x200 + distance + i] = char(100 + i);
+        const QByteArray print = fingerprint(bytes, 0x200 + distance, 16, 1, true);
+        const ZStatistics axis = zStatistics(bytes, 0x200 + distance, 16, 1, true);
+        QCOMPARE(
+            locateAxis(bytes, 0x200, 16, 1, print, axis.min, axis.max, 1, 0, 0, true, 384).address,
+            found);
+    }
+
+    void validationReasons_data()
+    {
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char *name, const char *reason) {
+            QTest::newRow(name) << QString::fromUtf8(reason);
+        };
+        row("accepted", "");
+        row("negative Z", "geometria Z non valida");
+        row("no columns", "geometria Z non valida");
+        row("Z ends one byte past the image", "Z fuori firmware");
+        row("mostly zeros", "statistiche Z incompatibili");
+        row("span 4 %", "statistiche Z incompatibili");
+        row("Z range", "range fisico Z fuori profilo manuale");
+        row("Z fingerprint", "fingerprint Z bassa");
+        row("row profile", "profilo righe Z basso");
+        row("column profile", "profilo colonne Z basso");
+        row("X values", "asse X incompatibile");
+        row("X range", "range fisico X fuori profilo manuale");
+        row("Y values", "asse Y incompatibile");
+        row("Y range", "range fisico Y fuori profilo manuale");
+        row("both axes run on by 2",
+            "geometria 2D oltre +/-1: X e Y piu lunghi di almeno 2 elementi");
+        row("X and Y at one place", "assi X/Y sovrapposti");
+        row("X inside Z", "Z sovrapposta all'asse X");
+        row("Y inside Z", "Z sovrapposta all'asse Y");
+        row("X after Z in the reference", "ordine X/Z incoerente");
+        row("Y after Z in the reference", "ordine Y/Z incoerente");
+        row("confidence under the threshold", "confidence finale bassa");
+    }
+    void validationReasons()
+    {
+        QFETCH(QString, reason);
+        const Case c = makeCase(QString::fromUtf8(QTest::currentDataTag()));
+        const Evaluation ev = validateCandidate(c.image, c.map, c.z, Candidate(), true);
+        QCOMPARE(ev.reason, reason);
+        QCOMPARE(ev.accepted, reason.isEmpty());
+    }
+
+    void spanBoundaryOfTheStatisticsRule()
+    {
+        // 6 % of the reference span passes the statistics (and fails later on its values).
+        const Case c = makeCase(QStringLiteral("accepted"));
+        const Evaluation ev = validateCandidate(c.image, c.map, 0x1600, Candidate(), true);
+        QVERIFY(ev.reason != QLatin1String("statistiche Z incompatibili"));
+    }
+
+    void confidenceOfTheReference()
+    {
+        const Case c = makeCase(QStringLiteral("accepted"));
+        const Evaluation plain = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+        QVERIFY(plain.accepted);
+        QCOMPARE(plain.xAddress, XAt);
+        QCOMPARE(plain.yAddress, YAt);
+        QCOMPARE(plain.zfp, 100.0);
+        // Votes add 2 each, anchors up to 8 and axes up to 4.
+        Candidate votes;
+        votes.anchorVotes = 1;
+        votes.axisVotes = 5;
+        const Evaluation voted = validateCandidate(c.image, c.map, ZAt, votes, true);
+        QCOMPARE(voted.confidence, std::min(100.0, plain.confidence + 2 + 4));
+        // Without profiles the driver still gets 10 + 10 for them (instead of 0.15 x 100 each).
+        DriverMap bare = c.map;
+        bare.rowProfile.clear();
+        bare.columnProfile.clear();
+        const Evaluation noProfiles = validateCandidate(c.image, bare, ZAt, Candidate(), true);
+        QVERIFY(qFuzzyCompare(noProfiles.confidence, plain.confidence - 10));
+    }
+
+    void fixedPositionScore()
+    {
+        const Case c = makeCase(QStringLiteral("accepted"));
+        // 0.55 x 100 for Z, 0.1 x 100 per axis, 4 + 4 for the signatures.
+        const Evaluation ev = evaluateAt(c.image, c.map, ZAt, false, false);
+        QCOMPARE(ev.confidence, 83.0);
+        QCOMPARE(evaluateAt(c.image, c.map, ZAt, true, false).confidence, 100.0);
+        QCOMPARE(evaluateAt(c.image, c.map, c.image.size() - 2, true, true).accepted, false);
+        // A big-endian copy of the map is still known by its fingerprint.
+        QByteArray swapped = c.image;
+        for (qint64 i = ZAt; i < ZAt + Rows * Columns * 2; i += 2)
+            std::swap(swapped[i], swapped[i + 1]);
+        QCOMPARE(evaluateAt(swapped, c.map, ZAt, false, false).zfp, 100.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMapValidation)
+#include "tst_mapvalidation.moc"
