@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <climits>
+#include <cstring>
 #include <cmath>
 
 namespace {
@@ -78,50 +79,55 @@ QList<QList<QStringView>> findBlocks(QStringView text, const QList<QLatin1String
 
 // The patterns expect the fields of a block separated by white space only, while real files
 // put /* ... */ and // comments between them. Each comment becomes one space; quoted text is
-// kept as it is, so "a/*b" in a description survives.
-QString withoutComments(QStringView text)
+// kept as it is, so "a/*b" in a description survives. Works in place (the text only
+// shrinks) on Latin-1 bytes or UTF-16 units alike, and returns the new length: a file is
+// stripped before it is widened, so that it is never held twice as UTF-16.
+template <typename Unit>
+qsizetype stripComments(Unit *d, qsizetype n)
 {
-    QString out;
-    out.reserve(text.size());
-    const QChar *d = text.data();
-    const qsizetype n = text.size();
     bool quoted = false;
     qsizetype copyFrom = 0;
+    qsizetype written = 0;
+    const auto keep = [&](qsizetype upTo) {
+        if (written != copyFrom)
+            std::memmove(d + written, d + copyFrom, std::size_t(upTo - copyFrom) * sizeof(Unit));
+        written += upTo - copyFrom;
+    };
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = d[i];
+        const Unit c = d[i];
         if (quoted) {
-            if (c == u'\\')
+            if (c == '\\')
                 ++i;
-            else if (c == u'"')
+            else if (c == '"')
                 quoted = false;
             continue;
         }
-        if (c == u'"') {
+        if (c == '"') {
             quoted = true;
             continue;
         }
-        if (c != u'/' || i + 1 >= n)
+        if (c != '/' || i + 1 >= n)
             continue;
         qsizetype end = -1;
-        if (d[i + 1] == u'*') {
+        if (d[i + 1] == '*') {
             end = i + 2;
-            while (end + 1 < n && !(d[end] == u'*' && d[end + 1] == u'/'))
+            while (end + 1 < n && !(d[end] == '*' && d[end + 1] == '/'))
                 ++end;
             end = end + 1 < n ? end + 2 : n;
-        } else if (d[i + 1] == u'/') {
+        } else if (d[i + 1] == '/') {
             end = i + 2;
-            while (end < n && d[end] != u'\n')
+            while (end < n && d[end] != '\n')
                 ++end;
         } else {
             continue;
         }
-        out.append(d + copyFrom, i - copyFrom);
-        out.append(u' ');
+        keep(i);
+        d[written++] = ' ';
         copyFrom = end;
         i = end - 1;
     }
-    out.append(d + copyFrom, n - copyFrom);
-    return out;
+    keep(n);
+    return written;
 }
 
 QRegularExpression ci(const QString &pattern)
@@ -347,23 +353,31 @@ A2LParser::Result A2LParser::parse(const QString &fileName)
     QFile file(fileName);
     // Binary: a carriage return is white space to every pattern, and text-mode reading would
     // cost more than the whole parse.
-    // The text is held twice as UTF-16 while it is read; beyond this no description is real
-    // and the memory would not be there.
+    // The text is held once as bytes and once as UTF-16 while it is widened; beyond this no
+    // description is real and the memory would not be there.
     constexpr qint64 MaxFileSize = 512ll * 1024 * 1024;
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize) {
         Result failed;
         failed.errorMessage = QStringLiteral("Impossibile aprire il file A2L.");
         return failed;
     }
-    const QString text = QString::fromLatin1(file.readAll());
+    QByteArray bytes = file.readAll();
     file.close();
-    return parseText(text);
+    bytes.truncate(stripComments(bytes.data(), bytes.size()));
+    QString text = QString::fromLatin1(bytes);
+    bytes = QByteArray();
+    return parseStripped(text);
 }
 
 A2LParser::Result A2LParser::parseText(QStringView source)
 {
-    const QString stripped = withoutComments(source);
-    const QStringView text = stripped;
+    QString text = source.toString();
+    text.truncate(stripComments(reinterpret_cast<char16_t *>(text.data()), text.size()));
+    return parseStripped(text);
+}
+
+A2LParser::Result A2LParser::parseStripped(QStringView text)
+{
     const QRegularExpression byteOrderRe = ci(QStringLiteral(
         "/begin\\s+MOD_COMMON[\\s\\S]*?\\bBYTE_ORDER\\s+(\\S+)[\\s\\S]*?/end\\s+MOD_COMMON"));
     const QRegularExpression compuRe = ci(QStringLiteral(

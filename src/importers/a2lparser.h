@@ -29,4 +29,8 @@ public:
     static qint64 addressToOffset(QStringView address);
     // Bytes of one element of an A2L data type (UBYTE, SWORD, FLOAT32_IEEE...); 2 when unknown.
     static int elementSizeOfDataType(QStringView dataType);
+
+private:
+    // The parse of text whose comments are already gone.
+    static Result parseStripped(QStringView text);
 };

@@ -80,7 +80,8 @@ std::vector<std::string> IntelHexFindings::warnings() const
 }
 
 bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
-                              std::string *error, IntelHexFindings *findings)
+                              std::string *error, IntelHexFindings *findings,
+                              std::size_t maxImageSize)
 {
     IntelHexFindings found;
     std::size_t lineNumber = 0;
@@ -177,7 +178,7 @@ bool Firmware::decodeIntelHex(const char *text, std::size_t length, std::vector<
                                    ? 0x80000000u
                                    : lowest;
     // The base is never above the lowest record, so every record lands inside the image.
-    if (highest <= imageBase || highest - imageBase > MaxImageSize) {
+    if (highest <= imageBase || highest - imageBase > maxImageSize) {
         if (error)
             *error = "Il file Intel HEX descrive un'immagine troppo grande (oltre 256 MiB).";
         return false;

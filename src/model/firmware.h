@@ -57,9 +57,11 @@ public:
     enum class Format { Raw, IntelHex };
     Format format() const { return m_format; }
 
-    // Decodes Intel HEX text into an image; false (with a reason) when it yields no image.
+    // Decodes Intel HEX text into an image; false (with a reason) when it yields no image or
+    // one larger than maxImageSize (a caller may set a lower bound than the loader's).
     static bool decodeIntelHex(const char *text, std::size_t length, std::vector<uint8_t> &image,
-                               std::string *error = nullptr, IntelHexFindings *findings = nullptr);
+                               std::string *error = nullptr, IntelHexFindings *findings = nullptr,
+                               std::size_t maxImageSize = MaxImageSize);
 
     // What every way of loading a file shares (this class and FirmwareFile). Opens the file
     // for reading with the checks every load makes (it opens, is not empty, is not larger than

@@ -36,10 +36,7 @@ qint64 sizeFromJson(const QJsonValue &value)
 
 } // namespace
 
-bool writeMapPack(const QString &path,
-                  const QList<MapDefinition> &maps,
-                  const QByteArray &firmwareBytes,
-                  QString *errorMessage)
+QByteArray mapPackBytes(const QList<MapDefinition> &maps, const QByteArray &firmwareBytes)
 {
     QJsonArray array;
     for (const MapDefinition &map : maps)
@@ -51,13 +48,20 @@ bool writeMapPack(const QString &path,
     root.insert(QStringLiteral("firmwareSha256"),
                 QString::fromLatin1(sha256(firmwareBytes).toHex()));
     root.insert(QStringLiteral("maps"), array);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
 
+bool writeMapPack(const QString &path,
+                  const QList<MapDefinition> &maps,
+                  const QByteArray &firmwareBytes,
+                  QString *errorMessage)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         setError(errorMessage, QStringLiteral("Impossibile creare il pacchetto mappe."));
         return false;
     }
-    const QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Compact);
+    const QByteArray text = mapPackBytes(maps, firmwareBytes);
     if (file.write(text) != text.size() || !file.commit()) {
         file.cancelWriting();
         setError(errorMessage, QStringLiteral("Errore durante la scrittura del pacchetto mappe."));
@@ -78,8 +82,18 @@ bool readMapPack(const QString &path, MapPackData &result)
         result.errorMessage = QStringLiteral("Pacchetto mappe non valido o danneggiato.");
         return false;
     }
+    return readMapPackBytes(file.readAll(), result);
+}
+
+bool readMapPackBytes(const QByteArray &bytes, MapPackData &result)
+{
+    result = MapPackData();
+    if (bytes.size() > MaxPackFileSize) {
+        result.errorMessage = QStringLiteral("Pacchetto mappe non valido o danneggiato.");
+        return false;
+    }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         result.errorMessage = QStringLiteral("Pacchetto mappe non valido o danneggiato.");
         return false;

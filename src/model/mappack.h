@@ -24,6 +24,10 @@ bool writeMapPack(const QString &path,
                   const QByteArray &firmwareBytes,
                   QString *errorMessage);
 bool readMapPack(const QString &path, MapPackData &result);
+// The compact JSON text writeMapPack writes, and the reading of such text already in memory
+// (readMapPack only adds opening the file and its size check).
+QByteArray mapPackBytes(const QList<MapDefinition> &maps, const QByteArray &firmwareBytes);
+bool readMapPackBytes(const QByteArray &bytes, MapPackData &result);
 bool isCompatible(const MapPackData &pack, const QByteArray &firmwareBytes);
 
 // The file name an export proposes for an image file name ("" for none).

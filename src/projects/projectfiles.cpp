@@ -211,4 +211,112 @@ bool removeTreeWithoutFollowingLinks(const QString &folder)
     return QDir().rmdir(folder) && ok;
 }
 
+namespace {
+
+const QLatin1String StagingSuffix(".saving");
+const QLatin1String ReplacedSuffix(".replaced");
+
+QString besideFolder(const QString &folder, QLatin1String suffix)
+{
+    const QFileInfo info(folder);
+    return info.path() + QStringLiteral("/.") + info.fileName() + suffix;
+}
+
+// version.json is written last, so a staging folder holding it holds the whole version.
+bool isCompleteStaging(const QString &staging)
+{
+    return QFileInfo(staging + QLatin1Char('/') + VersionJson).isFile();
+}
+
+// Moves what the old folder held beyond the files a save writes into the new one.
+void keepOtherEntries(const QString &from, const QString &to)
+{
+    const QStringList names
+        = QDir(from).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QString target = to + QLatin1Char('/') + name;
+        if (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink())
+            QDir().rename(from + QLatin1Char('/') + name, target);
+    }
+}
+
+void finishInterruptedSave(const QString &folder)
+{
+    const QString staging = besideFolder(folder, StagingSuffix);
+    const QString replaced = besideFolder(folder, ReplacedSuffix);
+    const bool stagingExists = QFileInfo(staging).isDir();
+    if (!QFileInfo(folder).isDir()) {
+        if (stagingExists && isCompleteStaging(staging))
+            QDir().rename(staging, folder);
+        else if (QFileInfo(replaced).isDir())
+            QDir().rename(replaced, folder);
+    }
+    const bool folderExists = QFileInfo(folder).isDir();
+    if (folderExists && QFileInfo(replaced).isDir()) {
+        keepOtherEntries(replaced, folder);
+        removeTreeWithoutFollowingLinks(replaced);
+    }
+    if (QFileInfo(staging).isDir() && (folderExists || !isCompleteStaging(staging)))
+        removeTreeWithoutFollowingLinks(staging);
+}
+
+} // namespace
+
+bool isSaveInProgressName(const QString &name)
+{
+    return name.startsWith(QLatin1Char('.'))
+           && (name.endsWith(StagingSuffix) || name.endsWith(ReplacedSuffix));
+}
+
+void finishInterruptedSaves(const QString &projectFolder)
+{
+    finishInterruptedSave(projectFolder + QLatin1Char('/') + OriginalFolder);
+    const QDir versions(projectFolder + QLatin1Char('/') + VersionsFolder);
+    const QStringList names
+        = versions.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (!isSaveInProgressName(name))
+            continue;
+        const QString version = name.mid(1, name.size() - 1
+                                                 - (name.endsWith(StagingSuffix)
+                                                        ? StagingSuffix.size()
+                                                        : ReplacedSuffix.size()));
+        finishInterruptedSave(versions.absoluteFilePath(version));
+    }
+}
+
+bool writeVersionFolder(const QString &folder, const VersionFiles &files)
+{
+    finishInterruptedSave(folder);
+    const QString staging = besideFolder(folder, StagingSuffix);
+    if (!removeTreeWithoutFollowingLinks(staging) || !QDir().mkpath(staging))
+        return false;
+    const auto in = [&](const QString &name) -> QString { return staging + QLatin1Char('/') + name; };
+    if (!writeFileAtomically(in(FirmwareBin), files.firmware)
+        || !writeFileAtomically(in(MapsTvp), files.maps)
+        || !writeFileAtomically(in(VersionJson), files.record)) {
+        removeTreeWithoutFollowingLinks(staging);
+        return false;
+    }
+    if (!QFileInfo::exists(folder)) {
+        if (QDir().rename(staging, folder))
+            return true;
+        removeTreeWithoutFollowingLinks(staging);
+        return false;
+    }
+    const QString replaced = besideFolder(folder, ReplacedSuffix);
+    if (!QDir().rename(folder, replaced)) {
+        removeTreeWithoutFollowingLinks(staging);
+        return false;
+    }
+    if (!QDir().rename(staging, folder)) {
+        QDir().rename(replaced, folder);
+        removeTreeWithoutFollowingLinks(staging);
+        return false;
+    }
+    keepOtherEntries(replaced, folder);
+    removeTreeWithoutFollowingLinks(replaced);
+    return true;
+}
+
 } // namespace ProjectFiles

@@ -49,6 +49,24 @@ bool writeJsonAtomically(const QString &path, const QJsonObject &object);
 // copying a file onto itself changes nothing.
 bool copyFileAtomically(const QString &source, const QString &destination);
 
+// The files of one version folder ("Originale" or a folder under "Versioni"), replaced
+// together: they are written into a staging folder beside it, version.json last, which then
+// takes the folder's place. A crash at any moment leaves the folder with all its old files or
+// all its new ones; files of the folder that a save does not write are kept.
+struct VersionFiles
+{
+    QByteArray firmware;
+    QByteArray maps;
+    QByteArray record;
+};
+bool writeVersionFolder(const QString &folder, const VersionFiles &files);
+// Completes or undoes what a save cut short by a crash left beside the version folders of a
+// project (a complete staging folder takes the place of the version, an incomplete one goes).
+// Everything that reads a project calls it first.
+void finishInterruptedSaves(const QString &projectFolder);
+// Whether a folder name is one that a save uses while it runs, never a version.
+bool isSaveInProgressName(const QString &name);
+
 // Whether path is a symbolic link, a Windows junction or shortcut: something whose
 // removal must never reach what it points at.
 bool isLink(const QString &path);

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QtDebug>
 
 using namespace ProjectFiles;
@@ -79,10 +80,8 @@ bool saveProject(FirmwareProject &project,
         return false;
     const QString savedAt = savedAtText(QDateTime::currentDateTime());
 
-    if (!writeJsonAtomically(folder + QLatin1Char('/') + ProjectJson,
-                             projectJson(project, savedAt)))
-        return false;
-
+    finishInterruptedSaves(folder);
+    // The original comes before project.json: a folder that lists as a project can be opened.
     const QString originalFolder = folder + QLatin1Char('/') + OriginalFolder;
     if (!QDir().mkpath(originalFolder))
         return false;
@@ -91,26 +90,30 @@ bool saveProject(FirmwareProject &project,
         && !writeFileAtomically(originalFirmware, project.originalBytes))
         return false;
 
+    if (!writeJsonAtomically(folder + QLatin1Char('/') + ProjectJson,
+                             projectJson(project, savedAt)))
+        return false;
+
     QString targetFolder = originalFolder;
     if (!unchanged) {
-        targetFolder = folder + QLatin1Char('/') + VersionsFolder + QLatin1Char('/')
-                       + sanitizeFolderName(*versionName);
-        if (!QDir().mkpath(targetFolder))
+        const QString versions = folder + QLatin1Char('/') + VersionsFolder;
+        targetFolder = versions + QLatin1Char('/') + sanitizeFolderName(*versionName);
+        if (!QDir().mkpath(versions))
             return false;
     }
 
+    // The three files of the version become visible together (see writeVersionFolder).
     const QString firmwarePath = targetFolder + QLatin1Char('/') + FirmwareBin;
-    if (!writeFileAtomically(firmwarePath, current))
-        return false;
-    QString packError;
-    if (!writeMapPack(targetFolder + QLatin1Char('/') + MapsTvp, project.maps, current,
-                      &packError)) {
-        qDebug().noquote() << "Errore salvataggio mappe progetto:" << packError;
+    VersionFiles files;
+    files.firmware = current;
+    files.maps = mapPackBytes(project.maps, current);
+    files.record = QJsonDocument(versionJson(*versionName, savedAt, modified))
+                       .toJson(QJsonDocument::Indented);
+    if (!writeVersionFolder(targetFolder, files)) {
+        qDebug().noquote() << "Errore salvataggio mappe progetto:"
+                           << QStringLiteral("Errore durante la scrittura del pacchetto mappe.");
         return false;
     }
-    if (!writeJsonAtomically(targetFolder + QLatin1Char('/') + VersionJson,
-                             versionJson(*versionName, savedAt, modified)))
-        return false;
 
     project.versionName = *versionName;
     project.savedFirmwarePath = firmwarePath;

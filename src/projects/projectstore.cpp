@@ -98,8 +98,11 @@ QString ProjectStore::folderForNewProject(const QString &fileName,
                 return folder;
             continue;
         }
-        // Left behind by a save that failed before writing anything: nothing to overwrite.
-        if (isEmptyFolder(folder))
+        // Left behind by a save that failed before writing anything, or that stopped before
+        // project.json after writing this same original: nothing else to overwrite.
+        if (isEmptyFolder(folder)
+            || originalFingerprint(folder, QJsonObject()).compare(fingerprint, Qt::CaseInsensitive)
+                   == 0)
             return folder;
     }
 }
@@ -125,6 +128,7 @@ QList<ProjectEntry> ProjectStore::listProjects() const
 
 QList<VersionEntry> ProjectStore::listVersions(const QString &projectFolder)
 {
+    finishInterruptedSaves(projectFolder);
     QList<VersionEntry> versions;
     VersionEntry original;
     original.name = OriginalName;
@@ -139,6 +143,8 @@ QList<VersionEntry> ProjectStore::listVersions(const QString &projectFolder)
     QList<VersionEntry> named;
     const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &name : names) {
+        if (isSaveInProgressName(name))
+            continue;
         VersionEntry entry;
         entry.folder = dir.absoluteFilePath(name);
         QJsonObject record;
@@ -218,6 +224,7 @@ ProjectStore::RenameResult ProjectStore::renameVersion(const QString &versionFol
 
 OpenedVersion ProjectStore::openOriginal(const QString &projectFolder)
 {
+    finishInterruptedSaves(projectFolder);
     OpenedVersion opened;
     const QString jsonPath = projectFolder + QLatin1Char('/') + ProjectJson;
     const QString firmwarePath
@@ -252,6 +259,7 @@ OpenedVersion ProjectStore::openOriginal(const QString &projectFolder)
 
 OpenedVersion ProjectStore::openVersion(const QString &projectFolder, const VersionEntry &version)
 {
+    finishInterruptedSaves(projectFolder);
     OpenedVersion opened;
     bool cannotRead = false;
     if (!readJsonObject(projectFolder + QLatin1Char('/') + ProjectJson, &opened.record,

@@ -347,6 +347,11 @@ private slots:
         auto f = document(QStringLiteral("dump.bin"), m_image);
         QVERIFY(save(*f));
         QCOMPARE(f->projectFolder, m_store.root() + QStringLiteral("/dump (2)"));
+        // A first save cut short before project.json left this same original: taken again.
+        QVERIFY(QFile::remove(a->projectFolder + QStringLiteral("/project.json")));
+        auto g = document(QStringLiteral("ecu.bin"), m_image);
+        QVERIFY(save(*g));
+        QCOMPARE(g->projectFolder, a->projectFolder);
     }
 
     void brokenProjectsAreSkipped()
@@ -489,16 +494,75 @@ private slots:
         QCOMPARE(original.versionName, QStringLiteral("Originale"));
     }
 
-    void failedPackWriteFailsTheSave()
+    void failedVersionWriteFailsTheSave()
     {
         auto record = document(QStringLiteral("ecu.bin"), m_image);
         QVERIFY(save(*record));
-        const QString pack = record->projectFolder + QStringLiteral("/Originale/maps.tvp");
-        QVERIFY(QFile::remove(pack));
-        QVERIFY(QDir().mkpath(pack));
-        record->modified = true;
-        QVERIFY(!save(*record));
+        writeText(record->projectFolder + QStringLiteral("/Versioni"), "not a folder");
+        edit(*record, 1, 'x');
+        QVERIFY(!save(*record, {QStringLiteral("Stage 1")}));
         QVERIFY(record->modified);
+    }
+
+    // What a save killed part way leaves beside a version folder, and what reading the
+    // project makes of it: the whole new version or the whole old one, never a mix.
+    void interruptedSaveIsFinishedOrUndone_data()
+    {
+        QTest::addColumn<bool>("folder");    // the version folder itself
+        QTest::addColumn<int>("staging");    // files written into the staging folder (3 = all)
+        QTest::addColumn<bool>("replaced");  // the old folder moved aside
+        QTest::addColumn<QString>("expected"); // what the version holds after: old, new, none
+        QTest::newRow("killed while staging") << true << 2 << false << QStringLiteral("old");
+        QTest::newRow("killed after staging") << true << 3 << false << QStringLiteral("old");
+        QTest::newRow("killed between the renames") << false << 3 << true << QStringLiteral("new");
+        QTest::newRow("killed removing the old") << true << 0 << true << QStringLiteral("new");
+        QTest::newRow("new version staged in part") << false << 2 << false << QStringLiteral("none");
+        QTest::newRow("new version staged whole") << false << 3 << false << QStringLiteral("new");
+    }
+
+    void interruptedSaveIsFinishedOrUndone()
+    {
+        QFETCH(bool, folder);
+        QFETCH(int, staging);
+        QFETCH(bool, replaced);
+        QFETCH(QString, expected);
+        auto record = savedStage1();
+        QVERIFY(record);
+        const QString versions = record->projectFolder + QStringLiteral("/Versioni/");
+        const QString target = versions + QStringLiteral("Stage 1");
+        const QString stagingFolder = versions + QStringLiteral(".Stage 1.saving");
+        const QString replacedFolder = versions + QStringLiteral(".Stage 1.replaced");
+        // The old version carries a file of the user's that a save never writes.
+        writeText(target + QStringLiteral("/notes.txt"), "mine");
+        const QStringList files = {QStringLiteral("firmware.bin"), QStringLiteral("maps.tvp"),
+                                   QStringLiteral("version.json")};
+        const QByteArray newImage = QByteArray(m_image).replace(0, 1, "N");
+        const QByteArray contents[] = {newImage, mapPackBytes({}, newImage),
+                                       R"({"name":"Stage 1","savedAt":"","modified":true})"};
+        for (int i = 0; i < staging; ++i)
+            writeText(stagingFolder + QLatin1Char('/') + files[i], contents[i]);
+        if (replaced)
+            QVERIFY(QDir().rename(target, replacedFolder));
+        if (folder && replaced) // the new version had already taken the old one's place
+            for (int i = 0; i < 3; ++i)
+                writeText(target + QLatin1Char('/') + files[i], contents[i]);
+        if (!folder && !replaced)
+            QVERIFY(QDir(target).removeRecursively());
+
+        const QList<VersionEntry> listed = ProjectStore::listVersions(record->projectFolder);
+        QVERIFY(!QFileInfo::exists(stagingFolder));
+        QVERIFY(!QFileInfo::exists(replacedFolder));
+        QCOMPARE(listed.size(), expected == QLatin1String("none") ? 1 : 2);
+        if (expected == QLatin1String("none"))
+            return;
+        const QByteArray image = readAll(target + QStringLiteral("/firmware.bin"));
+        QCOMPARE(image.at(0), expected == QLatin1String("new") ? 'N' : m_image.at(0));
+        MapPackData pack;
+        QVERIFY(readMapPack(target + QStringLiteral("/maps.tvp"), pack));
+        QVERIFY(isCompatible(pack, image));
+        // Only an old folder that was moved aside gives its other files to the new one.
+        QCOMPARE(readAll(target + QStringLiteral("/notes.txt")),
+                 expected == QLatin1String("old") || replaced ? QByteArray("mine") : QByteArray());
     }
 
     void matches_data()
