@@ -18,6 +18,8 @@
 #include <QTreeWidgetItem>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 Firmware *firmwareOf(const QByteArray &bytes, const QString &path)
@@ -56,11 +58,7 @@ class TestDocumentWindow2D : public QObject
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return {};
-        return path;
+        return testsupport::writeFile(m_dir.filePath(name), bytes);
     }
 
 private slots:

@@ -31,6 +31,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <memory>
 
 namespace {
@@ -77,10 +79,7 @@ private:
 
     QString writeFile(const QString &name, const QByteArray &content)
     {
-        QFile f(m_dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return f.fileName();
+        return testsupport::writeFile(m_dir.filePath(name), content);
     }
 
     static bool dragAccepted(MainWindow &window, const QUrl &url)
