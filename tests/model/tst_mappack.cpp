@@ -66,10 +66,7 @@ class TestMapPack : public QObject
 
     QString write(const QByteArray &content)
     {
-        QFile f(m_dir.filePath(QStringLiteral("written.tvp")));
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return f.fileName();
+        return testsupport::writeFile(m_dir.filePath(QStringLiteral("written.tvp")), content);
     }
 
 private slots:

@@ -88,9 +88,7 @@ void TestServiceCli::commands()
                   QStringLiteral("1"), exported})
                  .exitCode,
              0);
-    QFile file(exported);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("abc"));
+    QCOMPARE(testsupport::readFile(exported), QByteArray("abc"));
 }
 
 void TestServiceCli::refusals_data()
