@@ -107,7 +107,6 @@ void TestMapCategory::unrecognisedIsUnknown()
 void TestMapCategory::namesOutsideTheTableAreUnknown()
 {
     QCOMPARE(categoryName(0), QStringLiteral("Unknown"));
-    QCOMPARE(categoryName(4), QStringLiteral("Torque / IQ Conversion"));
     QCOMPARE(categoryName(19), QStringLiteral("RPM"));
     QCOMPARE(categoryName(20), QStringLiteral("Unknown"));
     QCOMPARE(categoryName(-1), QStringLiteral("Unknown"));
