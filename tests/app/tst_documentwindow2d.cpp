@@ -18,17 +18,12 @@
 #include <QTreeWidgetItem>
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 namespace {
 
-Firmware *firmwareOf(const QByteArray &bytes, const QString &path)
-{
-    auto *fw = new Firmware;
-    fw->setData(bytes.constData(), std::size_t(bytes.size()));
-    fw->setFilePath(path.toStdString());
-    return fw;
-}
+using testsupport::firmwareOf;
 
 QByteArray pattern(int size)
 {

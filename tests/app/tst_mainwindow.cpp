@@ -31,6 +31,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 #include <memory>
@@ -62,10 +63,7 @@ private:
 
 Firmware *makeFirmware(const QString &name, int size, char fill = 0x11)
 {
-    auto *fw = new Firmware;
-    fw->setFilePath("/dumps/" + name.toStdString());
-    fw->data().assign(std::size_t(size), uint8_t(fill));
-    return fw;
+    return testsupport::firmwareOf(QByteArray(size, fill), QStringLiteral("/dumps/") + name);
 }
 
 } // namespace
