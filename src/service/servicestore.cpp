@@ -99,6 +99,33 @@ bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
     return true;
 }
 
+// Runs a prepared insert and stores the file its row names as one step: when any part fails
+// the row is rolled back and no file is left behind. `what` starts the error message.
+bool insertWithFile(QSqlDatabase &db,
+                    QSqlQuery &query,
+                    bool idTaken,
+                    const QString &path,
+                    const QByteArray &bytes,
+                    const QString &what,
+                    QString *error)
+{
+    if (!idTaken || !query.exec()) {
+        setError(error, QStringLiteral("%1: %2").arg(what, sqlError(query)));
+        db.rollback();
+        return false;
+    }
+    if (!writeWhole(path, bytes, error)) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        QFile::remove(path);
+        setError(error, QStringLiteral("%1: %2").arg(what, db.lastError().text()));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace PasswordHash {
@@ -390,20 +417,9 @@ QString ServiceStore::addDriver(const QString &driverFile, DriverEntry entry, QS
     query.bindValue(QStringLiteral(":maps"), entry.mapCount);
     query.bindValue(QStringLiteral(":stored"), storedName);
     query.bindValue(QStringLiteral(":created"), nowSeconds());
-    if (number <= 0 || !query.exec()) {
-        setError(error, QStringLiteral("cannot add the driver: %1").arg(sqlError(query)));
-        db.rollback();
+    if (!insertWithFile(db, query, number > 0, path, bytes, QStringLiteral("cannot add the driver"),
+                        error))
         return {};
-    }
-    if (!writeWhole(path, bytes, error)) {
-        db.rollback();
-        return {};
-    }
-    if (!db.commit()) {
-        QFile::remove(path);
-        setError(error, QStringLiteral("cannot add the driver: %1").arg(db.lastError().text()));
-        return {};
-    }
     return entry.id;
 }
 
@@ -504,20 +520,9 @@ int ServiceStore::addRequest(DriverRequest request, const QByteArray &firmware, 
     query.bindValue(QStringLiteral(":sha"), QString::fromLatin1(sha256(firmware).toHex()));
     query.bindValue(QStringLiteral(":stored"), storedName);
     query.bindValue(QStringLiteral(":created"), nowSeconds());
-    if (request.id <= 0 || !query.exec()) {
-        setError(error, QStringLiteral("cannot store the request: %1").arg(sqlError(query)));
-        db.rollback();
+    if (!insertWithFile(db, query, request.id > 0, path, firmware,
+                        QStringLiteral("cannot store the request"), error))
         return 0;
-    }
-    if (!writeWhole(path, firmware, error)) {
-        db.rollback();
-        return 0;
-    }
-    if (!db.commit()) {
-        QFile::remove(path);
-        setError(error, QStringLiteral("cannot store the request: %1").arg(db.lastError().text()));
-        return 0;
-    }
     return request.id;
 }
 

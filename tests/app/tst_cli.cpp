@@ -2,9 +2,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "testsupport.h"
+
+using testsupport::runCli;
 
 // Runs the built command-line tool as a script would and checks its whole contract:
 // stdout, stderr and exit status.
@@ -15,26 +18,6 @@ class TestCli : public QObject
 private:
     QTemporaryDir m_dir;
     QByteArray m_image;
-
-    struct Result
-    {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-
-    Result run(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TESSA_CLI_PATH), args);
-        Result r;
-        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.exitCode = p.exitCode();
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
-    }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -53,10 +36,8 @@ private slots:
                {QStringLiteral("damaged.hex"),
                 ":020000048000FA\n:1000000000112233445566778899AABBCCDDEEFF"
                 "78\n:0400100011ZZ\n"}};
-        for (const auto &[name, content] : files) {
-            QFile f(path(name));
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-        }
+        for (const auto &[name, content] : files)
+            QVERIFY(!testsupport::writeFile(path(name), content).isEmpty());
     }
 
     void info_data()
@@ -82,7 +63,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, format);
         QFETCH(QStringList, warnings);
-        const Result r = run({QStringLiteral("info"), path(file)});
+        const auto r = runCli({QStringLiteral("info"), path(file)});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
         QVERIFY(r.out.endsWith('\n'));
@@ -104,12 +85,10 @@ private slots:
     void convertWritesRawImage()
     {
         const QString out = path(QStringLiteral("converted.bin"));
-        const Result r = run({QStringLiteral("convert"), path(QStringLiteral("dump.hex")), out});
+        const auto r = runCli({QStringLiteral("convert"), path(QStringLiteral("dump.hex")), out});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), m_image);
+        QCOMPARE(testsupport::readFile(out), m_image);
     }
 
     void failures_data()
@@ -133,7 +112,7 @@ private slots:
         // File arguments are given relative to the test folder.
         for (int i = 1; i < args.size(); ++i)
             args[i] = path(args.at(i));
-        const Result r = run(args);
+        const auto r = runCli(args);
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.out.isEmpty(), r.out.constData());
         QCOMPARE(r.err.count('\n'), 1);
@@ -143,7 +122,7 @@ private slots:
 
     void helpListsCommands()
     {
-        const Result r = run({QStringLiteral("--help")});
+        const auto r = runCli({QStringLiteral("--help")});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
         QVERIFY(r.out.contains("info FILE"));

@@ -18,15 +18,12 @@
 #include <QTreeWidgetItem>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+#include "testsupport.h"
+
 namespace {
 
-Firmware *firmwareOf(const QByteArray &bytes, const QString &path)
-{
-    auto *fw = new Firmware;
-    fw->setData(bytes.constData(), std::size_t(bytes.size()));
-    fw->setFilePath(path.toStdString());
-    return fw;
-}
+using testsupport::firmwareOf;
 
 QByteArray pattern(int size)
 {
@@ -56,11 +53,7 @@ class TestDocumentWindow2D : public QObject
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return {};
-        return path;
+        return testsupport::writeFile(m_dir.filePath(name), bytes);
     }
 
 private slots:

@@ -24,14 +24,13 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 namespace {
 
 Firmware *makeFirmware(const QString &name, int size)
 {
-    auto *fw = new Firmware;
-    fw->setFilePath("/dumps/" + name.toStdString());
-    fw->data().assign(std::size_t(size), uint8_t(0x11));
-    return fw;
+    return testsupport::firmwareOf(QByteArray(size, 0x11), QStringLiteral("/dumps/") + name);
 }
 
 void makeProgram(const QString &folder, const QString &name)

@@ -4,11 +4,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 using namespace me7image;
+using testsupport::readFile;
+using testsupport::runCli;
 
 // "checksum IMAGE [--fix OUT]" as scripts use it: stdout, stderr, exit status and files.
 class TestChecksumCli : public QObject
@@ -17,40 +20,9 @@ class TestChecksumCli : public QObject
 
     QTemporaryDir m_dir;
 
-    struct Result
-    {
-        int exitCode = -1;
-        QJsonObject json;
-        QByteArray out;
-        QByteArray err;
-    };
-
-    Result run(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TESSA_CLI_PATH), args);
-        Result r;
-        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.exitCode = p.exitCode();
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        r.json = QJsonDocument::fromJson(r.out).object();
-        return r;
-    }
-
     QString write(const QString &name, const QByteArray &bytes)
     {
-        QFile f(m_dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return {};
-        return f.fileName();
-    }
-
-    static QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return testsupport::writeFile(m_dir.filePath(name), bytes);
     }
 
 private slots:
@@ -58,14 +30,14 @@ private slots:
     {
         QByteArray image = sealed();
         put16(image, 0x20010, 0x4321);
-        const Result r = run({QStringLiteral("checksum"), write(QStringLiteral("in.bin"), image)});
+        const auto r = runCli({QStringLiteral("checksum"), write(QStringLiteral("in.bin"), image)});
         QCOMPARE(r.exitCode, 0); // wrong checksums are a finding, not a failure
         QVERIFY(r.err.isEmpty());
         QCOMPARE(r.out.count('\n'), 1);
-        QCOMPARE(r.json.keys(), (QStringList{"blocks", "module", "ok"}));
-        QCOMPARE(r.json.value(QStringLiteral("module")).toString(), QStringLiteral("ME7"));
-        QCOMPARE(r.json.value(QStringLiteral("ok")).toBool(), false);
-        const QJsonArray blocks = r.json.value(QStringLiteral("blocks")).toArray();
+        QCOMPARE(r.json().keys(), (QStringList{"blocks", "module", "ok"}));
+        QCOMPARE(r.json().value(QStringLiteral("module")).toString(), QStringLiteral("ME7"));
+        QCOMPARE(r.json().value(QStringLiteral("ok")).toBool(), false);
+        const QJsonArray blocks = r.json().value(QStringLiteral("blocks")).toArray();
         QCOMPARE(blocks.size(), 13);
         const QJsonObject multipoint{{"kind", "multipoint"},   {"start", 0x20000},
                                      {"end", 0x2ffff},         {"stored", "00001235"},
@@ -89,14 +61,14 @@ private slots:
         QFETCH(int, corrected);
         const QString in = write(QStringLiteral("fix-in.bin"), image);
         const QString out = m_dir.filePath(QStringLiteral("fix-out.bin"));
-        const Result r = run({QStringLiteral("checksum"), in, QStringLiteral("--fix"), out});
+        const auto r = runCli({QStringLiteral("checksum"), in, QStringLiteral("--fix"), out});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
-        QCOMPARE(r.json.keys(), (QStringList{"blocks", "corrected", "module", "ok"}));
-        QCOMPARE(r.json.value(QStringLiteral("ok")).toBool(), true);
-        QCOMPARE(r.json.value(QStringLiteral("corrected")).toInt(), corrected);
-        QCOMPARE(read(in), image); // the input is never written
-        const QByteArray written = read(out);
+        QCOMPARE(r.json().keys(), (QStringList{"blocks", "corrected", "module", "ok"}));
+        QCOMPARE(r.json().value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(r.json().value(QStringLiteral("corrected")).toInt(), corrected);
+        QCOMPARE(readFile(in), image); // the input is never written
+        const QByteArray written = readFile(out);
         QCOMPARE(written.size(), image.size());
         QByteArray expected = image;
         if (corrected > 0) {
@@ -127,7 +99,7 @@ private slots:
         for (int i = 1; i < args.size(); ++i)
             if (args.at(i) != QLatin1String("--fix"))
                 args[i] = m_dir.filePath(args.at(i));
-        const Result r = run(args);
+        const auto r = runCli(args);
         QCOMPARE(r.exitCode, 1);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err.count('\n'), 1);

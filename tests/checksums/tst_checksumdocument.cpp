@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 #include <memory>
 
 using namespace me7image;
@@ -32,10 +34,8 @@ class TestChecksumDocument : public QObject
 
     FirmwareProject *open(const QByteArray &image)
     {
-        auto *firmware = new Firmware;
-        firmware->setData(std::vector<uint8_t>(image.cbegin(), image.cend()));
-        firmware->setFilePath("me7.bin");
-        return m_window->createDocumentFromFirmware(firmware, {});
+        return m_window->createDocumentFromFirmware(
+            testsupport::firmwareOf(image, QStringLiteral("me7.bin")), {});
     }
 
     QString status() const

@@ -17,6 +17,8 @@
 #include <QTreeWidgetItem>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 namespace {
 
 MapDefinition map(const QString &name, int offset)
@@ -49,13 +51,9 @@ private:
     FirmwareProject *
     open(int size, const QList<MapDefinition> &maps = {}, const char *path = "image.bin")
     {
-        auto *fw = new Firmware;
-        std::vector<uint8_t> bytes(static_cast<size_t>(size), 0);
-        for (int i = 0; i < size; ++i)
-            bytes[size_t(i)] = uint8_t(i);
-        fw->setData(bytes);
-        fw->setFilePath(path);
-        return m_window->createDocumentFromFirmware(fw, maps);
+        return m_window->createDocumentFromFirmware(
+            testsupport::firmwareOf(testsupport::countingBytes(size), QString::fromLatin1(path)),
+            maps);
     }
     void trigger(const char *name) { m_window->action(QString::fromLatin1(name))->trigger(); }
     bool checked(const char *name)

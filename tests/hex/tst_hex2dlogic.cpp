@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <cstring>
 
 Q_DECLARE_METATYPE(SampleFormat)
@@ -55,8 +57,7 @@ struct ImageBuilder
 
 QByteArray exampleImage()
 {
-    QFile file(QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.bin"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return testsupport::readFile(testsupport::example("tessa-demo.bin"));
 }
 
 } // namespace

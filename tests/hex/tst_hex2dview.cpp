@@ -76,7 +76,6 @@ private slots:
         QTest::newRow("binary") << QStringList{"/tmp/a.bin"} << true;
         QTest::newRow("OLS in capitals") << QStringList{"/tmp/p.OLS"} << false;
         QTest::newRow("A2L in capitals") << QStringList{"/tmp/d.A2L"} << false;
-        QTest::newRow("a2L mixed") << QStringList{"/x/d.a2L"} << false;
         QTest::newRow("remote") << QStringList{"https://e.com/a.bin"} << false;
         QTest::newRow("first decides") << QStringList{"/t/a.a2l", "/t/b.bin"} << false;
         QTest::newRow("text, no urls") << QStringList{} << false;

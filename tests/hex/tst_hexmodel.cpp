@@ -7,15 +7,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 namespace {
 
-QByteArray sequence(int n)
-{
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i)
-        b[i] = char(i);
-    return b;
-}
+using testsupport::countingBytes;
 
 QByteArray hex(const char *text)
 {
@@ -90,7 +86,7 @@ private slots:
     {
         QFETCH(Geometry, g);
         HexModel m;
-        m.setFirmware(sequence(100));
+        m.setFirmware(countingBytes(100));
         m.setWidthMode(g.width);
         m.setRowOrigin(g.origin);
         const QModelIndex idx = m.indexForOffset(g.offset);
@@ -104,14 +100,14 @@ private slots:
     void leadingAndPartialCellsAreEmpty()
     {
         HexModel m;
-        m.setFirmware(sequence(20));
+        m.setFirmware(countingBytes(20));
         m.setRowOrigin(3);
         for (int c = 1; c <= 5; ++c)
             QVERIFY(!m.data(m.index(0, c)).isValid());
         QCOMPARE(m.data(m.index(0, 6)).toString(), QStringLiteral("00"));
         QCOMPARE(m.data(m.index(0, 9)).toString(), QStringLiteral("     ..."));
         QCOMPARE(m.headerData(2, Qt::Horizontal).toString(), QStringLiteral("01"));
-        m.setFirmware(sequence(3));
+        m.setFirmware(countingBytes(3));
         m.setRowOrigin(0);
         m.setWidthMode(HexModel::Width16);
         QVERIFY(m.data(m.index(0, 1)).isValid());

@@ -11,6 +11,8 @@
 #include <QTableView>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 namespace {
 
 // Answers the viewer's questions from a script and records its notices.
@@ -48,13 +50,7 @@ struct ScriptedPrompts
     }
 };
 
-QByteArray sequence(int n)
-{
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i)
-        b[i] = char(i);
-    return b;
-}
+using testsupport::countingBytes;
 
 } // namespace
 
@@ -85,7 +81,7 @@ private slots:
         m_script = ScriptedPrompts();
         m_viewer->setPrompts(m_script.prompts());
         m_viewer->resize(800, 400);
-        m_viewer->setFirmware(sequence(256));
+        m_viewer->setFirmware(countingBytes(256));
         model()->setByteOrderExplicit(true);
         m_viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_viewer.get()));
@@ -305,7 +301,7 @@ private slots:
         QCOMPARE(ranges.count(), 1);
         QCOMPARE(ranges.last().at(0).toInt(), 0);
         // A small image's range ends at its last byte.
-        m_viewer->setFirmware(sequence(40));
+        m_viewer->setFirmware(countingBytes(40));
         m_viewer->resize(800, 800);
         m_viewer->syncView();
         QCOMPARE(ranges.last(), (QList<QVariant>{0, 17})); // min(size, 0 + 16 + cellBytes)
@@ -375,7 +371,7 @@ private slots:
     void overviewStripKeepsFillRowsBlank()
     {
         QByteArray data(1000, char(0xFF));
-        data.append(sequence(200));
+        data.append(countingBytes(200));
         QVERIFY(!HexOverview::rowColor(data, 0, 10).isValid());
         QVERIFY(!HexOverview::rowColor(QByteArray(1000, '\0'), 3, 10).isValid());
         QVERIFY(HexOverview::rowColor(data, 9, 10).isValid());

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // head is "NAME TYPE ADDRESS LAYOUT".
@@ -272,11 +274,11 @@ void TestA2LParser::latin1File()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("latin1.a2l");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("/begin CHARACTERISTIC K \"Pressione \xe0 regime\" VALUE 0x10 RL 0 NO_CM 0 1\r\n"
-               "/end CHARACTERISTIC\r\n");
-    file.close();
+    QVERIFY(!testsupport::writeFile(
+                 path,
+                 "/begin CHARACTERISTIC K \"Pressione \xe0 regime\" VALUE 0x10 RL 0 NO_CM 0 1\r\n"
+                 "/end CHARACTERISTIC\r\n")
+                 .isEmpty());
     COMPARE_FIELDS(A2LParser::parse(path).maps.value(0), "description=Pressione à regime");
     QCOMPARE(A2LParser::parse(dir.filePath("none.a2l")).errorMessage,
              QStringLiteral("Impossibile aprire il file A2L."));
@@ -284,9 +286,8 @@ void TestA2LParser::latin1File()
 
 void TestA2LParser::mutatedDescription()
 {
-    QFile file(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l");
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray whole = file.readAll();
+    const QByteArray whole = testsupport::readFile(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l");
+    QVERIFY(!whole.isEmpty());
     const QByteArray alphabet(" \n\"/*0123456789xXAEFZbeginendMAP_\\");
     randomState = 77;
     for (int round = 0; round < 500; ++round) {

@@ -17,6 +17,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 const QString DemoA2L = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.a2l");
@@ -79,10 +81,7 @@ void TestDescriptionImporter::init()
 
 QString TestDescriptionImporter::writeFile(const QString &name, const QByteArray &bytes)
 {
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return file.fileName();
+    return testsupport::writeFile(m_dir.filePath(name), bytes);
 }
 
 FirmwareProject *TestDescriptionImporter::openDemo()

@@ -3,9 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "testsupport.h"
 
 class TestImporterCli : public QObject
 {
@@ -26,21 +27,15 @@ private:
 
 QString TestImporterCli::write(const QString &name, const QByteArray &bytes)
 {
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return file.fileName();
+    return testsupport::writeFile(m_dir.filePath(name), bytes);
 }
 
 int TestImporterCli::run(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(TESSA_CLI, arguments);
-    if (!process.waitForFinished(30000))
-        return -1;
-    m_json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    m_error = process.readAllStandardError();
-    return process.exitCode();
+    const auto result = testsupport::runCli(arguments);
+    m_json = result.json();
+    m_error = result.err;
+    return result.exitCode;
 }
 
 void TestImporterCli::a2l()

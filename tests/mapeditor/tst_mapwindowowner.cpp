@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 #include <memory>
 
 namespace {
@@ -37,13 +39,8 @@ MapDefinition map(const QString &name, int offset, int rows, int columns, int el
 
 Firmware *image()
 {
-    auto *firmware = new Firmware;
-    std::vector<uint8_t> bytes(0x1000);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = uint8_t(i * 7);
-    firmware->setData(bytes);
-    firmware->setFilePath("demo.bin");
-    return firmware;
+    return testsupport::firmwareOf(testsupport::countingBytes(0x1000, 7),
+                                   QStringLiteral("demo.bin"));
 }
 
 QByteArray bytesAt(const FirmwareProject *record, int offset, int length)

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 QByteArray image(int size)
@@ -64,10 +66,7 @@ class TestMapPack : public QObject
 
     QString write(const QByteArray &content)
     {
-        QFile f(m_dir.filePath(QStringLiteral("written.tvp")));
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return f.fileName();
+        return testsupport::writeFile(m_dir.filePath(QStringLiteral("written.tvp")), content);
     }
 
 private slots:
@@ -90,9 +89,7 @@ private slots:
         QVERIFY(!isCompatible(pack, changed));
         QVERIFY(!isCompatible(pack, bytes.left(4095)));
         // Compact JSON naming the image in lower-case hex.
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray text = f.readAll();
+        const QByteArray text = testsupport::readFile(path);
         QVERIFY(!text.contains('\n') && text.contains(shaText(bytes).toLatin1()));
 
         // A failed write leaves the previous pack as it was.

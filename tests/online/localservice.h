@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include "testsupport.h"
+
 #include <memory>
 
 class LocalService
@@ -89,10 +91,7 @@ public:
                       const QString &name = QStringLiteral("Driver"))
     {
         const QString path = m_dir.filePath(QStringLiteral("incoming.ecudrv"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        file.close();
+        testsupport::writeFile(path, bytes);
         ServiceStore::DriverEntry entry;
         entry.family = family;
         entry.brand = brand;

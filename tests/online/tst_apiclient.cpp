@@ -11,6 +11,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // A server that answers every request with one canned reply, or never answers at all.
@@ -43,15 +45,6 @@ QByteArray httpReply(const char *status, const QByteArray &contentType, const QB
     return "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Type: " + contentType
            + "\r\nContent-Length: " + QByteArray::number(body.size())
            + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return path;
 }
 
 } // namespace
@@ -147,7 +140,8 @@ void TestApiClient::operations()
     QCOMPARE(version.at(0).at(5).toString(), QStringLiteral("Correzioni"));
 
     const QByteArray firmware = QByteArray(70000, '\x5a') + QByteArray("\x00\xff\r\n--", 6);
-    const QString path = writeFile(m_dir, QStringLiteral("ducato \"2019\".bin"), firmware);
+    const QString path
+        = testsupport::writeFile(m_dir.filePath(QStringLiteral("ducato \"2019\".bin")), firmware);
     QSignalSpy request(&client, &ApiClient::driverRequestFinished);
     client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC17C69"),
                                QStringLiteral("Ducato 2.3\nEuro 6"), path);
@@ -196,7 +190,8 @@ void TestApiClient::driverRequestRefusedBeforeSending_data()
     QTest::addColumn<bool>("signedIn");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("message");
-    const QString existing = writeFile(m_dir, QStringLiteral("fw.bin"), "abc");
+    const QString existing
+        = testsupport::writeFile(m_dir.filePath(QStringLiteral("fw.bin")), "abc");
     QTest::newRow("no token, file missing")
         << false << m_dir.filePath(QStringLiteral("missing.bin"))
         << QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso.");
@@ -260,8 +255,9 @@ void TestApiClient::failures()
 
     QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
     QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(),
-                               writeFile(m_dir, QStringLiteral("f.bin"), "x"));
+    client.submitDriverRequest(
+        QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(),
+        testsupport::writeFile(m_dir.filePath(QStringLiteral("f.bin")), "x"));
     QVERIFY(request.wait(5000));
     QCOMPARE(request.at(0).at(0).toBool(), false);
     QCOMPARE(request.at(0).at(1).toString(), message);
@@ -421,8 +417,9 @@ void TestApiClient::uploadSizeBoundary()
     client.login(LocalService::customerCode, LocalService::password);
     QVERIFY(login.wait());
     QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC17"), QString(),
-                               writeFile(m_dir, QStringLiteral("big.bin"), QByteArray(size, 'b')));
+    client.submitDriverRequest(
+        QStringLiteral("Fiat"), QStringLiteral("EDC17"), QString(),
+        testsupport::writeFile(m_dir.filePath(QStringLiteral("big.bin")), QByteArray(size, 'b')));
     QVERIFY(request.wait());
     QCOMPARE(request.at(0).at(0).toBool(), accepted);
     QCOMPARE(service.store().requests().size(), accepted ? 1 : 0);

@@ -20,16 +20,12 @@
 #include <QTreeWidgetItem>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 const QString DemoDriver = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv");
 const QString DemoImageV2 = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo-v2.bin");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Answers each path with a scripted reply; a path without one never gets an answer.
 class ScriptedServer : public QTcpServer
@@ -152,7 +148,7 @@ void TestOnlineSearch::wholeFlowToDriverMaps()
     LocalService service(true);
     QVERIFY2(service.isReady(), qPrintable(service.error()));
     QVERIFY(!service
-                 .addDriver(readAll(DemoDriver), QStringLiteral("EDC17C46"),
+                 .addDriver(testsupport::readFile(DemoDriver), QStringLiteral("EDC17C46"),
                             QStringLiteral("Volkswagen"), QStringLiteral("Golf 2.0 TDI"))
                  .isEmpty());
     QSettings().clear();
@@ -203,8 +199,9 @@ void TestOnlineSearch::wholeFlowToDriverMaps()
     QVERIFY(
         questions.at(0).startsWith(QStringLiteral("ECU identificata automaticamente: EDC17C46")));
     QVERIFY(questions.at(0).endsWith(QStringLiteral("Volkswagen | Golf 2.0 TDI | v2 | 5 mappe")));
-    QCOMPARE(readAll(OnlineDriverSearch::cacheFolder() + QStringLiteral("/driver_drv-1.ecudrv")),
-             readAll(DemoDriver));
+    QCOMPARE(testsupport::readFile(OnlineDriverSearch::cacheFolder()
+                                   + QStringLiteral("/driver_drv-1.ecudrv")),
+             testsupport::readFile(DemoDriver));
     QTreeWidgetItem *driverMaps = window.driverMapsItemOf(document);
     QVERIFY(driverMaps);
     int maps = 0;
@@ -251,7 +248,7 @@ void TestOnlineSearch::choices()
     QFETCH(int, questions);
     LocalService service(false);
     QVERIFY2(service.isReady(), qPrintable(service.error()));
-    const QByteArray driver = readAll(DemoDriver);
+    const QByteArray driver = testsupport::readFile(DemoDriver);
     for (const QString &family : families) {
         for (int g = 0; g < groups; ++g)
             service.addDriver(driver, family, QStringLiteral("VW"),
@@ -262,7 +259,7 @@ void TestOnlineSearch::choices()
     signIn.login(LocalService::customerCode, LocalService::password);
     QVERIFY(login.wait());
 
-    const Run run = search(service.url(), readAll(DemoImageV2), answers);
+    const Run run = search(service.url(), testsupport::readFile(DemoImageV2), answers);
     QCOMPARE(int(run.outcome), expectedOutcome);
     QCOMPARE(run.questions.size(), questions);
     if (expectedOutcome == int(OnlineDriverSearch::Outcome::ManualRequest)) {
@@ -386,10 +383,7 @@ void TestOnlineSearch::driverRequestDialog()
     QVERIFY(login.wait());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ori.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(1536, 'x'));
-    file.close();
+    QVERIFY(!testsupport::writeFile(path, QByteArray(1536, 'x')).isEmpty());
 
     DriverRequestDialog dialog(&client);
     QVERIFY(!dialog.sendButton()->isEnabled());

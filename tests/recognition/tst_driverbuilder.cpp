@@ -5,18 +5,11 @@
 #include <QFile>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString example(const char *name)
-{
-    return QStringLiteral(TESSA_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
-}
+using testsupport::example;
 
 // The position a neighbourhood search settles on: the accepted one of highest confidence,
 // the first on ties, as the scanner visits them.
@@ -70,7 +63,7 @@ private:
 private slots:
     void initTestCase()
     {
-        m_image = readAll(example("tessa-demo.bin"));
+        m_image = testsupport::readFile(example("tessa-demo.bin"));
         MapPackData pack;
         QVERIFY(readMapPack(example("tessa-demo.tvp"), pack));
         QVERIFY(isCompatible(pack, m_image));
@@ -115,7 +108,7 @@ private slots:
     // The second demo image: the same maps moved and their values changed by a few per cent.
     void findsTheMovedMapsOfAnotherVersion()
     {
-        const QByteArray other = readAll(example("tessa-demo-v2.bin"));
+        const QByteArray other = testsupport::readFile(example("tessa-demo-v2.bin"));
         QCOMPARE(other.size(), m_image.size());
         const QList<qint64> shifts{0x140, 0x1C0, -0x120, 0x260};
         for (int i = 0; i < shifts.size(); ++i) {

@@ -4,25 +4,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+#include "testsupport.h"
 
-QString example(const char *name)
-{
-    return QStringLiteral(TESSA_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using testsupport::example;
 
 class TestDriverCli : public QObject
 {
@@ -31,13 +19,10 @@ class TestDriverCli : public QObject
 private:
     int run(const QStringList &arguments)
     {
-        QProcess process;
-        process.start(QStringLiteral(TESSA_CLI), arguments);
-        if (!process.waitForFinished(30000))
-            return -1;
-        m_out = process.readAllStandardOutput();
-        m_error = process.readAllStandardError();
-        return process.exitCode();
+        const auto result = testsupport::runCli(arguments);
+        m_out = result.out;
+        m_error = result.err;
+        return result.exitCode;
     }
 
     QTemporaryDir m_dir;
@@ -97,7 +82,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(m_out).object(),
                  QJsonObject({{QStringLiteral("maps"), 4}, {QStringLiteral("path"), out}}));
         // The example driver is this command's output, byte for byte.
-        QCOMPARE(readAll(out), readAll(example("tessa-demo.ecudrv")));
+        QCOMPARE(testsupport::readFile(out), testsupport::readFile(example("tessa-demo.ecudrv")));
         Driver driver;
         QVERIFY(loadDriverFile(out, driver));
         QCOMPARE(driver.maps.size(), 4);

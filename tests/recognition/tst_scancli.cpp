@@ -1,17 +1,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
-namespace {
+#include "testsupport.h"
 
-QString example(const char *name)
-{
-    return QStringLiteral(TESSA_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
-}
-
-} // namespace
+using testsupport::example;
 
 class TestScanCli : public QObject
 {
@@ -24,13 +18,10 @@ private slots:
 private:
     int run(const QStringList &arguments)
     {
-        QProcess process;
-        process.start(QStringLiteral(TESSA_CLI), arguments);
-        if (!process.waitForFinished(30000))
-            return -1;
-        m_out = process.readAllStandardOutput();
-        m_error = process.readAllStandardError();
-        return process.exitCode();
+        const auto result = testsupport::runCli(arguments);
+        m_out = result.out;
+        m_error = result.err;
+        return result.exitCode;
     }
 
     QByteArray m_out;

@@ -2,10 +2,11 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "testsupport.h"
 
 // The operator commands as scripts use them: the built binary, run as a process.
 class TestServiceCli : public QObject
@@ -20,32 +21,15 @@ private slots:
     void serveAnnouncesItself();
 
 private:
-    struct Result
+    static testsupport::ProcessResult run(const QStringList &arguments,
+                                          const QByteArray &input = {})
     {
-        int status = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-    Result run(const QStringList &arguments, const QByteArray &input = {});
+        return testsupport::runProgram(QStringLiteral(TESSA_SERVICE_BIN), arguments, input);
+    }
     QString data() const { return m_dir.filePath(QStringLiteral("data")); }
 
     QTemporaryDir m_dir;
 };
-
-TestServiceCli::Result TestServiceCli::run(const QStringList &arguments, const QByteArray &input)
-{
-    QProcess p;
-    p.start(QStringLiteral(TESSA_SERVICE_BIN), arguments);
-    p.write(input);
-    p.closeWriteChannel();
-    Result r;
-    if (p.waitForFinished(30000)) {
-        r.status = p.exitCode();
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-    }
-    return r;
-}
 
 void TestServiceCli::commands()
 {
@@ -53,21 +37,21 @@ void TestServiceCli::commands()
     QCOMPARE(run({QStringLiteral("add-customer"), QStringLiteral("--data"), dataDir,
                   QStringLiteral("DEMO01"), QStringLiteral("Officina Demo")},
                  "Demo-2024\n")
-                 .status,
+                 .exitCode,
              0);
-    const Result driver = run(
+    const auto driver = run(
         {QStringLiteral("add-driver"), QStringLiteral("--data"), dataDir,
          QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv"), QStringLiteral("--family"),
          QStringLiteral("EDC17C46"), QStringLiteral("--brand"), QStringLiteral("Volkswagen"),
          QStringLiteral("--model"), QStringLiteral("Golf"), QStringLiteral("--version"),
          QStringLiteral("3"), QStringLiteral("--group-text"), QStringLiteral("CFFB")});
-    QCOMPARE(driver.status, 0);
+    QCOMPARE(driver.exitCode, 0);
     QCOMPARE(driver.out, QByteArray("drv-1\n"));
     QCOMPARE(
         run({QStringLiteral("set-version"), QStringLiteral("--data"), dataDir,
              QStringLiteral("1.2.0"), QStringLiteral("--url"), QStringLiteral("https://dl/x"),
              QStringLiteral("--notes"), QStringLiteral("Novità"), QStringLiteral("--mandatory")})
-            .status,
+            .exitCode,
         0);
 
     ServiceStore store;
@@ -91,8 +75,8 @@ void TestServiceCli::commands()
     request.notes = QStringLiteral("riga 1\nriga 2");
     request.fileName = QStringLiteral("ori.bin");
     QCOMPARE(store.addRequest(request, QByteArray("abc"), &error), 1);
-    const Result listed = run({QStringLiteral("list-requests"), QStringLiteral("--data"), dataDir});
-    QCOMPARE(listed.status, 0);
+    const auto listed = run({QStringLiteral("list-requests"), QStringLiteral("--data"), dataDir});
+    QCOMPARE(listed.exitCode, 0);
     const QList<QByteArray> lines = listed.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 1);
     QVERIFY(lines.at(0).startsWith("{\"request_id\":1,\"customer_code\":\"DEMO01\","
@@ -102,11 +86,9 @@ void TestServiceCli::commands()
     const QString exported = m_dir.filePath(QStringLiteral("exported.bin"));
     QCOMPARE(run({QStringLiteral("export-request"), QStringLiteral("--data"), dataDir,
                   QStringLiteral("1"), exported})
-                 .status,
+                 .exitCode,
              0);
-    QFile file(exported);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("abc"));
+    QCOMPARE(testsupport::readFile(exported), QByteArray("abc"));
 }
 
 void TestServiceCli::refusals_data()
@@ -168,8 +150,8 @@ void TestServiceCli::refusals()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, input);
-    const Result r = run(arguments, input);
-    QCOMPARE(r.status, 1);
+    const auto r = run(arguments, input);
+    QCOMPARE(r.exitCode, 1);
     QVERIFY(r.out.isEmpty());
     QVERIFY(r.err.startsWith("tessamorvandi-service: "));
     QCOMPARE(r.err.count('\n'), 1);

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <memory>
 
 // One test body for both stores: SQLite in the data folder and PostgreSQL on a cluster the
@@ -152,10 +154,7 @@ void TestServiceStore::catalog()
     QString url;
     OPEN_FRESH(store, url);
     const QString source = m_dir.filePath(QStringLiteral("source%1.ecudrv").arg(m_counter));
-    QFile file(source);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("ECUD driver bytes");
-    file.close();
+    QVERIFY(!testsupport::writeFile(source, "ECUD driver bytes").isEmpty());
 
     auto entry = [](const char *family, const char *brand, const char *model, const char *group,
                     const char *name, const char *version, int maps) {
@@ -208,9 +207,7 @@ void TestServiceStore::catalog()
     QCOMPARE(one->name, QStringLiteral("Golf TSI"));
     QCOMPARE(one->version, QStringLiteral("1"));
     QCOMPARE(one->mapCount, 12);
-    QFile stored(one->storedFile);
-    QVERIFY(stored.open(QIODevice::ReadOnly));
-    QCOMPARE(stored.readAll(), QByteArray("ECUD driver bytes"));
+    QCOMPARE(testsupport::readFile(one->storedFile), QByteArray("ECUD driver bytes"));
     QVERIFY(one->storedFile.startsWith(store.dataFolder()));
     QVERIFY(!store.driver(QStringLiteral("drv-99")));
 }
@@ -247,9 +244,7 @@ void TestServiceStore::requests()
     // The client's file name is only a label: the stored copy sits in the store's folder.
     QCOMPARE(QFileInfo(first.storedFile).absolutePath(),
              store.dataFolder() + QStringLiteral("/requests"));
-    QFile stored(first.storedFile);
-    QVERIFY(stored.open(QIODevice::ReadOnly));
-    QCOMPARE(stored.readAll(), firmware);
+    QCOMPARE(testsupport::readFile(first.storedFile), firmware);
     QCOMPARE(list.at(1).fileSize, qint64(1000));
 }
 

@@ -1,0 +1,72 @@
+#pragma once
+
+// What several test programs need alike: running a built program as a script would, and
+// reading and writing the small files they hand to it.
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+struct ProcessResult
+{
+    int exitCode = -1; // stays -1 when the program did not start, crashed or hung
+    QByteArray out;
+    QByteArray err;
+
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+// Runs the program with the arguments and, when given, input on its stdin; stdin is closed
+// either way so a program that reads it cannot wait forever.
+inline ProcessResult
+runProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    ProcessResult result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+#ifdef TESSA_CLI_PATH
+inline ProcessResult runCli(const QStringList &arguments)
+{
+    return runProgram(QStringLiteral(TESSA_CLI_PATH), arguments);
+}
+#endif
+
+// The path written, or an empty string when the file could not be written whole.
+inline QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+#ifdef TESSA_SOURCE_DIR
+inline QString example(const char *name)
+{
+    return QStringLiteral(TESSA_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
+}
+#endif
+
+} // namespace testsupport
