@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed inputs that are binary or put together from several files: WinOLS-style
-projects (fuzz_ols) and whole project folders (fuzz_project). Usage: make_seeds.py OUTDIR"""
+projects (fuzz_ols), whole project folders (fuzz_project) and real-size images for the
+checksum modules (fuzz_checksums). Usage: make_seeds.py OUTDIR"""
 import hashlib
 import json
 import os
@@ -86,3 +87,9 @@ pieces = [project, image, pack([a_map], sha, len(image)), original, version, byt
           pack([a_map, dict(a_map, name='Rail', mapOffset=200)], mod_sha, len(image)),
           json.dumps({'name': 'B', 'savedAt': 'yesterday'}).encode()]
 write(os.path.join(out, 'project'), 'stage1', sep.join(pieces))
+
+# Images of real sizes with nothing a checksum module looks for: random bytes and an erased
+# flash (the first byte of a fuzz_checksums input says "the rest is the image").
+noise = bytes((i * 2654435761 >> 13) & 0xFF for i in range(0x40000))
+write(os.path.join(out, 'checksums'), 'random-256k', b'\x02' + noise)
+write(os.path.join(out, 'checksums'), 'erased-512k', b'\x02' + b'\xff' * 0x80000)

@@ -5,7 +5,6 @@
 #include <QHostAddress>
 #include <QHttpMultiPart>
 #include <QJsonDocument>
-#include <QJsonParseError>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -102,34 +101,16 @@ QNetworkRequest ApiClient::request(const QString &path, bool authenticated) cons
 void ApiClient::track(QNetworkReply *reply, std::function<void(const Reply &)> done)
 {
     connect(reply, &QNetworkReply::finished, this, [this, reply, done] {
-        Reply outcome;
-        outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->isOpen())
-            outcome.body = reply->readAll();
-        QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(outcome.body, &parseError);
-        outcome.isJsonObject = parseError.error == QJsonParseError::NoError && document.isObject();
-        if (outcome.isJsonObject)
-            outcome.json = document.object();
-        const bool httpOk = outcome.httpStatus >= 200 && outcome.httpStatus <= 299;
-        outcome.ok = reply->error() == QNetworkReply::NoError && httpOk;
-        if (!outcome.ok) {
-            const QString serviceMessage = text(outcome.json, "message").trimmed();
-            if (reply->error() == QNetworkReply::OperationCanceledError
-                || reply->error() == QNetworkReply::TimeoutError) {
-                outcome.errorText = QStringLiteral("Il servizio non ha risposto entro %1 secondi.")
-                                        .arg(m_timeoutMs / 1000.0);
-            } else if (outcome.httpStatus == 0) {
-                outcome.errorText = reply->errorString();
-            } else if (!serviceMessage.isEmpty()) {
-                outcome.errorText = serviceMessage;
-            } else {
-                const QString body = QString::fromUtf8(outcome.body.left(500)).trimmed();
-                outcome.errorText = QStringLiteral("HTTP %1: %2")
-                                        .arg(outcome.httpStatus)
-                                        .arg(body.isEmpty() ? reply->errorString() : body);
-            }
-        }
+        const QNetworkReply::NetworkError error = reply->error();
+        const OnlineProtocol::Transport transport
+            = error == QNetworkReply::NoError ? OnlineProtocol::Transport::Answered
+              : error == QNetworkReply::OperationCanceledError
+                      || error == QNetworkReply::TimeoutError
+                  ? OnlineProtocol::Transport::TimedOut
+                  : OnlineProtocol::Transport::Failed;
+        const Reply outcome = OnlineProtocol::readReply(
+            transport, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+            reply->isOpen() ? reply->readAll() : QByteArray(), reply->errorString(), m_timeoutMs);
         reply->deleteLater();
         done(outcome);
     });

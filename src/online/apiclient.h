@@ -1,5 +1,7 @@
 #pragma once
 
+#include "onlineprotocol.h"
+
 #include <QJsonObject>
 #include <QObject>
 #include <QSslConfiguration>
@@ -19,16 +21,7 @@ class ApiClient : public QObject
 {
     Q_OBJECT
 public:
-    // What a finished request gave: transport and HTTP status, the body, its JSON object.
-    struct Reply
-    {
-        bool ok = false;    // no network error and an HTTP status of 200 to 299
-        int httpStatus = 0; // 0 when no answer came
-        QByteArray body;
-        bool isJsonObject = false;
-        QJsonObject json;
-        QString errorText; // why it failed, for the user
-    };
+    using Reply = OnlineProtocol::Reply;
 
     explicit ApiClient(const QUrl &baseUrl = {}, QObject *parent = nullptr);
 

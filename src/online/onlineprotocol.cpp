@@ -1,5 +1,7 @@
 #include "onlineprotocol.h"
 
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QVersionNumber>
 
 namespace OnlineProtocol {
@@ -16,6 +18,45 @@ bool isPlainIdentifier(const QString &id)
             return false;
     }
     return true;
+}
+
+Reply readReply(Transport transport,
+                int httpStatus,
+                const QByteArray &body,
+                const QString &networkErrorText,
+                int timeoutMs)
+{
+    Reply outcome;
+    outcome.httpStatus = httpStatus;
+    outcome.body = body;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    outcome.isJsonObject = parseError.error == QJsonParseError::NoError && document.isObject();
+    if (outcome.isJsonObject)
+        outcome.json = document.object();
+    outcome.ok = transport == Transport::Answered && httpStatus >= 200 && httpStatus <= 299;
+    if (outcome.ok)
+        return outcome;
+    // A failure always says why, even when the network layer has no words for it.
+    const QString networkText = networkErrorText.isEmpty()
+                                    ? QStringLiteral("Risposta non valida dal servizio.")
+                                    : networkErrorText;
+    const QString serviceMessage
+        = outcome.json.value(QStringLiteral("message")).toString().trimmed();
+    if (transport == Transport::TimedOut) {
+        outcome.errorText = QStringLiteral("Il servizio non ha risposto entro %1 secondi.")
+                                .arg(timeoutMs / 1000.0);
+    } else if (httpStatus == 0) {
+        outcome.errorText = networkText;
+    } else if (!serviceMessage.isEmpty()) {
+        outcome.errorText = serviceMessage;
+    } else {
+        const QString start = QString::fromUtf8(body.left(500)).trimmed();
+        outcome.errorText = QStringLiteral("HTTP %1: %2")
+                                .arg(httpStatus)
+                                .arg(start.isEmpty() ? networkText : start);
+    }
+    return outcome;
 }
 
 bool isDeviceHash(const QString &text)

@@ -25,6 +25,30 @@ QStringList detectEcuFamilies(const QByteArray &firmware, const QStringList &cat
 // parts count as 0; a part that is not a number makes the version unusable, so not newer).
 bool isNewerVersion(const QString &latest, const QString &running);
 
+// What a finished request to the service gave: transport and HTTP status, the body, its JSON
+// object, and, when it failed, why, in words for the user.
+struct Reply
+{
+    bool ok = false;    // no network error and an HTTP status of 200 to 299
+    int httpStatus = 0; // 0 when no answer came
+    QByteArray body;
+    bool isJsonObject = false;
+    QJsonObject json;
+    QString errorText; // empty when ok
+};
+
+// How the network layer ended a request.
+enum class Transport { Answered, TimedOut, Failed };
+
+// The reply to a request that ended as transport says (networkErrorText: the network layer's
+// own words, timeoutMs: the time-out that applied). The service's "message" explains a refusal
+// when it sent one.
+Reply readReply(Transport transport,
+                int httpStatus,
+                const QByteArray &body,
+                const QString &networkErrorText,
+                int timeoutMs);
+
 // The item texts of the vehicle and driver choices.
 QString groupItemText(const QJsonObject &group);
 QString driverItemText(const QJsonObject &driver);

@@ -1,6 +1,7 @@
 #include "serviceserver.h"
 
 #include "multipartform.h"
+#include "servicerequest.h"
 #include "online/onlineprotocol.h"
 
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonParseError>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -238,36 +238,9 @@ void ServiceServer::addRoutes()
 
 namespace {
 
-// The request's JSON object, or the refusal: too large, not JSON, not an object.
-std::optional<QJsonObject>
-jsonBody(const QHttpServerRequest &request, qint64 limit, QHttpServerResponse *refusal)
+QHttpServerResponse refusalOf(const JsonRequest &request)
 {
-    if (request.body().size() > limit) {
-        *refusal = failure(Status::PayloadTooLarge, QStringLiteral("Richiesta troppo grande."));
-        return std::nullopt;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(request.body(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        *refusal = failure(Status::BadRequest,
-                           QStringLiteral("Il corpo della richiesta non è un oggetto JSON."));
-        return std::nullopt;
-    }
-    return document.object();
-}
-
-// Missing or non-text keys make the request unusable; the first one is named.
-bool requireTexts(const QJsonObject &body, const QStringList &keys, QHttpServerResponse *refusal)
-{
-    for (const QString &key : keys) {
-        if (!body.value(key).isString()) {
-            *refusal
-                = failure(Status::BadRequest,
-                          QStringLiteral("Campo \"%1\" mancante o non di tipo testo.").arg(key));
-            return false;
-        }
-    }
-    return true;
+    return failure(Status(request.status), request.message);
 }
 
 } // namespace
@@ -288,16 +261,14 @@ QHttpServerResponse ServiceServer::status(const QHttpServerRequest &)
 
 QHttpServerResponse ServiceServer::login(const QHttpServerRequest &request)
 {
-    Response refusal(Status::BadRequest);
-    const auto body = jsonBody(request, m_limits.maxJsonBody, &refusal);
-    if (!body)
-        return refusal;
-    if (!requireTexts(*body, {QStringLiteral("customer_code"), QStringLiteral("password")},
-                      &refusal))
-        return refusal;
+    const JsonRequest read
+        = readJsonRequest(request.body(), m_limits.maxJsonBody,
+                          {QStringLiteral("customer_code"), QStringLiteral("password")});
+    if (!read.accepted())
+        return refusalOf(read);
     const auto customer
-        = m_store.checkPassword(body->value(QStringLiteral("customer_code")).toString(),
-                                body->value(QStringLiteral("password")).toString());
+        = m_store.checkPassword(read.body.value(QStringLiteral("customer_code")).toString(),
+                                read.body.value(QStringLiteral("password")).toString());
     if (!customer)
         return failure(Status::Unauthorized,
                        QStringLiteral("Codice cliente o password non validi."));
@@ -382,8 +353,11 @@ QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &reque
         Status::Created);
 }
 
-std::optional<ServiceServer::Checked> ServiceServer::checkCustomerRequest(
-    const QHttpServerRequest &request, const QStringList &textKeys, Response *refusal)
+std::optional<ServiceServer::Checked>
+ServiceServer::checkCustomerRequest(const QHttpServerRequest &request,
+                                    const QStringList &textKeys,
+                                    bool needsFirmwareSize,
+                                    Response *refusal)
 {
     const auto customer = bearer(request);
     if (!customer) {
@@ -392,44 +366,20 @@ std::optional<ServiceServer::Checked> ServiceServer::checkCustomerRequest(
                                           "l'accesso."));
         return std::nullopt;
     }
-    const auto body = jsonBody(request, m_limits.maxJsonBody, refusal);
-    if (!body)
-        return std::nullopt;
-    QStringList keys{QStringLiteral("customer_code"), QStringLiteral("device_hash")};
-    keys += textKeys;
-    if (!requireTexts(*body, keys, refusal))
-        return std::nullopt;
-    if (body->value(QStringLiteral("customer_code")).toString() != customer->code) {
-        *refusal = failure(Status::Forbidden,
-                           QStringLiteral("Il codice cliente non corrisponde alla sessione."));
+    const JsonRequest read = readSearchRequest(request.body(), m_limits.maxJsonBody, textKeys,
+                                               customer->code, needsFirmwareSize);
+    if (!read.accepted()) {
+        *refusal = refusalOf(read);
         return std::nullopt;
     }
-    if (!OnlineProtocol::isDeviceHash(body->value(QStringLiteral("device_hash")).toString())) {
-        *refusal = failure(Status::BadRequest,
-                           QStringLiteral("\"device_hash\" deve avere 64 cifre esadecimali."));
-        return std::nullopt;
-    }
-    return Checked{*body, *customer};
+    return Checked{read.body, *customer};
 }
-
-namespace {
-bool requireFirmwareSize(const QJsonObject &body, QHttpServerResponse *refusal)
-{
-    const QJsonValue size = body.value(QStringLiteral("firmware_size"));
-    if (!size.isDouble() || size.toDouble() < 0) {
-        *refusal = failure(Status::BadRequest,
-                           QStringLiteral("Campo \"firmware_size\" mancante o non valido."));
-        return false;
-    }
-    return true;
-}
-} // namespace
 
 QHttpServerResponse ServiceServer::identityCatalog(const QHttpServerRequest &request)
 {
     Response refusal(Status::BadRequest);
-    const auto checked = checkCustomerRequest(request, {}, &refusal);
-    if (!checked || !requireFirmwareSize(checked->body, &refusal))
+    const auto checked = checkCustomerRequest(request, {}, true, &refusal);
+    if (!checked)
         return refusal;
     return QHttpServerResponse(QJsonObject{
         {QStringLiteral("success"), true},
@@ -440,8 +390,9 @@ QHttpServerResponse ServiceServer::identityCatalog(const QHttpServerRequest &req
 QHttpServerResponse ServiceServer::groups(const QHttpServerRequest &request)
 {
     Response refusal(Status::BadRequest);
-    const auto checked = checkCustomerRequest(request, {QStringLiteral("ecu_family")}, &refusal);
-    if (!checked || !requireFirmwareSize(checked->body, &refusal))
+    const auto checked = checkCustomerRequest(request, {QStringLiteral("ecu_family")}, true,
+                                             &refusal);
+    if (!checked)
         return refusal;
     QJsonArray groups;
     const auto list = m_store.groups(checked->body.value(QStringLiteral("ecu_family")).toString());
@@ -462,8 +413,8 @@ QHttpServerResponse ServiceServer::available(const QHttpServerRequest &request)
         = checkCustomerRequest(request,
                                {QStringLiteral("vehicle_brand"), QStringLiteral("vehicle_model"),
                                 QStringLiteral("ecu_family")},
-                               &refusal);
-    if (!checked || !requireFirmwareSize(checked->body, &refusal))
+                               true, &refusal);
+    if (!checked)
         return refusal;
     const QJsonObject &body = checked->body;
     QJsonArray drivers;
@@ -480,7 +431,8 @@ QHttpServerResponse ServiceServer::available(const QHttpServerRequest &request)
 QHttpServerResponse ServiceServer::download(const QHttpServerRequest &request)
 {
     Response refusal(Status::BadRequest);
-    const auto checked = checkCustomerRequest(request, {QStringLiteral("driver_id")}, &refusal);
+    const auto checked = checkCustomerRequest(request, {QStringLiteral("driver_id")}, false,
+                                             &refusal);
     if (!checked)
         return refusal;
     const QString id = checked->body.value(QStringLiteral("driver_id")).toString();

@@ -50,8 +50,8 @@ private:
     Response available(const QHttpServerRequest &request);
     Response download(const QHttpServerRequest &request);
 
-    // The JSON body of a driver search request from the signed-in customer it names, or the
-    // refusal to answer with.
+    // The JSON body of a driver search request from the signed-in customer it names (see
+    // readSearchRequest), or the refusal to answer with.
     struct Checked
     {
         QJsonObject body;
@@ -59,6 +59,7 @@ private:
     };
     std::optional<Checked> checkCustomerRequest(const QHttpServerRequest &request,
                                                 const QStringList &textKeys,
+                                                bool needsFirmwareSize,
                                                 Response *refusal);
     std::optional<ServiceStore::Customer> bearer(const QHttpServerRequest &request) const;
 

@@ -16,6 +16,8 @@ private slots:
     void newerVersion_data();
     void newerVersion();
     void itemTexts();
+    void readReply_data();
+    void readReply();
     void updatePrompt_data();
     void updatePrompt();
 };
@@ -127,6 +129,56 @@ void TestOnlineProtocol::itemTexts()
     QCOMPARE(OnlineProtocol::driverItemText(withNotes),
              QStringLiteral("Ducato | Fiat | Ducato 2.3 | v3 | 41 mappe | Euro 6"));
     QCOMPARE(OnlineProtocol::driverIdOf(driver), QStringLiteral("17"));
+}
+
+void TestOnlineProtocol::readReply_data()
+{
+    using OnlineProtocol::Transport;
+    QTest::addColumn<int>("transport");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("networkText");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("errorText");
+    const QByteArray answer = R"({"success":false,"message":"  Sessione scaduta. "})";
+    const int answered = int(Transport::Answered);
+    QTest::newRow("199") << answered << 199 << answer << QString() << false
+                         << QStringLiteral("Sessione scaduta.");
+    QTest::newRow("200") << answered << 200 << answer << QString() << true << QString();
+    QTest::newRow("299") << answered << 299 << QByteArray() << QString() << true << QString();
+    QTest::newRow("300, no message: the body")
+        << answered << 300 << QByteArray(" moved ") << QString() << false
+        << QStringLiteral("HTTP 300: moved");
+    QTest::newRow("500, empty body: the network's words")
+        << int(Transport::Failed) << 500 << QByteArray() << QStringLiteral("Server error")
+        << false << QStringLiteral("HTTP 500: Server error");
+    QTest::newRow("500, nothing to say still says something")
+        << answered << 500 << QByteArray() << QString() << false
+        << QStringLiteral("HTTP 500: Risposta non valida dal servizio.");
+    QTest::newRow("no answer") << int(Transport::Failed) << 0 << QByteArray()
+                               << QStringLiteral("Connection refused") << false
+                               << QStringLiteral("Connection refused");
+    QTest::newRow("no answer, no words") << answered << 0 << QByteArray() << QString() << false
+                                         << QStringLiteral("Risposta non valida dal servizio.");
+    QTest::newRow("timed out, whatever came")
+        << int(Transport::TimedOut) << 200 << answer << QStringLiteral("Operation canceled")
+        << false << QStringLiteral("Il servizio non ha risposto entro 2.5 secondi.");
+}
+
+void TestOnlineProtocol::readReply()
+{
+    QFETCH(int, transport);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, networkText);
+    QFETCH(bool, ok);
+    QFETCH(QString, errorText);
+    const OnlineProtocol::Reply reply = OnlineProtocol::readReply(
+        OnlineProtocol::Transport(transport), status, body, networkText, 2500);
+    QCOMPARE(reply.ok, ok);
+    QCOMPARE(reply.errorText, errorText);
+    QCOMPARE(reply.isJsonObject, body.startsWith('{'));
+    QCOMPARE(reply.json.value(QStringLiteral("success")).isBool(), body.startsWith('{'));
 }
 
 void TestOnlineProtocol::updatePrompt_data()

@@ -2,10 +2,12 @@
 // the crash-consistency test kills it at random moments and then reads what it left.
 //   savekill_child project <root> <first n>   saves a project (see savekill_generation.h)
 //   savekill_child mappack <file> <first n>   writes a map pack
+//   savekill_child driver <file> <first n>    writes a driver file
 #include "model/firmwareproject.h"
 #include "model/mappack.h"
 #include "projects/projectsaver.h"
 #include "projects/projectstore.h"
+#include "recognition/driverfile.h"
 #include "savekill_generation.h"
 
 #include <QCoreApplication>
@@ -41,6 +43,8 @@ int main(int argc, char **argv)
         bool ok = false;
         if (mode == QLatin1String("mappack")) {
             ok = writeMapPack(path, SaveKill::mapsOf(g), image, nullptr);
+        } else if (mode == QLatin1String("driver")) {
+            ok = saveDriverFile(SaveKill::driverOf(g), path);
         } else {
             record.firmware->setData(image.constData(), std::size_t(image.size()));
             record.maps = SaveKill::mapsOf(g);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/mapdefinition.h"
+#include "recognition/driver.h"
 
 #include <QByteArray>
 #include <QList>
@@ -61,6 +62,33 @@ inline qint64 generationOfMaps(const QList<MapDefinition> &maps)
     bool ok = false;
     const qint64 g = maps.first().name.mid(4).toLongLong(&ok);
     return ok && maps == mapsOf(g) ? g : -1;
+}
+
+// A driver of about 1 MB whose every map carries the save's number, so that a torn file (one
+// part of one save, one of another) shows.
+inline Driver driverOf(qint64 g)
+{
+    Driver driver;
+    driver.text1 = QStringLiteral("gen %1").arg(g);
+    driver.number = g;
+    for (int i = 0; i < 200; ++i) {
+        DriverMap map;
+        map.mapKey = QStringLiteral("%1/%2").arg(g).arg(i);
+        map.rows = 4;
+        map.columns = 8;
+        map.zAddress = g * 1000 + i;
+        map.zSignature = QByteArray(5000, char(g + i));
+        driver.maps.append(map);
+    }
+    return driver;
+}
+
+// The save a driver came from; -1 when it is not of this test or not whole.
+inline qint64 generationOfDriver(const Driver &driver)
+{
+    return driver.text1.startsWith(QLatin1String("gen ")) && driver == driverOf(driver.number)
+               ? driver.number
+               : -1;
 }
 
 } // namespace SaveKill

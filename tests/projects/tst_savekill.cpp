@@ -2,6 +2,7 @@
 #include "model/mappack.h"
 #include "projects/projectfiles.h"
 #include "projects/projectstore.h"
+#include "recognition/driverfile.h"
 #include "savekill_generation.h"
 
 #include <QDir>
@@ -70,6 +71,7 @@ void SaveKillTest::killedDuringSave_data()
     QTest::addColumn<QString>("mode");
     QTest::newRow("project version") << QStringLiteral("project");
     QTest::newRow("map pack") << QStringLiteral("mappack");
+    QTest::newRow("driver") << QStringLiteral("driver");
 }
 
 void SaveKillTest::killedDuringSave()
@@ -78,7 +80,10 @@ void SaveKillTest::killedDuringSave()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString root = dir.filePath(QStringLiteral("Projects"));
-    const QString packPath = dir.filePath(QStringLiteral("pack.tvp"));
+    // The file of the modes that write one file.
+    const QString packPath = dir.filePath(mode == QLatin1String("driver")
+                                              ? QStringLiteral("driver.ecudrv")
+                                              : QStringLiteral("pack.tvp"));
     const bool projectMode = mode == QLatin1String("project");
     const quint32 seed = qEnvironmentVariableIsSet("TESSA_KILL_SEED")
                              ? quint32(qEnvironmentVariableIntValue("TESSA_KILL_SEED"))
@@ -113,6 +118,20 @@ void SaveKillTest::killedDuringSave()
         const QString at = QStringLiteral("kill %1 (seed %2), last save returned: %3 ")
                                .arg(kill).arg(seed).arg(completed);
 
+        if (mode == QLatin1String("driver")) {
+            if (!QFileInfo::exists(packPath)) {
+                QVERIFY2(completed < 0, qPrintable(at + QStringLiteral("driver gone")));
+                continue;
+            }
+            Driver driver;
+            QString error;
+            QVERIFY2(loadDriverFile(packPath, driver, &error), qPrintable(at + error));
+            const qint64 g = SaveKill::generationOfDriver(driver);
+            QVERIFY2(g >= completed && g <= started,
+                     qPrintable(at + QStringLiteral("driver of save %1").arg(g)));
+            interrupted += g != started;
+            continue;
+        }
         if (!projectMode) {
             if (!QFileInfo::exists(packPath)) {
                 QVERIFY2(completed < 0, qPrintable(at + QStringLiteral("pack gone")));
