@@ -25,8 +25,8 @@ QByteArray patched(QByteArray image, const uint8_t *data, size_t size)
 {
     size_t at = 0;
     while (at + 4 <= size) {
-        const qint64 offset = qint64(data[at] | data[at + 1] << 8 | data[at + 2] << 16)
-                              % image.size();
+        const qint64 offset
+            = qint64(data[at] | data[at + 1] << 8 | data[at + 2] << 16) % image.size();
         const size_t length = std::min<size_t>(data[at + 3], size - at - 4);
         at += 4;
         const qint64 fits = std::min<qint64>(qint64(length), image.size() - offset);

@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         QStringList catalog;
         QSet<QString> names; // families are found by their trimmed names
-        for (const QJsonValue &family : reply.json.value(QStringLiteral("ecu_families")).toArray()) {
+        for (const QJsonValue &family :
+             reply.json.value(QStringLiteral("ecu_families")).toArray()) {
             catalog << family.toString();
             names << family.toString().trimmed();
         }

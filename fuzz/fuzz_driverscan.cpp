@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                     qsizetype(size));
+    const QByteArray bytes
+        = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     Driver driver;
     if (!loadDriverBytes(bytes, driver))
         return 0;
@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!m.recognised)
             continue;
         TESSA_FUZZ_CHECK(m.rows > 0 && m.columns > 0);
-        TESSA_FUZZ_CHECK(m.zFound && inside(m.zAddress, qint64(m.rows) * m.columns, m.zElementSize));
+        TESSA_FUZZ_CHECK(m.zFound
+                         && inside(m.zAddress, qint64(m.rows) * m.columns, m.zElementSize));
         if (m.xFound)
             TESSA_FUZZ_CHECK(inside(m.xAddress, m.columns, m.xElementSize));
         if (m.yFound)

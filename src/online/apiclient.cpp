@@ -102,12 +102,11 @@ void ApiClient::track(QNetworkReply *reply, std::function<void(const Reply &)> d
 {
     connect(reply, &QNetworkReply::finished, this, [this, reply, done] {
         const QNetworkReply::NetworkError error = reply->error();
-        const OnlineProtocol::Transport transport
-            = error == QNetworkReply::NoError ? OnlineProtocol::Transport::Answered
-              : error == QNetworkReply::OperationCanceledError
-                      || error == QNetworkReply::TimeoutError
-                  ? OnlineProtocol::Transport::TimedOut
-                  : OnlineProtocol::Transport::Failed;
+        OnlineProtocol::Transport transport = OnlineProtocol::Transport::Answered;
+        if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+            transport = OnlineProtocol::Transport::TimedOut;
+        else if (error != QNetworkReply::NoError)
+            transport = OnlineProtocol::Transport::Failed;
         const Reply outcome = OnlineProtocol::readReply(
             transport, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
             reply->isOpen() ? reply->readAll() : QByteArray(), reply->errorString(), m_timeoutMs);

@@ -43,8 +43,8 @@ JsonRequest readSearchRequest(const QByteArray &bytes,
                               bool needsFirmwareSize)
 {
     JsonRequest request = readJsonRequest(
-        bytes, limit, QStringList{QStringLiteral("customer_code"), QStringLiteral("device_hash")}
-                          + textKeys);
+        bytes, limit,
+        QStringList{QStringLiteral("customer_code"), QStringLiteral("device_hash")} + textKeys);
     if (!request.accepted())
         return request;
     const QJsonObject &body = request.body;

@@ -1,8 +1,8 @@
 #include "serviceserver.h"
 
 #include "multipartform.h"
-#include "servicerequest.h"
 #include "online/onlineprotocol.h"
+#include "servicerequest.h"
 
 #include <QFile>
 #include <QHttpServerRequest>
@@ -390,8 +390,8 @@ QHttpServerResponse ServiceServer::identityCatalog(const QHttpServerRequest &req
 QHttpServerResponse ServiceServer::groups(const QHttpServerRequest &request)
 {
     Response refusal(Status::BadRequest);
-    const auto checked = checkCustomerRequest(request, {QStringLiteral("ecu_family")}, true,
-                                             &refusal);
+    const auto checked
+        = checkCustomerRequest(request, {QStringLiteral("ecu_family")}, true, &refusal);
     if (!checked)
         return refusal;
     QJsonArray groups;
@@ -431,8 +431,8 @@ QHttpServerResponse ServiceServer::available(const QHttpServerRequest &request)
 QHttpServerResponse ServiceServer::download(const QHttpServerRequest &request)
 {
     Response refusal(Status::BadRequest);
-    const auto checked = checkCustomerRequest(request, {QStringLiteral("driver_id")}, false,
-                                             &refusal);
+    const auto checked
+        = checkCustomerRequest(request, {QStringLiteral("driver_id")}, false, &refusal);
     if (!checked)
         return refusal;
     const QString id = checked->body.value(QStringLiteral("driver_id")).toString();

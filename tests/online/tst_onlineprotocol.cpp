@@ -150,8 +150,8 @@ void TestOnlineProtocol::readReply_data()
         << answered << 300 << QByteArray(" moved ") << QString() << false
         << QStringLiteral("HTTP 300: moved");
     QTest::newRow("500, empty body: the network's words")
-        << int(Transport::Failed) << 500 << QByteArray() << QStringLiteral("Server error")
-        << false << QStringLiteral("HTTP 500: Server error");
+        << int(Transport::Failed) << 500 << QByteArray() << QStringLiteral("Server error") << false
+        << QStringLiteral("HTTP 500: Server error");
     QTest::newRow("500, nothing to say still says something")
         << answered << 500 << QByteArray() << QString() << false
         << QStringLiteral("HTTP 500: Risposta non valida dal servizio.");

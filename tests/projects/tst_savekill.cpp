@@ -81,16 +81,16 @@ void SaveKillTest::killedDuringSave()
     QVERIFY(dir.isValid());
     const QString root = dir.filePath(QStringLiteral("Projects"));
     // The file of the modes that write one file.
-    const QString packPath = dir.filePath(mode == QLatin1String("driver")
-                                              ? QStringLiteral("driver.ecudrv")
-                                              : QStringLiteral("pack.tvp"));
+    const QString packPath
+        = dir.filePath(mode == QLatin1String("driver") ? QStringLiteral("driver.ecudrv")
+                                                       : QStringLiteral("pack.tvp"));
     const bool projectMode = mode == QLatin1String("project");
     const quint32 seed = qEnvironmentVariableIsSet("TESSA_KILL_SEED")
                              ? quint32(qEnvironmentVariableIntValue("TESSA_KILL_SEED"))
                              : 14u;
     QRandomGenerator random(seed);
 
-    qint64 next = 0;      // the number the next child starts with
+    qint64 next = 0;       // the number the next child starts with
     qint64 completed = -1; // the last save that returned since the store was last emptied
     int interrupted = 0;
     for (int kill = 0; kill < Kills; ++kill) {
@@ -116,7 +116,9 @@ void SaveKillTest::killedDuringSave()
             completed = done;
         next = started + 1;
         const QString at = QStringLiteral("kill %1 (seed %2), last save returned: %3 ")
-                               .arg(kill).arg(seed).arg(completed);
+                               .arg(kill)
+                               .arg(seed)
+                               .arg(completed);
 
         if (mode == QLatin1String("driver")) {
             if (!QFileInfo::exists(packPath)) {
@@ -161,7 +163,8 @@ void SaveKillTest::killedDuringSave()
         QString why;
         for (const VersionEntry &version : ProjectStore::listVersions(project)) {
             // The original holds versions only once an unchanged image was saved.
-            if (version.isOriginal && !QFileInfo::exists(version.folder + QStringLiteral("/maps.tvp")))
+            if (version.isOriginal
+                && !QFileInfo::exists(version.folder + QStringLiteral("/maps.tvp")))
                 continue;
             const qint64 g = versionGeneration(project, version, &why);
             QVERIFY2(g >= 0, qPrintable(at + why));

@@ -33,10 +33,11 @@ void TestServiceRequest::searchRequest_data()
     QTest::addColumn<QString>("message");
     const QByteArray plain = body(QStringLiteral(R"(,"firmware_size":0,"ecu_family":"ME7")"));
     QTest::newRow("at the size limit") << plain << qint64(plain.size()) << 200 << QString();
-    QTest::newRow("one byte over it") << plain << qint64(plain.size() - 1) << 413
-                                      << QStringLiteral("Richiesta troppo grande.");
-    QTest::newRow("not an object") << QByteArray("[1]") << qint64(1024) << 400
-                                   << QStringLiteral("Il corpo della richiesta non è un oggetto JSON.");
+    QTest::newRow("one byte over it")
+        << plain << qint64(plain.size() - 1) << 413 << QStringLiteral("Richiesta troppo grande.");
+    QTest::newRow("not an object")
+        << QByteArray("[1]") << qint64(1024) << 400
+        << QStringLiteral("Il corpo della richiesta non è un oggetto JSON.");
     QTest::newRow("cut short") << plain.chopped(1) << qint64(1024) << 400
                                << QStringLiteral("Il corpo della richiesta non è un oggetto JSON.");
     QTest::newRow("family a number")
@@ -47,16 +48,20 @@ void TestServiceRequest::searchRequest_data()
         << QStringLiteral("Il codice cliente non corrisponde alla sessione.");
     QTest::newRow("hash of 63 digits")
         << body(QStringLiteral(R"(,"firmware_size":0,"ecu_family":"ME7")"), Hash.left(63))
-        << qint64(1024) << 400 << QStringLiteral("\"device_hash\" deve avere 64 cifre esadecimali.");
+        << qint64(1024) << 400
+        << QStringLiteral("\"device_hash\" deve avere 64 cifre esadecimali.");
     QTest::newRow("hash in capitals")
         << body(QStringLiteral(R"(,"firmware_size":0,"ecu_family":"ME7")"), Hash.toUpper())
-        << qint64(1024) << 400 << QStringLiteral("\"device_hash\" deve avere 64 cifre esadecimali.");
+        << qint64(1024) << 400
+        << QStringLiteral("\"device_hash\" deve avere 64 cifre esadecimali.");
     QTest::newRow("size below 0") << body(QStringLiteral(R"(,"firmware_size":-1,"ecu_family":"x")"))
                                   << qint64(1024) << 400
-                                  << QStringLiteral("Campo \"firmware_size\" mancante o non valido.");
+                                  << QStringLiteral(
+                                         "Campo \"firmware_size\" mancante o non valido.");
     QTest::newRow("size a text") << body(QStringLiteral(R"(,"firmware_size":"5","ecu_family":"x")"))
                                  << qint64(1024) << 400
-                                 << QStringLiteral("Campo \"firmware_size\" mancante o non valido.");
+                                 << QStringLiteral(
+                                        "Campo \"firmware_size\" mancante o non valido.");
 }
 
 void TestServiceRequest::searchRequest()
