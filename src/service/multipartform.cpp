@@ -1,38 +1,46 @@
 #include "multipartform.h"
 
+#include <optional>
+
 namespace {
 
-// The value of a parameter of a header (name="value" or name=value).
-QByteArray headerParameter(const QByteArray &header, const QByteArray &parameter)
+// The value of a parameter of a header (name="value" or name=value). Parameter names are
+// matched without regard to case, and a quoted value may hold ';' and escaped quotes, so that
+// a file name such as "a;b.bin" or a parameter spelt "Filename" reads as the sender meant.
+// Empty when the header has no such parameter, which differs from a parameter left empty.
+std::optional<QByteArray> headerParameter(const QByteArray &header, const QByteArray &parameter)
 {
-    qsizetype from = 0;
-    while (from < header.size()) {
-        const qsizetype semicolon = header.indexOf(';', from);
-        const qsizetype end = semicolon < 0 ? header.size() : semicolon;
-        const QByteArray item = header.mid(from, end - from).trimmed();
-        const qsizetype equals = item.indexOf('=');
-        if (equals > 0
-            && item.left(equals).trimmed().compare(parameter, Qt::CaseInsensitive) == 0) {
-            QByteArray value = item.mid(equals + 1).trimmed();
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-                value = value.mid(1, value.size() - 2);
-            return value;
+    qsizetype i = header.indexOf(';');
+    while (i >= 0 && i < header.size()) {
+        ++i; // past the ';'
+        while (i < header.size() && (header.at(i) == ' ' || header.at(i) == '\t'))
+            ++i;
+        const qsizetype nameStart = i;
+        while (i < header.size() && header.at(i) != '=' && header.at(i) != ';')
+            ++i;
+        const QByteArray name = header.mid(nameStart, i - nameStart).trimmed();
+        if (i >= header.size() || header.at(i) == ';')
+            continue;
+        ++i; // past the '='
+        while (i < header.size() && (header.at(i) == ' ' || header.at(i) == '\t'))
+            ++i;
+        QByteArray value;
+        if (i < header.size() && header.at(i) == '"') {
+            for (++i; i < header.size() && header.at(i) != '"'; ++i) {
+                if (header.at(i) == '\\' && i + 1 < header.size())
+                    ++i;
+                value.append(header.at(i));
+            }
+            i = header.indexOf(';', i);
+        } else {
+            const qsizetype end = header.indexOf(';', i);
+            value = header.mid(i, (end < 0 ? header.size() : end) - i).trimmed();
+            i = end;
         }
-        from = end + 1;
+        if (name.compare(parameter, Qt::CaseInsensitive) == 0)
+            return value;
     }
-    return {};
-}
-
-bool hasParameter(const QByteArray &header, const QByteArray &parameter)
-{
-    const QByteArray needle = parameter + '=';
-    qsizetype from = 0;
-    while ((from = header.indexOf(needle, from)) >= 0) {
-        if (from == 0 || header.at(from - 1) == ' ' || header.at(from - 1) == ';')
-            return true;
-        ++from;
-    }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace
@@ -54,7 +62,7 @@ parseMultipartForm(const QByteArray &contentType, const QByteArray &body, int ma
         form.error = QStringLiteral("expected multipart/form-data");
         return form;
     }
-    const QByteArray boundary = headerParameter(contentType, "boundary");
+    const QByteArray boundary = headerParameter(contentType, "boundary").value_or(QByteArray());
     if (boundary.isEmpty() || boundary.size() > 200) {
         form.error = QStringLiteral("multipart body without a usable boundary");
         return form;
@@ -75,7 +83,9 @@ parseMultipartForm(const QByteArray &contentType, const QByteArray &body, int ma
         position += 2;
         const qsizetype headerEnd = body.indexOf("\r\n\r\n", position);
         const qsizetype next = body.indexOf(partDelimiter, position);
-        if (headerEnd < 0 || next < 0 || headerEnd > next)
+        // The blank line after the headers must come whole before the delimiter; when its
+        // CRLF doubles as the delimiter's, the part is cut short and the body refused.
+        if (headerEnd < 0 || next < 0 || headerEnd + 4 > next)
             break;
         if (form.parts.size() >= maxParts) {
             form.error = QStringLiteral("too many parts in the multipart body");
@@ -92,9 +102,10 @@ parseMultipartForm(const QByteArray &contentType, const QByteArray &body, int ma
             const QByteArray key = line.left(colon).trimmed().toLower();
             const QByteArray value = line.mid(colon + 1).trimmed();
             if (key == "content-disposition") {
-                part.name = QString::fromUtf8(headerParameter(value, "name"));
-                part.hasFileName = hasParameter(value, "filename");
-                part.fileName = QString::fromUtf8(headerParameter(value, "filename"));
+                part.name = QString::fromUtf8(headerParameter(value, "name").value_or(""));
+                const std::optional<QByteArray> fileName = headerParameter(value, "filename");
+                part.hasFileName = fileName.has_value();
+                part.fileName = QString::fromUtf8(fileName.value_or(QByteArray()));
             } else if (key == "content-type") {
                 part.contentType = value;
             }

@@ -1,3 +1,4 @@
+#include "service/multipartform.h"
 #include "service/servicerequest.h"
 
 #include <QtTest>
@@ -10,6 +11,10 @@ class TestServiceRequest : public QObject
 private slots:
     void searchRequest_data();
     void searchRequest();
+    void uploadedFileName_data();
+    void uploadedFileName();
+    void partEnds_data();
+    void partEnds();
 };
 
 namespace {
@@ -75,6 +80,87 @@ void TestServiceRequest::searchRequest()
     QCOMPARE(read.status, status);
     QCOMPARE(read.message, message);
     QCOMPARE(read.accepted(), !read.body.isEmpty());
+}
+
+// The driver request form: whether its "firmware" part is a file, and under which name, read from
+// the part's Content-Disposition as browsers and HTTP libraries write it.
+void TestServiceRequest::uploadedFileName_data()
+{
+    QTest::addColumn<QByteArray>("disposition");
+    QTest::addColumn<bool>("isFile");
+    QTest::addColumn<QString>("fileName");
+
+    QTest::newRow("quoted") << QByteArray(R"(form-data; name="firmware"; filename="dump.bin")")
+                            << true << QStringLiteral("dump.bin");
+    QTest::newRow("unquoted") << QByteArray("form-data; name=firmware; filename=dump.bin") << true
+                              << QStringLiteral("dump.bin");
+    QTest::newRow("name in other case")
+        << QByteArray(R"(form-data; Name="firmware"; FILENAME="dump.bin")") << true
+        << QStringLiteral("dump.bin");
+    QTest::newRow("semicolon in the name")
+        << QByteArray(R"(form-data; name="firmware"; filename="a;b.bin")") << true
+        << QStringLiteral("a;b.bin");
+    QTest::newRow("escaped quote")
+        << QByteArray(R"(form-data; name="firmware"; filename="a\"b.bin")") << true
+        << QStringLiteral("a\"b.bin");
+    QTest::newRow("empty file name") << QByteArray(R"(form-data; name="firmware"; filename="")")
+                                     << true << QString();
+    QTest::newRow("text field") << QByteArray(R"(form-data; name="firmware")") << false
+                                << QString();
+    QTest::newRow("filename inside another value")
+        << QByteArray(R"(form-data; name="firmware"; x="y; filename=dump.bin")") << false
+        << QString();
+}
+
+void TestServiceRequest::uploadedFileName()
+{
+    QFETCH(QByteArray, disposition);
+    QFETCH(bool, isFile);
+    QFETCH(QString, fileName);
+
+    const QByteArray body = "--b\r\nContent-Disposition: " + disposition
+                            + "\r\n\r\n\x01\x02\r\n--b--\r\n";
+    const MultipartForm form = parseMultipartForm("multipart/form-data; boundary=b", body);
+    QVERIFY2(form.error.isEmpty(), qPrintable(form.error));
+    const MultipartPart *firmware = form.part(QStringLiteral("firmware"));
+    QVERIFY(firmware);
+    QCOMPARE(firmware->hasFileName, isFile);
+    QCOMPARE(firmware->fileName, fileName);
+    QCOMPARE(firmware->body, QByteArray("\x01\x02"));
+}
+
+// Where a part's bytes end: an empty part is a blank line then the delimiter; a delimiter that
+// takes the blank line's CRLF leaves the part without its blank line.
+void TestServiceRequest::partEnds_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QByteArray>("notes");
+
+    const QByteArray head = "--b\r\nContent-Disposition: form-data; name=\"notes\"\r\n";
+    const QByteArray tail = "--b\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\nlong "
+                            "enough to show a misplaced end\r\n--b--";
+    QTest::newRow("one byte") << head + "\r\nA\r\n" + tail << true << QByteArray("A");
+    QTest::newRow("empty") << head + "\r\n\r\n" + tail << true << QByteArray();
+    QTest::newRow("blank line taken by the delimiter") << head + "\r\n" + tail << false
+                                                       << QByteArray();
+    QTest::newRow("no closing boundary") << head + "\r\nA\r\n--b" << false << QByteArray();
+}
+
+void TestServiceRequest::partEnds()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, accepted);
+    QFETCH(QByteArray, notes);
+
+    const MultipartForm form = parseMultipartForm("multipart/form-data; boundary=b", body);
+    QCOMPARE(form.error.isEmpty(), accepted);
+    if (!accepted) {
+        QVERIFY(form.parts.isEmpty());
+        return;
+    }
+    QCOMPARE(form.parts.size(), 2);
+    QCOMPARE(form.part(QStringLiteral("notes"))->body, notes);
 }
 
 QTEST_GUILESS_MAIN(TestServiceRequest)
