@@ -62,6 +62,13 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The byte at offset in a file; 0 when the file is missing or shorter.
+inline char byteOf(const QString &path, int offset)
+{
+    const QByteArray bytes = readFile(path);
+    return offset < bytes.size() ? bytes.at(offset) : char(0);
+}
+
 #ifdef TESSA_SOURCE_DIR
 inline QString example(const char *name)
 {

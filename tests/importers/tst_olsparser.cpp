@@ -115,8 +115,7 @@ private slots:
     void firmwareSize()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(qint64, size);
-        QCOMPARE(OLSParser::detectFirmwareSize(bytes), size);
+        QTEST(OLSParser::detectFirmwareSize(bytes), "size");
     }
 
     void vendor_data()

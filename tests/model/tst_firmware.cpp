@@ -208,9 +208,7 @@ private slots:
         QVERIFY(fw.load(write(QStringLiteral("dump.ori"), bytes).toStdString()));
         const QString out = m_dir.filePath(QStringLiteral("out.bin"));
         QVERIFY(fw.save(out.toStdString()));
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), bytes);
+        QCOMPARE(testsupport::readFile(out), bytes);
         QVERIFY(!fw.save(m_dir.filePath(QStringLiteral("missing/dir/out.bin")).toStdString()));
         QVERIFY(!fw.errorString().empty());
     }

@@ -186,7 +186,6 @@ private slots:
     {
         QFETCH(bool, signedIn);
         QFETCH(QString, file);
-        QFETCH(QString, message);
         CannedServer server(httpReply("200 OK", "application/json", "{\"success\":true}"));
         if (signedIn)
             QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
@@ -195,7 +194,7 @@ private slots:
         client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(), file);
         QCOMPARE(request.size(), 1);
         QCOMPARE(request.at(0).at(0).toBool(), false);
-        QCOMPARE(request.at(0).at(1).toString(), message);
+        QTEST(request.at(0).at(1).toString(), "message");
     }
 
     void failures_data()

@@ -47,8 +47,7 @@ private slots:
     {
         QFETCH(QByteArray, firmware);
         QFETCH(QStringList, catalog);
-        QFETCH(QStringList, detected);
-        QCOMPARE(OnlineProtocol::detectEcuFamilies(firmware, catalog), detected);
+        QTEST(OnlineProtocol::detectEcuFamilies(firmware, catalog), "detected");
     }
 
     void plainIdentifier_data()
@@ -71,8 +70,7 @@ private slots:
     void plainIdentifier()
     {
         QFETCH(QString, id);
-        QFETCH(bool, plain);
-        QCOMPARE(OnlineProtocol::isPlainIdentifier(id), plain);
+        QTEST(OnlineProtocol::isPlainIdentifier(id), "plain");
     }
 
     void newerVersion_data()
@@ -93,8 +91,7 @@ private slots:
     void newerVersion()
     {
         QFETCH(QString, latest);
-        QFETCH(bool, newer);
-        QCOMPARE(OnlineProtocol::isNewerVersion(latest, QStringLiteral("1.1.6")), newer);
+        QTEST(OnlineProtocol::isNewerVersion(latest, QStringLiteral("1.1.6")), "newer");
     }
 
     void itemTexts()
@@ -198,7 +195,6 @@ private slots:
         QFETCH(QString, url);
         QFETCH(bool, answer);
         QFETCH(bool, updaterStarts);
-        QFETCH(QString, expected);
         QCoreApplication::setApplicationVersion(QStringLiteral("1.1.6"));
         QStringList events;
         UpdatePrompt prompt;
@@ -224,7 +220,7 @@ private slots:
         };
         prompt.quit = [&] { events << QStringLiteral("quit"); };
         prompt.handle(true, QString(), latest, mandatory, url, QStringLiteral("Correzioni"));
-        QCOMPARE(events.join(QLatin1Char(',')), expected);
+        QTEST(events.join(QLatin1Char(',')), "expected");
     }
 };
 
