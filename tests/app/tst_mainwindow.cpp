@@ -170,9 +170,8 @@ private slots:
     {
         QFETCH(int, remembered);
         QFETCH(int, total);
-        QFETCH(int, panel);
         const auto [panelWidth, documentWidth] = DatabasePanelWidths::reopened(remembered, total);
-        QCOMPARE(panelWidth, panel);
+        QTEST(panelWidth, "panel");
         QCOMPARE(panelWidth + documentWidth, qMax(total, 0));
     }
 
@@ -219,12 +218,11 @@ private slots:
     void dragAcceptance()
     {
         QFETCH(QString, fileName);
-        QFETCH(bool, accepted);
         MainWindow window;
         const QUrl url = fileName.contains(QLatin1String("://"))
                              ? QUrl(fileName)
                              : QUrl::fromLocalFile(m_dir.filePath(fileName));
-        QCOMPARE(dragAccepted(window, url), accepted);
+        QTEST(dragAccepted(window, url), "accepted");
     }
 
     void dropOpensFirmware()
@@ -232,6 +230,8 @@ private slots:
         MainWindow window;
         window.projectCommands()->setWizardRunner(acceptImportWizard);
         const QString path = writeFile(QStringLiteral("dropped.ori"), QByteArray(300, '\x5a'));
+        // A drop reaches only the window that took the drag when it entered.
+        QVERIFY(dragAccepted(window, QUrl::fromLocalFile(path)));
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(path)});
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -324,8 +324,6 @@ private slots:
         QFETCH(bool, modified);
         QFETCH(int, choice);
         QFETCH(QList<bool>, saveResults);
-        QFETCH(bool, closes);
-        QFETCH(bool, asked);
         QFETCH(int, saves);
         QFETCH(bool, warned);
 
@@ -356,8 +354,8 @@ private slots:
         });
 
         MessageBoxCloser closer;
-        QCOMPARE(window.close(), closes);
-        QCOMPARE(questionAsked, asked);
+        QTEST(window.close(), "closes");
+        QTEST(questionAsked, "asked");
         QCOMPARE(saved.size(), saves);
         if (saves > 0)
             QCOMPARE(saved.constFirst(), first); // in the order the documents were opened
