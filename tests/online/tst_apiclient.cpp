@@ -172,14 +172,13 @@ private slots:
             = testsupport::writeFile(m_dir.filePath(QStringLiteral("fw.bin")), "abc");
         QTest::newRow("no token, file missing")
             << false << m_dir.filePath(QStringLiteral("missing.bin"))
-            << QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso.");
+            << "Sessione cliente non disponibile. Effettua nuovamente l'accesso.";
         QTest::newRow("no token, file present")
             << false << existing
-            << QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso.");
+            << "Sessione cliente non disponibile. Effettua nuovamente l'accesso.";
         QTest::newRow("file missing") << true << m_dir.filePath(QStringLiteral("missing.bin"))
-                                      << QStringLiteral("File originale non trovato");
-        QTest::newRow("a folder") << true << m_dir.path()
-                                  << QStringLiteral("File originale non trovato");
+                                      << "File originale non trovato";
+        QTest::newRow("a folder") << true << m_dir.path() << "File originale non trovato";
     }
 
     void driverRequestRefusedBeforeSending()
@@ -203,15 +202,15 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("HTTP 500 with text")
             << httpReply("500 Internal Server Error", "text/plain", "database down")
-            << QStringLiteral("HTTP 500: database down");
+            << "HTTP 500: database down";
         QTest::newRow("HTTP 503 with a JSON message")
             << httpReply("503 Service Unavailable", "application/json",
                          "{\"success\":false,\"message\":\"Manutenzione\"}")
-            << QStringLiteral("Manutenzione");
+            << "Manutenzione";
         QTest::newRow("not JSON") << httpReply("200 OK", "text/html", "<html>ok</html>")
-                                  << QStringLiteral("Risposta non valida dal servizio.");
+                                  << "Risposta non valida dal servizio.";
         QTest::newRow("JSON array") << httpReply("200 OK", "application/json", "[1,2]")
-                                    << QStringLiteral("Risposta non valida dal servizio.");
+                                    << "Risposta non valida dal servizio.";
         QTest::newRow("never answers") << QByteArray()
                                        << QStringLiteral("Il servizio non ha risposto entro 0.4 "
                                                          "secondi.");
@@ -256,14 +255,14 @@ private slots:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("allowed");
-        QTest::newRow("https") << QStringLiteral("https://servizi.example.it/") << true;
-        QTest::newRow("loopback v4") << QStringLiteral("http://127.0.0.1:8470/") << true;
-        QTest::newRow("loopback v4 range") << QStringLiteral("http://127.5.0.9:8470/") << true;
-        QTest::newRow("loopback v6") << QStringLiteral("http://[::1]:8470/") << true;
-        QTest::newRow("localhost") << QStringLiteral("http://localhost:8470/") << true;
-        QTest::newRow("LAN address") << QStringLiteral("http://192.168.1.20:8470/") << false;
-        QTest::newRow("name") << QStringLiteral("http://servizi.example.it/") << false;
-        QTest::newRow("lookalike name") << QStringLiteral("http://127.0.0.1.example.it/") << false;
+        QTest::newRow("https") << "https://servizi.example.it/" << true;
+        QTest::newRow("loopback v4") << "http://127.0.0.1:8470/" << true;
+        QTest::newRow("loopback v4 range") << "http://127.5.0.9:8470/" << true;
+        QTest::newRow("loopback v6") << "http://[::1]:8470/" << true;
+        QTest::newRow("localhost") << "http://localhost:8470/" << true;
+        QTest::newRow("LAN address") << "http://192.168.1.20:8470/" << false;
+        QTest::newRow("name") << "http://servizi.example.it/" << false;
+        QTest::newRow("lookalike name") << "http://127.0.0.1.example.it/" << false;
     }
 
     void secretsOnlyOverSafeTransport()

@@ -16,31 +16,27 @@ private slots:
         QTest::addColumn<QStringList>("detected");
         const QByteArray image = QByteArray("\x00\x01", 2) + "..Bosch EDC17C46 sw 1037541779.."
                                  + QByteArray("\xff\x00", 2) + "me7.5 text";
-        QTest::newRow("exact") << image << QStringList{QStringLiteral("EDC17C46")}
-                               << QStringList{QStringLiteral("EDC17C46")};
-        QTest::newRow("catalog in lower case") << image << QStringList{QStringLiteral("edc17c46")}
-                                               << QStringList{QStringLiteral("edc17c46")};
-        QTest::newRow("firmware in lower case") << image << QStringList{QStringLiteral("ME7.5")}
-                                                << QStringList{QStringLiteral("ME7.5")};
+        QTest::newRow("exact") << image << QStringList{"EDC17C46"} << QStringList{"EDC17C46"};
+        QTest::newRow("catalog in lower case")
+            << image << QStringList{"edc17c46"} << QStringList{"edc17c46"};
+        QTest::newRow("firmware in lower case")
+            << image << QStringList{"ME7.5"} << QStringList{"ME7.5"};
         QTest::newRow("space in the family, none in the image")
-            << image << QStringList{QStringLiteral("EDC 17C46")}
-            << QStringList{QStringLiteral("EDC 17C46")};
-        QTest::newRow("hyphen in the family") << image << QStringList{QStringLiteral("EDC17-C46")}
-                                              << QStringList{QStringLiteral("EDC17-C46")};
+            << image << QStringList{"EDC 17C46"} << QStringList{"EDC 17C46"};
+        QTest::newRow("hyphen in the family")
+            << image << QStringList{"EDC17-C46"} << QStringList{"EDC17-C46"};
         QTest::newRow("family split by a zero byte in the image")
             << QByteArray("xxEDC17\x00"
                           "C46yy",
                           13)
-            << QStringList{QStringLiteral("EDC17C46")} << QStringList{QStringLiteral("EDC17C46")};
+            << QStringList{"EDC17C46"} << QStringList{"EDC17C46"};
         QTest::newRow("two families, catalog order, trimmed, no duplicates")
-            << image << QStringList{QStringLiteral("  ME7.5 "), QString(),
-                                    QStringLiteral("   "),      QStringLiteral("EDC17C46"),
-                                    QStringLiteral("ME7.5"),    QStringLiteral("MED17.5")}
-            << QStringList{QStringLiteral("ME7.5"), QStringLiteral("EDC17C46")};
+            << image << QStringList{"  ME7.5 ", QString(), "   ", "EDC17C46", "ME7.5", "MED17.5"}
+            << QStringList{"ME7.5", "EDC17C46"};
         QTest::newRow("one character short")
-            << QByteArray("EDC17C4") << QStringList{QStringLiteral("EDC17C46")} << QStringList();
+            << QByteArray("EDC17C4") << QStringList{"EDC17C46"} << QStringList();
         QTest::newRow("only punctuation in the family")
-            << image << QStringList{QStringLiteral("--")} << QStringList();
+            << image << QStringList{"--"} << QStringList();
     }
 
     void detectEcuFamilies()
@@ -54,17 +50,17 @@ private slots:
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<bool>("plain");
-        QTest::newRow("service id") << QStringLiteral("drv-12") << true;
-        QTest::newRow("letters digits underscore") << QStringLiteral("A_z9") << true;
+        QTest::newRow("service id") << "drv-12" << true;
+        QTest::newRow("letters digits underscore") << "A_z9" << true;
         QTest::newRow("64 characters") << QString(64, QLatin1Char('a')) << true;
         QTest::newRow("65 characters") << QString(65, QLatin1Char('a')) << false;
         QTest::newRow("empty") << QString() << false;
-        QTest::newRow("parent folder") << QStringLiteral("../drv-1") << false;
-        QTest::newRow("slash") << QStringLiteral("a/b") << false;
-        QTest::newRow("backslash") << QStringLiteral("a\\b") << false;
-        QTest::newRow("dot") << QStringLiteral("drv.1") << false;
-        QTest::newRow("space") << QStringLiteral("drv 1") << false;
-        QTest::newRow("accented letter") << QStringLiteral("drvè") << false;
+        QTest::newRow("parent folder") << "../drv-1" << false;
+        QTest::newRow("slash") << "a/b" << false;
+        QTest::newRow("backslash") << "a\\b" << false;
+        QTest::newRow("dot") << "drv.1" << false;
+        QTest::newRow("space") << "drv 1" << false;
+        QTest::newRow("accented letter") << "drvè" << false;
     }
 
     void plainIdentifier()
@@ -77,15 +73,15 @@ private slots:
     {
         QTest::addColumn<QString>("latest");
         QTest::addColumn<bool>("newer");
-        QTest::newRow("next patch") << QStringLiteral("1.1.7") << true;
-        QTest::newRow("same") << QStringLiteral("1.1.6") << false;
-        QTest::newRow("older") << QStringLiteral("1.1.5") << false;
-        QTest::newRow("numeric, not text order") << QStringLiteral("1.1.10") << true;
-        QTest::newRow("shorter, newer") << QStringLiteral("1.2") << true;
-        QTest::newRow("trailing zero is the same") << QStringLiteral("1.1.6.0") << false;
-        QTest::newRow("one more part") << QStringLiteral("1.1.6.1") << true;
+        QTest::newRow("next patch") << "1.1.7" << true;
+        QTest::newRow("same") << "1.1.6" << false;
+        QTest::newRow("older") << "1.1.5" << false;
+        QTest::newRow("numeric, not text order") << "1.1.10" << true;
+        QTest::newRow("shorter, newer") << "1.2" << true;
+        QTest::newRow("trailing zero is the same") << "1.1.6.0" << false;
+        QTest::newRow("one more part") << "1.1.6.1" << true;
         QTest::newRow("empty") << QString() << false;
-        QTest::newRow("not a version") << QStringLiteral("2.0-beta") << false;
+        QTest::newRow("not a version") << "2.0-beta" << false;
     }
 
     void newerVersion()
@@ -127,26 +123,24 @@ private slots:
         const QByteArray answer = R"({"success":false,"message":"  Sessione scaduta. "})";
         const int answered = int(Transport::Answered);
         QTest::newRow("199") << answered << 199 << answer << QString() << false
-                             << QStringLiteral("Sessione scaduta.");
+                             << "Sessione scaduta.";
         QTest::newRow("200") << answered << 200 << answer << QString() << true << QString();
         QTest::newRow("299") << answered << 299 << QByteArray() << QString() << true << QString();
         QTest::newRow("300, no message: the body")
-            << answered << 300 << QByteArray(" moved ") << QString() << false
-            << QStringLiteral("HTTP 300: moved");
+            << answered << 300 << QByteArray(" moved ") << QString() << false << "HTTP 300: moved";
         QTest::newRow("500, empty body: the network's words")
-            << int(Transport::Failed) << 500 << QByteArray() << QStringLiteral("Server error")
-            << false << QStringLiteral("HTTP 500: Server error");
+            << int(Transport::Failed) << 500 << QByteArray() << "Server error" << false
+            << "HTTP 500: Server error";
         QTest::newRow("500, nothing to say still says something")
             << answered << 500 << QByteArray() << QString() << false
-            << QStringLiteral("HTTP 500: Risposta non valida dal servizio.");
-        QTest::newRow("no answer")
-            << int(Transport::Failed) << 0 << QByteArray() << QStringLiteral("Connection refused")
-            << false << QStringLiteral("Connection refused");
+            << "HTTP 500: Risposta non valida dal servizio.";
+        QTest::newRow("no answer") << int(Transport::Failed) << 0 << QByteArray()
+                                   << "Connection refused" << false << "Connection refused";
         QTest::newRow("no answer, no words") << answered << 0 << QByteArray() << QString() << false
-                                             << QStringLiteral("Risposta non valida dal servizio.");
+                                             << "Risposta non valida dal servizio.";
         QTest::newRow("timed out, whatever came")
-            << int(Transport::TimedOut) << 200 << answer << QStringLiteral("Operation canceled")
-            << false << QStringLiteral("Il servizio non ha risposto entro 2.5 secondi.");
+            << int(Transport::TimedOut) << 200 << answer << "Operation canceled" << false
+            << "Il servizio non ha risposto entro 2.5 secondi.";
     }
 
     void readReply()

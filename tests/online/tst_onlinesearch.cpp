@@ -209,21 +209,17 @@ private slots:
         const int manual = int(OnlineDriverSearch::Outcome::ManualRequest);
         const int loaded = int(OnlineDriverSearch::Outcome::DriverLoaded);
         QTest::newRow("two families in the image")
-            << QStringList{QStringLiteral("EDC17C46"), QStringLiteral("CFFB")} << 1
-            << QList<std::optional<int>>{} << manual << 0;
-        QTest::newRow("no family in the image") << QStringList{QStringLiteral("MED17.5")} << 1
-                                                << QList<std::optional<int>>{} << manual << 0;
-        QTest::newRow("one group, one driver") << QStringList{QStringLiteral("EDC17C46")} << 1
-                                               << QList<std::optional<int>>{0} << loaded << 1;
+            << QStringList{"EDC17C46", "CFFB"} << 1 << Answers{} << manual << 0;
+        QTest::newRow("no family in the image")
+            << QStringList{"MED17.5"} << 1 << Answers{} << manual << 0;
+        QTest::newRow("one group, one driver")
+            << QStringList{"EDC17C46"} << 1 << Answers{0} << loaded << 1;
         QTest::newRow("two groups, second chosen")
-            << QStringList{QStringLiteral("EDC17C46")} << 2 << QList<std::optional<int>>{1, 0}
-            << loaded << 2;
+            << QStringList{"EDC17C46"} << 2 << Answers{1, 0} << loaded << 2;
         QTest::newRow("vehicle choice cancelled")
-            << QStringList{QStringLiteral("EDC17C46")} << 2
-            << QList<std::optional<int>>{std::nullopt} << stopped << 1;
+            << QStringList{"EDC17C46"} << 2 << Answers{std::nullopt} << stopped << 1;
         QTest::newRow("driver choice cancelled")
-            << QStringList{QStringLiteral("EDC17C46")} << 1
-            << QList<std::optional<int>>{std::nullopt} << stopped << 1;
+            << QStringList{"EDC17C46"} << 1 << Answers{std::nullopt} << stopped << 1;
     }
 
     void choices()
@@ -277,6 +273,8 @@ private slots:
                    "\"driver_id\":\""
                    + id + "\",\"vehicle_brand\":\"VW\",\"vehicle_model\":\"Golf\"}]}";
         };
+        const auto ok
+            = [](const QByteArray &body) { return ScriptedServer::reply("200 OK", body); };
         QTest::newRow("not signed in")
             << Replies{} << image << false
             << "Codice cliente non disponibile.\nEffettua prima l'accesso.";
@@ -285,44 +283,38 @@ private slots:
         QTest::newRow("HTTP 500 with its text")
             << Replies{{catalogPath, ScriptedServer::reply("500 Internal Server Error", "boom")}}
             << image << true << "Identificazione ECU non riuscita.\n\nHTTP: 500\nRisposta: boom";
-        QTest::newRow("catalog not JSON")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", "<html>")}} << image << true
-            << "Risposta identificazione ECU non valida.";
+        QTest::newRow("catalog not JSON") << Replies{{catalogPath, ok("<html>")}} << image << true
+                                          << "Risposta identificazione ECU non valida.";
         QTest::newRow("catalog refused without message")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", "{\"success\":false}")}}
-            << image << true << "Identificazione ECU non riuscita.";
+            << Replies{{catalogPath, ok("{\"success\":false}")}} << image << true
+            << "Identificazione ECU non riuscita.";
         QTest::newRow("service never answers") << Replies{} << image << true
                                                << "Identificazione ECU non riuscita.\n\nHTTP: "
                                                   "0\nRisposta: Il servizio non ha risposto "
                                                   "entro 0.5 secondi.";
-        QTest::newRow("groups not JSON")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                       {groupsPath, ScriptedServer::reply("200 OK", "[]")}}
-            << image << true << "Risposta gruppo veicolo non valida.";
+        // The replies as far as the driver list; a row adds its own or replaces one.
+        const auto upToDrivers = [&](const Replies &rest) {
+            Replies replies{{catalogPath, ok(oneFamily)}, {groupsPath, ok(oneGroup)}};
+            replies.insert(rest);
+            return replies;
+        };
+        QTest::newRow("groups not JSON") << upToDrivers({{groupsPath, ok("[]")}}) << image << true
+                                         << "Risposta gruppo veicolo non valida.";
         QTest::newRow("drivers HTTP 502")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                       {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                       {driversPath, ScriptedServer::reply("502 Bad Gateway", "gateway")}}
+            << upToDrivers({{driversPath, ScriptedServer::reply("502 Bad Gateway", "gateway")}})
             << image << true << "Ricerca Driver non riuscita.\n\nHTTP: 502\nRisposta: gateway";
         QTest::newRow("driver id climbing out of the cache")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                       {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                       {driversPath, ScriptedServer::reply("200 OK", driverList("../../evil"))}}
-            << image << true
+            << upToDrivers({{driversPath, ok(driverList("../../evil"))}}) << image << true
             << "Identificativo del driver non valido: \"../../evil\".\nDownload rifiutato.";
         QTest::newRow("download announced over 256 MiB")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                       {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                       {driversPath, ScriptedServer::reply("200 OK", driverList("big"))},
-                       {downloadPath, ScriptedServer::reply("200 OK", "ECUD", "268435457")}}
+            << upToDrivers({{driversPath, ok(driverList("big"))},
+                            {downloadPath, ScriptedServer::reply("200 OK", "ECUD", "268435457")}})
             << image << true
             << "Download driver dalla VPS non riuscito.\n\nHTTP: 200\nRisposta: la risposta supera "
                "256 MiB.";
         QTest::newRow("download that is no driver")
-            << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                       {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                       {driversPath, ScriptedServer::reply("200 OK", driverList("plain_1"))},
-                       {downloadPath, ScriptedServer::reply("200 OK", "not a driver")}}
+            << upToDrivers(
+                   {{driversPath, ok(driverList("plain_1"))}, {downloadPath, ok("not a driver")}})
             << image << true
             << "Impossibile caricare il driver:\nFile non riconosciuto come driver Tessamorvandi.";
     }

@@ -43,10 +43,8 @@ private slots:
     {
         QTest::addColumn<QString>("image");
         QTest::addColumn<QString>("driver");
-        QTest::newRow("no image") << QStringLiteral("/nonexistent/image.bin")
-                                  << example("tessa-demo.ecudrv");
-        QTest::newRow("no driver")
-            << example("tessa-demo.bin") << QStringLiteral("/nonexistent.ecudrv");
+        QTest::newRow("no image") << "/nonexistent/image.bin" << example("tessa-demo.ecudrv");
+        QTest::newRow("no driver") << example("tessa-demo.bin") << "/nonexistent.ecudrv";
         QTest::newRow("image given as driver")
             << example("tessa-demo.bin") << example("tessa-demo.bin");
     }

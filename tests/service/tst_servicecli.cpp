@@ -83,14 +83,12 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         const QString dataDir = m_dir.filePath(QStringLiteral("refusals"));
         const QString image = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.bin");
-        QTest::newRow("unknown command")
-            << QStringList{QStringLiteral("frobnicate")} << QByteArray();
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << QByteArray();
         QTest::newRow("no password")
             << QStringList{QStringLiteral("add-customer"), QStringLiteral("--data"), dataDir,
                            QStringLiteral("C1"), QStringLiteral("N")}
             << QByteArray();
-        QTest::newRow("no data folder")
-            << QStringList{QStringLiteral("set-version"), QStringLiteral("1.0")} << QByteArray();
+        QTest::newRow("no data folder") << QStringList{"set-version", "1.0"} << QByteArray();
         QTest::newRow("an image is no driver") << QStringList{QStringLiteral("add-driver"),
                                                               QStringLiteral("--data"),
                                                               dataDir,
