@@ -73,12 +73,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-
-    QString writeFile(const QString &name, const QByteArray &content)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), content);
-    }
+    testsupport::TempFolder m_dir;
 
     static bool dragAccepted(MainWindow &window, const QUrl &url)
     {
@@ -229,7 +224,7 @@ private slots:
     {
         MainWindow window;
         window.projectCommands()->setWizardRunner(acceptImportWizard);
-        const QString path = writeFile(QStringLiteral("dropped.ori"), QByteArray(300, '\x5a'));
+        const QString path = m_dir.write(QStringLiteral("dropped.ori"), QByteArray(300, '\x5a'));
         // A drop reaches only the window that took the drag when it entered.
         QVERIFY(dragAccepted(window, QUrl::fromLocalFile(path)));
         QMimeData mime;

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace testsupport {
 
@@ -61,6 +62,17 @@ inline QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// A test's own folder, which writes the files the test hands to the code under test.
+class TempFolder : public QTemporaryDir
+{
+public:
+    // The path written, or an empty string when the file could not be written whole.
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        return writeFile(filePath(name), bytes);
+    }
+};
 
 // The byte at offset in a file; 0 when the file is missing or shorter.
 inline char byteOf(const QString &path, int offset)

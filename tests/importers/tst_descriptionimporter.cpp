@@ -75,8 +75,8 @@ private slots:
         QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
         QVERIFY(importer()->startA2LImport(
             m_window->activeDocumentWindow(),
-            writeFile("empty.a2l",
-                      "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
+            m_dir.write("empty.a2l",
+                        "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
         QVERIFY(finished.wait(10000));
         QCOMPARE(m_shown.constLast(), "Errore A2L: Nessuna CHARACTERISTIC compatibile trovata.");
         QCOMPARE(m_icons.constLast(), QMessageBox::Warning);
@@ -108,7 +108,7 @@ private slots:
         OlsProjectBuilder b = OlsProjectBuilder::project("Magneti Marelli");
         b.conversion({"Anticipo", 8, 4, 0.75, -24, 0x400, 0x440, "deg"});
         b.conversion({"Lambda", 1, 1, 0.001, 0, 0x500, 0x502, "-"});
-        m_nextFile = writeFile("Punto 1.4.ols", b.raw(QByteArray(0x10000, '\x11')).bytes());
+        m_nextFile = m_dir.write("Punto 1.4.ols", b.raw(QByteArray(0x10000, '\x11')).bytes());
         QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
         m_window->action("importOlsAction")->trigger();
         QCOMPARE(m_askedTitles, QStringList{"Importa progetto WinOLS"});
@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(m_byteOrders, QList<bool>{false});
 
         // A project without a firmware opens nothing.
-        importer()->startOLSImport(writeFile("vuoto.ols", OlsProjectBuilder().zeros(64).bytes()));
+        importer()->startOLSImport(m_dir.write("vuoto.ols", OlsProjectBuilder().zeros(64).bytes()));
         QVERIFY(finished.wait(10000));
         QCOMPARE(m_shown.constLast(),
                  "Errore OLS: Il progetto OLS non contiene un firmware valido.");
@@ -135,7 +135,7 @@ private slots:
     void droppedOlsFile()
     {
         QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(writeFile(
+        mime.setUrls({QUrl::fromLocalFile(m_dir.write(
             "DROP.OLS", OlsProjectBuilder::project().raw(QByteArray(0x10000, '\x22')).bytes()))});
         QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
@@ -194,11 +194,6 @@ private slots:
     }
 
 private:
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), bytes);
-    }
-
     FirmwareProject *openDemo()
     {
         m_window->projectCommands()->setWizardRunner(acceptImportWizard);
@@ -209,7 +204,7 @@ private:
 
     DescriptionImporter *importer() const { return m_window->descriptionImporter(); }
 
-    QTemporaryDir m_dir;
+    testsupport::TempFolder m_dir;
     MainWindow *m_window = nullptr;
     QStringList m_shown; // "title: text" of every message box
     QList<QMessageBox::Icon> m_icons;

@@ -22,7 +22,7 @@ private slots:
         QCOMPARE(maps.first()["sourceKind"].toInt(), 1);
         QCOMPARE(maps.first()["mapOffset"].toInt(), 0x10000);
 
-        QCOMPARE(run({"a2l", write("none.a2l", "/begin MODULE M \"\" /end MODULE")}), 1);
+        QCOMPARE(run({"a2l", m_dir.write("none.a2l", "/begin MODULE M \"\" /end MODULE")}), 1);
         QVERIFY(m_error.contains("Nessuna CHARACTERISTIC compatibile trovata."));
     }
 
@@ -54,7 +54,7 @@ private slots:
         QFETCH(int, maps);
         const QString out = m_dir.filePath("p.bin");
         QFile::remove(out);
-        QCOMPARE(run({"ols", write("p.ols", bytes), "--firmware-out", out}), exitCode);
+        QCOMPARE(run({"ols", m_dir.write("p.ols", bytes), "--firmware-out", out}), exitCode);
         // The JSON comes out whatever the outcome.
         QCOMPARE(m_json.value("valid").toBool(), valid);
         QCOMPARE(m_json.value("maps").toArray().size(), maps);
@@ -74,11 +74,6 @@ private slots:
     }
 
 private:
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), bytes);
-    }
-
     int run(const QStringList &arguments)
     {
         const auto result = testsupport::runCli(arguments);
@@ -87,7 +82,7 @@ private:
         return result.exitCode;
     }
 
-    QTemporaryDir m_dir;
+    testsupport::TempFolder m_dir;
     QJsonObject m_json;
     QByteArray m_error;
 };

@@ -27,12 +27,7 @@ class TestFirmware : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    QString write(const QString &name, const QByteArray &content)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), content);
-    }
+    testsupport::TempFolder m_dir;
 
 private slots:
     void intelHex_data()
@@ -89,7 +84,7 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(ByteList, bytes);
         Firmware fw;
-        QCOMPARE(fw.load(write(QStringLiteral("image.hex"), text).toStdString()), size > 0);
+        QCOMPARE(fw.load(m_dir.write(QStringLiteral("image.hex"), text).toStdString()), size > 0);
         QCOMPARE(fw.errorString().empty(), size > 0);
         QCOMPARE(qint64(fw.size()), size);
         for (const auto &[offset, value] : bytes)
@@ -185,7 +180,7 @@ private slots:
         QCOMPARE(QString::fromStdString(fw.fileName()), fileName);
         QTEST(QString::fromStdString(fw.extension()), "extension");
         const QByteArray text = ":02000000ABCD00\n";
-        QVERIFY(fw.load(write(fileName, text).toStdString()));
+        QVERIFY(fw.load(m_dir.write(fileName, text).toStdString()));
         QCOMPARE(qint64(fw.size()), decoded ? 2 : text.size());
     }
 
@@ -205,7 +200,7 @@ private slots:
         for (int i = 0; i < bytes.size(); ++i)
             bytes[i] = char(i * 7);
         Firmware fw;
-        QVERIFY(fw.load(write(QStringLiteral("dump.ori"), bytes).toStdString()));
+        QVERIFY(fw.load(m_dir.write(QStringLiteral("dump.ori"), bytes).toStdString()));
         const QString out = m_dir.filePath(QStringLiteral("out.bin"));
         QVERIFY(fw.save(out.toStdString()));
         QCOMPARE(testsupport::readFile(out), bytes);
@@ -267,7 +262,7 @@ private slots:
         QFETCH(QByteArray, content);
         const std::string path = m_dir.filePath(name).toStdString();
         if (content != "-")
-            write(name, content);
+            m_dir.write(name, content);
         Firmware firmware;
         FirmwareFile file;
         const bool loaded = firmware.load(path);
