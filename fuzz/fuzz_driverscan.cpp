@@ -31,8 +31,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
     QFile file(QStringLiteral(TESSA_FUZZ_IMAGE));
     TESSA_FUZZ_CHECK(file.open(QIODevice::ReadOnly));
-    image = file.readAll();
-    TESSA_FUZZ_CHECK(!image.isEmpty());
+    // The first 96 KiB hold every map of the example driver. A map whose signatures do not
+    // match is searched for across the whole image, which under the sanitizers takes about a
+    // second for the full 256 KiB: longer than a run may take, for a search that is sound.
+    image = file.read(96 * 1024);
+    TESSA_FUZZ_CHECK(image.size() == 96 * 1024);
     return 0;
 }
 

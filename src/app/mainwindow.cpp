@@ -1001,6 +1001,11 @@ void MainWindow::onCorrectChecksums()
             QStringLiteral("Nessun modulo checksum riconosce questo firmware."), 4000);
         return;
     }
+    if (document->checksums()->report().uncorrectable()) {
+        QMessageBox::warning(this, QStringLiteral("Correggi checksum"),
+                             uncorrectableChecksumText(document->checksums()->report()));
+        return;
+    }
     const int corrected = document->checksums()->correct();
     statusBar()->showMessage(corrected > 0
                                  ? QStringLiteral("Checksum corretti: %1").arg(corrected)

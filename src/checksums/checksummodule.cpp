@@ -162,3 +162,11 @@ QString checksumStatusText(const ChecksumReport &report)
         return QStringLiteral("Checksum: 1 blocco errato");
     return QStringLiteral("Checksum: %1 blocchi errati").arg(wrong);
 }
+
+QString uncorrectableChecksumText(const ChecksumReport &report)
+{
+    return QStringLiteral("I checksum di questo firmware non si possono correggere (%1): nessuna "
+                          "scrittura rende validi tutti i blocchi, di solito perché un valore sta "
+                          "in parte nei byte che lui stesso somma. Il firmware resta com'è.")
+        .arg(checksumStatusText(report));
+}

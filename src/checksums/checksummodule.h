@@ -63,6 +63,8 @@ struct ChecksumReport
     bool recognised() const { return !module.isEmpty(); }
     int wrongBlocks() const;
     bool allOk() const { return recognised() && wrongBlocks() == 0; }
+    // Wrong blocks that no correction can make right.
+    bool uncorrectable() const { return recognised() && !allOk() && corrections.isEmpty(); }
 };
 
 // A family of control units whose checksums one class knows. Pure functions of the image:
@@ -76,7 +78,8 @@ public:
     virtual ChecksumRecognition recognise(QByteArrayView image) const = 0;
     // Empty when the image is not recognised.
     virtual QList<ChecksumBlock> blocks(QByteArrayView image) const = 0;
-    // The writes that make every block match; empty when they all match already.
+    // The writes that make every block match; empty when they all match already, and when no
+    // writes can make them all match.
     virtual QList<ChecksumByteChange> corrections(QByteArrayView image) const = 0;
     // All three at once (module empty when not recognised); a module may override it to find
     // its tables once for all three.
@@ -109,3 +112,6 @@ QString checksumHex(quint32 value);
 
 // The status line text of the document window.
 QString checksumStatusText(const ChecksumReport &report);
+
+// Why "Correggi checksum" does nothing on such an image, for a message box.
+QString uncorrectableChecksumText(const ChecksumReport &report);

@@ -94,7 +94,13 @@ ChecksumReportDialog::ChecksumReportDialog(const ChecksumReport &report, QWidget
     QPushButton *correct
         = buttons->addButton(QStringLiteral("Correggi checksum"), QDialogButtonBox::ActionRole);
     correct->setObjectName(QStringLiteral("correctChecksumButton"));
-    correct->setEnabled(report.recognised() && report.wrongBlocks() > 0);
+    correct->setEnabled(!report.corrections.isEmpty());
+    if (report.uncorrectable()) {
+        auto *why = new QLabel(uncorrectableChecksumText(report), this);
+        why->setObjectName(QStringLiteral("uncorrectableChecksumLabel"));
+        why->setWordWrap(true);
+        layout->addWidget(why);
+    }
     connect(correct, &QPushButton::clicked, this, [this] {
         m_correctionRequested = true;
         accept();
@@ -114,18 +120,23 @@ askAboutWrongChecksums(QWidget *parent, const QString &title, const ChecksumRepo
 {
     if (questionOverride())
         return questionOverride()(title, report);
+    const bool uncorrectable = report.uncorrectable();
     QMessageBox box(QMessageBox::Question, title,
-                    QStringLiteral("I checksum del firmware non corrispondono (%1).\n\n"
-                                   "Vuoi correggerli prima di continuare?")
-                        .arg(checksumStatusText(report)),
+                    uncorrectable ? uncorrectableChecksumText(report)
+                                        + QStringLiteral("\n\nVuoi continuare comunque?")
+                                  : QStringLiteral("I checksum del firmware non corrispondono "
+                                                   "(%1).\n\nVuoi correggerli prima di continuare?")
+                                        .arg(checksumStatusText(report)),
                     QMessageBox::NoButton, parent);
-    QPushButton *correct = box.addButton(QStringLiteral("Correggi"), QMessageBox::AcceptRole);
+    QPushButton *correct = uncorrectable
+                               ? nullptr
+                               : box.addButton(QStringLiteral("Correggi"), QMessageBox::AcceptRole);
     QPushButton *keep = box.addButton(QStringLiteral("Lascia così"), QMessageBox::DestructiveRole);
     QPushButton *cancel = box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
-    box.setDefaultButton(correct);
+    box.setDefaultButton(uncorrectable ? cancel : correct);
     box.setEscapeButton(cancel);
     box.exec();
-    if (box.clickedButton() == correct)
+    if (correct && box.clickedButton() == correct)
         return ChecksumWriteChoice::Correct;
     if (box.clickedButton() == keep)
         return ChecksumWriteChoice::Keep;
@@ -191,6 +202,8 @@ bool DocumentChecksums::confirmBeforeWriting(const QString &title)
         return true;
     switch (askAboutWrongChecksums(m_parentWidget, title, current)) {
     case ChecksumWriteChoice::Correct:
+        if (current.uncorrectable())
+            return false; // only a question override can answer so; nothing was corrected
         correct();
         return true;
     case ChecksumWriteChoice::Keep:

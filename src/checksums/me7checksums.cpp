@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -726,7 +727,9 @@ QList<ChecksumBlock> Me7Checksums::blocks(QByteArrayView image) const
 namespace {
 
 // A value written may lie in another block's area (a CRC inside a multipoint block), so the
-// blocks are evaluated again until nothing is left to write.
+// blocks are evaluated again until nothing is left to write. Some layouts have no fixed point
+// (a sum whose range takes half of its own value): then nothing is offered, since writing some
+// of the values would still leave an image the control unit refuses while looking corrected.
 QList<ChecksumByteChange>
 correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
 {
@@ -765,7 +768,9 @@ correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
             break;
         blocks = evaluate(Reader(work), layout);
     }
-    return work.isEmpty() ? QList<ChecksumByteChange>() : changedRuns(image, work);
+    const bool allMatch = std::all_of(blocks.cbegin(), blocks.cend(),
+                                      [](const ChecksumBlock &block) { return block.ok; });
+    return work.isEmpty() || !allMatch ? QList<ChecksumByteChange>() : changedRuns(image, work);
 }
 
 } // namespace

@@ -85,6 +85,9 @@ private slots:
         QTest::newRow("--fix without a file")
             << QStringList{"checksum", "small.bin", "--fix"} << "usage";
         QTest::newRow("missing image") << QStringList{"checksum", "absent.bin"} << "absent.bin";
+        QTest::newRow("no correction makes it whole")
+            << QStringList{"checksum", "half-covered.bin", "--fix", "never.bin"}
+            << "cannot be corrected";
     }
 
     void failures()
@@ -92,6 +95,9 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, mentions);
         m_dir.write(QStringLiteral("small.bin"), QByteArray(1000, '\x42'));
+        QByteArray halfCovered = sealed();
+        put32(halfCovered, kMultipointTable + 4 * 16 + 4, kBase + 0x1e04b);
+        m_dir.write(QStringLiteral("half-covered.bin"), halfCovered);
         for (int i = 1; i < args.size(); ++i)
             if (args.at(i) != QLatin1String("--fix"))
                 args[i] = m_dir.filePath(args.at(i));

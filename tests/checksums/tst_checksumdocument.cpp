@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -17,6 +18,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "messageboxcloser.h"
 
 #include <memory>
 
@@ -149,6 +151,35 @@ private slots:
         QCOMPARE(wrong, (QStringList{"Somma programma principale", "Multipoint 3"}));
         dialog.findChild<QPushButton *>(QStringLiteral("correctChecksumButton"))->click();
         QVERIFY(dialog.correctionRequested());
+    }
+
+    // An image whose checksums no writes can make whole: the command says so and writes
+    // nothing, the report offers no correction, and a save asks only whether to go on.
+    void uncorrectableImage()
+    {
+        QByteArray image = sealed();
+        put32(image, kMultipointTable + 4 * 16 + 4, kBase + 0x1e04b);
+        FirmwareProject *record = open(image);
+        QTRY_VERIFY(status().contains(QStringLiteral("errat")));
+        {
+            MessageBoxCloser closer;
+            m_window->action(QStringLiteral("correctChecksumAction"))->trigger();
+            QVERIFY(closer.text().contains(QStringLiteral("non si possono correggere")));
+        }
+        QVERIFY(model()->undoStack().isEmpty());
+        QVERIFY(!record->modified);
+
+        ChecksumReportDialog dialog(checkImage(image));
+        QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("correctChecksumButton"))
+                     ->isEnabled());
+        QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("uncorrectableChecksumLabel")));
+
+        setChecksumQuestion([](const QString &, const ChecksumReport &report) {
+            return report.uncorrectable() ? ChecksumWriteChoice::Correct
+                                          : ChecksumWriteChoice::Keep;
+        });
+        QVERIFY(!m_window->saveDocument(record));
+        QVERIFY(m_saved.isEmpty());
     }
 
     void foreignImage()

@@ -184,6 +184,36 @@ private slots:
         }
     }
 
+    // The last multipoint block covers its own table entry. Its stored pair (value and
+    // complement) adds a constant to the sum wherever it is, so covering all of it or none of
+    // it can be corrected; covering the value without its complement has no fixed point, and
+    // the image gets no writes rather than some.
+    void ownValueCovered_data()
+    {
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<bool>("correctable");
+        const qint64 value = kMultipointTable + 4 * 16 + 8;
+        QTest::newRow("ends before the value") << value - 1 << true;
+        QTest::newRow("ends inside the value") << value + 1 << false;
+        QTest::newRow("ends with the value, before its complement") << value + 3 << false;
+        QTest::newRow("ends with the complement") << value + 7 << true;
+    }
+
+    void ownValueCovered()
+    {
+        QFETCH(qint64, end);
+        QFETCH(bool, correctable);
+        QByteArray image = sealed();
+        put32(image, kMultipointTable + 4 * 16 + 4, kBase + quint32(end));
+        putPair(image, kMultipointTable + 4 * 16 + 8, 0x12345);
+        const ChecksumReport report = checkImage(image);
+        QVERIFY(!report.allOk());
+        QCOMPARE(report.uncorrectable(), !correctable);
+        QCOMPARE(report.corrections.isEmpty(), !correctable);
+        if (correctable)
+            QVERIFY(checkImage(applyChecksumChanges(image, report.corrections)).allOk());
+    }
+
     // Damaged and foreign images: not recognised, or reported without the broken part; never a
     // read outside the image (the sanitizer build checks that) and never an endless walk.
     void hostile_data()

@@ -62,6 +62,11 @@ int runChecksum(const QStringList &args)
         return 0;
     }
 
+    if (report.uncorrectable())
+        return fail(QStringLiteral("%1: the checksums cannot be corrected (%2 wrong blocks and no "
+                                   "writes make them all match); nothing written")
+                        .arg(path)
+                        .arg(report.wrongBlocks()));
     const QByteArray corrected = applyChecksumChanges(image, report.corrections);
     QSaveFile file(out);
     if (!file.open(QIODevice::WriteOnly) || file.write(corrected) != corrected.size()
