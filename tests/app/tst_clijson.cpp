@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <cstdio>
 #include <limits>
 
@@ -151,14 +153,12 @@ private slots:
     void a2lCommandAsBefore()
     {
         QFETCH(QString, path);
-        QProcess process;
-        process.start(QStringLiteral(TESSA_CLI_PATH), {QStringLiteral("a2l"), path});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 0);
+        const testsupport::ProcessResult run = testsupport::runCli({QStringLiteral("a2l"), path});
+        QCOMPARE(run.exitCode, 0);
         const A2LParser::Result result = A2LParser::parse(path);
         const QByteArray before = "{\"maps\":" + jsonText(mapsJson(result.maps))
                                   + ",\"error\":" + jsonText(result.errorMessage) + "}\n";
-        QCOMPARE(process.readAllStandardOutput(), before);
+        QCOMPARE(run.out, before);
     }
 
     // A full disk or a closed pipe must not pass for a complete output.

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace testsupport {
 
@@ -79,6 +80,14 @@ inline char byteOf(const QString &path, int offset)
 {
     const QByteArray bytes = readFile(path);
     return offset < bytes.size() ? bytes.at(offset) : char(0);
+}
+
+// One row of a table whose columns are all texts.
+inline void addRow(const char *tag, std::initializer_list<QString> texts)
+{
+    QTestData &row = QTest::newRow(tag);
+    for (const QString &text : texts)
+        row << text;
 }
 
 #ifdef TESSA_SOURCE_DIR

@@ -149,25 +149,20 @@ private slots:
     // The name comes from either kind of separator; the extension alone decides decoding.
     void namesAndDecoding_data()
     {
-        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("extension");
         QTest::addColumn<bool>("decoded");
-        QTest::newRow("unix, upper case") << "/a/b/ECU.HEX"
-                                          << "ECU.HEX"
-                                          << "HEX" << true;
-        QTest::newRow("windows") << "C:\\dumps\\x.ihx"
-                                 << "x.ihx"
-                                 << "ihx" << true;
-        QTest::newRow("S-records are raw") << "/a/ecu.s19"
-                                           << "ecu.s19"
-                                           << "s19" << false;
-        QTest::newRow("no dot") << "/a/dump"
-                                << "dump"
-                                << "" << false;
-        QTest::newRow("two dots") << "hex.tar.gz"
-                                  << "hex.tar.gz"
-                                  << "gz" << false;
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("unix, upper case") << "ECU.HEX" << true << "/a/b/ECU.HEX"
+                                          << "HEX";
+        QTest::newRow("windows") << "x.ihx" << true << "C:\\dumps\\x.ihx"
+                                 << "ihx";
+        QTest::newRow("S-records are raw") << "ecu.s19" << false << "/a/ecu.s19"
+                                           << "s19";
+        QTest::newRow("no dot") << "dump" << false << "/a/dump"
+                                << "";
+        QTest::newRow("two dots") << "hex.tar.gz" << false << "hex.tar.gz"
+                                  << "gz";
     }
 
     void namesAndDecoding()

@@ -339,17 +339,12 @@ private slots:
         QTest::addColumn<QString>("brand");
         QTest::addColumn<QString>("family");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no brand") << ""
-                                  << "EDC17C69"
-                                  << "Richiesta Driver|Inserisci la marca.";
-        QTest::newRow("blank family") << "Fiat"
-                                      << "  "
-                                      << "Richiesta Driver|Inserisci ECU / Famiglia.";
-        QTest::newRow("sent")
-            << "Fiat"
-            << "EDC17C69"
-            << "Richiesta Driver|Richiesta Driver inviata correttamente.\n\nNumero "
-               "richiesta: #1\n\nRichiesta registrata.";
+        using testsupport::addRow;
+        addRow("no brand", {"", "EDC17C69", "Richiesta Driver|Inserisci la marca."});
+        addRow("blank family", {"Fiat", "  ", "Richiesta Driver|Inserisci ECU / Famiglia."});
+        addRow("sent", {"Fiat", "EDC17C69",
+                        "Richiesta Driver|Richiesta Driver inviata correttamente.\n\nNumero "
+                        "richiesta: #1\n\nRichiesta registrata."});
     }
 
     void driverRequestDialog()

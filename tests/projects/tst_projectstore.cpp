@@ -19,6 +19,7 @@ using Choice = VersionQuestions::Choice;
 
 namespace {
 
+using testsupport::addRow;
 using testsupport::byteOf;
 using testsupport::readFile;
 
@@ -60,14 +61,6 @@ void edit(FirmwareProject &record, int offset, char value)
 {
     record.firmware->data()[std::size_t(offset)] = uint8_t(value);
     record.modified = true;
-}
-
-// One row of a table whose columns are all texts.
-void addRow(const char *tag, std::initializer_list<QString> texts)
-{
-    QTestData &row = QTest::newRow(tag);
-    for (const QString &text : texts)
-        row << text;
 }
 
 } // namespace
@@ -499,15 +492,16 @@ private slots:
     // project makes of it: the whole new version or the whole old one, never a mix.
     void interruptedSaveIsFinishedOrUndone_data()
     {
-        QTest::addColumn<bool>("folder");    // the version folder itself
-        QTest::addColumn<int>("staging");    // files written into the staging folder (3 = all)
-        QTest::addColumn<bool>("replaced");  // the old folder moved aside
+        QTest::addColumn<bool>("folder");      // the version folder itself
+        QTest::addColumn<int>("staging");      // files written into the staging folder (3 = all)
+        QTest::addColumn<bool>("replaced");    // the old folder moved aside
         QTest::addColumn<QString>("expected"); // what the version holds after: old, new, none
         QTest::newRow("killed while staging") << true << 2 << false << QStringLiteral("old");
         QTest::newRow("killed after staging") << true << 3 << false << QStringLiteral("old");
         QTest::newRow("killed between the renames") << false << 3 << true << QStringLiteral("new");
         QTest::newRow("killed removing the old") << true << 0 << true << QStringLiteral("new");
-        QTest::newRow("new version staged in part") << false << 2 << false << QStringLiteral("none");
+        QTest::newRow("new version staged in part")
+            << false << 2 << false << QStringLiteral("none");
         QTest::newRow("new version staged whole") << false << 3 << false << QStringLiteral("new");
     }
 
