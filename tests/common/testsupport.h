@@ -1,7 +1,7 @@
 #pragma once
 
-// What several test programs need alike: running a built program as a script would, and
-// reading and writing the small files they hand to it.
+// What several test programs need alike: running a built program as a script would, reading
+// and writing the small files they hand to it, and rows of texts for their tables.
 
 #include <QFile>
 #include <QJsonDocument>
