@@ -43,19 +43,16 @@ private slots:
     void info_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("format");
         QTest::addColumn<QStringList>("warnings");
-        QTest::newRow("raw dump") << "dump.bin"
-                                  << "raw" << QStringList();
-        QTest::newRow("Intel HEX") << "dump.hex"
-                                   << "intel-hex" << QStringList();
+        QTest::addColumn<QString>("format");
+        QTest::newRow("raw dump") << "dump.bin" << QStringList() << "raw";
+        QTest::newRow("Intel HEX") << "dump.hex" << QStringList() << "intel-hex";
         QTest::newRow("damaged Intel HEX")
             << "damaged.hex"
-            << "intel-hex"
-            << QStringList{QStringLiteral("Righe Intel HEX scartate perché non valide: 1 (la "
-                                          "prima è la riga 3)."),
-                           QStringLiteral("Manca il record di fine file Intel HEX: il file "
-                                          "potrebbe essere troncato.")};
+            << QStringList{"Righe Intel HEX scartate perché non valide: 1 (la prima è la riga 3).",
+                           "Manca il record di fine file Intel HEX: il file potrebbe essere "
+                           "troncato."}
+            << "intel-hex";
     }
 
     void info()

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <cstdio>
 #include <limits>
 
@@ -115,15 +117,14 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("number");
-        QTest::newRow("plain") << QStringLiteral("Coppia") << 0.5;
-        QTest::newRow("whole number as double") << QStringLiteral("a") << 1e6;
-        QTest::newRow("shortest digits") << QStringLiteral("b") << 0.1;
-        QTest::newRow("past exact integers") << QStringLiteral("c") << 18014398509481984.0;
-        QTest::newRow("not finite")
-            << QStringLiteral("d") << std::numeric_limits<double>::infinity();
-        QTest::newRow("quote and backslash") << QStringLiteral("say \"x\\y\"") << 2.0;
-        QTest::newRow("control characters") << QStringLiteral("a\tb\nc\x01\x1f\x7f") << 2.0;
-        QTest::newRow("Latin-1 and beyond") << QStringLiteral("Pressione à regime 日本 😀") << 2.0;
+        QTest::newRow("plain") << "Coppia" << 0.5;
+        QTest::newRow("whole number as double") << "a" << 1e6;
+        QTest::newRow("shortest digits") << "b" << 0.1;
+        QTest::newRow("past exact integers") << "c" << 18014398509481984.0;
+        QTest::newRow("not finite") << "d" << std::numeric_limits<double>::infinity();
+        QTest::newRow("quote and backslash") << "say \"x\\y\"" << 2.0;
+        QTest::newRow("control characters") << "a\tb\nc\x01\x1f\x7f" << 2.0;
+        QTest::newRow("Latin-1 and beyond") << "Pressione à regime 日本 😀" << 2.0;
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("x") << 2.0;
     }
 
@@ -152,14 +153,12 @@ private slots:
     void a2lCommandAsBefore()
     {
         QFETCH(QString, path);
-        QProcess process;
-        process.start(QStringLiteral(TESSA_CLI_PATH), {QStringLiteral("a2l"), path});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 0);
+        const testsupport::ProcessResult run = testsupport::runCli({QStringLiteral("a2l"), path});
+        QCOMPARE(run.exitCode, 0);
         const A2LParser::Result result = A2LParser::parse(path);
         const QByteArray before = "{\"maps\":" + jsonText(mapsJson(result.maps))
                                   + ",\"error\":" + jsonText(result.errorMessage) + "}\n";
-        QCOMPARE(process.readAllStandardOutput(), before);
+        QCOMPARE(run.out, before);
     }
 
     // A full disk or a closed pipe must not pass for a complete output.

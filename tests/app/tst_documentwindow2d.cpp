@@ -49,12 +49,7 @@ class TestDocumentWindow2D : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), bytes);
-    }
+    testsupport::TempFolder m_dir;
 
 private slots:
     void initTestCase()
@@ -274,7 +269,7 @@ private slots:
             else
                 mod[o] = char(~mod[o]);
         }
-        const QString modPath = writeFile(QStringLiteral("mod.bin"), mod);
+        const QString modPath = m_dir.write(QStringLiteral("mod.bin"), mod);
         MainWindow main;
         FirmwareProject *record
             = main.createDocumentFromFirmware(firmwareOf(ori, QStringLiteral("ori.bin")), {});
@@ -340,7 +335,7 @@ private slots:
             warnings << text;
         };
         main.oriModComparison()->setPrompts(prompts);
-        emit doc->firmwareDropRequested(writeFile(QStringLiteral("short.bin"), ori.left(100)));
+        emit doc->firmwareDropRequested(m_dir.write(QStringLiteral("short.bin"), ori.left(100)));
         emit doc->firmwareDropRequested(m_dir.filePath(QStringLiteral("missing.bin")));
         QCOMPARE(reports, 0);
         QCOMPARE(warnings, (QStringList{QStringLiteral("ORI e MOD hanno dimensioni differenti.\n\n"

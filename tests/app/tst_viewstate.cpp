@@ -82,14 +82,13 @@ private slots:
         QSKIP("these desktops have one calculator of their own");
 #else
         QFETCH(QStringList, present);
-        QFETCH(QString, chosen);
         QTemporaryDir first;
         QTemporaryDir second;
         // Spread over two folders of the fake PATH, as a real system has them.
         for (int i = 0; i < present.size(); ++i)
             makeProgram((i % 2 ? second : first).path(), present.at(i));
         const QString found = Platform::findCalculator({first.path(), second.path()});
-        QCOMPARE(QFileInfo(found).fileName(), chosen);
+        QTEST(QFileInfo(found).fileName(), "chosen");
 #endif
     }
 

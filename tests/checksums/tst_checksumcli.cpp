@@ -18,19 +18,15 @@ class TestChecksumCli : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), bytes);
-    }
+    testsupport::TempFolder m_dir;
 
 private slots:
     void report()
     {
         QByteArray image = sealed();
         put16(image, 0x20010, 0x4321);
-        const auto r = runCli({QStringLiteral("checksum"), write(QStringLiteral("in.bin"), image)});
+        const auto r
+            = runCli({QStringLiteral("checksum"), m_dir.write(QStringLiteral("in.bin"), image)});
         QCOMPARE(r.exitCode, 0); // wrong checksums are a finding, not a failure
         QVERIFY(r.err.isEmpty());
         QCOMPARE(r.out.count('\n'), 1);
@@ -59,7 +55,7 @@ private slots:
     {
         QFETCH(QByteArray, image);
         QFETCH(int, corrected);
-        const QString in = write(QStringLiteral("fix-in.bin"), image);
+        const QString in = m_dir.write(QStringLiteral("fix-in.bin"), image);
         const QString out = m_dir.filePath(QStringLiteral("fix-out.bin"));
         const auto r = runCli({QStringLiteral("checksum"), in, QStringLiteral("--fix"), out});
         QCOMPARE(r.exitCode, 0);
@@ -98,10 +94,10 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, mentions);
-        write(QStringLiteral("small.bin"), QByteArray(1000, '\x42'));
+        m_dir.write(QStringLiteral("small.bin"), QByteArray(1000, '\x42'));
         QByteArray halfCovered = sealed();
         put32(halfCovered, kMultipointTable + 4 * 16 + 4, kBase + 0x1e04b);
-        write(QStringLiteral("half-covered.bin"), halfCovered);
+        m_dir.write(QStringLiteral("half-covered.bin"), halfCovered);
         for (int i = 1; i < args.size(); ++i)
             if (args.at(i) != QLatin1String("--fix"))
                 args[i] = m_dir.filePath(args.at(i));

@@ -121,7 +121,6 @@ private slots:
         QFETCH(bool, edited);
         QFETCH(ChecksumWriteChoice, choice);
         QFETCH(int, saves);
-        QFETCH(bool, okWhenSaved);
         FirmwareProject *record = open(sealed());
         if (edited)
             QVERIFY(m_window->activeDocumentWindow()->writeBytes(0x20010, QByteArray(1, '\x01')));
@@ -134,7 +133,7 @@ private slots:
         QCOMPARE(asked, edited ? QStringLiteral("Salva versione") : QString());
         QCOMPARE(m_saved.size(), saves);
         if (saves)
-            QCOMPARE(checkImage(m_saved.first()).allOk(), okWhenSaved);
+            QTEST(checkImage(m_saved.first()).allOk(), "okWhenSaved");
     }
 
     void reportDialog()

@@ -157,7 +157,6 @@ private slots:
     {
         QFETCH(Edit, edit);
         QFETCH(QStringList, wrong);
-        QFETCH(int, corrected);
         QByteArray image = sealed();
         edit(image);
         const ChecksumReport before = checkImage(image);
@@ -168,7 +167,7 @@ private slots:
                      : QStringLiteral("Checksum: %1 blocchi errati").arg(wrong.size()));
 
         const QByteArray fixed = applyChecksumChanges(image, before.corrections);
-        QCOMPARE(blocksTouched(before.blocks, before.corrections), corrected);
+        QTEST(blocksTouched(before.blocks, before.corrections), "corrected");
         const ChecksumReport after = checkImage(fixed);
         QVERIFY2(after.allOk(), qPrintable(wrongKinds(after).join(u',')));
         QCOMPARE(checksumStatusText(after), QStringLiteral("Checksum: OK"));

@@ -1,7 +1,7 @@
 #pragma once
 
-// What several test programs need alike: running a built program as a script would, and
-// reading and writing the small files they hand to it.
+// What several test programs need alike: running a built program as a script would, reading
+// and writing the small files they hand to it, and rows of texts for their tables.
 
 #include <QFile>
 #include <QJsonDocument>
@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
 namespace testsupport {
 
@@ -60,6 +62,32 @@ inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A test's own folder, which writes the files the test hands to the code under test.
+class TempFolder : public QTemporaryDir
+{
+public:
+    // The path written, or an empty string when the file could not be written whole.
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        return writeFile(filePath(name), bytes);
+    }
+};
+
+// The byte at offset in a file; 0 when the file is missing or shorter.
+inline char byteOf(const QString &path, int offset)
+{
+    const QByteArray bytes = readFile(path);
+    return offset < bytes.size() ? bytes.at(offset) : char(0);
+}
+
+// One row of a table whose columns are all texts.
+inline void addRow(const char *tag, std::initializer_list<QString> texts)
+{
+    QTestData &row = QTest::newRow(tag);
+    for (const QString &text : texts)
+        row << text;
 }
 
 #ifdef TESSA_SOURCE_DIR

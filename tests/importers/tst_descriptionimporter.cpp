@@ -39,19 +39,172 @@ class TestDescriptionImporter : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init();
+    void init()
+    {
+        m_window = new MainWindow;
+        m_shown.clear();
+        m_icons.clear();
+        m_askedTitles.clear();
+        m_byteOrders.clear();
+        importer()->setMessageHook(
+            [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+                m_icons << icon;
+                m_shown << title + ": " + text;
+            });
+        importer()->setFileHook([this](const QString &title, const QString &) {
+            m_askedTitles << title;
+            return m_nextFile;
+        });
+        importer()->setByteOrderHook(
+            [this](DocumentWindow *, bool little) { m_byteOrders << little; });
+    }
+
     void cleanup() { delete m_window; }
-    void a2lImport();
-    void olsImport();
-    void droppedOlsFile();
-    void mapFilter();
+    void a2lImport()
+    {
+        m_nextFile = DemoA2L;
+        m_window->action("importA2lAction")->trigger();
+        QCOMPARE(m_shown, QStringList{"Importa A2L: Apri prima il firmware associato."});
+        QVERIFY(m_askedTitles.isEmpty());
+
+        FirmwareProject *record = openDemo();
+        QVERIFY(record);
+        MapDefinition kept;
+        kept.name = "Tenuta";
+        m_window->activeDocumentWindow()->setMaps({kept});
+        QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
+        QVERIFY(importer()->startA2LImport(
+            m_window->activeDocumentWindow(),
+            m_dir.write("empty.a2l",
+                        "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_shown.constLast(), "Errore A2L: Nessuna CHARACTERISTIC compatibile trovata.");
+        QCOMPARE(m_icons.constLast(), QMessageBox::Warning);
+        QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList{"Tenuta"});
+
+        // The panel's "A2L" button runs the same command as the menu entry.
+        auto *button = m_window->findChild<QToolButton *>("panelA2lButton");
+        QVERIFY(button && button->isEnabled());
+        button->click();
+        QCOMPARE(m_askedTitles, QStringList{"Importa A2L / DAMOS"});
+        auto *busy = m_window->findChild<QProgressDialog *>();
+        QVERIFY(busy && busy->maximum() == 0);
+        QCOMPARE(busy->windowTitle(), "Tessamorvandi");
+        QVERIFY(busy->labelText().startsWith("Analisi file A2L / DAMOS..."));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_shown.constLast(),
+                 "A2L caricato: File analizzato correttamente.\n\nMappe trovate: 5");
+        QCOMPARE(record->maps.size(), 5);
+        QTreeWidgetItem *branch = m_window->mapsItemOf(record);
+        QCOMPARE(childNames(branch).size(), 5);
+        QCOMPARE(childNames(branch).first(), "Coppia_richiesta");
+        QVERIFY(branch->isExpanded());
+        QCOMPARE(branch->child(2)->data(0, Qt::UserRole).toInt(), 0x13000);
+        QTRY_VERIFY(!m_window->findChild<QProgressDialog *>());
+    }
+
+    void olsImport()
+    {
+        OlsProjectBuilder b = OlsProjectBuilder::project("Magneti Marelli");
+        b.conversion({"Anticipo", 8, 4, 0.75, -24, 0x400, 0x440, "deg"});
+        b.conversion({"Lambda", 1, 1, 0.001, 0, 0x500, 0x502, "-"});
+        m_nextFile = m_dir.write("Punto 1.4.ols", b.raw(QByteArray(0x10000, '\x11')).bytes());
+        QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
+        m_window->action("importOlsAction")->trigger();
+        QCOMPARE(m_askedTitles, QStringList{"Importa progetto WinOLS"});
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(
+            m_shown,
+            QStringList{"OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 2"});
+        QCOMPARE(m_window->documents().size(), 1);
+        FirmwareProject *record = m_window->documents().first();
+        QCOMPARE(record->fileName, "Punto 1.4");
+        QCOMPARE(record->originalBytes, QByteArray(0x10000, '\x11'));
+        QCOMPARE(record->maps.first().dataType, int(Organisation16BitHiLo));
+        QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList({"Anticipo", "Lambda"}));
+        QCOMPARE(m_byteOrders, QList<bool>{false});
+
+        // A project without a firmware opens nothing.
+        importer()->startOLSImport(m_dir.write("vuoto.ols", OlsProjectBuilder().zeros(64).bytes()));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_shown.constLast(),
+                 "Errore OLS: Il progetto OLS non contiene un firmware valido.");
+        QCOMPARE(m_window->documents().size(), 1);
+    }
+
+    void droppedOlsFile()
+    {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(m_dir.write(
+            "DROP.OLS", OlsProjectBuilder::project().raw(QByteArray(0x10000, '\x22')).bytes()))});
+        QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(m_window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_window, &drop);
+        QVERIFY(drop.isAccepted());
+        QVERIFY(finished.wait(10000));
+        // No map records and no vendor: the firmware still opens, the count says so, and the
+        // views keep their byte order.
+        QCOMPARE(m_window->documents().size(), 1);
+        QCOMPARE(m_window->documents().first()->fileName, "DROP");
+        QCOMPARE(m_shown.constLast(),
+                 "OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 0");
+        QVERIFY(m_byteOrders.isEmpty());
+    }
+
+    void mapFilter()
+    {
+        auto *button = m_window->findChild<QToolButton *>("mapFilterButton");
+        QVERIFY(button && button->isEnabled());
+        button->click();
+        FirmwareProject *record = openDemo();
+        QVERIFY(record);
+        button->click();
+        QCOMPARE(m_shown,
+                 QStringList({"Filtro mappe: Apri prima un firmware con mappe A2L / DAMOS.",
+                              "Filtro mappe: Non sono presenti mappe da filtrare."}));
+        QVERIFY(!importer()->mapFilterDialog());
+
+        QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
+        QVERIFY(importer()->startA2LImport(m_window->activeDocumentWindow(), DemoA2L));
+        QVERIFY(finished.wait(10000));
+        button->click();
+        QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), "Filtro mappe - Tessamorvandi");
+        QTreeWidgetItem *branch = m_window->mapsItemOf(record);
+        dialog->unitEdit()->setText("nm");
+        QCOMPARE(childNames(branch, true), QStringList({"Coppia_richiesta", "Limitatore_pedale"}));
+        dialog->descriptionEdit()->setText("PEDALE ");
+        QCOMPARE(childNames(branch, true), QStringList{"Limitatore_pedale"});
+        dialog->unitEdit()->clear();
+        dialog->descriptionEdit()->clear();
+        dialog->compuMethodEdit()->setText("cm_pressione");
+        QCOMPARE(childNames(branch, true), QStringList{"Pressione_turbo"});
+        // An entry that names no map of the list is never hidden.
+        auto *stray = new QTreeWidgetItem(branch, {"Senza indice"});
+        dialog->applyFilter();
+        QVERIFY(!stray->isHidden());
+        dialog->close();
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(childNames(branch, true).size(), 6);
+    }
 
 private:
-    QString writeFile(const QString &name, const QByteArray &bytes);
-    FirmwareProject *openDemo();
+    FirmwareProject *openDemo()
+    {
+        m_window->projectCommands()->setWizardRunner(acceptImportWizard);
+        if (!m_window->openFirmwareThroughWizard(TESSA_SOURCE_DIR "/examples/tessa-demo.bin"))
+            return nullptr;
+        return m_window->activeDocument();
+    }
+
     DescriptionImporter *importer() const { return m_window->descriptionImporter(); }
 
-    QTemporaryDir m_dir;
+    testsupport::TempFolder m_dir;
     MainWindow *m_window = nullptr;
     QStringList m_shown; // "title: text" of every message box
     QList<QMessageBox::Icon> m_icons;
@@ -59,166 +212,6 @@ private:
     QString m_nextFile;
     QList<bool> m_byteOrders;
 };
-
-void TestDescriptionImporter::init()
-{
-    m_window = new MainWindow;
-    m_shown.clear();
-    m_icons.clear();
-    m_askedTitles.clear();
-    m_byteOrders.clear();
-    importer()->setMessageHook(
-        [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-            m_icons << icon;
-            m_shown << title + ": " + text;
-        });
-    importer()->setFileHook([this](const QString &title, const QString &) {
-        m_askedTitles << title;
-        return m_nextFile;
-    });
-    importer()->setByteOrderHook([this](DocumentWindow *, bool little) { m_byteOrders << little; });
-}
-
-QString TestDescriptionImporter::writeFile(const QString &name, const QByteArray &bytes)
-{
-    return testsupport::writeFile(m_dir.filePath(name), bytes);
-}
-
-FirmwareProject *TestDescriptionImporter::openDemo()
-{
-    m_window->projectCommands()->setWizardRunner(acceptImportWizard);
-    if (!m_window->openFirmwareThroughWizard(TESSA_SOURCE_DIR "/examples/tessa-demo.bin"))
-        return nullptr;
-    return m_window->activeDocument();
-}
-
-void TestDescriptionImporter::a2lImport()
-{
-    m_nextFile = DemoA2L;
-    m_window->action("importA2lAction")->trigger();
-    QCOMPARE(m_shown, QStringList{"Importa A2L: Apri prima il firmware associato."});
-    QVERIFY(m_askedTitles.isEmpty());
-
-    FirmwareProject *record = openDemo();
-    QVERIFY(record);
-    MapDefinition kept;
-    kept.name = "Tenuta";
-    m_window->activeDocumentWindow()->setMaps({kept});
-    QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
-    QVERIFY(importer()->startA2LImport(
-        m_window->activeDocumentWindow(),
-        writeFile("empty.a2l", "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_shown.constLast(), "Errore A2L: Nessuna CHARACTERISTIC compatibile trovata.");
-    QCOMPARE(m_icons.constLast(), QMessageBox::Warning);
-    QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList{"Tenuta"});
-
-    // The panel's "A2L" button runs the same command as the menu entry.
-    auto *button = m_window->findChild<QToolButton *>("panelA2lButton");
-    QVERIFY(button && button->isEnabled());
-    button->click();
-    QCOMPARE(m_askedTitles, QStringList{"Importa A2L / DAMOS"});
-    auto *busy = m_window->findChild<QProgressDialog *>();
-    QVERIFY(busy && busy->maximum() == 0);
-    QCOMPARE(busy->windowTitle(), "Tessamorvandi");
-    QVERIFY(busy->labelText().startsWith("Analisi file A2L / DAMOS..."));
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_shown.constLast(),
-             "A2L caricato: File analizzato correttamente.\n\nMappe trovate: 5");
-    QCOMPARE(record->maps.size(), 5);
-    QTreeWidgetItem *branch = m_window->mapsItemOf(record);
-    QCOMPARE(childNames(branch).size(), 5);
-    QCOMPARE(childNames(branch).first(), "Coppia_richiesta");
-    QVERIFY(branch->isExpanded());
-    QCOMPARE(branch->child(2)->data(0, Qt::UserRole).toInt(), 0x13000);
-    QTRY_VERIFY(!m_window->findChild<QProgressDialog *>());
-}
-
-void TestDescriptionImporter::olsImport()
-{
-    OlsProjectBuilder b = OlsProjectBuilder::project("Magneti Marelli");
-    b.conversion({"Anticipo", 8, 4, 0.75, -24, 0x400, 0x440, "deg"});
-    b.conversion({"Lambda", 1, 1, 0.001, 0, 0x500, 0x502, "-"});
-    m_nextFile = writeFile("Punto 1.4.ols", b.raw(QByteArray(0x10000, '\x11')).bytes());
-    QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
-    m_window->action("importOlsAction")->trigger();
-    QCOMPARE(m_askedTitles, QStringList{"Importa progetto WinOLS"});
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_shown,
-             QStringList{"OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 2"});
-    QCOMPARE(m_window->documents().size(), 1);
-    FirmwareProject *record = m_window->documents().first();
-    QCOMPARE(record->fileName, "Punto 1.4");
-    QCOMPARE(record->originalBytes, QByteArray(0x10000, '\x11'));
-    QCOMPARE(record->maps.first().dataType, int(Organisation16BitHiLo));
-    QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList({"Anticipo", "Lambda"}));
-    QCOMPARE(m_byteOrders, QList<bool>{false});
-
-    // A project without a firmware opens nothing.
-    importer()->startOLSImport(writeFile("vuoto.ols", OlsProjectBuilder().zeros(64).bytes()));
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(m_shown.constLast(), "Errore OLS: Il progetto OLS non contiene un firmware valido.");
-    QCOMPARE(m_window->documents().size(), 1);
-}
-
-void TestDescriptionImporter::droppedOlsFile()
-{
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(writeFile(
-        "DROP.OLS", OlsProjectBuilder::project().raw(QByteArray(0x10000, '\x22')).bytes()))});
-    QSignalSpy finished(importer(), &DescriptionImporter::olsImportFinished);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_window, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_window, &drop);
-    QVERIFY(drop.isAccepted());
-    QVERIFY(finished.wait(10000));
-    // No map records and no vendor: the firmware still opens, the count says so, and the
-    // views keep their byte order.
-    QCOMPARE(m_window->documents().size(), 1);
-    QCOMPARE(m_window->documents().first()->fileName, "DROP");
-    QCOMPARE(m_shown.constLast(),
-             "OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 0");
-    QVERIFY(m_byteOrders.isEmpty());
-}
-
-void TestDescriptionImporter::mapFilter()
-{
-    auto *button = m_window->findChild<QToolButton *>("mapFilterButton");
-    QVERIFY(button && button->isEnabled());
-    button->click();
-    FirmwareProject *record = openDemo();
-    QVERIFY(record);
-    button->click();
-    QCOMPARE(m_shown, QStringList({"Filtro mappe: Apri prima un firmware con mappe A2L / DAMOS.",
-                                   "Filtro mappe: Non sono presenti mappe da filtrare."}));
-    QVERIFY(!importer()->mapFilterDialog());
-
-    QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
-    QVERIFY(importer()->startA2LImport(m_window->activeDocumentWindow(), DemoA2L));
-    QVERIFY(finished.wait(10000));
-    button->click();
-    QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->windowTitle(), "Filtro mappe - Tessamorvandi");
-    QTreeWidgetItem *branch = m_window->mapsItemOf(record);
-    dialog->unitEdit()->setText("nm");
-    QCOMPARE(childNames(branch, true), QStringList({"Coppia_richiesta", "Limitatore_pedale"}));
-    dialog->descriptionEdit()->setText("PEDALE ");
-    QCOMPARE(childNames(branch, true), QStringList{"Limitatore_pedale"});
-    dialog->unitEdit()->clear();
-    dialog->descriptionEdit()->clear();
-    dialog->compuMethodEdit()->setText("cm_pressione");
-    QCOMPARE(childNames(branch, true), QStringList{"Pressione_turbo"});
-    // An entry that names no map of the list is never hidden.
-    auto *stray = new QTreeWidgetItem(branch, {"Senza indice"});
-    dialog->applyFilter();
-    QVERIFY(!stray->isHidden());
-    dialog->close();
-    QTRY_VERIFY(!dialog);
-    QCOMPARE(childNames(branch, true).size(), 6);
-}
 
 QTEST_MAIN(TestDescriptionImporter)
 #include "tst_descriptionimporter.moc"

@@ -12,90 +12,80 @@ class TestImporterCli : public QObject
 {
     Q_OBJECT
 private slots:
-    void a2l();
-    void ols_data();
-    void ols();
+    void a2l()
+    {
+        QCOMPARE(run({"a2l", TESSA_SOURCE_DIR "/examples/tessa-demo.a2l"}), 0);
+        QCOMPARE(m_json.value("error").toString(), QString());
+        const QJsonArray maps = m_json.value("maps").toArray();
+        QCOMPARE(maps.size(), 5);
+        QCOMPARE(maps.first()["name"].toString(), QStringLiteral("Coppia_richiesta"));
+        QCOMPARE(maps.first()["sourceKind"].toInt(), 1);
+        QCOMPARE(maps.first()["mapOffset"].toInt(), 0x10000);
+
+        QCOMPARE(run({"a2l", m_dir.write("none.a2l", "/begin MODULE M \"\" /end MODULE")}), 1);
+        QVERIFY(m_error.contains("Nessuna CHARACTERISTIC compatibile trovata."));
+    }
+
+    void ols_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("maps");
+        const QByteArray image(0x10000, 'A');
+        QTest::newRow("project with a map")
+            << OlsProjectBuilder::project("Marelli")
+                   .conversion({"Mappa", 2, 2, 1, 0, 0x10, 0x18, ""})
+                   .raw(image)
+                   .bytes()
+            << 0 << true << 1;
+        QTest::newRow("firmware without maps")
+            << OlsProjectBuilder::project().raw(image).bytes() << 0 << true << 0;
+        QTest::newRow("no firmware size")
+            << OlsProjectBuilder().zeros(64).bytes() << 1 << true << 0;
+        QTest::newRow("not a project") << QByteArray(64, 'x') << 1 << false << 0;
+    }
+
+    void ols()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, exitCode);
+        QFETCH(bool, valid);
+        QFETCH(int, maps);
+        const QString out = m_dir.filePath("p.bin");
+        QFile::remove(out);
+        QCOMPARE(run({"ols", m_dir.write("p.ols", bytes), "--firmware-out", out}), exitCode);
+        // The JSON comes out whatever the outcome.
+        QCOMPARE(m_json.value("valid").toBool(), valid);
+        QCOMPARE(m_json.value("maps").toArray().size(), maps);
+        QVERIFY(m_json.contains("vendorKnown") && m_json.contains("littleEndian"));
+        const QByteArray image = exitCode == 0 ? bytes.right(0x10000) : QByteArray();
+        QCOMPARE(m_json.value("firmwareSize").toInteger(), image.size());
+        QCOMPARE(m_json.value("projectName").toString(), QLatin1String(image.isEmpty() ? "" : "p"));
+        QCOMPARE(m_json.value("firmwareSha256").toString().isEmpty(), image.isEmpty());
+        if (!image.isEmpty()) {
+            QCOMPARE(m_json.value("firmwareSha256").toString(),
+                     QString::fromLatin1(
+                         QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
+            QFile written(out);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), image);
+        }
+    }
 
 private:
-    QString write(const QString &name, const QByteArray &bytes);
-    int run(const QStringList &arguments);
+    int run(const QStringList &arguments)
+    {
+        const auto result = testsupport::runCli(arguments);
+        m_json = result.json();
+        m_error = result.err;
+        return result.exitCode;
+    }
 
-    QTemporaryDir m_dir;
+    testsupport::TempFolder m_dir;
     QJsonObject m_json;
     QByteArray m_error;
 };
-
-QString TestImporterCli::write(const QString &name, const QByteArray &bytes)
-{
-    return testsupport::writeFile(m_dir.filePath(name), bytes);
-}
-
-int TestImporterCli::run(const QStringList &arguments)
-{
-    const auto result = testsupport::runCli(arguments);
-    m_json = result.json();
-    m_error = result.err;
-    return result.exitCode;
-}
-
-void TestImporterCli::a2l()
-{
-    QCOMPARE(run({"a2l", TESSA_SOURCE_DIR "/examples/tessa-demo.a2l"}), 0);
-    QCOMPARE(m_json.value("error").toString(), QString());
-    const QJsonArray maps = m_json.value("maps").toArray();
-    QCOMPARE(maps.size(), 5);
-    QCOMPARE(maps.first()["name"].toString(), QStringLiteral("Coppia_richiesta"));
-    QCOMPARE(maps.first()["sourceKind"].toInt(), 1);
-    QCOMPARE(maps.first()["mapOffset"].toInt(), 0x10000);
-
-    QCOMPARE(run({"a2l", write("none.a2l", "/begin MODULE M \"\" /end MODULE")}), 1);
-    QVERIFY(m_error.contains("Nessuna CHARACTERISTIC compatibile trovata."));
-}
-
-void TestImporterCli::ols_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("maps");
-    const QByteArray image(0x10000, 'A');
-    QTest::newRow("project with a map") << OlsProjectBuilder::project("Marelli")
-                                               .conversion({"Mappa", 2, 2, 1, 0, 0x10, 0x18, ""})
-                                               .raw(image)
-                                               .bytes()
-                                        << 0 << true << 1;
-    QTest::newRow("firmware without maps")
-        << OlsProjectBuilder::project().raw(image).bytes() << 0 << true << 0;
-    QTest::newRow("no firmware size") << OlsProjectBuilder().zeros(64).bytes() << 1 << true << 0;
-    QTest::newRow("not a project") << QByteArray(64, 'x') << 1 << false << 0;
-}
-
-void TestImporterCli::ols()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, exitCode);
-    QFETCH(bool, valid);
-    QFETCH(int, maps);
-    const QString out = m_dir.filePath("p.bin");
-    QFile::remove(out);
-    QCOMPARE(run({"ols", write("p.ols", bytes), "--firmware-out", out}), exitCode);
-    // The JSON comes out whatever the outcome.
-    QCOMPARE(m_json.value("valid").toBool(), valid);
-    QCOMPARE(m_json.value("maps").toArray().size(), maps);
-    QVERIFY(m_json.contains("vendorKnown") && m_json.contains("littleEndian"));
-    const QByteArray image = exitCode == 0 ? bytes.right(0x10000) : QByteArray();
-    QCOMPARE(m_json.value("firmwareSize").toInteger(), image.size());
-    QCOMPARE(m_json.value("projectName").toString(), QLatin1String(image.isEmpty() ? "" : "p"));
-    QCOMPARE(m_json.value("firmwareSha256").toString().isEmpty(), image.isEmpty());
-    if (!image.isEmpty()) {
-        QCOMPARE(m_json.value("firmwareSha256").toString(),
-                 QString::fromLatin1(
-                     QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
-        QFile written(out);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), image);
-    }
-}
 
 QTEST_GUILESS_MAIN(TestImporterCli)
 #include "tst_importercli.moc"

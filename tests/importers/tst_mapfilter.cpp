@@ -8,38 +8,34 @@ class TestMapFilter : public QObject
 {
     Q_OBJECT
 private slots:
-    void matches_data();
-    void matches();
+    void matches_data()
+    {
+        QTest::addColumn<MapFilter>("filter");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("empty filter") << MapFilter{} << true;
+        QTest::newRow("blank texts count as empty") << MapFilter{"  ", "\t", " ", ""} << true;
+        QTest::newRow("name part, other case") << MapFilter{"rail", {}, {}, {}} << true;
+        QTest::newRow("name trimmed") << MapFilter{"  Rail  ", {}, {}, {}} << true;
+        QTest::newRow("name missing") << MapFilter{"Boost", {}, {}, {}} << false;
+        QTest::newRow("description") << MapFilter{{}, "PRESSIONE", {}, {}} << true;
+        QTest::newRow("unit") << MapFilter{{}, {}, "bar", {}} << true;
+        QTest::newRow("unit not in name") << MapFilter{{}, {}, "Rail", {}} << false;
+        QTest::newRow("compu method") << MapFilter{{}, {}, {}, "cm_press"} << true;
+        QTest::newRow("all must hold") << MapFilter{"Rail", "pressione", "bar", "CM_X"} << false;
+        QTest::newRow("all hold") << MapFilter{"Rail", "pressione", "bar", "CM_PRESS"} << true;
+    }
+
+    void matches()
+    {
+        QFETCH(MapFilter, filter);
+        MapDefinition map;
+        map.name = QStringLiteral("RailPressureSetpoint");
+        map.description = QStringLiteral("Pressione rail obiettivo");
+        map.unit = QStringLiteral("bar");
+        map.compuMethod = QStringLiteral("CM_PRESS_01");
+        QTEST(filter.matches(map), "expected");
+    }
 };
-
-void TestMapFilter::matches_data()
-{
-    QTest::addColumn<MapFilter>("filter");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("empty filter") << MapFilter{} << true;
-    QTest::newRow("blank texts count as empty") << MapFilter{"  ", "\t", " ", ""} << true;
-    QTest::newRow("name part, other case") << MapFilter{"rail", {}, {}, {}} << true;
-    QTest::newRow("name trimmed") << MapFilter{"  Rail  ", {}, {}, {}} << true;
-    QTest::newRow("name missing") << MapFilter{"Boost", {}, {}, {}} << false;
-    QTest::newRow("description") << MapFilter{{}, "PRESSIONE", {}, {}} << true;
-    QTest::newRow("unit") << MapFilter{{}, {}, "bar", {}} << true;
-    QTest::newRow("unit not in name") << MapFilter{{}, {}, "Rail", {}} << false;
-    QTest::newRow("compu method") << MapFilter{{}, {}, {}, "cm_press"} << true;
-    QTest::newRow("all must hold") << MapFilter{"Rail", "pressione", "bar", "CM_X"} << false;
-    QTest::newRow("all hold") << MapFilter{"Rail", "pressione", "bar", "CM_PRESS"} << true;
-}
-
-void TestMapFilter::matches()
-{
-    QFETCH(MapFilter, filter);
-    QFETCH(bool, expected);
-    MapDefinition map;
-    map.name = QStringLiteral("RailPressureSetpoint");
-    map.description = QStringLiteral("Pressione rail obiettivo");
-    map.unit = QStringLiteral("bar");
-    map.compuMethod = QStringLiteral("CM_PRESS_01");
-    QCOMPARE(filter.matches(map), expected);
-}
 
 QTEST_GUILESS_MAIN(TestMapFilter)
 #include "tst_mapfilter.moc"

@@ -86,9 +86,8 @@ private slots:
         QFETCH(double, offset);
         QFETCH(bool, reciprocal);
         QFETCH(double, entered);
-        QFETCH(int, raw);
         MapValueScaling s{factor, offset, 2, reciprocal};
-        QCOMPARE(int(s.toRaw(entered)), raw);
+        QTEST(int(s.toRaw(entered)), "raw");
     }
 
     void reciprocalDisplay()
@@ -278,8 +277,7 @@ private slots:
     void rotations()
     {
         QFETCH(int, rotation);
-        QFETCH(QPointF, expected);
-        QCOMPARE(MapPlotGeometry::rotated(0.25, 0.75, rotation), expected);
+        QTEST(MapPlotGeometry::rotated(0.25, 0.75, rotation), "expected");
     }
 
     void rotationTwoMirrorsTheGrid()

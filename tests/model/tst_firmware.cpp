@@ -27,12 +27,7 @@ class TestFirmware : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    QString write(const QString &name, const QByteArray &content)
-    {
-        return testsupport::writeFile(m_dir.filePath(name), content);
-    }
+    testsupport::TempFolder m_dir;
 
 private slots:
     void intelHex_data()
@@ -89,7 +84,7 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(ByteList, bytes);
         Firmware fw;
-        QCOMPARE(fw.load(write(QStringLiteral("image.hex"), text).toStdString()), size > 0);
+        QCOMPARE(fw.load(m_dir.write(QStringLiteral("image.hex"), text).toStdString()), size > 0);
         QCOMPARE(fw.errorString().empty(), size > 0);
         QCOMPARE(qint64(fw.size()), size);
         for (const auto &[offset, value] : bytes)
@@ -154,25 +149,20 @@ private slots:
     // The name comes from either kind of separator; the extension alone decides decoding.
     void namesAndDecoding_data()
     {
-        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("extension");
         QTest::addColumn<bool>("decoded");
-        QTest::newRow("unix, upper case") << "/a/b/ECU.HEX"
-                                          << "ECU.HEX"
-                                          << "HEX" << true;
-        QTest::newRow("windows") << "C:\\dumps\\x.ihx"
-                                 << "x.ihx"
-                                 << "ihx" << true;
-        QTest::newRow("S-records are raw") << "/a/ecu.s19"
-                                           << "ecu.s19"
-                                           << "s19" << false;
-        QTest::newRow("no dot") << "/a/dump"
-                                << "dump"
-                                << "" << false;
-        QTest::newRow("two dots") << "hex.tar.gz"
-                                  << "hex.tar.gz"
-                                  << "gz" << false;
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("unix, upper case") << "ECU.HEX" << true << "/a/b/ECU.HEX"
+                                          << "HEX";
+        QTest::newRow("windows") << "x.ihx" << true << "C:\\dumps\\x.ihx"
+                                 << "ihx";
+        QTest::newRow("S-records are raw") << "ecu.s19" << false << "/a/ecu.s19"
+                                           << "s19";
+        QTest::newRow("no dot") << "dump" << false << "/a/dump"
+                                << "";
+        QTest::newRow("two dots") << "hex.tar.gz" << false << "hex.tar.gz"
+                                  << "gz";
     }
 
     void namesAndDecoding()
@@ -185,7 +175,7 @@ private slots:
         QCOMPARE(QString::fromStdString(fw.fileName()), fileName);
         QTEST(QString::fromStdString(fw.extension()), "extension");
         const QByteArray text = ":02000000ABCD00\n";
-        QVERIFY(fw.load(write(fileName, text).toStdString()));
+        QVERIFY(fw.load(m_dir.write(fileName, text).toStdString()));
         QCOMPARE(qint64(fw.size()), decoded ? 2 : text.size());
     }
 
@@ -205,12 +195,10 @@ private slots:
         for (int i = 0; i < bytes.size(); ++i)
             bytes[i] = char(i * 7);
         Firmware fw;
-        QVERIFY(fw.load(write(QStringLiteral("dump.ori"), bytes).toStdString()));
+        QVERIFY(fw.load(m_dir.write(QStringLiteral("dump.ori"), bytes).toStdString()));
         const QString out = m_dir.filePath(QStringLiteral("out.bin"));
         QVERIFY(fw.save(out.toStdString()));
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), bytes);
+        QCOMPARE(testsupport::readFile(out), bytes);
         QVERIFY(!fw.save(m_dir.filePath(QStringLiteral("missing/dir/out.bin")).toStdString()));
         QVERIFY(!fw.errorString().empty());
     }
@@ -269,7 +257,7 @@ private slots:
         QFETCH(QByteArray, content);
         const std::string path = m_dir.filePath(name).toStdString();
         if (content != "-")
-            write(name, content);
+            m_dir.write(name, content);
         Firmware firmware;
         FirmwareFile file;
         const bool loaded = firmware.load(path);

@@ -169,21 +169,15 @@ private slots:
 
     void names_data()
     {
-        QTest::addColumn<bool>("proposal"); // proposed for an image, or a chosen export path
         QTest::addColumn<QString>("given");
+        QTest::addColumn<bool>("proposal"); // proposed for an image, or a chosen export path
         QTest::addColumn<QString>("name");
-        QTest::newRow("no extension") << false << "C:/x/pack"
-                                      << "C:/x/pack.tvp";
-        QTest::newRow("upper case kept") << false << "/x/PACK.TVP"
-                                         << "/x/PACK.TVP";
-        QTest::newRow("json gets .tvp") << false << "/x/pack.json"
-                                        << "/x/pack.json.tvp";
-        QTest::newRow("image") << true << "tessa-demo.bin"
-                               << "tessa-demo.tvp";
-        QTest::newRow("image with two dots") << true << "ecu.v2.hex"
-                                             << "ecu.v2.tvp";
-        QTest::newRow("no image name") << true << ""
-                                       << "Tessamorvandi_MapPack.tvp";
+        QTest::newRow("no extension") << "C:/x/pack" << false << "C:/x/pack.tvp";
+        QTest::newRow("upper case kept") << "/x/PACK.TVP" << false << "/x/PACK.TVP";
+        QTest::newRow("json gets .tvp") << "/x/pack.json" << false << "/x/pack.json.tvp";
+        QTest::newRow("image") << "tessa-demo.bin" << true << "tessa-demo.tvp";
+        QTest::newRow("image with two dots") << "ecu.v2.hex" << true << "ecu.v2.tvp";
+        QTest::newRow("no image name") << "" << true << "Tessamorvandi_MapPack.tvp";
     }
 
     void names()

@@ -54,378 +54,360 @@ class TestApiClient : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void operations_data();
-    void operations();
-    void unconfiguredSendsNothing();
-    void driverRequestRefusedBeforeSending_data();
-    void driverRequestRefusedBeforeSending();
-    void failures_data();
-    void failures();
-    void untrustedCertificateFails();
-    void secretsOnlyOverSafeTransport_data();
-    void secretsOnlyOverSafeTransport();
-    void serviceRefusals_data();
-    void serviceRefusals();
-    void uploadSizeBoundary_data();
-    void uploadSizeBoundary();
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("TessamorvandiTest"));
+        QCoreApplication::setApplicationName(QStringLiteral("tst_apiclient"));
+        QVERIFY(m_dir.isValid());
+    }
+
+    void init() { QSettings().clear(); }
+
+    void operations_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("http") << false;
+        QTest::newRow("https") << true;
+    }
+
+    void operations()
+    {
+        QFETCH(bool, tls);
+        LocalService service(tls);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        QString error;
+        QVERIFY(
+            service.store().setRelease({QStringLiteral("1.2.0"), QStringLiteral("https://dl/1.2.0"),
+                                        QStringLiteral("Correzioni"), true},
+                                       &error));
+        ApiClient client(service.url());
+        client.setSslConfiguration(service.clientTls());
+
+        QSignalSpy health(&client, &ApiClient::healthCheckFinished);
+        client.checkHealth();
+        QVERIFY(health.wait());
+        QCOMPARE(health.at(0).at(0).toBool(), true);
+
+        QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("old"));
+        QSignalSpy login(&client, &ApiClient::loginFinished);
+        client.login(LocalService::customerCode, QStringLiteral("sbagliata"));
+        QVERIFY(login.wait());
+        QCOMPARE(login.at(0).at(0).toBool(), false);
+        QCOMPARE(login.at(0).at(1).toString(),
+                 QStringLiteral("Codice cliente o password non validi."));
+        QVERIFY(client.authToken().isEmpty());
+
+        client.login(LocalService::customerCode, LocalService::password);
+        QVERIFY(login.wait());
+        const QList<QVariant> signedIn = login.at(1);
+        QCOMPARE(signedIn.at(0).toBool(), true);
+        QVERIFY(signedIn.at(2).toInt() > 0);
+        QCOMPARE(signedIn.at(3).toString(), LocalService::customerCode);
+        QCOMPARE(signedIn.at(4).toString(), QStringLiteral("Officina Rossi"));
+        QCOMPARE(client.authToken().size(), 64);
+        QCOMPARE(client.customerCode(), LocalService::customerCode);
+
+        QSignalSpy version(&client, &ApiClient::versionCheckFinished);
+        client.checkVersion();
+        QVERIFY(version.wait());
+        QCOMPARE(version.at(0).at(0).toBool(), true);
+        QCOMPARE(version.at(0).at(2).toString(), QStringLiteral("1.2.0"));
+        QCOMPARE(version.at(0).at(3).toBool(), true);
+        QCOMPARE(version.at(0).at(4).toString(), QStringLiteral("https://dl/1.2.0"));
+        QCOMPARE(version.at(0).at(5).toString(), QStringLiteral("Correzioni"));
+
+        const QByteArray firmware = QByteArray(70000, '\x5a') + QByteArray("\x00\xff\r\n--", 6);
+        const QString path = testsupport::writeFile(
+            m_dir.filePath(QStringLiteral("ducato \"2019\".bin")), firmware);
+        QSignalSpy request(&client, &ApiClient::driverRequestFinished);
+        client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC17C69"),
+                                   QStringLiteral("Ducato 2.3\nEuro 6"), path);
+        QVERIFY(request.wait());
+        client.submitDriverRequest(QStringLiteral("Iveco"), QStringLiteral("EDC17C49"), QString(),
+                                   path);
+        QVERIFY(request.wait());
+        QCOMPARE(request.at(0).at(0).toBool(), true);
+        QCOMPARE(request.at(0).at(2).toInt(), 1);
+        QCOMPARE(request.at(1).at(2).toInt(), 2);
+        const auto stored = service.store().requests();
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(stored.at(0).customerCode, LocalService::customerCode);
+        QCOMPARE(stored.at(0).manufacturer, QStringLiteral("Fiat"));
+        QCOMPARE(stored.at(0).ecuFamily, QStringLiteral("EDC17C69"));
+        QCOMPARE(stored.at(0).notes, QStringLiteral("Ducato 2.3\nEuro 6"));
+        QCOMPARE(stored.at(0).fileName, QStringLiteral("ducato _2019_.bin"));
+        QCOMPARE(stored.at(0).fileSize, qint64(firmware.size()));
+        QFile copy(stored.at(0).storedFile);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), firmware);
+    }
+
+    void unconfiguredSendsNothing()
+    {
+        ApiClient client{QUrl()};
+        QSignalSpy health(&client, &ApiClient::healthCheckFinished);
+        QSignalSpy login(&client, &ApiClient::loginFinished);
+        QSignalSpy version(&client, &ApiClient::versionCheckFinished);
+        QSignalSpy request(&client, &ApiClient::driverRequestFinished);
+        client.checkHealth();
+        client.login(QStringLiteral("C"), QStringLiteral("p"));
+        client.checkVersion();
+        client.submitDriverRequest(QStringLiteral("a"), QStringLiteral("b"), QString(),
+                                   QStringLiteral("/nope"));
+        const QString expected = QStringLiteral("API URL non configurato");
+        QCOMPARE(health.size(), 1);
+        QCOMPARE(health.at(0).at(1).toString(), expected);
+        QCOMPARE(login.at(0).at(1).toString(), expected);
+        QCOMPARE(version.at(0).at(1).toString(), expected);
+        QCOMPARE(request.at(0).at(1).toString(), expected);
+    }
+
+    void driverRequestRefusedBeforeSending_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        const QString existing
+            = testsupport::writeFile(m_dir.filePath(QStringLiteral("fw.bin")), "abc");
+        QTest::newRow("no token, file missing")
+            << false << m_dir.filePath(QStringLiteral("missing.bin"))
+            << "Sessione cliente non disponibile. Effettua nuovamente l'accesso.";
+        QTest::newRow("no token, file present")
+            << false << existing
+            << "Sessione cliente non disponibile. Effettua nuovamente l'accesso.";
+        QTest::newRow("file missing") << true << m_dir.filePath(QStringLiteral("missing.bin"))
+                                      << "File originale non trovato";
+        QTest::newRow("a folder") << true << m_dir.path() << "File originale non trovato";
+    }
+
+    void driverRequestRefusedBeforeSending()
+    {
+        QFETCH(bool, signedIn);
+        QFETCH(QString, file);
+        CannedServer server(httpReply("200 OK", "application/json", "{\"success\":true}"));
+        if (signedIn)
+            QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
+        ApiClient client(server.url());
+        QSignalSpy request(&client, &ApiClient::driverRequestFinished);
+        client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(), file);
+        QCOMPARE(request.size(), 1);
+        QCOMPARE(request.at(0).at(0).toBool(), false);
+        QTEST(request.at(0).at(1).toString(), "message");
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("HTTP 500 with text")
+            << httpReply("500 Internal Server Error", "text/plain", "database down")
+            << "HTTP 500: database down";
+        QTest::newRow("HTTP 503 with a JSON message")
+            << httpReply("503 Service Unavailable", "application/json",
+                         "{\"success\":false,\"message\":\"Manutenzione\"}")
+            << "Manutenzione";
+        QTest::newRow("not JSON") << httpReply("200 OK", "text/html", "<html>ok</html>")
+                                  << "Risposta non valida dal servizio.";
+        QTest::newRow("JSON array") << httpReply("200 OK", "application/json", "[1,2]")
+                                    << "Risposta non valida dal servizio.";
+        QTest::newRow("never answers") << QByteArray()
+                                       << QStringLiteral("Il servizio non ha risposto entro 0.4 "
+                                                         "secondi.");
+    }
+
+    void failures()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, message);
+        CannedServer server(reply);
+        ApiClient client(server.url());
+        client.setTimeout(400);
+        QSignalSpy version(&client, &ApiClient::versionCheckFinished);
+        client.checkVersion();
+        QVERIFY(version.wait(5000));
+        QCOMPARE(version.at(0).at(0).toBool(), false);
+        QCOMPARE(version.at(0).at(1).toString(), message);
+
+        QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
+        QSignalSpy request(&client, &ApiClient::driverRequestFinished);
+        client.submitDriverRequest(
+            QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(),
+            testsupport::writeFile(m_dir.filePath(QStringLiteral("f.bin")), "x"));
+        QVERIFY(request.wait(5000));
+        QCOMPARE(request.at(0).at(0).toBool(), false);
+        QCOMPARE(request.at(0).at(1).toString(), message);
+    }
+
+    void untrustedCertificateFails()
+    {
+        LocalService service(true);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        ApiClient client(service.url()); // the system's trust only
+        QSignalSpy health(&client, &ApiClient::healthCheckFinished);
+        client.checkHealth();
+        QVERIFY(health.wait());
+        QCOMPARE(health.at(0).at(0).toBool(), false);
+        QVERIFY(!health.at(0).at(1).toString().isEmpty());
+    }
+
+    void secretsOnlyOverSafeTransport_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("https") << "https://servizi.example.it/" << true;
+        QTest::newRow("loopback v4") << "http://127.0.0.1:8470/" << true;
+        QTest::newRow("loopback v4 range") << "http://127.5.0.9:8470/" << true;
+        QTest::newRow("loopback v6") << "http://[::1]:8470/" << true;
+        QTest::newRow("localhost") << "http://localhost:8470/" << true;
+        QTest::newRow("LAN address") << "http://192.168.1.20:8470/" << false;
+        QTest::newRow("name") << "http://servizi.example.it/" << false;
+        QTest::newRow("lookalike name") << "http://127.0.0.1.example.it/" << false;
+    }
+
+    void secretsOnlyOverSafeTransport()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, allowed);
+        QCOMPARE(ApiClient::mayCarrySecrets(QUrl(url)), allowed);
+        if (allowed)
+            return;
+        ApiClient client{QUrl(url)};
+        QSignalSpy login(&client, &ApiClient::loginFinished);
+        client.login(QStringLiteral("C001"), QStringLiteral("pw"));
+        QCOMPARE(login.size(), 1); // refused at once, nothing sent
+        QCOMPARE(login.at(0).at(1).toString(), ApiClient::insecureMessage());
+    }
+
+    void serviceRefusals_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("token"); // "good", "expired", "none"
+        QTest::addColumn<int>("status");
+
+        const QByteArray hash(64, 'a');
+        auto json = [&hash](const QByteArray &code, const QByteArray &extra) -> QByteArray {
+            return "{\"customer_code\":\"" + code + "\",\"device_hash\":\"" + hash
+                   + "\",\"firmware_size\":100" + extra + "}";
+        };
+        QTest::newRow("catalog") << "/api/drivers/identity-catalog" << json("C001", "") << "good"
+                                 << 200;
+        QTest::newRow("no token") << "/api/drivers/identity-catalog" << json("C001", "") << "none"
+                                  << 401;
+        QTest::newRow("expired token")
+            << "/api/drivers/identity-catalog" << json("C001", "") << "expired" << 401;
+        QTest::newRow("another customer's code")
+            << "/api/drivers/identity-catalog" << json("C002", "") << "good" << 403;
+        QTest::newRow("download for another customer")
+            << "/api/drivers/download" << json("C002", ",\"driver_id\":\"drv-1\"") << "good" << 403;
+        QTest::newRow("malformed JSON")
+            << "/api/drivers/groups" << QByteArray("{\"customer_code\":") << "good" << 400;
+        QTest::newRow("missing key") << "/api/drivers/groups" << json("C001", "") << "good" << 400;
+        QTest::newRow("wrong type")
+            << "/api/drivers/groups" << json("C001", ",\"ecu_family\":17") << "good" << 400;
+        QTest::newRow("size as text") << "/api/drivers/identity-catalog"
+                                      << QByteArray("{\"customer_code\":\"C001\",\"device_hash\":\""
+                                                    + hash + "\",\"firmware_size\":\"100\"}")
+                                      << "good" << 400;
+        QTest::newRow("short device hash")
+            << "/api/drivers/identity-catalog"
+            << QByteArray(
+                   "{\"customer_code\":\"C001\",\"device_hash\":\"abc\",\"firmware_size\":1}")
+            << "good" << 400;
+        QTest::newRow("download") << "/api/drivers/download"
+                                  << json("C001", ",\"driver_id\":\"drv-1\"") << "good" << 200;
+        QTest::newRow("download climbing out")
+            << "/api/drivers/download" << json("C001", ",\"driver_id\":\"../drivers/drv-1\"")
+            << "good" << 404;
+        QTest::newRow("JSON body too large")
+            << "/api/drivers/identity-catalog"
+            << json("C001", ",\"pad\":\"" + QByteArray(70 * 1024, 'p') + "\"") << "good" << 413;
+        QTest::newRow("login with bad password")
+            << "/api/login" << QByteArray("{\"customer_code\":\"C001\",\"password\":\"no\"}")
+            << "none" << 401;
+        QTest::newRow("unknown path") << "/api/nothing" << QByteArray("{}") << "none" << 404;
+    }
+
+    void serviceRefusals()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, token);
+        QFETCH(int, status);
+        ServiceLimits limits;
+        limits.sessionLifetimeSeconds = token == QLatin1String("expired") ? 0 : 600;
+        LocalService service(false, limits);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        QCOMPARE(service.addDriver("ECUD", QStringLiteral("EDC17C46"), QStringLiteral("Fiat"),
+                                   QStringLiteral("Ducato")),
+                 QStringLiteral("drv-1"));
+        QString sessionToken;
+        if (token != QLatin1String("none")) {
+            const auto customer
+                = service.store().checkPassword(LocalService::customerCode, LocalService::password);
+            QVERIFY(customer);
+            QString error;
+            sessionToken
+                = service.store().createSession(*customer, limits.sessionLifetimeSeconds, &error);
+        }
+        QNetworkAccessManager network;
+        QNetworkRequest request(service.url().resolved(QUrl(path.mid(1))));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/json"));
+        if (!sessionToken.isEmpty())
+            request.setRawHeader("Authorization", "Bearer " + sessionToken.toLatin1());
+        QNetworkReply *reply = network.post(request, body);
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait());
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
+        const QByteArray answer = reply->readAll();
+        if (status == 200 && path.endsWith(QLatin1String("download"))) {
+            QCOMPARE(answer, QByteArray("ECUD"));
+        } else {
+            const QJsonObject object = QJsonDocument::fromJson(answer).object();
+            QCOMPARE(object.value(QStringLiteral("success")).toBool(), status == 200);
+            if (status != 200)
+                QVERIFY(!object.value(QStringLiteral("message")).toString().isEmpty());
+        }
+        delete reply;
+    }
+
+    void uploadSizeBoundary_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("at the cap") << 4096 << true;
+        QTest::newRow("one byte over") << 4097 << false;
+        QTest::newRow("far over the body cap") << 2 * 1024 * 1024 << false;
+    }
+
+    void uploadSizeBoundary()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, accepted);
+        ServiceLimits limits;
+        limits.maxFirmware = 4096;
+        LocalService service(false, limits);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        ApiClient client(service.url());
+        QSignalSpy login(&client, &ApiClient::loginFinished);
+        client.login(LocalService::customerCode, LocalService::password);
+        QVERIFY(login.wait());
+        QSignalSpy request(&client, &ApiClient::driverRequestFinished);
+        client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC17"), QString(),
+                                   testsupport::writeFile(m_dir.filePath(QStringLiteral("big.bin")),
+                                                          QByteArray(size, 'b')));
+        QVERIFY(request.wait());
+        QCOMPARE(request.at(0).at(0).toBool(), accepted);
+        QCOMPARE(service.store().requests().size(), accepted ? 1 : 0);
+        if (!accepted)
+            QVERIFY(!request.at(0).at(1).toString().isEmpty());
+    }
 
 private:
     QTemporaryDir m_dir;
 };
-
-void TestApiClient::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("TessamorvandiTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("tst_apiclient"));
-    QVERIFY(m_dir.isValid());
-}
-
-void TestApiClient::init()
-{
-    QSettings().clear();
-}
-
-void TestApiClient::operations_data()
-{
-    QTest::addColumn<bool>("tls");
-    QTest::newRow("http") << false;
-    QTest::newRow("https") << true;
-}
-
-void TestApiClient::operations()
-{
-    QFETCH(bool, tls);
-    LocalService service(tls);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    QString error;
-    QVERIFY(service.store().setRelease({QStringLiteral("1.2.0"), QStringLiteral("https://dl/1.2.0"),
-                                        QStringLiteral("Correzioni"), true},
-                                       &error));
-    ApiClient client(service.url());
-    client.setSslConfiguration(service.clientTls());
-
-    QSignalSpy health(&client, &ApiClient::healthCheckFinished);
-    client.checkHealth();
-    QVERIFY(health.wait());
-    QCOMPARE(health.at(0).at(0).toBool(), true);
-
-    QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("old"));
-    QSignalSpy login(&client, &ApiClient::loginFinished);
-    client.login(LocalService::customerCode, QStringLiteral("sbagliata"));
-    QVERIFY(login.wait());
-    QCOMPARE(login.at(0).at(0).toBool(), false);
-    QCOMPARE(login.at(0).at(1).toString(), QStringLiteral("Codice cliente o password non validi."));
-    QVERIFY(client.authToken().isEmpty());
-
-    client.login(LocalService::customerCode, LocalService::password);
-    QVERIFY(login.wait());
-    const QList<QVariant> signedIn = login.at(1);
-    QCOMPARE(signedIn.at(0).toBool(), true);
-    QVERIFY(signedIn.at(2).toInt() > 0);
-    QCOMPARE(signedIn.at(3).toString(), LocalService::customerCode);
-    QCOMPARE(signedIn.at(4).toString(), QStringLiteral("Officina Rossi"));
-    QCOMPARE(client.authToken().size(), 64);
-    QCOMPARE(client.customerCode(), LocalService::customerCode);
-
-    QSignalSpy version(&client, &ApiClient::versionCheckFinished);
-    client.checkVersion();
-    QVERIFY(version.wait());
-    QCOMPARE(version.at(0).at(0).toBool(), true);
-    QCOMPARE(version.at(0).at(2).toString(), QStringLiteral("1.2.0"));
-    QCOMPARE(version.at(0).at(3).toBool(), true);
-    QCOMPARE(version.at(0).at(4).toString(), QStringLiteral("https://dl/1.2.0"));
-    QCOMPARE(version.at(0).at(5).toString(), QStringLiteral("Correzioni"));
-
-    const QByteArray firmware = QByteArray(70000, '\x5a') + QByteArray("\x00\xff\r\n--", 6);
-    const QString path
-        = testsupport::writeFile(m_dir.filePath(QStringLiteral("ducato \"2019\".bin")), firmware);
-    QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC17C69"),
-                               QStringLiteral("Ducato 2.3\nEuro 6"), path);
-    QVERIFY(request.wait());
-    client.submitDriverRequest(QStringLiteral("Iveco"), QStringLiteral("EDC17C49"), QString(),
-                               path);
-    QVERIFY(request.wait());
-    QCOMPARE(request.at(0).at(0).toBool(), true);
-    QCOMPARE(request.at(0).at(2).toInt(), 1);
-    QCOMPARE(request.at(1).at(2).toInt(), 2);
-    const auto stored = service.store().requests();
-    QCOMPARE(stored.size(), 2);
-    QCOMPARE(stored.at(0).customerCode, LocalService::customerCode);
-    QCOMPARE(stored.at(0).manufacturer, QStringLiteral("Fiat"));
-    QCOMPARE(stored.at(0).ecuFamily, QStringLiteral("EDC17C69"));
-    QCOMPARE(stored.at(0).notes, QStringLiteral("Ducato 2.3\nEuro 6"));
-    QCOMPARE(stored.at(0).fileName, QStringLiteral("ducato _2019_.bin"));
-    QCOMPARE(stored.at(0).fileSize, qint64(firmware.size()));
-    QFile copy(stored.at(0).storedFile);
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    QCOMPARE(copy.readAll(), firmware);
-}
-
-void TestApiClient::unconfiguredSendsNothing()
-{
-    ApiClient client{QUrl()};
-    QSignalSpy health(&client, &ApiClient::healthCheckFinished);
-    QSignalSpy login(&client, &ApiClient::loginFinished);
-    QSignalSpy version(&client, &ApiClient::versionCheckFinished);
-    QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.checkHealth();
-    client.login(QStringLiteral("C"), QStringLiteral("p"));
-    client.checkVersion();
-    client.submitDriverRequest(QStringLiteral("a"), QStringLiteral("b"), QString(),
-                               QStringLiteral("/nope"));
-    const QString expected = QStringLiteral("API URL non configurato");
-    QCOMPARE(health.size(), 1);
-    QCOMPARE(health.at(0).at(1).toString(), expected);
-    QCOMPARE(login.at(0).at(1).toString(), expected);
-    QCOMPARE(version.at(0).at(1).toString(), expected);
-    QCOMPARE(request.at(0).at(1).toString(), expected);
-}
-
-void TestApiClient::driverRequestRefusedBeforeSending_data()
-{
-    QTest::addColumn<bool>("signedIn");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("message");
-    const QString existing
-        = testsupport::writeFile(m_dir.filePath(QStringLiteral("fw.bin")), "abc");
-    QTest::newRow("no token, file missing")
-        << false << m_dir.filePath(QStringLiteral("missing.bin"))
-        << QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso.");
-    QTest::newRow("no token, file present")
-        << false << existing
-        << QStringLiteral("Sessione cliente non disponibile. Effettua nuovamente l'accesso.");
-    QTest::newRow("file missing") << true << m_dir.filePath(QStringLiteral("missing.bin"))
-                                  << QStringLiteral("File originale non trovato");
-    QTest::newRow("a folder") << true << m_dir.path()
-                              << QStringLiteral("File originale non trovato");
-}
-
-void TestApiClient::driverRequestRefusedBeforeSending()
-{
-    QFETCH(bool, signedIn);
-    QFETCH(QString, file);
-    QFETCH(QString, message);
-    CannedServer server(httpReply("200 OK", "application/json", "{\"success\":true}"));
-    if (signedIn)
-        QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
-    ApiClient client(server.url());
-    QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.submitDriverRequest(QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(), file);
-    QCOMPARE(request.size(), 1);
-    QCOMPARE(request.at(0).at(0).toBool(), false);
-    QCOMPARE(request.at(0).at(1).toString(), message);
-}
-
-void TestApiClient::failures_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("HTTP 500 with text")
-        << httpReply("500 Internal Server Error", "text/plain", "database down")
-        << QStringLiteral("HTTP 500: database down");
-    QTest::newRow("HTTP 503 with a JSON message")
-        << httpReply("503 Service Unavailable", "application/json",
-                     "{\"success\":false,\"message\":\"Manutenzione\"}")
-        << QStringLiteral("Manutenzione");
-    QTest::newRow("not JSON") << httpReply("200 OK", "text/html", "<html>ok</html>")
-                              << QStringLiteral("Risposta non valida dal servizio.");
-    QTest::newRow("JSON array") << httpReply("200 OK", "application/json", "[1,2]")
-                                << QStringLiteral("Risposta non valida dal servizio.");
-    QTest::newRow("never answers") << QByteArray()
-                                   << QStringLiteral("Il servizio non ha risposto entro 0.4 "
-                                                     "secondi.");
-}
-
-void TestApiClient::failures()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, message);
-    CannedServer server(reply);
-    ApiClient client(server.url());
-    client.setTimeout(400);
-    QSignalSpy version(&client, &ApiClient::versionCheckFinished);
-    client.checkVersion();
-    QVERIFY(version.wait(5000));
-    QCOMPARE(version.at(0).at(0).toBool(), false);
-    QCOMPARE(version.at(0).at(1).toString(), message);
-
-    QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
-    QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.submitDriverRequest(
-        QStringLiteral("Fiat"), QStringLiteral("EDC"), QString(),
-        testsupport::writeFile(m_dir.filePath(QStringLiteral("f.bin")), "x"));
-    QVERIFY(request.wait(5000));
-    QCOMPARE(request.at(0).at(0).toBool(), false);
-    QCOMPARE(request.at(0).at(1).toString(), message);
-}
-
-void TestApiClient::untrustedCertificateFails()
-{
-    LocalService service(true);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    ApiClient client(service.url()); // the system's trust only
-    QSignalSpy health(&client, &ApiClient::healthCheckFinished);
-    client.checkHealth();
-    QVERIFY(health.wait());
-    QCOMPARE(health.at(0).at(0).toBool(), false);
-    QVERIFY(!health.at(0).at(1).toString().isEmpty());
-}
-
-void TestApiClient::secretsOnlyOverSafeTransport_data()
-{
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<bool>("allowed");
-    QTest::newRow("https") << QStringLiteral("https://servizi.example.it/") << true;
-    QTest::newRow("loopback v4") << QStringLiteral("http://127.0.0.1:8470/") << true;
-    QTest::newRow("loopback v4 range") << QStringLiteral("http://127.5.0.9:8470/") << true;
-    QTest::newRow("loopback v6") << QStringLiteral("http://[::1]:8470/") << true;
-    QTest::newRow("localhost") << QStringLiteral("http://localhost:8470/") << true;
-    QTest::newRow("LAN address") << QStringLiteral("http://192.168.1.20:8470/") << false;
-    QTest::newRow("name") << QStringLiteral("http://servizi.example.it/") << false;
-    QTest::newRow("lookalike name") << QStringLiteral("http://127.0.0.1.example.it/") << false;
-}
-
-void TestApiClient::secretsOnlyOverSafeTransport()
-{
-    QFETCH(QString, url);
-    QFETCH(bool, allowed);
-    QCOMPARE(ApiClient::mayCarrySecrets(QUrl(url)), allowed);
-    if (allowed)
-        return;
-    ApiClient client{QUrl(url)};
-    QSignalSpy login(&client, &ApiClient::loginFinished);
-    client.login(QStringLiteral("C001"), QStringLiteral("pw"));
-    QCOMPARE(login.size(), 1); // refused at once, nothing sent
-    QCOMPARE(login.at(0).at(1).toString(), ApiClient::insecureMessage());
-}
-
-void TestApiClient::serviceRefusals_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("token"); // "good", "expired", "none"
-    QTest::addColumn<int>("status");
-
-    const QByteArray hash(64, 'a');
-    auto json = [&hash](const QByteArray &code, const QByteArray &extra) -> QByteArray {
-        return "{\"customer_code\":\"" + code + "\",\"device_hash\":\"" + hash
-               + "\",\"firmware_size\":100" + extra + "}";
-    };
-    QTest::newRow("catalog") << "/api/drivers/identity-catalog" << json("C001", "") << "good"
-                             << 200;
-    QTest::newRow("no token") << "/api/drivers/identity-catalog" << json("C001", "") << "none"
-                              << 401;
-    QTest::newRow("expired token")
-        << "/api/drivers/identity-catalog" << json("C001", "") << "expired" << 401;
-    QTest::newRow("another customer's code")
-        << "/api/drivers/identity-catalog" << json("C002", "") << "good" << 403;
-    QTest::newRow("download for another customer")
-        << "/api/drivers/download" << json("C002", ",\"driver_id\":\"drv-1\"") << "good" << 403;
-    QTest::newRow("malformed JSON")
-        << "/api/drivers/groups" << QByteArray("{\"customer_code\":") << "good" << 400;
-    QTest::newRow("missing key") << "/api/drivers/groups" << json("C001", "") << "good" << 400;
-    QTest::newRow("wrong type") << "/api/drivers/groups" << json("C001", ",\"ecu_family\":17")
-                                << "good" << 400;
-    QTest::newRow("size as text") << "/api/drivers/identity-catalog"
-                                  << QByteArray("{\"customer_code\":\"C001\",\"device_hash\":\""
-                                                + hash + "\",\"firmware_size\":\"100\"}")
-                                  << "good" << 400;
-    QTest::newRow("short device hash")
-        << "/api/drivers/identity-catalog"
-        << QByteArray("{\"customer_code\":\"C001\",\"device_hash\":\"abc\",\"firmware_size\":1}")
-        << "good" << 400;
-    QTest::newRow("download") << "/api/drivers/download" << json("C001", ",\"driver_id\":\"drv-1\"")
-                              << "good" << 200;
-    QTest::newRow("download climbing out")
-        << "/api/drivers/download" << json("C001", ",\"driver_id\":\"../drivers/drv-1\"") << "good"
-        << 404;
-    QTest::newRow("JSON body too large")
-        << "/api/drivers/identity-catalog"
-        << json("C001", ",\"pad\":\"" + QByteArray(70 * 1024, 'p') + "\"") << "good" << 413;
-    QTest::newRow("login with bad password")
-        << "/api/login" << QByteArray("{\"customer_code\":\"C001\",\"password\":\"no\"}") << "none"
-        << 401;
-    QTest::newRow("unknown path") << "/api/nothing" << QByteArray("{}") << "none" << 404;
-}
-
-void TestApiClient::serviceRefusals()
-{
-    QFETCH(QString, path);
-    QFETCH(QByteArray, body);
-    QFETCH(QString, token);
-    QFETCH(int, status);
-    ServiceLimits limits;
-    limits.sessionLifetimeSeconds = token == QLatin1String("expired") ? 0 : 600;
-    LocalService service(false, limits);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    QCOMPARE(service.addDriver("ECUD", QStringLiteral("EDC17C46"), QStringLiteral("Fiat"),
-                               QStringLiteral("Ducato")),
-             QStringLiteral("drv-1"));
-    QString sessionToken;
-    if (token != QLatin1String("none")) {
-        const auto customer
-            = service.store().checkPassword(LocalService::customerCode, LocalService::password);
-        QVERIFY(customer);
-        QString error;
-        sessionToken
-            = service.store().createSession(*customer, limits.sessionLifetimeSeconds, &error);
-    }
-    QNetworkAccessManager network;
-    QNetworkRequest request(service.url().resolved(QUrl(path.mid(1))));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    if (!sessionToken.isEmpty())
-        request.setRawHeader("Authorization", "Bearer " + sessionToken.toLatin1());
-    QNetworkReply *reply = network.post(request, body);
-    QSignalSpy finished(reply, &QNetworkReply::finished);
-    QVERIFY(finished.wait());
-    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
-    const QByteArray answer = reply->readAll();
-    if (status == 200 && path.endsWith(QLatin1String("download"))) {
-        QCOMPARE(answer, QByteArray("ECUD"));
-    } else {
-        const QJsonObject object = QJsonDocument::fromJson(answer).object();
-        QCOMPARE(object.value(QStringLiteral("success")).toBool(), status == 200);
-        if (status != 200)
-            QVERIFY(!object.value(QStringLiteral("message")).toString().isEmpty());
-    }
-    delete reply;
-}
-
-void TestApiClient::uploadSizeBoundary_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("at the cap") << 4096 << true;
-    QTest::newRow("one byte over") << 4097 << false;
-    QTest::newRow("far over the body cap") << 2 * 1024 * 1024 << false;
-}
-
-void TestApiClient::uploadSizeBoundary()
-{
-    QFETCH(int, size);
-    QFETCH(bool, accepted);
-    ServiceLimits limits;
-    limits.maxFirmware = 4096;
-    LocalService service(false, limits);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    ApiClient client(service.url());
-    QSignalSpy login(&client, &ApiClient::loginFinished);
-    client.login(LocalService::customerCode, LocalService::password);
-    QVERIFY(login.wait());
-    QSignalSpy request(&client, &ApiClient::driverRequestFinished);
-    client.submitDriverRequest(
-        QStringLiteral("Fiat"), QStringLiteral("EDC17"), QString(),
-        testsupport::writeFile(m_dir.filePath(QStringLiteral("big.bin")), QByteArray(size, 'b')));
-    QVERIFY(request.wait());
-    QCOMPARE(request.at(0).at(0).toBool(), accepted);
-    QCOMPARE(service.store().requests().size(), accepted ? 1 : 0);
-    if (!accepted)
-        QVERIFY(!request.at(0).at(1).toString().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestApiClient)
 #include "tst_apiclient.moc"

@@ -80,17 +80,6 @@ class TestOnlineSearch : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void wholeFlowToDriverMaps();
-    void choices_data();
-    void choices();
-    void failures_data();
-    void failures();
-    void driverRequestDialog_data();
-    void driverRequestDialog();
-
 private:
     struct Run
     {
@@ -102,318 +91,307 @@ private:
     Run search(const QUrl &url,
                const QByteArray &firmware,
                QList<std::optional<int>> choices = {},
-               int timeoutMs = 30000);
-};
-
-void TestOnlineSearch::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("TessamorvandiTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("tst_onlinesearch"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1.6"));
-}
-
-void TestOnlineSearch::init()
-{
-    QSettings settings;
-    settings.clear();
-    settings.setValue(QLatin1String(ApiSettings::customerCode), LocalService::customerCode);
-    settings.setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
-}
-
-TestOnlineSearch::Run TestOnlineSearch::search(const QUrl &url,
-                                               const QByteArray &firmware,
-                                               QList<std::optional<int>> choices,
-                                               int timeoutMs)
-{
-    ApiClient client(url);
-    client.setTimeout(timeoutMs);
-    OnlineDriverSearch search(&client, nullptr);
-    Run run;
-    search.setMessageHook([&run](QMessageBox::Icon, const QString &title, const QString &text) {
-        run.messages << title + QLatin1Char('|') + text;
-    });
-    search.setChoiceHook([&](const QString &, const QString &label, const QStringList &) {
-        run.questions << label;
-        return choices.isEmpty() ? std::optional<int>(0) : choices.takeFirst();
-    });
-    search.setManualRequest([&run](const QString &path) { run.manualRequests << path; });
-    Driver driver;
-    run.outcome = search.run(firmware, QStringLiteral("/fw/ori.bin"), driver);
-    return run;
-}
-
-void TestOnlineSearch::wholeFlowToDriverMaps()
-{
-    LocalService service(true);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    QVERIFY(!service
-                 .addDriver(testsupport::readFile(DemoDriver), QStringLiteral("EDC17C46"),
-                            QStringLiteral("Volkswagen"), QStringLiteral("Golf 2.0 TDI"))
-                 .isEmpty());
-    QSettings().clear();
-
-    MainWindow window;
-    OnlineCommands *online = window.onlineCommands();
-    online->client()->setBaseUrl(service.url());
-    online->client()->setSslConfiguration(service.clientTls());
-    QStringList messages;
-    auto record = [&messages](QMessageBox::Icon, const QString &title, const QString &text) {
-        messages << title + QLatin1Char('|') + text;
-    };
-    online->setMessageHook(record);
-    window.driverScanCommand()->setMessageHook(record);
-    QStringList questions;
-    online->setChoiceHook(
-        [&questions](const QString &, const QString &label, const QStringList &items) {
-            questions << label + QLatin1Char('|') + items.join(QLatin1Char(';'));
-            return std::optional<int>(0);
+               int timeoutMs = 30000)
+    {
+        ApiClient client(url);
+        client.setTimeout(timeoutMs);
+        OnlineDriverSearch search(&client, nullptr);
+        Run run;
+        search.setMessageHook([&run](QMessageBox::Icon, const QString &title, const QString &text) {
+            run.messages << title + QLatin1Char('|') + text;
         });
-    QSignalSpy login(online->client(), &ApiClient::loginFinished);
-    online->client()->login(LocalService::customerCode, LocalService::password);
-    QVERIFY(login.wait());
-    QVERIFY(login.at(0).at(0).toBool());
-    QString error;
-    QVERIFY(
-        service.store().setRelease({QStringLiteral("1.1.6"), QString(), QString(), true}, &error));
-    QSignalSpy health(online->client(), &ApiClient::healthCheckFinished);
-    QSignalSpy version(online->client(), &ApiClient::versionCheckFinished);
-    online->checkService();
-    QVERIFY(health.wait() || health.size() == 1);
-    QVERIFY(version.size() == 1 || version.wait());
-    QCOMPARE(online->serviceLines(), QStringList({QStringLiteral("Servizio: Online"),
-                                                  QStringLiteral("Ultima versione: 1.1.6"),
-                                                  QStringLiteral("Aggiornamento: Obbligatorio")}));
-
-    auto firmware = std::make_unique<Firmware>();
-    QVERIFY(firmware->load(DemoImageV2.toStdString()));
-    FirmwareProject *document = window.createDocumentFromFirmware(firmware.release(), {});
-    QVERIFY(document);
-    document->savedFirmwarePath = DemoImageV2;
-    QSignalSpy scanned(window.driverScanCommand(), &DriverScanCommand::scanFinished);
-    QCOMPARE(online->searchDrivers(document), OnlineDriverSearch::Outcome::DriverLoaded);
-    QVERIFY(scanned.wait(60000));
-
-    // One group skips the vehicle choice; the single driver is still offered.
-    QCOMPARE(questions.size(), 1);
-    QVERIFY(
-        questions.at(0).startsWith(QStringLiteral("ECU identificata automaticamente: EDC17C46")));
-    QVERIFY(questions.at(0).endsWith(QStringLiteral("Volkswagen | Golf 2.0 TDI | v2 | 5 mappe")));
-    QCOMPARE(testsupport::readFile(OnlineDriverSearch::cacheFolder()
-                                   + QStringLiteral("/driver_drv-1.ecudrv")),
-             testsupport::readFile(DemoDriver));
-    QTreeWidgetItem *driverMaps = window.driverMapsItemOf(document);
-    QVERIFY(driverMaps);
-    int maps = 0;
-    for (int i = 0; i < driverMaps->childCount(); ++i)
-        maps += driverMaps->child(i)->childCount();
-    QCOMPARE(maps, 4);
-    QVERIFY(!messages.isEmpty());
-    QVERIFY(messages.last().startsWith(QStringLiteral("Driver Scanner|Scansione completata.")));
-}
-
-void TestOnlineSearch::choices_data()
-{
-    QTest::addColumn<QStringList>("families"); // one catalog entry each
-    QTest::addColumn<int>("groups");           // vehicles of the detected family
-    QTest::addColumn<Answers>("answers");
-    QTest::addColumn<int>("expectedOutcome");
-    QTest::addColumn<int>("questions");
-    const int stopped = int(OnlineDriverSearch::Outcome::Stopped);
-    const int manual = int(OnlineDriverSearch::Outcome::ManualRequest);
-    const int loaded = int(OnlineDriverSearch::Outcome::DriverLoaded);
-    QTest::newRow("two families in the image")
-        << QStringList{QStringLiteral("EDC17C46"), QStringLiteral("CFFB")} << 1
-        << QList<std::optional<int>>{} << manual << 0;
-    QTest::newRow("no family in the image") << QStringList{QStringLiteral("MED17.5")} << 1
-                                            << QList<std::optional<int>>{} << manual << 0;
-    QTest::newRow("one group, one driver") << QStringList{QStringLiteral("EDC17C46")} << 1
-                                           << QList<std::optional<int>>{0} << loaded << 1;
-    QTest::newRow("two groups, second chosen") << QStringList{QStringLiteral("EDC17C46")} << 2
-                                               << QList<std::optional<int>>{1, 0} << loaded << 2;
-    QTest::newRow("vehicle choice cancelled")
-        << QStringList{QStringLiteral("EDC17C46")} << 2 << QList<std::optional<int>>{std::nullopt}
-        << stopped << 1;
-    QTest::newRow("driver choice cancelled")
-        << QStringList{QStringLiteral("EDC17C46")} << 1 << QList<std::optional<int>>{std::nullopt}
-        << stopped << 1;
-}
-
-void TestOnlineSearch::choices()
-{
-    QFETCH(QStringList, families);
-    QFETCH(int, groups);
-    QFETCH(Answers, answers);
-    QFETCH(int, expectedOutcome);
-    QFETCH(int, questions);
-    LocalService service(false);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    const QByteArray driver = testsupport::readFile(DemoDriver);
-    for (const QString &family : families) {
-        for (int g = 0; g < groups; ++g)
-            service.addDriver(driver, family, QStringLiteral("VW"),
-                              QStringLiteral("Model %1").arg(g));
+        search.setChoiceHook([&](const QString &, const QString &label, const QStringList &) {
+            run.questions << label;
+            return choices.isEmpty() ? std::optional<int>(0) : choices.takeFirst();
+        });
+        search.setManualRequest([&run](const QString &path) { run.manualRequests << path; });
+        Driver driver;
+        run.outcome = search.run(firmware, QStringLiteral("/fw/ori.bin"), driver);
+        return run;
     }
-    ApiClient signIn(service.url());
-    QSignalSpy login(&signIn, &ApiClient::loginFinished);
-    signIn.login(LocalService::customerCode, LocalService::password);
-    QVERIFY(login.wait());
 
-    const Run run = search(service.url(), testsupport::readFile(DemoImageV2), answers);
-    QCOMPARE(int(run.outcome), expectedOutcome);
-    QCOMPARE(run.questions.size(), questions);
-    if (expectedOutcome == int(OnlineDriverSearch::Outcome::ManualRequest)) {
-        QCOMPARE(run.manualRequests, QStringList{QStringLiteral("/fw/ori.bin")});
-        QCOMPARE(run.messages,
-                 QStringList{QStringLiteral("Driver Scanner|Nel database non e' presente un Driver "
-                                            "identificabile per questo firmware.\n\nProcediamo "
-                                            "con una richiesta manuale.")});
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("TessamorvandiTest"));
+        QCoreApplication::setApplicationName(QStringLiteral("tst_onlinesearch"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.1.6"));
     }
-    if (questions == 2)
-        QVERIFY(run.questions.at(0).startsWith(QStringLiteral("ECU identificata: EDC17C46\n\n")));
-}
 
-void TestOnlineSearch::failures_data()
-{
-    QTest::addColumn<Replies>("replies");
-    QTest::addColumn<QByteArray>("firmware");
-    QTest::addColumn<bool>("signedIn");
-    QTest::addColumn<QString>("message");
-    const QByteArray image = "....EDC17C46....";
-    const QByteArray catalogPath = "/api/drivers/identity-catalog";
-    const QByteArray groupsPath = "/api/drivers/groups";
-    const QByteArray driversPath = "/api/drivers/available";
-    const QByteArray downloadPath = "/api/drivers/download";
-    auto driverList = [](const QByteArray &id) -> QByteArray {
-        return "{\"drivers\":[{\"driver_name\":\"D\",\"driver_version\":\"1\",\"map_count\":3,"
-               "\"driver_id\":\""
-               + id + "\",\"vehicle_brand\":\"VW\",\"vehicle_model\":\"Golf\"}]}";
-    };
-    QTest::newRow("not signed in") << Replies{} << image << false
-                                   << "Codice cliente non disponibile.\nEffettua prima l'accesso.";
-    QTest::newRow("no firmware bytes")
-        << Replies{} << QByteArray() << true << "Firmware originale non disponibile.";
-    QTest::newRow("HTTP 500 with its text")
-        << Replies{{catalogPath, ScriptedServer::reply("500 Internal Server Error", "boom")}}
-        << image << true << "Identificazione ECU non riuscita.\n\nHTTP: 500\nRisposta: boom";
-    QTest::newRow("catalog not JSON")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", "<html>")}} << image << true
-        << "Risposta identificazione ECU non valida.";
-    QTest::newRow("catalog refused without message")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", "{\"success\":false}")}} << image
-        << true << "Identificazione ECU non riuscita.";
-    QTest::newRow("service never answers")
-        << Replies{} << image << true
-        << "Identificazione ECU non riuscita.\n\nHTTP: 0\nRisposta: Il servizio non ha risposto "
-           "entro 0.5 secondi.";
-    QTest::newRow("groups not JSON")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                   {groupsPath, ScriptedServer::reply("200 OK", "[]")}}
-        << image << true << "Risposta gruppo veicolo non valida.";
-    QTest::newRow("drivers HTTP 502")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                   {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                   {driversPath, ScriptedServer::reply("502 Bad Gateway", "gateway")}}
-        << image << true << "Ricerca Driver non riuscita.\n\nHTTP: 502\nRisposta: gateway";
-    QTest::newRow("driver id climbing out of the cache")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                   {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                   {driversPath, ScriptedServer::reply("200 OK", driverList("../../evil"))}}
-        << image << true
-        << "Identificativo del driver non valido: \"../../evil\".\nDownload rifiutato.";
-    QTest::newRow("download announced over 256 MiB")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                   {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                   {driversPath, ScriptedServer::reply("200 OK", driverList("big"))},
-                   {downloadPath, ScriptedServer::reply("200 OK", "ECUD", "268435457")}}
-        << image << true
-        << "Download driver dalla VPS non riuscito.\n\nHTTP: 200\nRisposta: la risposta supera "
-           "256 MiB.";
-    QTest::newRow("download that is no driver")
-        << Replies{{catalogPath, ScriptedServer::reply("200 OK", oneFamily)},
-                   {groupsPath, ScriptedServer::reply("200 OK", oneGroup)},
-                   {driversPath, ScriptedServer::reply("200 OK", driverList("plain_1"))},
-                   {downloadPath, ScriptedServer::reply("200 OK", "not a driver")}}
-        << image << true
-        << "Impossibile caricare il driver:\nFile non riconosciuto come driver Tessamorvandi.";
-}
+    void init()
+    {
+        QSettings settings;
+        settings.clear();
+        settings.setValue(QLatin1String(ApiSettings::customerCode), LocalService::customerCode);
+        settings.setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
+    }
 
-void TestOnlineSearch::failures()
-{
-    QFETCH(Replies, replies);
-    QFETCH(QByteArray, firmware);
-    QFETCH(bool, signedIn);
-    QFETCH(QString, message);
-    if (!signedIn)
+    void wholeFlowToDriverMaps()
+    {
+        LocalService service(true);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        QVERIFY(!service
+                     .addDriver(testsupport::readFile(DemoDriver), QStringLiteral("EDC17C46"),
+                                QStringLiteral("Volkswagen"), QStringLiteral("Golf 2.0 TDI"))
+                     .isEmpty());
         QSettings().clear();
-    ScriptedServer server;
-    server.replies = replies;
-    const Run run = search(server.url(), firmware, {}, 500);
-    QCOMPARE(int(run.outcome), int(OnlineDriverSearch::Outcome::Stopped));
-    QCOMPARE(run.messages, QStringList{QStringLiteral("Driver Scanner|") + message});
-}
 
-void TestOnlineSearch::driverRequestDialog_data()
-{
-    QTest::addColumn<QString>("brand");
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("no brand") << ""
-                              << "EDC17C69"
-                              << "Richiesta Driver|Inserisci la marca.";
-    QTest::newRow("blank family") << "Fiat"
-                                  << "  "
-                                  << "Richiesta Driver|Inserisci ECU / Famiglia.";
-    QTest::newRow("sent") << "Fiat"
-                          << "EDC17C69"
-                          << "Richiesta Driver|Richiesta Driver inviata correttamente.\n\nNumero "
-                             "richiesta: #1\n\nRichiesta registrata.";
-}
-
-void TestOnlineSearch::driverRequestDialog()
-{
-    QFETCH(QString, brand);
-    QFETCH(QString, family);
-    QFETCH(QString, expected);
-    LocalService service(false);
-    QVERIFY2(service.isReady(), qPrintable(service.error()));
-    ApiClient client(service.url());
-    QSignalSpy login(&client, &ApiClient::loginFinished);
-    client.login(LocalService::customerCode, LocalService::password);
-    QVERIFY(login.wait());
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ori.bin"));
-    QVERIFY(!testsupport::writeFile(path, QByteArray(1536, 'x')).isEmpty());
-
-    DriverRequestDialog dialog(&client);
-    QVERIFY(!dialog.sendButton()->isEnabled());
-    dialog.brandEdit()->setText(QStringLiteral("old"));
-    dialog.setFirmwarePath(path);
-    QCOMPARE(dialog.sizeLabel()->text(), QStringLiteral("Dimensione: 1.5 KB"));
-    QVERIFY(dialog.brandEdit()->text().isEmpty());
-    QVERIFY(dialog.sendButton()->isEnabled());
-    QStringList messages;
-    dialog.setMessageHook(
-        [&messages](QMessageBox::Icon, const QString &title, const QString &text) {
+        MainWindow window;
+        OnlineCommands *online = window.onlineCommands();
+        online->client()->setBaseUrl(service.url());
+        online->client()->setSslConfiguration(service.clientTls());
+        QStringList messages;
+        auto record = [&messages](QMessageBox::Icon, const QString &title, const QString &text) {
             messages << title + QLatin1Char('|') + text;
-        });
-    dialog.brandEdit()->setText(brand);
-    dialog.familyEdit()->setText(family);
-    QSignalSpy finished(&client, &ApiClient::driverRequestFinished);
-    dialog.send();
-    if (!expected.contains(QStringLiteral("inviata"))) {
-        QCOMPARE(messages, QStringList{expected});
-        QCOMPARE(finished.size(), 0);
-        return;
+        };
+        online->setMessageHook(record);
+        window.driverScanCommand()->setMessageHook(record);
+        QStringList questions;
+        online->setChoiceHook(
+            [&questions](const QString &, const QString &label, const QStringList &items) {
+                questions << label + QLatin1Char('|') + items.join(QLatin1Char(';'));
+                return std::optional<int>(0);
+            });
+        QSignalSpy login(online->client(), &ApiClient::loginFinished);
+        online->client()->login(LocalService::customerCode, LocalService::password);
+        QVERIFY(login.wait());
+        QVERIFY(login.at(0).at(0).toBool());
+        QString error;
+        QVERIFY(service.store().setRelease({QStringLiteral("1.1.6"), QString(), QString(), true},
+                                           &error));
+        QSignalSpy health(online->client(), &ApiClient::healthCheckFinished);
+        QSignalSpy version(online->client(), &ApiClient::versionCheckFinished);
+        online->checkService();
+        QVERIFY(health.wait() || health.size() == 1);
+        QVERIFY(version.size() == 1 || version.wait());
+        QCOMPARE(online->serviceLines(),
+                 QStringList({QStringLiteral("Servizio: Online"),
+                              QStringLiteral("Ultima versione: 1.1.6"),
+                              QStringLiteral("Aggiornamento: Obbligatorio")}));
+
+        auto firmware = std::make_unique<Firmware>();
+        QVERIFY(firmware->load(DemoImageV2.toStdString()));
+        FirmwareProject *document = window.createDocumentFromFirmware(firmware.release(), {});
+        QVERIFY(document);
+        document->savedFirmwarePath = DemoImageV2;
+        QSignalSpy scanned(window.driverScanCommand(), &DriverScanCommand::scanFinished);
+        QCOMPARE(online->searchDrivers(document), OnlineDriverSearch::Outcome::DriverLoaded);
+        QVERIFY(scanned.wait(60000));
+
+        // One group skips the vehicle choice; the single driver is still offered.
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(questions.at(0).startsWith(
+            QStringLiteral("ECU identificata automaticamente: EDC17C46")));
+        QVERIFY(
+            questions.at(0).endsWith(QStringLiteral("Volkswagen | Golf 2.0 TDI | v2 | 5 mappe")));
+        QCOMPARE(testsupport::readFile(OnlineDriverSearch::cacheFolder()
+                                       + QStringLiteral("/driver_drv-1.ecudrv")),
+                 testsupport::readFile(DemoDriver));
+        QTreeWidgetItem *driverMaps = window.driverMapsItemOf(document);
+        QVERIFY(driverMaps);
+        int maps = 0;
+        for (int i = 0; i < driverMaps->childCount(); ++i)
+            maps += driverMaps->child(i)->childCount();
+        QCOMPARE(maps, 4);
+        QVERIFY(!messages.isEmpty());
+        QVERIFY(messages.last().startsWith(QStringLiteral("Driver Scanner|Scansione completata.")));
     }
-    QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invio in corso..."));
-    QVERIFY(!dialog.brandEdit()->isEnabled());
-    QVERIFY(finished.wait());
-    QCOMPARE(messages, QStringList{expected});
-    QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invia richiesta"));
-    QVERIFY(dialog.brandEdit()->isEnabled());
-    QCOMPARE(service.store().requests().value(0).manufacturer, brand);
-}
+
+    void choices_data()
+    {
+        QTest::addColumn<QStringList>("families"); // one catalog entry each
+        QTest::addColumn<int>("groups");           // vehicles of the detected family
+        QTest::addColumn<Answers>("answers");
+        QTest::addColumn<int>("expectedOutcome");
+        QTest::addColumn<int>("questions");
+        const int stopped = int(OnlineDriverSearch::Outcome::Stopped);
+        const int manual = int(OnlineDriverSearch::Outcome::ManualRequest);
+        const int loaded = int(OnlineDriverSearch::Outcome::DriverLoaded);
+        QTest::newRow("two families in the image")
+            << QStringList{"EDC17C46", "CFFB"} << 1 << Answers{} << manual << 0;
+        QTest::newRow("no family in the image")
+            << QStringList{"MED17.5"} << 1 << Answers{} << manual << 0;
+        QTest::newRow("one group, one driver")
+            << QStringList{"EDC17C46"} << 1 << Answers{0} << loaded << 1;
+        QTest::newRow("two groups, second chosen")
+            << QStringList{"EDC17C46"} << 2 << Answers{1, 0} << loaded << 2;
+        QTest::newRow("vehicle choice cancelled")
+            << QStringList{"EDC17C46"} << 2 << Answers{std::nullopt} << stopped << 1;
+        QTest::newRow("driver choice cancelled")
+            << QStringList{"EDC17C46"} << 1 << Answers{std::nullopt} << stopped << 1;
+    }
+
+    void choices()
+    {
+        QFETCH(QStringList, families);
+        QFETCH(int, groups);
+        QFETCH(Answers, answers);
+        QFETCH(int, expectedOutcome);
+        QFETCH(int, questions);
+        LocalService service(false);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        const QByteArray driver = testsupport::readFile(DemoDriver);
+        for (const QString &family : families) {
+            for (int g = 0; g < groups; ++g)
+                service.addDriver(driver, family, QStringLiteral("VW"),
+                                  QStringLiteral("Model %1").arg(g));
+        }
+        ApiClient signIn(service.url());
+        QSignalSpy login(&signIn, &ApiClient::loginFinished);
+        signIn.login(LocalService::customerCode, LocalService::password);
+        QVERIFY(login.wait());
+
+        const Run run = search(service.url(), testsupport::readFile(DemoImageV2), answers);
+        QCOMPARE(int(run.outcome), expectedOutcome);
+        QCOMPARE(run.questions.size(), questions);
+        if (expectedOutcome == int(OnlineDriverSearch::Outcome::ManualRequest)) {
+            QCOMPARE(run.manualRequests, QStringList{QStringLiteral("/fw/ori.bin")});
+            QCOMPARE(run.messages, QStringList{QStringLiteral(
+                                       "Driver Scanner|Nel database non e' presente un Driver "
+                                       "identificabile per questo firmware.\n\nProcediamo "
+                                       "con una richiesta manuale.")});
+        }
+        if (questions == 2)
+            QVERIFY(
+                run.questions.at(0).startsWith(QStringLiteral("ECU identificata: EDC17C46\n\n")));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("message");
+        const QByteArray image = "....EDC17C46....";
+        const QByteArray catalogPath = "/api/drivers/identity-catalog";
+        const QByteArray groupsPath = "/api/drivers/groups";
+        const QByteArray driversPath = "/api/drivers/available";
+        const QByteArray downloadPath = "/api/drivers/download";
+        auto driverList = [](const QByteArray &id) -> QByteArray {
+            return "{\"drivers\":[{\"driver_name\":\"D\",\"driver_version\":\"1\",\"map_count\":3,"
+                   "\"driver_id\":\""
+                   + id + "\",\"vehicle_brand\":\"VW\",\"vehicle_model\":\"Golf\"}]}";
+        };
+        const auto ok
+            = [](const QByteArray &body) { return ScriptedServer::reply("200 OK", body); };
+        QTest::newRow("not signed in")
+            << Replies{} << image << false
+            << "Codice cliente non disponibile.\nEffettua prima l'accesso.";
+        QTest::newRow("no firmware bytes")
+            << Replies{} << QByteArray() << true << "Firmware originale non disponibile.";
+        QTest::newRow("HTTP 500 with its text")
+            << Replies{{catalogPath, ScriptedServer::reply("500 Internal Server Error", "boom")}}
+            << image << true << "Identificazione ECU non riuscita.\n\nHTTP: 500\nRisposta: boom";
+        QTest::newRow("catalog not JSON") << Replies{{catalogPath, ok("<html>")}} << image << true
+                                          << "Risposta identificazione ECU non valida.";
+        QTest::newRow("catalog refused without message")
+            << Replies{{catalogPath, ok("{\"success\":false}")}} << image << true
+            << "Identificazione ECU non riuscita.";
+        QTest::newRow("service never answers") << Replies{} << image << true
+                                               << "Identificazione ECU non riuscita.\n\nHTTP: "
+                                                  "0\nRisposta: Il servizio non ha risposto "
+                                                  "entro 0.5 secondi.";
+        // The replies as far as the driver list; a row adds its own or replaces one.
+        const auto upToDrivers = [&](const Replies &rest) {
+            Replies replies{{catalogPath, ok(oneFamily)}, {groupsPath, ok(oneGroup)}};
+            replies.insert(rest);
+            return replies;
+        };
+        QTest::newRow("groups not JSON") << upToDrivers({{groupsPath, ok("[]")}}) << image << true
+                                         << "Risposta gruppo veicolo non valida.";
+        QTest::newRow("drivers HTTP 502")
+            << upToDrivers({{driversPath, ScriptedServer::reply("502 Bad Gateway", "gateway")}})
+            << image << true << "Ricerca Driver non riuscita.\n\nHTTP: 502\nRisposta: gateway";
+        QTest::newRow("driver id climbing out of the cache")
+            << upToDrivers({{driversPath, ok(driverList("../../evil"))}}) << image << true
+            << "Identificativo del driver non valido: \"../../evil\".\nDownload rifiutato.";
+        QTest::newRow("download announced over 256 MiB")
+            << upToDrivers({{driversPath, ok(driverList("big"))},
+                            {downloadPath, ScriptedServer::reply("200 OK", "ECUD", "268435457")}})
+            << image << true
+            << "Download driver dalla VPS non riuscito.\n\nHTTP: 200\nRisposta: la risposta supera "
+               "256 MiB.";
+        QTest::newRow("download that is no driver")
+            << upToDrivers(
+                   {{driversPath, ok(driverList("plain_1"))}, {downloadPath, ok("not a driver")}})
+            << image << true
+            << "Impossibile caricare il driver:\nFile non riconosciuto come driver Tessamorvandi.";
+    }
+
+    void failures()
+    {
+        QFETCH(Replies, replies);
+        QFETCH(QByteArray, firmware);
+        QFETCH(bool, signedIn);
+        QFETCH(QString, message);
+        if (!signedIn)
+            QSettings().clear();
+        ScriptedServer server;
+        server.replies = replies;
+        const Run run = search(server.url(), firmware, {}, 500);
+        QCOMPARE(int(run.outcome), int(OnlineDriverSearch::Outcome::Stopped));
+        QCOMPARE(run.messages, QStringList{QStringLiteral("Driver Scanner|") + message});
+    }
+
+    void driverRequestDialog_data()
+    {
+        QTest::addColumn<QString>("brand");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("expected");
+        using testsupport::addRow;
+        addRow("no brand", {"", "EDC17C69", "Richiesta Driver|Inserisci la marca."});
+        addRow("blank family", {"Fiat", "  ", "Richiesta Driver|Inserisci ECU / Famiglia."});
+        addRow("sent", {"Fiat", "EDC17C69",
+                        "Richiesta Driver|Richiesta Driver inviata correttamente.\n\nNumero "
+                        "richiesta: #1\n\nRichiesta registrata."});
+    }
+
+    void driverRequestDialog()
+    {
+        QFETCH(QString, brand);
+        QFETCH(QString, family);
+        QFETCH(QString, expected);
+        LocalService service(false);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        ApiClient client(service.url());
+        QSignalSpy login(&client, &ApiClient::loginFinished);
+        client.login(LocalService::customerCode, LocalService::password);
+        QVERIFY(login.wait());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ori.bin"));
+        QVERIFY(!testsupport::writeFile(path, QByteArray(1536, 'x')).isEmpty());
+
+        DriverRequestDialog dialog(&client);
+        QVERIFY(!dialog.sendButton()->isEnabled());
+        dialog.brandEdit()->setText(QStringLiteral("old"));
+        dialog.setFirmwarePath(path);
+        QCOMPARE(dialog.sizeLabel()->text(), QStringLiteral("Dimensione: 1.5 KB"));
+        QVERIFY(dialog.brandEdit()->text().isEmpty());
+        QVERIFY(dialog.sendButton()->isEnabled());
+        QStringList messages;
+        dialog.setMessageHook(
+            [&messages](QMessageBox::Icon, const QString &title, const QString &text) {
+                messages << title + QLatin1Char('|') + text;
+            });
+        dialog.brandEdit()->setText(brand);
+        dialog.familyEdit()->setText(family);
+        QSignalSpy finished(&client, &ApiClient::driverRequestFinished);
+        dialog.send();
+        if (!expected.contains(QStringLiteral("inviata"))) {
+            QCOMPARE(messages, QStringList{expected});
+            QCOMPARE(finished.size(), 0);
+            return;
+        }
+        QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invio in corso..."));
+        QVERIFY(!dialog.brandEdit()->isEnabled());
+        QVERIFY(finished.wait());
+        QCOMPARE(messages, QStringList{expected});
+        QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invia richiesta"));
+        QVERIFY(dialog.brandEdit()->isEnabled());
+        QCOMPARE(service.store().requests().value(0).manufacturer, brand);
+    }
+};
 
 QTEST_MAIN(TestOnlineSearch)
 #include "tst_onlinesearch.moc"

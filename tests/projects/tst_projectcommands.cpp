@@ -10,7 +10,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -24,10 +23,13 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
-const QString DemoImage = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.bin");
-const QString DemoPack = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.tvp");
+const QString DemoImage = testsupport::example("tessa-demo.bin");
+const QString DemoPack = testsupport::example("tessa-demo.tvp");
+using testsupport::byteOf;
 
 // Answers every prompt from scripted values and records what was shown.
 struct Script
@@ -109,14 +111,6 @@ void checkPage(const ImportWizard &w, int page)
     QCOMPARE(w.backButton()->isEnabled(), page >= 1);
     QCOMPARE(w.nextButton()->isHidden(), page == 2);
     QCOMPARE(w.importButton()->isHidden(), page != 2);
-}
-
-// The byte at offset in a file; 0 when the file is missing or shorter.
-char byteOf(const QString &path, int offset)
-{
-    QFile f(path);
-    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    return offset < bytes.size() ? bytes.at(offset) : char(0);
 }
 
 } // namespace
@@ -346,11 +340,8 @@ private slots:
         QFETCH(int, choice);
         QFETCH(QString, told);
         QFETCH(QString, type);
-        const QString path = m_dir->filePath(fileName);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        const QString path = testsupport::writeFile(m_dir->filePath(fileName), content);
+        QVERIFY(!path.isEmpty());
         m_script.choices = {choice};
         QString shownType;
         commands()->setWizardRunner([&](QWidget *, Firmware &firmware, const QString &p,

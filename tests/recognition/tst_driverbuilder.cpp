@@ -164,18 +164,17 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("no suffix") << QStringLiteral("/d/edc") << QStringLiteral("/d/edc.ecudrv");
-        QTest::newRow("suffix") << QStringLiteral("/d/a.ecudrv") << QStringLiteral("/d/a.ecudrv");
-        QTest::newRow("suffix in capitals")
-            << QStringLiteral("/d/A.ECUDRV") << QStringLiteral("/d/A.ECUDRV");
-        QTest::newRow("suffix not at the end")
-            << QStringLiteral("/d/a.ecudrv.old") << QStringLiteral("/d/a.ecudrv.old.ecudrv");
+        using testsupport::addRow;
+        addRow("no suffix", {"/d/edc", "/d/edc.ecudrv"});
+        addRow("suffix", {"/d/a.ecudrv", "/d/a.ecudrv"});
+        addRow("suffix in capitals", {"/d/A.ECUDRV", "/d/A.ECUDRV"});
+        addRow("suffix not at the end", {"/d/a.ecudrv.old", "/d/a.ecudrv.old.ecudrv"});
     }
+
     void namesOfACreatedDriver()
     {
         QFETCH(QString, chosen);
-        QFETCH(QString, saved);
-        QCOMPARE(withDriverSuffix(chosen), saved);
+        QTEST(withDriverSuffix(chosen), "saved");
         QCOMPARE(proposedDriverFileName(QStringLiteral("ori.v1.bin")),
                  QStringLiteral("ori.v1.ecudrv"));
     }

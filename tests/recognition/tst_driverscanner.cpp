@@ -34,319 +34,306 @@ class TestDriverScanner : public QObject
 {
     Q_OBJECT
 private slots:
-    void findsMovedMaps_data();
-    void findsMovedMaps();
-    void contestedBlockGoesToEarlierMap();
-    void manualAbsoluteRespectsClaims_data();
-    void manualAbsoluteRespectsClaims();
-    void signatureFallbackSkipsDecoy();
-    void invalidSignatureFailsAutoAndTriesNextPaths();
-    void nothingToTry();
-    void emptyInputs();
-    void hostileDriverReadsNothingOutside_data();
-    void hostileDriverReadsNothingOutside();
-    void patternIndexMatchesFindAll_data();
-    void patternIndexMatchesFindAll();
-    void definitionOfMatch_data();
-    void definitionOfMatch();
-    void itemTextFallsBack();
-};
+    void findsMovedMaps_data()
+    {
+        QTest::addColumn<Path>("path");
+        QTest::addColumn<bool>("bigEndianTarget");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("AUTO") << Path::Auto << false << "AUTO: mappa riconosciuta";
+        QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
+        QTest::newRow("RAW_ASSISTITO")
+            << Path::Raw << false << "RAW_ASSISTITO: sequenza RAW TROVATA";
+        QTest::newRow("anchor fallback") << Path::Anchor << false << "ANCHOR_FALLBACK: ACCETTATA";
+        QTest::newRow("signature fallback")
+            << Path::Signature << false << "SIGNATURE_FALLBACK: ACCETTATA";
+    }
 
-void TestDriverScanner::findsMovedMaps_data()
-{
-    QTest::addColumn<Path>("path");
-    QTest::addColumn<bool>("bigEndianTarget");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("AUTO") << Path::Auto << false << "AUTO: mappa riconosciuta";
-    QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
-    QTest::newRow("RAW_ASSISTITO") << Path::Raw << false << "RAW_ASSISTITO: sequenza RAW TROVATA";
-    QTest::newRow("anchor fallback") << Path::Anchor << false << "ANCHOR_FALLBACK: ACCETTATA";
-    QTest::newRow("signature fallback")
-        << Path::Signature << false << "SIGNATURE_FALLBACK: ACCETTATA";
-}
+    void findsMovedMaps()
+    {
+        QFETCH(Path, path);
+        QFETCH(bool, bigEndianTarget);
+        QFETCH(QString, status);
+        // The signature fallback needs the map's first bytes unchanged, as with an untouched map.
+        const double change = path == Path::Signature ? 0.0 : 0.05;
+        const ScanFixture f = makeScanFixture(64 * 1024, 6, 7, 1500, change, bigEndianTarget);
+        DriverBuildResult built = buildDriver(f.reference, f.maps);
+        QCOMPARE(built.driver.maps.size(), f.maps.size());
+        for (DriverMap &map : built.driver.maps)
+            onlyPath(map, path);
 
-void TestDriverScanner::findsMovedMaps()
-{
-    QFETCH(Path, path);
-    QFETCH(bool, bigEndianTarget);
-    QFETCH(QString, status);
-    // The signature fallback needs the map's first bytes unchanged, as with an untouched map.
-    const double change = path == Path::Signature ? 0.0 : 0.05;
-    const ScanFixture f = makeScanFixture(64 * 1024, 6, 7, 1500, change, bigEndianTarget);
-    DriverBuildResult built = buildDriver(f.reference, f.maps);
-    QCOMPARE(built.driver.maps.size(), f.maps.size());
-    for (DriverMap &map : built.driver.maps)
-        onlyPath(map, path);
+        const DriverScanResult result = scanDriver(f.target, built.driver);
+        QCOMPARE(result.mapCount, f.maps.size());
+        QCOMPARE(result.recognisedCount, f.maps.size());
+        for (int i = 0; i < f.maps.size(); ++i) {
+            const DriverMapMatch &match = result.matches.at(i);
+            QVERIFY2(match.recognised, qPrintable(match.status));
+            QCOMPARE(match.zAddress, f.targetZ.at(i));
+            QCOMPARE(match.refZAddress, f.maps.at(i).mapOffset);
+            QVERIFY2(match.status.contains(status), qPrintable(match.status));
+            QVERIFY(match.confidence > 0.0 && match.confidence <= 100.0);
+            if (path == Path::Auto || path == Path::Raw) {
+                QVERIFY(match.xFound && match.yFound);
+                QCOMPARE(match.xAddress, f.targetZ.at(i) - 2 * match.columns);
+            }
+        }
+        QVERIFY(result.averageConfidence > 0.0);
+    }
 
-    const DriverScanResult result = scanDriver(f.target, built.driver);
-    QCOMPARE(result.mapCount, f.maps.size());
-    QCOMPARE(result.recognisedCount, f.maps.size());
-    for (int i = 0; i < f.maps.size(); ++i) {
-        const DriverMapMatch &match = result.matches.at(i);
-        QVERIFY2(match.recognised, qPrintable(match.status));
-        QCOMPARE(match.zAddress, f.targetZ.at(i));
-        QCOMPARE(match.refZAddress, f.maps.at(i).mapOffset);
-        QVERIFY2(match.status.contains(status), qPrintable(match.status));
-        QVERIFY(match.confidence > 0.0 && match.confidence <= 100.0);
-        if (path == Path::Auto || path == Path::Raw) {
-            QVERIFY(match.xFound && match.yFound);
-            QCOMPARE(match.xAddress, f.targetZ.at(i) - 2 * match.columns);
+    void contestedBlockGoesToEarlierMap()
+    {
+        const ScanFixture f = makeScanFixture(16 * 1024, 1, 3);
+        DriverBuildResult built = buildDriver(f.reference, f.maps);
+        DriverMap copy = built.driver.maps.first();
+        copy.mapKey = QStringLiteral("copy");
+        built.driver.maps.append(copy);
+
+        const DriverScanResult result = scanDriver(f.target, built.driver);
+        QVERIFY(result.matches.at(0).recognised);
+        QCOMPARE(result.matches.at(0).zAddress, f.targetZ.first());
+        const DriverMapMatch &second = result.matches.at(1);
+        const qint64 firstEnd
+            = f.targetZ.first() + 2LL * f.maps.first().rows * f.maps.first().columns;
+        QVERIFY(!second.recognised || second.zAddress >= firstEnd
+                || second.zAddress + 2LL * second.rows * second.columns <= f.targetZ.first());
+    }
+
+    void manualAbsoluteRespectsClaims_data()
+    {
+        QTest::addColumn<qint64>("distance"); // from the first map's end to the manual block
+        QTest::addColumn<bool>("recognised");
+        QTest::newRow("overlaps the last byte") << qint64(-1) << false;
+        QTest::newRow("starts right after") << qint64(0) << true;
+    }
+
+    void manualAbsoluteRespectsClaims()
+    {
+        QFETCH(qint64, distance);
+        QFETCH(bool, recognised);
+        const ScanFixture f = makeScanFixture(16 * 1024, 1, 5);
+        DriverBuildResult built = buildDriver(f.reference, f.maps);
+        const DriverMap &first = built.driver.maps.first();
+        const qint64 end = f.targetZ.first() + 2LL * first.rows * first.columns;
+        DriverMap manual;
+        manual.mapKey = QStringLiteral("manual");
+        manual.rows = 2;
+        manual.columns = 2;
+        manual.zElementSize = 2;
+        manual.manualAbsolute = true;
+        manual.absZAddress = end + distance;
+        built.driver.maps.append(manual);
+
+        const DriverScanResult result = scanDriver(f.target, built.driver);
+        QVERIFY(result.matches.at(0).recognised);
+        const DriverMapMatch &match = result.matches.at(1);
+        QCOMPARE(match.recognised, recognised);
+        if (recognised) {
+            QCOMPARE(match.confidence, 100.0);
+            QCOMPARE(match.zAddress, end);
+            QCOMPARE(match.status,
+                     QStringLiteral("MANUAL_AXIS: nessuna firma RAW X/Y configurata | "
+                                    "MANUAL_ABSOLUTE: ACCETTATA"));
         }
     }
-    QVERIFY(result.averageConfidence > 0.0);
-}
 
-void TestDriverScanner::contestedBlockGoesToEarlierMap()
-{
-    const ScanFixture f = makeScanFixture(16 * 1024, 1, 3);
-    DriverBuildResult built = buildDriver(f.reference, f.maps);
-    DriverMap copy = built.driver.maps.first();
-    copy.mapKey = QStringLiteral("copy");
-    built.driver.maps.append(copy);
+    void signatureFallbackSkipsDecoy()
+    {
+        ScanFixture f = makeScanFixture(32 * 1024, 1, 11, 1500, 0.0);
+        DriverBuildResult built = buildDriver(f.reference, f.maps);
+        DriverMap &map = built.driver.maps.first();
+        onlyPath(map, Path::Signature);
+        // A copy of the first bytes of the map early in the image, without its tail and axes.
+        f.target.replace(256, map.zSignature.size(), map.zSignature);
 
-    const DriverScanResult result = scanDriver(f.target, built.driver);
-    QVERIFY(result.matches.at(0).recognised);
-    QCOMPARE(result.matches.at(0).zAddress, f.targetZ.first());
-    const DriverMapMatch &second = result.matches.at(1);
-    const qint64 firstEnd = f.targetZ.first() + 2LL * f.maps.first().rows * f.maps.first().columns;
-    QVERIFY(!second.recognised || second.zAddress >= firstEnd
-            || second.zAddress + 2LL * second.rows * second.columns <= f.targetZ.first());
-}
-
-void TestDriverScanner::manualAbsoluteRespectsClaims_data()
-{
-    QTest::addColumn<qint64>("distance"); // from the first map's end to the manual block
-    QTest::addColumn<bool>("recognised");
-    QTest::newRow("overlaps the last byte") << qint64(-1) << false;
-    QTest::newRow("starts right after") << qint64(0) << true;
-}
-
-void TestDriverScanner::manualAbsoluteRespectsClaims()
-{
-    QFETCH(qint64, distance);
-    QFETCH(bool, recognised);
-    const ScanFixture f = makeScanFixture(16 * 1024, 1, 5);
-    DriverBuildResult built = buildDriver(f.reference, f.maps);
-    const DriverMap &first = built.driver.maps.first();
-    const qint64 end = f.targetZ.first() + 2LL * first.rows * first.columns;
-    DriverMap manual;
-    manual.mapKey = QStringLiteral("manual");
-    manual.rows = 2;
-    manual.columns = 2;
-    manual.zElementSize = 2;
-    manual.manualAbsolute = true;
-    manual.absZAddress = end + distance;
-    built.driver.maps.append(manual);
-
-    const DriverScanResult result = scanDriver(f.target, built.driver);
-    QVERIFY(result.matches.at(0).recognised);
-    const DriverMapMatch &match = result.matches.at(1);
-    QCOMPARE(match.recognised, recognised);
-    if (recognised) {
-        QCOMPARE(match.confidence, 100.0);
-        QCOMPARE(match.zAddress, end);
-        QCOMPARE(match.status, QStringLiteral("MANUAL_AXIS: nessuna firma RAW X/Y configurata | "
-                                              "MANUAL_ABSOLUTE: ACCETTATA"));
+        const DriverScanResult result = scanDriver(f.target, built.driver);
+        QVERIFY2(result.matches.first().recognised, qPrintable(result.matches.first().status));
+        QCOMPARE(result.matches.first().zAddress, f.targetZ.first());
     }
-}
 
-void TestDriverScanner::signatureFallbackSkipsDecoy()
-{
-    ScanFixture f = makeScanFixture(32 * 1024, 1, 11, 1500, 0.0);
-    DriverBuildResult built = buildDriver(f.reference, f.maps);
-    DriverMap &map = built.driver.maps.first();
-    onlyPath(map, Path::Signature);
-    // A copy of the first bytes of the map early in the image, without its tail and axes.
-    f.target.replace(256, map.zSignature.size(), map.zSignature);
+    void invalidSignatureFailsAutoAndTriesNextPaths()
+    {
+        const ScanFixture f = makeScanFixture(16 * 1024, 1, 9);
+        DriverBuildResult built = buildDriver(f.reference, f.maps);
+        DriverMap &map = built.driver.maps.first();
+        map.signatureValid = false;
+        QVERIFY(map.rawXEnabled || map.rawYEnabled);
 
-    const DriverScanResult result = scanDriver(f.target, built.driver);
-    QVERIFY2(result.matches.first().recognised, qPrintable(result.matches.first().status));
-    QCOMPARE(result.matches.first().zAddress, f.targetZ.first());
-}
-
-void TestDriverScanner::invalidSignatureFailsAutoAndTriesNextPaths()
-{
-    const ScanFixture f = makeScanFixture(16 * 1024, 1, 9);
-    DriverBuildResult built = buildDriver(f.reference, f.maps);
-    DriverMap &map = built.driver.maps.first();
-    map.signatureValid = false;
-    QVERIFY(map.rawXEnabled || map.rawYEnabled);
-
-    const DriverMapMatch match = scanDriver(f.target, built.driver).matches.first();
-    QVERIFY(match.status.startsWith(QLatin1String("AUTO: fallito | RAW_ASSISTITO")));
-    QVERIFY(match.recognised);
-    QCOMPARE(match.zAddress, f.targetZ.first());
-}
-
-void TestDriverScanner::nothingToTry()
-{
-    Driver driver;
-    driver.maps.append(DriverMap());
-    const DriverScanResult result = scanDriver(QByteArray(1024, '\1'), driver);
-    QCOMPARE(result.matches.first().status,
-             QStringLiteral("Nessun percorso di riconoscimento disponibile"));
-    QCOMPARE(result.recognisedCount, 0);
-    QCOMPARE(result.averageConfidence, 0.0);
-}
-
-void TestDriverScanner::emptyInputs()
-{
-    Driver driver;
-    driver.maps.resize(3);
-    const DriverScanResult noImage = scanDriver(QByteArray(), driver);
-    QCOMPARE(noImage.mapCount, 3);
-    QVERIFY(noImage.matches.isEmpty());
-    QCOMPARE(scanDriver(QByteArray(100, '\0'), Driver()).mapCount, 0);
-}
-
-void TestDriverScanner::hostileDriverReadsNothingOutside_data()
-{
-    QTest::addColumn<DriverMap>("map");
-    const ScanFixture f = makeScanFixture(16 * 1024, 1, 13);
-    DriverMap good;
-    QVERIFY(buildDriverMap(f.reference, f.maps.first(), good));
-    good.rawXEnabled = good.rawYEnabled = true;
-    good.manualAbsolute = true;
-    good.absZAddress = 0;
-
-    DriverMap huge = good;
-    huge.rows = huge.columns = std::numeric_limits<qint32>::max();
-    huge.absRows = huge.absColumns = std::numeric_limits<qint32>::max();
-    QTest::newRow("huge dimensions") << huge;
-    DriverMap beyond = good;
-    beyond.zAddress = beyond.xAddress = beyond.yAddress = qint64(1) << 40;
-    beyond.absZAddress = std::numeric_limits<qint64>::max() - 1;
-    beyond.xAxisDelta = beyond.yAxisDelta = std::numeric_limits<qint64>::min();
-    beyond.xAnchorDelta = beyond.yAnchorDelta = std::numeric_limits<qint64>::max();
-    for (DriverAnchor &anchor : beyond.anchors)
-        anchor.delta = std::numeric_limits<qint64>::max();
-    QTest::newRow("addresses beyond the image") << beyond;
-    DriverMap zeroSize = good;
-    zeroSize.zElementSize = zeroSize.xElementSize = zeroSize.yElementSize = 0;
-    QTest::newRow("element size 0") << zeroSize;
-    DriverMap negative = good;
-    negative.rows = -5;
-    negative.zElementSize = -2;
-    negative.absZAddress = 16 * 1024 - 1;
-    QTest::newRow("negative sizes, block past the end") << negative;
-}
-
-void TestDriverScanner::hostileDriverReadsNothingOutside()
-{
-    QFETCH(DriverMap, map);
-    const ScanFixture f = makeScanFixture(16 * 1024, 1, 13);
-    Driver driver;
-    driver.maps = {map, map};
-    DriverMap signatureOnly = map;
-    onlyPath(signatureOnly, Path::Signature);
-    driver.maps.append(signatureOnly);
-    DriverMap anchorOnly = map;
-    anchorOnly.autoEnabled = false;
-    driver.maps.append(anchorOnly);
-
-    // An address sanitizer build turns any read outside the image into a failure here.
-    const DriverScanResult result = scanDriver(f.target, driver);
-    QCOMPARE(result.matches.size(), 4);
-    for (const DriverMapMatch &match : result.matches) {
-        if (!match.recognised)
-            continue;
-        const qint64 bytes = qint64(std::max(1, match.zElementSize)) * match.rows * match.columns;
-        QVERIFY(match.zAddress >= 0 && match.zAddress + bytes <= f.target.size());
+        const DriverMapMatch match = scanDriver(f.target, built.driver).matches.first();
+        QVERIFY(match.status.startsWith(QLatin1String("AUTO: fallito | RAW_ASSISTITO")));
+        QVERIFY(match.recognised);
+        QCOMPARE(match.zAddress, f.targetZ.first());
     }
-}
 
-void TestDriverScanner::patternIndexMatchesFindAll_data()
-{
-    QTest::addColumn<QByteArray>("pattern");
-    QTest::addColumn<int>("maxHits");
-    QTest::newRow("overlapping hits") << QByteArray("aaaa") << 64;
-    QTest::newRow("capped") << QByteArray("aaaa") << 3;
-    QTest::newRow("at the very end") << QByteArray("tail!") << 8;
-    QTest::newRow("shorter than a prefix") << QByteArray("ab") << 8;
-    QTest::newRow("absent") << QByteArray("zzzzzz") << 8;
-}
+    void nothingToTry()
+    {
+        Driver driver;
+        driver.maps.append(DriverMap());
+        const DriverScanResult result = scanDriver(QByteArray(1024, '\1'), driver);
+        QCOMPARE(result.matches.first().status,
+                 QStringLiteral("Nessun percorso di riconoscimento disponibile"));
+        QCOMPARE(result.recognisedCount, 0);
+        QCOMPARE(result.averageConfidence, 0.0);
+    }
 
-void TestDriverScanner::patternIndexMatchesFindAll()
-{
-    QFETCH(QByteArray, pattern);
-    QFETCH(int, maxHits);
-    const QByteArray image
-        = QByteArray("xxaaaaaaabxab") + QByteArray(500, 'q') + QByteArray("aaaaaab tail!");
-    const PatternIndex index(image, {pattern, QByteArray("aaaa"), QByteArray()}, 64);
-    QCOMPARE(index.hits(pattern, maxHits), findAll(image, pattern, maxHits));
-}
+    void emptyInputs()
+    {
+        Driver driver;
+        driver.maps.resize(3);
+        const DriverScanResult noImage = scanDriver(QByteArray(), driver);
+        QCOMPARE(noImage.mapCount, 3);
+        QVERIFY(noImage.matches.isEmpty());
+        QCOMPARE(scanDriver(QByteArray(100, '\0'), Driver()).mapCount, 0);
+    }
 
-void TestDriverScanner::definitionOfMatch_data()
-{
-    QTest::addColumn<int>("elementSize");
-    QTest::addColumn<int>("byteOrder");
-    QTest::addColumn<bool>("xFound");
-    QTest::addColumn<int>("dataType");
-    QTest::addColumn<int>("xDataType");
-    QTest::addColumn<int>("xAxisSource");
-    QTest::newRow("16-bit little-endian, X found") << 2 << 1 << true << 1 << 1 << 1;
-    QTest::newRow("16-bit big-endian, X found") << 2 << 2 << true << 2 << 2 << 1;
-    QTest::newRow("16-bit big-endian, no X") << 2 << 2 << false << 2 << 1 << 0;
-    QTest::newRow("8-bit") << 1 << 1 << true << 0 << 0 << 1;
-    QTest::newRow("32-bit") << 4 << 2 << true << 3 << 3 << 1;
-}
+    void hostileDriverReadsNothingOutside_data()
+    {
+        QTest::addColumn<DriverMap>("map");
+        const ScanFixture f = makeScanFixture(16 * 1024, 1, 13);
+        DriverMap good;
+        QVERIFY(buildDriverMap(f.reference, f.maps.first(), good));
+        good.rawXEnabled = good.rawYEnabled = true;
+        good.manualAbsolute = true;
+        good.absZAddress = 0;
 
-void TestDriverScanner::definitionOfMatch()
-{
-    QFETCH(int, elementSize);
-    QFETCH(int, byteOrder);
-    QFETCH(bool, xFound);
-    QFETCH(int, dataType);
-    QFETCH(int, xDataType);
-    QFETCH(int, xAxisSource);
-    DriverMap map;
-    map.byteOrder = byteOrder;
-    DriverMapMatch match;
-    match.displayName = QStringLiteral("Name");
-    match.description = QStringLiteral("Description");
-    match.unit = QStringLiteral("Nm");
-    match.compuMethod = QStringLiteral("CM");
-    match.rows = 3;
-    match.columns = 5;
-    match.zAddress = 0x1000;
-    match.xAddress = xFound ? 0x0f00 : -1;
-    match.yAddress = 0x0f80;
-    match.zElementSize = elementSize;
-    match.xElementSize = elementSize;
-    match.xFound = xFound;
-    match.yFound = false;
+        DriverMap huge = good;
+        huge.rows = huge.columns = std::numeric_limits<qint32>::max();
+        huge.absRows = huge.absColumns = std::numeric_limits<qint32>::max();
+        QTest::newRow("huge dimensions") << huge;
+        DriverMap beyond = good;
+        beyond.zAddress = beyond.xAddress = beyond.yAddress = qint64(1) << 40;
+        beyond.absZAddress = std::numeric_limits<qint64>::max() - 1;
+        beyond.xAxisDelta = beyond.yAxisDelta = std::numeric_limits<qint64>::min();
+        beyond.xAnchorDelta = beyond.yAnchorDelta = std::numeric_limits<qint64>::max();
+        for (DriverAnchor &anchor : beyond.anchors)
+            anchor.delta = std::numeric_limits<qint64>::max();
+        QTest::newRow("addresses beyond the image") << beyond;
+        DriverMap zeroSize = good;
+        zeroSize.zElementSize = zeroSize.xElementSize = zeroSize.yElementSize = 0;
+        QTest::newRow("element size 0") << zeroSize;
+        DriverMap negative = good;
+        negative.rows = -5;
+        negative.zElementSize = -2;
+        negative.absZAddress = 16 * 1024 - 1;
+        QTest::newRow("negative sizes, block past the end") << negative;
+    }
 
-    const MapDefinition d = mapDefinitionFromMatch(match, map);
-    QCOMPARE(d.name, match.displayName);
-    QCOMPARE(d.description, match.description);
-    QCOMPARE(d.unit, match.unit);
-    QCOMPARE(d.compuMethod, match.compuMethod);
-    QCOMPARE(d.rows, 3);
-    QCOMPARE(d.columns, 5);
-    QCOMPARE(d.mapOffset, 0x1000);
-    QCOMPARE(d.xAxisOffset, int(match.xAddress));
-    QCOMPARE(d.yAxisOffset, 0x0f80);
-    QCOMPARE(d.headerOffset, -1);
-    QCOMPARE(d.zElementSize, elementSize);
-    QCOMPARE(d.dataType, dataType);
-    QCOMPARE(d.littleEndian, byteOrder != 2);
-    QCOMPARE(d.xDataType, xDataType);
-    QCOMPARE(d.xAxisSource, xAxisSource);
-    QCOMPARE(d.xElementSize, xFound ? elementSize : 2);
-    QCOMPARE(d.yAxisSource, 0);
-    QCOMPARE(d.factor, 1.0);
-}
+    void hostileDriverReadsNothingOutside()
+    {
+        QFETCH(DriverMap, map);
+        const ScanFixture f = makeScanFixture(16 * 1024, 1, 13);
+        Driver driver;
+        driver.maps = {map, map};
+        DriverMap signatureOnly = map;
+        onlyPath(signatureOnly, Path::Signature);
+        driver.maps.append(signatureOnly);
+        DriverMap anchorOnly = map;
+        anchorOnly.autoEnabled = false;
+        driver.maps.append(anchorOnly);
 
-void TestDriverScanner::itemTextFallsBack()
-{
-    DriverMapMatch match;
-    match.zAddress = 0x1a2b0;
-    QCOMPARE(driverMapItemText(match), QStringLiteral("MAP 0X0001A2B0"));
-    match.description = QStringLiteral("Descrizione");
-    QCOMPARE(driverMapItemText(match), match.description);
-    match.displayName = QStringLiteral("Nome");
-    QCOMPARE(driverMapItemText(match), match.displayName);
-}
+        // An address sanitizer build turns any read outside the image into a failure here.
+        const DriverScanResult result = scanDriver(f.target, driver);
+        QCOMPARE(result.matches.size(), 4);
+        for (const DriverMapMatch &match : result.matches) {
+            if (!match.recognised)
+                continue;
+            const qint64 bytes
+                = qint64(std::max(1, match.zElementSize)) * match.rows * match.columns;
+            QVERIFY(match.zAddress >= 0 && match.zAddress + bytes <= f.target.size());
+        }
+    }
+
+    void patternIndexMatchesFindAll_data()
+    {
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<int>("maxHits");
+        QTest::newRow("overlapping hits") << QByteArray("aaaa") << 64;
+        QTest::newRow("capped") << QByteArray("aaaa") << 3;
+        QTest::newRow("at the very end") << QByteArray("tail!") << 8;
+        QTest::newRow("shorter than a prefix") << QByteArray("ab") << 8;
+        QTest::newRow("absent") << QByteArray("zzzzzz") << 8;
+    }
+
+    void patternIndexMatchesFindAll()
+    {
+        QFETCH(QByteArray, pattern);
+        QFETCH(int, maxHits);
+        const QByteArray image
+            = QByteArray("xxaaaaaaabxab") + QByteArray(500, 'q') + QByteArray("aaaaaab tail!");
+        const PatternIndex index(image, {pattern, QByteArray("aaaa"), QByteArray()}, 64);
+        QCOMPARE(index.hits(pattern, maxHits), findAll(image, pattern, maxHits));
+    }
+
+    void definitionOfMatch_data()
+    {
+        QTest::addColumn<int>("elementSize");
+        QTest::addColumn<int>("byteOrder");
+        QTest::addColumn<bool>("xFound");
+        QTest::addColumn<int>("dataType");
+        QTest::addColumn<int>("xDataType");
+        QTest::addColumn<int>("xAxisSource");
+        QTest::newRow("16-bit little-endian, X found") << 2 << 1 << true << 1 << 1 << 1;
+        QTest::newRow("16-bit big-endian, X found") << 2 << 2 << true << 2 << 2 << 1;
+        QTest::newRow("16-bit big-endian, no X") << 2 << 2 << false << 2 << 1 << 0;
+        QTest::newRow("8-bit") << 1 << 1 << true << 0 << 0 << 1;
+        QTest::newRow("32-bit") << 4 << 2 << true << 3 << 3 << 1;
+    }
+
+    void definitionOfMatch()
+    {
+        QFETCH(int, elementSize);
+        QFETCH(int, byteOrder);
+        QFETCH(bool, xFound);
+        QFETCH(int, dataType);
+        QFETCH(int, xDataType);
+        QFETCH(int, xAxisSource);
+        DriverMap map;
+        map.byteOrder = byteOrder;
+        DriverMapMatch match;
+        match.displayName = QStringLiteral("Name");
+        match.description = QStringLiteral("Description");
+        match.unit = QStringLiteral("Nm");
+        match.compuMethod = QStringLiteral("CM");
+        match.rows = 3;
+        match.columns = 5;
+        match.zAddress = 0x1000;
+        match.xAddress = xFound ? 0x0f00 : -1;
+        match.yAddress = 0x0f80;
+        match.zElementSize = elementSize;
+        match.xElementSize = elementSize;
+        match.xFound = xFound;
+        match.yFound = false;
+
+        const MapDefinition d = mapDefinitionFromMatch(match, map);
+        QCOMPARE(d.name, match.displayName);
+        QCOMPARE(d.description, match.description);
+        QCOMPARE(d.unit, match.unit);
+        QCOMPARE(d.compuMethod, match.compuMethod);
+        QCOMPARE(d.rows, 3);
+        QCOMPARE(d.columns, 5);
+        QCOMPARE(d.mapOffset, 0x1000);
+        QCOMPARE(d.xAxisOffset, int(match.xAddress));
+        QCOMPARE(d.yAxisOffset, 0x0f80);
+        QCOMPARE(d.headerOffset, -1);
+        QCOMPARE(d.zElementSize, elementSize);
+        QCOMPARE(d.dataType, dataType);
+        QCOMPARE(d.littleEndian, byteOrder != 2);
+        QCOMPARE(d.xDataType, xDataType);
+        QCOMPARE(d.xAxisSource, xAxisSource);
+        QCOMPARE(d.xElementSize, xFound ? elementSize : 2);
+        QCOMPARE(d.yAxisSource, 0);
+        QCOMPARE(d.factor, 1.0);
+    }
+
+    void itemTextFallsBack()
+    {
+        DriverMapMatch match;
+        match.zAddress = 0x1a2b0;
+        QCOMPARE(driverMapItemText(match), QStringLiteral("MAP 0X0001A2B0"));
+        match.description = QStringLiteral("Descrizione");
+        QCOMPARE(driverMapItemText(match), match.description);
+        match.displayName = QStringLiteral("Nome");
+        QCOMPARE(driverMapItemText(match), match.displayName);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDriverScanner)
 #include "tst_driverscanner.moc"
