@@ -728,8 +728,9 @@ namespace {
 
 // A value written may lie in another block's area (a CRC inside a multipoint block), so the
 // blocks are evaluated again until nothing is left to write. Some layouts have no fixed point
-// (a sum whose range takes half of its own value): then nothing is offered, since writing some
-// of the values would still leave an image the control unit refuses while looking corrected.
+// (a sum whose range takes half of its own value, a value written over the layout itself):
+// then nothing is offered, since writing some of the values would still leave an image the
+// control unit refuses while looking corrected.
 QList<ChecksumByteChange>
 correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
 {
@@ -768,9 +769,17 @@ correct(QByteArrayView image, const Layout &layout, QList<ChecksumBlock> blocks)
             break;
         blocks = evaluate(Reader(work), layout);
     }
-    const bool allMatch = std::all_of(blocks.cbegin(), blocks.cend(),
+    if (work.isEmpty())
+        return {};
+    // A value may also lie in what the layout is read from (a descriptor, the code that names
+    // an area): the corrected image is read afresh, as the next check will read it.
+    const Layout corrected = findLayout(work);
+    if (!recognised(corrected))
+        return {};
+    const QList<ChecksumBlock> after = evaluate(Reader(work), corrected);
+    const bool allMatch = std::all_of(after.cbegin(), after.cend(),
                                       [](const ChecksumBlock &block) { return block.ok; });
-    return work.isEmpty() || !allMatch ? QList<ChecksumByteChange>() : changedRuns(image, work);
+    return allMatch ? changedRuns(image, work) : QList<ChecksumByteChange>();
 }
 
 } // namespace

@@ -745,7 +745,9 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     if (points < 1 || std::abs(expected.size() - points) > 1 || !fitsInside(0, bytes, m_size)
         || (size != 1 && size != 2 && size != 4))
         return;
-    const double fraction = std::max(tolerancePercent / 100.0, 0.000001);
+    // A tolerance that is not a number (a damaged driver) allows only the values themselves.
+    const double fraction
+        = std::isnan(tolerancePercent) ? 0.000001 : std::max(tolerancePercent / 100.0, 0.000001);
     const bool littleEndian = map.littleEndian();
     const bool aligned = expected.size() == points;
     // A match of 70 needs at least 70 % of the values within tolerance; with one point skipped

@@ -23,9 +23,11 @@ bool blockFits(const QByteArray &image, qint64 address, qint64 count, int size)
     return count <= (image.size() - address) / size;
 }
 
+// A score that cannot be computed (a driver's NaN or infinite factor or range reaches it)
+// counts as no evidence: left as NaN it would pass every "refuse below" test.
 double clampScore(double value)
 {
-    return std::clamp(value, 0.0, 100.0);
+    return std::isfinite(value) ? std::clamp(value, 0.0, 100.0) : 0.0;
 }
 
 // Fingerprint of n values given one by one: at most 128 evenly spread samples, each scaled to

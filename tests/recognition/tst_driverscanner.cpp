@@ -214,6 +214,22 @@ private slots:
         negative.zElementSize = -2;
         negative.absZAddress = 16 * 1024 - 1;
         QTest::newRow("negative sizes, block past the end") << negative;
+        // Scores computed from these are not numbers; they must not pass for evidence.
+        DriverMap notANumber = good;
+        notANumber.manualAbsolute = false;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        notANumber.xFactor = notANumber.xOffset = notANumber.zFactor = nan;
+        notANumber.xMin = notANumber.yMin = notANumber.zMean = nan;
+        notANumber.zRangeA = notANumber.xRangeA = nan;
+        notANumber.rawXTolerance = notANumber.rawYTolerance = nan;
+        QTest::newRow("NaN factors, ranges and statistics") << notANumber;
+        DriverMap infinite = notANumber;
+        const double inf = std::numeric_limits<double>::infinity();
+        infinite.xFactor = infinite.xOffset = infinite.zFactor = inf;
+        infinite.xMin = infinite.yMin = infinite.zMean = -inf;
+        infinite.zRangeA = infinite.xRangeA = inf;
+        infinite.rawXTolerance = infinite.rawYTolerance = inf;
+        QTest::newRow("infinite factors, ranges and statistics") << infinite;
     }
 
     void hostileDriverReadsNothingOutside()
@@ -232,7 +248,10 @@ private slots:
         // An address sanitizer build turns any read outside the image into a failure here.
         const DriverScanResult result = scanDriver(f.target, driver);
         QCOMPARE(result.matches.size(), 4);
+        QVERIFY(result.averageConfidence >= 0 && result.averageConfidence <= 100);
         for (const DriverMapMatch &match : result.matches) {
+            QVERIFY2(match.confidence >= 0 && match.confidence <= 100,
+                     qPrintable(QString::number(match.confidence)));
             if (!match.recognised)
                 continue;
             const qint64 bytes
