@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -232,6 +233,21 @@ private:
     const PatternIndex m_patterns;
     // Built on first use by the raw axis search: [size - 1][little-endian].
     mutable std::unique_ptr<ValueIndex> m_valueIndexes[2][2];
+    // What confidenceBound weighs at a position in one byte order, apart from the candidate's
+    // votes. The search windows of a map's candidates overlap, and a position is weighed for
+    // every candidate whose window holds it; these are kept for the rest of the map's search.
+    struct PositionWeights
+    {
+        double zfp = NotWeighed; // the fingerprint similarity without a minimum; -1 refused
+        double row = NotWeighed;
+        double column = NotWeighed;
+        ZStatistics stats;
+        bool haveStats = false;
+    };
+    static constexpr double NotWeighed = -2.0;
+    // Bounded, so that a search over a large image cannot hold one entry per byte.
+    static constexpr qsizetype MaxWeighedPositions = 1 << 18;
+    mutable QHash<qint64, PositionWeights> m_weights;
     ClaimedRegions m_claims;
     double m_confidenceSum = 0.0;
     int m_recognised = 0;
@@ -554,20 +570,35 @@ double Scanner::confidenceBound(const DriverMap &map,
         = std::min(2 * candidate.anchorVotes, 8) + std::min(2 * candidate.axisVotes, 4);
     const double zfpNeeded
         = std::max(autoMinimumZFingerprint, (needed - 1e-6 - 20.0 - votes - 38.0) / 0.34);
-    const double zfp = fingerprintSimilarity(m_image, position, count, size, littleEndian,
-                                             map.zFingerprint, zfpNeeded);
-    if (zfp < 0)
+    if (m_weights.size() >= MaxWeighedPositions)
+        m_weights.clear();
+    PositionWeights &weighed = m_weights[2 * position + (littleEndian ? 1 : 0)];
+    // Without a minimum the similarity is computed whole; compared with the minimum after, it
+    // refuses exactly what the early stop would.
+    if (weighed.zfp == NotWeighed)
+        weighed.zfp = fingerprintSimilarity(m_image, position, count, size, littleEndian,
+                                            map.zFingerprint, 0.0);
+    if (weighed.zfp < zfpNeeded)
         return -1.0;
-    const double row = similarity(
-        map.rowProfile, rowProfile(m_image, position, map.rows, map.columns, size, littleEndian));
+    const double zfp = weighed.zfp;
+    if (weighed.row == NotWeighed)
+        weighed.row = similarity(map.rowProfile, rowProfile(m_image, position, map.rows,
+                                                            map.columns, size, littleEndian));
+    const double row = weighed.row;
     if (row < autoMinimumProfile)
         return -1.0;
-    const double column
-        = similarity(map.columnProfile,
-                     columnProfile(m_image, position, map.rows, map.columns, size, littleEndian));
+    if (weighed.column == NotWeighed)
+        weighed.column = similarity(map.columnProfile, columnProfile(m_image, position, map.rows,
+                                                                     map.columns, size,
+                                                                     littleEndian));
+    const double column = weighed.column;
     if (column < autoMinimumProfile)
         return -1.0;
-    const ZStatistics stats = zStatistics(m_image, position, count, size, littleEndian);
+    if (!weighed.haveStats) {
+        weighed.stats = zStatistics(m_image, position, count, size, littleEndian);
+        weighed.haveStats = true;
+    }
+    const ZStatistics &stats = weighed.stats;
     const double bound = 0.08 * spanScore(map.zMin, map.zMax, stats.min, stats.max) + 0.34 * zfp
                          + 0.15 * row + 0.15 * column + 10.0 + 10.0
                          + std::min(2 * candidate.anchorVotes, 8)
@@ -612,6 +643,8 @@ bool Scanner::outcomeAt(const DriverMap &map,
 
 bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
 {
+    m_weights.clear(); // weights belong to one map
+    const auto forget = qScopeGuard([this] { m_weights.clear(); });
     if (!map.signatureValid) {
         why = QStringLiteral("firma driver non valida");
         return false;
