@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -238,7 +239,8 @@ private:
     // every candidate whose window holds it; these are kept for the rest of the map's search.
     struct PositionWeights
     {
-        double zfp = NotWeighed; // the fingerprint similarity without a minimum; -1 refused
+        double zfp = NotWeighed; // the fingerprint similarity, once a minimum let it be known
+        double zfpRefusedAt = std::numeric_limits<double>::infinity(); // and any minimum above
         double row = NotWeighed;
         double column = NotWeighed;
         ZStatistics stats;
@@ -573,12 +575,17 @@ double Scanner::confidenceBound(const DriverMap &map,
     if (m_weights.size() >= MaxWeighedPositions)
         m_weights.clear();
     PositionWeights &weighed = m_weights[2 * position + (littleEndian ? 1 : 0)];
-    // Without a minimum the similarity is computed whole; compared with the minimum after, it
-    // refuses exactly what the early stop would.
-    if (weighed.zfp == NotWeighed)
-        weighed.zfp = fingerprintSimilarity(m_image, position, count, size, littleEndian,
-                                            map.zFingerprint, 0.0);
-    if (weighed.zfp < zfpNeeded)
+    // The similarity stops early once it cannot reach its minimum; a refusal at one minimum
+    // holds for every higher one, and a similarity computed whole holds for any.
+    if (weighed.zfp == NotWeighed && zfpNeeded < weighed.zfpRefusedAt) {
+        const double similarity = fingerprintSimilarity(m_image, position, count, size,
+                                                        littleEndian, map.zFingerprint, zfpNeeded);
+        if (similarity < 0)
+            weighed.zfpRefusedAt = zfpNeeded;
+        else
+            weighed.zfp = similarity;
+    }
+    if (weighed.zfp == NotWeighed || weighed.zfp < zfpNeeded)
         return -1.0;
     const double zfp = weighed.zfp;
     if (weighed.row == NotWeighed)
