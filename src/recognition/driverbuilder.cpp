@@ -314,8 +314,10 @@ bool describe(const QByteArray &image,
     d.zSignature = image.mid(l.z, signatureLength);
     d.zTailSignature = image.mid(l.z + zLength - signatureLength, signatureLength);
     d.zFingerprint = fingerprint(image, l.z, zLength, l.zSize, l.littleEndian);
-    d.rowProfile = rowProfile(image, l.z, l.rows, l.columns, l.zSize, l.littleEndian);
-    d.columnProfile = columnProfile(image, l.z, l.rows, l.columns, l.zSize, l.littleEndian);
+    const GridProfiles profiles
+        = gridProfiles(image, l.z, l.rows, l.columns, l.zSize, l.littleEndian);
+    d.rowProfile = profiles.rows;
+    d.columnProfile = profiles.columns;
     d.zMin = stats.min;
     d.zMax = stats.max;
     d.zMean = stats.mean;

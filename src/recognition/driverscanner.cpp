@@ -241,7 +241,7 @@ private:
     {
         double zfp = NotWeighed; // the fingerprint similarity, once a minimum let it be known
         double zfpRefusedAt = std::numeric_limits<double>::infinity(); // and any minimum above
-        double row = NotWeighed;
+        double row = NotWeighed; // the two profiles' similarities, weighed together
         double column = NotWeighed;
         ZStatistics stats;
         bool haveStats = false;
@@ -588,16 +588,15 @@ double Scanner::confidenceBound(const DriverMap &map,
     if (weighed.zfp == NotWeighed || weighed.zfp < zfpNeeded)
         return -1.0;
     const double zfp = weighed.zfp;
-    if (weighed.row == NotWeighed)
-        weighed.row = similarity(map.rowProfile, rowProfile(m_image, position, map.rows,
-                                                            map.columns, size, littleEndian));
+    if (weighed.row == NotWeighed) {
+        const GridProfiles profiles
+            = gridProfiles(m_image, position, map.rows, map.columns, size, littleEndian);
+        weighed.row = similarity(map.rowProfile, profiles.rows);
+        weighed.column = similarity(map.columnProfile, profiles.columns);
+    }
     const double row = weighed.row;
     if (row < autoMinimumProfile)
         return -1.0;
-    if (weighed.column == NotWeighed)
-        weighed.column = similarity(map.columnProfile, columnProfile(m_image, position, map.rows,
-                                                                     map.columns, size,
-                                                                     littleEndian));
     const double column = weighed.column;
     if (column < autoMinimumProfile)
         return -1.0;

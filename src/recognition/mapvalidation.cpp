@@ -422,22 +422,25 @@ bool gridMeans(const QByteArray &image,
 
 } // namespace
 
-QByteArray rowProfile(
+GridProfiles gridProfiles(
     const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
 {
     QList<double> rowMeans, columnMeans;
     if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
         return {};
-    return profileOfMeans(rowMeans);
+    return {profileOfMeans(rowMeans), profileOfMeans(columnMeans)};
+}
+
+QByteArray rowProfile(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
+{
+    return gridProfiles(image, address, rows, columns, size, littleEndian).rows;
 }
 
 QByteArray columnProfile(
     const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
 {
-    QList<double> rowMeans, columnMeans;
-    if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
-        return {};
-    return profileOfMeans(columnMeans);
+    return gridProfiles(image, address, rows, columns, size, littleEndian).columns;
 }
 
 int monotonicKind(const QByteArray &image, qint64 address, int count, int size, bool littleEndian)

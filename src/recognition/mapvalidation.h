@@ -30,7 +30,16 @@ QByteArray fingerprint(
 // 0..100; 0 when either is empty or their lengths differ.
 double similarity(const QByteArray &a, const QByteArray &b);
 
-// One byte 0..15 per row (column) mean of a Z block stored row by row.
+// One byte 0..15 per row (column) mean of a Z block stored row by row; empty when the block
+// is not wholly inside the image.
+struct GridProfiles
+{
+    QByteArray rows;
+    QByteArray columns;
+};
+// Both from one walk over the block, for callers that weigh both.
+GridProfiles gridProfiles(
+    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
 QByteArray rowProfile(
     const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
 QByteArray columnProfile(
