@@ -250,6 +250,21 @@ private:
     // Bounded, so that a search over a large image cannot hold one entry per byte.
     static constexpr qsizetype MaxWeighedPositions = 1 << 18;
     mutable QHash<qint64, PositionWeights> m_weights;
+    // The profiles of the candidate window being searched, in each byte order: taken once the
+    // positions weighed one by one would have cost as much, so a window where few positions
+    // need their profiles is not charged for them all.
+    struct WindowProfiles
+    {
+        GridSpanProfiles span;
+        qint64 demand = 0; // values walked for this window's profiles so far
+    };
+    GridProfiles profilesAt(const DriverMap &map, qint64 position, bool littleEndian) const;
+    void searchWindow(qint64 from, qint64 to) const;
+    // Two arrays of 8 bytes a value: at most 32 MiB for one window.
+    static constexpr qint64 MaxWindowValues = qint64(1) << 21;
+    mutable qint64 m_windowFrom = 0;
+    mutable qint64 m_windowTo = -1;
+    mutable WindowProfiles m_windowProfiles[2];
     ClaimedRegions m_claims;
     double m_confidenceSum = 0.0;
     int m_recognised = 0;
@@ -589,8 +604,7 @@ double Scanner::confidenceBound(const DriverMap &map,
         return -1.0;
     const double zfp = weighed.zfp;
     if (weighed.row == NotWeighed) {
-        const GridProfiles profiles
-            = gridProfiles(m_image, position, map.rows, map.columns, size, littleEndian);
+        const GridProfiles profiles = profilesAt(map, position, littleEndian);
         weighed.row = similarity(map.rowProfile, profiles.rows);
         weighed.column = similarity(map.columnProfile, profiles.columns);
     }
@@ -612,6 +626,31 @@ double Scanner::confidenceBound(const DriverMap &map,
                          - std::min(20 * std::abs(map.zZeroRatio - stats.zeroRatio), 10.0);
     // A hair of room for sums taken in another order.
     return std::min(bound, 100.0) + 1e-9;
+}
+
+void Scanner::searchWindow(qint64 from, qint64 to) const
+{
+    m_windowFrom = from;
+    m_windowTo = to;
+    for (WindowProfiles &profiles : m_windowProfiles)
+        profiles = {};
+}
+
+GridProfiles Scanner::profilesAt(const DriverMap &map, qint64 position, bool littleEndian) const
+{
+    const int size = map.zElementSize;
+    WindowProfiles &window = m_windowProfiles[littleEndian ? 1 : 0];
+    if (!window.span.covers(position) && position >= m_windowFrom && position <= m_windowTo) {
+        const qint64 blockValues = qint64(map.rows) * map.columns;
+        const qint64 spanValues = (m_windowTo - m_windowFrom) / size + blockValues;
+        window.demand += blockValues;
+        if (window.demand >= spanValues)
+            window.span = GridSpanProfiles(m_image, m_windowFrom, m_windowTo, map.rows,
+                                           map.columns, size, littleEndian, MaxWindowValues);
+    }
+    if (window.span.covers(position))
+        return window.span.at(position);
+    return gridProfiles(m_image, position, map.rows, map.columns, size, littleEndian);
 }
 
 // The outcome at one position as the validation gives it (the map's byte order, and the other
@@ -650,7 +689,10 @@ bool Scanner::outcomeAt(const DriverMap &map,
 bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
 {
     m_weights.clear(); // weights belong to one map
-    const auto forget = qScopeGuard([this] { m_weights.clear(); });
+    const auto forget = qScopeGuard([this] {
+        m_weights.clear();
+        searchWindow(0, -1);
+    });
     if (!map.signatureValid) {
         why = QStringLiteral("firma driver non valida");
         return false;
@@ -725,6 +767,7 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         from -= from % size;
         const qint64 to
             = std::min(shifted(candidate.offset, std::min(radius, farAway)), lastPosition);
+        searchWindow(from, to);
         // Positions are taken in ascending order: the first to reach 96 wins, else the best.
         // The candidate's own position is the likeliest; when it reaches 96, only an earlier
         // position that also reaches 96 can take its place, and the rest need no validation.

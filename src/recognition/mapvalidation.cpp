@@ -376,17 +376,23 @@ double similarity(const QByteArray &a, const QByteArray &b)
 
 namespace {
 
-QByteArray profileOfMeans(const QList<double> &means)
+QByteArray profileOfMeans(const double *means, qsizetype count)
 {
-    if (means.isEmpty())
+    if (count < 1)
         return {};
-    const auto [lo, hi] = std::minmax_element(means.cbegin(), means.cend());
-    QByteArray result(means.size(), char(8));
+    const auto [lo, hi] = std::minmax_element(means, means + count);
+    QByteArray result(count, char(8));
     if (*lo == *hi)
         return result;
-    for (qsizetype i = 0; i < means.size(); ++i)
-        result[i] = char(std::clamp(std::lround((means.at(i) - *lo) / (*hi - *lo) * 15), 0L, 15L));
+    char *out = result.data();
+    for (qsizetype i = 0; i < count; ++i)
+        out[i] = char(std::clamp(std::lround((means[i] - *lo) / (*hi - *lo) * 15), 0L, 15L));
     return result;
+}
+
+QByteArray profileOfMeans(const QList<double> &means)
+{
+    return profileOfMeans(means.constData(), means.size());
 }
 
 // Row and column means over the block; values past the end count as 0. A grid with more cells
@@ -429,6 +435,61 @@ GridProfiles gridProfiles(
     if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
         return {};
     return {profileOfMeans(rowMeans), profileOfMeans(columnMeans)};
+}
+
+GridSpanProfiles::GridSpanProfiles(const QByteArray &image,
+                                   qint64 first,
+                                   qint64 last,
+                                   int rows,
+                                   int columns,
+                                   int size,
+                                   bool littleEndian,
+                                   qint64 maxValues)
+{
+    if (rows < 1 || columns < 1 || !validSize(size) || first < 0 || last < first
+        || qint64(rows) * columns > image.size())
+        return;
+    const qint64 positions = (last - first) / size + 1;
+    const qint64 values = positions - 1 + qint64(rows) * columns;
+    if (values > maxValues)
+        return;
+    m_first = first;
+    m_positions = positions;
+    m_rows = rows;
+    m_columns = columns;
+    m_size = size;
+    m_running.assign(values + 1, 0);
+    m_columnRunning.assign(values, 0);
+    // Whole sums: a difference of two is the block's exact sum, as a walk over it adds it up.
+    for (qint64 i = 0; i < values; ++i) {
+        const quint64 value = readValue(image, first + i * size, size, littleEndian);
+        m_running[i + 1] = m_running[i] + value;
+        m_columnRunning[i] = value + (i >= columns ? m_columnRunning[i - columns] : 0);
+    }
+}
+
+bool GridSpanProfiles::covers(qint64 address) const
+{
+    return m_positions > 0 && address >= m_first && (address - m_first) % m_size == 0
+           && (address - m_first) / m_size < m_positions;
+}
+
+GridProfiles GridSpanProfiles::at(qint64 address) const
+{
+    if (!covers(address))
+        return {};
+    const qint64 start = (address - m_first) / m_size;
+    const qint64 columns = m_columns;
+    std::vector<double> rowMeans(m_rows), columnMeans(m_columns);
+    const quint64 *running = m_running.data() + start;
+    for (qint64 r = 0; r < m_rows; ++r)
+        rowMeans[r] = double(running[(r + 1) * columns] - running[r * columns]) / double(columns);
+    const quint64 *lastRow = m_columnRunning.data() + start + (qint64(m_rows) - 1) * columns;
+    for (qint64 c = 0; c < columns; ++c) {
+        const quint64 above = start + c >= columns ? m_columnRunning[start + c - columns] : 0;
+        columnMeans[c] = double(lastRow[c] - above) / double(m_rows);
+    }
+    return {profileOfMeans(rowMeans.data(), m_rows), profileOfMeans(columnMeans.data(), columns)};
 }
 
 QByteArray rowProfile(

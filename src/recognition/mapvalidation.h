@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <vector>
+
 // Measures that decide whether a position of an image holds a driver map. Every function is
 // pure and reads only inside the image: a block that does not fit gives an empty fingerprint,
 // invalid statistics or a refusal, never a read past the end.
@@ -44,6 +46,39 @@ QByteArray rowProfile(
     const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
 QByteArray columnProfile(
     const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
+
+// The profiles of every block of one shape that starts in a span of positions a whole number
+// of values apart, from running sums taken once over the span: each position then costs a pass
+// over its rows and columns instead of over all its values. The search for a large map that is
+// not in the image weighs thousands of positions of one window. Values past the end count as
+// zeros, as gridProfiles counts them.
+class GridSpanProfiles
+{
+public:
+    GridSpanProfiles() = default;
+    // Nothing is taken (covers() is false everywhere) for a shape gridProfiles refuses or a span
+    // whose running sums would take more than maxValues values.
+    GridSpanProfiles(const QByteArray &image,
+                     qint64 first,
+                     qint64 last,
+                     int rows,
+                     int columns,
+                     int size,
+                     bool littleEndian,
+                     qint64 maxValues);
+    bool covers(qint64 address) const;
+    // gridProfiles(image, address, ...) for an address the span covers; empty otherwise.
+    GridProfiles at(qint64 address) const;
+
+private:
+    qint64 m_first = 0;
+    qint64 m_positions = 0;
+    int m_rows = 0;
+    int m_columns = 0;
+    int m_size = 1;
+    std::vector<quint64> m_running; // m_running[i]: the sum of values 0 .. i - 1 of the span
+    std::vector<quint64> m_columnRunning; // value i plus m_columnRunning[i - columns]
+};
 
 // +1 rising, -1 falling, 0 flat, mixed, under 2 points or not wholly inside the image.
 int monotonicKind(const QByteArray &image, qint64 address, int count, int size, bool littleEndian);

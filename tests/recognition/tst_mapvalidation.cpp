@@ -251,6 +251,70 @@ private slots:
         QCOMPARE(rowProfile(QByteArray(6, 'a'), 0, 2, 3, 1, true), QByteArray(2, 8));
     }
 
+    void windowProfilesAsOneByOne_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
+        QTest::newRow("words LE") << 5 << 7 << 2 << true << qint64(10) << qint64(60);
+        QTest::newRow("words BE") << 7 << 5 << 2 << false << qint64(10) << qint64(60);
+        QTest::newRow("longs BE") << 3 << 4 << 4 << false << qint64(0) << qint64(96);
+        QTest::newRow("bytes, one row") << 1 << 9 << 1 << true << qint64(3) << qint64(40);
+        QTest::newRow("bytes, one column") << 9 << 1 << 1 << true << qint64(3) << qint64(40);
+        QTest::newRow("one position") << 4 << 4 << 2 << true << qint64(8) << qint64(8);
+        // gridProfiles counts the values past the end as zeros; so must the window.
+        QTest::newRow("blocks run past the end") << 6 << 6 << 2 << true << qint64(500)
+                                                 << qint64(598);
+    }
+    void windowProfilesAsOneByOne()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(int, size);
+        QFETCH(bool, littleEndian);
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QByteArray image(600, Qt::Uninitialized);
+        quint32 state = 12345;
+        for (char &byte : image) {
+            state = state * 1103515245u + 12345u;
+            byte = char(state >> 16);
+        }
+        const GridSpanProfiles window(image, first, last, rows, columns, size, littleEndian,
+                                      1 << 20);
+        for (qint64 at = first; at <= last; at += size) {
+            QVERIFY2(window.covers(at), qPrintable(QString::number(at)));
+            const GridProfiles expected
+                = gridProfiles(image, at, rows, columns, size, littleEndian);
+            const GridProfiles profiles = window.at(at);
+            QCOMPARE(profiles.rows, expected.rows);
+            QCOMPARE(profiles.columns, expected.columns);
+        }
+        const qint64 end = first + (last - first) / size * size;
+        QVERIFY(!window.covers(first - size));
+        QVERIFY(!window.covers(end + size));
+        if (size > 1)
+            QVERIFY(!window.covers(first + 1));
+        QVERIFY(window.at(end + size).rows.isEmpty());
+    }
+
+    void windowProfilesRefused()
+    {
+        const QByteArray image(100, 'a');
+        // 11 positions and a 4 x 5 block take 30 values.
+        QVERIFY(GridSpanProfiles(image, 0, 20, 4, 5, 2, true, 30).covers(20));
+        QVERIFY(!GridSpanProfiles(image, 0, 20, 4, 5, 2, true, 29).covers(0));
+        QVERIFY(GridSpanProfiles(image, 0, 0, 10, 10, 1, true, 1000).covers(0));
+        QVERIFY(!GridSpanProfiles(image, 0, 0, 10, 11, 1, true, 1000).covers(0)); // > the image
+        QVERIFY(!GridSpanProfiles(image, 0, 0, 2, 2, 3, true, 1000).covers(0));
+        QVERIFY(!GridSpanProfiles(image, 10, 9, 2, 2, 1, true, 1000).covers(10));
+        QVERIFY(!GridSpanProfiles(image, -2, 4, 2, 2, 2, true, 1000).covers(0));
+        QVERIFY(!GridSpanProfiles().covers(0));
+    }
+
     void rawMatchAlignment_data()
     {
         QTest::addColumn<QList<double>>("expected");
