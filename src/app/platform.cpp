@@ -2,12 +2,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTranslator>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace Platform {
 
@@ -74,6 +81,22 @@ bool startUpdater(const QString &downloadUrl)
     return QProcess::startDetached(updaterPath(),
                                    {downloadUrl, QCoreApplication::applicationDirPath(),
                                     QCoreApplication::applicationFilePath()});
+}
+
+bool syncFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    // NTFS logs the changes to a folder's entries in order; a folder cannot be flushed there.
+    return QFileInfo(folder).isDir();
+#else
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Some file systems cannot sync a folder and say so; there is nothing more to do on them.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return synced;
+#endif
 }
 
 } // namespace Platform

@@ -26,4 +26,9 @@ bool startUpdater(const QString &downloadUrl);
 // folder Qt was installed with; false when they are not there.
 bool loadQtItalian(QTranslator &translator, const QString &folder = {});
 
+// Makes what was created, renamed or removed in folder survive a power cut, so that the order
+// in which a save makes its files visible holds on the disk too (the files' own bytes are
+// synced by QSaveFile). False when the folder could not be opened or synced.
+bool syncFolder(const QString &folder);
+
 } // namespace Platform

@@ -1,5 +1,6 @@
 #include "projectfiles.h"
 
+#include "app/platform.h"
 #include "model/firmwareproject.h"
 #include "model/sha256.h"
 
@@ -133,6 +134,18 @@ bool readJsonObject(const QString &path, QJsonObject *object, bool *cannotRead)
     return true;
 }
 
+namespace {
+
+// A save must reach the disk in the order it makes its files visible: each file written and
+// each rename is followed by a sync of the folder that lists it. A folder that cannot be
+// synced leaves the save as it is, as QSaveFile does with a file.
+bool syncFolderOf(const QString &path)
+{
+    return Platform::syncFolder(QFileInfo(path).absolutePath());
+}
+
+} // namespace
+
 bool writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
@@ -142,7 +155,10 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return false;
+    syncFolderOf(path);
+    return true;
 }
 
 bool writeJsonAtomically(const QString &path, const QJsonObject &object)
@@ -171,7 +187,10 @@ bool copyFileAtomically(const QString &source, const QString &destination)
         if (n == 0)
             break;
     }
-    return out.commit();
+    if (!out.commit())
+        return false;
+    syncFolderOf(destination);
+    return true;
 }
 
 bool isLink(const QString &path)
@@ -245,15 +264,20 @@ void finishInterruptedSave(const QString &folder)
     const QString staging = besideFolder(folder, StagingSuffix);
     const QString replaced = besideFolder(folder, ReplacedSuffix);
     const bool stagingExists = QFileInfo(staging).isDir();
+    const bool replacedExists = QFileInfo(replaced).isDir();
+    if (!stagingExists && !replacedExists)
+        return; // every read of a project passes here; nothing was interrupted
     if (!QFileInfo(folder).isDir()) {
         if (stagingExists && isCompleteStaging(staging))
             QDir().rename(staging, folder);
-        else if (QFileInfo(replaced).isDir())
+        else if (replacedExists)
             QDir().rename(replaced, folder);
+        syncFolderOf(folder);
     }
     const bool folderExists = QFileInfo(folder).isDir();
     if (folderExists && QFileInfo(replaced).isDir()) {
         keepOtherEntries(replaced, folder);
+        Platform::syncFolder(folder);
         removeTreeWithoutFollowingLinks(replaced);
     }
     if (QFileInfo(staging).isDir() && (folderExists || !isCompleteStaging(staging)))
@@ -299,8 +323,10 @@ bool writeVersionFolder(const QString &folder, const VersionFiles &files)
         return false;
     }
     if (!QFileInfo::exists(folder)) {
-        if (QDir().rename(staging, folder))
+        if (QDir().rename(staging, folder)) {
+            syncFolderOf(folder);
             return true;
+        }
         removeTreeWithoutFollowingLinks(staging);
         return false;
     }
@@ -314,7 +340,9 @@ bool writeVersionFolder(const QString &folder, const VersionFiles &files)
         removeTreeWithoutFollowingLinks(staging);
         return false;
     }
+    syncFolderOf(folder); // the swap is on the disk before the old version goes
     keepOtherEntries(replaced, folder);
+    Platform::syncFolder(folder);
     removeTreeWithoutFollowingLinks(replaced);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "projectstore.h"
 
+#include "app/platform.h"
 #include "model/firmware.h"
 #include "model/mappack.h"
 #include "model/sha256.h"
@@ -210,6 +211,7 @@ ProjectStore::RenameResult ProjectStore::renameVersion(const QString &versionFol
             return RenameResult::NameExists;
         if (!QDir().rename(folder, target))
             return RenameResult::Failed;
+        Platform::syncFolder(parent);
     }
     const QString jsonPath = target + QLatin1Char('/') + VersionJson;
     QJsonObject record;

@@ -105,6 +105,17 @@ private slots:
         QCOMPARE(translator.translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
     }
 
+    void syncFolder()
+    {
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("firmware.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(Platform::syncFolder(folder.path()));
+        QVERIFY(!Platform::syncFolder(folder.filePath(QStringLiteral("missing"))));
+        QVERIFY(!Platform::syncFolder(file.fileName())); // a file is not a folder
+    }
+
     // Each document keeps its width; the toolbar shows the one of the document in front,
     // with exactly one width checked, also after switching back and forth.
     void widthButtonsFollowTheActiveDocument()
