@@ -10,6 +10,7 @@
 #include "recognition/mapcategory.h"
 
 #include <QFileDialog>
+#include <QMdiSubWindow>
 #include <QFutureWatcher>
 #include <QProgressDialog>
 #include <QTreeWidgetItem>
@@ -92,8 +93,10 @@ void DriverScanCommand::finishScan(DocumentWindow *document,
         m_busyDialog->deleteLater();
     }
     m_busy = false;
-    // The document may have been closed while the scan ran; its maps went with it.
-    if (!document) {
+    // The document may have been closed while the scan ran; its maps went with it. A closed
+    // window waits for its deletion hidden, and a result arriving then is as late.
+    const QWidget *subWindow = document ? document->record()->subWindow : nullptr;
+    if (!document || (subWindow && subWindow->isHidden())) {
         message(QMessageBox::Warning, QStringLiteral("Driver Maps"),
                 QStringLiteral("Impossibile accedere al database mappe."));
         emit scanFinished();
