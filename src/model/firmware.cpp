@@ -233,17 +233,12 @@ bool Firmware::decodeIntelHexFile(QFile &file,
                                   std::vector<std::string> *warnings)
 {
     IntelHexFindings findings;
-    const qint64 size = file.size();
-    bool ok = false;
-    // Mapping the text saves copying tens of MiB; a device that cannot be mapped is read.
-    if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-        ok = decodeIntelHex(reinterpret_cast<const char *>(mapped), std::size_t(size), image, error,
-                            &findings);
-        file.unmap(const_cast<uchar *>(mapped));
-    } else {
-        const QByteArray text = file.readAll();
-        ok = decodeIntelHex(text.constData(), std::size_t(text.size()), image, error, &findings);
-    }
+    // Read, not mapped: a mapped file that another program shortens while it is decoded ends
+    // the process (SIGBUS), where a read text is only shorter. The peak is the same, since
+    // the pages of a mapped text count as resident as soon as they are read.
+    const QByteArray text = file.readAll();
+    const bool ok
+        = decodeIntelHex(text.constData(), std::size_t(text.size()), image, error, &findings);
     if (ok && warnings)
         *warnings = findings.warnings();
     return ok;
