@@ -10,8 +10,8 @@
 #include "recognition/mapcategory.h"
 
 #include <QFileDialog>
-#include <QMdiSubWindow>
 #include <QFutureWatcher>
+#include <QMdiSubWindow>
 #include <QProgressDialog>
 #include <QTreeWidgetItem>
 #include <QtConcurrent/QtConcurrentRun>

@@ -89,7 +89,8 @@ bool syncFolder(const QString &folder)
     // NTFS logs the changes to a folder's entries in order; a folder cannot be flushed there.
     return QFileInfo(folder).isDir();
 #else
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd
+        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     // Some file systems cannot sync a folder and say so; there is nothing more to do on them.

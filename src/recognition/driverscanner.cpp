@@ -645,8 +645,8 @@ GridProfiles Scanner::profilesAt(const DriverMap &map, qint64 position, bool lit
         const qint64 spanValues = (m_windowTo - m_windowFrom) / size + blockValues;
         window.demand += blockValues;
         if (window.demand >= spanValues)
-            window.span = GridSpanProfiles(m_image, m_windowFrom, m_windowTo, map.rows,
-                                           map.columns, size, littleEndian, MaxWindowValues);
+            window.span = GridSpanProfiles(m_image, m_windowFrom, m_windowTo, map.rows, map.columns,
+                                           size, littleEndian, MaxWindowValues);
     }
     if (window.span.covers(position))
         return window.span.at(position);

@@ -76,7 +76,7 @@ private:
     int m_rows = 0;
     int m_columns = 0;
     int m_size = 1;
-    std::vector<quint64> m_running; // m_running[i]: the sum of values 0 .. i - 1 of the span
+    std::vector<quint64> m_running;       // m_running[i]: the sum of values 0 .. i - 1 of the span
     std::vector<quint64> m_columnRunning; // value i plus m_columnRunning[i - columns]
 };
 

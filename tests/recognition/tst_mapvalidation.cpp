@@ -266,8 +266,8 @@ private slots:
         QTest::newRow("bytes, one column") << 9 << 1 << 1 << true << qint64(3) << qint64(40);
         QTest::newRow("one position") << 4 << 4 << 2 << true << qint64(8) << qint64(8);
         // gridProfiles counts the values past the end as zeros; so must the window.
-        QTest::newRow("blocks run past the end") << 6 << 6 << 2 << true << qint64(500)
-                                                 << qint64(598);
+        QTest::newRow("blocks run past the end")
+            << 6 << 6 << 2 << true << qint64(500) << qint64(598);
     }
     void windowProfilesAsOneByOne()
     {
