@@ -1167,14 +1167,19 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::connectMapTree()
 {
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A double click opens a map, brings a document's window back (also from behind a
+    // maximised map window, so its branch must not fold away at the same time) and folds
+    // or unfolds the branches in between.
+    m_tree->setExpandsOnDoubleClick(false);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int) {
-        // A document's own item brings its window back, also from behind a maximised map.
-        if (!item->parent()) {
+        if (isMapItem(item)) {
+            openMapOfItem(item);
+        } else if (!item->parent()) {
             if (const FirmwareProject *record = recordOfItem(item))
                 m_windowMenu->activate(record->subWindow);
-            return;
+        } else {
+            item->setExpanded(!item->isExpanded());
         }
-        openMapOfItem(item);
     });
     connect(m_tree, &QWidget::customContextMenuRequested, this, &MainWindow::showMapContextMenu);
     connect(m_tree, &QTreeWidget::itemEntered, this, [this](QTreeWidgetItem *item, int) {
