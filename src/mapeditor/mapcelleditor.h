@@ -14,6 +14,8 @@ public:
     using Commit = std::function<void(int row, int column, double physical)>;
 
     MapCellEditor(Commit commit, QObject *parent);
+    // From now on a committed editor writes nothing (its window is going away).
+    void dropCommit() { m_commit = nullptr; }
 
     QWidget *createEditor(QWidget *parent,
                           const QStyleOptionViewItem &option,

@@ -172,7 +172,13 @@ MapWindow::MapWindow(int rows,
     m_table->installEventFilter(this);
 }
 
-MapWindow::~MapWindow() = default;
+MapWindow::~MapWindow()
+{
+    // An in-place editor still open is committed when the table deletes it, after this
+    // window's values are gone: its value has nowhere to go.
+    if (auto *cellEditor = dynamic_cast<MapCellEditor *>(m_table->itemDelegate()))
+        cellEditor->dropCommit();
+}
 
 int MapWindow::zElementSize() const
 {

@@ -490,9 +490,7 @@ private slots:
         QTest::newRow("g hex") << "g" << 0 << false << false;
         QTest::newRow("a decimal") << "a" << 0 << true << false;
         QTest::newRow("Ctrl+1") << "1" << int(Qt::ControlModifier) << false << false;
-        QTest::newRow("Alt+b") << "b" << int(Qt::AltModifier) << false << false;
         QTest::newRow("Arabic-Indic 3") << QStringLiteral("\u0663") << 0 << true << false;
-        QTest::newRow("two characters") << "12" << 0 << true << false;
         QTest::newRow("no text") << "" << 0 << false << false;
     }
     void cellEditKeys()
