@@ -155,9 +155,7 @@ public:
         });
         connect(&m_socket, &QIODevice::bytesWritten, this, &Staller::feed);
         connect(&m_socket, &QIODevice::readyRead, this, [this] { m_answer += m_socket.readAll(); });
-        connect(&m_socket, &QAbstractSocket::disconnected, this, [this] {
-            m_closedAt.start();
-        });
+        connect(&m_socket, &QAbstractSocket::disconnected, this, [this] { m_closedAt.start(); });
         m_socket.connectToHost(QHostAddress::LocalHost, port);
     }
     bool closed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
@@ -234,7 +232,8 @@ int main(int argc, char **argv)
             [&left] {
                 if (left == 0)
                     return loginRequest(QStringLiteral("B001"), QStringLiteral("bench-password"));
-                return loginRequest(left % 2 ? QStringLiteral("B001") : QStringLiteral("X%1").arg(left),
+                return loginRequest(left % 2 ? QStringLiteral("B001")
+                                             : QStringLiteral("X%1").arg(left),
                                     QStringLiteral("wrong"));
             },
             [&](int, double ms) {
@@ -285,9 +284,8 @@ int main(int argc, char **argv)
         status.m_pauseMs = 10;
         status.start();
         QTimer sampler;
-        QObject::connect(&sampler, &QTimer::timeout, [&] {
-            peakRss = std::max(peakRss, memoryMiB(pid, "VmRSS:"));
-        });
+        QObject::connect(&sampler, &QTimer::timeout,
+                         [&] { peakRss = std::max(peakRss, memoryMiB(pid, "VmRSS:")); });
         sampler.start(100);
         if (during)
             during();
@@ -308,13 +306,11 @@ int main(int argc, char **argv)
         const QByteArray uploadHead
             = "POST /api/customer/driver-requests HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: "
               "Bearer "
-              + token
-              + "\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: "
+              + token + "\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: "
               + QByteArray::number(31 * MiB) + "\r\n\r\n";
-        const QByteArray loginHead
-            = "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-              "application/json\r\nContent-Length: "
-              + QByteArray::number(31 * MiB) + "\r\n\r\n";
+        const QByteArray loginHead = "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                     "application/json\r\nContent-Length: "
+                                     + QByteArray::number(31 * MiB) + "\r\n\r\n";
         for (int i = 0; i < 16; ++i) {
             stallers.push_back(std::make_unique<Staller>(port, uploadHead, 31 * MiB - 1024));
             stallers.push_back(std::make_unique<Staller>(port, loginHead, 31 * MiB - 1024));
@@ -326,8 +322,9 @@ int main(int argc, char **argv)
                 port, from,
                 [i, counter] {
                     ++*counter;
-                    return loginRequest(*counter % 2 ? QStringLiteral("B001")
-                                                     : QStringLiteral("F%1-%2").arg(i).arg(*counter),
+                    return loginRequest(*counter % 2
+                                            ? QStringLiteral("B001")
+                                            : QStringLiteral("F%1-%2").arg(i).arg(*counter),
                                         QStringLiteral("guess-%1").arg(*counter));
                 },
                 [&](int code, double) {
@@ -362,8 +359,8 @@ int main(int argc, char **argv)
            "|---|---:|---:|---:|---:|---:|\n";
     for (const auto &[name, run] : {std::pair{"quiet", quiet}, std::pair{"under abuse", abused}}) {
         out << "| " << name << " | " << run.first.size() << " | " << ms(percentile(run.first, 0.5))
-            << " | " << ms(percentile(run.first, 0.99)) << " | "
-            << ms(percentile(run.first, 1.0)) << " | " << ms(run.second) << " |\n";
+            << " | " << ms(percentile(run.first, 0.99)) << " | " << ms(percentile(run.first, 1.0))
+            << " | " << ms(run.second) << " |\n";
     }
     out << "\nservice VmHWM (peak resident) " << ms(hwm) << " MiB\n";
     out << "bad sign-ins answered: " << floodCount;
@@ -379,9 +376,8 @@ int main(int argc, char **argv)
     out << "wrong password, median of 4: known code " << ms(percentile(known, 0.5))
         << " ms, unknown code " << ms(percentile(unknown, 0.5)) << " ms\n";
     out << "target: /api/status p99 <= 50 ms and memory <= 150 MiB under abuse: "
-        << (percentile(abused.first, 0.99) <= 50 && std::max(hwm, abused.second) <= 150
-                ? "met"
-                : "NOT met")
+        << (percentile(abused.first, 0.99) <= 50 && std::max(hwm, abused.second) <= 150 ? "met"
+                                                                                        : "NOT met")
         << "\n";
     service.terminate();
     service.waitForFinished(5000);

@@ -72,7 +72,7 @@ void LoginThrottle::succeeded(const QString &code, const QString &address)
 
 QString LoginThrottle::message(int seconds)
 {
-    return seconds == 1
-               ? QStringLiteral("Troppi tentativi di accesso: riprova tra 1 secondo.")
-               : QStringLiteral("Troppi tentativi di accesso: riprova tra %1 secondi.").arg(seconds);
+    return seconds == 1 ? QStringLiteral("Troppi tentativi di accesso: riprova tra 1 secondo.")
+                        : QStringLiteral("Troppi tentativi di accesso: riprova tra %1 secondi.")
+                              .arg(seconds);
 }

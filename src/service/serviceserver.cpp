@@ -9,6 +9,7 @@
 #include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -16,7 +17,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QPointer>
 
 #include <functional>
 
@@ -193,10 +193,9 @@ private:
                                                     {413, "Payload Too Large"},
                                                     {431, "Request Header Fields Too Large"},
                                                     {503, "Service Unavailable"}};
-        const QByteArray body
-            = QJsonDocument(QJsonObject{{QStringLiteral("success"), false},
-                                        {QStringLiteral("message"), message}})
-                  .toJson(QJsonDocument::Compact);
+        const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("success"), false},
+                                                          {QStringLiteral("message"), message}})
+                                    .toJson(QJsonDocument::Compact);
         m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status)
                         + "\r\nContent-Type: application/json\r\nConnection: close\r\n"
                           "Content-Length: "
@@ -265,9 +264,8 @@ ServiceServer::ServiceServer(ServiceStore &store, ServiceLimits limits, QObject 
     m_clock.start();
     m_hashPool.setMaxThreadCount(qMax(1, limits.hashThreads));
     m_rules->limits = limits;
-    m_rules->mayUpload = [this](const QByteArray &authorization) {
-        return bearer(authorization).has_value();
-    };
+    m_rules->mayUpload
+        = [this](const QByteArray &authorization) { return bearer(authorization).has_value(); };
     addRoutes();
 }
 
@@ -344,8 +342,7 @@ void ServiceServer::addRoutes()
     m_http.route(QStringLiteral("/api/login"),
                  [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
                      if (request.method() != Method::Post)
-                         failure(Status::MethodNotAllowed,
-                                 QStringLiteral("Metodo non consentito."))
+                         failure(Status::MethodNotAllowed, QStringLiteral("Metodo non consentito."))
                              .write(std::move(responder));
                      else
                          login(request, std::move(responder));
@@ -390,8 +387,7 @@ std::optional<ServiceStore::Customer> ServiceServer::bearer(const QHttpServerReq
     return bearer(headerValue(request, "Authorization"));
 }
 
-std::optional<ServiceStore::Customer>
-ServiceServer::bearer(const QByteArray &authorization) const
+std::optional<ServiceStore::Customer> ServiceServer::bearer(const QByteArray &authorization) const
 {
     const QByteArray header = authorization.trimmed();
     if (!header.startsWith("Bearer "))

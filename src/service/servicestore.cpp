@@ -84,7 +84,7 @@ QList<QStringList> migrations(bool postgres)
 QString tooLong(const QString &what, const QString &text, int cap)
 {
     return text.size() > cap ? QStringLiteral("%1 is longer than %2 characters").arg(what).arg(cap)
-                              : QString();
+                             : QString();
 }
 
 // The first refusal among the checks, empty when all pass.
@@ -385,10 +385,10 @@ bool ServiceStore::addCustomer(const QString &code,
         setError(error, QStringLiteral("the password must not be empty"));
         return false;
     }
-    const QString refusal = firstRefusal(
-        {tooLong(QStringLiteral("the customer code"), code, TextLimits::name),
-         tooLong(QStringLiteral("the full name"), fullName, TextLimits::name),
-         tooLong(QStringLiteral("the password"), password, TextLimits::password)});
+    const QString refusal
+        = firstRefusal({tooLong(QStringLiteral("the customer code"), code, TextLimits::name),
+                        tooLong(QStringLiteral("the full name"), fullName, TextLimits::name),
+                        tooLong(QStringLiteral("the password"), password, TextLimits::password)});
     if (!refusal.isEmpty()) {
         setError(error, refusal);
         return false;
@@ -428,8 +428,8 @@ ServiceStore::PasswordRecord ServiceStore::passwordRecord(const QString &code) c
     query.bindValue(QStringLiteral(":code"), code);
     PasswordRecord record;
     if (code.size() <= TextLimits::name && query.exec() && query.next()) {
-        record.customer
-            = Customer{query.value(0).toInt(), query.value(1).toString(), query.value(2).toString()};
+        record.customer = Customer{query.value(0).toInt(), query.value(1).toString(),
+                                   query.value(2).toString()};
         record.salt = QByteArray::fromHex(query.value(3).toString().toLatin1());
         record.hash = QByteArray::fromHex(query.value(4).toString().toLatin1());
         record.iterations = query.value(5).toInt();
@@ -510,13 +510,13 @@ QString ServiceStore::addDriver(const QString &driverFile, DriverEntry entry, QS
         setError(error, QStringLiteral("cannot read %1: %2").arg(driverFile, source.errorString()));
         return {};
     }
-    const QString refusal
-        = firstRefusal({tooLong(QStringLiteral("the family"), entry.family, TextLimits::name),
-                        tooLong(QStringLiteral("the brand"), entry.brand, TextLimits::name),
-                        tooLong(QStringLiteral("the model"), entry.model, TextLimits::name),
-                        tooLong(QStringLiteral("the group text"), entry.groupText, TextLimits::name),
-                        tooLong(QStringLiteral("the driver name"), entry.name, TextLimits::name),
-                        tooLong(QStringLiteral("the version"), entry.version, TextLimits::name)});
+    const QString refusal = firstRefusal(
+        {tooLong(QStringLiteral("the family"), entry.family, TextLimits::name),
+         tooLong(QStringLiteral("the brand"), entry.brand, TextLimits::name),
+         tooLong(QStringLiteral("the model"), entry.model, TextLimits::name),
+         tooLong(QStringLiteral("the group text"), entry.groupText, TextLimits::name),
+         tooLong(QStringLiteral("the driver name"), entry.name, TextLimits::name),
+         tooLong(QStringLiteral("the version"), entry.version, TextLimits::name)});
     if (!refusal.isEmpty()) {
         setError(error, refusal);
         return {};

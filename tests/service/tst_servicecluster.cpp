@@ -47,9 +47,9 @@ private slots:
         QVERIFY(m_dir.isValid());
         const QString files = m_dir.filePath(QStringLiteral("shared"));
         auto options = [&](const QString &data) {
-            return QStringList{QStringLiteral("--data"), m_dir.filePath(data),
+            return QStringList{QStringLiteral("--data"),     m_dir.filePath(data),
                                QStringLiteral("--database"), postgres.url(),
-                               QStringLiteral("--files"), files};
+                               QStringLiteral("--files"),    files};
         };
         QCOMPARE(run(QStringList{QStringLiteral("add-customer")} + options(QStringLiteral("a"))
                          + QStringList{QStringLiteral("C001"), QStringLiteral("Officina")},
@@ -58,13 +58,12 @@ private slots:
                  0);
         QStringList drivers;
         for (const char *family : {"EDC17C46", "MED17.5"}) {
-            const auto added = run(QStringList{QStringLiteral("add-driver")}
-                                   + options(QStringLiteral("a"))
-                                   + QStringList{DemoDriver, QStringLiteral("--family"),
-                                                 QString::fromLatin1(family),
-                                                 QStringLiteral("--brand"), QStringLiteral("VW"),
-                                                 QStringLiteral("--model"), QStringLiteral("Golf"),
-                                                 QStringLiteral("--version"), QStringLiteral("1")});
+            const auto added = run(
+                QStringList{QStringLiteral("add-driver")} + options(QStringLiteral("a"))
+                + QStringList{DemoDriver, QStringLiteral("--family"), QString::fromLatin1(family),
+                              QStringLiteral("--brand"), QStringLiteral("VW"),
+                              QStringLiteral("--model"), QStringLiteral("Golf"),
+                              QStringLiteral("--version"), QStringLiteral("1")});
             QCOMPARE(added.exitCode, 0);
             drivers << QString::fromLatin1(added.out.trimmed());
         }
@@ -75,10 +74,10 @@ private slots:
         for (const QString &data : {QStringLiteral("a"), QStringLiteral("b")}) {
             const quint16 port = freePort();
             services.push_back(std::make_unique<QProcess>());
-            services.back()->start(Service, QStringList{QStringLiteral("serve")} + options(data)
-                                                + QStringList{QStringLiteral("--listen"),
-                                                              QStringLiteral("127.0.0.1:%1")
-                                                                  .arg(port)});
+            services.back()->start(Service,
+                                   QStringList{QStringLiteral("serve")} + options(data)
+                                       + QStringList{QStringLiteral("--listen"),
+                                                     QStringLiteral("127.0.0.1:%1").arg(port)});
             urls << QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port));
         }
         for (const auto &service : services) {
@@ -88,9 +87,8 @@ private slots:
 
         // A session made by one service is good on the other.
         QNetworkAccessManager network;
-        const QJsonObject signedIn
-            = send(network, urls.at(0), "api/login",
-                   R"({"customer_code":"C001","password":"segreto"})", {});
+        const QJsonObject signedIn = send(network, urls.at(0), "api/login",
+                                          R"({"customer_code":"C001","password":"segreto"})", {});
         const QByteArray token = signedIn.value(QStringLiteral("token")).toString().toLatin1();
         QVERIFY(!token.isEmpty());
 
@@ -99,10 +97,9 @@ private slots:
         for (int i = 0; i < 12; ++i) {
             QByteArray firmware(20000 + i, char('a' + i));
             auto *form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-            for (const auto &[name, value] :
-                 {std::pair{"manufacturer", QByteArray("Fiat")},
-                  std::pair{"ecu_family", QByteArray("EDC17C69")},
-                  std::pair{"notes", QByteArray::number(i)}}) {
+            for (const auto &[name, value] : {std::pair{"manufacturer", QByteArray("Fiat")},
+                                              std::pair{"ecu_family", QByteArray("EDC17C69")},
+                                              std::pair{"notes", QByteArray::number(i)}}) {
                 QHttpPart part;
                 part.setHeader(QNetworkRequest::ContentDispositionHeader,
                                QStringLiteral("form-data; name=\"%1\"").arg(QLatin1String(name)));
@@ -151,7 +148,8 @@ private slots:
             QCOMPARE(row.value(QStringLiteral("file_sha256")).toString().toLatin1(),
                      QCryptographicHash::hash(byId.value(id), QCryptographicHash::Sha256).toHex());
             const QString exported = m_dir.filePath(QStringLiteral("export-%1.bin").arg(id));
-            QCOMPARE(run(QStringList{QStringLiteral("export-request")} + options(QStringLiteral("c"))
+            QCOMPARE(run(QStringList{QStringLiteral("export-request")}
+                         + options(QStringLiteral("c"))
                          + QStringList{QString::number(id), exported})
                          .exitCode,
                      0);
@@ -164,11 +162,11 @@ private slots:
         for (const QUrl &url : std::as_const(urls)) {
             for (const QString &driver : std::as_const(drivers)) {
                 const QByteArray body
-                    = QJsonDocument(QJsonObject{{QStringLiteral("customer_code"),
-                                                 QStringLiteral("C001")},
-                                                {QStringLiteral("device_hash"),
-                                                 QString(64, QLatin1Char('a'))},
-                                                {QStringLiteral("driver_id"), driver}})
+                    = QJsonDocument(
+                          QJsonObject{
+                              {QStringLiteral("customer_code"), QStringLiteral("C001")},
+                              {QStringLiteral("device_hash"), QString(64, QLatin1Char('a'))},
+                              {QStringLiteral("driver_id"), driver}})
                           .toJson(QJsonDocument::Compact);
                 QByteArray raw;
                 send(network, url, "api/drivers/download", body, token, &raw);

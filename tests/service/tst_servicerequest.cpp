@@ -112,8 +112,8 @@ void TestServiceRequest::uploadedFileName_data()
     QTest::newRow("escaped quote")
         << QByteArray(R"(form-data; name="firmware"; filename="a\"b.bin")") << true
         << QStringLiteral("a\"b.bin");
-    QTest::newRow("empty file name") << QByteArray(R"(form-data; name="firmware"; filename="")")
-                                     << true << QString();
+    QTest::newRow("empty file name")
+        << QByteArray(R"(form-data; name="firmware"; filename="")") << true << QString();
     QTest::newRow("text field") << QByteArray(R"(form-data; name="firmware")") << false
                                 << QString();
     QTest::newRow("filename inside another value")
@@ -127,8 +127,8 @@ void TestServiceRequest::uploadedFileName()
     QFETCH(bool, isFile);
     QFETCH(QString, fileName);
 
-    const QByteArray body = "--b\r\nContent-Disposition: " + disposition
-                            + "\r\n\r\n\x01\x02\r\n--b--\r\n";
+    const QByteArray body
+        = "--b\r\nContent-Disposition: " + disposition + "\r\n\r\n\x01\x02\r\n--b--\r\n";
     const MultipartForm form = parseMultipartForm("multipart/form-data; boundary=b", body);
     QVERIFY2(form.error.isEmpty(), qPrintable(form.error));
     const MultipartPart *firmware = form.part(QStringLiteral("firmware"));
@@ -151,8 +151,8 @@ void TestServiceRequest::partEnds_data()
                             "enough to show a misplaced end\r\n--b--";
     QTest::newRow("one byte") << head + "\r\nA\r\n" + tail << true << QByteArray("A");
     QTest::newRow("empty") << head + "\r\n\r\n" + tail << true << QByteArray();
-    QTest::newRow("blank line taken by the delimiter") << head + "\r\n" + tail << false
-                                                       << QByteArray();
+    QTest::newRow("blank line taken by the delimiter")
+        << head + "\r\n" + tail << false << QByteArray();
     QTest::newRow("no closing boundary") << head + "\r\nA\r\n--b" << false << QByteArray();
 }
 
@@ -199,8 +199,8 @@ void TestServiceRequest::textCaps()
         QCOMPARE(refusal,
                  QStringLiteral("Il campo \"%1\" supera %2 caratteri.").arg(key).arg(length - 1));
     // A JSON body carries the same caps.
-    const JsonRequest read = readJsonRequest(
-        QJsonDocument(QJsonObject{{key, text}}).toJson(), 1 << 20, {key});
+    const JsonRequest read
+        = readJsonRequest(QJsonDocument(QJsonObject{{key, text}}).toJson(), 1 << 20, {key});
     QCOMPARE(read.accepted(), accepted);
     QCOMPARE(read.status, accepted ? 200 : 400);
 }
@@ -221,29 +221,29 @@ void TestServiceRequest::requestHead_data()
         << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: 7\r\ncontent-length: 7")
         << QString() << qint64(7) << false;
     QTest::newRow("a list that agrees")
-        << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: 7, 7") << QString()
-        << qint64(7) << false;
+        << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: 7, 7") << QString() << qint64(7)
+        << false;
     QTest::newRow("two lengths that differ")
         << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: 7\r\nContent-Length: 70")
         << conflict << qint64(-1) << false;
     QTest::newRow("a list that differs")
-        << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: 7, 8") << conflict
-        << qint64(-1) << false;
+        << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: 7, 8") << conflict << qint64(-1)
+        << false;
     QTest::newRow("signed length") << QByteArray("POST /api/login HTTP/1.1\r\nContent-Length: +7")
                                    << badLength << qint64(-1) << false;
     QTest::newRow("length and chunks")
         << QByteArray("POST /api/x HTTP/1.1\r\nContent-Length: 7\r\nTransfer-Encoding: chunked")
         << QStringLiteral("Content-Length e Transfer-Encoding insieme non sono ammessi.")
         << qint64(-1) << false;
-    QTest::newRow("HTTP/1.0") << QByteArray("GET /api/status HTTP/1.0") << QString()
-                              << qint64(-1) << true;
+    QTest::newRow("HTTP/1.0") << QByteArray("GET /api/status HTTP/1.0") << QString() << qint64(-1)
+                              << true;
     QTest::newRow("Connection: close")
         << QByteArray("GET /api/status HTTP/1.1\r\nConnection: keep-alive, Close") << QString()
         << qint64(-1) << true;
     QTest::newRow("no version") << QByteArray("GET /api/status") << malformed << qint64(-1)
                                 << false;
-    QTest::newRow("header without a colon")
-        << QByteArray("GET /api/x HTTP/1.1\r\nContent-Length 5") << malformed << qint64(-1) << false;
+    QTest::newRow("header without a colon") << QByteArray("GET /api/x HTTP/1.1\r\nContent-Length 5")
+                                            << malformed << qint64(-1) << false;
 }
 
 void TestServiceRequest::requestHead()
@@ -281,16 +281,14 @@ void TestServiceRequest::throttle_data()
     QTest::newRow("four of a code") << many(4, "C1", "a") << 4000 << "C1@a" << 0;
     QTest::newRow("five of a code") << many(5, "C1", "a") << 5000 << "C1@a" << 55;
     QTest::newRow("five, the first aged out") << many(5, "C1", "a") << 60000 << "C1@a" << 0;
-    QTest::newRow("five, the first nearly aged out") << many(5, "C1", "a") << 59999 << "C1@a"
-                                                     << 1;
+    QTest::newRow("five, the first nearly aged out") << many(5, "C1", "a") << 59999 << "C1@a" << 1;
     QTest::newRow("five of a code, from elsewhere") << many(5, "C1", "a") << 5000 << "C1@b" << 55;
     QTest::newRow("five of a code, another code") << many(5, "C1", "a") << 5000 << "C2@a" << 0;
     QTest::newRow("five of a code, then its success")
         << many(5, "C1", "a") + QStringList{"+C1@a"} << 5000 << "C1@a" << 0;
     QTest::newRow("nineteen codes of an address") << many(19, "K%1", "a") << 19000 << "Z@a" << 0;
     QTest::newRow("twenty codes of an address") << many(20, "K%1", "a") << 20000 << "Z@a" << 40;
-    QTest::newRow("twenty codes, another address") << many(20, "K%1", "a") << 20000 << "Z@b"
-                                                   << 0;
+    QTest::newRow("twenty codes, another address") << many(20, "K%1", "a") << 20000 << "Z@b" << 0;
 }
 
 void TestServiceRequest::throttle()

@@ -21,9 +21,8 @@ class RawClient
 public:
     explicit RawClient(quint16 port)
     {
-        QObject::connect(&m_socket, &QIODevice::readyRead, [this] {
-            m_answer += m_socket.readAll();
-        });
+        QObject::connect(&m_socket, &QIODevice::readyRead,
+                         [this] { m_answer += m_socket.readAll(); });
         m_socket.connectToHost(QHostAddress::LocalHost, port);
     }
     void send(const QByteArray &bytes) { m_socket.write(bytes); }
@@ -103,8 +102,8 @@ private slots:
             << QByteArray("GET /api/status HTTP/1.1\r\nConnection: close\r\n\r\n") << 200 << true;
         QTest::newRow("two different lengths")
             << QByteArray(post("/api/login", 2, "Content-Length: 3\r\n") + "{}") << 400 << true;
-        QTest::newRow("JSON body at its cap") << post("/api/login", limits.maxJsonBody) << 0
-                                              << false;
+        QTest::newRow("JSON body at its cap")
+            << post("/api/login", limits.maxJsonBody) << 0 << false;
         QTest::newRow("JSON body one byte over")
             << post("/api/login", limits.maxJsonBody + 1) << 413 << true;
         QTest::newRow("upload at its cap")
@@ -112,14 +111,12 @@ private slots:
         QTest::newRow("upload one byte over")
             << post(upload, limits.maxUploadBody() + 1, bearer) << 413 << true;
         QTest::newRow("upload without a session") << post(upload, 100) << 401 << true;
-        QTest::newRow("head of 15 KiB")
-            << QByteArray(status).insert(status.size() - 2, "X-Pad: " + QByteArray(15000, 'p')
-                                                                + "\r\n")
-            << 200 << false;
-        QTest::newRow("head of 17 KiB")
-            << QByteArray(status).insert(status.size() - 2, "X-Pad: " + QByteArray(17000, 'p')
-                                                                + "\r\n")
-            << 431 << true;
+        QTest::newRow("head of 15 KiB") << QByteArray(status).insert(
+            status.size() - 2, "X-Pad: " + QByteArray(15000, 'p') + "\r\n")
+                                        << 200 << false;
+        QTest::newRow("head of 17 KiB") << QByteArray(status).insert(
+            status.size() - 2, "X-Pad: " + QByteArray(17000, 'p') + "\r\n")
+                                        << 431 << true;
         QTest::newRow("endless chunked body")
             << QByteArray("POST /api/login HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n20000\r\n"
                           + QByteArray(0x20000, '{'))
@@ -266,7 +263,8 @@ private slots:
         file.setBody(QByteArray(100, 'f'));
         form->append(file);
         QNetworkAccessManager network;
-        QNetworkRequest request(service.url().resolved(QUrl(QStringLiteral("api/customer/driver-requests"))));
+        QNetworkRequest request(
+            service.url().resolved(QUrl(QStringLiteral("api/customer/driver-requests"))));
         request.setRawHeader("Authorization", "Bearer " + token(service).toLatin1());
         QNetworkReply *reply = network.post(request, form);
         form->setParent(reply);
@@ -283,10 +281,9 @@ private slots:
                                                                  : QStringLiteral("manufacturer")));
         } else {
             QVERIFY(stored.isEmpty());
-            QCOMPARE(answer.value(QStringLiteral("message")).toString(),
-                     QStringLiteral("Il campo \"%1\" supera %2 caratteri.")
-                         .arg(field)
-                         .arg(length - 1));
+            QCOMPARE(
+                answer.value(QStringLiteral("message")).toString(),
+                QStringLiteral("Il campo \"%1\" supera %2 caratteri.").arg(field).arg(length - 1));
         }
         delete reply;
     }

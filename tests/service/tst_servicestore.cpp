@@ -242,8 +242,8 @@ private slots:
         const bool postgres = store.driverName() == QLatin1String("QPSQL");
         for (const char *table : {"customers", "drivers", "requests", "releases"}) {
             if (postgres)
-                QVERIFY(query.exec(QStringLiteral("DROP SEQUENCE %1_id_seq").arg(
-                    QLatin1String(table))));
+                QVERIFY(query.exec(
+                    QStringLiteral("DROP SEQUENCE %1_id_seq").arg(QLatin1String(table))));
         }
         if (!postgres)
             QVERIFY(query.exec(QStringLiteral("DROP TABLE id_sequences")));
