@@ -28,7 +28,7 @@ struct ServiceLimits
     // The upload bodies being received at once, by their announced lengths: the server holds
     // each one whole (twice, while it reads it) before it can look at it.
     qint64 uploadBudget = 48 * 1024 * 1024;
-    int maxConnections = 512;
+    int maxConnections = 256;
     int hashThreads = 2; // the PBKDF2 of sign-ins runs there, never on the event loop
     LoginThrottle::Rules throttle;
 };

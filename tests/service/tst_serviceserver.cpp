@@ -198,6 +198,20 @@ private slots:
         QCOMPARE(stalled.status(), 0);
     }
 
+    // A head that comes in pieces is judged whole: its length still counts.
+    void headInPieces()
+    {
+        LocalService service(false, testLimits());
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        RawClient client(service.url().port());
+        client.send("POST /api/login HTTP/1.1\r\nContent-Length: 99999\r\n");
+        QTest::qWait(200);
+        client.send("Host: 127.0.0.1\r\n\r\n");
+        client.wait(5000);
+        QCOMPARE(client.status(), 413);
+        QVERIFY(client.closed());
+    }
+
     // Repeated failures wait, with a message saying how long; other customers do not.
     void signInThrottle()
     {

@@ -303,6 +303,52 @@ private slots:
         QVERIFY(again.checkPassword(QStringLiteral("C001"), QStringLiteral("p")));
     }
 
+    // What the operator commands store is capped as what customers send.
+    void operatorTextCaps_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("family at 128") << "family" << 128 << true;
+        QTest::newRow("family at 129") << "family" << 129 << false;
+        QTest::newRow("group text at 129") << "group" << 129 << false;
+        QTest::newRow("release version at 128") << "version" << 128 << true;
+        QTest::newRow("release version at 129") << "version" << 129 << false;
+        QTest::newRow("download URL at 2048") << "url" << 2048 << true;
+        QTest::newRow("download URL at 2049") << "url" << 2049 << false;
+        QTest::newRow("release notes at 4096") << "notes" << 4096 << true;
+        QTest::newRow("release notes at 4097") << "notes" << 4097 << false;
+    }
+    void operatorTextCaps()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, length);
+        QFETCH(bool, accepted);
+        ServiceStore store;
+        QString error;
+        QVERIFY(store.open(m_dir.filePath(QStringLiteral("caps%1").arg(++m_counter)), QString(),
+                           &error));
+        const QString text(length, QLatin1Char('t'));
+        if (field == QLatin1String("family") || field == QLatin1String("group")) {
+            ServiceStore::DriverEntry entry;
+            entry.family = field == QLatin1String("family") ? text : QStringLiteral("F");
+            entry.groupText = field == QLatin1String("group") ? text : QString();
+            entry.brand = entry.model = entry.name = entry.version = QStringLiteral("x");
+            const QString source = m_dir.filePath(QStringLiteral("caps.ecudrv"));
+            QVERIFY(!testsupport::writeFile(source, "ECUD").isEmpty());
+            QCOMPARE(store.addDriver(source, entry, &error).isEmpty(), !accepted);
+            QCOMPARE(store.families().size(), accepted ? 1 : 0);
+            return;
+        }
+        ServiceStore::Release release{QStringLiteral("1.0"), QString(), QString(), false};
+        (field == QLatin1String("version") ? release.version
+         : field == QLatin1String("url")   ? release.downloadUrl
+                                           : release.notes)
+            = text;
+        QCOMPARE(store.setRelease(release, &error), accepted);
+        QCOMPARE(store.release().version, accepted ? release.version : QString());
+    }
+
     void refusesUnknownDatabaseUrl()
     {
         ServiceStore store;
