@@ -198,6 +198,31 @@ private slots:
         QCOMPARE(stalled.status(), 0);
     }
 
+    // Password checks run beside the event loop: the status is answered while sign-ins,
+    // sent before it, are still being checked.
+    void statusWhileSigningIn()
+    {
+        LocalService service(false, testLimits());
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        std::vector<std::unique_ptr<RawClient>> logins;
+        for (int i = 0; i < 4; ++i) {
+            const QByteArray body = loginBody(QStringLiteral("X%1").arg(i), QStringLiteral("no"));
+            logins.push_back(std::make_unique<RawClient>(service.url().port()));
+            logins.back()->send(post("/api/login", body.size()) + body);
+        }
+        QTest::qWait(50); // every sign-in is in before the status is asked
+        RawClient status(service.url().port());
+        status.send(::status);
+        status.wait(5000, true);
+        QCOMPARE(status.status(), 200);
+        QVERIFY(std::any_of(logins.begin(), logins.end(),
+                            [](const auto &login) { return !login->answered(); }));
+        for (const auto &login : logins) {
+            login->wait(10000, true);
+            QCOMPARE(login->status(), 401);
+        }
+    }
+
     // A head that comes in pieces is judged whole: its length still counts.
     void headInPieces()
     {
