@@ -179,7 +179,6 @@ void TestServiceRequest::textCaps_data()
     QTest::addColumn<bool>("accepted");
     QTest::newRow("family at 128") << "ecu_family" << 128 << true;
     QTest::newRow("family at 129") << "ecu_family" << 129 << false;
-    QTest::newRow("code at 129") << "customer_code" << 129 << false;
     QTest::newRow("password at 1024") << "password" << 1024 << true;
     QTest::newRow("password at 1025") << "password" << 1025 << false;
     QTest::newRow("notes at 4096") << "notes" << 4096 << true;

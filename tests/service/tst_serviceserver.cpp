@@ -272,7 +272,6 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::newRow("manufacturer at 128") << "manufacturer" << 128 << 201;
         QTest::newRow("manufacturer at 129") << "manufacturer" << 129 << 400;
-        QTest::newRow("family at 129") << "ecu_family" << 129 << 400;
         QTest::newRow("notes at 4096") << "notes" << 4096 << 201;
         QTest::newRow("notes at 4097") << "notes" << 4097 << 400;
     }

@@ -311,7 +311,6 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::newRow("family at 128") << "family" << 128 << true;
         QTest::newRow("family at 129") << "family" << 129 << false;
-        QTest::newRow("group text at 129") << "group" << 129 << false;
         QTest::newRow("release version at 128") << "version" << 128 << true;
         QTest::newRow("release version at 129") << "version" << 129 << false;
         QTest::newRow("download URL at 2048") << "url" << 2048 << true;
@@ -329,10 +328,9 @@ private slots:
         QVERIFY(store.open(m_dir.filePath(QStringLiteral("caps%1").arg(++m_counter)), QString(),
                            &error));
         const QString text(length, QLatin1Char('t'));
-        if (field == QLatin1String("family") || field == QLatin1String("group")) {
+        if (field == QLatin1String("family")) {
             ServiceStore::DriverEntry entry;
-            entry.family = field == QLatin1String("family") ? text : QStringLiteral("F");
-            entry.groupText = field == QLatin1String("group") ? text : QString();
+            entry.family = text;
             entry.brand = entry.model = entry.name = entry.version = QStringLiteral("x");
             const QString source = m_dir.filePath(QStringLiteral("caps.ecudrv"));
             QVERIFY(!testsupport::writeFile(source, "ECUD").isEmpty());
