@@ -263,6 +263,7 @@ ServiceServer::ServiceServer(ServiceStore &store, ServiceLimits limits, QObject 
 {
     m_clock.start();
     m_hashPool.setMaxThreadCount(qMax(1, limits.hashThreads));
+    m_uploadPool.setMaxThreadCount(2);
     m_rules->limits = limits;
     m_rules->mayUpload
         = [this](const QByteArray &authorization) { return bearer(authorization).has_value(); };
@@ -274,6 +275,7 @@ ServiceServer::~ServiceServer()
     // A guard that outlives the server must not ask it about sessions.
     m_rules->mayUpload = [](const QByteArray &) { return false; };
     m_hashPool.waitForDone();
+    m_uploadPool.waitForDone();
 }
 
 bool ServiceServer::listen(const QHostAddress &address,
@@ -347,10 +349,18 @@ void ServiceServer::addRoutes()
                      else
                          login(request, std::move(responder));
                  });
+    // A driver request answers once its firmware, on a worker thread, is stored.
+    m_http.route(QStringLiteral("/api/customer/driver-requests"),
+                 [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+                     if (request.method() != Method::Post)
+                         failure(Status::MethodNotAllowed, QStringLiteral("Metodo non consentito."))
+                             .write(std::move(responder));
+                     else
+                         driverRequest(request, std::move(responder));
+                 });
     const Route routes[] = {
         {"/api/status", Method::Get, &ServiceServer::status},
         {"/api/version", Method::Get, &ServiceServer::version},
-        {"/api/customer/driver-requests", Method::Post, &ServiceServer::driverRequest},
         {"/api/drivers/identity-catalog", Method::Post, &ServiceServer::identityCatalog},
         {"/api/drivers/groups", Method::Post, &ServiceServer::groups},
         {"/api/drivers/available", Method::Post, &ServiceServer::available},
@@ -472,27 +482,42 @@ QHttpServerResponse ServiceServer::version(const QHttpServerRequest &)
         {QStringLiteral("notes"), release.notes}});
 }
 
-QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &request)
+namespace {
+
+// A driver request form taken apart, checked and its firmware staged in the files folder: the
+// part of a driver request that takes time and needs no database, run on a worker thread.
+struct StagedUpload
 {
-    const auto customer = bearer(request);
-    if (!customer)
-        return failure(Status::Unauthorized, sessionRefusal);
-    if (request.body().size() > m_limits.maxUploadBody())
-        return failure(Status::PayloadTooLarge, QStringLiteral("Richiesta troppo grande."));
-    const MultipartForm form
-        = parseMultipartForm(headerValue(request, "Content-Type"), request.body());
+    int status = 0; // the HTTP status of the refusal; 0 when staged
+    QString message;
+    ServiceStore::DriverRequest entry;
+    QString stagedFile;
+};
+
+StagedUpload stageUpload(const QByteArray &contentType,
+                         const QByteArray &body,
+                         qint64 maxFirmware,
+                         const QString &filesFolder)
+{
+    StagedUpload upload;
+    auto refuse = [&upload](int status, const QString &message) {
+        upload.status = status;
+        upload.message = message;
+        return upload;
+    };
+    const MultipartForm form = parseMultipartForm(contentType, body);
     if (!form.error.isEmpty())
-        return failure(Status::BadRequest, QStringLiteral("Modulo non valido: %1").arg(form.error));
+        return refuse(400, QStringLiteral("Modulo non valido: %1").arg(form.error));
     const MultipartPart *firmware = form.part(QStringLiteral("firmware"));
     if (!firmware || !firmware->hasFileName)
-        return failure(Status::BadRequest, QStringLiteral("File \"firmware\" mancante."));
+        return refuse(400, QStringLiteral("File \"firmware\" mancante."));
     if (firmware->body.isEmpty())
-        return failure(Status::BadRequest, QStringLiteral("Il file firmware è vuoto."));
-    if (firmware->body.size() > m_limits.maxFirmware)
-        return failure(Status::PayloadTooLarge, QStringLiteral("Il file firmware supera %1 MiB.")
-                                                    .arg(m_limits.maxFirmware / (1024 * 1024)));
-    ServiceStore::DriverRequest entry;
-    entry.customerCode = customer->code;
+        return refuse(400, QStringLiteral("Il file firmware è vuoto."));
+    if (firmware->body.size() > maxFirmware)
+        return refuse(
+            413,
+            QStringLiteral("Il file firmware supera %1 MiB.").arg(maxFirmware / (1024 * 1024)));
+    ServiceStore::DriverRequest &entry = upload.entry;
     auto text = [&form](const char *name) {
         const MultipartPart *part = form.part(QString::fromLatin1(name));
         return part ? QString::fromUtf8(part->body).trimmed() : QString();
@@ -501,19 +526,70 @@ QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &reque
     entry.ecuFamily = text("ecu_family");
     entry.notes = text("notes");
     if (entry.manufacturer.isEmpty() || entry.ecuFamily.isEmpty())
-        return failure(Status::BadRequest,
-                       QStringLiteral("Marca ed ECU / famiglia sono obbligatorie."));
+        return refuse(400, QStringLiteral("Marca ed ECU / famiglia sono obbligatorie."));
     for (const auto &[key, value] : {std::pair{QStringLiteral("manufacturer"), entry.manufacturer},
                                      std::pair{QStringLiteral("ecu_family"), entry.ecuFamily},
                                      std::pair{QStringLiteral("notes"), entry.notes}}) {
         const QString tooLong = textRefusal(key, value);
         if (!tooLong.isEmpty())
-            return failure(Status::BadRequest, tooLong);
+            return refuse(400, tooLong);
     }
     // Kept only to show the operator; the stored file gets a name of the service's own.
     entry.fileName = firmware->fileName.left(255);
     QString error;
-    const int id = m_store.addRequest(entry, firmware->body, &error);
+    upload.stagedFile = ServiceStore::stageFirmware(filesFolder, firmware->body, entry, &error);
+    if (upload.stagedFile.isEmpty())
+        return refuse(500, error);
+    return upload;
+}
+
+} // namespace
+
+void ServiceServer::driverRequest(const QHttpServerRequest &request,
+                                  QHttpServerResponder &&responder)
+{
+    const auto customer = bearer(request);
+    if (!customer)
+        return failure(Status::Unauthorized, sessionRefusal).write(std::move(responder));
+    if (request.body().size() > m_limits.maxUploadBody())
+        return failure(Status::PayloadTooLarge, QStringLiteral("Richiesta troppo grande."))
+            .write(std::move(responder));
+    auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
+    QPointer<QTcpSocket> socket = pending->socket();
+    const QByteArray contentType = headerValue(request, "Content-Type");
+    const QByteArray body = request.body();
+    const QString code = customer->code;
+    // Taking the form apart, hashing and writing up to 32 MiB is left to a worker thread; the
+    // destructor waits for the pool, so `this` outlives every task and what it posts.
+    m_uploadPool.start([this, contentType, body, code, pending, socket,
+                        maxFirmware = m_limits.maxFirmware, folder = m_store.filesFolder()] {
+        StagedUpload upload = stageUpload(contentType, body, maxFirmware, folder);
+        upload.entry.customerCode = code;
+        QMetaObject::invokeMethod(
+            this,
+            [this, upload, pending, socket] {
+                if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
+                    // Nobody waits for the answer: the request is not kept.
+                    if (!upload.stagedFile.isEmpty())
+                        QFile::remove(upload.stagedFile);
+                    return;
+                }
+                storeUpload(upload.status, upload.message, upload.entry, upload.stagedFile)
+                    .write(std::move(*pending));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QHttpServerResponse ServiceServer::storeUpload(int status,
+                                               const QString &message,
+                                               const ServiceStore::DriverRequest &entry,
+                                               const QString &stagedFile)
+{
+    if (status != 0)
+        return failure(Status(status), message);
+    QString error;
+    const int id = m_store.addStagedRequest(entry, stagedFile, &error);
     if (id <= 0)
         return failure(Status::InternalServerError, error);
     const QJsonObject stored{{QStringLiteral("id"), id},
@@ -521,7 +597,7 @@ QHttpServerResponse ServiceServer::driverRequest(const QHttpServerRequest &reque
                              {QStringLiteral("ecu_family"), entry.ecuFamily},
                              {QStringLiteral("notes"), entry.notes},
                              {QStringLiteral("file_name"), entry.fileName},
-                             {QStringLiteral("file_size"), qint64(firmware->body.size())}};
+                             {QStringLiteral("file_size"), entry.fileSize}};
     return QHttpServerResponse(
         QJsonObject{{QStringLiteral("success"), true},
                     {QStringLiteral("message"), QStringLiteral("Richiesta registrata.")},

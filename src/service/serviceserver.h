@@ -62,7 +62,11 @@ private:
                       const QString &code,
                       const QString &address);
     Response version(const QHttpServerRequest &request);
-    Response driverRequest(const QHttpServerRequest &request);
+    void driverRequest(const QHttpServerRequest &request, QHttpServerResponder &&responder);
+    Response storeUpload(int status,
+                         const QString &message,
+                         const ServiceStore::DriverRequest &entry,
+                         const QString &stagedFile);
     Response identityCatalog(const QHttpServerRequest &request);
     Response groups(const QHttpServerRequest &request);
     Response available(const QHttpServerRequest &request);
@@ -87,6 +91,7 @@ private:
     LoginThrottle m_throttle;
     QElapsedTimer m_clock;
     QThreadPool m_hashPool;
+    QThreadPool m_uploadPool; // driver requests' forms and files
     // Shared with the guard of every connection, which may outlive this object by a moment.
     std::shared_ptr<ConnectionRules> m_rules;
     QHttpServer m_http;

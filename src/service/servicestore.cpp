@@ -627,6 +627,29 @@ std::optional<ServiceStore::DriverEntry> ServiceStore::driver(const QString &id)
 
 int ServiceStore::addRequest(DriverRequest request, const QByteArray &firmware, QString *error)
 {
+    const QString staged = stageFirmware(m_filesFolder, firmware, request, error);
+    return staged.isEmpty() ? 0 : addStagedRequest(request, staged, error);
+}
+
+QString ServiceStore::stageFirmware(const QString &filesFolder,
+                                    const QByteArray &firmware,
+                                    DriverRequest &request,
+                                    QString *error)
+{
+    QByteArray tag(12, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(tag.data()), tag.size() / 4);
+    const QString path
+        = storedPath(filesFolder, QStringLiteral("requests"),
+                     QStringLiteral("incoming-%1.part").arg(QString::fromLatin1(tag.toHex())));
+    if (!writeWhole(path, firmware, error))
+        return {};
+    request.fileSize = firmware.size();
+    request.fileSha256 = QString::fromLatin1(sha256(firmware).toHex());
+    return path;
+}
+
+int ServiceStore::addStagedRequest(DriverRequest request, const QString &stagedFile, QString *error)
+{
     const QString refusal = firstRefusal(
         {tooLong(QStringLiteral("the customer code"), request.customerCode, TextLimits::name),
          tooLong(QStringLiteral("the manufacturer"), request.manufacturer, TextLimits::name),
@@ -634,6 +657,7 @@ int ServiceStore::addRequest(DriverRequest request, const QByteArray &firmware, 
          tooLong(QStringLiteral("the notes"), request.notes, TextLimits::notes),
          tooLong(QStringLiteral("the file name"), request.fileName, 255)});
     if (!refusal.isEmpty()) {
+        QFile::remove(stagedFile);
         setError(error, refusal);
         return 0;
     }
@@ -653,13 +677,29 @@ int ServiceStore::addRequest(DriverRequest request, const QByteArray &firmware, 
     query.bindValue(QStringLiteral(":family"), textValue(request.ecuFamily));
     query.bindValue(QStringLiteral(":notes"), textValue(request.notes));
     query.bindValue(QStringLiteral(":name"), textValue(request.fileName));
-    query.bindValue(QStringLiteral(":size"), qint64(firmware.size()));
-    query.bindValue(QStringLiteral(":sha"), QString::fromLatin1(sha256(firmware).toHex()));
+    query.bindValue(QStringLiteral(":size"), request.fileSize);
+    query.bindValue(QStringLiteral(":sha"), textValue(request.fileSha256));
     query.bindValue(QStringLiteral(":stored"), storedName);
     query.bindValue(QStringLiteral(":created"), nowSeconds());
-    if (!insertWithFile(db, query, request.id > 0, path, firmware,
-                        QStringLiteral("cannot store the request"), error))
+    const QString what = QStringLiteral("cannot store the request");
+    if (request.id <= 0 || !query.exec()) {
+        setError(error, QStringLiteral("%1: %2").arg(what, sqlError(query)));
+        db.rollback();
+        QFile::remove(stagedFile);
         return 0;
+    }
+    // The staged file is whole and synced: its rename is the step that makes it the request's.
+    if (!QFile::rename(stagedFile, path)) {
+        setError(error, QStringLiteral("%1: cannot rename %2 to %3").arg(what, stagedFile, path));
+        db.rollback();
+        QFile::remove(stagedFile);
+        return 0;
+    }
+    if (!db.commit()) {
+        setError(error, QStringLiteral("%1: %2").arg(what, db.lastError().text()));
+        QFile::remove(path);
+        return 0;
+    }
     return request.id;
 }
 

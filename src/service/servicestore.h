@@ -115,6 +115,17 @@ public:
 
     // Driver requests; the firmware bytes are stored under a name the service makes.
     int addRequest(DriverRequest request, const QByteArray &firmware, QString *error);
+    // addRequest in two halves. The first writes the firmware whole under a passing name in
+    // the files folder and sets the request's size and SHA-256; it needs no database, so it
+    // may run on any thread. Returns the file's path, empty on failure.
+    static QString stageFirmware(const QString &filesFolder,
+                                 const QByteArray &firmware,
+                                 DriverRequest &request,
+                                 QString *error);
+    // The second numbers the request, stores its row and gives the staged file its final
+    // name, as one step; on failure the staged file is removed. Returns the number, 0 on
+    // failure.
+    int addStagedRequest(DriverRequest request, const QString &stagedFile, QString *error);
     QList<DriverRequest> requests() const;
 
     bool setRelease(const Release &release, QString *error);

@@ -215,6 +215,10 @@ private slots:
         QCOMPARE(store.addRequest(r, "x", &error), 0);
         QVERIFY(error.contains(QStringLiteral("4096")));
         QCOMPARE(store.requests().size(), 3);
+        // Nothing is left of the refused one's firmware.
+        QCOMPARE(QDir(store.filesFolder() + QStringLiteral("/requests")).entryList(QDir::Files),
+                 QStringList({QStringLiteral("request-1.bin"), QStringLiteral("request-2.bin"),
+                              QStringLiteral("request-3.bin")}));
     }
 
     // Numbers come from the database: never one taken before, also after the newest row is
