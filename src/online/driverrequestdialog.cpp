@@ -46,9 +46,11 @@ DriverRequestDialog::DriverRequestDialog(ApiClient *client, QWidget *parent)
     form->addRow(QString(), m_size);
     m_brand = new QLineEdit(this);
     m_brand->setPlaceholderText(QStringLiteral("Es. Fiat, BMW, Volkswagen..."));
+    m_brand->setMaxLength(128); // the service refuses longer texts
     form->addRow(QStringLiteral("Marca:"), m_brand);
     m_family = new QLineEdit(this);
     m_family->setPlaceholderText(QStringLiteral("Es. Bosch EDC17C69"));
+    m_family->setMaxLength(128);
     form->addRow(QStringLiteral("ECU / Famiglia:"), m_family);
     m_notes = new QPlainTextEdit(this);
     m_notes->setPlaceholderText(QStringLiteral("Note opzionali sulla vettura o sul file..."));

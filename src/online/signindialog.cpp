@@ -25,9 +25,11 @@ SignInDialog::SignInDialog(ApiClient *client, QWidget *parent)
     auto *form = new QFormLayout;
     m_code = new QLineEdit(m_client->customerCode(), this);
     m_code->setPlaceholderText(QStringLiteral("Es. C001"));
+    m_code->setMaxLength(128); // the service takes no longer code
     form->addRow(QStringLiteral("Codice cliente:"), m_code);
     m_password = new QLineEdit(this);
     m_password->setEchoMode(QLineEdit::Password);
+    m_password->setMaxLength(1024);
     form->addRow(QStringLiteral("Password:"), m_password);
     layout->addLayout(form);
     m_status = new QLabel(this);

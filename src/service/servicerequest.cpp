@@ -1,6 +1,7 @@
 #include "servicerequest.h"
 
 #include "online/onlineprotocol.h"
+#include "servicestore.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -32,6 +33,9 @@ JsonRequest readJsonRequest(const QByteArray &bytes, qint64 limit, const QString
         if (!request.body.value(key).isString())
             return refused(400,
                            QStringLiteral("Campo \"%1\" mancante o non di tipo testo.").arg(key));
+        const QString tooLong = textRefusal(key, request.body.value(key).toString());
+        if (!tooLong.isEmpty())
+            return refused(400, tooLong);
     }
     return request;
 }
@@ -59,4 +63,103 @@ JsonRequest readSearchRequest(const QByteArray &bytes,
             return refused(400, QStringLiteral("Campo \"firmware_size\" mancante o non valido."));
     }
     return request;
+}
+
+int textCap(const QString &key)
+{
+    if (key == QLatin1String("password"))
+        return TextLimits::password;
+    if (key == QLatin1String("notes"))
+        return TextLimits::notes;
+    return TextLimits::name;
+}
+
+QString textRefusal(const QString &key, const QString &text)
+{
+    const int cap = textCap(key);
+    if (text.size() <= cap)
+        return {};
+    return QStringLiteral("Il campo \"%1\" supera %2 caratteri.").arg(key).arg(cap);
+}
+
+namespace {
+
+RequestHead refusedHead(int status, const QString &message)
+{
+    RequestHead head;
+    head.status = status;
+    head.message = message;
+    return head;
+}
+
+// A Content-Length value: decimal digits only, no sign, no spaces inside; -1 otherwise.
+qint64 lengthValue(const QByteArray &text)
+{
+    if (text.isEmpty() || text.size() > 15)
+        return -1;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+    }
+    return text.toLongLong();
+}
+
+} // namespace
+
+RequestHead readRequestHead(const QByteArray &head)
+{
+    const QString malformed = QStringLiteral("Richiesta HTTP non valida.");
+    QList<QByteArray> lines = head.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    while (!lines.isEmpty() && lines.first().isEmpty()) // blank lines may precede a request
+        lines.removeFirst();
+    if (lines.isEmpty())
+        return refusedHead(400, malformed);
+    const QList<QByteArray> start = lines.takeFirst().split(' ');
+    if (start.size() != 3 || start.at(0).isEmpty() || start.at(1).isEmpty()
+        || !start.at(2).startsWith("HTTP/1."))
+        return refusedHead(400, malformed);
+    RequestHead result;
+    result.method = start.at(0);
+    const qsizetype query = start.at(1).indexOf('?');
+    result.path = query < 0 ? start.at(1) : start.at(1).left(query);
+    result.closeAfterAnswer = start.at(2) == "HTTP/1.0";
+    bool lengthSeen = false;
+    for (const QByteArray &line : std::as_const(lines)) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            return refusedHead(400, malformed);
+        const QByteArray name = line.left(colon).toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "content-length") {
+            // Two lengths that disagree let a front and the service read different requests
+            // out of one stream: refused, as is anything but a plain number.
+            for (const QByteArray &item : value.split(',')) {
+                const qint64 length = lengthValue(item.trimmed());
+                if (length < 0)
+                    return refusedHead(400, QStringLiteral("Content-Length non valido."));
+                if (lengthSeen && length != result.contentLength)
+                    return refusedHead(400,
+                                       QStringLiteral("Intestazioni Content-Length in conflitto."));
+                result.contentLength = length;
+                lengthSeen = true;
+            }
+        } else if (name == "transfer-encoding") {
+            result.chunked = true;
+        } else if (name == "connection") {
+            for (const QByteArray &token : value.split(',')) {
+                if (token.trimmed().toLower() == "close")
+                    result.closeAfterAnswer = true;
+            }
+        } else if (name == "authorization") {
+            result.authorization = value;
+        }
+    }
+    if (result.chunked && lengthSeen)
+        return refusedHead(400, QStringLiteral("Content-Length e Transfer-Encoding insieme non "
+                                               "sono ammessi."));
+    return result;
 }

@@ -19,10 +19,18 @@
 
 namespace {
 
-// Each step brings the schema from the version before it; a store only ever moves forward.
-const QList<QStringList> &migrations()
+// The tables whose rows are numbered by the service.
+const QStringList &numberedTables()
 {
-    static const QList<QStringList> steps{
+    static const QStringList tables{QStringLiteral("customers"), QStringLiteral("drivers"),
+                                    QStringLiteral("requests"), QStringLiteral("releases")};
+    return tables;
+}
+
+// Each step brings the schema from the version before it; a store only ever moves forward.
+QList<QStringList> migrations(bool postgres)
+{
+    QList<QStringList> steps{
         {
             QStringLiteral("CREATE TABLE customers (id INTEGER PRIMARY KEY, code TEXT NOT NULL "
                            "UNIQUE, full_name TEXT NOT NULL, salt TEXT NOT NULL, password_hash "
@@ -49,7 +57,44 @@ const QList<QStringList> &migrations()
             QStringLiteral("CREATE INDEX sessions_expiry ON sessions (expires_at)"),
         },
     };
+    // Numbers come from the database, never from MAX + 1, so that several services on one
+    // database cannot hand out the same one. SQLite has no sequences: a table of counters,
+    // bumped inside the inserting transaction, does the same under its write lock.
+    QStringList sequences;
+    if (!postgres)
+        sequences.append(QStringLiteral("CREATE TABLE id_sequences (name TEXT PRIMARY KEY, "
+                                        "last_value BIGINT NOT NULL)"));
+    for (const QString &table : numberedTables()) {
+        if (postgres) {
+            sequences.append(QStringLiteral("CREATE SEQUENCE %1_id_seq").arg(table));
+            sequences.append(QStringLiteral("SELECT setval('%1_id_seq', COALESCE((SELECT MAX(id) "
+                                            "FROM %1), 0) + 1, false)")
+                                 .arg(table));
+        } else {
+            sequences.append(QStringLiteral("INSERT INTO id_sequences (name, last_value) SELECT "
+                                            "'%1', COALESCE(MAX(id), 0) FROM %1")
+                                 .arg(table));
+        }
+    }
+    steps.append(sequences);
     return steps;
+}
+
+// The refusal of a text longer than cap characters; empty when it fits.
+QString tooLong(const QString &what, const QString &text, int cap)
+{
+    return text.size() > cap ? QStringLiteral("%1 is longer than %2 characters").arg(what).arg(cap)
+                             : QString();
+}
+
+// The first refusal among the checks, empty when all pass.
+QString firstRefusal(std::initializer_list<QString> refusals)
+{
+    for (const QString &refusal : refusals) {
+        if (!refusal.isEmpty())
+            return refusal;
+    }
+    return {};
 }
 
 QString sqlError(const QSqlQuery &query)
@@ -170,12 +215,18 @@ ServiceStore::~ServiceStore()
     }
 }
 
-bool ServiceStore::open(const QString &dataFolder, const QString &databaseUrl, QString *error)
+bool ServiceStore::open(const QString &dataFolder,
+                        const QString &databaseUrl,
+                        QString *error,
+                        const QString &filesFolder)
 {
     m_dataFolder = QDir(dataFolder).absolutePath();
-    if (!QDir().mkpath(m_dataFolder)) {
-        setError(error, QStringLiteral("cannot create the data folder %1").arg(m_dataFolder));
-        return false;
+    m_filesFolder = filesFolder.isEmpty() ? m_dataFolder : QDir(filesFolder).absolutePath();
+    for (const QString &folder : {m_dataFolder, m_filesFolder}) {
+        if (!QDir().mkpath(folder)) {
+            setError(error, QStringLiteral("cannot create the folder %1").arg(folder));
+            return false;
+        }
     }
     QString type = QStringLiteral("QSQLITE");
     QString name = m_dataFolder + QStringLiteral("/service.sqlite");
@@ -221,6 +272,11 @@ bool ServiceStore::open(const QString &dataFolder, const QString &databaseUrl, Q
     return migrate(error);
 }
 
+bool ServiceStore::isPostgres() const
+{
+    return driverName() == QLatin1String("QPSQL");
+}
+
 QString ServiceStore::driverName() const
 {
     return QSqlDatabase::database(m_connection, false).driverName();
@@ -238,23 +294,38 @@ bool ServiceStore::migrate(QString *error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
+    const bool postgres = isPostgres();
+    // Services started together on one database migrate it one after the other.
+    if (postgres && !query.exec(QStringLiteral("SELECT pg_advisory_lock(7465737361)"))) {
+        setError(error, QStringLiteral("cannot lock the schema: %1").arg(sqlError(query)));
+        return false;
+    }
+    const bool migrated = migrateSteps(db, migrations(postgres), error);
+    if (postgres)
+        query.exec(QStringLiteral("SELECT pg_advisory_unlock(7465737361)"));
+    return migrated;
+}
+
+bool ServiceStore::migrateSteps(QSqlDatabase &db, const QList<QStringList> &steps, QString *error)
+{
+    QSqlQuery query(db);
     if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_info (version INTEGER NOT "
                                    "NULL)"))) {
         setError(error, QStringLiteral("cannot create the schema: %1").arg(sqlError(query)));
         return false;
     }
     int version = schemaVersion();
-    if (version > migrations().size()) {
+    if (version > steps.size()) {
         setError(error, QStringLiteral("the database has schema %1, newer than this service (%2)")
                             .arg(version)
-                            .arg(migrations().size()));
+                            .arg(steps.size()));
         return false;
     }
-    while (version < migrations().size()) {
+    while (version < steps.size()) {
         // One transaction per step: a failed step leaves the store at the version before it.
         db.transaction();
         bool ok = true;
-        for (const QString &statement : migrations().at(version)) {
+        for (const QString &statement : steps.at(version)) {
             if (!query.exec(statement)) {
                 ok = false;
                 break;
@@ -282,8 +353,21 @@ bool ServiceStore::migrate(QString *error)
 int ServiceStore::nextId(const QString &table) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM ") + table)
-        || !query.next())
+    if (isPostgres()) {
+        if (!query.exec(QStringLiteral("SELECT nextval('%1_id_seq')").arg(table)) || !query.next())
+            return 0;
+        return query.value(0).toInt();
+    }
+    // Inside the caller's transaction: the update takes SQLite's write lock, so no other
+    // writer reads the counter between the bump and the insert.
+    query.prepare(QStringLiteral("UPDATE id_sequences SET last_value = last_value + 1 WHERE name "
+                                 "= :name"));
+    query.bindValue(QStringLiteral(":name"), table);
+    if (!query.exec() || query.numRowsAffected() != 1)
+        return 0;
+    query.prepare(QStringLiteral("SELECT last_value FROM id_sequences WHERE name = :name"));
+    query.bindValue(QStringLiteral(":name"), table);
+    if (!query.exec() || !query.next())
         return 0;
     return query.value(0).toInt();
 }
@@ -301,23 +385,33 @@ bool ServiceStore::addCustomer(const QString &code,
         setError(error, QStringLiteral("the password must not be empty"));
         return false;
     }
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QString refusal
+        = firstRefusal({tooLong(QStringLiteral("the customer code"), code, TextLimits::name),
+                        tooLong(QStringLiteral("the full name"), fullName, TextLimits::name),
+                        tooLong(QStringLiteral("the password"), password, TextLimits::password)});
+    if (!refusal.isEmpty()) {
+        setError(error, refusal);
+        return false;
+    }
+    // Hashed before the transaction, which holds SQLite's write lock while it lasts.
     const QByteArray salt = PasswordHash::newSalt();
     const int iterations = PasswordHash::defaultIterations;
+    const QByteArray hash = PasswordHash::derive(password, salt, iterations);
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.transaction();
+    const int id = nextId(QStringLiteral("customers"));
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO customers (id, code, full_name, salt, "
                                  "password_hash, iterations, created) VALUES (:id, :code, "
                                  ":name, :salt, :hash, :iterations, :created)"));
-    query.bindValue(QStringLiteral(":id"), nextId(QStringLiteral("customers")));
+    query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":code"), code);
     query.bindValue(QStringLiteral(":name"), textValue(fullName));
     query.bindValue(QStringLiteral(":salt"), QString::fromLatin1(salt.toHex()));
-    query.bindValue(QStringLiteral(":hash"),
-                    QString::fromLatin1(PasswordHash::derive(password, salt, iterations).toHex()));
+    query.bindValue(QStringLiteral(":hash"), QString::fromLatin1(hash.toHex()));
     query.bindValue(QStringLiteral(":iterations"), iterations);
     query.bindValue(QStringLiteral(":created"), nowSeconds());
-    if (!query.exec() || !db.commit()) {
+    if (id <= 0 || !query.exec() || !db.commit()) {
         const QString text = sqlError(query);
         db.rollback();
         setError(error, QStringLiteral("cannot add customer %1: %2").arg(code, text));
@@ -326,27 +420,49 @@ bool ServiceStore::addCustomer(const QString &code,
     return true;
 }
 
-std::optional<ServiceStore::Customer> ServiceStore::checkPassword(const QString &code,
-                                                                  const QString &password) const
+ServiceStore::PasswordRecord ServiceStore::passwordRecord(const QString &code) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(QStringLiteral("SELECT id, code, full_name, salt, password_hash, iterations "
                                  "FROM customers WHERE code = :code"));
     query.bindValue(QStringLiteral(":code"), code);
-    if (!query.exec() || !query.next())
+    PasswordRecord record;
+    if (code.size() <= TextLimits::name && query.exec() && query.next()) {
+        record.customer = Customer{query.value(0).toInt(), query.value(1).toString(),
+                                   query.value(2).toString()};
+        record.salt = QByteArray::fromHex(query.value(3).toString().toLatin1());
+        record.hash = QByteArray::fromHex(query.value(4).toString().toLatin1());
+        record.iterations = query.value(5).toInt();
+        return record;
+    }
+    // An unknown code costs the same PBKDF2 as a known one, so that the time of the answer
+    // does not tell which codes exist.
+    record.salt = QByteArray(16, '\x5a');
+    record.iterations = PasswordHash::defaultIterations;
+    return record;
+}
+
+std::optional<ServiceStore::Customer> ServiceStore::verifyPassword(const PasswordRecord &record,
+                                                                   const QString &password)
+{
+    if (password.size() > TextLimits::password)
         return std::nullopt;
-    const QByteArray salt = QByteArray::fromHex(query.value(3).toString().toLatin1());
-    const QByteArray expected = QByteArray::fromHex(query.value(4).toString().toLatin1());
-    const QByteArray actual = PasswordHash::derive(password, salt, query.value(5).toInt());
+    const QByteArray actual = PasswordHash::derive(password, record.salt, record.iterations);
     // Compare without stopping at the first difference.
-    if (expected.size() != actual.size() || expected.isEmpty())
+    if (!record.customer || record.hash.size() != actual.size() || actual.isEmpty())
         return std::nullopt;
     unsigned char difference = 0;
-    for (qsizetype i = 0; i < expected.size(); ++i)
-        difference |= static_cast<unsigned char>(expected.at(i) ^ actual.at(i));
+    for (qsizetype i = 0; i < actual.size(); ++i)
+        difference |= static_cast<unsigned char>(record.hash.at(i) ^ actual.at(i));
     if (difference != 0)
         return std::nullopt;
-    return Customer{query.value(0).toInt(), query.value(1).toString(), query.value(2).toString()};
+    return record.customer;
+}
+
+std::optional<ServiceStore::Customer> ServiceStore::checkPassword(const QString &code,
+                                                                  const QString &password) const
+{
+    return verifyPassword(passwordRecord(code), password);
 }
 
 QString
@@ -394,13 +510,24 @@ QString ServiceStore::addDriver(const QString &driverFile, DriverEntry entry, QS
         setError(error, QStringLiteral("cannot read %1: %2").arg(driverFile, source.errorString()));
         return {};
     }
+    const QString refusal = firstRefusal(
+        {tooLong(QStringLiteral("the family"), entry.family, TextLimits::name),
+         tooLong(QStringLiteral("the brand"), entry.brand, TextLimits::name),
+         tooLong(QStringLiteral("the model"), entry.model, TextLimits::name),
+         tooLong(QStringLiteral("the group text"), entry.groupText, TextLimits::name),
+         tooLong(QStringLiteral("the driver name"), entry.name, TextLimits::name),
+         tooLong(QStringLiteral("the version"), entry.version, TextLimits::name)});
+    if (!refusal.isEmpty()) {
+        setError(error, refusal);
+        return {};
+    }
     const QByteArray bytes = source.readAll();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.transaction();
     const int number = nextId(QStringLiteral("drivers"));
     entry.id = QStringLiteral("drv-%1").arg(number);
     const QString storedName = entry.id + QStringLiteral(".ecudrv");
-    const QString path = storedPath(m_dataFolder, QStringLiteral("drivers"), storedName);
+    const QString path = storedPath(m_filesFolder, QStringLiteral("drivers"), storedName);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO drivers (id, driver_id, family, brand, model, "
                                  "group_text, name, version, map_count, stored_name, created) "
@@ -483,7 +610,7 @@ ServiceStore::drivers(const QString &family, const QString &brand, const QString
     QList<DriverEntry> result;
     if (query.exec()) {
         while (query.next())
-            result.append(driverFromRow(query, m_dataFolder));
+            result.append(driverFromRow(query, m_filesFolder));
     }
     return result;
 }
@@ -495,16 +622,50 @@ std::optional<ServiceStore::DriverEntry> ServiceStore::driver(const QString &id)
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec() || !query.next())
         return std::nullopt;
-    return driverFromRow(query, m_dataFolder);
+    return driverFromRow(query, m_filesFolder);
 }
 
 int ServiceStore::addRequest(DriverRequest request, const QByteArray &firmware, QString *error)
 {
+    const QString staged = stageFirmware(m_filesFolder, firmware, request, error);
+    return staged.isEmpty() ? 0 : addStagedRequest(request, staged, error);
+}
+
+QString ServiceStore::stageFirmware(const QString &filesFolder,
+                                    const QByteArray &firmware,
+                                    DriverRequest &request,
+                                    QString *error)
+{
+    QByteArray tag(12, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(tag.data()), tag.size() / 4);
+    const QString path
+        = storedPath(filesFolder, QStringLiteral("requests"),
+                     QStringLiteral("incoming-%1.part").arg(QString::fromLatin1(tag.toHex())));
+    if (!writeWhole(path, firmware, error))
+        return {};
+    request.fileSize = firmware.size();
+    request.fileSha256 = QString::fromLatin1(sha256(firmware).toHex());
+    return path;
+}
+
+int ServiceStore::addStagedRequest(DriverRequest request, const QString &stagedFile, QString *error)
+{
+    const QString refusal = firstRefusal(
+        {tooLong(QStringLiteral("the customer code"), request.customerCode, TextLimits::name),
+         tooLong(QStringLiteral("the manufacturer"), request.manufacturer, TextLimits::name),
+         tooLong(QStringLiteral("the ECU family"), request.ecuFamily, TextLimits::name),
+         tooLong(QStringLiteral("the notes"), request.notes, TextLimits::notes),
+         tooLong(QStringLiteral("the file name"), request.fileName, 255)});
+    if (!refusal.isEmpty()) {
+        QFile::remove(stagedFile);
+        setError(error, refusal);
+        return 0;
+    }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.transaction();
     request.id = nextId(QStringLiteral("requests"));
     const QString storedName = QStringLiteral("request-%1.bin").arg(request.id);
-    const QString path = storedPath(m_dataFolder, QStringLiteral("requests"), storedName);
+    const QString path = storedPath(m_filesFolder, QStringLiteral("requests"), storedName);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO requests (id, customer_code, manufacturer, "
                                  "ecu_family, notes, file_name, file_size, file_sha256, "
@@ -516,13 +677,29 @@ int ServiceStore::addRequest(DriverRequest request, const QByteArray &firmware, 
     query.bindValue(QStringLiteral(":family"), textValue(request.ecuFamily));
     query.bindValue(QStringLiteral(":notes"), textValue(request.notes));
     query.bindValue(QStringLiteral(":name"), textValue(request.fileName));
-    query.bindValue(QStringLiteral(":size"), qint64(firmware.size()));
-    query.bindValue(QStringLiteral(":sha"), QString::fromLatin1(sha256(firmware).toHex()));
+    query.bindValue(QStringLiteral(":size"), request.fileSize);
+    query.bindValue(QStringLiteral(":sha"), textValue(request.fileSha256));
     query.bindValue(QStringLiteral(":stored"), storedName);
     query.bindValue(QStringLiteral(":created"), nowSeconds());
-    if (!insertWithFile(db, query, request.id > 0, path, firmware,
-                        QStringLiteral("cannot store the request"), error))
+    const QString what = QStringLiteral("cannot store the request");
+    if (request.id <= 0 || !query.exec()) {
+        setError(error, QStringLiteral("%1: %2").arg(what, sqlError(query)));
+        db.rollback();
+        QFile::remove(stagedFile);
         return 0;
+    }
+    // The staged file is whole and synced: its rename is the step that makes it the request's.
+    if (!QFile::rename(stagedFile, path)) {
+        setError(error, QStringLiteral("%1: cannot rename %2 to %3").arg(what, stagedFile, path));
+        db.rollback();
+        QFile::remove(stagedFile);
+        return 0;
+    }
+    if (!db.commit()) {
+        setError(error, QStringLiteral("%1: %2").arg(what, db.lastError().text()));
+        QFile::remove(path);
+        return 0;
+    }
     return request.id;
 }
 
@@ -545,7 +722,7 @@ QList<ServiceStore::DriverRequest> ServiceStore::requests() const
         r.fileSize = query.value(6).toLongLong();
         r.fileSha256 = query.value(7).toString();
         r.storedFile
-            = storedPath(m_dataFolder, QStringLiteral("requests"), query.value(8).toString());
+            = storedPath(m_filesFolder, QStringLiteral("requests"), query.value(8).toString());
         r.created = QDateTime::fromSecsSinceEpoch(query.value(9).toLongLong());
         result.append(r);
     }
@@ -554,19 +731,28 @@ QList<ServiceStore::DriverRequest> ServiceStore::requests() const
 
 bool ServiceStore::setRelease(const Release &release, QString *error)
 {
+    const QString refusal = firstRefusal(
+        {tooLong(QStringLiteral("the version"), release.version, TextLimits::name),
+         tooLong(QStringLiteral("the download URL"), release.downloadUrl, TextLimits::url),
+         tooLong(QStringLiteral("the notes"), release.notes, TextLimits::notes)});
+    if (!refusal.isEmpty()) {
+        setError(error, refusal);
+        return false;
+    }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.transaction();
+    const int id = nextId(QStringLiteral("releases"));
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO releases (id, version, download_url, notes, "
                                  "mandatory, created) VALUES (:id, :version, :url, :notes, "
                                  ":mandatory, :created)"));
-    query.bindValue(QStringLiteral(":id"), nextId(QStringLiteral("releases")));
+    query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":version"), textValue(release.version));
     query.bindValue(QStringLiteral(":url"), textValue(release.downloadUrl));
     query.bindValue(QStringLiteral(":notes"), textValue(release.notes));
     query.bindValue(QStringLiteral(":mandatory"), release.mandatory ? 1 : 0);
     query.bindValue(QStringLiteral(":created"), nowSeconds());
-    if (!query.exec() || !db.commit()) {
+    if (id <= 0 || !query.exec() || !db.commit()) {
         setError(error, QStringLiteral("cannot set the version: %1").arg(sqlError(query)));
         db.rollback();
         return false;

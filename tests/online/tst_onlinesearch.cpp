@@ -8,6 +8,7 @@
 #include "online/driverrequestdialog.h"
 #include "online/driverrequestform.h"
 #include "online/onlinedriversearch.h"
+#include "online/signindialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -393,6 +394,32 @@ private slots:
         QVERIFY(dialog.brandEdit()->isEnabled());
         QCOMPARE(service.store().requests().value(0).manufacturer, brand);
         QCOMPARE(dialog.result(), int(QDialog::Accepted)); // sent: the dialog closes
+    }
+
+    // The service slows down repeated failures; the sign-in dialog says why and for how long.
+    void signInThrottled()
+    {
+        ServiceLimits limits;
+        limits.throttle.perCode = 1;
+        LocalService service(false, limits);
+        QVERIFY2(service.isReady(), qPrintable(service.error()));
+        ApiClient client(service.url());
+        SignInDialog dialog(&client);
+        QSignalSpy login(&client, &ApiClient::loginFinished);
+        dialog.codeEdit()->setText(LocalService::customerCode);
+        dialog.passwordEdit()->setText(QStringLiteral("sbagliata"));
+        dialog.signIn();
+        QVERIFY(login.wait());
+        QVERIFY(dialog.statusLabel()->text().contains(
+            QStringLiteral("Accesso non riuscito. Codice cliente o password non validi.")));
+        dialog.passwordEdit()->setText(LocalService::password);
+        dialog.signIn();
+        QVERIFY(login.wait());
+        QVERIFY2(dialog.statusLabel()->text().contains(
+                     QStringLiteral("Accesso non riuscito. Troppi tentativi di accesso: riprova "
+                                    "tra ")),
+                 qPrintable(dialog.statusLabel()->text()));
+        QVERIFY(client.authToken().isEmpty());
     }
 };
 

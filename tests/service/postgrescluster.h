@@ -18,6 +18,7 @@ public:
     PostgresCluster()
     {
         const QString bin = findBin();
+        m_hasBinaries = !bin.isEmpty();
         if (bin.isEmpty()) {
             m_reason = QStringLiteral("PostgreSQL binaries not found (Debian: postgresql)");
             return;
@@ -62,6 +63,7 @@ public:
     }
 
     bool isRunning() const { return m_started; }
+    bool hasBinaries() const { return m_hasBinaries; }
     QString reason() const { return m_reason; }
     QString url() const
     {
@@ -105,5 +107,6 @@ private:
     QStringList m_prefix;
     quint16 m_port = 0;
     bool m_started = false;
+    bool m_hasBinaries = false;
     QString m_reason;
 };

@@ -64,6 +64,23 @@ private slots:
         QVERIFY(!store.checkPassword(QStringLiteral("C001"), QStringLiteral("segreto-")));
         QVERIFY(!store.checkPassword(QStringLiteral("c001"), QStringLiteral("segreto-1")));
         QVERIFY(!store.checkPassword(QStringLiteral("C009"), QStringLiteral("segreto-1")));
+
+        // An unknown code is checked at the cost of a known one, so time tells nothing.
+        const auto known = store.passwordRecord(QStringLiteral("C001"));
+        const auto unknown = store.passwordRecord(QStringLiteral("C009"));
+        QVERIFY(known.customer && !unknown.customer);
+        QCOMPARE(unknown.iterations, known.iterations);
+        QCOMPARE(unknown.salt.size(), known.salt.size());
+
+        const QString name128(128, QLatin1Char('n'));
+        QVERIFY(store.addCustomer(QStringLiteral("C128"), name128, QStringLiteral("p"), &error));
+        QCOMPARE(store.checkPassword(QStringLiteral("C128"), QStringLiteral("p"))->fullName,
+                 name128);
+        QVERIFY(!store.addCustomer(QStringLiteral("C129"), name128 + QLatin1Char('n'),
+                                   QStringLiteral("p"), &error));
+        QVERIFY(error.contains(QStringLiteral("128")));
+        QVERIFY(!store.addCustomer(QStringLiteral("C130"), QStringLiteral("N"),
+                                   QString(1025, QLatin1Char('p')), &error));
     }
 
     void sessions_data() { addStores(); }
@@ -190,6 +207,71 @@ private slots:
                  store.dataFolder() + QStringLiteral("/requests"));
         QCOMPARE(testsupport::readFile(first.storedFile), firmware);
         QCOMPARE(list.at(1).fileSize, qint64(1000));
+
+        r.notes = QString(4096, QLatin1Char('n'));
+        QCOMPARE(store.addRequest(r, "x", &error), 3);
+        QCOMPARE(store.requests().at(2).notes.size(), 4096);
+        r.notes += QLatin1Char('n');
+        QCOMPARE(store.addRequest(r, "x", &error), 0);
+        QVERIFY(error.contains(QStringLiteral("4096")));
+        QCOMPARE(store.requests().size(), 3);
+        // Nothing is left of the refused one's firmware.
+        QCOMPARE(QDir(store.filesFolder() + QStringLiteral("/requests")).entryList(QDir::Files),
+                 QStringList({QStringLiteral("request-1.bin"), QStringLiteral("request-2.bin"),
+                              QStringLiteral("request-3.bin")}));
+    }
+
+    // Numbers come from the database: never one taken before, also after the newest row is
+    // gone, and an older store's sequence starts after its rows.
+    void numbers_data() { addStores(); }
+    void numbers()
+    {
+        ServiceStore store;
+        QString url;
+        OPEN_FRESH(store, url);
+        const QString folder = store.dataFolder();
+        ServiceStore::DriverRequest r;
+        r.customerCode = QStringLiteral("C001");
+        r.manufacturer = QStringLiteral("Fiat");
+        r.ecuFamily = QStringLiteral("EDC17C46");
+        QString error;
+        QCOMPARE(store.addRequest(r, "a", &error), 1);
+        QCOMPARE(store.addRequest(r, "b", &error), 2);
+        QSqlDatabase db = QSqlDatabase::database(store.connectionName(), false);
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("DELETE FROM requests WHERE id = 2")));
+        QCOMPARE(store.addRequest(r, "c", &error), 3);
+
+        // As a store made before sequences: rows numbered, no sequence yet.
+        const bool postgres = store.driverName() == QLatin1String("QPSQL");
+        for (const char *table : {"customers", "drivers", "requests", "releases"}) {
+            if (postgres)
+                QVERIFY(query.exec(
+                    QStringLiteral("DROP SEQUENCE %1_id_seq").arg(QLatin1String(table))));
+        }
+        if (!postgres)
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE id_sequences")));
+        QVERIFY(query.exec(QStringLiteral("UPDATE schema_info SET version = 2")));
+        ServiceStore reopened;
+        QVERIFY2(reopened.open(folder, url, &error), qPrintable(error));
+        QCOMPARE(reopened.schemaVersion(), 3);
+        QCOMPARE(reopened.addRequest(r, "d", &error), 4);
+    }
+
+    void filesFolder()
+    {
+        ServiceStore store;
+        QString error;
+        const QString files = m_dir.filePath(QStringLiteral("shared-files"));
+        QVERIFY(store.open(m_dir.filePath(QStringLiteral("own-data")), QString(), &error, files));
+        ServiceStore::DriverRequest r;
+        r.customerCode = QStringLiteral("C001");
+        r.manufacturer = QStringLiteral("Fiat");
+        r.ecuFamily = QStringLiteral("EDC17C46");
+        QCOMPARE(store.addRequest(r, "firmware", &error), 1);
+        const QString stored = store.requests().at(0).storedFile;
+        QCOMPARE(QFileInfo(stored).absolutePath(), files + QStringLiteral("/requests"));
+        QCOMPARE(testsupport::readFile(stored), QByteArray("firmware"));
     }
 
     void releaseAndReopen_data() { addStores(); }
@@ -211,18 +293,62 @@ private slots:
                                      &error));
             QVERIFY(store.addCustomer(QStringLiteral("C001"), QStringLiteral("N"),
                                       QStringLiteral("p"), &error));
-            QCOMPARE(store.schemaVersion(), 2);
+            QCOMPARE(store.schemaVersion(), 3);
         }
         ServiceStore again;
         QString error;
         QVERIFY2(again.open(folder, url, &error), qPrintable(error));
-        QCOMPARE(again.schemaVersion(), 2);
+        QCOMPARE(again.schemaVersion(), 3);
         const ServiceStore::Release release = again.release();
         QCOMPARE(release.version, QStringLiteral("1.2.0"));
         QCOMPARE(release.downloadUrl, QStringLiteral("https://a/2"));
         QCOMPARE(release.notes, QStringLiteral("secondo"));
         QCOMPARE(release.mandatory, false);
         QVERIFY(again.checkPassword(QStringLiteral("C001"), QStringLiteral("p")));
+    }
+
+    // What the operator commands store is capped as what customers send.
+    void operatorTextCaps_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("family at 128") << "family" << 128 << true;
+        QTest::newRow("family at 129") << "family" << 129 << false;
+        QTest::newRow("release version at 128") << "version" << 128 << true;
+        QTest::newRow("release version at 129") << "version" << 129 << false;
+        QTest::newRow("download URL at 2048") << "url" << 2048 << true;
+        QTest::newRow("download URL at 2049") << "url" << 2049 << false;
+        QTest::newRow("release notes at 4096") << "notes" << 4096 << true;
+        QTest::newRow("release notes at 4097") << "notes" << 4097 << false;
+    }
+    void operatorTextCaps()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, length);
+        QFETCH(bool, accepted);
+        ServiceStore store;
+        QString error;
+        QVERIFY(store.open(m_dir.filePath(QStringLiteral("caps%1").arg(++m_counter)), QString(),
+                           &error));
+        const QString text(length, QLatin1Char('t'));
+        if (field == QLatin1String("family")) {
+            ServiceStore::DriverEntry entry;
+            entry.family = text;
+            entry.brand = entry.model = entry.name = entry.version = QStringLiteral("x");
+            const QString source = m_dir.filePath(QStringLiteral("caps.ecudrv"));
+            QVERIFY(!testsupport::writeFile(source, "ECUD").isEmpty());
+            QCOMPARE(store.addDriver(source, entry, &error).isEmpty(), !accepted);
+            QCOMPARE(store.families().size(), accepted ? 1 : 0);
+            return;
+        }
+        ServiceStore::Release release{QStringLiteral("1.0"), QString(), QString(), false};
+        (field == QLatin1String("version") ? release.version
+         : field == QLatin1String("url")   ? release.downloadUrl
+                                           : release.notes)
+            = text;
+        QCOMPARE(store.setRelease(release, &error), accepted);
+        QCOMPARE(store.release().version, accepted ? release.version : QString());
     }
 
     void refusesUnknownDatabaseUrl()
