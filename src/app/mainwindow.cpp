@@ -7,23 +7,23 @@
 #include "app/mapwindowopener.h"
 #include "app/onlinecommands.h"
 #include "app/orimodcomparison.h"
-#include "platform/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/viewstate.h"
 #include "app/zoomspinbox.h"
 #include "checksums/checksumwidgets.h"
 #include "hex/createselectiondialog.h"
+#include "hex/hex2dview.h"
 #include "hex/hexcells.h"
 #include "hex/hexmodel.h"
 #include "hex/hexsearchdialog.h"
 #include "hex/hexviewer.h"
 #include "hex/wordedit.h"
-#include "hex/hex2dview.h"
 #include "importers/descriptionimporter.h"
 #include "mapeditor/mapaddresstext.h"
 #include "mapeditor/mapinfodialog.h"
 #include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
+#include "platform/platform.h"
 #include "projects/ecuidentification.h"
 #include "projects/projectcommands.h"
 #include "recognition/drivercreator.h"
@@ -367,8 +367,7 @@ void MainWindow::buildDatabasePanel()
     connect(open, &QToolButton::clicked, this, &MainWindow::onOpenFirmware);
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
     connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
-    connect(a2l, &QToolButton::clicked, this,
-            [this] { m_importer->importA2L(activeDocument()); });
+    connect(a2l, &QToolButton::clicked, this, [this] { m_importer->importA2L(activeDocument()); });
 }
 
 void MainWindow::buildMenus()
