@@ -56,7 +56,7 @@ private slots:
             return m_nextFile;
         });
         importer()->setByteOrderHook(
-            [this](DocumentWindow *, bool little) { m_byteOrders << little; });
+            [this](FirmwareProject *, bool little) { m_byteOrders << little; });
     }
 
     void cleanup() { delete m_window; }
@@ -74,7 +74,7 @@ private slots:
         m_window->activeDocumentWindow()->setMaps({kept});
         QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
         QVERIFY(importer()->startA2LImport(
-            m_window->activeDocumentWindow(),
+            m_window->activeDocument(),
             m_dir.write("empty.a2l",
                         "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
         QVERIFY(finished.wait(10000));
@@ -169,7 +169,7 @@ private slots:
         QVERIFY(!importer()->mapFilterDialog());
 
         QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
-        QVERIFY(importer()->startA2LImport(m_window->activeDocumentWindow(), DemoA2L));
+        QVERIFY(importer()->startA2LImport(m_window->activeDocument(), DemoA2L));
         QVERIFY(finished.wait(10000));
         button->click();
         QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
