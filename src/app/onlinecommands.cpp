@@ -78,7 +78,7 @@ void OnlineCommands::requestDriver(const QString &firmwarePath)
     DriverRequestDialog dialog(m_client, m_window);
     if (m_message)
         dialog.setMessageHook(m_message);
-    dialog.fill(driverRequestFormFor(m_window->activeDocument(), firmwarePath));
+    dialog.fill(driverRequestFormFor(m_host->activeDocument(), firmwarePath));
     dialog.exec();
 }
 
