@@ -155,6 +155,18 @@ Case makeCase(const QString &name)
     return c;
 }
 
+// A fingerprint or profile (entries 0..15) with its entries moved away from their values by
+// units in all, each as far as it can go: the similarity to the original falls with each unit.
+QByteArray degraded(QByteArray print, int units)
+{
+    for (char &v : print) {
+        const int step = std::min(v < 8 ? 15 - v : int(v), units);
+        v = char(v < 8 ? v + step : v - step);
+        units -= step;
+    }
+    return print;
+}
+
 } // namespace
 
 class TestMapValidation : public QObject
@@ -393,6 +405,173 @@ private slots:
         const Evaluation ev = validateCandidate(c.image, c.map, c.z, Candidate(), true);
         QCOMPARE(ev.reason, reason);
         QCOMPARE(ev.accepted, reason.isEmpty());
+    }
+
+    // The statistics rule's bounds: the share of zeros against the reference's, and the span
+    // ratio (5 % and 20 times pass).
+    void statisticsRuleBounds_data()
+    {
+        QTest::addColumn<int>("zeros"); // of the 48 values
+        QTest::addColumn<double>("referenceZeros");
+        QTest::addColumn<double>("spanRatio"); // to the reference's span; 0: the reference's own
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("39 zeros, reference 0.34") << 39 << 0.34 << 0.0 << true;
+        QTest::newRow("39 zeros, reference 0.35") << 39 << 0.35 << 0.0 << false;
+        QTest::newRow("38 zeros, reference 0.34") << 38 << 0.34 << 0.0 << false;
+        QTest::newRow("29 zeros, reference 0.14") << 29 << 0.14 << 0.0 << true;
+        QTest::newRow("29 zeros, reference 0.15") << 29 << 0.15 << 0.0 << false;
+        QTest::newRow("28 zeros, reference 0.14") << 28 << 0.14 << 0.0 << false;
+        QTest::newRow("span 5 %") << 0 << 0.0 << 0.05 << false;
+        QTest::newRow("span 20 times") << 0 << 0.0 << 20.0 << false;
+        QTest::newRow("span 20.5 times") << 0 << 0.0 << 20.5 << true;
+    }
+    void statisticsRuleBounds()
+    {
+        QFETCH(int, zeros);
+        QFETCH(double, spanRatio);
+        Case c = makeCase(QStringLiteral("accepted"));
+        putWords(c.image, ZAt, QList<int>(zeros, 0));
+        QFETCH(double, referenceZeros);
+        c.map.zZeroRatio = referenceZeros;
+        if (spanRatio > 0) {
+            const ZStatistics z = zStatistics(c.image, ZAt, Rows * Columns, 2, true);
+            c.map.zMin = 0;
+            c.map.zMax = (z.max - z.min) / spanRatio;
+        }
+        const Evaluation ev = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+        QTEST(ev.reason == QLatin1String("statistiche Z incompatibili"), "refused");
+    }
+
+    // Each rule's threshold at each strictness level, and a manual profile's own (0 included):
+    // at every step of a worsening score the rule refuses exactly when the score is under the
+    // threshold, and both sides are met.
+    void thresholdsPerLevel_data()
+    {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("level"); // -1: a manual profile's threshold
+        QTest::addColumn<double>("threshold");
+        const auto row = [](const char *reason, int level, double threshold) {
+            QTest::addRow("%s, %s %g", reason, level < 0 ? "manual" : "level",
+                          level < 0 ? threshold : level)
+                << QString::fromUtf8(reason) << level << threshold;
+        };
+        for (const char *reason :
+             {"fingerprint Z bassa", "profilo righe Z basso", "profilo colonne Z basso",
+              "asse X incompatibile", "confidence finale bassa"}) {
+            const bool z = QByteArrayView(reason).startsWith("fingerprint");
+            const bool profile = QByteArrayView(reason).startsWith("profilo");
+            const bool axis = QByteArrayView(reason).startsWith("asse");
+            const double normal = z ? 68 : profile ? 58 : axis ? 62 : 74;
+            row(reason, 0, normal);
+            row(reason, 2, z ? 60 : profile ? 48 : axis ? 52 : 68);
+            row(reason, 3, z ? 68 : profile ? 58 : axis ? 70 : 80);
+            row(reason, 4, normal);
+            // Met exactly by a step (86.5: the whole axis 72 bytes off).
+            row(reason, -1, profile ? 80 : axis ? 86.5 : 75);
+        }
+        row("fingerprint Z bassa", -1, 0);
+    }
+    void thresholdsPerLevel()
+    {
+        QFETCH(QString, reason);
+        QFETCH(int, level);
+        QFETCH(double, threshold);
+        Case c = makeCase(QStringLiteral("accepted"));
+        DriverMap &m = c.map;
+        m.manualProfile = level < 0;
+        m.matchLevel = std::max(level, 0);
+        m.hasZRange = m.hasXRange = m.hasYRange = false;
+        const bool z = reason.startsWith(QLatin1String("fingerprint"));
+        const bool rows = reason.contains(QLatin1String("righe"));
+        const bool columns = reason.contains(QLatin1String("colonne"));
+        const bool axis = reason.startsWith(QLatin1String("asse"));
+        (z         ? m.minZFingerprint
+         : rows    ? m.minRowProfile
+         : columns ? m.minColumnProfile
+         : axis    ? m.minAxisScore
+                   : m.minConfidence)
+            = level < 0 ? threshold : -1;
+        if (axis) // placed off, so that the distance leaves room below every threshold
+            m.xAxisDelta -= level == 3 ? 48 : 72;
+        if (!z && !rows && !columns && !axis) {
+            // Under the profiles' and axes' part the confidence reaches every threshold.
+            m.rowProfile.clear();
+            m.columnProfile.clear();
+            m.hasXAxis = m.hasYAxis = level == 3;
+        }
+        bool above = false, below = false;
+        for (int step = 0; step <= 100; ++step) {
+            DriverMap d = m;
+            if (z)
+                d.zFingerprint = degraded(m.zFingerprint, 4 * step);
+            else if (rows)
+                d.rowProfile = degraded(m.rowProfile, step);
+            else if (columns)
+                d.columnProfile = degraded(m.columnProfile, step);
+            else if (axis)
+                d.xFingerprint = degraded(m.xFingerprint, step);
+            else
+                d.zZeroRatio = 0.005 * step; // 0.1 off the confidence a step
+            const Evaluation ev = validateCandidate(c.image, d, ZAt, Candidate(), true);
+            const double score = z         ? ev.zfp
+                                 : rows    ? ev.rowScore
+                                 : columns ? ev.columnScore
+                                 : axis    ? ev.xScore
+                                           : ev.confidence;
+            (score < threshold ? below : above) = true;
+            QVERIFY2(
+                (ev.reason == reason) == (score < threshold),
+                qPrintable(
+                    QStringLiteral("step %1: score %2, %3").arg(step).arg(score).arg(ev.reason)));
+        }
+        QVERIFY(above);
+        QCOMPARE(below, threshold > 0);
+    }
+
+    // How far from where the reference puts it an axis is looked for: 96 bytes, 48 at level 3,
+    // a manual profile's own window.
+    void axisWindowPerLevel_data()
+    {
+        QTest::addColumn<int>("level");  // -1: a manual profile's window
+        QTest::addColumn<int>("window"); // of the manual profile
+        QTest::addColumn<int>("shift");  // of the expected place, before the axis
+        QTest::addColumn<bool>("found");
+        QTest::newRow("level 0, 60 bytes") << 0 << 0 << 60 << true;
+        QTest::newRow("level 3, 48 bytes") << 3 << 0 << 48 << true;
+        QTest::newRow("level 3, 50 bytes") << 3 << 0 << 50 << false;
+        QTest::newRow("manual 20, 20 bytes") << -1 << 20 << 20 << true;
+        QTest::newRow("manual 20, 22 bytes") << -1 << 20 << 22 << false;
+        QTest::newRow("manual 0, 2 bytes") << -1 << 0 << 2 << false;
+    }
+    void axisWindowPerLevel()
+    {
+        QFETCH(int, level);
+        QFETCH(int, window);
+        QFETCH(int, shift);
+        Case c = makeCase(QStringLiteral("accepted"));
+        c.map.manualProfile = level < 0;
+        c.map.hasZRange = c.map.hasXRange = c.map.hasYRange = false;
+        c.map.axisWindow = window;
+        c.map.matchLevel = std::max(level, 0);
+        c.map.xAxisDelta -= shift;
+        const Evaluation ev = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+        QTEST(ev.xAddress == XAt, "found");
+    }
+
+    void spanScores_data()
+    {
+        QTest::addColumn<double>("candidateSpan"); // against a reference span of 100
+        QTest::addColumn<double>("score");
+        QTest::newRow("8 %") << 8.0 << 8.0;
+        QTest::newRow("7.9 %") << 7.9 << 0.0;
+        QTest::newRow("12 times") << 1200.0 << 100.0 / 12;
+        QTest::newRow("12.01 times") << 1201.0 << 0.0;
+        QTest::newRow("flat") << 0.0 << 0.0;
+    }
+    void spanScores()
+    {
+        QFETCH(double, candidateSpan);
+        QTEST(spanScore(50, 150, 10, 10 + candidateSpan), "score");
     }
 
     void spanBoundaryOfTheStatisticsRule()
