@@ -232,6 +232,9 @@ private slots:
         QCOMPARE(fingerprint(bytes, 0, 1000, 1, true).size(), 128);   // ends at the end
         QCOMPARE(fingerprint(bytes, 1, 1000, 1, true), QByteArray()); // one byte past the end
         QCOMPARE(fingerprint(bytes, -1, 10, 1, true), QByteArray());
+        // Statistics start inside the image (and count what runs past its end as zeros).
+        QCOMPARE(zStatistics(bytes, 999, 2, 1, true).zeroRatio, 0.5);
+        QVERIFY(!zStatistics(bytes, 1000, 1, 1, true).valid);
     }
 
     void similarityScores_data()
@@ -602,6 +605,13 @@ private slots:
         bare.columnProfile.clear();
         const Evaluation noProfiles = validateCandidate(c.image, bare, ZAt, Candidate(), true);
         QVERIFY(qFuzzyCompare(noProfiles.confidence, plain.confidence - 10));
+        // Up to 8 for anchors and 4 for axes, shown where the sum stays under 100.
+        for (const int anchors : {4, 5}) {
+            votes.anchorVotes = anchors;
+            votes.axisVotes = 2;
+            QVERIFY(qFuzzyCompare(validateCandidate(c.image, bare, ZAt, votes, true).confidence,
+                                  noProfiles.confidence + 8 + 4));
+        }
     }
 
     void fixedPositionScore()
