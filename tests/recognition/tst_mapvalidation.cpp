@@ -372,6 +372,33 @@ private slots:
             found);
     }
 
+    // An axis position counts only with a physical score of 50 (its span and centre against
+    // the reference's 0..100) and, when raw values are given, a raw match of 70.
+    void axisFloors_data()
+    {
+        QTest::addColumn<int>("span");
+        QTest::addColumn<int>("rawOff"); // raw values moved far off; -1: none given
+        QTest::addColumn<bool>("found");
+        QTest::newRow("span 30: physical 50.3") << 30 << -1 << true;
+        QTest::newRow("span 29: physical 49.6") << 29 << -1 << false;
+        QTest::newRow("one raw value off: 93.75") << 100 << 1 << true;
+        QTest::newRow("half the raw values off: 50") << 100 << 8 << false;
+    }
+    void axisFloors()
+    {
+        QFETCH(int, span);
+        QFETCH(int, rawOff);
+        QByteArray bytes(0x400, char(0xFF));
+        QList<double> raw;
+        for (int i = 0; i < 16; ++i) {
+            bytes[0x200 + i] = char(std::lround(i * span / 15.0));
+            raw << (i < rawOff ? 250.0 : uchar(bytes.at(0x200 + i)));
+        }
+        const AxisLocation location = locateAxis(bytes, 0x200, 16, 1, {}, 0, 100, 1, 0, 0, true, 0,
+                                                 rawOff < 0 ? QList<double>() : raw);
+        QTEST(location.address == 0x200, "found");
+    }
+
     void validationReasons_data()
     {
         QTest::addColumn<QString>("reason");
