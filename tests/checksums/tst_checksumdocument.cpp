@@ -173,8 +173,8 @@ private slots:
         QVERIFY(!record->modified);
 
         ChecksumReportDialog dialog(checkImage(image));
-        QVERIFY(
-            !dialog.findChild<QPushButton *>(QStringLiteral("correctChecksumButton"))->isEnabled());
+        QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("correctChecksumButton"))
+                     ->isEnabled());
         QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("uncorrectableChecksumLabel")));
 
         setChecksumQuestion([](const QString &, const ChecksumReport &report) {

@@ -230,6 +230,10 @@ private slots:
             "/begin CHARACTERISTIC C /* name */ \"a/*b\" VALUE /* type */ 0x10 // address\n RL 0 "
             "NO_CM 0 1 /end CHARACTERISTIC",
             "name=C; mapOffset=0x10");
+        row("escaped quote in a text",
+            "/begin CHARACTERISTIC C \"a\\\"/*b\" VALUE 0x10 RL 0 NO_CM 0 1 /end CHARACTERISTIC",
+            "name=C; description=a\"/*b; mapOffset=0x10");
+        row("a second /end closes nothing", good + "/end CHARACTERISTIC\n", "name=GOOD");
         row("absurd point count",
             layout("RL", "AXIS_PTS_X 1 UWORD FNC_VALUES 2 UWORD ROW_DIR")
                 + chr("C CURVE 0x10 RL", "/begin AXIS_DESCR STD_AXIS I NO_CM 99999999999999 0 1 "
