@@ -125,10 +125,19 @@ Case makeCase(const QString &name)
         m.hasYRange = true;
         m.yRangeA = 50000;
         m.yRangeB = 60000;
-    } else if (name == QLatin1String("both axes run on by 2")) {
-        c.image = image(2, 2);
+    } else if (name.contains(QLatin1String("run on by"))) {
+        // "by 2", or "by 1 and 2": X's and Y's extra points, each run ended by a falling value.
+        const int byX = name.contains(QLatin1String("by 1")) ? 1 : 2;
+        const int byY = name.contains(QLatin1String("and 1")) ? 1 : 2;
+        c.image = image(byX, byY);
+        putWords(c.image, XAt + 2 * (Columns + byX), {0});
+        putWords(c.image, YAt + 2 * (Rows + byY), {0});
         // The filler after the reference's axes rises too, so the builder left Y undirected.
         m.yAxisMode = 1;
+        if (name.endsWith(QLatin1String("Y only placed"))) {
+            m.checkYAxis = false;
+            m.yFingerprint.clear();
+        }
     } else if (name == QLatin1String("X and Y at one place")) {
         m.yAxisDelta = m.xAxisDelta;
         m.yFingerprint = fingerprint(c.image, XAt, Rows * 2, 2, true);
@@ -421,6 +430,9 @@ private slots:
         row("Y range", "range fisico Y fuori profilo manuale");
         row("both axes run on by 2",
             "geometria 2D oltre +/-1: X e Y piu lunghi di almeno 2 elementi");
+        row("axes run on by 1 and 2", "");
+        row("axes run on by 2 and 1", "");
+        row("both axes run on by 2, Y only placed", "");
         row("X and Y at one place", "assi X/Y sovrapposti");
         row("X inside Z", "Z sovrapposta all'asse X");
         row("Y inside Z", "Z sovrapposta all'asse Y");
