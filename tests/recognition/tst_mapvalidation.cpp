@@ -408,6 +408,19 @@ private slots:
         QTEST(location.address == 0x200, "found");
     }
 
+    // An axis that is only placed, not checked, is placed only inside the image.
+    void placedAxisInsideTheImage()
+    {
+        Case c = makeCase(QStringLiteral("accepted"));
+        c.map.checkXAxis = false;
+        c.map.xFingerprint.clear();
+        for (const qint64 expected : {c.image.size() - 1, c.image.size()}) {
+            c.map.xAxisDelta = expected - ZAt;
+            const Evaluation ev = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+            QCOMPARE(ev.xAddress, expected < c.image.size() ? expected : qint64(-1));
+        }
+    }
+
     void validationReasons_data()
     {
         QTest::addColumn<QString>("reason");
