@@ -100,6 +100,10 @@ private slots:
         // "800000" also holds "80000": the larger that fits wins.
         texts("nested texts", "800000", 0x90000, 0x80000);
         texts("no text fits", "400000", 0x3FFFFF, -1);
+        QTest::newRow("text at the file's start")
+            << QByteArray("80000").leftJustified(0x80000, '\0') << qint64(0x80000);
+        QTest::newRow("text at the file's end")
+            << OlsProjectBuilder().padTo(0x80000 - 5).raw("80000").bytes() << qint64(0x80000);
         const auto head = [](const char *name, const QByteArrayList &sizes, qint64 size) {
             OlsProjectBuilder b;
             for (const QByteArray &s : sizes)
@@ -113,6 +117,11 @@ private slots:
         head("head, larger than the file", {"100000"}, -1);
         head("head, not hexadecimal", {"02000G"}, -1);
         head("head, too short", {"FFFF"}, -1);
+        // Only the first 4 KiB are the head.
+        for (const int end : {4096, 4097})
+            QTest::addRow("head, text ending at %d", end)
+                << OlsProjectBuilder().padTo(end - 10).string("020000").padTo(0x40000).bytes()
+                << qint64(end == 4096 ? 0x20000 : -1);
         head("head, 8 digits", {"00020000"}, 0x20000);
         head("head, 9 digits", {"000020000"}, -1);
     }

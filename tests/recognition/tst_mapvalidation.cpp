@@ -674,6 +674,13 @@ private slots:
         QCOMPARE(ev.confidence, 83.0);
         QCOMPARE(evaluateAt(c.image, c.map, ZAt, true, false).confidence, 100.0);
         QCOMPARE(evaluateAt(c.image, c.map, c.image.size() - 2, true, true).accepted, false);
+        // An axis is placed only when all of it lies inside the image.
+        for (const qint64 end : {c.image.size(), c.image.size() + 2}) {
+            DriverMap m = c.map;
+            m.xAxisDelta = end - 2 * Columns - ZAt;
+            QCOMPARE(evaluateAt(c.image, m, ZAt, false, false).xAddress,
+                     end == c.image.size() ? end - 2 * Columns : qint64(-1));
+        }
         // A big-endian copy of the map is still known by its fingerprint.
         QByteArray swapped = c.image;
         for (qint64 i = ZAt; i < ZAt + Rows * Columns * 2; i += 2)
