@@ -376,7 +376,9 @@ void findMainData(const Reader &img, Layout &layout)
                         : QString());
 }
 
-void findMainProgram(const Reader &img, Layout &layout)
+// Where the main program descriptor lies: the first 63 KiB, then from 0x20000 to an end of
+// 0x87xxff or 0x8fxxff (512 KiB or 1 MiB of program).
+QList<qint64> findMainDescriptors(const Reader &img)
 {
     std::array<quint8, 16> needle{};
     std::array<quint8, 16> mask{};
@@ -389,7 +391,12 @@ void findMainProgram(const Reader &img, Layout &layout)
             mask[size_t(4 * w + b)] = quint8(masks[w] >> (8 * b));
         }
     }
-    const QList<qint64> hits = img.find(needle.data(), mask.data(), 16);
+    return img.find(needle.data(), mask.data(), 16);
+}
+
+void findMainProgram(const Reader &img, Layout &layout)
+{
+    const QList<qint64> hits = findMainDescriptors(img);
     const qint64 value = layout.softwareSize - 0x20;
     if (hits.size() != 1 || !img.consistentPair(value)) {
         layout.evidence << QStringLiteral("Somma del programma principale non trovata");
@@ -569,13 +576,23 @@ Layout findLayout(QByteArrayView image)
     }
     layout.evidence << QStringLiteral("Dimensione %1 KiB").arg(img.size() / 1024);
     // A 512 KiB program on a 1 MiB chip (or a 512 KiB dump padded to 1 MiB) leaves the second
-    // half erased; the firmware then sums its pages and finds its areas as a 512 KiB one does.
+    // half erased, and its main program descriptor ends below it; the firmware then sums its
+    // pages and finds its areas as a 512 KiB one does.
     layout.softwareSize = img.size();
-    const QByteArrayView upperHalf = img.bytes(k512KiB, k1MiB - k512KiB);
-    if (img.size() == k1MiB
-        && std::all_of(upperHalf.begin(), upperHalf.end(), [](char c) { return c == '\xff'; })) {
-        layout.softwareSize = k512KiB;
-        layout.evidence << QStringLiteral("Programma di 512 KiB, seconda metà cancellata (0xFF)");
+    if (img.size() == k1MiB) {
+        const QByteArrayView upperHalf = img.bytes(k512KiB, k1MiB - k512KiB);
+        const bool erased
+            = std::all_of(upperHalf.begin(), upperHalf.end(), [](char c) { return c == '\xff'; });
+        const QList<qint64> descriptors = erased ? QList<qint64>() : findMainDescriptors(img);
+        if (erased) {
+            layout.softwareSize = k512KiB;
+            layout.evidence << QStringLiteral(
+                "Programma di 512 KiB, seconda metà cancellata (0xFF)");
+        } else if (descriptors.size() == 1
+                   && img.u32(descriptors.first() + 12) < kBaseAddress + k512KiB) {
+            layout.softwareSize = k512KiB;
+            layout.evidence << QStringLiteral("Programma di 512 KiB secondo il suo descrittore");
+        }
     }
     findRomsys(img, layout);
     findMainData(img, layout);

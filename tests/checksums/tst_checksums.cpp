@@ -214,9 +214,10 @@ private slots:
             QVERIFY(checkImage(applyChecksumChanges(image, report.corrections)).allOk());
     }
 
-    // A 512 KiB program with a second half of erased flash: its program pages end at 0x7ffff
-    // and its main program sum lies before that end. One byte written in that half makes it a
-    // 1 MiB image, which those values do not fit.
+    // A 512 KiB program in a 1 MiB image, known by its erased second half or by its own
+    // descriptor: its program pages end at 0x7ffff and its main program sum lies before that
+    // end. A written second half and a descriptor that runs to 0xfffff make a 1 MiB image,
+    // which those values do not fit.
     void erasedSecondHalf_data()
     {
         QTest::addColumn<QByteArray>("image");
@@ -225,8 +226,12 @@ private slots:
         const QByteArray erased = erasedToOneMiB(sealed(512 * 1024));
         QByteArray written = erased;
         written[0xc0010] = '\0';
+        QByteArray described = written;
+        put32(described, kMainDescriptor + 12, kBase + 0xfffff);
         QTest::newRow("erased") << erased << 13 << QStringList{};
-        QTest::newRow("one byte written") << written << 12 << QStringList{"romsys-program-pages"};
+        QTest::newRow("written, described to 0x7ffff") << written << 13 << QStringList{};
+        QTest::newRow("written, described to 0xfffff")
+            << described << 12 << QStringList{"romsys-program-pages"};
     }
 
     void erasedSecondHalf()
