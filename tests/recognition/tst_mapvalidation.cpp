@@ -408,6 +408,20 @@ private slots:
         QTEST(location.address == 0x200, "found");
     }
 
+    // An axis running the reference's way gains 15 on its rating, one running against it loses
+    // 15, and with no direction expected it gains 8.
+    void axisDirectionWeights()
+    {
+        QByteArray bytes(0x400, char(0xFF));
+        for (int i = 0; i < 16; ++i)
+            bytes[0x200 + i] = char(std::lround(i * 100 / 15.0));
+        const auto score = [&bytes](int mode) {
+            return locateAxis(bytes, 0x200, 16, 1, {}, 0, 100, 1, 0, mode, true, 0).score;
+        };
+        QVERIFY(qFuzzyCompare(score(1) - score(-1), 0.82 * 30));
+        QVERIFY(qFuzzyCompare(score(1) - score(0), 0.82 * 7));
+    }
+
     // An axis that is only placed, not checked, is placed only inside the image.
     void placedAxisInsideTheImage()
     {
