@@ -3,7 +3,8 @@
 #include <QtTest>
 
 // A map or axis that ends with the image is read whole; one byte further it is not read at all.
-// Only how many values come back is looked at, whatever type they are read as.
+// Only how many values come back is looked at, whatever type they are read as; the places of
+// cells and axes are offsets, whatever the values' type.
 class TestMapReadBounds : public QObject
 {
     Q_OBJECT
@@ -48,6 +49,28 @@ private slots:
             d.dataType = organisationFor(elementSize, true);
             QTEST(int(readMapValues(d, bytes, image.size()).size()), "values");
         }
+    }
+
+    // Where the cells and axes of a map that is not square lie, and the digits a value shows.
+    void geometry()
+    {
+        MapDefinition d;
+        d.rows = 2;
+        d.columns = 3;
+        d.zColumnMajor = true;
+        QCOMPARE(cellIndex(d, 1, 1), qint64(3));
+        QCOMPARE(cellIndex(d, 0, 2), qint64(4));
+        d.zColumnMajor = false;
+        QCOMPARE(cellIndex(d, 1, 1), qint64(4));
+        d.xAxisOffset = 100;
+        d.yAxisOffset = 200;
+        d.xElementSize = d.yElementSize = 2;
+        const MapRanges ranges = mapRanges(d);
+        QCOMPARE(ranges.xAxis.end, qint64(105));
+        QCOMPARE(ranges.yAxis.end, qint64(203));
+        // At most 15 digits after the point.
+        QCOMPARE(formatPhysical(1, 15), QStringLiteral("1.") + QString(15, u'0'));
+        QCOMPARE(formatPhysical(1, 16), formatPhysical(1, 15));
     }
 };
 
