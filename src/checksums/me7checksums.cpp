@@ -20,6 +20,8 @@ constexpr qint64 kRomsysParamLast = kRomsys + 0x34;
 constexpr qint64 kRomsysStartup = kRomsys + 0x38;
 constexpr qint64 kRomsysProgramPages = kRomsys + 0x3c;
 constexpr qint64 kProgramPage = 8 * 1024;
+constexpr qint64 k512KiB = 512 * 1024;
+constexpr qint64 k1MiB = 1024 * 1024;
 constexpr int kDescriptorSize = 16;       // start, end, value, complement
 constexpr int kMaxMultipointEntries = 66; // the longest tables (2 + 64) carry no end marker
 constexpr int kMaxCrcAreas = 4;
@@ -245,6 +247,7 @@ struct MultipointEntry
 struct Layout
 {
     bool sizeOk = false;
+    qint64 softwareSize = 0; // where the program ends: the image, or the half before erased flash
     bool romsys = false;
     qint64 paramValue = -1;
     ChecksumRange paramWords;
@@ -317,7 +320,7 @@ void findMainData(const Reader &img, Layout &layout)
     if (found) {
         for (int i = 0; i < std::min(starts.size(), ends.size()); ++i)
             layout.crcAreas.append({{starts.at(i), ends.at(i)}, -1});
-    } else if (img.size() == 512 * 1024) {
+    } else if (layout.softwareSize == k512KiB) {
         // 512 KiB images whose loader code is not recognised keep the areas here.
         layout.crcAreas
             = {{{0x10000, 0x13fff}, -1}, {{0x14300, 0x17f67}, -1}, {{0x18191, 0x1fbff}, -1}};
@@ -373,7 +376,9 @@ void findMainData(const Reader &img, Layout &layout)
                         : QString());
 }
 
-void findMainProgram(const Reader &img, Layout &layout)
+// Where the main program descriptor lies: the first 63 KiB, then from 0x20000 to an end of
+// 0x87xxff or 0x8fxxff (512 KiB or 1 MiB of program).
+QList<qint64> findMainDescriptors(const Reader &img)
 {
     std::array<quint8, 16> needle{};
     std::array<quint8, 16> mask{};
@@ -386,8 +391,13 @@ void findMainProgram(const Reader &img, Layout &layout)
             mask[size_t(4 * w + b)] = quint8(masks[w] >> (8 * b));
         }
     }
-    const QList<qint64> hits = img.find(needle.data(), mask.data(), 16);
-    const qint64 value = img.size() - 0x20;
+    return img.find(needle.data(), mask.data(), 16);
+}
+
+void findMainProgram(const Reader &img, Layout &layout)
+{
+    const QList<qint64> hits = findMainDescriptors(img);
+    const qint64 value = layout.softwareSize - 0x20;
     if (hits.size() != 1 || !img.consistentPair(value)) {
         layout.evidence << QStringLiteral("Somma del programma principale non trovata");
         return;
@@ -557,7 +567,7 @@ Layout findLayout(QByteArrayView image)
 {
     const Reader img(image);
     Layout layout;
-    layout.sizeOk = img.size() == 512 * 1024 || img.size() == 1024 * 1024;
+    layout.sizeOk = img.size() == k512KiB || img.size() == k1MiB;
     if (!layout.sizeOk) {
         layout.evidence << QStringLiteral(
                                "Dimensione %1 byte: non è un'immagine ME7 (512 KiB o 1 MiB)")
@@ -565,6 +575,25 @@ Layout findLayout(QByteArrayView image)
         return layout;
     }
     layout.evidence << QStringLiteral("Dimensione %1 KiB").arg(img.size() / 1024);
+    // A 512 KiB program on a 1 MiB chip (or a 512 KiB dump padded to 1 MiB) leaves the second
+    // half erased, and its main program descriptor ends below it; the firmware then sums its
+    // pages and finds its areas as a 512 KiB one does.
+    layout.softwareSize = img.size();
+    if (img.size() == k1MiB) {
+        const QByteArrayView upperHalf = img.bytes(k512KiB, k1MiB - k512KiB);
+        const bool erased
+            = std::all_of(upperHalf.begin(), upperHalf.end(), [](char c) { return c == '\xff'; });
+        const QList<qint64> descriptors = erased ? QList<qint64>() : findMainDescriptors(img);
+        if (erased) {
+            layout.softwareSize = k512KiB;
+            layout.evidence << QStringLiteral(
+                "Programma di 512 KiB, seconda metà cancellata (0xFF)");
+        } else if (descriptors.size() == 1
+                   && img.u32(descriptors.first() + 12) < kBaseAddress + k512KiB) {
+            layout.softwareSize = k512KiB;
+            layout.evidence << QStringLiteral("Programma di 512 KiB secondo il suo descrittore");
+        }
+    }
     findRomsys(img, layout);
     findMainData(img, layout);
     findMainProgram(img, layout);
@@ -686,7 +715,7 @@ QList<ChecksumBlock> evaluate(const Reader &img, const Layout &layout)
             }
         };
         addPages(0, 0xffff);
-        addPages(0x20000, img.size() - 1);
+        addPages(0x20000, layout.softwareSize - 1);
         blocks << single(img, QStringLiteral("romsys-program-pages"),
                          QStringLiteral("ROMSYS pagine di programma"), kRomsysProgramPages, sum,
                          covered);

@@ -403,12 +403,16 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
     const QRegularExpression fncRe
         = ci(standAlone + QStringLiteral("FNC_VALUES\\s+\\d+\\s+(\\S+)\\s+(\\S+)(?:\\s+\\S+)?"));
     const QRegularExpression axisPtsRe = ci(QStringLiteral(
-        "/begin\\s+AXIS_PTS\\s+(\\S+)\\s+\"[^\"]*\"\\s+(0x[0-9A-Fa-f]+)\\s+(\\S+)\\s+(\\S+)\\s+"
+        "/begin\\s+AXIS_PTS\\s+(\\S+)\\s+\"(?:[^\"\\\\]|\\\\.)*\"\\s+(0x[0-9A-Fa-f]+)\\s+(\\S+)\\s+"
+        "(\\S+)\\s+"
         "[-+0-9.eE]+\\s+(\\S+)\\s+(\\d+)\\s+[-+0-9.eE]+\\s+[-+0-9.eE]+[\\s\\S]*?/end\\s+AXIS_PTS"));
-    const QRegularExpression characteristicRe = ci(
-        QStringLiteral("/begin\\s+CHARACTERISTIC\\s+(\\S+)\\s+\"([^\"]*)\"\\s+(VALUE|CURVE|MAP)\\s+"
-                       "(0x[0-9A-Fa-f]+)\\s+(\\S+)([\\s\\S]*?)/end\\s+CHARACTERISTIC"));
+    const QRegularExpression characteristicRe
+        = ci(QStringLiteral("/begin\\s+CHARACTERISTIC\\s+(\\S+)\\s+\"((?:[^\"\\\\]|\\\\.)*)\"\\s+"
+                            "(VALUE|CURVE|MAP)\\s+"
+                            "(0x[0-9A-Fa-f]+)\\s+(\\S+)([\\s\\S]*?)/end\\s+CHARACTERISTIC"));
     const QRegularExpression conversionRe = ci(QStringLiteral("^\\s*[-+0-9.eE]+\\s+(\\S+)"));
+    // A quoted text may hold a quote or a backslash escaped by a backslash.
+    const QRegularExpression escapeRe(QStringLiteral("\\\\(.)"));
     const QRegularExpression axisDescrRe = ci(QStringLiteral(
         "/begin\\s+AXIS_DESCR\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(\\d+)\\s+[-+0-9.eE]+\\s+"
         "[-+0-9.eE]+([\\s\\S]*?)/end\\s+AXIS_DESCR"));
@@ -520,6 +524,8 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
         d.sourceKind = MapDefinition::SourceA2L;
         d.name = m.captured(1);
         d.description = m.captured(2);
+        if (d.description.contains(u'\\'))
+            d.description.replace(escapeRe, QStringLiteral("\\1"));
         d.characteristicType = m.capturedView(3).toString().toUpper();
         d.recordLayout = m.captured(5);
         d.compuMethod = conversionRe.match(body).captured(1);

@@ -134,6 +134,31 @@ inline QByteArray sealed(qint64 size = 1024 * 1024)
     return image;
 }
 
+// A 512 KiB image as a 1 MiB chip holds it, or as a dump padded to 1 MiB: the rest erased.
+inline QByteArray erasedToOneMiB(QByteArray image)
+{
+    image.append(QByteArray(1024 * 1024 - image.size(), '\xff'));
+    return image;
+}
+
+// A 512 KiB layout whose code names only where the main data CRCs and byte sum are stored, as
+// many 512 KiB images do: the areas they cover are then the family's fixed ones. The values
+// are left zero.
+constexpr qint64 kFixedCrcValues = 0x6c7c0;
+inline QByteArray fixedAreasLayout()
+{
+    QByteArray image = layout(512 * 1024);
+    constexpr int areaLoads = 6 * 12; // the code that loads the areas' starts and ends
+    image.replace(kCodeArea, areaLoads, QByteArray(areaLoads, '\0'));
+    qint64 at = kCodeArea + areaLoads;
+    for (int i = 0; i < 3; ++i)
+        putLoad(image, at, QByteArray::fromHex("f6f50000e6f4"), kBase + kFixedCrcValues + 4 * i,
+                QByteArray::fromHex("e6f5"), QByteArray::fromHex("da00"));
+    putLoad(image, at, QByteArray::fromHex("e10ce6f4"), kBase + kFixedCrcValues + 16,
+            QByteArray::fromHex("e6f5"), QByteArray::fromHex("da00"));
+    return image;
+}
+
 // An RSA signature (as some ME7.1 images carry) over two areas: the CRC areas and the key
 // itself. The signature lies where no other checksum looks, so the values above still hold.
 constexpr qint64 kRsaSignature = 0x1a000;

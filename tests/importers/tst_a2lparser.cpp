@@ -79,6 +79,8 @@ private slots:
         row("below the window", at("0x7FFFFF00"), "mapOffset=0x7FFFFF00");
         row("past the window", at("0x81000000"), {});
         row("wider than 32 bits", at("0x100000000"), {});
+        row("ends at the last offset", chr("A VALUE 0x7FFFFFFE RL_UBYTE"), "mapOffset=0x7FFFFFFE");
+        row("ends past the last offset", chr("A VALUE 0x7FFFFFFF RL_UBYTE"), {});
         row("past the window, then one inside", at("0x81000000") + chr("B VALUE 0x80000010 RL"),
             "name=B; mapOffset=0x10");
 
@@ -194,6 +196,8 @@ private slots:
         // The count is the axis's own: a 0-point axis leaves no map to show.
         row("axis points of one point", referenced("0x81000000", "1"), "columns=1; rows=1");
         row("axis points of no point", referenced("0x80000500", "0"), {});
+        row("axis of 65535 points", chr("C CURVE 0x10 RL_UBYTE", axis(65535)), "columns=65535");
+        row("axis of 65536 points", chr("C CURVE 0x10 RL_UBYTE", axis(65536)), {});
         row("axis description of no point",
             layout("RL", "AXIS_PTS_X 1 UWORD\nFNC_VALUES 2 UWORD ROW_DIR DIRECT")
                 + chr("C CURVE 0x10 RL", axis(0)) + chr("M MAP 0x20 RL", axis(2) + axis(0))
@@ -226,6 +230,10 @@ private slots:
             "/begin CHARACTERISTIC C /* name */ \"a/*b\" VALUE /* type */ 0x10 // address\n RL 0 "
             "NO_CM 0 1 /end CHARACTERISTIC",
             "name=C; mapOffset=0x10");
+        row("escaped quote in a text",
+            "/begin CHARACTERISTIC C \"a\\\"/*b\" VALUE 0x10 RL 0 NO_CM 0 1 /end CHARACTERISTIC",
+            "name=C; description=a\"/*b; mapOffset=0x10");
+        row("a second /end closes nothing", good + "/end CHARACTERISTIC\n", "name=GOOD");
         row("absurd point count",
             layout("RL", "AXIS_PTS_X 1 UWORD FNC_VALUES 2 UWORD ROW_DIR")
                 + chr("C CURVE 0x10 RL", "/begin AXIS_DESCR STD_AXIS I NO_CM 99999999999999 0 1 "

@@ -35,6 +35,24 @@ private slots:
         map.compuMethod = QStringLiteral("CM_PRESS_01");
         QTEST(filter.matches(map), "expected");
     }
+
+    // Blank texts filter nothing; any one field with text makes a filter.
+    void emptiness_data()
+    {
+        QTest::addColumn<MapFilter>("filter");
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("blank texts") << MapFilter{"  ", "\t", " ", ""} << true;
+        QTest::newRow("name") << MapFilter{"a", {}, {}, {}} << false;
+        QTest::newRow("description") << MapFilter{{}, "a", {}, {}} << false;
+        QTest::newRow("unit") << MapFilter{{}, {}, "a", {}} << false;
+        QTest::newRow("compu method") << MapFilter{{}, {}, {}, "a"} << false;
+    }
+
+    void emptiness()
+    {
+        QFETCH(MapFilter, filter);
+        QTEST(filter.isEmpty(), "empty");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMapFilter)

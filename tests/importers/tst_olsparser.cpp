@@ -57,6 +57,9 @@ private slots:
         };
         refusal("no file", {}, "Impossibile aprire il file OLS.");
         refusal("15 bytes", QByteArray(15, 'x'), "File OLS troppo piccolo.");
+        refusal("16 bytes", QByteArray(16, 'x'), "Firma OLS non valida.");
+        refusal("length 64", OlsProjectBuilder(QByteArray(64, 'W')).zeros(32).bytes(),
+                "Il file non è un progetto WinOLS valido.");
         QByteArray zero(32, '\0');
         refusal("length 0", zero, "Firma OLS non valida.");
         zero[0] = char(65);
@@ -97,6 +100,10 @@ private slots:
         // "800000" also holds "80000": the larger that fits wins.
         texts("nested texts", "800000", 0x90000, 0x80000);
         texts("no text fits", "400000", 0x3FFFFF, -1);
+        QTest::newRow("text at the file's start")
+            << QByteArray("80000").leftJustified(0x80000, '\0') << qint64(0x80000);
+        QTest::newRow("text at the file's end")
+            << OlsProjectBuilder().padTo(0x80000 - 5).raw("80000").bytes() << qint64(0x80000);
         const auto head = [](const char *name, const QByteArrayList &sizes, qint64 size) {
             OlsProjectBuilder b;
             for (const QByteArray &s : sizes)
@@ -110,6 +117,13 @@ private slots:
         head("head, larger than the file", {"100000"}, -1);
         head("head, not hexadecimal", {"02000G"}, -1);
         head("head, too short", {"FFFF"}, -1);
+        // Only the first 4 KiB are the head.
+        for (const int end : {4096, 4097})
+            QTest::addRow("head, text ending at %d", end)
+                << OlsProjectBuilder().padTo(end - 10).string("020000").padTo(0x40000).bytes()
+                << qint64(end == 4096 ? 0x20000 : -1);
+        head("head, 8 digits", {"00020000"}, 0x20000);
+        head("head, 9 digits", {"000020000"}, -1);
     }
 
     void firmwareSize()
@@ -190,6 +204,24 @@ private slots:
                 .bytes(),
             "name=Mappa A | name=Mappa A 8 bit");
 
+        // Both sides of each cap, and a block that ends with the firmware.
+        row("rows 1024", conv({}, 1024, 1, 0x1000 + 1024), "rows=1024; columns=1; zElementSize=1");
+        row("rows 1025", conv({}, 1025, 1, 0x1000 + 1025), {}, NoRecords);
+        row("columns 1024", conv({}, 1, 1024, 0x1000 + 1024), "columns=1024");
+        row("conversion ends at the end", at(0xFFFF, 0x10000), "mapOffset=0xffff");
+        const auto sized = [](int nameLength, int unitLength) {
+            // Far enough from the project's own texts that only this name is near.
+            return B::project()
+                .zeros(200)
+                .conversion({QByteArray(nameLength, 'N'), 1, 1, 1, 0, 0x100, 0x101,
+                             QByteArray(unitLength, 'u')})
+                .raw(image())
+                .bytes();
+        };
+        row("name of 80, unit of 256", sized(80, 256), "mapOffset=0x100");
+        row("name of 81", sized(81, 0), {}, NoRecords);
+        row("unit of 257", sized(10, 257), {}, NoRecords);
+
         const auto bosch
             = [](quint32 columns, quint32 rows, const QByteArray &text, quint32 end, bool layoutB) {
                   const OlsRecord r{"KFMIOP", columns, rows, 0.023, 1.5, 0x1000, end, text};
@@ -210,6 +242,34 @@ private slots:
         row("Bosch dimension 4097", bosch(4097, 1, {}, 0x3002, false), {}, NoBoschMaps);
         row("Bosch past the firmware", bosch(16, 16, {}, 0x10200, false), {}, NoBoschMaps);
         row("Bosch 8-byte elements", bosch(2, 2, {}, 0x1020, false), {}, NoBoschMaps);
+        row("Bosch dimension 4096", bosch(4096, 1, {}, 0x2000, false), "columns=4096");
+        row("Bosch 4096 rows", bosch(1, 4096, {}, 0x2000, false), "rows=4096");
+        row("Bosch 4097 rows", bosch(1, 4097, {}, 0x3002, false), {}, NoBoschMaps);
+        row("Bosch A description of 100", bosch(16, 12, QByteArray(100, 'd'), 0x1180, false),
+            "columns=16; rows=12");
+        row("Bosch A description of 101", bosch(16, 12, QByteArray(101, 'd'), 0x1180, false), {},
+            NoBoschMaps);
+        // Layout B marks a missing description by a length of -1 to -16.
+        const QByteArray layoutB = bosch(1, 6, {}, 0x100C, true);
+        const QByteArray noLength(4, '\xFF');
+        row("Bosch B description length -16",
+            QByteArray(layoutB).replace(noLength, QByteArray("\xF0\xFF\xFF\xFF", 4)),
+            "rows=6; description=");
+        // 300 columns: more than the generic records' reading takes, so only this one reads it.
+        const auto boschNamed = [](int nameLength, quint32 kind) {
+            const OlsRecord r{QByteArray(nameLength, 'K'), 300, 1, 1, 0, 0x1000, 0x1000 + 300, ""};
+            return B::project("Bosch")
+                .u32(kind)
+                .u32(1)
+                .raw(QByteArray("\x02\0\0\0\x0A\0\0\0", 8))
+                .zeros(4)
+                .object(r)
+                .raw(image())
+                .bytes();
+        };
+        row("Bosch name of 300, kind 32", boschNamed(300, 32), "columns=300; rows=1");
+        row("Bosch name of 301", boschNamed(301, 32), {}, NoBoschMaps);
+        row("Bosch kind 33", boschNamed(10, 33), {}, NoBoschMaps);
         // Neither carries the object marker: they are found by their names.
         B named = B::project("Bosch");
         named.zeros(4).object({"DFC_RailPresMax", 1, 1, 1, 0, 0x2000, 0x2002, "Errore rail"});
@@ -231,6 +291,14 @@ private slots:
         // Bosch projects fall back to these records when nothing else is found.
         row("generic Bosch fallback", generic("Bosch", false, 0x3030), "zElementSize=2");
         row("generic past the firmware", generic({}, false, 0x20000), {}, NoRecords);
+        const auto genericOf = [](const QByteArray &name, quint32 columns) {
+            const OlsRecord r{name, columns, 1, 1, 0, 0x3000, 0x3000 + columns, ""};
+            return B::project().zeros(16).generic(r).raw(image()).bytes();
+        };
+        row("generic 256 columns, name of 300", genericOf(QByteArray(300, 'G'), 256),
+            "columns=256");
+        row("generic 257 columns", genericOf("Anticipo", 257), {}, NoRecords);
+        row("generic name of 301", genericOf(QByteArray(301, 'G'), 4), {}, NoRecords);
         row("no records", B::project().raw(image()).bytes(), {}, NoRecords);
         row("no Bosch records", B::project("Bosch").raw(image()).bytes(), {}, NoBoschMaps);
     }

@@ -51,6 +51,18 @@ private slots:
         QTest::newRow("short data line dropped whole")
             << QByteArray(":04000000AABB\n") + rec(1, 4, 0, "CC") << qint64(1)
             << ByteList{{0, 0xCC}} << 1 << 1 << true;
+        QTest::newRow("data ending at the line's end, no checksum")
+            << QByteArray(":02000000AABB\n") << qint64(2) << ByteList{{0, 0xAA}, {1, 0xBB}} << 0
+            << 0 << true;
+        QTest::newRow("type 04 ending at the line's end, between records")
+            << rec(1, 0, 0, "01") + ":020000040001\n" + rec(1, 0, 0, "02") << qint64(0x10001)
+            << ByteList{{0, 1}, {0x10000, 2}} << 0 << 0 << true;
+        QTest::newRow("type 02 between records")
+            << rec(1, 0, 0, "01") + rec(2, 0, 2, "0001") + rec(1, 0, 0, "02") << qint64(0x11)
+            << ByteList{{0, 1}, {0x10, 2}} << 0 << 0 << true;
+        QTest::newRow("0x80000000 base, data at the window's last byte")
+            << rec(2, 0, 4, "80FF") + rec(1, 0xFFFF, 0, "01") << qint64(0x1000000)
+            << ByteList{{0, 0xFF}, {0xFFFFFF, 1}} << 0 << 0 << true;
         QTest::newRow("type 04 and 02 with count 1 keep the base")
             << rec(1, 0, 4, "80") + rec(1, 0, 2, "10") + rec(1, 5, 0, "66") << qint64(1)
             << ByteList{{0, 0x66}} << 0 << 0 << true;
@@ -103,6 +115,16 @@ private slots:
         // Only an image that opens carries its findings, one text each.
         const std::size_t texts = size > 0 ? (droppedLines > 0) + endRecordMissing : 0;
         QCOMPARE(fw.loadWarnings().size(), texts);
+    }
+
+    void intelHexSizeCap()
+    {
+        std::vector<uint8_t> image;
+        const QByteArray text = rec(4, 0, 0, "01020304");
+        QVERIFY(Firmware::decodeIntelHex(text.constData(), std::size_t(text.size()), image, nullptr,
+                                         nullptr, 4));
+        QVERIFY(!Firmware::decodeIntelHex(text.constData(), std::size_t(text.size()), image,
+                                          nullptr, nullptr, 3));
     }
 
     // Damaged text must give a clean refusal or a bounded image, never a read outside the

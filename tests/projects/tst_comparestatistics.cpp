@@ -44,6 +44,8 @@ private slots:
             << image(21) << image(21, {0, 7, 8, 15, 16, 20}) << QList<qint64>{6, 48, 4, 0, 20, 21};
         QTest::newRow("run ends at a stride border")
             << image(32) << image(32, {6, 7}) << QList<qint64>{2, 16, 1, 6, 7, 2};
+        QTest::newRow("runs either side of an equal stride")
+            << image(24) << image(24, {7, 16}) << QList<qint64>{2, 16, 2, 7, 16, 10};
         QTest::newRow("only flipped bits counted")
             << QByteArray::fromHex("0f0f") << QByteArray::fromHex("0e1f")
             << QList<qint64>{2, 2, 1, 0, 1, 2};
@@ -123,6 +125,7 @@ private slots:
                                                "8\nBlocchi di modifica rilevati: 1")));
         QVERIFY(second.contains(QStringLiteral("Somiglianza complessiva: 99.9939%")));
 
+        QCOMPARE(compare({}, {}).differencePercent(), 0.0);
         const CompareStatistics same = compare(image(0x4000), image(0x4000));
         QVERIFY(secondCompareReport(same, QStringLiteral("x.ori"))
                     .text.contains(QStringLiteral("Prima modifica: -\nUltima modifica: -\n"

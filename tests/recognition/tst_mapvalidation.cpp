@@ -125,10 +125,19 @@ Case makeCase(const QString &name)
         m.hasYRange = true;
         m.yRangeA = 50000;
         m.yRangeB = 60000;
-    } else if (name == QLatin1String("both axes run on by 2")) {
-        c.image = image(2, 2);
+    } else if (name.contains(QLatin1String("run on by"))) {
+        // "by 2", or "by 1 and 2": X's and Y's extra points, each run ended by a falling value.
+        const int byX = name.contains(QLatin1String("by 1")) ? 1 : 2;
+        const int byY = name.contains(QLatin1String("and 1")) ? 1 : 2;
+        c.image = image(byX, byY);
+        putWords(c.image, XAt + 2 * (Columns + byX), {0});
+        putWords(c.image, YAt + 2 * (Rows + byY), {0});
         // The filler after the reference's axes rises too, so the builder left Y undirected.
         m.yAxisMode = 1;
+        if (name.endsWith(QLatin1String("Y only placed"))) {
+            m.checkYAxis = false;
+            m.yFingerprint.clear();
+        }
     } else if (name == QLatin1String("X and Y at one place")) {
         m.yAxisDelta = m.xAxisDelta;
         m.yFingerprint = fingerprint(c.image, XAt, Rows * 2, 2, true);
@@ -153,6 +162,18 @@ Case makeCase(const QString &name)
         m.minConfidence = 99.5;
     }
     return c;
+}
+
+// A fingerprint or profile (entries 0..15) with its entries moved away from their values by
+// units in all, each as far as it can go: the similarity to the original falls with each unit.
+QByteArray degraded(QByteArray print, int units)
+{
+    for (char &v : print) {
+        const int step = std::min(v < 8 ? 15 - v : int(v), units);
+        v = char(v < 8 ? v + step : v - step);
+        units -= step;
+    }
+    return print;
 }
 
 } // namespace
@@ -220,6 +241,9 @@ private slots:
         QCOMPARE(fingerprint(bytes, 0, 1000, 1, true).size(), 128);   // ends at the end
         QCOMPARE(fingerprint(bytes, 1, 1000, 1, true), QByteArray()); // one byte past the end
         QCOMPARE(fingerprint(bytes, -1, 10, 1, true), QByteArray());
+        // Statistics start inside the image (and count what runs past its end as zeros).
+        QCOMPARE(zStatistics(bytes, 999, 2, 1, true).zeroRatio, 0.5);
+        QVERIFY(!zStatistics(bytes, 1000, 1, 1, true).valid);
     }
 
     void similarityScores_data()
@@ -357,6 +381,60 @@ private slots:
             found);
     }
 
+    // An axis position counts only with a physical score of 50 (its span and centre against
+    // the reference's 0..100) and, when raw values are given, a raw match of 70.
+    void axisFloors_data()
+    {
+        QTest::addColumn<int>("span");
+        QTest::addColumn<int>("rawOff"); // raw values moved far off; -1: none given
+        QTest::addColumn<bool>("found");
+        QTest::newRow("span 30: physical 50.3") << 30 << -1 << true;
+        QTest::newRow("span 29: physical 49.6") << 29 << -1 << false;
+        QTest::newRow("one raw value off: 93.75") << 100 << 1 << true;
+        QTest::newRow("half the raw values off: 50") << 100 << 8 << false;
+    }
+    void axisFloors()
+    {
+        QFETCH(int, span);
+        QFETCH(int, rawOff);
+        QByteArray bytes(0x400, char(0xFF));
+        QList<double> raw;
+        for (int i = 0; i < 16; ++i) {
+            bytes[0x200 + i] = char(std::lround(i * span / 15.0));
+            raw << (i < rawOff ? 250.0 : uchar(bytes.at(0x200 + i)));
+        }
+        const AxisLocation location = locateAxis(bytes, 0x200, 16, 1, {}, 0, 100, 1, 0, 0, true, 0,
+                                                 rawOff < 0 ? QList<double>() : raw);
+        QTEST(location.address == 0x200, "found");
+    }
+
+    // An axis running the reference's way gains 15 on its rating, one running against it loses
+    // 15, and with no direction expected it gains 8.
+    void axisDirectionWeights()
+    {
+        QByteArray bytes(0x400, char(0xFF));
+        for (int i = 0; i < 16; ++i)
+            bytes[0x200 + i] = char(std::lround(i * 100 / 15.0));
+        const auto score = [&bytes](int mode) {
+            return locateAxis(bytes, 0x200, 16, 1, {}, 0, 100, 1, 0, mode, true, 0).score;
+        };
+        QVERIFY(qFuzzyCompare(score(1) - score(-1), 0.82 * 30));
+        QVERIFY(qFuzzyCompare(score(1) - score(0), 0.82 * 7));
+    }
+
+    // An axis that is only placed, not checked, is placed only inside the image.
+    void placedAxisInsideTheImage()
+    {
+        Case c = makeCase(QStringLiteral("accepted"));
+        c.map.checkXAxis = false;
+        c.map.xFingerprint.clear();
+        for (const qint64 expected : {c.image.size() - 1, c.image.size()}) {
+            c.map.xAxisDelta = expected - ZAt;
+            const Evaluation ev = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+            QCOMPARE(ev.xAddress, expected < c.image.size() ? expected : qint64(-1));
+        }
+    }
+
     void validationReasons_data()
     {
         QTest::addColumn<QString>("reason");
@@ -379,6 +457,9 @@ private slots:
         row("Y range", "range fisico Y fuori profilo manuale");
         row("both axes run on by 2",
             "geometria 2D oltre +/-1: X e Y piu lunghi di almeno 2 elementi");
+        row("axes run on by 1 and 2", "");
+        row("axes run on by 2 and 1", "");
+        row("both axes run on by 2, Y only placed", "");
         row("X and Y at one place", "assi X/Y sovrapposti");
         row("X inside Z", "Z sovrapposta all'asse X");
         row("Y inside Z", "Z sovrapposta all'asse Y");
@@ -393,6 +474,173 @@ private slots:
         const Evaluation ev = validateCandidate(c.image, c.map, c.z, Candidate(), true);
         QCOMPARE(ev.reason, reason);
         QCOMPARE(ev.accepted, reason.isEmpty());
+    }
+
+    // The statistics rule's bounds: the share of zeros against the reference's, and the span
+    // ratio (5 % and 20 times pass).
+    void statisticsRuleBounds_data()
+    {
+        QTest::addColumn<int>("zeros"); // of the 48 values
+        QTest::addColumn<double>("referenceZeros");
+        QTest::addColumn<double>("spanRatio"); // to the reference's span; 0: the reference's own
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("39 zeros, reference 0.34") << 39 << 0.34 << 0.0 << true;
+        QTest::newRow("39 zeros, reference 0.35") << 39 << 0.35 << 0.0 << false;
+        QTest::newRow("38 zeros, reference 0.34") << 38 << 0.34 << 0.0 << false;
+        QTest::newRow("29 zeros, reference 0.14") << 29 << 0.14 << 0.0 << true;
+        QTest::newRow("29 zeros, reference 0.15") << 29 << 0.15 << 0.0 << false;
+        QTest::newRow("28 zeros, reference 0.14") << 28 << 0.14 << 0.0 << false;
+        QTest::newRow("span 5 %") << 0 << 0.0 << 0.05 << false;
+        QTest::newRow("span 20 times") << 0 << 0.0 << 20.0 << false;
+        QTest::newRow("span 20.5 times") << 0 << 0.0 << 20.5 << true;
+    }
+    void statisticsRuleBounds()
+    {
+        QFETCH(int, zeros);
+        QFETCH(double, spanRatio);
+        Case c = makeCase(QStringLiteral("accepted"));
+        putWords(c.image, ZAt, QList<int>(zeros, 0));
+        QFETCH(double, referenceZeros);
+        c.map.zZeroRatio = referenceZeros;
+        if (spanRatio > 0) {
+            const ZStatistics z = zStatistics(c.image, ZAt, Rows * Columns, 2, true);
+            c.map.zMin = 0;
+            c.map.zMax = (z.max - z.min) / spanRatio;
+        }
+        const Evaluation ev = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+        QTEST(ev.reason == QLatin1String("statistiche Z incompatibili"), "refused");
+    }
+
+    // Each rule's threshold at each strictness level, and a manual profile's own (0 included):
+    // at every step of a worsening score the rule refuses exactly when the score is under the
+    // threshold, and both sides are met.
+    void thresholdsPerLevel_data()
+    {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("level"); // -1: a manual profile's threshold
+        QTest::addColumn<double>("threshold");
+        const auto row = [](const char *reason, int level, double threshold) {
+            QTest::addRow("%s, %s %g", reason, level < 0 ? "manual" : "level",
+                          level < 0 ? threshold : level)
+                << QString::fromUtf8(reason) << level << threshold;
+        };
+        for (const char *reason :
+             {"fingerprint Z bassa", "profilo righe Z basso", "profilo colonne Z basso",
+              "asse X incompatibile", "confidence finale bassa"}) {
+            const bool z = QByteArrayView(reason).startsWith("fingerprint");
+            const bool profile = QByteArrayView(reason).startsWith("profilo");
+            const bool axis = QByteArrayView(reason).startsWith("asse");
+            const double normal = z ? 68 : profile ? 58 : axis ? 62 : 74;
+            row(reason, 0, normal);
+            row(reason, 2, z ? 60 : profile ? 48 : axis ? 52 : 68);
+            row(reason, 3, z ? 68 : profile ? 58 : axis ? 70 : 80);
+            row(reason, 4, normal);
+            // Met exactly by a step (86.5: the whole axis 72 bytes off).
+            row(reason, -1, profile ? 80 : axis ? 86.5 : 75);
+        }
+        row("fingerprint Z bassa", -1, 0);
+    }
+    void thresholdsPerLevel()
+    {
+        QFETCH(QString, reason);
+        QFETCH(int, level);
+        QFETCH(double, threshold);
+        Case c = makeCase(QStringLiteral("accepted"));
+        DriverMap &m = c.map;
+        m.manualProfile = level < 0;
+        m.matchLevel = std::max(level, 0);
+        m.hasZRange = m.hasXRange = m.hasYRange = false;
+        const bool z = reason.startsWith(QLatin1String("fingerprint"));
+        const bool rows = reason.contains(QLatin1String("righe"));
+        const bool columns = reason.contains(QLatin1String("colonne"));
+        const bool axis = reason.startsWith(QLatin1String("asse"));
+        (z         ? m.minZFingerprint
+         : rows    ? m.minRowProfile
+         : columns ? m.minColumnProfile
+         : axis    ? m.minAxisScore
+                   : m.minConfidence)
+            = level < 0 ? threshold : -1;
+        if (axis) // placed off, so that the distance leaves room below every threshold
+            m.xAxisDelta -= level == 3 ? 48 : 72;
+        if (!z && !rows && !columns && !axis) {
+            // Under the profiles' and axes' part the confidence reaches every threshold.
+            m.rowProfile.clear();
+            m.columnProfile.clear();
+            m.hasXAxis = m.hasYAxis = level == 3;
+        }
+        bool above = false, below = false;
+        for (int step = 0; step <= 100; ++step) {
+            DriverMap d = m;
+            if (z)
+                d.zFingerprint = degraded(m.zFingerprint, 4 * step);
+            else if (rows)
+                d.rowProfile = degraded(m.rowProfile, step);
+            else if (columns)
+                d.columnProfile = degraded(m.columnProfile, step);
+            else if (axis)
+                d.xFingerprint = degraded(m.xFingerprint, step);
+            else
+                d.zZeroRatio = 0.005 * step; // 0.1 off the confidence a step
+            const Evaluation ev = validateCandidate(c.image, d, ZAt, Candidate(), true);
+            const double score = z         ? ev.zfp
+                                 : rows    ? ev.rowScore
+                                 : columns ? ev.columnScore
+                                 : axis    ? ev.xScore
+                                           : ev.confidence;
+            (score < threshold ? below : above) = true;
+            QVERIFY2(
+                (ev.reason == reason) == (score < threshold),
+                qPrintable(
+                    QStringLiteral("step %1: score %2, %3").arg(step).arg(score).arg(ev.reason)));
+        }
+        QVERIFY(above);
+        QCOMPARE(below, threshold > 0);
+    }
+
+    // How far from where the reference puts it an axis is looked for: 96 bytes, 48 at level 3,
+    // a manual profile's own window.
+    void axisWindowPerLevel_data()
+    {
+        QTest::addColumn<int>("level");  // -1: a manual profile's window
+        QTest::addColumn<int>("window"); // of the manual profile
+        QTest::addColumn<int>("shift");  // of the expected place, before the axis
+        QTest::addColumn<bool>("found");
+        QTest::newRow("level 0, 60 bytes") << 0 << 0 << 60 << true;
+        QTest::newRow("level 3, 48 bytes") << 3 << 0 << 48 << true;
+        QTest::newRow("level 3, 50 bytes") << 3 << 0 << 50 << false;
+        QTest::newRow("manual 20, 20 bytes") << -1 << 20 << 20 << true;
+        QTest::newRow("manual 20, 22 bytes") << -1 << 20 << 22 << false;
+        QTest::newRow("manual 0, 2 bytes") << -1 << 0 << 2 << false;
+    }
+    void axisWindowPerLevel()
+    {
+        QFETCH(int, level);
+        QFETCH(int, window);
+        QFETCH(int, shift);
+        Case c = makeCase(QStringLiteral("accepted"));
+        c.map.manualProfile = level < 0;
+        c.map.hasZRange = c.map.hasXRange = c.map.hasYRange = false;
+        c.map.axisWindow = window;
+        c.map.matchLevel = std::max(level, 0);
+        c.map.xAxisDelta -= shift;
+        const Evaluation ev = validateCandidate(c.image, c.map, ZAt, Candidate(), true);
+        QTEST(ev.xAddress == XAt, "found");
+    }
+
+    void spanScores_data()
+    {
+        QTest::addColumn<double>("candidateSpan"); // against a reference span of 100
+        QTest::addColumn<double>("score");
+        QTest::newRow("8 %") << 8.0 << 8.0;
+        QTest::newRow("7.9 %") << 7.9 << 0.0;
+        QTest::newRow("12 times") << 1200.0 << 100.0 / 12;
+        QTest::newRow("12.01 times") << 1201.0 << 0.0;
+        QTest::newRow("flat") << 0.0 << 0.0;
+    }
+    void spanScores()
+    {
+        QFETCH(double, candidateSpan);
+        QTEST(spanScore(50, 150, 10, 10 + candidateSpan), "score");
     }
 
     void spanBoundaryOfTheStatisticsRule()
@@ -423,6 +671,13 @@ private slots:
         bare.columnProfile.clear();
         const Evaluation noProfiles = validateCandidate(c.image, bare, ZAt, Candidate(), true);
         QVERIFY(qFuzzyCompare(noProfiles.confidence, plain.confidence - 10));
+        // Up to 8 for anchors and 4 for axes, shown where the sum stays under 100.
+        for (const int anchors : {4, 5}) {
+            votes.anchorVotes = anchors;
+            votes.axisVotes = 2;
+            QVERIFY(qFuzzyCompare(validateCandidate(c.image, bare, ZAt, votes, true).confidence,
+                                  noProfiles.confidence + 8 + 4));
+        }
     }
 
     void fixedPositionScore()
@@ -433,6 +688,13 @@ private slots:
         QCOMPARE(ev.confidence, 83.0);
         QCOMPARE(evaluateAt(c.image, c.map, ZAt, true, false).confidence, 100.0);
         QCOMPARE(evaluateAt(c.image, c.map, c.image.size() - 2, true, true).accepted, false);
+        // An axis is placed only when all of it lies inside the image.
+        for (const qint64 end : {c.image.size(), c.image.size() + 2}) {
+            DriverMap m = c.map;
+            m.xAxisDelta = end - 2 * Columns - ZAt;
+            QCOMPARE(evaluateAt(c.image, m, ZAt, false, false).xAddress,
+                     end == c.image.size() ? end - 2 * Columns : qint64(-1));
+        }
         // A big-endian copy of the map is still known by its fingerprint.
         QByteArray swapped = c.image;
         for (qint64 i = ZAt; i < ZAt + Rows * Columns * 2; i += 2)
