@@ -203,7 +203,7 @@ def score(cli, work, source, truth_here, target, truth_there, foreign=False):
         else:
             wrong += 1
             wrong_names.append(f"{name} {m['zAddress']:#x} (true {truth_there[name]:#x}, "
-                               f"conf {m['confidence']:.1f})")
+                               f"conf {m['confidence']:.1f}) {m['status'][:90]}")
     # Maps the builder left out are not found either.
     seen = {m["displayName"] for m in result["matches"]}
     for e in truth_here:
@@ -211,7 +211,7 @@ def score(cli, work, source, truth_here, target, truth_there, foreign=False):
             missing += 1
     return {"right": right, "wrong": wrong, "missing": missing, "unknown": unknown,
             "seconds": seconds, "wrongNames": wrong_names,
-            "foreignSaid": result.get("foreign", None)}
+            "foreignSaid": result.get("foreignImage", None)}
 
 
 def main():

@@ -1,6 +1,7 @@
 #include "driverscanner.h"
 
 #include "recognition/mapvalidation.h"
+#include "recognition/movemodel.h"
 #include "recognition/patternindex.h"
 #include "recognition/valueindex.h"
 
@@ -10,6 +11,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -175,6 +177,9 @@ constexpr double autoMinimumConfidence = 74.0;
 constexpr double autoEarlyStopConfidence = 96.0;
 constexpr double rawMinimumMatch = 70.0;
 constexpr qint64 signatureAxisReach = 1024;
+// A match whose place another fits as well is reported below the level at which matches are
+// trusted.
+constexpr double ambiguousConfidence = 70.0;
 
 QList<QByteArray> searchedPatterns(const Driver &driver);
 
@@ -186,12 +191,26 @@ public:
         , m_size(image.size())
         , m_timings(timings)
         , m_patterns(image, searchedPatterns(driver), 128)
+        , m_moves(image, driver, m_patterns)
     {
     }
 
-    DriverScanResult run(const Driver &driver);
+    DriverScanResult run(const Driver &driver, const std::atomic_bool *cancel);
 
 private:
+    // A place the learnt moves propose for a map, weighed.
+    struct Placement
+    {
+        Evaluation at;
+        double closeness = 0.0; // share of the reference's known bytes found unchanged there
+        int support = 0;        // evidence agreeing with the move that proposed it
+        qint64 distance = 0;    // from that evidence
+        bool exact = false;     // every known byte unchanged
+    };
+    bool placeAt(const DriverMap &map, qint64 position, int support, qint64 distance,
+                 Placement &placement) const;
+    bool learntSearch(const DriverMap &map, int index, bool exactOnly, Found &found,
+                      QString &note) const;
     bool autoSearch(const DriverMap &map, Found &found, QString &why) const;
     double confidenceBound(const DriverMap &map,
                            qint64 position,
@@ -232,6 +251,7 @@ private:
     const qint64 m_size;
     DriverScanTimings *m_timings;
     const PatternIndex m_patterns;
+    const MoveModel m_moves;
     // Built on first use by the raw axis search: [size - 1][little-endian].
     mutable std::unique_ptr<ValueIndex> m_valueIndexes[2][2];
     // What confidenceBound weighs at a position in one byte order, apart from the candidate's
@@ -369,48 +389,102 @@ QString nameOf(const DriverMapMatch &match)
     return match.displayName.isEmpty() ? match.mapKey : match.displayName;
 }
 
-DriverScanResult Scanner::run(const Driver &driver)
+DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *cancel)
 {
     DriverScanResult result;
     result.mapCount = qint32(driver.maps.size());
     if (m_image.isEmpty() || driver.maps.isEmpty())
         return result;
+    const auto cancelled = [&] {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            result.cancelled = true;
+        return result.cancelled;
+    };
+
+    // The driver's byte patterns that moved together tell whether this image is of the
+    // driver's family at all; in an image of another one every content match is chance.
+    result.foreignImage = m_moves.looksForeign();
+    if (result.foreignImage)
+        result.imageVerdict
+            = QStringLiteral("Il firmware non sembra della famiglia per cui il driver e' stato "
+                             "creato: solo %1 mappe su %2 hanno uno spostamento confermato.")
+                  .arg(m_moves.anchoredMaps())
+                  .arg(m_moves.mapsWithPatterns());
 
     result.matches.reserve(driver.maps.size());
+    for (const DriverMap &map : driver.maps)
+        result.matches.append(initialMatch(map));
     std::vector<bool> autoWasReady(driver.maps.size(), false);
+    std::vector<bool> placed(driver.maps.size(), false);
+
+    // First the maps whose reference bytes lie unchanged where their region moved: placed
+    // before any map placed by likeness, none of those can take their blocks.
+    if (!result.foreignImage) {
+        for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+            if (cancelled())
+                return result;
+            const DriverMap &map = driver.maps.at(i);
+            if (!autoReady(map) || !map.signatureValid)
+                continue;
+            QElapsedTimer timer;
+            timer.start();
+            Found found;
+            QString note;
+            if (learntSearch(withoutManualSettings(map), int(i), true, found, note)) {
+                DriverMapMatch &match = result.matches[i];
+                match.status = QStringLiteral("AUTO: mappa riconosciuta");
+                accept(map, match, found);
+                placed[i] = true;
+            }
+            addTime(&DriverScanTimings::autoNs, timer);
+        }
+    }
+
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        if (cancelled())
+            return result;
         const DriverMap &map = driver.maps.at(i);
-        DriverMapMatch match = initialMatch(map);
+        DriverMapMatch &match = result.matches[i];
         const bool autoPath = autoReady(map);
         autoWasReady[i] = autoPath;
+        if (placed[i])
+            continue;
         if (!autoPath && !rawXUsable(map) && !rawYUsable(map) && !manualReady(map)) {
             match.status = QStringLiteral("Nessun percorso di riconoscimento disponibile");
             logNotFound(match);
-            result.matches.append(match);
             continue;
         }
 
         Found found;
         bool accepted = false;
-        if (autoPath) {
-            QElapsedTimer timer;
-            timer.start();
-            QString why;
-            accepted = autoSearch(withoutManualSettings(map), found, why);
-            match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
-                                    : QStringLiteral("AUTO: fallito");
-            if (!accepted)
-                qCDebug(lcDriverScanner).noquote()
-                    << QStringLiteral("[DriverScanner V8] %1 AUTO: %2").arg(nameOf(match), why);
-            addTime(&DriverScanTimings::autoNs, timer);
-        }
-        if (!accepted) {
-            QElapsedTimer timer;
-            timer.start();
-            QString message;
-            accepted = rawSearch(map, found, message);
-            appendStatus(match, message);
-            addTime(&DriverScanTimings::rawNs, timer);
+        if (result.foreignImage && (autoPath || rawXUsable(map) || rawYUsable(map))) {
+            match.status = QStringLiteral("firmware di un'altra famiglia: mappa non cercata");
+        } else {
+            if (autoPath) {
+                QElapsedTimer timer;
+                timer.start();
+                QString why;
+                QString note;
+                const DriverMap automatic = withoutManualSettings(map);
+                accepted = (map.signatureValid && learntSearch(automatic, int(i), false, found, note))
+                           || autoSearch(automatic, found, why);
+                match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
+                                        : QStringLiteral("AUTO: fallito");
+                if (!note.isEmpty())
+                    appendStatus(match, note);
+                if (!accepted)
+                    qCDebug(lcDriverScanner).noquote()
+                        << QStringLiteral("[DriverScanner V8] %1 AUTO: %2").arg(nameOf(match), why);
+                addTime(&DriverScanTimings::autoNs, timer);
+            }
+            if (!accepted) {
+                QElapsedTimer timer;
+                timer.start();
+                QString message;
+                accepted = rawSearch(map, found, message);
+                appendStatus(match, message);
+                addTime(&DriverScanTimings::rawNs, timer);
+            }
         }
         if (!accepted && manualReady(map)) {
             QElapsedTimer timer;
@@ -424,7 +498,11 @@ DriverScanResult Scanner::run(const Driver &driver)
             accept(map, match, found);
         else
             logNotFound(match);
-        result.matches.append(match);
+    }
+    if (result.foreignImage) {
+        result.recognisedCount = m_recognised;
+        result.averageConfidence = m_recognised > 0 ? m_confidenceSum / m_recognised : 0.0;
+        return result;
     }
 
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
@@ -684,6 +762,158 @@ bool Scanner::outcomeAt(const DriverMap &map,
         return evaluation.accepted;
     }
     return false;
+}
+
+// How many of the reference's known bytes of the map (the start and the end of its data) lie
+// unchanged at position, as a share.
+double closenessAt(const QByteArray &image, const DriverMap &map, qint64 position, qint64 zBytes)
+{
+    qint64 equal = 0, known = 0;
+    const auto compare = [&](const QByteArray &pattern, qint64 at) {
+        if (pattern.isEmpty() || !fitsInside(at, pattern.size(), image.size()))
+            return;
+        known += pattern.size();
+        const char *bytes = image.constData() + at;
+        for (qsizetype i = 0; i < pattern.size(); ++i)
+            equal += bytes[i] == pattern.at(i) ? 1 : 0;
+    };
+    compare(map.zSignature, position);
+    if (map.zTailSignature.size() < zBytes)
+        compare(map.zTailSignature, shifted(position, zBytes - map.zTailSignature.size()));
+    return known > 0 ? double(equal) / double(known) : 0.0;
+}
+
+// Ties between places closer than this are not told apart by the confidence.
+constexpr double nearTie = 2.0;
+// An axis found by its unique bytes is taken as the map's even when it moved away from its data
+// by this much; farther off it belongs to something else.
+constexpr qint64 axisDrift = qint64(64) * 1024;
+
+bool Scanner::placeAt(const DriverMap &map,
+                      qint64 position,
+                      int support,
+                      qint64 distance,
+                      Placement &placement) const
+{
+    const qint64 zBytes = blockBytes(map.rows, map.columns, std::max(1, map.zElementSize));
+    if (zBytes < 0 || !zBlockFree(map, position, map.rows, map.columns))
+        return false;
+    // An axis whose bytes are unique in the image is where they are, however it moved
+    // relative to the data: the validation then looks for it there.
+    DriverMap moved = map;
+    int axisVotes = 0;
+    const auto follow = [&](bool has, const QByteArray &signature, qint64 &delta) {
+        if (!has || signature.size() < MoveModel::MinimumPatternLength)
+            return;
+        if (bytesAt(m_image, shifted(position, delta), signature)) {
+            ++axisVotes;
+            return;
+        }
+        const QList<qint64> hits = m_patterns.hits(signature, 2);
+        if (hits.size() == 1 && std::abs(hits.first() - position) <= axisDrift) {
+            delta = hits.first() - position;
+            ++axisVotes;
+        }
+    };
+    follow(map.hasXAxis, map.xAxisSignature, moved.xAxisDelta);
+    follow(map.hasYAxis, map.yAxisSignature, moved.yAxisDelta);
+    const Candidate candidate{position, std::min(support, 4), axisVotes, double(support)};
+    placement = Placement{};
+    placement.at = validateCandidate(m_image, moved, position, candidate, map.littleEndian());
+    placement.closeness = closenessAt(m_image, map, position, zBytes);
+    placement.exact = placement.closeness >= 1.0;
+    placement.support = support;
+    placement.distance = distance;
+    if (placement.exact) {
+        // The reference's own bytes where the region's move puts them: its values are right
+        // whatever an axis that was changed says.
+        if (!placement.at.accepted) {
+            placement.at.zAddress = position;
+            placement.at.confidence = 97.0;
+            placement.at.accepted = true;
+            placement.at.reason.clear();
+        } else {
+            placement.at.confidence = std::max(placement.at.confidence, 99.0);
+        }
+    }
+    return placement.at.accepted;
+}
+
+// Places proposed by the moves learnt around the map, and by the map's own unique bytes. With
+// exactOnly, only a place holding the reference's bytes unchanged, at a move that evidence
+// confirms and with no rival of the same kind, is taken.
+bool Scanner::learntSearch(
+    const DriverMap &map, int index, bool exactOnly, Found &found, QString &note) const
+{
+    if (map.rows < 1 || map.columns < 1 || map.zAddress < 0 || map.zAddress > farAway)
+        return false;
+    struct Proposal
+    {
+        qint64 position;
+        int support;
+        qint64 distance;
+    };
+    std::vector<Proposal> proposals;
+    const auto propose = [&](qint64 position, int support, qint64 distance) {
+        if (position < 0)
+            return;
+        for (Proposal &p : proposals) {
+            if (p.position == position) {
+                p.support = std::max(p.support, support);
+                p.distance = std::min(p.distance, distance);
+                return;
+            }
+        }
+        proposals.push_back({position, support, distance});
+    };
+    for (const MoveModel::Move &move : m_moves.movesNear(map.zAddress))
+        propose(shifted(map.zAddress, move.move), move.support, move.distance);
+    for (const MoveModel::Evidence &e : m_moves.evidenceOf(index))
+        propose(shifted(map.zAddress, e.move), e.consistent ? 1 : 0,
+                std::abs(e.reference - map.zAddress));
+    if (proposals.empty())
+        return false;
+
+    std::vector<Placement> placed;
+    for (const Proposal &p : proposals) {
+        Placement placement;
+        if (placeAt(map, p.position, p.support, p.distance, placement)
+            && (!exactOnly || (placement.exact && p.support > 0)))
+            placed.push_back(placement);
+    }
+    const auto better = [](const Placement &a, const Placement &b) {
+        if (a.exact != b.exact)
+            return a.exact;
+        if (std::abs(a.at.confidence - b.at.confidence) >= nearTie)
+            return a.at.confidence > b.at.confidence;
+        if (std::abs(a.closeness - b.closeness) > 0.05)
+            return a.closeness > b.closeness;
+        if ((a.support > 0) != (b.support > 0))
+            return a.support > 0;
+        return a.distance < b.distance;
+    };
+    std::stable_sort(placed.begin(), placed.end(), better);
+    if (placed.empty())
+        return false;
+    Placement best = placed.front();
+    if (placed.size() > 1) {
+        const Placement &second = placed.at(1);
+        const bool tie = best.exact == second.exact
+                         && std::abs(best.at.confidence - second.at.confidence) < nearTie
+                         && std::abs(best.closeness - second.closeness) <= 0.05;
+        if (tie) {
+            if (exactOnly)
+                return false;
+            // Said, not settled by luck: the nearer region's place is kept, below the level at
+            // which a match is trusted.
+            best.at.confidence = std::min(best.at.confidence, ambiguousConfidence);
+            note = QStringLiteral("ambigua: anche 0x%1 corrisponde")
+                       .arg(QString::number(second.at.zAddress, 16));
+        }
+    }
+    found.path = QStringLiteral("AUTO");
+    found.at = best.at;
+    return true;
 }
 
 bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
@@ -1211,8 +1441,11 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
 } // namespace
 
 DriverScanResult
-scanDriver(const QByteArray &firmwareBytes, const Driver &driver, DriverScanTimings *timings)
+scanDriver(const QByteArray &firmwareBytes,
+           const Driver &driver,
+           DriverScanTimings *timings,
+           const std::atomic_bool *cancel)
 {
     Scanner scanner(firmwareBytes, driver, timings);
-    return scanner.run(driver);
+    return scanner.run(driver, cancel);
 }

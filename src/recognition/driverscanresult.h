@@ -46,4 +46,10 @@ struct DriverScanResult
     qint32 mapCount = 0;
     qint32 recognisedCount = 0;
     double averageConfidence = 0.0;
+    // The image does not look like one of the driver's family (its maps' byte patterns did not
+    // move together); no map was then looked for by its content.
+    bool foreignImage = false;
+    QString imageVerdict;
+    // The scan was stopped before its end: nothing of it is to be loaded.
+    bool cancelled = false;
 };
