@@ -216,7 +216,8 @@ def score(cli, work, source, truth_here, target, truth_there, foreign=False):
 
 def main():
     cli = sys.argv[1]
-    data = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
+    args = [a for a in sys.argv[2:] if not a.startswith("-")]
+    data = args[0] if args else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "data", "definitions")
     verbose = "-v" in sys.argv
     audi_dir = os.path.join(data, "me7-8D0907551")

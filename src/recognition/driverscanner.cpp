@@ -180,6 +180,11 @@ constexpr qint64 signatureAxisReach = 1024;
 // A match whose place another fits as well is reported below the level at which matches are
 // trusted.
 constexpr double ambiguousConfidence = 70.0;
+// A map recalibrated beyond likeness at the place its axes and its region's move agree on.
+constexpr double axesConfirmedConfidence = 80.0;
+// How far around a place proposed by a move the map is looked for.
+constexpr qint64 localReach = 16;
+constexpr double rawStepGain = 5.0;
 
 QList<QByteArray> searchedPatterns(const Driver &driver);
 
@@ -206,11 +211,17 @@ private:
         int support = 0;        // evidence agreeing with the move that proposed it
         qint64 distance = 0;    // from that evidence
         bool exact = false;     // every known byte unchanged
+        qint64 shift = 0;       // from the proposed place, when weighed around it
+        int axesInPlace = 0;    // axes whose reference bytes lie unchanged beside the data
     };
     bool placeAt(const DriverMap &map, qint64 position, int support, qint64 distance,
                  Placement &placement) const;
-    bool learntSearch(const DriverMap &map, int index, bool exactOnly, Found &found,
-                      QString &note) const;
+    bool learntSearch(const DriverMap &map,
+                      int index,
+                      bool exactOnly,
+                      Found &found,
+                      QString &note,
+                      bool *proposed = nullptr) const;
     bool autoSearch(const DriverMap &map, Found &found, QString &why) const;
     double confidenceBound(const DriverMap &map,
                            qint64 position,
@@ -466,8 +477,20 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
                 QString why;
                 QString note;
                 const DriverMap automatic = withoutManualSettings(map);
-                accepted = (map.signatureValid && learntSearch(automatic, int(i), false, found, note))
-                           || autoSearch(automatic, found, why);
+                bool proposed = false;
+                accepted = map.signatureValid
+                           && learntSearch(automatic, int(i), false, found, note, &proposed);
+                if (!accepted && proposed) {
+                    // The map lies inside a region whose move is known and nothing like it lies
+                    // where that says: a likeness elsewhere would be a guess.
+                    why = QStringLiteral("nessuna corrispondenza dove lo spostamento appreso "
+                                         "porta la mappa");
+                } else if (!accepted) {
+                    accepted = autoSearch(automatic, found, why);
+                    if (accepted)
+                        note = QStringLiteral("posizione per somiglianza, senza spostamento "
+                                              "confermato");
+                }
                 match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
                                         : QStringLiteral("AUTO: fallito");
                 if (!note.isEmpty())
@@ -801,12 +824,14 @@ bool Scanner::placeAt(const DriverMap &map,
     // An axis whose bytes are unique in the image is where they are, however it moved
     // relative to the data: the validation then looks for it there.
     DriverMap moved = map;
-    int axisVotes = 0;
+    int axisVotes = 0, axesInPlace = 0, axesKnown = 0;
     const auto follow = [&](bool has, const QByteArray &signature, qint64 &delta) {
         if (!has || signature.size() < MoveModel::MinimumPatternLength)
             return;
+        ++axesKnown;
         if (bytesAt(m_image, shifted(position, delta), signature)) {
             ++axisVotes;
+            ++axesInPlace;
             return;
         }
         const QList<qint64> hits = m_patterns.hits(signature, 2);
@@ -820,31 +845,54 @@ bool Scanner::placeAt(const DriverMap &map,
     const Candidate candidate{position, std::min(support, 4), axisVotes, double(support)};
     placement = Placement{};
     placement.at = validateCandidate(m_image, moved, position, candidate, map.littleEndian());
+    if (!placement.at.accepted && map.zElementSize > 1) {
+        const Evaluation swapped
+            = validateCandidate(m_image, moved, position, candidate, !map.littleEndian());
+        if (swapped.accepted)
+            placement.at = swapped;
+    }
     placement.closeness = closenessAt(m_image, map, position, zBytes);
     placement.exact = placement.closeness >= 1.0;
     placement.support = support;
     placement.distance = distance;
+    placement.axesInPlace = axesInPlace;
+    const auto acceptAt = [&](double confidence) {
+        placement.at.zAddress = position;
+        placement.at.confidence = confidence;
+        placement.at.accepted = true;
+        placement.at.reason.clear();
+    };
     if (placement.exact) {
         // The reference's own bytes where the region's move puts them: its values are right
         // whatever an axis that was changed says.
-        if (!placement.at.accepted) {
-            placement.at.zAddress = position;
-            placement.at.confidence = 97.0;
-            placement.at.accepted = true;
-            placement.at.reason.clear();
-        } else {
+        if (placement.at.accepted)
             placement.at.confidence = std::max(placement.at.confidence, 99.0);
-        }
+        else
+            acceptAt(97.0);
+    } else if (!placement.at.accepted && support > 0 && axesKnown > 0 && axesInPlace == axesKnown
+               && placement.at.reason != QLatin1String("Z fuori firmware")
+               && placement.at.reason != QLatin1String("geometria Z non valida")
+               && placement.at.reason != QLatin1String("statistiche Z incompatibili")) {
+        // Values recalibrated beyond likeness, but every axis lies unchanged beside them where
+        // the region's move puts the map: the place is known, the values are new.
+        acceptAt(axesConfirmedConfidence);
     }
     return placement.at.accepted;
 }
 
 // Places proposed by the moves learnt around the map, and by the map's own unique bytes. With
 // exactOnly, only a place holding the reference's bytes unchanged, at a move that evidence
-// confirms and with no rival of the same kind, is taken.
-bool Scanner::learntSearch(
-    const DriverMap &map, int index, bool exactOnly, Found &found, QString &note) const
+// confirms and with no rival of the same kind, is taken. proposed tells whether the moves had
+// anything to say about the map at all.
+bool Scanner::learntSearch(const DriverMap &map,
+                           int index,
+                           bool exactOnly,
+                           Found &found,
+                           QString &note,
+                           bool *proposed) const
 {
+    if (proposed)
+        *proposed = false;
     if (map.rows < 1 || map.columns < 1 || map.zAddress < 0 || map.zAddress > farAway)
         return false;
     struct Proposal
@@ -854,33 +902,30 @@ bool Scanner::learntSearch(
         qint64 distance;
     };
     std::vector<Proposal> proposals;
-    const auto propose = [&](qint64 position, int support, qint64 distance) {
+    // A region's moves count their agreeing neighbours once; the map's own patterns add up.
+    const auto propose = [&](qint64 position, int support, qint64 distance, bool own) {
         if (position < 0)
             return;
         for (Proposal &p : proposals) {
             if (p.position == position) {
-                p.support = std::max(p.support, support);
+                p.support = own ? p.support + support : std::max(p.support, support);
                 p.distance = std::min(p.distance, distance);
                 return;
             }
         }
         proposals.push_back({position, support, distance});
     };
-    for (const MoveModel::Move &move : m_moves.movesNear(map.zAddress))
-        propose(shifted(map.zAddress, move.move), move.support, move.distance);
+    bool settled = false;
+    for (const MoveModel::Move &move : m_moves.movesNear(map.zAddress, &settled))
+        propose(shifted(map.zAddress, move.move), move.support, move.distance, false);
     for (const MoveModel::Evidence &e : m_moves.evidenceOf(index))
         propose(shifted(map.zAddress, e.move), e.consistent ? 1 : 0,
-                std::abs(e.reference - map.zAddress));
+                std::abs(e.reference - map.zAddress), true);
+    if (proposed)
+        *proposed = settled;
     if (proposals.empty())
         return false;
 
-    std::vector<Placement> placed;
-    for (const Proposal &p : proposals) {
-        Placement placement;
-        if (placeAt(map, p.position, p.support, p.distance, placement)
-            && (!exactOnly || (placement.exact && p.support > 0)))
-            placed.push_back(placement);
-    }
     const auto better = [](const Placement &a, const Placement &b) {
         if (a.exact != b.exact)
             return a.exact;
@@ -888,10 +933,63 @@ bool Scanner::learntSearch(
             return a.at.confidence > b.at.confidence;
         if (std::abs(a.closeness - b.closeness) > 0.05)
             return a.closeness > b.closeness;
+        if (a.shift != b.shift)
+            return a.shift < b.shift;
         if ((a.support > 0) != (b.support > 0))
             return a.support > 0;
         return a.distance < b.distance;
     };
+    std::vector<Placement> placed;
+    for (const Proposal &p : proposals) {
+        Placement placement;
+        if (placeAt(map, p.position, p.support, p.distance, placement)
+            && (!exactOnly || (placement.exact && p.support > 0)))
+            placed.push_back(placement);
+    }
+    const bool anyExact = std::any_of(placed.begin(), placed.end(),
+                                      [](const Placement &p) { return p.exact; });
+    if (!exactOnly && !anyExact) {
+        // A few bytes inserted or taken out inside the region shift a map a little from its
+        // neighbours' move: the nearest places around each confirmed proposal are weighed too,
+        // and the best of each proposal's surroundings stands for it.
+        const int step = std::max(1, map.zElementSize);
+        for (const Proposal &p : proposals) {
+            if (p.support < 1)
+                continue;
+            Placement local;
+            bool haveLocal = false;
+            for (qint64 shift = step; shift <= localReach; shift += step) {
+                for (qint64 position : {p.position - shift, p.position + shift}) {
+                    Placement placement;
+                    if (!placeAt(map, position, p.support, p.distance, placement))
+                        continue;
+                    placement.shift = shift;
+                    if (!haveLocal || better(placement, local)) {
+                        local = placement;
+                        haveLocal = true;
+                    }
+                }
+            }
+            if (!haveLocal)
+                continue;
+            // Likeness alone cannot tell a recalibrated map from its neighbourhood shifted by
+            // a few bytes: a place off the proposed one needs bytes of its own that say so
+            // (unchanged data or axes there and not at the proposed place).
+            auto own = std::find_if(placed.begin(), placed.end(), [&](const Placement &q) {
+                return q.at.zAddress == p.position;
+            });
+            const int ownAxes = own == placed.end() ? 0 : own->axesInPlace;
+            const double ownCloseness = own == placed.end() ? 0.0 : own->closeness;
+            const bool saysSo = local.exact || local.axesInPlace > ownAxes
+                                || local.closeness >= ownCloseness + 0.25;
+            if (!saysSo)
+                continue;
+            if (own == placed.end())
+                placed.push_back(local);
+            else
+                *own = local;
+        }
+    }
     std::stable_sort(placed.begin(), placed.end(), better);
     if (placed.empty())
         return false;
@@ -911,6 +1009,13 @@ bool Scanner::learntSearch(
                        .arg(QString::number(second.at.zAddress, 16));
         }
     }
+    if (note.isEmpty())
+        note = QStringLiteral("spostamento %1%2 (riscontri concordi: %3)")
+                   .arg(best.at.zAddress >= map.zAddress ? QStringLiteral("+")
+                                                         : QStringLiteral("-"))
+                   .arg(QStringLiteral("0x")
+                        + QString::number(std::abs(best.at.zAddress - map.zAddress), 16))
+                   .arg(best.support);
     found.path = QStringLiteral("AUTO");
     found.at = best.at;
     return true;
@@ -1224,7 +1329,9 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
                                ? 0.0
                                : similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, zSize,
                                                                           map.littleEndian()));
-        if (zfp > chosenZfp) {
+        // The same data a step off looks nearly as alike: only a clear gain moves Z off the
+        // axis's own delta.
+        if (chosenZ < 0 || zfp > chosenZfp + (z == deterministicZ ? 0.0 : rawStepGain)) {
             chosenZ = z;
             chosenZfp = zfp;
         }
@@ -1259,8 +1366,37 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     }
     found.rows = map.rows;
     found.columns = map.columns;
-    found.at.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
+    // The axis values alone say little of the data beside them (many maps share breakpoints):
+    // the confidence is the likeness of what lies at the data address, the axis match a
+    // quarter of it.
+    const GridProfiles profiles
+        = gridProfiles(m_image, chosenZ, map.rows, map.columns, zSize, map.littleEndian());
+    const double zLikeness
+        = map.zFingerprint.isEmpty()
+              ? 0.0
+              : 0.5 * chosenZfp + 0.25 * similarity(map.rowProfile, profiles.rows)
+                    + 0.25 * similarity(map.columnProfile, profiles.columns);
+    found.at.confidence = std::clamp(0.25 * hit.match + 0.75 * zLikeness, 0.0, 99.0);
     found.at.zfp = std::max(0.0, chosenZfp);
+    bool nearLearnt = true;
+    if (map.zAddress >= 0 && map.zAddress <= farAway) {
+        bool settled = false;
+        const QList<MoveModel::Move> moves = m_moves.movesNear(map.zAddress, &settled);
+        nearLearnt = !settled;
+        for (const MoveModel::Move &move : moves)
+            nearLearnt = nearLearnt
+                         || std::abs(chosenZ - (map.zAddress + move.move)) <= localReach;
+    }
+    if (found.at.confidence < autoMinimumConfidence || chosenZfp < autoMinimumZFingerprint
+        || !nearLearnt) {
+        message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, "
+                                 "match=%3%), ma i dati a 0x%4 non corrispondono alla mappa%5")
+                      .arg(QString::number(hit.position, 16), role, matchText,
+                           QString::number(chosenZ, 16),
+                           nearLearnt ? QString()
+                                      : QStringLiteral(" (lontana dallo spostamento appreso)"));
+        return false;
+    }
     message
         = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
                          "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "

@@ -145,7 +145,7 @@ MoveModel::MoveModel(const QByteArray &image, const Driver &driver, const Patter
     m_anchoredMaps = int(std::count(anchored.begin(), anchored.end(), true));
 }
 
-QList<MoveModel::Move> MoveModel::movesNear(qint64 reference) const
+QList<MoveModel::Move> MoveModel::movesNear(qint64 reference, bool *settled) const
 {
     // The two nearest on each side: the region the address lies in is bounded by them, and a
     // boundary between two moves shows as a disagreement between the sides.
@@ -171,6 +171,8 @@ QList<MoveModel::Move> MoveModel::movesNear(qint64 reference) const
     auto before = at;
     for (int k = 0; k < PerSide && before != m_consistent.begin(); ++k)
         note(*--before);
+    if (settled)
+        *settled = at != m_consistent.begin() && at != m_consistent.end() && moves.size() == 1;
     std::stable_sort(moves.begin(), moves.end(), [](const Move &a, const Move &b) {
         return a.distance != b.distance ? a.distance < b.distance : a.support > b.support;
     });

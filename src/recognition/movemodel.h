@@ -36,8 +36,9 @@ public:
 
     // The moves the regions around reference suggest, nearest region first: those of the
     // nearest consistent evidence on each side, however far (a map in a long stretch without
-    // evidence still takes its neighbours' move).
-    QList<Move> movesNear(qint64 reference) const;
+    // evidence still takes its neighbours' move). settled tells whether evidence on both sides
+    // agrees, so that the address lies inside one region of known move.
+    QList<Move> movesNear(qint64 reference, bool *settled = nullptr) const;
     // The evidence of one driver map's own patterns, consistent or not.
     QList<Evidence> evidenceOf(int mapIndex) const;
 
