@@ -1044,6 +1044,11 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         why = QStringLiteral("dimensioni mappa non valide");
         return false;
     }
+    if (map.zMin == map.zMax) {
+        why = QStringLiteral("valori tutti uguali: la mappa e' cercata solo dove la porta lo "
+                             "spostamento appreso");
+        return false;
+    }
 
     CandidateList candidates;
     for (const DriverAnchor &anchor : map.anchors) {
@@ -1379,14 +1384,19 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     found.at.confidence = std::clamp(0.25 * hit.match + 0.75 * zLikeness, 0.0, 99.0);
     found.at.zfp = std::max(0.0, chosenZfp);
     bool nearLearnt = true;
+    bool settledNear = false;
     if (map.zAddress >= 0 && map.zAddress <= farAway) {
         bool settled = false;
         const QList<MoveModel::Move> moves = m_moves.movesNear(map.zAddress, &settled);
+        settledNear = settled;
         nearLearnt = !settled;
         for (const MoveModel::Move &move : moves)
             nearLearnt = nearLearnt
                          || std::abs(chosenZ - (map.zAddress + move.move)) <= localReach;
     }
+    // Flat data looks like any flat stretch: only a learnt move can place it.
+    if (map.zMin == map.zMax && !settledNear)
+        nearLearnt = false;
     if (found.at.confidence < autoMinimumConfidence || chosenZfp < autoMinimumZFingerprint
         || !nearLearnt) {
         message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, "

@@ -80,7 +80,9 @@ private slots:
                       example("tessa-demo.tvp"), out}),
                  0);
         QCOMPARE(QJsonDocument::fromJson(m_out).object(),
-                 QJsonObject({{QStringLiteral("maps"), 4}, {QStringLiteral("path"), out}}));
+                 QJsonObject({{QStringLiteral("maps"), 4},
+                              {QStringLiteral("path"), out},
+                              {QStringLiteral("skipped"), QJsonArray()}}));
         // The example driver is this command's output, byte for byte.
         QCOMPARE(testsupport::readFile(out), testsupport::readFile(example("tessa-demo.ecudrv")));
         Driver driver;
@@ -91,7 +93,12 @@ private slots:
         QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
                       example("tessa-demo.a2l"), out}),
                  0);
-        QCOMPARE(QJsonDocument::fromJson(m_out).object().value(QStringLiteral("maps")).toInt(), 4);
+        const QJsonObject built = QJsonDocument::fromJson(m_out).object();
+        QCOMPARE(built.value(QStringLiteral("maps")).toInt(), 4);
+        QCOMPARE(built.value(QStringLiteral("skipped")).toArray().size(), 1);
+        const QJsonObject skipped = built.value(QStringLiteral("skipped")).toArray().first().toObject();
+        QCOMPARE(skipped.value(QStringLiteral("name")).toString(), QStringLiteral("Righe_coppia"));
+        QVERIFY(!skipped.value(QStringLiteral("reason")).toString().isEmpty());
         QVERIFY(m_error.contains("Righe_coppia"));
     }
 

@@ -8,6 +8,8 @@
 #include "recognition/driverfile.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QTextStream>
 
@@ -175,15 +177,21 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
     DriverBuildResult built = buildDriver(image, maps);
     if (built.driver.maps.isEmpty())
         return fail(QStringLiteral("%1: no map could be described (%2)")
-                        .arg(mapsPath, built.skipped.join(QLatin1String("; "))));
+                        .arg(mapsPath, skippedLines(built).join(QLatin1String("; "))));
     describeBuiltDriver(built.driver, QFileInfo(imagePath).fileName(), image);
     if (!saveDriverFile(built.driver, outPath, &error))
         return fail(QStringLiteral("%1: %2").arg(outPath, error));
     // Maps left out are worth knowing but do not make the build fail.
-    for (const QString &line : std::as_const(built.skipped))
+    const QStringList lines = skippedLines(built);
+    for (const QString &line : lines)
         QTextStream(stderr) << "tessamorvandi-cli: skipped " << line << Qt::endl;
+    QJsonArray skipped;
+    for (const SkippedMap &map : std::as_const(built.skipped))
+        skipped.append(QJsonObject{{QStringLiteral("name"), map.name},
+                                   {QStringLiteral("reason"), map.reason}});
     printJson({{QStringLiteral("maps"), qint64(built.driver.maps.size())},
-               {QStringLiteral("path"), outPath}});
+               {QStringLiteral("path"), outPath},
+               {QStringLiteral("skipped"), skipped}});
     return 0;
 }
 
