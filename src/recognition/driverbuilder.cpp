@@ -288,11 +288,9 @@ bool describe(const QByteArray &image,
         return refuse(QStringLiteral("dati oltre la fine del firmware"));
     const qint64 zLength = count * l.zSize;
     const ZStatistics stats = zStatistics(image, l.z, count, l.zSize, l.littleEndian);
-    // A single value has nothing of its own to be found by. A table of one value throughout
-    // is kept: the scanner places it only where its region's move and its own bytes agree,
-    // never by likeness, which every flat stretch of an image would share.
-    if (count == 1)
-        return refuse(QStringLiteral("valore singolo, non riconoscibile dal contenuto"));
+    // A single value, or a table of one value throughout, is kept although it has no shape:
+    // the scanner places it only where its region's move puts it, never by likeness, which
+    // every flat stretch of an image would share.
 
     d = DriverMap();
     d.mapKey = map.name.isEmpty()

@@ -1,5 +1,6 @@
 #include "driverscanner.h"
 
+#include "model/fingerprint.h"
 #include "recognition/mapvalidation.h"
 #include "recognition/movemodel.h"
 #include "recognition/patternindex.h"
@@ -197,6 +198,8 @@ public:
         , m_timings(timings)
         , m_patterns(image, searchedPatterns(driver), 128)
         , m_moves(image, driver, m_patterns)
+        , m_isReference(driver.number == image.size() && driver.text3.size() == 64
+                        && driver.text3 == imageFingerprint(image))
     {
     }
 
@@ -214,7 +217,10 @@ private:
         qint64 shift = 0;       // from the proposed place, when weighed around it
         int axesInPlace = 0;    // axes whose reference bytes lie unchanged beside the data
     };
-    bool placeAt(const DriverMap &map, qint64 position, int support, qint64 distance,
+    bool placeAt(const DriverMap &map,
+                 qint64 position,
+                 int support,
+                 qint64 distance,
                  Placement &placement) const;
     bool learntSearch(const DriverMap &map,
                       int index,
@@ -263,6 +269,9 @@ private:
     DriverScanTimings *m_timings;
     const PatternIndex m_patterns;
     const MoveModel m_moves;
+    // The image is the one the driver was made from (it records its size and fingerprint):
+    // every map lies at its reference address.
+    const bool m_isReference;
     // Built on first use by the raw axis search: [size - 1][little-endian].
     mutable std::unique_ptr<ValueIndex> m_valueIndexes[2][2];
     // What confidenceBound weighs at a position in one byte order, apart from the candidate's
@@ -414,7 +423,7 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
 
     // The driver's byte patterns that moved together tell whether this image is of the
     // driver's family at all; in an image of another one every content match is chance.
-    result.foreignImage = m_moves.looksForeign();
+    result.foreignImage = !m_isReference && m_moves.looksForeign();
     if (result.foreignImage)
         result.imageVerdict
             = QStringLiteral("Il firmware non sembra della famiglia per cui il driver e' stato "
@@ -812,11 +821,8 @@ constexpr double nearTie = 2.0;
 // by this much; farther off it belongs to something else.
 constexpr qint64 axisDrift = qint64(64) * 1024;
 
-bool Scanner::placeAt(const DriverMap &map,
-                      qint64 position,
-                      int support,
-                      qint64 distance,
-                      Placement &placement) const
+bool Scanner::placeAt(
+    const DriverMap &map, qint64 position, int support, qint64 distance, Placement &placement) const
 {
     const qint64 zBytes = blockBytes(map.rows, map.columns, std::max(1, map.zElementSize));
     if (zBytes < 0 || !zBlockFree(map, position, map.rows, map.columns))
@@ -915,14 +921,22 @@ bool Scanner::learntSearch(const DriverMap &map,
         }
         proposals.push_back({position, support, distance});
     };
-    bool settled = false;
-    for (const MoveModel::Move &move : m_moves.movesNear(map.zAddress, &settled))
-        propose(shifted(map.zAddress, move.move), move.support, move.distance, false);
+    bool settled = m_isReference;
+    if (m_isReference)
+        propose(map.zAddress, 4, 0, false);
+    else
+        for (const MoveModel::Move &move : m_moves.movesNear(map.zAddress, &settled))
+            propose(shifted(map.zAddress, move.move), move.support, move.distance, false);
     for (const MoveModel::Evidence &e : m_moves.evidenceOf(index))
-        propose(shifted(map.zAddress, e.move), e.consistent ? 1 : 0,
-                std::abs(e.reference - map.zAddress), true);
+        if (!m_isReference)
+            propose(shifted(map.zAddress, e.move), e.consistent ? 1 : 0,
+                    std::abs(e.reference - map.zAddress), true);
     if (proposed)
         *proposed = settled;
+    // Flat values are found wherever a region is flat: only inside a region whose move the
+    // evidence on both sides agrees on does their place mean anything.
+    if (map.zMin == map.zMax && !settled)
+        return false;
     if (proposals.empty())
         return false;
 
@@ -946,8 +960,8 @@ bool Scanner::learntSearch(const DriverMap &map,
             && (!exactOnly || (placement.exact && p.support > 0)))
             placed.push_back(placement);
     }
-    const bool anyExact = std::any_of(placed.begin(), placed.end(),
-                                      [](const Placement &p) { return p.exact; });
+    const bool anyExact
+        = std::any_of(placed.begin(), placed.end(), [](const Placement &p) { return p.exact; });
     if (!exactOnly && !anyExact) {
         // A few bytes inserted or taken out inside the region shift a map a little from its
         // neighbours' move: the nearest places around each confirmed proposal are weighed too,
@@ -1010,12 +1024,12 @@ bool Scanner::learntSearch(const DriverMap &map,
         }
     }
     if (note.isEmpty())
-        note = QStringLiteral("spostamento %1%2 (riscontri concordi: %3)")
-                   .arg(best.at.zAddress >= map.zAddress ? QStringLiteral("+")
-                                                         : QStringLiteral("-"))
-                   .arg(QStringLiteral("0x")
-                        + QString::number(std::abs(best.at.zAddress - map.zAddress), 16))
-                   .arg(best.support);
+        note
+            = QStringLiteral("spostamento %1%2 (riscontri concordi: %3)")
+                  .arg(best.at.zAddress >= map.zAddress ? QStringLiteral("+") : QStringLiteral("-"))
+                  .arg(QStringLiteral("0x")
+                       + QString::number(std::abs(best.at.zAddress - map.zAddress), 16))
+                  .arg(best.support);
     found.path = QStringLiteral("AUTO");
     found.at = best.at;
     return true;
@@ -1376,11 +1390,11 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     // quarter of it.
     const GridProfiles profiles
         = gridProfiles(m_image, chosenZ, map.rows, map.columns, zSize, map.littleEndian());
-    const double zLikeness
-        = map.zFingerprint.isEmpty()
-              ? 0.0
-              : 0.5 * chosenZfp + 0.25 * similarity(map.rowProfile, profiles.rows)
-                    + 0.25 * similarity(map.columnProfile, profiles.columns);
+    const double zLikeness = map.zFingerprint.isEmpty()
+                                 ? 0.0
+                                 : 0.5 * chosenZfp
+                                       + 0.25 * similarity(map.rowProfile, profiles.rows)
+                                       + 0.25 * similarity(map.columnProfile, profiles.columns);
     found.at.confidence = std::clamp(0.25 * hit.match + 0.75 * zLikeness, 0.0, 99.0);
     found.at.zfp = std::max(0.0, chosenZfp);
     bool nearLearnt = true;
@@ -1391,8 +1405,7 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
         settledNear = settled;
         nearLearnt = !settled;
         for (const MoveModel::Move &move : moves)
-            nearLearnt = nearLearnt
-                         || std::abs(chosenZ - (map.zAddress + move.move)) <= localReach;
+            nearLearnt = nearLearnt || std::abs(chosenZ - (map.zAddress + move.move)) <= localReach;
     }
     // Flat data looks like any flat stretch: only a learnt move can place it.
     if (map.zMin == map.zMax && !settledNear)
@@ -1586,11 +1599,10 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
 
 } // namespace
 
-DriverScanResult
-scanDriver(const QByteArray &firmwareBytes,
-           const Driver &driver,
-           DriverScanTimings *timings,
-           const std::atomic_bool *cancel)
+DriverScanResult scanDriver(const QByteArray &firmwareBytes,
+                            const Driver &driver,
+                            DriverScanTimings *timings,
+                            const std::atomic_bool *cancel)
 {
     Scanner scanner(firmwareBytes, driver, timings);
     return scanner.run(driver, cancel);

@@ -40,6 +40,7 @@ struct Named
     QByteArray pattern;
     qint64 reference;
     int owner;
+    bool data; // the map's own values, not bytes around them
 };
 
 qint64 zBytesOf(const DriverMap &map)
@@ -60,9 +61,9 @@ MoveModel::MoveModel(const QByteArray &image, const Driver &driver, const Patter
         const qint64 z = map.zAddress;
         if (!sane(z) || z < 0)
             continue;
-        const auto add = [&](const QByteArray &pattern, qint64 reference) {
+        const auto add = [&](const QByteArray &pattern, qint64 reference, bool data = false) {
             if (distinctive(pattern) && sane(reference) && reference >= 0)
-                named.push_back({pattern, reference, i});
+                named.push_back({pattern, reference, i, data});
         };
         for (const DriverAnchor &anchor : map.anchors)
             if (sane(anchor.delta))
@@ -71,10 +72,10 @@ MoveModel::MoveModel(const QByteArray &image, const Driver &driver, const Patter
             add(map.xAnchorSignature, z - map.xAnchorDelta);
         if (map.useYAnchor && sane(map.yAnchorDelta))
             add(map.yAnchorSignature, z - map.yAnchorDelta);
-        add(map.zSignature, z);
+        add(map.zSignature, z, true);
         const qint64 zBytes = zBytesOf(map);
         if (zBytes >= map.zTailSignature.size() && map.zTailSignature.size() < zBytes)
-            add(map.zTailSignature, z + zBytes - map.zTailSignature.size());
+            add(map.zTailSignature, z + zBytes - map.zTailSignature.size(), true);
         if (map.hasXAxis)
             add(map.xAxisSignature, map.xAddress);
         if (map.hasYAxis)
@@ -95,8 +96,11 @@ MoveModel::MoveModel(const QByteArray &image, const Driver &driver, const Patter
     struct Span
     {
         qint64 reference, length;
+        int owner;
+        bool data;
     };
     std::map<qint64, std::vector<Span>> byMove; // reference spans per move, for the agreement
+    std::vector<bool> dataEvidence;
     for (const Named &n : named) {
         hasPatterns[size_t(n.owner)] = true;
         if (ambiguous.contains(n.pattern))
@@ -105,15 +109,20 @@ MoveModel::MoveModel(const QByteArray &image, const Driver &driver, const Patter
         if (hits.size() != 1)
             continue;
         m_evidence.push_back({n.reference, hits.first() - n.reference, n.owner, false});
-        byMove[hits.first() - n.reference].push_back({n.reference, n.pattern.size()});
+        dataEvidence.push_back(n.data);
+        byMove[hits.first() - n.reference].push_back(
+            {n.reference, n.pattern.size(), n.owner, n.data});
     }
     for (auto &[move, spans] : byMove)
         std::sort(spans.begin(), spans.end(),
                   [](const Span &a, const Span &b) { return a.reference < b.reference; });
 
     // Agreement: another stretch of bytes, not overlapping this one, moved by as much nearby.
+    // The start and the end of one map's values do not confirm each other: values that repeat
+    // with a period shift both alike.
     std::vector<bool> anchored(size_t(driver.maps.size()), false);
-    for (Evidence &e : m_evidence) {
+    for (size_t k = 0; k < m_evidence.size(); ++k) {
+        Evidence &e = m_evidence[k];
         const std::vector<Span> &spans = byMove[e.move];
         auto it = std::lower_bound(spans.begin(), spans.end(), e.reference - RegionReach,
                                    [](const Span &s, qint64 value) { return s.reference < value; });
@@ -124,7 +133,8 @@ MoveModel::MoveModel(const QByteArray &image, const Driver &driver, const Patter
         for (; it != spans.end() && it->reference <= e.reference + RegionReach; ++it) {
             const bool apart = it->reference >= e.reference + ownLength
                                || it->reference + it->length <= e.reference;
-            if (apart) {
+            const bool sameValues = it->owner == e.owner && it->data && dataEvidence[k];
+            if (apart && !sameValues) {
                 e.consistent = true;
                 break;
             }
@@ -162,9 +172,9 @@ QList<MoveModel::Move> MoveModel::movesNear(qint64 reference, bool *settled) con
         }
         moves.append({e.move, 1, distance});
     };
-    const auto at = std::lower_bound(
-        m_consistent.begin(), m_consistent.end(), reference,
-        [](const Evidence &e, qint64 value) { return e.reference < value; });
+    const auto at
+        = std::lower_bound(m_consistent.begin(), m_consistent.end(), reference,
+                           [](const Evidence &e, qint64 value) { return e.reference < value; });
     auto after = at;
     for (int k = 0; k < PerSide && after != m_consistent.end(); ++k, ++after)
         note(*after);
@@ -181,9 +191,9 @@ QList<MoveModel::Move> MoveModel::movesNear(qint64 reference, bool *settled) con
 
 QList<MoveModel::Evidence> MoveModel::evidenceOf(int mapIndex) const
 {
-    const auto [from, to] = std::equal_range(
-        m_evidence.begin(), m_evidence.end(), Evidence{-1, 0, mapIndex, false},
-        [](const Evidence &a, const Evidence &b) { return a.owner < b.owner; });
+    const auto [from, to]
+        = std::equal_range(m_evidence.begin(), m_evidence.end(), Evidence{-1, 0, mapIndex, false},
+                           [](const Evidence &a, const Evidence &b) { return a.owner < b.owner; });
     return QList<Evidence>(from, to);
 }
 

@@ -28,8 +28,8 @@ public:
     struct Move
     {
         qint64 move = 0;
-        int support = 0;        // consistent evidence points near the address that agree
-        qint64 distance = 0;    // from the address to the nearest of them
+        int support = 0;     // consistent evidence points near the address that agree
+        qint64 distance = 0; // from the address to the nearest of them
     };
 
     MoveModel(const QByteArray &image, const Driver &driver, const PatternIndex &patterns);
