@@ -923,8 +923,13 @@ XdfParser::Result parseWith(QIODevice *device, qint64 imageSize)
     Converter converter(reader.header, reader.objects, imageSize, result);
     for (const Object &object : std::as_const(reader.objects))
         converter.convert(object);
-    if (result.maps.isEmpty())
+    if (result.maps.isEmpty()) {
+        // Why nothing came of the tables is the first thing a user needs to see.
         result.errorMessage = QStringLiteral("Nessuna tabella importabile trovata nel file XDF.");
+        for (qsizetype i = 0; i < result.notes.size() && i < 10; ++i)
+            result.errorMessage += QStringLiteral("\n%1: %2").arg(result.notes.at(i).title,
+                                                                 result.notes.at(i).reason);
+    }
     return result;
 }
 
