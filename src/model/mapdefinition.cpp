@@ -362,6 +362,82 @@ QString valueTypeLabel(int organisation, bool littleEndian, int kind)
     }
 }
 
+const QList<ValueType> &valueTypeChoices()
+{
+    static const QList<ValueType> choices = {
+        {Organisation8Bit, true, ValueUnsigned},       {Organisation16BitLoHi, true, ValueUnsigned},
+        {Organisation16BitHiLo, false, ValueUnsigned}, {Organisation32Bit, true, ValueUnsigned},
+        {Organisation8Bit, true, ValueSigned},         {Organisation16BitLoHi, true, ValueSigned},
+        {Organisation16BitHiLo, false, ValueSigned},   {Organisation32Bit, false, ValueUnsigned},
+        {Organisation32Bit, true, ValueSigned},        {Organisation32Bit, false, ValueSigned},
+        {Organisation32Bit, true, ValueFloat},         {Organisation32Bit, false, ValueFloat},
+    };
+    return choices;
+}
+
+ValueType normalisedValueType(const ValueType &type)
+{
+    ValueType t = type;
+    if (t.organisation < Organisation8Bit || t.organisation > Organisation32Bit)
+        t.organisation = Organisation16BitLoHi;
+    t.kind = effectiveValueKind(t.organisation, t.kind);
+    if (t.organisation == Organisation8Bit)
+        t.littleEndian = true;
+    else if (t.organisation != Organisation32Bit)
+        t.littleEndian = t.organisation == Organisation16BitLoHi;
+    return t;
+}
+
+int valueTypeChoice(const ValueType &type)
+{
+    const int index = valueTypeChoices().indexOf(normalisedValueType(type));
+    return index >= 0 ? index : Organisation16BitLoHi;
+}
+
+ValueType zValueType(const MapDefinition &d)
+{
+    return {d.dataType, d.littleEndian, d.zValueKind};
+}
+
+ValueType xValueType(const MapDefinition &d)
+{
+    return {d.xDataType, d.xLittleEndian, d.xValueKind};
+}
+
+ValueType yValueType(const MapDefinition &d)
+{
+    return {d.yDataType, d.yLittleEndian, d.yValueKind};
+}
+
+namespace {
+
+void storeValueType(const ValueType &type, int &dataType, int &size, bool &littleEndian,
+                    int &kind)
+{
+    const ValueType t = normalisedValueType(type);
+    dataType = t.organisation;
+    size = elementSizeOfOrganisation(t.organisation);
+    littleEndian = t.littleEndian;
+    kind = t.kind;
+}
+
+} // namespace
+
+void setZValueType(MapDefinition &d, const ValueType &type)
+{
+    storeValueType(type, d.dataType, d.zElementSize, d.littleEndian, d.zValueKind);
+}
+
+void setXValueType(MapDefinition &d, const ValueType &type)
+{
+    storeValueType(type, d.xDataType, d.xElementSize, d.xLittleEndian, d.xValueKind);
+}
+
+void setYValueType(MapDefinition &d, const ValueType &type)
+{
+    storeValueType(type, d.yDataType, d.yElementSize, d.yLittleEndian, d.yValueKind);
+}
+
 qint64 cellIndex(const MapDefinition &d, int row, int column)
 {
     return d.zColumnMajor ? qint64(column) * d.rows + row : qint64(row) * d.columns + column;
@@ -434,6 +510,13 @@ double physicalToRaw(double value, double factor, double offset, int organisatio
 QString formatPhysical(double value, int decimals)
 {
     return QString::number(value, 'f', qBound(0, decimals, 15));
+}
+
+QString formatRaw(double raw)
+{
+    if (std::isfinite(raw) && raw == std::trunc(raw) && std::fabs(raw) < 9007199254740992.0)
+        return QString::number(qint64(raw));
+    return QString::number(raw, 'g', 9);
 }
 
 const QStringList &mapDefinitionKeys()

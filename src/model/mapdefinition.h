@@ -21,6 +21,19 @@ enum DataOrganisation : int {
 // it reads as unsigned.
 enum ValueKind : int { ValueUnsigned = 0, ValueSigned = 1, ValueFloat = 2 };
 
+// The three settings that say how one element is read, as views carry them together.
+struct ValueType
+{
+    int organisation = Organisation16BitLoHi;
+    bool littleEndian = true; // the byte order of a 32-bit element
+    int kind = ValueUnsigned;
+    bool operator==(const ValueType &o) const
+    {
+        return organisation == o.organisation && littleEndian == o.littleEndian && kind == o.kind;
+    }
+    bool operator!=(const ValueType &o) const { return !(*this == o); }
+};
+
 // Where a map lies in an image, how its elements are encoded and scaled, and what it is
 // called. Every source of maps (2D cut, importers, driver scanner, packs) yields this record.
 struct MapDefinition
@@ -214,6 +227,22 @@ double minimumRaw(int organisation, int kind);
 double maximumRaw(int organisation, int kind);
 // The label of a value type, as the properties dialog offers it.
 QString valueTypeLabel(int organisation, bool littleEndian, int kind);
+// The types the properties dialog offers, in its order: the first four are the organisation
+// codes 0..3 unsigned (as the choice indices always were), then the signed, big-endian 32-bit
+// and float ones.
+const QList<ValueType> &valueTypeChoices();
+// The index of a type among the choices; an unknown one is "16 Bit (LoHi)". The type is
+// normalised first (unknown organisation, float on a narrow element, 16-bit byte order).
+int valueTypeChoice(const ValueType &type);
+ValueType normalisedValueType(const ValueType &type);
+// The type of Z, X or Y as the record holds it, and back (which also sets the element size
+// and keeps the 16-bit byte-order flag consistent with its code).
+ValueType zValueType(const MapDefinition &definition);
+ValueType xValueType(const MapDefinition &definition);
+ValueType yValueType(const MapDefinition &definition);
+void setZValueType(MapDefinition &definition, const ValueType &type);
+void setXValueType(MapDefinition &definition, const ValueType &type);
+void setYValueType(MapDefinition &definition, const ValueType &type);
 
 // The Z values of a map in storage order; empty when nothing can be read (no offset,
 // a dimension below 1, or a grid that would pass the end of the image).
@@ -234,3 +263,6 @@ double rawToPhysical(double raw, double factor, double offset);
 double physicalToRaw(double value, double factor, double offset, int organisation, int kind);
 // Fixed notation with the given digits after the point.
 QString formatPhysical(double value, int decimals);
+// A raw value as text: an integer whole ("4000000000", not "4e+09"), a float with the digits
+// that read back as the same float.
+QString formatRaw(double raw);
