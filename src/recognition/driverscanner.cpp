@@ -815,6 +815,14 @@ double closenessAt(const QByteArray &image, const DriverMap &map, qint64 positio
     return known > 0 ? double(equal) / double(known) : 0.0;
 }
 
+// Values that say where they are: varied, and enough of them known to the driver.
+bool distinctiveValues(const DriverMap &map)
+{
+    return map.zMin != map.zMax
+           && map.zSignature.size() + map.zTailSignature.size()
+                  >= 2 * MoveModel::MinimumPatternLength;
+}
+
 // Ties between places closer than this are not told apart by the confidence.
 constexpr double nearTie = 2.0;
 // An axis found by its unique bytes is taken as the map's even when it moved away from its data
@@ -858,7 +866,9 @@ bool Scanner::placeAt(
             placement.at = swapped;
     }
     placement.closeness = closenessAt(m_image, map, position, zBytes);
-    placement.exact = placement.closeness >= 1.0;
+    // A few bytes, or bytes of one value, are found unchanged in many places by chance: only
+    // a longer run of varied values counts as the map's own.
+    placement.exact = placement.closeness >= 1.0 && distinctiveValues(map);
     placement.support = support;
     placement.distance = distance;
     placement.axesInPlace = axesInPlace;
@@ -962,7 +972,7 @@ bool Scanner::learntSearch(const DriverMap &map,
     }
     const bool anyExact
         = std::any_of(placed.begin(), placed.end(), [](const Placement &p) { return p.exact; });
-    if (!exactOnly && !anyExact) {
+    if (!exactOnly && !anyExact && distinctiveValues(map)) {
         // A few bytes inserted or taken out inside the region shift a map a little from its
         // neighbours' move: the nearest places around each confirmed proposal are weighed too,
         // and the best of each proposal's surroundings stands for it.
