@@ -186,6 +186,9 @@ constexpr double axesConfirmedConfidence = 80.0;
 // How far around a place proposed by a move the map is looked for.
 constexpr qint64 localReach = 16;
 constexpr double rawStepGain = 5.0;
+// No real axis has this many points; a driver that says so is not searched for them.
+constexpr int maxRawAxisPoints = 4096;
+constexpr qint64 rawComparisonsPerElement = 16;
 
 QList<QByteArray> searchedPatterns(const Driver &driver);
 
@@ -204,6 +207,12 @@ public:
     }
 
     DriverScanResult run(const Driver &driver, const std::atomic_bool *cancel);
+
+    // Long loops look at the cancel flag now and then (every 65536 steps).
+    bool stopped(qint64 step) const
+    {
+        return (step & 0xFFFF) == 0 && m_cancel && m_cancel->load(std::memory_order_relaxed);
+    }
 
 private:
     // A place the learnt moves propose for a map, weighed.
@@ -306,6 +315,7 @@ private:
     mutable qint64 m_windowTo = -1;
     mutable WindowProfiles m_windowProfiles[2];
     ClaimedRegions m_claims;
+    const std::atomic_bool *m_cancel = nullptr;
     double m_confidenceSum = 0.0;
     int m_recognised = 0;
 };
@@ -415,6 +425,7 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
     result.mapCount = qint32(driver.maps.size());
     if (m_image.isEmpty() || driver.maps.isEmpty())
         return result;
+    m_cancel = cancel;
     const auto cancelled = [&] {
         if (cancel && cancel->load(std::memory_order_relaxed))
             result.cancelled = true;
@@ -538,6 +549,8 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
     }
 
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        if (cancelled())
+            return result;
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
         if (match.recognised || autoWasReady[i] || !map.signatureValid || map.zFingerprint.isEmpty()
@@ -556,6 +569,8 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
     }
 
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        if (cancelled())
+            return result;
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
         const bool anchorTried
@@ -1188,12 +1203,15 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     const double tolerancePercent = xRole ? map.rawXTolerance : map.rawYTolerance;
     const int size = std::max(1, xRole ? map.xElementSize : map.yElementSize);
     const qint64 bytes = blockBytes(points, 1, size);
-    if (points < 1 || std::abs(expected.size() - points) > 1 || !fitsInside(0, bytes, m_size)
-        || (size != 1 && size != 2 && size != 4))
+    if (points < 1 || points > maxRawAxisPoints || std::abs(expected.size() - points) > 1
+        || !fitsInside(0, bytes, m_size) || (size != 1 && size != 2 && size != 4))
         return;
-    // A tolerance that is not a number (a damaged driver) allows only the values themselves.
-    const double fraction
-        = std::isnan(tolerancePercent) ? 0.000001 : std::max(tolerancePercent / 100.0, 0.000001);
+    // A tolerance that is not a number (a damaged driver) allows only the values themselves;
+    // one beyond 100 % (infinite, say) allows no more than 100 %, so that every reach it gives
+    // stays a number.
+    const double fraction = std::isnan(tolerancePercent)
+                                ? 0.000001
+                                : std::clamp(tolerancePercent / 100.0, 0.000001, 1.0);
     const bool littleEndian = map.littleEndian();
     const bool aligned = expected.size() == points;
     // A match of 70 needs at least 70 % of the values within tolerance; with one point skipped
@@ -1201,7 +1219,13 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     const int allowedMisses = points - int(std::ceil(0.7 * points)) + (aligned ? 0 : 1);
     const uchar *data = reinterpret_cast<const uchar *>(m_image.constData());
     QList<double> read(points);
+    // Every value compared counts against a budget of a few comparisons per element of the
+    // image: blank flash matching an axis of blank values would otherwise cost hours.
+    qint64 budget = rawComparisonsPerElement * (m_size / size + 1);
     const auto rate = [&](qint64 position) {
+        if (budget <= 0)
+            return;
+        budget -= std::min(points, allowedMisses + 1);
         int misses = 0;
         for (int i = 0; i < points && misses <= allowedMisses; ++i) {
             const double value = valueAt(data + position + qint64(i) * size, size, littleEndian);
@@ -1217,7 +1241,7 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
             return;
         for (int i = 0; i < points; ++i)
             read[i] = valueAt(data + position + qint64(i) * size, size, littleEndian);
-        const double match = rawMatch(expected, read, tolerancePercent);
+        const double match = rawMatch(expected, read, fraction * 100.0);
         if (match < rawMinimumMatch)
             return;
         ++count;
@@ -1231,11 +1255,12 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
 
     std::vector<qint64> positions;
     if (rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses, positions)) {
-        for (qint64 position : positions)
-            rate(position);
+        for (size_t k = 0; k < positions.size() && budget > 0 && !stopped(k); ++k)
+            rate(positions[k]);
         return;
     }
-    for (qint64 position = 0; position <= m_size - bytes; position += size)
+    for (qint64 position = 0; position <= m_size - bytes && budget > 0 && !stopped(position);
+         position += size)
         rate(position);
 }
 
