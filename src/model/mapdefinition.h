@@ -38,7 +38,14 @@ struct ValueType
 // called. Every source of maps (2D cut, importers, driver scanner, packs) yields this record.
 struct MapDefinition
 {
-    enum SourceKind : int { SourceOther = 0, SourceA2L = 1, SourceWinOLS = 2, SourceXDF = 3 };
+    // SourceDriver: made by a driver scan, listed under "Driver Maps" as long as it exists.
+    enum SourceKind : int {
+        SourceOther = 0,
+        SourceA2L = 1,
+        SourceWinOLS = 2,
+        SourceXDF = 3,
+        SourceDriver = 4
+    };
 
     int sourceKind = SourceOther;
     QString name;

@@ -17,6 +17,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcDriverScanner, "tessa.recognition.scanner")
@@ -157,6 +158,7 @@ struct Found
 {
     QString path;
     Evaluation at;
+    QString note; // said of the place chosen (an ambiguity)
     qint32 rows = 0;
     qint32 columns = 0;
 };
@@ -175,16 +177,19 @@ struct RawHit
 constexpr double autoMinimumZFingerprint = 68.0;
 constexpr double autoMinimumProfile = 58.0;
 constexpr double autoMinimumConfidence = 74.0;
-constexpr double autoEarlyStopConfidence = 96.0;
 constexpr double rawMinimumMatch = 70.0;
 constexpr qint64 signatureAxisReach = 1024;
 // A match whose place another fits as well is reported below the level at which matches are
 // trusted.
-constexpr double ambiguousConfidence = 70.0;
+constexpr double ambiguousConfidence = trustedMatchConfidence - 4.0;
 // A map recalibrated beyond likeness at the place its axes and its region's move agree on.
 constexpr double axesConfirmedConfidence = 80.0;
 // How far around a place proposed by a move the map is looked for.
 constexpr qint64 localReach = 16;
+// The likeness search weighs the neighbourhoods of this many best-voted candidates.
+constexpr size_t maxSearchedCandidates = 8;
+// Places kept within a near tie of the best: a flat stretch could offer thousands.
+constexpr size_t maxRatedPlaces = 4096;
 constexpr double rawStepGain = 5.0;
 // No real axis has this many points; a driver that says so is not searched for them.
 constexpr int maxRawAxisPoints = 4096;
@@ -504,12 +509,17 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
                     // The map lies inside a region whose move is known and nothing like it lies
                     // where that says: a likeness elsewhere would be a guess.
                     why = QStringLiteral("nessuna corrispondenza dove lo spostamento appreso "
-                                         "porta la mappa");
+                                         "porta la mappa (%1)")
+                              .arg(note);
+                    note.clear();
                 } else if (!accepted) {
+                    note.clear();
                     accepted = autoSearch(automatic, found, why);
                     if (accepted)
-                        note = QStringLiteral("posizione per somiglianza, senza spostamento "
-                                              "confermato");
+                        note = found.note.isEmpty()
+                                   ? QStringLiteral("posizione per somiglianza, senza "
+                                                    "spostamento confermato")
+                                   : found.note;
                 }
                 match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
                                         : QStringLiteral("AUTO: fallito");
@@ -854,23 +864,27 @@ bool Scanner::placeAt(
     // relative to the data: the validation then looks for it there.
     DriverMap moved = map;
     int axisVotes = 0, axesInPlace = 0, axesKnown = 0;
-    const auto follow = [&](bool has, const QByteArray &signature, qint64 &delta) {
-        if (!has || signature.size() < MoveModel::MinimumPatternLength)
-            return;
-        ++axesKnown;
-        if (bytesAt(m_image, shifted(position, delta), signature)) {
-            ++axisVotes;
-            ++axesInPlace;
-            return;
-        }
-        const QList<qint64> hits = m_patterns.hits(signature, 2);
-        if (hits.size() == 1 && std::abs(hits.first() - position) <= axisDrift) {
-            delta = hits.first() - position;
-            ++axisVotes;
-        }
-    };
-    follow(map.hasXAxis, map.xAxisSignature, moved.xAxisDelta);
-    follow(map.hasYAxis, map.yAxisSignature, moved.yAxisDelta);
+    const auto follow
+        = [&](bool has, const QByteArray &signature, qint64 &delta, qint64 &reference) {
+              if (!has || signature.size() < MoveModel::MinimumPatternLength)
+                  return;
+              ++axesKnown;
+              if (bytesAt(m_image, shifted(position, delta), signature)) {
+                  ++axisVotes;
+                  ++axesInPlace;
+                  return;
+              }
+              const QList<qint64> hits = m_patterns.hits(signature, 2);
+              if (hits.size() == 1 && std::abs(hits.first() - position) <= axisDrift) {
+                  delta = hits.first() - position;
+                  // The axis may now lie on the other side of its data: the reference order is its
+                  // new one.
+                  reference = shifted(map.zAddress, delta);
+                  ++axisVotes;
+              }
+          };
+    follow(map.hasXAxis, map.xAxisSignature, moved.xAxisDelta, moved.xAddress);
+    follow(map.hasYAxis, map.yAxisSignature, moved.yAxisDelta, moved.yAddress);
     const Candidate candidate{position, std::min(support, 4), axisVotes, double(support)};
     placement = Placement{};
     placement.at = validateCandidate(m_image, moved, position, candidate, map.littleEndian());
@@ -981,9 +995,12 @@ bool Scanner::learntSearch(const DriverMap &map,
     std::vector<Placement> placed;
     for (const Proposal &p : proposals) {
         Placement placement;
-        if (placeAt(map, p.position, p.support, p.distance, placement)
-            && (!exactOnly || (placement.exact && p.support > 0)))
+        const bool fits = placeAt(map, p.position, p.support, p.distance, placement);
+        if (fits && (!exactOnly || (placement.exact && p.support > 0)))
             placed.push_back(placement);
+        else if (note.isEmpty())
+            note = QStringLiteral("0x%1: %2").arg(QString::number(p.position, 16),
+                                                  placement.at.reason);
     }
     const bool anyExact
         = std::any_of(placed.begin(), placed.end(), [](const Placement &p) { return p.exact; });
@@ -1031,7 +1048,8 @@ bool Scanner::learntSearch(const DriverMap &map,
     }
     std::stable_sort(placed.begin(), placed.end(), better);
     if (placed.empty())
-        return false;
+        return false; // note says why the first proposal was refused
+    note.clear();
     Placement best = placed.front();
     if (placed.size() > 1) {
         const Placement &second = placed.at(1);
@@ -1130,7 +1148,24 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
     const int size = map.zElementSize;
     const qint64 step = size < 2 ? 1 : size;
 
-    for (const Candidate &candidate : candidates.ordered()) {
+    // The best position wins, not the first good one: every position that comes within a near
+    // tie of the best so far is kept, and among those the values' closeness to the reference,
+    // then the nearness to the candidate decide. Positions whose blocks overlap are one place
+    // seen a step off; two separate places that fit alike are an ambiguity. The neighbourhoods
+    // of the best-voted candidates are all searched, so that a place near a later candidate
+    // can win (or tie).
+    struct Rated
+    {
+        Evaluation at;
+        double closeness;
+        qint64 distance;
+    };
+    std::vector<Rated> top;
+    std::unordered_set<qint64> rated;
+    double bestConfidence = -1.0;
+    const std::vector<Candidate> ordered = candidates.ordered();
+    for (size_t c = 0; c < ordered.size() && c < maxSearchedCandidates; ++c) {
+        const Candidate &candidate = ordered[c];
         qint64 radius = candidate.anchorVotes > 0 ? 2304 : 1280;
         if (map.manualProfile) {
             const bool wide = map.minAnchorHits < 0 ? candidate.anchorVotes > 0
@@ -1147,46 +1182,57 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         const qint64 to
             = std::min(shifted(candidate.offset, std::min(radius, farAway)), lastPosition);
         searchWindow(from, to);
-        // Positions are taken in ascending order: the first to reach 96 wins, else the best.
-        // The candidate's own position is the likeliest; when it reaches 96, only an earlier
-        // position that also reaches 96 can take its place, and the rest need no validation.
-        Evaluation best;
-        Evaluation strong;
-        const bool candidateVisited
-            = candidate.offset >= from && candidate.offset <= to
-              && (candidate.offset - from) % step == 0
-              && !m_claims.overlaps(candidate.offset, candidate.offset + zBytes - 1);
-        const bool candidateStrong = candidateVisited
-                                     && outcomeAt(map, candidate.offset, candidate,
-                                                  autoEarlyStopConfidence, false, strong);
         for (qint64 position = from; position <= to; position += step) {
-            if (candidateStrong && position == candidate.offset) {
-                best = strong;
-                break;
-            }
-            if (m_claims.overlaps(position, position + zBytes - 1))
+            if (stopped(position - from))
+                return false;
+            if (m_claims.overlaps(position, position + zBytes - 1) || rated.count(position))
                 continue;
+            const double needed
+                = bestConfidence < 0 ? autoMinimumConfidence : bestConfidence - nearTie;
             Evaluation evaluation;
-            const bool accepted
-                = candidateStrong ? outcomeAt(map, position, candidate, autoEarlyStopConfidence,
-                                              false, evaluation)
-                  : best.accepted
-                      ? outcomeAt(map, position, candidate, best.confidence, true, evaluation)
-                      : outcomeAt(map, position, candidate, autoMinimumConfidence, false,
-                                  evaluation);
-            if (accepted && (!best.accepted || evaluation.confidence > best.confidence)) {
-                best = evaluation;
-                if (best.confidence >= autoEarlyStopConfidence)
-                    break;
+            if (!outcomeAt(map, position, candidate, std::max(needed, autoMinimumConfidence), false,
+                           evaluation))
+                continue;
+            if (evaluation.confidence > bestConfidence) {
+                bestConfidence = evaluation.confidence;
+                top.erase(std::remove_if(top.begin(), top.end(),
+                                         [&](const Rated &r) {
+                                             return r.at.confidence < bestConfidence - nearTie;
+                                         }),
+                          top.end());
             }
-        }
-        if (best.accepted) {
-            found.path = QStringLiteral("AUTO");
-            found.at = best;
-            return true;
+            if (top.size() >= maxRatedPlaces)
+                continue;
+            rated.insert(position);
+            top.push_back({evaluation, closenessAt(m_image, map, position, zBytes),
+                           std::abs(position - candidate.offset)});
         }
     }
-    return false;
+    if (top.empty())
+        return false;
+    const auto better = [](const Rated &a, const Rated &b) {
+        if (std::abs(a.closeness - b.closeness) > 0.05)
+            return a.closeness > b.closeness;
+        if (a.at.confidence != b.at.confidence)
+            return a.at.confidence > b.at.confidence;
+        return a.distance < b.distance;
+    };
+    std::stable_sort(top.begin(), top.end(), better);
+    found.path = QStringLiteral("AUTO");
+    found.at = top.front().at;
+    const qint64 bestZ = found.at.zAddress;
+    for (size_t k = 1; k < top.size(); ++k) {
+        const Rated &other = top[k];
+        const bool separate
+            = other.at.zAddress >= bestZ + zBytes || other.at.zAddress + zBytes <= bestZ;
+        if (separate && std::abs(other.closeness - top.front().closeness) <= 0.05) {
+            found.at.confidence = std::min(found.at.confidence, ambiguousConfidence);
+            found.note = QStringLiteral("ambigua: anche 0x%1 corrisponde")
+                             .arg(QString::number(other.at.zAddress, 16));
+            break;
+        }
+    }
+    return true;
 }
 
 // A read value counts towards a raw match only within the tolerance of an expected one.
