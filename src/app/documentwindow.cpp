@@ -263,20 +263,26 @@ void DocumentWindow::addMap(const MapDefinition &map)
 
 bool DocumentWindow::removeMap(int mapOffset)
 {
-    for (int i = 0; i < m_record->maps.size(); ++i) {
-        if (m_record->maps.at(i).mapOffset == mapOffset) {
-            m_record->maps.removeAt(i);
-            HexModel *model = m_hexViewer->model();
-            model->removeSavedMap(mapOffset);
-            // Another map at the same offset keeps its marks.
-            for (const MapDefinition &other : std::as_const(m_record->maps))
-                if (other.mapOffset == mapOffset)
-                    model->addOrUpdateSavedMap(savedMapRegion(other));
-            mapsEdited(true);
-            return true;
-        }
-    }
+    for (int i = 0; i < m_record->maps.size(); ++i)
+        if (m_record->maps.at(i).mapOffset == mapOffset)
+            return removeMapAt(i);
     return false;
+}
+
+bool DocumentWindow::removeMapAt(int index)
+{
+    if (index < 0 || index >= m_record->maps.size())
+        return false;
+    const int mapOffset = m_record->maps.at(index).mapOffset;
+    m_record->maps.removeAt(index);
+    HexModel *model = m_hexViewer->model();
+    model->removeSavedMap(mapOffset);
+    // Another map at the same offset keeps its marks.
+    for (const MapDefinition &other : std::as_const(m_record->maps))
+        if (other.mapOffset == mapOffset)
+            model->addOrUpdateSavedMap(savedMapRegion(other));
+    mapsEdited(true);
+    return true;
 }
 
 bool DocumentWindow::renameMap(int mapOffset, const QString &name)

@@ -33,6 +33,8 @@ public:
     void setMaps(const QList<MapDefinition> &maps);
     void addMap(const MapDefinition &map);
     bool removeMap(int mapOffset);
+    // The map at index of the list: another map at the same offset stays.
+    bool removeMapAt(int index);
     bool renameMap(int mapOffset, const QString &name);
     // Replaces the map with the same mapOffset.
     bool replaceMap(const MapDefinition &map);

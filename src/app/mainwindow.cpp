@@ -813,7 +813,9 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     QMap<int, QTreeWidgetItem *> categoryItems;
     for (int i = 0; i < record->maps.size(); ++i) {
         const MapDefinition &map = record->maps.at(i);
-        const auto origin = record->driverMapOrigins.constFind(map.mapOffset);
+        const auto origin = map.sourceKind == MapDefinition::SourceDriver
+                                ? record->driverMapOrigins.constFind(map.mapOffset)
+                                : record->driverMapOrigins.cend();
         if (origin == record->driverMapOrigins.cend()) {
             auto *item = new QTreeWidgetItem({map.name});
             item->setData(0, Qt::UserRole, map.mapOffset);
@@ -832,8 +834,11 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
             categoryItem = new QTreeWidgetItem(driverItem, {categoryName(origin->category)});
             categoryItem->setData(0, Qt::UserRole + 21, origin->category);
         }
-        auto *item = new QTreeWidgetItem(categoryItem,
-                                         {map.name.isEmpty() ? origin->itemText : map.name});
+        QString text = map.name.isEmpty() ? origin->itemText : map.name;
+        if (origin->doubtful)
+            text += QStringLiteral(" (dubbia)");
+        auto *item = new QTreeWidgetItem(categoryItem, {text});
+        item->setToolTip(0, origin->status);
         item->setData(0, Qt::UserRole, map.mapOffset);
         item->setData(0, Qt::UserRole + 10, i);
         item->setData(0, Qt::UserRole + 20, QStringLiteral("DRIVER_MAP"));
@@ -1206,7 +1211,13 @@ bool MainWindow::deleteMapOfItem(QTreeWidgetItem *item)
     const int mapOffset = item->data(0, Qt::UserRole).toInt();
     m_mapToolTip->hide();
     closeMapWindows(document, mapOffset);
-    // The tree is rebuilt from the list, which renumbers the remaining items; item is gone.
+    // The item's own map, by its place in the list: another map may share its address. The
+    // tree is rebuilt from the list, which renumbers the remaining items; item is gone.
+    bool indexed = false;
+    const int index = item->data(0, Qt::UserRole + 10).toInt(&indexed);
+    const QList<MapDefinition> &maps = document->record()->maps;
+    if (indexed && index >= 0 && index < maps.size() && maps.at(index).mapOffset == mapOffset)
+        return document->removeMapAt(index);
     return document->removeMap(mapOffset);
 }
 

@@ -188,6 +188,8 @@ constexpr double axesConfirmedConfidence = 80.0;
 constexpr qint64 localReach = 16;
 // The likeness search weighs the neighbourhoods of this many best-voted candidates.
 constexpr size_t maxSearchedCandidates = 8;
+// Places the learnt moves propose for one map, at most.
+constexpr size_t maxProposals = 8;
 // Places kept within a near tie of the best: a flat stretch could offer thousands.
 constexpr size_t maxRatedPlaces = 4096;
 constexpr double rawStepGain = 5.0;
@@ -970,6 +972,12 @@ bool Scanner::learntSearch(const DriverMap &map,
         if (!m_isReference)
             propose(shifted(map.zAddress, e.move), e.consistent ? 1 : 0,
                     std::abs(e.reference - map.zAddress), true);
+    // The best-supported few: a driver naming thousands of anchors for one map must not cost
+    // thousands of validations.
+    std::stable_sort(proposals.begin(), proposals.end(),
+                     [](const Proposal &a, const Proposal &b) { return a.support > b.support; });
+    if (proposals.size() > maxProposals)
+        proposals.resize(maxProposals);
     if (proposed)
         *proposed = settled;
     // Flat values are found wherever a region is flat: only inside a region whose move the
@@ -999,18 +1007,19 @@ bool Scanner::learntSearch(const DriverMap &map,
         if (fits && (!exactOnly || (placement.exact && p.support > 0)))
             placed.push_back(placement);
         else if (note.isEmpty())
-            note = QStringLiteral("0x%1: %2").arg(QString::number(p.position, 16),
-                                                  placement.at.reason);
+            note = QStringLiteral("0x%1: %2")
+                       .arg(QString::number(p.position, 16), placement.at.reason);
     }
     const bool anyExact
         = std::any_of(placed.begin(), placed.end(), [](const Placement &p) { return p.exact; });
     if (!exactOnly && !anyExact && distinctiveValues(map)) {
         // A few bytes inserted or taken out inside the region shift a map a little from its
-        // neighbours' move: the nearest places around each confirmed proposal are weighed too,
-        // and the best of each proposal's surroundings stands for it.
+        // neighbours' move: the nearest places around the two best-supported proposals are weighed
+        // too, and the best of each proposal's surroundings stands for it.
         const int step = std::max(1, map.zElementSize);
+        int looked = 0;
         for (const Proposal &p : proposals) {
-            if (p.support < 1)
+            if (p.support < 1 || ++looked > 2)
                 continue;
             Placement local;
             bool haveLocal = false;
@@ -1323,11 +1332,16 @@ bool Scanner::rawCandidates(const QList<double> &expected,
                             int allowedMisses,
                             std::vector<qint64> &positions) const
 {
-    if (size != 1 && size != 2)
+    // Only 16-bit values are indexed, in one byte order at a time: an index costs four bytes
+    // an element, twice the image for words (four times for bytes, which are cheap to walk).
+    if (size != 2)
         return false;
     std::unique_ptr<ValueIndex> &index = m_valueIndexes[size - 1][littleEndian ? 1 : 0];
-    if (!index)
+    if (!index) {
+        if (m_valueIndexes[size - 1][littleEndian ? 0 : 1])
+            return false;
         index = std::make_unique<ValueIndex>(m_image, size, littleEndian);
+    }
     if (!index->isValid())
         return false;
     const bool aligned = expected.size() == points;

@@ -17,6 +17,11 @@ public:
     int maxValue() const { return int(m_start.size()) - 2; }
     // How many elements hold a value in [lo, hi] (clamped to the value range).
     qint64 countIn(int lo, int hi) const;
+    // What the index holds: four bytes per element and per value, so twice a 16-bit image.
+    qint64 memoryBytes() const
+    {
+        return qint64(m_start.capacity() + m_elements.capacity()) * qint64(sizeof(quint32));
+    }
     // Byte offsets of those elements, ascending within each value, appended to out.
     void appendIn(int lo, int hi, std::vector<qint64> &out) const;
 

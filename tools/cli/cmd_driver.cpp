@@ -2,6 +2,7 @@
 
 #include "clisupport.h"
 #include "importers/a2lparser.h"
+#include "importers/xdfparser.h"
 #include "model/mappack.h"
 #include "recognition/driverbuilder.h"
 #include "recognition/driverfields.h"
@@ -166,6 +167,13 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
             return fail(
                 QStringLiteral("%1: the map pack does not belong to %2").arg(mapsPath, imagePath));
         maps = pack.maps;
+    } else if (mapsPath.endsWith(QLatin1String(".xdf"), Qt::CaseInsensitive)) {
+        const XdfParser::Result parsed = XdfParser::parse(mapsPath, image.size());
+        if (parsed.maps.isEmpty())
+            return fail(QStringLiteral("%1: %2").arg(
+                mapsPath, parsed.errorMessage.isEmpty() ? QStringLiteral("no maps")
+                                                        : parsed.errorMessage));
+        maps = parsed.maps;
     } else {
         if (!QFileInfo(mapsPath).isFile())
             return fail(QStringLiteral("%1: no such file").arg(mapsPath));

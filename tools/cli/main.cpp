@@ -230,8 +230,8 @@ const std::map<QString, Command> &commands()
           2, runCompare}},
         {QStringLiteral("driver"),
          {"driver FILE | driver build IMAGE MAPS OUT",
-          "a recognition driver as JSON; build: a driver from an image and its maps (.tvp or "
-          "A2L / DAMOS)",
+          "a recognition driver as JSON; build: a driver from an image and its maps (.tvp, "
+          ".xdf or A2L / DAMOS)",
           1, 4, runDriver}},
         {QStringLiteral("checksum"),
          {"checksum IMAGE [--fix OUT]",
