@@ -342,8 +342,12 @@ QList<QByteArray> searchedPatterns(const Driver &driver)
             patterns.append(map.xAxisSignature);
         if (map.hasYAxis)
             patterns.append(map.yAxisSignature);
-        if (map.signatureValid && map.zSignature.size() >= 8)
+        // The start and end of the values: searched by the signature fallback and, as
+        // evidence of a move, by the learnt moves.
+        if (map.zSignature.size() >= MoveModel::MinimumPatternLength)
             patterns.append(map.zSignature);
+        if (map.zTailSignature.size() >= MoveModel::MinimumPatternLength)
+            patterns.append(map.zTailSignature);
     }
     return patterns;
 }
