@@ -446,6 +446,12 @@ DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *canc
     // The driver's byte patterns that moved together tell whether this image is of the
     // driver's family at all; in an image of another one every content match is chance.
     result.foreignImage = !m_isReference && m_moves.looksForeign();
+    qCDebug(lcDriverScanner).noquote()
+        << QStringLiteral("[DriverScanner V8] spostamenti confermati: %1 mappe su %2 (%3 "
+                          "riscontri)")
+               .arg(m_moves.anchoredMaps())
+               .arg(m_moves.mapsWithPatterns())
+               .arg(m_moves.consistentEvidence());
     if (result.foreignImage)
         result.imageVerdict
             = QStringLiteral("Il firmware non sembra della famiglia per cui il driver e' stato "
