@@ -84,8 +84,8 @@ void score(const Side &from, const Side &to, Tally &tally, bool foreign = false)
         const bool right
             = !foreign && match.recognised && match.zAddress == truth.value(match.displayName);
         if (match.recognised && !right)
-            qDebug("wrong: %s at 0x%llx (%.1f) %s", qPrintable(match.displayName),
-                   match.zAddress, match.confidence, qPrintable(match.status.left(100)));
+            qDebug("wrong: %s at 0x%llx (%.1f) %s", qPrintable(match.displayName), match.zAddress,
+                   match.confidence, qPrintable(match.status.left(100)));
         if (!match.recognised)
             ++tally.missing;
         else
