@@ -3,6 +3,7 @@
 #include "recognition/driverscanner.h"
 #include "recognition/mapvalidation.h"
 #include "recognition/patternindex.h"
+#include "recognition/valueindex.h"
 #include "scanfixture.h"
 
 #include <QtTest>
@@ -406,6 +407,42 @@ private slots:
         const DriverScanResult result = scanDriver(blank, driver);
         QCOMPARE(result.matches.size(), 2);
         QVERIFY(!result.matches.first().recognised);
+    }
+
+    // The value index against a walk over every element, across bucket edges and the ends of
+    // the value range.
+    void valueIndexMatchesAWalk_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<int>("lo");
+        QTest::addColumn<int>("hi");
+        QTest::newRow("bytes, all") << 1 << true << -5 << 300;
+        QTest::newRow("bytes, one value") << 1 << true << 0x4e << 0x4e;
+        QTest::newRow("words, across a bucket edge") << 2 << true << 0x12f0 << 0x1310;
+        QTest::newRow("words, big-endian") << 2 << false << 0x4e00 << 0x4eff;
+        QTest::newRow("words, top of the range") << 2 << true << 0xff00 << 0x10000;
+        QTest::newRow("words, empty range") << 2 << true << 9 << 8;
+    }
+    void valueIndexMatchesAWalk()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, littleEndian);
+        QFETCH(int, lo);
+        QFETCH(int, hi);
+        const ScanFixture f = makeScanFixture(16 * 1024, 2, 17);
+        const ValueIndex index(f.reference, size, littleEndian);
+        std::vector<qint64> expected;
+        for (qint64 p = 0; p + size <= f.reference.size(); p += size) {
+            const int v = int(readValue(f.reference, p, size, littleEndian));
+            if (v >= lo && v <= hi)
+                expected.push_back(p);
+        }
+        std::vector<qint64> found;
+        index.appendIn(lo, hi, found);
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
+        QCOMPARE(index.countIn(lo, hi), qint64(expected.size()));
     }
 
     void patternIndexMatchesFindAll_data()
