@@ -46,7 +46,7 @@ public:
     int anchoredMaps() const { return m_anchoredMaps; }
     int consistentEvidence() const { return int(m_consistent.size()); }
     // The scanned image does not look like the driver's family: among enough maps with byte
-    // patterns, too few have a move that other evidence confirms.
+    // patterns (8), fewer than half have a move that other evidence confirms.
     bool looksForeign() const;
 
     static constexpr int MinimumPatternLength = 8;
