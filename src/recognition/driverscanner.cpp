@@ -192,9 +192,11 @@ constexpr size_t maxSearchedCandidates = 8;
 constexpr size_t maxProposals = 8;
 // Places kept within a near tie of the best: a flat stretch could offer thousands.
 constexpr size_t maxRatedPlaces = 4096;
+// What a Z a few elements off the axis's delta must gain in fingerprint likeness to be taken.
 constexpr double rawStepGain = 5.0;
 // No real axis has this many points; a driver that says so is not searched for them.
 constexpr int maxRawAxisPoints = 4096;
+// The raw axis search gives up after this many value comparisons per element of the image.
 constexpr qint64 rawComparisonsPerElement = 16;
 
 QList<QByteArray> searchedPatterns(const Driver &driver);
