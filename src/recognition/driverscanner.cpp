@@ -1056,7 +1056,9 @@ bool Scanner::learntSearch(const DriverMap &map,
                 return q.at.zAddress == p.position;
             });
             const int ownAxes = own == placed.end() ? 0 : own->axesInPlace;
-            const double ownCloseness = own == placed.end() ? 0.0 : own->closeness;
+            // Measured at the proposed place even when the validation refused it there.
+            const double ownCloseness = closenessAt(
+                m_image, map, p.position, blockBytes(map.rows, map.columns, step));
             const bool saysSo = local.exact || local.axesInPlace > ownAxes
                                 || local.closeness >= ownCloseness + 0.25;
             if (!saysSo)
