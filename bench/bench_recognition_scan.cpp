@@ -94,9 +94,10 @@ int main(int argc, char *argv[])
         for (int i = 0; i < run.result.matches.size(); ++i)
             right += run.result.matches.at(i).recognised
                      && run.result.matches.at(i).zAddress == small.targetZ.at(i);
-        report(out, QStringLiteral("1 MiB, 400 maps moved (up to ±200 bytes) and changed (±5 %), "
-                                   "median of %1")
-                        .arg(runs),
+        report(out,
+               QStringLiteral("1 MiB, 400 maps moved (up to ±200 bytes) and changed (±5 %), "
+                              "median of %1")
+                   .arg(runs),
                run, right);
         // The raw axis search's index of 16-bit values, against the image it indexes.
         const ValueIndex index(small.target, 2, true);

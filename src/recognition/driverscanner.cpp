@@ -1057,8 +1057,8 @@ bool Scanner::learntSearch(const DriverMap &map,
             });
             const int ownAxes = own == placed.end() ? 0 : own->axesInPlace;
             // Measured at the proposed place even when the validation refused it there.
-            const double ownCloseness = closenessAt(
-                m_image, map, p.position, blockBytes(map.rows, map.columns, step));
+            const double ownCloseness
+                = closenessAt(m_image, map, p.position, blockBytes(map.rows, map.columns, step));
             const bool saysSo = local.exact || local.axesInPlace > ownAxes
                                 || local.closeness >= ownCloseness + 0.25;
             if (!saysSo)

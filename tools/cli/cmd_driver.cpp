@@ -170,9 +170,9 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
     } else if (mapsPath.endsWith(QLatin1String(".xdf"), Qt::CaseInsensitive)) {
         const XdfParser::Result parsed = XdfParser::parse(mapsPath, image.size());
         if (parsed.maps.isEmpty())
-            return fail(QStringLiteral("%1: %2").arg(
-                mapsPath, parsed.errorMessage.isEmpty() ? QStringLiteral("no maps")
-                                                        : parsed.errorMessage));
+            return fail(QStringLiteral("%1: %2").arg(mapsPath, parsed.errorMessage.isEmpty()
+                                                                   ? QStringLiteral("no maps")
+                                                                   : parsed.errorMessage));
         maps = parsed.maps;
     } else {
         if (!QFileInfo(mapsPath).isFile())
