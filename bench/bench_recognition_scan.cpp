@@ -1,4 +1,5 @@
-// scanDriver, single-threaded: a 500-map driver built from a 4 MiB firmware-like image,
+// scanDriver, single-threaded: a 400-map driver over a 1 MiB image (target <= 0.5 s) and the
+// memory of the value index; a 500-map driver built from a 4 MiB firmware-like image,
 // scanned in a second image where every map moved by its own offset and its values changed by
 // up to ±5 % (target: whole scan <= 2 s, >= 95 % found at their true place); and the same
 // driver over a 16 MiB image that holds none of its maps.
@@ -6,6 +7,7 @@
 #include "../tests/recognition/scanfixture.h"
 #include "recognition/driverbuilder.h"
 #include "recognition/driverscanner.h"
+#include "recognition/valueindex.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -82,6 +84,29 @@ int main(int argc, char *argv[])
     const int runs = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5;
     QTextStream out(stdout);
 
+    // 1 MiB, 400 maps (each with 256 bytes of code around it), moved by up to ±200 bytes and
+    // changed: the size of a real calibration and a full driver (target: <= 0.5 s).
+    {
+        const ScanFixture small = makeScanFixture(1 << 20, 400, 2027, 200, 0.05, false, 256);
+        const DriverBuildResult driver = buildDriver(small.reference, small.maps);
+        const Run run = medianRun(small.target, driver.driver, runs);
+        int right = 0;
+        for (int i = 0; i < run.result.matches.size(); ++i)
+            right += run.result.matches.at(i).recognised
+                     && run.result.matches.at(i).zAddress == small.targetZ.at(i);
+        report(out,
+               QStringLiteral("1 MiB, 400 maps moved (up to ±200 bytes) and changed (±5 %), "
+                              "median of %1")
+                   .arg(runs),
+               run, right);
+        // The raw axis search's index of 16-bit values, against the image it indexes.
+        const ValueIndex index(small.target, 2, true);
+        out << QStringLiteral("  value index of the 1 MiB image: %1 bytes, %2 x the image\n")
+                   .arg(index.memoryBytes())
+                   .arg(double(index.memoryBytes()) / small.target.size(), 0, 'f', 2);
+        out.flush();
+    }
+
     const ScanFixture f = makeScanFixture(4 << 20, 500, 2026);
     QElapsedTimer buildTimer;
     buildTimer.start();
@@ -110,5 +135,7 @@ int main(int argc, char *argv[])
         out,
         QStringLiteral("16 MiB, none of the maps present, median of %1").arg(std::max(1, runs / 2)),
         nothing, -1);
+    out << QStringLiteral("  said foreign: %1\n")
+               .arg(nothing.result.foreignImage ? QStringLiteral("yes") : QStringLiteral("no"));
     return 0;
 }

@@ -15,6 +15,9 @@
 #include <QTreeWidgetItem>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <atomic>
+#include <memory>
+
 DriverScanCommand::DriverScanCommand(DocumentHost *host, QWidget *dialogParent)
     : QObject(dialogParent)
     , m_host(host)
@@ -69,6 +72,11 @@ bool DriverScanCommand::startScan(const Driver &driver, FirmwareProject *documen
         m_parent, QStringLiteral("Scansione driver in corso...\n\nRicerca e confronto mappe ECU."),
         Qt::ApplicationModal);
     m_busyDialog->setWindowTitle(QStringLiteral("Driver Scanner"));
+    // A scan of a large image can take a while: the user may stop it, and nothing of it joins
+    // the document then.
+    auto cancel = std::make_shared<std::atomic_bool>(false);
+    m_busyDialog->setCancelButtonText(QStringLiteral("Annulla"));
+    connect(m_busyDialog, &QProgressDialog::canceled, this, [cancel] { *cancel = true; });
 
     // The worker gets copies: the document may change or close while it runs.
     const Firmware &firmware = *document->firmware;
@@ -77,12 +85,14 @@ bool DriverScanCommand::startScan(const Driver &driver, FirmwareProject *documen
     auto *watcher = new QFutureWatcher<DriverScanResult>(this);
     // Only compared with the open documents when the scan ends: it may be gone by then.
     FirmwareProject *target = document;
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, driver] {
-        const DriverScanResult result = watcher->result();
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, driver, cancel] {
+        DriverScanResult result = watcher->result();
         watcher->deleteLater();
+        result.cancelled = result.cancelled || *cancel;
         finishScan(target, driver, result);
     });
-    watcher->setFuture(QtConcurrent::run([image, driver] { return scanDriver(image, driver); }));
+    watcher->setFuture(QtConcurrent::run(
+        [image, driver, cancel] { return scanDriver(image, driver, nullptr, cancel.get()); }));
     return true;
 }
 
@@ -95,6 +105,10 @@ void DriverScanCommand::finishScan(FirmwareProject *document,
         m_busyDialog->deleteLater();
     }
     m_busy = false;
+    if (result.cancelled) {
+        emit scanFinished();
+        return;
+    }
     // The document may have been closed while the scan ran; its maps went with it. A closed
     // window waits for its deletion hidden, and a result arriving then is as late.
     const bool open = document && m_host->documents().contains(document);
@@ -109,10 +123,11 @@ void DriverScanCommand::finishScan(FirmwareProject *document,
     message(QMessageBox::Information, QStringLiteral("Driver Scanner"),
             QStringLiteral("Scansione completata.\n\nMappe nel driver: %1\nMappe riconosciute: "
                            "%2\nMappe caricate: %3\nConfidence media: %4%")
-                .arg(result.mapCount)
-                .arg(result.recognisedCount)
-                .arg(loaded)
-                .arg(QString::number(result.averageConfidence, 'f', 1)));
+                    .arg(result.mapCount)
+                    .arg(result.recognisedCount)
+                    .arg(loaded)
+                    .arg(QString::number(result.averageConfidence, 'f', 1))
+                + (result.foreignImage ? QStringLiteral("\n\n") + result.imageVerdict : QString()));
     emit scanFinished();
 }
 
@@ -131,7 +146,8 @@ int DriverScanCommand::applyScanResult(FirmwareProject *record,
         double score = 0.0;
         const int category = match.category >= 0 ? match.category : classify(match, score);
         record->driverMapOrigins.insert(definition.mapOffset,
-                                        {category, match.confidence, driverMapItemText(match)});
+                                        {category, match.confidence, driverMapItemText(match),
+                                         match.status, isDoubtfulMatch(match)});
         maps.append(definition);
         ++loaded;
     }

@@ -819,7 +819,9 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     QMap<int, QTreeWidgetItem *> categoryItems;
     for (int i = 0; i < record->maps.size(); ++i) {
         const MapDefinition &map = record->maps.at(i);
-        const auto origin = record->driverMapOrigins.constFind(map.mapOffset);
+        const auto origin = map.sourceKind == MapDefinition::SourceDriver
+                                ? record->driverMapOrigins.constFind(map.mapOffset)
+                                : record->driverMapOrigins.cend();
         if (origin == record->driverMapOrigins.cend()) {
             auto *item = new QTreeWidgetItem({map.name});
             item->setData(0, Qt::UserRole, map.mapOffset);
@@ -838,8 +840,11 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
             categoryItem = new QTreeWidgetItem(driverItem, {categoryName(origin->category)});
             categoryItem->setData(0, Qt::UserRole + 21, origin->category);
         }
-        auto *item = new QTreeWidgetItem(categoryItem,
-                                         {map.name.isEmpty() ? origin->itemText : map.name});
+        QString text = map.name.isEmpty() ? origin->itemText : map.name;
+        if (origin->doubtful)
+            text += QStringLiteral(" (dubbia)");
+        auto *item = new QTreeWidgetItem(categoryItem, {text});
+        item->setToolTip(0, origin->status);
         item->setData(0, Qt::UserRole, map.mapOffset);
         item->setData(0, Qt::UserRole + 10, i);
         item->setData(0, Qt::UserRole + 20, QStringLiteral("DRIVER_MAP"));

@@ -91,7 +91,8 @@ bool DescriptionImporter::startA2LImport(FirmwareProject *document, const QStrin
 void DescriptionImporter::applyA2LResult(FirmwareProject *document, const A2LParser::Result &result)
 {
     if (result.maps.isEmpty() && !result.errorMessage.isEmpty()) {
-        message(QMessageBox::Warning, QStringLiteral("Errore A2L"), result.errorMessage);
+        message(QMessageBox::Warning, QStringLiteral("Errore A2L"),
+                result.errorMessage + A2LParser::refusalSummary(result.refused));
         return;
     }
     // The document may have been closed while the file was read; its maps went with it.
@@ -101,7 +102,8 @@ void DescriptionImporter::applyA2LResult(FirmwareProject *document, const A2LPar
     m_host->setDocumentMaps(document, result.maps);
     message(QMessageBox::Information, QStringLiteral("A2L caricato"),
             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
-                .arg(result.maps.size()));
+                    .arg(result.maps.size())
+                + A2LParser::refusalSummary(result.refused));
 }
 
 void DescriptionImporter::importOLS()

@@ -22,6 +22,10 @@ struct DriverMapOrigin
     int category = -1;
     double confidence = 0.0;
     QString itemText;
+    // What the scan said of the match; a doubtful one (ambiguous, or below the level at which
+    // matches are trusted) is marked as such in the tree.
+    QString status;
+    bool doubtful = false;
 };
 
 // The record of one open document: its image, the untouched original bytes, its
@@ -43,7 +47,8 @@ struct FirmwareProject : ProjectTexts
 
     std::unique_ptr<Firmware> firmware;
     QList<MapDefinition> maps;
-    // Keyed by mapOffset; the maps of this list that a driver scan added.
+    // Keyed by mapOffset; consulted only for the maps a driver scan made (their sourceKind
+    // says so), so that a map of another source at the same address stays under "Mappe".
     QHash<int, DriverMapOrigin> driverMapOrigins;
 
     HexViewer *hexViewer = nullptr;

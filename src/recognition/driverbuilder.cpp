@@ -288,10 +288,9 @@ bool describe(const QByteArray &image,
         return refuse(QStringLiteral("dati oltre la fine del firmware"));
     const qint64 zLength = count * l.zSize;
     const ZStatistics stats = zStatistics(image, l.z, count, l.zSize, l.littleEndian);
-    // A single value, or a table of one value throughout, has no shape to recognise: it would
-    // fit every flat stretch of the image as well as its own place.
-    if (stats.min == stats.max)
-        return refuse(QStringLiteral("valori tutti uguali, non riconoscibile dal contenuto"));
+    // A single value, or a table of one value throughout, is kept although it has no shape:
+    // the scanner places it only where its region's move puts it, never by likeness, which
+    // every flat stretch of an image would share.
 
     d = DriverMap();
     d.mapKey = map.name.isEmpty()
@@ -418,7 +417,7 @@ DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition
             result.driver.maps.append(driverMap);
             anchors.append(candidates);
         } else {
-            result.skipped.append(QStringLiteral("%1: %2").arg(nameOf(map), reason));
+            result.skipped.append({nameOf(map), reason});
         }
     }
     const OccurrenceCounter counter(image, anchors);
@@ -449,6 +448,14 @@ QString withDriverSuffix(const QString &path)
                : path + QStringLiteral(".ecudrv");
 }
 
+QStringList skippedLines(const DriverBuildResult &result)
+{
+    QStringList lines;
+    for (const SkippedMap &map : result.skipped)
+        lines.append(QStringLiteral("%1: %2").arg(map.name, map.reason));
+    return lines;
+}
+
 QString driverCreatedText(const DriverBuildResult &result, const QString &path)
 {
     QString text = QStringLiteral("Driver creato:\n%1\n\nMappe nel driver: %2")
@@ -457,6 +464,6 @@ QString driverCreatedText(const DriverBuildResult &result, const QString &path)
     if (!result.skipped.isEmpty())
         text += QStringLiteral("\nMappe escluse: %1\n\n%2")
                     .arg(result.skipped.size())
-                    .arg(result.skipped.join(QLatin1Char('\n')));
+                    .arg(skippedLines(result).join(QLatin1Char('\n')));
     return text;
 }

@@ -18,12 +18,19 @@ bool buildDriverMap(const QByteArray &image,
                     DriverMap &result,
                     QString *reason = nullptr);
 
+struct SkippedMap
+{
+    QString name;
+    QString reason;
+};
 struct DriverBuildResult
 {
     Driver driver;
-    // One line per map left out, naming it and why.
-    QStringList skipped;
+    // The maps left out, and why.
+    QList<SkippedMap> skipped;
 };
+// One line per map left out: "name: reason".
+QStringList skippedLines(const DriverBuildResult &result);
 DriverBuildResult buildDriver(const QByteArray &image, const QList<MapDefinition> &maps);
 
 // The header texts of a built driver: text1 the reference image's file name, text2 the maker,

@@ -26,7 +26,7 @@ void createDriverInteractively(QWidget *parent,
         QMessageBox::warning(
             parent, title,
             QStringLiteral("Nessuna mappa del documento si presta a un driver:\n\n")
-                + built.skipped.join(QLatin1Char('\n')));
+                + skippedLines(built).join(QLatin1Char('\n')));
         return;
     }
     QString path

@@ -272,12 +272,14 @@ bool loadDriverFile(const QString &path, Driver &driver, QString *errorText)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return report(errorText, openFailedText());
-    // Mapped rather than read whole: a huge file costs only the pages the reader touches.
-    if (const uchar *mapped = file.map(0, file.size()))
-        return readDriver(mapped, file.size(), driver, errorText);
-    if (file.size() == 0)
-        return readDriver(nullptr, 0, driver, errorText);
-    // Not mappable (a pipe, a special file): read it, the reader still checks every length.
+    // Read, not mapped: a mapped file that another program shortens while it is read ends the
+    // process (SIGBUS), where a read one is only short, which the reader reports. No driver of
+    // real maps comes near this size; a larger file is refused before it is read.
+    constexpr qint64 MaxDriverFileSize = qint64(256) * 1024 * 1024;
+    if (file.size() > MaxDriverFileSize) {
+        driver = Driver();
+        return report(errorText, damagedText());
+    }
     return loadDriverBytes(file.readAll(), driver, errorText);
 }
 

@@ -7,9 +7,15 @@ bool isLoadableMatch(const DriverMapMatch &match)
     return match.recognised && match.enabled && !match.excluded;
 }
 
+bool isDoubtfulMatch(const DriverMapMatch &match)
+{
+    return match.confidence < trustedMatchConfidence;
+}
+
 MapDefinition mapDefinitionFromMatch(const DriverMapMatch &match, const DriverMap &map)
 {
     MapDefinition definition;
+    definition.sourceKind = MapDefinition::SourceDriver;
     definition.name = match.displayName;
     definition.description = match.description;
     definition.unit = match.unit;

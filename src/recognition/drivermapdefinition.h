@@ -8,6 +8,9 @@
 
 // A recognised match joins a document only when its driver map is enabled and not excluded.
 bool isLoadableMatch(const DriverMapMatch &match);
+// Below the level at which matches are trusted (an ambiguous match is put there): shown as
+// doubtful.
+bool isDoubtfulMatch(const DriverMapMatch &match);
 
 // The map definition of a recognised match. Values are read in the driver map's byte order and
 // element sizes, and a found axis is read from the image, so that the map window shows the

@@ -1,6 +1,8 @@
 #include "driverscanner.h"
 
+#include "model/fingerprint.h"
 #include "recognition/mapvalidation.h"
+#include "recognition/movemodel.h"
 #include "recognition/patternindex.h"
 #include "recognition/valueindex.h"
 
@@ -10,10 +12,12 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcDriverScanner, "tessa.recognition.scanner")
@@ -154,6 +158,7 @@ struct Found
 {
     QString path;
     Evaluation at;
+    QString note; // said of the place chosen (an ambiguity)
     qint32 rows = 0;
     qint32 columns = 0;
 };
@@ -172,9 +177,27 @@ struct RawHit
 constexpr double autoMinimumZFingerprint = 68.0;
 constexpr double autoMinimumProfile = 58.0;
 constexpr double autoMinimumConfidence = 74.0;
-constexpr double autoEarlyStopConfidence = 96.0;
 constexpr double rawMinimumMatch = 70.0;
 constexpr qint64 signatureAxisReach = 1024;
+// A match whose place another fits as well is reported below the level at which matches are
+// trusted.
+constexpr double ambiguousConfidence = trustedMatchConfidence - 4.0;
+// A map recalibrated beyond likeness at the place its axes and its region's move agree on.
+constexpr double axesConfirmedConfidence = 80.0;
+// How far around a place proposed by a move the map is looked for.
+constexpr qint64 localReach = 16;
+// The likeness search weighs the neighbourhoods of this many best-voted candidates.
+constexpr size_t maxSearchedCandidates = 8;
+// Places the learnt moves propose for one map, at most.
+constexpr size_t maxProposals = 8;
+// Places kept within a near tie of the best: a flat stretch could offer thousands.
+constexpr size_t maxRatedPlaces = 4096;
+// What a Z a few elements off the axis's delta must gain in fingerprint likeness to be taken.
+constexpr double rawStepGain = 5.0;
+// No real axis has this many points; a driver that says so is not searched for them.
+constexpr int maxRawAxisPoints = 4096;
+// The raw axis search gives up after this many value comparisons per element of the image.
+constexpr qint64 rawComparisonsPerElement = 16;
 
 QList<QByteArray> searchedPatterns(const Driver &driver);
 
@@ -186,12 +209,43 @@ public:
         , m_size(image.size())
         , m_timings(timings)
         , m_patterns(image, searchedPatterns(driver), 128)
+        , m_moves(image, driver, m_patterns)
+        , m_isReference(driver.number == image.size() && driver.text3.size() == 64
+                        && driver.text3 == imageFingerprint(image))
     {
     }
 
-    DriverScanResult run(const Driver &driver);
+    DriverScanResult run(const Driver &driver, const std::atomic_bool *cancel);
+
+    // Long loops look at the cancel flag now and then (every 65536 steps).
+    bool stopped(qint64 step) const
+    {
+        return (step & 0xFFFF) == 0 && m_cancel && m_cancel->load(std::memory_order_relaxed);
+    }
 
 private:
+    // A place the learnt moves propose for a map, weighed.
+    struct Placement
+    {
+        Evaluation at;
+        double closeness = 0.0; // share of the reference's known bytes found unchanged there
+        int support = 0;        // evidence agreeing with the move that proposed it
+        qint64 distance = 0;    // from that evidence
+        bool exact = false;     // every known byte unchanged
+        qint64 shift = 0;       // from the proposed place, when weighed around it
+        int axesInPlace = 0;    // axes whose reference bytes lie unchanged beside the data
+    };
+    bool placeAt(const DriverMap &map,
+                 qint64 position,
+                 int support,
+                 qint64 distance,
+                 Placement &placement) const;
+    bool learntSearch(const DriverMap &map,
+                      int index,
+                      bool exactOnly,
+                      Found &found,
+                      QString &note,
+                      bool *proposed = nullptr) const;
     bool autoSearch(const DriverMap &map, Found &found, QString &why) const;
     double confidenceBound(const DriverMap &map,
                            qint64 position,
@@ -232,6 +286,10 @@ private:
     const qint64 m_size;
     DriverScanTimings *m_timings;
     const PatternIndex m_patterns;
+    const MoveModel m_moves;
+    // The image is the one the driver was made from (it records its size and fingerprint):
+    // every map lies at its reference address.
+    const bool m_isReference;
     // Built on first use by the raw axis search: [size - 1][little-endian].
     mutable std::unique_ptr<ValueIndex> m_valueIndexes[2][2];
     // What confidenceBound weighs at a position in one byte order, apart from the candidate's
@@ -266,6 +324,7 @@ private:
     mutable qint64 m_windowTo = -1;
     mutable WindowProfiles m_windowProfiles[2];
     ClaimedRegions m_claims;
+    const std::atomic_bool *m_cancel = nullptr;
     double m_confidenceSum = 0.0;
     int m_recognised = 0;
 };
@@ -285,8 +344,12 @@ QList<QByteArray> searchedPatterns(const Driver &driver)
             patterns.append(map.xAxisSignature);
         if (map.hasYAxis)
             patterns.append(map.yAxisSignature);
-        if (map.signatureValid && map.zSignature.size() >= 8)
+        // The start and end of the values: searched by the signature fallback and, as
+        // evidence of a move, by the learnt moves.
+        if (map.zSignature.size() >= MoveModel::MinimumPatternLength)
             patterns.append(map.zSignature);
+        if (map.zTailSignature.size() >= MoveModel::MinimumPatternLength)
+            patterns.append(map.zTailSignature);
     }
     return patterns;
 }
@@ -369,48 +432,126 @@ QString nameOf(const DriverMapMatch &match)
     return match.displayName.isEmpty() ? match.mapKey : match.displayName;
 }
 
-DriverScanResult Scanner::run(const Driver &driver)
+DriverScanResult Scanner::run(const Driver &driver, const std::atomic_bool *cancel)
 {
     DriverScanResult result;
     result.mapCount = qint32(driver.maps.size());
     if (m_image.isEmpty() || driver.maps.isEmpty())
         return result;
+    m_cancel = cancel;
+    const auto cancelled = [&] {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            result.cancelled = true;
+        return result.cancelled;
+    };
+
+    // The driver's byte patterns that moved together tell whether this image is of the
+    // driver's family at all; in an image of another one every content match is chance.
+    result.foreignImage = !m_isReference && m_moves.looksForeign();
+    qCDebug(lcDriverScanner).noquote()
+        << QStringLiteral("[DriverScanner V8] spostamenti confermati: %1 mappe su %2 (%3 "
+                          "riscontri)")
+               .arg(m_moves.anchoredMaps())
+               .arg(m_moves.mapsWithPatterns())
+               .arg(m_moves.consistentEvidence());
+    if (result.foreignImage)
+        result.imageVerdict
+            = QStringLiteral("Il firmware non sembra della famiglia per cui il driver e' stato "
+                             "creato: solo %1 mappe su %2 hanno uno spostamento confermato.")
+                  .arg(m_moves.anchoredMaps())
+                  .arg(m_moves.mapsWithPatterns());
 
     result.matches.reserve(driver.maps.size());
+    for (const DriverMap &map : driver.maps)
+        result.matches.append(initialMatch(map));
     std::vector<bool> autoWasReady(driver.maps.size(), false);
+    std::vector<bool> placed(driver.maps.size(), false);
+
+    // First the maps whose reference bytes lie unchanged where their region moved: placed
+    // before any map placed by likeness, none of those can take their blocks.
+    if (!result.foreignImage) {
+        for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+            if (cancelled())
+                return result;
+            const DriverMap &map = driver.maps.at(i);
+            if (!autoReady(map) || !map.signatureValid)
+                continue;
+            QElapsedTimer timer;
+            timer.start();
+            Found found;
+            QString note;
+            if (learntSearch(withoutManualSettings(map), int(i), true, found, note)) {
+                DriverMapMatch &match = result.matches[i];
+                match.status = QStringLiteral("AUTO: mappa riconosciuta");
+                accept(map, match, found);
+                placed[i] = true;
+            }
+            addTime(&DriverScanTimings::autoNs, timer);
+        }
+    }
+
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        if (cancelled())
+            return result;
         const DriverMap &map = driver.maps.at(i);
-        DriverMapMatch match = initialMatch(map);
+        DriverMapMatch &match = result.matches[i];
         const bool autoPath = autoReady(map);
         autoWasReady[i] = autoPath;
+        if (placed[i])
+            continue;
         if (!autoPath && !rawXUsable(map) && !rawYUsable(map) && !manualReady(map)) {
             match.status = QStringLiteral("Nessun percorso di riconoscimento disponibile");
             logNotFound(match);
-            result.matches.append(match);
             continue;
         }
 
         Found found;
         bool accepted = false;
-        if (autoPath) {
-            QElapsedTimer timer;
-            timer.start();
-            QString why;
-            accepted = autoSearch(withoutManualSettings(map), found, why);
-            match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
-                                    : QStringLiteral("AUTO: fallito");
-            if (!accepted)
-                qCDebug(lcDriverScanner).noquote()
-                    << QStringLiteral("[DriverScanner V8] %1 AUTO: %2").arg(nameOf(match), why);
-            addTime(&DriverScanTimings::autoNs, timer);
-        }
-        if (!accepted) {
-            QElapsedTimer timer;
-            timer.start();
-            QString message;
-            accepted = rawSearch(map, found, message);
-            appendStatus(match, message);
-            addTime(&DriverScanTimings::rawNs, timer);
+        if (result.foreignImage && (autoPath || rawXUsable(map) || rawYUsable(map))) {
+            match.status = QStringLiteral("firmware di un'altra famiglia: mappa non cercata");
+        } else {
+            if (autoPath) {
+                QElapsedTimer timer;
+                timer.start();
+                QString why;
+                QString note;
+                const DriverMap automatic = withoutManualSettings(map);
+                bool proposed = false;
+                accepted = map.signatureValid
+                           && learntSearch(automatic, int(i), false, found, note, &proposed);
+                if (!accepted && proposed) {
+                    // The map lies inside a region whose move is known and nothing like it lies
+                    // where that says: a likeness elsewhere would be a guess.
+                    why = QStringLiteral("nessuna corrispondenza dove lo spostamento appreso "
+                                         "porta la mappa (%1)")
+                              .arg(note);
+                    note.clear();
+                } else if (!accepted) {
+                    note.clear();
+                    accepted = autoSearch(automatic, found, why);
+                    if (accepted)
+                        note = found.note.isEmpty()
+                                   ? QStringLiteral("posizione per somiglianza, senza "
+                                                    "spostamento confermato")
+                                   : found.note;
+                }
+                match.status = accepted ? QStringLiteral("AUTO: mappa riconosciuta")
+                                        : QStringLiteral("AUTO: fallito");
+                if (!note.isEmpty())
+                    appendStatus(match, note);
+                if (!accepted)
+                    qCDebug(lcDriverScanner).noquote()
+                        << QStringLiteral("[DriverScanner V8] %1 AUTO: %2").arg(nameOf(match), why);
+                addTime(&DriverScanTimings::autoNs, timer);
+            }
+            if (!accepted) {
+                QElapsedTimer timer;
+                timer.start();
+                QString message;
+                accepted = rawSearch(map, found, message);
+                appendStatus(match, message);
+                addTime(&DriverScanTimings::rawNs, timer);
+            }
         }
         if (!accepted && manualReady(map)) {
             QElapsedTimer timer;
@@ -424,10 +565,16 @@ DriverScanResult Scanner::run(const Driver &driver)
             accept(map, match, found);
         else
             logNotFound(match);
-        result.matches.append(match);
+    }
+    if (result.foreignImage) {
+        result.recognisedCount = m_recognised;
+        result.averageConfidence = m_recognised > 0 ? m_confidenceSum / m_recognised : 0.0;
+        return result;
     }
 
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        if (cancelled())
+            return result;
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
         if (match.recognised || autoWasReady[i] || !map.signatureValid || map.zFingerprint.isEmpty()
@@ -446,6 +593,8 @@ DriverScanResult Scanner::run(const Driver &driver)
     }
 
     for (qsizetype i = 0; i < driver.maps.size(); ++i) {
+        if (cancelled())
+            return result;
         const DriverMap &map = driver.maps.at(i);
         DriverMapMatch &match = result.matches[i];
         const bool anchorTried
@@ -686,6 +835,272 @@ bool Scanner::outcomeAt(const DriverMap &map,
     return false;
 }
 
+// How many of the reference's known bytes of the map (the start and the end of its data) lie
+// unchanged at position, as a share.
+double closenessAt(const QByteArray &image, const DriverMap &map, qint64 position, qint64 zBytes)
+{
+    qint64 equal = 0, known = 0;
+    const auto compare = [&](const QByteArray &pattern, qint64 at) {
+        if (pattern.isEmpty() || !fitsInside(at, pattern.size(), image.size()))
+            return;
+        known += pattern.size();
+        const char *bytes = image.constData() + at;
+        for (qsizetype i = 0; i < pattern.size(); ++i)
+            equal += bytes[i] == pattern.at(i) ? 1 : 0;
+    };
+    compare(map.zSignature, position);
+    if (map.zTailSignature.size() < zBytes)
+        compare(map.zTailSignature, shifted(position, zBytes - map.zTailSignature.size()));
+    return known > 0 ? double(equal) / double(known) : 0.0;
+}
+
+// Values that say where they are: varied, and enough of them known to the driver.
+bool distinctiveValues(const DriverMap &map)
+{
+    return map.zMin != map.zMax
+           && map.zSignature.size() + map.zTailSignature.size()
+                  >= 2 * MoveModel::MinimumPatternLength;
+}
+
+// Ties between places closer than this are not told apart by the confidence.
+constexpr double nearTie = 2.0;
+// An axis found by its unique bytes is taken as the map's even when it moved away from its data
+// by this much; farther off it belongs to something else.
+constexpr qint64 axisDrift = qint64(64) * 1024;
+
+bool Scanner::placeAt(
+    const DriverMap &map, qint64 position, int support, qint64 distance, Placement &placement) const
+{
+    const qint64 zBytes = blockBytes(map.rows, map.columns, std::max(1, map.zElementSize));
+    if (zBytes < 0 || !zBlockFree(map, position, map.rows, map.columns))
+        return false;
+    // An axis whose bytes are unique in the image is where they are, however it moved
+    // relative to the data: the validation then looks for it there.
+    DriverMap moved = map;
+    int axisVotes = 0, axesInPlace = 0, axesKnown = 0;
+    const auto follow
+        = [&](bool has, const QByteArray &signature, qint64 &delta, qint64 &reference) {
+              if (!has || signature.size() < MoveModel::MinimumPatternLength)
+                  return;
+              ++axesKnown;
+              if (bytesAt(m_image, shifted(position, delta), signature)) {
+                  ++axisVotes;
+                  ++axesInPlace;
+                  return;
+              }
+              const QList<qint64> hits = m_patterns.hits(signature, 2);
+              if (hits.size() == 1 && std::abs(hits.first() - position) <= axisDrift) {
+                  delta = hits.first() - position;
+                  // The axis may now lie on the other side of its data: the reference order is its
+                  // new one.
+                  reference = shifted(map.zAddress, delta);
+                  ++axisVotes;
+              }
+          };
+    follow(map.hasXAxis, map.xAxisSignature, moved.xAxisDelta, moved.xAddress);
+    follow(map.hasYAxis, map.yAxisSignature, moved.yAxisDelta, moved.yAddress);
+    const Candidate candidate{position, std::min(support, 4), axisVotes, double(support)};
+    placement = Placement{};
+    placement.at = validateCandidate(m_image, moved, position, candidate, map.littleEndian());
+    if (!placement.at.accepted && map.zElementSize > 1) {
+        const Evaluation swapped
+            = validateCandidate(m_image, moved, position, candidate, !map.littleEndian());
+        if (swapped.accepted)
+            placement.at = swapped;
+    }
+    placement.closeness = closenessAt(m_image, map, position, zBytes);
+    // A few bytes, or bytes of one value, are found unchanged in many places by chance: only
+    // a longer run of varied values counts as the map's own.
+    placement.exact = placement.closeness >= 1.0 && distinctiveValues(map);
+    placement.support = support;
+    placement.distance = distance;
+    placement.axesInPlace = axesInPlace;
+    const auto acceptAt = [&](double confidence) {
+        placement.at.zAddress = position;
+        placement.at.confidence = confidence;
+        placement.at.accepted = true;
+        placement.at.reason.clear();
+    };
+    if (placement.exact) {
+        // The reference's own bytes where the region's move puts them: its values are right
+        // whatever an axis that was changed says.
+        if (placement.at.accepted)
+            placement.at.confidence = std::max(placement.at.confidence, 99.0);
+        else
+            acceptAt(97.0);
+    } else if (!placement.at.accepted && support > 0 && axesKnown > 0 && axesInPlace == axesKnown
+               && placement.at.reason != QLatin1String("Z fuori firmware")
+               && placement.at.reason != QLatin1String("geometria Z non valida")
+               && placement.at.reason != QLatin1String("statistiche Z incompatibili")) {
+        // Values recalibrated beyond likeness, but every axis lies unchanged beside them where
+        // the region's move puts the map: the place is known, the values are new.
+        acceptAt(axesConfirmedConfidence);
+    }
+    return placement.at.accepted;
+}
+
+// Places proposed by the moves learnt around the map, and by the map's own unique bytes. With
+// exactOnly, only a place holding the reference's bytes unchanged, at a move that evidence
+// confirms and with no rival of the same kind, is taken. proposed tells whether the moves had
+// anything to say about the map at all.
+bool Scanner::learntSearch(const DriverMap &map,
+                           int index,
+                           bool exactOnly,
+                           Found &found,
+                           QString &note,
+                           bool *proposed) const
+{
+    if (proposed)
+        *proposed = false;
+    if (map.rows < 1 || map.columns < 1 || map.zAddress < 0 || map.zAddress > farAway)
+        return false;
+    struct Proposal
+    {
+        qint64 position;
+        int support;
+        qint64 distance;
+    };
+    std::vector<Proposal> proposals;
+    // A region's moves count their agreeing neighbours once; the map's own patterns add up.
+    const auto propose = [&](qint64 position, int support, qint64 distance, bool own) {
+        if (position < 0)
+            return;
+        for (Proposal &p : proposals) {
+            if (p.position == position) {
+                p.support = own ? p.support + support : std::max(p.support, support);
+                p.distance = std::min(p.distance, distance);
+                return;
+            }
+        }
+        proposals.push_back({position, support, distance});
+    };
+    bool settled = m_isReference;
+    if (m_isReference)
+        propose(map.zAddress, 4, 0, false);
+    else
+        for (const MoveModel::Move &move : m_moves.movesNear(map.zAddress, &settled))
+            propose(shifted(map.zAddress, move.move), move.support, move.distance, false);
+    for (const MoveModel::Evidence &e : m_moves.evidenceOf(index))
+        if (!m_isReference)
+            propose(shifted(map.zAddress, e.move), e.consistent ? 1 : 0,
+                    std::abs(e.reference - map.zAddress), true);
+    // The best-supported few: a driver naming thousands of anchors for one map must not cost
+    // thousands of validations.
+    std::stable_sort(proposals.begin(), proposals.end(),
+                     [](const Proposal &a, const Proposal &b) { return a.support > b.support; });
+    if (proposals.size() > maxProposals)
+        proposals.resize(maxProposals);
+    if (proposed)
+        *proposed = settled;
+    // Flat values are found wherever a region is flat: only inside a region whose move the
+    // evidence on both sides agrees on does their place mean anything.
+    if (map.zMin == map.zMax && !settled)
+        return false;
+    if (proposals.empty())
+        return false;
+
+    const auto better = [](const Placement &a, const Placement &b) {
+        if (a.exact != b.exact)
+            return a.exact;
+        if (std::abs(a.at.confidence - b.at.confidence) >= nearTie)
+            return a.at.confidence > b.at.confidence;
+        if (std::abs(a.closeness - b.closeness) > 0.05)
+            return a.closeness > b.closeness;
+        if (a.shift != b.shift)
+            return a.shift < b.shift;
+        if ((a.support > 0) != (b.support > 0))
+            return a.support > 0;
+        return a.distance < b.distance;
+    };
+    std::vector<Placement> placed;
+    for (const Proposal &p : proposals) {
+        Placement placement;
+        const bool fits = placeAt(map, p.position, p.support, p.distance, placement);
+        if (fits && (!exactOnly || (placement.exact && p.support > 0)))
+            placed.push_back(placement);
+        else if (note.isEmpty())
+            note = QStringLiteral("0x%1: %2")
+                       .arg(QString::number(p.position, 16), placement.at.reason);
+    }
+    const bool anyExact
+        = std::any_of(placed.begin(), placed.end(), [](const Placement &p) { return p.exact; });
+    if (!exactOnly && !anyExact && distinctiveValues(map)) {
+        // A few bytes inserted or taken out inside the region shift a map a little from its
+        // neighbours' move: the nearest places around the two best-supported proposals are weighed
+        // too, and the best of each proposal's surroundings stands for it.
+        const int step = std::max(1, map.zElementSize);
+        int looked = 0;
+        for (const Proposal &p : proposals) {
+            if (p.support < 1 || ++looked > 2)
+                continue;
+            Placement local;
+            bool haveLocal = false;
+            for (qint64 shift = step; shift <= localReach; shift += step) {
+                for (qint64 position : {p.position - shift, p.position + shift}) {
+                    Placement placement;
+                    if (!placeAt(map, position, p.support, p.distance, placement))
+                        continue;
+                    placement.shift = shift;
+                    if (!haveLocal || better(placement, local)) {
+                        local = placement;
+                        haveLocal = true;
+                    }
+                }
+            }
+            if (!haveLocal)
+                continue;
+            // Likeness alone cannot tell a recalibrated map from its neighbourhood shifted by
+            // a few bytes: a place off the proposed one needs bytes of its own that say so
+            // (unchanged data or axes there and not at the proposed place).
+            auto own = std::find_if(placed.begin(), placed.end(), [&](const Placement &q) {
+                return q.at.zAddress == p.position;
+            });
+            const int ownAxes = own == placed.end() ? 0 : own->axesInPlace;
+            // Measured at the proposed place even when the validation refused it there.
+            const double ownCloseness
+                = closenessAt(m_image, map, p.position, blockBytes(map.rows, map.columns, step));
+            const bool saysSo = local.exact || local.axesInPlace > ownAxes
+                                || local.closeness >= ownCloseness + 0.25;
+            if (!saysSo)
+                continue;
+            if (own == placed.end())
+                placed.push_back(local);
+            else
+                *own = local;
+        }
+    }
+    std::stable_sort(placed.begin(), placed.end(), better);
+    if (placed.empty())
+        return false; // note says why the first proposal was refused
+    note.clear();
+    Placement best = placed.front();
+    if (placed.size() > 1) {
+        const Placement &second = placed.at(1);
+        const bool tie = best.exact == second.exact
+                         && std::abs(best.at.confidence - second.at.confidence) < nearTie
+                         && std::abs(best.closeness - second.closeness) <= 0.05;
+        if (tie) {
+            if (exactOnly)
+                return false;
+            // Said, not settled by luck: the nearer region's place is kept, below the level at
+            // which a match is trusted.
+            best.at.confidence = std::min(best.at.confidence, ambiguousConfidence);
+            note = QStringLiteral("ambigua: anche 0x%1 corrisponde")
+                       .arg(QString::number(second.at.zAddress, 16));
+        }
+    }
+    if (note.isEmpty())
+        note
+            = QStringLiteral("spostamento %1%2 (riscontri concordi: %3)")
+                  .arg(best.at.zAddress >= map.zAddress ? QStringLiteral("+") : QStringLiteral("-"))
+                  .arg(QStringLiteral("0x")
+                       + QString::number(std::abs(best.at.zAddress - map.zAddress), 16))
+                  .arg(best.support);
+    found.path = QStringLiteral("AUTO");
+    found.at = best.at;
+    return true;
+}
+
 bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
 {
     m_weights.clear(); // weights belong to one map
@@ -707,6 +1122,11 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
     }
     if (map.rows < 1 || map.columns < 1) {
         why = QStringLiteral("dimensioni mappa non valide");
+        return false;
+    }
+    if (map.zMin == map.zMax) {
+        why = QStringLiteral("valori tutti uguali: la mappa e' cercata solo dove la porta lo "
+                             "spostamento appreso");
         return false;
     }
 
@@ -751,7 +1171,24 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
     const int size = map.zElementSize;
     const qint64 step = size < 2 ? 1 : size;
 
-    for (const Candidate &candidate : candidates.ordered()) {
+    // The best position wins, not the first good one: every position that comes within a near
+    // tie of the best so far is kept, and among those the values' closeness to the reference,
+    // then the nearness to the candidate decide. Positions whose blocks overlap are one place
+    // seen a step off; two separate places that fit alike are an ambiguity. The neighbourhoods
+    // of the best-voted candidates are all searched, so that a place near a later candidate
+    // can win (or tie).
+    struct Rated
+    {
+        Evaluation at;
+        double closeness;
+        qint64 distance;
+    };
+    std::vector<Rated> top;
+    std::unordered_set<qint64> rated;
+    double bestConfidence = -1.0;
+    const std::vector<Candidate> ordered = candidates.ordered();
+    for (size_t c = 0; c < ordered.size() && c < maxSearchedCandidates; ++c) {
+        const Candidate &candidate = ordered[c];
         qint64 radius = candidate.anchorVotes > 0 ? 2304 : 1280;
         if (map.manualProfile) {
             const bool wide = map.minAnchorHits < 0 ? candidate.anchorVotes > 0
@@ -768,46 +1205,57 @@ bool Scanner::autoSearch(const DriverMap &map, Found &found, QString &why) const
         const qint64 to
             = std::min(shifted(candidate.offset, std::min(radius, farAway)), lastPosition);
         searchWindow(from, to);
-        // Positions are taken in ascending order: the first to reach 96 wins, else the best.
-        // The candidate's own position is the likeliest; when it reaches 96, only an earlier
-        // position that also reaches 96 can take its place, and the rest need no validation.
-        Evaluation best;
-        Evaluation strong;
-        const bool candidateVisited
-            = candidate.offset >= from && candidate.offset <= to
-              && (candidate.offset - from) % step == 0
-              && !m_claims.overlaps(candidate.offset, candidate.offset + zBytes - 1);
-        const bool candidateStrong = candidateVisited
-                                     && outcomeAt(map, candidate.offset, candidate,
-                                                  autoEarlyStopConfidence, false, strong);
         for (qint64 position = from; position <= to; position += step) {
-            if (candidateStrong && position == candidate.offset) {
-                best = strong;
-                break;
-            }
-            if (m_claims.overlaps(position, position + zBytes - 1))
+            if (stopped(position - from))
+                return false;
+            if (m_claims.overlaps(position, position + zBytes - 1) || rated.count(position))
                 continue;
+            const double needed
+                = bestConfidence < 0 ? autoMinimumConfidence : bestConfidence - nearTie;
             Evaluation evaluation;
-            const bool accepted
-                = candidateStrong ? outcomeAt(map, position, candidate, autoEarlyStopConfidence,
-                                              false, evaluation)
-                  : best.accepted
-                      ? outcomeAt(map, position, candidate, best.confidence, true, evaluation)
-                      : outcomeAt(map, position, candidate, autoMinimumConfidence, false,
-                                  evaluation);
-            if (accepted && (!best.accepted || evaluation.confidence > best.confidence)) {
-                best = evaluation;
-                if (best.confidence >= autoEarlyStopConfidence)
-                    break;
+            if (!outcomeAt(map, position, candidate, std::max(needed, autoMinimumConfidence), false,
+                           evaluation))
+                continue;
+            if (evaluation.confidence > bestConfidence) {
+                bestConfidence = evaluation.confidence;
+                top.erase(std::remove_if(top.begin(), top.end(),
+                                         [&](const Rated &r) {
+                                             return r.at.confidence < bestConfidence - nearTie;
+                                         }),
+                          top.end());
             }
-        }
-        if (best.accepted) {
-            found.path = QStringLiteral("AUTO");
-            found.at = best;
-            return true;
+            if (top.size() >= maxRatedPlaces)
+                continue;
+            rated.insert(position);
+            top.push_back({evaluation, closenessAt(m_image, map, position, zBytes),
+                           std::abs(position - candidate.offset)});
         }
     }
-    return false;
+    if (top.empty())
+        return false;
+    const auto better = [](const Rated &a, const Rated &b) {
+        if (std::abs(a.closeness - b.closeness) > 0.05)
+            return a.closeness > b.closeness;
+        if (a.at.confidence != b.at.confidence)
+            return a.at.confidence > b.at.confidence;
+        return a.distance < b.distance;
+    };
+    std::stable_sort(top.begin(), top.end(), better);
+    found.path = QStringLiteral("AUTO");
+    found.at = top.front().at;
+    const qint64 bestZ = found.at.zAddress;
+    for (size_t k = 1; k < top.size(); ++k) {
+        const Rated &other = top[k];
+        const bool separate
+            = other.at.zAddress >= bestZ + zBytes || other.at.zAddress + zBytes <= bestZ;
+        if (separate && std::abs(other.closeness - top.front().closeness) <= 0.05) {
+            found.at.confidence = std::min(found.at.confidence, ambiguousConfidence);
+            found.note = QStringLiteral("ambigua: anche 0x%1 corrisponde")
+                             .arg(QString::number(other.at.zAddress, 16));
+            break;
+        }
+    }
+    return true;
 }
 
 // A read value counts towards a raw match only within the tolerance of an expected one.
@@ -824,12 +1272,15 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     const double tolerancePercent = xRole ? map.rawXTolerance : map.rawYTolerance;
     const int size = std::max(1, xRole ? map.xElementSize : map.yElementSize);
     const qint64 bytes = blockBytes(points, 1, size);
-    if (points < 1 || std::abs(expected.size() - points) > 1 || !fitsInside(0, bytes, m_size)
-        || (size != 1 && size != 2 && size != 4))
+    if (points < 1 || points > maxRawAxisPoints || std::abs(expected.size() - points) > 1
+        || !fitsInside(0, bytes, m_size) || (size != 1 && size != 2 && size != 4))
         return;
-    // A tolerance that is not a number (a damaged driver) allows only the values themselves.
-    const double fraction
-        = std::isnan(tolerancePercent) ? 0.000001 : std::max(tolerancePercent / 100.0, 0.000001);
+    // A tolerance that is not a number (a damaged driver) allows only the values themselves;
+    // one beyond 100 % (infinite, say) allows no more than 100 %, so that every reach it gives
+    // stays a number.
+    const double fraction = std::isnan(tolerancePercent)
+                                ? 0.000001
+                                : std::clamp(tolerancePercent / 100.0, 0.000001, 1.0);
     const bool littleEndian = map.littleEndian();
     const bool aligned = expected.size() == points;
     // A match of 70 needs at least 70 % of the values within tolerance; with one point skipped
@@ -837,7 +1288,13 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     const int allowedMisses = points - int(std::ceil(0.7 * points)) + (aligned ? 0 : 1);
     const uchar *data = reinterpret_cast<const uchar *>(m_image.constData());
     QList<double> read(points);
+    // Every value compared counts against a budget of a few comparisons per element of the
+    // image: blank flash matching an axis of blank values would otherwise cost hours.
+    qint64 budget = rawComparisonsPerElement * (m_size / size + 1);
     const auto rate = [&](qint64 position) {
+        if (budget <= 0)
+            return;
+        budget -= std::min(points, allowedMisses + 1);
         int misses = 0;
         for (int i = 0; i < points && misses <= allowedMisses; ++i) {
             const double value = valueAt(data + position + qint64(i) * size, size, littleEndian);
@@ -853,7 +1310,7 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
             return;
         for (int i = 0; i < points; ++i)
             read[i] = valueAt(data + position + qint64(i) * size, size, littleEndian);
-        const double match = rawMatch(expected, read, tolerancePercent);
+        const double match = rawMatch(expected, read, fraction * 100.0);
         if (match < rawMinimumMatch)
             return;
         ++count;
@@ -867,11 +1324,12 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
 
     std::vector<qint64> positions;
     if (rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses, positions)) {
-        for (qint64 position : positions)
-            rate(position);
+        for (size_t k = 0; k < positions.size() && budget > 0 && !stopped(k); ++k)
+            rate(positions[k]);
         return;
     }
-    for (qint64 position = 0; position <= m_size - bytes; position += size)
+    for (qint64 position = 0; position <= m_size - bytes && budget > 0 && !stopped(position);
+         position += size)
         rate(position);
 }
 
@@ -888,11 +1346,16 @@ bool Scanner::rawCandidates(const QList<double> &expected,
                             int allowedMisses,
                             std::vector<qint64> &positions) const
 {
-    if (size != 1 && size != 2)
+    // Only 16-bit values are indexed, in one byte order at a time: an index costs four bytes
+    // an element, twice the image for words (four times for bytes, which are cheap to walk).
+    if (size != 2)
         return false;
     std::unique_ptr<ValueIndex> &index = m_valueIndexes[size - 1][littleEndian ? 1 : 0];
-    if (!index)
+    if (!index) {
+        if (m_valueIndexes[size - 1][littleEndian ? 0 : 1])
+            return false;
         index = std::make_unique<ValueIndex>(m_image, size, littleEndian);
+    }
     if (!index->isValid())
         return false;
     const bool aligned = expected.size() == points;
@@ -994,7 +1457,9 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
                                ? 0.0
                                : similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, zSize,
                                                                           map.littleEndian()));
-        if (zfp > chosenZfp) {
+        // The same data a step off looks nearly as alike: only a clear gain moves Z off the
+        // axis's own delta.
+        if (chosenZ < 0 || zfp > chosenZfp + (z == deterministicZ ? 0.0 : rawStepGain)) {
             chosenZ = z;
             chosenZfp = zfp;
         }
@@ -1029,8 +1494,41 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
     }
     found.rows = map.rows;
     found.columns = map.columns;
-    found.at.confidence = std::clamp(97.0 + 0.02 * hit.match, 95.0, 99.0);
+    // The axis values alone say little of the data beside them (many maps share breakpoints):
+    // the confidence is the likeness of what lies at the data address, the axis match a
+    // quarter of it.
+    const GridProfiles profiles
+        = gridProfiles(m_image, chosenZ, map.rows, map.columns, zSize, map.littleEndian());
+    const double zLikeness = map.zFingerprint.isEmpty()
+                                 ? 0.0
+                                 : 0.5 * chosenZfp
+                                       + 0.25 * similarity(map.rowProfile, profiles.rows)
+                                       + 0.25 * similarity(map.columnProfile, profiles.columns);
+    found.at.confidence = std::clamp(0.25 * hit.match + 0.75 * zLikeness, 0.0, 99.0);
     found.at.zfp = std::max(0.0, chosenZfp);
+    bool nearLearnt = true;
+    bool settledNear = false;
+    if (map.zAddress >= 0 && map.zAddress <= farAway) {
+        bool settled = false;
+        const QList<MoveModel::Move> moves = m_moves.movesNear(map.zAddress, &settled);
+        settledNear = settled;
+        nearLearnt = !settled;
+        for (const MoveModel::Move &move : moves)
+            nearLearnt = nearLearnt || std::abs(chosenZ - (map.zAddress + move.move)) <= localReach;
+    }
+    // Flat data looks like any flat stretch: only a learnt move can place it.
+    if (map.zMin == map.zMax && !settledNear)
+        nearLearnt = false;
+    if (found.at.confidence < autoMinimumConfidence || chosenZfp < autoMinimumZFingerprint
+        || !nearLearnt) {
+        message = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, "
+                                 "match=%3%), ma i dati a 0x%4 non corrispondono alla mappa%5")
+                      .arg(QString::number(hit.position, 16), role, matchText,
+                           QString::number(chosenZ, 16),
+                           nearLearnt ? QString()
+                                      : QStringLiteral(" (lontana dallo spostamento appreso)"));
+        return false;
+    }
     message
         = QStringLiteral("RAW_ASSISTITO: sequenza RAW TROVATA a 0x%1 (ruolo reale=%2, punti "
                          "asse=%3, match=%4%, candidati RAW=%9). Z deterministica=0x%5, Z "
@@ -1210,9 +1708,11 @@ bool Scanner::signatureFallback(const DriverMap &map, Found &found) const
 
 } // namespace
 
-DriverScanResult
-scanDriver(const QByteArray &firmwareBytes, const Driver &driver, DriverScanTimings *timings)
+DriverScanResult scanDriver(const QByteArray &firmwareBytes,
+                            const Driver &driver,
+                            DriverScanTimings *timings,
+                            const std::atomic_bool *cancel)
 {
     Scanner scanner(firmwareBytes, driver, timings);
-    return scanner.run(driver);
+    return scanner.run(driver, cancel);
 }

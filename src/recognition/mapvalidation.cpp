@@ -23,6 +23,16 @@ bool blockFits(const QByteArray &image, qint64 address, qint64 count, int size)
     return count <= (image.size() - address) / size;
 }
 
+// address + delta for addresses and deltas read from a file, without overflow: an address
+// beyond every image (and every search window around it) when either is absurd.
+qint64 offsetBy(qint64 address, qint64 delta)
+{
+    constexpr qint64 far = qint64(1) << 61;
+    if (address < -far || address > far || delta < -far || delta > far)
+        return 2 * far;
+    return address + delta;
+}
+
 // A score that cannot be computed (a driver's NaN or infinite factor or range reaches it)
 // counts as no evidence: left as NaN it would pass every "refuse below" test.
 double clampScore(double value)
@@ -265,7 +275,7 @@ bool placeAxis(const QByteArray &image,
         return false;
     if (!axis.checked) {
         // Not validated, but kept where the reference layout puts it.
-        const qint64 expected = z + axis.delta;
+        const qint64 expected = offsetBy(z, axis.delta);
         if (expected >= 0 && expected < image.size())
             address = expected;
         return false;
@@ -279,7 +289,7 @@ bool placeAxis(const QByteArray &image,
         window = 384;
     const bool useRaw = map.manualProfile && axis.rawEnabled && !axis.rawValues.isEmpty();
     const AxisLocation location = locateAxis(
-        image, z + axis.delta, axis.count, axis.size, axis.fingerprint, axis.referenceMin,
+        image, offsetBy(z, axis.delta), axis.count, axis.size, axis.fingerprint, axis.referenceMin,
         axis.referenceMax, axis.factor, axis.offset, axis.mode, littleEndian, window,
         useRaw ? axis.rawValues : QList<double>(), axis.rawTolerance);
     address = location.address;
@@ -769,7 +779,7 @@ Evaluation evaluateAt(const QByteArray &image,
         if (!has)
             return 4.0;
         const int size = std::max(elementSize, 1);
-        const qint64 at = zAddress + delta;
+        const qint64 at = offsetBy(zAddress, delta);
         if (!blockFits(image, at, points, size))
             return 0.0;
         address = at;
@@ -787,7 +797,8 @@ Evaluation evaluateAt(const QByteArray &image,
     if (bytesAt(image, zAddress, map.zSignature))
         score += 4;
     if (!map.zTailSignature.isEmpty()
-        && bytesAt(image, zAddress + zLength - map.zTailSignature.size(), map.zTailSignature))
+        && bytesAt(image, offsetBy(zAddress, zLength - map.zTailSignature.size()),
+                   map.zTailSignature))
         score += 4;
     ev.confidence = clampScore(score);
     ev.accepted = true;

@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -54,9 +55,11 @@ private slots:
     {
         FirmwareProject *record = openDemo();
         QVERIFY(record);
+        // A map of the document's own at the very address where the scan puts a driver map:
+        // it stays under "Mappe", whatever the scan adds or its user deletes.
         MapDefinition own;
         own.name = QStringLiteral("Propria");
-        own.mapOffset = 0x10;
+        own.mapOffset = int(m_driver.maps[0].zAddress);
         m_window->activeDocumentWindow()->setMaps({own});
         record->modified = false;
 
@@ -114,6 +117,31 @@ private slots:
         QCOMPARE(driverItem->child(0)->childCount(), 1);
         QCOMPARE(driverItem->child(0)->child(0)->data(0, 266).toInt(), 1);
         QCOMPARE(driverItem->child(1)->child(0)->data(0, 266).toInt(), 2);
+        QCOMPARE(m_window->mapsItemOf(record)->childCount(), 1);
+        QCOMPARE(m_window->mapsItemOf(record)->child(0)->text(0), own.name);
+    }
+
+    void cancelledScanLoadsNothing()
+    {
+        FirmwareProject *record = openDemo();
+        QVERIFY(record);
+        record->modified = false;
+        const QList<MapDefinition> before = record->maps;
+        const QStringList shown = m_shown;
+        QSignalSpy finished(command(), &DriverScanCommand::scanFinished);
+        QVERIFY(command()->startScan(m_driver));
+        auto *busy = m_window->findChild<QProgressDialog *>();
+        QVERIFY(busy);
+        QPushButton *cancel = busy->findChild<QPushButton *>();
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("Annulla"));
+        cancel->click();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(m_shown, shown);
+        QCOMPARE(record->maps, before);
+        QVERIFY(!record->modified);
+        QVERIFY(!m_window->driverMapsItemOf(record));
+        QVERIFY(!command()->isBusy());
     }
 
     void refusesWithoutDocumentOrDriver()

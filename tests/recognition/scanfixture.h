@@ -72,16 +72,16 @@ inline void writeMap(char *data,
 } // namespace scanfixture
 
 // mapCount maps of 4..16 rows and columns in an image of imageSize bytes; in the target each
-// map and the 1 KiB of code on either side move by up to ±maxShift bytes (even).
+// map and the context bytes of code on either side move by up to ±maxShift bytes (even).
 inline ScanFixture makeScanFixture(qint64 imageSize,
                                    int mapCount,
                                    quint32 seed,
                                    qint64 maxShift = 1500,
                                    double change = 0.05,
-                                   bool bigEndianTarget = false)
+                                   bool bigEndianTarget = false,
+                                   qint64 context = 1024)
 {
     using namespace scanfixture;
-    constexpr qint64 context = 1024;
     ScanFixture f;
     f.reference.resize(imageSize);
     f.target.resize(imageSize);

@@ -128,7 +128,8 @@ private slots:
         MapDefinition odd = ramp(8, 8, 0x100);
         odd.zElementSize = 3;
         QTest::newRow("3-byte elements") << odd << false;
-        QTest::newRow("all values equal") << ramp(4, 4, 0x300) << false;
+        QTest::newRow("all values equal") << ramp(4, 4, 0x300) << true;
+        QTest::newRow("a single value") << ramp(1, 1, 0x300) << true;
         QTest::newRow("two values differ") << ramp(1, 2, 0x17E) << true;
     }
     void leavesOutWhatCannotBeFound()

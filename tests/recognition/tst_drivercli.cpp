@@ -1,3 +1,4 @@
+#include "model/mappack.h"
 #include "recognition/driverfile.h"
 
 #include <QFile>
@@ -80,19 +81,45 @@ private slots:
                       example("tessa-demo.tvp"), out}),
                  0);
         QCOMPARE(QJsonDocument::fromJson(m_out).object(),
-                 QJsonObject({{QStringLiteral("maps"), 4}, {QStringLiteral("path"), out}}));
+                 QJsonObject({{QStringLiteral("maps"), 4},
+                              {QStringLiteral("path"), out},
+                              {QStringLiteral("skipped"), QJsonArray()}}));
         // The example driver is this command's output, byte for byte.
         QCOMPARE(testsupport::readFile(out), testsupport::readFile(example("tessa-demo.ecudrv")));
         Driver driver;
         QVERIFY(loadDriverFile(out, driver));
         QCOMPARE(driver.maps.size(), 4);
 
-        // From the A2L description: its single-value map is left out, and said so.
+        // From the A2L description: its single value too, placed by its neighbours' move.
         QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
                       example("tessa-demo.a2l"), out}),
                  0);
-        QCOMPARE(QJsonDocument::fromJson(m_out).object().value(QStringLiteral("maps")).toInt(), 4);
-        QVERIFY(m_error.contains("Righe_coppia"));
+        QCOMPARE(QJsonDocument::fromJson(m_out).object().value(QStringLiteral("maps")).toInt(), 5);
+    }
+
+    void saysWhichMapsItLeavesOut()
+    {
+        MapPackData pack;
+        QVERIFY(readMapPack(example("tessa-demo.tvp"), pack));
+        MapDefinition nowhere = pack.maps.first();
+        nowhere.name = QStringLiteral("Senza indirizzo");
+        nowhere.mapOffset = -1;
+        pack.maps.append(nowhere);
+        const QString maps = m_dir.filePath(QStringLiteral("maps.tvp"));
+        QVERIFY(writeMapPack(maps, pack.maps, testsupport::readFile(example("tessa-demo.bin")),
+                             nullptr));
+        const QString out = m_dir.filePath(QStringLiteral("skip.ecudrv"));
+        QCOMPARE(run({QStringLiteral("driver"), QStringLiteral("build"), example("tessa-demo.bin"),
+                      maps, out}),
+                 0);
+        const QJsonObject built = QJsonDocument::fromJson(m_out).object();
+        QCOMPARE(built.value(QStringLiteral("maps")).toInt(), 4);
+        const QJsonArray skipped = built.value(QStringLiteral("skipped")).toArray();
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(skipped.first().toObject().value(QStringLiteral("name")).toString(), nowhere.name);
+        QCOMPARE(skipped.first().toObject().value(QStringLiteral("reason")).toString(),
+                 QStringLiteral("nessun indirizzo nel firmware"));
+        QVERIFY(m_error.contains("Senza indirizzo"));
     }
 
     void refusesAPackOfAnotherImage()

@@ -201,6 +201,30 @@ private slots:
         QCOMPARE(driver == fullDriver(), !emptied);
     }
 
+    // The file is read whole, not mapped; one larger than any driver is refused unread (a
+    // sparse file: no disk is spent). At the limit it is read and judged by its bytes.
+    void fileSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("at the limit") << qint64(256) * 1024 * 1024;
+        QTest::newRow("one byte over") << qint64(256) * 1024 * 1024 + 1;
+    }
+    void fileSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("big.ecudrv")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(header(DriverFileMagic, 9, INT_MAX));
+        QVERIFY(file.resize(size));
+        file.close();
+        Driver driver = fullDriver();
+        QString error;
+        QVERIFY(!loadDriverFile(file.fileName(), driver, &error));
+        QCOMPARE(error, damaged());
+        QCOMPARE(driver, Driver());
+    }
+
     // A count or length inside a record claiming far more than the bytes left.
     void hostileCountsInsideRecords_data()
     {

@@ -3,9 +3,12 @@
 #include "recognition/driverscanner.h"
 #include "recognition/mapvalidation.h"
 #include "recognition/patternindex.h"
+#include "recognition/valueindex.h"
 #include "scanfixture.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 
@@ -77,6 +80,126 @@ private slots:
             }
         }
         QVERIFY(result.averageConfidence > 0.0);
+    }
+
+    // Each way recognition went wrong on real images, built: the map must be found at its true
+    // place (or said to be ambiguous), never confidently elsewhere.
+    void placesWhatMovedOrLooksAlike_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("a sibling of the same shape beside the true map") << 0;
+        QTest::newRow("a block of maps moved together beyond the old window") << 1;
+        QTest::newRow("an axis moved away from its data") << 2;
+        QTest::newRow("a table of one value, moved with its region") << 3;
+    }
+    void placesWhatMovedOrLooksAlike()
+    {
+        QFETCH(int, kind);
+        // Values changed a little and each map with its code moved by up to 300 bytes.
+        ScanFixture f = makeScanFixture(96 * 1024, 8, 21, kind == 1 ? 0 : 300);
+        QByteArray &target = f.target;
+        const int i = 4;
+        const MapDefinition &m = f.maps.at(i);
+        const qint64 zBytes = 2LL * m.rows * m.columns;
+        const qint64 z = f.targetZ.at(i);
+        QList<qint64> expected = f.targetZ;
+        qint64 expectedX = -1;
+        if (kind == 0) {
+            // The same shape, other values, 50 bytes after the true block.
+            for (qint64 k = 0; k < zBytes; k += 2) {
+                const quint32 v = quint8(target[z + k]) | quint8(target[z + k + 1]) << 8;
+                scanfixture::putValue(target.data() + z + zBytes + 50 + k, v * 6 / 10 + 7, true);
+            }
+        } else if (kind == 1) {
+            // 8 KiB inserted before the last four maps moves them all together.
+            const qint64 at = f.maps.at(i).yAxisOffset - 1100;
+            QByteArray filler(8192, Qt::Uninitialized);
+            scanfixture::fillCode(filler.data(), filler.size(), 99);
+            target = target.left(at) + filler + target.mid(at, target.size() - at - 8192);
+            for (int k = i; k < expected.size(); ++k)
+                expected[k] += 8192;
+        } else if (kind == 2) {
+            // The X axis now lies 200 bytes after the data; its old place holds code.
+            const qint64 x = z - 2 * m.columns;
+            expectedX = z + zBytes + 200;
+            target.replace(expectedX, 2 * m.columns, target.mid(x, 2 * m.columns));
+            // Followed by falling words, as an axis ends: not a longer axis.
+            target.replace(expectedX + 2 * m.columns, 4, QByteArray("\x00\x10\x00\x01", 4));
+            QByteArray code(2 * m.columns, Qt::Uninitialized);
+            scanfixture::fillCode(code.data(), code.size(), 7);
+            target.replace(x, code.size(), code);
+        } else {
+            // 24 bytes of one value in the code after the map, moved with it.
+            MapDefinition flat;
+            flat.name = QStringLiteral("Costante");
+            flat.rows = 1;
+            flat.columns = 12;
+            flat.mapOffset = m.mapOffset + int(zBytes) + 100;
+            flat.xAxisSource = flat.yAxisSource = 0;
+            f.reference.replace(flat.mapOffset, 24, QByteArray(24, '\x2a'));
+            target.replace(z + zBytes + 100, 24, QByteArray(24, '\x2a'));
+            f.maps.append(flat);
+            expected.append(z + zBytes + 100);
+        }
+        const DriverBuildResult built = buildDriver(f.reference, f.maps);
+        QCOMPARE(built.driver.maps.size(), f.maps.size());
+        const DriverScanResult result = scanDriver(target, built.driver);
+        QVERIFY(!result.foreignImage);
+        for (int k = 0; k < expected.size(); ++k) {
+            const DriverMapMatch &match = result.matches.at(k);
+            QVERIFY2(match.recognised, qPrintable(match.mapKey + ": " + match.status));
+            QCOMPARE(match.zAddress, expected.at(k));
+            QVERIFY(match.confidence >= trustedMatchConfidence);
+        }
+        if (expectedX >= 0)
+            QCOMPARE(result.matches.at(i).xAddress, expectedX);
+    }
+
+    // Two places that fit alike: the match says so, below the trusted level.
+    void nearTieIsSaid()
+    {
+        ScanFixture f = makeScanFixture(16 * 1024, 1, 31, 0, 0.0);
+        const MapDefinition &m = f.maps.first();
+        const qint64 bytes = 2LL * (m.rows + m.columns + qint64(m.rows) * m.columns);
+        // The whole map, axes and data, a second time 2 KiB further on.
+        f.target.replace(m.yAxisOffset + 2048, bytes, f.target.mid(m.yAxisOffset, bytes));
+        DriverBuildResult built = buildDriver(f.reference, f.maps);
+        DriverMap &map = built.driver.maps.first();
+        // Nothing but likeness to go by: no anchors, no reference address to prefer.
+        map.anchors.clear();
+        map.useXAnchor = map.useYAnchor = false;
+        map.zAddress = m.yAxisOffset + 1024 + bytes;
+        const DriverMapMatch match = scanDriver(f.target, built.driver).matches.first();
+        QVERIFY(match.recognised);
+        QVERIFY(match.zAddress == m.mapOffset || match.zAddress == m.mapOffset + 2048);
+        QVERIFY2(match.status.contains(QStringLiteral("ambigua")), qPrintable(match.status));
+        QVERIFY(match.confidence < trustedMatchConfidence);
+    }
+
+    // A driver scanned on an image of another family finds nothing there, and says why.
+    void foreignImageIsSaid()
+    {
+        const ScanFixture own = makeScanFixture(96 * 1024, 10, 41);
+        const ScanFixture other = makeScanFixture(96 * 1024, 10, 42);
+        const DriverBuildResult built = buildDriver(own.reference, own.maps);
+        const DriverScanResult foreign = scanDriver(other.target, built.driver);
+        QVERIFY(foreign.foreignImage);
+        QVERIFY(!foreign.imageVerdict.isEmpty());
+        QCOMPARE(foreign.recognisedCount, 0);
+        const DriverScanResult same = scanDriver(own.target, built.driver);
+        QVERIFY(!same.foreignImage);
+        QCOMPARE(same.recognisedCount, own.maps.size());
+    }
+
+    // A flag raised before the scan ends it at its first look: nothing of it is to be used.
+    void cancelledScanSaysSo()
+    {
+        const ScanFixture f = makeScanFixture(16 * 1024, 1, 3);
+        const DriverBuildResult built = buildDriver(f.reference, f.maps);
+        std::atomic_bool cancel(true);
+        QVERIFY(scanDriver(f.target, built.driver, nullptr, &cancel).cancelled);
+        cancel = false;
+        QVERIFY(!scanDriver(f.target, built.driver, nullptr, &cancel).cancelled);
     }
 
     void contestedBlockGoesToEarlierMap()
@@ -258,6 +381,68 @@ private slots:
                 = qint64(std::max(1, match.zElementSize)) * match.rows * match.columns;
             QVERIFY(match.zAddress >= 0 && match.zAddress + bytes <= f.target.size());
         }
+    }
+
+    // A raw axis of 30 000 points of blank values over blank flash, or expecting 0 with an
+    // infinite tolerance, answers at once (an unbounded search took hours).
+    void hugeRawAxisOverBlankFlashAnswers()
+    {
+        const QByteArray blank(1024 * 1024, '\xff');
+        DriverMap map;
+        map.mapKey = QStringLiteral("huge");
+        map.rows = 1;
+        map.columns = 30000;
+        map.zElementSize = map.xElementSize = map.yElementSize = 2;
+        map.hasXAxis = map.hasYAxis = true;
+        map.rawXEnabled = map.rawYEnabled = true;
+        map.rawXValues = QList<double>(30000, 65535.0);
+        map.rawYValues = {0.0};
+        map.rawYTolerance = std::numeric_limits<double>::infinity();
+        map.rawXTolerance = std::numeric_limits<double>::infinity();
+        Driver driver;
+        driver.maps = {map};
+        map.columns = 3;
+        map.rawXValues = {65535.0, 65535.0, 65535.0};
+        driver.maps.append(map);
+        const DriverScanResult result = scanDriver(blank, driver);
+        QCOMPARE(result.matches.size(), 2);
+        QVERIFY(!result.matches.first().recognised);
+    }
+
+    // The value index against a walk over every element, across bucket edges and the ends of
+    // the value range.
+    void valueIndexMatchesAWalk_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<int>("lo");
+        QTest::addColumn<int>("hi");
+        QTest::newRow("bytes, all") << 1 << true << -5 << 300;
+        QTest::newRow("bytes, one value") << 1 << true << 0x4e << 0x4e;
+        QTest::newRow("words, across a bucket edge") << 2 << true << 0x12f0 << 0x1310;
+        QTest::newRow("words, big-endian") << 2 << false << 0x4e00 << 0x4eff;
+        QTest::newRow("words, top of the range") << 2 << true << 0xff00 << 0x10000;
+        QTest::newRow("words, empty range") << 2 << true << 9 << 8;
+    }
+    void valueIndexMatchesAWalk()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, littleEndian);
+        QFETCH(int, lo);
+        QFETCH(int, hi);
+        const ScanFixture f = makeScanFixture(16 * 1024, 2, 17);
+        const ValueIndex index(f.reference, size, littleEndian);
+        std::vector<qint64> expected;
+        for (qint64 p = 0; p + size <= f.reference.size(); p += size) {
+            const int v = int(readValue(f.reference, p, size, littleEndian));
+            if (v >= lo && v <= hi)
+                expected.push_back(p);
+        }
+        std::vector<qint64> found;
+        index.appendIn(lo, hi, found);
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
+        QCOMPARE(index.countIn(lo, hi), qint64(expected.size()));
     }
 
     void patternIndexMatchesFindAll_data()

@@ -18,7 +18,10 @@ private slots:
                  0);
         QVERIFY2(m_error.isEmpty(), m_error.constData());
         const QJsonObject result = QJsonDocument::fromJson(m_out).object();
-        QCOMPARE(result.keys().size(), 5);
+        QCOMPARE(result.keys().size(), 7);
+        // The second version is of the driver's own family.
+        QCOMPARE(result.value(QLatin1String("foreignImage")).toBool(), false);
+        QCOMPARE(result.value(QLatin1String("imageVerdict")).toString(), QString());
         QCOMPARE(result.value(QLatin1String("mapCount")).toInt(), 4);
         QCOMPARE(result.value(QLatin1String("recognisedCount")).toInt(), 4);
         // Where the second software version holds the maps (examples/README.md).

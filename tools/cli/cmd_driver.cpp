@@ -2,12 +2,15 @@
 
 #include "clisupport.h"
 #include "importers/a2lparser.h"
+#include "importers/xdfparser.h"
 #include "model/mappack.h"
 #include "recognition/driverbuilder.h"
 #include "recognition/driverfields.h"
 #include "recognition/driverfile.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QTextStream>
 
@@ -164,6 +167,13 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
             return fail(
                 QStringLiteral("%1: the map pack does not belong to %2").arg(mapsPath, imagePath));
         maps = pack.maps;
+    } else if (mapsPath.endsWith(QLatin1String(".xdf"), Qt::CaseInsensitive)) {
+        const XdfParser::Result parsed = XdfParser::parse(mapsPath, image.size());
+        if (parsed.maps.isEmpty())
+            return fail(QStringLiteral("%1: %2").arg(mapsPath, parsed.errorMessage.isEmpty()
+                                                                   ? QStringLiteral("no maps")
+                                                                   : parsed.errorMessage));
+        maps = parsed.maps;
     } else {
         if (!QFileInfo(mapsPath).isFile())
             return fail(QStringLiteral("%1: no such file").arg(mapsPath));
@@ -175,15 +185,21 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
     DriverBuildResult built = buildDriver(image, maps);
     if (built.driver.maps.isEmpty())
         return fail(QStringLiteral("%1: no map could be described (%2)")
-                        .arg(mapsPath, built.skipped.join(QLatin1String("; "))));
+                        .arg(mapsPath, skippedLines(built).join(QLatin1String("; "))));
     describeBuiltDriver(built.driver, QFileInfo(imagePath).fileName(), image);
     if (!saveDriverFile(built.driver, outPath, &error))
         return fail(QStringLiteral("%1: %2").arg(outPath, error));
     // Maps left out are worth knowing but do not make the build fail.
-    for (const QString &line : std::as_const(built.skipped))
+    const QStringList lines = skippedLines(built);
+    for (const QString &line : lines)
         QTextStream(stderr) << "tessamorvandi-cli: skipped " << line << Qt::endl;
+    QJsonArray skipped;
+    for (const SkippedMap &map : std::as_const(built.skipped))
+        skipped.append(QJsonObject{{QStringLiteral("name"), map.name},
+                                   {QStringLiteral("reason"), map.reason}});
     printJson({{QStringLiteral("maps"), qint64(built.driver.maps.size())},
-               {QStringLiteral("path"), outPath}});
+               {QStringLiteral("path"), outPath},
+               {QStringLiteral("skipped"), skipped}});
     return 0;
 }
 

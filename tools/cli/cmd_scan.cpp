@@ -84,6 +84,8 @@ int runScan(const QStringList &args)
     printJson({{QStringLiteral("mapCount"), result.mapCount},
                {QStringLiteral("recognisedCount"), result.recognisedCount},
                {QStringLiteral("averageConfidence"), result.averageConfidence},
+               {QStringLiteral("foreignImage"), result.foreignImage},
+               {QStringLiteral("imageVerdict"), result.imageVerdict},
                {QStringLiteral("matches"), matches},
                {QStringLiteral("suggestions"), suggestions}});
     return 0;

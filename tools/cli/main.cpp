@@ -3,6 +3,7 @@
 #include "clisupport.h"
 #include "cmd_driver.h"
 #include "cmd_checksum.h"
+#include "cmd_xdf.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -142,6 +143,13 @@ int runA2l(const QStringList &args)
     out.beginObject();
     writeMaps(out, result.maps, true);
     out.key(QLatin1StringView("error")).value(result.errorMessage);
+    // Characteristics left out for their 64-bit values, named only when there are some.
+    if (!result.refused.isEmpty()) {
+        out.key(QLatin1StringView("refused")).beginArray();
+        for (const QString &line : result.refused)
+            out.value(line);
+        out.endArray();
+    }
     out.endObject();
     return finishOutput(out);
 }
@@ -203,6 +211,10 @@ const std::map<QString, Command> &commands()
           runInfo}},
         {QStringLiteral("a2l"),
          {"a2l FILE", "map definitions described by an A2L / DAMOS file", 1, 1, runA2l}},
+        {QStringLiteral("xdf"),
+         {"xdf FILE [IMAGE] | xdf --export PACK|A2L|XDF IMAGE OUT",
+          "map definitions of an XDF file (checked against IMAGE); --export: maps as an XDF", 1,
+          4, runXdf}},
         {QStringLiteral("ols"),
          {"ols FILE [--firmware-out OUT]",
           "firmware and maps of a WinOLS project; OUT receives the firmware", 1, 3, runOls}},
@@ -218,8 +230,8 @@ const std::map<QString, Command> &commands()
           2, runCompare}},
         {QStringLiteral("driver"),
          {"driver FILE | driver build IMAGE MAPS OUT",
-          "a recognition driver as JSON; build: a driver from an image and its maps (.tvp or "
-          "A2L / DAMOS)",
+          "a recognition driver as JSON; build: a driver from an image and its maps (.tvp, "
+          ".xdf or A2L / DAMOS)",
           1, 4, runDriver}},
         {QStringLiteral("checksum"),
          {"checksum IMAGE [--fix OUT]",
