@@ -1004,16 +1004,21 @@ QString XdfParser::summaryText(const Result &result)
         text += QStringLiteral("\nFlag, patch e funzioni non importati: %1").arg(notImported);
     // A message box has room for a screenful; the rest is counted.
     constexpr int MaxLines = 25;
+    // Skipped tables first: they are what a user misses.
     int shown = 0;
-    for (const Note &note : result.notes) {
-        if (shown == 0)
-            text += u'\n';
-        if (shown == MaxLines) {
-            text += QStringLiteral("\n... e altre %1 voci.").arg(result.notes.size() - shown);
-            break;
+    for (const Note::Kind kind : {Note::Skipped, Note::RawValues, Note::NotImported}) {
+        for (const Note &note : result.notes) {
+            if (note.kind != kind)
+                continue;
+            if (shown == 0)
+                text += u'\n';
+            if (shown == MaxLines) {
+                text += QStringLiteral("\n... e altre %1 voci.").arg(result.notes.size() - shown);
+                return text;
+            }
+            text += QStringLiteral("\n%1: %2").arg(note.title, note.reason);
+            ++shown;
         }
-        text += QStringLiteral("\n%1: %2").arg(note.title, note.reason);
-        ++shown;
     }
     return text;
 }
