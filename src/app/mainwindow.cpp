@@ -848,7 +848,6 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
                 items.append(item);
             else
                 groupItem(levels.first(levels.size() - 1))->addChild(item);
-            item->setExpanded(openGroups.contains(path));
         }
         return item;
     };
@@ -888,6 +887,9 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     record->driverMapOrigins = origins;
     mapsItem->addChildren(items);
     mapsItem->setExpanded(true);
+    // Only an item inside the tree can be expanded.
+    for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
+        it.value()->setExpanded(openGroups.contains(it.key()));
 }
 
 QTreeWidgetItem *MainWindow::driverMapsItemOf(const FirmwareProject *record) const

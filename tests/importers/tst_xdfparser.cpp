@@ -568,6 +568,11 @@ private slots:
             return n.kind != XdfParser::Note::RawValues;
         });
         QCOMPARE(r.maps.size() + reported, objects);
+        // Written out and read again, every map comes back as it was.
+        QCOMPARE(XdfParser::parseData(XdfWriter::toXdf(r.maps, QString(), bytes.size()),
+                                      bytes.size())
+                     .maps,
+                 r.maps);
         // Stored axes run one way (a few community slips aside), and every map is grouped.
         const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
         int axes = 0;
