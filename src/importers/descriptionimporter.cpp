@@ -109,8 +109,9 @@ void DescriptionImporter::importXdf(DocumentWindow *document)
                 QStringLiteral("Apri prima il firmware associato."));
         return;
     }
-    const QString path = askFile(QStringLiteral("Importa XDF"),
-                                 QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
+    const QString path
+        = askFile(QStringLiteral("Importa XDF"),
+                  QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
     if (!path.isEmpty())
         startXdfImport(document, path);
 }
@@ -134,8 +135,8 @@ bool DescriptionImporter::startXdfImport(DocumentWindow *document, const QString
     });
     // Tables are checked against the image as it is now; the parse itself never reads it.
     const qint64 imageSize = qint64(document->record()->firmware->size());
-    watcher->setFuture(QtConcurrent::run(
-        [path, imageSize] { return XdfParser::parse(path, imageSize); }));
+    watcher->setFuture(
+        QtConcurrent::run([path, imageSize] { return XdfParser::parse(path, imageSize); }));
     return true;
 }
 
@@ -168,10 +169,10 @@ void DescriptionImporter::exportXdf(DocumentWindow *document)
     const QString title = QFileInfo(record->fileName).completeBaseName();
     const QString proposed = title + QStringLiteral(".xdf");
     const QString filter = QStringLiteral("Definizioni XDF (*.xdf);;Tutti i file (*.*)");
-    const QString path
-        = m_askSaveFile ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
-                        : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
-                                                       proposed, filter);
+    const QString path = m_askSaveFile
+                             ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
+                             : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
+                                                            proposed, filter);
     if (path.isEmpty())
         return;
     QString error;

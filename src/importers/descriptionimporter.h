@@ -18,10 +18,10 @@ class QTreeWidgetItem;
 class QWidget;
 
 // The description-import commands: "Importa A2L / DAMOS...", "Importa XDF...", "Importa
-// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run on the global thread pool behind
-// a busy dialog; their results come back here on the GUI thread. The window that holds the
-// documents hands in the document a command acts on, and opens the image of a WinOLS
-// project through the document factory it plugs in.
+// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run
+// on the global thread pool behind a busy dialog; their results come back here on the GUI thread.
+// The window that holds the documents hands in the document a command acts on, and opens the image
+// of a WinOLS project through the document factory it plugs in.
 class DescriptionImporter : public QObject
 {
     Q_OBJECT
@@ -32,8 +32,8 @@ public:
     // Asks for a file to open; empty when cancelled.
     using FileHook = std::function<QString(const QString &title, const QString &filter)>;
     // Asks where to save, proposing a name; empty when cancelled.
-    using SaveFileHook = std::function<QString(const QString &title, const QString &proposed,
-                                               const QString &filter)>;
+    using SaveFileHook = std::function<QString(
+        const QString &title, const QString &proposed, const QString &filter)>;
     // Sets a new document's views to the byte order a WinOLS project's vendor implies.
     using ByteOrderHook = std::function<void(DocumentWindow *document, bool littleEndian)>;
     // Opens an image with its maps as a new document (taking the firmware); its window.

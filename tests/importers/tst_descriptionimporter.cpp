@@ -55,11 +55,11 @@ private slots:
             m_askedTitles << title;
             return m_nextFile;
         });
-        importer()->setSaveFileHook([this](const QString &title, const QString &proposed,
-                                           const QString &) {
-            m_askedTitles << title + u' ' + proposed;
-            return m_nextFile;
-        });
+        importer()->setSaveFileHook(
+            [this](const QString &title, const QString &proposed, const QString &) {
+                m_askedTitles << title + u' ' + proposed;
+                return m_nextFile;
+            });
         importer()->setByteOrderHook(
             [this](DocumentWindow *, bool little) { m_byteOrders << little; });
     }

@@ -28,7 +28,9 @@ QString noteKind(XdfParser::Note::Kind kind)
 }
 
 // The maps of a pack, an A2L / DAMOS description or an XDF, chosen by the file's suffix.
-bool loadMaps(const QString &path, const QByteArray &image, QList<MapDefinition> *maps,
+bool loadMaps(const QString &path,
+              const QByteArray &image,
+              QList<MapDefinition> *maps,
               QString *error)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
