@@ -87,7 +87,7 @@ private slots:
         QFETCH(bool, reciprocal);
         QFETCH(double, entered);
         MapValueScaling s{factor, offset, 2, reciprocal};
-        QTEST(int(s.toRaw(entered)), "raw");
+        QTEST(int(s.toRaw(entered, ValueType())), "raw");
     }
 
     void reciprocalDisplay()
