@@ -525,6 +525,11 @@ private slots:
         const XdfParser::Result r = XdfParser::parseData(text, 0x1000);
         QVERIFY2(r.notes.isEmpty(), qPrintable(notesText(r)));
         QCOMPARE(r.maps.size(), 3);
+        // A control character XML cannot carry is left out rather than spoiling the file.
+        constant.name = QStringLiteral("Co\x01stante");
+        QCOMPARE(XdfParser::parseData(XdfWriter::toXdf({constant}, {}, -1), -1).maps.value(0).name,
+                 QStringLiteral("Costante"));
+        constant.name = QStringLiteral("Costante");
         const QList<MapDefinition> expected{map, curve, constant};
         for (int i = 0; i < 3; ++i) {
             if (r.maps.at(i) != expected.at(i)) {
