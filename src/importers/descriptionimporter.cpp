@@ -2,12 +2,16 @@
 
 #include "importers/busydialog.h"
 #include "importers/mapfilterdialog.h"
+#include "importers/xdfwriter.h"
 #include "model/firmwareproject.h"
 #include "projects/documenthost.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QtConcurrent/QtConcurrentRun>
 
 DescriptionImporter::DescriptionImporter(DocumentHost *host, QWidget *dialogParent)
@@ -31,6 +35,20 @@ void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, 
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+int DescriptionImporter::choose(const QString &title, const QString &text,
+                                const QStringList &answers)
+{
+    if (m_choose)
+        return m_choose(title, text, answers);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &answer : answers)
+        buttons.append(box.addButton(answer, QMessageBox::AcceptRole));
+    box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
 }
 
 QString DescriptionImporter::askFile(const QString &title, const QString &filter)
@@ -104,6 +122,117 @@ void DescriptionImporter::applyA2LResult(FirmwareProject *document, const A2LPar
             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
                     .arg(result.maps.size())
                 + A2LParser::refusalSummary(result.refused));
+}
+
+void DescriptionImporter::importXdf(FirmwareProject *document)
+{
+    if (m_busy)
+        return;
+    if (!document) {
+        message(QMessageBox::Warning, QStringLiteral("Importa XDF"),
+                QStringLiteral("Apri prima il firmware associato."));
+        return;
+    }
+    const QString path
+        = askFile(QStringLiteral("Importa XDF"),
+                  QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
+    if (!path.isEmpty())
+        startXdfImport(document, path);
+}
+
+bool DescriptionImporter::startXdfImport(FirmwareProject *document, const QString &path)
+{
+    if (m_busy || !document)
+        return false;
+    m_busy = true;
+    m_busyDialog = createBusyDialog(
+        m_parent, QStringLiteral("Analisi file XDF...\n\nLettura tabelle, assi e categorie..."),
+        Qt::WindowModal);
+    auto *watcher = new QFutureWatcher<XdfParser::Result>(this);
+    // Only compared with the open documents when the parse ends: it may be gone by then.
+    FirmwareProject *target = document;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
+        const XdfParser::Result result = watcher->result();
+        closeBusyDialog();
+        watcher->deleteLater();
+        applyXdfResult(target, result);
+        emit xdfImportFinished();
+    });
+    // Tables are checked against the image as it is now; the parse itself never reads it.
+    const qint64 imageSize = document->firmware ? qint64(document->firmware->size()) : 0;
+    watcher->setFuture(
+        QtConcurrent::run([path, imageSize] { return XdfParser::parse(path, imageSize); }));
+    return true;
+}
+
+void DescriptionImporter::applyXdfResult(FirmwareProject *document, const XdfParser::Result &result)
+{
+    if (result.maps.isEmpty()) {
+        message(QMessageBox::Warning, QStringLiteral("Errore XDF"), result.errorMessage);
+        return;
+    }
+    // The document may have been closed while the file was read; its maps went with it.
+    if (!isOpen(document))
+        return;
+    // Maps the document already has (cut by hand, imported before) are not dropped unasked.
+    QList<MapDefinition> maps = result.maps;
+    const QList<MapDefinition> existing = document->maps;
+    if (!existing.isEmpty()) {
+        const int answer = choose(
+            QStringLiteral("Importa XDF"),
+            QStringLiteral("Il documento ha già %1 mappe. Sostituirle con le %2 del file XDF "
+                           "o aggiungere queste a quelle?")
+                .arg(existing.size())
+                .arg(result.maps.size()),
+            {QStringLiteral("Sostituisci"), QStringLiteral("Aggiungi")});
+        if (answer < 0)
+            return;
+        if (answer == 1)
+            maps = existing + result.maps;
+    }
+    // The host replaces the list; the tree and the views' marks follow it.
+    m_host->setDocumentMaps(document, maps);
+    message(QMessageBox::Information, QStringLiteral("XDF caricato"),
+            XdfParser::summaryText(result));
+}
+
+void DescriptionImporter::exportXdf(FirmwareProject *document)
+{
+    if (!document || !document->firmware) {
+        message(QMessageBox::Warning, QStringLiteral("Esporta XDF"),
+                QStringLiteral("Apri prima il firmware associato."));
+        return;
+    }
+    const FirmwareProject *record = document;
+    if (record->maps.isEmpty()) {
+        message(QMessageBox::Information, QStringLiteral("Esporta XDF"),
+                QStringLiteral("Non sono presenti mappe da esportare."));
+        return;
+    }
+    const QString title = QFileInfo(record->fileName).completeBaseName();
+    const QString proposed = title + QStringLiteral(".xdf");
+    const QString filter = QStringLiteral("Definizioni XDF (*.xdf);;Tutti i file (*.*)");
+    const QString path = m_askSaveFile
+                             ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
+                             : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
+                                                            proposed, filter);
+    if (path.isEmpty())
+        return;
+    QString error;
+    QStringList skipped;
+    if (!XdfWriter::writeFile(path, record->maps, title, qint64(record->firmware->size()), &error,
+                              &skipped)) {
+        message(QMessageBox::Critical, QStringLiteral("Esporta XDF"),
+                QStringLiteral("Impossibile scrivere il file XDF:\n%1").arg(error));
+        return;
+    }
+    QString text = QStringLiteral("File XDF esportato.\n\nMappe scritte: %1")
+                       .arg(record->maps.size() - skipped.size());
+    if (!skipped.isEmpty())
+        text += QStringLiteral("\nNon esportate: %1\n\n%2")
+                    .arg(skipped.size())
+                    .arg(skipped.mid(0, 20).join(u'\n'));
+    message(QMessageBox::Information, QStringLiteral("Esporta XDF"), text);
 }
 
 void DescriptionImporter::importOLS()

@@ -15,6 +15,20 @@ QString number(double value)
     return QString::number(value, 'g', 17);
 }
 
+// Texts from other sources (an A2L's Latin-1, a typed name) may hold control characters that
+// XML 1.0 cannot carry; written as they are, the file would not read back.
+QString xmlText(const QString &text)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20 ? (u != 0xFFFE && u != 0xFFFF) : (u == u'\t' || u == u'\n' || u == u'\r'))
+            clean.append(c);
+    }
+    return clean;
+}
+
 QString hex(qint64 value)
 {
     return QStringLiteral("0x") + QString::number(value, 16).toUpper();
@@ -100,7 +114,7 @@ void writeAxis(QXmlStreamWriter &xml, const MapDefinition &d, bool isX)
     xml.writeAttribute(QStringLiteral("uniqueid"), QStringLiteral("0x0"));
     const bool stored = source == 1 && offset >= 0;
     writeEmbedded(xml, side, stored ? offset : -1, 0, stored ? count : 0);
-    xml.writeTextElement(QStringLiteral("units"), isX ? d.xUnit : d.yUnit);
+    xml.writeTextElement(QStringLiteral("units"), xmlText(isX ? d.xUnit : d.yUnit));
     xml.writeTextElement(QStringLiteral("indexcount"), QString::number(count));
     xml.writeTextElement(QStringLiteral("decimalpl"),
                          QString::number(isX ? d.xDecimals : d.yDecimals));
@@ -125,6 +139,23 @@ void writeAxis(QXmlStreamWriter &xml, const MapDefinition &d, bool isX)
     xml.writeEndElement();
 }
 
+// Whether the axes of a 1 x 1 map say nothing an XDFCONSTANT could not carry: a table keeps
+// their units and types otherwise.
+bool axesSayNothing(const MapDefinition &d)
+{
+    const MapDefinition blank;
+    return d.xAxisSource == 0 && d.yAxisSource == 0 && d.xUnit.isEmpty() && d.yUnit.isEmpty()
+           && d.xDataType == blank.xDataType && d.yDataType == blank.yDataType
+           && d.xLittleEndian == blank.xLittleEndian && d.yLittleEndian == blank.yLittleEndian
+           && d.xValueKind == blank.xValueKind && d.yValueKind == blank.yValueKind
+           && d.xElementSize == blank.xElementSize && d.yElementSize == blank.yElementSize
+           && d.xFactor == blank.xFactor && d.yFactor == blank.yFactor
+           && d.xOffsetFactor == blank.xOffsetFactor && d.yOffsetFactor == blank.yOffsetFactor
+           && d.xDecimals == blank.xDecimals && d.yDecimals == blank.yDecimals
+           && d.xMinimum == blank.xMinimum && d.xMaximum == blank.xMaximum
+           && d.yMinimum == blank.yMinimum && d.yMaximum == blank.yMaximum;
+}
+
 } // namespace
 
 QString XdfWriter::equationOf(double factor, double offset)
@@ -137,8 +168,10 @@ QString XdfWriter::equationOf(double factor, double offset)
     return equation;
 }
 
-QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &title,
-                            qint64 imageSize, QStringList *skipped)
+QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
+                            const QString &title,
+                            qint64 imageSize,
+                            QStringList *skipped)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -161,7 +194,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
 
     xml.writeStartElement(QStringLiteral("XDFHEADER"));
     xml.writeTextElement(QStringLiteral("flags"), QStringLiteral("0x1"));
-    xml.writeTextElement(QStringLiteral("deftitle"), title);
+    xml.writeTextElement(QStringLiteral("deftitle"), xmlText(title));
     xml.writeTextElement(QStringLiteral("author"), QStringLiteral("Tessamorvandi"));
     xml.writeEmptyElement(QStringLiteral("BASEOFFSET"));
     xml.writeAttribute(QStringLiteral("offset"), QStringLiteral("0"));
@@ -176,7 +209,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
     for (qsizetype i = 0; i < groups.size(); ++i) {
         xml.writeEmptyElement(QStringLiteral("CATEGORY"));
         xml.writeAttribute(QStringLiteral("index"), hex(i));
-        xml.writeAttribute(QStringLiteral("name"), groups.at(i));
+        xml.writeAttribute(QStringLiteral("name"), xmlText(groups.at(i)));
     }
     xml.writeEndElement();
 
@@ -188,15 +221,14 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
             continue;
         }
         const Side zSide{d.dataType, d.littleEndian, d.zValueKind, d.zColumnMajor};
-        const bool constant = d.rows == 1 && d.columns == 1 && d.xAxisSource == 0
-                              && d.yAxisSource == 0;
+        const bool constant = d.rows == 1 && d.columns == 1 && axesSayNothing(d);
         xml.writeStartElement(constant ? QStringLiteral("XDFCONSTANT")
                                        : QStringLiteral("XDFTABLE"));
         xml.writeAttribute(QStringLiteral("uniqueid"), hex(0x1000 + id++));
         xml.writeAttribute(QStringLiteral("flags"), QStringLiteral("0x0"));
-        xml.writeTextElement(QStringLiteral("title"), d.name);
+        xml.writeTextElement(QStringLiteral("title"), xmlText(d.name));
         if (!d.description.isEmpty())
-            xml.writeTextElement(QStringLiteral("description"), d.description);
+            xml.writeTextElement(QStringLiteral("description"), xmlText(d.description));
         if (!d.group.isEmpty()) {
             xml.writeEmptyElement(QStringLiteral("CATEGORYMEM"));
             xml.writeAttribute(QStringLiteral("index"), QStringLiteral("0"));
@@ -205,7 +237,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
         }
         if (constant) {
             writeEmbedded(xml, zSide, d.mapOffset, 0, 0);
-            xml.writeTextElement(QStringLiteral("units"), d.unit);
+            xml.writeTextElement(QStringLiteral("units"), xmlText(d.unit));
             xml.writeTextElement(QStringLiteral("decimalpl"), QString::number(d.decimals));
             if (d.minimum != 0.0 || d.maximum != 0.0) {
                 xml.writeTextElement(QStringLiteral("rangelow"), number(d.minimum));
@@ -220,7 +252,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
         xml.writeStartElement(QStringLiteral("XDFAXIS"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("z"));
         writeEmbedded(xml, zSide, d.mapOffset, d.rows, d.columns);
-        xml.writeTextElement(QStringLiteral("units"), d.unit);
+        xml.writeTextElement(QStringLiteral("units"), xmlText(d.unit));
         xml.writeTextElement(QStringLiteral("decimalpl"), QString::number(d.decimals));
         writeLimits(xml, d.minimum, d.maximum);
         writeMath(xml, d.factor, d.offset);
@@ -232,8 +264,11 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
     return bytes;
 }
 
-bool XdfWriter::writeFile(const QString &path, const QList<MapDefinition> &maps,
-                          const QString &title, qint64 imageSize, QString *error,
+bool XdfWriter::writeFile(const QString &path,
+                          const QList<MapDefinition> &maps,
+                          const QString &title,
+                          qint64 imageSize,
+                          QString *error,
                           QStringList *skipped)
 {
     const QByteArray bytes = toXdf(maps, title, imageSize, skipped);

@@ -254,6 +254,27 @@ private slots:
             "/begin CHARACTERISTIC C \"a\\\"/*b\" VALUE 0x10 RL 0 NO_CM 0 1 /end CHARACTERISTIC",
             "name=C; description=a\"/*b; mapOffset=0x10");
         row("a second /end closes nothing", good + "/end CHARACTERISTIC\n", "name=GOOD");
+        // Group paths: the defining FUNCTION (below the function that lists it as a sub),
+        // else a GROUP, else a FUNCTION that refers to the characteristic.
+        const QString abc = chr("A VALUE 0x80000000 RL") + chr("B VALUE 0x80000010 RL")
+                            + chr("C VALUE 0x80000020 RL");
+        const auto list = [](const QString &keyword, const QString &names) -> QString {
+            return "/begin " + keyword + u' ' + names + " /end " + keyword + u' ';
+        };
+        row("groups from FUNCTION and GROUP",
+            abc + "/begin FUNCTION Accensione \"\" " + list("SUB_FUNCTION", "Base")
+                + "/end FUNCTION\n/begin FUNCTION Base \"\" " + list("DEF_CHARACTERISTIC", "A")
+                + list("REF_CHARACTERISTIC", "C") + "/end FUNCTION\n/begin GROUP Turbo \"\" "
+                + list("REF_CHARACTERISTIC", "A B") + "/end GROUP\n",
+            "group=Accensione/Base|group=Turbo|group=Accensione/Base");
+        row("the characteristic's own FUNCTION_LIST",
+            chr("A VALUE 0x80000000 RL", list("FUNCTION_LIST", "Minimo Avviamento")),
+            "group=Minimo");
+        row("sub-functions in a cycle",
+            chr("A VALUE 0x80000000 RL") + "/begin FUNCTION F1 \"\" " + list("SUB_FUNCTION", "F2")
+                + "/end FUNCTION /begin FUNCTION F2 \"\" " + list("SUB_FUNCTION", "F1")
+                + list("DEF_CHARACTERISTIC", "A") + "/end FUNCTION",
+            "group=F1/F2");
         row("absurd point count",
             layout("RL", "AXIS_PTS_X 1 UWORD FNC_VALUES 2 UWORD ROW_DIR")
                 + chr("C CURVE 0x10 RL", "/begin AXIS_DESCR STD_AXIS I NO_CM 99999999999999 0 1 "
