@@ -114,7 +114,7 @@ private slots:
 
         // A map whose values no map here can hold is named in the message, the others load.
         QVERIFY(importer()->startA2LImport(
-            m_window->activeDocumentWindow(),
+            m_window->activeDocument(),
             m_dir.write("wide.a2l", "/begin RECORD_LAYOUT L64 FNC_VALUES 1 FLOAT64_IEEE ROW_DIR "
                                     "/end RECORD_LAYOUT\n"
                                     "/begin CHARACTERISTIC D \"\" VALUE 0x10 L64 0 NO_CM 0 1 "
@@ -224,7 +224,8 @@ private slots:
         QCOMPARE(branch->child(1)->child(0)->data(0, Qt::UserRole).toInt(), 0x200);
         // A group the user opened stays open when the list is rebuilt.
         branch->child(1)->setExpanded(true);
-        m_window->activeDocumentWindow()->renameMap(0x300, "C2");
+        DocumentWindow *window = m_window->activeDocumentWindow();
+        window->renameMapAt(window->mapIndicesAt(0x300).value(0, -1), "C2");
         branch = m_window->mapsItemOf(record);
         QCOMPARE(childNames(branch), QStringList({"Accensione", "Turbo", "C2"}));
         QVERIFY(branch->child(1)->isExpanded() && !branch->child(0)->isExpanded());
@@ -248,7 +249,7 @@ private slots:
         // Read back over the document's maps: cancelled, added, then replacing them.
         for (const int choice : {-1, 1, 0}) {
             m_nextChoice = choice;
-            QVERIFY(importer()->startXdfImport(m_window->activeDocumentWindow(), m_nextFile));
+            QVERIFY(importer()->startXdfImport(m_window->activeDocument(), m_nextFile));
             QVERIFY(finished.wait(10000));
             QCOMPARE(record->maps.size(), choice == 1 ? 6 : 3);
         }
