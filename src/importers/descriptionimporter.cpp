@@ -83,7 +83,8 @@ bool DescriptionImporter::startA2LImport(DocumentWindow *document, const QString
 void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LParser::Result &result)
 {
     if (result.maps.isEmpty() && !result.errorMessage.isEmpty()) {
-        message(QMessageBox::Warning, QStringLiteral("Errore A2L"), result.errorMessage);
+        message(QMessageBox::Warning, QStringLiteral("Errore A2L"),
+                result.errorMessage + A2LParser::refusalSummary(result.refused));
         return;
     }
     // The document may have been closed while the file was read; its maps went with it.
@@ -93,7 +94,8 @@ void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LPars
     document->setMaps(result.maps);
     message(QMessageBox::Information, QStringLiteral("A2L caricato"),
             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
-                .arg(result.maps.size()));
+                    .arg(result.maps.size())
+                + A2LParser::refusalSummary(result.refused));
 }
 
 void DescriptionImporter::importOLS()

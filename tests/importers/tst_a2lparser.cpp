@@ -310,18 +310,18 @@ private slots:
         const uint8_t *bytes = image.data().data();
         const qint64 n = qint64(image.size());
         COMPARE_FIELDS(m.at(0), "name=Coppia_richiesta; rows=12; columns=16; unit=Nm; factor=0.1");
-        QCOMPARE(readXAxis(m.at(0), bytes, n).constLast(), quint16(960));
-        QCOMPARE(readYAxis(m.at(0), bytes, n).constLast(), quint16(6000));
-        QCOMPARE(readMapValues(m.at(0), bytes, n).constFirst(), quint16(800));
+        QCOMPARE(readXAxis(m.at(0), bytes, n).constLast(), 960.0);
+        QCOMPARE(readYAxis(m.at(0), bytes, n).constLast(), 6000.0);
+        QCOMPARE(readMapValues(m.at(0), bytes, n).constFirst(), 800.0);
         QCOMPARE(readXAxis(m.at(1), bytes, n),
-                 QList<quint16>({100, 250, 400, 550, 700, 850, 1000, 1150, 1300, 1450}));
-        QCOMPARE(readYAxis(m.at(1), bytes, n).constLast(), quint16(4500));
-        QCOMPARE(readXAxis(m.at(2), bytes, n).constFirst(), quint16(2730));
+                 QList<double>({100, 250, 400, 550, 700, 850, 1000, 1150, 1300, 1450}));
+        QCOMPARE(readYAxis(m.at(1), bytes, n).constLast(), 4500.0);
+        QCOMPARE(readXAxis(m.at(2), bytes, n).constFirst(), 2730.0);
         QCOMPARE(rawToPhysical(2730, m.at(2).xFactor, m.at(2).xOffsetFactor), 0.0);
-        QCOMPARE(readMapValues(m.at(2), bytes, n).constFirst(), quint16(1500));
+        QCOMPARE(readMapValues(m.at(2), bytes, n).constFirst(), 1500.0);
         QCOMPARE(readMapValues(m.at(3), bytes, n).size(), 256);
-        QCOMPARE(readMapValues(m.at(3), bytes, n).constFirst(), quint16(1000));
-        QCOMPARE(readMapValues(m.at(4), bytes, n), QList<quint16>({12}));
+        QCOMPARE(readMapValues(m.at(3), bytes, n).constFirst(), 1000.0);
+        QCOMPARE(readMapValues(m.at(4), bytes, n), QList<double>({12}));
     }
 
     void publicSamples()

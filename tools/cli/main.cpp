@@ -168,6 +168,13 @@ int runA2l(const QStringList &args)
     out.beginObject();
     writeMaps(out, result.maps, true);
     out.key(QLatin1StringView("error")).value(result.errorMessage);
+    // Characteristics left out for their 64-bit values, named only when there are some.
+    if (!result.refused.isEmpty()) {
+        out.key(QLatin1StringView("refused")).beginArray();
+        for (const QString &line : result.refused)
+            out.value(line);
+        out.endArray();
+    }
     out.endObject();
     return finishOutput(out);
 }
