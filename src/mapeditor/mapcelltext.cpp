@@ -46,25 +46,32 @@ Grid parse(const QString &text, int maxCells)
         grid.error = QStringLiteral("Gli appunti non contengono valori da incollare.");
         return grid;
     }
+    const QString tooMany = QStringLiteral("Il testo incollato ha più valori di quanti la mappa "
+                                           "ne possa ricevere.");
+    // One more line and column than the map may be the axes; anything beyond is refused
+    // before it is split further.
+    if (lines.size() > qint64(maxCells) + 1
+        || text.count(QLatin1Char('\t')) > 2 * qint64(maxCells) + lines.size()) {
+        grid.error = tooMany;
+        return grid;
+    }
     QList<QStringList> cells;
-    qint64 count = 0;
     for (const QString &line : std::as_const(lines)) {
         cells.append(line.split(QLatin1Char('\t')));
-        count += cells.last().size();
         if (cells.last().size() != cells.first().size()) {
             grid.error = QStringLiteral("Le righe incollate non hanno tutte lo stesso numero di "
                                         "valori.");
-            return grid;
-        }
-        if (count > maxCells) {
-            grid.error = QStringLiteral("Il testo incollato ha più valori di quanti la mappa "
-                                        "ne possa ricevere.");
             return grid;
         }
     }
     // A block copied with its axes opens with an empty corner cell.
     const bool withAxes = cells.size() > 1 && cells.first().size() > 1
                           && cells.first().first().trimmed().isEmpty();
+    const int skip = withAxes ? 1 : 0;
+    if ((cells.size() - skip) * (cells.first().size() - skip) > qint64(maxCells)) {
+        grid.error = tooMany;
+        return grid;
+    }
     for (qsizetype r = withAxes ? 1 : 0; r < cells.size(); ++r) {
         QList<double> row;
         for (qsizetype c = withAxes ? 1 : 0; c < cells.at(r).size(); ++c) {
