@@ -7,7 +7,7 @@
 #include <QString>
 
 // The maps a description file gives an image, whatever its kind: a map pack (".tvp", which
-// must belong to that image) or an A2L / DAMOS file. Commands that take "the maps" of an
+// must belong to that image), an XDF or an A2L / DAMOS file. Commands that take "the maps" of an
 // image as a file read it through this one door, so every kind is accepted everywhere.
 struct DefinitionFileResult
 {

@@ -32,7 +32,7 @@ bool MapDefinition::operator==(const MapDefinition &o) const
            && minimum == o.minimum && maximum == o.maximum && xMinimum == o.xMinimum
            && xMaximum == o.xMaximum && yMinimum == o.yMinimum && yMaximum == o.yMaximum
            && zValueKind == o.zValueKind && xValueKind == o.xValueKind
-           && yValueKind == o.yValueKind;
+           && yValueKind == o.yValueKind && group == o.group;
 }
 
 namespace {
@@ -137,6 +137,9 @@ QJsonObject toJson(const MapDefinition &d)
         } else if constexpr (std::is_same_v<T, OmittedWhenZero>) {
             if (*value.value != 0)
                 o.insert(key, *value.value);
+        } else if constexpr (std::is_same_v<T, OmittedWhenEmpty>) {
+            if (!value.value->isEmpty())
+                o.insert(key, *value.value);
         } else {
             o.insert(key, value);
         }
@@ -200,6 +203,7 @@ MapDefinition fromJson(const QJsonObject &o)
     d.xMaximum = readDouble(o, "xMaximum", 0.0);
     d.yMinimum = readDouble(o, "yMinimum", 0.0);
     d.yMaximum = readDouble(o, "yMaximum", 0.0);
+    d.group = readString(o, "group");
     return d;
 }
 
@@ -520,7 +524,8 @@ const QStringList &mapDefinitionKeys()
     static const QStringList keys = [] {
         QStringList list;
         forEachJsonField(MapDefinition(), [&list](QLatin1StringView key, const auto &value) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(value)>, OmittedWhenZero>)
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (!std::is_same_v<T, OmittedWhenZero> && !std::is_same_v<T, OmittedWhenEmpty>)
                 list.append(key);
         });
         return list;

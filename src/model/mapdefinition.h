@@ -38,7 +38,7 @@ struct ValueType
 // called. Every source of maps (2D cut, importers, driver scanner, packs) yields this record.
 struct MapDefinition
 {
-    enum SourceKind : int { SourceOther = 0, SourceA2L = 1, SourceWinOLS = 2 };
+    enum SourceKind : int { SourceOther = 0, SourceA2L = 1, SourceWinOLS = 2, SourceXDF = 3 };
 
     int sourceKind = SourceOther;
     QString name;
@@ -95,6 +95,9 @@ struct MapDefinition
     double xMaximum = 0.0;
     double yMinimum = 0.0;
     double yMaximum = 0.0;
+    // Where the map sits in its source's grouping (an XDF category, an A2L FUNCTION); levels
+    // are separated by '/'. Blank for a map of no group.
+    QString group;
 
     bool operator==(const MapDefinition &other) const;
     bool operator!=(const MapDefinition &other) const { return !(*this == other); }
@@ -125,10 +128,15 @@ struct OmittedWhenZero
 {
     const int *value;
 };
+// The same for a text written only when it is not blank.
+struct OmittedWhenEmpty
+{
+    const QString *value;
+};
 
 // Hands every key of the JSON form and its field to visit(key, value), in the documented
 // order; value is a const QString &, bool, int, double, const QList<double> & or
-// OmittedWhenZero. toJson, mapDefinitionKeys() and writers that stream maps without building
+// OmittedWhenZero / OmittedWhenEmpty. toJson, mapDefinitionKeys() and writers that stream maps without building
 // QJsonObjects all follow this one list, so a new field cannot be forgotten by one of them.
 template<typename Visitor>
 void forEachJsonField(const MapDefinition &d, Visitor &&visit)
@@ -186,6 +194,7 @@ void forEachJsonField(const MapDefinition &d, Visitor &&visit)
     visit(QLatin1StringView("zValueKind"), OmittedWhenZero{&d.zValueKind});
     visit(QLatin1StringView("xValueKind"), OmittedWhenZero{&d.xValueKind});
     visit(QLatin1StringView("yValueKind"), OmittedWhenZero{&d.yValueKind});
+    visit(QLatin1StringView("group"), OmittedWhenEmpty{&d.group});
 }
 
 QJsonObject toJson(const MapDefinition &definition);

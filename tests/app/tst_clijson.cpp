@@ -73,6 +73,7 @@ MapDefinition everyField(const QString &text, double number)
     d.xMaximum = 9.008e15;
     d.yMinimum = -0.0;
     d.yMaximum = 1e-7;
+    d.group = text + QStringLiteral("/gruppo");
     return d;
 }
 

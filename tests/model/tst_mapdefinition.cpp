@@ -82,6 +82,7 @@ private slots:
         d.factor = 0.0234375;
         d.zColumnMajor = true;
         d.yMaximum = 9000.5;
+        d.group = QStringLiteral("Accensione/Base");
         const QByteArray text = QJsonDocument(toJson(d)).toJson(QJsonDocument::Compact);
         MapDefinition back = fromJson(QJsonDocument::fromJson(text).object());
         QCOMPARE(back.sourceKind, 0);

@@ -3,6 +3,7 @@
 #include "clisupport.h"
 #include "cmd_driver.h"
 #include "cmd_checksum.h"
+#include "cmd_xdf.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -236,6 +237,10 @@ const std::map<QString, Command> &commands()
           runInfo}},
         {QStringLiteral("a2l"),
          {"a2l FILE", "map definitions described by an A2L / DAMOS file", 1, 1, runA2l}},
+        {QStringLiteral("xdf"),
+         {"xdf FILE [IMAGE] | xdf --export PACK|A2L|XDF IMAGE OUT",
+          "map definitions of an XDF file (checked against IMAGE); --export: maps as an XDF", 1,
+          4, runXdf}},
         {QStringLiteral("ols"),
          {"ols FILE [--firmware-out OUT]",
           "firmware and maps of a WinOLS project; OUT receives the firmware", 1, 3, runOls}},
