@@ -425,6 +425,90 @@ QString A2LParser::refusalSummary(const QStringList &refused)
     return text;
 }
 
+namespace {
+
+// The names listed in the /begin KEYWORD ... /end KEYWORD lists of a block's body.
+QStringList listedNames(QStringView body, QLatin1StringView keyword)
+{
+    QStringList names;
+    for (QStringView list : findBlocks(body, {keyword}).constFirst()) {
+        // "/begin KEYWORD a b c /end KEYWORD": the words between the two keywords.
+        qsizetype i = 0;
+        QStringList words;
+        while (i < list.size()) {
+            while (i < list.size() && isSpace(list.at(i)))
+                ++i;
+            const qsizetype start = i;
+            while (i < list.size() && !isSpace(list.at(i)))
+                ++i;
+            if (i > start)
+                words.append(list.mid(start, i - start).toString());
+        }
+        // /begin, the keyword, the names, /end, the keyword.
+        for (qsizetype w = 2; w + 2 < words.size(); ++w)
+            names.append(words.at(w));
+    }
+    return names;
+}
+
+// Each characteristic's group path from the description's FUNCTION and GROUP blocks: the
+// FUNCTION that defines it, else the GROUP that lists it, else a FUNCTION that refers to it;
+// a function or group listed as SUB_FUNCTION / SUB_GROUP of another sits below it.
+void assignGroups(QStringView text, QList<MapDefinition> &maps)
+{
+    const QList<QList<QStringView>> blocks
+        = findBlocks(text, {QLatin1StringView("FUNCTION"), QLatin1StringView("GROUP")});
+    if (blocks.at(0).isEmpty() && blocks.at(1).isEmpty())
+        return;
+    const QRegularExpression headRe(QStringLiteral("^/begin\\s+\\S+\\s+(\\S+)"),
+                                    QRegularExpression::CaseInsensitiveOption);
+    QHash<QString, QString> parent[2];      // per kind: name -> the block listing it as a sub
+    QHash<QString, QString> defined;        // characteristic -> FUNCTION defining it
+    QHash<QString, QString> grouped;        // characteristic -> GROUP listing it
+    QHash<QString, QString> referenced;     // characteristic -> FUNCTION referring to it
+    for (int kind = 0; kind < 2; ++kind) {
+        for (QStringView block : blocks.at(kind)) {
+            const QString name = headRe.match(block).captured(1);
+            if (name.isEmpty())
+                continue;
+            const QLatin1StringView sub = kind == 0 ? QLatin1StringView("SUB_FUNCTION")
+                                                    : QLatin1StringView("SUB_GROUP");
+            for (const QString &child : listedNames(block, sub))
+                if (!parent[kind].contains(child))
+                    parent[kind].insert(child, name);
+            for (const QString &c : listedNames(block, QLatin1StringView("REF_CHARACTERISTIC")))
+                if (!(kind == 0 ? referenced : grouped).contains(c))
+                    (kind == 0 ? referenced : grouped).insert(c, name);
+            if (kind == 0)
+                for (const QString &c :
+                     listedNames(block, QLatin1StringView("DEF_CHARACTERISTIC")))
+                    if (!defined.contains(c))
+                        defined.insert(c, name);
+        }
+    }
+    const auto path = [&parent](int kind, QString name) {
+        QStringList levels{name};
+        // A cycle of sub-lists or an absurd depth stops the walk.
+        for (int depth = 0; depth < 16 && parent[kind].contains(name); ++depth) {
+            name = parent[kind].value(name);
+            if (levels.contains(name))
+                break;
+            levels.prepend(name);
+        }
+        return levels.join(u'/');
+    };
+    for (MapDefinition &map : maps) {
+        if (defined.contains(map.name))
+            map.group = path(0, defined.value(map.name));
+        else if (grouped.contains(map.name))
+            map.group = path(1, grouped.value(map.name));
+        else if (referenced.contains(map.name))
+            map.group = path(0, referenced.value(map.name));
+    }
+}
+
+} // namespace
+
 A2LParser::Result A2LParser::parse(const QString &fileName)
 {
     QFile file(fileName);
@@ -778,6 +862,7 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
         result.maps.append(d);
     }
 
+    assignGroups(text, result.maps);
     if (result.maps.isEmpty())
         result.errorMessage = QStringLiteral("Nessuna CHARACTERISTIC compatibile trovata.");
     return result;

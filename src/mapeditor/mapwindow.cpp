@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -784,8 +785,8 @@ void MapWindow::editCurrentCell()
     const double high = m_z.toPhysical(maximumRaw(m_zType.organisation, m_zType.kind));
     double value = 0.0;
     if (!m_askDouble(QStringLiteral("Modifica valore"), QStringLiteral("Nuovo valore:"),
-                     m_z.toPhysical(m_currentValues.at(i)), qMin({-1000000.0, low, high}),
-                     qMax({1000000.0, low, high}), m_z.decimals, &value))
+                     m_z.toPhysical(m_currentValues.at(i)), std::min({-1000000.0, low, high}),
+                     std::max({1000000.0, low, high}), m_z.decimals, &value))
         return;
     setCellValue(row, column, value);
 }

@@ -104,7 +104,7 @@ constexpr double LargestExactInteger = 9007199254740992.0;
 
 struct MapField
 {
-    enum Kind { String, Bool, Int, Double, Axis, IntUnlessZero };
+    enum Kind { String, Bool, Int, Double, Axis, IntUnlessZero, StringUnlessEmpty };
     QLatin1StringView key;
     Kind kind;
     const void *field;
@@ -127,9 +127,11 @@ QVarLengthArray<MapField, 64> mapFields(const MapDefinition &map, bool withSourc
             kind = MapField::Axis;
         else if constexpr (std::is_same_v<T, OmittedWhenZero>)
             kind = MapField::IntUnlessZero;
+        else if constexpr (std::is_same_v<T, OmittedWhenEmpty>)
+            kind = MapField::StringUnlessEmpty;
         else
             static_assert(std::is_same_v<T, QString>, "a map field of a type JSON cannot take");
-        if constexpr (std::is_same_v<T, OmittedWhenZero>)
+        if constexpr (std::is_same_v<T, OmittedWhenZero> || std::is_same_v<T, OmittedWhenEmpty>)
             fields.append({key, kind, value.value});
         else
             fields.append({key, kind, &value});
@@ -337,11 +339,15 @@ JsonStream &JsonStream::mapDefinition(const MapDefinition &map, bool withSourceK
         const MapField &field = fields[sorted.index];
         if (field.kind == MapField::IntUnlessZero && *static_cast<const int *>(field.field) == 0)
             continue;
+        if (field.kind == MapField::StringUnlessEmpty
+            && static_cast<const QString *>(field.field)->isEmpty())
+            continue;
         separate();
         append(sorted.text.constData(), sorted.text.size());
         m_afterKey = true;
         switch (field.kind) {
         case MapField::String:
+        case MapField::StringUnlessEmpty:
             value(*static_cast<const QString *>(field.field));
             break;
         case MapField::Bool:
