@@ -1,5 +1,6 @@
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -86,6 +87,35 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
         QCOMPARE(testsupport::readFile(out), m_image);
+    }
+
+    // With --maps the changed maps and the bytes outside them join the byte statistics;
+    // without it the output keeps its keys.
+    void compareByMaps()
+    {
+        const QString examples = QStringLiteral(TESSA_SOURCE_DIR "/examples/");
+        QByteArray mod = testsupport::readFile(examples + QStringLiteral("tessa-demo.bin"));
+        QVERIFY(mod.size() > 0x20000);
+        mod[0x10000] = char(mod.at(0x10000) ^ 0x01); // first cell of Coppia_richiesta
+        mod[0x1FFF0] = char(mod.at(0x1FFF0) ^ 0x40); // no map there
+        const QString modPath = testsupport::writeFile(path(QStringLiteral("mod.bin")), mod);
+        const QStringList base{QStringLiteral("compare"), examples + QStringLiteral("tessa-demo.bin"),
+                               modPath};
+        const auto plain = runCli(base);
+        QCOMPARE(plain.exitCode, 0);
+        QVERIFY(!plain.json().contains(QStringLiteral("maps")));
+        const auto byMaps = runCli(base + QStringList{QStringLiteral("--maps"),
+                                                      examples + QStringLiteral("tessa-demo.a2l")});
+        QCOMPARE(byMaps.exitCode, 0);
+        const QJsonObject o = byMaps.json();
+        QCOMPARE(o.value(QStringLiteral("differingBytes")).toInt(), 2);
+        const QJsonArray maps = o.value(QStringLiteral("maps")).toArray();
+        QCOMPARE(maps.size(), 1);
+        QCOMPARE(maps.at(0)[QStringLiteral("name")].toString(), QStringLiteral("Coppia_richiesta"));
+        QCOMPARE(maps.at(0)[QStringLiteral("changedCells")].toInt(), 1);
+        QCOMPARE(o.value(QStringLiteral("outsideMaps"))[QStringLiteral("bytes")].toInt(), 1);
+        const auto badMaps = runCli(base + QStringList{QStringLiteral("--maps"), modPath});
+        QCOMPARE(badMaps.exitCode, 1);
     }
 
     void failures_data()

@@ -1,8 +1,7 @@
 #include "cmd_driver.h"
 
 #include "clisupport.h"
-#include "importers/a2lparser.h"
-#include "importers/xdfparser.h"
+#include "importers/definitionfile.h"
 #include "model/mappack.h"
 #include "recognition/driverbuilder.h"
 #include "recognition/driverfields.h"
@@ -158,30 +157,10 @@ int buildDriverFile(const QString &imagePath, const QString &mapsPath, const QSt
         return fail(error);
     const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
                            qsizetype(firmware.size()));
-    QList<MapDefinition> maps;
-    if (mapsPath.endsWith(QLatin1String(".tvp"), Qt::CaseInsensitive)) {
-        MapPackData pack;
-        if (!readMapPack(mapsPath, pack))
-            return fail(QStringLiteral("%1: %2").arg(mapsPath, pack.errorMessage));
-        if (!isCompatible(pack, image))
-            return fail(
-                QStringLiteral("%1: the map pack does not belong to %2").arg(mapsPath, imagePath));
-        maps = pack.maps;
-    } else if (mapsPath.endsWith(QLatin1String(".xdf"), Qt::CaseInsensitive)) {
-        const XdfParser::Result parsed = XdfParser::parse(mapsPath, image.size());
-        if (parsed.maps.isEmpty())
-            return fail(QStringLiteral("%1: %2").arg(mapsPath, parsed.errorMessage.isEmpty()
-                                                                   ? QStringLiteral("no maps")
-                                                                   : parsed.errorMessage));
-        maps = parsed.maps;
-    } else {
-        if (!QFileInfo(mapsPath).isFile())
-            return fail(QStringLiteral("%1: no such file").arg(mapsPath));
-        const A2LParser::Result parsed = A2LParser::parse(mapsPath);
-        if (parsed.maps.isEmpty())
-            return fail(QStringLiteral("%1: %2").arg(mapsPath, parsed.errorMessage));
-        maps = parsed.maps;
-    }
+    const DefinitionFileResult read = readDefinitionFile(mapsPath, image);
+    if (!read.error.isEmpty())
+        return fail(read.error);
+    const QList<MapDefinition> &maps = read.maps;
     DriverBuildResult built = buildDriver(image, maps);
     if (built.driver.maps.isEmpty())
         return fail(QStringLiteral("%1: no map could be described (%2)")

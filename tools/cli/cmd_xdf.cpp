@@ -1,6 +1,8 @@
 #include "cmd_xdf.h"
 
 #include "clisupport.h"
+
+#include "importers/definitionfile.h"
 #include "importers/a2lparser.h"
 #include "importers/xdfparser.h"
 #include "importers/xdfwriter.h"
@@ -29,44 +31,6 @@ QString noteKind(XdfParser::Note::Kind kind)
     }
 }
 
-// The maps of a pack, an A2L / DAMOS description or an XDF, chosen by the file's suffix.
-bool loadMaps(const QString &path,
-              const QByteArray &image,
-              QList<MapDefinition> *maps,
-              QString *error)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (!QFileInfo(path).isFile()) {
-        *error = QStringLiteral("%1: no such file").arg(path);
-        return false;
-    }
-    if (suffix == QLatin1String("tvp")) {
-        MapPackData pack;
-        if (!readMapPack(path, pack)) {
-            *error = QStringLiteral("%1: %2").arg(path, pack.errorMessage);
-            return false;
-        }
-        if (!isCompatible(pack, image)) {
-            *error = QStringLiteral("%1: the map pack does not belong to this image").arg(path);
-            return false;
-        }
-        *maps = pack.maps;
-    } else if (suffix == QLatin1String("xdf")) {
-        const XdfParser::Result parsed = XdfParser::parse(path, image.size());
-        *maps = parsed.maps;
-        *error = parsed.errorMessage;
-    } else {
-        const A2LParser::Result parsed = A2LParser::parse(path);
-        *maps = parsed.maps;
-        *error = parsed.errorMessage;
-    }
-    if (maps->isEmpty()) {
-        *error = QStringLiteral("%1: %2").arg(path, *error);
-        return false;
-    }
-    return true;
-}
-
 int exportXdf(const QStringList &args)
 {
     if (args.size() != 4)
@@ -80,9 +44,10 @@ int exportXdf(const QStringList &args)
         return fail(error);
     const QByteArray image = QByteArray::fromRawData(
         reinterpret_cast<const char *>(firmware.data().data()), qsizetype(firmware.size()));
-    QList<MapDefinition> maps;
-    if (!loadMaps(source, image, &maps, &error))
-        return fail(error);
+    const DefinitionFileResult read = readDefinitionFile(source, image);
+    if (!read.error.isEmpty())
+        return fail(read.error);
+    const QList<MapDefinition> &maps = read.maps;
     QStringList skipped;
     if (!XdfWriter::writeFile(out, maps, QFileInfo(imagePath).completeBaseName(), image.size(),
                               &error, &skipped))

@@ -10,7 +10,9 @@
 #include "model/firmware.h"
 #include "model/firmwarefile.h"
 #include "model/mappack.h"
+#include "importers/definitionfile.h"
 #include "projects/comparestatistics.h"
+#include "projects/mapcomparison.h"
 #include "projects/ecuidentification.h"
 
 #include <QCoreApplication>
@@ -29,6 +31,7 @@
 #include <map>
 
 int runScan(const QStringList &args); // cmd_scan.cpp
+int runTransfer(const QStringList &args); // cmd_transfer.cpp
 
 namespace {
 
@@ -114,9 +117,21 @@ int runConvert(const QStringList &args)
 
 int runCompare(const QStringList &args)
 {
+    QStringList paths;
+    QString definitions;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--maps") && i + 1 < args.size())
+            definitions = args.at(++i);
+        else if (!args.at(i).startsWith(QLatin1String("--")) && paths.size() < 2)
+            paths.append(args.at(i));
+        else
+            return fail(QStringLiteral("usage: tessamorvandi-cli compare ORI MOD [--maps DEFS]"));
+    }
+    if (paths.size() != 2)
+        return fail(QStringLiteral("usage: tessamorvandi-cli compare ORI MOD [--maps DEFS]"));
     FirmwareFile ori, mod;
     QString error;
-    if (!loadImage(args.at(0), ori, &error) || !loadImage(args.at(1), mod, &error))
+    if (!loadImage(paths.at(0), ori, &error) || !loadImage(paths.at(1), mod, &error))
         return fail(error);
     if (ori.size() != mod.size())
         return fail(QStringLiteral("ORI and MOD differ in size (ORI: %1 bytes, MOD: %2 bytes)")
@@ -131,6 +146,17 @@ int runCompare(const QStringList &args)
                             "firstChange", "lastChange", "affectedInterval", "differencePercent",
                             "similarityPercent"})
         fields.append({QString::fromLatin1(key), json.value(QLatin1String(key))});
+    if (!definitions.isEmpty()) {
+        const QByteArray image = QByteArray::fromRawData(
+            reinterpret_cast<const char *>(ori.data()), qsizetype(ori.size()));
+        const DefinitionFileResult read = readDefinitionFile(definitions, image);
+        if (!read.error.isEmpty())
+            return fail(read.error);
+        const QJsonObject maps = mapComparisonJson(compareMaps(read.maps, ori.data(), mod.data(),
+                                                               qint64(ori.size())));
+        for (const char *key : {"maps", "outsideMaps"})
+            fields.append({QString::fromLatin1(key), maps.value(QLatin1String(key))});
+    }
     return printResult(fields);
 }
 
@@ -226,8 +252,10 @@ const std::map<QString, Command> &commands()
          {"convert FILE OUT", "write the image of FILE (raw or Intel HEX) as raw binary", 2, 2,
           runConvert}},
         {QStringLiteral("compare"),
-         {"compare ORI MOD", "byte and bit differences of a modified image from its original", 2,
-          2, runCompare}},
+         {"compare ORI MOD [--maps DEFS]",
+          "byte and bit differences of a modified image from its original; with DEFS (map "
+          "pack or A2L), the maps it changed and the bytes changed outside every map",
+          2, 4, runCompare}},
         {QStringLiteral("driver"),
          {"driver FILE | driver build IMAGE MAPS OUT",
           "a recognition driver as JSON; build: a driver from an image and its maps (.tvp, "
@@ -240,6 +268,11 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("scan"),
          {"scan IMAGE DRIVER", "the maps of a recognition driver found in an image", 2, 2,
           runScan}},
+        {QStringLiteral("transfer"),
+         {"transfer REF_ORI REF_MOD DEFS TARGET OUT [--mode M]",
+          "carry the map changes of a reference pair to another software version; M: values, "
+          "difference or percent",
+          5, 7, runTransfer}},
     };
     return table;
 }
