@@ -170,6 +170,12 @@ struct CountFormat
     bool littleEndian;
 };
 
+struct AxisFormat
+{
+    int size;
+    bool littleEndian;
+};
+
 struct Finder
 {
     const uint8_t *image = nullptr;
@@ -180,8 +186,14 @@ struct Finder
     std::vector<MapCandidate> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
     std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
-    // Where a point count followed by its monotonic axis begins.
-    std::vector<qint64> structureStarts;
+    // Counts and axes found, from the first count to the end of the last axis.
+    struct Header
+    {
+        qint64 start;
+        qint64 end;
+        bool table;
+    };
+    std::vector<Header> headers;
 
     bool report(int percent)
     {
@@ -249,11 +261,17 @@ struct Finder
         return any;
     }
 
-    bool startsWithAxis(qint64 p, const CountFormat &f) const
+    // Whether a monotonic axis stops where its count says: inside a longer monotonic run any
+    // value can be read as the count of the values after it.
+    bool runEndsAt(qint64 at, int points, const FinderElement &e) const
     {
-        const int n = countAt(p, f);
-        FinderElement a;
-        return n >= 2 && axisAt(p + f.size, n, f, &a);
+        const qint64 next = at + qint64(points) * e.size;
+        if (next + e.size > size)
+            return true;
+        const double last = valueAt(image, next - e.size, e);
+        const double before = valueAt(image, next - 2 * e.size, e);
+        const double after = valueAt(image, next, e);
+        return last > before ? after <= last : after >= last;
     }
 
     void noteAxis(qint64 at, int points, const FinderElement &e)
@@ -270,6 +288,14 @@ struct Finder
         BlockStats st;
         if (!bestReading(z, rows, columns, f, &e, &st, &z) || (rows > 1 && st.monotonic))
             return;
+        // Counts and short monotonic runs are common in code; the values must read as a
+        // table too, or be all equal (a table not yet calibrated).
+        if (!st.flat && (st.smooth < 0.5 || (columns > 1 && st.rowSmooth < 0.3)))
+            return;
+        if (rows > 1) {
+            noteAxis(yAt, rows, ye);
+            noteAxis(xAt, columns, xe);
+        }
         const int axisPoints = (rows > 1 ? rows : 0) + columns;
         const double axisStrength = std::clamp((axisPoints - 2) / 8.0, 0.0, 1.0);
         const double smooth = st.flat ? 0.4 : st.smooth;
@@ -283,9 +309,13 @@ struct Finder
         c.yAddress = yAt;
         c.yElement = ye;
         c.headerStart = header;
+        // Stored counts and axes are strong evidence: the cells they explain count more than a
+        // block's without them, so a short header read inside a table does not outweigh it.
+        c.weight = 0.0; // set with the score below
         c.score = 100.0
                   * (0.25 + 0.1 * axisStrength + 0.45 * smooth
                      + 0.2 * sizeFactor(qint64(rows) * columns));
+        c.weight = c.score * std::sqrt(double(qint64(rows) * columns + axisPoints + 2)) * 1.5;
         const QString countType = f.size == 1 ? QStringLiteral("8 bit")
                                               : QStringLiteral("16 bit %1").arg(
                                                   f.littleEndian ? QStringLiteral("LoHi")
@@ -305,47 +335,103 @@ struct Finder
         found.push_back(c);
     }
 
+    // An axis of points elements, after a pad byte when words would start at an odd address.
+    bool axisAfter(qint64 at, int points, const AxisFormat &a, qint64 *start, qint64 *end,
+                   FinderElement *axis) const
+    {
+        *start = a.size > 1 && (at & 1) ? at + 1 : at;
+        *end = *start + qint64(points) * a.size;
+        return axisAt(*start, points, CountFormat{a.size, a.littleEndian}, axis);
+    }
+
     // Point counts followed by monotonic axes and values: [n1][n2][Y][X][Z] and
-    // [n1][Y][n2][X][Z] for tables, [n][X][Z] for curves.
+    // [n1][Y][n2][X][Z] for tables, [n][X][Z] for curves. Axes may be bytes or words whatever
+    // the counts are; words start at even addresses.
     void searchInline()
     {
         const CountFormat formats[] = {{1, true}, {2, true}, {2, false}};
         for (int fi = 0; fi < 3; ++fi) {
             const CountFormat &f = formats[fi];
+            std::vector<AxisFormat> axisFormats;
+            if (f.size == 1)
+                axisFormats = {{1, true}, {2, true}, {2, false}};
+            else
+                axisFormats = {{2, f.littleEndian}, {1, true}};
             for (qint64 p = 0; p + f.size <= size; p += f.size) {
                 if ((p & 0xFFFF) == 0 && !report(int(fi * 10 + 10 * p / qMax<qint64>(size, 1))))
                     return;
                 const int n1 = countAt(p, f);
                 if (n1 < 2 || n1 > MaxAxisPoints)
                     continue;
-                FinderElement a1, a2;
                 const int n2 = countAt(p + f.size, f);
-                if (n2 >= 2 && n2 <= MaxAxisPoints && n1 * n2 <= MaxCells) {
-                    const qint64 y = p + 2 * f.size;
-                    const qint64 x = y + qint64(n1) * f.size;
-                    if (axisAt(y, n1, f, &a1) && axisAt(x, n2, f, &a2)) {
-                        noteAxis(y, n1, a1);
-                        noteAxis(x, n2, a2);
-                        addInline(p, x + qint64(n2) * f.size, n1, n2, x, a2, y, a1, f);
+                const bool twoCounts = n2 >= 2 && n2 <= MaxAxisPoints && n1 * n2 >= 6
+                                       && n1 * n2 <= MaxCells;
+                for (const AxisFormat &af1 : axisFormats) {
+                    FinderElement a1, a2;
+                    qint64 y, yEnd, x, xEnd;
+                    if (twoCounts && axisAfter(p + 2 * f.size, n1, af1, &y, &yEnd, &a1)) {
+                        for (const AxisFormat &af2 : axisFormats) {
+                            if (!axisAfter(yEnd, n2, af2, &x, &xEnd, &a2))
+                                continue;
+                            noteHeader(p, xEnd, true);
+                            addInline(p, xEnd, n1, n2, x, a2, y, a1, f);
+                        }
                     }
+                    if (!axisAfter(p + f.size, n1, af1, &y, &yEnd, &a1))
+                        continue;
+                    // Axes stored alone give the sides of tables without their own axes.
+                    if (af1.size == f.size && runEndsAt(y, n1, a1))
+                        noteAxis(y, n1, a1);
+                    const qint64 second = f.size > 1 && (yEnd & 1) ? yEnd + 1 : yEnd;
+                    const int m = countAt(second, f);
+                    bool table = false;
+                    if (m >= 2 && m <= MaxAxisPoints && n1 * m >= 6 && n1 * m <= MaxCells) {
+                        for (const AxisFormat &af2 : axisFormats) {
+                            if (!axisAfter(second + f.size, m, af2, &x, &xEnd, &a2))
+                                continue;
+                            table = true;
+                            noteHeader(p, xEnd, true);
+                            addInline(p, xEnd, n1, m, x, a2, y, a1, f);
+                        }
+                    }
+                    noteHeader(p, yEnd, false);
+                    if (n1 >= 4 && !table)
+                        addInline(p, yEnd, 1, n1, y, a1, -1, FinderElement{}, f);
                 }
-                if (!axisAt(p + f.size, n1, f, &a1))
-                    continue;
-                const qint64 afterAxis = p + f.size + qint64(n1) * f.size;
-                noteAxis(p + f.size, n1, a1);
-                structureStarts.push_back(p);
-                const int m = countAt(afterAxis, f);
-                if (n2 >= 2 && n2 <= MaxAxisPoints && axisAt(p + 2 * f.size, n1, f, &a2))
-                    structureStarts.push_back(p);
-                if (m >= 2 && m <= MaxAxisPoints && n1 * m <= MaxCells
-                    && axisAt(afterAxis + f.size, m, f, &a2)) {
-                    const qint64 x = afterAxis + f.size;
-                    addInline(p, x + qint64(m) * f.size, n1, m, x, a2, p + f.size, a1, f);
-                }
-                if (n1 >= 3 && !startsWithAxis(afterAxis, f))
-                    addInline(p, afterAxis, 1, n1, p + f.size, a1, -1, FinderElement{}, f);
             }
         }
+    }
+
+    void noteHeader(qint64 start, qint64 end, bool table)
+    {
+        headers.push_back(Header{start, end, table});
+    }
+
+    // Drops readings that took a point count for an axis point: where another count and axis
+    // begin inside a reading's header and run past its values' start, or where a table's
+    // header holds a curve's. A curve whose values begin with a count and axis is an axis
+    // stored alone.
+    void dropSwallowedCounts()
+    {
+        std::sort(headers.begin(), headers.end(), [](const Header &a, const Header &b) {
+            return a.start != b.start ? a.start < b.start : a.end < b.end;
+        });
+        auto swallowed = [&](const MapCandidate &c) {
+            if (c.headerStart < 0)
+                return false;
+            const qint64 z = c.zAddress;
+            auto it = std::lower_bound(headers.begin(), headers.end(), c.headerStart,
+                                       [](const Header &h, qint64 at) { return h.start < at; });
+            for (; it != headers.end() && it->start <= z; ++it) {
+                if (it->start > c.headerStart && it->start < z && it->end > z)
+                    return true;
+                if (c.rows == 1 && it->end > z
+                    && ((it->start == c.headerStart && it->table) || it->start == z))
+                    return true;
+            }
+            return false;
+        };
+        found.erase(std::remove_if(found.begin(), found.end(), swallowed), found.end());
     }
 
     // The axis lengths seen most often are the widths and heights of tables whose axes are
@@ -364,6 +450,11 @@ struct Finder
         if (lengths.size() < 2)
             lengths = {4, 5, 6, 8, 10, 12, 16};
         std::sort(lengths.begin(), lengths.end());
+        if (qEnvironmentVariableIsSet("TESSA_FINDER_LENGTHS")) {
+            for (const auto &[count, n] : counted)
+                fprintf(stderr, "%d:%lld ", n, (long long)-count);
+            fprintf(stderr, "\n");
+        }
         return lengths;
     }
 
@@ -498,13 +589,12 @@ struct Finder
         if (dv > 0.5 * scale)
             return;
         double wraps = 0.0;
-        double largestRowStep = 0.0;
+        double rowSteps[MaxAxisPoints];
         for (int r = 1; r < rows; ++r) {
             const qint64 at = ls + qint64(r) * columns;
             wraps += std::fabs(v[size_t(at)] - v[size_t(at - 1)]);
-            largestRowStep = qMax(largestRowStep, pv[size_t(at + columns)] - pv[size_t(at)]);
+            rowSteps[r - 1] = (pv[size_t(at + columns)] - pv[size_t(at)]) / columns;
         }
-        largestRowStep /= columns;
         const double dh = (ph[size_t(end)] - ph[size_t(ls + 1)] - wraps) / (double(rows) * (columns - 1));
         const double rowSmooth = std::clamp(1.0 - dh / scale, 0.0, 1.0);
         const double columnSmooth = std::clamp(1.0 - dv / scale, 0.0, 1.0);
@@ -534,10 +624,12 @@ struct Finder
         if (score < options.minimumScore)
             return;
         // Overlapping readings are weighed by the cells they explain: a part of a table is as
-        // smooth as the whole, and two tables read as one step inside more than at their edges.
-        const bool splits = largestRowStep > qMax(topStep, bottomStep) && largestRowStep > 2 * interior;
-        const double weight = double(cells) * smooth * smooth * (0.4 + 0.3 * (top + bottom))
-                              * (0.5 + 0.5 * wrap) * (splits ? 0.4 : 1.0);
+        // smooth as the whole, and two tables read as one step from one to the other inside.
+        const double largestStep = rows > 1 ? *std::max_element(rowSteps, rowSteps + rows - 1) : 0.0;
+        const double edgeStep = qMin(topStep > 0 ? topStep : bottomStep,
+                                     bottomStep > 0 ? bottomStep : topStep);
+        const bool splits = edgeStep > 0 && largestStep >= 0.8 * edgeStep;
+        const double weight = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0);
         if (weight <= best.weight)
             return;
         best = BlockReading{score, weight, rows, columns, rowSmooth, columnSmooth, top, bottom, wrap};
@@ -578,35 +670,23 @@ struct Finder
     // and axis is bounded where it says.
     void markAdjacency()
     {
-        std::sort(structureStarts.begin(), structureStarts.end());
-        structureStarts.erase(std::unique(structureStarts.begin(), structureStarts.end()),
-                              structureStarts.end());
+        std::vector<qint64> starts;
+        for (const Header &h : headers)
+            starts.push_back(h.start);
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
         for (MapCandidate &c : found) {
             const qint64 next = c.lastByte() + 1;
             for (qint64 at : {next, next + 1}) {
-                if (std::binary_search(structureStarts.begin(), structureStarts.end(), at)) {
+                if (std::binary_search(starts.begin(), starts.end(), at)) {
                     c.score = qMin(100.0, c.score + 8.0);
+                    c.weight *= 1.3;
                     c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
                                       .arg(hexAddress(at));
                     break;
                 }
             }
         }
-        // Of readings whose values start at one address, the one with the nearest header: the
-        // others took a point count for an axis point.
-        std::map<qint64, qint64> nearestHeader;
-        for (const MapCandidate &c : found)
-            if (c.headerStart >= 0) {
-                auto [it, inserted] = nearestHeader.emplace(c.zAddress, c.headerStart);
-                if (!inserted)
-                    it->second = qMax(it->second, c.headerStart);
-            }
-        found.erase(std::remove_if(found.begin(), found.end(),
-                                   [&](const MapCandidate &c) {
-                                       return c.headerStart >= 0
-                                              && nearestHeader[c.zAddress] != c.headerStart;
-                                   }),
-                    found.end());
     }
 
     // The nearest axis of the right length stored apart from the table, offered as a guess.
@@ -653,21 +733,10 @@ bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
     return a.element.kind < b.element.kind;
 }
 
-// Which of overlapping readings is taken: those with well-founded stored axes first, then the
-// blocks without axes by the cells they explain, then the remaining readings with axes.
-int tier(const MapCandidate &c)
-{
-    if (c.headerStart < 0)
-        return 1;
-    return c.score >= 60.0 && c.rows * c.columns >= 8 ? 2 : 0;
-}
-
+// Of overlapping readings, the one that explains most is taken.
 bool takenFirst(const MapCandidate &a, const MapCandidate &b)
 {
-    const int ta = tier(a), tb = tier(b);
-    if (ta != tb)
-        return ta > tb;
-    if (ta == 1 && a.weight != b.weight)
+    if (a.weight != b.weight)
         return a.weight > b.weight;
     return lessCandidate(a, b);
 }
@@ -756,6 +825,7 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
     for (int i = 0; i < count && !f.cancelled; ++i)
         f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
 
+    f.dropSwallowedCounts();
     f.markAdjacency();
     std::sort(f.found.begin(), f.found.end(), takenFirst);
     Occupancy taken;
@@ -768,9 +838,9 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
     const qint64 debugAt = qEnvironmentVariable("TESSA_FINDER_DEBUG").toLongLong(nullptr, 16);
     for (MapCandidate &c : f.found) {
         if (debugAt > 0 && qAbs(c.zAddress - debugAt) < 0x30)
-            fprintf(stderr, "%llx %dx%d e%d%s k%d score %.1f taken %d confirm %d\n",
+            fprintf(stderr, "%llx %dx%d e%d%s k%d score %.1f weight %.1f taken %d confirm %d\n",
                     (long long)c.zAddress, c.rows, c.columns, c.element.size,
-                    c.element.littleEndian ? "le" : "be", c.element.kind, c.score,
+                    c.element.littleEndian ? "le" : "be", c.element.kind, c.score, c.weight,
                     int(taken.overlaps(c.firstByte(), c.lastByte())), int(f.confirm(c)));
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
