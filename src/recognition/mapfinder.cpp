@@ -3,7 +3,6 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -261,6 +260,24 @@ struct Finder
         return any;
     }
 
+    // Whether the bytes before a table's values read as one more row of it: then its "counts
+    // and axes" are values of a table around it, not a header.
+    bool continuesAbove(qint64 z, int rows, int columns, const FinderElement &e) const
+    {
+        const qint64 above = z - qint64(columns) * e.size;
+        if (above < 0)
+            return false;
+        const std::vector<double> v = readBlock(image, above, qint64(rows + 1) * columns, e);
+        double edge = 0.0, inside = 0.0;
+        for (int c = 0; c < columns; ++c)
+            edge += std::fabs(v[size_t(columns + c)] - v[size_t(c)]);
+        for (qsizetype i = 2 * columns; i < qsizetype(v.size()); ++i)
+            inside += std::fabs(v[size_t(i)] - v[size_t(i - columns)]);
+        edge /= columns;
+        inside /= double(qint64(rows - 1) * columns);
+        return edge <= inside;
+    }
+
     // Whether a monotonic axis stops where its count says: inside a longer monotonic run any
     // value can be read as the count of the values after it.
     bool runEndsAt(qint64 at, int points, const FinderElement &e) const
@@ -291,6 +308,8 @@ struct Finder
         // Counts and short monotonic runs are common in code; the values must read as a
         // table too, or be all equal (a table not yet calibrated).
         if (!st.flat && (st.smooth < 0.5 || (columns > 1 && st.rowSmooth < 0.3)))
+            return;
+        if (rows > 1 && !st.flat && continuesAbove(z, rows, columns, e))
             return;
         if (rows > 1) {
             noteAxis(yAt, rows, ye);
@@ -450,11 +469,6 @@ struct Finder
         if (lengths.size() < 2)
             lengths = {4, 5, 6, 8, 10, 12, 16};
         std::sort(lengths.begin(), lengths.end());
-        if (qEnvironmentVariableIsSet("TESSA_FINDER_LENGTHS")) {
-            for (const auto &[count, n] : counted)
-                fprintf(stderr, "%d:%lld ", n, (long long)-count);
-            fprintf(stderr, "\n");
-        }
         return lengths;
     }
 
@@ -835,13 +849,7 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
             if (b.isValid())
                 taken.add(b.start, b.end);
     }
-    const qint64 debugAt = qEnvironmentVariable("TESSA_FINDER_DEBUG").toLongLong(nullptr, 16);
     for (MapCandidate &c : f.found) {
-        if (debugAt > 0 && qAbs(c.zAddress - debugAt) < 0x30)
-            fprintf(stderr, "%llx %dx%d e%d%s k%d score %.1f weight %.1f taken %d confirm %d\n",
-                    (long long)c.zAddress, c.rows, c.columns, c.element.size,
-                    c.element.littleEndian ? "le" : "be", c.element.kind, c.score, c.weight,
-                    int(taken.overlaps(c.firstByte(), c.lastByte())), int(f.confirm(c)));
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
