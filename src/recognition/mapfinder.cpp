@@ -19,6 +19,8 @@ constexpr int MinCurvePoints = 6;
 constexpr int MaxLengths = 10;
 // E|X - Y| of two independent draws is 2σ/√π: the mean step of values in no order.
 constexpr double RandomStep = 1.1283791670955126;
+// The same against the mean distance from the median: 4/3 for uniform values, 1.41 for normal.
+constexpr double SpreadStep = 1.37;
 
 quint32 rawAt(const uint8_t *image, qint64 p, int bytes, bool littleEndian)
 {
@@ -61,7 +63,7 @@ struct BlockStats
     double rowSmooth = 0.0;
     double columnSmooth = 0.0;
     double smooth = 0.0;
-    bool flat = false;      // every value equal
+    bool flat = false;      // every value equal, or more than half of them
     bool monotonic = false; // one strictly monotonic run: an axis, not a table
     bool valid = false;     // no unreadable value
 };
@@ -94,7 +96,21 @@ BlockStats blockStats(const std::vector<double> &v, int rows, int columns)
         s.flat = true;
         return s;
     }
-    const double scale = RandomStep * sigma;
+    // The scale of the values is their mean distance from the median, which a few values far
+    // from the rest (a count after erased bytes) do not inflate as they do the deviation.
+    std::vector<double> sorted(v.begin(), v.begin() + n);
+    std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
+    const double median = sorted[size_t(n / 2)];
+    double spread = 0.0;
+    for (qsizetype i = 0; i < n; ++i)
+        spread += std::fabs(v[i] - median);
+    spread /= double(n);
+    if (spread <= 0.0) {
+        // More than half the values are one value: as weak as a table of one value.
+        s.flat = true;
+        return s;
+    }
+    const double scale = SpreadStep * spread;
     int parts = 0;
     if (columns >= 2) {
         double sum = 0.0;
@@ -328,6 +344,7 @@ struct Finder
         c.yAddress = yAt;
         c.yElement = ye;
         c.headerStart = header;
+        c.countSize = f.size;
         // Stored counts and axes are strong evidence: the cells they explain count more than a
         // block's without them, so a short header read inside a table does not outweigh it.
         c.weight = 0.0; // set with the score below
@@ -371,11 +388,9 @@ struct Finder
         const CountFormat formats[] = {{1, true}, {2, true}, {2, false}};
         for (int fi = 0; fi < 3; ++fi) {
             const CountFormat &f = formats[fi];
-            std::vector<AxisFormat> axisFormats;
-            if (f.size == 1)
-                axisFormats = {{1, true}, {2, true}, {2, false}};
-            else
-                axisFormats = {{2, f.littleEndian}, {1, true}};
+            const std::vector<AxisFormat> axisFormats
+                = f.size == 1 ? std::vector<AxisFormat>{{1, true}, {2, true}, {2, false}}
+                              : std::vector<AxisFormat>{{2, f.littleEndian}, {1, true}};
             for (qint64 p = 0; p + f.size <= size; p += f.size) {
                 if ((p & 0xFFFF) == 0 && !report(int(fi * 10 + 10 * p / qMax<qint64>(size, 1))))
                     return;
@@ -414,7 +429,7 @@ struct Finder
                         }
                     }
                     noteHeader(p, yEnd, false);
-                    if (n1 >= 4 && !table)
+                    if (n1 >= MinCurvePoints && !table)
                         addInline(p, yEnd, 1, n1, y, a1, -1, FinderElement{}, f);
                 }
             }
@@ -426,28 +441,61 @@ struct Finder
         headers.push_back(Header{start, end, table});
     }
 
-    // Drops readings that took a point count for an axis point: where another count and axis
-    // begin inside a reading's header and run past its values' start, or where a table's
-    // header holds a curve's. A curve whose values begin with a count and axis is an axis
-    // stored alone.
+    // Whether the X axis goes on rising (or falling) into the first value after it.
+    bool axisRunsOn(const MapCandidate &c) const
+    {
+        const FinderElement &x = c.xElement;
+        const qint64 end = c.xAddress + qint64(c.columns) * x.size;
+        const double last = valueAt(image, end - x.size, x);
+        const double before = valueAt(image, end - 2 * x.size, x);
+        const double next = valueAt(image, c.zAddress, c.element);
+        return last > before ? next > last : next < last;
+    }
+
+    // Drops readings that took a point count for an axis point: where another reading's header
+    // begins inside a reading's header and ends where its values start, or runs past that
+    // while the reading's last axis runs on into its values; or where a table's header holds
+    // a curve's.
     void dropSwallowedCounts()
     {
         std::sort(headers.begin(), headers.end(), [](const Header &a, const Header &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
+        // Readings with stored axes, by where their header begins.
+        std::vector<Header> readings;
+        for (const MapCandidate &c : found)
+            if (c.headerStart >= 0)
+                readings.push_back(Header{c.headerStart, c.zAddress, c.rows > 1});
+        std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
+            return a.start != b.start ? a.start < b.start : a.end < b.end;
+        });
+        auto from = [](const std::vector<Header> &list, qint64 at) {
+            return std::lower_bound(list.begin(), list.end(), at,
+                                    [](const Header &h, qint64 p) { return h.start < p; });
+        };
         auto swallowed = [&](const MapCandidate &c) {
             if (c.headerStart < 0)
                 return false;
             const qint64 z = c.zAddress;
-            auto it = std::lower_bound(headers.begin(), headers.end(), c.headerStart,
-                                       [](const Header &h, qint64 at) { return h.start < at; });
-            for (; it != headers.end() && it->start <= z; ++it) {
-                if (it->start > c.headerStart && it->start < z && it->end > z)
+            const bool runsOn = axisRunsOn(c);
+            for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z; ++it) {
+                if (it->start > c.headerStart && (it->end == z || (it->end > z && runsOn)))
                     return true;
-                if (c.rows == 1 && it->end > z
-                    && ((it->start == c.headerStart && it->table) || it->start == z))
+                if (c.rows == 1 && it->start == c.headerStart && it->table && it->end > z)
                     return true;
             }
+            // Any count and axis that begins inside this reading's axes and runs into its values
+            // means the axes are part of a longer run, when the last axis runs on into the
+            // values too.
+            const qint64 axes = c.headerStart + qint64(c.rows > 1 ? 2 : 1) * c.countSize;
+            if (runsOn)
+                for (auto it = from(headers, axes); it != headers.end() && it->start < z; ++it)
+                    if (it->end > z)
+                        return true;
+            // A curve whose values begin with a count and its axis is an axis stored alone.
+            if (c.rows == 1)
+                for (auto it = from(headers, z); it != headers.end() && it->start == z; ++it)
+                    return true;
             return false;
         };
         found.erase(std::remove_if(found.begin(), found.end(), swallowed), found.end());
@@ -599,6 +647,13 @@ struct Finder
         if (sigma <= 0.0)
             return;
         const double scale = RandomStep * sigma;
+        // A first or last row of one value that the bytes around carry on is filler (erased
+        // flash, padding) taken into the block, not part of a table.
+        if ((end < len && ph[size_t(end)] == ph[size_t(end - columns + 1)]
+             && v[size_t(end)] == v[size_t(end - 1)])
+            || (ls > 0 && ph[size_t(ls + columns)] == ph[size_t(ls + 1)]
+                && v[size_t(ls - 1)] == v[size_t(ls)]))
+            return;
         const double dv = (pv[size_t(end)] - pv[size_t(ls + columns)]) / double(cells - columns);
         if (dv > 0.5 * scale)
             return;

@@ -43,6 +43,7 @@ struct MapCandidate
     FinderElement yElement;
     // First byte of the point counts and axes stored in front of the values, or zAddress.
     qint64 headerStart = -1;
+    int countSize = 0; // bytes of each stored point count; 0 without counts
     double score = 0.0; // 0 .. 100
     // How much of the image the reading explains, for choosing among overlapping readings.
     double weight = 0.0;
