@@ -179,10 +179,57 @@ QString smoothText(const BlockStats &s, int rows, int columns)
     return parts.join(QStringLiteral(", "));
 }
 
+// The best block found starting at one element, kept as numbers until it is chosen.
+struct BlockReading
+{
+    double score = 0.0;
+    double weight = 0.0;
+    int rows = 0;
+    int columns = 0;
+    double rowSmooth = 0.0, columnSmooth = 0.0, top = 0.0, bottom = 0.0, wrap = 0.0;
+};
+
 struct CountFormat
 {
     int size;
     bool littleEndian;
+};
+
+// Inclusive byte ranges already taken, for non-overlap checks in logarithmic time.
+class Occupancy
+{
+public:
+    bool overlaps(qint64 first, qint64 last) const
+    {
+        auto it = spans.upper_bound(last); // first span starting after last
+        if (it == spans.begin())
+            return false;
+        --it;
+        return it->second >= first;
+    }
+    // Known maps may overlap each other: spans are merged so that each start's end is exact.
+    void add(qint64 first, qint64 last)
+    {
+        if (first > last)
+            return;
+        auto it = spans.upper_bound(first);
+        if (it != spans.begin()) {
+            auto before = std::prev(it);
+            if (before->second >= first) {
+                first = before->first;
+                last = qMax(last, before->second);
+                it = spans.erase(before);
+            }
+        }
+        while (it != spans.end() && it->first <= last) {
+            last = qMax(last, it->second);
+            it = spans.erase(it);
+        }
+        spans.emplace(first, last);
+    }
+
+private:
+    std::map<qint64, qint64> spans;
 };
 
 struct AxisFormat
@@ -198,7 +245,16 @@ struct Finder
     MapFinderOptions options;
     MapFinderProgress progress;
     bool cancelled = false;
-    std::vector<MapCandidate> found;
+    // A reading with what it rests on, put into words only when it is proposed.
+    struct Found
+    {
+        MapCandidate candidate;
+        BlockReading block;       // for blocks without stored axes
+        BlockStats stats;         // for readings with stored axes
+        bool countLittleEndian = true;
+        qint64 followedBy = -1;   // a count and axis right after the values
+    };
+    std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
     std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
     // Counts and axes found, from the first count to the end of the last axis.
@@ -352,23 +408,10 @@ struct Finder
                   * (0.25 + 0.1 * axisStrength + 0.45 * smooth
                      + 0.2 * sizeFactor(qint64(rows) * columns));
         c.weight = c.score * std::sqrt(double(qint64(rows) * columns + axisPoints + 2)) * 1.5;
-        const QString countType = f.size == 1 ? QStringLiteral("8 bit")
-                                              : QStringLiteral("16 bit %1").arg(
-                                                  f.littleEndian ? QStringLiteral("LoHi")
-                                                                 : QStringLiteral("HiLo"));
-        c.evidence << (rows > 1 ? QStringLiteral("conteggi degli assi %1 × %2 (%3) @%4")
-                                      .arg(rows)
-                                      .arg(columns)
-                                      .arg(countType, hexAddress(header))
-                                : QStringLiteral("conteggio dell'asse %1 (%2) @%3")
-                                      .arg(columns)
-                                      .arg(countType, hexAddress(header)));
-        c.evidence << (rows > 1 ? QStringLiteral("assi monotoni @%1 e @%2")
-                                      .arg(hexAddress(yAt), hexAddress(xAt))
-                                : QStringLiteral("asse monotono @%1").arg(hexAddress(xAt)));
-        c.evidence << smoothText(st, rows, columns);
-        c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(columns);
-        found.push_back(c);
+        Found entry{c, {}};
+        entry.stats = st;
+        entry.countLittleEndian = f.littleEndian;
+        found.push_back(entry);
     }
 
     // An axis of points elements, after a pad byte when words would start at an odd address.
@@ -463,9 +506,10 @@ struct Finder
         });
         // Readings with stored axes, by where their header begins.
         std::vector<Header> readings;
-        for (const MapCandidate &c : found)
-            if (c.headerStart >= 0)
-                readings.push_back(Header{c.headerStart, c.zAddress, c.rows > 1});
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0)
+                readings.push_back(
+                    Header{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1});
         std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
@@ -473,7 +517,8 @@ struct Finder
             return std::lower_bound(list.begin(), list.end(), at,
                                     [](const Header &h, qint64 p) { return h.start < p; });
         };
-        auto swallowed = [&](const MapCandidate &c) {
+        auto swallowed = [&](const Found &f) {
+            const MapCandidate &c = f.candidate;
             if (c.headerStart < 0)
                 return false;
             const qint64 z = c.zAddress;
@@ -520,15 +565,6 @@ struct Finder
         return lengths;
     }
 
-    // The best block found starting at one element, kept as numbers until it is chosen.
-    struct BlockReading
-    {
-        double score = 0.0;
-        double weight = 0.0;
-        int rows = 0;
-        int columns = 0;
-        double rowSmooth = 0.0, columnSmooth = 0.0, top = 0.0, bottom = 0.0, wrap = 0.0;
-    };
 
     // Blocks of smooth values whose sides are axis lengths, bounded by a step in the values at
     // their first and last rows: tables whose axes are stored elsewhere or not at all.
@@ -606,10 +642,21 @@ struct Finder
                     }
                 }
             }
-            for (qint64 i = 0; i < chunk && c0 + i < n; ++i) {
+            // Of the blocks of this view that overlap, only the weightiest can be proposed.
+            std::vector<qint64> order;
+            for (qint64 i = 0; i < chunk && c0 + i < n; ++i)
+                if (bestAt[size_t(i)].rows > 0)
+                    order.push_back(i);
+            std::stable_sort(order.begin(), order.end(), [&](qint64 a, qint64 b) {
+                return bestAt[size_t(a)].weight > bestAt[size_t(b)].weight;
+            });
+            Occupancy kept;
+            for (qint64 i : order) {
                 const BlockReading &b = bestAt[size_t(i)];
-                if (b.rows == 0)
+                const qint64 last = i + qint64(b.rows) * b.columns - 1;
+                if (kept.overlaps(i, last))
                     continue;
+                kept.add(i, last);
                 MapCandidate c;
                 c.zAddress = (c0 + i) * e.size;
                 c.rows = b.rows;
@@ -617,18 +664,8 @@ struct Finder
                 c.element = e;
                 c.score = b.score;
                 c.weight = b.weight;
-                c.evidence = {QStringLiteral("nessun conteggio degli assi davanti ai valori"),
-                              QStringLiteral("righe lisce %1, colonne lisce %2")
-                                  .arg(b.rowSmooth, 0, 'f', 2)
-                                  .arg(b.columnSmooth, 0, 'f', 2),
-                              QStringLiteral("larghezza %1 e altezza %2 pari ad assi trovati")
-                                  .arg(b.columns)
-                                  .arg(b.rows),
-                              QStringLiteral("salto dei valori prima %1, dopo %2, a capo riga %3")
-                                  .arg(b.top, 0, 'f', 2)
-                                  .arg(b.bottom, 0, 'f', 2)
-                                  .arg(b.wrap, 0, 'f', 2)};
-                found.push_back(c);
+                Found entry{c, b};
+                found.push_back(entry);
             }
         }
     }
@@ -744,18 +781,59 @@ struct Finder
             starts.push_back(h.start);
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        for (MapCandidate &c : found) {
+        for (Found &f : found) {
+            MapCandidate &c = f.candidate;
             const qint64 next = c.lastByte() + 1;
             for (qint64 at : {next, next + 1}) {
                 if (std::binary_search(starts.begin(), starts.end(), at)) {
                     c.score = qMin(100.0, c.score + 8.0);
                     c.weight *= 1.3;
-                    c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
-                                      .arg(hexAddress(at));
+                    f.followedBy = at;
                     break;
                 }
             }
         }
+    }
+
+    // The evidence of a proposed reading, in words.
+    void describe(Found &f) const
+    {
+        MapCandidate &c = f.candidate;
+        if (c.headerStart >= 0) {
+            const QString countType = c.countSize == 1
+                                          ? QStringLiteral("8 bit")
+                                          : QStringLiteral("16 bit %1").arg(
+                                              f.countLittleEndian ? QStringLiteral("LoHi")
+                                                                  : QStringLiteral("HiLo"));
+            c.evidence << (c.rows > 1 ? QStringLiteral("conteggi degli assi %1 × %2 (%3) @%4")
+                                            .arg(c.rows)
+                                            .arg(c.columns)
+                                            .arg(countType, hexAddress(c.headerStart))
+                                      : QStringLiteral("conteggio dell'asse %1 (%2) @%3")
+                                            .arg(c.columns)
+                                            .arg(countType, hexAddress(c.headerStart)));
+            c.evidence << (c.rows > 1 ? QStringLiteral("assi monotoni @%1 e @%2")
+                                            .arg(hexAddress(c.yAddress), hexAddress(c.xAddress))
+                                      : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
+            c.evidence << smoothText(f.stats, c.rows, c.columns);
+            c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
+        } else {
+            const BlockReading &b = f.block;
+            c.evidence << QStringLiteral("nessun conteggio degli assi davanti ai valori")
+                       << QStringLiteral("righe lisce %1, colonne lisce %2")
+                              .arg(b.rowSmooth, 0, 'f', 2)
+                              .arg(b.columnSmooth, 0, 'f', 2)
+                       << QStringLiteral("larghezza %1 e altezza %2 pari ad assi trovati")
+                              .arg(b.columns)
+                              .arg(b.rows)
+                       << QStringLiteral("salto dei valori prima %1, dopo %2, a capo riga %3")
+                              .arg(b.top, 0, 'f', 2)
+                              .arg(b.bottom, 0, 'f', 2)
+                              .arg(b.wrap, 0, 'f', 2);
+        }
+        if (f.followedBy >= 0)
+            c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
+                              .arg(hexAddress(f.followedBy));
     }
 
     // The nearest axis of the right length stored apart from the table, offered as a guess.
@@ -810,43 +888,6 @@ bool takenFirst(const MapCandidate &a, const MapCandidate &b)
     return lessCandidate(a, b);
 }
 
-// Inclusive byte ranges already taken, for non-overlap checks in logarithmic time.
-class Occupancy
-{
-public:
-    bool overlaps(qint64 first, qint64 last) const
-    {
-        auto it = spans.upper_bound(last); // first span starting after last
-        if (it == spans.begin())
-            return false;
-        --it;
-        return it->second >= first;
-    }
-    // Known maps may overlap each other: spans are merged so that each start's end is exact.
-    void add(qint64 first, qint64 last)
-    {
-        if (first > last)
-            return;
-        auto it = spans.upper_bound(first);
-        if (it != spans.begin()) {
-            auto before = std::prev(it);
-            if (before->second >= first) {
-                first = before->first;
-                last = qMax(last, before->second);
-                it = spans.erase(before);
-            }
-        }
-        while (it != spans.end() && it->first <= last) {
-            last = qMax(last, it->second);
-            it = spans.erase(it);
-        }
-        spans.emplace(first, last);
-    }
-
-private:
-    std::map<qint64, qint64> spans;
-};
-
 } // namespace
 
 int FinderElement::organisation() const
@@ -896,7 +937,9 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
 
     f.dropSwallowedCounts();
     f.markAdjacency();
-    std::sort(f.found.begin(), f.found.end(), takenFirst);
+    std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
+        return takenFirst(a.candidate, b.candidate);
+    });
     Occupancy taken;
     for (const MapDefinition &m : options.known) {
         const MapRanges r = mapRanges(m);
@@ -904,12 +947,14 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
             if (b.isValid())
                 taken.add(b.start, b.end);
     }
-    for (MapCandidate &c : f.found) {
+    for (Finder::Found &entry : f.found) {
+        MapCandidate &c = entry.candidate;
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
         if (!f.confirm(c))
             continue;
+        f.describe(entry);
         if (c.headerStart < 0)
             f.guessAxes(c);
         taken.add(c.firstByte(), c.lastByte());
