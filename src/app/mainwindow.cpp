@@ -3,6 +3,7 @@
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/driverscancommand.h"
+#include "app/mapfindercommand.h"
 #include "app/hoverfilter.h"
 #include "app/mapwindowopener.h"
 #include "app/onlinecommands.h"
@@ -107,6 +108,7 @@ MainWindow::MainWindow(QWidget *parent)
         [this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
     m_importer = new DescriptionImporter(this);
     m_driverScan = new DriverScanCommand(this);
+    m_mapFinder = new MapFinderCommand(this);
     m_online = new OnlineCommands(this);
     m_online->checkService();
     m_projectCommands->setMapSearch(
@@ -536,6 +538,8 @@ void MainWindow::buildMenus()
     })->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
+    add(misc, QStringLiteral("Cerca mappe potenziali..."), QStringLiteral("findMapsAction"),
+        [this] { m_mapFinder->start(); });
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Accesso cliente..."), QStringLiteral("customerSignInAction"),
         [this] { m_online->signIn(); });

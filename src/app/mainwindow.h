@@ -12,6 +12,7 @@
 class DescriptionImporter;
 class DocumentWindow;
 class DriverScanCommand;
+class MapFinderCommand;
 class Firmware;
 class FirmwareProject;
 class Hex2DView;
@@ -84,6 +85,7 @@ public:
     ProjectCommands *projectCommands() const { return m_projectCommands; }
     // "Carica driver...": a recognition driver scanned against the active document.
     DriverScanCommand *driverScanCommand() const { return m_driverScan; }
+    MapFinderCommand *mapFinderCommand() const { return m_mapFinder; }
     // The service client, sign-in, driver request and online driver search.
     OnlineCommands *onlineCommands() const { return m_online; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
@@ -178,5 +180,6 @@ private:
     std::unique_ptr<OriModComparison> m_comparison;
     ProjectCommands *m_projectCommands = nullptr;
     DriverScanCommand *m_driverScan = nullptr;
+    MapFinderCommand *m_mapFinder = nullptr;
     OnlineCommands *m_online = nullptr;
 };

@@ -33,6 +33,9 @@ QWidget *frameOf(MapWindow *window)
     return qobject_cast<QMdiSubWindow *>(parent) ? parent : window;
 }
 
+MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definition,
+                         QMdiArea *area, bool listed);
+
 } // namespace
 
 QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapOffset)
@@ -76,8 +79,24 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     }
     if (!found)
         return nullptr;
-    const MapDefinition definition = *found;
+    return showMapWindow(document, *found, area, true);
+}
 
+MapWindow *openUnlistedMapWindow(DocumentWindow *document, const MapDefinition &definition,
+                                 QMdiArea *area)
+{
+    if (!document || !document->record() || !document->record()->firmware)
+        return nullptr;
+    return showMapWindow(document, definition, area, false);
+}
+
+namespace {
+
+MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definition,
+                         QMdiArea *area, bool listed)
+{
+    FirmwareProject *record = document->record();
+    const int mapOffset = definition.mapOffset;
     if (!area && record->subWindow)
         area = record->subWindow->mdiArea();
     const QList<MapWindow *> existing = mapWindowsOf(document, mapOffset);
@@ -152,7 +171,9 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
         window, &MapWindow::mapNameChanged, document,
         [document](int offset, const QString &name) { document->renameMap(offset, name); });
     // A map deleted from any view takes its window with it: left open it could still write.
-    QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window] {
+    // A map not in the list yet (a proposal being looked at) has nothing to follow.
+    if (listed)
+        QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window] {
         for (const MapDefinition &map : document->record()->maps)
             if (map.mapOffset == window->mapOffset())
                 return;
@@ -182,3 +203,5 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     area->setActiveSubWindow(sub);
     return window;
 }
+
+} // namespace

@@ -1007,3 +1007,17 @@ MapDefinition candidateDefinition(const MapCandidate &c, const uint8_t *image, q
     d.yAxis = readYAxis(d, image, size);
     return d;
 }
+
+QList<double> candidateValues(const MapCandidate &c, const uint8_t *image, qint64 size)
+{
+    const qint64 cells = qint64(c.rows) * c.columns;
+    if (!image || c.zAddress < 0 || c.rows < 1 || c.columns < 1 || cells > MaxCells
+        || (c.element.size != 1 && c.element.size != 2 && c.element.size != 4)
+        || c.zAddress + cells * c.element.size > size)
+        return {};
+    QList<double> values;
+    values.reserve(cells);
+    for (qint64 i = 0; i < cells; ++i)
+        values.append(valueAt(image, c.zAddress + i * c.element.size, c.element));
+    return values;
+}

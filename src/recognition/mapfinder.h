@@ -82,3 +82,6 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
 MapDefinition candidateDefinition(const MapCandidate &candidate, const uint8_t *image,
                                   qint64 size);
 QString candidateName(const MapCandidate &candidate);
+
+// The values of a candidate in storage order (row by row); empty when they cannot be read.
+QList<double> candidateValues(const MapCandidate &candidate, const uint8_t *image, qint64 size);
