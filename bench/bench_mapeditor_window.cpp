@@ -89,12 +89,12 @@ int main(int argc, char **argv)
         image[d.yAxisOffset + 2 * k + 1] = char(yv >> 8);
     }
     const auto *data = reinterpret_cast<const uint8_t *>(image.constData());
-    const QList<quint16> values = readMapValues(d, data, image.size());
-    QList<quint16> original = values;
+    const QList<double> values = readMapValues(d, data, image.size());
+    QList<double> original = values;
     for (int i = 0; i < original.size(); i += 3)
-        original[i] = quint16(original[i] + 7);
-    const QList<quint16> x = readXAxis(d, data, image.size());
-    const QList<quint16> y = readYAxis(d, data, image.size());
+        original[i] = double(quint16(original[i] + 7));
+    const QList<double> x = readXAxis(d, data, image.size());
+    const QList<double> y = readYAxis(d, data, image.size());
 
     auto open = [&] {
         auto *w = new MapWindow(64, 64, x, y, values, original, image, d.mapOffset, d.xAxisOffset,

@@ -28,6 +28,7 @@
 #include "projects/ecuidentification.h"
 #include "projects/projectcommands.h"
 #include "recognition/drivercreator.h"
+#include "importers/mapfilter.h"
 #include "recognition/mapcategory.h"
 
 #include <QAction>
@@ -55,6 +56,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -307,10 +309,14 @@ void MainWindow::buildDatabasePanel()
     QToolButton *a2l = makeButton(QStringLiteral("Importa A2L / DAMOS"), QSize(36, 26));
     a2l->setObjectName(QStringLiteral("panelA2lButton"));
     a2l->setText(QStringLiteral("A2L"));
+    QToolButton *xdf = makeButton(QStringLiteral("Importa XDF"), QSize(36, 26));
+    xdf->setObjectName(QStringLiteral("panelXdfButton"));
+    xdf->setText(QStringLiteral("XDF"));
     const QString textStyle = QStringLiteral("QToolButton { font-weight: bold; padding: 3px 5px;}");
     ols->setStyleSheet(textStyle);
     a2l->setStyleSheet(textStyle);
-    for (QToolButton *b : {open, save, ols, a2l})
+    xdf->setStyleSheet(textStyle);
+    for (QToolButton *b : {open, save, ols, a2l, xdf})
         row->addWidget(b);
     row->addStretch(1);
     m_collapseButton = new QToolButton(m_databasePanel);
@@ -367,6 +373,8 @@ void MainWindow::buildDatabasePanel()
     connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
     connect(a2l, &QToolButton::clicked, this,
             [this] { m_importer->importA2L(activeDocumentWindow()); });
+    connect(xdf, &QToolButton::clicked, this,
+            [this] { m_importer->importXdf(activeDocumentWindow()); });
 }
 
 void MainWindow::buildMenus()
@@ -393,6 +401,8 @@ void MainWindow::buildMenus()
         [this] { m_projectCommands->browseProjects(); });
     add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"),
         [this] { m_importer->importA2L(activeDocumentWindow()); });
+    add(file, QStringLiteral("Importa XDF..."), QStringLiteral("importXdfAction"),
+        [this] { m_importer->importXdf(activeDocumentWindow()); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
     add(file, QStringLiteral("Accesso cliente..."), QStringLiteral("signInAction"),
@@ -404,6 +414,8 @@ void MainWindow::buildMenus()
         QStringLiteral("importMapPackAction"), [this] { m_projectCommands->importMapPack(); });
     add(importExport, QStringLiteral("Esporta pacchetto mappe..."),
         QStringLiteral("exportMapPackAction"), [this] { m_projectCommands->exportMapPack(); });
+    add(importExport, QStringLiteral("Esporta XDF..."), QStringLiteral("exportXdfAction"),
+        [this] { m_importer->exportXdf(activeDocumentWindow()); });
     add(file, QStringLiteral("Esci"), QStringLiteral("exitAction"), [this] { close(); });
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
@@ -804,6 +816,18 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     QTreeWidgetItem *mapsItem = mapsItemOf(record);
     if (!mapsItem)
         return;
+    // A rebuild (after any change of the list) keeps the groups the user opened.
+    QSet<QString> openGroups;
+    const std::function<void(const QTreeWidgetItem *)> collectOpen =
+        [&](const QTreeWidgetItem *parent) {
+            for (int i = 0; i < parent->childCount(); ++i) {
+                const QTreeWidgetItem *child = parent->child(i);
+                if (child->isExpanded() && child->data(0, MapGroupRole).isValid())
+                    openGroups.insert(child->data(0, MapGroupRole).toString());
+                collectOpen(child);
+            }
+        };
+    collectOpen(mapsItem);
     qDeleteAll(mapsItem->takeChildren());
     QTreeWidgetItem *driverItem = driverMapsItemOf(record);
     const bool driverExpanded = driverItem && driverItem->isExpanded();
@@ -815,6 +839,22 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     QList<QTreeWidgetItem *> items;
     items.reserve(record->maps.size());
     QMap<int, QTreeWidgetItem *> categoryItems;
+    // A map's group path ("Accensione/Base") nests it under one item per level.
+    QHash<QString, QTreeWidgetItem *> groupItems;
+    const std::function<QTreeWidgetItem *(const QStringList &)> groupItem =
+        [&](const QStringList &levels) -> QTreeWidgetItem * {
+        const QString path = levels.join(u'/');
+        QTreeWidgetItem *&item = groupItems[path];
+        if (!item) {
+            item = new QTreeWidgetItem({levels.constLast()});
+            item->setData(0, MapGroupRole, path);
+            if (levels.size() == 1)
+                items.append(item);
+            else
+                groupItem(levels.first(levels.size() - 1))->addChild(item);
+        }
+        return item;
+    };
     for (int i = 0; i < record->maps.size(); ++i) {
         const MapDefinition &map = record->maps.at(i);
         const auto origin = record->driverMapOrigins.constFind(map.mapOffset);
@@ -822,7 +862,11 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
             auto *item = new QTreeWidgetItem({map.name});
             item->setData(0, Qt::UserRole, map.mapOffset);
             item->setData(0, Qt::UserRole + 10, i);
-            items.append(item);
+            const QStringList levels = mapGroupLevels(map.group);
+            if (levels.isEmpty())
+                items.append(item);
+            else
+                groupItem(levels)->addChild(item);
             continue;
         }
         origins.insert(map.mapOffset, *origin);
@@ -847,6 +891,9 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     record->driverMapOrigins = origins;
     mapsItem->addChildren(items);
     mapsItem->setExpanded(true);
+    // Only an item inside the tree can be expanded.
+    for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
+        it.value()->setExpanded(openGroups.contains(it.key()));
 }
 
 QTreeWidgetItem *MainWindow::driverMapsItemOf(const FirmwareProject *record) const

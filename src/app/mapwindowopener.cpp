@@ -115,13 +115,13 @@ MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definiti
 
     // An index axis is numbered by the window itself, for the cells it really builds: a
     // definition from a file may claim billions of them.
-    QList<quint16> xAxis;
+    QList<double> xAxis;
     if (definition.xAxisSource != 0) {
         xAxis = readXAxis(definition, image.data(), length);
         if (xAxis.isEmpty())
             xAxis = definition.xAxis;
     }
-    QList<quint16> yAxis;
+    QList<double> yAxis;
     if (definition.yAxisSource != 0) {
         yAxis = readYAxis(definition, image.data(), length);
         if (yAxis.isEmpty())
@@ -146,11 +146,8 @@ MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definiti
     });
 
     QObject::connect(
-        window, &MapWindow::mapValueChanged, document, [document, window](int offset, quint16 raw) {
-            const std::vector<uint8_t> &bytes = document->record()->firmware->data();
-            document->writeBytes(offset,
-                                 MapElementCodec::encode(raw, window->zOrganisation(), bytes.data(),
-                                                         qint64(bytes.size()), offset));
+        window, &MapWindow::mapValueChanged, document, [document, window](int offset, double raw) {
+            document->writeBytes(offset, MapElementCodec::encode(raw, window->zValueType()));
         });
     QObject::connect(window, &MapWindow::mapBlockChanged, document,
                      [document](int startOffset, const QByteArray &data) {

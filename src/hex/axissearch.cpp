@@ -23,29 +23,30 @@ struct WordReader
             out.append(at(p + 2 * qint64(i)));
         return out;
     }
-    bool axisAt(qint64 p, int count) const { return isPlausibleAxis(words(p, count)); }
+    // The kind the axis at p reads as, unsigned first; -1 when it is no axis either way.
+    int axisAt(qint64 p, int count) const
+    {
+        const QList<quint16> unsignedWords = words(p, count);
+        if (isPlausibleAxis(unsignedWords))
+            return ValueUnsigned;
+        QList<qint16> signedWords;
+        signedWords.reserve(count);
+        for (quint16 w : unsignedWords)
+            signedWords.append(qint16(w));
+        return isPlausibleAxis(signedWords) ? ValueSigned : -1;
+    }
 };
 
-} // namespace
-
-bool isPlausibleAxis(const QList<quint16> &words)
+AxisSearchResult found(AxisLayout layout, qint64 xOffset, int xKind, qint64 yOffset, int yKind,
+                       qint64 start)
 {
-    const qsizetype n = words.size();
-    if (n < 2)
-        return false;
-    qsizetype rising = 0, falling = 0, flat = 0;
-    for (qsizetype i = 1; i < n; ++i) {
-        if (words[i] > words[i - 1])
-            ++rising;
-        else if (words[i] < words[i - 1])
-            ++falling;
-        else
-            ++flat;
-    }
-    if (flat == n - 1)
-        return false;
-    return (std::max(rising, falling) + flat) * 100 >= (n - 1) * 75;
+    AxisSearchResult r{layout, xOffset, yOffset, start};
+    r.xValueKind = xKind;
+    r.yValueKind = yKind;
+    return r;
 }
+
+} // namespace
 
 AxisSearchResult findStoredAxes(const uchar *image, qint64 size, qint64 start, int rows,
                                 int columns, bool littleEndian)
@@ -59,9 +60,11 @@ AxisSearchResult findStoredAxes(const uchar *image, qint64 size, qint64 start, i
     for (qint64 p = start - 2; p >= lowest; p -= 2) {
         const quint16 first = r.at(p);
         // One-row map: column count and the X axis.
-        if (rows == 1 && columns > 1 && first == columns && p + 2 + 2 * qint64(columns) == start
-            && r.axisAt(p + 2, columns)) {
-            return {AxisLayout::OneRowCount, p + 2, -1, p};
+        if (rows == 1 && columns > 1 && first == columns
+            && p + 2 + 2 * qint64(columns) == start) {
+            const int kind = r.axisAt(p + 2, columns);
+            if (kind >= 0)
+                return found(AxisLayout::OneRowCount, p + 2, kind, -1, ValueUnsigned, p);
         }
         // Both counts first, then the two axes in the same order.
         if (p + 4 <= start) {
@@ -74,11 +77,14 @@ AxisSearchResult findStoredAxes(const uchar *image, qint64 size, qint64 start, i
                 const qint64 axis2 = axis1 + 2 * qint64(o[0]);
                 if (axis2 + 2 * qint64(o[1]) != start)
                     continue;
-                if (!r.axisAt(axis1, o[0]) || !r.axisAt(axis2, o[1]))
+                const int kind1 = r.axisAt(axis1, o[0]);
+                const int kind2 = kind1 < 0 ? -1 : r.axisAt(axis2, o[1]);
+                if (kind2 < 0)
                     continue;
                 const bool rowsFirst = o[0] == rows && (&o == &orders[0]);
-                return rowsFirst ? AxisSearchResult{AxisLayout::TwoCountsFirst, axis2, axis1, p}
-                                 : AxisSearchResult{AxisLayout::TwoCountsFirst, axis1, axis2, p};
+                const AxisLayout layout = AxisLayout::TwoCountsFirst;
+                return rowsFirst ? found(layout, axis2, kind2, axis1, kind1, p)
+                                 : found(layout, axis1, kind1, axis2, kind2, p);
             }
         }
         // Count, axis, count, axis.
@@ -91,11 +97,14 @@ AxisSearchResult findStoredAxes(const uchar *image, qint64 size, qint64 start, i
             const qint64 axis2 = secondCount + 2;
             if (axis2 + 2 * qint64(c[1]) != start || r.at(secondCount) != c[1])
                 continue;
-            if (!r.axisAt(axis1, c[0]) || !r.axisAt(axis2, c[1]))
+            const int kind1 = r.axisAt(axis1, c[0]);
+            const int kind2 = kind1 < 0 ? -1 : r.axisAt(axis2, c[1]);
+            if (kind2 < 0)
                 continue;
             const bool rowsFirst = &c == &counts[0];
-            return rowsFirst ? AxisSearchResult{AxisLayout::CountAxisCountAxis, axis2, axis1, p}
-                             : AxisSearchResult{AxisLayout::CountAxisCountAxis, axis1, axis2, p};
+            const AxisLayout layout = AxisLayout::CountAxisCountAxis;
+            return rowsFirst ? found(layout, axis2, kind2, axis1, kind1, p)
+                             : found(layout, axis1, kind1, axis2, kind2, p);
         }
     }
     return none;

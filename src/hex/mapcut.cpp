@@ -41,6 +41,8 @@ MapCutResult cutMapFromSelection(const QByteArray &image, qint64 selStart, qint6
     d.dataType = d.xDataType = d.yDataType = organisation;
     d.littleEndian = d.xLittleEndian = d.yLittleEndian = littleEndian;
     d.zElementSize = d.xElementSize = d.yElementSize = 2;
+    d.xValueKind = result.axes.xValueKind;
+    d.yValueKind = result.axes.yValueKind;
     d.factor = 1.0;
     d.xAxisOffset = int(result.axes.xAxisOffset);
     d.yAxisOffset = int(result.axes.yAxisOffset);

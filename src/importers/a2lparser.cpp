@@ -152,6 +152,14 @@ struct CompuMethod
     bool hasCoefficients = false;
 };
 
+// The data type of a record layout line: its size, value kind and name.
+struct ElementType
+{
+    int size = 0;
+    int kind = ValueUnsigned;
+    QString name;
+};
+
 struct RecordLayout
 {
     int noAxisPtsXSize = 0;
@@ -159,6 +167,13 @@ struct RecordLayout
     int axisPtsXSize = 0;
     int axisPtsYSize = 0;
     int fncValuesSize = 0;
+    int axisPtsXKind = ValueUnsigned;
+    int axisPtsYKind = ValueUnsigned;
+    int fncValuesKind = ValueUnsigned;
+    // The data type names of the three lines, for the message that refuses a 64-bit one.
+    QString axisPtsXType;
+    QString axisPtsYType;
+    QString fncValuesType;
     bool hasNoAxisPtsX = false;
     bool hasNoAxisPtsY = false;
     bool hasAxisPtsX = false;
@@ -172,6 +187,8 @@ struct AxisPoints
     qint64 offset = -1;
     int points = 0;
     int elementSize = 2;
+    int kind = ValueUnsigned;
+    QString typeName; // the layout's data type of the points, when it has one
     QString inputQuantity;
     QString conversion;
     QString recordLayout;
@@ -183,6 +200,7 @@ struct AxisFields
     int &offset;
     int &elementSize;
     int &dataType;
+    int &kind;
     QString &name;
     QString &compuMethod;
     QString &unit;
@@ -193,14 +211,14 @@ struct AxisFields
 
 AxisFields xAxisFields(MapDefinition &d)
 {
-    return {d.xAxisOffset, d.xElementSize, d.xDataType, d.xAxisName, d.xCompuMethod,
-            d.xUnit,       d.xFactor,      d.xOffsetFactor, d.xDecimals};
+    return {d.xAxisOffset, d.xElementSize, d.xDataType,     d.xValueKind, d.xAxisName,
+            d.xCompuMethod, d.xUnit,       d.xFactor,       d.xOffsetFactor, d.xDecimals};
 }
 
 AxisFields yAxisFields(MapDefinition &d)
 {
-    return {d.yAxisOffset, d.yElementSize, d.yDataType, d.yAxisName, d.yCompuMethod,
-            d.yUnit,       d.yFactor,      d.yOffsetFactor, d.yDecimals};
+    return {d.yAxisOffset, d.yElementSize, d.yDataType,     d.yValueKind, d.yAxisName,
+            d.yCompuMethod, d.yUnit,       d.yFactor,       d.yOffsetFactor, d.yDecimals};
 }
 
 struct AxisDescription
@@ -221,6 +239,41 @@ int sizeFromLayoutName(const QString &name)
         || upper.contains(QLatin1String("FLOAT32")))
         return 4;
     return 2;
+}
+
+// The value kind guessed from a record layout's name, among the names of the size that
+// sizeFromLayoutName guesses (the first one in the name wins).
+int kindFromLayoutName(const QString &name)
+{
+    const QString upper = name.toUpper();
+    const int size = sizeFromLayoutName(name);
+    const struct
+    {
+        const char *token;
+        int size;
+        int kind;
+    } tokens[] = {{"UBYTE", 1, ValueUnsigned}, {"SBYTE", 1, ValueSigned},
+                  {"UWORD", 2, ValueUnsigned}, {"SWORD", 2, ValueSigned},
+                  {"ULONG", 4, ValueUnsigned}, {"SLONG", 4, ValueSigned},
+                  {"FLOAT32", 4, ValueFloat}};
+    qsizetype first = -1;
+    int kind = ValueUnsigned;
+    for (const auto &t : tokens) {
+        if (t.size != size)
+            continue;
+        const qsizetype at = upper.indexOf(QLatin1String(t.token));
+        if (at >= 0 && (first < 0 || at < first)) {
+            first = at;
+            kind = t.kind;
+        }
+    }
+    return kind;
+}
+
+QString refusal(const QString &map, const QString &dataType)
+{
+    return QStringLiteral("%1: tipo di dato %2 non supportato (64 bit), mappa non importata.")
+        .arg(map, dataType);
 }
 
 bool parsePoints(QStringView text, int *points)
@@ -348,6 +401,114 @@ int A2LParser::elementSizeOfDataType(QStringView dataType)
     return 2;
 }
 
+int A2LParser::valueKindOfDataType(QStringView dataType)
+{
+    const QString upper = dataType.toString().toUpper();
+    if (upper == QLatin1String("SBYTE") || upper == QLatin1String("SWORD")
+        || upper == QLatin1String("SLONG") || upper == QLatin1String("A_INT64"))
+        return ValueSigned;
+    if (upper == QLatin1String("FLOAT32_IEEE") || upper == QLatin1String("FLOAT64_IEEE"))
+        return ValueFloat;
+    return ValueUnsigned;
+}
+
+QString A2LParser::refusalSummary(const QStringList &refused)
+{
+    if (refused.isEmpty())
+        return QString();
+    constexpr qsizetype Shown = 20;
+    QString text = QStringLiteral("\n\nMappe non importate: %1").arg(refused.size());
+    for (qsizetype i = 0; i < qMin(Shown, refused.size()); ++i)
+        text += QLatin1Char('\n') + refused.at(i);
+    if (refused.size() > Shown)
+        text += QStringLiteral("\n... e altre %1.").arg(refused.size() - Shown);
+    return text;
+}
+
+namespace {
+
+// The names listed in the /begin KEYWORD ... /end KEYWORD lists of a block's body.
+QStringList listedNames(QStringView body, QLatin1StringView keyword)
+{
+    QStringList names;
+    for (QStringView list : findBlocks(body, {keyword}).constFirst()) {
+        // "/begin KEYWORD a b c /end KEYWORD": the words between the two keywords.
+        qsizetype i = 0;
+        QStringList words;
+        while (i < list.size()) {
+            while (i < list.size() && isSpace(list.at(i)))
+                ++i;
+            const qsizetype start = i;
+            while (i < list.size() && !isSpace(list.at(i)))
+                ++i;
+            if (i > start)
+                words.append(list.mid(start, i - start).toString());
+        }
+        // /begin, the keyword, the names, /end, the keyword.
+        for (qsizetype w = 2; w + 2 < words.size(); ++w)
+            names.append(words.at(w));
+    }
+    return names;
+}
+
+// Each characteristic's group path from the description's FUNCTION and GROUP blocks: the
+// FUNCTION that defines it, else the GROUP that lists it, else a FUNCTION that refers to it;
+// a function or group listed as SUB_FUNCTION / SUB_GROUP of another sits below it.
+void assignGroups(QStringView text, QList<MapDefinition> &maps)
+{
+    const QList<QList<QStringView>> blocks
+        = findBlocks(text, {QLatin1StringView("FUNCTION"), QLatin1StringView("GROUP")});
+    if (blocks.at(0).isEmpty() && blocks.at(1).isEmpty())
+        return;
+    const QRegularExpression headRe(QStringLiteral("^/begin\\s+\\S+\\s+(\\S+)"),
+                                    QRegularExpression::CaseInsensitiveOption);
+    QHash<QString, QString> parent[2];      // per kind: name -> the block listing it as a sub
+    QHash<QString, QString> defined;        // characteristic -> FUNCTION defining it
+    QHash<QString, QString> grouped;        // characteristic -> GROUP listing it
+    QHash<QString, QString> referenced;     // characteristic -> FUNCTION referring to it
+    for (int kind = 0; kind < 2; ++kind) {
+        for (QStringView block : blocks.at(kind)) {
+            const QString name = headRe.match(block).captured(1);
+            if (name.isEmpty())
+                continue;
+            const QLatin1StringView sub = kind == 0 ? QLatin1StringView("SUB_FUNCTION")
+                                                    : QLatin1StringView("SUB_GROUP");
+            for (const QString &child : listedNames(block, sub))
+                if (!parent[kind].contains(child))
+                    parent[kind].insert(child, name);
+            for (const QString &c : listedNames(block, QLatin1StringView("REF_CHARACTERISTIC")))
+                if (!(kind == 0 ? referenced : grouped).contains(c))
+                    (kind == 0 ? referenced : grouped).insert(c, name);
+            if (kind == 0)
+                for (const QString &c :
+                     listedNames(block, QLatin1StringView("DEF_CHARACTERISTIC")))
+                    if (!defined.contains(c))
+                        defined.insert(c, name);
+        }
+    }
+    const auto path = [&parent](int kind, QString name) {
+        QStringList levels{name};
+        // A cycle of sub-lists or an absurd depth stops the walk.
+        for (int depth = 0; depth < 16 && parent[kind].contains(name); ++depth) {
+            name = parent[kind].value(name);
+            if (levels.contains(name))
+                break;
+            levels.prepend(name);
+        }
+        return levels.join(u'/');
+    };
+    for (MapDefinition &map : maps) {
+        if (defined.contains(map.name))
+            map.group = path(0, defined.value(map.name));
+        else if (grouped.contains(map.name))
+            map.group = path(1, grouped.value(map.name));
+        else if (referenced.contains(map.name))
+            map.group = path(0, referenced.value(map.name));
+    }
+}
+
+} // namespace
+
 A2LParser::Result A2LParser::parse(const QString &fileName)
 {
     QFile file(fileName);
@@ -456,7 +617,8 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
         const QStringView body = m.capturedView(2);
         RecordLayout layout;
         auto sizeOf = [&body](const QRegularExpression &re, bool *present, int *size,
-                              QRegularExpressionMatch *match = nullptr) {
+                              QRegularExpressionMatch *match = nullptr, int *kind = nullptr,
+                              QString *typeName = nullptr) {
             const QRegularExpressionMatch lm = re.match(body);
             if (!lm.hasMatch())
                 return;
@@ -464,13 +626,20 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
             *size = A2LParser::elementSizeOfDataType(lm.capturedView(1));
             if (match)
                 *match = lm;
+            if (kind)
+                *kind = A2LParser::valueKindOfDataType(lm.capturedView(1));
+            if (typeName)
+                *typeName = lm.captured(1);
         };
         sizeOf(noAxisXRe, &layout.hasNoAxisPtsX, &layout.noAxisPtsXSize);
         sizeOf(noAxisYRe, &layout.hasNoAxisPtsY, &layout.noAxisPtsYSize);
-        sizeOf(axisXRe, &layout.hasAxisPtsX, &layout.axisPtsXSize);
-        sizeOf(axisYRe, &layout.hasAxisPtsY, &layout.axisPtsYSize);
+        sizeOf(axisXRe, &layout.hasAxisPtsX, &layout.axisPtsXSize, nullptr, &layout.axisPtsXKind,
+               &layout.axisPtsXType);
+        sizeOf(axisYRe, &layout.hasAxisPtsY, &layout.axisPtsYSize, nullptr, &layout.axisPtsYKind,
+               &layout.axisPtsYType);
         QRegularExpressionMatch fnc;
-        sizeOf(fncRe, &layout.hasFncValues, &layout.fncValuesSize, &fnc);
+        sizeOf(fncRe, &layout.hasFncValues, &layout.fncValuesSize, &fnc, &layout.fncValuesKind,
+               &layout.fncValuesType);
         if (layout.hasFncValues)
             layout.indexMode = fnc.capturedView(2).toString().toUpper();
         layouts.insert(m.captured(1), layout);
@@ -491,14 +660,18 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
         // A count of 0 (or an absurd one) stays 0, and the map that uses the axis is dropped.
         parsePoints(m.capturedView(6), &entry.points);
         entry.elementSize = sizeFromLayoutName(entry.recordLayout);
+        entry.kind = kindFromLayoutName(entry.recordLayout);
         // The address is where the axis record starts; a count stored in front of the
         // values moves them, and the layout's own line says how wide they are.
         const auto layout = layouts.constFind(entry.recordLayout);
         if (layout != layouts.cend()) {
             if (layout->hasNoAxisPtsX && entry.offset >= 0)
                 entry.offset += layout->noAxisPtsXSize;
-            if (layout->hasAxisPtsX)
+            if (layout->hasAxisPtsX) {
                 entry.elementSize = layout->axisPtsXSize;
+                entry.kind = layout->axisPtsXKind;
+                entry.typeName = layout->axisPtsXType;
+            }
         }
         if (!fitsOffset(entry.offset))
             entry.offset = -1;
@@ -555,6 +728,7 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
 
         d.zElementSize = sizeFromLayoutName(d.recordLayout);
         d.dataType = organisationFor(d.zElementSize, littleEndian);
+        d.zValueKind = kindFromLayoutName(d.recordLayout);
         const bool curveOrMap = d.characteristicType != QLatin1String("VALUE");
         const bool isMap = d.characteristicType == QLatin1String("MAP");
         const RecordLayout layout = layouts.value(d.recordLayout);
@@ -569,18 +743,28 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
             axis.decimals = scaling.decimals;
         };
         // offset may be -1: an axis whose values lie outside the image keeps its format.
-        auto storeAxis = [&littleEndian](AxisFields axis, qint64 offset, int elementSize) {
+        auto storeAxis = [&littleEndian](AxisFields axis, qint64 offset, int elementSize,
+                                         int kind) {
             axis.offset = int(offset);
             axis.elementSize = elementSize;
             axis.dataType = organisationFor(elementSize, littleEndian);
+            axis.kind = effectiveValueKind(axis.dataType, kind);
+        };
+        // The data type of 8-byte elements, which no map here can hold; empty for the others.
+        QString wideType;
+        auto takeValues = [&d, &layout, &littleEndian, &wideType] {
+            d.zElementSize = layout.fncValuesSize;
+            d.dataType = organisationFor(d.zElementSize, littleEndian);
+            d.zValueKind = effectiveValueKind(d.dataType, layout.fncValuesKind);
+            if (layout.fncValuesSize == 8)
+                wideType = layout.fncValuesType;
         };
 
         const QRegularExpressionMatch firstRef = axisRefRe.match(body);
         if (firstRef.hasMatch() || layouts.isEmpty()) {
             // Axes by reference to AXIS_PTS blocks; the characteristic holds the values only.
             if (layout.hasFncValues) {
-                d.zElementSize = layout.fncValuesSize;
-                d.dataType = organisationFor(d.zElementSize, littleEndian);
+                takeValues();
                 d.zColumnMajor = layout.indexMode == QLatin1String("COLUMN_DIR");
             }
             auto referenceIn
@@ -592,7 +776,9 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 const auto x = axisPoints.constFind(xRef);
                 if (x != axisPoints.cend()) {
                     d.columns = x->points;
-                    storeAxis(xAxisFields(d), x->offset, x->elementSize);
+                    storeAxis(xAxisFields(d), x->offset, x->elementSize, x->kind);
+                    if (x->elementSize == 8)
+                        wideType = x->typeName;
                     nameAxis(xAxisFields(d), x->inputQuantity, x->conversion);
                 } else {
                     // No such AXIS_PTS: the count written in the description is all there is.
@@ -610,7 +796,9 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 const auto y = axisPoints.constFind(referenceIn(axes.at(1).body));
                 if (y != axisPoints.cend()) {
                     d.rows = y->points;
-                    storeAxis(yAxisFields(d), y->offset, y->elementSize);
+                    storeAxis(yAxisFields(d), y->offset, y->elementSize, y->kind);
+                    if (y->elementSize == 8)
+                        wideType = y->typeName;
                     nameAxis(yAxisFields(d), y->inputQuantity, y->conversion);
                 } else {
                     d.rows = axes.at(1).maxPoints;
@@ -633,7 +821,9 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 if (layout.hasAxisPtsX) {
                     if (!fitsOffset(running))
                         continue;
-                    storeAxis(xAxisFields(d), running, layout.axisPtsXSize);
+                    storeAxis(xAxisFields(d), running, layout.axisPtsXSize, layout.axisPtsXKind);
+                    if (layout.axisPtsXSize == 8)
+                        wideType = layout.axisPtsXType;
                     running += qint64(d.columns) * d.xElementSize;
                 }
                 nameAxis(xAxisFields(d), x.inputQuantity, x.conversion);
@@ -644,7 +834,9 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 if (layout.hasAxisPtsY) {
                     if (!fitsOffset(running))
                         continue;
-                    storeAxis(yAxisFields(d), running, layout.axisPtsYSize);
+                    storeAxis(yAxisFields(d), running, layout.axisPtsYSize, layout.axisPtsYKind);
+                    if (layout.axisPtsYSize == 8)
+                        wideType = layout.axisPtsYType;
                     running += qint64(d.rows) * d.yElementSize;
                 }
                 nameAxis(yAxisFields(d), y.inputQuantity, y.conversion);
@@ -653,11 +845,16 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
                 if (!fitsOffset(running))
                     continue;
                 d.mapOffset = int(running);
-                if (layout.hasFncValues) {
-                    d.zElementSize = layout.fncValuesSize;
-                    d.dataType = organisationFor(d.zElementSize, littleEndian);
-                }
+                if (layout.hasFncValues)
+                    takeValues();
+            } else if (layout.hasFncValues) {
+                // A single value is stored as its layout says, whatever the layout is called.
+                takeValues();
             }
+        }
+        if (!wideType.isEmpty()) {
+            result.refused.append(refusal(d.name, wideType));
+            continue;
         }
         if (d.rows < 1 || d.columns < 1 || !fitsOffset(d.mapOffset)
             || !fitsOffset(qint64(d.mapOffset) + qint64(d.rows) * d.columns * d.zElementSize))
@@ -665,6 +862,7 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
         result.maps.append(d);
     }
 
+    assignGroups(text, result.maps);
     if (result.maps.isEmpty())
         result.errorMessage = QStringLiteral("Nessuna CHARACTERISTIC compatibile trovata.");
     return result;

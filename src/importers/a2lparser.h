@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 // Turns an A2L / DAMOS description into map definitions. It does not tokenise the whole
@@ -17,6 +18,8 @@ public:
     {
         QList<MapDefinition> maps;
         QString errorMessage;
+        // One line per characteristic left out because its values cannot be held (64-bit).
+        QStringList refused;
     };
 
     static Result parse(const QString &fileName);
@@ -29,6 +32,12 @@ public:
     static qint64 addressToOffset(QStringView address);
     // Bytes of one element of an A2L data type (UBYTE, SWORD, FLOAT32_IEEE...); 2 when unknown.
     static int elementSizeOfDataType(QStringView dataType);
+    // The value kind of a data type: signed for SBYTE / SWORD / SLONG (and A_INT64), float for
+    // FLOAT32_IEEE / FLOAT64_IEEE, unsigned otherwise.
+    static int valueKindOfDataType(QStringView dataType);
+    // The refused maps as the import's message lists them (the first 20, then a count); empty
+    // when none was refused.
+    static QString refusalSummary(const QStringList &refused);
 
 private:
     // The parse of text whose comments are already gone.

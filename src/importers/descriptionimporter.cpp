@@ -3,9 +3,11 @@
 #include "app/documentwindow.h"
 #include "importers/busydialog.h"
 #include "importers/mapfilterdialog.h"
+#include "importers/xdfwriter.h"
 #include "model/firmwareproject.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProgressDialog>
 #include <QtConcurrent/QtConcurrentRun>
@@ -83,7 +85,8 @@ bool DescriptionImporter::startA2LImport(DocumentWindow *document, const QString
 void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LParser::Result &result)
 {
     if (result.maps.isEmpty() && !result.errorMessage.isEmpty()) {
-        message(QMessageBox::Warning, QStringLiteral("Errore A2L"), result.errorMessage);
+        message(QMessageBox::Warning, QStringLiteral("Errore A2L"),
+                result.errorMessage + A2LParser::refusalSummary(result.refused));
         return;
     }
     // The document may have been closed while the file was read; its maps went with it.
@@ -93,7 +96,99 @@ void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LPars
     document->setMaps(result.maps);
     message(QMessageBox::Information, QStringLiteral("A2L caricato"),
             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
-                .arg(result.maps.size()));
+                    .arg(result.maps.size())
+                + A2LParser::refusalSummary(result.refused));
+}
+
+void DescriptionImporter::importXdf(DocumentWindow *document)
+{
+    if (m_busy)
+        return;
+    if (!document) {
+        message(QMessageBox::Warning, QStringLiteral("Importa XDF"),
+                QStringLiteral("Apri prima il firmware associato."));
+        return;
+    }
+    const QString path = askFile(QStringLiteral("Importa XDF"),
+                                 QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
+    if (!path.isEmpty())
+        startXdfImport(document, path);
+}
+
+bool DescriptionImporter::startXdfImport(DocumentWindow *document, const QString &path)
+{
+    if (m_busy || !document)
+        return false;
+    m_busy = true;
+    m_busyDialog = createBusyDialog(
+        m_parent, QStringLiteral("Analisi file XDF...\n\nLettura tabelle, assi e categorie..."),
+        Qt::WindowModal);
+    auto *watcher = new QFutureWatcher<XdfParser::Result>(this);
+    const QPointer<DocumentWindow> target(document);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
+        const XdfParser::Result result = watcher->result();
+        closeBusyDialog();
+        watcher->deleteLater();
+        applyXdfResult(target, result);
+        emit xdfImportFinished();
+    });
+    // Tables are checked against the image as it is now; the parse itself never reads it.
+    const qint64 imageSize = qint64(document->record()->firmware->size());
+    watcher->setFuture(QtConcurrent::run(
+        [path, imageSize] { return XdfParser::parse(path, imageSize); }));
+    return true;
+}
+
+void DescriptionImporter::applyXdfResult(DocumentWindow *document, const XdfParser::Result &result)
+{
+    if (result.maps.isEmpty()) {
+        message(QMessageBox::Warning, QStringLiteral("Errore XDF"), result.errorMessage);
+        return;
+    }
+    if (!document)
+        return;
+    document->setMaps(result.maps);
+    message(QMessageBox::Information, QStringLiteral("XDF caricato"),
+            XdfParser::summaryText(result));
+}
+
+void DescriptionImporter::exportXdf(DocumentWindow *document)
+{
+    if (!document) {
+        message(QMessageBox::Warning, QStringLiteral("Esporta XDF"),
+                QStringLiteral("Apri prima il firmware associato."));
+        return;
+    }
+    const FirmwareProject *record = document->record();
+    if (record->maps.isEmpty()) {
+        message(QMessageBox::Information, QStringLiteral("Esporta XDF"),
+                QStringLiteral("Non sono presenti mappe da esportare."));
+        return;
+    }
+    const QString title = QFileInfo(record->fileName).completeBaseName();
+    const QString proposed = title + QStringLiteral(".xdf");
+    const QString filter = QStringLiteral("Definizioni XDF (*.xdf);;Tutti i file (*.*)");
+    const QString path
+        = m_askSaveFile ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
+                        : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
+                                                       proposed, filter);
+    if (path.isEmpty())
+        return;
+    QString error;
+    QStringList skipped;
+    if (!XdfWriter::writeFile(path, record->maps, title, qint64(record->firmware->size()), &error,
+                              &skipped)) {
+        message(QMessageBox::Critical, QStringLiteral("Esporta XDF"),
+                QStringLiteral("Impossibile scrivere il file XDF:\n%1").arg(error));
+        return;
+    }
+    QString text = QStringLiteral("File XDF esportato.\n\nMappe scritte: %1")
+                       .arg(record->maps.size() - skipped.size());
+    if (!skipped.isEmpty())
+        text += QStringLiteral("\nNon esportate: %1\n\n%2")
+                    .arg(skipped.size())
+                    .arg(skipped.mid(0, 20).join(u'\n'));
+    message(QMessageBox::Information, QStringLiteral("Esporta XDF"), text);
 }
 
 void DescriptionImporter::importOLS()

@@ -3,6 +3,7 @@
 #include "importers/a2lparser.h"
 #include "importers/mapfilterdialog.h"
 #include "importers/olsparser.h"
+#include "importers/xdfparser.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -16,8 +17,8 @@ class QProgressDialog;
 class QTreeWidgetItem;
 class QWidget;
 
-// The description-import commands: "Importa A2L / DAMOS...", "Importa progetto OLS..." (and
-// dropped ".ols" files), and "FILTRO MAPPE". The parsers run on the global thread pool behind
+// The description-import commands: "Importa A2L / DAMOS...", "Importa XDF...", "Importa
+// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run on the global thread pool behind
 // a busy dialog; their results come back here on the GUI thread. The window that holds the
 // documents hands in the document a command acts on, and opens the image of a WinOLS
 // project through the document factory it plugs in.
@@ -30,6 +31,9 @@ public:
         = std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
     // Asks for a file to open; empty when cancelled.
     using FileHook = std::function<QString(const QString &title, const QString &filter)>;
+    // Asks where to save, proposing a name; empty when cancelled.
+    using SaveFileHook = std::function<QString(const QString &title, const QString &proposed,
+                                               const QString &filter)>;
     // Sets a new document's views to the byte order a WinOLS project's vendor implies.
     using ByteOrderHook = std::function<void(DocumentWindow *document, bool littleEndian)>;
     // Opens an image with its maps as a new document (taking the firmware); its window.
@@ -43,6 +47,7 @@ public:
 
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
     void setFileHook(FileHook hook) { m_askFile = std::move(hook); }
+    void setSaveFileHook(SaveFileHook hook) { m_askSaveFile = std::move(hook); }
     void setByteOrderHook(ByteOrderHook hook) { m_byteOrder = std::move(hook); }
     void setDocumentFactory(DocumentFactory factory) { m_createDocument = std::move(factory); }
 
@@ -50,6 +55,12 @@ public:
     void importA2L(DocumentWindow *document);
     // Parses an A2L / DAMOS file for document; false when there is none or a parse runs.
     bool startA2LImport(DocumentWindow *document, const QString &path);
+    // "Importa XDF..." for document: its tables become the document's maps, grouped by their
+    // categories; what was left out is listed in the summary.
+    void importXdf(DocumentWindow *document);
+    bool startXdfImport(DocumentWindow *document, const QString &path);
+    // "Esporta XDF...": the document's maps as an XDF that reads back to the same maps.
+    void exportXdf(DocumentWindow *document);
     void importOLS();
     void startOLSImport(const QString &path);
     // "FILTRO MAPPE" over document's map list (null when none is open).
@@ -61,10 +72,12 @@ public:
     // The handlers the future watchers call; public so that a result can be applied directly.
     void applyA2LResult(DocumentWindow *document, const A2LParser::Result &result);
     void applyOLSResult(const OLSParser::Result &result);
+    void applyXdfResult(DocumentWindow *document, const XdfParser::Result &result);
 
 signals:
     void a2lImportFinished();
     void olsImportFinished();
+    void xdfImportFinished();
 
 private:
     void message(QMessageBox::Icon icon, const QString &title, const QString &text);
@@ -74,6 +87,7 @@ private:
     QWidget *m_parent;
     MessageHook m_message;
     FileHook m_askFile;
+    SaveFileHook m_askSaveFile;
     ByteOrderHook m_byteOrder;
     DocumentFactory m_createDocument;
     QPointer<QProgressDialog> m_busyDialog;

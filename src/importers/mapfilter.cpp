@@ -21,3 +21,12 @@ bool MapFilter::matches(const MapDefinition &map) const
     return fieldMatches(name, map.name) && fieldMatches(description, map.description)
            && fieldMatches(unit, map.unit) && fieldMatches(compuMethod, map.compuMethod);
 }
+
+QStringList mapGroupLevels(const QString &group)
+{
+    QStringList levels;
+    for (const QString &level : group.split(u'/'))
+        if (!level.trimmed().isEmpty())
+            levels.append(level.trimmed());
+    return levels;
+}

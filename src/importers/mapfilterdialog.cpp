@@ -50,27 +50,55 @@ MapFilter MapFilterDialog::filter() const
     return {m_name->text(), m_description->text(), m_unit->text(), m_compuMethod->text()};
 }
 
+namespace {
+
+// Hides the entries under parent that do not match, and a group whose entries are all hidden;
+// true when something under parent stays visible.
+bool filterBranch(QTreeWidgetItem *parent, const QList<MapDefinition> &maps,
+                  const MapFilter &filter)
+{
+    bool anyVisible = false;
+    for (int i = 0; i < parent->childCount(); ++i) {
+        QTreeWidgetItem *entry = parent->child(i);
+        bool visible = true;
+        if (entry->data(0, MapGroupRole).isValid()) {
+            visible = filterBranch(entry, maps, filter);
+            // What a filter finds is shown, even inside a group that was closed.
+            if (visible && !filter.isEmpty())
+                entry->setExpanded(true);
+        } else {
+            bool ok = false;
+            const int index = entry->data(0, Qt::UserRole + 10).toInt(&ok);
+            const bool valid = ok && index >= 0 && index < maps.size();
+            visible = !valid || filter.matches(maps.at(index));
+        }
+        entry->setHidden(!visible);
+        anyVisible = anyVisible || visible;
+    }
+    return anyVisible;
+}
+
+void showBranch(QTreeWidgetItem *parent)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        parent->child(i)->setHidden(false);
+        showBranch(parent->child(i));
+    }
+}
+
+} // namespace
+
 void MapFilterDialog::applyFilter()
 {
     QTreeWidgetItem *branch = m_mapsItem ? m_mapsItem() : nullptr;
     if (!branch || !m_document)
         return;
-    const QList<MapDefinition> &maps = m_document->record()->maps;
-    const MapFilter current = filter();
-    for (int i = 0; i < branch->childCount(); ++i) {
-        QTreeWidgetItem *entry = branch->child(i);
-        bool ok = false;
-        const int index = entry->data(0, Qt::UserRole + 10).toInt(&ok);
-        const bool valid = ok && index >= 0 && index < maps.size();
-        entry->setHidden(valid && !current.matches(maps.at(index)));
-    }
+    filterBranch(branch, m_document->record()->maps, filter());
 }
 
 void MapFilterDialog::showAllEntries()
 {
     QTreeWidgetItem *branch = m_mapsItem ? m_mapsItem() : nullptr;
-    if (!branch)
-        return;
-    for (int i = 0; i < branch->childCount(); ++i)
-        branch->child(i)->setHidden(false);
+    if (branch)
+        showBranch(branch);
 }

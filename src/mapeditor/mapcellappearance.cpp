@@ -14,11 +14,11 @@ QString percentText(double current, double original)
     return QString::number(p, 'f', 1) + QLatin1Char('%');
 }
 
-double heatHue(quint16 raw, quint16 minimum, quint16 maximum)
+double heatHue(double raw, double minimum, double maximum)
 {
     if (minimum >= maximum)
         return -1.0;
-    const double t = (double(raw) - minimum) / (double(maximum) - minimum);
+    const double t = (raw - minimum) / (maximum - minimum);
     if (t <= 0.08)
         return -1.0;
     const double u = qMin((t - 0.08) / 0.92, 1.0);

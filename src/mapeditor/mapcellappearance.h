@@ -13,13 +13,13 @@ QString percentText(double current, double original);
 // Heat-map hue (0..1/3, green at the threshold, red at the top) of a raw value within the
 // raw range of the shown values; negative when the cell keeps no background (flat range, or
 // the lowest 8 % of the range).
-double heatHue(quint16 raw, quint16 minimum, quint16 maximum);
+double heatHue(double raw, double minimum, double maximum);
 constexpr double HeatSaturation = 0.72;
 constexpr double HeatValue = 0.96;
 constexpr double HeatAlpha = 0.58;
 
 // +1 when the value rose against the original, -1 when it fell, 0 when equal.
-inline int changeDirection(quint16 current, quint16 original)
+inline int changeDirection(double current, double original)
 {
     return current > original ? 1 : (current < original ? -1 : 0);
 }

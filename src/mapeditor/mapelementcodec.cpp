@@ -1,7 +1,5 @@
 #include "mapelementcodec.h"
 
-#include "model/mapdefinition.h"
-
 #include <limits>
 
 namespace MapElementCodec {
@@ -11,56 +9,20 @@ int elementSize(int organisation)
     return elementSizeOfOrganisation(organisation);
 }
 
-quint16 maximumRaw(int organisation)
+QByteArray encode(double raw, const ValueType &type)
 {
-    return organisation == Organisation8Bit ? 255 : 65535;
+    return encodeValue(raw, type.organisation, type.littleEndian, type.kind);
 }
 
-quint16 clampToElement(quint32 raw, int organisation)
+double stepped(double raw, int delta, const ValueType &type)
 {
-    return quint16(qMin<quint32>(raw, maximumRaw(organisation)));
-}
-
-QByteArray
-encode(quint16 raw, int organisation, const uint8_t *image, qint64 imageLength, qint64 offset)
-{
-    raw = clampToElement(raw, organisation);
-    const char lo = char(raw & 0xFF);
-    const char hi = char(raw >> 8);
-    switch (organisation) {
-    case Organisation8Bit:
-        return QByteArray(1, lo);
-    case Organisation16BitHiLo:
-        return QByteArray().append(hi).append(lo);
-    case Organisation32Bit: {
-        QByteArray bytes;
-        bytes.append(lo).append(hi);
-        for (qint64 p = offset + 2; p < offset + 4; ++p)
-            bytes.append(image && p >= 0 && p < imageLength ? char(image[p]) : char(0));
-        return bytes;
-    }
-    default:
-        return QByteArray().append(lo).append(hi);
-    }
-}
-
-QByteArray encode(quint16 raw, int organisation, const QByteArray &image, qint64 offset)
-{
-    return encode(raw, organisation, reinterpret_cast<const uint8_t *>(image.constData()),
-                  image.size(), offset);
-}
-
-quint16 stepped(quint16 raw, int delta, int organisation)
-{
-    const qint64 value = qint64(raw) + delta;
-    return quint16(qBound<qint64>(0, value, maximumRaw(organisation)));
+    return clampRaw(raw + delta, type.organisation, type.kind);
 }
 
 Block buildBlock(const QList<qint64> &selectedIndices,
-                 const QList<quint16> &values,
+                 const QList<double> &values,
                  int mapOffset,
-                 int organisation,
-                 const QByteArray &image)
+                 const ValueType &type)
 {
     Block block;
     qint64 lo = -1;
@@ -73,14 +35,14 @@ Block buildBlock(const QList<qint64> &selectedIndices,
     }
     if (lo < 0 || mapOffset < 0)
         return block;
-    const int size = elementSize(organisation);
+    const int size = elementSize(type.organisation);
     const qint64 start = mapOffset + lo * size;
     if (start + (hi - lo + 1) * size > std::numeric_limits<int>::max())
         return block;
     block.startOffset = int(start);
     block.data.reserve((hi - lo + 1) * size);
     for (qint64 i = lo; i <= hi; ++i)
-        block.data.append(encode(values.at(i), organisation, image, mapOffset + i * size));
+        block.data.append(encode(values.at(i), type));
     return block;
 }
 

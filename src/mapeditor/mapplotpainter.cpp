@@ -19,11 +19,11 @@ QPen plotPen(const QColor &colour, double width)
     return pen;
 }
 
-QList<double> physicalValues(const QList<quint16> &raw, const MapValueScaling &scaling)
+QList<double> physicalValues(const QList<double> &raw, const MapValueScaling &scaling)
 {
     QList<double> values;
     values.reserve(raw.size());
-    for (quint16 r : raw)
+    for (double r : raw)
         values.append(scaling.toPhysical(r));
     return values;
 }
@@ -87,7 +87,7 @@ QList<QPointF> MapPlotScene::linePlotPoints(const QRectF &area) const
 
 SurfaceGrid MapPlotScene::surfaceGrid(const QRectF &area, bool fromCurrentValues) const
 {
-    const QList<quint16> &values = fromCurrentValues ? currentValues : sourceValues();
+    const QList<double> &values = fromCurrentValues ? currentValues : sourceValues();
     const PlotValueRange zRange = fromCurrentValues ? currentRange() : shownRange();
     QList<double> xs;
     xs.reserve(layout.columns());
@@ -113,7 +113,7 @@ namespace MapPlotPainter {
 void paintLinePlot(QPainter &painter, const QRect &canvas, const MapPlotScene &scene)
 {
     painter.fillRect(canvas, Background);
-    const QList<quint16> &source = scene.sourceValues();
+    const QList<double> &source = scene.sourceValues();
     const QRectF area = MapPlotGeometry::linePlotArea(QRectF(canvas));
     const int rows = scene.layout.rows();
     const int columns = scene.layout.columns();
@@ -125,11 +125,11 @@ void paintLinePlot(QPainter &painter, const QRect &canvas, const MapPlotScene &s
     const qint64 n = scene.layout.cellCount();
     const PlotValueRange range = scene.shownRange();
     const MapValueScaling &z = scene.zScaling;
-    auto pointOf = [&](qint64 index, quint16 raw) {
+    auto pointOf = [&](qint64 index, double raw) {
         return MapPlotGeometry::linePlotPoint(index, n, z.toPhysical(raw), range, area);
     };
-    const QList<quint16> &current = scene.currentValues;
-    const QList<quint16> &original = scene.originalValues;
+    const QList<double> &current = scene.currentValues;
+    const QList<double> &original = scene.originalValues;
 
     const QPen curvePen = plotPen(QColor(244, 249, 255, 235), 1.05);
     painter.setPen(curvePen);
@@ -213,9 +213,9 @@ void paintSurface(QPainter &painter, const QRect &canvas, const MapPlotScene &sc
     const int rows = scene.layout.rows();
     const int columns = scene.layout.columns();
     const SurfaceGrid grid = scene.surfaceGrid(area, false);
-    const QList<quint16> &source = scene.sourceValues();
-    const QList<quint16> &current = scene.currentValues;
-    const QList<quint16> &original = scene.originalValues;
+    const QList<double> &source = scene.sourceValues();
+    const QList<double> &current = scene.currentValues;
+    const QList<double> &original = scene.originalValues;
     const PlotValueRange range = scene.shownRange();
 
     if (rows >= 2 && columns >= 2) {

@@ -13,12 +13,12 @@ class QPainter;
 struct MapPlotScene
 {
     MapCellLayout layout;
-    QList<quint16> currentValues;
-    QList<quint16> originalValues;
+    QList<double> currentValues;
+    QList<double> originalValues;
     bool showOriginal = false;
     MapValueScaling zScaling;
-    QList<quint16> xAxisValues;
-    QList<quint16> yAxisValues;
+    QList<double> xAxisValues;
+    QList<double> yAxisValues;
     double xFactor = 1.0;
     double xOffset = 0.0;
     double yFactor = 1.0;
@@ -30,7 +30,7 @@ struct MapPlotScene
     QString title;
     QString legend;
 
-    const QList<quint16> &sourceValues() const
+    const QList<double> &sourceValues() const
     {
         return showOriginal ? originalValues : currentValues;
     }

@@ -13,7 +13,7 @@ struct MapAxisProperties
     QString compuMethod; // shown, never edited
     int source = 1;      // 0 the index axis "1,2,3,4...", 1 values read from the image
     int address = -1;    // image offset of the values; -1 none (on OK: keep the present one)
-    int organisation = Organisation16BitLoHi;
+    ValueType type;
     double factor = 1.0;
     double offset = 0.0;
     int decimals = 0;
@@ -32,7 +32,7 @@ struct MapProperties
     int mapOffset = -1; // shown, never edited
     int rows = 1;
     int columns = 1;
-    int zOrganisation = Organisation16BitLoHi;
+    ValueType zType;
     MapValueScaling z;
     MapAxisProperties x;
     MapAxisProperties y;

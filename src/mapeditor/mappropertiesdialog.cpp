@@ -20,10 +20,13 @@ namespace {
 
 const QString IndexAxisText = QStringLiteral("1,2,3,4...");
 
+// The value types in the order of valueTypeChoices(), so that an index names a type.
 QStringList organisationItems()
 {
-    return {QStringLiteral("8 Bit"), QStringLiteral("16 Bit (LoHi)"),
-            QStringLiteral("16 Bit (HiLo)"), QStringLiteral("32 Bit")};
+    QStringList items;
+    for (const ValueType &type : valueTypeChoices())
+        items.append(valueTypeLabel(type.organisation, type.littleEndian, type.kind));
+    return items;
 }
 
 QStringList numberFormatItems()
@@ -130,7 +133,7 @@ QWidget *MapPropertiesDialog::buildMapTab()
     column->addLayout(identity);
 
     auto *scaling = new QFormLayout;
-    m_zOrganisation = combo(organisationItems(), p.zOrganisation, page);
+    m_zOrganisation = combo(organisationItems(), valueTypeChoice(p.zType), page);
     scaling->addRow(QStringLiteral("Organizzazione dati:"), m_zOrganisation);
     scaling->addRow(QStringLiteral("Formato numeri:"), combo(numberFormatItems(), 0, page));
     m_factor = scalingBox(p.z.factor, page);
@@ -146,7 +149,7 @@ QWidget *MapPropertiesDialog::buildMapTab()
     column->addStretch(1);
 
     connect(m_zOrganisation, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this](int index) { m_window->setLiveZOrganisation(index); });
+            [this](int index) { m_window->setLiveZType(index); });
     return page;
 }
 
@@ -174,7 +177,7 @@ QWidget *MapPropertiesDialog::buildAxisTab(bool isX)
     addressLayout->addWidget(axis.address, 1);
     addressLayout->addWidget(axis.fromCursor);
     form->addRow(QStringLiteral("Indirizzo iniziale:"), addressRow);
-    axis.organisation = combo(organisationItems(), start.organisation, page);
+    axis.organisation = combo(organisationItems(), valueTypeChoice(start.type), page);
     form->addRow(QStringLiteral("Organizzazione dati:"), axis.organisation);
     axis.numberFormat = combo(numberFormatItems(), 0, page);
     form->addRow(QStringLiteral("Formato numeri:"), axis.numberFormat);
@@ -190,9 +193,9 @@ QWidget *MapPropertiesDialog::buildAxisTab(bool isX)
     connect(axis.organisation, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [w, isX](int index) {
                 if (isX)
-                    w->setLiveXOrganisation(index);
+                    w->setLiveXType(index);
                 else
-                    w->setLiveYOrganisation(index);
+                    w->setLiveYType(index);
             });
     connect(axis.source, &QComboBox::currentTextChanged, this, [w, isX](const QString &text) {
         w->chooseAxisSource(isX, text == IndexAxisText ? 0 : 1);
@@ -222,7 +225,7 @@ void MapPropertiesDialog::accept()
     p.description = m_description->text().trimmed();
     p.unit = m_unit->text().trimmed();
     p.comment = m_comment->toPlainText().trimmed();
-    p.zOrganisation = m_zOrganisation->currentIndex();
+    p.zType = valueTypeChoices().value(m_zOrganisation->currentIndex());
     p.z.factor = m_factor->value();
     p.z.offset = m_offset->value();
     p.z.reciprocal = m_reciprocal->isChecked();
@@ -231,7 +234,7 @@ void MapPropertiesDialog::accept()
         axis.name = page.name->text().trimmed();
         axis.unit = page.unit->text().trimmed();
         axis.source = page.source->currentText() == IndexAxisText ? 0 : 1;
-        axis.organisation = page.organisation->currentIndex();
+        axis.type = valueTypeChoices().value(page.organisation->currentIndex());
         axis.factor = page.factor->value();
         axis.offset = page.offset->value();
         axis.decimals = page.decimals->value();

@@ -2,7 +2,7 @@
 
 #include "model/mapdefinition.h"
 
-double MapValueScaling::toPhysical(quint16 raw) const
+double MapValueScaling::toPhysical(double raw) const
 {
     const double v = rawToPhysical(raw, factor, offset);
     if (reciprocal && v != 0.0)
@@ -10,11 +10,11 @@ double MapValueScaling::toPhysical(quint16 raw) const
     return v;
 }
 
-quint16 MapValueScaling::toRaw(double value, quint16 maximumRaw) const
+double MapValueScaling::toRaw(double value, const ValueType &type) const
 {
     if (reciprocal && value != 0.0)
         value = 1.0 / value;
-    return qMin(physicalToRaw(value, factor, offset), maximumRaw);
+    return physicalToRaw(value, factor, offset, type.organisation, type.kind);
 }
 
 QString MapValueScaling::text(double physical) const

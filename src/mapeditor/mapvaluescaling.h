@@ -1,8 +1,10 @@
 #pragma once
 
+#include "model/mapdefinition.h"
+
 #include <QString>
 
-// How a map window turns raw 16-bit values into the numbers it shows and back. On top of the
+// How a map window turns raw values into the numbers it shows and back. On top of the
 // map definition's rule (raw × factor + offset) a window may show the reciprocal.
 struct MapValueScaling
 {
@@ -11,9 +13,9 @@ struct MapValueScaling
     int decimals = 0;
     bool reciprocal = false;
 
-    double toPhysical(quint16 raw) const;
-    // Rounded half away from zero and clamped to 0..maximumRaw; a zero factor gives 0.
-    quint16 toRaw(double value, quint16 maximumRaw = 65535) const;
+    double toPhysical(double raw) const;
+    // The raw value of the type nearest to value (clampRaw); a zero factor gives 0.
+    double toRaw(double value, const ValueType &type = ValueType()) const;
     QString text(double physical) const;
-    QString rawText(quint16 raw) const { return text(toPhysical(raw)); }
+    QString rawText(double raw) const { return text(toPhysical(raw)); }
 };

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -49,32 +50,37 @@ const char *const TurnButtonStyle
       "border-radius:2px; font-weight:600; }"
       "QPushButton:hover { background:#DDEAF6; color:#185A91; border:1px solid #6FA3CF; }";
 
-int organisationOf(int elementSize, bool littleEndian, bool allow32Bit)
+// The element size and byte order say more reliably than the code how an element is stored.
+ValueType typeOf(int elementSize, bool littleEndian, int kind)
 {
+    ValueType type;
     if (elementSize == 1)
-        return Organisation8Bit;
-    if (elementSize == 2)
-        return littleEndian ? Organisation16BitLoHi : Organisation16BitHiLo;
-    if (elementSize == 4 && allow32Bit)
-        return Organisation32Bit;
-    return Organisation16BitLoHi;
+        type.organisation = Organisation8Bit;
+    else if (elementSize == 4)
+        type.organisation = Organisation32Bit;
+    else if (elementSize == 2 && !littleEndian)
+        type.organisation = Organisation16BitHiLo;
+    type.littleEndian = littleEndian;
+    type.kind = kind;
+    return normalisedValueType(type);
 }
 
-int validOrganisation(int organisation)
+ValueType chosenType(int choice)
 {
-    return organisation >= Organisation8Bit && organisation <= Organisation32Bit
-               ? organisation
-               : Organisation16BitLoHi;
+    const QList<ValueType> &choices = valueTypeChoices();
+    return choice >= 0 && choice < choices.size() ? choices.at(choice) : ValueType();
 }
 
-QList<quint16> decodeRun(const QByteArray &bytes, qint64 offset, qint64 count, int organisation)
+QList<double> decodeRun(const QByteArray &bytes, qint64 offset, qint64 count,
+                        const ValueType &type)
 {
-    QList<quint16> values;
-    const int size = elementSizeOfOrganisation(organisation);
+    QList<double> values;
+    const int size = elementSizeOfOrganisation(type.organisation);
     const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
     values.reserve(count);
     for (qint64 k = 0; k < count; ++k)
-        values.append(decodeElement(data, bytes.size(), offset + k * size, organisation));
+        values.append(decodeValue(data, bytes.size(), offset + k * size, type.organisation,
+                                  type.littleEndian, type.kind));
     return values;
 }
 
@@ -88,10 +94,10 @@ bool runFits(qint64 offset, qint64 count, int organisation, qint64 length)
 
 MapWindow::MapWindow(int rows,
                      int columns,
-                     const QList<quint16> &xAxisValues,
-                     const QList<quint16> &yAxisValues,
-                     const QList<quint16> &currentValues,
-                     const QList<quint16> &originalValues,
+                     const QList<double> &xAxisValues,
+                     const QList<double> &yAxisValues,
+                     const QList<double> &currentValues,
+                     const QList<double> &originalValues,
                      const QByteArray &firmwareBytes,
                      int mapOffset,
                      int xAxisOffset,
@@ -123,16 +129,16 @@ MapWindow::MapWindow(int rows,
         m_yFactor = m_definition.yFactor;
         m_yOffset = m_definition.yOffsetFactor;
         m_yDecimals = qBound(0, m_definition.yDecimals, 15);
-        m_committedZOrganisation
-            = organisationOf(m_definition.zElementSize, m_definition.littleEndian, true);
-        m_committedXOrganisation
-            = organisationOf(m_definition.xElementSize, m_definition.xLittleEndian, false);
-        m_committedYOrganisation
-            = organisationOf(m_definition.yElementSize, m_definition.yLittleEndian, false);
+        m_committedZType = typeOf(m_definition.zElementSize, m_definition.littleEndian,
+                                  m_definition.zValueKind);
+        m_committedXType = typeOf(m_definition.xElementSize, m_definition.xLittleEndian,
+                                  m_definition.xValueKind);
+        m_committedYType = typeOf(m_definition.yElementSize, m_definition.yLittleEndian,
+                                  m_definition.yValueKind);
         m_xAxisSource = m_definition.xAxisSource;
         m_yAxisSource = m_definition.yAxisSource;
     }
-    m_zOrganisation = m_committedZOrganisation;
+    m_zType = m_committedZType;
     // A grid no image could hold would only cost memory and time: clamp it.
     const qint64 capacity
         = qMax<qint64>(m_firmwareBytes.size(), qint64(m_currentValues.size()) * zElementSize());
@@ -174,7 +180,7 @@ MapWindow::~MapWindow() = default;
 
 int MapWindow::zElementSize() const
 {
-    return MapElementCodec::elementSize(m_zOrganisation);
+    return MapElementCodec::elementSize(m_zType.organisation);
 }
 
 void MapWindow::buildInterface()
@@ -208,11 +214,11 @@ void MapWindow::buildInterface()
 
     QStringList columnLabels;
     for (int c = 0; c < m_layout.columns(); ++c)
-        columnLabels.append(c < m_xAxisValues.size() ? QString::number(m_xAxisValues.at(c))
+        columnLabels.append(c < m_xAxisValues.size() ? formatRaw(m_xAxisValues.at(c))
                                                      : QStringLiteral("-"));
     QStringList rowLabels;
     for (int r = 0; r < m_layout.rows(); ++r)
-        rowLabels.append(r < m_yAxisValues.size() ? QString::number(m_yAxisValues.at(r))
+        rowLabels.append(r < m_yAxisValues.size() ? formatRaw(m_yAxisValues.at(r))
                                                   : QStringLiteral("-"));
     m_table->setHorizontalHeaderLabels(columnLabels);
     m_table->setVerticalHeaderLabels(rowLabels);
@@ -356,9 +362,9 @@ void MapWindow::reloadZ()
 {
     const qint64 count = m_layout.cellCount();
     if (m_mapOffset < 0 || m_layout.rows() < 1 || m_layout.columns() < 1
-        || !runFits(m_mapOffset, count, m_zOrganisation, m_firmwareBytes.size()))
+        || !runFits(m_mapOffset, count, m_zType.organisation, m_firmwareBytes.size()))
         return;
-    m_currentValues = decodeRun(m_firmwareBytes, m_mapOffset, count, m_zOrganisation);
+    m_currentValues = decodeRun(m_firmwareBytes, m_mapOffset, count, m_zType);
     refreshTable();
     repaintPlots();
 }
@@ -367,12 +373,13 @@ void MapWindow::reloadXAxis()
 {
     // An index axis stays one, whatever address the definition still carries.
     if (m_xAxisSource == 0 || m_xAxisOffset < 0 || m_layout.columns() < 1
-        || !runFits(m_xAxisOffset, m_layout.columns(), m_xOrganisation, m_firmwareBytes.size())) {
+        || !runFits(m_xAxisOffset, m_layout.columns(), m_xType.organisation,
+                    m_firmwareBytes.size())) {
         if (m_xAxisSource == 0 && m_xAxisValues.isEmpty())
             useIndexXAxis();
         return;
     }
-    m_xAxisValues = decodeRun(m_firmwareBytes, m_xAxisOffset, m_layout.columns(), m_xOrganisation);
+    m_xAxisValues = decodeRun(m_firmwareBytes, m_xAxisOffset, m_layout.columns(), m_xType);
     labelXAxis();
     repaintPlots();
 }
@@ -380,12 +387,13 @@ void MapWindow::reloadXAxis()
 void MapWindow::reloadYAxis()
 {
     if (m_yAxisSource == 0 || m_yAxisOffset < 0 || m_layout.rows() < 1
-        || !runFits(m_yAxisOffset, m_layout.rows(), m_yOrganisation, m_firmwareBytes.size())) {
+        || !runFits(m_yAxisOffset, m_layout.rows(), m_yType.organisation,
+                    m_firmwareBytes.size())) {
         if (m_yAxisSource == 0 && m_yAxisValues.isEmpty())
             useIndexYAxis();
         return;
     }
-    m_yAxisValues = decodeRun(m_firmwareBytes, m_yAxisOffset, m_layout.rows(), m_yOrganisation);
+    m_yAxisValues = decodeRun(m_firmwareBytes, m_yAxisOffset, m_layout.rows(), m_yType);
     labelYAxis();
     repaintPlots();
 }
@@ -415,7 +423,7 @@ void MapWindow::useIndexXAxis()
     m_xAxisValues.clear();
     QStringList labels;
     for (int c = 0; c < m_layout.columns(); ++c) {
-        m_xAxisValues.append(quint16(qMin(c + 1, 65535)));
+        m_xAxisValues.append(double(c + 1));
         labels.append(QString::number(c + 1));
     }
     m_table->setHorizontalHeaderLabels(labels);
@@ -428,7 +436,7 @@ void MapWindow::useIndexYAxis()
     m_yAxisValues.clear();
     QStringList labels;
     for (int r = 0; r < m_layout.rows(); ++r) {
-        m_yAxisValues.append(quint16(qMin(r + 1, 65535)));
+        m_yAxisValues.append(double(r + 1));
         labels.append(QString::number(r + 1));
     }
     m_table->setVerticalHeaderLabels(labels);
@@ -436,29 +444,29 @@ void MapWindow::useIndexYAxis()
     repaintPlots();
 }
 
-void MapWindow::setLiveZOrganisation(int organisation)
+void MapWindow::setLiveZType(int choice)
 {
-    m_zOrganisation = validOrganisation(organisation);
+    m_zType = chosenType(choice);
     reloadZ();
 }
 
-void MapWindow::setLiveXOrganisation(int organisation)
+void MapWindow::setLiveXType(int choice)
 {
-    m_xOrganisation = validOrganisation(organisation);
+    m_xType = chosenType(choice);
     reloadXAxis();
 }
 
-void MapWindow::setLiveYOrganisation(int organisation)
+void MapWindow::setLiveYType(int choice)
 {
-    m_yOrganisation = validOrganisation(organisation);
+    m_yType = chosenType(choice);
     reloadYAxis();
 }
 
 void MapWindow::revertOrganisations()
 {
-    m_zOrganisation = m_committedZOrganisation;
-    m_xOrganisation = m_committedXOrganisation;
-    m_yOrganisation = m_committedYOrganisation;
+    m_zType = m_committedZType;
+    m_xType = m_committedXType;
+    m_yType = m_committedYType;
     reloadZ();
     reloadXAxis();
     reloadYAxis();
@@ -525,17 +533,17 @@ MapProperties MapWindow::properties() const
     p.mapOffset = m_mapOffset;
     p.rows = rows();
     p.columns = columns();
-    p.zOrganisation = m_committedZOrganisation;
+    p.zType = m_committedZType;
     p.z = m_z;
     p.x.source = m_xAxisSource;
     p.x.address = m_xAxisOffset;
-    p.x.organisation = m_committedXOrganisation;
+    p.x.type = m_committedXType;
     p.x.factor = m_xFactor;
     p.x.offset = m_xOffset;
     p.x.decimals = m_xDecimals;
     p.y.source = m_yAxisSource;
     p.y.address = m_yAxisOffset;
-    p.y.organisation = m_committedYOrganisation;
+    p.y.type = m_committedYType;
     p.y.factor = m_yFactor;
     p.y.offset = m_yOffset;
     p.y.decimals = m_yDecimals;
@@ -553,15 +561,15 @@ void MapWindow::applyProperties(const MapProperties &p)
         emit mapNameChanged(m_mapOffset, name);
     }
 
-    if (validOrganisation(p.zOrganisation) != m_zOrganisation)
-        setLiveZOrganisation(p.zOrganisation);
-    if (validOrganisation(p.x.organisation) != m_xOrganisation)
-        setLiveXOrganisation(p.x.organisation);
-    if (validOrganisation(p.y.organisation) != m_yOrganisation)
-        setLiveYOrganisation(p.y.organisation);
-    m_committedZOrganisation = m_zOrganisation;
-    m_committedXOrganisation = m_xOrganisation;
-    m_committedYOrganisation = m_yOrganisation;
+    if (normalisedValueType(p.zType) != m_zType)
+        setLiveZType(valueTypeChoice(p.zType));
+    if (normalisedValueType(p.x.type) != m_xType)
+        setLiveXType(valueTypeChoice(p.x.type));
+    if (normalisedValueType(p.y.type) != m_yType)
+        setLiveYType(valueTypeChoice(p.y.type));
+    m_committedZType = m_zType;
+    m_committedXType = m_xType;
+    m_committedYType = m_yType;
 
     m_xAxisSource = p.x.source == 0 ? 0 : 1;
     m_yAxisSource = p.y.source == 0 ? 0 : 1;
@@ -589,15 +597,10 @@ void MapWindow::applyProperties(const MapProperties &p)
     const bool blocked = m_table->blockSignals(true);
     if (m_hasDefinition) {
         MapDefinition &d = m_definition;
-        auto store = [](int organisation, int &dataType, int &size, bool &littleEndian) {
-            dataType = organisation;
-            size = elementSizeOfOrganisation(organisation);
-            littleEndian = organisation != Organisation16BitHiLo;
-        };
-        store(m_committedZOrganisation, d.dataType, d.zElementSize, d.littleEndian);
-        // The axes' organisations are kept too, or the next opening would forget them.
-        store(m_committedXOrganisation, d.xDataType, d.xElementSize, d.xLittleEndian);
-        store(m_committedYOrganisation, d.yDataType, d.yElementSize, d.yLittleEndian);
+        setZValueType(d, m_committedZType);
+        // The axes' types are kept too, or the next opening would forget them.
+        setXValueType(d, m_committedXType);
+        setYValueType(d, m_committedYType);
         d.factor = m_z.factor;
         d.offset = m_z.offset;
         d.decimals = m_z.decimals;
@@ -715,12 +718,12 @@ void MapWindow::recolourForeground(QTableWidgetItem *item, qint64 index)
 
 void MapWindow::refreshTable()
 {
-    const QList<quint16> &source = m_showOriginal ? m_originalValues : m_currentValues;
-    quint16 minimum = 0;
-    quint16 maximum = 0;
+    const QList<double> &source = m_showOriginal ? m_originalValues : m_currentValues;
+    double minimum = 0;
+    double maximum = 0;
     if (m_colorMode && !source.isEmpty()) {
         minimum = maximum = source.constFirst();
-        for (quint16 v : source) {
+        for (double v : source) {
             minimum = qMin(minimum, v);
             maximum = qMax(maximum, v);
         }
@@ -777,10 +780,13 @@ void MapWindow::editCurrentCell()
     const qint64 i = m_layout.index(row, column);
     if (i < 0 || i >= m_currentValues.size())
         return;
+    // The type's whole range, and at least the +-1000000 the dialog always offered.
+    const double low = m_z.toPhysical(minimumRaw(m_zType.organisation, m_zType.kind));
+    const double high = m_z.toPhysical(maximumRaw(m_zType.organisation, m_zType.kind));
     double value = 0.0;
     if (!m_askDouble(QStringLiteral("Modifica valore"), QStringLiteral("Nuovo valore:"),
-                     m_z.toPhysical(m_currentValues.at(i)), -1000000.0, 1000000.0, m_z.decimals,
-                     &value))
+                     m_z.toPhysical(m_currentValues.at(i)), std::min({-1000000.0, low, high}),
+                     std::max({1000000.0, low, high}), m_z.decimals, &value))
         return;
     setCellValue(row, column, value);
 }
@@ -804,7 +810,7 @@ bool MapWindow::setCellValue(int row, int column, double physical)
     const qint64 i = m_layout.index(row, column);
     if (i < 0 || i >= m_currentValues.size())
         return false;
-    m_currentValues[i] = m_z.toRaw(physical, MapElementCodec::maximumRaw(m_zOrganisation));
+    m_currentValues[i] = m_z.toRaw(physical, m_zType);
     emitValue(i);
     refreshTable();
     repaintPlots();
@@ -823,14 +829,13 @@ QList<qint64> MapWindow::selectedIndices() const
     return indices;
 }
 
-void MapWindow::applyAbsoluteValue(int raw)
+void MapWindow::applyAbsoluteValue(double raw)
 {
     syncWithImage();
     const QList<qint64> indices = selectedIndices();
     if (indices.isEmpty())
         return;
-    const quint16 value
-        = MapElementCodec::clampToElement(quint32(qBound(0, raw, 65535)), m_zOrganisation);
+    const double value = clampRaw(raw, m_zType.organisation, m_zType.kind);
     for (qint64 i : indices)
         m_currentValues[i] = value;
     refreshTable();
@@ -844,10 +849,9 @@ void MapWindow::applyPercentChange(double percent)
     const QList<qint64> indices = selectedIndices();
     if (indices.isEmpty())
         return;
-    const quint16 maximum = MapElementCodec::maximumRaw(m_zOrganisation);
     for (qint64 i : indices) {
         const double v = m_z.toPhysical(m_currentValues.at(i));
-        m_currentValues[i] = m_z.toRaw((percent / 100.0 + 1.0) * v, maximum);
+        m_currentValues[i] = m_z.toRaw((percent / 100.0 + 1.0) * v, m_zType);
     }
     refreshTable();
     repaintPlots();
@@ -861,8 +865,7 @@ void MapWindow::stepSelection(int delta)
     if (indices.isEmpty())
         return;
     for (qint64 i : indices)
-        m_currentValues[i]
-            = MapElementCodec::stepped(m_currentValues.at(i), delta, m_zOrganisation);
+        m_currentValues[i] = MapElementCodec::stepped(m_currentValues.at(i), delta, m_zType);
     refreshTable();
     repaintPlots();
     emitBlock(indices);
@@ -884,9 +887,19 @@ void MapWindow::restoreOriginalSelection()
 
 void MapWindow::askAbsoluteValue()
 {
-    int value = 0;
-    if (m_askInt(QStringLiteral("Modifica assoluta"), QStringLiteral("Nuovo valore:"), 0, 0, 65535,
-                 &value))
+    const double low = minimumRaw(m_zType.organisation, m_zType.kind);
+    const double high = maximumRaw(m_zType.organisation, m_zType.kind);
+    const QString title = QStringLiteral("Modifica assoluta");
+    const QString label = QStringLiteral("Nuovo valore:");
+    // A raw value that an int cannot hold (unsigned 32-bit, float) is asked as a double.
+    if (m_zType.kind != ValueFloat && high <= std::numeric_limits<int>::max()) {
+        int value = 0;
+        if (m_askInt(title, label, 0, int(low), int(high), &value))
+            applyAbsoluteValue(value);
+        return;
+    }
+    double value = 0.0;
+    if (m_askDouble(title, label, 0.0, low, high, m_zType.kind == ValueFloat ? 6 : 0, &value))
         applyAbsoluteValue(value);
 }
 
@@ -928,16 +941,15 @@ void MapWindow::emitValue(qint64 index)
     const qint64 offset = m_mapOffset + index * zElementSize();
     if (offset > std::numeric_limits<int>::max())
         return;
-    const quint16 raw = m_currentValues.at(index);
-    rememberWrite(int(offset),
-                  MapElementCodec::encode(raw, m_zOrganisation, m_firmwareBytes, offset));
+    const double raw = m_currentValues.at(index);
+    rememberWrite(int(offset), MapElementCodec::encode(raw, m_zType));
     emit mapValueChanged(int(offset), raw);
 }
 
 void MapWindow::emitBlock(const QList<qint64> &indices)
 {
-    const MapElementCodec::Block block = MapElementCodec::buildBlock(
-        indices, m_currentValues, m_mapOffset, m_zOrganisation, m_firmwareBytes);
+    const MapElementCodec::Block block
+        = MapElementCodec::buildBlock(indices, m_currentValues, m_mapOffset, m_zType);
     if (block.isEmpty())
         return;
     rememberWrite(block.startOffset, block.data);

@@ -32,10 +32,10 @@ class MapWindow : public QWidget
 public:
     MapWindow(int rows,
               int columns,
-              const QList<quint16> &xAxisValues,
-              const QList<quint16> &yAxisValues,
-              const QList<quint16> &currentValues,
-              const QList<quint16> &originalValues,
+              const QList<double> &xAxisValues,
+              const QList<double> &yAxisValues,
+              const QList<double> &currentValues,
+              const QList<double> &originalValues,
               const QByteArray &firmwareBytes,
               int mapOffset,
               int xAxisOffset,
@@ -88,7 +88,7 @@ public:
 
     // The edits of the value dialog and the table's context menu, without their questions.
     bool setCellValue(int row, int column, double physical);
-    void applyAbsoluteValue(int raw);
+    void applyAbsoluteValue(double raw);
     void applyPercentChange(double percent);
     void stepSelection(int delta);
     void restoreOriginalSelection();
@@ -100,14 +100,14 @@ public:
     void openPropertiesDialog();
 
     // The properties dialog's side of the window. properties() is what the dialog starts
-    // from; applyProperties() takes the accepted record whole. While the dialog is open, an
-    // organisation or an axis source changes the shown values at once, and
-    // revertOrganisations() puts back the last accepted organisations when it is cancelled.
+    // from; applyProperties() takes the accepted record whole. While the dialog is open, a
+    // value type (an index of valueTypeChoices()) or an axis source changes the shown values at
+    // once, and revertOrganisations() puts back the last accepted types when it is cancelled.
     MapProperties properties() const;
     void applyProperties(const MapProperties &properties);
-    void setLiveZOrganisation(int organisation);
-    void setLiveXOrganisation(int organisation);
-    void setLiveYOrganisation(int organisation);
+    void setLiveZType(int choice);
+    void setLiveXType(int choice);
+    void setLiveYType(int choice);
     void revertOrganisations();
     // "1,2,3,4..." (0) or "Eprom" (1) chosen for the X or Y axis.
     void chooseAxisSource(bool xAxis, int source);
@@ -132,14 +132,17 @@ public:
     QString title() const { return m_title; }
     bool hasDefinition() const { return m_hasDefinition; }
     const MapDefinition &definition() const { return m_definition; }
-    const QList<quint16> &xAxisValues() const { return m_xAxisValues; }
-    const QList<quint16> &yAxisValues() const { return m_yAxisValues; }
-    const QList<quint16> &currentValues() const { return m_currentValues; }
-    const QList<quint16> &originalValues() const { return m_originalValues; }
+    const QList<double> &xAxisValues() const { return m_xAxisValues; }
+    const QList<double> &yAxisValues() const { return m_yAxisValues; }
+    const QList<double> &currentValues() const { return m_currentValues; }
+    const QList<double> &originalValues() const { return m_originalValues; }
     const QByteArray &firmwareBytes() const { return m_firmwareBytes; }
-    int zOrganisation() const { return m_zOrganisation; }
-    int xOrganisation() const { return m_xOrganisation; }
-    int yOrganisation() const { return m_yOrganisation; }
+    int zOrganisation() const { return m_zType.organisation; }
+    int xOrganisation() const { return m_xType.organisation; }
+    int yOrganisation() const { return m_yType.organisation; }
+    const ValueType &zValueType() const { return m_zType; }
+    const ValueType &xValueType() const { return m_xType; }
+    const ValueType &yValueType() const { return m_yType; }
     int xAxisSource() const { return m_xAxisSource; }
     int yAxisSource() const { return m_yAxisSource; }
     const MapValueScaling &zScaling() const { return m_z; }
@@ -166,7 +169,7 @@ public:
     void refreshTable();
 
 signals:
-    void mapValueChanged(int offset, quint16 rawValue);
+    void mapValueChanged(int offset, double rawValue);
     void mapBlockChanged(int startOffset, QByteArray data);
     void xAxisCursorRequested();
     void yAxisCursorRequested();
@@ -211,17 +214,17 @@ private:
     QString m_title;
     MapDefinition m_definition;
     bool m_hasDefinition = false;
-    QList<quint16> m_xAxisValues;
-    QList<quint16> m_yAxisValues;
-    QList<quint16> m_currentValues;
-    QList<quint16> m_originalValues;
+    QList<double> m_xAxisValues;
+    QList<double> m_yAxisValues;
+    QList<double> m_currentValues;
+    QList<double> m_originalValues;
     QByteArray m_firmwareBytes;
-    int m_zOrganisation = Organisation16BitLoHi;
-    int m_xOrganisation = Organisation16BitLoHi;
-    int m_yOrganisation = Organisation16BitLoHi;
-    int m_committedZOrganisation = Organisation16BitLoHi;
-    int m_committedXOrganisation = Organisation16BitLoHi;
-    int m_committedYOrganisation = Organisation16BitLoHi;
+    ValueType m_zType;
+    ValueType m_xType;
+    ValueType m_yType;
+    ValueType m_committedZType;
+    ValueType m_committedXType;
+    ValueType m_committedYType;
     int m_xAxisSource = 1;
     int m_yAxisSource = 1;
     MapValueScaling m_z;

@@ -987,20 +987,22 @@ MapDefinition candidateDefinition(const MapCandidate &c, const uint8_t *image, q
     d.dataType = c.element.organisation();
     d.littleEndian = c.element.littleEndian;
     d.zElementSize = c.element.size;
+    d.zValueKind = c.element.kind;
     auto axis = [&](qint64 at, const FinderElement &e, int *offset, int *type, int *source,
-                    bool *le, int *elementSize) {
+                    bool *le, int *elementSize, int *kind) {
         *offset = at >= 0 ? int(at) : -1;
         *source = at >= 0 ? 1 : 0;
         if (at >= 0) {
             *type = e.organisation();
             *le = e.littleEndian;
             *elementSize = e.size;
+            *kind = e.kind;
         }
     };
     axis(c.xAddress, c.xElement, &d.xAxisOffset, &d.xDataType, &d.xAxisSource, &d.xLittleEndian,
-         &d.xElementSize);
+         &d.xElementSize, &d.xValueKind);
     axis(c.yAddress, c.yElement, &d.yAxisOffset, &d.yDataType, &d.yAxisSource, &d.yLittleEndian,
-         &d.yElementSize);
+         &d.yElementSize, &d.yValueKind);
     if (c.rows <= 1)
         d.yAxisSource = 0;
     d.xAxis = readXAxis(d, image, size);

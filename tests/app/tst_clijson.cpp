@@ -35,7 +35,9 @@ MapDefinition everyField(const QString &text, double number)
     d.yAxisOffset = -1;
     d.headerOffset = 0x3000;
     d.xAxis = {0, 1, 32768, 65535};
-    d.yAxis = {7, 8, 9};
+    d.yAxis = {-7.5, 8, 3e9};
+    d.zValueKind = ValueSigned;
+    d.yValueKind = ValueFloat;
     d.dataType = 2;
     d.xDataType = 0;
     d.yDataType = 3;
@@ -73,6 +75,7 @@ MapDefinition everyField(const QString &text, double number)
     d.xMaximum = 9.008e15;
     d.yMinimum = -0.0;
     d.yMaximum = 1e-7;
+    d.group = text + QStringLiteral("/gruppo");
     return d;
 }
 
@@ -156,8 +159,12 @@ private slots:
         const testsupport::ProcessResult run = testsupport::runCli({QStringLiteral("a2l"), path});
         QCOMPARE(run.exitCode, 0);
         const A2LParser::Result result = A2LParser::parse(path);
+        QByteArray refused;
+        if (!result.refused.isEmpty())
+            refused = ",\"refused\":" + jsonText(QJsonArray::fromStringList(result.refused));
         const QByteArray before = "{\"maps\":" + jsonText(mapsJson(result.maps))
-                                  + ",\"error\":" + jsonText(result.errorMessage) + "}\n";
+                                  + ",\"error\":" + jsonText(result.errorMessage) + refused
+                                  + "}\n";
         QCOMPARE(run.out, before);
     }
 

@@ -427,6 +427,29 @@ private slots:
         QCOMPARE(r.yAxisOffset, axes.y() < 0 ? -1 : partOffsets.at(axes.y()));
     }
 
+    // A signed axis (a temperature from -30) jumps when read unsigned: it is found as signed,
+    // and the cut map shows its values with their sign.
+    void signedAxis()
+    {
+        ImageBuilder b;
+        b.axis(10, 0x1111, 0);
+        b.word(4);
+        b.word(3);
+        const qint64 yAt = b.bytes.size();
+        b.axis(4, -30, 20);
+        b.axis(3, 100, 100);
+        const qint64 start = b.bytes.size();
+        b.axis(12, 1, 1);
+        const AxisSearchResult r = findStoredAxes(b.data(), b.bytes.size(), start, 4, 3, true);
+        QCOMPARE(r.yAxisOffset, yAt);
+        QCOMPARE(r.yValueKind, int(ValueSigned));
+        QCOMPARE(r.xValueKind, int(ValueUnsigned));
+        const MapCutResult cut = cutMapFromSelection(b.bytes, start, start + 23, 3, true);
+        QVERIFY(cut.ok);
+        QCOMPARE(cut.definition.yAxis, (QList<double>{-30, -10, 10, 30}));
+        QCOMPARE(cut.definition.xAxis, (QList<double>{100, 200, 300}));
+    }
+
     void searchStopsAtItsReach()
     {
         // A valid layout, then more than 2 × 128 bytes of filler before the data.
@@ -521,8 +544,8 @@ private slots:
         QCOMPARE(d.mapOffset, int(start));
         QCOMPARE(QPoint(d.xAxisOffset, d.yAxisOffset), QPoint(int(xAt), int(yAt)));
         QTEST(d.dataType, "dataType");
-        QCOMPARE(d.xAxis, (QList<quint16>{500, 1000, 1500, 2000, 2500, 3000, 3500, 4000}));
-        QCOMPARE(d.yAxis, (QList<quint16>{100, 200}));
+        QCOMPARE(d.xAxis, (QList<double>{500, 1000, 1500, 2000, 2500, 3000, 3500, 4000}));
+        QCOMPARE(d.yAxis, (QList<double>{100, 200}));
         // One word is a 1 × 1 map with numbered cells.
         const MapCutResult one = cutMapFromSelection(QByteArray(64, 3), 20, 21, 8, true);
         QVERIFY(one.ok);

@@ -5,14 +5,19 @@
 #include <QJsonObject>
 #include <QStringList>
 
-// Checks "key=value; key=value" against the JSON form of a definition, plus its sourceKind and
-// the label of its organisation; numbers may be written in hexadecimal. Returns the first
+// Checks "key=value; key=value" against the JSON form of a definition, plus its sourceKind, the
+// label of its organisation, its value kinds (also when 0) and the label of its Z value type
+// ("type"); numbers may be written in hexadecimal. Returns the first
 // difference, empty when all agree.
 inline QString fieldMismatch(const MapDefinition &map, const QString &fields)
 {
     QJsonObject json = toJson(map);
     json.insert(QLatin1String("sourceKind"), map.sourceKind);
     json.insert(QLatin1String("organisation"), organisationLabel(map.dataType));
+    json.insert(QLatin1String("zValueKind"), map.zValueKind);
+    json.insert(QLatin1String("xValueKind"), map.xValueKind);
+    json.insert(QLatin1String("yValueKind"), map.yValueKind);
+    json.insert(QLatin1String("type"), valueTypeLabel(map.dataType, map.littleEndian, map.zValueKind));
     for (const QString &field : fields.split(u';', Qt::SkipEmptyParts)) {
         const QString key = field.section(u'=', 0, 0).trimmed();
         const QString want = field.section(u'=', 1).trimmed();

@@ -100,6 +100,25 @@ private slots:
         row("big-endian longs", ordered("MSB_FIRST", "ULONG"),
             big + "dataType=3; xDataType=3; zElementSize=4");
 
+        // Each data type of a record layout gives the values' type; 64-bit ones refuse the map.
+        const QString unsignedAxis = "; xValueKind=0";
+        row("UBYTE", ordered({}, "UBYTE"), "type=8 Bit; xElementSize=1" + unsignedAxis);
+        row("SBYTE", ordered({}, "SBYTE"), "type=8 Bit con segno; xValueKind=1");
+        row("UWORD HiLo", ordered("MSB_FIRST", "UWORD"), "type=16 Bit (HiLo)" + unsignedAxis);
+        row("SWORD", ordered({}, "SWORD"), "type=16 Bit con segno (LoHi); xValueKind=1");
+        row("ULONG", ordered({}, "ULONG"), "type=32 Bit; xElementSize=4" + unsignedAxis);
+        row("SLONG HiLo", ordered("MSB_FIRST", "SLONG"), "type=32 Bit con segno (HiLo)");
+        row("FLOAT32_IEEE", ordered({}, "FLOAT32_IEEE"), "type=32 Bit float (LoHi); xValueKind=2");
+        row("FLOAT64_IEEE", ordered({}, "FLOAT64_IEEE"), {});
+        row("A_UINT64 points", layout("L", "AXIS_PTS_X 1 A_UINT64\nFNC_VALUES 2 UWORD ROW_DIR")
+                                   + chr("K CURVE 0x100 L", axis(4)) + chr("V VALUE 0x10 L"),
+            "name=V; type=16 Bit (LoHi)");
+        row("a VALUE takes its layout's type, whatever the layout's name",
+            layout("RL", "FNC_VALUES 1 SLONG ROW_DIR DIRECT") + chr("V VALUE 0x10 RL"),
+            "zElementSize=4; type=32 Bit con segno (LoHi)");
+        row("without a layout the name tells", chr("V VALUE 0x10 RL_SWORD"),
+            "type=16 Bit con segno (LoHi)");
+
         const auto ratFunc = [](const QString &type, const QString &coeffs) -> QString {
             return compu("CM", "bar", type, coeffs) + chr("K VALUE 0x10 RL_UWORD", {}, "CM");
         };
@@ -226,6 +245,24 @@ private slots:
             "/begin CHARACTERISTIC C /* name */ \"a/*b\" VALUE /* type */ 0x10 // address\n RL 0 "
             "NO_CM 0 1 /end CHARACTERISTIC",
             "name=C; mapOffset=0x10");
+        // Group paths: the defining FUNCTION (below the function that lists it as a sub),
+        // else a GROUP, else a FUNCTION that refers to the characteristic.
+        const QString abc = chr("A VALUE 0x80000000 RL") + chr("B VALUE 0x80000010 RL")
+                            + chr("C VALUE 0x80000020 RL");
+        const auto list = [](const QString &keyword, const QString &names) -> QString {
+            return "/begin " + keyword + u' ' + names + " /end " + keyword + u' ';
+        };
+        row("groups from FUNCTION and GROUP",
+            abc + "/begin FUNCTION Accensione \"\" " + list("SUB_FUNCTION", "Base")
+                + "/end FUNCTION\n/begin FUNCTION Base \"\" " + list("DEF_CHARACTERISTIC", "A")
+                + list("REF_CHARACTERISTIC", "C") + "/end FUNCTION\n/begin GROUP Turbo \"\" "
+                + list("REF_CHARACTERISTIC", "A B") + "/end GROUP\n",
+            "group=Accensione/Base|group=Turbo|group=Accensione/Base");
+        row("sub-functions in a cycle",
+            chr("A VALUE 0x80000000 RL") + "/begin FUNCTION F1 \"\" " + list("SUB_FUNCTION", "F2")
+                + "/end FUNCTION /begin FUNCTION F2 \"\" " + list("SUB_FUNCTION", "F1")
+                + list("DEF_CHARACTERISTIC", "A") + "/end FUNCTION",
+            "group=F1/F2");
         row("absurd point count",
             layout("RL", "AXIS_PTS_X 1 UWORD FNC_VALUES 2 UWORD ROW_DIR")
                 + chr("C CURVE 0x10 RL", "/begin AXIS_DESCR STD_AXIS I NO_CM 99999999999999 0 1 "
@@ -265,6 +302,25 @@ private slots:
         file.write(text.toLatin1());
         file.close();
         QCOMPARE(A2LParser::parse(file.fileName()).maps, result.maps);
+    }
+
+    void refusedMapsAreNamed()
+    {
+        const QString text = layout("L64", "FNC_VALUES 1 FLOAT64_IEEE ROW_DIR DIRECT")
+                             + chr("DOUBLE VALUE 0x10 L64") + chr("WORD VALUE 0x20 RL_UWORD");
+        const A2LParser::Result result = A2LParser::parseText(text);
+        QCOMPARE(result.maps.size(), 1);
+        QCOMPARE(result.refused,
+                 QStringList{"DOUBLE: tipo di dato FLOAT64_IEEE non supportato (64 bit), mappa non "
+                             "importata."});
+        QCOMPARE(A2LParser::refusalSummary({}), QString());
+        QStringList many;
+        for (int i = 1; i <= 21; ++i)
+            many.append(QString::number(i));
+        const QString summary = A2LParser::refusalSummary(many);
+        QVERIFY(summary.startsWith("\n\nMappe non importate: 21\n1\n"));
+        QVERIFY(summary.endsWith("\n20\n... e altre 1."));
+        QVERIFY(A2LParser::refusalSummary(many.mid(1)).endsWith("\n21"));
     }
 
     void latin1File()
@@ -310,18 +366,18 @@ private slots:
         const uint8_t *bytes = image.data().data();
         const qint64 n = qint64(image.size());
         COMPARE_FIELDS(m.at(0), "name=Coppia_richiesta; rows=12; columns=16; unit=Nm; factor=0.1");
-        QCOMPARE(readXAxis(m.at(0), bytes, n).constLast(), quint16(960));
-        QCOMPARE(readYAxis(m.at(0), bytes, n).constLast(), quint16(6000));
-        QCOMPARE(readMapValues(m.at(0), bytes, n).constFirst(), quint16(800));
+        QCOMPARE(readXAxis(m.at(0), bytes, n).constLast(), 960.0);
+        QCOMPARE(readYAxis(m.at(0), bytes, n).constLast(), 6000.0);
+        QCOMPARE(readMapValues(m.at(0), bytes, n).constFirst(), 800.0);
         QCOMPARE(readXAxis(m.at(1), bytes, n),
-                 QList<quint16>({100, 250, 400, 550, 700, 850, 1000, 1150, 1300, 1450}));
-        QCOMPARE(readYAxis(m.at(1), bytes, n).constLast(), quint16(4500));
-        QCOMPARE(readXAxis(m.at(2), bytes, n).constFirst(), quint16(2730));
+                 QList<double>({100, 250, 400, 550, 700, 850, 1000, 1150, 1300, 1450}));
+        QCOMPARE(readYAxis(m.at(1), bytes, n).constLast(), 4500.0);
+        QCOMPARE(readXAxis(m.at(2), bytes, n).constFirst(), 2730.0);
         QCOMPARE(rawToPhysical(2730, m.at(2).xFactor, m.at(2).xOffsetFactor), 0.0);
-        QCOMPARE(readMapValues(m.at(2), bytes, n).constFirst(), quint16(1500));
+        QCOMPARE(readMapValues(m.at(2), bytes, n).constFirst(), 1500.0);
         QCOMPARE(readMapValues(m.at(3), bytes, n).size(), 256);
-        QCOMPARE(readMapValues(m.at(3), bytes, n).constFirst(), quint16(1000));
-        QCOMPARE(readMapValues(m.at(4), bytes, n), QList<quint16>({12}));
+        QCOMPARE(readMapValues(m.at(3), bytes, n).constFirst(), 1000.0);
+        QCOMPARE(readMapValues(m.at(4), bytes, n), QList<double>({12}));
     }
 
     void publicSamples()
@@ -345,7 +401,34 @@ private slots:
                                       "xAxisName=NO_INPUT_QUANTITY");
                 QVERIFY2(isSound(d), qPrintable(name + ": " + d.name));
             }
+            if (name == "ASAP2_Demo_V171.a2l")
+                demoValuesAreTrue(result);
         }
+    }
+
+    // The demo's scalars of each type, read from an image that holds -5 (as bytes FB FF FF FF,
+    // or the float -2.5) at their addresses, show their true values; its FLOAT64 ones are named
+    // as refused.
+    void demoValuesAreTrue(const A2LParser::Result &result)
+    {
+        QByteArray image(0x820000, '\0');
+        const QByteArray minusFive("\xFB\xFF\xFF\xFF");
+        const QByteArray minusTwoAndAHalf("\x00\x00\x20\xC0", 4);
+        const QList<QPair<QString, double>> expected = {
+            {"ASAM.C.SCALAR.UBYTE.IDENTICAL", 251},    {"ASAM.C.SCALAR.SBYTE.IDENTICAL", -5},
+            {"ASAM.C.SCALAR.UWORD.IDENTICAL", 65531},  {"ASAM.C.SCALAR.SWORD.IDENTICAL", -5},
+            {"ASAM.C.SCALAR.ULONG.IDENTICAL", 4294967291.0},
+            {"ASAM.C.SCALAR.SLONG.IDENTICAL", -5}, {"ASAM.C.SCALAR.FLOAT32_IEEE.IDENTICAL", -2.5}};
+        for (const auto &[map, value] : expected) {
+            const auto found = std::find_if(result.maps.cbegin(), result.maps.cend(),
+                                            [&](const MapDefinition &d) { return d.name == map; });
+            QVERIFY2(found != result.maps.cend(), qPrintable(map));
+            image.replace(found->mapOffset, 4, value == -2.5 ? minusTwoAndAHalf : minusFive);
+            const auto *bytes = reinterpret_cast<const uint8_t *>(image.constData());
+            QCOMPARE(readMapValues(*found, bytes, image.size()), QList<double>{value});
+        }
+        QCOMPARE(result.refused.size(), 4);
+        QVERIFY(result.refused.constFirst().startsWith("ASAM.C.SCALAR.FLOAT64_IEEE.IDENTICAL: "));
     }
 };
 

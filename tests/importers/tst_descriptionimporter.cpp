@@ -55,6 +55,11 @@ private slots:
             m_askedTitles << title;
             return m_nextFile;
         });
+        importer()->setSaveFileHook([this](const QString &title, const QString &proposed,
+                                           const QString &) {
+            m_askedTitles << title + u' ' + proposed;
+            return m_nextFile;
+        });
         importer()->setByteOrderHook(
             [this](DocumentWindow *, bool little) { m_byteOrders << little; });
     }
@@ -153,6 +158,76 @@ private slots:
         QCOMPARE(m_shown.constLast(),
                  "OLS caricato: Progetto WinOLS analizzato.\n\nRecord mappa trovati: 0");
         QVERIFY(m_byteOrders.isEmpty());
+    }
+
+    // "Importa XDF..." groups the maps by category, "FILTRO MAPPE" still narrows them, and
+    // "Esporta XDF..." writes what imports back to the same maps.
+    void xdfImportAndExport()
+    {
+        m_window->action("importXdfAction")->trigger();
+        m_window->action("exportXdfAction")->trigger();
+        QCOMPARE(m_shown, QStringList({"Importa XDF: Apri prima il firmware associato.",
+                                       "Esporta XDF: Apri prima il firmware associato."}));
+        FirmwareProject *record = openDemo();
+        QVERIFY(record);
+        const auto xdfTable = [](const char *title, int category, int address) {
+            return QStringLiteral("<XDFTABLE><title>%1</title><CATEGORYMEM index=\"0\" "
+                                  "category=\"%2\" /><XDFAXIS id=\"z\"><EMBEDDEDDATA "
+                                  "mmedaddress=\"%3\" mmedelementsizebits=\"8\" "
+                                  "mmedcolcount=\"4\" /><units>%1u</units></XDFAXIS></XDFTABLE>")
+                .arg(QLatin1String(title))
+                .arg(category)
+                .arg(address)
+                .toUtf8();
+        };
+        m_nextFile = m_dir.write(
+            "d.xdf", "<XDFFORMAT><XDFHEADER><CATEGORY index=\"0\" name=\"Accensione/Base\" />"
+                     "<CATEGORY index=\"1\" name=\"Turbo\" /></XDFHEADER>"
+                         + xdfTable("A", 1, 0x100) + xdfTable("B", 2, 0x200)
+                         + xdfTable("C", 0, 0x300) + xdfTable("Fuori", 2, 0x7FFFFFF)
+                         + "<XDFFLAG><title>Bit</title></XDFFLAG></XDFFORMAT>");
+        QSignalSpy finished(importer(), &DescriptionImporter::xdfImportFinished);
+        m_window->findChild<QToolButton *>("panelXdfButton")->click();
+        auto *busy = m_window->findChild<QProgressDialog *>();
+        QVERIFY(busy && busy->labelText().startsWith("Analisi file XDF..."));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_shown.constLast(),
+                 "XDF caricato: File analizzato correttamente.\n\nMappe trovate: 3\n"
+                 "Tabelle saltate: 1\nFlag, patch e funzioni non importati: 1\n\n"
+                 "Fuori: fuori dall'immagine (offset 0x7FFFFFF, 4 byte)\n"
+                 "Bit: flag (XDFFLAG): non importato");
+        QTreeWidgetItem *branch = m_window->mapsItemOf(record);
+        QCOMPARE(childNames(branch), QStringList({"Accensione", "Turbo", "C"}));
+        QCOMPARE(childNames(branch->child(0)), QStringList{"Base"});
+        QCOMPARE(childNames(branch->child(0)->child(0)), QStringList{"A"});
+        QCOMPARE(branch->child(1)->child(0)->data(0, Qt::UserRole).toInt(), 0x200);
+        // A group the user opened stays open when the list is rebuilt.
+        branch->child(1)->setExpanded(true);
+        m_window->activeDocumentWindow()->renameMap(0x300, "C2");
+        branch = m_window->mapsItemOf(record);
+        QCOMPARE(childNames(branch), QStringList({"Accensione", "Turbo", "C2"}));
+        QVERIFY(branch->child(1)->isExpanded() && !branch->child(0)->isExpanded());
+
+        m_window->findChild<QToolButton *>("mapFilterButton")->click();
+        QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
+        QVERIFY(dialog);
+        dialog->unitEdit()->setText("au");
+        QCOMPARE(childNames(branch, true), QStringList{"Accensione"});
+        QVERIFY(branch->child(0)->isExpanded());
+        QCOMPARE(childNames(branch->child(0)->child(0), true), QStringList{"A"});
+        dialog->close();
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(childNames(branch, true).size(), 3);
+
+        const QList<MapDefinition> imported = record->maps;
+        m_nextFile = m_dir.filePath("esportato.xdf");
+        m_window->action("exportXdfAction")->trigger();
+        QCOMPARE(m_askedTitles.constLast(), "Esporta XDF tessa-demo.xdf");
+        QCOMPARE(m_shown.constLast(), "Esporta XDF: File XDF esportato.\n\nMappe scritte: 3");
+        record->maps.clear();
+        QVERIFY(importer()->startXdfImport(m_window->activeDocumentWindow(), m_nextFile));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(record->maps, imported);
     }
 
     void mapFilter()

@@ -26,6 +26,41 @@ private slots:
         QVERIFY(m_error.contains("Nessuna CHARACTERISTIC compatibile trovata."));
     }
 
+    void xdf()
+    {
+        const QString image = m_dir.write("image.bin", QByteArray(0x20000, '\x01'));
+        const QString xdf = m_dir.write(
+            "d.xdf", "<XDFFORMAT><XDFHEADER><CATEGORY index=\"0x0\" name=\"Turbo\" />"
+                     "</XDFHEADER><XDFTABLE><title>Mappa</title>"
+                     "<CATEGORYMEM index=\"0\" category=\"1\" /><XDFAXIS id=\"z\">"
+                     "<EMBEDDEDDATA mmedaddress=\"0x10\" mmedelementsizebits=\"8\" "
+                     "mmedrowcount=\"2\" mmedcolcount=\"3\" /></XDFAXIS></XDFTABLE>"
+                     "<XDFFLAG><title>Bit</title></XDFFLAG></XDFFORMAT>");
+        QCOMPARE(run({"xdf", xdf, image}), 0);
+        const QJsonArray maps = m_json.value("maps").toArray();
+        QCOMPARE(maps.size(), 1);
+        QCOMPARE(maps.first()["group"].toString(), QStringLiteral("Turbo"));
+        QCOMPARE(maps.first()["sourceKind"].toInt(), 3);
+        QCOMPARE(m_json.value("notes").toArray().first()["kind"].toString(),
+                 QStringLiteral("notImported"));
+
+        // Exported and read back: the same maps, from an XDF and from an A2L description.
+        const QString out = m_dir.filePath("out.xdf");
+        QCOMPARE(run({"xdf", "--export", xdf, image, out}), 0);
+        QCOMPARE(m_json.value("maps").toInt(), 1);
+        QCOMPARE(run({"xdf", out, image}), 0);
+        QCOMPARE(m_json.value("maps").toArray(), maps);
+        QCOMPARE(run({"xdf", "--export", TESSA_SOURCE_DIR "/examples/tessa-demo.a2l", image, out}),
+                 0);
+        QCOMPARE(run({"xdf", out}), 0);
+        QCOMPARE(m_json.value("maps").toArray().size(), 5);
+
+        QCOMPARE(run({"xdf", m_dir.write("bad.xdf", "<XDFFORMAT><XDFTABLE>")}), 1);
+        QVERIFY(m_error.contains("XDF non valido"));
+        QCOMPARE(run({"xdf", xdf, m_dir.write("small.bin", QByteArray(8, '\0'))}), 1);
+        QVERIFY(m_error.contains("Mappa: fuori"));
+    }
+
     void ols_data()
     {
         QTest::addColumn<QByteArray>("bytes");

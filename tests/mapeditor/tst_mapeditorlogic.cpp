@@ -99,7 +99,10 @@ private slots:
         MapValueScaling plain{0.5, -10.0, 0, false};
         QCOMPARE(plain.rawText(100), QStringLiteral("40"));
         // An 8-bit map never takes more than its element holds.
-        QCOMPARE(int(plain.toRaw(1000.0, 255)), 255);
+        QCOMPARE(plain.toRaw(1000.0, {Organisation8Bit, true, ValueUnsigned}), 255.0);
+        // A signed one keeps the sign, down to its own limit.
+        QCOMPARE(plain.toRaw(-12.5, {Organisation8Bit, true, ValueSigned}), -5.0);
+        QCOMPARE(plain.toRaw(-1000.0, {Organisation8Bit, true, ValueSigned}), -128.0);
     }
 
     void percentTexts_data()
@@ -151,39 +154,34 @@ private slots:
     {
         QTest::addColumn<QList<qint64>>("cells");
         QTest::addColumn<int>("mapOffset");
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<int>("start"); // -1: no block
+        QTest::addColumn<int>("choice"); // index of valueTypeChoices()
+        QTest::addColumn<int>("start");  // -1: no block
         QTest::addColumn<QByteArray>("data");
         // Values are 0x0100, 0x0101, ...; cells 2 and 7 of a 1 x 10 map give six elements.
-        const QByteArray zeros(0x1000, '\0');
-        QTest::newRow("1 x 10 LoHi") << QList<qint64>{7, 2} << 0x200 << 1 << zeros << 0x204
+        QTest::newRow("1 x 10 LoHi") << QList<qint64>{7, 2} << 0x200 << 1 << 0x204
                                      << QByteArray("020103010401050106010701");
-        QTest::newRow("1 x 10 HiLo") << QList<qint64>{2, 7} << 0x200 << 2 << zeros << 0x204
+        QTest::newRow("1 x 10 HiLo") << QList<qint64>{2, 7} << 0x200 << 2 << 0x204
                                      << QByteArray("010201030104010501060107");
-        QTest::newRow("32-bit elements step by 4 bytes")
-            << QList<qint64>{1, 2} << 0 << 3 << QByteArray::fromHex("0100aaaa0200bbbb0300cccc") << 4
-            << QByteArray("0101bbbb0201cccc");
-        QTest::newRow("no cells") << QList<qint64>{} << 0 << 1 << zeros << -1 << QByteArray();
+        QTest::newRow("32-bit elements step by 4 bytes and are written whole")
+            << QList<qint64>{1, 2} << 0 << 3 << 4 << QByteArray("0101000002010000");
+        QTest::newRow("32-bit HiLo") << QList<qint64>{1} << 0 << 7 << 4 << QByteArray("00000101");
+        QTest::newRow("no cells") << QList<qint64>{} << 0 << 1 << -1 << QByteArray();
         QTest::newRow("negative and missing cells")
-            << QList<qint64>{12, -1} << 0 << 1 << zeros << -1 << QByteArray();
-        QTest::newRow("no map offset")
-            << QList<qint64>{1} << -1 << 1 << zeros << -1 << QByteArray();
-        QTest::newRow("past 2 GiB")
-            << QList<qint64>{1} << 0x7FFFFFFE << 1 << zeros << -1 << QByteArray();
+            << QList<qint64>{12, -1} << 0 << 1 << -1 << QByteArray();
+        QTest::newRow("no map offset") << QList<qint64>{1} << -1 << 1 << -1 << QByteArray();
+        QTest::newRow("past 2 GiB") << QList<qint64>{1} << 0x7FFFFFFE << 1 << -1 << QByteArray();
     }
     void blocks()
     {
         QFETCH(QList<qint64>, cells);
         QFETCH(int, mapOffset);
-        QFETCH(int, organisation);
-        QFETCH(QByteArray, image);
+        QFETCH(int, choice);
         QFETCH(int, start);
-        QList<quint16> values;
+        QList<double> values;
         for (int i = 0; i < 10; ++i)
-            values.append(quint16(0x0100 + i));
-        const auto block
-            = MapElementCodec::buildBlock(cells, values, mapOffset, organisation, image);
+            values.append(0x0100 + i);
+        const auto block = MapElementCodec::buildBlock(cells, values, mapOffset,
+                                                       valueTypeChoices().at(choice));
         QCOMPARE(block.isEmpty() ? -1 : block.startOffset, start);
         if (start >= 0)
             QTEST(block.data.toHex(), "data");
@@ -191,51 +189,54 @@ private slots:
 
     void elementRules_data()
     {
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<int>("raw");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<double>("raw");
         QTest::addColumn<QByteArray>("bytes");
-        // The image around the element holds AA BB CC DD.
-        QTest::newRow("8 bit") << 0 << 0x12 << QByteArray::fromHex("12");
-        QTest::newRow("8 bit clamps") << 0 << 0x1234 << QByteArray::fromHex("ff");
-        QTest::newRow("LoHi") << 1 << 0x1234 << QByteArray::fromHex("3412");
-        QTest::newRow("HiLo") << 2 << 0x1234 << QByteArray::fromHex("1234");
-        QTest::newRow("32 bit keeps the high half")
-            << 3 << 0x1234 << QByteArray::fromHex("3412ccdd");
+        QTest::newRow("8 bit") << 0 << double(0x12) << QByteArray::fromHex("12");
+        QTest::newRow("8 bit clamps") << 0 << double(0x1234) << QByteArray::fromHex("ff");
+        QTest::newRow("LoHi") << 1 << double(0x1234) << QByteArray::fromHex("3412");
+        QTest::newRow("HiLo") << 2 << double(0x1234) << QByteArray::fromHex("1234");
+        QTest::newRow("32 bit whole") << 3 << double(0x12345678) << QByteArray::fromHex("78563412");
+        QTest::newRow("s16 negative") << 5 << -2.0 << QByteArray::fromHex("feff");
+        QTest::newRow("s8 clamps low") << 4 << -300.0 << QByteArray::fromHex("80");
+        QTest::newRow("f32 HiLo nearest float") << 11 << 0.1 << QByteArray::fromHex("3dcccccd");
     }
     void elementRules()
     {
-        QFETCH(int, organisation);
-        QFETCH(int, raw);
+        QFETCH(int, choice);
+        QFETCH(double, raw);
         QFETCH(QByteArray, bytes);
-        const QByteArray image = QByteArray::fromHex("aabbccdd");
-        const QByteArray encoded = MapElementCodec::encode(quint16(raw), organisation, image, 0);
+        const ValueType type = valueTypeChoices().at(choice);
+        const QByteArray encoded = MapElementCodec::encode(raw, type);
         QCOMPARE(encoded.toHex(), bytes.toHex());
         // Read back, the element gives what the window shows.
-        QByteArray written = image;
-        written.replace(0, encoded.size(), encoded);
-        const quint16 back = decodeElement(reinterpret_cast<const uint8_t *>(written.constData()),
-                                           written.size(), 0, organisation);
-        QCOMPARE(int(back), int(MapElementCodec::clampToElement(quint32(raw), organisation)));
+        const double back = decodeValue(reinterpret_cast<const uint8_t *>(encoded.constData()),
+                                        encoded.size(), 0, type.organisation, type.littleEndian,
+                                        type.kind);
+        QCOMPARE(back, clampRaw(raw, type.organisation, type.kind));
     }
 
     void steppingSaturates_data()
     {
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<int>("raw");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<double>("raw");
         QTest::addColumn<int>("delta");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("up") << 1 << 10 << 1 << 11;
-        QTest::newRow("down at zero") << 1 << 0 << -1 << 0;
-        QTest::newRow("up at 65535") << 1 << 65535 << 1 << 65535;
-        QTest::newRow("8 bit up at 255") << 0 << 255 << 1 << 255;
-        QTest::newRow("32 bit low half up") << 3 << 65534 << 1 << 65535;
+        QTest::addColumn<double>("expected");
+        QTest::newRow("up") << 1 << 10.0 << 1 << 11.0;
+        QTest::newRow("down at zero") << 1 << 0.0 << -1 << 0.0;
+        QTest::newRow("up at 65535") << 1 << 65535.0 << 1 << 65535.0;
+        QTest::newRow("8 bit up at 255") << 0 << 255.0 << 1 << 255.0;
+        QTest::newRow("32 bit passes 16 bits") << 3 << 65535.0 << 1 << 65536.0;
+        QTest::newRow("s16 down through zero") << 5 << 0.0 << -1 << -1.0;
+        QTest::newRow("s16 down at its lowest") << 6 << -32768.0 << -1 << -32768.0;
+        QTest::newRow("f32 keeps the fraction") << 10 << 1.5 << 1 << 2.5;
     }
     void steppingSaturates()
     {
-        QFETCH(int, organisation);
-        QFETCH(int, raw);
+        QFETCH(int, choice);
+        QFETCH(double, raw);
         QFETCH(int, delta);
-        QTEST(int(MapElementCodec::stepped(quint16(raw), delta, organisation)), "expected");
+        QTEST(MapElementCodec::stepped(raw, delta, valueTypeChoices().at(choice)), "expected");
     }
 
     void clickVersusDrag_data()

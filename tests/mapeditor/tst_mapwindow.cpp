@@ -28,21 +28,21 @@ QByteArray wordImage(int words)
     return bytes;
 }
 
-QList<quint16> wordValues(int count, int first = 0x0100)
+QList<double> wordValues(int count, int first = 0x0100)
 {
-    QList<quint16> values;
+    QList<double> values;
     for (int i = 0; i < count; ++i)
-        values.append(quint16(first + i));
+        values.append(first + i);
     return values;
 }
 
 std::unique_ptr<MapWindow> windowFor(const MapDefinition &d, const QByteArray &image)
 {
     const auto *data = reinterpret_cast<const uint8_t *>(image.constData());
-    const QList<quint16> values = readMapValues(d, data, image.size());
+    const QList<double> values = readMapValues(d, data, image.size());
     // Index axes are numbered by the window (as the document does it).
-    const QList<quint16> x = d.xAxisSource ? readXAxis(d, data, image.size()) : QList<quint16>();
-    const QList<quint16> y = d.yAxisSource ? readYAxis(d, data, image.size()) : QList<quint16>();
+    const QList<double> x = d.xAxisSource ? readXAxis(d, data, image.size()) : QList<double>();
+    const QList<double> y = d.yAxisSource ? readYAxis(d, data, image.size()) : QList<double>();
     return std::make_unique<MapWindow>(d.rows, d.columns, x, y, values, values, image, d.mapOffset,
                                        d.xAxisOffset, d.yAxisOffset, d.headerOffset, nullptr,
                                        d.name, d);
@@ -96,14 +96,14 @@ private slots:
         // Row 1, column 2 is index 2 * 2 + 1 = 5 stored column by column.
         QCOMPARE(withDefinition->table()->item(1, 2)->text(), QString::number(0x0105));
         QCOMPARE(withDefinition->table()->item(1, 0)->text(), QString::number(0x0101));
-        const QList<quint16> values = wordValues(6);
+        const QList<double> values = wordValues(6);
         MapWindow without(2, 3, {}, {}, values, values, image, 0, -1, -1, -1);
         QCOMPARE(without.table()->item(1, 0)->text(), QString::number(0x0103));
     }
 
     void cellsWithoutValuesAreSkipped()
     {
-        const QList<quint16> values = {1, 2, 3, 4};
+        const QList<double> values = {1, 2, 3, 4};
         MapWindow w(2, 3, {}, {}, values, values, QByteArray(64, '\0'), -1, -1, -1, -1);
         QCOMPARE(w.table()->item(1, 1)->text(), QStringLiteral("-"));
         QSignalSpy blocks(&w, &MapWindow::mapBlockChanged);
@@ -133,8 +133,8 @@ private slots:
 
     void percentAndColourModes()
     {
-        const QList<quint16> original = {200, 0, 0, 100, 100, 100, 100, 100, 100, 100};
-        QList<quint16> current = original;
+        const QList<double> original = {200, 0, 0, 100, 100, 100, 100, 100, 100, 100};
+        QList<double> current = original;
         current[0] = 210;
         current[2] = 5;
         MapWindow w(1, 10, {}, {}, current, original, QByteArray(64, '\0'), -1, -1, -1, -1);
@@ -180,8 +180,8 @@ private slots:
         QCOMPARE(blocks.last().at(1).toByteArray().toHex(), QByteArray("3e01"));
     }
 
-    // A 4-byte element takes the edit in its low half and keeps its high half; a 1-byte
-    // element never takes more than 255; blocks carry whole elements either way.
+    // A 4-byte element takes the edit whole; a 1-byte element never takes more than 255;
+    // blocks carry whole elements either way.
     void elementSizes_data()
     {
         QTest::addColumn<int>("elementSize");
@@ -191,7 +191,7 @@ private slots:
         QTest::addColumn<QByteArray>("stepBlock"); // +1 on cells 1 and 2
         QTest::addColumn<int>("absolute");         // cell 0 after 300 is entered
         QTest::newRow("32 bit") << 4 << QByteArray::fromHex("0100aaaa0200bbbb0300cccc") << 0x1234
-                                << 4 << QByteArray("3512bbbb0400cccc") << 300;
+                                << 4 << QByteArray("351200000400cccc") << 300;
         QTest::newRow("8 bit") << 1 << QByteArray::fromHex("0a0bfe") << 255 << 1
                                << QByteArray("ffff") << 255;
     }
@@ -218,6 +218,54 @@ private slots:
         select(*w, {QPoint(0, 0)});
         w->applyAbsoluteValue(300);
         QTEST(int(w->currentValues().at(0)), "absolute");
+    }
+
+    // Each kind of element shows its true value and takes an edit in its own range.
+    void valueTypes_data()
+    {
+        QTest::addColumn<int>("choice"); // index of valueTypeChoices()
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QString>("shown"); // cell 0
+        QTest::addColumn<double>("entered"); // into cell 1
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("s8") << 4 << 0.5 << QByteArray::fromHex("fb00") << "-2.5" << -3.5
+                            << QByteArray("f9");
+        QTest::newRow("s16 LoHi") << 5 << 0.5 << QByteArray::fromHex("f6ff0000") << "-5.0"
+                                  << -20000.0 << QByteArray("0080");
+        QTest::newRow("u32 HiLo") << 7 << 0.5 << QByteArray::fromHex("ffffffff00000000")
+                                  << "2147483647.5" << 3e9 << QByteArray("ffffffff");
+        QTest::newRow("s32 LoHi") << 8 << 1.0 << QByteArray::fromHex("9cffffff00000000")
+                                  << "-100.0" << -2.6 << QByteArray("fdffffff");
+        QTest::newRow("f32 LoHi") << 10 << 1.0 << QByteArray::fromHex("0000c03f00000000") << "1.5"
+                                  << 0.1 << QByteArray("cdcccc3d");
+    }
+    void valueTypes()
+    {
+        QFETCH(int, choice);
+        QFETCH(double, factor);
+        QFETCH(QByteArray, image);
+        QFETCH(double, entered);
+        MapDefinition d = definition(1, 2);
+        setZValueType(d, valueTypeChoices().at(choice));
+        d.factor = factor;
+        d.decimals = 1;
+        auto w = windowFor(d, image);
+        QTEST(w->table()->item(0, 0)->text(), "shown");
+        QSignalSpy blocks(w.get(), &MapWindow::mapValueChanged);
+        QVERIFY(w->setCellValue(0, 1, entered));
+        const int size = elementSizeOfOrganisation(d.dataType);
+        QTEST(w->firmwareBytes().mid(size, size).toHex(), "written");
+        QCOMPARE(blocks.count(), 1);
+        // The properties dialog starts from the map's own type.
+        int offered = -1;
+        w->setDialogRunner([&](QDialog &dialog) {
+            offered = static_cast<MapPropertiesDialog &>(dialog).zOrganisationCombo()->currentIndex();
+            dialog.reject();
+            return int(QDialog::Rejected);
+        });
+        w->openPropertiesDialog();
+        QCOMPARE(offered, choice);
     }
 
     void valueDialogAndOriginal()
@@ -340,7 +388,7 @@ private slots:
         w->openPropertiesDialog();
         QCOMPARE(cursor.count(), 1);
         QCOMPARE(w->definition().xAxisOffset, 10);
-        QCOMPARE(w->definition().xAxis, QList<quint16>({0x0105, 0x0106, 0x0107}));
+        QCOMPARE(w->definition().xAxis, QList<double>({0x0105, 0x0106, 0x0107}));
         QVERIFY(changed.count() >= 3);
         w->setXAxisOffset(-4);
         QCOMPARE(w->xAxisOffset(), 10);

@@ -4,6 +4,10 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
 namespace {
 
 MapDefinition grid(int rows, int columns, int offset)
@@ -70,12 +74,19 @@ private slots:
         d.sourceKind = MapDefinition::SourceA2L;
         d.name = QStringLiteral("Kennfeld Ä");
         d.xAxis = {1, 2, 3, 4};
-        d.yAxis = {10, 20, 30};
+        d.yAxis = {-10.5, 20, double(3e38f)};
+        d.yDataType = Organisation32Bit;
+        d.yValueKind = ValueFloat;
+        d.zValueKind = ValueSigned;
         d.littleEndian = false;
         d.factor = 0.0234375;
         d.zColumnMajor = true;
         d.yMaximum = 9000.5;
+        d.group = QStringLiteral("Accensione/Base");
         const QByteArray text = QJsonDocument(toJson(d)).toJson(QJsonDocument::Compact);
+        // Whole raw values stay JSON integers, as older versions wrote and read them.
+        QVERIFY(text.contains(R"("xAxis":[1,2,3,4])"));
+        QVERIFY(text.contains(R"("yAxis":[-10.5,20,)"));
         MapDefinition back = fromJson(QJsonDocument::fromJson(text).object());
         QCOMPARE(back.sourceKind, 0);
         back.sourceKind = d.sourceKind;
@@ -123,15 +134,15 @@ private slots:
         QTest::addColumn<int>("dataType");
         QTest::addColumn<int>("elementSize");
         QTest::addColumn<bool>("columnMajor");
-        QTest::addColumn<QList<quint16>>("values");
+        QTest::addColumn<QList<double>>("values");
         // The image holds 01 02 03 04 ...
-        QTest::newRow("8 bit") << 0 << 1 << false << QList<quint16>{1, 2, 3, 4};
-        QTest::newRow("LoHi") << 1 << 2 << false << QList<quint16>{0x0201, 0x0403, 0x0605, 0x0807};
-        QTest::newRow("HiLo") << 2 << 2 << false << QList<quint16>{0x0102, 0x0304, 0x0506, 0x0708};
-        QTest::newRow("32 bit low half")
-            << 3 << 4 << false << QList<quint16>{0x0201, 0x0605, 0x0A09, 0x0E0D};
+        QTest::newRow("8 bit") << 0 << 1 << false << QList<double>{1, 2, 3, 4};
+        QTest::newRow("LoHi") << 1 << 2 << false << QList<double>{0x0201, 0x0403, 0x0605, 0x0807};
+        QTest::newRow("HiLo") << 2 << 2 << false << QList<double>{0x0102, 0x0304, 0x0506, 0x0708};
+        QTest::newRow("32 bit whole")
+            << 3 << 4 << false << QList<double>{0x04030201, 0x08070605, 0x0C0B0A09, 0x100F0E0D};
         QTest::newRow("column major keeps storage order")
-            << 1 << 2 << true << QList<quint16>{0x0201, 0x0403, 0x0605, 0x0807};
+            << 1 << 2 << true << QList<double>{0x0201, 0x0403, 0x0605, 0x0807};
     }
 
     void readingFromImage()
@@ -149,7 +160,7 @@ private slots:
         QTEST(readMapValues(d, bytesOf(image), image.size()), "values");
         QCOMPARE(cellIndex(d, 0, 1), columnMajor ? qint64(2) : qint64(1));
         d.xAxisSource = 0; // an index axis is numbered, not read
-        QCOMPARE(readXAxis(d, nullptr, 0), (QList<quint16>{1, 2}));
+        QCOMPARE(readXAxis(d, nullptr, 0), (QList<double>{1, 2}));
     }
 
     void nothingReadPastTheImage_data()
@@ -182,12 +193,15 @@ private slots:
         QTest::addColumn<double>("offset");
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("raw");
-        QTest::newRow("40.3 at 0.5/-10") << 0.5 << -10.0 << 40.3 << 101;
-        QTest::newRow("half away from zero") << 1.0 << 0.0 << 2.5 << 3;
-        QTest::newRow("clamped low") << 1.0 << 0.0 << -3.0 << 0;
-        QTest::newRow("clamped high") << 1.0 << 0.0 << 70000.0 << 65535;
-        QTest::newRow("factor 0") << 0.0 << 5.0 << 123.0 << 0;
-        QTest::newRow("negative factor") << -0.5 << 0.0 << -10.0 << 20;
+        QTest::addColumn<int>("kind");
+        QTest::newRow("40.3 at 0.5/-10") << 0.5 << -10.0 << 40.3 << 101 << 0;
+        QTest::newRow("half away from zero") << 1.0 << 0.0 << 2.5 << 3 << 0;
+        QTest::newRow("clamped low") << 1.0 << 0.0 << -3.0 << 0 << 0;
+        QTest::newRow("clamped high") << 1.0 << 0.0 << 70000.0 << 65535 << 0;
+        QTest::newRow("factor 0") << 0.0 << 5.0 << 123.0 << 0 << 0;
+        QTest::newRow("negative factor") << -0.5 << 0.0 << -10.0 << 20 << 0;
+        QTest::newRow("signed keeps the sign") << 0.75 << 0.0 << -3.75 << -5 << 1;
+        QTest::newRow("signed clamped low") << 1.0 << 0.0 << -40000.0 << -32768 << 1;
     }
 
     void physicalRaw()
@@ -196,11 +210,152 @@ private slots:
         QFETCH(double, offset);
         QFETCH(double, value);
         QFETCH(int, raw);
-        QCOMPARE(int(physicalToRaw(value, factor, offset)), raw);
+        QFETCH(int, kind);
+        QCOMPARE(physicalToRaw(value, factor, offset, Organisation16BitLoHi, kind), double(raw));
         // Unless clamped, the raw value read back lies within half a step of the value.
-        if (factor != 0 && raw > 0 && raw < 65535)
-            QVERIFY(qAbs(rawToPhysical(quint16(raw), factor, offset) - value)
-                    <= qAbs(factor) / 2 + 1e-9);
+        if (factor != 0 && raw > -32768 && raw != 0 && raw < 65535)
+            QVERIFY(qAbs(rawToPhysical(raw, factor, offset) - value) <= qAbs(factor) / 2 + 1e-9);
+    }
+
+    // Every type in both byte orders: the bytes decode to the raw value, the raw value encodes
+    // to the bytes, and the type carries its label.
+    void valueTypes_data()
+    {
+        QTest::addColumn<int>("organisation");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<double>("raw");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("u8") << 0 << true << 0 << QByteArray("\xFB") << 251.0 << "8 Bit";
+        QTest::newRow("s8") << 0 << false << 1 << QByteArray("\xFB") << -5.0 << "8 Bit con segno";
+        QTest::newRow("float on 8 bits reads unsigned")
+            << 0 << true << 2 << QByteArray("\xFB") << 251.0 << "8 Bit";
+        QTest::newRow("u16 LoHi")
+            << 1 << true << 0 << QByteArray("\xFB\xFF") << 65531.0 << "16 Bit (LoHi)";
+        QTest::newRow("s16 LoHi")
+            << 1 << true << 1 << QByteArray("\xFB\xFF") << -5.0 << "16 Bit con segno (LoHi)";
+        QTest::newRow("u16 HiLo")
+            << 2 << false << 0 << QByteArray("\xFF\xFB") << 65531.0 << "16 Bit (HiLo)";
+        QTest::newRow("s16 HiLo, its code outweighs the flag")
+            << 2 << true << 1 << QByteArray("\xFF\xFB") << -5.0 << "16 Bit con segno (HiLo)";
+        QTest::newRow("u32 LoHi") << 3 << true << 0 << QByteArray("\x01\x02\x03\x84")
+                                  << double(0x84030201u) << "32 Bit";
+        QTest::newRow("u32 HiLo") << 3 << false << 0 << QByteArray("\x84\x03\x02\x01")
+                                  << double(0x84030201u) << "32 Bit (HiLo)";
+        QTest::newRow("s32 LoHi") << 3 << true << 1 << QByteArray("\xFB\xFF\xFF\xFF") << -5.0
+                                  << "32 Bit con segno (LoHi)";
+        QTest::newRow("s32 HiLo") << 3 << false << 1 << QByteArray("\x80\x00\x00\x00", 4)
+                                  << -2147483648.0 << "32 Bit con segno (HiLo)";
+        QTest::newRow("f32 LoHi") << 3 << true << 2 << QByteArray("\x00\x00\xC0\x3F", 4) << 1.5
+                                  << "32 Bit float (LoHi)";
+        QTest::newRow("f32 HiLo") << 3 << false << 2 << QByteArray("\xC0\x10\x00\x00", 4)
+                                  << -2.25 << "32 Bit float (HiLo)";
+    }
+
+    void valueTypes()
+    {
+        QFETCH(int, organisation);
+        QFETCH(bool, littleEndian);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(double, raw);
+        const QByteArray padded = QByteArray(3, '\x55') + bytes;
+        QCOMPARE(decodeValue(bytesOf(padded), padded.size(), 3, organisation, littleEndian, kind),
+                 raw);
+        // One byte short of the element reads nothing.
+        QCOMPARE(decodeValue(bytesOf(padded), padded.size() - 1, 3, organisation, littleEndian,
+                             kind),
+                 0.0);
+        QCOMPARE(encodeValue(raw, organisation, littleEndian, kind), bytes);
+        QTEST(valueTypeLabel(organisation, littleEndian, kind), "label");
+    }
+
+    void clamping_data()
+    {
+        QTest::addColumn<int>("organisation");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<double>("raw");
+        QTest::addColumn<double>("clamped");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("u8 low") << 0 << 0 << -1.0 << 0.0;
+        QTest::newRow("u8 high") << 0 << 0 << 256.0 << 255.0;
+        QTest::newRow("s8 low") << 0 << 1 << -129.0 << -128.0;
+        QTest::newRow("s8 high") << 0 << 1 << 128.0 << 127.0;
+        QTest::newRow("u16 low, -0.4 is 0 not -0") << 1 << 0 << -0.4 << 0.0;
+        QTest::newRow("u16 high") << 2 << 0 << 65535.6 << 65535.0;
+        QTest::newRow("s16 low") << 1 << 1 << -32768.6 << -32768.0;
+        QTest::newRow("s16 high") << 2 << 1 << 32768.0 << 32767.0;
+        QTest::newRow("u32 low") << 3 << 0 << -inf << 0.0;
+        QTest::newRow("u32 high") << 3 << 0 << 4294967296.0 << 4294967295.0;
+        QTest::newRow("s32 low") << 3 << 1 << -2147483649.0 << -2147483648.0;
+        QTest::newRow("s32 high") << 3 << 1 << 2147483648.0 << 2147483647.0;
+        QTest::newRow("f32 low") << 3 << 2 << -1e39 << -double(FLT_MAX);
+        QTest::newRow("f32 high") << 3 << 2 << inf << double(FLT_MAX);
+        QTest::newRow("u16 rounds half up") << 1 << 0 << 2.5 << 3.0;
+        QTest::newRow("s16 rounds half away from zero") << 1 << 1 << -2.5 << -3.0;
+        QTest::newRow("s8 rounds toward the nearer") << 0 << 1 << -2.4 << -2.0;
+        QTest::newRow("f32 nearest float") << 3 << 2 << 0.1 << double(0.1f);
+        QTest::newRow("f32 not a number") << 3 << 2 << qQNaN() << 0.0;
+        QTest::newRow("s32 not a number") << 3 << 1 << qQNaN() << 0.0;
+    }
+
+    void clamping()
+    {
+        QFETCH(int, organisation);
+        QFETCH(int, kind);
+        QFETCH(double, raw);
+        QFETCH(double, clamped);
+        const double result = clampRaw(raw, organisation, kind);
+        QCOMPARE(result, clamped);
+        QVERIFY(!std::signbit(result) || result < 0);
+        // What is encoded is what clamping gives, in both byte orders.
+        for (bool littleEndian : {true, false}) {
+            const QByteArray bytes = encodeValue(raw, organisation, littleEndian, kind);
+            QCOMPARE(decodeValue(bytesOf(bytes), bytes.size(), 0, organisation, littleEndian, kind),
+                     clamped);
+        }
+    }
+
+    void floatsThatAreNoNumberReadAsValuesOfTheType()
+    {
+        const QByteArray erased("\xFF\xFF\xFF\xFF");
+        const QByteArray infinity("\x00\x00\x80\xFF", 4);
+        QCOMPARE(decodeValue(bytesOf(erased), 4, 0, Organisation32Bit, true, ValueFloat), 0.0);
+        QCOMPARE(decodeValue(bytesOf(infinity), 4, 0, Organisation32Bit, true, ValueFloat),
+                 -double(FLT_MAX));
+    }
+
+    // Kinds are written only when not unsigned, and axes of wide or signed types travel whole.
+    void valueKindsInJson_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QList<double>>("xAxis");
+        QTest::addColumn<QStringList>("kindKeys");
+        QTest::newRow("old file") << QByteArray(R"({"xAxis":[70000,2.5]})")
+                                  << QList<double>{4464, 0} << QStringList();
+        QTest::newRow("u32 axis") << QByteArray(R"({"xDataType":3,"xAxis":[4000000000,-1,2.5]})")
+                                  << QList<double>{4000000000.0, 0, 3} << QStringList();
+        QTest::newRow("s16 axis")
+            << QByteArray(R"({"xValueKind":1,"xAxis":[-5,40000],"zValueKind":1})")
+            << QList<double>{-5, 32767} << QStringList{"xValueKind", "zValueKind"};
+        QTest::newRow("f32 axis") << QByteArray(R"({"xDataType":3,"xValueKind":2,"xAxis":[0.1]})")
+                                  << QList<double>{double(0.1f)} << QStringList{"xValueKind"};
+        QTest::newRow("kind as string is unsigned")
+            << QByteArray(R"({"yValueKind":"1"})") << QList<double>() << QStringList();
+    }
+
+    void valueKindsInJson()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QStringList, kindKeys);
+        const MapDefinition d = fromJson(QJsonDocument::fromJson(json).object());
+        QTEST(d.xAxis, "xAxis");
+        const QJsonObject back = toJson(d);
+        QCOMPARE(back.size(), 50 + kindKeys.size());
+        for (const QString &key : kindKeys)
+            QCOMPARE(back.value(key).toInt(), key == QLatin1String("xValueKind") ? d.xValueKind : d.zValueKind);
+        QVERIFY(fromJson(back) == d);
     }
 };
 

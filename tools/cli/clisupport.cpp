@@ -104,7 +104,7 @@ constexpr double LargestExactInteger = 9007199254740992.0;
 
 struct MapField
 {
-    enum Kind { String, Bool, Int, Double, Axis };
+    enum Kind { String, Bool, Int, Double, Axis, IntUnlessZero, StringUnlessEmpty };
     QLatin1StringView key;
     Kind kind;
     const void *field;
@@ -123,11 +123,18 @@ QVarLengthArray<MapField, 64> mapFields(const MapDefinition &map, bool withSourc
             kind = MapField::Int;
         else if constexpr (std::is_same_v<T, double>)
             kind = MapField::Double;
-        else if constexpr (std::is_same_v<T, QList<quint16>>)
+        else if constexpr (std::is_same_v<T, QList<double>>)
             kind = MapField::Axis;
+        else if constexpr (std::is_same_v<T, OmittedWhenZero>)
+            kind = MapField::IntUnlessZero;
+        else if constexpr (std::is_same_v<T, OmittedWhenEmpty>)
+            kind = MapField::StringUnlessEmpty;
         else
             static_assert(std::is_same_v<T, QString>, "a map field of a type JSON cannot take");
-        fields.append({key, kind, &value});
+        if constexpr (std::is_same_v<T, OmittedWhenZero> || std::is_same_v<T, OmittedWhenEmpty>)
+            fields.append({key, kind, value.value});
+        else
+            fields.append({key, kind, &value});
     });
     if (withSourceKind)
         fields.append({QLatin1StringView("sourceKind"), MapField::Int, &map.sourceKind});
@@ -316,11 +323,11 @@ JsonStream &JsonStream::value(const QJsonValue &json)
     }
 }
 
-JsonStream &JsonStream::value(const QList<quint16> &numbers)
+JsonStream &JsonStream::value(const QList<double> &numbers)
 {
     beginArray();
-    for (quint16 number : numbers)
-        value(qint64(number));
+    for (double number : numbers)
+        value(number);
     return endArray();
 }
 
@@ -330,24 +337,31 @@ JsonStream &JsonStream::mapDefinition(const MapDefinition &map, bool withSourceK
     beginObject();
     for (const SortedField &sorted : sortedFields(withSourceKind)) {
         const MapField &field = fields[sorted.index];
+        if (field.kind == MapField::IntUnlessZero && *static_cast<const int *>(field.field) == 0)
+            continue;
+        if (field.kind == MapField::StringUnlessEmpty
+            && static_cast<const QString *>(field.field)->isEmpty())
+            continue;
         separate();
         append(sorted.text.constData(), sorted.text.size());
         m_afterKey = true;
         switch (field.kind) {
         case MapField::String:
+        case MapField::StringUnlessEmpty:
             value(*static_cast<const QString *>(field.field));
             break;
         case MapField::Bool:
             value(*static_cast<const bool *>(field.field));
             break;
         case MapField::Int:
+        case MapField::IntUnlessZero:
             value(*static_cast<const int *>(field.field));
             break;
         case MapField::Double:
             value(*static_cast<const double *>(field.field));
             break;
         case MapField::Axis:
-            value(*static_cast<const QList<quint16> *>(field.field));
+            value(*static_cast<const QList<double> *>(field.field));
             break;
         }
     }

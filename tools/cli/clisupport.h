@@ -77,7 +77,7 @@ public:
     JsonStream &value(double number);
     JsonStream &value(const QJsonValue &value);
     // An array of integers, as toJson writes an axis.
-    JsonStream &value(const QList<quint16> &numbers);
+    JsonStream &value(const QList<double> &numbers);
 
     // The object toJson(map) gives (keys sorted, as QJsonObject holds them), plus
     // "sourceKind" when asked for, as mapsJson() adds it.

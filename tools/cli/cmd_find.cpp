@@ -2,6 +2,7 @@
 // like calibration tables, best first.
 #include "clisupport.h"
 #include "importers/a2lparser.h"
+#include "importers/xdfparser.h"
 #include "model/firmwarefile.h"
 #include "model/mappack.h"
 #include "recognition/mapfinder.h"
@@ -16,10 +17,20 @@ namespace {
 
 const char FindUsage[] = "usage: tessamorvandi-cli find IMAGE [--known DEFS] [--min-score N]";
 
-// The maps a definition file describes: a map pack, or an A2L / DAMOS file.
+// The maps a definition file describes: a map pack, an XDF or an A2L / DAMOS file.
 bool readKnown(const QString &path, QList<MapDefinition> &maps, QString *error)
 {
-    if (QFileInfo(path).suffix().compare(QLatin1String("a2l"), Qt::CaseInsensitive) == 0) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("xdf"), Qt::CaseInsensitive) == 0) {
+        const XdfParser::Result result = XdfParser::parse(path, -1);
+        if (!result.errorMessage.isEmpty()) {
+            *error = QStringLiteral("%1: %2").arg(path, result.errorMessage);
+            return false;
+        }
+        maps = result.maps;
+        return true;
+    }
+    if (suffix.compare(QLatin1String("a2l"), Qt::CaseInsensitive) == 0) {
         const A2LParser::Result result = A2LParser::parse(path);
         if (result.maps.isEmpty()) {
             *error = QStringLiteral("%1: %2").arg(path, result.errorMessage);

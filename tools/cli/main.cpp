@@ -3,6 +3,7 @@
 #include "clisupport.h"
 #include "cmd_driver.h"
 #include "cmd_checksum.h"
+#include "cmd_xdf.h"
 #include "importers/a2lparser.h"
 #include "importers/olsparser.h"
 #include "model/fingerprint.h"
@@ -143,6 +144,13 @@ int runA2l(const QStringList &args)
     out.beginObject();
     writeMaps(out, result.maps, true);
     out.key(QLatin1StringView("error")).value(result.errorMessage);
+    // Characteristics left out for their 64-bit values, named only when there are some.
+    if (!result.refused.isEmpty()) {
+        out.key(QLatin1StringView("refused")).beginArray();
+        for (const QString &line : result.refused)
+            out.value(line);
+        out.endArray();
+    }
     out.endObject();
     return finishOutput(out);
 }
@@ -204,6 +212,10 @@ const std::map<QString, Command> &commands()
           runInfo}},
         {QStringLiteral("a2l"),
          {"a2l FILE", "map definitions described by an A2L / DAMOS file", 1, 1, runA2l}},
+        {QStringLiteral("xdf"),
+         {"xdf FILE [IMAGE] | xdf --export PACK|A2L|XDF IMAGE OUT",
+          "map definitions of an XDF file (checked against IMAGE); --export: maps as an XDF", 1,
+          4, runXdf}},
         {QStringLiteral("ols"),
          {"ols FILE [--firmware-out OUT]",
           "firmware and maps of a WinOLS project; OUT receives the firmware", 1, 3, runOls}},
@@ -228,7 +240,7 @@ const std::map<QString, Command> &commands()
           runChecksum}},
         {QStringLiteral("find"),
          {"find IMAGE [--known DEFS] [--min-score N]",
-          "places of an image that read like maps, best first (DEFS: map pack or A2L)", 1, 5,
+          "places of an image that read like maps, best first (DEFS: map pack, XDF or A2L)", 1, 5,
           runFind}},
         {QStringLiteral("scan"),
          {"scan IMAGE DRIVER", "the maps of a recognition driver found in an image", 2, 2,
