@@ -313,8 +313,9 @@ struct Finder
             const qint64 start = e.size > 1 && (z & 1) ? z + 1 : z;
             if (start + cells * e.size > size)
                 continue;
-            const BlockStats st = blockStats(readBlock(image, start, cells, e), rows, columns);
-            if (!st.valid)
+            const std::vector<double> values = readBlock(image, start, cells, e);
+            const BlockStats st = blockStats(values, rows, columns);
+            if (!st.valid || (!st.flat && endsInFiller(values, start + cells * e.size, columns, e)))
                 continue;
             // A wider reading must be clearly smoother: a table of bytes read as words stays
             // smooth, and would take the bytes after it too.
@@ -330,6 +331,20 @@ struct Finder
             }
         }
         return any;
+    }
+
+    // Whether a block's last row is one value that the bytes after it carry on: erased flash
+    // or padding taken in by too wide a reading.
+    bool endsInFiller(const std::vector<double> &v, qint64 end, int columns,
+                      const FinderElement &e) const
+    {
+        const size_t n = v.size();
+        if (end + e.size > size || n < size_t(columns))
+            return false;
+        for (size_t i = n - size_t(columns); i < n; ++i)
+            if (v[i] != v[n - 1])
+                return false;
+        return valueAt(image, end, e) == v[n - 1];
     }
 
     // Whether the bytes before a table's values read as one more row of it: then its "counts

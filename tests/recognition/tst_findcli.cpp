@@ -40,12 +40,28 @@ private slots:
         QCOMPARE(first.value("xAddress").toInteger(), 0x102 + 12);
         QCOMPARE(first.value("yAddress").toInteger(), 0x102);
         QCOMPARE(candidates.at(1).toObject().value("zAddress").toInteger(), small);
+        QCOMPARE(candidates.at(1).toObject().value("elementSize").toInt(), 1);
         QVERIFY(first.value("score").toDouble() >= candidates.at(1).toObject().value("score").toDouble());
         // A score floor above both leaves none.
         const testsupport::ProcessResult high
             = testsupport::runCli({"find", path, "--min-score", "99.9"});
         QCOMPARE(high.exitCode, 0);
         QVERIFY(high.json().value("candidates").toArray().isEmpty());
+        // A definition that describes the larger table leaves it out.
+        const QString xdf = dir.write(
+            "known.xdf",
+            QStringLiteral("<XDFFORMAT version=\"1.70\"><XDFTABLE uniqueid=\"0x1\"><title>K</title>"
+                           "<XDFAXIS id=\"z\"><EMBEDDEDDATA mmedaddress=\"0x%1\" "
+                           "mmedelementsizebits=\"8\" mmedrowcount=\"12\" mmedcolcount=\"16\"/>"
+                           "</XDFAXIS></XDFTABLE></XDFFORMAT>")
+                .arg(big, 0, 16)
+                .toUtf8());
+        const QJsonArray rest
+            = testsupport::runCli({"find", path, "--known", xdf}).json().value("candidates").toArray();
+        QVERIFY(!rest.isEmpty());
+        for (const QJsonValue &c : rest)
+            QVERIFY(c.toObject().value("zAddress").toInteger() != big);
+        QCOMPARE(rest.at(0).toObject().value("zAddress").toInteger(), small);
     }
 
     void refusesWhatCannotBeUsed_data()
