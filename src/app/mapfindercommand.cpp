@@ -14,7 +14,11 @@
 #include <QTimer>
 #include <QtConcurrent>
 
-MapFinderCommand::MapFinderCommand(MainWindow *window) : QObject(window), m_window(window) {}
+MapFinderCommand::MapFinderCommand(MainWindow *window)
+    : QObject(window)
+    , m_window(window)
+{
+}
 
 MapFinderCommand::~MapFinderCommand()
 {
@@ -47,7 +51,8 @@ bool MapFinderCommand::start()
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);
     m_progress->setValue(0);
-    connect(m_progress, &QProgressDialog::canceled, this, [cancel = m_cancel] { cancel->store(true); });
+    connect(m_progress, &QProgressDialog::canceled, this,
+            [cancel = m_cancel] { cancel->store(true); });
     auto *timer = new QTimer(m_progress);
     connect(timer, &QTimer::timeout, this, [this] {
         if (m_progress && !m_progress->wasCanceled())
@@ -68,18 +73,18 @@ bool MapFinderCommand::start()
         watcher->deleteLater();
         finish(target, image, result);
     });
-    watcher->setFuture(QtConcurrent::run(
-        [image, options, percent = m_percent, cancel = m_cancel] {
-            return findMaps(reinterpret_cast<const uint8_t *>(image.constData()), image.size(),
-                            options, [percent, cancel](int done) {
-                                percent->store(done);
-                                return !cancel->load();
-                            });
-        }));
+    watcher->setFuture(QtConcurrent::run([image, options, percent = m_percent, cancel = m_cancel] {
+        return findMaps(reinterpret_cast<const uint8_t *>(image.constData()), image.size(), options,
+                        [percent, cancel](int done) {
+                            percent->store(done);
+                            return !cancel->load();
+                        });
+    }));
     return true;
 }
 
-void MapFinderCommand::finish(DocumentWindow *document, const QByteArray &image,
+void MapFinderCommand::finish(DocumentWindow *document,
+                              const QByteArray &image,
                               const MapFinderResult &result)
 {
     m_busy = false;
@@ -107,11 +112,11 @@ void MapFinderCommand::finish(DocumentWindow *document, const QByteArray &image,
                         m_panel->removeCandidates(chosen);
                 });
     }
-    m_panel->setWindowTitle(QStringLiteral("Mappe potenziali - %1")
-                                .arg(document->record()->firmware->fileName().empty()
-                                         ? QStringLiteral("firmware")
-                                         : QString::fromStdString(
-                                             document->record()->firmware->fileName())));
+    m_panel->setWindowTitle(
+        QStringLiteral("Mappe potenziali - %1")
+            .arg(document->record()->firmware->fileName().empty()
+                     ? QStringLiteral("firmware")
+                     : QString::fromStdString(document->record()->firmware->fileName())));
     m_panel->setCandidates(result.candidates, image);
     m_panel->show();
     m_panel->raise();
@@ -135,11 +140,9 @@ int MapFinderCommand::addCandidates(DocumentWindow *document, const QList<MapCan
     const std::vector<uint8_t> &bytes = document->record()->firmware->data();
     int added = 0;
     for (const MapCandidate &c : chosen) {
-        const bool taken = std::any_of(document->record()->maps.cbegin(),
-                                       document->record()->maps.cend(),
-                                       [&](const MapDefinition &m) {
-                                           return m.mapOffset == int(c.zAddress);
-                                       });
+        const bool taken
+            = std::any_of(document->record()->maps.cbegin(), document->record()->maps.cend(),
+                          [&](const MapDefinition &m) { return m.mapOffset == int(c.zAddress); });
         if (taken)
             continue;
         document->addMap(candidateDefinition(c, bytes.data(), qint64(bytes.size())));

@@ -33,8 +33,10 @@ QWidget *frameOf(MapWindow *window)
     return qobject_cast<QMdiSubWindow *>(parent) ? parent : window;
 }
 
-MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definition,
-                         QMdiArea *area, bool listed);
+MapWindow *showMapWindow(DocumentWindow *document,
+                         const MapDefinition &definition,
+                         QMdiArea *area,
+                         bool listed);
 
 } // namespace
 
@@ -82,8 +84,8 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
     return showMapWindow(document, *found, area, true);
 }
 
-MapWindow *openUnlistedMapWindow(DocumentWindow *document, const MapDefinition &definition,
-                                 QMdiArea *area)
+MapWindow *
+openUnlistedMapWindow(DocumentWindow *document, const MapDefinition &definition, QMdiArea *area)
 {
     if (!document || !document->record() || !document->record()->firmware)
         return nullptr;
@@ -92,8 +94,10 @@ MapWindow *openUnlistedMapWindow(DocumentWindow *document, const MapDefinition &
 
 namespace {
 
-MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definition,
-                         QMdiArea *area, bool listed)
+MapWindow *showMapWindow(DocumentWindow *document,
+                         const MapDefinition &definition,
+                         QMdiArea *area,
+                         bool listed)
 {
     FirmwareProject *record = document->record();
     const int mapOffset = definition.mapOffset;
@@ -171,11 +175,11 @@ MapWindow *showMapWindow(DocumentWindow *document, const MapDefinition &definiti
     // A map not in the list yet (a proposal being looked at) has nothing to follow.
     if (listed)
         QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window] {
-        for (const MapDefinition &map : document->record()->maps)
-            if (map.mapOffset == window->mapOffset())
-                return;
-        closeMapWindows(document, window->mapOffset());
-    });
+            for (const MapDefinition &map : document->record()->maps)
+                if (map.mapOffset == window->mapOffset())
+                    return;
+            closeMapWindows(document, window->mapOffset());
+        });
     QObject::connect(window, &MapWindow::mapDefinitionChanged, document,
                      [document](const MapDefinition &changed) { document->updateMap(changed); });
 

@@ -18,7 +18,8 @@ class QMdiArea;
 MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area = nullptr);
 // The same for a map that is not in the record's list (a proposal of the map finder): shown
 // for a look, and left open when the list changes.
-MapWindow *openUnlistedMapWindow(DocumentWindow *document, const MapDefinition &definition,
+MapWindow *openUnlistedMapWindow(DocumentWindow *document,
+                                 const MapDefinition &definition,
                                  QMdiArea *area = nullptr);
 
 // The open map windows of a document (of one map when mapOffset is not negative).

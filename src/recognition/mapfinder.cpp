@@ -141,8 +141,8 @@ std::vector<double> readBlock(const uint8_t *image, qint64 at, qint64 count, con
 
 // Strictly monotonic in one direction, read as unsigned or as signed; the kind it holds in
 // is written to kind.
-bool monotonicAxis(const uint8_t *image, qint64 at, int points, int size, bool littleEndian,
-                   int *kind)
+bool monotonicAxis(
+    const uint8_t *image, qint64 at, int points, int size, bool littleEndian, int *kind)
 {
     for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)}) {
         const FinderElement e{size, littleEndian, k};
@@ -249,10 +249,10 @@ struct Finder
     struct Found
     {
         MapCandidate candidate;
-        BlockReading block;       // for blocks without stored axes
-        BlockStats stats;         // for readings with stored axes
+        BlockReading block; // for blocks without stored axes
+        BlockStats stats;   // for readings with stored axes
         bool countLittleEndian = true;
-        qint64 followedBy = -1;   // a count and axis right after the values
+        qint64 followedBy = -1; // a count and axis right after the values
     };
     std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
@@ -294,8 +294,13 @@ struct Finder
     // The best reading of the values after a header ending at z as a rows × columns block,
     // among the element types that suit counts of this format; words start at an even
     // address, after a pad byte when needed. False when no reading fits in the image.
-    bool bestReading(qint64 z, int rows, int columns, const CountFormat &f, FinderElement *best,
-                     BlockStats *bestStats, qint64 *at) const
+    bool bestReading(qint64 z,
+                     int rows,
+                     int columns,
+                     const CountFormat &f,
+                     FinderElement *best,
+                     BlockStats *bestStats,
+                     qint64 *at) const
     {
         const qint64 cells = qint64(rows) * columns;
         std::vector<FinderElement> choices;
@@ -319,9 +324,9 @@ struct Finder
                 continue;
             // A wider reading must be clearly smoother: a table of bytes read as words stays
             // smooth, and would take the bytes after it too.
-            const double value = st.flat ? 0.5 : st.smooth - 0.05 * (e.size - 1)
-                                                     - 0.01 * e.kind
-                                                     - (e.littleEndian != f.littleEndian ? 0.02 : 0);
+            const double value = st.flat ? 0.5
+                                         : st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
+                                               - (e.littleEndian != f.littleEndian ? 0.02 : 0);
             if (value > bestValue) {
                 bestValue = value;
                 *best = e;
@@ -335,7 +340,9 @@ struct Finder
 
     // Whether a block's last row is one value that the bytes after it carry on: erased flash
     // or padding taken in by too wide a reading.
-    bool endsInFiller(const std::vector<double> &v, qint64 end, int columns,
+    bool endsInFiller(const std::vector<double> &v,
+                      qint64 end,
+                      int columns,
                       const FinderElement &e) const
     {
         const size_t n = v.size();
@@ -384,8 +391,14 @@ struct Finder
             axesByLength[points].push_back({at, e});
     }
 
-    void addInline(qint64 header, qint64 z, int rows, int columns, qint64 xAt,
-                   const FinderElement &xe, qint64 yAt, const FinderElement &ye,
+    void addInline(qint64 header,
+                   qint64 z,
+                   int rows,
+                   int columns,
+                   qint64 xAt,
+                   const FinderElement &xe,
+                   qint64 yAt,
+                   const FinderElement &ye,
                    const CountFormat &f)
     {
         FinderElement e;
@@ -430,7 +443,11 @@ struct Finder
     }
 
     // An axis of points elements, after a pad byte when words would start at an odd address.
-    bool axisAfter(qint64 at, int points, const AxisFormat &a, qint64 *start, qint64 *end,
+    bool axisAfter(qint64 at,
+                   int points,
+                   const AxisFormat &a,
+                   qint64 *start,
+                   qint64 *end,
                    FinderElement *axis) const
     {
         *start = a.size > 1 && (at & 1) ? at + 1 : at;
@@ -456,8 +473,8 @@ struct Finder
                 if (n1 < 2 || n1 > MaxAxisPoints)
                     continue;
                 const int n2 = countAt(p + f.size, f);
-                const bool twoCounts = n2 >= 2 && n2 <= MaxAxisPoints && n1 * n2 >= 6
-                                       && n1 * n2 <= MaxCells;
+                const bool twoCounts
+                    = n2 >= 2 && n2 <= MaxAxisPoints && n1 * n2 >= 6 && n1 * n2 <= MaxCells;
                 for (const AxisFormat &af1 : axisFormats) {
                     FinderElement a1, a2;
                     qint64 y, yEnd, x, xEnd;
@@ -538,7 +555,8 @@ struct Finder
                 return false;
             const qint64 z = c.zAddress;
             const bool runsOn = axisRunsOn(c);
-            for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z; ++it) {
+            for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z;
+                 ++it) {
                 if (it->start > c.headerStart && (it->end == z || (it->end > z && runsOn)))
                     return true;
                 if (c.rows == 1 && it->start == c.headerStart && it->table && it->end > z)
@@ -580,11 +598,12 @@ struct Finder
         return lengths;
     }
 
-
     // Blocks of smooth values whose sides are axis lengths, bounded by a step in the values at
     // their first and last rows: tables whose axes are stored elsewhere or not at all.
-    void searchHeaderless(const FinderElement &e, const std::vector<int> &lengths,
-                          int percentFrom, int percentTo)
+    void searchHeaderless(const FinderElement &e,
+                          const std::vector<int> &lengths,
+                          int percentFrom,
+                          int percentTo)
     {
         const qint64 n = size / e.size;
         if (n < 8)
@@ -631,9 +650,9 @@ struct Finder
             for (int columns : lengths) {
                 pv.assign(size_t(len + 1), 0.0);
                 for (qint64 i = 0; i < len; ++i)
-                    pv[size_t(i + 1)] = pv[size_t(i)]
-                                        + (i >= columns ? std::fabs(v[size_t(i)] - v[size_t(i - columns)])
-                                                        : 0.0);
+                    pv[size_t(i + 1)]
+                        = pv[size_t(i)]
+                          + (i >= columns ? std::fabs(v[size_t(i)] - v[size_t(i - columns)]) : 0.0);
                 for (qint64 s = c0; s < qMin(n, c0 + chunk); ++s) {
                     const qint64 ls = s - from;
                     if (ls + 2 * columns > len)
@@ -686,10 +705,17 @@ struct Finder
     }
 
     template<typename SigmaOf>
-    void considerBlock(qint64 s, qint64 ls, int rows, int columns, qint64 len,
-                       const std::vector<double> &v, const std::vector<double> &ph,
-                       const std::vector<double> &pv, const std::vector<int> &bad,
-                       const SigmaOf &sigmaOf, BlockReading &best) const
+    void considerBlock(qint64 s,
+                       qint64 ls,
+                       int rows,
+                       int columns,
+                       qint64 len,
+                       const std::vector<double> &v,
+                       const std::vector<double> &ph,
+                       const std::vector<double> &pv,
+                       const std::vector<int> &bad,
+                       const SigmaOf &sigmaOf,
+                       BlockReading &best) const
     {
         const qint64 cells = qint64(rows) * columns;
         const qint64 end = ls + cells;
@@ -716,7 +742,8 @@ struct Finder
             wraps += std::fabs(v[size_t(at)] - v[size_t(at - 1)]);
             rowSteps[r - 1] = (pv[size_t(at + columns)] - pv[size_t(at)]) / columns;
         }
-        const double dh = (ph[size_t(end)] - ph[size_t(ls + 1)] - wraps) / (double(rows) * (columns - 1));
+        const double dh
+            = (ph[size_t(end)] - ph[size_t(ls + 1)] - wraps) / (double(rows) * (columns - 1));
         const double rowSmooth = std::clamp(1.0 - dh / scale, 0.0, 1.0);
         const double columnSmooth = std::clamp(1.0 - dv / scale, 0.0, 1.0);
         if (rowSmooth < 0.5)
@@ -739,21 +766,23 @@ struct Finder
         const double wrapStep = rows > 1 ? wraps / (rows - 1) : 0.0;
         const double wrap = std::clamp((wrapStep / qMax(dh, scale * 0.02) - 1.0) / 2.0, 0.0, 1.0);
         // Without stored axes a block is weaker evidence than one with them.
-        const double score = 85.0
-                             * (0.5 * smooth + 0.1 * top + 0.1 * bottom + 0.1 * wrap
-                                + 0.2 * sizeFactor(cells));
+        const double score
+            = 85.0
+              * (0.5 * smooth + 0.1 * top + 0.1 * bottom + 0.1 * wrap + 0.2 * sizeFactor(cells));
         if (score < options.minimumScore)
             return;
         // Overlapping readings are weighed by the cells they explain: a part of a table is as
         // smooth as the whole, and two tables read as one step from one to the other inside.
-        const double largestStep = rows > 1 ? *std::max_element(rowSteps, rowSteps + rows - 1) : 0.0;
-        const double edgeStep = qMin(topStep > 0 ? topStep : bottomStep,
-                                     bottomStep > 0 ? bottomStep : topStep);
+        const double largestStep
+            = rows > 1 ? *std::max_element(rowSteps, rowSteps + rows - 1) : 0.0;
+        const double edgeStep
+            = qMin(topStep > 0 ? topStep : bottomStep, bottomStep > 0 ? bottomStep : topStep);
         const bool splits = edgeStep > 0 && largestStep >= 0.8 * edgeStep;
         const double weight = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0);
         if (weight <= best.weight)
             return;
-        best = BlockReading{score, weight, rows, columns, rowSmooth, columnSmooth, top, bottom, wrap};
+        best = BlockReading{score,        weight, rows,   columns, rowSmooth,
+                            columnSmooth, top,    bottom, wrap};
     }
 
     // Checks a block proposed from running sums on its own values: a table, not an axis or a
@@ -817,9 +846,9 @@ struct Finder
         if (c.headerStart >= 0) {
             const QString countType = c.countSize == 1
                                           ? QStringLiteral("8 bit")
-                                          : QStringLiteral("16 bit %1").arg(
-                                              f.countLittleEndian ? QStringLiteral("LoHi")
-                                                                  : QStringLiteral("HiLo"));
+                                          : QStringLiteral("16 bit %1")
+                                                .arg(f.countLittleEndian ? QStringLiteral("LoHi")
+                                                                         : QStringLiteral("HiLo"));
             c.evidence << (c.rows > 1 ? QStringLiteral("conteggi degli assi %1 × %2 (%3) @%4")
                                             .arg(c.rows)
                                             .arg(c.columns)
@@ -827,9 +856,10 @@ struct Finder
                                       : QStringLiteral("conteggio dell'asse %1 (%2) @%3")
                                             .arg(c.columns)
                                             .arg(countType, hexAddress(c.headerStart)));
-            c.evidence << (c.rows > 1 ? QStringLiteral("assi monotoni @%1 e @%2")
-                                            .arg(hexAddress(c.yAddress), hexAddress(c.xAddress))
-                                      : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
+            c.evidence << (c.rows > 1
+                               ? QStringLiteral("assi monotoni @%1 e @%2")
+                                     .arg(hexAddress(c.yAddress), hexAddress(c.xAddress))
+                               : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
             c.evidence << smoothText(f.stats, c.rows, c.columns);
             c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
         } else {
@@ -926,7 +956,9 @@ QString FinderElement::label() const
     return text;
 }
 
-MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptions &options,
+MapFinderResult findMaps(const uint8_t *image,
+                         qint64 size,
+                         const MapFinderOptions &options,
                          const MapFinderProgress &progress)
 {
     MapFinderResult result;
@@ -939,11 +971,11 @@ MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptio
     f.progress = progress;
     f.searchInline();
     const FinderElement views[] = {
-        {1, true, FinderElement::Unsigned}, {1, true, FinderElement::Signed},
-        {2, true, FinderElement::Unsigned}, {2, true, FinderElement::Signed},
+        {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
+        {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
         {2, false, FinderElement::Unsigned}, {2, false, FinderElement::Signed},
-        {4, true, FinderElement::Unsigned}, {4, false, FinderElement::Unsigned},
-        {4, true, FinderElement::Float}, {4, false, FinderElement::Float},
+        {4, true, FinderElement::Unsigned},  {4, false, FinderElement::Unsigned},
+        {4, true, FinderElement::Float},     {4, false, FinderElement::Float},
     };
     const int count = int(std::size(views));
     const std::vector<int> lengths = f.axisLengths();

@@ -43,7 +43,7 @@ struct MapCandidate
     FinderElement yElement;
     // First byte of the point counts and axes stored in front of the values, or zAddress.
     qint64 headerStart = -1;
-    int countSize = 0; // bytes of each stored point count; 0 without counts
+    int countSize = 0;  // bytes of each stored point count; 0 without counts
     double score = 0.0; // 0 .. 100
     // How much of the image the reading explains, for choosing among overlapping readings.
     double weight = 0.0;
@@ -75,12 +75,13 @@ struct MapFinderResult
 // Looks for calibration tables: point counts followed by monotonic axes and a block of smooth
 // values, and blocks of smooth values whose width and height are axis lengths found in the
 // image. Deterministic: the same image and options give the same list.
-MapFinderResult findMaps(const uint8_t *image, qint64 size, const MapFinderOptions &options = {},
+MapFinderResult findMaps(const uint8_t *image,
+                         qint64 size,
+                         const MapFinderOptions &options = {},
                          const MapFinderProgress &progress = {});
 
 // The definition of a candidate, named "Mappa potenziale RxC @ADDR".
-MapDefinition candidateDefinition(const MapCandidate &candidate, const uint8_t *image,
-                                  qint64 size);
+MapDefinition candidateDefinition(const MapCandidate &candidate, const uint8_t *image, qint64 size);
 QString candidateName(const MapCandidate &candidate);
 
 // The values of a candidate in storage order (row by row); empty when they cannot be read.

@@ -27,7 +27,8 @@ QColor shade(double t)
 
 } // namespace
 
-MapFinderPanel::MapFinderPanel(QWidget *parent) : QWidget(parent, Qt::Tool)
+MapFinderPanel::MapFinderPanel(QWidget *parent)
+    : QWidget(parent, Qt::Tool)
 {
     setWindowTitle(QStringLiteral("Mappe potenziali"));
     setObjectName(QStringLiteral("mapFinderPanel"));
@@ -101,9 +102,10 @@ void MapFinderPanel::setCandidates(const QList<MapCandidate> &candidates, const 
         set(SizeColumn, QStringLiteral("%1 × %2").arg(c.rows).arg(c.columns));
         set(AddressColumn, address(c.zAddress));
         set(TypeColumn, c.element.label());
-        set(AxesColumn, c.headerStart >= 0 ? QStringLiteral("X %1, Y %2")
-                                                  .arg(address(c.xAddress), address(c.yAddress))
-                                            : QStringLiteral("non memorizzati"));
+        set(AxesColumn,
+            c.headerStart >= 0
+                ? QStringLiteral("X %1, Y %2").arg(address(c.xAddress), address(c.yAddress))
+                : QStringLiteral("non memorizzati"));
         set(PreviewColumn, QString())->setIcon(QIcon(preview(c, image, QSize(72, 28))));
     }
     m_table->resizeColumnsToContents();
@@ -152,8 +154,8 @@ QPixmap MapFinderPanel::preview(const MapCandidate &c, const QByteArray &image, 
 {
     QPixmap pixmap(size);
     pixmap.fill(Qt::white);
-    const QList<double> values = candidateValues(
-        c, reinterpret_cast<const uint8_t *>(image.constData()), image.size());
+    const QList<double> values
+        = candidateValues(c, reinterpret_cast<const uint8_t *>(image.constData()), image.size());
     if (values.isEmpty())
         return pixmap;
     const auto [low, high] = std::minmax_element(values.begin(), values.end());
@@ -165,8 +167,9 @@ QPixmap MapFinderPanel::preview(const MapCandidate &c, const QByteArray &image, 
         p.setPen(QPen(QColor(0, 90, 180), 1.5));
         QPolygonF line;
         for (int i = 0; i < values.size(); ++i)
-            line << QPointF(2 + (size.width() - 4) * double(i) / qMax<qsizetype>(values.size() - 1, 1),
-                            size.height() - 2 - (size.height() - 4) * level(values.at(i)));
+            line << QPointF(
+                2 + (size.width() - 4) * double(i) / qMax<qsizetype>(values.size() - 1, 1),
+                size.height() - 2 - (size.height() - 4) * level(values.at(i)));
         p.drawPolyline(line);
         return pixmap;
     }

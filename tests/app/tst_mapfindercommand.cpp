@@ -61,7 +61,9 @@ private slots:
         QCOMPARE(table->rowCount(), 0);
 
         // A candidate whose place a map holds does not join twice.
-        QCOMPARE(m_window->mapFinderCommand()->addCandidates(m_window->activeDocumentWindow(), {first}), 0);
+        QCOMPARE(
+            m_window->mapFinderCommand()->addCandidates(m_window->activeDocumentWindow(), {first}),
+            0);
         QCOMPARE(record->maps.size(), 3);
     }
 

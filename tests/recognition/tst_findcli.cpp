@@ -41,7 +41,8 @@ private slots:
         QCOMPARE(first.value("yAddress").toInteger(), 0x102);
         QCOMPARE(candidates.at(1).toObject().value("zAddress").toInteger(), small);
         QCOMPARE(candidates.at(1).toObject().value("elementSize").toInt(), 1);
-        QVERIFY(first.value("score").toDouble() >= candidates.at(1).toObject().value("score").toDouble());
+        QVERIFY(first.value("score").toDouble()
+                >= candidates.at(1).toObject().value("score").toDouble());
         // A score floor above both leaves none.
         const testsupport::ProcessResult high
             = testsupport::runCli({"find", path, "--min-score", "99.9"});
@@ -56,8 +57,10 @@ private slots:
                            "</XDFAXIS></XDFTABLE></XDFFORMAT>")
                 .arg(big, 0, 16)
                 .toUtf8());
-        const QJsonArray rest
-            = testsupport::runCli({"find", path, "--known", xdf}).json().value("candidates").toArray();
+        const QJsonArray rest = testsupport::runCli({"find", path, "--known", xdf})
+                                    .json()
+                                    .value("candidates")
+                                    .toArray();
         QVERIFY(!rest.isEmpty());
         for (const QJsonValue &c : rest)
             QVERIFY(c.toObject().value("zAddress").toInteger() != big);
@@ -71,7 +74,8 @@ private slots:
         QTest::newRow("score not a number") << QStringList{"find", "x.bin", "--min-score", "high"};
         QTest::newRow("score above 100") << QStringList{"find", "x.bin", "--min-score", "101"};
         QTest::newRow("known without a file") << QStringList{"find", "x.bin", "--known"};
-        QTest::newRow("known not a pack") << QStringList{"find", "x.bin", "--known", "/nonexistent.tvp"};
+        QTest::newRow("known not a pack")
+            << QStringList{"find", "x.bin", "--known", "/nonexistent.tvp"};
         QTest::newRow("two images") << QStringList{"find", "a.bin", "b.bin"};
     }
 

@@ -22,7 +22,10 @@ struct Builder
 {
     QByteArray bytes;
 
-    explicit Builder(int size, char fill = char(0xFF)) : bytes(size, fill) {}
+    explicit Builder(int size, char fill = char(0xFF))
+        : bytes(size, fill)
+    {
+    }
 
     // Bytes that look like machine code: no order from one to the next.
     void noise(int from, int to, quint32 seed)
@@ -52,7 +55,8 @@ struct Builder
         const double top = size == 1 ? 200.0 : 40000.0;
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {
-                const double x = double(c) / qMax(columns - 1, 1), y = double(r) / qMax(rows - 1, 1);
+                const double x = double(c) / qMax(columns - 1, 1),
+                             y = double(r) / qMax(rows - 1, 1);
                 double v = top * (0.1 + 0.5 * x * x + 0.35 * y + 0.05 * std::sin(3 * x * y));
                 if (isSigned)
                     v -= top / 2;
@@ -65,8 +69,14 @@ struct Builder
 };
 
 // Writes a table in the layout asked for and returns its values' address.
-qint64 writeTable(Builder &b, qint64 at, Layout layout, int rows, int columns, int size,
-                  bool littleEndian, bool isSigned)
+qint64 writeTable(Builder &b,
+                  qint64 at,
+                  Layout layout,
+                  int rows,
+                  int columns,
+                  int size,
+                  bool littleEndian,
+                  bool isSigned)
 {
     switch (layout) {
     case Layout::CountsFirst8:
@@ -151,7 +161,8 @@ QList<DefinedTable> readXdf(const QString &path)
         else if (xml.isStartElement() && xml.name() == QLatin1String("EMBEDDEDDATA")) {
             const auto a = xml.attributes();
             bool ok = false;
-            const qint64 address = a.value(QLatin1String("mmedaddress")).toString().toLongLong(&ok, 0);
+            const qint64 address
+                = a.value(QLatin1String("mmedaddress")).toString().toLongLong(&ok, 0);
             if (!ok)
                 continue;
             if (axis == QLatin1String("z")) {
@@ -162,7 +173,8 @@ QList<DefinedTable> readXdf(const QString &path)
             } else {
                 t.hasAxis = true;
             }
-        } else if (xml.isEndElement() && xml.name() == QLatin1String("XDFTABLE") && t.z >= 0
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("XDFTABLE")
+                   && t.z >= 0
                    // Words at an odd address are a slip of the definition (see the data README).
                    && !(t.bits >= 16 && t.z % 2 == 1)) {
             tables.append(t);
@@ -188,17 +200,26 @@ private slots:
         QTest::addColumn<bool>("atEnd");
         QTest::addColumn<bool>("noisy");
         const int c8 = int(Layout::CountsFirst8), c16 = int(Layout::CountsFirst16);
-        QTest::newRow("8-bit counts, bytes") << c8 << 12 << 16 << 1 << true << false << false << true;
-        QTest::newRow("8-bit counts, signed bytes") << c8 << 8 << 10 << 1 << true << true << false << true;
+        QTest::newRow("8-bit counts, bytes")
+            << c8 << 12 << 16 << 1 << true << false << false << true;
+        QTest::newRow("8-bit counts, signed bytes")
+            << c8 << 8 << 10 << 1 << true << true << false << true;
         QTest::newRow("8-bit counts, words") << c8 << 8 << 8 << 2 << true << false << false << true;
-        QTest::newRow("16-bit counts LoHi") << c16 << 16 << 12 << 2 << true << false << false << true;
-        QTest::newRow("16-bit counts HiLo") << c16 << 10 << 12 << 2 << false << false << false << true;
-        QTest::newRow("16-bit counts, signed words") << c16 << 8 << 8 << 2 << true << true << false << true;
-        QTest::newRow("curve") << int(Layout::Curve8) << 1 << 10 << 1 << true << false << false << true;
+        QTest::newRow("16-bit counts LoHi")
+            << c16 << 16 << 12 << 2 << true << false << false << true;
+        QTest::newRow("16-bit counts HiLo")
+            << c16 << 10 << 12 << 2 << false << false << false << true;
+        QTest::newRow("16-bit counts, signed words")
+            << c16 << 8 << 8 << 2 << true << true << false << true;
+        QTest::newRow("curve") << int(Layout::Curve8) << 1 << 10 << 1 << true << false << false
+                               << true;
         QTest::newRow("at the very end") << c8 << 8 << 8 << 1 << true << false << true << true;
-        QTest::newRow("axes elsewhere") << int(Layout::AxesElsewhere) << 16 << 12 << 1 << true << false << false << false;
-        QTest::newRow("no axes, words HiLo") << int(Layout::NoAxes) << 8 << 10 << 2 << false << false << false << false;
-        QTest::newRow("no axes, 32-bit") << int(Layout::NoAxes) << 8 << 12 << 4 << true << false << false << false;
+        QTest::newRow("axes elsewhere")
+            << int(Layout::AxesElsewhere) << 16 << 12 << 1 << true << false << false << false;
+        QTest::newRow("no axes, words HiLo")
+            << int(Layout::NoAxes) << 8 << 10 << 2 << false << false << false << false;
+        QTest::newRow("no axes, 32-bit")
+            << int(Layout::NoAxes) << 8 << 12 << 4 << true << false << false << false;
     }
 
     void findsTablesOfEveryKind()
@@ -216,12 +237,12 @@ private slots:
             b.noise(0, 0x2000, 7);
         // The table's span, to place it so that its last value is the image's last byte.
         Builder probe(0x2000);
-        const qint64 span = writeTable(probe, 0x800, Layout(layout), rows, columns, size,
-                                       littleEndian, isSigned)
-                            - 0x800 + qint64(rows) * columns * size;
+        const qint64 span
+            = writeTable(probe, 0x800, Layout(layout), rows, columns, size, littleEndian, isSigned)
+              - 0x800 + qint64(rows) * columns * size;
         const qint64 at = atEnd ? 0x2000 - span : 0x800;
-        const qint64 z = writeTable(b, at, Layout(layout), rows, columns, size, littleEndian,
-                                    isSigned);
+        const qint64 z
+            = writeTable(b, at, Layout(layout), rows, columns, size, littleEndian, isSigned);
         const MapFinderResult r = find(b.bytes);
         QVERIFY2(hasCandidate(r, z, rows, columns, size), qPrintable(describe(r)));
         const MapCandidate &best = r.candidates.first();
@@ -238,7 +259,8 @@ private slots:
         QCOMPARE(describe(find(b.bytes)), describe(r));
         // A table already known is left out.
         MapFinderOptions known;
-        known.known.append(candidateDefinition(best, reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size()));
+        known.known.append(candidateDefinition(
+            best, reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size()));
         QVERIFY(!hasCandidate(find(b.bytes, known), z, rows, columns, size));
     }
 
@@ -284,7 +306,8 @@ private slots:
         QVERIFY2(hasCandidate(r, z, 8, 8, 1), qPrintable(describe(r)));
         for (const MapCandidate &c : r.candidates)
             QVERIFY(c.lastByte() < 0x3FF || c.firstByte() > z + 63 || c.zAddress == z);
-        QCOMPARE(candidateName(r.candidates.first()), QStringLiteral("Mappa potenziale 8x8 @0x412"));
+        QCOMPARE(candidateName(r.candidates.first()),
+                 QStringLiteral("Mappa potenziale 8x8 @0x412"));
     }
 
     void stopsWhenCancelled()
@@ -292,9 +315,8 @@ private slots:
         Builder b(0x40000);
         b.noise(0, b.bytes.size(), 5);
         int calls = 0;
-        const MapFinderResult r
-            = findMaps(reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size(), {},
-                       [&](int) { return ++calls < 3; });
+        const MapFinderResult r = findMaps(reinterpret_cast<const uint8_t *>(b.bytes.constData()),
+                                           b.bytes.size(), {}, [&](int) { return ++calls < 3; });
         QVERIFY(r.cancelled);
         QCOMPARE(calls, 3);
     }
@@ -307,9 +329,12 @@ private slots:
         if (!data.exists())
             QSKIP("no shared data");
         const QList<QPair<QString, QString>> pairs{
-            {"me7-8D0907551/8D0907551M-0002-16bit-kfzw.bin", "me7-8D0907551/8D0907551M-16bit-kfzw.xdf"},
-            {"me7-volvo-50GMHJ-50GSHJ/50GMHJ-22GMJVD0-AUT-AWD-US.bin", "me7-volvo-50GMHJ-50GSHJ/50GMHJ.xdf"},
-            {"me7-volvo-50GMHJ-50GSHJ/50GSHJ-22GSI-AUT-AWD-US.bin", "me7-volvo-50GMHJ-50GSHJ/50GSHJ.xdf"}};
+            {"me7-8D0907551/8D0907551M-0002-16bit-kfzw.bin",
+             "me7-8D0907551/8D0907551M-16bit-kfzw.xdf"},
+            {"me7-volvo-50GMHJ-50GSHJ/50GMHJ-22GMJVD0-AUT-AWD-US.bin",
+             "me7-volvo-50GMHJ-50GSHJ/50GMHJ.xdf"},
+            {"me7-volvo-50GMHJ-50GSHJ/50GSHJ-22GSI-AUT-AWD-US.bin",
+             "me7-volvo-50GMHJ-50GSHJ/50GSHJ.xdf"}};
         int maps = 0, mapsFound = 0, curves = 0, curvesFound = 0;
         for (const auto &[image, xdf] : pairs) {
             const QByteArray bytes = testsupport::readFile(data.filePath(image));
@@ -330,7 +355,8 @@ private slots:
                 if (t.rows >= 4 && t.columns >= 4) {
                     ++maps;
                     mapsFound += found(t);
-                } else if (qMin(t.rows, t.columns) == 1 && qMax(t.rows, t.columns) >= 6 && t.hasAxis) {
+                } else if (qMin(t.rows, t.columns) == 1 && qMax(t.rows, t.columns) >= 6
+                           && t.hasAxis) {
                     ++curves;
                     curvesFound += found(t);
                 }

@@ -86,19 +86,19 @@ int runFind(const QStringList &args)
     const MapFinderResult result = findMaps(firmware.data(), qint64(firmware.size()), options);
     QJsonArray candidates;
     for (const MapCandidate &c : result.candidates) {
-        candidates.append(QJsonObject{
-            {QStringLiteral("zAddress"), c.zAddress},
-            {QStringLiteral("rows"), c.rows},
-            {QStringLiteral("columns"), c.columns},
-            {QStringLiteral("dataType"), c.element.organisation()},
-            {QStringLiteral("elementSize"), c.element.size},
-            {QStringLiteral("signed"), c.element.kind == FinderElement::Signed},
-            {QStringLiteral("float"), c.element.kind == FinderElement::Float},
-            {QStringLiteral("littleEndian"), c.element.littleEndian},
-            {QStringLiteral("xAddress"), c.xAddress},
-            {QStringLiteral("yAddress"), c.yAddress},
-            {QStringLiteral("score"), std::round(c.score * 10.0) / 10.0},
-            {QStringLiteral("evidence"), QJsonArray::fromStringList(c.evidence)}});
+        candidates.append(
+            QJsonObject{{QStringLiteral("zAddress"), c.zAddress},
+                        {QStringLiteral("rows"), c.rows},
+                        {QStringLiteral("columns"), c.columns},
+                        {QStringLiteral("dataType"), c.element.organisation()},
+                        {QStringLiteral("elementSize"), c.element.size},
+                        {QStringLiteral("signed"), c.element.kind == FinderElement::Signed},
+                        {QStringLiteral("float"), c.element.kind == FinderElement::Float},
+                        {QStringLiteral("littleEndian"), c.element.littleEndian},
+                        {QStringLiteral("xAddress"), c.xAddress},
+                        {QStringLiteral("yAddress"), c.yAddress},
+                        {QStringLiteral("score"), std::round(c.score * 10.0) / 10.0},
+                        {QStringLiteral("evidence"), QJsonArray::fromStringList(c.evidence)}});
     }
     return printResult({{QStringLiteral("candidates"), candidates}});
 }
