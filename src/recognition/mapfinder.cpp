@@ -750,21 +750,25 @@ struct Finder
             return;
         const double smooth = (rowSmooth + columnSmooth) / 2.0;
         // A table begins and ends where the values step away from its first and last rows.
-        const double interior = qMax(dv, scale * 0.02);
-        double topStep = 0.0, bottomStep = 0.0;
-        double top = 1.0, bottom = 1.0;
+        // A table begins and ends where the values step away from its first and last rows by
+        // more than they step between the rows next to those: a table that merely steepens
+        // does not end there.
+        const double floor = scale * 0.02;
+        const double firstStep = qMax(rows > 1 ? rowSteps[0] : dv, floor);
+        const double lastStep = qMax(rows > 1 ? rowSteps[rows - 2] : dv, floor);
+        double top = 1.0, bottom = 1.0, topStep = 0.0, bottomStep = 0.0;
         if (ls >= columns && bad[size_t(ls)] == bad[size_t(ls - columns)]) {
             topStep = (pv[size_t(ls + columns)] - pv[size_t(ls)]) / columns;
-            top = std::clamp((topStep / interior - 1.0) / 2.0, 0.0, 1.0);
+            top = std::clamp((topStep / firstStep - 1.0) / 2.0, 0.0, 1.0);
         } else if (s >= columns) {
             top = 0.0;
         }
         if (end + columns <= len && bad[size_t(end + columns)] == bad[size_t(end)]) {
             bottomStep = (pv[size_t(end + columns)] - pv[size_t(end)]) / columns;
-            bottom = std::clamp((bottomStep / interior - 1.0) / 2.0, 0.0, 1.0);
+            bottom = std::clamp((bottomStep / lastStep - 1.0) / 2.0, 0.0, 1.0);
         }
         const double wrapStep = rows > 1 ? wraps / (rows - 1) : 0.0;
-        const double wrap = std::clamp((wrapStep / qMax(dh, scale * 0.02) - 1.0) / 2.0, 0.0, 1.0);
+        const double wrap = std::clamp((wrapStep / qMax(dh, floor) - 1.0) / 2.0, 0.0, 1.0);
         // Without stored axes a block is weaker evidence than one with them.
         const double score
             = 85.0
@@ -772,7 +776,8 @@ struct Finder
         if (score < options.minimumScore)
             return;
         // Overlapping readings are weighed by the cells they explain: a part of a table is as
-        // smooth as the whole, and two tables read as one step from one to the other inside.
+        // smooth as the whole, and two tables read as one step from one to the other inside,
+        // far larger than the steps on either side of it.
         const double largestStep
             = rows > 1 ? *std::max_element(rowSteps, rowSteps + rows - 1) : 0.0;
         const double edgeStep
