@@ -436,7 +436,8 @@ struct Finder
                   * (0.25 + 0.1 * axisStrength + 0.45 * smooth
                      + 0.2 * sizeFactor(qint64(rows) * columns));
         c.weight = c.score * std::sqrt(double(qint64(rows) * columns + axisPoints + 2)) * 1.5;
-        Found entry{c, {}};
+        Found entry;
+        entry.candidate = c;
         entry.stats = st;
         entry.countLittleEndian = f.littleEndian;
         found.push_back(entry);
@@ -698,7 +699,9 @@ struct Finder
                 c.element = e;
                 c.score = b.score;
                 c.weight = b.weight;
-                Found entry{c, b};
+                Found entry;
+                entry.candidate = c;
+                entry.block = b;
                 found.push_back(entry);
             }
         }
