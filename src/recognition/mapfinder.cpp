@@ -320,7 +320,13 @@ struct Finder
                 continue;
             const std::vector<double> values = readBlock(image, start, cells, e);
             const BlockStats st = blockStats(values, rows, columns);
-            if (!st.valid || (!st.flat && endsInFiller(values, start + cells * e.size, columns, e)))
+            if (!st.valid)
+                continue;
+            // Words whose last row runs on into erased flash or padding, where bytes do not:
+            // too wide a reading took the filler in.
+            if (e.size > 1 && !st.flat && endsInFiller(values, start + cells * e.size, columns, e)
+                && !endsInFiller(readBlock(image, z, cells, FinderElement{1, true, 0}), z + cells,
+                                 columns, FinderElement{1, true, 0}))
                 continue;
             // A wider reading must be clearly smoother: a table of bytes read as words stays
             // smooth, and would take the bytes after it too.
@@ -562,6 +568,12 @@ struct Finder
                     return true;
                 if (c.rows == 1 && it->start == c.headerStart && it->table && it->end > z)
                     return true;
+            }
+            // A curve read inside a table's counts and axes is part of them.
+            if (c.rows == 1) {
+                for (const Header &t : readings)
+                    if (t.table && t.start < c.headerStart && t.end > c.headerStart && t.end >= z)
+                        return true;
             }
             // Any count and axis that begins inside this reading's axes and runs into its values
             // means the axes are part of a longer run, when the last axis runs on into the
