@@ -322,11 +322,9 @@ struct Finder
             const BlockStats st = blockStats(values, rows, columns);
             if (!st.valid)
                 continue;
-            // Words whose last row runs on into erased flash or padding, where bytes do not:
-            // too wide a reading took the filler in.
-            if (e.size > 1 && !st.flat && endsInFiller(values, start + cells * e.size, columns, e)
-                && !endsInFiller(readBlock(image, z, cells, FinderElement{1, true, 0}), z + cells,
-                                 columns, FinderElement{1, true, 0}))
+            // Words whose bytes past where the bytes would end are all the filler that follows
+            // (erased flash, padding): too wide a reading took the filler in.
+            if (e.size > 1 && !st.flat && fillerFrom(z + cells, start + cells * e.size))
                 continue;
             // A wider reading must be clearly smoother: a table of bytes read as words stays
             // smooth, and would take the bytes after it too.
@@ -344,20 +342,15 @@ struct Finder
         return any;
     }
 
-    // Whether a block's last row is one value that the bytes after it carry on: erased flash
-    // or padding taken in by too wide a reading.
-    bool endsInFiller(const std::vector<double> &v,
-                      qint64 end,
-                      int columns,
-                      const FinderElement &e) const
+    // Whether the bytes from `from` to `end` and the byte after them are one value.
+    bool fillerFrom(qint64 from, qint64 end) const
     {
-        const size_t n = v.size();
-        if (end + e.size > size || n < size_t(columns))
+        if (from >= end || end >= size)
             return false;
-        for (size_t i = n - size_t(columns); i < n; ++i)
-            if (v[i] != v[n - 1])
+        for (qint64 p = from; p <= end; ++p)
+            if (image[p] != image[from])
                 return false;
-        return valueAt(image, end, e) == v[n - 1];
+        return true;
     }
 
     // Whether the bytes before a table's values read as one more row of it: then its "counts

@@ -310,6 +310,29 @@ private slots:
                  QStringLiteral("Mappa potenziale 8x8 @0x412"));
     }
 
+    // A table of words whose last row is zero, in zeros: its own last row, not filler taken in,
+    // since its bytes end there too. Bytes followed by erased flash are not read as words.
+    void tablesEndingInTheirFill_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<char>("fill");
+        QTest::newRow("words, last row and fill zero") << 2 << char(0);
+        QTest::newRow("bytes before erased flash") << 1 << char(0xFF);
+    }
+
+    void tablesEndingInTheirFill()
+    {
+        QFETCH(int, size);
+        QFETCH(char, fill);
+        Builder b(0x1000, fill);
+        const Layout layout = size == 2 ? Layout::CountsFirst16 : Layout::CountsFirst8;
+        const qint64 z = writeTable(b, 0x400, layout, 8, 8, size, true, false);
+        if (fill == 0)
+            b.bytes.replace(int(z + 7 * 8 * size), 8 * size, QByteArray(8 * size, fill));
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, 8, 8, size), qPrintable(describe(r)));
+    }
+
     void stopsWhenCancelled()
     {
         Builder b(0x40000);
