@@ -818,15 +818,15 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
         return;
     // A rebuild (after any change of the list) keeps the groups the user opened.
     QSet<QString> openGroups;
-    const std::function<void(const QTreeWidgetItem *)> collectOpen =
-        [&](const QTreeWidgetItem *parent) {
-            for (int i = 0; i < parent->childCount(); ++i) {
-                const QTreeWidgetItem *child = parent->child(i);
-                if (child->isExpanded() && child->data(0, MapGroupRole).isValid())
-                    openGroups.insert(child->data(0, MapGroupRole).toString());
-                collectOpen(child);
-            }
-        };
+    const std::function<void(const QTreeWidgetItem *)> collectOpen
+        = [&](const QTreeWidgetItem *parent) {
+              for (int i = 0; i < parent->childCount(); ++i) {
+                  const QTreeWidgetItem *child = parent->child(i);
+                  if (child->isExpanded() && child->data(0, MapGroupRole).isValid())
+                      openGroups.insert(child->data(0, MapGroupRole).toString());
+                  collectOpen(child);
+              }
+          };
     collectOpen(mapsItem);
     qDeleteAll(mapsItem->takeChildren());
     QTreeWidgetItem *driverItem = driverMapsItemOf(record);
@@ -841,8 +841,8 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     QMap<int, QTreeWidgetItem *> categoryItems;
     // A map's group path ("Accensione/Base") nests it under one item per level.
     QHash<QString, QTreeWidgetItem *> groupItems;
-    const std::function<QTreeWidgetItem *(const QStringList &)> groupItem =
-        [&](const QStringList &levels) -> QTreeWidgetItem * {
+    const std::function<QTreeWidgetItem *(const QStringList &)> groupItem
+        = [&](const QStringList &levels) -> QTreeWidgetItem * {
         const QString path = levels.join(u'/');
         QTreeWidgetItem *&item = groupItems[path];
         if (!item) {

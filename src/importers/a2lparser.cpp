@@ -211,14 +211,14 @@ struct AxisFields
 
 AxisFields xAxisFields(MapDefinition &d)
 {
-    return {d.xAxisOffset, d.xElementSize, d.xDataType,     d.xValueKind, d.xAxisName,
-            d.xCompuMethod, d.xUnit,       d.xFactor,       d.xOffsetFactor, d.xDecimals};
+    return {d.xAxisOffset,  d.xElementSize, d.xDataType, d.xValueKind,    d.xAxisName,
+            d.xCompuMethod, d.xUnit,        d.xFactor,   d.xOffsetFactor, d.xDecimals};
 }
 
 AxisFields yAxisFields(MapDefinition &d)
 {
-    return {d.yAxisOffset, d.yElementSize, d.yDataType,     d.yValueKind, d.yAxisName,
-            d.yCompuMethod, d.yUnit,       d.yFactor,       d.yOffsetFactor, d.yDecimals};
+    return {d.yAxisOffset,  d.yElementSize, d.yDataType, d.yValueKind,    d.yAxisName,
+            d.yCompuMethod, d.yUnit,        d.yFactor,   d.yOffsetFactor, d.yDecimals};
 }
 
 struct AxisDescription
@@ -252,10 +252,10 @@ int kindFromLayoutName(const QString &name)
         const char *token;
         int size;
         int kind;
-    } tokens[] = {{"UBYTE", 1, ValueUnsigned}, {"SBYTE", 1, ValueSigned},
-                  {"UWORD", 2, ValueUnsigned}, {"SWORD", 2, ValueSigned},
-                  {"ULONG", 4, ValueUnsigned}, {"SLONG", 4, ValueSigned},
-                  {"FLOAT32", 4, ValueFloat}};
+    } tokens[]
+        = {{"UBYTE", 1, ValueUnsigned}, {"SBYTE", 1, ValueSigned},   {"UWORD", 2, ValueUnsigned},
+           {"SWORD", 2, ValueSigned},   {"ULONG", 4, ValueUnsigned}, {"SLONG", 4, ValueSigned},
+           {"FLOAT32", 4, ValueFloat}};
     qsizetype first = -1;
     int kind = ValueUnsigned;
     for (const auto &t : tokens) {
@@ -452,13 +452,15 @@ QStringList listedNames(QStringView body, QLatin1StringView keyword)
 }
 
 // Each characteristic's group path from the description's FUNCTION and GROUP blocks: the
-// FUNCTION that defines it, else the GROUP that lists it, else a FUNCTION that refers to it;
-// a function or group listed as SUB_FUNCTION / SUB_GROUP of another sits below it.
+// FUNCTION that defines it, else the GROUP that lists it, else a FUNCTION that refers to it,
+// else the first function of its own FUNCTION_LIST; a function or group listed as
+// SUB_FUNCTION / SUB_GROUP of another sits below it.
 void assignGroups(QStringView text, QList<MapDefinition> &maps)
 {
     const QList<QList<QStringView>> blocks
-        = findBlocks(text, {QLatin1StringView("FUNCTION"), QLatin1StringView("GROUP")});
-    if (blocks.at(0).isEmpty() && blocks.at(1).isEmpty())
+        = findBlocks(text, {QLatin1StringView("FUNCTION"), QLatin1StringView("GROUP"),
+                            QLatin1StringView("FUNCTION_LIST")});
+    if (blocks.at(0).isEmpty() && blocks.at(1).isEmpty() && blocks.at(2).isEmpty())
         return;
     const QRegularExpression headRe(QStringLiteral("^/begin\\s+\\S+\\s+(\\S+)"),
                                     QRegularExpression::CaseInsensitiveOption);
@@ -497,6 +499,18 @@ void assignGroups(QStringView text, QList<MapDefinition> &maps)
         }
         return levels.join(u'/');
     };
+    // Last, a characteristic's own FUNCTION_LIST: its first function.
+    QHash<QString, QString> listed;
+    if (!blocks.at(2).isEmpty()) {
+        const QList<QList<QStringView>> characteristics
+            = findBlocks(text, {QLatin1StringView("CHARACTERISTIC")});
+        for (QStringView block : characteristics.constFirst()) {
+            const QString name = headRe.match(block).captured(1);
+            const QStringList functions = listedNames(block, QLatin1StringView("FUNCTION_LIST"));
+            if (!name.isEmpty() && !functions.isEmpty() && !listed.contains(name))
+                listed.insert(name, functions.constFirst());
+        }
+    }
     for (MapDefinition &map : maps) {
         if (defined.contains(map.name))
             map.group = path(0, defined.value(map.name));
@@ -504,6 +518,8 @@ void assignGroups(QStringView text, QList<MapDefinition> &maps)
             map.group = path(1, grouped.value(map.name));
         else if (referenced.contains(map.name))
             map.group = path(0, referenced.value(map.name));
+        else if (listed.contains(map.name))
+            map.group = path(0, listed.value(map.name));
     }
 }
 
@@ -743,13 +759,13 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
             axis.decimals = scaling.decimals;
         };
         // offset may be -1: an axis whose values lie outside the image keeps its format.
-        auto storeAxis = [&littleEndian](AxisFields axis, qint64 offset, int elementSize,
-                                         int kind) {
-            axis.offset = int(offset);
-            axis.elementSize = elementSize;
-            axis.dataType = organisationFor(elementSize, littleEndian);
-            axis.kind = effectiveValueKind(axis.dataType, kind);
-        };
+        auto storeAxis
+            = [&littleEndian](AxisFields axis, qint64 offset, int elementSize, int kind) {
+                  axis.offset = int(offset);
+                  axis.elementSize = elementSize;
+                  axis.dataType = organisationFor(elementSize, littleEndian);
+                  axis.kind = effectiveValueKind(axis.dataType, kind);
+              };
         // The data type of 8-byte elements, which no map here can hold; empty for the others.
         QString wideType;
         auto takeValues = [&d, &layout, &littleEndian, &wideType] {

@@ -6,10 +6,12 @@
 #include "importers/xdfwriter.h"
 #include "model/firmwareproject.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QtConcurrent/QtConcurrentRun>
 
 DescriptionImporter::DescriptionImporter(QWidget *dialogParent)
@@ -26,6 +28,20 @@ void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, 
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+int DescriptionImporter::choose(const QString &title, const QString &text,
+                                const QStringList &answers)
+{
+    if (m_choose)
+        return m_choose(title, text, answers);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &answer : answers)
+        buttons.append(box.addButton(answer, QMessageBox::AcceptRole));
+    box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
 }
 
 QString DescriptionImporter::askFile(const QString &title, const QString &filter)
@@ -109,8 +125,9 @@ void DescriptionImporter::importXdf(DocumentWindow *document)
                 QStringLiteral("Apri prima il firmware associato."));
         return;
     }
-    const QString path = askFile(QStringLiteral("Importa XDF"),
-                                 QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
+    const QString path
+        = askFile(QStringLiteral("Importa XDF"),
+                  QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
     if (!path.isEmpty())
         startXdfImport(document, path);
 }
@@ -134,8 +151,8 @@ bool DescriptionImporter::startXdfImport(DocumentWindow *document, const QString
     });
     // Tables are checked against the image as it is now; the parse itself never reads it.
     const qint64 imageSize = qint64(document->record()->firmware->size());
-    watcher->setFuture(QtConcurrent::run(
-        [path, imageSize] { return XdfParser::parse(path, imageSize); }));
+    watcher->setFuture(
+        QtConcurrent::run([path, imageSize] { return XdfParser::parse(path, imageSize); }));
     return true;
 }
 
@@ -147,7 +164,23 @@ void DescriptionImporter::applyXdfResult(DocumentWindow *document, const XdfPars
     }
     if (!document)
         return;
-    document->setMaps(result.maps);
+    // Maps the document already has (cut by hand, imported before) are not dropped unasked.
+    QList<MapDefinition> maps = result.maps;
+    const QList<MapDefinition> &existing = document->record()->maps;
+    if (!existing.isEmpty()) {
+        const int answer = choose(
+            QStringLiteral("Importa XDF"),
+            QStringLiteral("Il documento ha già %1 mappe. Sostituirle con le %2 del file XDF "
+                           "o aggiungere queste a quelle?")
+                .arg(existing.size())
+                .arg(result.maps.size()),
+            {QStringLiteral("Sostituisci"), QStringLiteral("Aggiungi")});
+        if (answer < 0)
+            return;
+        if (answer == 1)
+            maps = existing + result.maps;
+    }
+    document->setMaps(maps);
     message(QMessageBox::Information, QStringLiteral("XDF caricato"),
             XdfParser::summaryText(result));
 }
@@ -168,10 +201,10 @@ void DescriptionImporter::exportXdf(DocumentWindow *document)
     const QString title = QFileInfo(record->fileName).completeBaseName();
     const QString proposed = title + QStringLiteral(".xdf");
     const QString filter = QStringLiteral("Definizioni XDF (*.xdf);;Tutti i file (*.*)");
-    const QString path
-        = m_askSaveFile ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
-                        : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
-                                                       proposed, filter);
+    const QString path = m_askSaveFile
+                             ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
+                             : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
+                                                            proposed, filter);
     if (path.isEmpty())
         return;
     QString error;

@@ -18,10 +18,10 @@ class QTreeWidgetItem;
 class QWidget;
 
 // The description-import commands: "Importa A2L / DAMOS...", "Importa XDF...", "Importa
-// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run on the global thread pool behind
-// a busy dialog; their results come back here on the GUI thread. The window that holds the
-// documents hands in the document a command acts on, and opens the image of a WinOLS
-// project through the document factory it plugs in.
+// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run
+// on the global thread pool behind a busy dialog; their results come back here on the GUI thread.
+// The window that holds the documents hands in the document a command acts on, and opens the image
+// of a WinOLS project through the document factory it plugs in.
 class DescriptionImporter : public QObject
 {
     Q_OBJECT
@@ -29,11 +29,14 @@ public:
     // Every message box goes through here, so tests can answer without a modal dialog.
     using MessageHook
         = std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
+    // Asks a question with the given answers; the index of the one chosen, -1 when cancelled.
+    using ChoiceHook = std::function<int(const QString &title, const QString &text,
+                                         const QStringList &answers)>;
     // Asks for a file to open; empty when cancelled.
     using FileHook = std::function<QString(const QString &title, const QString &filter)>;
     // Asks where to save, proposing a name; empty when cancelled.
-    using SaveFileHook = std::function<QString(const QString &title, const QString &proposed,
-                                               const QString &filter)>;
+    using SaveFileHook = std::function<QString(
+        const QString &title, const QString &proposed, const QString &filter)>;
     // Sets a new document's views to the byte order a WinOLS project's vendor implies.
     using ByteOrderHook = std::function<void(DocumentWindow *document, bool littleEndian)>;
     // Opens an image with its maps as a new document (taking the firmware); its window.
@@ -46,6 +49,7 @@ public:
     explicit DescriptionImporter(QWidget *dialogParent);
 
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
+    void setChoiceHook(ChoiceHook hook) { m_choose = std::move(hook); }
     void setFileHook(FileHook hook) { m_askFile = std::move(hook); }
     void setSaveFileHook(SaveFileHook hook) { m_askSaveFile = std::move(hook); }
     void setByteOrderHook(ByteOrderHook hook) { m_byteOrder = std::move(hook); }
@@ -82,10 +86,12 @@ signals:
 private:
     void message(QMessageBox::Icon icon, const QString &title, const QString &text);
     QString askFile(const QString &title, const QString &filter);
+    int choose(const QString &title, const QString &text, const QStringList &answers);
     void closeBusyDialog();
 
     QWidget *m_parent;
     MessageHook m_message;
+    ChoiceHook m_choose;
     FileHook m_askFile;
     SaveFileHook m_askSaveFile;
     ByteOrderHook m_byteOrder;

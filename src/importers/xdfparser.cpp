@@ -547,8 +547,8 @@ private:
         if (c == u'X' || c == u'x') {
             ++m_pos;
             // "X1", "Xaddr": another name, not the variable.
-            if (m_pos < m_text.size() && (m_text.at(m_pos).isLetterOrNumber()
-                                          || m_text.at(m_pos) == u'_'))
+            if (m_pos < m_text.size()
+                && (m_text.at(m_pos).isLetterOrNumber() || m_text.at(m_pos) == u'_'))
                 return false;
             *out = {1.0, 0.0};
             return true;
@@ -599,7 +599,9 @@ struct Layout
 class Converter
 {
 public:
-    Converter(const Header &header, const QList<Object> &objects, qint64 imageSize,
+    Converter(const Header &header,
+              const QList<Object> &objects,
+              qint64 imageSize,
               XdfParser::Result &result)
         : m_header(header)
         , m_objects(objects)
@@ -622,8 +624,8 @@ private:
     // Image offset of a file address, -1 when the base offset takes it below 0.
     qint64 imageOffset(qint64 address) const
     {
-        const qint64 offset = m_header.subtractBase ? address - m_header.baseOffset
-                                                    : address + m_header.baseOffset;
+        const qint64 offset
+            = m_header.subtractBase ? address - m_header.baseOffset : address + m_header.baseOffset;
         return offset;
     }
     // The element type of data, or a reason why the record cannot hold it.
@@ -637,8 +639,8 @@ private:
     }
     QString group(const Object &object) const;
     // The axis of one side; its raw values when they are labels. A reason when it is unusable.
-    QString applyAxis(const Object &object, int slot, qint64 count, MapDefinition &d,
-                      bool *rawScaling);
+    QString
+    applyAxis(const Object &object, int slot, qint64 count, MapDefinition &d, bool *rawScaling);
 
     const Header &m_header;
     const QList<Object> &m_objects;
@@ -705,8 +707,8 @@ QString Converter::group(const Object &object) const
     return first ? m_header.categories.value(first->second - 1) : QString();
 }
 
-QString Converter::applyAxis(const Object &object, int slot, qint64 count, MapDefinition &d,
-                             bool *rawScaling)
+QString Converter::applyAxis(
+    const Object &object, int slot, qint64 count, MapDefinition &d, bool *rawScaling)
 {
     const bool isX = slot == 0;
     const Axis &axis = object.axes[slot];
@@ -761,6 +763,18 @@ QString Converter::applyAxis(const Object &object, int slot, qint64 count, MapDe
     // A single point needs no axis: an address there, even a wrong one, is not worth a skip.
     if (count <= 1 && !linked)
         data = nullptr;
+    // Stored points of another number than the table's side would show the bytes after them
+    // as axis values: the side is numbered instead, and the import says so.
+    if (data && !linked && axis.indexCount > 0 && axis.indexCount != count) {
+        m_result.notes.append(
+            {XdfParser::Note::IndexAxis, object.title,
+             QStringLiteral("asse %1 di %2 punti per %3 %4: mostrato come indice")
+                 .arg(side)
+                 .arg(axis.indexCount)
+                 .arg(count)
+                 .arg(isX ? QStringLiteral("colonne") : QStringLiteral("righe"))});
+        data = nullptr;
+    }
 
     if (data) {
         Layout layout;
@@ -846,8 +860,8 @@ void Converter::convert(const Object &object)
     d.rows = int(rows);
     d.columns = int(columns);
     d.characteristicType = object.constant || (rows == 1 && columns == 1) ? QStringLiteral("VALUE")
-                           : rows == 1 || columns == 1                     ? QStringLiteral("CURVE")
-                                                                           : QStringLiteral("MAP");
+                           : rows == 1 || columns == 1                    ? QStringLiteral("CURVE")
+                                                                          : QStringLiteral("MAP");
 
     Layout layout;
     const QString why = layoutOf(z.data, &layout);
@@ -887,8 +901,8 @@ void Converter::convert(const Object &object)
     }
     if (!object.constant) {
         for (int slot : {0, 1}) {
-            const QString axisWhy = applyAxis(object, slot, slot == 0 ? columns : rows, d,
-                                              &rawScaling);
+            const QString axisWhy
+                = applyAxis(object, slot, slot == 0 ? columns : rows, d, &rawScaling);
             if (!axisWhy.isEmpty()) {
                 skip(axisWhy);
                 return;
@@ -927,8 +941,8 @@ XdfParser::Result parseWith(QIODevice *device, qint64 imageSize)
         // Why nothing came of the tables is the first thing a user needs to see.
         result.errorMessage = QStringLiteral("Nessuna tabella importabile trovata nel file XDF.");
         for (qsizetype i = 0; i < result.notes.size() && i < 10; ++i)
-            result.errorMessage += QStringLiteral("\n%1: %2").arg(result.notes.at(i).title,
-                                                                 result.notes.at(i).reason);
+            result.errorMessage += QStringLiteral("\n%1: %2")
+                                       .arg(result.notes.at(i).title, result.notes.at(i).reason);
     }
     return result;
 }
@@ -989,15 +1003,19 @@ QString XdfParser::summaryText(const Result &result)
     int skipped = 0;
     int raw = 0;
     int notImported = 0;
+    int indexAxes = 0;
     for (const Note &note : result.notes) {
         skipped += note.kind == Note::Skipped;
         raw += note.kind == Note::RawValues;
         notImported += note.kind == Note::NotImported;
+        indexAxes += note.kind == Note::IndexAxis;
     }
     QString text = QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
                        .arg(result.maps.size());
     if (raw > 0)
         text += QStringLiteral("\nCon valori grezzi (equazione non lineare): %1").arg(raw);
+    if (indexAxes > 0)
+        text += QStringLiteral("\nAssi mostrati come indice: %1").arg(indexAxes);
     if (skipped > 0)
         text += QStringLiteral("\nTabelle saltate: %1").arg(skipped);
     if (notImported > 0)
@@ -1006,7 +1024,8 @@ QString XdfParser::summaryText(const Result &result)
     constexpr int MaxLines = 25;
     // Skipped tables first: they are what a user misses.
     int shown = 0;
-    for (const Note::Kind kind : {Note::Skipped, Note::RawValues, Note::NotImported}) {
+    for (const Note::Kind kind :
+         {Note::Skipped, Note::RawValues, Note::IndexAxis, Note::NotImported}) {
         for (const Note &note : result.notes) {
             if (note.kind != kind)
                 continue;

@@ -154,8 +154,10 @@ QString XdfWriter::equationOf(double factor, double offset)
     return equation;
 }
 
-QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &title,
-                            qint64 imageSize, QStringList *skipped)
+QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
+                            const QString &title,
+                            qint64 imageSize,
+                            QStringList *skipped)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -248,8 +250,11 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
     return bytes;
 }
 
-bool XdfWriter::writeFile(const QString &path, const QList<MapDefinition> &maps,
-                          const QString &title, qint64 imageSize, QString *error,
+bool XdfWriter::writeFile(const QString &path,
+                          const QList<MapDefinition> &maps,
+                          const QString &title,
+                          qint64 imageSize,
+                          QString *error,
                           QStringList *skipped)
 {
     const QByteArray bytes = toXdf(maps, title, imageSize, skipped);

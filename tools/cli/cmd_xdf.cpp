@@ -22,13 +22,17 @@ QString noteKind(XdfParser::Note::Kind kind)
         return QStringLiteral("rawValues");
     case XdfParser::Note::NotImported:
         return QStringLiteral("notImported");
+    case XdfParser::Note::IndexAxis:
+        return QStringLiteral("indexAxis");
     default:
         return QStringLiteral("skipped");
     }
 }
 
 // The maps of a pack, an A2L / DAMOS description or an XDF, chosen by the file's suffix.
-bool loadMaps(const QString &path, const QByteArray &image, QList<MapDefinition> *maps,
+bool loadMaps(const QString &path,
+              const QByteArray &image,
+              QList<MapDefinition> *maps,
               QString *error)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
