@@ -8,6 +8,11 @@
 #include <map>
 #include <vector>
 
+// A candidate's element kinds are the value kinds of definitions, number for number.
+static_assert(int(FinderElement::Unsigned) == ValueUnsigned
+              && int(FinderElement::Signed) == ValueSigned
+              && int(FinderElement::Float) == ValueFloat);
+
 namespace {
 
 // Longest axis and largest table the finder proposes: wider axes and larger blocks are not
