@@ -285,6 +285,8 @@ private slots:
         run.axis(0x902, 24, 2, true, 30000);
         QTest::newRow("monotonic run without a table") << run.bytes;
         QTest::newRow("empty") << QByteArray();
+        QTest::newRow("one count") << QByteArray(1, char(8));
+        QTest::newRow("counts at the end") << QByteArray::fromHex("ff08000800");
     }
 
     void proposesNothingInDecoys()
