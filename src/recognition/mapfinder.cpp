@@ -762,7 +762,6 @@ struct Finder
         if (rowSmooth < 0.5)
             return;
         const double smooth = (rowSmooth + columnSmooth) / 2.0;
-        // A table begins and ends where the values step away from its first and last rows.
         // A table begins and ends where the values step away from its first and last rows by
         // more than they step between the rows next to those: a table that merely steepens
         // does not end there.
@@ -789,14 +788,41 @@ struct Finder
         if (score < options.minimumScore)
             return;
         // Overlapping readings are weighed by the cells they explain: a part of a table is as
-        // smooth as the whole, and two tables read as one step from one to the other inside,
-        // far larger than the steps on either side of it.
+        // smooth as the whole, and two tables read as one step from one to the other inside
+        // about as far as they step at the block's edges.
         const double largestStep
             = rows > 1 ? *std::max_element(rowSteps, rowSteps + rows - 1) : 0.0;
         const double edgeStep
             = qMin(topStep > 0 ? topStep : bottomStep, bottomStep > 0 ? bottomStep : topStep);
         const bool splits = edgeStep > 0 && largestStep >= 0.8 * edgeStep;
-        const double weight = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0);
+        // Tables of one size are often stored back to back: a block whose neighbours of its
+        // size read as tables too is in step with them.
+        int neighbours = 0;
+        for (const qint64 at : {ls - cells, end}) {
+            const qint64 stop = at + cells;
+            if (at < 0 || stop > len || bad[size_t(stop)] != bad[size_t(at)])
+                continue;
+            const double sg = sigmaOf(at, stop);
+            // A first or last row of one value carried on around it is filler, not a table.
+            if (sg <= 0.0
+                || (stop < len && ph[size_t(stop)] == ph[size_t(stop - columns + 1)]
+                    && v[size_t(stop)] == v[size_t(stop - 1)])
+                || (at > 0 && ph[size_t(at + columns)] == ph[size_t(at + 1)]
+                    && v[size_t(at - 1)] == v[size_t(at)]))
+                continue;
+            double seams = 0.0;
+            for (int r = 1; r < rows; ++r) {
+                const qint64 p = at + qint64(r) * columns;
+                seams += std::fabs(v[size_t(p)] - v[size_t(p - 1)]);
+            }
+            const double h
+                = (ph[size_t(stop)] - ph[size_t(at + 1)] - seams) / (double(rows) * (columns - 1));
+            const double d
+                = (pv[size_t(stop)] - pv[size_t(at + columns)]) / double(cells - columns);
+            neighbours += h <= 0.5 * RandomStep * sg && d <= 0.5 * RandomStep * sg;
+        }
+        const double weight
+            = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0) * (1.0 + 0.25 * neighbours);
         if (weight <= best.weight)
             return;
         best = BlockReading{score,        weight, rows,   columns, rowSmooth,
