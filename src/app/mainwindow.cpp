@@ -3,6 +3,7 @@
 #include "app/databasepanelwidths.h"
 #include "app/documentwindow.h"
 #include "app/driverscancommand.h"
+#include "app/mapfindercommand.h"
 #include "app/hoverfilter.h"
 #include "app/mapwindowopener.h"
 #include "app/onlinecommands.h"
@@ -112,6 +113,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_driverScan = new DriverScanCommand(this, this);
     connect(m_driverScan, &DriverScanCommand::driverMapsAdded, this,
             [this](FirmwareProject *record) { expandDriverMaps(record); });
+    m_mapFinder = new MapFinderCommand(this);
     m_online = new OnlineCommands(this, m_driverScan, this);
     m_online->checkService();
     m_projectCommands->setMapSearch(
@@ -553,6 +555,8 @@ void MainWindow::buildMenus()
     })->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
+    add(misc, QStringLiteral("Cerca mappe potenziali..."), QStringLiteral("findMapsAction"),
+        [this] { m_mapFinder->start(); });
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Accesso cliente..."), QStringLiteral("customerSignInAction"),
         [this] { m_online->signIn(); });

@@ -12,6 +12,7 @@
 class DescriptionImporter;
 class DocumentWindow;
 class DriverScanCommand;
+class MapFinderCommand;
 class Firmware;
 class FirmwareProject;
 class Hex2DView;
@@ -85,6 +86,7 @@ public:
     ProjectCommands *projectCommands() const { return m_projectCommands; }
     // "Carica driver...": a recognition driver scanned against the active document.
     DriverScanCommand *driverScanCommand() const { return m_driverScan; }
+    MapFinderCommand *mapFinderCommand() const { return m_mapFinder; }
     // The service client, sign-in, driver request and online driver search.
     OnlineCommands *onlineCommands() const { return m_online; }
     // "Finestre": the sub-windows of the document area.
@@ -182,6 +184,7 @@ private:
     std::unique_ptr<OriModComparison> m_comparison;
     ProjectCommands *m_projectCommands = nullptr;
     DriverScanCommand *m_driverScan = nullptr;
+    MapFinderCommand *m_mapFinder = nullptr;
     OnlineCommands *m_online = nullptr;
     WindowMenu *m_windowMenu = nullptr;
 };

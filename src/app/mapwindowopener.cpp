@@ -69,25 +69,61 @@ DocumentWindow *documentOfMapWindow(const MapWindow *window)
     return window ? const_cast<DocumentWindow *>(documentOf(window)) : nullptr;
 }
 
-MapWindow *openMapWindow(DocumentWindow *document, int mapIndex, QMdiArea *area)
-{
-    if (!document || !document->record() || !document->record()->firmware)
-        return nullptr;
-    FirmwareProject *record = document->record();
-    if (mapIndex < 0 || mapIndex >= record->maps.size())
-        return nullptr;
-    const MapDefinition definition = record->maps.at(mapIndex);
-    const quint64 mapId = document->mapIdAt(mapIndex);
+namespace {
 
-    if (!area && record->subWindow)
-        area = record->subWindow->mdiArea();
-    const QList<MapWindow *> existing = mapWindowsOf(document, mapIndex);
-    if (!existing.isEmpty()) {
-        MapWindow *window = existing.constFirst();
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget()))
-            sub->mdiArea()->setActiveSubWindow(sub);
+// A listed map's window follows its map: renamed, redefined, or closed when it is deleted.
+void followMap(DocumentWindow *document, MapWindow *window, quint64 mapId)
+{
+    // The window's edits go to its own map, wherever that now stands in the list.
+    QObject::connect(window, &MapWindow::mapNameChanged, document,
+                     [document, mapId](int, const QString &name) {
+                         document->renameMapAt(document->indexOfMapId(mapId), name);
+                     });
+    // A map deleted from any view takes its window with it: left open it could still write.
+    QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window, mapId] {
+        if (document->indexOfMapId(mapId) < 0)
+            closeWindow(window);
+    });
+    QObject::connect(window, &MapWindow::mapDefinitionChanged, document,
+                     [document, mapId](const MapDefinition &changed) {
+                         document->replaceMapAt(document->indexOfMapId(mapId), changed);
+                     });
+}
+
+MapWindow *placeWindow(DocumentWindow *document, MapWindow *window, QMdiArea *area)
+{
+    if (!area) {
+        window->setAttribute(Qt::WA_DeleteOnClose);
         return window;
     }
+    QMdiSubWindow *active = area->activeSubWindow();
+    const bool maximised = active && active->isMaximized();
+    QMdiSubWindow *sub = area->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(900, 600);
+    // Coming back to the map after editing elsewhere shows the image as it is now.
+    QObject::connect(sub, &QMdiSubWindow::aboutToActivate, window, &MapWindow::syncWithImage);
+    // The map's window goes with its document; later, since closing a sub-window while the
+    // document area is tearing down another one is not safe.
+    QObject::connect(document, &QObject::destroyed, sub, &QObject::deleteLater);
+    if (maximised)
+        sub->showMaximized();
+    else
+        sub->show();
+    area->setActiveSubWindow(sub);
+    return window;
+}
+
+// The window of a map; mapId 0 for a map that is not in the document's list (a proposal being
+// looked at), which follows no list change and writes back no definition.
+MapWindow *showMapWindow(DocumentWindow *document,
+                         const MapDefinition &definition,
+                         quint64 mapId,
+                         QMdiArea *area)
+{
+    FirmwareProject *record = document->record();
+    if (!area && record->subWindow)
+        area = record->subWindow->mdiArea();
 
     const std::vector<uint8_t> &image = record->firmware->data();
     const qint64 length = qint64(image.size());
@@ -147,39 +183,34 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapIndex, QMdiArea *area)
         if (offset >= 0)
             window->setYAxisOffset(offset);
     });
-    // The window's edits go to its own map, wherever that now stands in the list.
-    QObject::connect(window, &MapWindow::mapNameChanged, document,
-                     [document, mapId](int, const QString &name) {
-                         document->renameMapAt(document->indexOfMapId(mapId), name);
-                     });
-    // A map deleted from any view takes its window with it: left open it could still write.
-    QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window, mapId] {
-        if (document->indexOfMapId(mapId) < 0)
-            closeWindow(window);
-    });
-    QObject::connect(window, &MapWindow::mapDefinitionChanged, document,
-                     [document, mapId](const MapDefinition &changed) {
-                         document->replaceMapAt(document->indexOfMapId(mapId), changed);
-                     });
+    if (mapId != 0)
+        followMap(document, window, mapId);
+    return placeWindow(document, window, area);
+}
 
-    if (!area) {
-        window->setAttribute(Qt::WA_DeleteOnClose);
+} // namespace
+
+MapWindow *openMapWindow(DocumentWindow *document, int mapIndex, QMdiArea *area)
+{
+    if (!document || !document->record() || !document->record()->firmware)
+        return nullptr;
+    FirmwareProject *record = document->record();
+    if (mapIndex < 0 || mapIndex >= record->maps.size())
+        return nullptr;
+    const QList<MapWindow *> existing = mapWindowsOf(document, mapIndex);
+    if (!existing.isEmpty()) {
+        MapWindow *window = existing.constFirst();
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget()))
+            sub->mdiArea()->setActiveSubWindow(sub);
         return window;
     }
-    QMdiSubWindow *active = area->activeSubWindow();
-    const bool maximised = active && active->isMaximized();
-    QMdiSubWindow *sub = area->addSubWindow(window);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(900, 600);
-    // Coming back to the map after editing elsewhere shows the image as it is now.
-    QObject::connect(sub, &QMdiSubWindow::aboutToActivate, window, &MapWindow::syncWithImage);
-    // The map's window goes with its document; later, since closing a sub-window while the
-    // document area is tearing down another one is not safe.
-    QObject::connect(document, &QObject::destroyed, sub, &QObject::deleteLater);
-    if (maximised)
-        sub->showMaximized();
-    else
-        sub->show();
-    area->setActiveSubWindow(sub);
-    return window;
+    return showMapWindow(document, record->maps.at(mapIndex), document->mapIdAt(mapIndex), area);
+}
+
+MapWindow *
+openUnlistedMapWindow(DocumentWindow *document, const MapDefinition &definition, QMdiArea *area)
+{
+    if (!document || !document->record() || !document->record()->firmware)
+        return nullptr;
+    return showMapWindow(document, definition, 0, area);
 }

@@ -3,6 +3,7 @@
 #include <QList>
 
 class DocumentWindow;
+struct MapDefinition;
 class MapWindow;
 class QMdiArea;
 
@@ -16,6 +17,11 @@ class QMdiArea;
 // window of its own. The window goes into area, by default the document's own document
 // area; maximised when the active sub-window is. nullptr when the record has no such map.
 MapWindow *openMapWindow(DocumentWindow *document, int mapIndex, QMdiArea *area = nullptr);
+// The same for a map that is not in the record's list (a proposal of the map finder): shown
+// for a look, and left open when the list changes.
+MapWindow *openUnlistedMapWindow(DocumentWindow *document,
+                                 const MapDefinition &definition,
+                                 QMdiArea *area = nullptr);
 
 // The open map windows of a document (of the map at mapIndex when that is not negative).
 QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapIndex = -1);

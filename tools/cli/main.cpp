@@ -32,6 +32,7 @@
 
 int runScan(const QStringList &args); // cmd_scan.cpp
 int runTransfer(const QStringList &args); // cmd_transfer.cpp
+int runFind(const QStringList &args); // cmd_find.cpp
 
 namespace {
 
@@ -265,6 +266,10 @@ const std::map<QString, Command> &commands()
          {"checksum IMAGE [--fix OUT]",
           "checksum blocks of an image; OUT receives the image with them corrected", 1, 3,
           runChecksum}},
+        {QStringLiteral("find"),
+         {"find IMAGE [--known DEFS] [--min-score N]",
+          "places of an image that read like maps, best first (DEFS: map pack, XDF or A2L)", 1, 5,
+          runFind}},
         {QStringLiteral("scan"),
          {"scan IMAGE DRIVER", "the maps of a recognition driver found in an image", 2, 2,
           runScan}},

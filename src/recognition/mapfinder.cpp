@@ -1,0 +1,1116 @@
+#include "recognition/mapfinder.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+// A candidate's element kinds are the value kinds of definitions, number for number.
+static_assert(int(FinderElement::Unsigned) == ValueUnsigned
+              && int(FinderElement::Signed) == ValueSigned
+              && int(FinderElement::Float) == ValueFloat);
+
+namespace {
+
+// Longest axis and largest table the finder proposes: wider axes and larger blocks are not
+// calibration tables of the control units this is for, and bounding them bounds the work.
+constexpr int MaxAxisPoints = 32;
+constexpr int MaxCells = 1024;
+constexpr int MinCurvePoints = 6;
+// How many of the most frequent axis lengths size the blocks without stored axes.
+constexpr int MaxLengths = 10;
+// E|X - Y| of two independent draws is 2σ/√π: the mean step of values in no order.
+constexpr double RandomStep = 1.1283791670955126;
+// The same against the mean distance from the median: 4/3 for uniform values, 1.41 for normal.
+constexpr double SpreadStep = 1.37;
+
+quint32 rawAt(const uint8_t *image, qint64 p, int bytes, bool littleEndian)
+{
+    quint32 v = 0;
+    for (int i = 0; i < bytes; ++i) {
+        const quint32 b = image[p + (littleEndian ? bytes - 1 - i : i)];
+        v = (v << 8) | b;
+    }
+    return v;
+}
+
+// The value of the element at p, NaN for a float that is not a finite number of sane size.
+double valueAt(const uint8_t *image, qint64 p, const FinderElement &e)
+{
+    const quint32 raw = rawAt(image, p, e.size, e.littleEndian);
+    if (e.kind == FinderElement::Float) {
+        float f;
+        std::memcpy(&f, &raw, sizeof f);
+        if (!std::isfinite(f) || std::fabs(f) > 1e9f)
+            return std::nan("");
+        return f;
+    }
+    if (e.kind == FinderElement::Signed) {
+        const int bits = 8 * e.size;
+        const qint64 v = raw;
+        return double(v >= (qint64(1) << (bits - 1)) ? v - (qint64(1) << bits) : v);
+    }
+    return double(raw);
+}
+
+QString hexAddress(qint64 a)
+{
+    return QStringLiteral("0x") + QString::number(a, 16).toUpper();
+}
+
+// How smooth a block of values is along its rows and down its columns, from 0 (no better than
+// values in no order) to 1 (no steps at all), and whether it is worth proposing at all.
+struct BlockStats
+{
+    double rowSmooth = 0.0;
+    double columnSmooth = 0.0;
+    double smooth = 0.0;
+    bool flat = false;      // every value equal, or more than half of them
+    bool monotonic = false; // one strictly monotonic run: an axis, not a table
+    bool valid = false;     // no unreadable value
+};
+
+BlockStats blockStats(const std::vector<double> &v, int rows, int columns)
+{
+    BlockStats s;
+    const qsizetype n = qsizetype(rows) * columns;
+    if (n < 2 || qsizetype(v.size()) < n)
+        return s;
+    double mean = 0.0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (std::isnan(v[i]))
+            return s;
+        mean += v[i];
+    }
+    s.valid = true;
+    mean /= double(n);
+    double var = 0.0;
+    for (qsizetype i = 0; i < n; ++i)
+        var += (v[i] - mean) * (v[i] - mean);
+    const double sigma = std::sqrt(var / double(n));
+    bool up = true, down = true;
+    for (qsizetype i = 1; i < n; ++i) {
+        up = up && v[i] > v[i - 1];
+        down = down && v[i] < v[i - 1];
+    }
+    s.monotonic = up || down;
+    if (sigma <= 0.0) {
+        s.flat = true;
+        return s;
+    }
+    // The scale of the values is their mean distance from the median, which a few values far
+    // from the rest (a count after erased bytes) do not inflate as they do the deviation.
+    std::vector<double> sorted(v.begin(), v.begin() + n);
+    std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
+    const double median = sorted[size_t(n / 2)];
+    double spread = 0.0;
+    for (qsizetype i = 0; i < n; ++i)
+        spread += std::fabs(v[i] - median);
+    spread /= double(n);
+    if (spread <= 0.0) {
+        // More than half the values are one value: as weak as a table of one value.
+        s.flat = true;
+        return s;
+    }
+    const double scale = SpreadStep * spread;
+    int parts = 0;
+    if (columns >= 2) {
+        double sum = 0.0;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 1; c < columns; ++c)
+                sum += std::fabs(v[r * columns + c] - v[r * columns + c - 1]);
+        s.rowSmooth = std::clamp(1.0 - sum / (double(rows) * (columns - 1)) / scale, 0.0, 1.0);
+        ++parts;
+    }
+    if (rows >= 2) {
+        double sum = 0.0;
+        for (qsizetype i = columns; i < n; ++i)
+            sum += std::fabs(v[i] - v[i - columns]);
+        s.columnSmooth = std::clamp(1.0 - sum / double(n - columns) / scale, 0.0, 1.0);
+        ++parts;
+    }
+    s.smooth = (s.rowSmooth + s.columnSmooth) / qMax(parts, 1);
+    return s;
+}
+
+std::vector<double> readBlock(const uint8_t *image, qint64 at, qint64 count, const FinderElement &e)
+{
+    std::vector<double> v(static_cast<size_t>(count));
+    for (qint64 i = 0; i < count; ++i)
+        v[size_t(i)] = valueAt(image, at + i * e.size, e);
+    return v;
+}
+
+// Strictly monotonic in one direction, read as unsigned or as signed; the kind it holds in
+// is written to kind.
+bool monotonicAxis(
+    const uint8_t *image, qint64 at, int points, int size, bool littleEndian, int *kind)
+{
+    for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)}) {
+        const FinderElement e{size, littleEndian, k};
+        double prev = valueAt(image, at, e);
+        int up = 0, down = 0;
+        for (int i = 1; i < points; ++i) {
+            const double v = valueAt(image, at + qint64(i) * size, e);
+            up += v > prev;
+            down += v < prev;
+            prev = v;
+        }
+        if (up == points - 1 || down == points - 1) {
+            *kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+double sizeFactor(qint64 cells)
+{
+    return std::clamp(std::log2(double(qMax<qint64>(cells, 1))) / 8.0, 0.0, 1.0);
+}
+
+QString smoothText(const BlockStats &s, int rows, int columns)
+{
+    if (s.flat)
+        return QStringLiteral("valori tutti uguali");
+    QStringList parts;
+    if (columns >= 2)
+        parts << QStringLiteral("righe lisce %1").arg(s.rowSmooth, 0, 'f', 2);
+    if (rows >= 2)
+        parts << QStringLiteral("colonne lisce %1").arg(s.columnSmooth, 0, 'f', 2);
+    return parts.join(QStringLiteral(", "));
+}
+
+// The best block found starting at one element, kept as numbers until it is chosen.
+struct BlockReading
+{
+    double score = 0.0;
+    double weight = 0.0;
+    int rows = 0;
+    int columns = 0;
+    double rowSmooth = 0.0, columnSmooth = 0.0, top = 0.0, bottom = 0.0, wrap = 0.0;
+};
+
+struct CountFormat
+{
+    int size;
+    bool littleEndian;
+};
+
+// Inclusive byte ranges already taken, for non-overlap checks in logarithmic time.
+class Occupancy
+{
+public:
+    bool overlaps(qint64 first, qint64 last) const
+    {
+        auto it = spans.upper_bound(last); // first span starting after last
+        if (it == spans.begin())
+            return false;
+        --it;
+        return it->second >= first;
+    }
+    // Known maps may overlap each other: spans are merged so that each start's end is exact.
+    void add(qint64 first, qint64 last)
+    {
+        if (first > last)
+            return;
+        auto it = spans.upper_bound(first);
+        if (it != spans.begin()) {
+            auto before = std::prev(it);
+            if (before->second >= first) {
+                first = before->first;
+                last = qMax(last, before->second);
+                it = spans.erase(before);
+            }
+        }
+        while (it != spans.end() && it->first <= last) {
+            last = qMax(last, it->second);
+            it = spans.erase(it);
+        }
+        spans.emplace(first, last);
+    }
+
+private:
+    std::map<qint64, qint64> spans;
+};
+
+struct AxisFormat
+{
+    int size;
+    bool littleEndian;
+};
+
+struct Finder
+{
+    const uint8_t *image = nullptr;
+    qint64 size = 0;
+    MapFinderOptions options;
+    MapFinderProgress progress;
+    bool cancelled = false;
+    // A reading with what it rests on, put into words only when it is proposed.
+    struct Found
+    {
+        MapCandidate candidate;
+        BlockReading block; // for blocks without stored axes
+        BlockStats stats;   // for readings with stored axes
+        bool countLittleEndian = true;
+        qint64 followedBy = -1; // a count and axis right after the values
+    };
+    std::vector<Found> found;
+    // Axis lengths seen as a point count before a monotonic axis, and where.
+    std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
+    // Counts and axes found, from the first count to the end of the last axis.
+    struct Header
+    {
+        qint64 start;
+        qint64 end;
+        bool table;
+    };
+    std::vector<Header> headers;
+
+    bool report(int percent)
+    {
+        if (!cancelled && progress && !progress(percent))
+            cancelled = true;
+        return !cancelled;
+    }
+
+    int countAt(qint64 p, const CountFormat &f) const
+    {
+        if (p < 0 || p + f.size > size)
+            return -1;
+        return int(rawAt(image, p, f.size, f.littleEndian));
+    }
+
+    bool axisAt(qint64 at, int points, const CountFormat &f, FinderElement *axis) const
+    {
+        if (points < 2 || points > MaxAxisPoints || at < 0 || at + qint64(points) * f.size > size)
+            return false;
+        int kind = 0;
+        if (!monotonicAxis(image, at, points, f.size, f.littleEndian, &kind))
+            return false;
+        *axis = FinderElement{f.size, f.littleEndian, kind};
+        return true;
+    }
+
+    // The best reading of the values after a header ending at z as a rows × columns block,
+    // among the element types that suit counts of this format; words start at an even
+    // address, after a pad byte when needed. False when no reading fits in the image.
+    bool bestReading(qint64 z,
+                     int rows,
+                     int columns,
+                     const CountFormat &f,
+                     FinderElement *best,
+                     BlockStats *bestStats,
+                     qint64 *at) const
+    {
+        const qint64 cells = qint64(rows) * columns;
+        std::vector<FinderElement> choices;
+        for (int s : {1, 2}) {
+            for (bool le : {f.littleEndian, !f.littleEndian}) {
+                if (s == 1 && le != f.littleEndian)
+                    continue;
+                for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
+                    choices.push_back(FinderElement{s, le, k});
+            }
+        }
+        bool any = false;
+        double bestValue = -1.0;
+        for (const FinderElement &e : choices) {
+            const qint64 start = e.size > 1 && (z & 1) ? z + 1 : z;
+            if (start + cells * e.size > size)
+                continue;
+            const std::vector<double> values = readBlock(image, start, cells, e);
+            const BlockStats st = blockStats(values, rows, columns);
+            if (!st.valid)
+                continue;
+            // Words whose bytes past where the bytes would end are all the filler that follows
+            // (erased flash, padding): too wide a reading took the filler in.
+            if (e.size > 1 && !st.flat && fillerFrom(z + cells, start + cells * e.size))
+                continue;
+            // A wider reading must be clearly smoother: a table of bytes read as words stays
+            // smooth, and would take the bytes after it too.
+            const double value = st.flat ? 0.5
+                                         : st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
+                                               - (e.littleEndian != f.littleEndian ? 0.02 : 0);
+            if (value > bestValue) {
+                bestValue = value;
+                *best = e;
+                *bestStats = st;
+                *at = start;
+                any = true;
+            }
+        }
+        return any;
+    }
+
+    // Whether the bytes from `from` to `end` and the byte after them are one value.
+    bool fillerFrom(qint64 from, qint64 end) const
+    {
+        if (from >= end || end >= size)
+            return false;
+        for (qint64 p = from; p <= end; ++p)
+            if (image[p] != image[from])
+                return false;
+        return true;
+    }
+
+    // Whether the bytes before a table's values read as one more row of it: then its "counts
+    // and axes" are values of a table around it, not a header.
+    bool continuesAbove(qint64 z, int rows, int columns, const FinderElement &e) const
+    {
+        const qint64 above = z - qint64(columns) * e.size;
+        if (above < 0)
+            return false;
+        const std::vector<double> v = readBlock(image, above, qint64(rows + 1) * columns, e);
+        double edge = 0.0, inside = 0.0;
+        for (int c = 0; c < columns; ++c)
+            edge += std::fabs(v[size_t(columns + c)] - v[size_t(c)]);
+        for (qsizetype i = 2 * columns; i < qsizetype(v.size()); ++i)
+            inside += std::fabs(v[size_t(i)] - v[size_t(i - columns)]);
+        edge /= columns;
+        inside /= double(qint64(rows - 1) * columns);
+        return edge <= inside;
+    }
+
+    // Whether a monotonic axis stops where its count says: inside a longer monotonic run any
+    // value can be read as the count of the values after it.
+    bool runEndsAt(qint64 at, int points, const FinderElement &e) const
+    {
+        const qint64 next = at + qint64(points) * e.size;
+        if (next + e.size > size)
+            return true;
+        const double last = valueAt(image, next - e.size, e);
+        const double before = valueAt(image, next - 2 * e.size, e);
+        const double after = valueAt(image, next, e);
+        return last > before ? after <= last : after >= last;
+    }
+
+    void noteAxis(qint64 at, int points, const FinderElement &e)
+    {
+        if (points >= 4)
+            axesByLength[points].push_back({at, e});
+    }
+
+    void addInline(qint64 header,
+                   qint64 z,
+                   int rows,
+                   int columns,
+                   qint64 xAt,
+                   const FinderElement &xe,
+                   qint64 yAt,
+                   const FinderElement &ye,
+                   const CountFormat &f)
+    {
+        FinderElement e;
+        BlockStats st;
+        if (!bestReading(z, rows, columns, f, &e, &st, &z) || (rows > 1 && st.monotonic))
+            return;
+        // Counts and short monotonic runs are common in code; the values must read as a
+        // table too, or be all equal (a table not yet calibrated).
+        if (!st.flat && (st.smooth < 0.5 || (columns > 1 && st.rowSmooth < 0.3)))
+            return;
+        if (rows > 1 && !st.flat && continuesAbove(z, rows, columns, e))
+            return;
+        if (rows > 1) {
+            noteAxis(yAt, rows, ye);
+            noteAxis(xAt, columns, xe);
+        }
+        const int axisPoints = (rows > 1 ? rows : 0) + columns;
+        const double axisStrength = std::clamp((axisPoints - 2) / 8.0, 0.0, 1.0);
+        const double smooth = st.flat ? 0.4 : st.smooth;
+        MapCandidate c;
+        c.zAddress = z;
+        c.rows = rows;
+        c.columns = columns;
+        c.element = e;
+        c.xAddress = xAt;
+        c.xElement = xe;
+        c.yAddress = yAt;
+        c.yElement = ye;
+        c.headerStart = header;
+        c.countSize = f.size;
+        // Stored counts and axes are strong evidence: the cells they explain count more than a
+        // block's without them, so a short header read inside a table does not outweigh it.
+        c.weight = 0.0; // set with the score below
+        c.score = 100.0
+                  * (0.25 + 0.1 * axisStrength + 0.45 * smooth
+                     + 0.2 * sizeFactor(qint64(rows) * columns));
+        c.weight = c.score * std::sqrt(double(qint64(rows) * columns + axisPoints + 2)) * 1.5;
+        Found entry;
+        entry.candidate = c;
+        entry.stats = st;
+        entry.countLittleEndian = f.littleEndian;
+        found.push_back(entry);
+    }
+
+    // An axis of points elements, after a pad byte when words would start at an odd address.
+    bool axisAfter(qint64 at,
+                   int points,
+                   const AxisFormat &a,
+                   qint64 *start,
+                   qint64 *end,
+                   FinderElement *axis) const
+    {
+        *start = a.size > 1 && (at & 1) ? at + 1 : at;
+        *end = *start + qint64(points) * a.size;
+        return axisAt(*start, points, CountFormat{a.size, a.littleEndian}, axis);
+    }
+
+    // Point counts followed by monotonic axes and values: [n1][n2][Y][X][Z] and
+    // [n1][Y][n2][X][Z] for tables, [n][X][Z] for curves. Axes may be bytes or words whatever
+    // the counts are; words start at even addresses.
+    void searchInline()
+    {
+        const CountFormat formats[] = {{1, true}, {2, true}, {2, false}};
+        for (int fi = 0; fi < 3; ++fi) {
+            const CountFormat &f = formats[fi];
+            const std::vector<AxisFormat> axisFormats
+                = f.size == 1 ? std::vector<AxisFormat>{{1, true}, {2, true}, {2, false}}
+                              : std::vector<AxisFormat>{{2, f.littleEndian}, {1, true}};
+            for (qint64 p = 0; p + f.size <= size; p += f.size) {
+                if ((p & 0xFFFF) == 0 && !report(int(fi * 10 + 10 * p / qMax<qint64>(size, 1))))
+                    return;
+                const int n1 = countAt(p, f);
+                if (n1 < 2 || n1 > MaxAxisPoints)
+                    continue;
+                const int n2 = countAt(p + f.size, f);
+                const bool twoCounts
+                    = n2 >= 2 && n2 <= MaxAxisPoints && n1 * n2 >= 6 && n1 * n2 <= MaxCells;
+                for (const AxisFormat &af1 : axisFormats) {
+                    FinderElement a1, a2;
+                    qint64 y, yEnd, x, xEnd;
+                    if (twoCounts && axisAfter(p + 2 * f.size, n1, af1, &y, &yEnd, &a1)) {
+                        for (const AxisFormat &af2 : axisFormats) {
+                            if (!axisAfter(yEnd, n2, af2, &x, &xEnd, &a2))
+                                continue;
+                            noteHeader(p, xEnd, true);
+                            addInline(p, xEnd, n1, n2, x, a2, y, a1, f);
+                        }
+                    }
+                    if (!axisAfter(p + f.size, n1, af1, &y, &yEnd, &a1))
+                        continue;
+                    // Axes stored alone give the sides of tables without their own axes.
+                    if (af1.size == f.size && runEndsAt(y, n1, a1))
+                        noteAxis(y, n1, a1);
+                    const qint64 second = f.size > 1 && (yEnd & 1) ? yEnd + 1 : yEnd;
+                    const int m = countAt(second, f);
+                    bool table = false;
+                    if (m >= 2 && m <= MaxAxisPoints && n1 * m >= 6 && n1 * m <= MaxCells) {
+                        for (const AxisFormat &af2 : axisFormats) {
+                            if (!axisAfter(second + f.size, m, af2, &x, &xEnd, &a2))
+                                continue;
+                            table = true;
+                            noteHeader(p, xEnd, true);
+                            addInline(p, xEnd, n1, m, x, a2, y, a1, f);
+                        }
+                    }
+                    noteHeader(p, yEnd, false);
+                    if (n1 >= MinCurvePoints && !table)
+                        addInline(p, yEnd, 1, n1, y, a1, -1, FinderElement{}, f);
+                }
+            }
+        }
+    }
+
+    void noteHeader(qint64 start, qint64 end, bool table)
+    {
+        headers.push_back(Header{start, end, table});
+    }
+
+    // Whether the X axis goes on rising (or falling) into the first value after it.
+    bool axisRunsOn(const MapCandidate &c) const
+    {
+        const FinderElement &x = c.xElement;
+        const qint64 end = c.xAddress + qint64(c.columns) * x.size;
+        const double last = valueAt(image, end - x.size, x);
+        const double before = valueAt(image, end - 2 * x.size, x);
+        const double next = valueAt(image, c.zAddress, c.element);
+        return last > before ? next > last : next < last;
+    }
+
+    // Drops readings that took a point count for an axis point: where another reading's header
+    // begins inside a reading's header and ends where its values start, or runs past that
+    // while the reading's last axis runs on into its values; or where a table's header holds
+    // a curve's.
+    void dropSwallowedCounts()
+    {
+        std::sort(headers.begin(), headers.end(), [](const Header &a, const Header &b) {
+            return a.start != b.start ? a.start < b.start : a.end < b.end;
+        });
+        // Readings with stored axes, by where their header begins.
+        std::vector<Header> readings;
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0)
+                readings.push_back(
+                    Header{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1});
+        std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
+            return a.start != b.start ? a.start < b.start : a.end < b.end;
+        });
+        auto from = [](const std::vector<Header> &list, qint64 at) {
+            return std::lower_bound(list.begin(), list.end(), at,
+                                    [](const Header &h, qint64 p) { return h.start < p; });
+        };
+        auto swallowed = [&](const Found &f) {
+            const MapCandidate &c = f.candidate;
+            if (c.headerStart < 0)
+                return false;
+            const qint64 z = c.zAddress;
+            const bool runsOn = axisRunsOn(c);
+            for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z;
+                 ++it) {
+                if (it->start > c.headerStart && (it->end == z || (it->end > z && runsOn)))
+                    return true;
+                if (c.rows == 1 && it->start == c.headerStart && it->table && it->end > z)
+                    return true;
+            }
+            // A curve read inside a table's counts and axes is part of them.
+            if (c.rows == 1) {
+                for (const Header &t : readings)
+                    if (t.table && t.start < c.headerStart && t.end > c.headerStart && t.end >= z)
+                        return true;
+            }
+            // Any count and axis that begins inside this reading's axes and runs into its values
+            // means the axes are part of a longer run, when the last axis runs on into the
+            // values too.
+            const qint64 axes = c.headerStart + qint64(c.rows > 1 ? 2 : 1) * c.countSize;
+            if (runsOn)
+                for (auto it = from(headers, axes); it != headers.end() && it->start < z; ++it)
+                    if (it->end > z)
+                        return true;
+            // A curve whose values begin with a count and its axis is an axis stored alone.
+            if (c.rows == 1)
+                for (auto it = from(headers, z); it != headers.end() && it->start == z; ++it)
+                    return true;
+            return false;
+        };
+        found.erase(std::remove_if(found.begin(), found.end(), swallowed), found.end());
+    }
+
+    // The axis lengths seen most often are the widths and heights of tables whose axes are
+    // stored elsewhere; chance monotonic runs in code spread over every length instead.
+    std::vector<int> axisLengths() const
+    {
+        std::vector<std::pair<qsizetype, int>> counted;
+        for (const auto &[n, where] : axesByLength)
+            if (n >= 4 && n <= MaxAxisPoints && where.size() >= 2)
+                counted.push_back({-qsizetype(where.size()), n});
+        std::sort(counted.begin(), counted.end());
+        std::vector<int> lengths;
+        for (const auto &[count, n] : counted)
+            if (lengths.size() < size_t(MaxLengths))
+                lengths.push_back(n);
+        if (lengths.size() < 2)
+            lengths = {4, 5, 6, 8, 10, 12, 16};
+        std::sort(lengths.begin(), lengths.end());
+        return lengths;
+    }
+
+    // Blocks of smooth values whose sides are axis lengths, bounded by a step in the values at
+    // their first and last rows: tables whose axes are stored elsewhere or not at all.
+    void searchHeaderless(const FinderElement &e,
+                          const std::vector<int> &lengths,
+                          int percentFrom,
+                          int percentTo)
+    {
+        const qint64 n = size / e.size;
+        if (n < 8)
+            return;
+        const int maxSpan = MaxCells + MaxAxisPoints + 1;
+        const qint64 chunk = 8192;
+        std::vector<double> v, p1, ph, pv;
+        std::vector<long double> p2;
+        std::vector<int> bad;
+        std::vector<BlockReading> bestAt;
+        for (qint64 c0 = 0; c0 < n; c0 += chunk) {
+            if (!report(percentFrom + int((percentTo - percentFrom) * c0 / n)))
+                return;
+            // Values from one row before the chunk to past its last block.
+            const qint64 from = qMax<qint64>(0, c0 - MaxAxisPoints);
+            const qint64 to = qMin(n, c0 + chunk + maxSpan);
+            const qint64 len = to - from;
+            v.assign(size_t(len), 0.0);
+            p1.assign(size_t(len + 1), 0.0);
+            p2.assign(size_t(len + 1), 0.0L);
+            ph.assign(size_t(len + 1), 0.0);
+            bad.assign(size_t(len + 1), 0);
+            // Sums of values less the first one, so that large values keep their precision.
+            double base = std::nan("");
+            for (qint64 i = 0; i < len && std::isnan(base); ++i)
+                base = valueAt(image, (from + i) * e.size, e);
+            for (qint64 i = 0; i < len; ++i) {
+                double x = valueAt(image, (from + i) * e.size, e);
+                const bool nan = std::isnan(x) || std::isnan(base);
+                x = nan ? 0.0 : x - base;
+                v[size_t(i)] = x;
+                bad[size_t(i + 1)] = bad[size_t(i)] + (nan ? 1 : 0);
+                p1[size_t(i + 1)] = p1[size_t(i)] + x;
+                p2[size_t(i + 1)] = p2[size_t(i)] + (long double)x * x;
+                ph[size_t(i + 1)] = ph[size_t(i)] + (i > 0 ? std::fabs(x - v[size_t(i - 1)]) : 0.0);
+            }
+            bestAt.assign(size_t(chunk), BlockReading{});
+            const auto sigmaOf = [&](qint64 a, qint64 b) {
+                const long double k = (long double)(b - a);
+                const long double m = (long double)(p1[size_t(b)] - p1[size_t(a)]) / k;
+                const long double var = (p2[size_t(b)] - p2[size_t(a)]) / k - m * m;
+                return var > 0 ? double(std::sqrt(var)) : 0.0;
+            };
+            for (int columns : lengths) {
+                pv.assign(size_t(len + 1), 0.0);
+                for (qint64 i = 0; i < len; ++i)
+                    pv[size_t(i + 1)]
+                        = pv[size_t(i)]
+                          + (i >= columns ? std::fabs(v[size_t(i)] - v[size_t(i - columns)]) : 0.0);
+                for (qint64 s = c0; s < qMin(n, c0 + chunk); ++s) {
+                    const qint64 ls = s - from;
+                    if (ls + 2 * columns > len)
+                        break;
+                    if (bad[size_t(ls + 2 * columns)] != bad[size_t(ls)])
+                        continue;
+                    // The first two rows must already read as part of a table.
+                    const double sg2 = sigmaOf(ls, ls + 2 * columns);
+                    if (sg2 <= 0.0)
+                        continue;
+                    const double limit = 0.5 * RandomStep * sg2;
+                    if ((pv[size_t(ls + 2 * columns)] - pv[size_t(ls + columns)]) / columns > limit
+                        || (ph[size_t(ls + 2 * columns)] - ph[size_t(ls + 1)]) / (2 * columns - 1)
+                               > limit)
+                        continue;
+                    for (int rows : lengths) {
+                        if (qint64(rows) * columns > MaxCells)
+                            break;
+                        considerBlock(s, ls, rows, columns, len, v, ph, pv, bad, sigmaOf,
+                                      bestAt[size_t(s - c0)]);
+                    }
+                }
+            }
+            // Of the blocks of this view that overlap, only the weightiest can be proposed.
+            std::vector<qint64> order;
+            for (qint64 i = 0; i < chunk && c0 + i < n; ++i)
+                if (bestAt[size_t(i)].rows > 0)
+                    order.push_back(i);
+            std::stable_sort(order.begin(), order.end(), [&](qint64 a, qint64 b) {
+                return bestAt[size_t(a)].weight > bestAt[size_t(b)].weight;
+            });
+            Occupancy kept;
+            for (qint64 i : order) {
+                const BlockReading &b = bestAt[size_t(i)];
+                const qint64 last = i + qint64(b.rows) * b.columns - 1;
+                if (kept.overlaps(i, last))
+                    continue;
+                kept.add(i, last);
+                MapCandidate c;
+                c.zAddress = (c0 + i) * e.size;
+                c.rows = b.rows;
+                c.columns = b.columns;
+                c.element = e;
+                c.score = b.score;
+                c.weight = b.weight;
+                Found entry;
+                entry.candidate = c;
+                entry.block = b;
+                found.push_back(entry);
+            }
+        }
+    }
+
+    template<typename SigmaOf>
+    void considerBlock(qint64 s,
+                       qint64 ls,
+                       int rows,
+                       int columns,
+                       qint64 len,
+                       const std::vector<double> &v,
+                       const std::vector<double> &ph,
+                       const std::vector<double> &pv,
+                       const std::vector<int> &bad,
+                       const SigmaOf &sigmaOf,
+                       BlockReading &best) const
+    {
+        const qint64 cells = qint64(rows) * columns;
+        const qint64 end = ls + cells;
+        if (end > len || bad[size_t(end)] != bad[size_t(ls)])
+            return;
+        const double sigma = sigmaOf(ls, end);
+        if (sigma <= 0.0)
+            return;
+        const double scale = RandomStep * sigma;
+        // A first or last row of one value that the bytes around carry on is filler (erased
+        // flash, padding) taken into the block, not part of a table.
+        if ((end < len && ph[size_t(end)] == ph[size_t(end - columns + 1)]
+             && v[size_t(end)] == v[size_t(end - 1)])
+            || (ls > 0 && ph[size_t(ls + columns)] == ph[size_t(ls + 1)]
+                && v[size_t(ls - 1)] == v[size_t(ls)]))
+            return;
+        const double dv = (pv[size_t(end)] - pv[size_t(ls + columns)]) / double(cells - columns);
+        if (dv > 0.5 * scale)
+            return;
+        double wraps = 0.0;
+        double rowSteps[MaxAxisPoints];
+        for (int r = 1; r < rows; ++r) {
+            const qint64 at = ls + qint64(r) * columns;
+            wraps += std::fabs(v[size_t(at)] - v[size_t(at - 1)]);
+            rowSteps[r - 1] = (pv[size_t(at + columns)] - pv[size_t(at)]) / columns;
+        }
+        const double dh
+            = (ph[size_t(end)] - ph[size_t(ls + 1)] - wraps) / (double(rows) * (columns - 1));
+        const double rowSmooth = std::clamp(1.0 - dh / scale, 0.0, 1.0);
+        const double columnSmooth = std::clamp(1.0 - dv / scale, 0.0, 1.0);
+        if (rowSmooth < 0.5)
+            return;
+        const double smooth = (rowSmooth + columnSmooth) / 2.0;
+        // A table begins and ends where the values step away from its first and last rows by
+        // more than they step between the rows next to those: a table that merely steepens
+        // does not end there.
+        const double floor = scale * 0.02;
+        const double firstStep = qMax(rows > 1 ? rowSteps[0] : dv, floor);
+        const double lastStep = qMax(rows > 1 ? rowSteps[rows - 2] : dv, floor);
+        double top = 1.0, bottom = 1.0, topStep = 0.0, bottomStep = 0.0;
+        if (ls >= columns && bad[size_t(ls)] == bad[size_t(ls - columns)]) {
+            topStep = (pv[size_t(ls + columns)] - pv[size_t(ls)]) / columns;
+            top = std::clamp((topStep / firstStep - 1.0) / 2.0, 0.0, 1.0);
+        } else if (s >= columns) {
+            top = 0.0;
+        }
+        if (end + columns <= len && bad[size_t(end + columns)] == bad[size_t(end)]) {
+            bottomStep = (pv[size_t(end + columns)] - pv[size_t(end)]) / columns;
+            bottom = std::clamp((bottomStep / lastStep - 1.0) / 2.0, 0.0, 1.0);
+        }
+        const double wrapStep = rows > 1 ? wraps / (rows - 1) : 0.0;
+        const double wrap = std::clamp((wrapStep / qMax(dh, floor) - 1.0) / 2.0, 0.0, 1.0);
+        // Without stored axes a block is weaker evidence than one with them.
+        const double score
+            = 85.0
+              * (0.5 * smooth + 0.1 * top + 0.1 * bottom + 0.1 * wrap + 0.2 * sizeFactor(cells));
+        if (score < options.minimumScore)
+            return;
+        // Overlapping readings are weighed by the cells they explain: a part of a table is as
+        // smooth as the whole, and two tables read as one step from one to the other inside
+        // about as far as they step at the block's edges.
+        const double largestStep
+            = rows > 1 ? *std::max_element(rowSteps, rowSteps + rows - 1) : 0.0;
+        const double edgeStep
+            = qMin(topStep > 0 ? topStep : bottomStep, bottomStep > 0 ? bottomStep : topStep);
+        const bool splits = edgeStep > 0 && largestStep >= 0.8 * edgeStep;
+        // Tables of one size are often stored back to back: a block whose neighbours of its
+        // size read as tables too is in step with them.
+        int neighbours = 0;
+        for (const qint64 at : {ls - cells, end}) {
+            const qint64 stop = at + cells;
+            if (at < 0 || stop > len || bad[size_t(stop)] != bad[size_t(at)])
+                continue;
+            const double sg = sigmaOf(at, stop);
+            // A first or last row of one value carried on around it is filler, not a table.
+            if (sg <= 0.0
+                || (stop < len && ph[size_t(stop)] == ph[size_t(stop - columns + 1)]
+                    && v[size_t(stop)] == v[size_t(stop - 1)])
+                || (at > 0 && ph[size_t(at + columns)] == ph[size_t(at + 1)]
+                    && v[size_t(at - 1)] == v[size_t(at)]))
+                continue;
+            double seams = 0.0;
+            for (int r = 1; r < rows; ++r) {
+                const qint64 p = at + qint64(r) * columns;
+                seams += std::fabs(v[size_t(p)] - v[size_t(p - 1)]);
+            }
+            const double h
+                = (ph[size_t(stop)] - ph[size_t(at + 1)] - seams) / (double(rows) * (columns - 1));
+            const double d
+                = (pv[size_t(stop)] - pv[size_t(at + columns)]) / double(cells - columns);
+            neighbours += h <= 0.5 * RandomStep * sg && d <= 0.5 * RandomStep * sg;
+        }
+        const double weight
+            = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0) * (1.0 + 0.25 * neighbours);
+        if (weight <= best.weight)
+            return;
+        best = BlockReading{score,        weight, rows,   columns, rowSmooth,
+                            columnSmooth, top,    bottom, wrap};
+    }
+
+    // Checks a block proposed from running sums on its own values: a table, not an axis or a
+    // ramp read in rows, and not bytes that read as well one by one (or words two by two).
+    bool confirm(const MapCandidate &c) const
+    {
+        if (c.headerStart >= 0)
+            return true;
+        const qint64 cells = qint64(c.rows) * c.columns;
+        const std::vector<double> v = readBlock(image, c.zAddress, cells, c.element);
+        const BlockStats st = blockStats(v, c.rows, c.columns);
+        if (!st.valid || st.flat)
+            return false;
+        int up = 0, down = 0;
+        for (qint64 i = 1; i < cells; ++i) {
+            up += v[size_t(i)] > v[size_t(i - 1)];
+            down += v[size_t(i)] < v[size_t(i - 1)];
+        }
+        if (qMin(up, down) <= 1)
+            return false;
+        for (int narrower = c.element.size / 2; narrower >= 1; narrower /= 2) {
+            const int factor = c.element.size / narrower;
+            for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)}) {
+                const FinderElement e{narrower, c.element.littleEndian, k};
+                const BlockStats n = blockStats(readBlock(image, c.zAddress, cells * factor, e),
+                                                c.rows, c.columns * factor);
+                if (n.valid && !n.flat && n.smooth >= st.smooth - 0.05)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // Tables lie packed: one whose last value is followed at once by another point count
+    // and axis is bounded where it says.
+    void markAdjacency()
+    {
+        std::vector<qint64> starts;
+        for (const Header &h : headers)
+            starts.push_back(h.start);
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        for (Found &f : found) {
+            MapCandidate &c = f.candidate;
+            const qint64 next = c.lastByte() + 1;
+            for (qint64 at : {next, next + 1}) {
+                if (std::binary_search(starts.begin(), starts.end(), at)) {
+                    c.score = qMin(100.0, c.score + 8.0);
+                    c.weight *= 1.3;
+                    f.followedBy = at;
+                    break;
+                }
+            }
+        }
+    }
+
+    // The evidence of a proposed reading, in words.
+    void describe(Found &f) const
+    {
+        MapCandidate &c = f.candidate;
+        if (c.headerStart >= 0) {
+            const QString countType = c.countSize == 1
+                                          ? QStringLiteral("8 bit")
+                                          : QStringLiteral("16 bit %1")
+                                                .arg(f.countLittleEndian ? QStringLiteral("LoHi")
+                                                                         : QStringLiteral("HiLo"));
+            c.evidence << (c.rows > 1 ? QStringLiteral("conteggi degli assi %1 × %2 (%3) @%4")
+                                            .arg(c.rows)
+                                            .arg(c.columns)
+                                            .arg(countType, hexAddress(c.headerStart))
+                                      : QStringLiteral("conteggio dell'asse %1 (%2) @%3")
+                                            .arg(c.columns)
+                                            .arg(countType, hexAddress(c.headerStart)));
+            c.evidence << (c.rows > 1
+                               ? QStringLiteral("assi monotoni @%1 e @%2")
+                                     .arg(hexAddress(c.yAddress), hexAddress(c.xAddress))
+                               : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
+            c.evidence << smoothText(f.stats, c.rows, c.columns);
+            c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
+        } else {
+            const BlockReading &b = f.block;
+            c.evidence << QStringLiteral("nessun conteggio degli assi davanti ai valori")
+                       << QStringLiteral("righe lisce %1, colonne lisce %2")
+                              .arg(b.rowSmooth, 0, 'f', 2)
+                              .arg(b.columnSmooth, 0, 'f', 2)
+                       << QStringLiteral("larghezza %1 e altezza %2 pari ad assi trovati")
+                              .arg(b.columns)
+                              .arg(b.rows)
+                       << QStringLiteral("salto dei valori prima %1, dopo %2, a capo riga %3")
+                              .arg(b.top, 0, 'f', 2)
+                              .arg(b.bottom, 0, 'f', 2)
+                              .arg(b.wrap, 0, 'f', 2);
+        }
+        if (f.followedBy >= 0)
+            c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
+                              .arg(hexAddress(f.followedBy));
+    }
+
+    // The nearest axis of the right length stored apart from the table, offered as a guess.
+    void guessAxes(MapCandidate &c) const
+    {
+        auto nearest = [&](int points, qint64 *at, FinderElement *e) {
+            const auto it = axesByLength.find(points);
+            if (it == axesByLength.end())
+                return;
+            qint64 bestDistance = -1;
+            for (const auto &[where, element] : it->second) {
+                const qint64 d = qAbs(where - c.zAddress);
+                if (bestDistance < 0 || d < bestDistance) {
+                    bestDistance = d;
+                    *at = where;
+                    *e = element;
+                }
+            }
+        };
+        nearest(c.columns, &c.xAddress, &c.xElement);
+        if (c.rows > 1)
+            nearest(c.rows, &c.yAddress, &c.yElement);
+        if (c.xAddress >= 0 || c.yAddress >= 0)
+            c.evidence << QStringLiteral("assi supposti: i più vicini con quei punti");
+    }
+};
+
+bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
+{
+    if (a.score != b.score)
+        return a.score > b.score;
+    if (a.zAddress != b.zAddress)
+        return a.zAddress < b.zAddress;
+    if (a.headerStart != b.headerStart)
+        return a.headerStart > b.headerStart;
+    if (a.rows * a.columns != b.rows * b.columns)
+        return a.rows * a.columns > b.rows * b.columns;
+    if (a.columns != b.columns)
+        return a.columns > b.columns;
+    if (a.element.size != b.element.size)
+        return a.element.size < b.element.size;
+    if (a.element.littleEndian != b.element.littleEndian)
+        return a.element.littleEndian;
+    return a.element.kind < b.element.kind;
+}
+
+// Of overlapping readings, the one that explains most is taken.
+bool takenFirst(const MapCandidate &a, const MapCandidate &b)
+{
+    if (a.weight != b.weight)
+        return a.weight > b.weight;
+    return lessCandidate(a, b);
+}
+
+} // namespace
+
+int FinderElement::organisation() const
+{
+    if (size == 1)
+        return Organisation8Bit;
+    if (size == 4)
+        return Organisation32Bit;
+    return littleEndian ? Organisation16BitLoHi : Organisation16BitHiLo;
+}
+
+QString FinderElement::label() const
+{
+    QString text = QStringLiteral("%1 Bit").arg(8 * size);
+    if (kind == Signed)
+        text += QStringLiteral(" con segno");
+    else if (kind == Float)
+        text += QStringLiteral(" float");
+    if (size > 1)
+        text += littleEndian ? QStringLiteral(" (LoHi)") : QStringLiteral(" (HiLo)");
+    return text;
+}
+
+MapFinderResult findMaps(const uint8_t *image,
+                         qint64 size,
+                         const MapFinderOptions &options,
+                         const MapFinderProgress &progress)
+{
+    MapFinderResult result;
+    if (!image || size <= 0)
+        return result;
+    Finder f;
+    f.image = image;
+    f.size = size;
+    f.options = options;
+    f.progress = progress;
+    f.searchInline();
+    const FinderElement views[] = {
+        {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
+        {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
+        {2, false, FinderElement::Unsigned}, {2, false, FinderElement::Signed},
+        {4, true, FinderElement::Unsigned},  {4, false, FinderElement::Unsigned},
+        {4, true, FinderElement::Float},     {4, false, FinderElement::Float},
+    };
+    const int count = int(std::size(views));
+    const std::vector<int> lengths = f.axisLengths();
+    for (int i = 0; i < count && !f.cancelled; ++i)
+        f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
+
+    f.dropSwallowedCounts();
+    f.markAdjacency();
+    std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
+        return takenFirst(a.candidate, b.candidate);
+    });
+    Occupancy taken;
+    for (const MapDefinition &m : options.known) {
+        const MapRanges r = mapRanges(m);
+        for (const ByteRange &b : {r.data, r.xAxis, r.yAxis, r.header})
+            if (b.isValid())
+                taken.add(b.start, b.end);
+    }
+    for (Finder::Found &entry : f.found) {
+        MapCandidate &c = entry.candidate;
+        if (c.score < options.minimumScore || c.lastByte() >= size
+            || taken.overlaps(c.firstByte(), c.lastByte()))
+            continue;
+        if (!f.confirm(c))
+            continue;
+        f.describe(entry);
+        if (c.headerStart < 0)
+            f.guessAxes(c);
+        taken.add(c.firstByte(), c.lastByte());
+        result.candidates.push_back(c);
+    }
+    std::sort(result.candidates.begin(), result.candidates.end(), lessCandidate);
+    result.cancelled = f.cancelled;
+    if (!f.cancelled && progress)
+        progress(100);
+    return result;
+}
+
+QString candidateName(const MapCandidate &c)
+{
+    return QStringLiteral("Mappa potenziale %1x%2 @%3")
+        .arg(c.rows)
+        .arg(c.columns)
+        .arg(hexAddress(c.zAddress));
+}
+
+MapDefinition candidateDefinition(const MapCandidate &c, const uint8_t *image, qint64 size)
+{
+    MapDefinition d;
+    d.name = candidateName(c);
+    d.comment = c.evidence.join(QStringLiteral("; "));
+    d.characteristicType = c.rows > 1 ? QStringLiteral("MAP") : QStringLiteral("CURVE");
+    d.rows = c.rows;
+    d.columns = c.columns;
+    d.mapOffset = int(c.zAddress);
+    d.dataType = c.element.organisation();
+    d.littleEndian = c.element.littleEndian;
+    d.zElementSize = c.element.size;
+    d.zValueKind = c.element.kind;
+    auto axis = [&](qint64 at, const FinderElement &e, int *offset, int *type, int *source,
+                    bool *le, int *elementSize, int *kind) {
+        *offset = at >= 0 ? int(at) : -1;
+        *source = at >= 0 ? 1 : 0;
+        if (at >= 0) {
+            *type = e.organisation();
+            *le = e.littleEndian;
+            *elementSize = e.size;
+            *kind = e.kind;
+        }
+    };
+    axis(c.xAddress, c.xElement, &d.xAxisOffset, &d.xDataType, &d.xAxisSource, &d.xLittleEndian,
+         &d.xElementSize, &d.xValueKind);
+    axis(c.yAddress, c.yElement, &d.yAxisOffset, &d.yDataType, &d.yAxisSource, &d.yLittleEndian,
+         &d.yElementSize, &d.yValueKind);
+    if (c.rows <= 1)
+        d.yAxisSource = 0;
+    d.xAxis = readXAxis(d, image, size);
+    d.yAxis = readYAxis(d, image, size);
+    return d;
+}
+
+QList<double> candidateValues(const MapCandidate &c, const uint8_t *image, qint64 size)
+{
+    const qint64 cells = qint64(c.rows) * c.columns;
+    if (!image || c.zAddress < 0 || c.rows < 1 || c.columns < 1 || cells > MaxCells
+        || (c.element.size != 1 && c.element.size != 2 && c.element.size != 4)
+        || c.zAddress + cells * c.element.size > size)
+        return {};
+    QList<double> values;
+    values.reserve(cells);
+    for (qint64 i = 0; i < cells; ++i)
+        values.append(valueAt(image, c.zAddress + i * c.element.size, c.element));
+    return values;
+}

@@ -1,0 +1,402 @@
+// The map finder on images built here, with tables of every kind among decoys, and on the real
+// images of the shared data with their community definitions.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include "recognition/mapfinder.h"
+#include "testsupport.h"
+
+#include <cmath>
+
+namespace {
+
+enum class Layout { CountsFirst8, CountsFirst16, Curve8, AxesElsewhere, NoAxes };
+
+// An image being built: a background, and tables written into it.
+struct Builder
+{
+    QByteArray bytes;
+
+    explicit Builder(int size, char fill = char(0xFF))
+        : bytes(size, fill)
+    {
+    }
+
+    // Bytes that look like machine code: no order from one to the next.
+    void noise(int from, int to, quint32 seed)
+    {
+        for (int i = from; i < to; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            bytes[i] = char(seed >> 24);
+        }
+    }
+    void put(qint64 at, quint32 value, int size, bool littleEndian)
+    {
+        for (int i = 0; i < size; ++i)
+            bytes[at + (littleEndian ? i : size - 1 - i)] = char(value >> (8 * i));
+    }
+    // A rising axis from 10 to top, bending; returns the address after it.
+    qint64 axis(qint64 at, int points, int size, bool littleEndian, int top)
+    {
+        for (int i = 0; i < points; ++i)
+            put(at + qint64(i) * size,
+                quint32(10 + std::lround((top - 10) * std::pow(double(i) / (points - 1), 1.3))),
+                size, littleEndian);
+        return at + qint64(points) * size;
+    }
+    // A smooth surface, as a calibration table is: it rises along both sides, bending.
+    qint64 values(qint64 at, int rows, int columns, int size, bool littleEndian, bool isSigned)
+    {
+        const double top = size == 1 ? 200.0 : 40000.0;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                const double x = double(c) / qMax(columns - 1, 1),
+                             y = double(r) / qMax(rows - 1, 1);
+                double v = top * (0.1 + 0.5 * x * x + 0.35 * y + 0.05 * std::sin(3 * x * y));
+                if (isSigned)
+                    v -= top / 2;
+                put(at + (qint64(r) * columns + c) * size, quint32(qint32(std::lround(v))), size,
+                    littleEndian);
+            }
+        }
+        return at + qint64(rows) * columns * size;
+    }
+};
+
+// Writes a table in the layout asked for and returns its values' address.
+qint64 writeTable(Builder &b,
+                  qint64 at,
+                  Layout layout,
+                  int rows,
+                  int columns,
+                  int size,
+                  bool littleEndian,
+                  bool isSigned)
+{
+    switch (layout) {
+    case Layout::CountsFirst8:
+        b.put(at, quint32(rows), 1, true);
+        b.put(at + 1, quint32(columns), 1, true);
+        at = b.axis(b.axis(at + 2, rows, 1, true, 180), columns, 1, true, 250);
+        break;
+    case Layout::CountsFirst16:
+        b.put(at, quint32(rows), 2, littleEndian);
+        b.put(at + 2, quint32(columns), 2, littleEndian);
+        at = b.axis(b.axis(at + 4, rows, 2, littleEndian, 6000), columns, 2, littleEndian, 9000);
+        break;
+    case Layout::Curve8:
+        b.put(at, quint32(columns), 1, true);
+        at = b.axis(at + 1, columns, 1, true, 160);
+        break;
+    case Layout::AxesElsewhere:
+        // The axes lie apart, each with its count, and other tables share them.
+        for (int k = 0; k < 2; ++k) {
+            b.put(0x100 + 0x40 * k, quint32(rows), 1, true);
+            b.axis(0x101 + 0x40 * k, rows, 1, true, 180);
+            b.put(0x120 + 0x40 * k, quint32(columns), 1, true);
+            b.axis(0x121 + 0x40 * k, columns, 1, true, 250);
+        }
+        break;
+    case Layout::NoAxes:
+        break;
+    }
+    b.values(at, rows, columns, size, littleEndian, isSigned);
+    return at;
+}
+
+bool hasCandidate(const MapFinderResult &r, qint64 z, int rows, int columns, int size)
+{
+    for (const MapCandidate &c : r.candidates)
+        if (c.zAddress == z && c.rows == rows && c.columns == columns && c.element.size == size)
+            return true;
+    return false;
+}
+
+QString describe(const MapFinderResult &r)
+{
+    QStringList lines;
+    for (const MapCandidate &c : r.candidates)
+        lines << QStringLiteral("%1 %2x%3 %4 %5")
+                     .arg(c.zAddress, 0, 16)
+                     .arg(c.rows)
+                     .arg(c.columns)
+                     .arg(c.element.label())
+                     .arg(c.score, 0, 'f', 1);
+    return lines.join(QStringLiteral("; "));
+}
+
+MapFinderResult find(const QByteArray &bytes, const MapFinderOptions &options = {})
+{
+    return findMaps(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size(), options);
+}
+
+// The tables a TunerPro definition gives: address, rows, columns and element size.
+struct DefinedTable
+{
+    qint64 z = -1;
+    int rows = 0, columns = 0, bits = 8;
+    bool hasAxis = false;
+};
+
+QList<DefinedTable> readXdf(const QString &path)
+{
+    QFile file(path);
+    QList<DefinedTable> tables;
+    if (!file.open(QIODevice::ReadOnly))
+        return tables;
+    QXmlStreamReader xml(&file);
+    DefinedTable t;
+    QString axis;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("XDFTABLE"))
+            t = DefinedTable{};
+        else if (xml.isStartElement() && xml.name() == QLatin1String("XDFAXIS"))
+            axis = xml.attributes().value(QLatin1String("id")).toString();
+        else if (xml.isStartElement() && xml.name() == QLatin1String("EMBEDDEDDATA")) {
+            const auto a = xml.attributes();
+            bool ok = false;
+            const qint64 address
+                = a.value(QLatin1String("mmedaddress")).toString().toLongLong(&ok, 0);
+            if (!ok)
+                continue;
+            if (axis == QLatin1String("z")) {
+                t.z = address;
+                t.rows = qMax(1, a.value(QLatin1String("mmedrowcount")).toInt());
+                t.columns = qMax(1, a.value(QLatin1String("mmedcolcount")).toInt());
+                t.bits = a.value(QLatin1String("mmedelementsizebits")).toInt();
+            } else {
+                t.hasAxis = true;
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("XDFTABLE")
+                   && t.z >= 0
+                   // Words at an odd address are a slip of the definition (see the data README).
+                   && !(t.bits >= 16 && t.z % 2 == 1)) {
+            tables.append(t);
+        }
+    }
+    return tables;
+}
+
+} // namespace
+
+class TestMapFinder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void findsTablesOfEveryKind_data()
+    {
+        QTest::addColumn<int>("layout");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<bool>("isSigned");
+        QTest::addColumn<bool>("atEnd");
+        QTest::addColumn<bool>("noisy");
+        const int c8 = int(Layout::CountsFirst8), c16 = int(Layout::CountsFirst16);
+        QTest::newRow("8-bit counts, bytes")
+            << c8 << 12 << 16 << 1 << true << false << false << true;
+        QTest::newRow("8-bit counts, signed bytes")
+            << c8 << 8 << 10 << 1 << true << true << false << true;
+        QTest::newRow("8-bit counts, words") << c8 << 8 << 8 << 2 << true << false << false << true;
+        QTest::newRow("16-bit counts LoHi")
+            << c16 << 16 << 12 << 2 << true << false << false << true;
+        QTest::newRow("16-bit counts HiLo")
+            << c16 << 10 << 12 << 2 << false << false << false << true;
+        QTest::newRow("16-bit counts, signed words")
+            << c16 << 8 << 8 << 2 << true << true << false << true;
+        QTest::newRow("curve") << int(Layout::Curve8) << 1 << 10 << 1 << true << false << false
+                               << true;
+        QTest::newRow("at the very end") << c8 << 8 << 8 << 1 << true << false << true << true;
+        QTest::newRow("axes elsewhere")
+            << int(Layout::AxesElsewhere) << 16 << 12 << 1 << true << false << false << false;
+        QTest::newRow("no axes, words HiLo")
+            << int(Layout::NoAxes) << 8 << 10 << 2 << false << false << false << false;
+        QTest::newRow("no axes, 32-bit")
+            << int(Layout::NoAxes) << 8 << 12 << 4 << true << false << false << false;
+    }
+
+    void findsTablesOfEveryKind()
+    {
+        QFETCH(int, layout);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(int, size);
+        QFETCH(bool, littleEndian);
+        QFETCH(bool, isSigned);
+        QFETCH(bool, atEnd);
+        QFETCH(bool, noisy);
+        Builder b(0x2000);
+        if (noisy)
+            b.noise(0, 0x2000, 7);
+        // The table's span, to place it so that its last value is the image's last byte.
+        Builder probe(0x2000);
+        const qint64 span
+            = writeTable(probe, 0x800, Layout(layout), rows, columns, size, littleEndian, isSigned)
+              - 0x800 + qint64(rows) * columns * size;
+        const qint64 at = atEnd ? 0x2000 - span : 0x800;
+        const qint64 z
+            = writeTable(b, at, Layout(layout), rows, columns, size, littleEndian, isSigned);
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, rows, columns, size), qPrintable(describe(r)));
+        const MapCandidate &best = r.candidates.first();
+        QVERIFY2(best.zAddress == z, qPrintable(describe(r)));
+        QCOMPARE(best.element.littleEndian || size == 1, littleEndian || size == 1);
+        if (isSigned)
+            QCOMPARE(best.element.kind, int(FinderElement::Signed));
+        if (layout == int(Layout::CountsFirst8) || layout == int(Layout::CountsFirst16)) {
+            QVERIFY2(best.yAddress == at + 2 * (layout == int(Layout::CountsFirst8) ? 1 : 2),
+                     qPrintable(best.evidence.join(QLatin1Char('|'))));
+            QVERIFY(best.xAddress > best.yAddress && best.xAddress < z);
+        }
+        // The same image gives the same list.
+        QCOMPARE(describe(find(b.bytes)), describe(r));
+        // A table already known is left out.
+        MapFinderOptions known;
+        known.known.append(candidateDefinition(
+            best, reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size()));
+        QVERIFY(!hasCandidate(find(b.bytes, known), z, rows, columns, size));
+    }
+
+    void proposesNothingInDecoys_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        Builder code(0x10000);
+        code.noise(0, code.bytes.size(), 12345);
+        QTest::newRow("code-like bytes") << code.bytes;
+        QByteArray text;
+        while (text.size() < 0x4000)
+            text += "Copyright (c) control unit software, all rights reserved. ERROR %d at %s\n";
+        QTest::newRow("text") << text;
+        QTest::newRow("blank flash") << QByteArray(0x8000, char(0xFF));
+        QTest::newRow("erased to zero") << QByteArray(0x8000, char(0));
+        // A count and a long monotonic run with nothing like a table after it.
+        Builder run(0x2000);
+        run.noise(0, 0x2000, 99);
+        run.put(0x800, 16, 1, true);
+        run.axis(0x801, 16, 1, true, 250);
+        run.put(0x900, 24, 2, true);
+        run.axis(0x902, 24, 2, true, 30000);
+        QTest::newRow("monotonic run without a table") << run.bytes;
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("one count") << QByteArray(1, char(8));
+        QTest::newRow("counts at the end") << QByteArray::fromHex("ff08000800");
+    }
+
+    void proposesNothingInDecoys()
+    {
+        QFETCH(QByteArray, bytes);
+        const MapFinderResult r = find(bytes);
+        QVERIFY2(r.candidates.isEmpty(), qPrintable(describe(r)));
+    }
+
+    // A stray byte before a table's counts makes one more plausible reading, with one more
+    // row that takes the second count for an axis point: the true one wins.
+    void overlappingReadingsResolved()
+    {
+        Builder b(0x1000);
+        b.noise(0, 0x1000, 3);
+        const qint64 z = writeTable(b, 0x400, Layout::CountsFirst8, 8, 8, 1, true, false);
+        b.put(0x3FF, 9, 1, true); // 9 rows, 8 columns: the counts 9, 8 and a Y axis 8, 10, ...
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, 8, 8, 1), qPrintable(describe(r)));
+        for (const MapCandidate &c : r.candidates)
+            QVERIFY(c.lastByte() < 0x3FF || c.firstByte() > z + 63 || c.zAddress == z);
+        QCOMPARE(candidateName(r.candidates.first()),
+                 QStringLiteral("Mappa potenziale 8x8 @0x412"));
+    }
+
+    // A table of words whose last row is zero, in zeros: its own last row, not filler taken in,
+    // since its bytes end there too. Bytes followed by erased flash are not read as words.
+    void tablesEndingInTheirFill_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<char>("fill");
+        QTest::newRow("words, last row and fill zero") << 2 << char(0);
+        QTest::newRow("bytes before erased flash") << 1 << char(0xFF);
+    }
+
+    void tablesEndingInTheirFill()
+    {
+        QFETCH(int, size);
+        QFETCH(char, fill);
+        Builder b(0x1000, fill);
+        const Layout layout = size == 2 ? Layout::CountsFirst16 : Layout::CountsFirst8;
+        const qint64 z = writeTable(b, 0x400, layout, 8, 8, size, true, false);
+        if (fill == 0)
+            b.bytes.replace(int(z + 7 * 8 * size), 8 * size, QByteArray(8 * size, fill));
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, 8, 8, size), qPrintable(describe(r)));
+    }
+
+    void stopsWhenCancelled()
+    {
+        Builder b(0x40000);
+        b.noise(0, b.bytes.size(), 5);
+        int calls = 0;
+        const MapFinderResult r = findMaps(reinterpret_cast<const uint8_t *>(b.bytes.constData()),
+                                           b.bytes.size(), {}, [&](int) { return ++calls < 3; });
+        QVERIFY(r.cancelled);
+        QCOMPARE(calls, 3);
+    }
+
+    // The real images with their community definitions: the share of defined tables found
+    // exactly. The targets are not met yet; the floors keep what is reached.
+    void developmentSetFigures()
+    {
+        const QDir data(QStringLiteral(TESSA_SHARED_DATA_DIR "/definitions"));
+        if (!data.exists())
+            QSKIP("no shared data");
+        const QList<QPair<QString, QString>> pairs{
+            {"me7-8D0907551/8D0907551M-0002-16bit-kfzw.bin",
+             "me7-8D0907551/8D0907551M-16bit-kfzw.xdf"},
+            {"me7-volvo-50GMHJ-50GSHJ/50GMHJ-22GMJVD0-AUT-AWD-US.bin",
+             "me7-volvo-50GMHJ-50GSHJ/50GMHJ.xdf"},
+            {"me7-volvo-50GMHJ-50GSHJ/50GSHJ-22GSI-AUT-AWD-US.bin",
+             "me7-volvo-50GMHJ-50GSHJ/50GSHJ.xdf"}};
+        int maps = 0, mapsFound = 0, curves = 0, curvesFound = 0;
+        for (const auto &[image, xdf] : pairs) {
+            const QByteArray bytes = testsupport::readFile(data.filePath(image));
+            QVERIFY(!bytes.isEmpty());
+            const MapFinderResult r = find(bytes);
+            auto found = [&](const DefinedTable &t) {
+                for (const MapCandidate &c : r.candidates)
+                    if (c.zAddress == t.z && c.rows * c.columns == t.rows * t.columns
+                        && (c.rows == t.rows || c.rows == t.columns))
+                        return true;
+                return false;
+            };
+            QSet<qint64> seen;
+            for (const DefinedTable &t : readXdf(data.filePath(xdf))) {
+                if (seen.contains(t.z))
+                    continue;
+                seen.insert(t.z);
+                if (t.rows >= 4 && t.columns >= 4) {
+                    ++maps;
+                    mapsFound += found(t);
+                } else if (qMin(t.rows, t.columns) == 1 && qMax(t.rows, t.columns) >= 6
+                           && t.hasAxis) {
+                    ++curves;
+                    curvesFound += found(t);
+                }
+            }
+        }
+        qInfo("maps %d/%d, curves %d/%d", mapsFound, maps, curvesFound, curves);
+        QVERIFY(maps > 0 && curves > 0);
+        QVERIFY(mapsFound * 100 >= maps * 35);
+        QVERIFY(curvesFound * 100 >= curves * 20);
+        QEXPECT_FAIL("", "the finder reaches about 40 % of the maps (target 75 %)", Continue);
+        QVERIFY(mapsFound * 100 >= maps * 75);
+        QEXPECT_FAIL("", "the finder reaches about 30 % of the curves (target 60 %)", Continue);
+        QVERIFY(curvesFound * 100 >= curves * 60);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMapFinder)
+#include "tst_mapfinder.moc"
