@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 #define OPEN_FRESH(store, url)                                                                     \
     do {                                                                                           \
         QFETCH(QString, kind);                                                                     \
@@ -43,44 +45,36 @@ private slots:
         QString url;
         OPEN_FRESH(store, url);
         QString error;
-        QVERIFY(store.addCustomer(QStringLiteral("C001"), QStringLiteral("Officina Rossi"),
-                                  QStringLiteral("segreto-1"), &error));
-        QVERIFY(store.addCustomer(QStringLiteral("C002"), QStringLiteral("Garage Bianchi"),
-                                  QStringLiteral("segreto-1"), &error));
-        QVERIFY(!store.addCustomer(QStringLiteral("C001"), QStringLiteral("Doppio"),
-                                   QStringLiteral("x"), &error));
-        QVERIFY(!store.addCustomer(QStringLiteral(" C003"), QStringLiteral("Spazi"),
-                                   QStringLiteral("x"), &error));
+        QVERIFY(store.addCustomer(u"C001"_s, u"Officina Rossi"_s, u"segreto-1"_s, &error));
+        QVERIFY(store.addCustomer(u"C002"_s, u"Garage Bianchi"_s, u"segreto-1"_s, &error));
+        QVERIFY(!store.addCustomer(u"C001"_s, u"Doppio"_s, u"x"_s, &error));
+        QVERIFY(!store.addCustomer(u" C003"_s, u"Spazi"_s, u"x"_s, &error));
 
-        const auto first = store.checkPassword(QStringLiteral("C001"), QStringLiteral("segreto-1"));
+        const auto first = store.checkPassword(u"C001"_s, u"segreto-1"_s);
         QVERIFY(first.has_value());
-        QCOMPARE(first->code, QStringLiteral("C001"));
-        QCOMPARE(first->fullName, QStringLiteral("Officina Rossi"));
-        const auto second
-            = store.checkPassword(QStringLiteral("C002"), QStringLiteral("segreto-1"));
+        QCOMPARE(first->code, u"C001"_s);
+        QCOMPARE(first->fullName, u"Officina Rossi"_s);
+        const auto second = store.checkPassword(u"C002"_s, u"segreto-1"_s);
         QVERIFY(second.has_value());
         QVERIFY(second->id != first->id);
-        QVERIFY(!store.checkPassword(QStringLiteral("C001"), QStringLiteral("segreto-2")));
-        QVERIFY(!store.checkPassword(QStringLiteral("C001"), QStringLiteral("segreto-")));
-        QVERIFY(!store.checkPassword(QStringLiteral("c001"), QStringLiteral("segreto-1")));
-        QVERIFY(!store.checkPassword(QStringLiteral("C009"), QStringLiteral("segreto-1")));
+        QVERIFY(!store.checkPassword(u"C001"_s, u"segreto-2"_s));
+        QVERIFY(!store.checkPassword(u"C001"_s, u"segreto-"_s));
+        QVERIFY(!store.checkPassword(u"c001"_s, u"segreto-1"_s));
+        QVERIFY(!store.checkPassword(u"C009"_s, u"segreto-1"_s));
 
         // An unknown code is checked at the cost of a known one, so time tells nothing.
-        const auto known = store.passwordRecord(QStringLiteral("C001"));
-        const auto unknown = store.passwordRecord(QStringLiteral("C009"));
+        const auto known = store.passwordRecord(u"C001"_s);
+        const auto unknown = store.passwordRecord(u"C009"_s);
         QVERIFY(known.customer && !unknown.customer);
         QCOMPARE(unknown.iterations, known.iterations);
         QCOMPARE(unknown.salt.size(), known.salt.size());
 
         const QString name128(128, QLatin1Char('n'));
-        QVERIFY(store.addCustomer(QStringLiteral("C128"), name128, QStringLiteral("p"), &error));
-        QCOMPARE(store.checkPassword(QStringLiteral("C128"), QStringLiteral("p"))->fullName,
-                 name128);
-        QVERIFY(!store.addCustomer(QStringLiteral("C129"), name128 + QLatin1Char('n'),
-                                   QStringLiteral("p"), &error));
-        QVERIFY(error.contains(QStringLiteral("128")));
-        QVERIFY(!store.addCustomer(QStringLiteral("C130"), QStringLiteral("N"),
-                                   QString(1025, QLatin1Char('p')), &error));
+        QVERIFY(store.addCustomer(u"C128"_s, name128, u"p"_s, &error));
+        QCOMPARE(store.checkPassword(u"C128"_s, u"p"_s)->fullName, name128);
+        QVERIFY(!store.addCustomer(u"C129"_s, name128 + QLatin1Char('n'), u"p"_s, &error));
+        QVERIFY(error.contains(u"128"_s));
+        QVERIFY(!store.addCustomer(u"C130"_s, u"N"_s, QString(1025, QLatin1Char('p')), &error));
     }
 
     void sessions_data() { addStores(); }
@@ -90,17 +84,16 @@ private slots:
         QString url;
         OPEN_FRESH(store, url);
         QString error;
-        QVERIFY(store.addCustomer(QStringLiteral("C001"), QStringLiteral("Officina Rossi"),
-                                  QStringLiteral("pw"), &error));
-        const auto customer = store.checkPassword(QStringLiteral("C001"), QStringLiteral("pw"));
+        QVERIFY(store.addCustomer(u"C001"_s, u"Officina Rossi"_s, u"pw"_s, &error));
+        const auto customer = store.checkPassword(u"C001"_s, u"pw"_s);
         QVERIFY(customer);
         const QString live = store.createSession(*customer, 60, &error);
         const QString other = store.createSession(*customer, 60, &error);
         const QString expired = store.createSession(*customer, 0, &error);
         QCOMPARE(live.size(), 64);
         QVERIFY(live != other);
-        QCOMPARE(store.customerOfToken(live)->code, QStringLiteral("C001"));
-        QCOMPARE(store.customerOfToken(other)->code, QStringLiteral("C001"));
+        QCOMPARE(store.customerOfToken(live)->code, u"C001"_s);
+        QCOMPARE(store.customerOfToken(other)->code, u"C001"_s);
         QVERIFY(!store.customerOfToken(expired));
         QVERIFY(!store.customerOfToken(live.left(63)));
         QVERIFY(!store.customerOfToken(QString()));
@@ -112,7 +105,7 @@ private slots:
         ServiceStore store;
         QString url;
         OPEN_FRESH(store, url);
-        const QString source = m_dir.filePath(QStringLiteral("source%1.ecudrv").arg(m_counter));
+        const QString source = m_dir.filePath(u"source%1.ecudrv"_s.arg(m_counter));
         QVERIFY(!testsupport::writeFile(source, "ECUD driver bytes").isEmpty());
 
         auto entry = [](const char *family, const char *brand, const char *model, const char *group,
@@ -140,36 +133,34 @@ private slots:
         QVERIFY2(!a.isEmpty() && !b.isEmpty() && !c.isEmpty() && !d.isEmpty(), qPrintable(error));
         QCOMPARE(QSet<QString>({a, b, c, d}).size(), 4);
         QVERIFY(store
-                    .addDriver(m_dir.filePath(QStringLiteral("missing")),
-                               entry("X", "X", "X", "", "X", "1", 1), &error)
+                    .addDriver(m_dir.filePath(u"missing"_s), entry("X", "X", "X", "", "X", "1", 1),
+                               &error)
                     .isEmpty());
 
-        QCOMPARE(store.families(),
-                 QStringList({QStringLiteral("EDC17C46"), QStringLiteral("MED17.5")}));
-        const auto groups = store.groups(QStringLiteral("EDC17C46"));
+        QCOMPARE(store.families(), QStringList({u"EDC17C46"_s, u"MED17.5"_s}));
+        const auto groups = store.groups(u"EDC17C46"_s);
         QCOMPARE(groups.size(), 2);
-        QCOMPARE(groups.at(0).brand, QStringLiteral("Fiat"));
-        QCOMPARE(groups.at(0).text, QStringLiteral("2.3 MJ"));
-        QCOMPARE(groups.at(1).model, QStringLiteral("Daily"));
-        QVERIFY(store.groups(QStringLiteral("edc17c46")).isEmpty());
+        QCOMPARE(groups.at(0).brand, u"Fiat"_s);
+        QCOMPARE(groups.at(0).text, u"2.3 MJ"_s);
+        QCOMPARE(groups.at(1).model, u"Daily"_s);
+        QVERIFY(store.groups(u"edc17c46"_s).isEmpty());
 
-        const auto ducato = store.drivers(QStringLiteral("EDC17C46"), QStringLiteral("Fiat"),
-                                          QStringLiteral("Ducato"));
+        const auto ducato = store.drivers(u"EDC17C46"_s, u"Fiat"_s, u"Ducato"_s);
         QCOMPARE(ducato.size(), 2);
         QCOMPARE(ducato.at(0).id, a);
         QCOMPARE(ducato.at(1).id, d);
         const auto one = store.driver(b);
         QVERIFY(one);
-        QCOMPARE(one->family, QStringLiteral("MED17.5"));
-        QCOMPARE(one->brand, QStringLiteral("VW"));
-        QCOMPARE(one->model, QStringLiteral("Golf"));
-        QCOMPARE(one->groupText, QStringLiteral("1.4 TSI"));
-        QCOMPARE(one->name, QStringLiteral("Golf TSI"));
-        QCOMPARE(one->version, QStringLiteral("1"));
+        QCOMPARE(one->family, u"MED17.5"_s);
+        QCOMPARE(one->brand, u"VW"_s);
+        QCOMPARE(one->model, u"Golf"_s);
+        QCOMPARE(one->groupText, u"1.4 TSI"_s);
+        QCOMPARE(one->name, u"Golf TSI"_s);
+        QCOMPARE(one->version, u"1"_s);
         QCOMPARE(one->mapCount, 12);
         QCOMPARE(testsupport::readFile(one->storedFile), QByteArray("ECUD driver bytes"));
         QVERIFY(one->storedFile.startsWith(store.dataFolder()));
-        QVERIFY(!store.driver(QStringLiteral("drv-99")));
+        QVERIFY(!store.driver(u"drv-99"_s));
     }
 
     void requests_data() { addStores(); }
@@ -178,33 +169,29 @@ private slots:
         ServiceStore store;
         QString url;
         OPEN_FRESH(store, url);
-        ServiceStore::DriverRequest r;
-        r.customerCode = QStringLiteral("C001");
-        r.manufacturer = QStringLiteral("Fiat");
-        r.ecuFamily = QStringLiteral("EDC17C46");
-        r.notes = QStringLiteral("Ducato 2019, \"nota\"");
-        r.fileName = QStringLiteral("../../etc/passwd");
+        ServiceStore::DriverRequest r = request();
+        r.notes = u"Ducato 2019, \"nota\""_s;
+        r.fileName = u"../../etc/passwd"_s;
         QString error;
         const QByteArray firmware("\x00\x01\x02firmware", 11);
         QCOMPARE(store.addRequest(r, firmware, &error), 1);
-        r.customerCode = QStringLiteral("C002");
+        r.customerCode = u"C002"_s;
         QCOMPARE(store.addRequest(r, QByteArray(1000, 'x'), &error), 2);
         const auto list = store.requests();
         QCOMPARE(list.size(), 2);
         const ServiceStore::DriverRequest &first = list.at(0);
         QCOMPARE(first.id, 1);
-        QCOMPARE(first.customerCode, QStringLiteral("C001"));
-        QCOMPARE(first.manufacturer, QStringLiteral("Fiat"));
-        QCOMPARE(first.ecuFamily, QStringLiteral("EDC17C46"));
-        QCOMPARE(first.notes, QStringLiteral("Ducato 2019, \"nota\""));
-        QCOMPARE(first.fileName, QStringLiteral("../../etc/passwd"));
+        QCOMPARE(first.customerCode, u"C001"_s);
+        QCOMPARE(first.manufacturer, u"Fiat"_s);
+        QCOMPARE(first.ecuFamily, u"EDC17C46"_s);
+        QCOMPARE(first.notes, u"Ducato 2019, \"nota\""_s);
+        QCOMPARE(first.fileName, u"../../etc/passwd"_s);
         QCOMPARE(first.fileSize, qint64(11));
         QCOMPARE(first.fileSha256,
                  QString::fromLatin1(
                      QCryptographicHash::hash(firmware, QCryptographicHash::Sha256).toHex()));
         // The client's file name is only a label: the stored copy sits in the store's folder.
-        QCOMPARE(QFileInfo(first.storedFile).absolutePath(),
-                 store.dataFolder() + QStringLiteral("/requests"));
+        QCOMPARE(QFileInfo(first.storedFile).absolutePath(), store.dataFolder() + u"/requests"_s);
         QCOMPARE(testsupport::readFile(first.storedFile), firmware);
         QCOMPARE(list.at(1).fileSize, qint64(1000));
 
@@ -213,12 +200,11 @@ private slots:
         QCOMPARE(store.requests().at(2).notes.size(), 4096);
         r.notes += QLatin1Char('n');
         QCOMPARE(store.addRequest(r, "x", &error), 0);
-        QVERIFY(error.contains(QStringLiteral("4096")));
+        QVERIFY(error.contains(u"4096"_s));
         QCOMPARE(store.requests().size(), 3);
         // Nothing is left of the refused one's firmware.
-        QCOMPARE(QDir(store.filesFolder() + QStringLiteral("/requests")).entryList(QDir::Files),
-                 QStringList({QStringLiteral("request-1.bin"), QStringLiteral("request-2.bin"),
-                              QStringLiteral("request-3.bin")}));
+        QCOMPARE(QDir(store.filesFolder() + u"/requests"_s).entryList(QDir::Files),
+                 QStringList({u"request-1.bin"_s, u"request-2.bin"_s, u"request-3.bin"_s}));
     }
 
     // Numbers come from the database: never one taken before, also after the newest row is
@@ -230,28 +216,24 @@ private slots:
         QString url;
         OPEN_FRESH(store, url);
         const QString folder = store.dataFolder();
-        ServiceStore::DriverRequest r;
-        r.customerCode = QStringLiteral("C001");
-        r.manufacturer = QStringLiteral("Fiat");
-        r.ecuFamily = QStringLiteral("EDC17C46");
+        ServiceStore::DriverRequest r = request();
         QString error;
         QCOMPARE(store.addRequest(r, "a", &error), 1);
         QCOMPARE(store.addRequest(r, "b", &error), 2);
         QSqlDatabase db = QSqlDatabase::database(store.connectionName(), false);
         QSqlQuery query(db);
-        QVERIFY(query.exec(QStringLiteral("DELETE FROM requests WHERE id = 2")));
+        QVERIFY(query.exec(u"DELETE FROM requests WHERE id = 2"_s));
         QCOMPARE(store.addRequest(r, "c", &error), 3);
 
         // As a store made before sequences: rows numbered, no sequence yet.
         const bool postgres = store.driverName() == QLatin1String("QPSQL");
         for (const char *table : {"customers", "drivers", "requests", "releases"}) {
             if (postgres)
-                QVERIFY(query.exec(
-                    QStringLiteral("DROP SEQUENCE %1_id_seq").arg(QLatin1String(table))));
+                QVERIFY(query.exec(u"DROP SEQUENCE %1_id_seq"_s.arg(QLatin1String(table))));
         }
         if (!postgres)
-            QVERIFY(query.exec(QStringLiteral("DROP TABLE id_sequences")));
-        QVERIFY(query.exec(QStringLiteral("UPDATE schema_info SET version = 2")));
+            QVERIFY(query.exec(u"DROP TABLE id_sequences"_s));
+        QVERIFY(query.exec(u"UPDATE schema_info SET version = 2"_s));
         ServiceStore reopened;
         QVERIFY2(reopened.open(folder, url, &error), qPrintable(error));
         QCOMPARE(reopened.schemaVersion(), 3);
@@ -262,15 +244,12 @@ private slots:
     {
         ServiceStore store;
         QString error;
-        const QString files = m_dir.filePath(QStringLiteral("shared-files"));
-        QVERIFY(store.open(m_dir.filePath(QStringLiteral("own-data")), QString(), &error, files));
-        ServiceStore::DriverRequest r;
-        r.customerCode = QStringLiteral("C001");
-        r.manufacturer = QStringLiteral("Fiat");
-        r.ecuFamily = QStringLiteral("EDC17C46");
+        const QString files = m_dir.filePath(u"shared-files"_s);
+        QVERIFY(store.open(m_dir.filePath(u"own-data"_s), QString(), &error, files));
+        ServiceStore::DriverRequest r = request();
         QCOMPARE(store.addRequest(r, "firmware", &error), 1);
         const QString stored = store.requests().at(0).storedFile;
-        QCOMPARE(QFileInfo(stored).absolutePath(), files + QStringLiteral("/requests"));
+        QCOMPARE(QFileInfo(stored).absolutePath(), files + u"/requests"_s);
         QCOMPARE(testsupport::readFile(stored), QByteArray("firmware"));
     }
 
@@ -285,14 +264,9 @@ private slots:
             folder = store.dataFolder();
             QCOMPARE(store.release().version, QString());
             QString error;
-            QVERIFY(store.setRelease({QStringLiteral("1.1.7"), QStringLiteral("https://a/1"),
-                                      QStringLiteral("primo"), true},
-                                     &error));
-            QVERIFY(store.setRelease({QStringLiteral("1.2.0"), QStringLiteral("https://a/2"),
-                                      QStringLiteral("secondo"), false},
-                                     &error));
-            QVERIFY(store.addCustomer(QStringLiteral("C001"), QStringLiteral("N"),
-                                      QStringLiteral("p"), &error));
+            QVERIFY(store.setRelease({u"1.1.7"_s, u"https://a/1"_s, u"primo"_s, true}, &error));
+            QVERIFY(store.setRelease({u"1.2.0"_s, u"https://a/2"_s, u"secondo"_s, false}, &error));
+            QVERIFY(store.addCustomer(u"C001"_s, u"N"_s, u"p"_s, &error));
             QCOMPARE(store.schemaVersion(), 3);
         }
         ServiceStore again;
@@ -300,11 +274,11 @@ private slots:
         QVERIFY2(again.open(folder, url, &error), qPrintable(error));
         QCOMPARE(again.schemaVersion(), 3);
         const ServiceStore::Release release = again.release();
-        QCOMPARE(release.version, QStringLiteral("1.2.0"));
-        QCOMPARE(release.downloadUrl, QStringLiteral("https://a/2"));
-        QCOMPARE(release.notes, QStringLiteral("secondo"));
+        QCOMPARE(release.version, u"1.2.0"_s);
+        QCOMPARE(release.downloadUrl, u"https://a/2"_s);
+        QCOMPARE(release.notes, u"secondo"_s);
         QCOMPARE(release.mandatory, false);
-        QVERIFY(again.checkPassword(QStringLiteral("C001"), QStringLiteral("p")));
+        QVERIFY(again.checkPassword(u"C001"_s, u"p"_s));
     }
 
     // What the operator commands store is capped as what customers send.
@@ -313,15 +287,13 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("length");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("family at 128") << "family" << 128 << true;
-        QTest::newRow("family at 129") << "family" << 129 << false;
-        QTest::newRow("release version at 128") << "version" << 128 << true;
-        QTest::newRow("release version at 129") << "version" << 129 << false;
-        QTest::newRow("download URL at 2048") << "url" << 2048 << true;
-        QTest::newRow("download URL at 2049") << "url" << 2049 << false;
-        QTest::newRow("release notes at 4096") << "notes" << 4096 << true;
-        QTest::newRow("release notes at 4097") << "notes" << 4097 << false;
+        for (const auto &[field, cap] :
+             {std::pair{"family", 128}, {"version", 128}, {"url", 2048}, {"notes", 4096}})
+            for (const int length : {cap, cap + 1})
+                QTest::addRow("%s at %d", field, length)
+                    << QString::fromLatin1(field) << length << (length == cap);
     }
+
     void operatorTextCaps()
     {
         QFETCH(QString, field);
@@ -329,20 +301,19 @@ private slots:
         QFETCH(bool, accepted);
         ServiceStore store;
         QString error;
-        QVERIFY(store.open(m_dir.filePath(QStringLiteral("caps%1").arg(++m_counter)), QString(),
-                           &error));
+        QVERIFY(store.open(m_dir.filePath(u"caps%1"_s.arg(++m_counter)), QString(), &error));
         const QString text(length, QLatin1Char('t'));
         if (field == QLatin1String("family")) {
             ServiceStore::DriverEntry entry;
             entry.family = text;
-            entry.brand = entry.model = entry.name = entry.version = QStringLiteral("x");
-            const QString source = m_dir.filePath(QStringLiteral("caps.ecudrv"));
+            entry.brand = entry.model = entry.name = entry.version = u"x"_s;
+            const QString source = m_dir.filePath(u"caps.ecudrv"_s);
             QVERIFY(!testsupport::writeFile(source, "ECUD").isEmpty());
             QCOMPARE(store.addDriver(source, entry, &error).isEmpty(), !accepted);
             QCOMPARE(store.families().size(), accepted ? 1 : 0);
             return;
         }
-        ServiceStore::Release release{QStringLiteral("1.0"), QString(), QString(), false};
+        ServiceStore::Release release{u"1.0"_s, QString(), QString(), false};
         (field == QLatin1String("version") ? release.version
          : field == QLatin1String("url")   ? release.downloadUrl
                                            : release.notes)
@@ -355,44 +326,51 @@ private slots:
     {
         ServiceStore store;
         QString error;
-        QVERIFY(!store.open(m_dir.filePath(QStringLiteral("x")), QStringLiteral("mysql://h/db"),
-                            &error));
-        QVERIFY(error.contains(QStringLiteral("mysql://h/db")));
+        QVERIFY(!store.open(m_dir.filePath(u"x"_s), u"mysql://h/db"_s, &error));
+        QVERIFY(error.contains(u"mysql://h/db"_s));
     }
 
 private:
+    static ServiceStore::DriverRequest request()
+    {
+        ServiceStore::DriverRequest r;
+        r.customerCode = u"C001"_s;
+        r.manufacturer = u"Fiat"_s;
+        r.ecuFamily = u"EDC17C46"_s;
+        return r;
+    }
+
     void addStores()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
+        QTest::newRow("sqlite") << u"sqlite"_s;
+        QTest::newRow("postgresql") << u"postgresql"_s;
     }
 
     // A fresh, empty store of the row's kind; its URL in url (empty for SQLite).
     bool openFresh(ServiceStore &store, QString &url)
     {
         QFETCH(QString, kind);
-        const QString folder = m_dir.filePath(QStringLiteral("store%1").arg(++m_counter));
+        const QString folder = m_dir.filePath(u"store%1"_s.arg(++m_counter));
         url.clear();
         if (kind == QLatin1String("postgresql")) {
             if (!m_postgres->isRunning())
                 return false;
-            const QString name = QStringLiteral("tessa_test_%1").arg(m_counter);
+            const QString name = u"tessa_test_%1"_s.arg(m_counter);
             {
-                QSqlDatabase admin
-                    = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+                QSqlDatabase admin = QSqlDatabase::addDatabase(u"QPSQL"_s, u"admin"_s);
                 const QUrl base(m_postgres->url());
                 admin.setHostName(base.host());
                 admin.setPort(base.port());
                 admin.setUserName(base.userName());
-                admin.setDatabaseName(QStringLiteral("postgres"));
+                admin.setDatabaseName(u"postgres"_s);
                 if (!admin.open())
                     return false;
-                QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + name);
+                QSqlQuery(admin).exec(u"CREATE DATABASE "_s + name);
                 admin.close();
             }
-            QSqlDatabase::removeDatabase(QStringLiteral("admin"));
-            url = m_postgres->url().replace(QStringLiteral("/postgres"), QLatin1Char('/') + name);
+            QSqlDatabase::removeDatabase(u"admin"_s);
+            url = m_postgres->url().replace(u"/postgres"_s, QLatin1Char('/') + name);
         }
         QString error;
         const bool opened = store.open(folder, url, &error);
