@@ -8,6 +8,8 @@
 
 #include "testsupport.h"
 
+using namespace Qt::StringLiterals;
+
 // The operator commands as scripts use them: the built binary, run as a process.
 class TestServiceCli : public QObject
 {
@@ -18,50 +20,42 @@ private slots:
     void commands()
     {
         const QString dataDir = data();
-        QCOMPARE(run({QStringLiteral("add-customer"), QStringLiteral("--data"), dataDir,
-                      QStringLiteral("DEMO01"), QStringLiteral("Officina Demo")},
-                     "Demo-2024\n")
+        QCOMPARE(run({"add-customer", "--data", dataDir, "DEMO01", "Officina Demo"}, "Demo-2024\n")
                      .exitCode,
                  0);
         const auto driver
-            = run({QStringLiteral("add-driver"), QStringLiteral("--data"), dataDir,
-                   QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv"),
-                   QStringLiteral("--family"), QStringLiteral("EDC17C46"),
-                   QStringLiteral("--brand"), QStringLiteral("Volkswagen"),
-                   QStringLiteral("--model"), QStringLiteral("Golf"), QStringLiteral("--version"),
-                   QStringLiteral("3"), QStringLiteral("--group-text"), QStringLiteral("CFFB")});
+            = run({"add-driver", "--data", dataDir, testsupport::example("tessa-demo.ecudrv"),
+                   "--family", "EDC17C46", "--brand", "Volkswagen", "--model", "Golf", "--version",
+                   "3", "--group-text", "CFFB"});
         QCOMPARE(driver.exitCode, 0);
         QCOMPARE(driver.out, QByteArray("drv-1\n"));
-        QCOMPARE(run({QStringLiteral("set-version"), QStringLiteral("--data"), dataDir,
-                      QStringLiteral("1.2.0"), QStringLiteral("--url"),
-                      QStringLiteral("https://dl/x"), QStringLiteral("--notes"),
-                      QStringLiteral("Novità"), QStringLiteral("--mandatory")})
+        QCOMPARE(run({"set-version", "--data", dataDir, "1.2.0", "--url", "https://dl/x", "--notes",
+                      "Novità", "--mandatory"})
                      .exitCode,
                  0);
 
         ServiceStore store;
         QString error;
         QVERIFY(store.open(dataDir, QString(), &error));
-        QVERIFY(store.checkPassword(QStringLiteral("DEMO01"), QStringLiteral("Demo-2024")));
-        const auto entry = store.driver(QStringLiteral("drv-1"));
+        QVERIFY(store.checkPassword(u"DEMO01"_s, u"Demo-2024"_s));
+        const auto entry = store.driver(u"drv-1"_s);
         QVERIFY(entry);
-        QCOMPARE(entry->name, QStringLiteral("tessa-demo"));
+        QCOMPARE(entry->name, u"tessa-demo"_s);
         QCOMPARE(entry->mapCount, 4);
-        QCOMPARE(entry->groupText, QStringLiteral("CFFB"));
+        QCOMPARE(entry->groupText, u"CFFB"_s);
         const ServiceStore::Release release = store.release();
-        QCOMPARE(release.version, QStringLiteral("1.2.0"));
-        QCOMPARE(release.notes, QStringLiteral("Novità"));
+        QCOMPARE(release.version, u"1.2.0"_s);
+        QCOMPARE(release.notes, u"Novità"_s);
         QVERIFY(release.mandatory);
 
         ServiceStore::DriverRequest request;
-        request.customerCode = QStringLiteral("DEMO01");
-        request.manufacturer = QStringLiteral("Fiat");
-        request.ecuFamily = QStringLiteral("EDC17C69");
-        request.notes = QStringLiteral("riga 1\nriga 2");
-        request.fileName = QStringLiteral("ori.bin");
+        request.customerCode = u"DEMO01"_s;
+        request.manufacturer = u"Fiat"_s;
+        request.ecuFamily = u"EDC17C69"_s;
+        request.notes = u"riga 1\nriga 2"_s;
+        request.fileName = u"ori.bin"_s;
         QCOMPARE(store.addRequest(request, QByteArray("abc"), &error), 1);
-        const auto listed
-            = run({QStringLiteral("list-requests"), QStringLiteral("--data"), dataDir});
+        const auto listed = run({"list-requests", "--data", dataDir});
         QCOMPARE(listed.exitCode, 0);
         const QList<QByteArray> lines = listed.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 1);
@@ -69,74 +63,37 @@ private slots:
                                        "\"manufacturer\":\"Fiat\",\"ecu_family\":\"EDC17C69\","
                                        "\"notes\":\"riga 1\\nriga 2\",\"file_name\":\"ori.bin\","
                                        "\"file_size\":3,\"file_sha256\":\"ba7816bf"));
-        const QString exported = m_dir.filePath(QStringLiteral("exported.bin"));
-        QCOMPARE(run({QStringLiteral("export-request"), QStringLiteral("--data"), dataDir,
-                      QStringLiteral("1"), exported})
-                     .exitCode,
-                 0);
+        const QString exported = m_dir.filePath(u"exported.bin"_s);
+        QCOMPARE(run({"export-request", "--data", dataDir, "1", exported}).exitCode, 0);
         QCOMPARE(testsupport::readFile(exported), QByteArray("abc"));
     }
 
     void refusals_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("input");
-        const QString dataDir = m_dir.filePath(QStringLiteral("refusals"));
-        const QString image = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.bin");
-        QTest::newRow("unknown command") << QStringList{"frobnicate"} << QByteArray();
-        QTest::newRow("no password")
-            << QStringList{QStringLiteral("add-customer"), QStringLiteral("--data"), dataDir,
-                           QStringLiteral("C1"), QStringLiteral("N")}
-            << QByteArray();
-        QTest::newRow("no data folder") << QStringList{"set-version", "1.0"} << QByteArray();
-        QTest::newRow("an image is no driver") << QStringList{QStringLiteral("add-driver"),
-                                                              QStringLiteral("--data"),
-                                                              dataDir,
-                                                              image,
-                                                              QStringLiteral("--family"),
-                                                              QStringLiteral("F"),
-                                                              QStringLiteral("--brand"),
-                                                              QStringLiteral("B"),
-                                                              QStringLiteral("--model"),
-                                                              QStringLiteral("M"),
-                                                              QStringLiteral("--version"),
-                                                              QStringLiteral("1")}
-                                               << QByteArray();
-        QTest::newRow("driver without a model")
-            << QStringList{QStringLiteral("add-driver"),
-                           QStringLiteral("--data"),
-                           dataDir,
-                           QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv"),
-                           QStringLiteral("--family"),
-                           QStringLiteral("F"),
-                           QStringLiteral("--brand"),
-                           QStringLiteral("B"),
-                           QStringLiteral("--version"),
-                           QStringLiteral("1")}
-            << QByteArray();
-        QTest::newRow("listen without a port")
-            << QStringList{QStringLiteral("serve"), QStringLiteral("--data"), dataDir,
-                           QStringLiteral("--listen"), QStringLiteral("127.0.0.1")}
-            << QByteArray();
-        QTest::newRow("certificate without key") << QStringList{QStringLiteral("serve"),
-                                                                QStringLiteral("--data"),
-                                                                dataDir,
-                                                                QStringLiteral("--listen"),
-                                                                QStringLiteral("127.0.0.1:0"),
-                                                                QStringLiteral("--tls-cert"),
-                                                                image}
-                                                 << QByteArray();
-        QTest::newRow("unknown request")
-            << QStringList{QStringLiteral("export-request"), QStringLiteral("--data"), dataDir,
-                           QStringLiteral("7"), m_dir.filePath(QStringLiteral("x"))}
-            << QByteArray();
+        QTest::addColumn<QStringList>("arguments"); // nothing comes on stdin
+        const QString data = m_dir.filePath(u"refusals"_s);
+        const QString image = testsupport::example("tessa-demo.bin");
+        const QString driver = testsupport::example("tessa-demo.ecudrv");
+        const auto row = [](const char *tag, const QStringList &arguments) {
+            QTest::newRow(tag) << arguments;
+        };
+        row("unknown command", {"frobnicate"});
+        row("no password", {"add-customer", "--data", data, "C1", "N"});
+        row("no data folder", {"set-version", "1.0"});
+        row("an image is no driver", {"add-driver", "--data", data, image, "--family", "F",
+                                      "--brand", "B", "--model", "M", "--version", "1"});
+        row("driver without a model", {"add-driver", "--data", data, driver, "--family", "F",
+                                       "--brand", "B", "--version", "1"});
+        row("listen without a port", {"serve", "--data", data, "--listen", "127.0.0.1"});
+        row("certificate without key",
+            {"serve", "--data", data, "--listen", "127.0.0.1:0", "--tls-cert", image});
+        row("unknown request", {"export-request", "--data", data, "7", m_dir.filePath(u"x"_s)});
     }
 
     void refusals()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QByteArray, input);
-        const auto r = run(arguments, input);
+        const auto r = run(arguments);
         QCOMPARE(r.exitCode, 1);
         QVERIFY(r.out.isEmpty());
         QVERIFY(r.err.startsWith("tessamorvandi-service: "));
@@ -150,12 +107,10 @@ private slots:
         const quint16 port = probe.serverPort();
         probe.close();
         QProcess service;
-        service.start(QStringLiteral(TESSA_SERVICE_BIN),
-                      {QStringLiteral("serve"), QStringLiteral("--data"), data(),
-                       QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
+        service.start(QStringLiteral(TESSA_SERVICE_BIN), {u"serve"_s, u"--data"_s, data(), u"--listen"_s,
+                                                   u"127.0.0.1:%1"_s.arg(port)});
         QVERIFY(service.waitForReadyRead(10000));
-        QCOMPARE(service.readLine(),
-                 QStringLiteral("listening on 127.0.0.1:%1\n").arg(port).toLatin1());
+        QCOMPARE(service.readLine(), u"listening on 127.0.0.1:%1\n"_s.arg(port).toLatin1());
         service.terminate();
         QVERIFY(service.waitForFinished(5000));
     }
@@ -166,7 +121,7 @@ private:
     {
         return testsupport::runProgram(QStringLiteral(TESSA_SERVICE_BIN), arguments, input);
     }
-    QString data() const { return m_dir.filePath(QStringLiteral("data")); }
+    QString data() const { return m_dir.filePath(u"data"_s); }
 
     QTemporaryDir m_dir;
 };
