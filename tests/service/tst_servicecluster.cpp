@@ -16,6 +16,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString Service = QStringLiteral(TESSA_SERVICE_BIN);
@@ -45,25 +47,18 @@ private slots:
                   "postgresql");
         QVERIFY2(postgres.isRunning(), qPrintable(postgres.reason()));
         QVERIFY(m_dir.isValid());
-        const QString files = m_dir.filePath(QStringLiteral("shared"));
-        auto options = [&](const QString &data) {
-            return QStringList{QStringLiteral("--data"),     m_dir.filePath(data),
-                               QStringLiteral("--database"), postgres.url(),
-                               QStringLiteral("--files"),    files};
+        const QString files = m_dir.filePath(u"shared"_s);
+        // A command of the operator's on the machine whose data folder is data.
+        auto command = [&](const QString &name, const QString &data, const QStringList &more = {}) {
+            const QStringList where{"--data", m_dir.filePath(data), "--database", postgres.url()};
+            return QStringList{name} + where + QStringList{"--files", files} + more;
         };
-        QCOMPARE(run(QStringList{QStringLiteral("add-customer")} + options(QStringLiteral("a"))
-                         + QStringList{QStringLiteral("C001"), QStringLiteral("Officina")},
-                     "segreto\n")
-                     .exitCode,
-                 0);
+        QCOMPARE(run(command("add-customer", "a", {"C001", "Officina"}), "segreto\n").exitCode, 0);
         QStringList drivers;
         for (const char *family : {"EDC17C46", "MED17.5"}) {
-            const auto added = run(
-                QStringList{QStringLiteral("add-driver")} + options(QStringLiteral("a"))
-                + QStringList{DemoDriver, QStringLiteral("--family"), QString::fromLatin1(family),
-                              QStringLiteral("--brand"), QStringLiteral("VW"),
-                              QStringLiteral("--model"), QStringLiteral("Golf"),
-                              QStringLiteral("--version"), QStringLiteral("1")});
+            const auto added = run(command("add-driver", "a",
+                                           {DemoDriver, "--family", QString::fromLatin1(family),
+                                            "--brand", "VW", "--model", "Golf", "--version", "1"}));
             QCOMPARE(added.exitCode, 0);
             drivers << QString::fromLatin1(added.out.trimmed());
         }
@@ -71,14 +66,12 @@ private slots:
         // Both services start at once on the same database.
         std::vector<std::unique_ptr<QProcess>> services;
         QList<QUrl> urls;
-        for (const QString &data : {QStringLiteral("a"), QStringLiteral("b")}) {
+        for (const QString &data : {u"a"_s, u"b"_s}) {
             const quint16 port = freePort();
             services.push_back(std::make_unique<QProcess>());
-            services.back()->start(Service,
-                                   QStringList{QStringLiteral("serve")} + options(data)
-                                       + QStringList{QStringLiteral("--listen"),
-                                                     QStringLiteral("127.0.0.1:%1").arg(port)});
-            urls << QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+            services.back()->start(
+                Service, command("serve", data, {"--listen", u"127.0.0.1:%1"_s.arg(port)}));
+            urls << QUrl(u"http://127.0.0.1:%1/"_s.arg(port));
         }
         for (const auto &service : services) {
             QVERIFY(service->waitForReadyRead(20000));
@@ -89,7 +82,7 @@ private slots:
         QNetworkAccessManager network;
         const QJsonObject signedIn = send(network, urls.at(0), "api/login",
                                           R"({"customer_code":"C001","password":"segreto"})", {});
-        const QByteArray token = signedIn.value(QStringLiteral("token")).toString().toLatin1();
+        const QByteArray token = signedIn.value(u"token"_s).toString().toLatin1();
         QVERIFY(!token.isEmpty());
 
         // Twelve requests, six through each service, all in flight together.
@@ -102,17 +95,17 @@ private slots:
                                               std::pair{"notes", QByteArray::number(i)}}) {
                 QHttpPart part;
                 part.setHeader(QNetworkRequest::ContentDispositionHeader,
-                               QStringLiteral("form-data; name=\"%1\"").arg(QLatin1String(name)));
+                               u"form-data; name=\"%1\""_s.arg(QLatin1String(name)));
                 part.setBody(value);
                 form->append(part);
             }
             QHttpPart file;
             file.setHeader(QNetworkRequest::ContentDispositionHeader,
-                           QStringLiteral("form-data; name=\"firmware\"; filename=\"ori.bin\""));
+                           u"form-data; name=\"firmware\"; filename=\"ori.bin\""_s);
             file.setBody(firmware);
             form->append(file);
             QNetworkRequest request(
-                urls.at(i % 2).resolved(QUrl(QStringLiteral("api/customer/driver-requests"))));
+                urls.at(i % 2).resolved(QUrl(u"api/customer/driver-requests"_s)));
             request.setRawHeader("Authorization", "Bearer " + token);
             QNetworkReply *reply = network.post(request, form);
             form->setParent(reply);
@@ -124,10 +117,8 @@ private slots:
             if (!reply->isFinished())
                 QVERIFY(QSignalSpy(reply, &QNetworkReply::finished).wait(30000));
             QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 201);
-            const int id = QJsonDocument::fromJson(reply->readAll())
-                               .object()
-                               .value(QStringLiteral("request_id"))
-                               .toInt();
+            const int id
+                = QJsonDocument::fromJson(reply->readAll()).object().value(u"request_id"_s).toInt();
             QVERIFY2(!byId.contains(id), "two requests got one number");
             byId.insert(id, it.value());
             reply->deleteLater();
@@ -135,23 +126,19 @@ private slots:
         QCOMPARE(byId.size(), 12);
 
         // A third machine's view: every request listed once, with the bytes that were sent.
-        const auto listed
-            = run(QStringList{QStringLiteral("list-requests")} + options(QStringLiteral("c")));
+        const auto listed = run(command("list-requests", "c"));
         QCOMPARE(listed.exitCode, 0);
         QSet<int> seen;
         for (const QByteArray &line : listed.out.trimmed().split('\n')) {
             const QJsonObject row = QJsonDocument::fromJson(line).object();
-            const int id = row.value(QStringLiteral("request_id")).toInt();
+            const int id = row.value(u"request_id"_s).toInt();
             QVERIFY2(!seen.contains(id), "a request listed twice");
             seen.insert(id);
             QVERIFY(byId.contains(id));
-            QCOMPARE(row.value(QStringLiteral("file_sha256")).toString().toLatin1(),
+            QCOMPARE(row.value(u"file_sha256"_s).toString().toLatin1(),
                      QCryptographicHash::hash(byId.value(id), QCryptographicHash::Sha256).toHex());
-            const QString exported = m_dir.filePath(QStringLiteral("export-%1.bin").arg(id));
-            QCOMPARE(run(QStringList{QStringLiteral("export-request")}
-                         + options(QStringLiteral("c"))
-                         + QStringList{QString::number(id), exported})
-                         .exitCode,
+            const QString exported = m_dir.filePath(u"export-%1.bin"_s.arg(id));
+            QCOMPARE(run(command("export-request", "c", {QString::number(id), exported})).exitCode,
                      0);
             QCOMPARE(testsupport::readFile(exported), byId.value(id));
         }
@@ -162,11 +149,9 @@ private slots:
         for (const QUrl &url : std::as_const(urls)) {
             for (const QString &driver : std::as_const(drivers)) {
                 const QByteArray body
-                    = QJsonDocument(
-                          QJsonObject{
-                              {QStringLiteral("customer_code"), QStringLiteral("C001")},
-                              {QStringLiteral("device_hash"), QString(64, QLatin1Char('a'))},
-                              {QStringLiteral("driver_id"), driver}})
+                    = QJsonDocument(QJsonObject{{u"customer_code"_s, u"C001"_s},
+                                                {u"device_hash"_s, QString(64, QLatin1Char('a'))},
+                                                {u"driver_id"_s, driver}})
                           .toJson(QJsonDocument::Compact);
                 QByteArray raw;
                 send(network, url, "api/drivers/download", body, token, &raw);
