@@ -13,6 +13,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // One connection driven by hand, for what an HTTP library would never send.
@@ -54,7 +56,7 @@ public:
     {
         return QJsonDocument::fromJson(m_answer.mid(m_answer.indexOf("\r\n\r\n") + 4))
             .object()
-            .value(QStringLiteral("message"))
+            .value(u"message"_s)
             .toString();
     }
     void clear() { m_answer.clear(); }
@@ -72,8 +74,7 @@ QByteArray post(const QByteArray &path, qint64 length, const QByteArray &extra =
 
 QByteArray loginBody(const QString &code, const QString &password)
 {
-    return QJsonDocument(QJsonObject{{QStringLiteral("customer_code"), code},
-                                     {QStringLiteral("password"), password}})
+    return QJsonDocument(QJsonObject{{u"customer_code"_s, code}, {u"password"_s, password}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -95,32 +96,30 @@ private slots:
         const ServiceLimits limits = testLimits();
         const QByteArray upload = "/api/customer/driver-requests";
         const QByteArray bearer = "Authorization: Bearer TOKEN\r\n";
-        QTest::newRow("HTTP/1.1 stays open") << status << 200 << false;
-        QTest::newRow("HTTP/1.0 closes")
-            << QByteArray("GET /api/status HTTP/1.0\r\n\r\n") << 200 << true;
-        QTest::newRow("Connection: close closes")
-            << QByteArray("GET /api/status HTTP/1.1\r\nConnection: close\r\n\r\n") << 200 << true;
-        QTest::newRow("two different lengths")
-            << QByteArray(post("/api/login", 2, "Content-Length: 3\r\n") + "{}") << 400 << true;
-        QTest::newRow("JSON body at its cap")
-            << post("/api/login", limits.maxJsonBody) << 0 << false;
-        QTest::newRow("JSON body one byte over")
-            << post("/api/login", limits.maxJsonBody + 1) << 413 << true;
-        QTest::newRow("upload at its cap")
-            << post(upload, limits.maxUploadBody(), bearer) << 0 << false;
-        QTest::newRow("upload one byte over")
-            << post(upload, limits.maxUploadBody() + 1, bearer) << 413 << true;
-        QTest::newRow("upload without a session") << post(upload, 100) << 401 << true;
-        QTest::newRow("head of 15 KiB") << QByteArray(status).insert(
-            status.size() - 2, "X-Pad: " + QByteArray(15000, 'p') + "\r\n")
-                                        << 200 << false;
-        QTest::newRow("head of 17 KiB") << QByteArray(status).insert(
-            status.size() - 2, "X-Pad: " + QByteArray(17000, 'p') + "\r\n")
-                                        << 431 << true;
-        QTest::newRow("endless chunked body")
-            << QByteArray("POST /api/login HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n20000\r\n"
-                          + QByteArray(0x20000, '{'))
-            << 413 << true;
+        const auto row = [](const char *tag, const QByteArray &request, int status, bool closed) {
+            QTest::newRow(tag) << request << status << closed;
+        };
+        const auto padded = [](int bytes) {
+            return QByteArray(status).insert(status.size() - 2,
+                                             "X-Pad: " + QByteArray(bytes, 'p') + "\r\n");
+        };
+        row("HTTP/1.1 stays open", status, 200, false);
+        row("HTTP/1.0 closes", "GET /api/status HTTP/1.0\r\n\r\n", 200, true);
+        row("Connection: close closes", "GET /api/status HTTP/1.1\r\nConnection: close\r\n\r\n",
+            200, true);
+        row("two different lengths", post("/api/login", 2, "Content-Length: 3\r\n") + "{}", 400,
+            true);
+        row("JSON body at its cap", post("/api/login", limits.maxJsonBody), 0, false);
+        row("JSON body one byte over", post("/api/login", limits.maxJsonBody + 1), 413, true);
+        row("upload at its cap", post(upload, limits.maxUploadBody(), bearer), 0, false);
+        row("upload one byte over", post(upload, limits.maxUploadBody() + 1, bearer), 413, true);
+        row("upload without a session", post(upload, 100), 401, true);
+        row("head of 15 KiB", padded(15000), 200, false);
+        row("head of 17 KiB", padded(17000), 431, true);
+        row("endless chunked body",
+            "POST /api/login HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n20000\r\n"
+                + QByteArray(0x20000, '{'),
+            413, true);
     }
 
     void heads()
@@ -206,7 +205,7 @@ private slots:
         QVERIFY2(service.isReady(), qPrintable(service.error()));
         std::vector<std::unique_ptr<RawClient>> logins;
         for (int i = 0; i < 4; ++i) {
-            const QByteArray body = loginBody(QStringLiteral("X%1").arg(i), QStringLiteral("no"));
+            const QByteArray body = loginBody(u"X%1"_s.arg(i), u"no"_s);
             logins.push_back(std::make_unique<RawClient>(service.url().port()));
             logins.back()->send(post("/api/login", body.size()) + body);
         }
@@ -252,16 +251,15 @@ private slots:
             client.wait(10000, true);
             return client.status();
         };
-        QCOMPARE(login(LocalService::customerCode, QStringLiteral("no")), 401);
-        QCOMPARE(login(LocalService::customerCode, QStringLiteral("no")), 401);
+        QCOMPARE(login(LocalService::customerCode, u"no"_s), 401);
+        QCOMPARE(login(LocalService::customerCode, u"no"_s), 401);
         QCOMPARE(login(LocalService::customerCode, LocalService::password), 429);
-        QVERIFY2(client.message().startsWith(
-                     QStringLiteral("Troppi tentativi di accesso: riprova tra ")),
+        QVERIFY2(client.message().startsWith(u"Troppi tentativi di accesso: riprova tra "_s),
                  qPrintable(client.message()));
         const int wait = client.header("Retry-After").toInt();
         QVERIFY(wait > 0 && wait <= 60);
-        QVERIFY(client.message().contains(QStringLiteral(" %1 second").arg(wait)));
-        QCOMPARE(login(QStringLiteral("C002"), QStringLiteral("altra")), 200);
+        QVERIFY(client.message().contains(u" %1 second"_s.arg(wait)));
+        QCOMPARE(login(u"C002"_s, u"altra"_s), 200);
     }
 
     // A driver request's texts up to their caps are kept whole; one character more is refused.
@@ -270,10 +268,10 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("length");
         QTest::addColumn<int>("status");
-        QTest::newRow("manufacturer at 128") << "manufacturer" << 128 << 201;
-        QTest::newRow("manufacturer at 129") << "manufacturer" << 129 << 400;
-        QTest::newRow("notes at 4096") << "notes" << 4096 << 201;
-        QTest::newRow("notes at 4097") << "notes" << 4097 << 400;
+        for (const auto &[field, cap] : {std::pair{"manufacturer", 128}, {"notes", 4096}})
+            for (const int length : {cap, cap + 1})
+                QTest::addRow("%s at %d", field, length)
+                    << QString::fromLatin1(field) << length << (length == cap ? 201 : 400);
     }
 
     void requestTextCaps()
@@ -283,26 +281,24 @@ private slots:
         QFETCH(int, status);
         LocalService service(false, testLimits());
         QVERIFY2(service.isReady(), qPrintable(service.error()));
-        QHash<QString, QString> texts{{QStringLiteral("manufacturer"), QStringLiteral("Fiat")},
-                                      {QStringLiteral("ecu_family"), QStringLiteral("EDC17")},
-                                      {QStringLiteral("notes"), QString()}};
+        QHash<QString, QString> texts{
+            {u"manufacturer"_s, u"Fiat"_s}, {u"ecu_family"_s, u"EDC17"_s}, {u"notes"_s, QString()}};
         texts[field] = QString(length, QChar(0xE0));
         auto *form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
         for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
             QHttpPart part;
             part.setHeader(QNetworkRequest::ContentDispositionHeader,
-                           QStringLiteral("form-data; name=\"%1\"").arg(it.key()));
+                           u"form-data; name=\"%1\""_s.arg(it.key()));
             part.setBody(it.value().toUtf8());
             form->append(part);
         }
         QHttpPart file;
         file.setHeader(QNetworkRequest::ContentDispositionHeader,
-                       QStringLiteral("form-data; name=\"firmware\"; filename=\"ori.bin\""));
+                       u"form-data; name=\"firmware\"; filename=\"ori.bin\""_s);
         file.setBody(QByteArray(100, 'f'));
         form->append(file);
         QNetworkAccessManager network;
-        QNetworkRequest request(
-            service.url().resolved(QUrl(QStringLiteral("api/customer/driver-requests"))));
+        QNetworkRequest request(service.url().resolved(QUrl(u"api/customer/driver-requests"_s)));
         request.setRawHeader("Authorization", "Bearer " + token(service).toLatin1());
         QNetworkReply *reply = network.post(request, form);
         form->setParent(reply);
@@ -315,13 +311,11 @@ private slots:
             QCOMPARE(stored.size(), 1);
             QCOMPARE(field == QLatin1String("notes") ? stored.at(0).notes
                                                      : stored.at(0).manufacturer,
-                     texts.value(field == QLatin1String("notes") ? field
-                                                                 : QStringLiteral("manufacturer")));
+                     texts.value(field == QLatin1String("notes") ? field : u"manufacturer"_s));
         } else {
             QVERIFY(stored.isEmpty());
-            QCOMPARE(
-                answer.value(QStringLiteral("message")).toString(),
-                QStringLiteral("Il campo \"%1\" supera %2 caratteri.").arg(field).arg(length - 1));
+            QCOMPARE(answer.value(u"message"_s).toString(),
+                     u"Il campo \"%1\" supera %2 caratteri."_s.arg(field).arg(length - 1));
         }
         delete reply;
     }
