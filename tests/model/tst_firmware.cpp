@@ -39,55 +39,50 @@ private slots:
         QTest::addColumn<int>("firstDroppedLine");
         QTest::addColumn<bool>("endRecordMissing");
         const char *sixteen = "000102030405060708090A0B0C0D0E0F";
-        QTest::newRow("0x80000000 base, data 0x10000 above")
-            << rec(2, 0, 4, "8001") + rec(16, 0, 0, sixteen) + rec(0, 0, 1) << qint64(0x10010)
-            << ByteList{{0, 0xFF}, {0xFFFF, 0xFF}, {0x10000, 0}, {0x1000F, 15}} << 0 << 0 << false;
-        QTest::newRow("later record overwrites, lower-case digits")
-            << rec(2, 0, 0, "1111") + ":01000100abff\n"
-            << qint64(2) << ByteList{{0, 0x11}, {1, 0xAB}} << 0 << 0 << true;
-        QTest::newRow("CRLF, last line without newline")
-            << QByteArray(":0100000077FF\r\n:0100010088FF") << qint64(2)
-            << ByteList{{0, 0x77}, {1, 0x88}} << 0 << 0 << true;
-        QTest::newRow("short data line dropped whole")
-            << QByteArray(":04000000AABB\n") + rec(1, 4, 0, "CC") << qint64(1)
-            << ByteList{{0, 0xCC}} << 1 << 1 << true;
-        QTest::newRow("data ending at the line's end, no checksum")
-            << QByteArray(":02000000AABB\n") << qint64(2) << ByteList{{0, 0xAA}, {1, 0xBB}} << 0
-            << 0 << true;
-        QTest::newRow("type 04 ending at the line's end, between records")
-            << rec(1, 0, 0, "01") + ":020000040001\n" + rec(1, 0, 0, "02") << qint64(0x10001)
-            << ByteList{{0, 1}, {0x10000, 2}} << 0 << 0 << true;
-        QTest::newRow("type 02 between records")
-            << rec(1, 0, 0, "01") + rec(2, 0, 2, "0001") + rec(1, 0, 0, "02") << qint64(0x11)
-            << ByteList{{0, 1}, {0x10, 2}} << 0 << 0 << true;
-        QTest::newRow("0x80000000 base, data at the window's last byte")
-            << rec(2, 0, 4, "80FF") + rec(1, 0xFFFF, 0, "01") << qint64(0x1000000)
-            << ByteList{{0, 0xFF}, {0xFFFFFF, 1}} << 0 << 0 << true;
-        QTest::newRow("type 04 and 02 with count 1 keep the base")
-            << rec(1, 0, 4, "80") + rec(1, 0, 2, "10") + rec(1, 5, 0, "66") << qint64(1)
-            << ByteList{{0, 0x66}} << 0 << 0 << true;
-        QTest::newRow("type 02 segment base")
-            << rec(2, 0, 2, "1000") + rec(1, 0, 0, "01") + rec(1, 0x10, 0, "02") << qint64(0x11)
-            << ByteList{{0, 1}, {0x10, 2}} << 0 << 0 << true;
-        QTest::newRow("end record stops reading, a 10-character one does not")
-            << rec(1, 0, 0, "01") + ":00000001F\n" + rec(1, 1, 0, "02") + rec(0, 0, 1)
-                   + rec(1, 2, 0, "03")
-            << qint64(2) << ByteList{{1, 2}} << 1 << 2 << false;
-        QTest::newRow("garbage lines and a non-hex data digit skipped")
-            << QByteArray("hello\n:zz000000\n\n :0100000011EE\n:02000000AXCD00\n")
-                   + rec(1, 2, 0, "07")
-            << qint64(1) << ByteList{{0, 7}} << 4 << 1 << true;
-        QTest::newRow("count runs past the line end, nothing read beyond")
-            << QByteArray(":FF000000AABBCCDD00\n") << qint64(0) << ByteList{} << 1 << 1 << true;
-        QTest::newRow("no data, only count 0")
-            << rec(0, 0, 0) + rec(0, 0, 1) << qint64(0) << ByteList{} << 0 << 0 << false;
-        QTest::newRow("span over 256 MiB refused")
-            << rec(1, 0, 0, "01") + rec(2, 0, 4, "7FFF") + rec(1, 0xFFF0, 0, "02") << qint64(0)
-            << ByteList{} << 0 << 0 << true;
-        QTest::newRow("record running past 4 GiB refused, no wrap")
-            << rec(2, 0, 4, "FFFF") + rec(1, 0xFFFF, 0, "01") + rec(2, 0, 4, "0000")
-                   + rec(1, 0, 0, "02")
-            << qint64(0) << ByteList{} << 0 << 0 << true;
+        // dropped and firstDropped: the lines left out; endMissing: no end record.
+        const auto row = [](const char *tag, const QByteArray &text, qint64 size,
+                            const ByteList &bytes, int dropped = 0, int firstDropped = 0,
+                            bool endMissing = true) {
+            QTest::newRow(tag) << text << size << bytes << dropped << firstDropped << endMissing;
+        };
+        row("0x80000000 base, data 0x10000 above",
+            rec(2, 0, 4, "8001") + rec(16, 0, 0, sixteen) + rec(0, 0, 1), 0x10010,
+            {{0, 0xFF}, {0xFFFF, 0xFF}, {0x10000, 0}, {0x1000F, 15}}, 0, 0, false);
+        row("later record overwrites, lower-case digits", rec(2, 0, 0, "1111") + ":01000100abff\n",
+            2, {{0, 0x11}, {1, 0xAB}});
+        row("CRLF, last line without newline", ":0100000077FF\r\n:0100010088FF", 2,
+            {{0, 0x77}, {1, 0x88}});
+        row("short data line dropped whole", QByteArray(":04000000AABB\n") + rec(1, 4, 0, "CC"), 1,
+            {{0, 0xCC}}, 1, 1);
+        row("data ending at the line's end, no checksum", ":02000000AABB\n", 2,
+            {{0, 0xAA}, {1, 0xBB}});
+        row("type 04 ending at the line's end, between records",
+            rec(1, 0, 0, "01") + ":020000040001\n" + rec(1, 0, 0, "02"), 0x10001,
+            {{0, 1}, {0x10000, 2}});
+        row("type 02 between records",
+            rec(1, 0, 0, "01") + rec(2, 0, 2, "0001") + rec(1, 0, 0, "02"), 0x11,
+            {{0, 1}, {0x10, 2}});
+        row("0x80000000 base, data at the window's last byte",
+            rec(2, 0, 4, "80FF") + rec(1, 0xFFFF, 0, "01"), 0x1000000, {{0, 0xFF}, {0xFFFFFF, 1}});
+        row("type 04 and 02 with count 1 keep the base",
+            rec(1, 0, 4, "80") + rec(1, 0, 2, "10") + rec(1, 5, 0, "66"), 1, {{0, 0x66}});
+        row("end record stops reading, a 10-character one does not",
+            rec(1, 0, 0, "01") + ":00000001F\n" + rec(1, 1, 0, "02") + rec(0, 0, 1)
+                + rec(1, 2, 0, "03"),
+            2, {{1, 2}}, 1, 2, false);
+        row("garbage lines and a non-hex data digit skipped",
+            QByteArray("hello\n:zz000000\n\n :0100000011EE\n:02000000AXCD00\n")
+                + rec(1, 2, 0, "07"),
+            1, {{0, 7}}, 4, 1);
+        row("count runs past the line end, nothing read beyond", ":FF000000AABBCCDD00\n", 0, {}, 1,
+            1);
+        row("no data, only count 0", rec(0, 0, 0) + rec(0, 0, 1), 0, {}, 0, 0, false);
+        row("span over 256 MiB refused",
+            rec(1, 0, 0, "01") + rec(2, 0, 4, "7FFF") + rec(1, 0xFFF0, 0, "02"), 0, {});
+        row("record running past 4 GiB refused, no wrap",
+            rec(2, 0, 4, "FFFF") + rec(1, 0xFFFF, 0, "01") + rec(2, 0, 4, "0000")
+                + rec(1, 0, 0, "02"),
+            0, {});
     }
 
     void intelHex()
