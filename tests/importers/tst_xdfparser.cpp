@@ -75,26 +75,24 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("littleEndian");
         QTest::addColumn<double>("first");
-        QTest::newRow("8 bit") << QByteArray("mmedelementsizebits=\"8\"") << QByteArray("FE") << 0
-                               << int(ValueUnsigned) << false << 254.0;
-        QTest::newRow("8 bit signed")
-            << QByteArray("mmedtypeflags=\"0x01\" mmedelementsizebits=\"8\"") << QByteArray("FE")
-            << 0 << int(ValueSigned) << false << -2.0;
-        QTest::newRow("16 bit LSB first")
-            << QByteArray("mmedtypeflags=\"0x02\" mmedelementsizebits=\"16\"") << QByteArray("FEFF")
-            << 1 << int(ValueUnsigned) << true << 65534.0;
-        QTest::newRow("16 bit MSB first signed")
-            << QByteArray("mmedtypeflags=\"0x01\" mmedelementsizebits=\"16\"") << QByteArray("FEFF")
-            << 2 << int(ValueSigned) << false << -257.0;
-        QTest::newRow("32 bit LSB first signed")
-            << QByteArray("mmedtypeflags=\"0x03\" mmedelementsizebits=\"32\"")
-            << QByteArray("FEFFFFFF") << 3 << int(ValueSigned) << true << -2.0;
-        QTest::newRow("32 bit float MSB first")
-            << QByteArray("mmedtypeflags=\"0x10000\" mmedelementsizebits=\"32\"")
-            << QByteArray("3FC00000") << 3 << int(ValueFloat) << false << 1.5;
-        QTest::newRow("32 bit float LSB first, sign flag ignored")
-            << QByteArray("mmedtypeflags=\"0x10003\" mmedelementsizebits=\"32\"")
-            << QByteArray("0000C0BF") << 3 << int(ValueFloat) << true << -1.5;
+        // The element's width is that of the bytes given.
+        const auto row = [](const char *tag, const char *flags, const char *hex, int organisation,
+                            int kind, bool littleEndian, double first) {
+            QByteArray attributes
+                = "mmedelementsizebits=\"" + QByteArray::number(qstrlen(hex) * 4) + '"';
+            if (flags)
+                attributes.prepend(QByteArray("mmedtypeflags=\"") + flags + "\" ");
+            QTest::newRow(tag) << attributes << QByteArray(hex) << organisation << kind
+                               << littleEndian << first;
+        };
+        row("8 bit", nullptr, "FE", 0, ValueUnsigned, false, 254);
+        row("8 bit signed", "0x01", "FE", 0, ValueSigned, false, -2);
+        row("16 bit LSB first", "0x02", "FEFF", 1, ValueUnsigned, true, 65534);
+        row("16 bit MSB first signed", "0x01", "FEFF", 2, ValueSigned, false, -257);
+        row("32 bit LSB first signed", "0x03", "FEFFFFFF", 3, ValueSigned, true, -2);
+        row("32 bit float MSB first", "0x10000", "3FC00000", 3, ValueFloat, false, 1.5);
+        row("32 bit float LSB first, sign flag ignored", "0x10003", "0000C0BF", 3, ValueFloat, true,
+            -1.5);
     }
 
     void typeFlags()
@@ -290,12 +288,14 @@ private slots:
         QTest::addColumn<QByteArray>("base");
         QTest::addColumn<QByteArray>("address");
         QTest::addColumn<int>("offset"); // -1: skipped
-        QTest::newRow("added") << QByteArray("offset=\"0x1000\" subtract=\"0\"")
-                               << QByteArray("0x100") << 0x1100;
-        QTest::newRow("subtracted")
-            << QByteArray("offset=\"0x1000\" subtract=\"1\"") << QByteArray("0x1100") << 0x100;
-        QTest::newRow("subtracted below the image")
-            << QByteArray("offset=\"0x1000\" subtract=\"1\"") << QByteArray("0xFFF") << -1;
+        const auto row
+            = [](const char *tag, const char *subtract, const char *address, int offset) {
+                  QTest::newRow(tag) << QByteArray("offset=\"0x1000\" subtract=\"") + subtract + '"'
+                                     << QByteArray(address) << offset;
+              };
+        row("added", "0", "0x100", 0x1100);
+        row("subtracted", "1", "0x1100", 0x100);
+        row("subtracted below the image", "1", "0xFFF", -1);
     }
 
     void baseOffset()
