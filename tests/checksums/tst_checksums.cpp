@@ -136,8 +136,6 @@ private slots:
         QTest::newRow("parameter page last word")
             << Edit([](QByteArray &i) { put16(i, 0x1fffe, 0x0201); })
             << QStringList{"romsys-param-page"} << 1;
-        QTest::newRow("boot block word") << Edit([](QByteArray &i) { put16(i, 0x100, 0x0005); })
-                                         << QStringList{"main-program", "multipoint"} << 2;
         QTest::newRow("several blocks at once")
             << Edit([](QByteArray &i) {
                    i[0x10300] = 'b';
