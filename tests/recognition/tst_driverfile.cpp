@@ -107,36 +107,13 @@ private slots:
         QVERIFY(read.text2.isNull() && !read.text3.isNull());
     }
 
-    // Each row: the first field of the next version keeps its when-absent value, the fields
-    // this version has come back as written, and the two closing fields are always read.
+    // Each version: the fields it has come back as written, the first field of the next version
+    // keeps its when-absent value, and the two closing fields are always read.
     void olderVersions_data()
     {
         QTest::addColumn<int>("version");
-        QTest::addColumn<int>("category");
-        QTest::addColumn<int>("divisor");
-        QTest::addColumn<int>("byteOrder");
-        QTest::addColumn<double>("rangeTolerance");
-        QTest::addColumn<double>("rawXTolerance");
-        QTest::addColumn<qint64>("absZAddress");
-        QTest::addColumn<int>("absRows");
-        const DriverMap f = fullMap(1);
-        const DriverMap d;
-        QTest::newRow("2") << 2 << d.category << d.xAnchorDivisor << d.byteOrder << d.rangeTolerance
-                           << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("3") << 3 << f.category << d.xAnchorDivisor << d.byteOrder << d.rangeTolerance
-                           << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("4") << 4 << f.category << f.xAnchorDivisor << d.byteOrder << d.rangeTolerance
-                           << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("5") << 5 << f.category << f.xAnchorDivisor << f.byteOrder << d.rangeTolerance
-                           << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("6") << 6 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
-                           << d.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("7") << 7 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
-                           << f.rawXTolerance << d.absZAddress << d.absRows;
-        QTest::newRow("8") << 8 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
-                           << f.rawXTolerance << f.absZAddress << d.absRows;
-        QTest::newRow("9") << 9 << f.category << f.xAnchorDivisor << f.byteOrder << f.rangeTolerance
-                           << f.rawXTolerance << f.absZAddress << f.absRows;
+        for (int version = 2; version <= 9; ++version)
+            QTest::addRow("%d", version) << version;
     }
     void olderVersions()
     {
@@ -150,13 +127,19 @@ private slots:
         // What the version carries survives exactly.
         QCOMPARE(driverFileBytes(read, version), bytes);
         const DriverMap &m = read.maps.at(0);
-        QTEST(int(m.category), "category");
-        QTEST(int(m.xAnchorDivisor), "divisor");
-        QTEST(int(m.byteOrder), "byteOrder");
-        QTEST(m.rangeTolerance, "rangeTolerance");
-        QTEST(m.rawXTolerance, "rawXTolerance");
-        QTEST(m.absZAddress, "absZAddress");
-        QTEST(int(m.absRows), "absRows");
+        const DriverMap full = fullMap(1);
+        const DriverMap absent;
+        // The field as written from the version that brought it, else its when-absent value.
+        const auto since = [&](int first, auto DriverMap::*field) {
+            return version >= first ? full.*field : absent.*field;
+        };
+        QCOMPARE(m.category, since(3, &DriverMap::category));
+        QCOMPARE(m.xAnchorDivisor, since(4, &DriverMap::xAnchorDivisor));
+        QCOMPARE(m.byteOrder, since(5, &DriverMap::byteOrder));
+        QCOMPARE(m.rangeTolerance, since(6, &DriverMap::rangeTolerance));
+        QCOMPARE(m.rawXTolerance, since(7, &DriverMap::rawXTolerance));
+        QCOMPARE(m.absZAddress, since(8, &DriverMap::absZAddress));
+        QCOMPARE(m.absRows, since(9, &DriverMap::absRows));
         QCOMPARE(m.minScore, written.maps.at(0).minScore);
         QCOMPARE(m.signatureValid, true);
     }
