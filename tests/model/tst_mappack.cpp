@@ -11,6 +11,8 @@
 
 #include "testsupport.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray image(int size)
@@ -42,11 +44,11 @@ QString shaText(const QByteArray &bytes)
 // the key).
 QByteArray packText(const QJsonObject &changes = {})
 {
-    QJsonObject o{{QStringLiteral("magic"), QStringLiteral("TESSAMORVANDI_MAP_PACK")},
-                  {QStringLiteral("formatVersion"), 1},
-                  {QStringLiteral("firmwareSize"), 64},
-                  {QStringLiteral("firmwareSha256"), shaText(image(64))},
-                  {QStringLiteral("maps"), QJsonArray{toJson(map(QStringLiteral("A"), 16))}}};
+    QJsonObject o{{u"magic"_s, u"TESSAMORVANDI_MAP_PACK"_s},
+                  {u"formatVersion"_s, 1},
+                  {u"firmwareSize"_s, 64},
+                  {u"firmwareSha256"_s, shaText(image(64))},
+                  {u"maps"_s, QJsonArray{toJson(map(u"A"_s, 16))}}};
     for (auto it = changes.begin(); it != changes.end(); ++it) {
         if (it.value().isNull())
             o.remove(it.key());
@@ -66,7 +68,7 @@ class TestMapPack : public QObject
 
     QString write(const QByteArray &content)
     {
-        return testsupport::writeFile(m_dir.filePath(QStringLiteral("written.tvp")), content);
+        return testsupport::writeFile(m_dir.filePath(u"written.tvp"_s), content);
     }
 
 private slots:
@@ -75,9 +77,8 @@ private slots:
     void roundTripIsCompatibleWithItsImageOnly()
     {
         const QByteArray bytes = image(4096);
-        const QList<MapDefinition> maps
-            = {map(QStringLiteral("Coppia"), 0x100), map(QStringLiteral("Pedale"), 0x200)};
-        const QString path = m_dir.filePath(QStringLiteral("round.tvp"));
+        const QList<MapDefinition> maps = {map(u"Coppia"_s, 0x100), map(u"Pedale"_s, 0x200)};
+        const QString path = m_dir.filePath(u"round.tvp"_s);
         QVERIFY(writeMapPack(path, maps, bytes, nullptr));
         MapPackData pack;
         QVERIFY(readMapPack(path, pack));
@@ -94,8 +95,8 @@ private slots:
 
         // A failed write leaves the previous pack as it was.
         QString error;
-        QVERIFY(!writeMapPack(m_dir.filePath(QStringLiteral("no/such/x.tvp")), {}, bytes, &error));
-        QCOMPARE(error, QStringLiteral("Impossibile creare il pacchetto mappe."));
+        QVERIFY(!writeMapPack(m_dir.filePath(u"no/such/x.tvp"_s), {}, bytes, &error));
+        QCOMPARE(error, u"Impossibile creare il pacchetto mappe."_s);
         QVERIFY(!writeMapPack(m_dir.path(), {}, bytes, &error));
         QVERIFY(readMapPack(path, pack));
         QCOMPARE(pack.maps.size(), 2);
@@ -105,26 +106,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content"); // null: a path that is no file
         QTest::addColumn<QString>("message");
-        const QString damaged = QStringLiteral("Pacchetto mappe non valido o danneggiato.");
-        const QString notPack = QStringLiteral("Il file non è un pacchetto mappe Tessamorvandi.");
-        const QString version = QStringLiteral("Versione del pacchetto mappe non supportata.");
+        const QString damaged = u"Pacchetto mappe non valido o danneggiato."_s;
+        const QString notPack = u"Il file non è un pacchetto mappe Tessamorvandi."_s;
+        const QString version = u"Versione del pacchetto mappe non supportata."_s;
         const QJsonValue none(QJsonValue::Null);
         QTest::newRow("no file") << QByteArray() << "Impossibile aprire il pacchetto mappe.";
         QTest::newRow("not json") << QByteArray("{\"magic\": ") << damaged;
         QTest::newRow("empty file") << QByteArray("") << damaged;
         QTest::newRow("array") << QByteArray("[1,2]") << "Formato pacchetto mappe non valido.";
         QTest::newRow("lower-case magic")
-            << packText({{QStringLiteral("magic"), QStringLiteral("tessamorvandi_map_pack")}})
-            << notPack;
-        QTest::newRow("magic not a string") << packText({{QStringLiteral("magic"), 7}}) << notPack;
-        QTest::newRow("no magic") << packText({{QStringLiteral("magic"), none}}) << notPack;
-        QTest::newRow("version 2") << packText({{QStringLiteral("formatVersion"), 2}}) << version;
-        QTest::newRow("no version")
-            << packText({{QStringLiteral("formatVersion"), none}}) << version;
+            << packText({{u"magic"_s, u"tessamorvandi_map_pack"_s}}) << notPack;
+        QTest::newRow("no magic") << packText({{u"magic"_s, none}}) << notPack;
+        QTest::newRow("version 2") << packText({{u"formatVersion"_s, 2}}) << version;
+        QTest::newRow("no version") << packText({{u"formatVersion"_s, none}}) << version;
         QTest::newRow("magic checked before version")
-            << packText({{QStringLiteral("magic"), QStringLiteral("X")},
-                         {QStringLiteral("formatVersion"), none}})
-            << notPack;
+            << packText({{u"magic"_s, u"X"_s}, {u"formatVersion"_s, none}}) << notPack;
     }
 
     void refusals()
@@ -144,12 +140,11 @@ private slots:
         QTest::addColumn<QJsonObject>("changes");
         QTest::addColumn<int>("maps");
         QTest::addColumn<bool>("compatible");
-        const QString maps = QStringLiteral("maps");
-        const QString size = QStringLiteral("firmwareSize");
-        const QString sha = QStringLiteral("firmwareSha256");
+        const QString maps = u"maps"_s;
+        const QString size = u"firmwareSize"_s;
+        const QString sha = u"firmwareSha256"_s;
         QTest::newRow("number among the maps")
-            << QJsonObject{{maps, QJsonArray{5, QJsonObject{{QStringLiteral("name"), "X"}}}}} << 1
-            << true;
+            << QJsonObject{{maps, QJsonArray{5, QJsonObject{{u"name"_s, "X"}}}}} << 1 << true;
         QTest::newRow("maps not an array") << QJsonObject{{maps, "maps"}} << 0 << true;
         QTest::newRow("maps missing")
             << QJsonObject{{maps, QJsonValue(QJsonValue::Null)}} << 0 << true;
