@@ -74,7 +74,6 @@ private slots:
         // Addresses map onto the image through the 0x80000000..0x80FFFFFF window.
         const auto at = [](const QString &address) { return chr("A VALUE " + address + " RL"); };
         row("window start", at("0x80000000"), "mapOffset=0");
-        row("inside the window", at("0x80012345"), "mapOffset=0x12345");
         row("window end", at("0x80FFFFFF"), "mapOffset=0xFFFFFF");
         row("below the window", at("0x7FFFFF00"), "mapOffset=0x7FFFFF00");
         row("past the window", at("0x81000000"), {});
