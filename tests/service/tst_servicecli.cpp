@@ -1,7 +1,5 @@
 #include "service/servicestore.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -2,7 +2,6 @@
 
 #include <QCryptographicHash>
 #include <QHttpMultiPart>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>

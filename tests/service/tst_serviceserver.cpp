@@ -1,14 +1,12 @@
 #include "../online/localservice.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHttpMultiPart>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
