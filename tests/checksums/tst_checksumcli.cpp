@@ -2,9 +2,7 @@
 
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "testsupport.h"

@@ -5,7 +5,6 @@
 #include "me7image.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QtTest>
 
 #include "testsupport.h"
