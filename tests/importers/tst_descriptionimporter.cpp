@@ -12,7 +12,6 @@
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>

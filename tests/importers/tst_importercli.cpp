@@ -1,9 +1,7 @@
 #include "olsprojectbuilder.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "testsupport.h"

@@ -1,7 +1,6 @@
 #include "importers/xdfparser.h"
 #include "importers/xdfwriter.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
