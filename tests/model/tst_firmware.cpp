@@ -2,7 +2,6 @@
 #include "model/firmwarefile.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "testsupport.h"

@@ -1,7 +1,6 @@
 #include "model/mappack.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
