@@ -2,7 +2,6 @@
 #include "recognition/driverbuilder.h"
 #include "recognition/mapvalidation.h"
 
-#include <QFile>
 #include <QtTest>
 
 #include "testsupport.h"

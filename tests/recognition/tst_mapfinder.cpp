@@ -2,9 +2,6 @@
 // images of the shared data with their community definitions.
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QXmlStreamReader>
 #include <QtTest>
 
