@@ -12,6 +12,8 @@
 
 #include "testsupport.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString root = QStringLiteral(TESSA_SHARED_DATA_DIR "/definitions/");
@@ -71,7 +73,7 @@ constexpr double acceptanceLevel = 74.0;
 void score(const Side &from, const Side &to, Tally &tally, bool foreign = false)
 {
     DriverBuildResult built = buildDriver(from.image, from.maps);
-    describeBuiltDriver(built.driver, QStringLiteral("reference.bin"), from.image);
+    describeBuiltDriver(built.driver, u"reference.bin"_s, from.image);
     QHash<QString, qint64> truth;
     for (const MapDefinition &m : to.maps)
         truth.insert(m.name, m.mapOffset);
@@ -106,20 +108,16 @@ class TestRealPairs : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QLoggingCategory::setFilterRules(QStringLiteral("tessa.recognition.scanner=false"));
-    }
+    void initTestCase() { QLoggingCategory::setFilterRules(u"tessa.recognition.scanner=false"_s); }
 
     void meetsTheTargets()
     {
         if (!QFileInfo::exists(root))
             QSKIP("the shared sample files are not here");
-        const QString audi = QStringLiteral("me7-8D0907551/");
-        const QString audiXdf = audi + QStringLiteral("8D0907551M-16bit-kfzw.xdf");
-        const QStringList audiImages{
-            QStringLiteral("8D0907551M-0002-16bit-kfzw.bin"), QStringLiteral("8D0907551M-0002.bin"),
-            QStringLiteral("8D0907551M-0001.bin"), QStringLiteral("8D0907551L.bin")};
+        const QString audi = u"me7-8D0907551/"_s;
+        const QString audiXdf = audi + u"8D0907551M-16bit-kfzw.xdf"_s;
+        const QStringList audiImages{u"8D0907551M-0002-16bit-kfzw.bin"_s, u"8D0907551M-0002.bin"_s,
+                                     u"8D0907551M-0001.bin"_s, u"8D0907551L.bin"_s};
         QList<Side> audiSides;
         for (const QString &image : audiImages)
             audiSides.append(side(audi + image, audiXdf));
@@ -133,11 +131,9 @@ private slots:
                 == plain.mid(r.start, r.end - r.start + 1))
                 unpatched.append(m);
         }
-        const QString volvo = QStringLiteral("me7-volvo-50GMHJ-50GSHJ/");
-        const Side gm = side(volvo + QStringLiteral("50GMHJ-22GMJVD0-AUT-AWD-US.bin"),
-                             volvo + QStringLiteral("50GMHJ.xdf"));
-        const Side gs = side(volvo + QStringLiteral("50GSHJ-22GSI-AUT-AWD-US.bin"),
-                             volvo + QStringLiteral("50GSHJ.xdf"));
+        const QString volvo = u"me7-volvo-50GMHJ-50GSHJ/"_s;
+        const Side gm = side(volvo + u"50GMHJ-22GMJVD0-AUT-AWD-US.bin"_s, volvo + u"50GMHJ.xdf"_s);
+        const Side gs = side(volvo + u"50GSHJ-22GSI-AUT-AWD-US.bin"_s, volvo + u"50GSHJ.xdf"_s);
 
         Tally same, other, foreign;
         for (int i = 0; i < audiSides.size(); ++i) {
