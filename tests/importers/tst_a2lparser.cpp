@@ -430,7 +430,9 @@ private slots:
             {"ASAM.C.SCALAR.UWORD.IDENTICAL", 65531},        {"ASAM.C.SCALAR.SWORD.IDENTICAL", -5},
             {"ASAM.C.SCALAR.ULONG.IDENTICAL", 4294967291.0}, {"ASAM.C.SCALAR.SLONG.IDENTICAL", -5},
             {"ASAM.C.SCALAR.FLOAT32_IEEE.IDENTICAL", -2.5}};
-        for (const auto &[map, value] : expected) {
+        for (const auto &entry : expected) {
+            const QString &map = entry.first;
+            const double value = entry.second;
             const auto found = std::find_if(result.maps.cbegin(), result.maps.cend(),
                                             [&](const MapDefinition &d) { return d.name == map; });
             QVERIFY2(found != result.maps.cend(), qPrintable(map));
