@@ -431,7 +431,9 @@ namespace {
 QStringList listedNames(QStringView body, QLatin1StringView keyword)
 {
     QStringList names;
-    for (QStringView list : findBlocks(body, {keyword}).constFirst()) {
+    // Held here: a range-for over constFirst() of the temporary would read freed memory.
+    const auto blocks = findBlocks(body, {keyword});
+    for (QStringView list : blocks.constFirst()) {
         // "/begin KEYWORD a b c /end KEYWORD": the words between the two keywords.
         qsizetype i = 0;
         QStringList words;
