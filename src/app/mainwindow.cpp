@@ -10,6 +10,7 @@
 #include "app/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/viewstate.h"
+#include "app/windowmenu.h"
 #include "app/zoomspinbox.h"
 #include "checksums/checksumwidgets.h"
 #include "hex/createselectiondialog.h"
@@ -567,6 +568,8 @@ void MainWindow::buildMenus()
     });
     add(customer, QStringLiteral("Carica driver..."), QStringLiteral("loadDriverAction"),
         [this] { m_driverScan->loadDriverAndScan(); });
+
+    m_windowMenu = new WindowMenu(menuBar()->addMenu(QStringLiteral("Finestre")), m_mdiArea);
 
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     add(info, QStringLiteral("Info su Tessamorvandi..."), QStringLiteral("aboutAction"),
@@ -1209,8 +1212,20 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::connectMapTree()
 {
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem *item, int) { openMapOfItem(item); });
+    // A double click opens a map, brings a document's window back (also from behind a
+    // maximised map window, so its branch must not fold away at the same time) and folds
+    // or unfolds the branches in between.
+    m_tree->setExpandsOnDoubleClick(false);
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int) {
+        if (isMapItem(item)) {
+            openMapOfItem(item);
+        } else if (!item->parent()) {
+            if (const FirmwareProject *record = recordOfItem(item))
+                m_windowMenu->activate(record->subWindow);
+        } else {
+            item->setExpanded(!item->isExpanded());
+        }
+    });
     connect(m_tree, &QWidget::customContextMenuRequested, this, &MainWindow::showMapContextMenu);
     connect(m_tree, &QTreeWidget::itemEntered, this, [this](QTreeWidgetItem *item, int) {
         showMapHoverCard(item, QCursor::pos());

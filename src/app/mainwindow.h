@@ -29,6 +29,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
+class WindowMenu;
 class ZoomSpinBox;
 
 // The one top-level window: document area, "Database" panel, toolbar and menus. Every user
@@ -86,6 +87,8 @@ public:
     DriverScanCommand *driverScanCommand() const { return m_driverScan; }
     // The service client, sign-in, driver request and online driver search.
     OnlineCommands *onlineCommands() const { return m_online; }
+    // "Finestre": the sub-windows of the document area.
+    WindowMenu *windowMenu() const { return m_windowMenu; }
     ZoomSpinBox *zoomXBox() const { return m_zoomX; }
     ZoomSpinBox *zoomYBox() const { return m_zoomY; }
 
@@ -179,4 +182,5 @@ private:
     ProjectCommands *m_projectCommands = nullptr;
     DriverScanCommand *m_driverScan = nullptr;
     OnlineCommands *m_online = nullptr;
+    WindowMenu *m_windowMenu = nullptr;
 };

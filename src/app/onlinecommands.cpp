@@ -6,6 +6,7 @@
 #include "model/firmwareproject.h"
 #include "online/apiclient.h"
 #include "online/driverrequestdialog.h"
+#include "online/driverrequestform.h"
 #include "online/signindialog.h"
 
 #include <QLabel>
@@ -74,8 +75,7 @@ void OnlineCommands::requestDriver(const QString &firmwarePath)
     DriverRequestDialog dialog(m_client, m_window);
     if (m_message)
         dialog.setMessageHook(m_message);
-    if (!firmwarePath.isEmpty())
-        dialog.setFirmwarePath(firmwarePath);
+    dialog.fill(driverRequestFormFor(m_window->activeDocument(), firmwarePath));
     dialog.exec();
 }
 

@@ -27,7 +27,7 @@ public:
     void checkService();
 
     void signIn();
-    // The driver request dialog; a non-empty path is prefilled (the other fields stay empty).
+    // The driver request dialog, filled from the active document; a non-empty path is the file.
     void requestDriver(const QString &firmwarePath = {});
     // The online driver search for a document; the driver found is scanned at once.
     OnlineDriverSearch::Outcome searchDrivers(FirmwareProject *record);

@@ -85,6 +85,19 @@ std::optional<quint32> selectionEditValue(const QString &text, bool decimal, int
     return std::min(quint32(v), limit(cellBytes));
 }
 
+bool startsCellEdit(const QString &typed, Qt::KeyboardModifiers modifiers, bool decimal)
+{
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    if (typed.size() != 1)
+        return false;
+    // Not QChar::isDigit: the editor parses ASCII digits only.
+    const char16_t c = typed.at(0).unicode();
+    if (c >= u'0' && c <= u'9')
+        return true;
+    return !decimal && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'));
+}
+
 std::optional<int> parseAddress(const QString &text)
 {
     QString t = text.trimmed();

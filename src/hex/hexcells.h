@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 #include <optional>
 
@@ -28,6 +29,11 @@ QByteArray scaled(const QByteArray &selection, int cellBytes, int byteOrder, dou
 // The selection edit's value: parsed unsigned in base 10 or 16, at most 4294967295, then
 // clamped to the width's limit. Empty when the text does not parse or is too large.
 std::optional<quint32> selectionEditValue(const QString &text, bool decimal, int cellBytes);
+
+// Whether a key typed on a cell starts editing it, as in any hex editor, the key's text then
+// being the editor's first character: a digit of the base shown (0-9, and A-F in either case
+// in hexadecimal). Keys held with Ctrl, Alt or Meta belong to commands.
+bool startsCellEdit(const QString &typed, Qt::KeyboardModifiers modifiers, bool decimal);
 
 // An address typed by the user: trimmed, an optional "0x" removed, base 16, 32-bit signed.
 std::optional<int> parseAddress(const QString &text);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -444,6 +445,20 @@ void HexViewer::editCurrent()
         selectionEdit();
 }
 
+void HexViewer::editCurrentWith(const QString &typed)
+{
+    const QModelIndex current = m_table->currentIndex();
+    if (!current.isValid() || !m_model->isCellColumn(current.column())
+        || !m_model->data(current).isValid())
+        return;
+    const int o = m_model->offsetForIndex(current);
+    m_anchorOffset = o;
+    m_model->setSelection(o, o + m_model->cellBytes() - 1);
+    m_table->edit(current);
+    if (auto *editor = qobject_cast<QLineEdit *>(m_table->indexWidget(current)))
+        editor->setText(typed);
+}
+
 bool HexViewer::eventFilter(QObject *watched, QEvent *event)
 {
     QScrollBar *bar = m_table->verticalScrollBar();
@@ -529,6 +544,11 @@ bool HexViewer::eventFilter(QObject *watched, QEvent *event)
         if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter)
             && m_table->currentIndex().isValid()) {
             editCurrent();
+            return true;
+        }
+        // A digit edits the cell; left to the table it would jump to a cell starting with it.
+        if (HexCells::startsCellEdit(ke->text(), ke->modifiers(), m_model->isDecimal())) {
+            editCurrentWith(ke->text());
             return true;
         }
         switch (ke->key()) {

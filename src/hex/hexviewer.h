@@ -65,6 +65,9 @@ public:
     void requestCreateMap();
     // The edit key's behaviour: the in-place editor on a single cell, else the selection edit.
     void editCurrent();
+    // A digit typed on the current cell: its in-place editor opens holding that text, and the
+    // selection becomes that one cell.
+    void editCurrentWith(const QString &typed);
 
     // The context menu for a point of the viewport; nullptr where none is offered.
     QMenu *createContextMenu(const QPoint &viewportPosition);

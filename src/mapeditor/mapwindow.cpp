@@ -2,6 +2,8 @@
 
 #include "mapeditor/mapaddresstext.h"
 #include "mapeditor/mapcellappearance.h"
+#include "mapeditor/mapcelleditor.h"
+#include "mapeditor/mapcellentry.h"
 #include "mapeditor/mapelementcodec.h"
 #include "mapeditor/mapplotcanvas.h"
 #include "mapeditor/mapplotpainter.h"
@@ -176,7 +178,13 @@ MapWindow::MapWindow(int rows,
     m_table->installEventFilter(this);
 }
 
-MapWindow::~MapWindow() = default;
+MapWindow::~MapWindow()
+{
+    // An in-place editor still open is committed when the table deletes it, after this
+    // window's values are gone: its value has nowhere to go.
+    if (auto *cellEditor = dynamic_cast<MapCellEditor *>(m_table->itemDelegate()))
+        cellEditor->dropCommit();
+}
 
 int MapWindow::zElementSize() const
 {
@@ -193,7 +201,10 @@ void MapWindow::buildInterface()
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    // No trigger: Enter asks with the value dialog, a typed number opens the cell's editor.
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setItemDelegate(new MapCellEditor(
+        [this](int row, int column, double value) { setCellValue(row, column, value); }, m_table));
     QHeaderView *horizontal = m_table->horizontalHeader();
     QHeaderView *vertical = m_table->verticalHeader();
     horizontal->setSectionResizeMode(QHeaderView::Interactive);
@@ -763,10 +774,18 @@ void MapWindow::refreshTable()
 
 bool MapWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_table && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    // Keys an open in-place editor leaves (Return does) reach the table too: they are the
+    // editor's, not commands.
+    if (watched == m_table && event->type() == QEvent::KeyPress
+        && !m_table->indexWidget(m_table->currentIndex())) {
+        const auto *ke = static_cast<QKeyEvent *>(event);
+        if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
             editCurrentCell();
+            return true;
+        }
+        // A number edits the cell; left to the table it would jump to a cell starting with it.
+        if (MapCellEntry::startsEntry(ke->text(), ke->modifiers())) {
+            typeIntoCurrentCell(ke->text());
             return true;
         }
     }
@@ -789,6 +808,19 @@ void MapWindow::editCurrentCell()
                      std::max({1000000.0, low, high}), m_z.decimals, &value))
         return;
     setCellValue(row, column, value);
+}
+
+void MapWindow::typeIntoCurrentCell(const QString &typed)
+{
+    const int row = m_table->currentRow();
+    const int column = m_table->currentColumn();
+    const qint64 i = m_layout.index(row, column);
+    if (i < 0 || i >= m_currentValues.size())
+        return;
+    const QModelIndex index = m_table->model()->index(row, column);
+    m_table->edit(index);
+    if (auto *editor = qobject_cast<QLineEdit *>(m_table->indexWidget(index)))
+        editor->setText(typed);
 }
 
 void MapWindow::syncWithImage()

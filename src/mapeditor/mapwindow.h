@@ -95,6 +95,9 @@ public:
 
     // The questions around them.
     void editCurrentCell();
+    // A number typed on the current cell opens its in-place editor holding the typed text;
+    // the value is written when the editor is committed.
+    void typeIntoCurrentCell(const QString &typed);
     void askAbsoluteValue();
     void askPercentChange();
     void openPropertiesDialog();

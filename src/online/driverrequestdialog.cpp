@@ -1,6 +1,7 @@
 #include "driverrequestdialog.h"
 
 #include "apiclient.h"
+#include "driverrequestform.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -80,6 +81,15 @@ void DriverRequestDialog::setFirmwarePath(const QString &path)
     m_notes->clear();
 }
 
+void DriverRequestDialog::fill(const DriverRequestForm &form)
+{
+    if (!form.firmwarePath.isEmpty())
+        showFile(form.firmwarePath);
+    m_brand->setText(form.brand);
+    m_family->setText(form.family);
+    m_notes->setPlainText(form.notes);
+}
+
 void DriverRequestDialog::chooseFile()
 {
     const QString path
@@ -147,6 +157,7 @@ void DriverRequestDialog::onFinished(bool success, const QString &serviceMessage
         if (!serviceMessage.isEmpty())
             text += QStringLiteral("\n\n%1").arg(serviceMessage);
         message(QMessageBox::Information, text);
+        accept(); // sent: nothing is left to do here, and a second press would send it twice
     } else {
         QString text = QStringLiteral("Invio della richiesta non riuscito.");
         if (!serviceMessage.isEmpty())

@@ -6,6 +6,7 @@
 #include <functional>
 
 class ApiClient;
+struct DriverRequestForm;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -23,6 +24,8 @@ public:
 
     // Prefills the file (from the online search); the other fields stay empty.
     void setFirmwarePath(const QString &path);
+    // Fills every field from a form, a blank file leaving the file to be chosen.
+    void fill(const DriverRequestForm &form);
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
 
     QLineEdit *fileEdit() const { return m_file; }

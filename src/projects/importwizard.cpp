@@ -92,6 +92,10 @@ ImportWizard::ImportWizard(const ImportFacts &facts, QWidget *parent)
         QStringLiteral("QPushButton { background-color: #269653; color: white; border: none; "
                        "border-radius: 4px; padding: 6px 18px; font-weight: 600;}"
                        "QPushButton:hover { background-color: #31ad64;}"));
+    // Enter moves on: "Avanti", then "IMPORTA FIRMWARE" (see showPage). The other buttons
+    // would otherwise take Enter whenever they hold the focus, "Annulla" first of all.
+    for (QPushButton *b : {m_cancel, m_back})
+        b->setAutoDefault(false);
     buttons->addWidget(m_cancel);
     buttons->addStretch(1);
     buttons->addWidget(m_back);
@@ -262,6 +266,11 @@ void ImportWizard::showPage(int index)
     m_back->setEnabled(index >= 1);
     m_next->setVisible(index < 2);
     m_import->setVisible(index == 2);
+    QPushButton *forward = index < 2 ? m_next : m_import;
+    forward->setDefault(true);
+    // The button pressed last may have just been hidden; the focus goes on with the user.
+    if (!m_pages->currentWidget()->isAncestorOf(focusWidget()))
+        forward->setFocus();
 }
 
 void ImportWizard::finishImport()

@@ -155,6 +155,8 @@ FirmwareProject *ProjectCommands::openVersion(const QString &projectFolder,
     applyProjectJson(*record, opened.record);
     record->modified = false;
     record->hasBeenSaved = true;
+    if (m_prompts.status)
+        m_prompts.status(openedVersionText(projectFolder, opened.versionName), 0);
     return record;
 }
 

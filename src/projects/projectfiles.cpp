@@ -52,6 +52,12 @@ bool isReservedDeviceName(const QString &name)
 
 } // namespace
 
+QString openedVersionText(const QString &projectFolder, const QString &versionName)
+{
+    return QStringLiteral("Progetto aperto: %1 - %2")
+        .arg(QDir(projectFolder).dirName(), versionName);
+}
+
 QString sanitizeFolderName(const QString &name)
 {
     QString result = name;

@@ -26,6 +26,10 @@ constexpr int ProjectFormat = 2;
 // folder of its own below its parent.
 QString sanitizeFolderName(const QString &name);
 
+// The status line after a version was reopened: the project (its folder's name) and the
+// version, since the image file of every version is called "firmware.bin".
+QString openedVersionText(const QString &projectFolder, const QString &versionName);
+
 // "dd/MM/yyyy HH:mm" of the save.
 QString savedAtText(const QDateTime &when);
 // The date of a "savedAt" text; invalid when it does not parse.

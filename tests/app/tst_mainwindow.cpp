@@ -2,6 +2,7 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "app/mapwindowopener.h"
+#include "app/windowmenu.h"
 #include "app/zoomspinbox.h"
 #include "hex/hex2dview.h"
 #include "importers/a2lparser.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSplitter>
@@ -266,6 +268,65 @@ private slots:
         QTRY_COMPARE(window.documents(), QList<FirmwareProject *>{kept});
         QCOMPARE(window.databaseTree()->topLevelItemCount(), 1);
         QCOMPARE(window.databaseTree()->topLevelItem(0)->text(0), QStringLiteral("kept.bin"));
+    }
+
+    // Behind a maximised map window the documents stay reachable: from "Finestre", from
+    // their item in the tree, and with Ctrl+Tab / Ctrl+Shift+Tab, which go round the list.
+    void windowsMenu_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("front"); // the window brought to the front
+        using testsupport::addRow;
+        addRow("menu entry", {"menu", "a&b.bin"});
+        addRow("tree item", {"tree", "a&b.bin"});
+        addRow("Ctrl+Tab goes round to the first", {"next", "a&b.bin"});
+        addRow("Ctrl+Shift+Tab", {"previous", "c.bin"});
+    }
+    void windowsMenu()
+    {
+        QFETCH(QString, way);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        MapDefinition map;
+        map.name = QStringLiteral("Coppia");
+        map.rows = map.columns = 2;
+        map.mapOffset = 0;
+        FirmwareProject *a
+            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a&b.bin"), 16), {map});
+        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("c.bin"), 16), {});
+        QVERIFY(openMapWindow(window.documentWindowOf(a), 0));
+        QMdiSubWindow *mapSub = window.documentArea()->activeSubWindow();
+        QVERIFY(mapSub->isMaximized());
+
+        QTreeWidget *tree = window.databaseTree();
+        QMenu *menu = window.windowMenu()->menu();
+        QCOMPARE(menu->title(), QStringLiteral("Finestre"));
+        emit menu->aboutToShow();
+        QStringList entries;
+        for (QAction *action : menu->actions())
+            if (action->isCheckable())
+                entries << action->text()
+                               + (action->isChecked() ? QStringLiteral(" *") : QString());
+        QCOMPARE(entries, (QStringList{"&1 a&&b.bin", "&2 c.bin", "&3 Coppia *"}));
+
+        if (way == QLatin1String("menu")) {
+            menu->actions().at(menu->actions().size() - 3)->trigger();
+        } else if (way == QLatin1String("tree")) {
+            // The press of a double click, then the double click, as the view receives them.
+            const QPoint item = tree->visualItemRect(tree->topLevelItem(0)).center();
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, item);
+            QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, item);
+        } else if (way == QLatin1String("next")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+        }
+        QMdiSubWindow *front = window.documentArea()->activeSubWindow();
+        QTEST(front->windowTitle(), "front");
+        QVERIFY(front->isMaximized());
+        QVERIFY(tree->topLevelItem(0)->isExpanded()); // its maps stay in view
     }
 
     void exitQuestion_data()

@@ -475,6 +475,32 @@ private slots:
             QTEST(orMinusOne(HexCells::selectionEditValue(text, decimal, width)), "value");
     }
 
+    // Which typed key starts editing a cell (the rest go to the table).
+    void cellEditKeys_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("decimal");
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("0 hex") << "0" << 0 << false << true;
+        QTest::newRow("9 decimal") << "9" << 0 << true << true;
+        QTest::newRow("f hex") << "f" << 0 << false << true;
+        QTest::newRow("Shift+A hex") << "A" << int(Qt::ShiftModifier) << false << true;
+        QTest::newRow("keypad 5") << "5" << int(Qt::KeypadModifier) << true << true;
+        QTest::newRow("g hex") << "g" << 0 << false << false;
+        QTest::newRow("a decimal") << "a" << 0 << true << false;
+        QTest::newRow("Ctrl+1") << "1" << int(Qt::ControlModifier) << false << false;
+        QTest::newRow("Arabic-Indic 3") << QStringLiteral("\u0663") << 0 << true << false;
+        QTest::newRow("no text") << "" << 0 << false << false;
+    }
+    void cellEditKeys()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, modifiers);
+        QFETCH(bool, decimal);
+        QTEST(HexCells::startsCellEdit(typed, Qt::KeyboardModifiers(modifiers), decimal), "starts");
+    }
+
     void pastedHex_data()
     {
         QTest::addColumn<QString>("text");

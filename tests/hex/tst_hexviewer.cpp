@@ -179,6 +179,41 @@ private slots:
         QCOMPARE(model()->currentData().left(5).toHex(), QByteArray("ffffffff04"));
     }
 
+    // A digit typed on a cell opens its editor holding the digit; the table's keyboard search
+    // (a jump to another cell starting with that text) never runs.
+    void typingStartsAnEdit_data()
+    {
+        QTest::addColumn<bool>("decimal");
+        QTest::addColumn<char>("key");
+        QTest::addColumn<int>("value"); // the cell after Return; -1: no editor opened
+        QTest::newRow("hex digit") << false << '7' << 0x07;
+        QTest::newRow("hex letter") << false << 'c' << 0x0C;
+        QTest::newRow("decimal digit") << true << '9' << 9;
+        QTest::newRow("letter in decimal") << true << 'c' << -1;
+        QTest::newRow("not a hex digit") << false << 'g' << -1;
+    }
+    void typingStartsAnEdit()
+    {
+        QFETCH(bool, decimal);
+        QFETCH(char, key);
+        QFETCH(int, value);
+        m_viewer->setDecimal(decimal);
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(0, 2));
+        model()->setSelection(1, 4);
+        QTest::keyClick(m_viewer->tableView(), key);
+        auto *editor = m_viewer->tableView()->findChild<QLineEdit *>();
+        QCOMPARE(m_viewer->currentOffset(), 1);
+        QCOMPARE(editor != nullptr && editor->isVisible(), value >= 0);
+        if (value < 0) {
+            QCOMPARE(model()->selectionEnd(), 4);
+            return;
+        }
+        QCOMPARE(editor->text(), QString(QLatin1Char(key)));
+        QCOMPARE(model()->selectionEnd(), 1); // the typed cell alone
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(int(quint8(model()->currentData().at(1))), value);
+    }
+
     void contextMenu()
     {
         QVERIFY(!m_viewer->createContextMenu(cellCenter(0, 1))); // no selection, no map

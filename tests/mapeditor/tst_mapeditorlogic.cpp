@@ -1,5 +1,6 @@
 #include "mapeditor/mapaddresstext.h"
 #include "mapeditor/mapcellappearance.h"
+#include "mapeditor/mapcellentry.h"
 #include "mapeditor/mapcelllayout.h"
 #include "mapeditor/mapelementcodec.h"
 #include "mapeditor/mapplotgeometry.h"
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 class TestMapEditorLogic : public QObject
 {
@@ -358,6 +360,43 @@ private slots:
     {
         QFETCH(double, sum);
         QTEST(MapPlotGeometry::heightShade(sum, 1.0), "shade");
+    }
+
+    // A number typed into a cell: which keys open the editor, and what the text is worth.
+    void typedEntries_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("starts");  // as the first key typed
+        QTest::addColumn<double>("value"); // NaN: not a number
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("digit") << "7" << 0 << true << 7.0;
+        QTest::newRow("minus") << "-" << 0 << true << none;
+        QTest::newRow("point") << "." << 0 << true << none;
+        QTest::newRow("comma") << "," << int(Qt::KeypadModifier) << true << none;
+        QTest::newRow("Ctrl+1") << "1" << int(Qt::ControlModifier) << false << 1.0;
+        QTest::newRow("letter") << "e" << 0 << false << none;
+        QTest::newRow("decimal comma") << " -12,5 " << 0 << false << -12.5;
+        QTest::newRow("decimal point") << ".25" << 0 << false << 0.25;
+        QTest::newRow("two separators") << "1,2.5" << 0 << false << none;
+        QTest::newRow("infinity") << "inf" << 0 << false << none;
+        QTest::newRow("empty") << "" << 0 << false << none;
+    }
+    void typedEntries()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, modifiers);
+        QFETCH(double, value);
+        QTEST(MapCellEntry::startsEntry(text, Qt::KeyboardModifiers(modifiers)), "starts");
+        const std::optional<double> parsed = MapCellEntry::parse(text);
+        QCOMPARE(parsed.has_value(), !std::isnan(value));
+        if (parsed)
+            QCOMPARE(*parsed, value);
+        // What parses is also what the editor lets one type (exponents and words aside).
+        const QRegularExpression pattern(
+            QRegularExpression::anchoredPattern(MapCellEntry::pattern()));
+        if (parsed && !text.trimmed().isEmpty())
+            QVERIFY(pattern.match(text.trimmed()).hasMatch());
     }
 
     void hexAddresses_data()

@@ -298,6 +298,50 @@ private slots:
         QCOMPARE(int(w->currentValues().at(3)), 0);
     }
 
+    // A number typed on a cell opens its editor holding the keys, as in a spreadsheet; the
+    // value is written as the value dialog writes it. Anything else leaves the cell alone.
+    void typingANumber_data()
+    {
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("raw"); // -1: no editor opens; -2: the window closes instead
+        QTest::newRow("digits") << 1.0 << "42" << 42;
+        QTest::newRow("decimal comma, scaled") << 0.5 << "12,5" << 25;
+        QTest::newRow("minus clamps to 0") << 1.0 << "-5" << 0;
+        QTest::newRow("letters are not typed") << 1.0 << "4x2" << 42;
+        QTest::newRow("a letter first") << 1.0 << "x" << -1;
+        QTest::newRow("window closed while typing") << 1.0 << "42" << -2; // nothing written
+    }
+    void typingANumber()
+    {
+        QFETCH(double, factor);
+        QFETCH(QString, typed);
+        QFETCH(int, raw);
+        MapDefinition d = definition(2, 2, 0x10);
+        d.factor = factor;
+        auto w = windowFor(d, wordImage(0x20));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QSignalSpy values(w.get(), &MapWindow::mapValueChanged);
+        w->table()->setCurrentCell(1, 0);
+        QTest::keyClick(w->table(), typed.at(0).toLatin1());
+        auto *editor = w->table()->findChild<QLineEdit *>();
+        QCOMPARE(w->table()->currentRow(), 1);
+        QCOMPARE(editor != nullptr, raw != -1);
+        if (!editor)
+            return;
+        QTest::keyClicks(editor, typed.mid(1));
+        if (raw == -2) {
+            w.reset(); // the editor goes with the window, and writes nothing into its remains
+            QCOMPARE(values.count(), 0);
+            return;
+        }
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(values.count(), 1);
+        QCOMPARE(values.at(0).at(0).toInt(), 0x10 + 2 * 2);
+        QCOMPARE(int(w->currentValues().at(2)), raw);
+    }
+
     void propertiesCancelRestoresOrganisations()
     {
         MapDefinition d = definition(1, 2);

@@ -1,8 +1,12 @@
+#include "model/firmwareproject.h"
+#include "online/driverrequestform.h"
 #include "online/onlineprotocol.h"
 #include "online/updateprompt.h"
 
 #include <QCoreApplication>
 #include <QtTest>
+
+#include "testsupport.h"
 
 class TestOnlineProtocol : public QObject
 {
@@ -44,6 +48,55 @@ private slots:
         QFETCH(QByteArray, firmware);
         QFETCH(QStringList, catalog);
         QTEST(OnlineProtocol::detectEcuFamilies(firmware, catalog), "detected");
+    }
+
+    // "Richiesta Driver" filled from the document: the original file, brand, family, notes.
+    void driverRequestForm_data()
+    {
+        QTest::addColumn<bool>("document");
+        QTest::addColumn<bool>("projectOriginal"); // the project's Originale/firmware.bin exists
+        QTest::addColumn<bool>("openedFile");      // the file the document came from exists
+        QTest::addColumn<bool>("searched");        // the online search hands over "ori.bin"
+        QTest::addColumn<QString>("expected");     // the file in the form
+        QTest::newRow("no document") << false << false << false << false << "";
+        QTest::newRow("imported file") << true << false << true << false << "opened.bin";
+        QTest::newRow("saved project") << true << true << true << false << "Originale/firmware.bin";
+        QTest::newRow("project lost its original")
+            << true << false << true << false << "opened.bin";
+        QTest::newRow("file gone") << true << false << false << false << "";
+        QTest::newRow("search's file") << true << true << true << true << "ori.bin";
+    }
+    void driverRequestForm()
+    {
+        QFETCH(bool, document);
+        QFETCH(bool, projectOriginal);
+        QFETCH(bool, openedFile);
+        QFETCH(bool, searched);
+        QFETCH(QString, expected);
+        testsupport::TempFolder dir;
+        QVERIFY(dir.isValid());
+        QDir(dir.path()).mkdir(QStringLiteral("Originale"));
+        FirmwareProject record;
+        record.projectFolder = dir.path();
+        record.savedFirmwarePath = dir.filePath(QStringLiteral("opened.bin"));
+        if (projectOriginal)
+            QVERIFY(!dir.write(QStringLiteral("Originale/firmware.bin"), "o").isEmpty());
+        if (openedFile)
+            QVERIFY(!dir.write(QStringLiteral("opened.bin"), "m").isEmpty());
+        record.vehicleBrand = QStringLiteral(" Audi ");
+        record.ecu = QStringLiteral("EDC17C46");
+        record.vehicleModel = QStringLiteral("A4");
+        record.software = QStringLiteral("1037541778");
+        record.engineCode = QStringLiteral("CAGA");
+        const DriverRequestForm form
+            = driverRequestFormFor(document ? &record : nullptr,
+                                   searched ? dir.filePath(QStringLiteral("ori.bin")) : QString());
+        QCOMPARE(form.firmwarePath, expected.isEmpty() ? expected : dir.filePath(expected));
+        QCOMPARE(form.brand, document ? QStringLiteral("Audi") : QString());
+        QCOMPARE(form.family, document ? record.ecu : QString());
+        QCOMPARE(form.notes, document ? QStringLiteral("Modello: A4\nSoftware: 1037541778\n"
+                                                       "Codice motore: CAGA")
+                                      : QString());
     }
 
     void plainIdentifier_data()

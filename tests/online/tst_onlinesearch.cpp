@@ -6,6 +6,7 @@
 #include "model/firmwareproject.h"
 #include "online/apiclient.h"
 #include "online/driverrequestdialog.h"
+#include "online/driverrequestform.h"
 #include "online/onlinedriversearch.h"
 
 #include <QLabel>
@@ -374,13 +375,14 @@ private slots:
             [&messages](QMessageBox::Icon, const QString &title, const QString &text) {
                 messages << title + QLatin1Char('|') + text;
             });
-        dialog.brandEdit()->setText(brand);
-        dialog.familyEdit()->setText(family);
+        dialog.fill({QString(), brand, family, QString()}); // a blank file keeps the one chosen
+        QCOMPARE(dialog.fileEdit()->text(), path);
         QSignalSpy finished(&client, &ApiClient::driverRequestFinished);
         dialog.send();
         if (!expected.contains(QStringLiteral("inviata"))) {
             QCOMPARE(messages, QStringList{expected});
             QCOMPARE(finished.size(), 0);
+            QCOMPARE(dialog.result(), int(QDialog::Rejected)); // still open for the fix
             return;
         }
         QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invio in corso..."));
@@ -390,6 +392,7 @@ private slots:
         QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invia richiesta"));
         QVERIFY(dialog.brandEdit()->isEnabled());
         QCOMPARE(service.store().requests().value(0).manufacturer, brand);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted)); // sent: the dialog closes
     }
 };
 

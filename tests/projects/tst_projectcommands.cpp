@@ -111,6 +111,7 @@ void checkPage(const ImportWizard &w, int page)
     QCOMPARE(w.backButton()->isEnabled(), page >= 1);
     QCOMPARE(w.nextButton()->isHidden(), page == 2);
     QCOMPARE(w.importButton()->isHidden(), page != 2);
+    QVERIFY((page == 2 ? w.importButton() : w.nextButton())->isDefault());
 }
 
 } // namespace
@@ -176,6 +177,8 @@ private slots:
     void navigationAndImport()
     {
         ImportWizard w(facts(0));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(w.windowTitle(), QStringLiteral("Importazione firmware - Tessamorvandi"));
         QCOMPARE(w.lengthLabel()->text(), QStringLiteral("1536 byte  (1.5 KB / 0.00 MB)"));
         QCOMPARE(w.findChild<QLabel *>(QStringLiteral("sha256Label"))->text(),
@@ -183,7 +186,7 @@ private slots:
         checkPage(w, 0);
         w.goBack();
         checkPage(w, 0);
-        QTest::mouseClick(w.nextButton(), Qt::LeftButton);
+        QTest::keyClick(w.focusWidget(), Qt::Key_Return); // Enter moves on, never cancels
         checkPage(w, 1);
         QTest::mouseClick(w.nextButton(), Qt::LeftButton);
         checkPage(w, 2);
@@ -200,7 +203,7 @@ private slots:
         w.field(QStringLiteral("vehicleBrand"))->setText(QStringLiteral("Audi "));
         w.notes()->setPlainText(QStringLiteral("\n remap \n"));
         w.searchMapsBox()->setChecked(true);
-        QTest::mouseClick(w.importButton(), Qt::LeftButton);
+        QTest::keyClick(w.field(QStringLiteral("year")), Qt::Key_Return);
         QCOMPARE(w.result(), int(QDialog::Accepted));
         const WizardResult &r = w.wizardResult();
         QCOMPARE(r.customer, QStringLiteral("Rossi"));
@@ -296,6 +299,8 @@ private slots:
         QCOMPARE(reopened->firmware->data()[0x10002], uint8_t(0x00));
         QCOMPARE(reopened->subWindow->windowTitle(), QStringLiteral("Stage 1"));
         QCOMPARE(m_window->mapsItemOf(reopened)->parent()->text(0), QStringLiteral("Stage 1"));
+        QCOMPARE(m_window->statusBar()->currentMessage(),
+                 QStringLiteral("Progetto aperto: tessa-demo - Stage 1"));
 
         // A second import of the same image lists the project as identical.
         Firmware again;
