@@ -96,3 +96,49 @@ bool Driver::operator==(const Driver &o) const
            && sameText(text4, o.text4) && sameText(text5, o.text5) && number == o.number
            && maps == o.maps;
 }
+
+namespace {
+
+// The kinds packed into byteOrder, or -1 for a value that packs none.
+int packedKinds(qint32 byteOrder)
+{
+    const qint32 order = byteOrder & 0xF;
+    const qint32 kinds = byteOrder >> 4;
+    if (byteOrder < 16 || (order != 1 && order != 2) || kinds >= 27)
+        return -1;
+    return kinds;
+}
+
+int kindAt(qint32 byteOrder, int power)
+{
+    const int kinds = packedKinds(byteOrder);
+    return kinds < 0 ? 0 : (kinds / power) % 3;
+}
+
+} // namespace
+
+bool DriverMap::littleEndian() const
+{
+    return packedKinds(byteOrder) < 0 ? byteOrder != 2 : (byteOrder & 0xF) != 2;
+}
+
+int DriverMap::zValueKind() const
+{
+    return kindAt(byteOrder, 1);
+}
+
+int DriverMap::xValueKind() const
+{
+    return kindAt(byteOrder, 3);
+}
+
+int DriverMap::yValueKind() const
+{
+    return kindAt(byteOrder, 9);
+}
+
+qint32 DriverMap::byteOrderFor(bool littleEndian, int zKind, int xKind, int yKind)
+{
+    const auto valid = [](int kind) { return kind >= 0 && kind <= 2 ? kind : 0; };
+    return (littleEndian ? 1 : 2) + 16 * (valid(zKind) + 3 * valid(xKind) + 9 * valid(yKind));
+}

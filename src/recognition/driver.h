@@ -119,7 +119,14 @@ struct DriverMap
     double minScore = 0.0;
     bool signatureValid = false;
 
-    bool littleEndian() const { return byteOrder != 2; }
+    // The value kinds (ValueKind) of Z, X and Y travel in byteOrder, so that the file format
+    // stays as it is: 1 and 2 as always for unsigned values, and 16 × (z + 3x + 9y) added for
+    // signed and float ones. Any other value keeps its old meaning (unsigned, 2 big-endian).
+    bool littleEndian() const;
+    int zValueKind() const;
+    int xValueKind() const;
+    int yValueKind() const;
+    static qint32 byteOrderFor(bool littleEndian, int zKind, int xKind, int yKind);
 
     // Exact equality, telling a null text or byte string from an empty one and comparing
     // doubles bit for bit, so that a file round trip can be checked field by field.

@@ -33,6 +33,7 @@ struct Layout
     // Axis with `columns` points (X) and with `rows` points (Y) of the row-by-row view.
     qint64 x = -1, y = -1;
     int xSize = 2, ySize = 2;
+    int zKind = ValueUnsigned, xKind = ValueUnsigned, yKind = ValueUnsigned;
     double zFactor = 1, zOffset = 0, xFactor = 1, xOffset = 0, yFactor = 1, yOffset = 0;
 };
 
@@ -48,7 +49,14 @@ Layout layoutOf(const MapDefinition &map)
     Layout l;
     l.z = map.mapOffset;
     l.zSize = map.zElementSize;
-    l.littleEndian = map.zElementSize != 2 || map.dataType != Organisation16BitHiLo;
+    // A 16-bit element's byte order is in its code, a 32-bit one's in the flag.
+    l.littleEndian = map.zElementSize == 4 ? map.littleEndian
+                                           : map.zElementSize != 2
+                                                 || map.dataType != Organisation16BitHiLo;
+    const auto kindOfSize = [](int size, int kind) {
+        return effectiveValueKind(size == 4 ? Organisation32Bit : Organisation8Bit, kind);
+    };
+    l.zKind = kindOfSize(map.zElementSize, map.zValueKind);
     const bool hasX = storedAxis(map.xAxisSource, map.xAxisOffset, map.xElementSize);
     const bool hasY = storedAxis(map.yAxisSource, map.yAxisOffset, map.yElementSize);
     l.rows = map.rows;
@@ -57,6 +65,8 @@ Layout layoutOf(const MapDefinition &map)
     l.y = hasY ? map.yAxisOffset : -1;
     l.xSize = map.xElementSize;
     l.ySize = map.yElementSize;
+    l.xKind = hasX ? kindOfSize(map.xElementSize, map.xValueKind) : ValueUnsigned;
+    l.yKind = hasY ? kindOfSize(map.yElementSize, map.yValueKind) : ValueUnsigned;
     l.xFactor = map.xFactor;
     l.xOffset = map.xOffsetFactor;
     l.yFactor = map.yFactor;
@@ -65,6 +75,7 @@ Layout layoutOf(const MapDefinition &map)
         std::swap(l.rows, l.columns);
         std::swap(l.x, l.y);
         std::swap(l.xSize, l.ySize);
+        std::swap(l.xKind, l.yKind);
         std::swap(l.xFactor, l.yFactor);
         std::swap(l.xOffset, l.yOffset);
     }
@@ -79,12 +90,12 @@ bool fits(const QByteArray &image, qint64 address, qint64 length)
            && length <= image.size() - address;
 }
 
-QList<double>
-axisValues(const QByteArray &image, qint64 address, int count, int size, bool littleEndian)
+QList<double> axisValues(
+    const QByteArray &image, qint64 address, int count, int size, bool littleEndian, int kind)
 {
     QList<double> values;
     for (int i = 0; i < count; ++i)
-        values.append(readValue(image, address + qint64(i) * size, size, littleEndian));
+        values.append(readTypedValue(image, address + qint64(i) * size, size, littleEndian, kind));
     return values;
 }
 
@@ -287,7 +298,7 @@ bool describe(const QByteArray &image,
     if (count > image.size() || !fits(image, l.z, count * l.zSize))
         return refuse(QStringLiteral("dati oltre la fine del firmware"));
     const qint64 zLength = count * l.zSize;
-    const ZStatistics stats = zStatistics(image, l.z, count, l.zSize, l.littleEndian);
+    const ZStatistics stats = zStatistics(image, l.z, count, l.zSize, l.littleEndian, l.zKind);
     // A single value, or a table of one value throughout, has no shape to recognise: it would
     // fit every flat stretch of the image as well as its own place.
     if (stats.min == stats.max)
@@ -307,15 +318,15 @@ bool describe(const QByteArray &image,
     d.rows = l.rows;
     d.columns = l.columns;
     d.zElementSize = l.zSize;
-    d.byteOrder = l.littleEndian ? 1 : 2;
+    d.byteOrder = DriverMap::byteOrderFor(l.littleEndian, l.zKind, l.xKind, l.yKind);
     d.zFactor = l.zFactor;
     d.zOffset = l.zOffset;
     const qint64 signatureLength = std::min<qint64>(SignatureLength, zLength);
     d.zSignature = image.mid(l.z, signatureLength);
     d.zTailSignature = image.mid(l.z + zLength - signatureLength, signatureLength);
-    d.zFingerprint = fingerprint(image, l.z, zLength, l.zSize, l.littleEndian);
+    d.zFingerprint = fingerprint(image, l.z, zLength, l.zSize, l.littleEndian, l.zKind);
     const GridProfiles profiles
-        = gridProfiles(image, l.z, l.rows, l.columns, l.zSize, l.littleEndian);
+        = gridProfiles(image, l.z, l.rows, l.columns, l.zSize, l.littleEndian, l.zKind);
     d.rowProfile = profiles.rows;
     d.columnProfile = profiles.columns;
     d.zMin = stats.min;
@@ -324,8 +335,8 @@ bool describe(const QByteArray &image,
     d.zZeroRatio = stats.zeroRatio;
 
     qint64 lowest = l.z, highest = l.z + zLength - 1;
-    const auto axis = [&](qint64 address, int points, int size, double factor, double offset,
-                          bool &has, qint64 &where, qint64 &delta, qint32 &elementSize,
+    const auto axis = [&](qint64 address, int points, int size, int kind, double factor,
+                          double offset, bool &has, qint64 &where, qint64 &delta, qint32 &elementSize,
                           QByteArray &signature, QByteArray &print, double &lo, double &hi,
                           qint32 &mode, bool &rawEnabled, QList<double> &raw, double &rawFactor,
                           double &rawOffset, double &axisFactor, double &axisOffset) {
@@ -339,12 +350,12 @@ bool describe(const QByteArray &image,
         where = address;
         delta = address - l.z;
         signature = image.mid(address, std::min<qint64>(length, AxisSignatureLimit));
-        print = fingerprint(image, address, length, size, l.littleEndian);
-        const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian);
+        print = fingerprint(image, address, length, size, l.littleEndian, kind);
+        const ZStatistics s = zStatistics(image, address, points, size, l.littleEndian, kind);
         lo = s.min;
         hi = s.max;
-        mode = monotonicKind(image, address, points, size, l.littleEndian);
-        raw = axisValues(image, address, points, size, l.littleEndian);
+        mode = monotonicKind(image, address, points, size, l.littleEndian, kind);
+        raw = axisValues(image, address, points, size, l.littleEndian, kind);
         // Axis points as a last resort for finding the map: only a strictly ordered axis of a
         // few points is distinctive enough to be searched for through the whole image.
         rawEnabled = points >= 3 && mode != 0;
@@ -353,20 +364,22 @@ bool describe(const QByteArray &image,
         lowest = std::min(lowest, address);
         highest = std::max(highest, address + length - 1);
     };
-    axis(l.x, l.columns, l.xSize, l.xFactor, l.xOffset, d.hasXAxis, d.xAddress, d.xAxisDelta,
-         d.xElementSize, d.xAxisSignature, d.xFingerprint, d.xMin, d.xMax, d.xAxisMode,
-         d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor, d.xOffset);
-    axis(l.y, l.rows, l.ySize, l.yFactor, l.yOffset, d.hasYAxis, d.yAddress, d.yAxisDelta,
-         d.yElementSize, d.yAxisSignature, d.yFingerprint, d.yMin, d.yMax, d.yAxisMode,
-         d.rawYEnabled, d.rawYValues, d.rawYFactor, d.rawYOffset, d.yFactor, d.yOffset);
+    axis(l.x, l.columns, l.xSize, l.xKind, l.xFactor, l.xOffset, d.hasXAxis, d.xAddress,
+         d.xAxisDelta, d.xElementSize, d.xAxisSignature, d.xFingerprint, d.xMin, d.xMax,
+         d.xAxisMode, d.rawXEnabled, d.rawXValues, d.rawXFactor, d.rawXOffset, d.xFactor,
+         d.xOffset);
+    axis(l.y, l.rows, l.ySize, l.yKind, l.yFactor, l.yOffset, d.hasYAxis, d.yAddress,
+         d.yAxisDelta, d.yElementSize, d.yAxisSignature, d.yFingerprint, d.yMin, d.yMax,
+         d.yAxisMode, d.rawYEnabled, d.rawYValues, d.rawYFactor, d.rawYOffset, d.yFactor,
+         d.yOffset);
     // checkXAxis / checkYAxis stay off: they are a manual setting, and the axis fingerprints
     // have the axes validated anyway.
     // Both axes running on in their direction would have the reference itself refused as a
     // larger table; one axis without a preferred direction switches that test off.
     if (d.hasXAxis && d.hasYAxis && d.xAxisMode != 0 && d.yAxisMode != 0
-        && monotonicKind(image, d.xAddress, d.columns + 2, d.xElementSize, l.littleEndian)
+        && monotonicKind(image, d.xAddress, d.columns + 2, d.xElementSize, l.littleEndian, l.xKind)
                == d.xAxisMode
-        && monotonicKind(image, d.yAddress, d.rows + 2, d.yElementSize, l.littleEndian)
+        && monotonicKind(image, d.yAddress, d.rows + 2, d.yElementSize, l.littleEndian, l.yKind)
                == d.yAxisMode)
         d.yAxisMode = 0;
 

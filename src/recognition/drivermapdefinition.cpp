@@ -28,20 +28,25 @@ MapDefinition mapDefinitionFromMatch(const DriverMapMatch &match, const DriverMa
     definition.zElementSize = std::max(1, match.zElementSize);
     definition.dataType = organisationFor(definition.zElementSize, littleEndian);
     definition.littleEndian = littleEndian;
+    definition.zValueKind = effectiveValueKind(definition.dataType, map.zValueKind());
 
     // An axis the scan placed is shown from the image in its own encoding; one it did not
     // place counts its points.
-    const auto setAxis = [littleEndian](bool found, int elementSize, int &size, int &dataType,
-                                        bool &axisLittleEndian, int &source) {
+    const auto setAxis = [littleEndian](bool found, int elementSize, int kind, int &size,
+                                        int &dataType, bool &axisLittleEndian, int &valueKind,
+                                        int &source) {
         size = found ? std::max(1, elementSize) : 2;
         dataType = organisationFor(size, found ? littleEndian : true);
         axisLittleEndian = found ? littleEndian : true;
+        valueKind = found ? effectiveValueKind(dataType, kind) : ValueUnsigned;
         source = found ? 1 : 0;
     };
-    setAxis(match.xFound, match.xElementSize, definition.xElementSize, definition.xDataType,
-            definition.xLittleEndian, definition.xAxisSource);
-    setAxis(match.yFound, match.yElementSize, definition.yElementSize, definition.yDataType,
-            definition.yLittleEndian, definition.yAxisSource);
+    setAxis(match.xFound, match.xElementSize, map.xValueKind(), definition.xElementSize,
+            definition.xDataType, definition.xLittleEndian, definition.xValueKind,
+            definition.xAxisSource);
+    setAxis(match.yFound, match.yElementSize, map.yValueKind(), definition.yElementSize,
+            definition.yDataType, definition.yLittleEndian, definition.yValueKind,
+            definition.yAxisSource);
     return definition;
 }
 

@@ -529,6 +529,13 @@ inline quint32 valueAt(const uchar *p, int size, bool littleEndian)
     }
 }
 
+// The value's order key for its kind, as fingerprints take it (mapvalidation's orderKey).
+inline quint32 keyAt(const uchar *p, int size, bool littleEndian, int kind)
+{
+    const quint32 raw = valueAt(p, size, littleEndian);
+    return kind == ValueUnsigned ? raw : orderKey(raw, size, kind);
+}
+
 // The similarity of the Z fingerprint at position with the driver's, as
 // similarity(reference, fingerprint(...)) gives it, without their allocations; -1 as soon as the
 // distance shows it stays below minimum. The neighbourhood search asks this of thousands of
@@ -538,6 +545,7 @@ double fingerprintSimilarity(const QByteArray &image,
                              qint64 count,
                              int size,
                              bool littleEndian,
+                             int kind,
                              const QByteArray &reference,
                              double minimum)
 {
@@ -551,7 +559,7 @@ double fingerprintSimilarity(const QByteArray &image,
     quint32 samples[128];
     for (qint64 j = 0; j < k; ++j) {
         const qint64 index = k == 1 ? 0 : j * (count - 1) / (k - 1);
-        samples[j] = valueAt(data + index * size, size, littleEndian);
+        samples[j] = keyAt(data + index * size, size, littleEndian, kind);
     }
     const auto [lo, hi] = std::minmax_element(samples, samples + k);
     const quint64 low = *lo, width = quint64(*hi) - low;
@@ -593,8 +601,9 @@ double Scanner::confidenceBound(const DriverMap &map,
     // The similarity stops early once it cannot reach its minimum; a refusal at one minimum
     // holds for every higher one, and a similarity computed whole holds for any.
     if (weighed.zfp == NotWeighed && zfpNeeded < weighed.zfpRefusedAt) {
-        const double similarity = fingerprintSimilarity(m_image, position, count, size,
-                                                        littleEndian, map.zFingerprint, zfpNeeded);
+        const double similarity
+            = fingerprintSimilarity(m_image, position, count, size, littleEndian,
+                                    map.zValueKind(), map.zFingerprint, zfpNeeded);
         if (similarity < 0)
             weighed.zfpRefusedAt = zfpNeeded;
         else
@@ -615,7 +624,7 @@ double Scanner::confidenceBound(const DriverMap &map,
     if (column < autoMinimumProfile)
         return -1.0;
     if (!weighed.haveStats) {
-        weighed.stats = zStatistics(m_image, position, count, size, littleEndian);
+        weighed.stats = zStatistics(m_image, position, count, size, littleEndian, map.zValueKind());
         weighed.haveStats = true;
     }
     const ZStatistics &stats = weighed.stats;
@@ -646,11 +655,12 @@ GridProfiles Scanner::profilesAt(const DriverMap &map, qint64 position, bool lit
         window.demand += blockValues;
         if (window.demand >= spanValues)
             window.span = GridSpanProfiles(m_image, m_windowFrom, m_windowTo, map.rows, map.columns,
-                                           size, littleEndian, MaxWindowValues);
+                                           size, littleEndian, MaxWindowValues, map.zValueKind());
     }
     if (window.span.covers(position))
         return window.span.at(position);
-    return gridProfiles(m_image, position, map.rows, map.columns, size, littleEndian);
+    return gridProfiles(m_image, position, map.rows, map.columns, size, littleEndian,
+                        map.zValueKind());
 }
 
 // The outcome at one position as the validation gives it (the map's byte order, and the other
@@ -831,16 +841,19 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     const double fraction
         = std::isnan(tolerancePercent) ? 0.000001 : std::max(tolerancePercent / 100.0, 0.000001);
     const bool littleEndian = map.littleEndian();
+    const int kind = xRole ? map.xValueKind() : map.yValueKind();
+    const auto typedAt = [&](qint64 at) {
+        return readTypedValue(m_image, at, size, littleEndian, kind);
+    };
     const bool aligned = expected.size() == points;
     // A match of 70 needs at least 70 % of the values within tolerance; with one point skipped
     // a value may meet its neighbour's expectation, so only the neighbours are tried then.
     const int allowedMisses = points - int(std::ceil(0.7 * points)) + (aligned ? 0 : 1);
-    const uchar *data = reinterpret_cast<const uchar *>(m_image.constData());
     QList<double> read(points);
     const auto rate = [&](qint64 position) {
         int misses = 0;
         for (int i = 0; i < points && misses <= allowedMisses; ++i) {
-            const double value = valueAt(data + position + qint64(i) * size, size, littleEndian);
+            const double value = typedAt(position + qint64(i) * size);
             bool near = false;
             for (int j = aligned ? i : i - 1; j <= (aligned ? i : i + 1) && !near; ++j) {
                 if (j >= 0 && j < expected.size())
@@ -852,7 +865,7 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
         if (misses > allowedMisses)
             return;
         for (int i = 0; i < points; ++i)
-            read[i] = valueAt(data + position + qint64(i) * size, size, littleEndian);
+            read[i] = typedAt(position + qint64(i) * size);
         const double match = rawMatch(expected, read, tolerancePercent);
         if (match < rawMinimumMatch)
             return;
@@ -866,7 +879,9 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     };
 
     std::vector<qint64> positions;
-    if (rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses, positions)) {
+    // The value index holds unsigned values: other kinds rate every position.
+    if (kind == ValueUnsigned
+        && rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses, positions)) {
         for (qint64 position : positions)
             rate(position);
         return;
@@ -992,8 +1007,9 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
             continue;
         const double zfp = map.zFingerprint.isEmpty()
                                ? 0.0
-                               : similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, zSize,
-                                                                          map.littleEndian()));
+                               : similarity(map.zFingerprint,
+                                            fingerprint(m_image, z, zBytes, zSize,
+                                                        map.littleEndian(), map.zValueKind()));
         if (zfp > chosenZfp) {
             chosenZ = z;
             chosenZfp = zfp;
@@ -1169,8 +1185,8 @@ double Scanner::signatureScore(const DriverMap &map, qint64 z, qint64 &x, qint64
         score += 10.0;
     else
         score += 0.1
-                 * similarity(map.zFingerprint,
-                              fingerprint(m_image, z, zBytes, size, map.littleEndian()));
+                 * similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, size,
+                                                            map.littleEndian(), map.zValueKind()));
     return std::min(score, 100.0);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -72,6 +73,26 @@ quint32 decode(const uchar *p, int size, bool littleEndian)
     for (int i = 0; i < size; ++i)
         value |= quint32(p[i]) << (8 * (littleEndian ? i : size - 1 - i));
     return value;
+}
+
+int organisationOfSize(int size)
+{
+    return size == 1 ? Organisation8Bit : size == 4 ? Organisation32Bit : Organisation16BitLoHi;
+}
+
+// The true value of raw bits of a kind.
+double typedValue(quint32 raw, int size, int kind)
+{
+    switch (effectiveValueKind(organisationOfSize(size), kind)) {
+    case ValueSigned:
+        return size == 1 ? double(qint8(raw)) : size == 2 ? double(qint16(raw)) : double(qint32(raw));
+    case ValueFloat: {
+        uchar bytes[4] = {uchar(raw), uchar(raw >> 8), uchar(raw >> 16), uchar(raw >> 24)};
+        return decodeValue(bytes, 4, 0, Organisation32Bit, true, ValueFloat);
+    }
+    default:
+        return double(raw);
+    }
 }
 
 // Value scores of rawMatch for lists of equal length.
@@ -195,6 +216,7 @@ struct AxisRole
     double rangeA, rangeB;
     const char *mismatch;
     const char *outOfRange;
+    int kind;
 };
 
 AxisRole axisRole(const DriverMap &m, bool x)
@@ -218,7 +240,8 @@ AxisRole axisRole(const DriverMap &m, bool x)
                 m.xRangeA,
                 m.xRangeB,
                 "asse X incompatibile",
-                "range fisico X fuori profilo manuale"};
+                "range fisico X fuori profilo manuale",
+                m.xValueKind()};
     return {m.hasYAxis,
             m.checkYAxis || !m.yFingerprint.isEmpty(),
             m.yAxisDelta,
@@ -237,7 +260,8 @@ AxisRole axisRole(const DriverMap &m, bool x)
             m.yRangeA,
             m.yRangeB,
             "asse Y incompatibile",
-            "range fisico Y fuori profilo manuale"};
+            "range fisico Y fuori profilo manuale",
+            m.yValueKind()};
 }
 
 // The first two rules: a Z block of a sound shape, wholly inside the image.
@@ -281,7 +305,7 @@ bool placeAxis(const QByteArray &image,
     const AxisLocation location = locateAxis(
         image, z + axis.delta, axis.count, axis.size, axis.fingerprint, axis.referenceMin,
         axis.referenceMax, axis.factor, axis.offset, axis.mode, littleEndian, window,
-        useRaw ? axis.rawValues : QList<double>(), axis.rawTolerance);
+        useRaw ? axis.rawValues : QList<double>(), axis.rawTolerance, axis.kind);
     address = location.address;
     score = location.score;
     return location.address >= 0;
@@ -303,8 +327,8 @@ const char *checkAxis(const QByteArray &image,
     if (axis.has && axis.checked && score < axisThreshold)
         return axis.mismatch;
     if (map.manualProfile && axis.hasRange && found) {
-        const ZStatistics values
-            = zStatistics(image, address, axis.count, std::max(axis.size, 1), littleEndian);
+        const ZStatistics values = zStatistics(image, address, axis.count,
+                                               std::max(axis.size, 1), littleEndian, axis.kind);
         if (outsideRange(values.min, values.max, axis.factor, axis.offset, axis.rangeA, axis.rangeB,
                          map.rangeTolerance))
             return axis.outOfRange;
@@ -321,8 +345,29 @@ quint32 readValue(const QByteArray &image, qint64 address, int size, bool little
     return decode(reinterpret_cast<const uchar *>(image.constData()) + address, size, littleEndian);
 }
 
-ZStatistics
-zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian)
+double readTypedValue(const QByteArray &image, qint64 address, int size, bool littleEndian, int kind)
+{
+    return typedValue(readValue(image, address, size, littleEndian), size, kind);
+}
+
+quint32 orderKey(quint32 raw, int size, int kind)
+{
+    switch (effectiveValueKind(organisationOfSize(size), kind)) {
+    case ValueSigned:
+        return raw ^ (1u << (8 * size - 1));
+    case ValueFloat: {
+        // Bits of a float that is not a number sort as the zero it reads as.
+        if (std::isnan(typedValue(raw, size, kind)))
+            raw = 0;
+        return (raw & 0x80000000u) ? ~raw : raw | 0x80000000u;
+    }
+    default:
+        return raw;
+    }
+}
+
+ZStatistics zStatistics(
+    const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian, int kind)
 {
     ZStatistics statistics;
     if (!validSize(size) || count < 1 || address < 0 || address >= image.size())
@@ -331,10 +376,12 @@ zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, boo
     const qint64 inside = std::min(count, (image.size() - address) / size);
     double sum = 0;
     qint64 zeros = count - inside;
-    double lo = zeros > 0 ? 0.0 : 4294967295.0, hi = 0;
+    // Zeros past the end take part in the range; an unsigned range always starts at 0 or more.
+    double lo = zeros > 0 ? 0.0 : std::numeric_limits<double>::infinity();
+    double hi = kind == ValueUnsigned || zeros > 0 ? 0.0 : -std::numeric_limits<double>::infinity();
     const auto *data = reinterpret_cast<const uchar *>(image.constData()) + address;
     for (qint64 i = 0; i < inside; ++i) {
-        const double value = decode(data + i * size, size, littleEndian);
+        const double value = typedValue(decode(data + i * size, size, littleEndian), size, kind);
         lo = std::min(lo, value);
         hi = std::max(hi, value);
         sum += value;
@@ -351,8 +398,12 @@ zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, boo
     return statistics;
 }
 
-QByteArray
-fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size, bool littleEndian)
+QByteArray fingerprint(const QByteArray &image,
+                       qint64 address,
+                       qint64 byteLength,
+                       int size,
+                       bool littleEndian,
+                       int kind)
 {
     if (!validSize(size) || byteLength < size)
         return {};
@@ -360,7 +411,7 @@ fingerprint(const QByteArray &image, qint64 address, qint64 byteLength, int size
     if (!blockFits(image, address, n, size))
         return {};
     return fingerprintOf(n, [&](qint64 index) {
-        return readValue(image, address + index * size, size, littleEndian);
+        return orderKey(readValue(image, address + index * size, size, littleEndian), size, kind);
     });
 }
 
@@ -403,6 +454,7 @@ bool gridMeans(const QByteArray &image,
                int columns,
                int size,
                bool littleEndian,
+               int kind,
                QList<double> &rowMeans,
                QList<double> &columnMeans)
 {
@@ -413,8 +465,9 @@ bool gridMeans(const QByteArray &image,
     columnMeans.fill(0.0, columns);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const double value
-                = readValue(image, address + (qint64(r) * columns + c) * size, size, littleEndian);
+            const double value = orderKey(
+                readValue(image, address + (qint64(r) * columns + c) * size, size, littleEndian),
+                size, kind);
             rowMeans[r] += value;
             columnMeans[c] += value;
         }
@@ -428,11 +481,17 @@ bool gridMeans(const QByteArray &image,
 
 } // namespace
 
-GridProfiles gridProfiles(
-    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian)
+GridProfiles gridProfiles(const QByteArray &image,
+                          qint64 address,
+                          int rows,
+                          int columns,
+                          int size,
+                          bool littleEndian,
+                          int kind)
 {
     QList<double> rowMeans, columnMeans;
-    if (!gridMeans(image, address, rows, columns, size, littleEndian, rowMeans, columnMeans))
+    if (!gridMeans(image, address, rows, columns, size, littleEndian, kind, rowMeans,
+                   columnMeans))
         return {};
     return {profileOfMeans(rowMeans), profileOfMeans(columnMeans)};
 }
@@ -444,7 +503,8 @@ GridSpanProfiles::GridSpanProfiles(const QByteArray &image,
                                    int columns,
                                    int size,
                                    bool littleEndian,
-                                   qint64 maxValues)
+                                   qint64 maxValues,
+                                   int kind)
 {
     if (rows < 1 || columns < 1 || !validSize(size) || first < 0 || last < first
         || qint64(rows) * columns > image.size())
@@ -462,7 +522,8 @@ GridSpanProfiles::GridSpanProfiles(const QByteArray &image,
     m_columnRunning.assign(values, 0);
     // Whole sums: a difference of two is the block's exact sum, as a walk over it adds it up.
     for (qint64 i = 0; i < values; ++i) {
-        const quint64 value = readValue(image, first + i * size, size, littleEndian);
+        const quint64 value = orderKey(readValue(image, first + i * size, size, littleEndian),
+                                       size, kind);
         m_running[i + 1] = m_running[i] + value;
         m_columnRunning[i] = value + (i >= columns ? m_columnRunning[i - columns] : 0);
     }
@@ -504,12 +565,14 @@ QByteArray columnProfile(
     return gridProfiles(image, address, rows, columns, size, littleEndian).columns;
 }
 
-int monotonicKind(const QByteArray &image, qint64 address, int count, int size, bool littleEndian)
+int monotonicKind(
+    const QByteArray &image, qint64 address, int count, int size, bool littleEndian, int kind)
 {
     if (count < 2 || !validSize(size) || !blockFits(image, address, count, size))
         return 0;
     return kindOf(count, [&](int i) {
-        return readValue(image, address + qint64(i) * size, size, littleEndian);
+        return orderKey(readValue(image, address + qint64(i) * size, size, littleEndian), size,
+                        kind);
     });
 }
 
@@ -584,7 +647,8 @@ AxisLocation locateAxis(const QByteArray &image,
                         bool littleEndian,
                         qint64 window,
                         const QList<double> &rawValues,
-                        double rawTolerance)
+                        double rawTolerance,
+                        int kind)
 {
     AxisLocation best;
     if (count < 1 || !validSize(size) || window < 0 || qint64(count) * size > image.size())
@@ -595,22 +659,25 @@ AxisLocation locateAxis(const QByteArray &image,
     const qint64 first = expected - (std::min(reach, std::max<qint64>(expected, 0)) / size) * size;
     const qint64 last = std::min(expected + reach, image.size() - qint64(count) * size);
     // Each position's values are read once and every measure taken from them.
+    // The order keys give the fingerprint and the direction, the true values the ranges.
     std::vector<quint32> values(size_t(count), 0);
+    QList<double> trueValues(count, 0.0);
     const auto *data = reinterpret_cast<const uchar *>(image.constData());
     const auto valueAt = [&values](qint64 i) { return values[size_t(i)]; };
     for (qint64 p = std::max<qint64>(first, 0); p <= last; p += size) {
         const qint64 distance = std::abs(p - expected);
         if (distance > 96)
             continue;
-        for (int i = 0; i < count; ++i)
-            values[size_t(i)] = decode(data + p + qint64(i) * size, size, littleEndian);
-        const auto [lo, hi] = std::minmax_element(values.cbegin(), values.cend());
+        for (int i = 0; i < count; ++i) {
+            const quint32 raw = decode(data + p + qint64(i) * size, size, littleEndian);
+            values[size_t(i)] = orderKey(raw, size, kind);
+            trueValues[i] = typedValue(raw, size, kind);
+        }
+        const auto [lo, hi] = std::minmax_element(trueValues.cbegin(), trueValues.cend());
         const double physical = physicalScore(referenceMin, referenceMax, *lo, *hi, factor, offset);
         if (physical < 50)
             continue;
-        if (!rawValues.isEmpty()
-            && rawMatch(rawValues, QList<double>(values.cbegin(), values.cend()), rawTolerance)
-                   < 70)
+        if (!rawValues.isEmpty() && rawMatch(rawValues, trueValues, rawTolerance) < 70)
             continue;
         const double range = spanScore(referenceMin, referenceMax, *lo, *hi);
         double rating = axisFingerprint.isEmpty()
@@ -649,7 +716,9 @@ Evaluation validateCandidate(const QByteArray &image,
     const qint64 count = qint64(map.rows) * map.columns;
     const qint64 zLength = count * map.zElementSize;
 
-    const ZStatistics stats = zStatistics(image, zAddress, count, map.zElementSize, littleEndian);
+    const int zKind = map.zValueKind();
+    const ZStatistics stats
+        = zStatistics(image, zAddress, count, map.zElementSize, littleEndian, zKind);
     if (!stats.valid || (map.zZeroRatio < 0.35 && stats.zeroRatio > 0.8)
         || (map.zZeroRatio < 0.15 && stats.zeroRatio > 0.6))
         return refuse(ev, "statistiche Z incompatibili");
@@ -668,15 +737,15 @@ Evaluation validateCandidate(const QByteArray &image,
                         map.rangeTolerance))
         return refuse(ev, "range fisico Z fuori profilo manuale");
 
-    ev.zfp = similarity(map.zFingerprint,
-                        fingerprint(image, zAddress, zLength, map.zElementSize, littleEndian));
+    ev.zfp = similarity(map.zFingerprint, fingerprint(image, zAddress, zLength, map.zElementSize,
+                                                      littleEndian, zKind));
     if (!map.zFingerprint.isEmpty() && ev.zfp < threshold(map, map.minZFingerprint, 68, 60, 68))
         return refuse(ev, "fingerprint Z bassa");
 
     if (!map.rowProfile.isEmpty() || !map.columnProfile.isEmpty()) {
         QList<double> rowMeans, columnMeans;
-        gridMeans(image, zAddress, map.rows, map.columns, map.zElementSize, littleEndian, rowMeans,
-                  columnMeans);
+        gridMeans(image, zAddress, map.rows, map.columns, map.zElementSize, littleEndian, zKind,
+                  rowMeans, columnMeans);
         if (!map.rowProfile.isEmpty()) {
             ev.rowScore = similarity(map.rowProfile, profileOfMeans(rowMeans));
             if (ev.rowScore < threshold(map, map.minRowProfile, 58, 48, 58))
@@ -703,8 +772,11 @@ Evaluation validateCandidate(const QByteArray &image,
     // Axes that run on past their length in their own direction suggest a larger table than
     // the driver's: both continuing by two more points is taken as the wrong geometry.
     if (map.xAxisMode != 0 && map.yAxisMode != 0 && xFound && yFound
-        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian) == map.xAxisMode
-        && monotonicKind(image, ev.yAddress, map.rows + 2, ySize, littleEndian) == map.yAxisMode)
+        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian,
+                         map.xValueKind())
+               == map.xAxisMode
+        && monotonicKind(image, ev.yAddress, map.rows + 2, ySize, littleEndian, map.yValueKind())
+               == map.yAxisMode)
         return refuse(ev, "geometria 2D oltre +/-1: X e Y piu lunghi di almeno 2 elementi");
 
     const qint64 xLength = qint64(xSize) * map.columns;
@@ -753,17 +825,18 @@ Evaluation evaluateAt(const QByteArray &image,
 
     double score = 0;
     if (!map.zFingerprint.isEmpty()) {
+        const int kind = map.zValueKind();
         ev.zfp = similarity(map.zFingerprint,
-                            fingerprint(image, zAddress, zLength, map.zElementSize, true));
+                            fingerprint(image, zAddress, zLength, map.zElementSize, true, kind));
         if (map.zElementSize > 1)
-            ev.zfp = std::max(
-                ev.zfp, similarity(map.zFingerprint,
-                                   fingerprint(image, zAddress, zLength, map.zElementSize, false)));
+            ev.zfp = std::max(ev.zfp, similarity(map.zFingerprint,
+                                                 fingerprint(image, zAddress, zLength,
+                                                             map.zElementSize, false, kind)));
         score += 0.55 * ev.zfp;
     }
     score += (viaXAnchor ? 22.5 : 0) + (viaYAnchor ? 22.5 : 0);
 
-    const auto axisPoints = [&](bool has, qint64 delta, int points, int elementSize,
+    const auto axisPoints = [&](bool has, qint64 delta, int points, int elementSize, int kind,
                                 const QByteArray &axisFingerprint, const QByteArray &signature,
                                 qint64 &address, double &axisScore) {
         if (!has)
@@ -774,16 +847,18 @@ Evaluation evaluateAt(const QByteArray &image,
             return 0.0;
         address = at;
         if (!axisFingerprint.isEmpty()) {
-            axisScore = similarity(
-                axisFingerprint, fingerprint(image, at, qint64(points) * size, size, littleEndian));
+            axisScore = similarity(axisFingerprint, fingerprint(image, at, qint64(points) * size,
+                                                                size, littleEndian, kind));
             return 0.1 * axisScore;
         }
         return bytesAt(image, at, signature) ? 8.0 : 0.0;
     };
     score += axisPoints(map.hasXAxis, map.xAxisDelta, map.columns, map.xElementSize,
-                        map.xFingerprint, map.xAxisSignature, ev.xAddress, ev.xScore);
-    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize, map.yFingerprint,
-                        map.yAxisSignature, ev.yAddress, ev.yScore);
+                        map.xValueKind(), map.xFingerprint, map.xAxisSignature, ev.xAddress,
+                        ev.xScore);
+    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize,
+                        map.yValueKind(), map.yFingerprint, map.yAxisSignature, ev.yAddress,
+                        ev.yScore);
     if (bytesAt(image, zAddress, map.zSignature))
         score += 4;
     if (!map.zTailSignature.isEmpty()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "driver.h"
+#include "model/mapdefinition.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,6 +15,16 @@
 
 // Unsigned value of 1, 2 or 4 bytes at address; 0 for another size or a value not wholly inside.
 quint32 readValue(const QByteArray &image, qint64 address, int size, bool littleEndian);
+// The value as its kind (ValueKind) reads it: signed, float or unsigned; 0 as readValue.
+double readTypedValue(
+    const QByteArray &image, qint64 address, int size, bool littleEndian, int kind);
+// An unsigned number that sorts as the values of the kind do. A signed value has its sign bit
+// flipped, which adds half the range to it: its fingerprints, profiles and monotony are exactly
+// those of the signed values. A float's bits are turned so that they sort as the numbers.
+quint32 orderKey(quint32 raw, int size, int kind);
+
+// The measures below take the values' kind (ValueKind): statistics are those of the true
+// values, fingerprints, profiles and monotony those of their order keys.
 
 struct ZStatistics
 {
@@ -23,12 +34,20 @@ struct ZStatistics
     double zeroRatio = 1.0; // values beyond the end of the image count as zero
     bool valid = false;
 };
-ZStatistics
-zStatistics(const QByteArray &image, qint64 address, qint64 count, int size, bool littleEndian);
+ZStatistics zStatistics(const QByteArray &image,
+                        qint64 address,
+                        qint64 count,
+                        int size,
+                        bool littleEndian,
+                        int kind = ValueUnsigned);
 
 // At most 128 samples of the block, each scaled to 0..15 between the smallest and largest.
-QByteArray fingerprint(
-    const QByteArray &image, qint64 address, qint64 byteLength, int size, bool littleEndian);
+QByteArray fingerprint(const QByteArray &image,
+                       qint64 address,
+                       qint64 byteLength,
+                       int size,
+                       bool littleEndian,
+                       int kind = ValueUnsigned);
 // 0..100; 0 when either is empty or their lengths differ.
 double similarity(const QByteArray &a, const QByteArray &b);
 
@@ -40,8 +59,13 @@ struct GridProfiles
     QByteArray columns;
 };
 // Both from one walk over the block, for callers that weigh both.
-GridProfiles gridProfiles(
-    const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
+GridProfiles gridProfiles(const QByteArray &image,
+                          qint64 address,
+                          int rows,
+                          int columns,
+                          int size,
+                          bool littleEndian,
+                          int kind = ValueUnsigned);
 QByteArray rowProfile(
     const QByteArray &image, qint64 address, int rows, int columns, int size, bool littleEndian);
 QByteArray columnProfile(
@@ -65,7 +89,8 @@ public:
                      int columns,
                      int size,
                      bool littleEndian,
-                     qint64 maxValues);
+                     qint64 maxValues,
+                     int kind = ValueUnsigned);
     bool covers(qint64 address) const;
     // gridProfiles(image, address, ...) for an address the span covers; empty otherwise.
     GridProfiles at(qint64 address) const;
@@ -81,7 +106,12 @@ private:
 };
 
 // +1 rising, -1 falling, 0 flat, mixed, under 2 points or not wholly inside the image.
-int monotonicKind(const QByteArray &image, qint64 address, int count, int size, bool littleEndian);
+int monotonicKind(const QByteArray &image,
+                  qint64 address,
+                  int count,
+                  int size,
+                  bool littleEndian,
+                  int kind = ValueUnsigned);
 
 // How well a candidate span fits a reference span, 0..100 (the Z and axis range score).
 double
@@ -145,7 +175,8 @@ AxisLocation locateAxis(const QByteArray &image,
                         bool littleEndian,
                         qint64 window,
                         const QList<double> &rawValues = {},
-                        double rawTolerance = 5.0);
+                        double rawTolerance = 5.0,
+                        int kind = ValueUnsigned);
 
 // The rule chain: the first failing rule refuses the position with its reason.
 Evaluation validateCandidate(const QByteArray &image,

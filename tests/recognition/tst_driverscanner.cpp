@@ -342,6 +342,59 @@ private slots:
         QCOMPARE(d.factor, 1.0);
     }
 
+    // A signed map (and its signed axis): the driver keeps the statistics of its signed values
+    // and its kinds, and the scan finds it moved in another image and loads it with them.
+    void signedMapsKeepTheirSign()
+    {
+        QByteArray reference(0x3000, '\0');
+        scanfixture::fillCode(reference.data(), reference.size(), 7);
+        MapDefinition map;
+        map.name = QStringLiteral("Anticipo");
+        map.rows = map.columns = 8;
+        map.yAxisOffset = 0x1000;
+        map.xAxisOffset = 0x1010;
+        map.mapOffset = 0x1020;
+        map.zValueKind = map.yValueKind = ValueSigned;
+        const auto put = [&reference](qint64 at, int value) {
+            reference[at] = char(value & 0xFF);
+            reference[at + 1] = char((value >> 8) & 0xFF);
+        };
+        for (int i = 0; i < 8; ++i) {
+            put(map.yAxisOffset + 2 * i, -40 + 20 * i);
+            put(map.xAxisOffset + 2 * i, 800 + 400 * i);
+        }
+        for (int r = 0; r < 8; ++r)
+            for (int c = 0; c < 8; ++c)
+                put(map.mapOffset + 2 * (8 * r + c),
+                    -600 + 90 * r + 40 * c + int(30 * std::sin(r + c)));
+        DriverMap built;
+        QVERIFY(buildDriverMap(reference, map, built));
+        QCOMPARE(built.byteOrder, 1 + 16 * (1 + 9));
+        QCOMPARE(built.zMin, -600.0);
+        QCOMPARE(built.zMax, 339.0);
+        QCOMPARE(built.yMin, -40.0);
+        QCOMPARE(built.yMax, 100.0);
+        QCOMPARE(built.rawYValues.constFirst(), -40.0);
+
+        // Another version: everything 0x120 bytes further on.
+        QByteArray target(0x120, '\0');
+        scanfixture::fillCode(target.data(), target.size(), 8);
+        target += reference.left(reference.size() - 0x120);
+        Driver driver;
+        driver.maps = {built};
+        const DriverScanResult result = scanDriver(target, driver);
+        QCOMPARE(result.matches.size(), 1);
+        const DriverMapMatch &match = result.matches.constFirst();
+        QVERIFY2(match.recognised, qPrintable(match.status));
+        QCOMPARE(match.zAddress, map.mapOffset + 0x120);
+        const MapDefinition found = mapDefinitionFromMatch(match, built);
+        QCOMPARE(found.zValueKind, int(ValueSigned));
+        const auto *bytes = reinterpret_cast<const uint8_t *>(target.constData());
+        QCOMPARE(readMapValues(found, bytes, target.size()).constFirst(), -600.0);
+        if (match.yFound)
+            QCOMPARE(readYAxis(found, bytes, target.size()).constFirst(), -40.0);
+    }
+
     void itemTextFallsBack()
     {
         DriverMapMatch match;
