@@ -13,6 +13,8 @@
 #include <QDebug>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -60,7 +62,7 @@ DocumentWindow::DocumentWindow(FirmwareProject *record, QWidget *parent)
     installShortcuts();
 
     connect(this, &DocumentWindow::openMapRequested, this,
-            [this](int mapOffset) { ::openMapWindow(this, mapOffset); });
+            [this](int mapIndex) { ::openMapWindow(this, mapIndex); });
 }
 
 void DocumentWindow::connectHexRoutes()
@@ -78,7 +80,7 @@ void DocumentWindow::connectHexRoutes()
     connect(m_hexViewer, &HexViewer::openSavedMapRequested, this,
             &DocumentWindow::openMapWindow);
     connect(m_hexViewer, &HexViewer::deleteMapRequested, this,
-            [this](int mapOffset) { removeMap(mapOffset); });
+            [this](int mapOffset) { requestRemoveMapAt(chooseMapAt(mapOffset)); });
     connect(model, &HexModel::selectionChanged, this, &DocumentWindow::show2DSelection);
     connect(m_hexViewer, &HexViewer::viewRangeChanged, this, &DocumentWindow::follow2DRange);
     connect(m_hexViewer, &HexViewer::activeSavedMapChanged, this,
@@ -246,7 +248,16 @@ int DocumentWindow::currentPage() const
 void DocumentWindow::setMaps(const QList<MapDefinition> &maps)
 {
     const bool changed = m_record->maps != maps;
+    syncMapIds();
+    // A map that stays where it was, unchanged, keeps its identity and its open window.
+    QList<quint64> ids;
+    ids.reserve(maps.size());
+    for (qsizetype i = 0; i < maps.size(); ++i) {
+        const bool kept = i < m_record->maps.size() && m_record->maps.at(i) == maps.at(i);
+        ids.append(kept ? m_mapIds.at(i) : m_nextMapId++);
+    }
     m_record->maps = maps;
+    m_mapIds = ids;
     HexModel *model = m_hexViewer->model();
     model->clearSavedMaps();
     for (const MapDefinition &map : maps)
@@ -256,54 +267,133 @@ void DocumentWindow::setMaps(const QList<MapDefinition> &maps)
 
 void DocumentWindow::addMap(const MapDefinition &map)
 {
+    syncMapIds();
     m_record->maps.append(map);
+    m_mapIds.append(m_nextMapId++);
     m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
     mapsEdited(true);
 }
 
-bool DocumentWindow::removeMap(int mapOffset)
+bool DocumentWindow::removeMapAt(int index)
 {
-    for (int i = 0; i < m_record->maps.size(); ++i) {
-        if (m_record->maps.at(i).mapOffset == mapOffset) {
-            m_record->maps.removeAt(i);
-            HexModel *model = m_hexViewer->model();
-            model->removeSavedMap(mapOffset);
-            // Another map at the same offset keeps its marks.
-            for (const MapDefinition &other : std::as_const(m_record->maps))
-                if (other.mapOffset == mapOffset)
-                    model->addOrUpdateSavedMap(savedMapRegion(other));
-            mapsEdited(true);
-            return true;
-        }
-    }
-    return false;
+    if (index < 0 || index >= m_record->maps.size())
+        return false;
+    syncMapIds();
+    const int mapOffset = m_record->maps.at(index).mapOffset;
+    m_record->maps.removeAt(index);
+    m_mapIds.removeAt(index);
+    remarkMapsAt(mapOffset);
+    mapsEdited(true);
+    return true;
 }
 
-bool DocumentWindow::renameMap(int mapOffset, const QString &name)
+bool DocumentWindow::renameMapAt(int index, const QString &name)
 {
-    for (MapDefinition &map : m_record->maps) {
-        if (map.mapOffset == mapOffset) {
-            const bool changed = map.name != name;
-            map.name = name;
-            mapsEdited(changed);
-            return true;
-        }
-    }
-    return false;
+    if (index < 0 || index >= m_record->maps.size())
+        return false;
+    MapDefinition &map = m_record->maps[index];
+    const bool changed = map.name != name;
+    map.name = name;
+    mapsEdited(changed);
+    return true;
+}
+
+bool DocumentWindow::replaceMapAt(int index, const MapDefinition &map)
+{
+    if (index < 0 || index >= m_record->maps.size())
+        return false;
+    MapDefinition &existing = m_record->maps[index];
+    const bool changed = !(existing == map);
+    const int previousOffset = existing.mapOffset;
+    existing = map;
+    if (previousOffset != map.mapOffset)
+        remarkMapsAt(previousOffset);
+    m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
+    mapsEdited(changed);
+    return true;
+}
+
+bool DocumentWindow::removeMap(int mapOffset)
+{
+    return removeMapAt(mapIndicesAt(mapOffset).value(0, -1));
 }
 
 bool DocumentWindow::replaceMap(const MapDefinition &map)
 {
-    for (MapDefinition &existing : m_record->maps) {
-        if (existing.mapOffset == map.mapOffset) {
-            const bool changed = !(existing == map);
-            existing = map;
-            m_hexViewer->model()->addOrUpdateSavedMap(savedMapRegion(map));
-            mapsEdited(changed);
-            return true;
-        }
-    }
-    return false;
+    return replaceMapAt(mapIndicesAt(map.mapOffset).value(0, -1), map);
+}
+
+void DocumentWindow::remarkMapsAt(int mapOffset)
+{
+    HexModel *model = m_hexViewer->model();
+    model->removeSavedMap(mapOffset);
+    for (const MapDefinition &other : std::as_const(m_record->maps))
+        if (other.mapOffset == mapOffset)
+            model->addOrUpdateSavedMap(savedMapRegion(other));
+}
+
+void DocumentWindow::syncMapIds() const
+{
+    // A list changed behind this window's back cannot say which map is which: every map
+    // takes a new identity, so no window goes on editing a map that is not its own.
+    if (m_mapIds.size() == m_record->maps.size())
+        return;
+    m_mapIds.clear();
+    for (qsizetype i = 0; i < m_record->maps.size(); ++i)
+        m_mapIds.append(m_nextMapId++);
+}
+
+quint64 DocumentWindow::mapIdAt(int index) const
+{
+    syncMapIds();
+    return index >= 0 && index < m_mapIds.size() ? m_mapIds.at(index) : 0;
+}
+
+int DocumentWindow::indexOfMapId(quint64 id) const
+{
+    syncMapIds();
+    return id == 0 ? -1 : int(m_mapIds.indexOf(id));
+}
+
+QList<int> DocumentWindow::mapIndicesAt(int mapOffset) const
+{
+    QList<int> indices;
+    for (int i = 0; i < m_record->maps.size(); ++i)
+        if (m_record->maps.at(i).mapOffset == mapOffset)
+            indices.append(i);
+    return indices;
+}
+
+int DocumentWindow::chooseMapAt(int mapOffset)
+{
+    const QList<int> indices = mapIndicesAt(mapOffset);
+    if (indices.size() < 2)
+        return indices.value(0, -1);
+    if (m_chooseMap)
+        return m_chooseMap(indices);
+    QMenu menu(this);
+    for (int index : indices)
+        menu.addAction(m_record->maps.at(index).name)->setData(index);
+    const QAction *chosen = menu.exec(QCursor::pos());
+    return chosen ? chosen->data().toInt() : -1;
+}
+
+bool DocumentWindow::requestRemoveMapAt(int index)
+{
+    if (index < 0 || index >= m_record->maps.size())
+        return false;
+    const MapDefinition &map = m_record->maps.at(index);
+    const bool confirmed
+        = m_confirmMapRemoval
+              ? m_confirmMapRemoval(map)
+              : QMessageBox::question(
+                    this, QStringLiteral("Elimina mappa"),
+                    QStringLiteral("Eliminare la mappa \"%1\"?\n\nLa mappa esce dall'elenco del "
+                                   "progetto; i valori nel firmware restano come sono.")
+                        .arg(map.name),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                    == QMessageBox::Yes;
+    return confirmed && removeMapAt(index);
 }
 
 void DocumentWindow::mapsEdited(bool changed)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
+
+#include <functional>
 
 class DocumentChecksums;
 class FirmwareProject;
@@ -30,14 +33,36 @@ public:
     // Map list changes; each keeps the views' marks in step, emits mapsChanged() and, when
     // the list really changed, marks the document modified. The maps a document opens with
     // are not a change: the record holds them before the window is built.
+    // A map is known by its index in the record's list; two maps may share an address.
     void setMaps(const QList<MapDefinition> &maps);
     void addMap(const MapDefinition &map);
+    bool removeMapAt(int index);
+    bool renameMapAt(int index, const QString &name);
+    bool replaceMapAt(int index, const MapDefinition &map);
+    // The first map at mapOffset, for callers that know no more than the address.
     bool removeMap(int mapOffset);
-    bool renameMap(int mapOffset, const QString &name);
-    // Replaces the map with the same mapOffset.
     bool replaceMap(const MapDefinition &map);
-    // The same, for a map window whose definition changed.
-    bool updateMap(const MapDefinition &map) { return replaceMap(map); }
+
+    // An identity that stays with a map while others are added or removed before it (a map
+    // window keeps it); 0 for no such index, and indexOfMapId() -1 for a map that is gone.
+    quint64 mapIdAt(int index) const;
+    int indexOfMapId(quint64 id) const;
+    // The indices of the maps whose data starts at mapOffset.
+    QList<int> mapIndicesAt(int mapOffset) const;
+    // The map a view means by an address: the only one there, or the one the user picks when
+    // several start there; -1 for none or when the user picks nothing.
+    int chooseMapAt(int mapOffset);
+    // "Elimina mappa": asks before the map goes (there is no undo for it); true when removed.
+    bool requestRemoveMapAt(int index);
+    // Tests answer these questions without a window.
+    void setMapChooser(std::function<int(const QList<int> &indices)> chooser)
+    {
+        m_chooseMap = std::move(chooser);
+    }
+    void setMapRemovalQuestion(std::function<bool(const MapDefinition &map)> question)
+    {
+        m_confirmMapRemoval = std::move(question);
+    }
 
     // The one way views and map windows change the image: every edit, from any view,
     // lands here. False when the bytes would not fit inside the image.
@@ -58,7 +83,7 @@ public:
     void shiftRowOrigin(int deltaBytes);
     // "CREA MAPPA": cuts the selection of the page shown into a map.
     void requestCreateMap();
-    // Opens the map window of a saved map (through openMapRequested), or says it cannot.
+    // Opens the map window of the saved map at mapOffset (through openMapRequested).
     void openMapWindow(int mapOffset);
     // Makes originalBytes the reference of an image whose current bytes differ from it (the
     // ORI of an ORI / MOD comparison, a saved version); both views then mark every change.
@@ -85,8 +110,8 @@ signals:
     void mapsChanged();
     // The image or the maps were edited.
     void modifiedChanged(bool modified);
-    // A saved map was chosen in a view: its map window should open.
-    void openMapRequested(int mapOffset);
+    // A saved map was chosen (by its index in the record's list): its map window should open.
+    void openMapRequested(int mapIndex);
     // A firmware file was dropped on the 2D view: compare it with this document's original.
     void firmwareDropRequested(const QString &fileName);
     // A short note for the main window's status bar.
@@ -101,6 +126,9 @@ private:
     void connect2DRoutes();
     void onBytesModified(const QByteArray &data);
     void mapsEdited(bool changed);
+    // Marks again every map starting at mapOffset, after one of them went or moved.
+    void remarkMapsAt(int mapOffset);
+    void syncMapIds() const;
     // Moves the hex table's row origin, keeping its top row and selection.
     void applyRowOriginToHex(int origin);
     void refresh2DImage();
@@ -115,4 +143,9 @@ private:
     QList<QPushButton *> m_navigationButtons;
     // Set while one view pushes a position into the other, so that nothing echoes back.
     bool m_routing = false;
+    // Parallel to the record's maps; rebuilt should the list change behind this window.
+    mutable QList<quint64> m_mapIds;
+    mutable quint64 m_nextMapId = 1;
+    std::function<int(const QList<int> &)> m_chooseMap;
+    std::function<bool(const MapDefinition &)> m_confirmMapRemoval;
 };

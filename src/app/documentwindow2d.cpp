@@ -66,17 +66,19 @@ void DocumentWindow::connect2DRoutes()
     // The 2D view never writes: its edits go through the hex model like every other.
     connect(view, &Hex2DView::dataEditRequested, this,
             [this](int offset, const QByteArray &bytes) { writeBytes(offset, bytes); });
+    // The new map is the last of the list; another map may start at the same address.
     connect(view, &Hex2DView::mapDefinitionCreated, this, [this](const MapDefinition &map) {
         addMap(map);
-        openMapWindow(map.mapOffset);
+        emit openMapRequested(int(m_record->maps.size()) - 1);
     });
     connect(view, &Hex2DView::openSavedMapRequested, this, &DocumentWindow::openMapWindow);
     // A map's properties are edited in its map window, which opens (or comes forward) first.
     connect(view, &Hex2DView::mapPropertiesRequested, this, [this](int mapOffset) {
-        if (MapWindow *window = ::openMapWindow(this, mapOffset))
+        if (MapWindow *window = ::openMapWindow(this, chooseMapAt(mapOffset)))
             window->openPropertiesDialog();
     });
-    connect(view, &Hex2DView::deleteMapRequested, this, &DocumentWindow::removeMap);
+    connect(view, &Hex2DView::deleteMapRequested, this,
+            [this](int mapOffset) { requestRemoveMapAt(chooseMapAt(mapOffset)); });
     connect(view, &Hex2DView::firmwareDropRequested, this, &DocumentWindow::firmwareDropRequested);
     connect(this, &DocumentWindow::mapsChanged, view,
             [this] { m_hex2DView->setSavedMaps(m_record->maps); });
@@ -159,7 +161,9 @@ void DocumentWindow::setReferenceBytes(const QByteArray &originalBytes)
 
 void DocumentWindow::openMapWindow(int mapOffset)
 {
-    emit openMapRequested(mapOffset);
+    const int index = chooseMapAt(mapOffset);
+    if (index >= 0)
+        emit openMapRequested(index);
 }
 
 int DocumentWindow::pending2DMapOffset() const

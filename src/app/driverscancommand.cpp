@@ -1,9 +1,8 @@
 #include "driverscancommand.h"
 
-#include "app/documentwindow.h"
-#include "app/mainwindow.h"
 #include "importers/busydialog.h"
 #include "model/firmwareproject.h"
+#include "projects/documenthost.h"
 #include "recognition/driverfile.h"
 #include "recognition/drivermapdefinition.h"
 #include "recognition/driverscanner.h"
@@ -16,9 +15,10 @@
 #include <QTreeWidgetItem>
 #include <QtConcurrent/QtConcurrentRun>
 
-DriverScanCommand::DriverScanCommand(MainWindow *window)
-    : QObject(window)
-    , m_window(window)
+DriverScanCommand::DriverScanCommand(DocumentHost *host, QWidget *dialogParent)
+    : QObject(dialogParent)
+    , m_host(host)
+    , m_parent(dialogParent)
 {
 }
 
@@ -28,7 +28,7 @@ void DriverScanCommand::message(QMessageBox::Icon icon, const QString &title, co
         m_message(icon, title, text);
         return;
     }
-    QMessageBox box(icon, title, text, QMessageBox::Ok, m_window);
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
 }
 
@@ -36,7 +36,7 @@ void DriverScanCommand::loadDriverAndScan()
 {
     if (m_busy)
         return;
-    if (!m_window->activeDocumentWindow()) {
+    if (!m_host->activeDocument()) {
         message(QMessageBox::Warning, QStringLiteral("Carica driver"),
                 QStringLiteral("Nessun firmware attivo."));
         return;
@@ -44,7 +44,7 @@ void DriverScanCommand::loadDriverAndScan()
     const QString path
         = m_askFile ? m_askFile()
                     : QFileDialog::getOpenFileName(
-                        m_window, QStringLiteral("Carica driver"), QString(),
+                        m_parent, QStringLiteral("Carica driver"), QString(),
                         QStringLiteral("Driver Tessamorvandi (*.ecudrv);;Tutti i file (*.*)"));
     if (path.isEmpty())
         return;
@@ -58,23 +58,25 @@ void DriverScanCommand::loadDriverAndScan()
     startScan(driver);
 }
 
-bool DriverScanCommand::startScan(const Driver &driver)
+bool DriverScanCommand::startScan(const Driver &driver, FirmwareProject *document)
 {
-    DocumentWindow *document = m_window->activeDocumentWindow();
-    if (m_busy || !document || !document->record()->firmware)
+    if (!document)
+        document = m_host->activeDocument();
+    if (m_busy || !document || !document->firmware || !m_host->documents().contains(document))
         return false;
     m_busy = true;
     m_busyDialog = createBusyDialog(
-        m_window, QStringLiteral("Scansione driver in corso...\n\nRicerca e confronto mappe ECU."),
+        m_parent, QStringLiteral("Scansione driver in corso...\n\nRicerca e confronto mappe ECU."),
         Qt::ApplicationModal);
     m_busyDialog->setWindowTitle(QStringLiteral("Driver Scanner"));
 
     // The worker gets copies: the document may change or close while it runs.
-    const Firmware &firmware = *document->record()->firmware;
+    const Firmware &firmware = *document->firmware;
     const QByteArray image(reinterpret_cast<const char *>(firmware.data().data()),
                            qsizetype(firmware.size()));
     auto *watcher = new QFutureWatcher<DriverScanResult>(this);
-    const QPointer<DocumentWindow> target(document);
+    // Only compared with the open documents when the scan ends: it may be gone by then.
+    FirmwareProject *target = document;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target, driver] {
         const DriverScanResult result = watcher->result();
         watcher->deleteLater();
@@ -84,7 +86,7 @@ bool DriverScanCommand::startScan(const Driver &driver)
     return true;
 }
 
-void DriverScanCommand::finishScan(DocumentWindow *document,
+void DriverScanCommand::finishScan(FirmwareProject *document,
                                    const Driver &driver,
                                    const DriverScanResult &result)
 {
@@ -95,8 +97,9 @@ void DriverScanCommand::finishScan(DocumentWindow *document,
     m_busy = false;
     // The document may have been closed while the scan ran; its maps went with it. A closed
     // window waits for its deletion hidden, and a result arriving then is as late.
-    const QWidget *subWindow = document ? document->record()->subWindow : nullptr;
-    if (!document || (subWindow && subWindow->isHidden())) {
+    const bool open = document && m_host->documents().contains(document);
+    const QWidget *subWindow = open ? document->subWindow : nullptr;
+    if (!open || (subWindow && subWindow->isHidden())) {
         message(QMessageBox::Warning, QStringLiteral("Driver Maps"),
                 QStringLiteral("Impossibile accedere al database mappe."));
         emit scanFinished();
@@ -113,11 +116,10 @@ void DriverScanCommand::finishScan(DocumentWindow *document,
     emit scanFinished();
 }
 
-int DriverScanCommand::applyScanResult(DocumentWindow *document,
+int DriverScanCommand::applyScanResult(FirmwareProject *record,
                                        const Driver &driver,
                                        const DriverScanResult &result)
 {
-    FirmwareProject *record = document->record();
     QList<MapDefinition> maps = record->maps;
     int loaded = 0;
     for (qsizetype i = 0; i < result.matches.size() && i < driver.maps.size(); ++i) {
@@ -134,10 +136,10 @@ int DriverScanCommand::applyScanResult(DocumentWindow *document,
         ++loaded;
     }
     if (loaded > 0) {
-        // The document window renews the views' marks and the tree from the list.
-        document->setMaps(maps);
+        // The host renews the views' marks and the tree from the list.
+        m_host->setDocumentMaps(record, maps);
         record->modified = true;
     }
-    m_window->expandDriverMaps(record);
+    emit driverMapsAdded(record);
     return loaded;
 }

@@ -7,7 +7,7 @@
 #include "app/mapwindowopener.h"
 #include "app/onlinecommands.h"
 #include "app/orimodcomparison.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "app/subwindowclosefilter.h"
 #include "app/viewstate.h"
 #include "app/windowmenu.h"
@@ -108,17 +108,17 @@ MainWindow::MainWindow(QWidget *parent)
     m_projectCommands = new ProjectCommands(this, this);
     setProjectSaver(
         [this](FirmwareProject &record) { return m_projectCommands->saveProject(record); });
-    m_importer = new DescriptionImporter(this);
-    m_driverScan = new DriverScanCommand(this);
-    m_online = new OnlineCommands(this);
+    m_importer = new DescriptionImporter(this, this);
+    m_driverScan = new DriverScanCommand(this, this);
+    connect(m_driverScan, &DriverScanCommand::driverMapsAdded, this,
+            [this](FirmwareProject *record) { expandDriverMaps(record); });
+    m_online = new OnlineCommands(this, m_driverScan, this);
     m_online->checkService();
     m_projectCommands->setMapSearch(
         [this](FirmwareProject *record) { m_online->searchDrivers(record); });
-    m_importer->setDocumentFactory([this](Firmware *firmware, const QList<MapDefinition> &maps) {
-        return documentWindowOf(createDocumentFromFirmware(firmware, maps));
-    });
     // A WinOLS project that names its vendor says how its image's words are stored.
-    m_importer->setByteOrderHook([this](DocumentWindow *document, bool littleEndian) {
+    m_importer->setByteOrderHook([this](FirmwareProject *record, bool littleEndian) {
+        DocumentWindow *document = documentWindowOf(record);
         if (!document || !document->hexViewer())
             return;
         document->hexViewer()->setByteOrder(littleEndian ? 0 : 1);
@@ -341,8 +341,12 @@ void MainWindow::buildDatabasePanel()
         "QToolButton:pressed { background-color: #cdd2d9;}"));
     connect(m_filterButton, &QToolButton::clicked, this, [this] {
         DocumentWindow *document = activeDocumentWindow();
-        const FirmwareProject *record = document ? document->record() : nullptr;
-        m_importer->openMapFilter(document, [this, record] { return mapsItemOf(record); });
+        FirmwareProject *record = activeDocument();
+        MapFilterDialog *dialog
+            = m_importer->openMapFilter(record, [this, record] { return mapsItemOf(record); });
+        // After the tree rebuilt the branch (connected earlier), which brings every entry back.
+        if (dialog && document)
+            connect(document, &DocumentWindow::mapsChanged, dialog, &MapFilterDialog::applyFilter);
     });
     layout->addWidget(m_filterButton);
 
@@ -371,9 +375,9 @@ void MainWindow::buildDatabasePanel()
     connect(save, &QToolButton::clicked, this, &MainWindow::onSave);
     connect(ols, &QToolButton::clicked, m_importer, &DescriptionImporter::importOLS);
     connect(a2l, &QToolButton::clicked, this,
-            [this] { m_importer->importA2L(activeDocumentWindow()); });
+            [this] { m_importer->importA2L(activeDocument()); });
     connect(xdf, &QToolButton::clicked, this,
-            [this] { m_importer->importXdf(activeDocumentWindow()); });
+            [this] { m_importer->importXdf(activeDocument()); });
 }
 
 void MainWindow::buildMenus()
@@ -399,9 +403,9 @@ void MainWindow::buildMenus()
     add(file, QStringLiteral("Apri progetto..."), QStringLiteral("openProjectAction"),
         [this] { m_projectCommands->browseProjects(); });
     add(file, QStringLiteral("Importa A2L / DAMOS..."), QStringLiteral("importA2lAction"),
-        [this] { m_importer->importA2L(activeDocumentWindow()); });
+        [this] { m_importer->importA2L(activeDocument()); });
     add(file, QStringLiteral("Importa XDF..."), QStringLiteral("importXdfAction"),
-        [this] { m_importer->importXdf(activeDocumentWindow()); });
+        [this] { m_importer->importXdf(activeDocument()); });
     add(file, QStringLiteral("Importa progetto OLS..."), QStringLiteral("importOlsAction"),
         [this] { m_importer->importOLS(); });
     add(file, QStringLiteral("Accesso cliente..."), QStringLiteral("signInAction"),
@@ -414,7 +418,7 @@ void MainWindow::buildMenus()
     add(importExport, QStringLiteral("Esporta pacchetto mappe..."),
         QStringLiteral("exportMapPackAction"), [this] { m_projectCommands->exportMapPack(); });
     add(importExport, QStringLiteral("Esporta XDF..."), QStringLiteral("exportXdfAction"),
-        [this] { m_importer->exportXdf(activeDocumentWindow()); });
+        [this] { m_importer->exportXdf(activeDocument()); });
     add(file, QStringLiteral("Esci"), QStringLiteral("exitAction"), [this] { close(); });
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Modifica"));
@@ -1252,8 +1256,9 @@ void MainWindow::openMapOfItem(QTreeWidgetItem *item)
 {
     if (!isMapItem(item))
         return;
+    // By the item's index: two maps may start at the same address.
     if (DocumentWindow *document = documentWindowOf(recordOfItem(item)))
-        openMapWindow(document, item->data(0, Qt::UserRole).toInt(), m_mdiArea);
+        openMapWindow(document, item->data(0, Qt::UserRole + 10).toInt(), m_mdiArea);
 }
 
 bool MainWindow::deleteMapOfItem(QTreeWidgetItem *item)
@@ -1263,11 +1268,10 @@ bool MainWindow::deleteMapOfItem(QTreeWidgetItem *item)
     DocumentWindow *document = documentWindowOf(recordOfItem(item));
     if (!document)
         return false;
-    const int mapOffset = item->data(0, Qt::UserRole).toInt();
     m_mapToolTip->hide();
-    closeMapWindows(document, mapOffset);
     // The tree is rebuilt from the list, which renumbers the remaining items; item is gone.
-    return document->removeMap(mapOffset);
+    // The map's window closes with it.
+    return document->requestRemoveMapAt(item->data(0, Qt::UserRole + 10).toInt());
 }
 
 void MainWindow::showMapContextMenu(const QPoint &position)
@@ -1280,13 +1284,13 @@ void MainWindow::showMapContextMenu(const QPoint &position)
     QAction *information = menu.addAction(QStringLiteral("Caratteristiche..."));
     menu.addSeparator();
     QAction *remove = menu.addAction(QStringLiteral("Elimina mappa"));
-    const int mapOffset = item->data(0, Qt::UserRole).toInt();
+    const int mapIndex = item->data(0, Qt::UserRole + 10).toInt();
     DocumentWindow *document = documentWindowOf(recordOfItem(item));
     QAction *chosen = menu.exec(m_tree->viewport()->mapToGlobal(position));
     if (chosen == remove)
         deleteMapOfItem(m_tree->itemAt(position));
     else if (chosen == information && document)
-        showMapInformation(document->record(), mapOffset);
+        showMapInformation(document->record(), mapIndex);
 }
 
 void MainWindow::showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPosition)
@@ -1297,13 +1301,8 @@ void MainWindow::showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPos
     }
     const FirmwareProject *record = recordOfItem(item);
     const int index = item->data(0, Qt::UserRole + 10).toInt();
-    const int mapOffset = item->data(0, Qt::UserRole).toInt();
-    const MapDefinition *definition = nullptr;
-    if (index >= 0 && index < record->maps.size() && record->maps.at(index).mapOffset == mapOffset)
-        definition = &record->maps.at(index);
-    for (int i = 0; !definition && i < record->maps.size(); ++i)
-        if (record->maps.at(i).mapOffset == mapOffset)
-            definition = &record->maps.at(i);
+    const MapDefinition *definition
+        = index >= 0 && index < record->maps.size() ? &record->maps.at(index) : nullptr;
     if (!definition) {
         m_mapToolTip->hide();
         return;
@@ -1316,15 +1315,16 @@ void MainWindow::showMapHoverCard(QTreeWidgetItem *item, const QPoint &globalPos
 
 void MainWindow::showMapInformation(int mapOffset)
 {
-    showMapInformation(activeDocument(), mapOffset);
+    DocumentWindow *document = activeDocumentWindow();
+    showMapInformation(activeDocument(),
+                       document ? document->mapIndicesAt(mapOffset).value(0, -1) : -1);
 }
 
-void MainWindow::showMapInformation(const FirmwareProject *record, int mapOffset)
+void MainWindow::showMapInformation(const FirmwareProject *record, int mapIndex)
 {
-    const MapDefinition *definition = nullptr;
-    for (int i = 0; record && !definition && i < record->maps.size(); ++i)
-        if (record->maps.at(i).mapOffset == mapOffset)
-            definition = &record->maps.at(i);
+    const MapDefinition *definition = record && mapIndex >= 0 && mapIndex < record->maps.size()
+                                          ? &record->maps.at(mapIndex)
+                                          : nullptr;
     if (!definition) {
         QMessageBox::warning(this, QStringLiteral("Caratteristiche"),
                              QStringLiteral("Definizione mappa non trovata."));

@@ -107,7 +107,8 @@ public:
     // Whether a file dragged onto the window may be dropped (A2L files are refused).
     static bool acceptsDroppedFile(const QString &path);
 
-    // The map items of the "Database" tree: open, delete, information and hover card.
+    // The map items of the "Database" tree: open, delete (after asking), information and hover
+    // card; each acts on the item's own map, found by its index (role 266).
     bool isMapItem(const QTreeWidgetItem *item) const;
     FirmwareProject *recordOfItem(const QTreeWidgetItem *item) const;
     void openMapOfItem(QTreeWidgetItem *item);
@@ -119,7 +120,7 @@ public slots:
     void findValue();
     // The read-only information dialog of a map of the active document.
     void showMapInformation(int mapOffset);
-    void showMapInformation(const FirmwareProject *record, int mapOffset);
+    void showMapInformation(const FirmwareProject *record, int mapIndex);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -20,6 +20,13 @@ QList<QPointer<MapWindow>> &openWindows()
 }
 
 const char *const DocumentProperty = "tessaMapDocument";
+// The identity of the window's map in its document (DocumentWindow::mapIdAt).
+const char *const MapIdProperty = "tessaMapId";
+
+quint64 mapIdOf(const MapWindow *window)
+{
+    return window->property(MapIdProperty).toULongLong();
+}
 
 const DocumentWindow *documentOf(const MapWindow *window)
 {
@@ -33,15 +40,25 @@ QWidget *frameOf(MapWindow *window)
     return qobject_cast<QMdiSubWindow *>(parent) ? parent : window;
 }
 
+void closeWindow(MapWindow *window)
+{
+    QWidget *frame = frameOf(window);
+    frame->close();
+    // A closed map must not linger as a window still able to write into the image.
+    frame->deleteLater();
+}
+
 } // namespace
 
-QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapOffset)
+QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapIndex)
 {
     QList<MapWindow *> found;
     openWindows().removeAll(QPointer<MapWindow>());
+    const quint64 id = mapIndex >= 0 && document ? document->mapIdAt(mapIndex) : 0;
+    if (mapIndex >= 0 && id == 0)
+        return found;
     for (const QPointer<MapWindow> &window : std::as_const(openWindows())) {
-        if (window && documentOf(window) == document
-            && (mapOffset < 0 || window->mapOffset() == mapOffset))
+        if (window && documentOf(window) == document && (id == 0 || mapIdOf(window) == id))
             found.append(window);
     }
     return found;
@@ -52,35 +69,27 @@ DocumentWindow *documentOfMapWindow(const MapWindow *window)
     return window ? const_cast<DocumentWindow *>(documentOf(window)) : nullptr;
 }
 
-void closeMapWindows(const DocumentWindow *document, int mapOffset)
+void closeMapWindows(const DocumentWindow *document, int mapIndex)
 {
-    for (MapWindow *window : mapWindowsOf(document, mapOffset)) {
-        QWidget *frame = frameOf(window);
-        frame->close();
-        // A closed map must not linger as a window still able to write into the image.
-        frame->deleteLater();
-    }
+    if (mapIndex < 0)
+        return;
+    for (MapWindow *window : mapWindowsOf(document, mapIndex))
+        closeWindow(window);
 }
 
-MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area)
+MapWindow *openMapWindow(DocumentWindow *document, int mapIndex, QMdiArea *area)
 {
     if (!document || !document->record() || !document->record()->firmware)
         return nullptr;
     FirmwareProject *record = document->record();
-    const MapDefinition *found = nullptr;
-    for (const MapDefinition &map : record->maps) {
-        if (map.mapOffset == mapOffset) {
-            found = &map;
-            break;
-        }
-    }
-    if (!found)
+    if (mapIndex < 0 || mapIndex >= record->maps.size())
         return nullptr;
-    const MapDefinition definition = *found;
+    const MapDefinition definition = record->maps.at(mapIndex);
+    const quint64 mapId = document->mapIdAt(mapIndex);
 
     if (!area && record->subWindow)
         area = record->subWindow->mdiArea();
-    const QList<MapWindow *> existing = mapWindowsOf(document, mapOffset);
+    const QList<MapWindow *> existing = mapWindowsOf(document, mapIndex);
     if (!existing.isEmpty()) {
         MapWindow *window = existing.constFirst();
         if (auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget()))
@@ -116,6 +125,7 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
                         definition.mapOffset, definition.xAxisOffset, definition.yAxisOffset,
                         definition.headerOffset, nullptr, definition.name, definition);
     window->setProperty(DocumentProperty, QVariant::fromValue<QObject *>(document));
+    window->setProperty(MapIdProperty, mapId);
     window->setColorMode(qApp->property("ecuColorMode").toBool());
     window->setPercentMode(qApp->property("ecuPercentMode").toBool());
     openWindows().append(window);
@@ -145,18 +155,20 @@ MapWindow *openMapWindow(DocumentWindow *document, int mapOffset, QMdiArea *area
         if (offset >= 0)
             window->setYAxisOffset(offset);
     });
-    QObject::connect(
-        window, &MapWindow::mapNameChanged, document,
-        [document](int offset, const QString &name) { document->renameMap(offset, name); });
+    // The window's edits go to its own map, wherever that now stands in the list.
+    QObject::connect(window, &MapWindow::mapNameChanged, document,
+                     [document, mapId](int, const QString &name) {
+                         document->renameMapAt(document->indexOfMapId(mapId), name);
+                     });
     // A map deleted from any view takes its window with it: left open it could still write.
-    QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window] {
-        for (const MapDefinition &map : document->record()->maps)
-            if (map.mapOffset == window->mapOffset())
-                return;
-        closeMapWindows(document, window->mapOffset());
+    QObject::connect(document, &DocumentWindow::mapsChanged, window, [document, window, mapId] {
+        if (document->indexOfMapId(mapId) < 0)
+            closeWindow(window);
     });
     QObject::connect(window, &MapWindow::mapDefinitionChanged, document,
-                     [document](const MapDefinition &changed) { document->updateMap(changed); });
+                     [document, mapId](const MapDefinition &changed) {
+                         document->replaceMapAt(document->indexOfMapId(mapId), changed);
+                     });
 
     if (!area) {
         window->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,19 +1,22 @@
 #include "onlinecommands.h"
 
 #include "app/driverscancommand.h"
-#include "app/mainwindow.h"
-#include "app/platform.h"
 #include "model/firmwareproject.h"
+#include "platform/platform.h"
+#include "projects/documenthost.h"
 #include "online/apiclient.h"
 #include "online/driverrequestdialog.h"
 #include "online/driverrequestform.h"
 #include "online/signindialog.h"
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QStatusBar>
 
-OnlineCommands::OnlineCommands(MainWindow *window)
+OnlineCommands::OnlineCommands(DocumentHost *host, DriverScanCommand *scanner, QMainWindow *window)
     : QObject(window)
+    , m_host(host)
+    , m_scanner(scanner)
     , m_window(window)
     , m_client(new ApiClient(ApiClient::defaultServiceUrl(), this))
     , m_update(UpdatePrompt::dialogs(window))
@@ -62,7 +65,7 @@ void OnlineCommands::signIn()
 {
     SignInDialog dialog(m_client, m_window);
     if (dialog.exec() == QDialog::Accepted)
-        m_window->statusBar()->showMessage(
+        m_host->showStatus(
             QStringLiteral("Accesso eseguito come %1").arg(m_client->customerCode()), 4000);
 }
 
@@ -75,7 +78,7 @@ void OnlineCommands::requestDriver(const QString &firmwarePath)
     DriverRequestDialog dialog(m_client, m_window);
     if (m_message)
         dialog.setMessageHook(m_message);
-    dialog.fill(driverRequestFormFor(m_window->activeDocument(), firmwarePath));
+    dialog.fill(driverRequestFormFor(m_host->activeDocument(), firmwarePath));
     dialog.exec();
 }
 
@@ -97,7 +100,7 @@ OnlineDriverSearch::Outcome OnlineCommands::searchDrivers(FirmwareProject *recor
     Driver driver;
     const OnlineDriverSearch::Outcome outcome = search.run(image, path, driver);
     if (outcome == OnlineDriverSearch::Outcome::DriverLoaded
-        && !m_window->driverScanCommand()->startScan(driver)) {
+        && !(m_scanner && m_scanner->startScan(driver, record))) {
         const QString text = QStringLiteral("Impossibile avviare la scansione del driver.");
         if (m_message)
             m_message(QMessageBox::Warning, QStringLiteral("Driver Scanner"), text);

@@ -9,18 +9,22 @@
 #include <functional>
 
 class ApiClient;
-class MainWindow;
+class DocumentHost;
+class DriverScanCommand;
 struct FirmwareProject;
+class QMainWindow;
 
 // The online commands of the main window: the service client and its state, the update
-// prompt, sign-in, the driver request and the online driver search after an import.
+// prompt, sign-in, the driver request and the online driver search after an import. They
+// reach the documents through their DocumentHost; a driver found is scanned by scanner.
 class OnlineCommands : public QObject
 {
     Q_OBJECT
 public:
     using MessageHook = OnlineDriverSearch::MessageHook;
 
-    explicit OnlineCommands(MainWindow *window);
+    // window owns the dialogs and shows the service's state at the foot of its status bar.
+    OnlineCommands(DocumentHost *host, DriverScanCommand *scanner, QMainWindow *window);
 
     ApiClient *client() const { return m_client; }
     // Asks the service for its state and the latest version.
@@ -49,7 +53,9 @@ signals:
     void serviceStateChanged();
 
 private:
-    MainWindow *m_window;
+    DocumentHost *m_host;
+    DriverScanCommand *m_scanner;
+    QMainWindow *m_window;
     ApiClient *m_client;
     UpdatePrompt m_update;
     MessageHook m_message;

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include <climits>
 #include <memory>
 
 namespace {
@@ -95,9 +96,13 @@ FirmwareProject *OriModComparison::run(DocumentWindow *ori, const QString &modPa
                           QStringLiteral("Impossibile caricare il file MOD."));
         return nullptr;
     }
+    // ORI is the document's original (as loaded, or its project's "Originale"), never the
+    // bytes edited since: those edits are not the MOD's and must not be counted as its own.
     const std::vector<uint8_t> &oriImage = oriRecord.firmware->data();
-    const QByteArray oriBytes(reinterpret_cast<const char *>(oriImage.data()),
-                              qsizetype(oriImage.size()));
+    const QByteArray oriBytes = !oriRecord.originalBytes.isEmpty()
+                                    ? oriRecord.originalBytes
+                                    : QByteArray(reinterpret_cast<const char *>(oriImage.data()),
+                                                 qsizetype(oriImage.size()));
     const qint64 oriSize = oriBytes.size();
     const qint64 modSize = qint64(mod->size());
     if (oriSize != modSize) {
@@ -163,6 +168,15 @@ FirmwareProject *OriModComparison::run(DocumentWindow *ori, const QString &modPa
         document->findChild<QPushButton *>(QStringLiteral("document2DButton"))->click();
     else
         document->findChild<QPushButton *>(QStringLiteral("documentTextButton"))->click();
+    // The user dropped MOD to see what it changes: both views start at its first change.
+    if (statistics.firstChange >= 0 && statistics.firstChange <= INT_MAX) {
+        // The graph first: near the image's ends it centres on its window, not on the offset,
+        // and the hex view follows what it reports; the hex view then selects the change itself.
+        const int first = int(statistics.firstChange);
+        view->centerOnOffset(first);
+        if (HexViewer *viewer = document->hexViewer())
+            viewer->goToOffset(first);
+    }
     m_mainWindow->statusBar()->showMessage(
         QStringLiteral("MOD caricato - confronto ORI/MOD attivo."));
     return record;

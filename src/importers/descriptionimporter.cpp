@@ -1,10 +1,10 @@
 #include "descriptionimporter.h"
 
-#include "app/documentwindow.h"
 #include "importers/busydialog.h"
 #include "importers/mapfilterdialog.h"
 #include "importers/xdfwriter.h"
 #include "model/firmwareproject.h"
+#include "projects/documenthost.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,10 +12,17 @@
 #include <QProgressDialog>
 #include <QtConcurrent/QtConcurrentRun>
 
-DescriptionImporter::DescriptionImporter(QWidget *dialogParent)
+DescriptionImporter::DescriptionImporter(DocumentHost *host, QWidget *dialogParent)
     : QObject(dialogParent)
+    , m_host(host)
     , m_parent(dialogParent)
 {
+}
+
+bool DescriptionImporter::isOpen(const FirmwareProject *document) const
+{
+    return document && m_host
+           && m_host->documents().contains(const_cast<FirmwareProject *>(document));
 }
 
 void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, const QString &text)
@@ -44,7 +51,7 @@ void DescriptionImporter::closeBusyDialog()
     m_busy = false;
 }
 
-void DescriptionImporter::importA2L(DocumentWindow *document)
+void DescriptionImporter::importA2L(FirmwareProject *document)
 {
     if (m_busy)
         return;
@@ -59,7 +66,7 @@ void DescriptionImporter::importA2L(DocumentWindow *document)
         startA2LImport(document, path);
 }
 
-bool DescriptionImporter::startA2LImport(DocumentWindow *document, const QString &path)
+bool DescriptionImporter::startA2LImport(FirmwareProject *document, const QString &path)
 {
     if (m_busy || !document)
         return false;
@@ -70,7 +77,8 @@ bool DescriptionImporter::startA2LImport(DocumentWindow *document, const QString
                        "Ricerca mappe e assi..."),
         Qt::WindowModal);
     auto *watcher = new QFutureWatcher<A2LParser::Result>(this);
-    const QPointer<DocumentWindow> target(document);
+    // Only compared with the open documents when the parse ends: it may be gone by then.
+    FirmwareProject *target = document;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
         const A2LParser::Result result = watcher->result();
         closeBusyDialog();
@@ -82,7 +90,7 @@ bool DescriptionImporter::startA2LImport(DocumentWindow *document, const QString
     return true;
 }
 
-void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LParser::Result &result)
+void DescriptionImporter::applyA2LResult(FirmwareProject *document, const A2LParser::Result &result)
 {
     if (result.maps.isEmpty() && !result.errorMessage.isEmpty()) {
         message(QMessageBox::Warning, QStringLiteral("Errore A2L"),
@@ -90,17 +98,17 @@ void DescriptionImporter::applyA2LResult(DocumentWindow *document, const A2LPars
         return;
     }
     // The document may have been closed while the file was read; its maps went with it.
-    if (!document)
+    if (!isOpen(document))
         return;
-    // The document window replaces the list; the tree and the views' marks follow it.
-    document->setMaps(result.maps);
+    // The host replaces the list; the tree and the views' marks follow it.
+    m_host->setDocumentMaps(document, result.maps);
     message(QMessageBox::Information, QStringLiteral("A2L caricato"),
             QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
                     .arg(result.maps.size())
                 + A2LParser::refusalSummary(result.refused));
 }
 
-void DescriptionImporter::importXdf(DocumentWindow *document)
+void DescriptionImporter::importXdf(FirmwareProject *document)
 {
     if (m_busy)
         return;
@@ -115,7 +123,7 @@ void DescriptionImporter::importXdf(DocumentWindow *document)
         startXdfImport(document, path);
 }
 
-bool DescriptionImporter::startXdfImport(DocumentWindow *document, const QString &path)
+bool DescriptionImporter::startXdfImport(FirmwareProject *document, const QString &path)
 {
     if (m_busy || !document)
         return false;
@@ -124,7 +132,7 @@ bool DescriptionImporter::startXdfImport(DocumentWindow *document, const QString
         m_parent, QStringLiteral("Analisi file XDF...\n\nLettura tabelle, assi e categorie..."),
         Qt::WindowModal);
     auto *watcher = new QFutureWatcher<XdfParser::Result>(this);
-    const QPointer<DocumentWindow> target(document);
+    FirmwareProject *target = document;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
         const XdfParser::Result result = watcher->result();
         closeBusyDialog();
@@ -133,33 +141,35 @@ bool DescriptionImporter::startXdfImport(DocumentWindow *document, const QString
         emit xdfImportFinished();
     });
     // Tables are checked against the image as it is now; the parse itself never reads it.
-    const qint64 imageSize = qint64(document->record()->firmware->size());
+    const qint64 imageSize = qint64(document->firmware->size());
     watcher->setFuture(QtConcurrent::run(
         [path, imageSize] { return XdfParser::parse(path, imageSize); }));
     return true;
 }
 
-void DescriptionImporter::applyXdfResult(DocumentWindow *document, const XdfParser::Result &result)
+void DescriptionImporter::applyXdfResult(FirmwareProject *document,
+                                         const XdfParser::Result &result)
 {
     if (result.maps.isEmpty()) {
         message(QMessageBox::Warning, QStringLiteral("Errore XDF"), result.errorMessage);
         return;
     }
-    if (!document)
+    // The document may have been closed while the file was read; its maps went with it.
+    if (!isOpen(document))
         return;
-    document->setMaps(result.maps);
+    m_host->setDocumentMaps(document, result.maps);
     message(QMessageBox::Information, QStringLiteral("XDF caricato"),
             XdfParser::summaryText(result));
 }
 
-void DescriptionImporter::exportXdf(DocumentWindow *document)
+void DescriptionImporter::exportXdf(FirmwareProject *document)
 {
     if (!document) {
         message(QMessageBox::Warning, QStringLiteral("Esporta XDF"),
                 QStringLiteral("Apri prima il firmware associato."));
         return;
     }
-    const FirmwareProject *record = document->record();
+    const FirmwareProject *record = document;
     if (record->maps.isEmpty()) {
         message(QMessageBox::Information, QStringLiteral("Esporta XDF"),
                 QStringLiteral("Non sono presenti mappe da esportare."));
@@ -233,12 +243,12 @@ void DescriptionImporter::applyOLSResult(const OLSParser::Result &result)
                 QStringLiteral("Il progetto OLS non contiene un firmware valido."));
         return;
     }
-    if (!m_createDocument)
+    if (!m_host)
         return;
     auto *firmware = new Firmware;
     firmware->setData(result.firmware.constData(), std::size_t(result.firmware.size()));
     firmware->setFilePath(result.projectName.toStdString());
-    DocumentWindow *document = m_createDocument(firmware, result.maps);
+    FirmwareProject *document = m_host->createDocument(firmware, result.maps);
     if (result.vendorKnown && m_byteOrder && document)
         m_byteOrder(document, result.littleEndian);
     message(QMessageBox::Information, QStringLiteral("OLS caricato"),
@@ -246,28 +256,33 @@ void DescriptionImporter::applyOLSResult(const OLSParser::Result &result)
                 .arg(result.maps.size()));
 }
 
-void DescriptionImporter::openMapFilter(DocumentWindow *document, MapsItemFinder mapsItem)
+MapFilterDialog *DescriptionImporter::openMapFilter(FirmwareProject *document,
+                                                    MapsItemFinder mapsItem)
 {
-    if (!document) {
+    if (!isOpen(document)) {
         message(QMessageBox::Information, QStringLiteral("Filtro mappe"),
                 QStringLiteral("Apri prima un firmware con mappe A2L / DAMOS."));
-        return;
+        return nullptr;
     }
-    if (document->record()->maps.isEmpty()) {
+    if (document->maps.isEmpty()) {
         message(QMessageBox::Information, QStringLiteral("Filtro mappe"),
                 QStringLiteral("Non sono presenti mappe da filtrare."));
-        return;
+        return nullptr;
     }
     if (m_filterDialog)
         m_filterDialog->close();
-    const QPointer<DocumentWindow> guard(document);
+    // The dialog outlives nothing it reads: a closed document yields no maps and no branch.
+    auto maps = [this, document]() -> const QList<MapDefinition> * {
+        return isOpen(document) ? &document->maps : nullptr;
+    };
     m_filterDialog = new MapFilterDialog(
-        document,
-        [guard, mapsItem = std::move(mapsItem)]() -> QTreeWidgetItem * {
-            return guard && mapsItem ? mapsItem() : nullptr;
+        maps,
+        [maps, mapsItem = std::move(mapsItem)]() -> QTreeWidgetItem * {
+            return maps() && mapsItem ? mapsItem() : nullptr;
         },
         m_parent);
     m_filterDialog->show();
     m_filterDialog->raise();
     m_filterDialog->activateWindow();
+    return m_filterDialog;
 }

@@ -11,17 +11,19 @@
 
 #include <functional>
 
-class DocumentWindow;
+class DocumentHost;
 class Firmware;
+struct FirmwareProject;
 class QProgressDialog;
 class QTreeWidgetItem;
 class QWidget;
 
 // The description-import commands: "Importa A2L / DAMOS...", "Importa XDF...", "Importa
-// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run on the global thread pool behind
-// a busy dialog; their results come back here on the GUI thread. The window that holds the
-// documents hands in the document a command acts on, and opens the image of a WinOLS
-// project through the document factory it plugs in.
+// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers
+// run on the global thread pool behind a busy dialog; their results come back here on the GUI
+// thread. They reach the documents through the DocumentHost that holds them: the document a
+// command acts on is handed in, and the image of a WinOLS project opens as a new document of
+// the host.
 class DescriptionImporter : public QObject
 {
     Q_OBJECT
@@ -35,44 +37,41 @@ public:
     using SaveFileHook = std::function<QString(const QString &title, const QString &proposed,
                                                const QString &filter)>;
     // Sets a new document's views to the byte order a WinOLS project's vendor implies.
-    using ByteOrderHook = std::function<void(DocumentWindow *document, bool littleEndian)>;
-    // Opens an image with its maps as a new document (taking the firmware); its window.
-    using DocumentFactory
-        = std::function<DocumentWindow *(Firmware *firmware, const QList<MapDefinition> &maps)>;
+    using ByteOrderHook = std::function<void(FirmwareProject *document, bool littleEndian)>;
     // The "Mappe" branch of the document's map list, as it is now.
     using MapsItemFinder = std::function<QTreeWidgetItem *()>;
 
     // dialogParent owns the dialogs and message boxes.
-    explicit DescriptionImporter(QWidget *dialogParent);
+    DescriptionImporter(DocumentHost *host, QWidget *dialogParent);
 
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
     void setFileHook(FileHook hook) { m_askFile = std::move(hook); }
     void setSaveFileHook(SaveFileHook hook) { m_askSaveFile = std::move(hook); }
     void setByteOrderHook(ByteOrderHook hook) { m_byteOrder = std::move(hook); }
-    void setDocumentFactory(DocumentFactory factory) { m_createDocument = std::move(factory); }
 
     // "Importa A2L / DAMOS..." for document (null when none is open).
-    void importA2L(DocumentWindow *document);
+    void importA2L(FirmwareProject *document);
     // Parses an A2L / DAMOS file for document; false when there is none or a parse runs.
-    bool startA2LImport(DocumentWindow *document, const QString &path);
+    bool startA2LImport(FirmwareProject *document, const QString &path);
     // "Importa XDF..." for document: its tables become the document's maps, grouped by their
     // categories; what was left out is listed in the summary.
-    void importXdf(DocumentWindow *document);
-    bool startXdfImport(DocumentWindow *document, const QString &path);
+    void importXdf(FirmwareProject *document);
+    bool startXdfImport(FirmwareProject *document, const QString &path);
     // "Esporta XDF...": the document's maps as an XDF that reads back to the same maps.
-    void exportXdf(DocumentWindow *document);
+    void exportXdf(FirmwareProject *document);
     void importOLS();
     void startOLSImport(const QString &path);
-    // "FILTRO MAPPE" over document's map list (null when none is open).
-    void openMapFilter(DocumentWindow *document, MapsItemFinder mapsItem);
+    // "FILTRO MAPPE" over document's map list (null when none is open); the dialog, or null
+    // when none opened. Whoever changes the maps calls its applyFilter() again.
+    MapFilterDialog *openMapFilter(FirmwareProject *document, MapsItemFinder mapsItem);
 
     bool isBusy() const { return m_busy; }
     MapFilterDialog *mapFilterDialog() const { return m_filterDialog; }
 
     // The handlers the future watchers call; public so that a result can be applied directly.
-    void applyA2LResult(DocumentWindow *document, const A2LParser::Result &result);
+    void applyA2LResult(FirmwareProject *document, const A2LParser::Result &result);
     void applyOLSResult(const OLSParser::Result &result);
-    void applyXdfResult(DocumentWindow *document, const XdfParser::Result &result);
+    void applyXdfResult(FirmwareProject *document, const XdfParser::Result &result);
 
 signals:
     void a2lImportFinished();
@@ -83,13 +82,14 @@ private:
     void message(QMessageBox::Icon icon, const QString &title, const QString &text);
     QString askFile(const QString &title, const QString &filter);
     void closeBusyDialog();
+    bool isOpen(const FirmwareProject *document) const;
 
+    DocumentHost *m_host;
     QWidget *m_parent;
     MessageHook m_message;
     FileHook m_askFile;
     SaveFileHook m_askSaveFile;
     ByteOrderHook m_byteOrder;
-    DocumentFactory m_createDocument;
     QPointer<QProgressDialog> m_busyDialog;
     QPointer<MapFilterDialog> m_filterDialog;
     bool m_busy = false;

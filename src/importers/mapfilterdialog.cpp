@@ -1,17 +1,16 @@
 #include "mapfilterdialog.h"
 
-#include "app/documentwindow.h"
-#include "model/firmwareproject.h"
+#include "model/mapdefinition.h"
 
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QTreeWidgetItem>
 
-MapFilterDialog::MapFilterDialog(DocumentWindow *document,
+MapFilterDialog::MapFilterDialog(std::function<const QList<MapDefinition> *()> maps,
                                  std::function<QTreeWidgetItem *()> mapsItem,
                                  QWidget *parent)
     : QDialog(parent)
-    , m_document(document)
+    , m_maps(std::move(maps))
     , m_mapsItem(std::move(mapsItem))
 {
     setWindowTitle(QStringLiteral("Filtro mappe - Tessamorvandi"));
@@ -40,9 +39,6 @@ MapFilterDialog::MapFilterDialog(DocumentWindow *document,
                             QStringLiteral("filterCompuMethodEdit"));
 
     connect(this, &QDialog::finished, this, &MapFilterDialog::showAllEntries);
-    // A rebuilt branch comes back whole: filter it again.
-    if (document)
-        connect(document, &DocumentWindow::mapsChanged, this, &MapFilterDialog::applyFilter);
 }
 
 MapFilter MapFilterDialog::filter() const
@@ -91,9 +87,10 @@ void showBranch(QTreeWidgetItem *parent)
 void MapFilterDialog::applyFilter()
 {
     QTreeWidgetItem *branch = m_mapsItem ? m_mapsItem() : nullptr;
-    if (!branch || !m_document)
+    const QList<MapDefinition> *list = m_maps ? m_maps() : nullptr;
+    if (!branch || !list)
         return;
-    filterBranch(branch, m_document->record()->maps, filter());
+    filterBranch(branch, *list, filter());
 }
 
 void MapFilterDialog::showAllEntries()

@@ -3,11 +3,11 @@
 #include "importers/mapfilter.h"
 
 #include <QDialog>
-#include <QPointer>
+#include <QList>
 
 #include <functional>
 
-class DocumentWindow;
+struct MapDefinition;
 class QLineEdit;
 class QTreeWidgetItem;
 
@@ -17,9 +17,9 @@ class MapFilterDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // mapsItem finds the document's current "Mappe" branch (the tree rebuilds it whenever
-    // the maps change), or nullptr once the document is gone.
-    MapFilterDialog(DocumentWindow *document,
+    // maps finds the document's map list and mapsItem its current "Mappe" branch (the tree
+    // rebuilds it whenever the maps change); each gives nullptr once the document is gone.
+    MapFilterDialog(std::function<const QList<MapDefinition> *()> maps,
                     std::function<QTreeWidgetItem *()> mapsItem,
                     QWidget *parent = nullptr);
 
@@ -30,11 +30,12 @@ public:
     QLineEdit *compuMethodEdit() const { return m_compuMethod; }
 
     // Hides the entries that do not match; entries without a valid map index stay visible.
+    // Called again whenever the maps change, since a rebuilt branch comes back whole.
     void applyFilter();
     void showAllEntries();
 
 private:
-    QPointer<DocumentWindow> m_document;
+    std::function<const QList<MapDefinition> *()> m_maps;
     std::function<QTreeWidgetItem *()> m_mapsItem;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_description = nullptr;

@@ -1,6 +1,6 @@
 #include "projectfiles.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "model/firmwareproject.h"
 #include "model/sha256.h"
 

@@ -20,6 +20,10 @@ struct VersionQuestions
         askName;
     // How to save the changes of the named version being edited.
     std::function<Choice(const QString &versionName)> askChoice;
+    // A document saved for the first time meets a project of the same original that already
+    // holds maps and versions: add a version to it (NewVersion), replace what its original
+    // holds (SaveInto) or stop. Unanswered, the save stops.
+    std::function<Choice(const QString &projectName)> askExisting;
 };
 
 // Saves a document as its project: the original once, the current image and its maps as

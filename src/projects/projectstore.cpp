@@ -1,6 +1,6 @@
 #include "projectstore.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "model/firmware.h"
 #include "model/mappack.h"
 #include "model/sha256.h"

@@ -69,6 +69,23 @@ VersionQuestions versionQuestions(const UserPrompts &prompts)
             return VersionQuestions::Choice::NewVersion;
         return VersionQuestions::Choice::Cancel;
     };
+    q.askExisting = [choose](const QString &projectName) {
+        if (!choose)
+            return VersionQuestions::Choice::Cancel;
+        const int pressed = choose(
+            QStringLiteral("Salva progetto"),
+            QStringLiteral("Il progetto \"%1\" esiste già, con il suo originale, le sue mappe e le "
+                           "sue versioni.\n\nCome vuoi salvare questo firmware?")
+                .arg(projectName),
+            {{QStringLiteral("Crea nuova versione..."), QMessageBox::AcceptRole},
+             {QStringLiteral("Sostituisci il progetto"), QMessageBox::DestructiveRole},
+             {QStringLiteral("Annulla"), QMessageBox::RejectRole}});
+        if (pressed == 0)
+            return VersionQuestions::Choice::NewVersion;
+        if (pressed == 1)
+            return VersionQuestions::Choice::SaveInto;
+        return VersionQuestions::Choice::Cancel;
+    };
     return q;
 }
 

@@ -117,6 +117,18 @@ private slots:
         QCOMPARE(view->savedMaps().size(), 3);
         QTreeWidgetItem *maps = main.mapsItemOf(record);
 
+        // "Elimina mappa" asks first: there is no undo for it.
+        QStringList asked;
+        bool answer = false;
+        doc->setMapRemovalQuestion([&](const MapDefinition &map) {
+            asked << map.name;
+            return answer;
+        });
+        emit view->deleteMapRequested(200);
+        QCOMPARE(asked, QStringList{QStringLiteral("B")});
+        QCOMPARE(record->maps.size(), 3);
+        QVERIFY(!record->modified);
+        answer = true;
         emit view->deleteMapRequested(200);
         QCOMPARE(record->maps.size(), 2);
         QCOMPARE(view->savedMaps().size(), 2);
@@ -278,6 +290,9 @@ private slots:
         doc->hex2DView()->setValueWidth(2);
         main.zoomXBox()->setValue(200);
         doc->show2DPage();
+        // Edits made to ORI since it was opened are no change of the MOD's.
+        const QByteArray edit = QByteArray::fromHex("a5a5");
+        QVERIFY(doc->writeBytes(0x3000, edit));
 
         QList<CompareReport> reports;
         QStringList warnings;
@@ -291,6 +306,11 @@ private slots:
 
         emit doc->hex2DView()->firmwareDropRequested(modPath);
         QCOMPARE(reports.size(), answers.size());
+        const qint64 modChanges = std::count_if(
+            mod.cbegin(), mod.cend(), [&, i = 0](char c) mutable { return c != ori[i++]; });
+        QVERIFY2(reports.first().text.contains(
+                     QStringLiteral("Byte differenti: %1\n").arg(modChanges)),
+                 qPrintable(reports.first().text));
         QVERIFY(warnings.isEmpty());
         QCOMPARE(main.documents().size(), opened ? 2 : 1);
         if (!opened)
@@ -305,9 +325,11 @@ private slots:
         Hex2DView *modView = modDoc->hex2DView();
         QCOMPARE(modView->originalData(), ori);
         QCOMPARE(modView->currentData(), mod);
-        QCOMPARE(qint64(modView->differences().count()),
-                 qint64(std::count_if(mod.cbegin(), mod.cend(),
-                                      [&, i = 0](char c) mutable { return c != ori[i++]; })));
+        QCOMPARE(qint64(modView->differences().count()), modChanges);
+        // MOD opens where it first departs from ORI.
+        const int first = changed.isEmpty() ? -1 : changed.first() < 0 ? 0 : changed.first();
+        if (first >= 0)
+            QCOMPARE(modDoc->hexViewer()->currentOffset(), first);
         QCOMPARE(modView->valueWidth(), 2);
         QCOMPARE(modView->zoomX(), doc->hex2DView()->zoomX());
         QCOMPARE(modView->property("userZoomXPercent").toInt(), 200);
@@ -316,7 +338,8 @@ private slots:
         QCOMPARE(main.statusBar()->currentMessage(),
                  QStringLiteral("MOD caricato - confronto ORI/MOD attivo."));
         // The ORI document is left as it was.
-        QCOMPARE(record->modified, false);
+        QCOMPARE(record->firmware->byteAt(0x3000), 0xA5);
+        QCOMPARE(record->originalBytes, ori);
     }
 
     void comparisonRefusals()

@@ -428,7 +428,9 @@ private slots:
         QVERIFY(firmware->load(QString(demo + QStringLiteral("tessa-demo.bin")).toStdString()));
 
         MainWindow window;
-        window.projectCommands()->setStore(ProjectStore(m_dir.filePath(QStringLiteral("P"))));
+        // A store per row: a save into the project of an earlier row would ask first.
+        window.projectCommands()->setStore(ProjectStore(
+            m_dir.filePath(QStringLiteral("P/") + QString::fromLatin1(QTest::currentDataTag()))));
         window.show();
         FirmwareProject *record = window.createDocumentFromFirmware(firmware, pack.maps);
         DocumentWindow *document = window.documentWindowOf(record);
@@ -444,7 +446,7 @@ private slots:
         };
         window.projectCommands()->setPrompts(prompts);
         auto properties = [&](const std::function<void(MapPropertiesDialog &)> &edit) {
-            MapWindow *map = openMapWindow(document, pack.maps.at(1).mapOffset);
+            MapWindow *map = openMapWindow(document, 1);
             map->setDialogRunner([&](QDialog &dialog) {
                 edit(static_cast<MapPropertiesDialog &>(dialog));
                 dialog.accept();
@@ -456,7 +458,7 @@ private slots:
             window.descriptionImporter()->setMessageHook(
                 [](QMessageBox::Icon, const QString &, const QString &) {});
             window.descriptionImporter()->applyA2LResult(
-                document, A2LParser::parse(demo + QStringLiteral("tessa-demo.a2l")));
+                record, A2LParser::parse(demo + QStringLiteral("tessa-demo.a2l")));
         } else if (route == QLatin1String("map pack import")
                    || route == QLatin1String("same pack")) {
             if (route == QLatin1String("map pack import"))
@@ -472,6 +474,7 @@ private slots:
             document->hex2DView()->createMapFromSelection();
             QCOMPARE(record->maps.size(), pack.maps.size() + 1);
         } else if (route == QLatin1String("delete from the tree")) {
+            document->setMapRemovalQuestion([](const MapDefinition &) { return true; });
             QVERIFY(window.deleteMapOfItem(window.mapsItemOf(record)->child(0)));
         } else if (route == QLatin1String("rename in the properties")) {
             properties([](MapPropertiesDialog &d) { d.nameEdit()->setText(QStringLiteral("Z")); });

@@ -1,7 +1,7 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "app/mapwindowopener.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "app/zoomspinbox.h"
 #include "hex/createselectiondialog.h"
 #include "hex/hex2dview.h"
@@ -155,7 +155,7 @@ private slots:
         window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 256), {});
         QVERIFY(window.activeDocument() != withMaps);
 
-        MapWindow *mapWindow = openMapWindow(document, 0x20, window.documentArea());
+        MapWindow *mapWindow = openMapWindow(document, 0, window.documentArea());
         QVERIFY(mapWindow);
         QCOMPARE(window.documentArea()->activeSubWindow()->widget(), mapWindow);
         QCOMPARE(window.activeDocument(), withMaps);

@@ -95,7 +95,12 @@ private slots:
                          map(QStringLiteral("C"), 0x80)});
         QTreeWidgetItem *maps = m_window->mapsItemOf(record);
         HexViewer *viewer = record->hexViewer;
-        // "Elimina mappa" from the context menu over the second map.
+        // "Elimina mappa" from the context menu over the second map, confirmed.
+        QStringList asked;
+        m_window->documentWindowOf(record)->setMapRemovalQuestion([&](const MapDefinition &m) {
+            asked << m.name;
+            return true;
+        });
         viewer->resize(800, 600);
         const QModelIndex cell = viewer->model()->indexForOffset(0x41);
         viewer->tableView()->scrollTo(cell);
@@ -103,6 +108,7 @@ private slots:
             viewer->createContextMenu(viewer->tableView()->visualRect(cell).center()));
         QVERIFY(menu);
         menu->actions().last()->trigger();
+        QCOMPARE(asked, QStringList{QStringLiteral("B")});
         QCOMPARE(record->maps.size(), 2);
         QCOMPARE(maps->childCount(), 2);
         QCOMPARE(maps->child(0)->data(0, Qt::UserRole + 10).toInt(), 0);

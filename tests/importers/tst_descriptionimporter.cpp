@@ -61,7 +61,7 @@ private slots:
             return m_nextFile;
         });
         importer()->setByteOrderHook(
-            [this](DocumentWindow *, bool little) { m_byteOrders << little; });
+            [this](FirmwareProject *, bool little) { m_byteOrders << little; });
     }
 
     void cleanup() { delete m_window; }
@@ -79,7 +79,7 @@ private slots:
         m_window->activeDocumentWindow()->setMaps({kept});
         QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
         QVERIFY(importer()->startA2LImport(
-            m_window->activeDocumentWindow(),
+            m_window->activeDocument(),
             m_dir.write("empty.a2l",
                         "/begin RECORD_LAYOUT RL FNC_VALUES 1 UWORD /end RECORD_LAYOUT")));
         QVERIFY(finished.wait(10000));
@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(m_askedTitles.constLast(), "Esporta XDF tessa-demo.xdf");
         QCOMPARE(m_shown.constLast(), "Esporta XDF: File XDF esportato.\n\nMappe scritte: 3");
         record->maps.clear();
-        QVERIFY(importer()->startXdfImport(m_window->activeDocumentWindow(), m_nextFile));
+        QVERIFY(importer()->startXdfImport(m_window->activeDocument(), m_nextFile));
         QVERIFY(finished.wait(10000));
         QCOMPARE(record->maps, imported);
     }
@@ -237,7 +237,7 @@ private slots:
         QVERIFY(!importer()->mapFilterDialog());
 
         QSignalSpy finished(importer(), &DescriptionImporter::a2lImportFinished);
-        QVERIFY(importer()->startA2LImport(m_window->activeDocumentWindow(), DemoA2L));
+        QVERIFY(importer()->startA2LImport(m_window->activeDocument(), DemoA2L));
         QVERIFY(finished.wait(10000));
         button->click();
         QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();

@@ -1,6 +1,7 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "app/mapwindowopener.h"
+#include "hex/hex2dview.h"
 #include "mapeditor/mapinfodialog.h"
 #include "mapeditor/mappropertiesdialog.h"
 #include "mapeditor/mapwindow.h"
@@ -70,7 +71,7 @@ private:
     {
         emit m_main->databaseTree()->itemDoubleClicked(mapItem(i), 0);
         const QList<MapWindow *> windows = mapWindowsOf(m_main->documentWindowOf(m_record),
-                                                        mapItem(i)->data(0, Qt::UserRole).toInt());
+                                                        mapItem(i)->data(0, 266).toInt());
         return windows.isEmpty() ? nullptr : windows.constFirst();
     }
 
@@ -87,6 +88,8 @@ private slots:
             image(), {map(QStringLiteral("Coppia"), 0x100, 2, 4),
                       map(QStringLiteral("Limitatore"), 0x200, 1, 10),
                       map(QStringLiteral("Larga <32>"), 0x300, 2, 2, 4)});
+        m_main->documentWindowOf(m_record)->setMapRemovalQuestion(
+            [](const MapDefinition &) { return true; });
     }
 
     void cleanup()
@@ -135,12 +138,69 @@ private slots:
         MapWindow *first = openFromTree(0);
         QVERIFY(first);
         QVERIFY(first->parentWidget()->isMaximized());
-        emit m_main->documentWindowOf(m_record)->openMapRequested(0x100);
+        emit m_main->documentWindowOf(m_record)->openMapRequested(0);
         QCOMPARE(mapWindowsOf(m_main->documentWindowOf(m_record)).size(), 1);
-        emit m_main->documentWindowOf(m_record)->openMapRequested(0x200);
+        emit m_main->documentWindowOf(m_record)->openMapRequested(1);
         QCOMPARE(mapWindowsOf(m_main->documentWindowOf(m_record)).size(), 2);
         // No such map: nothing opens.
-        QVERIFY(!openMapWindow(m_main->documentWindowOf(m_record), 0x999));
+        QVERIFY(!openMapWindow(m_main->documentWindowOf(m_record), 3));
+        QVERIFY(!openMapWindow(m_main->documentWindowOf(m_record), -1));
+    }
+
+    // A map cut at the address of another is a map of its own: its window, its edits, its
+    // deletion never reach the other one.
+    void mapsAtOneAddressKeepTheirOwnWindows()
+    {
+        DocumentWindow *document = m_main->documentWindowOf(m_record);
+        document->hex2DView()->setSelection(0x100, 0x10F);
+        document->hex2DView()->createMapFromSelection();
+        QCOMPARE(m_record->maps.size(), 4);
+        QCOMPARE(m_record->maps.at(3).mapOffset, 0x100);
+        auto *cut = qobject_cast<MapWindow *>(m_main->documentArea()->activeSubWindow()->widget());
+        QVERIFY(cut);
+        QCOMPARE(cut->windowTitle(), QStringLiteral("Mappa 8 x 1"));
+        QCOMPARE(openFromTree(3), cut);
+        MapWindow *coppia = openFromTree(0);
+        QVERIFY(coppia && coppia != cut);
+        QCOMPARE(coppia->windowTitle(), QStringLiteral("Coppia"));
+        QCOMPARE(mapWindowsOf(document).size(), 2);
+        // A view knows only the address: the user picks which map is meant.
+        QList<int> offered;
+        document->setMapChooser([&](const QList<int> &indices) {
+            offered = indices;
+            return indices.last();
+        });
+        document->openMapWindow(0x100);
+        QCOMPARE(offered, (QList<int>{0, 3}));
+        QCOMPARE(m_main->documentArea()->activeSubWindow()->widget(), cut);
+
+        cut->setDialogRunner([](QDialog &dialog) {
+            static_cast<MapPropertiesDialog &>(dialog).nameEdit()->setText(QStringLiteral("Mia"));
+            dialog.accept();
+            return int(QDialog::Accepted);
+        });
+        cut->openPropertiesDialog();
+        QCOMPARE(m_record->maps.at(0).name, QStringLiteral("Coppia"));
+        QCOMPARE(m_record->maps.at(3).name, QStringLiteral("Mia"));
+
+        // Deleting the first map leaves the other's window open and still its own.
+        QPointer<MapWindow> stays = cut;
+        QVERIFY(m_main->deleteMapOfItem(mapItem(0)));
+        flushDeletes();
+        QVERIFY(stays);
+        QCOMPARE(mapWindowsOf(document, 2), QList<MapWindow *>{cut});
+        cut->openPropertiesDialog();
+        QCOMPARE(m_record->maps.at(2).name, QStringLiteral("Mia"));
+        QCOMPARE(m_record->maps.at(0).name, QStringLiteral("Limitatore"));
+
+        // "Elimina mappa" answered no keeps the map and its window.
+        document->setMapRemovalQuestion([](const MapDefinition &) { return false; });
+        m_record->modified = false;
+        QVERIFY(!m_main->deleteMapOfItem(mapItem(2)));
+        QCOMPARE(m_record->maps.size(), 3);
+        QVERIFY(!m_record->modified);
+        flushDeletes();
+        QVERIFY(stays);
     }
 
     void modesReachMapWindows()

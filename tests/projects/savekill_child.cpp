@@ -34,6 +34,8 @@ int main(int argc, char **argv)
     const ProjectStore store(path);
     VersionQuestions questions;
     questions.askChoice = [](const QString &) { return VersionQuestions::Choice::SaveInto; };
+    // A restarted child takes up the project its killed predecessor was writing.
+    questions.askExisting = [](const QString &) { return VersionQuestions::Choice::SaveInto; };
 
     QElapsedTimer alive;
     alive.start();

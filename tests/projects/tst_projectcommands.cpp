@@ -308,6 +308,30 @@ private slots:
         const ImportFacts facts = ImportWizard::factsFor(again, DemoImage, commands()->store());
         QCOMPARE(facts.matches.size(), 1);
         QCOMPARE(facts.matches.first().label, QStringLiteral("IDENTICO"));
+
+        // Imported anew all the same, given the pack's maps and saved: the project's original
+        // keeps its maps unless the user chooses to replace them.
+        FirmwareProject *second = openDemo();
+        QVERIFY(second);
+        m_script.openFile = DemoPack;
+        m_window->action(QStringLiteral("importMapPackAction"))->trigger();
+        QCOMPARE(second->maps.size(), 4);
+        const QString originalPack = record->projectFolder + QStringLiteral("/Originale/maps.tvp");
+        const QByteArray before = testsupport::readFile(originalPack);
+        m_script.asked.clear();
+        m_script.choices = {2};
+        QVERIFY(!m_window->saveDocument(second));
+        QCOMPARE(m_script.asked,
+                 QStringList{QStringLiteral("Salva progetto|Il progetto \"tessa-demo\" esiste già, "
+                                            "con il suo originale, le sue mappe e le sue "
+                                            "versioni.\n\nCome vuoi salvare questo "
+                                            "firmware?|Crea nuova versione...")});
+        m_script.choices = {0};
+        m_script.names = {QStringLiteral("Pacchetto")};
+        QVERIFY(m_window->saveDocument(second));
+        QCOMPARE(testsupport::readFile(originalPack), before);
+        QCOMPARE(second->savedFirmwarePath,
+                 record->projectFolder + QStringLiteral("/Versioni/Pacchetto/firmware.bin"));
     }
 
     // Damaged input is explained before anything opens; the wizard names the format read.

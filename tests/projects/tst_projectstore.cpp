@@ -81,10 +81,12 @@ private:
     }
 
     // Saves with scripted answers: names for the name questions, choices for the question of
-    // a later save; what runs out answers "cancel".
+    // a later save, existing for the one about a project already there; what runs out answers
+    // "cancel".
     bool save(FirmwareProject &record,
               QList<std::optional<QString>> names = {},
-              QList<Choice> choices = {})
+              QList<Choice> choices = {},
+              QList<Choice> existing = {})
     {
         m_asked.clear();
         VersionQuestions q;
@@ -95,6 +97,10 @@ private:
         q.askChoice = [&](const QString &name) {
             m_asked << QStringLiteral("choice|") + name;
             return choices.isEmpty() ? Choice::Cancel : choices.takeFirst();
+        };
+        q.askExisting = [&](const QString &name) {
+            m_asked << QStringLiteral("existing|") + name;
+            return existing.isEmpty() ? Choice::Cancel : existing.takeFirst();
         };
         return saveProject(record, m_store, q);
     }
@@ -309,8 +315,9 @@ private slots:
         auto b = document(QStringLiteral("ecu.bin"), other);
         auto c = document(QStringLiteral("ecu.hex"), m_image);
         auto d = document(QStringLiteral("ecu.bin"), other);
+        // Joining a project that is there already is a question of its own (tested below).
         for (auto *r : {a.get(), b.get(), c.get(), d.get()})
-            QVERIFY(save(*r));
+            QVERIFY(save(*r, {}, {}, {Choice::SaveInto}));
         QCOMPARE(a->projectFolder, m_store.root() + QStringLiteral("/ecu"));
         QCOMPARE(b->projectFolder, m_store.root() + QStringLiteral("/ecu (2)"));
         QCOMPARE(c->projectFolder, a->projectFolder);
@@ -324,7 +331,7 @@ private slots:
         QVERIFY(ProjectFiles::writeJsonAtomically(
             a->projectFolder + QStringLiteral("/project.json"), json));
         auto e = document(QStringLiteral("ecu.bin"), m_image);
-        QVERIFY(save(*e));
+        QVERIFY(save(*e, {}, {}, {Choice::SaveInto}));
         QCOMPARE(e->projectFolder, a->projectFolder);
         // A folder that is no project but holds files is left alone too.
         writeText(m_store.root() + QStringLiteral("/dump/notes.txt"), "mine");
@@ -334,8 +341,86 @@ private slots:
         // A first save cut short before project.json left this same original: taken again.
         QVERIFY(QFile::remove(a->projectFolder + QStringLiteral("/project.json")));
         auto g = document(QStringLiteral("ecu.bin"), m_image);
-        QVERIFY(save(*g));
+        QVERIFY(save(*g, {}, {}, {Choice::SaveInto}));
         QCOMPARE(g->projectFolder, a->projectFolder);
+    }
+
+    void firstSaveIntoAnExistingProject_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("version"); // blank: nothing saved
+        QTest::newRow("new version") << false << int(Choice::NewVersion) << "Import 2";
+        QTest::newRow("new version of an edit") << true << int(Choice::NewVersion) << "Import 2";
+        QTest::newRow("new version, no name") << false << int(Choice::NewVersion) << "";
+        QTest::newRow("replace") << false << int(Choice::SaveInto) << "Originale";
+        QTest::newRow("cancel") << false << int(Choice::Cancel) << "";
+    }
+
+    // A second import of a saved original (its maps, one of them cut by hand, and a customer)
+    // saved with other maps: the project's original is replaced only when the user says so.
+    void firstSaveIntoAnExistingProject()
+    {
+        QFETCH(bool, edited);
+        QFETCH(int, choice);
+        QFETCH(QString, version);
+        auto first = document(QStringLiteral("tessa-demo.bin"), m_image);
+        first->customer = QStringLiteral("Rossi");
+        first->maps.append(first->maps.constFirst());
+        first->maps.last().name = QStringLiteral("Mappa 2 x 1");
+        QVERIFY(save(*first));
+        const QString originalPack = first->projectFolder + QStringLiteral("/Originale/maps.tvp");
+        const QByteArray before = readFile(originalPack);
+
+        auto second = document(QStringLiteral("tessa-demo.bin"), m_image);
+        second->maps.first().name = QStringLiteral("Dal pacchetto");
+        if (edited)
+            edit(*second, 3, 'X');
+        const bool named = Choice(choice) == Choice::NewVersion && !version.isEmpty();
+        QCOMPARE(save(*second, {named ? std::optional(version) : std::nullopt}, {},
+                      {Choice(choice)}),
+                 !version.isEmpty());
+        QCOMPARE(m_asked.value(0), QStringLiteral("existing|tessa-demo"));
+        if (Choice(choice) == Choice::NewVersion)
+            QCOMPARE(m_asked.value(1), QStringLiteral("Nuova versione|Nome della nuova versione:|")
+                                           + (edited ? QStringLiteral("Stage 1") : QString()));
+        QCOMPARE(m_asked.size(), Choice(choice) == Choice::NewVersion ? 2 : 1);
+        QCOMPARE(readFile(originalPack) == before, version != QLatin1String("Originale"));
+        QCOMPARE(second->versionName, version.isEmpty() ? QStringLiteral("Originale") : version);
+        QCOMPARE(second->projectFolder, version.isEmpty() ? QString() : first->projectFolder);
+        if (!named)
+            return;
+        // The version holds the new maps; the project keeps its customer.
+        MapPackData pack;
+        QVERIFY(readMapPack(first->projectFolder + QStringLiteral("/Versioni/Import 2/maps.tvp"),
+                            pack));
+        QCOMPARE(pack.maps, second->maps);
+        QCOMPARE(second->customer, QStringLiteral("Rossi"));
+        QCOMPARE(jsonValue(first->projectFolder + QStringLiteral("/project.json"), "customer"),
+                 QJsonValue(QStringLiteral("Rossi")));
+    }
+
+    void versionNamesAreNeverTakenTwice()
+    {
+        auto record = savedStage1();
+        QVERIFY(record);
+        const QString stage1 = record->projectFolder + QStringLiteral("/Versioni/Stage 1");
+        const QByteArray before = readFile(stage1 + QStringLiteral("/firmware.bin"));
+        // A new version named like an existing one is asked for again.
+        edit(*record, 2, 'B');
+        QVERIFY(save(*record, {QStringLiteral("Stage 1"), QStringLiteral("Stage 2")},
+                     {Choice::NewVersion}));
+        QCOMPARE(m_asked.value(2), QStringLiteral("Nuova versione|Esiste già una versione "
+                                                  "\"Stage 1\".\nNome della nuova versione:|Stage 1"));
+        QCOMPARE(readFile(stage1 + QStringLiteral("/firmware.bin")), before);
+        QCOMPARE(record->versionName, QStringLiteral("Stage 2"));
+        // A version whose bytes went back to the original is saved as that version.
+        edit(*record, 1, m_image.at(1));
+        edit(*record, 2, m_image.at(2));
+        QVERIFY(save(*record, {}, {Choice::SaveInto}));
+        QCOMPARE(m_asked, QStringList{QStringLiteral("choice|Stage 2")});
+        QCOMPARE(record->savedFirmwarePath,
+                 record->projectFolder + QStringLiteral("/Versioni/Stage 2/firmware.bin"));
     }
 
     void brokenProjectsAreSkipped()
