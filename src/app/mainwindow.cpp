@@ -821,15 +821,15 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
         return;
     // A rebuild (after any change of the list) keeps the groups the user opened.
     QSet<QString> openGroups;
-    const std::function<void(const QTreeWidgetItem *)> collectOpen =
-        [&](const QTreeWidgetItem *parent) {
-            for (int i = 0; i < parent->childCount(); ++i) {
-                const QTreeWidgetItem *child = parent->child(i);
-                if (child->isExpanded() && child->data(0, MapGroupRole).isValid())
-                    openGroups.insert(child->data(0, MapGroupRole).toString());
-                collectOpen(child);
-            }
-        };
+    const std::function<void(const QTreeWidgetItem *)> collectOpen
+        = [&](const QTreeWidgetItem *parent) {
+              for (int i = 0; i < parent->childCount(); ++i) {
+                  const QTreeWidgetItem *child = parent->child(i);
+                  if (child->isExpanded() && child->data(0, MapGroupRole).isValid())
+                      openGroups.insert(child->data(0, MapGroupRole).toString());
+                  collectOpen(child);
+              }
+          };
     collectOpen(mapsItem);
     qDeleteAll(mapsItem->takeChildren());
     QTreeWidgetItem *driverItem = driverMapsItemOf(record);
@@ -844,8 +844,8 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     QMap<int, QTreeWidgetItem *> categoryItems;
     // A map's group path ("Accensione/Base") nests it under one item per level.
     QHash<QString, QTreeWidgetItem *> groupItems;
-    const std::function<QTreeWidgetItem *(const QStringList &)> groupItem =
-        [&](const QStringList &levels) -> QTreeWidgetItem * {
+    const std::function<QTreeWidgetItem *(const QStringList &)> groupItem
+        = [&](const QStringList &levels) -> QTreeWidgetItem * {
         const QString path = levels.join(u'/');
         QTreeWidgetItem *&item = groupItems[path];
         if (!item) {
@@ -855,7 +855,6 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
                 items.append(item);
             else
                 groupItem(levels.first(levels.size() - 1))->addChild(item);
-            item->setExpanded(openGroups.contains(path));
         }
         return item;
     };
@@ -895,6 +894,9 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     record->driverMapOrigins = origins;
     mapsItem->addChildren(items);
     mapsItem->setExpanded(true);
+    // Only an item inside the tree can be expanded.
+    for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
+        it.value()->setExpanded(openGroups.contains(it.key()));
 }
 
 QTreeWidgetItem *MainWindow::driverMapsItemOf(const FirmwareProject *record) const

@@ -117,8 +117,9 @@ void DescriptionImporter::importXdf(FirmwareProject *document)
                 QStringLiteral("Apri prima il firmware associato."));
         return;
     }
-    const QString path = askFile(QStringLiteral("Importa XDF"),
-                                 QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
+    const QString path
+        = askFile(QStringLiteral("Importa XDF"),
+                  QStringLiteral("Definizioni XDF (*.xdf *.XDF);;Tutti i file (*.*)"));
     if (!path.isEmpty())
         startXdfImport(document, path);
 }
@@ -178,10 +179,10 @@ void DescriptionImporter::exportXdf(FirmwareProject *document)
     const QString title = QFileInfo(record->fileName).completeBaseName();
     const QString proposed = title + QStringLiteral(".xdf");
     const QString filter = QStringLiteral("Definizioni XDF (*.xdf);;Tutti i file (*.*)");
-    const QString path
-        = m_askSaveFile ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
-                        : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
-                                                       proposed, filter);
+    const QString path = m_askSaveFile
+                             ? m_askSaveFile(QStringLiteral("Esporta XDF"), proposed, filter)
+                             : QFileDialog::getSaveFileName(m_parent, QStringLiteral("Esporta XDF"),
+                                                            proposed, filter);
     if (path.isEmpty())
         return;
     QString error;

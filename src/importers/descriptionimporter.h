@@ -34,8 +34,8 @@ public:
     // Asks for a file to open; empty when cancelled.
     using FileHook = std::function<QString(const QString &title, const QString &filter)>;
     // Asks where to save, proposing a name; empty when cancelled.
-    using SaveFileHook = std::function<QString(const QString &title, const QString &proposed,
-                                               const QString &filter)>;
+    using SaveFileHook = std::function<QString(
+        const QString &title, const QString &proposed, const QString &filter)>;
     // Sets a new document's views to the byte order a WinOLS project's vendor implies.
     using ByteOrderHook = std::function<void(FirmwareProject *document, bool littleEndian)>;
     // The "Mappe" branch of the document's map list, as it is now.

@@ -50,7 +50,8 @@ namespace {
 
 // Hides the entries under parent that do not match, and a group whose entries are all hidden;
 // true when something under parent stays visible.
-bool filterBranch(QTreeWidgetItem *parent, const QList<MapDefinition> &maps,
+bool filterBranch(QTreeWidgetItem *parent,
+                  const QList<MapDefinition> &maps,
                   const MapFilter &filter)
 {
     bool anyVisible = false;

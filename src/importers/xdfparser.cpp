@@ -547,8 +547,8 @@ private:
         if (c == u'X' || c == u'x') {
             ++m_pos;
             // "X1", "Xaddr": another name, not the variable.
-            if (m_pos < m_text.size() && (m_text.at(m_pos).isLetterOrNumber()
-                                          || m_text.at(m_pos) == u'_'))
+            if (m_pos < m_text.size()
+                && (m_text.at(m_pos).isLetterOrNumber() || m_text.at(m_pos) == u'_'))
                 return false;
             *out = {1.0, 0.0};
             return true;
@@ -599,7 +599,9 @@ struct Layout
 class Converter
 {
 public:
-    Converter(const Header &header, const QList<Object> &objects, qint64 imageSize,
+    Converter(const Header &header,
+              const QList<Object> &objects,
+              qint64 imageSize,
               XdfParser::Result &result)
         : m_header(header)
         , m_objects(objects)
@@ -622,8 +624,8 @@ private:
     // Image offset of a file address, -1 when the base offset takes it below 0.
     qint64 imageOffset(qint64 address) const
     {
-        const qint64 offset = m_header.subtractBase ? address - m_header.baseOffset
-                                                    : address + m_header.baseOffset;
+        const qint64 offset
+            = m_header.subtractBase ? address - m_header.baseOffset : address + m_header.baseOffset;
         return offset;
     }
     // The element type of data, or a reason why the record cannot hold it.
@@ -637,8 +639,8 @@ private:
     }
     QString group(const Object &object) const;
     // The axis of one side; its raw values when they are labels. A reason when it is unusable.
-    QString applyAxis(const Object &object, int slot, qint64 count, MapDefinition &d,
-                      bool *rawScaling);
+    QString
+    applyAxis(const Object &object, int slot, qint64 count, MapDefinition &d, bool *rawScaling);
 
     const Header &m_header;
     const QList<Object> &m_objects;
@@ -705,8 +707,8 @@ QString Converter::group(const Object &object) const
     return first ? m_header.categories.value(first->second - 1) : QString();
 }
 
-QString Converter::applyAxis(const Object &object, int slot, qint64 count, MapDefinition &d,
-                             bool *rawScaling)
+QString Converter::applyAxis(
+    const Object &object, int slot, qint64 count, MapDefinition &d, bool *rawScaling)
 {
     const bool isX = slot == 0;
     const Axis &axis = object.axes[slot];
@@ -846,8 +848,8 @@ void Converter::convert(const Object &object)
     d.rows = int(rows);
     d.columns = int(columns);
     d.characteristicType = object.constant || (rows == 1 && columns == 1) ? QStringLiteral("VALUE")
-                           : rows == 1 || columns == 1                     ? QStringLiteral("CURVE")
-                                                                           : QStringLiteral("MAP");
+                           : rows == 1 || columns == 1                    ? QStringLiteral("CURVE")
+                                                                          : QStringLiteral("MAP");
 
     Layout layout;
     const QString why = layoutOf(z.data, &layout);
@@ -887,8 +889,8 @@ void Converter::convert(const Object &object)
     }
     if (!object.constant) {
         for (int slot : {0, 1}) {
-            const QString axisWhy = applyAxis(object, slot, slot == 0 ? columns : rows, d,
-                                              &rawScaling);
+            const QString axisWhy
+                = applyAxis(object, slot, slot == 0 ? columns : rows, d, &rawScaling);
             if (!axisWhy.isEmpty()) {
                 skip(axisWhy);
                 return;
@@ -927,8 +929,8 @@ XdfParser::Result parseWith(QIODevice *device, qint64 imageSize)
         // Why nothing came of the tables is the first thing a user needs to see.
         result.errorMessage = QStringLiteral("Nessuna tabella importabile trovata nel file XDF.");
         for (qsizetype i = 0; i < result.notes.size() && i < 10; ++i)
-            result.errorMessage += QStringLiteral("\n%1: %2").arg(result.notes.at(i).title,
-                                                                 result.notes.at(i).reason);
+            result.errorMessage += QStringLiteral("\n%1: %2")
+                                       .arg(result.notes.at(i).title, result.notes.at(i).reason);
     }
     return result;
 }
@@ -1004,16 +1006,21 @@ QString XdfParser::summaryText(const Result &result)
         text += QStringLiteral("\nFlag, patch e funzioni non importati: %1").arg(notImported);
     // A message box has room for a screenful; the rest is counted.
     constexpr int MaxLines = 25;
+    // Skipped tables first: they are what a user misses.
     int shown = 0;
-    for (const Note &note : result.notes) {
-        if (shown == 0)
-            text += u'\n';
-        if (shown == MaxLines) {
-            text += QStringLiteral("\n... e altre %1 voci.").arg(result.notes.size() - shown);
-            break;
+    for (const Note::Kind kind : {Note::Skipped, Note::RawValues, Note::NotImported}) {
+        for (const Note &note : result.notes) {
+            if (note.kind != kind)
+                continue;
+            if (shown == 0)
+                text += u'\n';
+            if (shown == MaxLines) {
+                text += QStringLiteral("\n... e altre %1 voci.").arg(result.notes.size() - shown);
+                return text;
+            }
+            text += QStringLiteral("\n%1: %2").arg(note.title, note.reason);
+            ++shown;
         }
-        text += QStringLiteral("\n%1: %2").arg(note.title, note.reason);
-        ++shown;
     }
     return text;
 }

@@ -125,6 +125,23 @@ void writeAxis(QXmlStreamWriter &xml, const MapDefinition &d, bool isX)
     xml.writeEndElement();
 }
 
+// Whether the axes of a 1 x 1 map say nothing an XDFCONSTANT could not carry: a table keeps
+// their units and types otherwise.
+bool axesSayNothing(const MapDefinition &d)
+{
+    const MapDefinition blank;
+    return d.xAxisSource == 0 && d.yAxisSource == 0 && d.xUnit.isEmpty() && d.yUnit.isEmpty()
+           && d.xDataType == blank.xDataType && d.yDataType == blank.yDataType
+           && d.xLittleEndian == blank.xLittleEndian && d.yLittleEndian == blank.yLittleEndian
+           && d.xValueKind == blank.xValueKind && d.yValueKind == blank.yValueKind
+           && d.xElementSize == blank.xElementSize && d.yElementSize == blank.yElementSize
+           && d.xFactor == blank.xFactor && d.yFactor == blank.yFactor
+           && d.xOffsetFactor == blank.xOffsetFactor && d.yOffsetFactor == blank.yOffsetFactor
+           && d.xDecimals == blank.xDecimals && d.yDecimals == blank.yDecimals
+           && d.xMinimum == blank.xMinimum && d.xMaximum == blank.xMaximum
+           && d.yMinimum == blank.yMinimum && d.yMaximum == blank.yMaximum;
+}
+
 } // namespace
 
 QString XdfWriter::equationOf(double factor, double offset)
@@ -137,8 +154,10 @@ QString XdfWriter::equationOf(double factor, double offset)
     return equation;
 }
 
-QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &title,
-                            qint64 imageSize, QStringList *skipped)
+QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
+                            const QString &title,
+                            qint64 imageSize,
+                            QStringList *skipped)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -188,8 +207,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
             continue;
         }
         const Side zSide{d.dataType, d.littleEndian, d.zValueKind, d.zColumnMajor};
-        const bool constant = d.rows == 1 && d.columns == 1 && d.xAxisSource == 0
-                              && d.yAxisSource == 0;
+        const bool constant = d.rows == 1 && d.columns == 1 && axesSayNothing(d);
         xml.writeStartElement(constant ? QStringLiteral("XDFCONSTANT")
                                        : QStringLiteral("XDFTABLE"));
         xml.writeAttribute(QStringLiteral("uniqueid"), hex(0x1000 + id++));
@@ -232,8 +250,11 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps, const QString &tit
     return bytes;
 }
 
-bool XdfWriter::writeFile(const QString &path, const QList<MapDefinition> &maps,
-                          const QString &title, qint64 imageSize, QString *error,
+bool XdfWriter::writeFile(const QString &path,
+                          const QList<MapDefinition> &maps,
+                          const QString &title,
+                          qint64 imageSize,
+                          QString *error,
                           QStringList *skipped)
 {
     const QByteArray bytes = toXdf(maps, title, imageSize, skipped);

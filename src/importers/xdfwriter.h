@@ -16,11 +16,16 @@ class XdfWriter
 public:
     // The XDF text; maps it cannot describe (no address, no cells) are left out and named in
     // skipped as "name: reason". imageSize, when known, is the size of the file's region.
-    static QByteArray toXdf(const QList<MapDefinition> &maps, const QString &title,
-                            qint64 imageSize, QStringList *skipped = nullptr);
+    static QByteArray toXdf(const QList<MapDefinition> &maps,
+                            const QString &title,
+                            qint64 imageSize,
+                            QStringList *skipped = nullptr);
     // The same into a file, written whole or not at all (QSaveFile); false with the reason.
-    static bool writeFile(const QString &path, const QList<MapDefinition> &maps,
-                          const QString &title, qint64 imageSize, QString *error,
+    static bool writeFile(const QString &path,
+                          const QList<MapDefinition> &maps,
+                          const QString &title,
+                          qint64 imageSize,
+                          QString *error,
                           QStringList *skipped = nullptr);
     // "X", "X*0.75", "X*0.1-48": the equation XdfParser reads back to exactly this factor
     // and offset.

@@ -83,6 +83,8 @@ int organisationOfSize(int size)
 // The true value of raw bits of a kind.
 double typedValue(quint32 raw, int size, int kind)
 {
+    if (kind == ValueUnsigned)
+        return double(raw);
     switch (effectiveValueKind(organisationOfSize(size), kind)) {
     case ValueSigned:
         return size == 1 ? double(qint8(raw)) : size == 2 ? double(qint16(raw)) : double(qint32(raw));
@@ -352,6 +354,8 @@ double readTypedValue(const QByteArray &image, qint64 address, int size, bool li
 
 quint32 orderKey(quint32 raw, int size, int kind)
 {
+    if (kind == ValueUnsigned)
+        return raw;
     switch (effectiveValueKind(organisationOfSize(size), kind)) {
     case ValueSigned:
         return raw ^ (1u << (8 * size - 1));
@@ -661,7 +665,7 @@ AxisLocation locateAxis(const QByteArray &image,
     // Each position's values are read once and every measure taken from them.
     // The order keys give the fingerprint and the direction, the true values the ranges.
     std::vector<quint32> values(size_t(count), 0);
-    QList<double> trueValues(count, 0.0);
+    std::vector<double> trueValues(size_t(count), 0.0);
     const auto *data = reinterpret_cast<const uchar *>(image.constData());
     const auto valueAt = [&values](qint64 i) { return values[size_t(i)]; };
     for (qint64 p = std::max<qint64>(first, 0); p <= last; p += size) {
@@ -671,13 +675,16 @@ AxisLocation locateAxis(const QByteArray &image,
         for (int i = 0; i < count; ++i) {
             const quint32 raw = decode(data + p + qint64(i) * size, size, littleEndian);
             values[size_t(i)] = orderKey(raw, size, kind);
-            trueValues[i] = typedValue(raw, size, kind);
+            trueValues[size_t(i)] = typedValue(raw, size, kind);
         }
         const auto [lo, hi] = std::minmax_element(trueValues.cbegin(), trueValues.cend());
         const double physical = physicalScore(referenceMin, referenceMax, *lo, *hi, factor, offset);
         if (physical < 50)
             continue;
-        if (!rawValues.isEmpty() && rawMatch(rawValues, trueValues, rawTolerance) < 70)
+        if (!rawValues.isEmpty()
+            && rawMatch(rawValues, QList<double>(trueValues.cbegin(), trueValues.cend()),
+                        rawTolerance)
+                   < 70)
             continue;
         const double range = spanScore(referenceMin, referenceMax, *lo, *hi);
         double rating = axisFingerprint.isEmpty()

@@ -249,7 +249,7 @@ private slots:
         // else a GROUP, else a FUNCTION that refers to the characteristic.
         const QString abc = chr("A VALUE 0x80000000 RL") + chr("B VALUE 0x80000010 RL")
                             + chr("C VALUE 0x80000020 RL");
-        const auto list = [](const QString &keyword, const QString &names) {
+        const auto list = [](const QString &keyword, const QString &names) -> QString {
             return "/begin " + keyword + u' ' + names + " /end " + keyword + u' ';
         };
         row("groups from FUNCTION and GROUP",

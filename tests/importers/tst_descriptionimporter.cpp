@@ -55,11 +55,11 @@ private slots:
             m_askedTitles << title;
             return m_nextFile;
         });
-        importer()->setSaveFileHook([this](const QString &title, const QString &proposed,
-                                           const QString &) {
-            m_askedTitles << title + u' ' + proposed;
-            return m_nextFile;
-        });
+        importer()->setSaveFileHook(
+            [this](const QString &title, const QString &proposed, const QString &) {
+                m_askedTitles << title + u' ' + proposed;
+                return m_nextFile;
+            });
         importer()->setByteOrderHook(
             [this](FirmwareProject *, bool little) { m_byteOrders << little; });
     }
@@ -201,12 +201,23 @@ private slots:
         QCOMPARE(childNames(branch->child(0)), QStringList{"Base"});
         QCOMPARE(childNames(branch->child(0)->child(0)), QStringList{"A"});
         QCOMPARE(branch->child(1)->child(0)->data(0, Qt::UserRole).toInt(), 0x200);
+        // A group the user opened stays open when the list is rebuilt.
+        branch->child(1)->setExpanded(true);
+        const auto isC = [](const MapDefinition &map) { return map.mapOffset == 0x300; };
+        m_window->activeDocumentWindow()->renameMapAt(
+            int(std::find_if(record->maps.cbegin(), record->maps.cend(), isC)
+                - record->maps.cbegin()),
+            "C2");
+        branch = m_window->mapsItemOf(record);
+        QCOMPARE(childNames(branch), QStringList({"Accensione", "Turbo", "C2"}));
+        QVERIFY(branch->child(1)->isExpanded() && !branch->child(0)->isExpanded());
 
         m_window->findChild<QToolButton *>("mapFilterButton")->click();
         QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
         QVERIFY(dialog);
         dialog->unitEdit()->setText("au");
         QCOMPARE(childNames(branch, true), QStringList{"Accensione"});
+        QVERIFY(branch->child(0)->isExpanded());
         QCOMPARE(childNames(branch->child(0)->child(0), true), QStringList{"A"});
         dialog->close();
         QTRY_VERIFY(!dialog);

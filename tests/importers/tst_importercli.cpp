@@ -29,13 +29,13 @@ private slots:
     void xdf()
     {
         const QString image = m_dir.write("image.bin", QByteArray(0x20000, '\x01'));
-        const QString xdf = m_dir.write(
-            "d.xdf", "<XDFFORMAT><XDFHEADER><CATEGORY index=\"0x0\" name=\"Turbo\" />"
-                     "</XDFHEADER><XDFTABLE><title>Mappa</title>"
-                     "<CATEGORYMEM index=\"0\" category=\"1\" /><XDFAXIS id=\"z\">"
-                     "<EMBEDDEDDATA mmedaddress=\"0x10\" mmedelementsizebits=\"8\" "
-                     "mmedrowcount=\"2\" mmedcolcount=\"3\" /></XDFAXIS></XDFTABLE>"
-                     "<XDFFLAG><title>Bit</title></XDFFLAG></XDFFORMAT>");
+        const QString xdf
+            = m_dir.write("d.xdf", "<XDFFORMAT><XDFHEADER><CATEGORY index=\"0x0\" name=\"Turbo\" />"
+                                   "</XDFHEADER><XDFTABLE><title>Mappa</title>"
+                                   "<CATEGORYMEM index=\"0\" category=\"1\" /><XDFAXIS id=\"z\">"
+                                   "<EMBEDDEDDATA mmedaddress=\"0x10\" mmedelementsizebits=\"8\" "
+                                   "mmedrowcount=\"2\" mmedcolcount=\"3\" /></XDFAXIS></XDFTABLE>"
+                                   "<XDFFLAG><title>Bit</title></XDFFLAG></XDFFORMAT>");
         QCOMPARE(run({"xdf", xdf, image}), 0);
         const QJsonArray maps = m_json.value("maps").toArray();
         QCOMPARE(maps.size(), 1);

@@ -21,23 +21,27 @@ QByteArray embedded(const QByteArray &attributes)
 }
 
 // A table whose Z is described by zAttributes; axes are given whole (or left out).
-QByteArray table(const QByteArray &zAttributes, const QByteArray &x = {},
-                 const QByteArray &y = {}, const QByteArray &equation = "X",
+QByteArray table(const QByteArray &zAttributes,
+                 const QByteArray &x = {},
+                 const QByteArray &y = {},
+                 const QByteArray &equation = "X",
                  const QByteArray &extra = {})
 {
     return "<XDFTABLE uniqueid=\"0x10\"><title>T</title><description>D</description>"
            "<CATEGORYMEM index=\"0\" category=\"2\" />"
-           + extra + x + y + "<XDFAXIS id=\"z\">" + embedded(zAttributes)
-           + "<MATH equation=\"" + equation + "\"><VAR id=\"X\" /></MATH></XDFAXIS></XDFTABLE>";
+           + extra + x + y + "<XDFAXIS id=\"z\">" + embedded(zAttributes) + "<MATH equation=\""
+           + equation + "\"><VAR id=\"X\" /></MATH></XDFAXIS></XDFTABLE>";
 }
 
-QByteArray stored(const char *id, const QByteArray &attributes, int count,
-                  const QByteArray &equation = "X", const QByteArray &embedInfo = "type=\"1\"")
+QByteArray stored(const char *id,
+                  const QByteArray &attributes,
+                  int count,
+                  const QByteArray &equation = "X",
+                  const QByteArray &embedInfo = "type=\"1\"")
 {
     return QByteArray("<XDFAXIS id=\"") + id + "\" uniqueid=\"0x0\">" + embedded(attributes)
-           + "<indexcount>" + QByteArray::number(count) + "</indexcount><embedinfo "
-           + embedInfo + " /><MATH equation=\"" + equation
-           + "\"><VAR id=\"X\" /></MATH></XDFAXIS>";
+           + "<indexcount>" + QByteArray::number(count) + "</indexcount><embedinfo " + embedInfo
+           + " /><MATH equation=\"" + equation + "\"><VAR id=\"X\" /></MATH></XDFAXIS>";
 }
 
 QString notesText(const XdfParser::Result &r)
@@ -71,17 +75,17 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("littleEndian");
         QTest::addColumn<double>("first");
-        QTest::newRow("8 bit") << QByteArray("mmedelementsizebits=\"8\"") << QByteArray("FE")
-                               << 0 << int(ValueUnsigned) << false << 254.0;
+        QTest::newRow("8 bit") << QByteArray("mmedelementsizebits=\"8\"") << QByteArray("FE") << 0
+                               << int(ValueUnsigned) << false << 254.0;
         QTest::newRow("8 bit signed")
             << QByteArray("mmedtypeflags=\"0x01\" mmedelementsizebits=\"8\"") << QByteArray("FE")
             << 0 << int(ValueSigned) << false << -2.0;
         QTest::newRow("16 bit LSB first")
-            << QByteArray("mmedtypeflags=\"0x02\" mmedelementsizebits=\"16\"")
-            << QByteArray("FEFF") << 1 << int(ValueUnsigned) << true << 65534.0;
+            << QByteArray("mmedtypeflags=\"0x02\" mmedelementsizebits=\"16\"") << QByteArray("FEFF")
+            << 1 << int(ValueUnsigned) << true << 65534.0;
         QTest::newRow("16 bit MSB first signed")
-            << QByteArray("mmedtypeflags=\"0x01\" mmedelementsizebits=\"16\"")
-            << QByteArray("FEFF") << 2 << int(ValueSigned) << false << -257.0;
+            << QByteArray("mmedtypeflags=\"0x01\" mmedelementsizebits=\"16\"") << QByteArray("FEFF")
+            << 2 << int(ValueSigned) << false << -257.0;
         QTest::newRow("32 bit LSB first signed")
             << QByteArray("mmedtypeflags=\"0x03\" mmedelementsizebits=\"32\"")
             << QByteArray("FEFFFFFF") << 3 << int(ValueSigned) << true << -2.0;
@@ -104,8 +108,8 @@ private slots:
         QTEST(d.zValueKind, "kind");
         QTEST(d.littleEndian, "littleEndian");
         QCOMPARE(d.zElementSize, int(bytes.size() / 2));
-        const QList<double> values = readMapValues(
-            d, reinterpret_cast<const uint8_t *>(image.constData()), image.size());
+        const QList<double> values
+            = readMapValues(d, reinterpret_cast<const uint8_t *>(image.constData()), image.size());
         QFETCH(double, first);
         QCOMPARE(values.value(0), first);
     }
@@ -156,13 +160,11 @@ private slots:
                       3, "X*0.25+10")
             << "1 64 0.25 10 -";
         QTest::newRow("linked, own scale")
-            << stored("x", "mmedelementsizebits=\"16\"", 3, "X*2",
-                      "type=\"2\" linkobjid=\"0x20\"")
+            << stored("x", "mmedelementsizebits=\"16\"", 3, "X*2", "type=\"2\" linkobjid=\"0x20\"")
             << "1 128 2 0 -";
-        QTest::newRow("linked, scale of the link then its own")
-            << stored("x", "mmedelementsizebits=\"16\"", 3, "X*2+4",
-                      "type=\"3\" linkobjid=\"0x20\"")
-            << "1 128 1 4 -";
+        QTest::newRow("linked, scale of the link then its own") << stored(
+            "x", "mmedelementsizebits=\"16\"", 3, "X*2+4", "type=\"3\" linkobjid=\"0x20\"")
+                                                                << "1 128 1 4 -";
         QTest::newRow("linked to nothing")
             << stored("x", "mmedelementsizebits=\"16\"", 3, "X", "type=\"3\" linkobjid=\"0x99\"")
             << "collegato";
@@ -177,8 +179,7 @@ private slots:
                           "<LABEL index=\"2\" value=\"2\" /></XDFAXIS>")
             << "0 -1 1 0 -";
         QTest::newRow("count only")
-            << QByteArray("<XDFAXIS id=\"x\"><indexcount>3</indexcount></XDFAXIS>")
-            << "0 -1 1 0 -";
+            << QByteArray("<XDFAXIS id=\"x\"><indexcount>3</indexcount></XDFAXIS>") << "0 -1 1 0 -";
         QTest::newRow("stored past the image")
             << stored("x", "mmedaddress=\"0xFF\" mmedelementsizebits=\"16\"", 3) << "fuori";
     }
@@ -246,8 +247,8 @@ private slots:
         QTest::newRow("factor zero") << "0*X+5" << false << 0.0 << 0.0;
         QTest::newRow("unbalanced") << "((X*2)" << false << 0.0 << 0.0;
         QTest::newRow("empty") << "" << false << 0.0 << 0.0;
-        QTest::newRow("too deep") << QString(100, u'(') + u'X' + QString(100, u')') << false
-                                  << 0.0 << 0.0;
+        QTest::newRow("too deep") << QString(100, u'(') + u'X' + QString(100, u')') << false << 0.0
+                                  << 0.0;
     }
 
     void linearEquations()
@@ -287,8 +288,8 @@ private slots:
         QTest::addColumn<int>("offset"); // -1: skipped
         QTest::newRow("added") << QByteArray("offset=\"0x1000\" subtract=\"0\"")
                                << QByteArray("0x100") << 0x1100;
-        QTest::newRow("subtracted") << QByteArray("offset=\"0x1000\" subtract=\"1\"")
-                                    << QByteArray("0x1100") << 0x100;
+        QTest::newRow("subtracted")
+            << QByteArray("offset=\"0x1000\" subtract=\"1\"") << QByteArray("0x1100") << 0x100;
         QTest::newRow("subtracted below the image")
             << QByteArray("offset=\"0x1000\" subtract=\"1\"") << QByteArray("0xFFF") << -1;
     }
@@ -310,8 +311,7 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("imported");
         const QByteArray grid = "mmedelementsizebits=\"16\" mmedrowcount=\"2\" mmedcolcount=\"4\"";
-        QTest::newRow("ends at the image end")
-            << table("mmedaddress=\"0xF0\" " + grid) << true;
+        QTest::newRow("ends at the image end") << table("mmedaddress=\"0xF0\" " + grid) << true;
         QTest::newRow("one byte past") << table("mmedaddress=\"0xF1\" " + grid) << false;
         QTest::newRow("axis ends at the image end")
             << table("mmedaddress=\"0x0\" " + grid,
@@ -384,8 +384,8 @@ private slots:
         QTest::newRow("not XML") << QByteArray("\x00\x01garbage", 9) << "XDF";
         QTest::newRow("another root") << QByteArray("<foo/>") << "XDFFORMAT";
         QTest::newRow("cut short") << document(good).left(120) << "finisce";
-        QTest::newRow("unclosed tag") << QByteArray("<XDFFORMAT><XDFTABLE></XDFFORMAT>")
-                                      << "non valido";
+        QTest::newRow("unclosed tag")
+            << QByteArray("<XDFFORMAT><XDFTABLE></XDFFORMAT>") << "non valido";
         QTest::newRow("entity expansion")
             << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\">"
                           "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
@@ -406,13 +406,12 @@ private slots:
             << document(QByteArray("<a>").repeated(XdfParser::MaxDepth - 1)
                         + QByteArray("</a>").repeated(XdfParser::MaxDepth - 1) + good)
             << "";
-        QTest::newRow("too many labels")
-            << document("<XDFTABLE><XDFAXIS id=\"x\">"
-                        + QByteArray("<LABEL index=\"0\" value=\"1\"/>")
-                              .repeated(XdfParser::MaxListEntries + 1)
-                        + "</XDFAXIS></XDFTABLE>")
-            << "etichette";
-        QTest::newRow("second root") << document(good) + "<XDFFORMAT/>" << "non valido";
+        QTest::newRow("too many labels") << document(
+            "<XDFTABLE><XDFAXIS id=\"x\">"
+            + QByteArray("<LABEL index=\"0\" value=\"1\"/>").repeated(XdfParser::MaxListEntries + 1)
+            + "</XDFAXIS></XDFTABLE>") << "etichette";
+        QTest::newRow("second root") << document(good) + "<XDFFORMAT/>"
+                                     << "non valido";
     }
 
     void hostileOrMalformed()
@@ -517,7 +516,8 @@ private slots:
         QStringList skipped;
         const QByteArray text = XdfWriter::toXdf({map, curve, constant, unplaced},
                                                  QStringLiteral("Prova"), 0x1000, &skipped);
-        QCOMPARE(skipped, QStringList{QStringLiteral("Senza indirizzo: nessun indirizzo o dimensione")});
+        QCOMPARE(skipped,
+                 QStringList{QStringLiteral("Senza indirizzo: nessun indirizzo o dimensione")});
         const XdfParser::Result r = XdfParser::parseData(text, 0x1000);
         QVERIFY2(r.notes.isEmpty(), qPrintable(notesText(r)));
         QCOMPARE(r.maps.size(), 3);
@@ -546,8 +546,9 @@ private slots:
         QTest::newRow("Volvo 50GMHJ")
             << root + "me7-volvo-50GMHJ-50GSHJ/50GMHJ.xdf"
             << root + "me7-volvo-50GMHJ-50GSHJ/50GMHJ-22GMJVD0-AUT-AWD-US.bin";
-        QTest::newRow("Volvo 50GSHJ") << root + "me7-volvo-50GMHJ-50GSHJ/50GSHJ.xdf"
-                                      << root + "me7-volvo-50GMHJ-50GSHJ/50GSHJ-22GSI-AUT-AWD-US.bin";
+        QTest::newRow("Volvo 50GSHJ")
+            << root + "me7-volvo-50GMHJ-50GSHJ/50GSHJ.xdf"
+            << root + "me7-volvo-50GMHJ-50GSHJ/50GSHJ-22GSI-AUT-AWD-US.bin";
     }
 
     void realDefinitions()
@@ -561,13 +562,18 @@ private slots:
         const QByteArray text = xdfFile.readAll();
         const QByteArray bytes = imageFile.readAll();
         const XdfParser::Result r = XdfParser::parseData(text, bytes.size());
-        const qsizetype objects
-            = text.count("<XDFTABLE") + text.count("<XDFCONSTANT") + text.count("<XDFFLAG")
-              + text.count("<XDFPATCH") + text.count("<XDFFUNCTION");
+        const qsizetype objects = text.count("<XDFTABLE") + text.count("<XDFCONSTANT")
+                                  + text.count("<XDFFLAG") + text.count("<XDFPATCH")
+                                  + text.count("<XDFFUNCTION");
         const auto reported = std::count_if(r.notes.cbegin(), r.notes.cend(), [](const auto &n) {
             return n.kind != XdfParser::Note::RawValues;
         });
         QCOMPARE(r.maps.size() + reported, objects);
+        // Written out and read again, every map comes back as it was.
+        QCOMPARE(
+            XdfParser::parseData(XdfWriter::toXdf(r.maps, QString(), bytes.size()), bytes.size())
+                .maps,
+            r.maps);
         // Stored axes run one way (a few community slips aside), and every map is grouped.
         const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
         int axes = 0;

@@ -84,6 +84,9 @@ private slots:
         d.yMaximum = 9000.5;
         d.group = QStringLiteral("Accensione/Base");
         const QByteArray text = QJsonDocument(toJson(d)).toJson(QJsonDocument::Compact);
+        // Whole raw values stay JSON integers, as older versions wrote and read them.
+        QVERIFY(text.contains(R"("xAxis":[1,2,3,4])"));
+        QVERIFY(text.contains(R"("yAxis":[-10.5,20,)"));
         MapDefinition back = fromJson(QJsonDocument::fromJson(text).object());
         QCOMPARE(back.sourceKind, 0);
         back.sourceKind = d.sourceKind;
