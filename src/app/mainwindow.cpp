@@ -26,6 +26,7 @@
 #include "mapeditor/mapwindow.h"
 #include "model/firmwareproject.h"
 #include "projects/ecuidentification.h"
+#include "projects/mapcomparison.h"
 #include "projects/projectcommands.h"
 #include "recognition/drivercreator.h"
 #include "importers/mapfilter.h"
@@ -357,6 +358,12 @@ void MainWindow::buildDatabasePanel()
     m_tree->viewport()->setMouseTracking(true);
     m_tree->viewport()->installEventFilter(this);
     layout->addWidget(m_tree, 1);
+    m_changedLegend = new QLabel(m_databasePanel);
+    m_changedLegend->setObjectName(QStringLiteral("changedMapsLegend"));
+    m_changedLegend->setWordWrap(true);
+    m_changedLegend->setTextFormat(Qt::RichText);
+    m_changedLegend->hide();
+    layout->addWidget(m_changedLegend);
     // Takes the room of the hidden tree when the panel is collapsed, so that the reopen
     // button stays at the top instead of drifting to the middle.
     layout->addStretch(0);
@@ -607,6 +614,7 @@ void MainWindow::toggleDatabasePanel()
         if (!sizes.isEmpty() && sizes.first() > 40)
             m_rememberedPanelWidth = sizes.first();
         m_tree->hide();
+        m_changedLegend->hide();
         m_filterButton->hide();
         for (QToolButton *b : m_fileButtonRow->findChildren<QToolButton *>())
             if (b != m_collapseButton)
@@ -623,6 +631,7 @@ void MainWindow::toggleDatabasePanel()
     m_fileButtonRow->setMinimumWidth(0);
     m_fileButtonRow->setMaximumWidth(QWIDGETSIZE_MAX);
     m_tree->show();
+    updateChangedMapsLegend();
     m_filterButton->show();
     for (QToolButton *b : m_fileButtonRow->findChildren<QToolButton *>())
         b->show();
@@ -858,6 +867,28 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
         }
         return item;
     };
+    // The maps that differ from the other side of the last comparison, marked at a glance.
+    QHash<int, MapChange> changes;
+    const std::vector<uint8_t> &image = record->firmware->data();
+    if (!record->comparisonBytes.isEmpty()
+        && record->comparisonBytes.size() == qsizetype(image.size())) {
+        const MapComparison comparison = compareMaps(
+            record->maps, reinterpret_cast<const uint8_t *>(record->comparisonBytes.constData()),
+            image.data(), qint64(image.size()));
+        for (const MapChange &change : comparison.changedMaps)
+            changes.insert(change.mapIndex, change);
+    }
+    const auto markChange = [&](QTreeWidgetItem *item, int index) {
+        const auto change = changes.constFind(index);
+        if (change == changes.cend())
+            return;
+        item->setData(0, MapChangedRole, true);
+        item->setForeground(0, QColor(0xc0, 0x30, 0x10));
+        item->setIcon(0, changedMapIcon());
+        item->setToolTip(0, QStringLiteral("Modificata rispetto a %1: %2")
+                                .arg(record->comparisonName,
+                                     mapChangeText(*change, record->maps.at(index).decimals)));
+    };
     for (int i = 0; i < record->maps.size(); ++i) {
         const MapDefinition &map = record->maps.at(i);
         const auto origin = record->driverMapOrigins.constFind(map.mapOffset);
@@ -865,6 +896,7 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
             auto *item = new QTreeWidgetItem({map.name});
             item->setData(0, Qt::UserRole, map.mapOffset);
             item->setData(0, Qt::UserRole + 10, i);
+            markChange(item, i);
             const QStringList levels = mapGroupLevels(map.group);
             if (levels.isEmpty())
                 items.append(item);
@@ -890,6 +922,7 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
         item->setData(0, Qt::UserRole + 20, QStringLiteral("DRIVER_MAP"));
         item->setData(0, Qt::UserRole + 21, origin->category);
         item->setData(0, Qt::UserRole + 22, origin->confidence);
+        markChange(item, i);
     }
     record->driverMapOrigins = origins;
     mapsItem->addChildren(items);
@@ -897,6 +930,49 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     // Only an item inside the tree can be expanded.
     for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
         it.value()->setExpanded(openGroups.contains(it.key()));
+    updateChangedMapsLegend();
+}
+
+void MainWindow::setComparison(FirmwareProject *record, const QByteArray &otherSide,
+                               const QString &name)
+{
+    if (!record)
+        return;
+    record->comparisonBytes = otherSide;
+    record->comparisonName = name;
+    rebuildMapItems(record);
+}
+
+QIcon MainWindow::changedMapIcon()
+{
+    static const QIcon icon = [] {
+        QPixmap dot(12, 12);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xe0, 0x50, 0x20));
+        painter.drawEllipse(QRectF(2, 2, 8, 8));
+        return QIcon(dot);
+    }();
+    return icon;
+}
+
+void MainWindow::updateChangedMapsLegend()
+{
+    if (!m_changedLegend)
+        return;
+    // The legend names the comparison of the active document, or of any that has marks.
+    QString name;
+    FirmwareProject *active = activeDocument();
+    for (FirmwareProject *record : documents())
+        if (!record->comparisonBytes.isEmpty() && (name.isEmpty() || record == active))
+            name = record->comparisonName;
+    m_changedLegend->setText(
+        QStringLiteral("<span style=\"color:#e05020\">&#9679;</span> Mappa modificata rispetto a "
+                       "%1 (FILTRO MAPPE: solo mappe modificate)")
+            .arg(name.toHtmlEscaped()));
+    m_changedLegend->setVisible(!name.isEmpty() && !m_tree->isHidden());
 }
 
 QTreeWidgetItem *MainWindow::driverMapsItemOf(const FirmwareProject *record) const

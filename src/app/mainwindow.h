@@ -21,6 +21,7 @@ class OriModComparison;
 class ProjectCommands;
 class QAction;
 class QActionGroup;
+class QIcon;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -65,6 +66,9 @@ public:
     // The "Driver Maps" branch of a document, null while no scan added maps to it.
     QTreeWidgetItem *driverMapsItemOf(const FirmwareProject *record) const;
     void expandDriverMaps(const FirmwareProject *record);
+    // Makes otherSide (named name) the other side of record's comparison: its map list marks
+    // the maps that differ from it. An empty otherSide takes the marks away.
+    void setComparison(FirmwareProject *record, const QByteArray &otherSide, const QString &name);
 
     // Saves a document as a project version; false when it fails or the user cancels.
     bool saveDocument(FirmwareProject *record);
@@ -138,6 +142,9 @@ private:
     void connect2DControls();
     void connect2DDocument(DocumentWindow *document);
     void rebuildMapItems(FirmwareProject *record);
+    // The mark of a map the last comparison found changed, and its legend under the tree.
+    static QIcon changedMapIcon();
+    void updateChangedMapsLegend();
     void removeDocument(QWidget *container);
     void onOpenFirmware();
     void onSave();
@@ -161,6 +168,7 @@ private:
     QToolButton *m_collapseButton = nullptr;
     QToolButton *m_filterButton = nullptr;
     QTreeWidget *m_tree = nullptr;
+    QLabel *m_changedLegend = nullptr;
     QLabel *m_mapToolTip = nullptr;
     ZoomSpinBox *m_zoomX = nullptr;
     ZoomSpinBox *m_zoomY = nullptr;

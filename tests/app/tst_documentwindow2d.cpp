@@ -6,9 +6,13 @@
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "mapeditor/mapwindow.h"
+#include "importers/mapfilter.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QToolButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -340,6 +344,48 @@ private slots:
         // The ORI document is left as it was.
         QCOMPARE(record->firmware->byteAt(0x3000), 0xA5);
         QCOMPARE(record->originalBytes, ori);
+    }
+
+    // With maps, the second report lists the changed maps and the bytes outside them; the MOD
+    // takes the ORI's maps, marks the changed one, and the filter can keep only marked maps.
+    void comparisonMarksChangedMaps()
+    {
+        const QByteArray ori = pattern(0x1000);
+        QByteArray mod = ori;
+        mod[0x102] = char(~mod[0x102]);
+        mod[0x800] = char(~mod[0x800]);
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(ori, QStringLiteral("ori.bin")),
+            {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
+        QString second;
+        OriModComparison::Prompts prompts;
+        prompts.showReport = [&](const CompareReport &r, bool isSecond) {
+            if (isSecond)
+                second = r.text;
+            return true;
+        };
+        main.oriModComparison()->setPrompts(prompts);
+        emit main.documentWindowOf(record)->hex2DView()->firmwareDropRequested(
+            m_dir.write(QStringLiteral("mod.bin"), mod));
+        QVERIFY2(second.contains(QStringLiteral("Mappe modificate: 1\n  Iniezione: 1 celle su 8"))
+                     && second.contains(
+                         QStringLiteral("fuori dalle mappe: 1 in 1 blocchi\n  0x800–0x800")),
+                 qPrintable(second));
+        FirmwareProject *modRecord = main.documents().last();
+        QCOMPARE(modRecord->maps, record->maps);
+        QTreeWidgetItem *maps = main.mapsItemOf(modRecord);
+        QVERIFY(maps->child(0)->data(0, MapChangedRole).toBool());
+        QVERIFY(!maps->child(1)->data(0, MapChangedRole).toBool());
+        QVERIFY(!main.mapsItemOf(record)->child(0)->data(0, MapChangedRole).toBool());
+        auto *legend = main.findChild<QLabel *>(QStringLiteral("changedMapsLegend"));
+        QVERIFY(legend && !legend->isHidden() && legend->text().contains("ORI (ori.bin)"));
+
+        main.findChild<QToolButton *>(QStringLiteral("mapFilterButton"))->click();
+        auto *onlyChanged = main.findChild<QCheckBox *>(QStringLiteral("filterChangedOnlyCheck"));
+        QVERIFY(onlyChanged);
+        onlyChanged->setChecked(true);
+        QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
     }
 
     void comparisonRefusals()
