@@ -93,6 +93,17 @@ public:
     void stepSelection(int delta);
     void restoreOriginalSelection();
 
+    // The selected block (its bounding rectangle) as tab-separated text of the physical values
+    // shown, with the axes' texts as first line and first column when withAxes; empty when
+    // nothing is selected.
+    QString selectionText(bool withAxes) const;
+    void copySelection(bool withAxes);
+    // Pastes such text into the selection or at the current cell as one write; false, after
+    // telling the user, when it does not parse, does not fit or holds a value the map's type
+    // cannot store (nothing is changed then).
+    bool pasteText(const QString &text);
+    void pasteFromClipboard();
+
     // The questions around them.
     void editCurrentCell();
     // A number typed on the current cell opens its in-place editor holding the typed text;
