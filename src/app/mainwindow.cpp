@@ -9,6 +9,7 @@
 #include "app/orimodcomparison.h"
 #include "platform/platform.h"
 #include "app/subwindowclosefilter.h"
+#include "app/transferdialog.h"
 #include "app/viewstate.h"
 #include "app/windowmenu.h"
 #include "app/zoomspinbox.h"
@@ -66,6 +67,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -560,6 +562,19 @@ void MainWindow::buildMenus()
     })->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
+    add(misc, QStringLiteral("Trasferisci modifiche..."), QStringLiteral("transferChangesAction"),
+        [this] {
+            FirmwareProject *record = activeDocument();
+            std::unique_ptr<TransferDialog> dialog(createTransferDialog());
+            if (!dialog) {
+                QMessageBox::warning(this, QStringLiteral("Trasferisci modifiche"),
+                                     QStringLiteral("Apri prima il firmware a cui trasferire le "
+                                                    "modifiche."));
+                return;
+            }
+            if (dialog->exec() == QDialog::Accepted && documents().contains(record))
+                applyTransfer(record, dialog->result());
+        });
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Accesso cliente..."), QStringLiteral("customerSignInAction"),
         [this] { m_online->signIn(); });
@@ -931,6 +946,40 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
         it.value()->setExpanded(openGroups.contains(it.key()));
     updateChangedMapsLegend();
+}
+
+TransferDialog *MainWindow::createTransferDialog()
+{
+    const FirmwareProject *record = activeDocument();
+    if (!record || !record->firmware)
+        return nullptr;
+    const std::vector<uint8_t> &bytes = record->firmware->data();
+    return new TransferDialog(
+        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())),
+        m_projectCommands->store().root(), this);
+}
+
+bool MainWindow::applyTransfer(FirmwareProject *record, const TransferResult &result)
+{
+    DocumentWindow *document = documentWindowOf(record);
+    if (!document || !result.error.isEmpty() || result.writtenCount() == 0)
+        return false;
+    const std::vector<uint8_t> &bytes = record->firmware->data();
+    const QByteArray current(reinterpret_cast<const char *>(bytes.data()),
+                             qsizetype(bytes.size()));
+    const ByteRange span = changedSpan(current, result.image);
+    // One write from the first to the last changed byte: one undo step; the checksum state
+    // follows the hex model as after any edit.
+    if (span.isValid() && span.end <= INT_MAX
+        && !document->writeBytes(int(span.start),
+                                 result.image.mid(span.start, span.end - span.start + 1)))
+        return false;
+    for (const MapDefinition &map : transferredMapsToAdd(record->maps, result))
+        document->addMap(map);
+    statusBar()->showMessage(
+        QStringLiteral("Modifiche trasferite: %1 mappe scritte.").arg(result.writtenCount()),
+        8000);
+    return true;
 }
 
 void MainWindow::setComparison(FirmwareProject *record, const QByteArray &otherSide,

@@ -22,6 +22,8 @@ class ProjectCommands;
 class QAction;
 class QActionGroup;
 class QIcon;
+class TransferDialog;
+struct TransferResult;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -69,6 +71,11 @@ public:
     // Makes otherSide (named name) the other side of record's comparison: its map list marks
     // the maps that differ from it. An empty otherSide takes the marks away.
     void setComparison(FirmwareProject *record, const QByteArray &otherSide, const QString &name);
+    // "Trasferisci modifiche...": the dialog for the active document (null when none is open),
+    // and what "Applica" does with its result: the changed span written as one undoable edit,
+    // the transferred maps the document lacks added. False when nothing was written.
+    TransferDialog *createTransferDialog();
+    bool applyTransfer(FirmwareProject *record, const TransferResult &result);
 
     // Saves a document as a project version; false when it fails or the user cancels.
     bool saveDocument(FirmwareProject *record);

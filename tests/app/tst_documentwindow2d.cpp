@@ -1,17 +1,21 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "app/orimodcomparison.h"
+#include "app/transferdialog.h"
 #include "app/zoomspinbox.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "mapeditor/mapwindow.h"
 #include "importers/mapfilter.h"
+#include "importers/xdfwriter.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QToolButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -386,6 +390,67 @@ private slots:
         QVERIFY(onlyChanged);
         onlyChanged->setChecked(true);
         QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
+    }
+
+    // "Trasferisci modifiche...": a reference pair of files with an XDF, computed off the GUI
+    // thread; "Applica" writes one undoable edit, adds the map the document lacked and marks it
+    // modified. An image of another unit is refused with the transfer's message.
+    void transferChanges()
+    {
+        QByteArray ori(0x8000, 0);
+        for (int i = 0; i < ori.size(); ++i)
+            ori[i] = char((i * 2654435761u) >> 13);
+        MapDefinition map = mapAt(0x4000, QStringLiteral("Coppia"));
+        map.xAxisSource = 0;
+        map.yAxisSource = 0;
+        for (int k = 0; k < 16; ++k)
+            ori[0x4000 + k] = char(10 + k);
+        QByteArray mod = ori;
+        mod[0x4003] = char(50);
+        QByteArray target = ori;
+        target.insert(0x2000, QByteArray(0x40, 'x'));
+        target.chop(0x40);
+        QString error;
+        QVERIFY(XdfWriter::writeFile(m_dir.filePath(QStringLiteral("ref.xdf")), {map},
+                                     QStringLiteral("ref"), ori.size(), &error));
+        MainWindow main;
+        QVERIFY(!main.createTransferDialog());
+        FirmwareProject *record
+            = main.createDocumentFromFirmware(firmwareOf(target, QStringLiteral("t.bin")), {});
+        const auto run = [&](const QByteArray &reference) {
+            std::unique_ptr<TransferDialog> dialog(main.createTransferDialog());
+            dialog->findChild<QRadioButton *>(QStringLiteral("transferFromFiles"))->setChecked(true);
+            dialog->findChild<QLineEdit *>(QStringLiteral("transferOriginalPath"))
+                ->setText(m_dir.write(QStringLiteral("ori.bin"), reference));
+            dialog->findChild<QLineEdit *>(QStringLiteral("transferModifiedPath"))
+                ->setText(m_dir.write(QStringLiteral("mod.bin"), mod));
+            dialog->findChild<QLineEdit *>(QStringLiteral("transferDefinitionPath"))
+                ->setText(m_dir.filePath(QStringLiteral("ref.xdf")));
+            QSignalSpy finished(dialog.get(), &TransferDialog::transferFinished);
+            dialog->findChild<QPushButton *>(QStringLiteral("transferRunButton"))->click();
+            QVERIFY(finished.wait(10000));
+            QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("transferApplyButton"))
+                         ->isEnabled(),
+                     dialog->result().writtenCount() > 0);
+            QVERIFY(main.applyTransfer(record, dialog->result())
+                    == (dialog->result().writtenCount() > 0));
+        };
+        run(ori);
+        QCOMPARE(record->firmware->byteAt(0x4043), 50);
+        QVERIFY(record->modified);
+        QCOMPARE(record->maps.size(), 1);
+        QCOMPARE(record->maps.first().mapOffset, 0x4040);
+        HexModel *model = main.documentWindowOf(record)->hexViewer()->model();
+        model->undo();
+        QCOMPARE(record->firmware->byteAt(0x4043), 13);
+
+        QByteArray stranger(ori.size(), 0);
+        for (int i = 0; i < stranger.size(); ++i)
+            stranger[i] = char((i * 40503u) >> 7);
+        mod = stranger;
+        mod[0x4003] = char(50);
+        run(stranger);
+        QCOMPARE(record->firmware->byteAt(0x4043), 13);
     }
 
     void comparisonRefusals()
