@@ -65,6 +65,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <climits>
@@ -943,8 +944,28 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     mapsItem->addChildren(items);
     mapsItem->setExpanded(true);
     // Only an item inside the tree can be expanded.
+    // A group holding a changed map carries the mark too, and opens: a change is not hidden.
+    const std::function<bool(QTreeWidgetItem *)> markGroups = [&](QTreeWidgetItem *parent) {
+        bool any = false;
+        for (int i = 0; i < parent->childCount(); ++i) {
+            QTreeWidgetItem *child = parent->child(i);
+            const bool changed = child->data(0, MapChangedRole).toBool() || markGroups(child);
+            if (changed && child->childCount() > 0) {
+                child->setIcon(0, changedMapIcon());
+                child->setForeground(0, QColor(0xc0, 0x30, 0x10));
+                child->setExpanded(true);
+            }
+            any = any || changed;
+        }
+        return any;
+    };
     for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
         it.value()->setExpanded(openGroups.contains(it.key()));
+    if (!changes.isEmpty()) {
+        markGroups(mapsItem);
+        if (driverItem)
+            markGroups(driverItem);
+    }
     updateChangedMapsLegend();
 }
 
@@ -990,6 +1011,17 @@ void MainWindow::setComparison(FirmwareProject *record, const QByteArray &otherS
     record->comparisonBytes = otherSide;
     record->comparisonName = name;
     rebuildMapItems(record);
+    // The list shows where the first changed map is.
+    QTreeWidgetItem *documentItem = m_documentItems.value(record);
+    for (QTreeWidgetItemIterator it(documentItem); documentItem && *it; ++it) {
+        if ((*it)->data(0, MapChangedRole).toBool()) {
+            documentItem->setExpanded(true);
+            m_tree->scrollToItem(*it, QAbstractItemView::PositionAtCenter);
+            break;
+        }
+        if (*it != documentItem && (*it)->parent() == documentItem->parent())
+            break;
+    }
 }
 
 QIcon MainWindow::changedMapIcon()
