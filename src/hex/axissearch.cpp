@@ -37,8 +37,8 @@ struct WordReader
     }
 };
 
-AxisSearchResult found(AxisLayout layout, qint64 xOffset, int xKind, qint64 yOffset, int yKind,
-                       qint64 start)
+AxisSearchResult
+found(AxisLayout layout, qint64 xOffset, int xKind, qint64 yOffset, int yKind, qint64 start)
 {
     AxisSearchResult r{layout, xOffset, yOffset, start};
     r.xValueKind = xKind;
@@ -60,8 +60,7 @@ AxisSearchResult findStoredAxes(const uchar *image, qint64 size, qint64 start, i
     for (qint64 p = start - 2; p >= lowest; p -= 2) {
         const quint16 first = r.at(p);
         // One-row map: column count and the X axis.
-        if (rows == 1 && columns > 1 && first == columns
-            && p + 2 + 2 * qint64(columns) == start) {
+        if (rows == 1 && columns > 1 && first == columns && p + 2 + 2 * qint64(columns) == start) {
             const int kind = r.axisAt(p + 2, columns);
             if (kind >= 0)
                 return found(AxisLayout::OneRowCount, p + 2, kind, -1, ValueUnsigned, p);

@@ -211,14 +211,14 @@ struct AxisFields
 
 AxisFields xAxisFields(MapDefinition &d)
 {
-    return {d.xAxisOffset, d.xElementSize, d.xDataType,     d.xValueKind, d.xAxisName,
-            d.xCompuMethod, d.xUnit,       d.xFactor,       d.xOffsetFactor, d.xDecimals};
+    return {d.xAxisOffset,  d.xElementSize, d.xDataType, d.xValueKind,    d.xAxisName,
+            d.xCompuMethod, d.xUnit,        d.xFactor,   d.xOffsetFactor, d.xDecimals};
 }
 
 AxisFields yAxisFields(MapDefinition &d)
 {
-    return {d.yAxisOffset, d.yElementSize, d.yDataType,     d.yValueKind, d.yAxisName,
-            d.yCompuMethod, d.yUnit,       d.yFactor,       d.yOffsetFactor, d.yDecimals};
+    return {d.yAxisOffset,  d.yElementSize, d.yDataType, d.yValueKind,    d.yAxisName,
+            d.yCompuMethod, d.yUnit,        d.yFactor,   d.yOffsetFactor, d.yDecimals};
 }
 
 struct AxisDescription
@@ -252,10 +252,10 @@ int kindFromLayoutName(const QString &name)
         const char *token;
         int size;
         int kind;
-    } tokens[] = {{"UBYTE", 1, ValueUnsigned}, {"SBYTE", 1, ValueSigned},
-                  {"UWORD", 2, ValueUnsigned}, {"SWORD", 2, ValueSigned},
-                  {"ULONG", 4, ValueUnsigned}, {"SLONG", 4, ValueSigned},
-                  {"FLOAT32", 4, ValueFloat}};
+    } tokens[]
+        = {{"UBYTE", 1, ValueUnsigned}, {"SBYTE", 1, ValueSigned},   {"UWORD", 2, ValueUnsigned},
+           {"SWORD", 2, ValueSigned},   {"ULONG", 4, ValueUnsigned}, {"SLONG", 4, ValueSigned},
+           {"FLOAT32", 4, ValueFloat}};
     qsizetype first = -1;
     int kind = ValueUnsigned;
     for (const auto &t : tokens) {
@@ -743,13 +743,13 @@ A2LParser::Result A2LParser::parseStripped(QStringView text)
             axis.decimals = scaling.decimals;
         };
         // offset may be -1: an axis whose values lie outside the image keeps its format.
-        auto storeAxis = [&littleEndian](AxisFields axis, qint64 offset, int elementSize,
-                                         int kind) {
-            axis.offset = int(offset);
-            axis.elementSize = elementSize;
-            axis.dataType = organisationFor(elementSize, littleEndian);
-            axis.kind = effectiveValueKind(axis.dataType, kind);
-        };
+        auto storeAxis
+            = [&littleEndian](AxisFields axis, qint64 offset, int elementSize, int kind) {
+                  axis.offset = int(offset);
+                  axis.elementSize = elementSize;
+                  axis.dataType = organisationFor(elementSize, littleEndian);
+                  axis.kind = effectiveValueKind(axis.dataType, kind);
+              };
         // The data type of 8-byte elements, which no map here can hold; empty for the others.
         QString wideType;
         auto takeValues = [&d, &layout, &littleEndian, &wideType] {

@@ -15,7 +15,7 @@ struct MapValueScaling
 
     double toPhysical(double raw) const;
     // The raw value of the type nearest to value (clampRaw); a zero factor gives 0.
-    double toRaw(double value, const ValueType &type = ValueType()) const;
+    double toRaw(double value, const ValueType &type) const;
     QString text(double physical) const;
     QString rawText(double raw) const { return text(toPhysical(raw)); }
 };

@@ -80,8 +80,7 @@ ValueType chosenType(int choice)
     return choice >= 0 && choice < choices.size() ? choices.at(choice) : ValueType();
 }
 
-QList<double> decodeRun(const QByteArray &bytes, qint64 offset, qint64 count,
-                        const ValueType &type)
+QList<double> decodeRun(const QByteArray &bytes, qint64 offset, qint64 count, const ValueType &type)
 {
     QList<double> values;
     const int size = elementSizeOfOrganisation(type.organisation);
@@ -138,8 +137,8 @@ MapWindow::MapWindow(int rows,
         m_yFactor = m_definition.yFactor;
         m_yOffset = m_definition.yOffsetFactor;
         m_yDecimals = qBound(0, m_definition.yDecimals, 15);
-        m_committedZType = typeOf(m_definition.zElementSize, m_definition.littleEndian,
-                                  m_definition.zValueKind);
+        m_committedZType
+            = typeOf(m_definition.zElementSize, m_definition.littleEndian, m_definition.zValueKind);
         m_committedXType = typeOf(m_definition.xElementSize, m_definition.xLittleEndian,
                                   m_definition.xValueKind);
         m_committedYType = typeOf(m_definition.yElementSize, m_definition.yLittleEndian,
@@ -420,8 +419,7 @@ void MapWindow::reloadXAxis()
 void MapWindow::reloadYAxis()
 {
     if (m_yAxisSource == 0 || m_yAxisOffset < 0 || m_layout.rows() < 1
-        || !runFits(m_yAxisOffset, m_layout.rows(), m_yType.organisation,
-                    m_firmwareBytes.size())) {
+        || !runFits(m_yAxisOffset, m_layout.rows(), m_yType.organisation, m_firmwareBytes.size())) {
         if (m_yAxisSource == 0 && m_yAxisValues.isEmpty())
             useIndexYAxis();
         return;

@@ -12,18 +12,17 @@ bool MapDefinition::operator==(const MapDefinition &o) const
 {
     return sourceKind == o.sourceKind && name == o.name && description == o.description
            && comment == o.comment && characteristicType == o.characteristicType
-           && recordLayout == o.recordLayout && zColumnMajor == o.zColumnMajor
-           && rows == o.rows && columns == o.columns && mapOffset == o.mapOffset
-           && xAxisOffset == o.xAxisOffset && yAxisOffset == o.yAxisOffset
-           && headerOffset == o.headerOffset && xAxis == o.xAxis && yAxis == o.yAxis
-           && dataType == o.dataType && xDataType == o.xDataType && yDataType == o.yDataType
-           && xAxisSource == o.xAxisSource && yAxisSource == o.yAxisSource
-           && littleEndian == o.littleEndian && xLittleEndian == o.xLittleEndian
-           && yLittleEndian == o.yLittleEndian && zElementSize == o.zElementSize
-           && xElementSize == o.xElementSize && yElementSize == o.yElementSize
-           && factor == o.factor && offset == o.offset && decimals == o.decimals
-           && unit == o.unit && compuMethod == o.compuMethod && xAxisName == o.xAxisName
-           && xAxisDescription == o.xAxisDescription && xUnit == o.xUnit
+           && recordLayout == o.recordLayout && zColumnMajor == o.zColumnMajor && rows == o.rows
+           && columns == o.columns && mapOffset == o.mapOffset && xAxisOffset == o.xAxisOffset
+           && yAxisOffset == o.yAxisOffset && headerOffset == o.headerOffset && xAxis == o.xAxis
+           && yAxis == o.yAxis && dataType == o.dataType && xDataType == o.xDataType
+           && yDataType == o.yDataType && xAxisSource == o.xAxisSource
+           && yAxisSource == o.yAxisSource && littleEndian == o.littleEndian
+           && xLittleEndian == o.xLittleEndian && yLittleEndian == o.yLittleEndian
+           && zElementSize == o.zElementSize && xElementSize == o.xElementSize
+           && yElementSize == o.yElementSize && factor == o.factor && offset == o.offset
+           && decimals == o.decimals && unit == o.unit && compuMethod == o.compuMethod
+           && xAxisName == o.xAxisName && xAxisDescription == o.xAxisDescription && xUnit == o.xUnit
            && xCompuMethod == o.xCompuMethod && xFactor == o.xFactor
            && xOffsetFactor == o.xOffsetFactor && xDecimals == o.xDecimals
            && yAxisName == o.yAxisName && yAxisDescription == o.yAxisDescription
@@ -90,8 +89,14 @@ bool readBool(const QJsonObject &o, const char *key, bool fallback)
     return v.isBool() ? v.toBool() : fallback;
 }
 
-QList<double> readAxis(const uint8_t *image, qint64 length, int source, qint64 axisOffset,
-                       int count, int organisation, bool littleEndian, int kind)
+QList<double> readAxis(const uint8_t *image,
+                       qint64 length,
+                       int source,
+                       qint64 axisOffset,
+                       int count,
+                       int organisation,
+                       bool littleEndian,
+                       int kind)
 {
     QList<double> values;
     if (count < 1)
@@ -251,8 +256,8 @@ int effectiveValueKind(int organisation, int kind)
     return ValueUnsigned;
 }
 
-double decodeValue(const uint8_t *bytes, qint64 length, qint64 p, int organisation,
-                   bool littleEndian, int kind)
+double decodeValue(
+    const uint8_t *bytes, qint64 length, qint64 p, int organisation, bool littleEndian, int kind)
 {
     const int size = elementSizeOfOrganisation(organisation);
     if (p < 0 || p + size > length)
@@ -263,11 +268,10 @@ double decodeValue(const uint8_t *bytes, qint64 length, qint64 p, int organisati
     case Organisation8Bit:
         return signedKind ? double(qint8(b[0])) : double(b[0]);
     case Organisation32Bit: {
-        const quint32 word = littleEndian
-                                 ? quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16
-                                       | quint32(b[3]) << 24
-                                 : quint32(b[3]) | quint32(b[2]) << 8 | quint32(b[1]) << 16
-                                       | quint32(b[0]) << 24;
+        const quint32 word
+            = littleEndian
+                  ? quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24
+                  : quint32(b[3]) | quint32(b[2]) << 8 | quint32(b[1]) << 16 | quint32(b[0]) << 24;
         if (effectiveValueKind(organisation, kind) == ValueFloat) {
             float f;
             std::memcpy(&f, &word, sizeof f);
@@ -315,7 +319,7 @@ double clampRaw(double raw, int organisation, int kind)
     const double high = maximumRaw(organisation, kind);
     if (effectiveValueKind(organisation, kind) == ValueFloat)
         return double(float(qBound(low, raw, high))); // nearest float
-    return qBound(low, std::round(raw), high) + 0.0; // half away from zero; -0 becomes 0
+    return qBound(low, std::round(raw), high) + 0.0;  // half away from zero; -0 becomes 0
 }
 
 QByteArray encodeValue(double raw, int organisation, bool littleEndian, int kind)
@@ -411,8 +415,7 @@ ValueType yValueType(const MapDefinition &d)
 
 namespace {
 
-void storeValueType(const ValueType &type, int &dataType, int &size, bool &littleEndian,
-                    int &kind)
+void storeValueType(const ValueType &type, int &dataType, int &size, bool &littleEndian, int &kind)
 {
     const ValueType t = normalisedValueType(type);
     dataType = t.organisation;

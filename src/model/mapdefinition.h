@@ -215,8 +215,8 @@ int effectiveValueKind(int organisation, int kind);
 // order from the organisation, a 32-bit one from littleEndian. A float that is not a number
 // reads as 0 and an infinite one as the largest float of its sign, so that every value read
 // is one clampRaw leaves as it is.
-double decodeValue(const uint8_t *bytes, qint64 length, qint64 p, int organisation,
-                   bool littleEndian, int kind);
+double decodeValue(
+    const uint8_t *bytes, qint64 length, qint64 p, int organisation, bool littleEndian, int kind);
 // The element's bytes for a raw value, clamped by clampRaw first.
 QByteArray encodeValue(double raw, int organisation, bool littleEndian, int kind);
 // The raw value an element can hold: integers rounded half away from zero and clamped to the
@@ -246,8 +246,7 @@ void setYValueType(MapDefinition &definition, const ValueType &type);
 
 // The Z values of a map in storage order; empty when nothing can be read (no offset,
 // a dimension below 1, or a grid that would pass the end of the image).
-QList<double> readMapValues(const MapDefinition &definition, const uint8_t *image,
-                            qint64 length);
+QList<double> readMapValues(const MapDefinition &definition, const uint8_t *image, qint64 length);
 // The raw values of an axis: read from the image (source 1), or 1..n (source 0).
 // Empty when a stored axis cannot be read whole.
 QList<double> readXAxis(const MapDefinition &definition, const uint8_t *image, qint64 length);

@@ -57,7 +57,7 @@ struct DriverMap
     QByteArray yFingerprint;
     qint32 xAnchorDivisor = 0;
     qint32 yAnchorDivisor = 0;
-    qint32 byteOrder = 1; // 2 is big-endian, anything else little-endian
+    qint32 byteOrder = 1; // 2 is big-endian, anything else little-endian; see littleEndian()
     double zFactor = 1.0;
     double zOffset = 0.0;
     double xFactor = 1.0;

@@ -32,15 +32,15 @@ MapDefinition mapDefinitionFromMatch(const DriverMapMatch &match, const DriverMa
 
     // An axis the scan placed is shown from the image in its own encoding; one it did not
     // place counts its points.
-    const auto setAxis = [littleEndian](bool found, int elementSize, int kind, int &size,
-                                        int &dataType, bool &axisLittleEndian, int &valueKind,
-                                        int &source) {
-        size = found ? std::max(1, elementSize) : 2;
-        dataType = organisationFor(size, found ? littleEndian : true);
-        axisLittleEndian = found ? littleEndian : true;
-        valueKind = found ? effectiveValueKind(dataType, kind) : ValueUnsigned;
-        source = found ? 1 : 0;
-    };
+    const auto setAxis
+        = [littleEndian](bool found, int elementSize, int kind, int &size, int &dataType,
+                         bool &axisLittleEndian, int &valueKind, int &source) {
+              size = found ? std::max(1, elementSize) : 2;
+              dataType = organisationFor(size, found ? littleEndian : true);
+              axisLittleEndian = found ? littleEndian : true;
+              valueKind = found ? effectiveValueKind(dataType, kind) : ValueUnsigned;
+              source = found ? 1 : 0;
+          };
     setAxis(match.xFound, match.xElementSize, map.xValueKind(), definition.xElementSize,
             definition.xDataType, definition.xLittleEndian, definition.xValueKind,
             definition.xAxisSource);

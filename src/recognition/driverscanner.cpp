@@ -602,8 +602,8 @@ double Scanner::confidenceBound(const DriverMap &map,
     // holds for every higher one, and a similarity computed whole holds for any.
     if (weighed.zfp == NotWeighed && zfpNeeded < weighed.zfpRefusedAt) {
         const double similarity
-            = fingerprintSimilarity(m_image, position, count, size, littleEndian,
-                                    map.zValueKind(), map.zFingerprint, zfpNeeded);
+            = fingerprintSimilarity(m_image, position, count, size, littleEndian, map.zValueKind(),
+                                    map.zFingerprint, zfpNeeded);
         if (similarity < 0)
             weighed.zfpRefusedAt = zfpNeeded;
         else
@@ -842,9 +842,8 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
         = std::isnan(tolerancePercent) ? 0.000001 : std::max(tolerancePercent / 100.0, 0.000001);
     const bool littleEndian = map.littleEndian();
     const int kind = xRole ? map.xValueKind() : map.yValueKind();
-    const auto typedAt = [&](qint64 at) {
-        return readTypedValue(m_image, at, size, littleEndian, kind);
-    };
+    const auto typedAt
+        = [&](qint64 at) { return readTypedValue(m_image, at, size, littleEndian, kind); };
     const bool aligned = expected.size() == points;
     // A match of 70 needs at least 70 % of the values within tolerance; with one point skipped
     // a value may meet its neighbour's expectation, so only the neighbours are tried then.
@@ -881,7 +880,8 @@ void Scanner::searchRawRole(const DriverMap &map, bool xRole, RawHit &best, int 
     std::vector<qint64> positions;
     // The value index holds unsigned values: other kinds rate every position.
     if (kind == ValueUnsigned
-        && rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses, positions)) {
+        && rawCandidates(expected, points, size, littleEndian, fraction, allowedMisses,
+                         positions)) {
         for (qint64 position : positions)
             rate(position);
         return;
@@ -1005,11 +1005,11 @@ bool Scanner::rawSearch(const DriverMap &map, Found &found, QString &message) co
         if (zBytes < 0 || !zBlockFree(map, z, map.rows, map.columns)
             || (z <= axisEnd && hit.position <= z + zBytes - 1))
             continue;
-        const double zfp = map.zFingerprint.isEmpty()
-                               ? 0.0
-                               : similarity(map.zFingerprint,
-                                            fingerprint(m_image, z, zBytes, zSize,
-                                                        map.littleEndian(), map.zValueKind()));
+        const double zfp
+            = map.zFingerprint.isEmpty()
+                  ? 0.0
+                  : similarity(map.zFingerprint, fingerprint(m_image, z, zBytes, zSize,
+                                                             map.littleEndian(), map.zValueKind()));
         if (zfp > chosenZfp) {
             chosenZ = z;
             chosenZfp = zfp;

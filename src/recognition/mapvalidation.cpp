@@ -87,7 +87,9 @@ double typedValue(quint32 raw, int size, int kind)
         return double(raw);
     switch (effectiveValueKind(organisationOfSize(size), kind)) {
     case ValueSigned:
-        return size == 1 ? double(qint8(raw)) : size == 2 ? double(qint16(raw)) : double(qint32(raw));
+        return size == 1   ? double(qint8(raw))
+               : size == 2 ? double(qint16(raw))
+                           : double(qint32(raw));
     case ValueFloat: {
         uchar bytes[4] = {uchar(raw), uchar(raw >> 8), uchar(raw >> 16), uchar(raw >> 24)};
         return decodeValue(bytes, 4, 0, Organisation32Bit, true, ValueFloat);
@@ -329,8 +331,8 @@ const char *checkAxis(const QByteArray &image,
     if (axis.has && axis.checked && score < axisThreshold)
         return axis.mismatch;
     if (map.manualProfile && axis.hasRange && found) {
-        const ZStatistics values = zStatistics(image, address, axis.count,
-                                               std::max(axis.size, 1), littleEndian, axis.kind);
+        const ZStatistics values = zStatistics(image, address, axis.count, std::max(axis.size, 1),
+                                               littleEndian, axis.kind);
         if (outsideRange(values.min, values.max, axis.factor, axis.offset, axis.rangeA, axis.rangeB,
                          map.rangeTolerance))
             return axis.outOfRange;
@@ -347,7 +349,8 @@ quint32 readValue(const QByteArray &image, qint64 address, int size, bool little
     return decode(reinterpret_cast<const uchar *>(image.constData()) + address, size, littleEndian);
 }
 
-double readTypedValue(const QByteArray &image, qint64 address, int size, bool littleEndian, int kind)
+double
+readTypedValue(const QByteArray &image, qint64 address, int size, bool littleEndian, int kind)
 {
     return typedValue(readValue(image, address, size, littleEndian), size, kind);
 }
@@ -494,8 +497,7 @@ GridProfiles gridProfiles(const QByteArray &image,
                           int kind)
 {
     QList<double> rowMeans, columnMeans;
-    if (!gridMeans(image, address, rows, columns, size, littleEndian, kind, rowMeans,
-                   columnMeans))
+    if (!gridMeans(image, address, rows, columns, size, littleEndian, kind, rowMeans, columnMeans))
         return {};
     return {profileOfMeans(rowMeans), profileOfMeans(columnMeans)};
 }
@@ -526,8 +528,8 @@ GridSpanProfiles::GridSpanProfiles(const QByteArray &image,
     m_columnRunning.assign(values, 0);
     // Whole sums: a difference of two is the block's exact sum, as a walk over it adds it up.
     for (qint64 i = 0; i < values; ++i) {
-        const quint64 value = orderKey(readValue(image, first + i * size, size, littleEndian),
-                                       size, kind);
+        const quint64 value
+            = orderKey(readValue(image, first + i * size, size, littleEndian), size, kind);
         m_running[i + 1] = m_running[i] + value;
         m_columnRunning[i] = value + (i >= columns ? m_columnRunning[i - columns] : 0);
     }
@@ -779,8 +781,7 @@ Evaluation validateCandidate(const QByteArray &image,
     // Axes that run on past their length in their own direction suggest a larger table than
     // the driver's: both continuing by two more points is taken as the wrong geometry.
     if (map.xAxisMode != 0 && map.yAxisMode != 0 && xFound && yFound
-        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian,
-                         map.xValueKind())
+        && monotonicKind(image, ev.xAddress, map.columns + 2, xSize, littleEndian, map.xValueKind())
                == map.xAxisMode
         && monotonicKind(image, ev.yAddress, map.rows + 2, ySize, littleEndian, map.yValueKind())
                == map.yAxisMode)
@@ -836,9 +837,9 @@ Evaluation evaluateAt(const QByteArray &image,
         ev.zfp = similarity(map.zFingerprint,
                             fingerprint(image, zAddress, zLength, map.zElementSize, true, kind));
         if (map.zElementSize > 1)
-            ev.zfp = std::max(ev.zfp, similarity(map.zFingerprint,
-                                                 fingerprint(image, zAddress, zLength,
-                                                             map.zElementSize, false, kind)));
+            ev.zfp = std::max(
+                ev.zfp, similarity(map.zFingerprint, fingerprint(image, zAddress, zLength,
+                                                                 map.zElementSize, false, kind)));
         score += 0.55 * ev.zfp;
     }
     score += (viaXAnchor ? 22.5 : 0) + (viaYAnchor ? 22.5 : 0);
@@ -860,12 +861,11 @@ Evaluation evaluateAt(const QByteArray &image,
         }
         return bytesAt(image, at, signature) ? 8.0 : 0.0;
     };
-    score += axisPoints(map.hasXAxis, map.xAxisDelta, map.columns, map.xElementSize,
-                        map.xValueKind(), map.xFingerprint, map.xAxisSignature, ev.xAddress,
-                        ev.xScore);
-    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize,
-                        map.yValueKind(), map.yFingerprint, map.yAxisSignature, ev.yAddress,
-                        ev.yScore);
+    score
+        += axisPoints(map.hasXAxis, map.xAxisDelta, map.columns, map.xElementSize, map.xValueKind(),
+                      map.xFingerprint, map.xAxisSignature, ev.xAddress, ev.xScore);
+    score += axisPoints(map.hasYAxis, map.yAxisDelta, map.rows, map.yElementSize, map.yValueKind(),
+                        map.yFingerprint, map.yAxisSignature, ev.yAddress, ev.yScore);
     if (bytesAt(image, zAddress, map.zSignature))
         score += 4;
     if (!map.zTailSignature.isEmpty()

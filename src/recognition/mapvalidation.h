@@ -16,8 +16,8 @@
 // Unsigned value of 1, 2 or 4 bytes at address; 0 for another size or a value not wholly inside.
 quint32 readValue(const QByteArray &image, qint64 address, int size, bool littleEndian);
 // The value as its kind (ValueKind) reads it: signed, float or unsigned; 0 as readValue.
-double readTypedValue(
-    const QByteArray &image, qint64 address, int size, bool littleEndian, int kind);
+double
+readTypedValue(const QByteArray &image, qint64 address, int size, bool littleEndian, int kind);
 // An unsigned number that sorts as the values of the kind do. A signed value has its sign bit
 // flipped, which adds half the range to it: its fingerprints, profiles and monotony are exactly
 // those of the signed values. A float's bits are turned so that they sort as the numbers.

@@ -163,8 +163,7 @@ private slots:
         if (!result.refused.isEmpty())
             refused = ",\"refused\":" + jsonText(QJsonArray::fromStringList(result.refused));
         const QByteArray before = "{\"maps\":" + jsonText(mapsJson(result.maps))
-                                  + ",\"error\":" + jsonText(result.errorMessage) + refused
-                                  + "}\n";
+                                  + ",\"error\":" + jsonText(result.errorMessage) + refused + "}\n";
         QCOMPARE(run.out, before);
     }
 

@@ -17,7 +17,8 @@ inline QString fieldMismatch(const MapDefinition &map, const QString &fields)
     json.insert(QLatin1String("zValueKind"), map.zValueKind);
     json.insert(QLatin1String("xValueKind"), map.xValueKind);
     json.insert(QLatin1String("yValueKind"), map.yValueKind);
-    json.insert(QLatin1String("type"), valueTypeLabel(map.dataType, map.littleEndian, map.zValueKind));
+    json.insert(QLatin1String("type"),
+                valueTypeLabel(map.dataType, map.littleEndian, map.zValueKind));
     for (const QString &field : fields.split(u';', Qt::SkipEmptyParts)) {
         const QString key = field.section(u'=', 0, 0).trimmed();
         const QString want = field.section(u'=', 1).trimmed();

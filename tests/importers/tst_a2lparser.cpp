@@ -110,8 +110,9 @@ private slots:
         row("SLONG HiLo", ordered("MSB_FIRST", "SLONG"), "type=32 Bit con segno (HiLo)");
         row("FLOAT32_IEEE", ordered({}, "FLOAT32_IEEE"), "type=32 Bit float (LoHi); xValueKind=2");
         row("FLOAT64_IEEE", ordered({}, "FLOAT64_IEEE"), {});
-        row("A_UINT64 points", layout("L", "AXIS_PTS_X 1 A_UINT64\nFNC_VALUES 2 UWORD ROW_DIR")
-                                   + chr("K CURVE 0x100 L", axis(4)) + chr("V VALUE 0x10 L"),
+        row("A_UINT64 points",
+            layout("L", "AXIS_PTS_X 1 A_UINT64\nFNC_VALUES 2 UWORD ROW_DIR")
+                + chr("K CURVE 0x100 L", axis(4)) + chr("V VALUE 0x10 L"),
             "name=V; type=16 Bit (LoHi)");
         row("a VALUE takes its layout's type, whatever the layout's name",
             layout("RL", "FNC_VALUES 1 SLONG ROW_DIR DIRECT") + chr("V VALUE 0x10 RL"),
@@ -415,10 +416,10 @@ private slots:
         const QByteArray minusFive("\xFB\xFF\xFF\xFF");
         const QByteArray minusTwoAndAHalf("\x00\x00\x20\xC0", 4);
         const QList<QPair<QString, double>> expected = {
-            {"ASAM.C.SCALAR.UBYTE.IDENTICAL", 251},    {"ASAM.C.SCALAR.SBYTE.IDENTICAL", -5},
-            {"ASAM.C.SCALAR.UWORD.IDENTICAL", 65531},  {"ASAM.C.SCALAR.SWORD.IDENTICAL", -5},
-            {"ASAM.C.SCALAR.ULONG.IDENTICAL", 4294967291.0},
-            {"ASAM.C.SCALAR.SLONG.IDENTICAL", -5}, {"ASAM.C.SCALAR.FLOAT32_IEEE.IDENTICAL", -2.5}};
+            {"ASAM.C.SCALAR.UBYTE.IDENTICAL", 251},          {"ASAM.C.SCALAR.SBYTE.IDENTICAL", -5},
+            {"ASAM.C.SCALAR.UWORD.IDENTICAL", 65531},        {"ASAM.C.SCALAR.SWORD.IDENTICAL", -5},
+            {"ASAM.C.SCALAR.ULONG.IDENTICAL", 4294967291.0}, {"ASAM.C.SCALAR.SLONG.IDENTICAL", -5},
+            {"ASAM.C.SCALAR.FLOAT32_IEEE.IDENTICAL", -2.5}};
         for (const auto &[map, value] : expected) {
             const auto found = std::find_if(result.maps.cbegin(), result.maps.cend(),
                                             [&](const MapDefinition &d) { return d.name == map; });

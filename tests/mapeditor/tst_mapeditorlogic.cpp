@@ -89,7 +89,7 @@ private slots:
         QFETCH(bool, reciprocal);
         QFETCH(double, entered);
         MapValueScaling s{factor, offset, 2, reciprocal};
-        QTEST(int(s.toRaw(entered)), "raw");
+        QTEST(int(s.toRaw(entered, ValueType())), "raw");
     }
 
     void reciprocalDisplay()
@@ -160,10 +160,10 @@ private slots:
         QTest::addColumn<int>("start");  // -1: no block
         QTest::addColumn<QByteArray>("data");
         // Values are 0x0100, 0x0101, ...; cells 2 and 7 of a 1 x 10 map give six elements.
-        QTest::newRow("1 x 10 LoHi") << QList<qint64>{7, 2} << 0x200 << 1 << 0x204
-                                     << QByteArray("020103010401050106010701");
-        QTest::newRow("1 x 10 HiLo") << QList<qint64>{2, 7} << 0x200 << 2 << 0x204
-                                     << QByteArray("010201030104010501060107");
+        QTest::newRow("1 x 10 LoHi")
+            << QList<qint64>{7, 2} << 0x200 << 1 << 0x204 << QByteArray("020103010401050106010701");
+        QTest::newRow("1 x 10 HiLo")
+            << QList<qint64>{2, 7} << 0x200 << 2 << 0x204 << QByteArray("010201030104010501060107");
         QTest::newRow("32-bit elements step by 4 bytes and are written whole")
             << QList<qint64>{1, 2} << 0 << 3 << 4 << QByteArray("0101000002010000");
         QTest::newRow("32-bit HiLo") << QList<qint64>{1} << 0 << 7 << 4 << QByteArray("00000101");
@@ -182,8 +182,8 @@ private slots:
         QList<double> values;
         for (int i = 0; i < 10; ++i)
             values.append(0x0100 + i);
-        const auto block = MapElementCodec::buildBlock(cells, values, mapOffset,
-                                                       valueTypeChoices().at(choice));
+        const auto block
+            = MapElementCodec::buildBlock(cells, values, mapOffset, valueTypeChoices().at(choice));
         QCOMPARE(block.isEmpty() ? -1 : block.startOffset, start);
         if (start >= 0)
             QTEST(block.data.toHex(), "data");
@@ -212,9 +212,9 @@ private slots:
         const QByteArray encoded = MapElementCodec::encode(raw, type);
         QCOMPARE(encoded.toHex(), bytes.toHex());
         // Read back, the element gives what the window shows.
-        const double back = decodeValue(reinterpret_cast<const uint8_t *>(encoded.constData()),
-                                        encoded.size(), 0, type.organisation, type.littleEndian,
-                                        type.kind);
+        const double back
+            = decodeValue(reinterpret_cast<const uint8_t *>(encoded.constData()), encoded.size(), 0,
+                          type.organisation, type.littleEndian, type.kind);
         QCOMPARE(back, clampRaw(raw, type.organisation, type.kind));
     }
 

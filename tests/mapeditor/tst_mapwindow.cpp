@@ -265,7 +265,7 @@ private slots:
         QTest::addColumn<int>("choice"); // index of valueTypeChoices()
         QTest::addColumn<double>("factor");
         QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<QString>("shown"); // cell 0
+        QTest::addColumn<QString>("shown");  // cell 0
         QTest::addColumn<double>("entered"); // into cell 1
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("s8") << 4 << 0.5 << QByteArray::fromHex("fb00") << "-2.5" << -3.5
@@ -274,8 +274,8 @@ private slots:
                                   << -20000.0 << QByteArray("0080");
         QTest::newRow("u32 HiLo") << 7 << 0.5 << QByteArray::fromHex("ffffffff00000000")
                                   << "2147483647.5" << 3e9 << QByteArray("ffffffff");
-        QTest::newRow("s32 LoHi") << 8 << 1.0 << QByteArray::fromHex("9cffffff00000000")
-                                  << "-100.0" << -2.6 << QByteArray("fdffffff");
+        QTest::newRow("s32 LoHi") << 8 << 1.0 << QByteArray::fromHex("9cffffff00000000") << "-100.0"
+                                  << -2.6 << QByteArray("fdffffff");
         QTest::newRow("f32 LoHi") << 10 << 1.0 << QByteArray::fromHex("0000c03f00000000") << "1.5"
                                   << 0.1 << QByteArray("cdcccc3d");
     }
@@ -299,7 +299,8 @@ private slots:
         // The properties dialog starts from the map's own type.
         int offered = -1;
         w->setDialogRunner([&](QDialog &dialog) {
-            offered = static_cast<MapPropertiesDialog &>(dialog).zOrganisationCombo()->currentIndex();
+            offered
+                = static_cast<MapPropertiesDialog &>(dialog).zOrganisationCombo()->currentIndex();
             dialog.reject();
             return int(QDialog::Rejected);
         });

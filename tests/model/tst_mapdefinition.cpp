@@ -231,12 +231,12 @@ private slots:
         QTest::newRow("s8") << 0 << false << 1 << QByteArray("\xFB") << -5.0 << "8 Bit con segno";
         QTest::newRow("float on 8 bits reads unsigned")
             << 0 << true << 2 << QByteArray("\xFB") << 251.0 << "8 Bit";
-        QTest::newRow("u16 LoHi")
-            << 1 << true << 0 << QByteArray("\xFB\xFF") << 65531.0 << "16 Bit (LoHi)";
-        QTest::newRow("s16 LoHi")
-            << 1 << true << 1 << QByteArray("\xFB\xFF") << -5.0 << "16 Bit con segno (LoHi)";
-        QTest::newRow("u16 HiLo")
-            << 2 << false << 0 << QByteArray("\xFF\xFB") << 65531.0 << "16 Bit (HiLo)";
+        QTest::newRow("u16 LoHi") << 1 << true << 0 << QByteArray("\xFB\xFF") << 65531.0
+                                  << "16 Bit (LoHi)";
+        QTest::newRow("s16 LoHi") << 1 << true << 1 << QByteArray("\xFB\xFF") << -5.0
+                                  << "16 Bit con segno (LoHi)";
+        QTest::newRow("u16 HiLo") << 2 << false << 0 << QByteArray("\xFF\xFB") << 65531.0
+                                  << "16 Bit (HiLo)";
         QTest::newRow("s16 HiLo, its code outweighs the flag")
             << 2 << true << 1 << QByteArray("\xFF\xFB") << -5.0 << "16 Bit con segno (HiLo)";
         QTest::newRow("u32 LoHi") << 3 << true << 0 << QByteArray("\x01\x02\x03\x84")
@@ -249,8 +249,8 @@ private slots:
                                   << -2147483648.0 << "32 Bit con segno (HiLo)";
         QTest::newRow("f32 LoHi") << 3 << true << 2 << QByteArray("\x00\x00\xC0\x3F", 4) << 1.5
                                   << "32 Bit float (LoHi)";
-        QTest::newRow("f32 HiLo") << 3 << false << 2 << QByteArray("\xC0\x10\x00\x00", 4)
-                                  << -2.25 << "32 Bit float (HiLo)";
+        QTest::newRow("f32 HiLo") << 3 << false << 2 << QByteArray("\xC0\x10\x00\x00", 4) << -2.25
+                                  << "32 Bit float (HiLo)";
     }
 
     void valueTypes()
@@ -264,9 +264,9 @@ private slots:
         QCOMPARE(decodeValue(bytesOf(padded), padded.size(), 3, organisation, littleEndian, kind),
                  raw);
         // One byte short of the element reads nothing.
-        QCOMPARE(decodeValue(bytesOf(padded), padded.size() - 1, 3, organisation, littleEndian,
-                             kind),
-                 0.0);
+        QCOMPARE(
+            decodeValue(bytesOf(padded), padded.size() - 1, 3, organisation, littleEndian, kind),
+            0.0);
         QCOMPARE(encodeValue(raw, organisation, littleEndian, kind), bytes);
         QTEST(valueTypeLabel(organisation, littleEndian, kind), "label");
     }
@@ -336,9 +336,10 @@ private slots:
                                   << QList<double>{4464, 0} << QStringList();
         QTest::newRow("u32 axis") << QByteArray(R"({"xDataType":3,"xAxis":[4000000000,-1,2.5]})")
                                   << QList<double>{4000000000.0, 0, 3} << QStringList();
-        QTest::newRow("s16 axis")
-            << QByteArray(R"({"xValueKind":1,"xAxis":[-5,40000],"zValueKind":1})")
-            << QList<double>{-5, 32767} << QStringList{"xValueKind", "zValueKind"};
+        QTest::newRow("s16 axis") << QByteArray(
+            R"({"xValueKind":1,"xAxis":[-5,40000],"zValueKind":1})")
+                                  << QList<double>{-5, 32767}
+                                  << QStringList{"xValueKind", "zValueKind"};
         QTest::newRow("f32 axis") << QByteArray(R"({"xDataType":3,"xValueKind":2,"xAxis":[0.1]})")
                                   << QList<double>{double(0.1f)} << QStringList{"xValueKind"};
         QTest::newRow("kind as string is unsigned")
@@ -354,7 +355,8 @@ private slots:
         const QJsonObject back = toJson(d);
         QCOMPARE(back.size(), 50 + kindKeys.size());
         for (const QString &key : kindKeys)
-            QCOMPARE(back.value(key).toInt(), key == QLatin1String("xValueKind") ? d.xValueKind : d.zValueKind);
+            QCOMPARE(back.value(key).toInt(),
+                     key == QLatin1String("xValueKind") ? d.xValueKind : d.zValueKind);
         QVERIFY(fromJson(back) == d);
     }
 };
