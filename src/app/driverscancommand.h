@@ -39,8 +39,9 @@ public:
     bool isBusy() const { return m_busy; }
 
     // Adds the loadable matches to the document's maps; returns how many joined.
-    int
-    applyScanResult(FirmwareProject *document, const Driver &driver, const DriverScanResult &result);
+    int applyScanResult(FirmwareProject *document,
+                        const Driver &driver,
+                        const DriverScanResult &result);
 
 signals:
     void scanFinished();
@@ -49,7 +50,8 @@ signals:
 
 private:
     void message(QMessageBox::Icon icon, const QString &title, const QString &text);
-    void finishScan(FirmwareProject *document, const Driver &driver, const DriverScanResult &result);
+    void
+    finishScan(FirmwareProject *document, const Driver &driver, const DriverScanResult &result);
 
     DocumentHost *m_host;
     QWidget *m_parent;

@@ -69,14 +69,6 @@ DocumentWindow *documentOfMapWindow(const MapWindow *window)
     return window ? const_cast<DocumentWindow *>(documentOf(window)) : nullptr;
 }
 
-void closeMapWindows(const DocumentWindow *document, int mapIndex)
-{
-    if (mapIndex < 0)
-        return;
-    for (MapWindow *window : mapWindowsOf(document, mapIndex))
-        closeWindow(window);
-}
-
 MapWindow *openMapWindow(DocumentWindow *document, int mapIndex, QMdiArea *area)
 {
     if (!document || !document->record() || !document->record()->firmware)

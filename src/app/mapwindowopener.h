@@ -23,6 +23,3 @@ QList<MapWindow *> mapWindowsOf(const DocumentWindow *document, int mapIndex = -
 // The document a map window was opened for, null for none. Compare it with the open
 // documents before use: it is not cleared when the document goes.
 DocumentWindow *documentOfMapWindow(const MapWindow *window);
-
-// Closes the map windows of one map, e.g. before the map is deleted.
-void closeMapWindows(const DocumentWindow *document, int mapIndex);

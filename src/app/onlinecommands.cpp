@@ -2,12 +2,12 @@
 
 #include "app/driverscancommand.h"
 #include "model/firmwareproject.h"
-#include "platform/platform.h"
-#include "projects/documenthost.h"
 #include "online/apiclient.h"
 #include "online/driverrequestdialog.h"
 #include "online/driverrequestform.h"
 #include "online/signindialog.h"
+#include "platform/platform.h"
+#include "projects/documenthost.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -65,8 +65,8 @@ void OnlineCommands::signIn()
 {
     SignInDialog dialog(m_client, m_window);
     if (dialog.exec() == QDialog::Accepted)
-        m_host->showStatus(
-            QStringLiteral("Accesso eseguito come %1").arg(m_client->customerCode()), 4000);
+        m_host->showStatus(QStringLiteral("Accesso eseguito come %1").arg(m_client->customerCode()),
+                           4000);
 }
 
 void OnlineCommands::requestDriver(const QString &firmwarePath)

@@ -1,8 +1,8 @@
 #include "projectfiles.h"
 
-#include "platform/platform.h"
 #include "model/firmwareproject.h"
 #include "model/sha256.h"
+#include "platform/platform.h"
 
 #include <QCryptographicHash>
 #include <QDir>

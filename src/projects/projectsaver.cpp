@@ -50,14 +50,12 @@ struct SaveTarget
 
 // The version a save writes into; nullopt when the user cancels. Asked before anything is
 // written, so that a cancelled save leaves no project the user never saved.
-std::optional<SaveTarget>
-chooseVersion(const FirmwareProject &project,
-              const QString &projectFolder,
-              bool unchanged,
-              const VersionQuestions &questions)
+std::optional<SaveTarget> chooseVersion(const FirmwareProject &project,
+                                        const QString &projectFolder,
+                                        bool unchanged,
+                                        const VersionQuestions &questions)
 {
-    const bool namedVersion
-        = !project.versionName.isEmpty() && project.versionName != OriginalName;
+    const bool namedVersion = !project.versionName.isEmpty() && project.versionName != OriginalName;
     // A named version whose bytes went back to the original still is that version: saving
     // it into the original would replace the original's maps with the version's.
     if (unchanged && !namedVersion)

@@ -1,9 +1,9 @@
 #include "projectstore.h"
 
-#include "platform/platform.h"
 #include "model/firmware.h"
 #include "model/mappack.h"
 #include "model/sha256.h"
+#include "platform/platform.h"
 #include "projectfiles.h"
 
 #include <QCryptographicHash>

@@ -316,9 +316,9 @@ private slots:
         QCOMPARE(reports.size(), answers.size());
         const qint64 modChanges = std::count_if(
             mod.cbegin(), mod.cend(), [&, i = 0](char c) mutable { return c != ori[i++]; });
-        QVERIFY2(reports.first().text.contains(
-                     QStringLiteral("Byte differenti: %1\n").arg(modChanges)),
-                 qPrintable(reports.first().text));
+        QVERIFY2(
+            reports.first().text.contains(QStringLiteral("Byte differenti: %1\n").arg(modChanges)),
+            qPrintable(reports.first().text));
         QVERIFY(warnings.isEmpty());
         QCOMPARE(main.documents().size(), opened ? 2 : 1);
         if (!opened)

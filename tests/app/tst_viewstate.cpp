@@ -1,7 +1,6 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "app/mapwindowopener.h"
-#include "platform/platform.h"
 #include "app/zoomspinbox.h"
 #include "hex/createselectiondialog.h"
 #include "hex/hex2dview.h"
@@ -13,6 +12,7 @@
 #include "model/firmware.h"
 #include "model/firmwareproject.h"
 #include "model/mapdefinition.h"
+#include "platform/platform.h"
 
 #include <QAction>
 #include <QActionGroup>

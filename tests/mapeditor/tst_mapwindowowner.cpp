@@ -70,8 +70,8 @@ private:
     MapWindow *openFromTree(int i)
     {
         emit m_main->databaseTree()->itemDoubleClicked(mapItem(i), 0);
-        const QList<MapWindow *> windows = mapWindowsOf(m_main->documentWindowOf(m_record),
-                                                        mapItem(i)->data(0, 266).toInt());
+        const QList<MapWindow *> windows
+            = mapWindowsOf(m_main->documentWindowOf(m_record), mapItem(i)->data(0, 266).toInt());
         return windows.isEmpty() ? nullptr : windows.constFirst();
     }
 

@@ -377,9 +377,9 @@ private slots:
         if (edited)
             edit(*second, 3, 'X');
         const bool named = Choice(choice) == Choice::NewVersion && !version.isEmpty();
-        QCOMPARE(save(*second, {named ? std::optional(version) : std::nullopt}, {},
-                      {Choice(choice)}),
-                 !version.isEmpty());
+        QCOMPARE(
+            save(*second, {named ? std::optional(version) : std::nullopt}, {}, {Choice(choice)}),
+            !version.isEmpty());
         QCOMPARE(m_asked.value(0), QStringLiteral("existing|tessa-demo"));
         if (Choice(choice) == Choice::NewVersion)
             QCOMPARE(m_asked.value(1), QStringLiteral("Nuova versione|Nome della nuova versione:|")
@@ -410,8 +410,9 @@ private slots:
         edit(*record, 2, 'B');
         QVERIFY(save(*record, {QStringLiteral("Stage 1"), QStringLiteral("Stage 2")},
                      {Choice::NewVersion}));
-        QCOMPARE(m_asked.value(2), QStringLiteral("Nuova versione|Esiste già una versione "
-                                                  "\"Stage 1\".\nNome della nuova versione:|Stage 1"));
+        QCOMPARE(m_asked.value(2),
+                 QStringLiteral("Nuova versione|Esiste già una versione "
+                                "\"Stage 1\".\nNome della nuova versione:|Stage 1"));
         QCOMPARE(readFile(stage1 + QStringLiteral("/firmware.bin")), before);
         QCOMPARE(record->versionName, QStringLiteral("Stage 2"));
         // A version whose bytes went back to the original is saved as that version.
