@@ -452,13 +452,15 @@ QStringList listedNames(QStringView body, QLatin1StringView keyword)
 }
 
 // Each characteristic's group path from the description's FUNCTION and GROUP blocks: the
-// FUNCTION that defines it, else the GROUP that lists it, else a FUNCTION that refers to it;
-// a function or group listed as SUB_FUNCTION / SUB_GROUP of another sits below it.
+// FUNCTION that defines it, else the GROUP that lists it, else a FUNCTION that refers to it,
+// else the first function of its own FUNCTION_LIST; a function or group listed as
+// SUB_FUNCTION / SUB_GROUP of another sits below it.
 void assignGroups(QStringView text, QList<MapDefinition> &maps)
 {
     const QList<QList<QStringView>> blocks
-        = findBlocks(text, {QLatin1StringView("FUNCTION"), QLatin1StringView("GROUP")});
-    if (blocks.at(0).isEmpty() && blocks.at(1).isEmpty())
+        = findBlocks(text, {QLatin1StringView("FUNCTION"), QLatin1StringView("GROUP"),
+                            QLatin1StringView("FUNCTION_LIST")});
+    if (blocks.at(0).isEmpty() && blocks.at(1).isEmpty() && blocks.at(2).isEmpty())
         return;
     const QRegularExpression headRe(QStringLiteral("^/begin\\s+\\S+\\s+(\\S+)"),
                                     QRegularExpression::CaseInsensitiveOption);
@@ -497,6 +499,18 @@ void assignGroups(QStringView text, QList<MapDefinition> &maps)
         }
         return levels.join(u'/');
     };
+    // Last, a characteristic's own FUNCTION_LIST: its first function.
+    QHash<QString, QString> listed;
+    if (!blocks.at(2).isEmpty()) {
+        const QList<QList<QStringView>> characteristics
+            = findBlocks(text, {QLatin1StringView("CHARACTERISTIC")});
+        for (QStringView block : characteristics.constFirst()) {
+            const QString name = headRe.match(block).captured(1);
+            const QStringList functions = listedNames(block, QLatin1StringView("FUNCTION_LIST"));
+            if (!name.isEmpty() && !functions.isEmpty() && !listed.contains(name))
+                listed.insert(name, functions.constFirst());
+        }
+    }
     for (MapDefinition &map : maps) {
         if (defined.contains(map.name))
             map.group = path(0, defined.value(map.name));
@@ -504,6 +518,8 @@ void assignGroups(QStringView text, QList<MapDefinition> &maps)
             map.group = path(1, grouped.value(map.name));
         else if (referenced.contains(map.name))
             map.group = path(0, referenced.value(map.name));
+        else if (listed.contains(map.name))
+            map.group = path(0, listed.value(map.name));
     }
 }
 

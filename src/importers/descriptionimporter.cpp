@@ -6,10 +6,12 @@
 #include "model/firmwareproject.h"
 #include "projects/documenthost.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QtConcurrent/QtConcurrentRun>
 
 DescriptionImporter::DescriptionImporter(DocumentHost *host, QWidget *dialogParent)
@@ -33,6 +35,20 @@ void DescriptionImporter::message(QMessageBox::Icon icon, const QString &title, 
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+int DescriptionImporter::choose(const QString &title, const QString &text,
+                                const QStringList &answers)
+{
+    if (m_choose)
+        return m_choose(title, text, answers);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &answer : answers)
+        buttons.append(box.addButton(answer, QMessageBox::AcceptRole));
+    box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
 }
 
 QString DescriptionImporter::askFile(const QString &title, const QString &filter)
@@ -158,7 +174,23 @@ void DescriptionImporter::applyXdfResult(FirmwareProject *document,
     // The document may have been closed while the file was read; its maps went with it.
     if (!isOpen(document))
         return;
-    m_host->setDocumentMaps(document, result.maps);
+    // Maps the document already has (cut by hand, imported before) are not dropped unasked.
+    QList<MapDefinition> maps = result.maps;
+    const QList<MapDefinition> &existing = document->maps;
+    if (!existing.isEmpty()) {
+        const int answer = choose(
+            QStringLiteral("Importa XDF"),
+            QStringLiteral("Il documento ha già %1 mappe. Sostituirle con le %2 del file XDF "
+                           "o aggiungere queste a quelle?")
+                .arg(existing.size())
+                .arg(result.maps.size()),
+            {QStringLiteral("Sostituisci"), QStringLiteral("Aggiungi")});
+        if (answer < 0)
+            return;
+        if (answer == 1)
+            maps = existing + result.maps;
+    }
+    m_host->setDocumentMaps(document, maps);
     message(QMessageBox::Information, QStringLiteral("XDF caricato"),
             XdfParser::summaryText(result));
 }

@@ -31,6 +31,9 @@ public:
     // Every message box goes through here, so tests can answer without a modal dialog.
     using MessageHook
         = std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
+    // Asks a question with the given answers; the index of the one chosen, -1 when cancelled.
+    using ChoiceHook = std::function<int(const QString &title, const QString &text,
+                                         const QStringList &answers)>;
     // Asks for a file to open; empty when cancelled.
     using FileHook = std::function<QString(const QString &title, const QString &filter)>;
     // Asks where to save, proposing a name; empty when cancelled.
@@ -45,6 +48,7 @@ public:
     DescriptionImporter(DocumentHost *host, QWidget *dialogParent);
 
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
+    void setChoiceHook(ChoiceHook hook) { m_choose = std::move(hook); }
     void setFileHook(FileHook hook) { m_askFile = std::move(hook); }
     void setSaveFileHook(SaveFileHook hook) { m_askSaveFile = std::move(hook); }
     void setByteOrderHook(ByteOrderHook hook) { m_byteOrder = std::move(hook); }
@@ -81,12 +85,14 @@ signals:
 private:
     void message(QMessageBox::Icon icon, const QString &title, const QString &text);
     QString askFile(const QString &title, const QString &filter);
+    int choose(const QString &title, const QString &text, const QStringList &answers);
     void closeBusyDialog();
     bool isOpen(const FirmwareProject *document) const;
 
     DocumentHost *m_host;
     QWidget *m_parent;
     MessageHook m_message;
+    ChoiceHook m_choose;
     FileHook m_askFile;
     SaveFileHook m_askSaveFile;
     ByteOrderHook m_byteOrder;

@@ -763,6 +763,18 @@ QString Converter::applyAxis(
     // A single point needs no axis: an address there, even a wrong one, is not worth a skip.
     if (count <= 1 && !linked)
         data = nullptr;
+    // Stored points of another number than the table's side would show the bytes after them
+    // as axis values: the side is numbered instead, and the import says so.
+    if (data && !linked && axis.indexCount > 0 && axis.indexCount != count) {
+        m_result.notes.append(
+            {XdfParser::Note::IndexAxis, object.title,
+             QStringLiteral("asse %1 di %2 punti per %3 %4: mostrato come indice")
+                 .arg(side)
+                 .arg(axis.indexCount)
+                 .arg(count)
+                 .arg(isX ? QStringLiteral("colonne") : QStringLiteral("righe"))});
+        data = nullptr;
+    }
 
     if (data) {
         Layout layout;
@@ -991,15 +1003,19 @@ QString XdfParser::summaryText(const Result &result)
     int skipped = 0;
     int raw = 0;
     int notImported = 0;
+    int indexAxes = 0;
     for (const Note &note : result.notes) {
         skipped += note.kind == Note::Skipped;
         raw += note.kind == Note::RawValues;
         notImported += note.kind == Note::NotImported;
+        indexAxes += note.kind == Note::IndexAxis;
     }
     QString text = QStringLiteral("File analizzato correttamente.\n\nMappe trovate: %1")
                        .arg(result.maps.size());
     if (raw > 0)
         text += QStringLiteral("\nCon valori grezzi (equazione non lineare): %1").arg(raw);
+    if (indexAxes > 0)
+        text += QStringLiteral("\nAssi mostrati come indice: %1").arg(indexAxes);
     if (skipped > 0)
         text += QStringLiteral("\nTabelle saltate: %1").arg(skipped);
     if (notImported > 0)
@@ -1008,7 +1024,8 @@ QString XdfParser::summaryText(const Result &result)
     constexpr int MaxLines = 25;
     // Skipped tables first: they are what a user misses.
     int shown = 0;
-    for (const Note::Kind kind : {Note::Skipped, Note::RawValues, Note::NotImported}) {
+    for (const Note::Kind kind :
+         {Note::Skipped, Note::RawValues, Note::IndexAxis, Note::NotImported}) {
         for (const Note &note : result.notes) {
             if (note.kind != kind)
                 continue;

@@ -26,6 +26,7 @@ public:
             Skipped,     // a table or constant that gave no map
             RawValues,   // imported, but its equation is not linear: values shown raw
             NotImported, // XDFFLAG, XDFPATCH, XDFFUNCTION: nothing of the kind exists here
+            IndexAxis,   // imported, but a stored axis did not fit its side: numbered instead
         };
         Kind kind = Skipped;
         QString title;

@@ -15,6 +15,20 @@ QString number(double value)
     return QString::number(value, 'g', 17);
 }
 
+// Texts from other sources (an A2L's Latin-1, a typed name) may hold control characters that
+// XML 1.0 cannot carry; written as they are, the file would not read back.
+QString xmlText(const QString &text)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20 ? (u != 0xFFFE && u != 0xFFFF) : (u == u'\t' || u == u'\n' || u == u'\r'))
+            clean.append(c);
+    }
+    return clean;
+}
+
 QString hex(qint64 value)
 {
     return QStringLiteral("0x") + QString::number(value, 16).toUpper();
@@ -100,7 +114,7 @@ void writeAxis(QXmlStreamWriter &xml, const MapDefinition &d, bool isX)
     xml.writeAttribute(QStringLiteral("uniqueid"), QStringLiteral("0x0"));
     const bool stored = source == 1 && offset >= 0;
     writeEmbedded(xml, side, stored ? offset : -1, 0, stored ? count : 0);
-    xml.writeTextElement(QStringLiteral("units"), isX ? d.xUnit : d.yUnit);
+    xml.writeTextElement(QStringLiteral("units"), xmlText(isX ? d.xUnit : d.yUnit));
     xml.writeTextElement(QStringLiteral("indexcount"), QString::number(count));
     xml.writeTextElement(QStringLiteral("decimalpl"),
                          QString::number(isX ? d.xDecimals : d.yDecimals));
@@ -180,7 +194,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
 
     xml.writeStartElement(QStringLiteral("XDFHEADER"));
     xml.writeTextElement(QStringLiteral("flags"), QStringLiteral("0x1"));
-    xml.writeTextElement(QStringLiteral("deftitle"), title);
+    xml.writeTextElement(QStringLiteral("deftitle"), xmlText(title));
     xml.writeTextElement(QStringLiteral("author"), QStringLiteral("Tessamorvandi"));
     xml.writeEmptyElement(QStringLiteral("BASEOFFSET"));
     xml.writeAttribute(QStringLiteral("offset"), QStringLiteral("0"));
@@ -195,7 +209,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
     for (qsizetype i = 0; i < groups.size(); ++i) {
         xml.writeEmptyElement(QStringLiteral("CATEGORY"));
         xml.writeAttribute(QStringLiteral("index"), hex(i));
-        xml.writeAttribute(QStringLiteral("name"), groups.at(i));
+        xml.writeAttribute(QStringLiteral("name"), xmlText(groups.at(i)));
     }
     xml.writeEndElement();
 
@@ -212,9 +226,9 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
                                        : QStringLiteral("XDFTABLE"));
         xml.writeAttribute(QStringLiteral("uniqueid"), hex(0x1000 + id++));
         xml.writeAttribute(QStringLiteral("flags"), QStringLiteral("0x0"));
-        xml.writeTextElement(QStringLiteral("title"), d.name);
+        xml.writeTextElement(QStringLiteral("title"), xmlText(d.name));
         if (!d.description.isEmpty())
-            xml.writeTextElement(QStringLiteral("description"), d.description);
+            xml.writeTextElement(QStringLiteral("description"), xmlText(d.description));
         if (!d.group.isEmpty()) {
             xml.writeEmptyElement(QStringLiteral("CATEGORYMEM"));
             xml.writeAttribute(QStringLiteral("index"), QStringLiteral("0"));
@@ -223,7 +237,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
         }
         if (constant) {
             writeEmbedded(xml, zSide, d.mapOffset, 0, 0);
-            xml.writeTextElement(QStringLiteral("units"), d.unit);
+            xml.writeTextElement(QStringLiteral("units"), xmlText(d.unit));
             xml.writeTextElement(QStringLiteral("decimalpl"), QString::number(d.decimals));
             if (d.minimum != 0.0 || d.maximum != 0.0) {
                 xml.writeTextElement(QStringLiteral("rangelow"), number(d.minimum));
@@ -238,7 +252,7 @@ QByteArray XdfWriter::toXdf(const QList<MapDefinition> &maps,
         xml.writeStartElement(QStringLiteral("XDFAXIS"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("z"));
         writeEmbedded(xml, zSide, d.mapOffset, d.rows, d.columns);
-        xml.writeTextElement(QStringLiteral("units"), d.unit);
+        xml.writeTextElement(QStringLiteral("units"), xmlText(d.unit));
         xml.writeTextElement(QStringLiteral("decimalpl"), QString::number(d.decimals));
         writeLimits(xml, d.minimum, d.maximum);
         writeMath(xml, d.factor, d.offset);

@@ -528,7 +528,9 @@ const QStringList &mapDefinitionKeys()
         QStringList list;
         forEachJsonField(MapDefinition(), [&list](QLatin1StringView key, const auto &value) {
             using T = std::decay_t<decltype(value)>;
-            if constexpr (!std::is_same_v<T, OmittedWhenZero> && !std::is_same_v<T, OmittedWhenEmpty>)
+            constexpr bool omittable
+                = std::is_same_v<T, OmittedWhenZero> || std::is_same_v<T, OmittedWhenEmpty>;
+            if constexpr (!omittable)
                 list.append(key);
         });
         return list;

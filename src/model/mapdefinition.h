@@ -136,8 +136,9 @@ struct OmittedWhenEmpty
 
 // Hands every key of the JSON form and its field to visit(key, value), in the documented
 // order; value is a const QString &, bool, int, double, const QList<double> & or
-// OmittedWhenZero / OmittedWhenEmpty. toJson, mapDefinitionKeys() and writers that stream maps without building
-// QJsonObjects all follow this one list, so a new field cannot be forgotten by one of them.
+// OmittedWhenZero / OmittedWhenEmpty. toJson, mapDefinitionKeys() and writers that stream
+// maps without building QJsonObjects all follow this one list, so a new field cannot be
+// forgotten by one of them.
 template<typename Visitor>
 void forEachJsonField(const MapDefinition &d, Visitor &&visit)
 {

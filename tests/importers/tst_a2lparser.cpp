@@ -259,6 +259,9 @@ private slots:
                 + list("REF_CHARACTERISTIC", "C") + "/end FUNCTION\n/begin GROUP Turbo \"\" "
                 + list("REF_CHARACTERISTIC", "A B") + "/end GROUP\n",
             "group=Accensione/Base|group=Turbo|group=Accensione/Base");
+        row("the characteristic's own FUNCTION_LIST",
+            chr("A VALUE 0x80000000 RL", list("FUNCTION_LIST", "Minimo Avviamento")),
+            "group=Minimo");
         row("sub-functions in a cycle",
             chr("A VALUE 0x80000000 RL") + "/begin FUNCTION F1 \"\" " + list("SUB_FUNCTION", "F2")
                 + "/end FUNCTION /begin FUNCTION F2 \"\" " + list("SUB_FUNCTION", "F1")

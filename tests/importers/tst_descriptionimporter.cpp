@@ -55,6 +55,11 @@ private slots:
             m_askedTitles << title;
             return m_nextFile;
         });
+        importer()->setChoiceHook(
+            [this](const QString &title, const QString &text, const QStringList &answers) {
+                m_shown << title + ": " + text + " [" + answers.join(u'/') + u']';
+                return m_nextChoice;
+            });
         importer()->setSaveFileHook(
             [this](const QString &title, const QString &proposed, const QString &) {
                 m_askedTitles << title + u' ' + proposed;
@@ -228,9 +233,16 @@ private slots:
         m_window->action("exportXdfAction")->trigger();
         QCOMPARE(m_askedTitles.constLast(), "Esporta XDF tessa-demo.xdf");
         QCOMPARE(m_shown.constLast(), "Esporta XDF: File XDF esportato.\n\nMappe scritte: 3");
-        record->maps.clear();
-        QVERIFY(importer()->startXdfImport(m_window->activeDocument(), m_nextFile));
-        QVERIFY(finished.wait(10000));
+        // Read back over the document's maps: cancelled, added, then replacing them.
+        for (const int choice : {-1, 1, 0}) {
+            m_nextChoice = choice;
+            QVERIFY(importer()->startXdfImport(m_window->activeDocument(), m_nextFile));
+            QVERIFY(finished.wait(10000));
+            QCOMPARE(record->maps.size(), choice == 1 ? 6 : 3);
+        }
+        QVERIFY(m_shown.contains("Importa XDF: Il documento ha già 3 mappe. Sostituirle con le 3 "
+                                 "del file XDF o aggiungere queste a quelle? "
+                                 "[Sostituisci/Aggiungi]"));
         QCOMPARE(record->maps, imported);
     }
 
@@ -290,6 +302,7 @@ private:
     QStringList m_askedTitles;
     QString m_nextFile;
     QList<bool> m_byteOrders;
+    int m_nextChoice = -1;
 };
 
 QTEST_MAIN(TestDescriptionImporter)

@@ -180,6 +180,8 @@ private slots:
             << "0 -1 1 0 -";
         QTest::newRow("count only")
             << QByteArray("<XDFAXIS id=\"x\"><indexcount>3</indexcount></XDFAXIS>") << "0 -1 1 0 -";
+        QTest::newRow("stored, with fewer points than columns")
+            << stored("x", "mmedaddress=\"0x40\" mmedelementsizebits=\"16\"", 2) << "0 -1 1 0 -";
         QTest::newRow("stored past the image")
             << stored("x", "mmedaddress=\"0xFF\" mmedelementsizebits=\"16\"", 3) << "fuori";
     }
@@ -207,6 +209,8 @@ private slots:
             return;
         }
         QVERIFY2(d, qPrintable(notesText(r)));
+        QCOMPARE(notesText(r).contains(QLatin1String("asse X di 2 punti per 3 colonne")),
+                 x.contains("<indexcount>2<"));
         QStringList values;
         for (double v : d->xAxis)
             values << QString::number(v);
@@ -521,6 +525,11 @@ private slots:
         const XdfParser::Result r = XdfParser::parseData(text, 0x1000);
         QVERIFY2(r.notes.isEmpty(), qPrintable(notesText(r)));
         QCOMPARE(r.maps.size(), 3);
+        // A control character XML cannot carry is left out rather than spoiling the file.
+        constant.name = QStringLiteral("Co\x01stante");
+        QCOMPARE(XdfParser::parseData(XdfWriter::toXdf({constant}, {}, -1), -1).maps.value(0).name,
+                 QStringLiteral("Costante"));
+        constant.name = QStringLiteral("Costante");
         const QList<MapDefinition> expected{map, curve, constant};
         for (int i = 0; i < 3; ++i) {
             if (r.maps.at(i) != expected.at(i)) {
@@ -566,7 +575,7 @@ private slots:
                                   + text.count("<XDFFLAG") + text.count("<XDFPATCH")
                                   + text.count("<XDFFUNCTION");
         const auto reported = std::count_if(r.notes.cbegin(), r.notes.cend(), [](const auto &n) {
-            return n.kind != XdfParser::Note::RawValues;
+            return n.kind == XdfParser::Note::Skipped || n.kind == XdfParser::Note::NotImported;
         });
         QCOMPARE(r.maps.size() + reported, objects);
         // Written out and read again, every map comes back as it was.

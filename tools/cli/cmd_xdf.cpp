@@ -24,6 +24,8 @@ QString noteKind(XdfParser::Note::Kind kind)
         return QStringLiteral("rawValues");
     case XdfParser::Note::NotImported:
         return QStringLiteral("notImported");
+    case XdfParser::Note::IndexAxis:
+        return QStringLiteral("indexAxis");
     default:
         return QStringLiteral("skipped");
     }
