@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -343,6 +344,21 @@ QWidget *MapWindow::buildButtonBar()
         row->addWidget(button);
     }
     row->addStretch(1);
+    // Shown once a comparison gives the map another side.
+    m_otherViewBox = new QComboBox(bar);
+    m_otherViewBox->setObjectName(QStringLiteral("otherSideViewBox"));
+    m_otherViewBox->addItems({QStringLiteral("Solo valori"), QStringLiteral("Altro lato"),
+                              QStringLiteral("Differenza"), QStringLiteral("Differenza %")});
+    m_otherViewBox->setVisible(false);
+    connect(m_otherViewBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { setOtherSideView(MapCellAppearance::OtherSideView(index)); });
+    row->addWidget(m_otherViewBox);
+    auto *takeOther = new QPushButton(QStringLiteral("Copia altro lato"), bar);
+    takeOther->setObjectName(QStringLiteral("copyOtherSideButton"));
+    takeOther->setFixedHeight(30);
+    takeOther->setVisible(false);
+    connect(takeOther, &QPushButton::clicked, this, &MapWindow::copyOtherSideValues);
+    row->addWidget(takeOther);
     return bar;
 }
 
@@ -775,6 +791,12 @@ void MapWindow::refreshTable()
             else
                 text = MapCellAppearance::percentText(m_z.toPhysical(m_currentValues.at(i)),
                                                       m_z.toPhysical(m_originalValues.at(i)));
+            if (m_otherView != MapCellAppearance::OtherSideView::None && i < m_otherValues.size())
+                text += u' '
+                        + MapCellAppearance::otherSideText(m_otherView,
+                                                           m_z.toPhysical(source.at(i)),
+                                                           m_z.toPhysical(m_otherValues.at(i)),
+                                                           m_z.decimals);
             item->setText(text);
             const double hue
                 = m_colorMode ? MapCellAppearance::heatHue(source.at(i), minimum, maximum) : -1.0;
@@ -982,6 +1004,49 @@ void MapWindow::showTableContextMenu(const QPoint &position)
                    [this] { copySelection(true); });
     menu.addAction(QStringLiteral("Incolla\tCtrl+V"), this, &MapWindow::pasteFromClipboard);
     menu.exec(m_table->viewport()->mapToGlobal(position));
+}
+
+void MapWindow::setOtherSide(const QList<double> &rawValues, const QString &name)
+{
+    m_otherValues = rawValues.size() == m_currentValues.size() ? rawValues : QList<double>();
+    m_otherName = name;
+    const bool shown = !m_otherValues.isEmpty();
+    m_otherViewBox->setVisible(shown);
+    m_otherViewBox->setToolTip(QStringLiteral("Confronto con %1").arg(name));
+    if (auto *button = findChild<QPushButton *>(QStringLiteral("copyOtherSideButton"))) {
+        button->setVisible(shown);
+        button->setToolTip(
+            QStringLiteral("Scrive nella selezione (o in tutta la mappa) i valori di %1").arg(name));
+    }
+    if (!shown)
+        setOtherSideView(MapCellAppearance::OtherSideView::None);
+    refreshTable();
+}
+
+void MapWindow::setOtherSideView(MapCellAppearance::OtherSideView view)
+{
+    m_otherView = m_otherValues.isEmpty() ? MapCellAppearance::OtherSideView::None : view;
+    const bool blocked = m_otherViewBox->blockSignals(true);
+    m_otherViewBox->setCurrentIndex(int(m_otherView));
+    m_otherViewBox->blockSignals(blocked);
+    refreshTable();
+    m_table->resizeColumnsToContents();
+}
+
+void MapWindow::copyOtherSideValues()
+{
+    if (m_otherValues.isEmpty())
+        return;
+    syncWithImage();
+    QList<qint64> indices = selectedIndices();
+    if (indices.isEmpty())
+        for (qint64 i = 0; i < m_currentValues.size(); ++i)
+            indices.append(i);
+    for (qint64 i : indices)
+        m_currentValues[i] = m_otherValues.at(i);
+    refreshTable();
+    repaintPlots();
+    emitBlock(indices);
 }
 
 QString MapWindow::selectionText(bool withAxes) const

@@ -219,6 +219,26 @@ private slots:
         QCOMPARE(blocks.count(), 1);
     }
 
+    // The other side of a comparison beside the values, and taken over as one write.
+    void otherSide()
+    {
+        auto w = windowFor(definition(1, 3, 0), wordImage(3)); // 256, 257, 258
+        QSignalSpy blocks(w.get(), &MapWindow::mapBlockChanged);
+        auto *box = w->findChild<QComboBox *>("otherSideViewBox");
+        QVERIFY(box && box->isHidden());
+        w->setOtherSide({256, 200, 300}, QStringLiteral("ORI"));
+        QVERIFY(!box->isHidden());
+        box->setCurrentIndex(int(MapCellAppearance::OtherSideView::Difference));
+        QCOMPARE(w->table()->item(0, 0)->text(), "256 [=]");
+        QCOMPARE(w->table()->item(0, 1)->text(), "257 [+57]");
+        QCOMPARE(w->table()->item(0, 2)->text(), "258 [-42]");
+        w->table()->clearSelection();
+        w->findChild<QPushButton *>("copyOtherSideButton")->click();
+        QCOMPARE(blocks.count(), 1);
+        QCOMPARE(w->currentValues(), (QList<double>{256, 200, 300}));
+        QCOMPARE(w->table()->item(0, 2)->text(), "300 [=]");
+    }
+
     // A 4-byte element takes the edit whole; a 1-byte element never takes more than 255;
     // blocks carry whole elements either way.
     void elementSizes_data()
