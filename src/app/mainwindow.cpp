@@ -29,6 +29,7 @@
 #include "projects/ecuidentification.h"
 #include "projects/mapcomparison.h"
 #include "projects/projectcommands.h"
+#include "projects/projectstore.h"
 #include "recognition/drivercreator.h"
 #include "importers/mapfilter.h"
 #include "recognition/mapcategory.h"
@@ -43,6 +44,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QInputDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -563,6 +566,58 @@ void MainWindow::buildMenus()
     })->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
+    add(misc, QStringLiteral("Confronta con..."), QStringLiteral("compareWithAction"), [this] {
+        FirmwareProject *record = activeDocument();
+        const QString title = QStringLiteral("Confronta con");
+        if (!record) {
+            QMessageBox::warning(this, title, QStringLiteral("Nessun firmware attivo."));
+            return;
+        }
+        // A version of the document's project, or any image.
+        QStringList choices;
+        QList<VersionEntry> versions;
+        if (!record->projectFolder.isEmpty())
+            versions = ProjectStore::listVersions(record->projectFolder);
+        for (const VersionEntry &version : versions)
+            choices << QStringLiteral("Versione: %1").arg(version.name);
+        const QString otherFile = QStringLiteral("Altro file...");
+        choices << otherFile;
+        bool ok = true;
+        const QString choice
+            = choices.size() == 1
+                  ? otherFile
+                  : QInputDialog::getItem(this, title, QStringLiteral("Confronta il documento con:"),
+                                          choices, 0, false, &ok);
+        if (!ok)
+            return;
+        QByteArray other;
+        QString name;
+        const qsizetype index = choices.indexOf(choice);
+        if (index >= 0 && index < versions.size()) {
+            QFile file(versions.at(index).folder + QStringLiteral("/firmware.bin"));
+            if (file.open(QIODevice::ReadOnly))
+                other = file.readAll();
+            name = versions.at(index).name;
+        } else {
+            const QString path = QFileDialog::getOpenFileName(this, title);
+            if (path.isEmpty())
+                return;
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                other = file.readAll();
+            name = QFileInfo(path).fileName();
+        }
+        if (other.isEmpty()) {
+            QMessageBox::warning(this, title, QStringLiteral("Impossibile leggere %1.").arg(name));
+            return;
+        }
+        QString error;
+        const QString report = compareWith(record, other, name, &error);
+        if (report.isEmpty())
+            QMessageBox::warning(this, title, error);
+        else
+            QMessageBox::information(this, QStringLiteral("Confronto con %1").arg(name), report);
+    });
     add(misc, QStringLiteral("Trasferisci modifiche..."), QStringLiteral("transferChangesAction"),
         [this] {
             FirmwareProject *record = activeDocument();
@@ -967,6 +1022,33 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
             markGroups(driverItem);
     }
     updateChangedMapsLegend();
+}
+
+QString MainWindow::compareWith(FirmwareProject *record, const QByteArray &other,
+                                const QString &name, QString *error)
+{
+    if (!record || !record->firmware)
+        return {};
+    const std::vector<uint8_t> &bytes = record->firmware->data();
+    if (other.size() != qsizetype(bytes.size())) {
+        *error = QStringLiteral("Le immagini hanno dimensioni differenti.\n\n%1: %2 bytes\n"
+                                "Documento: %3 bytes")
+                     .arg(name)
+                     .arg(other.size())
+                     .arg(bytes.size());
+        return {};
+    }
+    const auto *otherData = reinterpret_cast<const uint8_t *>(other.constData());
+    const CompareStatistics statistics = compareImages(
+        other.constData(), reinterpret_cast<const char *>(bytes.data()), other.size());
+    QString text = secondCompareReport(statistics, name).text;
+    if (!record->maps.isEmpty())
+        text += QStringLiteral("\n\n")
+                + mapComparisonText(
+                    compareMaps(record->maps, otherData, bytes.data(), other.size()),
+                    record->maps, 15);
+    setComparison(record, other, name);
+    return text;
 }
 
 TransferDialog *MainWindow::createTransferDialog()

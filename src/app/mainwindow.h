@@ -75,6 +75,11 @@ public:
     // and what "Applica" does with its result: the changed span written as one undoable edit,
     // the transferred maps the document lacks added. False when nothing was written.
     TransferDialog *createTransferDialog();
+    // "Confronta con...": compares record's image with other (a version of its project or
+    // another image of the same size, named name) and marks the maps that differ; the report,
+    // or an empty text (with the reason in *error) when the sizes differ.
+    QString compareWith(FirmwareProject *record, const QByteArray &other, const QString &name,
+                        QString *error);
     bool applyTransfer(FirmwareProject *record, const TransferResult &result);
 
     // Saves a document as a project version; false when it fails or the user cancels.

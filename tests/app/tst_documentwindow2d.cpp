@@ -392,6 +392,28 @@ private slots:
         QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
     }
 
+    // "Confronta con...": the open document against another image of its size.
+    void compareWith()
+    {
+        const QByteArray ori = pattern(0x1000);
+        QByteArray other = ori;
+        other[0x201] = char(~other[0x201]);
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(ori, QStringLiteral("a.bin")),
+            {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
+        QString error;
+        QVERIFY(main.compareWith(record, other.left(10), QStringLiteral("b.bin"), &error).isEmpty());
+        QVERIFY(error.contains("dimensioni differenti"));
+        QVERIFY(record->comparisonBytes.isEmpty());
+        const QString report = main.compareWith(record, other, QStringLiteral("b.bin"), &error);
+        QVERIFY2(report.contains("Mappe modificate: 1\n  Turbo: 1 celle su 8"), qPrintable(report));
+        QTreeWidgetItem *maps = main.mapsItemOf(record);
+        QVERIFY(!maps->child(0)->data(0, MapChangedRole).toBool());
+        QVERIFY(maps->child(1)->data(0, MapChangedRole).toBool());
+        QVERIFY(main.action("compareWithAction"));
+    }
+
     // "Trasferisci modifiche...": a reference pair of files with an XDF, computed off the GUI
     // thread; "Applica" writes one undoable edit, adds the map the document lacked and marks it
     // modified. An image of another unit is refused with the transfer's message.
