@@ -19,7 +19,8 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-TransferDialog::TransferDialog(const QByteArray &target, const QString &projectsRoot,
+TransferDialog::TransferDialog(const QByteArray &target,
+                               const QString &projectsRoot,
                                QWidget *parent)
     : QDialog(parent)
     , m_target(target)
@@ -28,13 +29,12 @@ TransferDialog::TransferDialog(const QByteArray &target, const QString &projects
     setMinimumWidth(620);
     auto *layout = new QVBoxLayout(this);
 
-    auto *source = new QGroupBox(QStringLiteral("Coppia di riferimento (originale e modificato)"),
-                                 this);
+    auto *source
+        = new QGroupBox(QStringLiteral("Coppia di riferimento (originale e modificato)"), this);
     auto *form = new QFormLayout(source);
     m_fromProject = new QRadioButton(QStringLiteral("Due versioni di un progetto"), source);
     m_fromProject->setObjectName(QStringLiteral("transferFromProject"));
-    m_fromFiles
-        = new QRadioButton(QStringLiteral("Due immagini e un file di definizione"), source);
+    m_fromFiles = new QRadioButton(QStringLiteral("Due immagini e un file di definizione"), source);
     m_fromFiles->setObjectName(QStringLiteral("transferFromFiles"));
     form->addRow(m_fromProject);
     m_project = new QComboBox(source);
@@ -47,29 +47,31 @@ TransferDialog::TransferDialog(const QByteArray &target, const QString &projects
     form->addRow(QStringLiteral("Originale:"), m_originalVersion);
     form->addRow(QStringLiteral("Modificato:"), m_modifiedVersion);
     form->addRow(m_fromFiles);
-    const auto pathRow = [this, form, source](const QString &label, const QString &name,
-                                              const QString &filter) {
-        auto *edit = new QLineEdit(source);
-        edit->setObjectName(name);
-        auto *button = new QToolButton(source);
-        button->setText(QStringLiteral("..."));
-        connect(button, &QToolButton::clicked, this,
-                [this, edit, label, filter] { browse(edit, label, filter); });
-        auto *row = new QHBoxLayout;
-        row->addWidget(edit, 1);
-        row->addWidget(button);
-        form->addRow(label, row);
-        connect(edit, &QLineEdit::textEdited, m_fromFiles, [this] { m_fromFiles->setChecked(true); });
-        return edit;
-    };
-    const QString images = QStringLiteral("Immagini firmware (*.bin *.ori *.mod);;Tutti i file (*)");
-    m_originalPath = pathRow(QStringLiteral("Originale:"), QStringLiteral("transferOriginalPath"),
-                             images);
-    m_modifiedPath = pathRow(QStringLiteral("Modificato:"), QStringLiteral("transferModifiedPath"),
-                             images);
-    m_definitionPath = pathRow(
-        QStringLiteral("Definizione:"), QStringLiteral("transferDefinitionPath"),
-        QStringLiteral("Definizioni (*.tvp *.xdf *.a2l);;Tutti i file (*)"));
+    const auto pathRow
+        = [this, form, source](const QString &label, const QString &name, const QString &filter) {
+              auto *edit = new QLineEdit(source);
+              edit->setObjectName(name);
+              auto *button = new QToolButton(source);
+              button->setText(QStringLiteral("..."));
+              connect(button, &QToolButton::clicked, this,
+                      [this, edit, label, filter] { browse(edit, label, filter); });
+              auto *row = new QHBoxLayout;
+              row->addWidget(edit, 1);
+              row->addWidget(button);
+              form->addRow(label, row);
+              connect(edit, &QLineEdit::textEdited, m_fromFiles,
+                      [this] { m_fromFiles->setChecked(true); });
+              return edit;
+          };
+    const QString images
+        = QStringLiteral("Immagini firmware (*.bin *.ori *.mod);;Tutti i file (*)");
+    m_originalPath
+        = pathRow(QStringLiteral("Originale:"), QStringLiteral("transferOriginalPath"), images);
+    m_modifiedPath
+        = pathRow(QStringLiteral("Modificato:"), QStringLiteral("transferModifiedPath"), images);
+    m_definitionPath
+        = pathRow(QStringLiteral("Definizione:"), QStringLiteral("transferDefinitionPath"),
+                  QStringLiteral("Definizioni (*.tvp *.xdf *.a2l);;Tutti i file (*)"));
     layout->addWidget(source);
 
     auto *modeRow = new QFormLayout;
@@ -162,9 +164,9 @@ bool TransferDialog::startTransfer()
                                          : m_modifiedPath->text().trimmed();
     const QString definition = m_definitionPath->text().trimmed();
     if (original.isEmpty() || modified.isEmpty() || (!fromProject && definition.isEmpty())) {
-        m_report->setPlainText(QStringLiteral("Scegli l'originale, il modificato%1.")
-                                   .arg(fromProject ? QString()
-                                                    : QStringLiteral(" e il file di definizione")));
+        m_report->setPlainText(
+            QStringLiteral("Scegli l'originale, il modificato%1.")
+                .arg(fromProject ? QString() : QStringLiteral(" e il file di definizione")));
         return false;
     }
     if (original == modified) {
@@ -175,7 +177,8 @@ bool TransferDialog::startTransfer()
     m_running = true;
     m_run->setEnabled(false);
     m_busy = createBusyDialog(
-        this, QStringLiteral("Trasferimento modifiche...\n\nRicerca delle mappe nell'immagine aperta."),
+        this,
+        QStringLiteral("Trasferimento modifiche...\n\nRicerca delle mappe nell'immagine aperta."),
         Qt::WindowModal);
     auto *watcher = new QFutureWatcher<TransferResult>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {

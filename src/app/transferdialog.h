@@ -23,7 +23,8 @@ class TransferDialog : public QDialog
 public:
     // target: the open image the changes are carried to; projectsRoot: where saved projects
     // are listed from.
-    TransferDialog(const QByteArray &target, const QString &projectsRoot,
+    TransferDialog(const QByteArray &target,
+                   const QString &projectsRoot,
                    QWidget *parent = nullptr);
 
     const TransferResult &result() const { return m_result; }
