@@ -892,6 +892,7 @@ void MainWindow::removeDocument(QWidget *container)
         return;
     delete m_documentItems.take(record);
     delete record;
+    updateChangedMapsLegend();
 }
 
 void MainWindow::rebuildMapItems(FirmwareProject *record)

@@ -390,6 +390,9 @@ private slots:
         QVERIFY(onlyChanged);
         onlyChanged->setChecked(true);
         QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
+        // The legend goes with the last document that has marks.
+        modRecord->subWindow->close();
+        QTRY_VERIFY(legend->isHidden());
     }
 
     // "Confronta con...": the open document against another image of its size.
