@@ -665,9 +665,11 @@ AxisLocation locateAxis(const QByteArray &image,
     const qint64 first = expected - (std::min(reach, std::max<qint64>(expected, 0)) / size) * size;
     const qint64 last = std::min(expected + reach, image.size() - qint64(count) * size);
     // Each position's values are read once and every measure taken from them.
-    // The order keys give the fingerprint and the direction, the true values the ranges.
+    // The order keys give the fingerprint and the direction, the true values the ranges (for
+    // unsigned values the two are the same, and only the keys are kept).
+    const bool keysAreValues = kind == ValueUnsigned;
     std::vector<quint32> values(size_t(count), 0);
-    std::vector<double> trueValues(size_t(count), 0.0);
+    std::vector<double> trueValues(keysAreValues ? 0 : size_t(count), 0.0);
     const auto *data = reinterpret_cast<const uchar *>(image.constData());
     const auto valueAt = [&values](qint64 i) { return values[size_t(i)]; };
     for (qint64 p = std::max<qint64>(first, 0); p <= last; p += size) {
@@ -677,18 +679,30 @@ AxisLocation locateAxis(const QByteArray &image,
         for (int i = 0; i < count; ++i) {
             const quint32 raw = decode(data + p + qint64(i) * size, size, littleEndian);
             values[size_t(i)] = orderKey(raw, size, kind);
-            trueValues[size_t(i)] = typedValue(raw, size, kind);
+            if (!keysAreValues)
+                trueValues[size_t(i)] = typedValue(raw, size, kind);
         }
-        const auto [lo, hi] = std::minmax_element(trueValues.cbegin(), trueValues.cend());
-        const double physical = physicalScore(referenceMin, referenceMax, *lo, *hi, factor, offset);
+        double low, high;
+        if (keysAreValues) {
+            const auto [lo, hi] = std::minmax_element(values.cbegin(), values.cend());
+            low = *lo;
+            high = *hi;
+        } else {
+            const auto [lo, hi] = std::minmax_element(trueValues.cbegin(), trueValues.cend());
+            low = *lo;
+            high = *hi;
+        }
+        const double physical = physicalScore(referenceMin, referenceMax, low, high, factor, offset);
         if (physical < 50)
             continue;
         if (!rawValues.isEmpty()
-            && rawMatch(rawValues, QList<double>(trueValues.cbegin(), trueValues.cend()),
+            && rawMatch(rawValues,
+                        keysAreValues ? QList<double>(values.cbegin(), values.cend())
+                                      : QList<double>(trueValues.cbegin(), trueValues.cend()),
                         rawTolerance)
                    < 70)
             continue;
-        const double range = spanScore(referenceMin, referenceMax, *lo, *hi);
+        const double range = spanScore(referenceMin, referenceMax, low, high);
         double rating = axisFingerprint.isEmpty()
                             ? 30 + 0.12 * range + 0.16 * physical
                             : 0.65 * similarity(axisFingerprint, fingerprintOf(count, valueAt))

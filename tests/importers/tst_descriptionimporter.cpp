@@ -111,6 +111,22 @@ private slots:
         QVERIFY(branch->isExpanded());
         QCOMPARE(branch->child(2)->data(0, Qt::UserRole).toInt(), 0x13000);
         QTRY_VERIFY(!m_window->findChild<QProgressDialog *>());
+
+        // A map whose values no map here can hold is named in the message, the others load.
+        QVERIFY(importer()->startA2LImport(
+            m_window->activeDocumentWindow(),
+            m_dir.write("wide.a2l", "/begin RECORD_LAYOUT L64 FNC_VALUES 1 FLOAT64_IEEE ROW_DIR "
+                                    "/end RECORD_LAYOUT\n"
+                                    "/begin CHARACTERISTIC D \"\" VALUE 0x10 L64 0 NO_CM 0 1 "
+                                    "/end CHARACTERISTIC\n"
+                                    "/begin CHARACTERISTIC W \"\" VALUE 0x20 RL_UWORD 0 NO_CM 0 1 "
+                                    "/end CHARACTERISTIC\n")));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_shown.constLast(),
+                 "A2L caricato: File analizzato correttamente.\n\nMappe trovate: 1\n\nMappe non "
+                 "importate: 1\nD: tipo di dato FLOAT64_IEEE non supportato (64 bit), mappa non "
+                 "importata.");
+        QCOMPARE(childNames(m_window->mapsItemOf(record)), QStringList{"W"});
     }
 
     void olsImport()
