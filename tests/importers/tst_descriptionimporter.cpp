@@ -114,7 +114,7 @@ private slots:
 
         // A map whose values no map here can hold is named in the message, the others load.
         QVERIFY(importer()->startA2LImport(
-            m_window->activeDocumentWindow(),
+            m_window->activeDocument(),
             m_dir.write("wide.a2l", "/begin RECORD_LAYOUT L64 FNC_VALUES 1 FLOAT64_IEEE ROW_DIR "
                                     "/end RECORD_LAYOUT\n"
                                     "/begin CHARACTERISTIC D \"\" VALUE 0x10 L64 0 NO_CM 0 1 "
