@@ -65,6 +65,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -827,6 +828,16 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
             [this, record] { rebuildMapItems(record); });
     connect(container, &DocumentWindow::modifiedChanged, this,
             [record](bool modified) { record->modified = modified; });
+    // Edits made after a comparison bring marks on and off; a burst of them is one update.
+    auto *marksTimer = new QTimer(container);
+    marksTimer->setSingleShot(true);
+    marksTimer->setInterval(400);
+    connect(marksTimer, &QTimer::timeout, this, [this, record] {
+        if (!record->comparisonBytes.isEmpty())
+            markChangedMaps(record, false);
+    });
+    connect(container->hexViewer()->model(), &HexModel::dataModified, marksTimer,
+            qOverload<>(&QTimer::start));
     rebuildMapItems(record);
     connect2DDocument(container);
 
@@ -939,28 +950,6 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
         }
         return item;
     };
-    // The maps that differ from the other side of the last comparison, marked at a glance.
-    QHash<int, MapChange> changes;
-    const std::vector<uint8_t> &image = record->firmware->data();
-    if (!record->comparisonBytes.isEmpty()
-        && record->comparisonBytes.size() == qsizetype(image.size())) {
-        const MapComparison comparison = compareMaps(
-            record->maps, reinterpret_cast<const uint8_t *>(record->comparisonBytes.constData()),
-            image.data(), qint64(image.size()));
-        for (const MapChange &change : comparison.changedMaps)
-            changes.insert(change.mapIndex, change);
-    }
-    const auto markChange = [&](QTreeWidgetItem *item, int index) {
-        const auto change = changes.constFind(index);
-        if (change == changes.cend())
-            return;
-        item->setData(0, MapChangedRole, true);
-        item->setForeground(0, QColor(0xc0, 0x30, 0x10));
-        item->setIcon(0, changedMapIcon());
-        item->setToolTip(0, QStringLiteral("Modificata rispetto a %1: %2")
-                                .arg(record->comparisonName,
-                                     mapChangeText(*change, record->maps.at(index).decimals)));
-    };
     for (int i = 0; i < record->maps.size(); ++i) {
         const MapDefinition &map = record->maps.at(i);
         const auto origin = record->driverMapOrigins.constFind(map.mapOffset);
@@ -968,7 +957,6 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
             auto *item = new QTreeWidgetItem({map.name});
             item->setData(0, Qt::UserRole, map.mapOffset);
             item->setData(0, Qt::UserRole + 10, i);
-            markChange(item, i);
             const QStringList levels = mapGroupLevels(map.group);
             if (levels.isEmpty())
                 items.append(item);
@@ -994,35 +982,14 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
         item->setData(0, Qt::UserRole + 20, QStringLiteral("DRIVER_MAP"));
         item->setData(0, Qt::UserRole + 21, origin->category);
         item->setData(0, Qt::UserRole + 22, origin->confidence);
-        markChange(item, i);
     }
     record->driverMapOrigins = origins;
     mapsItem->addChildren(items);
     mapsItem->setExpanded(true);
     // Only an item inside the tree can be expanded.
-    // A group holding a changed map carries the mark too, and opens: a change is not hidden.
-    const std::function<bool(QTreeWidgetItem *)> markGroups = [&](QTreeWidgetItem *parent) {
-        bool any = false;
-        for (int i = 0; i < parent->childCount(); ++i) {
-            QTreeWidgetItem *child = parent->child(i);
-            const bool changed = child->data(0, MapChangedRole).toBool() || markGroups(child);
-            if (changed && child->childCount() > 0) {
-                child->setIcon(0, changedMapIcon());
-                child->setForeground(0, QColor(0xc0, 0x30, 0x10));
-                child->setExpanded(true);
-            }
-            any = any || changed;
-        }
-        return any;
-    };
     for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
         it.value()->setExpanded(openGroups.contains(it.key()));
-    if (!changes.isEmpty()) {
-        markGroups(mapsItem);
-        if (driverItem)
-            markGroups(driverItem);
-    }
-    updateChangedMapsLegend();
+    markChangedMaps(record, false);
 }
 
 QString MainWindow::compareWith(FirmwareProject *record, const QByteArray &other,
@@ -1093,7 +1060,7 @@ void MainWindow::setComparison(FirmwareProject *record, const QByteArray &otherS
         return;
     record->comparisonBytes = otherSide;
     record->comparisonName = name;
-    rebuildMapItems(record);
+    markChangedMaps(record, true);
     // The list shows where the first changed map is.
     QTreeWidgetItem *documentItem = m_documentItems.value(record);
     for (QTreeWidgetItemIterator it(documentItem); documentItem && *it; ++it) {
@@ -1105,6 +1072,60 @@ void MainWindow::setComparison(FirmwareProject *record, const QByteArray &otherS
         if (*it != documentItem && (*it)->parent() == documentItem->parent())
             break;
     }
+}
+
+void MainWindow::markChangedMaps(FirmwareProject *record, bool openGroups)
+{
+    // The maps that differ from the other side of the last comparison, marked at a glance.
+    QHash<int, MapChange> changes;
+    const std::vector<uint8_t> &image = record->firmware->data();
+    if (!record->comparisonBytes.isEmpty()
+        && record->comparisonBytes.size() == qsizetype(image.size())) {
+        const MapComparison comparison = compareMaps(
+            record->maps, reinterpret_cast<const uint8_t *>(record->comparisonBytes.constData()),
+            image.data(), qint64(image.size()));
+        for (const MapChange &change : comparison.changedMaps)
+            changes.insert(change.mapIndex, change);
+    }
+    const auto setMark = [](QTreeWidgetItem *item, bool on) {
+        item->setData(0, MapChangedRole, on ? QVariant(true) : QVariant());
+        item->setData(0, Qt::ForegroundRole, on ? QVariant(QColor(0xc0, 0x30, 0x10)) : QVariant());
+        item->setIcon(0, on ? changedMapIcon() : QIcon());
+    };
+    // A group holding a changed map carries the mark too; true when something under parent
+    // is changed.
+    const std::function<bool(QTreeWidgetItem *)> mark = [&](QTreeWidgetItem *parent) {
+        bool any = false;
+        for (int i = 0; i < parent->childCount(); ++i) {
+            QTreeWidgetItem *child = parent->child(i);
+            bool ok = false;
+            const int index = child->data(0, Qt::UserRole + 10).toInt(&ok);
+            bool changed = false;
+            if (ok && child->childCount() == 0) {
+                const auto change = changes.constFind(index);
+                changed = change != changes.cend() && index < record->maps.size();
+                setMark(child, changed);
+                child->setToolTip(0, changed ? QStringLiteral("Modificata rispetto a %1: %2")
+                                                   .arg(record->comparisonName,
+                                                        mapChangeText(
+                                                            *change,
+                                                            record->maps.at(index).decimals))
+                                             : QString());
+            } else if (child->childCount() > 0) {
+                changed = mark(child);
+                setMark(child, changed);
+                if (changed && openGroups)
+                    child->setExpanded(true);
+            }
+            any = any || changed;
+        }
+        return any;
+    };
+    if (QTreeWidgetItem *maps = mapsItemOf(record))
+        mark(maps);
+    if (QTreeWidgetItem *driver = driverMapsItemOf(record))
+        mark(driver);
+    updateChangedMapsLegend();
 }
 
 QIcon MainWindow::changedMapIcon()

@@ -156,6 +156,9 @@ private:
     void rebuildMapItems(FirmwareProject *record);
     // The mark of a map the last comparison found changed, and its legend under the tree.
     static QIcon changedMapIcon();
+    // Sets the marks of the maps that differ from the comparison's other side, opening the
+    // groups that hold one when openGroups.
+    void markChangedMaps(FirmwareProject *record, bool openGroups);
     void updateChangedMapsLegend();
     void removeDocument(QWidget *container);
     void onOpenFirmware();

@@ -390,7 +390,12 @@ private slots:
         QVERIFY(onlyChanged);
         onlyChanged->setChecked(true);
         QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
-        // The legend goes with the last document that has marks.
+        // An edit that brings the map back to the ORI takes its mark away.
+        QVERIFY(main.documentWindowOf(modRecord)->writeBytes(0x102, ori.mid(0x102, 1)));
+        QTRY_VERIFY(!maps->child(0)->data(0, MapChangedRole).toBool());
+        QVERIFY(maps->child(0)->icon(0).isNull());
+        // The legend goes with the last document that has marks (closed without saving).
+        modRecord->modified = false;
         modRecord->subWindow->close();
         QTRY_VERIFY(legend->isHidden());
     }
