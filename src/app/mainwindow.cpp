@@ -9,6 +9,7 @@
 #include "app/onlinecommands.h"
 #include "app/orimodcomparison.h"
 #include "app/subwindowclosefilter.h"
+#include "app/transferdialog.h"
 #include "app/viewstate.h"
 #include "app/windowmenu.h"
 #include "app/zoomspinbox.h"
@@ -27,7 +28,9 @@
 #include "model/firmwareproject.h"
 #include "platform/platform.h"
 #include "projects/ecuidentification.h"
+#include "projects/mapcomparison.h"
 #include "projects/projectcommands.h"
+#include "projects/projectstore.h"
 #include "recognition/drivercreator.h"
 #include "importers/mapfilter.h"
 #include "recognition/mapcategory.h"
@@ -42,6 +45,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QInputDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -61,11 +66,14 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -359,6 +367,12 @@ void MainWindow::buildDatabasePanel()
     m_tree->viewport()->setMouseTracking(true);
     m_tree->viewport()->installEventFilter(this);
     layout->addWidget(m_tree, 1);
+    m_changedLegend = new QLabel(m_databasePanel);
+    m_changedLegend->setObjectName(QStringLiteral("changedMapsLegend"));
+    m_changedLegend->setWordWrap(true);
+    m_changedLegend->setTextFormat(Qt::RichText);
+    m_changedLegend->hide();
+    layout->addWidget(m_changedLegend);
     // Takes the room of the hidden tree when the panel is collapsed, so that the reopen
     // button stays at the top instead of drifting to the middle.
     layout->addStretch(0);
@@ -557,6 +571,71 @@ void MainWindow::buildMenus()
     QMenu *misc = menuBar()->addMenu(QStringLiteral("Varie"));
     add(misc, QStringLiteral("Cerca mappe potenziali..."), QStringLiteral("findMapsAction"),
         [this] { m_mapFinder->start(); });
+    add(misc, QStringLiteral("Confronta con..."), QStringLiteral("compareWithAction"), [this] {
+        FirmwareProject *record = activeDocument();
+        const QString title = QStringLiteral("Confronta con");
+        if (!record) {
+            QMessageBox::warning(this, title, QStringLiteral("Nessun firmware attivo."));
+            return;
+        }
+        // A version of the document's project, or any image.
+        QStringList choices;
+        QList<VersionEntry> versions;
+        if (!record->projectFolder.isEmpty())
+            versions = ProjectStore::listVersions(record->projectFolder);
+        for (const VersionEntry &version : versions)
+            choices << QStringLiteral("Versione: %1").arg(version.name);
+        const QString otherFile = QStringLiteral("Altro file...");
+        choices << otherFile;
+        bool ok = true;
+        const QString choice
+            = choices.size() == 1
+                  ? otherFile
+                  : QInputDialog::getItem(this, title, QStringLiteral("Confronta il documento con:"),
+                                          choices, 0, false, &ok);
+        if (!ok)
+            return;
+        QByteArray other;
+        QString name;
+        const qsizetype index = choices.indexOf(choice);
+        if (index >= 0 && index < versions.size()) {
+            QFile file(versions.at(index).folder + QStringLiteral("/firmware.bin"));
+            if (file.open(QIODevice::ReadOnly))
+                other = file.readAll();
+            name = versions.at(index).name;
+        } else {
+            const QString path = QFileDialog::getOpenFileName(this, title);
+            if (path.isEmpty())
+                return;
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                other = file.readAll();
+            name = QFileInfo(path).fileName();
+        }
+        if (other.isEmpty()) {
+            QMessageBox::warning(this, title, QStringLiteral("Impossibile leggere %1.").arg(name));
+            return;
+        }
+        QString error;
+        const QString report = compareWith(record, other, name, &error);
+        if (report.isEmpty())
+            QMessageBox::warning(this, title, error);
+        else
+            QMessageBox::information(this, QStringLiteral("Confronto con %1").arg(name), report);
+    });
+    add(misc, QStringLiteral("Trasferisci modifiche..."), QStringLiteral("transferChangesAction"),
+        [this] {
+            FirmwareProject *record = activeDocument();
+            std::unique_ptr<TransferDialog> dialog(createTransferDialog());
+            if (!dialog) {
+                QMessageBox::warning(this, QStringLiteral("Trasferisci modifiche"),
+                                     QStringLiteral("Apri prima il firmware a cui trasferire le "
+                                                    "modifiche."));
+                return;
+            }
+            if (dialog->exec() == QDialog::Accepted && documents().contains(record))
+                applyTransfer(record, dialog->result());
+        });
     QMenu *customer = misc->addMenu(QStringLiteral("Strumenti cliente"));
     add(customer, QStringLiteral("Accesso cliente..."), QStringLiteral("customerSignInAction"),
         [this] { m_online->signIn(); });
@@ -611,6 +690,7 @@ void MainWindow::toggleDatabasePanel()
         if (!sizes.isEmpty() && sizes.first() > 40)
             m_rememberedPanelWidth = sizes.first();
         m_tree->hide();
+        m_changedLegend->hide();
         m_filterButton->hide();
         for (QToolButton *b : m_fileButtonRow->findChildren<QToolButton *>())
             if (b != m_collapseButton)
@@ -627,6 +707,7 @@ void MainWindow::toggleDatabasePanel()
     m_fileButtonRow->setMinimumWidth(0);
     m_fileButtonRow->setMaximumWidth(QWIDGETSIZE_MAX);
     m_tree->show();
+    updateChangedMapsLegend();
     m_filterButton->show();
     for (QToolButton *b : m_fileButtonRow->findChildren<QToolButton *>())
         b->show();
@@ -751,6 +832,16 @@ FirmwareProject *MainWindow::createDocumentFromFirmware(Firmware *firmware,
             [this, record] { rebuildMapItems(record); });
     connect(container, &DocumentWindow::modifiedChanged, this,
             [record](bool modified) { record->modified = modified; });
+    // Edits made after a comparison bring marks on and off; a burst of them is one update.
+    auto *marksTimer = new QTimer(container);
+    marksTimer->setSingleShot(true);
+    marksTimer->setInterval(400);
+    connect(marksTimer, &QTimer::timeout, this, [this, record] {
+        if (!record->comparisonBytes.isEmpty())
+            markChangedMaps(record, false);
+    });
+    connect(container->hexViewer()->model(), &HexModel::dataModified, marksTimer,
+            qOverload<>(&QTimer::start));
     rebuildMapItems(record);
     connect2DDocument(container);
 
@@ -816,6 +907,7 @@ void MainWindow::removeDocument(QWidget *container)
         return;
     delete m_documentItems.take(record);
     delete record;
+    updateChangedMapsLegend();
 }
 
 void MainWindow::rebuildMapItems(FirmwareProject *record)
@@ -906,6 +998,175 @@ void MainWindow::rebuildMapItems(FirmwareProject *record)
     // Only an item inside the tree can be expanded.
     for (auto it = groupItems.cbegin(); it != groupItems.cend(); ++it)
         it.value()->setExpanded(openGroups.contains(it.key()));
+    markChangedMaps(record, false);
+}
+
+QString MainWindow::compareWith(FirmwareProject *record, const QByteArray &other,
+                                const QString &name, QString *error)
+{
+    if (!record || !record->firmware)
+        return {};
+    const std::vector<uint8_t> &bytes = record->firmware->data();
+    if (other.size() != qsizetype(bytes.size())) {
+        *error = QStringLiteral("Le immagini hanno dimensioni differenti.\n\n%1: %2 bytes\n"
+                                "Documento: %3 bytes")
+                     .arg(name)
+                     .arg(other.size())
+                     .arg(bytes.size());
+        return {};
+    }
+    const auto *otherData = reinterpret_cast<const uint8_t *>(other.constData());
+    const CompareStatistics statistics = compareImages(
+        other.constData(), reinterpret_cast<const char *>(bytes.data()), other.size());
+    QString text = secondCompareReport(statistics, name).text;
+    if (!record->maps.isEmpty())
+        text += QStringLiteral("\n\n")
+                + mapComparisonText(
+                    compareMaps(record->maps, otherData, bytes.data(), other.size()),
+                    record->maps, 15);
+    setComparison(record, other, name);
+    return text;
+}
+
+TransferDialog *MainWindow::createTransferDialog()
+{
+    const FirmwareProject *record = activeDocument();
+    if (!record || !record->firmware)
+        return nullptr;
+    const std::vector<uint8_t> &bytes = record->firmware->data();
+    return new TransferDialog(
+        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())),
+        m_projectCommands->store().root(), this);
+}
+
+bool MainWindow::applyTransfer(FirmwareProject *record, const TransferResult &result)
+{
+    DocumentWindow *document = documentWindowOf(record);
+    if (!document || !result.error.isEmpty() || result.writtenCount() == 0)
+        return false;
+    const std::vector<uint8_t> &bytes = record->firmware->data();
+    const QByteArray current(reinterpret_cast<const char *>(bytes.data()),
+                             qsizetype(bytes.size()));
+    const ByteRange span = changedSpan(current, result.image);
+    // One write from the first to the last changed byte: one undo step; the checksum state
+    // follows the hex model as after any edit.
+    if (span.isValid() && span.end <= INT_MAX
+        && !document->writeBytes(int(span.start),
+                                 result.image.mid(span.start, span.end - span.start + 1)))
+        return false;
+    for (const MapDefinition &map : transferredMapsToAdd(record->maps, result))
+        document->addMap(map);
+    statusBar()->showMessage(
+        QStringLiteral("Modifiche trasferite: %1 mappe scritte.").arg(result.writtenCount()),
+        8000);
+    return true;
+}
+
+void MainWindow::setComparison(FirmwareProject *record, const QByteArray &otherSide,
+                               const QString &name)
+{
+    if (!record)
+        return;
+    record->comparisonBytes = otherSide;
+    record->comparisonName = name;
+    markChangedMaps(record, true);
+    // The list shows where the first changed map is.
+    QTreeWidgetItem *documentItem = m_documentItems.value(record);
+    for (QTreeWidgetItemIterator it(documentItem); documentItem && *it; ++it) {
+        if ((*it)->data(0, MapChangedRole).toBool()) {
+            documentItem->setExpanded(true);
+            m_tree->scrollToItem(*it, QAbstractItemView::PositionAtCenter);
+            break;
+        }
+        if (*it != documentItem && (*it)->parent() == documentItem->parent())
+            break;
+    }
+}
+
+void MainWindow::markChangedMaps(FirmwareProject *record, bool openGroups)
+{
+    // The maps that differ from the other side of the last comparison, marked at a glance.
+    QHash<int, MapChange> changes;
+    const std::vector<uint8_t> &image = record->firmware->data();
+    if (!record->comparisonBytes.isEmpty()
+        && record->comparisonBytes.size() == qsizetype(image.size())) {
+        const MapComparison comparison = compareMaps(
+            record->maps, reinterpret_cast<const uint8_t *>(record->comparisonBytes.constData()),
+            image.data(), qint64(image.size()));
+        for (const MapChange &change : comparison.changedMaps)
+            changes.insert(change.mapIndex, change);
+    }
+    const auto setMark = [](QTreeWidgetItem *item, bool on) {
+        item->setData(0, MapChangedRole, on ? QVariant(true) : QVariant());
+        item->setData(0, Qt::ForegroundRole, on ? QVariant(QColor(0xc0, 0x30, 0x10)) : QVariant());
+        item->setIcon(0, on ? changedMapIcon() : QIcon());
+    };
+    // A group holding a changed map carries the mark too; true when something under parent
+    // is changed.
+    const std::function<bool(QTreeWidgetItem *)> mark = [&](QTreeWidgetItem *parent) {
+        bool any = false;
+        for (int i = 0; i < parent->childCount(); ++i) {
+            QTreeWidgetItem *child = parent->child(i);
+            bool ok = false;
+            const int index = child->data(0, Qt::UserRole + 10).toInt(&ok);
+            bool changed = false;
+            if (ok && child->childCount() == 0) {
+                const auto change = changes.constFind(index);
+                changed = change != changes.cend() && index < record->maps.size();
+                setMark(child, changed);
+                child->setToolTip(0, changed ? QStringLiteral("Modificata rispetto a %1: %2")
+                                                   .arg(record->comparisonName,
+                                                        mapChangeText(
+                                                            *change,
+                                                            record->maps.at(index).decimals))
+                                             : QString());
+            } else if (child->childCount() > 0) {
+                changed = mark(child);
+                setMark(child, changed);
+                if (changed && openGroups)
+                    child->setExpanded(true);
+            }
+            any = any || changed;
+        }
+        return any;
+    };
+    if (QTreeWidgetItem *maps = mapsItemOf(record))
+        mark(maps);
+    if (QTreeWidgetItem *driver = driverMapsItemOf(record))
+        mark(driver);
+    updateChangedMapsLegend();
+}
+
+QIcon MainWindow::changedMapIcon()
+{
+    static const QIcon icon = [] {
+        QPixmap dot(12, 12);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xe0, 0x50, 0x20));
+        painter.drawEllipse(QRectF(2, 2, 8, 8));
+        return QIcon(dot);
+    }();
+    return icon;
+}
+
+void MainWindow::updateChangedMapsLegend()
+{
+    if (!m_changedLegend)
+        return;
+    // The legend names the comparison of the active document, or of any that has marks.
+    QString name;
+    FirmwareProject *active = activeDocument();
+    for (FirmwareProject *record : documents())
+        if (!record->comparisonBytes.isEmpty() && (name.isEmpty() || record == active))
+            name = record->comparisonName;
+    m_changedLegend->setText(
+        QStringLiteral("<span style=\"color:#e05020\">&#9679;</span> Mappa modificata rispetto a "
+                       "%1 (FILTRO MAPPE: solo mappe modificate)")
+            .arg(name.toHtmlEscaped()));
+    m_changedLegend->setVisible(!name.isEmpty() && !m_tree->isHidden());
 }
 
 QTreeWidgetItem *MainWindow::driverMapsItemOf(const FirmwareProject *record) const

@@ -22,6 +22,9 @@ class OriModComparison;
 class ProjectCommands;
 class QAction;
 class QActionGroup;
+class QIcon;
+class TransferDialog;
+struct TransferResult;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -66,6 +69,19 @@ public:
     // The "Driver Maps" branch of a document, null while no scan added maps to it.
     QTreeWidgetItem *driverMapsItemOf(const FirmwareProject *record) const;
     void expandDriverMaps(const FirmwareProject *record);
+    // Makes otherSide (named name) the other side of record's comparison: its map list marks
+    // the maps that differ from it. An empty otherSide takes the marks away.
+    void setComparison(FirmwareProject *record, const QByteArray &otherSide, const QString &name);
+    // "Trasferisci modifiche...": the dialog for the active document (null when none is open),
+    // and what "Applica" does with its result: the changed span written as one undoable edit,
+    // the transferred maps the document lacks added. False when nothing was written.
+    TransferDialog *createTransferDialog();
+    // "Confronta con...": compares record's image with other (a version of its project or
+    // another image of the same size, named name) and marks the maps that differ; the report,
+    // or an empty text (with the reason in *error) when the sizes differ.
+    QString compareWith(FirmwareProject *record, const QByteArray &other, const QString &name,
+                        QString *error);
+    bool applyTransfer(FirmwareProject *record, const TransferResult &result);
 
     // Saves a document as a project version; false when it fails or the user cancels.
     bool saveDocument(FirmwareProject *record);
@@ -140,6 +156,12 @@ private:
     void connect2DControls();
     void connect2DDocument(DocumentWindow *document);
     void rebuildMapItems(FirmwareProject *record);
+    // The mark of a map the last comparison found changed, and its legend under the tree.
+    static QIcon changedMapIcon();
+    // Sets the marks of the maps that differ from the comparison's other side, opening the
+    // groups that hold one when openGroups.
+    void markChangedMaps(FirmwareProject *record, bool openGroups);
+    void updateChangedMapsLegend();
     void removeDocument(QWidget *container);
     void onOpenFirmware();
     void onSave();
@@ -163,6 +185,7 @@ private:
     QToolButton *m_collapseButton = nullptr;
     QToolButton *m_filterButton = nullptr;
     QTreeWidget *m_tree = nullptr;
+    QLabel *m_changedLegend = nullptr;
     QLabel *m_mapToolTip = nullptr;
     ZoomSpinBox *m_zoomX = nullptr;
     ZoomSpinBox *m_zoomY = nullptr;

@@ -156,6 +156,13 @@ MapWindow *showMapWindow(DocumentWindow *document,
     window->setProperty(MapIdProperty, mapId);
     window->setColorMode(qApp->property("ecuColorMode").toBool());
     window->setPercentMode(qApp->property("ecuPercentMode").toBool());
+    // After a comparison the map's other side can be shown beside its values and taken over.
+    if (const QByteArray &other = document->record()->comparisonBytes;
+        !other.isEmpty() && other.size() == qsizetype(length))
+        window->setOtherSide(readMapValues(definition,
+                                           reinterpret_cast<const uint8_t *>(other.constData()),
+                                           other.size()),
+                             document->record()->comparisonName);
     openWindows().append(window);
     window->setImageSource([document = QPointer<DocumentWindow>(document)] {
         if (!document)

@@ -6,6 +6,7 @@
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "model/firmwareproject.h"
+#include "projects/mapcomparison.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -132,11 +133,22 @@ FirmwareProject *OriModComparison::run(DocumentWindow *ori, const QString &modPa
     const QString modName = QFileInfo(modPath).fileName();
     if (!m_prompts.showReport(firstCompareReport(statistics, modName, oriSize, modSize), false))
         return nullptr;
-    if (!m_prompts.showReport(secondCompareReport(statistics, modName), true))
+    CompareReport second = secondCompareReport(statistics, modName);
+    // With maps, the report says which of them the MOD changed and what it changed elsewhere.
+    if (!oriRecord.maps.isEmpty())
+        second.text += QStringLiteral("\n\n")
+                       + mapComparisonText(compareMaps(oriRecord.maps,
+                                                       reinterpret_cast<const uint8_t *>(
+                                                           oriBytes.constData()),
+                                                       mod->data().data(), oriSize),
+                                           oriRecord.maps, 15);
+    if (!m_prompts.showReport(second, true))
         return nullptr;
 
     mod->setFilePath(modPath.toStdString());
-    FirmwareProject *record = m_mainWindow->createDocumentFromFirmware(mod.release(), {});
+    // The MOD is the same software: the ORI's maps describe it too.
+    FirmwareProject *record
+        = m_mainWindow->createDocumentFromFirmware(mod.release(), oriRecord.maps);
     copyProjectData(oriRecord, *record);
     DocumentWindow *document = m_mainWindow->documentWindowOf(record);
     Hex2DView *view = document ? document->hex2DView() : nullptr;
@@ -157,6 +169,8 @@ FirmwareProject *OriModComparison::run(DocumentWindow *ori, const QString &modPa
     view->setValueWidth(remembered.valueWidth);
     view->setFloatMode(remembered.floatMode);
     document->setReferenceBytes(oriBytes);
+    m_mainWindow->setComparison(record, oriBytes,
+                                QStringLiteral("ORI (%1)").arg(oriRecord.fileName));
     view->setUserZoomX(remembered.userZoomX);
     view->setUserZoomY(remembered.zoomY);
     if (remembered.zoomXPercent.isValid())

@@ -19,10 +19,11 @@ class QTreeWidgetItem;
 class QWidget;
 
 // The description-import commands: "Importa A2L / DAMOS...", "Importa XDF...", "Importa
-// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers run
-// on the global thread pool behind a busy dialog; their results come back here on the GUI thread.
-// They reach the documents through the DocumentHost that holds them: the document a command acts
-// on is handed in, and the image of a WinOLS project opens as a new document of the host.
+// progetto OLS..." (and dropped ".ols" files), "Esporta XDF..." and "FILTRO MAPPE". The parsers
+// run on the global thread pool behind a busy dialog; their results come back here on the GUI
+// thread. They reach the documents through the DocumentHost that holds them: the document a
+// command acts on is handed in, and the image of a WinOLS project opens as a new document of
+// the host.
 class DescriptionImporter : public QObject
 {
     Q_OBJECT

@@ -13,12 +13,12 @@ bool fieldMatches(const QString &filter, const QString &field)
 bool MapFilter::isEmpty() const
 {
     return name.trimmed().isEmpty() && description.trimmed().isEmpty() && unit.trimmed().isEmpty()
-           && compuMethod.trimmed().isEmpty();
+           && compuMethod.trimmed().isEmpty() && !changedOnly;
 }
 
-bool MapFilter::matches(const MapDefinition &map) const
+bool MapFilter::matches(const MapDefinition &map, bool changed) const
 {
-    return fieldMatches(name, map.name) && fieldMatches(description, map.description)
+    return (changed || !changedOnly) && fieldMatches(name, map.name) && fieldMatches(description, map.description)
            && fieldMatches(unit, map.unit) && fieldMatches(compuMethod, map.compuMethod);
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/mapdefinition.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QTreeWidgetItem>
@@ -37,13 +38,20 @@ MapFilterDialog::MapFilterDialog(std::function<const QList<MapDefinition> *()> m
                      QStringLiteral("filterUnitEdit"));
     m_compuMethod = addEdit(QStringLiteral("COMPU_METHOD:"), QStringLiteral("COMPU_METHOD / ID"),
                             QStringLiteral("filterCompuMethodEdit"));
+    m_changedOnly = new QCheckBox(QStringLiteral("Solo mappe modificate"), this);
+    m_changedOnly->setObjectName(QStringLiteral("filterChangedOnlyCheck"));
+    m_changedOnly->setToolTip(
+        QStringLiteral("Mostra solo le mappe che l'ultimo confronto ha trovato modificate"));
+    form->addRow(QString(), m_changedOnly);
+    connect(m_changedOnly, &QCheckBox::toggled, this, &MapFilterDialog::applyFilter);
 
     connect(this, &QDialog::finished, this, &MapFilterDialog::showAllEntries);
 }
 
 MapFilter MapFilterDialog::filter() const
 {
-    return {m_name->text(), m_description->text(), m_unit->text(), m_compuMethod->text()};
+    return {m_name->text(), m_description->text(), m_unit->text(), m_compuMethod->text(),
+            m_changedOnly->isChecked()};
 }
 
 namespace {
@@ -67,7 +75,8 @@ bool filterBranch(QTreeWidgetItem *parent,
             bool ok = false;
             const int index = entry->data(0, Qt::UserRole + 10).toInt(&ok);
             const bool valid = ok && index >= 0 && index < maps.size();
-            visible = !valid || filter.matches(maps.at(index));
+            visible = !valid
+                      || filter.matches(maps.at(index), entry->data(0, MapChangedRole).toBool());
         }
         entry->setHidden(!visible);
         anyVisible = anyVisible || visible;

@@ -8,6 +8,7 @@
 #include <functional>
 
 struct MapDefinition;
+class QCheckBox;
 class QLineEdit;
 class QTreeWidgetItem;
 
@@ -28,6 +29,7 @@ public:
     QLineEdit *descriptionEdit() const { return m_description; }
     QLineEdit *unitEdit() const { return m_unit; }
     QLineEdit *compuMethodEdit() const { return m_compuMethod; }
+    QCheckBox *changedOnlyCheck() const { return m_changedOnly; }
 
     // Hides the entries that do not match; entries without a valid map index stay visible.
     // Called again whenever the maps change, since a rebuilt branch comes back whole.
@@ -41,4 +43,5 @@ private:
     QLineEdit *m_description = nullptr;
     QLineEdit *m_unit = nullptr;
     QLineEdit *m_compuMethod = nullptr;
+    QCheckBox *m_changedOnly = nullptr;
 };

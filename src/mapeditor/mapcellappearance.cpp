@@ -1,5 +1,7 @@
 #include "mapcellappearance.h"
 
+#include "model/mapdefinition.h"
+
 #include <cmath>
 
 namespace MapCellAppearance {
@@ -12,6 +14,30 @@ QString percentText(double current, double original)
     if (std::fabs(p) < 5e-5)
         p = 0.0; // no "-0.0%"
     return QString::number(p, 'f', 1) + QLatin1Char('%');
+}
+
+QString otherSideText(OtherSideView view, double own, double other, int decimals)
+{
+    if (view == OtherSideView::None)
+        return {};
+    if (own == other)
+        return QStringLiteral("[=]");
+    QString text;
+    switch (view) {
+    case OtherSideView::Values:
+        text = formatPhysical(other, decimals);
+        break;
+    case OtherSideView::Difference:
+        text = (own > other ? QStringLiteral("+") : QString())
+               + formatPhysical(own - other, decimals);
+        break;
+    default:
+        text = percentText(own, other);
+        if (!text.startsWith(u'-') && text != QLatin1String("--"))
+            text.prepend(u'+');
+        break;
+    }
+    return u'[' + text + u']';
 }
 
 double heatHue(double raw, double minimum, double maximum)

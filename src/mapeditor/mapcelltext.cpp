@@ -89,4 +89,60 @@ Grid parse(const QString &text, int maxCells)
     return grid;
 }
 
+Placement place(const Grid &grid, int mapRows, int mapColumns, int top, int left,
+                int selectionRows, int selectionColumns, int selectedCells)
+{
+    Placement p;
+    p.rows = int(grid.rows.size());
+    p.columns = grid.columns();
+    const bool block = selectedCells > 1;
+    if (block && selectedCells != selectionRows * selectionColumns) {
+        p.error = QStringLiteral("Incolla: la selezione non è un rettangolo.");
+        return p;
+    }
+    if (block && p.rows * p.columns == 1) {
+        p.repeat = true;
+        p.rows = selectionRows;
+        p.columns = selectionColumns;
+    } else if (block && (p.rows != selectionRows || p.columns != selectionColumns)) {
+        p.error = QStringLiteral("Incolla: il testo ha %1 x %2 valori, la selezione %3 x %4.")
+                      .arg(p.rows)
+                      .arg(p.columns)
+                      .arg(selectionRows)
+                      .arg(selectionColumns);
+        return p;
+    }
+    if (top < 0 || left < 0 || qint64(top) + p.rows > mapRows
+        || qint64(left) + p.columns > mapColumns) {
+        p.error = QStringLiteral("Incolla: %1 x %2 valori non entrano nella mappa (%3 x %4) "
+                                 "dalla cella scelta.")
+                      .arg(p.rows)
+                      .arg(p.columns)
+                      .arg(mapRows)
+                      .arg(mapColumns);
+        return p;
+    }
+    p.row = top;
+    p.column = left;
+    return p;
+}
+
+bool pastedRaw(double physical, const MapValueScaling &scaling, const ValueType &type,
+               double *raw)
+{
+    double value = physical;
+    if (scaling.reciprocal && value != 0.0)
+        value = 1.0 / value;
+    if (scaling.factor == 0.0 || !std::isfinite(value))
+        return false;
+    const double unrounded = (value - scaling.offset) / scaling.factor;
+    const int kind = effectiveValueKind(type.organisation, type.kind);
+    const double stored = kind == ValueFloat ? unrounded : std::round(unrounded);
+    if (!std::isfinite(stored) || stored < minimumRaw(type.organisation, kind)
+        || stored > maximumRaw(type.organisation, kind))
+        return false;
+    *raw = clampRaw(stored, type.organisation, kind);
+    return true;
+}
+
 } // namespace MapCellText

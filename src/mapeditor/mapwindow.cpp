@@ -4,16 +4,23 @@
 #include "mapeditor/mapcellappearance.h"
 #include "mapeditor/mapcelleditor.h"
 #include "mapeditor/mapcellentry.h"
+#include "mapeditor/mapcelltext.h"
 #include "mapeditor/mapelementcodec.h"
 #include "mapeditor/mapplotcanvas.h"
 #include "mapeditor/mapplotpainter.h"
 #include "mapeditor/mappropertiesdialog.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QComboBox>
+#include <QMessageBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -22,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 
 namespace {
@@ -268,6 +276,21 @@ void MapWindow::buildInterface()
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { repaintPlots(); });
     connect(m_table, &QWidget::customContextMenuRequested, this, &MapWindow::showTableContextMenu);
+    // Values travel to and from spreadsheets and other tools as tab-separated text.
+    const auto addShortcut = [this](const QKeySequence &keys, const QString &name, auto slot) {
+        auto *action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        m_table->addAction(action);
+    };
+    addShortcut(QKeySequence::Copy, QStringLiteral("mapCopyAction"),
+                [this] { copySelection(false); });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+                QStringLiteral("mapCopyWithAxesAction"), [this] { copySelection(true); });
+    addShortcut(QKeySequence::Paste, QStringLiteral("mapPasteAction"),
+                [this] { pasteFromClipboard(); });
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int, int) {
         m_propertiesStartTab = 0;
         openPropertiesDialog();
@@ -321,6 +344,21 @@ QWidget *MapWindow::buildButtonBar()
         row->addWidget(button);
     }
     row->addStretch(1);
+    // Shown once a comparison gives the map another side.
+    m_otherViewBox = new QComboBox(bar);
+    m_otherViewBox->setObjectName(QStringLiteral("otherSideViewBox"));
+    m_otherViewBox->addItems({QStringLiteral("Solo valori"), QStringLiteral("Altro lato"),
+                              QStringLiteral("Differenza"), QStringLiteral("Differenza %")});
+    m_otherViewBox->setVisible(false);
+    connect(m_otherViewBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { setOtherSideView(MapCellAppearance::OtherSideView(index)); });
+    row->addWidget(m_otherViewBox);
+    auto *takeOther = new QPushButton(QStringLiteral("Copia altro lato"), bar);
+    takeOther->setObjectName(QStringLiteral("copyOtherSideButton"));
+    takeOther->setFixedHeight(30);
+    takeOther->setVisible(false);
+    connect(takeOther, &QPushButton::clicked, this, &MapWindow::copyOtherSideValues);
+    row->addWidget(takeOther);
     return bar;
 }
 
@@ -753,6 +791,12 @@ void MapWindow::refreshTable()
             else
                 text = MapCellAppearance::percentText(m_z.toPhysical(m_currentValues.at(i)),
                                                       m_z.toPhysical(m_originalValues.at(i)));
+            if (m_otherView != MapCellAppearance::OtherSideView::None && i < m_otherValues.size())
+                text += u' '
+                        + MapCellAppearance::otherSideText(m_otherView,
+                                                           m_z.toPhysical(source.at(i)),
+                                                           m_z.toPhysical(m_otherValues.at(i)),
+                                                           m_z.decimals);
             item->setText(text);
             const double hue
                 = m_colorMode ? MapCellAppearance::heatHue(source.at(i), minimum, maximum) : -1.0;
@@ -954,7 +998,171 @@ void MapWindow::showTableContextMenu(const QPoint &position)
     menu.addAction(QStringLiteral("-1"), this, [this] { stepSelection(-1); });
     menu.addSeparator();
     menu.addAction(QStringLiteral("Valore originale"), this, &MapWindow::restoreOriginalSelection);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Copia\tCtrl+C"), this, [this] { copySelection(false); });
+    menu.addAction(QStringLiteral("Copia con assi\tCtrl+Shift+C"), this,
+                   [this] { copySelection(true); });
+    menu.addAction(QStringLiteral("Incolla\tCtrl+V"), this, &MapWindow::pasteFromClipboard);
     menu.exec(m_table->viewport()->mapToGlobal(position));
+}
+
+void MapWindow::setOtherSide(const QList<double> &rawValues, const QString &name)
+{
+    m_otherValues = rawValues.size() == m_currentValues.size() ? rawValues : QList<double>();
+    m_otherName = name;
+    const bool shown = !m_otherValues.isEmpty();
+    m_otherViewBox->setVisible(shown);
+    m_otherViewBox->setToolTip(QStringLiteral("Confronto con %1").arg(name));
+    if (auto *button = findChild<QPushButton *>(QStringLiteral("copyOtherSideButton"))) {
+        button->setVisible(shown);
+        button->setToolTip(
+            QStringLiteral("Scrive nella selezione (o in tutta la mappa) i valori di %1").arg(name));
+    }
+    if (!shown)
+        setOtherSideView(MapCellAppearance::OtherSideView::None);
+    refreshTable();
+}
+
+void MapWindow::setOtherSideView(MapCellAppearance::OtherSideView view)
+{
+    m_otherView = m_otherValues.isEmpty() ? MapCellAppearance::OtherSideView::None : view;
+    const bool blocked = m_otherViewBox->blockSignals(true);
+    m_otherViewBox->setCurrentIndex(int(m_otherView));
+    m_otherViewBox->blockSignals(blocked);
+    refreshTable();
+    m_table->resizeColumnsToContents();
+}
+
+void MapWindow::copyOtherSideValues()
+{
+    if (m_otherValues.isEmpty())
+        return;
+    syncWithImage();
+    QList<qint64> indices = selectedIndices();
+    if (indices.isEmpty())
+        for (qint64 i = 0; i < m_currentValues.size(); ++i)
+            indices.append(i);
+    for (qint64 i : indices)
+        m_currentValues[i] = m_otherValues.at(i);
+    refreshTable();
+    repaintPlots();
+    emitBlock(indices);
+}
+
+QString MapWindow::selectionText(bool withAxes) const
+{
+    const QModelIndexList selected = m_table->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return {};
+    int top = INT_MAX, left = INT_MAX, bottom = -1, right = -1;
+    for (const QModelIndex &index : selected) {
+        top = qMin(top, index.row());
+        left = qMin(left, index.column());
+        bottom = qMax(bottom, index.row());
+        right = qMax(right, index.column());
+    }
+    const QList<double> &source = m_showOriginal ? m_originalValues : m_currentValues;
+    const auto headerText = [](const QTableWidgetItem *item) {
+        return item ? item->text() : QString();
+    };
+    QList<QStringList> rows;
+    QStringList xTexts, yTexts;
+    for (int c = left; c <= right; ++c)
+        xTexts.append(headerText(m_table->horizontalHeaderItem(c)));
+    for (int r = top; r <= bottom; ++r) {
+        QStringList cells;
+        for (int c = left; c <= right; ++c) {
+            const qint64 i = m_layout.index(r, c);
+            cells.append(i >= 0 && i < source.size() ? m_z.rawText(source.at(i)) : QString());
+        }
+        rows.append(cells);
+        yTexts.append(headerText(m_table->verticalHeaderItem(r)));
+    }
+    return withAxes ? MapCellText::format(rows, xTexts, yTexts) : MapCellText::format(rows);
+}
+
+void MapWindow::copySelection(bool withAxes)
+{
+    const QString text = selectionText(withAxes);
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void MapWindow::pasteFromClipboard()
+{
+    pasteText(QApplication::clipboard()->text());
+}
+
+bool MapWindow::pasteText(const QString &text)
+{
+    const auto refuse = [this](const QString &error) {
+        QMessageBox::warning(this, QStringLiteral("Incolla"), error);
+        return false;
+    };
+    if (!m_hasDefinition || m_currentValues.isEmpty())
+        return refuse(QStringLiteral("Incolla: la mappa non ha valori."));
+    syncWithImage();
+    const qint64 cells = qint64(m_layout.rows()) * m_layout.columns();
+    const MapCellText::Grid grid
+        = MapCellText::parse(text, int(qMin<qint64>(cells, std::numeric_limits<int>::max())));
+    if (!grid.error.isEmpty())
+        return refuse(grid.error);
+    const QModelIndexList selected = m_table->selectionModel()->selectedIndexes();
+    QModelIndex current = m_table->currentIndex();
+    if (!current.isValid() && !selected.isEmpty())
+        current = selected.first();
+    int top = current.isValid() ? current.row() : 0;
+    int left = current.isValid() ? current.column() : 0;
+    int bottom = top, right = left;
+    if (selected.size() > 1) {
+        top = left = INT_MAX;
+        bottom = right = -1;
+        for (const QModelIndex &index : selected) {
+            top = qMin(top, index.row());
+            left = qMin(left, index.column());
+            bottom = qMax(bottom, index.row());
+            right = qMax(right, index.column());
+        }
+    }
+    const MapCellText::Placement place
+        = MapCellText::place(grid, m_layout.rows(), m_layout.columns(), top, left,
+                             bottom - top + 1, right - left + 1, int(selected.size()));
+    if (!place.error.isEmpty())
+        return refuse(place.error);
+    QList<qint64> indices;
+    QList<double> raws;
+    for (int r = 0; r < place.rows; ++r) {
+        for (int c = 0; c < place.columns; ++c) {
+            const double physical = place.repeat ? grid.rows.at(0).at(0) : grid.rows.at(r).at(c);
+            double raw = 0.0;
+            if (!MapCellText::pastedRaw(physical, m_z, m_zType, &raw))
+                return refuse(QStringLiteral("Incolla: il valore %1 non entra nel tipo della "
+                                             "mappa (%2).")
+                                  .arg(QLocale(QLocale::Italian).toString(physical),
+                                       valueTypeLabel(m_zType.organisation,
+                                                      m_zType.littleEndian, m_zType.kind)));
+            const qint64 i = m_layout.index(place.row + r, place.column + c);
+            if (i < 0 || i >= m_currentValues.size())
+                return refuse(QStringLiteral("Incolla: la cella %1, %2 non ha valore.")
+                                  .arg(place.row + r + 1)
+                                  .arg(place.column + c + 1));
+            indices.append(i);
+            raws.append(raw);
+        }
+    }
+    for (qsizetype k = 0; k < indices.size(); ++k)
+        m_currentValues[indices.at(k)] = raws.at(k);
+    // What was pasted stays selected, so that it can be seen and edited further.
+    const QModelIndex first = m_table->model()->index(place.row, place.column);
+    m_table->selectionModel()->select(
+        QItemSelection(first, m_table->model()->index(place.row + place.rows - 1,
+                                                      place.column + place.columns - 1)),
+        QItemSelectionModel::ClearAndSelect);
+    m_table->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    refreshTable();
+    repaintPlots();
+    emitBlock(indices);
+    return true;
 }
 
 void MapWindow::rememberWrite(int offset, const QByteArray &bytes)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mapeditor/mapcellappearance.h"
+
 #include "mapeditor/mapcelllayout.h"
 #include "mapeditor/mapproperties.h"
 #include "mapeditor/mapvaluescaling.h"
@@ -20,6 +22,7 @@ class QDialog;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
+class QComboBox;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -92,6 +95,25 @@ public:
     void applyPercentChange(double percent);
     void stepSelection(int delta);
     void restoreOriginalSelection();
+
+    // The selected block (its bounding rectangle) as tab-separated text of the physical values
+    // shown, with the axes' texts as first line and first column when withAxes; empty when
+    // nothing is selected.
+    QString selectionText(bool withAxes) const;
+    void copySelection(bool withAxes);
+    // Pastes such text into the selection or at the current cell as one write; false, after
+    // telling the user, when it does not parse, does not fit or holds a value the map's type
+    // cannot store (nothing is changed then).
+    bool pasteText(const QString &text);
+    void pasteFromClipboard();
+
+    // The same map in the other image of a comparison (raw values in storage order, named
+    // name): the window can show it beside its own values and take its values over.
+    void setOtherSide(const QList<double> &rawValues, const QString &name);
+    void setOtherSideView(MapCellAppearance::OtherSideView view);
+    MapCellAppearance::OtherSideView otherSideView() const { return m_otherView; }
+    // Writes the other side's values into the selection (every cell when none) as one write.
+    void copyOtherSideValues();
 
     // The questions around them.
     void editCurrentCell();
@@ -223,6 +245,10 @@ private:
     QList<double> m_originalValues;
     QByteArray m_firmwareBytes;
     ValueType m_zType;
+    QList<double> m_otherValues;
+    QString m_otherName;
+    MapCellAppearance::OtherSideView m_otherView = MapCellAppearance::OtherSideView::None;
+    QComboBox *m_otherViewBox = nullptr;
     ValueType m_xType;
     ValueType m_yType;
     ValueType m_committedZType;

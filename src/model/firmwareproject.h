@@ -42,6 +42,10 @@ struct FirmwareProject : ProjectTexts
 
     // The reference for original values, percent and change colours; never edited.
     QByteArray originalBytes;
+    // The other side of the last comparison (the ORI of a dropped MOD, a version compared
+    // with): the map list marks the maps that differ from it. Empty when none ran.
+    QByteArray comparisonBytes;
+    QString comparisonName;
     bool modified = false;
     bool hasBeenSaved = false;
 

@@ -124,9 +124,21 @@ QJsonObject mapComparisonJson(const MapComparison &c)
                          {QStringLiteral("ranges"), ranges}}}};
 }
 
-QString mapComparisonText(const MapComparison &c, const QList<MapDefinition> &maps, int maxLines)
+QString mapChangeText(const MapChange &m, int decimals)
 {
     const QLocale italian(QLocale::Italian);
+    QString text = QStringLiteral("%1 celle su %2, max %3 (%4%)")
+                       .arg(m.changedCells)
+                       .arg(m.cells)
+                       .arg(italian.toString(m.maxAbsoluteChange, 'f', qBound(0, decimals, 6)),
+                            italian.toString(m.maxPercentChange, 'f', 1));
+    if (m.axesChanged)
+        text += QStringLiteral(", assi modificati");
+    return text;
+}
+
+QString mapComparisonText(const MapComparison &c, const QList<MapDefinition> &maps, int maxLines)
+{
     QString text = QStringLiteral("Mappe modificate: %1").arg(c.changedMaps.size());
     int shown = 0;
     for (const MapChange &m : c.changedMaps) {
@@ -137,14 +149,7 @@ QString mapComparisonText(const MapComparison &c, const QList<MapDefinition> &ma
         const int decimals = m.mapIndex >= 0 && m.mapIndex < maps.size()
                                  ? qBound(0, maps.at(m.mapIndex).decimals, 6)
                                  : 2;
-        text += QStringLiteral("\n  %1: %2 celle su %3, max %4 (%5%)")
-                    .arg(m.name)
-                    .arg(m.changedCells)
-                    .arg(m.cells)
-                    .arg(italian.toString(m.maxAbsoluteChange, 'f', decimals),
-                         italian.toString(m.maxPercentChange, 'f', 1));
-        if (m.axesChanged)
-            text += QStringLiteral(", assi modificati");
+        text += QStringLiteral("\n  %1: %2").arg(m.name, mapChangeText(m, decimals));
     }
     text += QStringLiteral("\nByte modificati fuori dalle mappe: %1 in %2 blocchi")
                 .arg(c.outsideBytes)

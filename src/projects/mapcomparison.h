@@ -45,6 +45,9 @@ MapComparison compareMaps(const QList<MapDefinition> &maps, const uint8_t *ori,
 // "axesChanged"}] and "outsideMaps": {"bytes", "blocks", "ranges": [{"start", "end"}]}.
 QJsonObject mapComparisonJson(const MapComparison &comparison);
 
+// "12 celle su 256, max 3,5 (12,0%)", with ", assi modificati" when an axis changed.
+QString mapChangeText(const MapChange &change, int decimals);
+
 // The lines a comparison report adds about maps, in Italian, at most maxLines map lines.
 QString mapComparisonText(const MapComparison &comparison, const QList<MapDefinition> &maps,
                           int maxLines = 40);

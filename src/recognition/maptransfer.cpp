@@ -1,6 +1,12 @@
 #include "recognition/maptransfer.h"
 
+#include "importers/definitionfile.h"
+#include "model/firmware.h"
+#include "projects/projectstore.h"
 #include "recognition/imagealignment.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -168,6 +174,135 @@ QString transferStatusText(TransferredMap::Status status)
     default:
         return QStringLiteral("non trovata");
     }
+}
+
+QString transferReportText(const TransferResult &result)
+{
+    if (!result.error.isEmpty())
+        return result.error;
+    QString text = QStringLiteral("Mappe scritte: %1 di %2")
+                       .arg(result.writtenCount())
+                       .arg(result.maps.size());
+    for (const TransferredMap &m : result.maps) {
+        text += QStringLiteral("\n%1: %2").arg(m.name, transferStatusText(m.status));
+        if (m.written())
+            text += QStringLiteral(" (0x%1 -> 0x%2, %3 celle)")
+                        .arg(QString::number(m.referenceAddress, 16).toUpper(),
+                             QString::number(m.targetAddress, 16).toUpper())
+                        .arg(m.cells);
+        if (!m.evidence.isEmpty())
+            text += QStringLiteral(" - ") + m.evidence;
+    }
+    text += QStringLiteral("\nModifiche fuori dalle mappe non trasferite: %1 byte in %2 blocchi")
+                .arg(result.outsideBytes)
+                .arg(result.outsideBlocks);
+    for (int k = 0; k < result.outsideRanges.size() && k < 10; ++k)
+        text += QStringLiteral("\n  0x%1-0x%2")
+                    .arg(QString::number(result.outsideRanges.at(k).start, 16).toUpper(),
+                         QString::number(result.outsideRanges.at(k).end, 16).toUpper());
+    return text;
+}
+
+QList<MapDefinition> transferredMapsToAdd(const QList<MapDefinition> &existing,
+                                          const TransferResult &result)
+{
+    QList<MapDefinition> added;
+    const auto known = [&](const MapDefinition &map) {
+        const auto same = [&map](const MapDefinition &other) {
+            return other.mapOffset == map.mapOffset && other.rows == map.rows
+                   && other.columns == map.columns;
+        };
+        return std::any_of(existing.cbegin(), existing.cend(), same)
+               || std::any_of(added.cbegin(), added.cend(), same);
+    };
+    for (const TransferredMap &m : result.maps)
+        if (m.written() && !known(m.targetMap))
+            added.append(m.targetMap);
+    return added;
+}
+
+ByteRange changedSpan(const QByteArray &before, const QByteArray &after)
+{
+    if (before.size() != after.size())
+        return {};
+    qsizetype first = 0;
+    while (first < before.size() && before.at(first) == after.at(first))
+        ++first;
+    if (first == before.size())
+        return {};
+    qsizetype last = before.size() - 1;
+    while (before.at(last) == after.at(last))
+        --last;
+    return {first, last};
+}
+
+namespace {
+
+QByteArray readWhole(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Impossibile leggere %1.").arg(QFileInfo(path).fileName());
+        return {};
+    }
+    return file.readAll();
+}
+
+QByteArray firmwareBytes(const OpenedVersion &opened)
+{
+    if (!opened.firmware)
+        return {};
+    const std::vector<uint8_t> &data = opened.firmware->data();
+    return QByteArray(reinterpret_cast<const char *>(data.data()), qsizetype(data.size()));
+}
+
+} // namespace
+
+TransferReference readTransferReference(const QString &originalPath, const QString &modifiedPath,
+                                        const QString &definitionPath)
+{
+    TransferReference reference;
+    reference.original = readWhole(originalPath, &reference.error);
+    if (reference.error.isEmpty())
+        reference.modified = readWhole(modifiedPath, &reference.error);
+    if (!reference.error.isEmpty())
+        return reference;
+    const DefinitionFileResult definitions
+        = readDefinitionFile(definitionPath, reference.original);
+    if (definitions.maps.isEmpty())
+        reference.error = definitions.error.isEmpty()
+                              ? QStringLiteral("Il file di definizione non contiene mappe.")
+                              : definitions.error;
+    reference.maps = definitions.maps;
+    return reference;
+}
+
+TransferReference readProjectReference(const QString &projectFolder, const QString &originalFolder,
+                                       const QString &modifiedFolder)
+{
+    TransferReference reference;
+    const auto open = [&](const QString &folder) {
+        for (const VersionEntry &version : ProjectStore::listVersions(projectFolder))
+            if (version.folder == folder)
+                return ProjectStore::openVersion(projectFolder, version);
+        OpenedVersion missing;
+        missing.error = QStringLiteral("Versione non trovata nel progetto.");
+        return missing;
+    };
+    const OpenedVersion original = open(originalFolder);
+    const OpenedVersion modified = open(modifiedFolder);
+    for (const OpenedVersion *opened : {&original, &modified})
+        if (!opened->error.isEmpty()) {
+            reference.error = opened->error;
+            return reference;
+        }
+    reference.original = firmwareBytes(original);
+    reference.modified = firmwareBytes(modified);
+    reference.maps = !modified.maps.isEmpty() ? modified.maps : original.maps;
+    if (reference.maps.isEmpty())
+        reference.error = QStringLiteral("Le versioni scelte non hanno mappe: importa prima una "
+                                         "definizione nel progetto.");
+    return reference;
 }
 
 double transferredValue(TransferMode mode, double before, double after, double current)

@@ -51,6 +51,36 @@ TransferResult transferChanges(const QByteArray &referenceOriginal,
                                const QList<MapDefinition> &referenceMaps,
                                const QByteArray &target, TransferMode mode);
 
+// The report of a transfer, in Italian: every map with its status and place, and the changes
+// outside maps that were not carried.
+QString transferReportText(const TransferResult &result);
+
+// The maps written by a transfer that the target's list lacks (none of its maps lies at the
+// same address with the same size), to be added to it.
+QList<MapDefinition> transferredMapsToAdd(const QList<MapDefinition> &existing,
+                                          const TransferResult &result);
+
+// The bytes from the first to the last that differ between two images of one size; an
+// invalid range when none differ (or the sizes differ).
+ByteRange changedSpan(const QByteArray &before, const QByteArray &after);
+
+// A reference pair ready for transferChanges: an original, its modified version and the maps
+// that describe them. error (Italian) set when it could not be read.
+struct TransferReference
+{
+    QByteArray original;
+    QByteArray modified;
+    QList<MapDefinition> maps;
+    QString error;
+};
+// Two images and a definition file (map pack, XDF or A2L / DAMOS) read for the original.
+TransferReference readTransferReference(const QString &originalPath, const QString &modifiedPath,
+                                        const QString &definitionPath);
+// Two versions of a saved project: the maps of the modified one (of the original when it has
+// none).
+TransferReference readProjectReference(const QString &projectFolder, const QString &originalFolder,
+                                       const QString &modifiedFolder);
+
 // The new physical value of one target cell: before is the reference's original value, after
 // its modified one, current the target's own.
 double transferredValue(TransferMode mode, double before, double after, double current);

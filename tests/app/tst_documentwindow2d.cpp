@@ -1,14 +1,22 @@
 #include "app/documentwindow.h"
 #include "app/mainwindow.h"
 #include "app/orimodcomparison.h"
+#include "app/transferdialog.h"
 #include "app/zoomspinbox.h"
 #include "hex/hex2dview.h"
 #include "hex/hexmodel.h"
 #include "hex/hexviewer.h"
 #include "mapeditor/mapwindow.h"
+#include "importers/mapfilter.h"
+#include "importers/xdfwriter.h"
 #include "model/firmwareproject.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -340,6 +348,139 @@ private slots:
         // The ORI document is left as it was.
         QCOMPARE(record->firmware->byteAt(0x3000), 0xA5);
         QCOMPARE(record->originalBytes, ori);
+    }
+
+    // With maps, the second report lists the changed maps and the bytes outside them; the MOD
+    // takes the ORI's maps, marks the changed one, and the filter can keep only marked maps.
+    void comparisonMarksChangedMaps()
+    {
+        const QByteArray ori = pattern(0x1000);
+        QByteArray mod = ori;
+        mod[0x102] = char(~mod[0x102]);
+        mod[0x800] = char(~mod[0x800]);
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(ori, QStringLiteral("ori.bin")),
+            {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
+        QString second;
+        OriModComparison::Prompts prompts;
+        prompts.showReport = [&](const CompareReport &r, bool isSecond) {
+            if (isSecond)
+                second = r.text;
+            return true;
+        };
+        main.oriModComparison()->setPrompts(prompts);
+        emit main.documentWindowOf(record)->hex2DView()->firmwareDropRequested(
+            m_dir.write(QStringLiteral("mod.bin"), mod));
+        QVERIFY2(second.contains(QStringLiteral("Mappe modificate: 1\n  Iniezione: 1 celle su 8"))
+                     && second.contains(
+                         QStringLiteral("fuori dalle mappe: 1 in 1 blocchi\n  0x800–0x800")),
+                 qPrintable(second));
+        FirmwareProject *modRecord = main.documents().last();
+        QCOMPARE(modRecord->maps, record->maps);
+        QTreeWidgetItem *maps = main.mapsItemOf(modRecord);
+        QVERIFY(maps->child(0)->data(0, MapChangedRole).toBool());
+        QVERIFY(!maps->child(1)->data(0, MapChangedRole).toBool());
+        QVERIFY(!main.mapsItemOf(record)->child(0)->data(0, MapChangedRole).toBool());
+        auto *legend = main.findChild<QLabel *>(QStringLiteral("changedMapsLegend"));
+        QVERIFY(legend && !legend->isHidden() && legend->text().contains("ORI (ori.bin)"));
+
+        main.findChild<QToolButton *>(QStringLiteral("mapFilterButton"))->click();
+        auto *onlyChanged = main.findChild<QCheckBox *>(QStringLiteral("filterChangedOnlyCheck"));
+        QVERIFY(onlyChanged);
+        onlyChanged->setChecked(true);
+        QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
+        // An edit that brings the map back to the ORI takes its mark away.
+        QVERIFY(main.documentWindowOf(modRecord)->writeBytes(0x102, ori.mid(0x102, 1)));
+        QTRY_VERIFY(!maps->child(0)->data(0, MapChangedRole).toBool());
+        QVERIFY(maps->child(0)->icon(0).isNull());
+        // The legend goes with the last document that has marks (closed without saving).
+        modRecord->modified = false;
+        modRecord->subWindow->close();
+        QTRY_VERIFY(legend->isHidden());
+    }
+
+    // "Confronta con...": the open document against another image of its size.
+    void compareWith()
+    {
+        const QByteArray ori = pattern(0x1000);
+        QByteArray other = ori;
+        other[0x201] = char(~other[0x201]);
+        MainWindow main;
+        FirmwareProject *record = main.createDocumentFromFirmware(
+            firmwareOf(ori, QStringLiteral("a.bin")),
+            {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
+        QString error;
+        QVERIFY(main.compareWith(record, other.left(10), QStringLiteral("b.bin"), &error).isEmpty());
+        QVERIFY(error.contains("dimensioni differenti"));
+        QVERIFY(record->comparisonBytes.isEmpty());
+        const QString report = main.compareWith(record, other, QStringLiteral("b.bin"), &error);
+        QVERIFY2(report.contains("Mappe modificate: 1\n  Turbo: 1 celle su 8"), qPrintable(report));
+        QTreeWidgetItem *maps = main.mapsItemOf(record);
+        QVERIFY(!maps->child(0)->data(0, MapChangedRole).toBool());
+        QVERIFY(maps->child(1)->data(0, MapChangedRole).toBool());
+        QVERIFY(main.action("compareWithAction"));
+    }
+
+    // "Trasferisci modifiche...": a reference pair of files with an XDF, computed off the GUI
+    // thread; "Applica" writes one undoable edit, adds the map the document lacked and marks it
+    // modified. An image of another unit is refused with the transfer's message.
+    void transferChanges()
+    {
+        QByteArray ori(0x8000, 0);
+        for (int i = 0; i < ori.size(); ++i)
+            ori[i] = char((i * 2654435761u) >> 13);
+        MapDefinition map = mapAt(0x4000, QStringLiteral("Coppia"));
+        map.xAxisSource = 0;
+        map.yAxisSource = 0;
+        for (int k = 0; k < 16; ++k)
+            ori[0x4000 + k] = char(10 + k);
+        QByteArray mod = ori;
+        mod[0x4003] = char(50);
+        QByteArray target = ori;
+        target.insert(0x2000, QByteArray(0x40, 'x'));
+        target.chop(0x40);
+        QString error;
+        QVERIFY(XdfWriter::writeFile(m_dir.filePath(QStringLiteral("ref.xdf")), {map},
+                                     QStringLiteral("ref"), ori.size(), &error));
+        MainWindow main;
+        QVERIFY(!main.createTransferDialog());
+        FirmwareProject *record
+            = main.createDocumentFromFirmware(firmwareOf(target, QStringLiteral("t.bin")), {});
+        const auto run = [&](const QByteArray &reference) {
+            std::unique_ptr<TransferDialog> dialog(main.createTransferDialog());
+            dialog->findChild<QRadioButton *>(QStringLiteral("transferFromFiles"))->setChecked(true);
+            dialog->findChild<QLineEdit *>(QStringLiteral("transferOriginalPath"))
+                ->setText(m_dir.write(QStringLiteral("ori.bin"), reference));
+            dialog->findChild<QLineEdit *>(QStringLiteral("transferModifiedPath"))
+                ->setText(m_dir.write(QStringLiteral("mod.bin"), mod));
+            dialog->findChild<QLineEdit *>(QStringLiteral("transferDefinitionPath"))
+                ->setText(m_dir.filePath(QStringLiteral("ref.xdf")));
+            QSignalSpy finished(dialog.get(), &TransferDialog::transferFinished);
+            dialog->findChild<QPushButton *>(QStringLiteral("transferRunButton"))->click();
+            QVERIFY(finished.wait(10000));
+            QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("transferApplyButton"))
+                         ->isEnabled(),
+                     dialog->result().writtenCount() > 0);
+            QVERIFY(main.applyTransfer(record, dialog->result())
+                    == (dialog->result().writtenCount() > 0));
+        };
+        run(ori);
+        QCOMPARE(record->firmware->byteAt(0x4043), 50);
+        QVERIFY(record->modified);
+        QCOMPARE(record->maps.size(), 1);
+        QCOMPARE(record->maps.first().mapOffset, 0x4040);
+        HexModel *model = main.documentWindowOf(record)->hexViewer()->model();
+        model->undo();
+        QCOMPARE(record->firmware->byteAt(0x4043), 13);
+
+        QByteArray stranger(ori.size(), 0);
+        for (int i = 0; i < stranger.size(); ++i)
+            stranger[i] = char((i * 40503u) >> 7);
+        mod = stranger;
+        mod[0x4003] = char(50);
+        run(stranger);
+        QCOMPARE(record->firmware->byteAt(0x4043), 13);
     }
 
     void comparisonRefusals()

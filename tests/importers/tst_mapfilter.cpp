@@ -23,6 +23,11 @@ private slots:
         QTest::newRow("compu method") << MapFilter{{}, {}, {}, "cm_press"} << true;
         QTest::newRow("all must hold") << MapFilter{"Rail", "pressione", "bar", "CM_X"} << false;
         QTest::newRow("all hold") << MapFilter{"Rail", "pressione", "bar", "CM_PRESS"} << true;
+        QTest::newRow("changed only, unchanged map")
+            << MapFilter{{}, {}, {}, {}, true} << false;
+        QTest::newRow("changed only, changed map") << MapFilter{{}, {}, {}, {}, true} << true;
+        QTest::newRow("changed only, texts still apply")
+            << MapFilter{"Boost", {}, {}, {}, true} << false;
     }
 
     void matches()
@@ -33,7 +38,10 @@ private slots:
         map.description = QStringLiteral("Pressione rail obiettivo");
         map.unit = QStringLiteral("bar");
         map.compuMethod = QStringLiteral("CM_PRESS_01");
-        QTEST(filter.matches(map), "expected");
+        QTEST(filter.matches(map, !QByteArray(QTest::currentDataTag()).contains("unchanged")),
+              "expected");
+        // An unchanged map fails only a filter that asks for changed maps.
+        QCOMPARE(filter.matches(map, false), filter.matches(map) && !filter.changedOnly);
     }
 
     // Blank texts filter nothing; any one field with text makes a filter.

@@ -53,6 +53,74 @@ private slots:
         QVERIFY(withAxes.startsWith(QStringLiteral("\t800\t1600\n10\t1,5")));
         QCOMPARE(MapCellText::parse(withAxes, 4).rows, expected);
     }
+
+    // A 4 x 6 map; the grid is 2 x 3 unless the row says 1 x 1.
+    void place_data()
+    {
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<QList<int>>("at");       // top, left, selection rows, columns, cells
+        QTest::addColumn<QList<int>>("expected"); // row, column, rows, columns, repeat
+        QTest::addColumn<QString>("error");
+        QTest::newRow("current cell, fits to the last column")
+            << false << QList<int>{2, 3, 1, 1, 1} << QList<int>{2, 3, 2, 3, 0} << "";
+        QTest::newRow("current cell, one column over")
+            << false << QList<int>{2, 4, 1, 1, 1} << QList<int>{-1, -1, 2, 3, 0} << "entrano";
+        QTest::newRow("current cell, one row over")
+            << false << QList<int>{3, 0, 1, 1, 1} << QList<int>{-1, -1, 2, 3, 0} << "entrano";
+        QTest::newRow("selection of the grid's size")
+            << false << QList<int>{1, 1, 2, 3, 6} << QList<int>{1, 1, 2, 3, 0} << "";
+        QTest::newRow("selection of another size")
+            << false << QList<int>{0, 0, 3, 2, 6} << QList<int>{-1, -1, 2, 3, 0} << "3 x 2";
+        QTest::newRow("selection with a hole")
+            << false << QList<int>{0, 0, 2, 3, 5} << QList<int>{-1, -1, 2, 3, 0} << "rettangolo";
+        QTest::newRow("one value fills the selection")
+            << true << QList<int>{0, 0, 4, 6, 24} << QList<int>{0, 0, 4, 6, 1} << "";
+    }
+
+    void place()
+    {
+        QFETCH(bool, single);
+        QFETCH(QList<int>, at);
+        QFETCH(QList<int>, expected);
+        QFETCH(QString, error);
+        MapCellText::Grid grid;
+        grid.rows = single ? Rows{{1}} : Rows{{1, 2, 3}, {4, 5, 6}};
+        const MapCellText::Placement p
+            = MapCellText::place(grid, 4, 6, at[0], at[1], at[2], at[3], at[4]);
+        QCOMPARE((QList<int>{p.row, p.column, p.rows, p.columns, p.repeat}), expected);
+        QVERIFY2(error.isEmpty() ? p.error.isEmpty() : p.error.contains(error),
+                 qPrintable(p.error));
+    }
+
+    void pastedRaw_data()
+    {
+        QTest::addColumn<int>("organisation");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<double>("physical"); // factor 0.5, offset -10
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<double>("raw");
+        QTest::newRow("8-bit, top of the range") << 0 << 0 << 117.5 << true << 255.0;
+        QTest::newRow("8-bit, one step over") << 0 << 0 << 118.0 << false << 0.0;
+        QTest::newRow("8-bit, rounds half away") << 0 << 0 << -9.75 << true << 1.0;
+        QTest::newRow("8-bit, below zero") << 0 << 0 << -10.5 << false << 0.0;
+        QTest::newRow("signed 16-bit, bottom") << 1 << 1 << -16394.0 << true << -32768.0;
+        QTest::newRow("signed 16-bit, under") << 1 << 1 << -16394.5 << false << 0.0;
+        QTest::newRow("float keeps the fraction") << 3 << 2 << -9.875 << true << 0.25;
+    }
+
+    void pastedRaw()
+    {
+        QFETCH(int, organisation);
+        QFETCH(int, kind);
+        QFETCH(double, physical);
+        MapValueScaling scaling;
+        scaling.factor = 0.5;
+        scaling.offset = -10.0;
+        double raw = 0.0;
+        QTEST(MapCellText::pastedRaw(physical, scaling, ValueType{organisation, true, kind}, &raw),
+              "accepted");
+        QTEST(raw, "raw");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMapCellText)

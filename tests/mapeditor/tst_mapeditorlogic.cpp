@@ -126,6 +126,29 @@ private slots:
         QTEST(MapCellAppearance::percentText(current, original), "text");
     }
 
+    void otherSideTexts_data()
+    {
+        QTest::addColumn<int>("view");
+        QTest::addColumn<double>("own");
+        QTest::addColumn<double>("other");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << int(MapCellAppearance::OtherSideView::None) << 2.0 << 1.0 << "";
+        QTest::newRow("equal") << int(MapCellAppearance::OtherSideView::Difference) << 1.5 << 1.5 << "[=]";
+        QTest::newRow("other value") << int(MapCellAppearance::OtherSideView::Values) << 2.0 << 1.25 << "[1.3]";
+        QTest::newRow("rise") << int(MapCellAppearance::OtherSideView::Difference) << 2.0 << 1.25 << "[+0.8]";
+        QTest::newRow("fall") << int(MapCellAppearance::OtherSideView::Difference) << 1.0 << 1.5 << "[-0.5]";
+        QTest::newRow("percent rise") << int(MapCellAppearance::OtherSideView::Percent) << 110.0 << 100.0 << "[+10.0%]";
+        QTest::newRow("percent fall") << int(MapCellAppearance::OtherSideView::Percent) << 90.0 << 100.0 << "[-10.0%]";
+        QTest::newRow("percent of zero") << int(MapCellAppearance::OtherSideView::Percent) << 5.0 << 0.0 << "[--]";
+    }
+    void otherSideTexts()
+    {
+        QFETCH(int, view);
+        QFETCH(double, own);
+        QFETCH(double, other);
+        QTEST(MapCellAppearance::otherSideText(MapCellAppearance::OtherSideView(view), own, other, 1), "text");
+    }
+
     void heatColours_data()
     {
         QTest::addColumn<int>("raw");

@@ -3,7 +3,10 @@
 #include "mapeditor/mappropertiesdialog.h"
 #include "mapeditor/mapwindow.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
@@ -16,6 +19,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include "messageboxcloser.h"
 
 namespace {
 
@@ -178,6 +183,60 @@ private slots:
         w->stepSelection(-1);
         QCOMPARE(blocks.count(), 4);
         QCOMPARE(blocks.last().at(1).toByteArray().toHex(), QByteArray("3e01"));
+    }
+
+    // Copy with and without axes, a paste at the current cell as one block, and refusals that
+    // change nothing.
+    void cellsAsText()
+    {
+        MapDefinition d = definition(2, 3, 0x40);
+        d.factor = 0.5;
+        d.decimals = 1;
+        d.zElementSize = 2;
+        auto w = windowFor(d, wordImage(0x100)); // 144.0, 144.5, 145.0 / 145.5, 146.0, 146.5
+        QSignalSpy blocks(w.get(), &MapWindow::mapBlockChanged);
+        select(*w, {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)});
+        w->findChild<QAction *>("mapCopyAction")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), "144.0\t144.5\n145.5\t146.0\n");
+        w->findChild<QAction *>("mapCopyWithAxesAction")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), "\t1\t2\n1\t144.0\t144.5\n2\t145.5\t146.0\n");
+
+        w->selectCell(0, 1, Qt::NoModifier);
+        w->findChild<QAction *>("mapPasteAction")->trigger();
+        QCOMPARE(blocks.count(), 1);
+        QCOMPARE(w->currentValues(), (QList<double>{288, 288, 289, 291, 291, 292}));
+        QCOMPARE(w->table()->selectedItems().size(), 4);
+
+        const QList<double> before = w->currentValues();
+        for (const QString &refused : {QStringLiteral("1\t2\t3"), QStringLiteral("40000"),
+                                       QStringLiteral("1\tx")}) {
+            MessageBoxCloser closer;
+            w->selectCell(1, 1, Qt::NoModifier);
+            QVERIFY(!w->pasteText(refused));
+            QVERIFY(closer.shown());
+        }
+        QCOMPARE(w->currentValues(), before);
+        QCOMPARE(blocks.count(), 1);
+    }
+
+    // The other side of a comparison beside the values, and taken over as one write.
+    void otherSide()
+    {
+        auto w = windowFor(definition(1, 3, 0), wordImage(3)); // 256, 257, 258
+        QSignalSpy blocks(w.get(), &MapWindow::mapBlockChanged);
+        auto *box = w->findChild<QComboBox *>("otherSideViewBox");
+        QVERIFY(box && box->isHidden());
+        w->setOtherSide({256, 200, 300}, QStringLiteral("ORI"));
+        QVERIFY(!box->isHidden());
+        box->setCurrentIndex(int(MapCellAppearance::OtherSideView::Difference));
+        QCOMPARE(w->table()->item(0, 0)->text(), "256 [=]");
+        QCOMPARE(w->table()->item(0, 1)->text(), "257 [+57]");
+        QCOMPARE(w->table()->item(0, 2)->text(), "258 [-42]");
+        w->table()->clearSelection();
+        w->findChild<QPushButton *>("copyOtherSideButton")->click();
+        QCOMPARE(blocks.count(), 1);
+        QCOMPARE(w->currentValues(), (QList<double>{256, 200, 300}));
+        QCOMPARE(w->table()->item(0, 2)->text(), "300 [=]");
     }
 
     // A 4-byte element takes the edit whole; a 1-byte element never takes more than 255;

@@ -176,6 +176,37 @@ private slots:
         QCOMPARE(r.image.mid(0x9000), p.target.mid(0x9000));
     }
 
+    // What the dialog applies: the span of the changes, the maps the target lacks, the report.
+    void applyingAResult()
+    {
+        const Pair p;
+        const TransferResult r = transferChanges(p.ori, p.mod, p.maps, p.target, TransferMode::Values);
+        const ByteRange span = changedSpan(p.target, r.image);
+        QCOMPARE(span, (ByteRange{0x4008, 0x9308}));
+        QCOMPARE(changedSpan(p.target, p.target), ByteRange{});
+        QCOMPARE(changedSpan(p.target, p.target.left(10)), ByteRange{});
+        QByteArray edge = p.target;
+        edge[0] = char(~edge[0]);
+        edge[edge.size() - 1] = char(~edge[edge.size() - 1]);
+        QCOMPARE(changedSpan(p.target, edge), (ByteRange{0, p.target.size() - 1}));
+
+        // A already described at its place; B at the same place but of another size is not.
+        MapDefinition a = r.maps.at(0).targetMap;
+        MapDefinition b = r.maps.at(1).targetMap;
+        b.rows = 2;
+        const QList<MapDefinition> added = transferredMapsToAdd({a, b}, r);
+        QCOMPARE(added.size(), 1);
+        QCOMPARE(added.first().mapOffset, 0x9308);
+        QCOMPARE(transferredMapsToAdd({}, r).size(), 2);
+
+        const QString report = transferReportText(r);
+        QVERIFY2(report.startsWith("Mappe scritte: 2 di 2\nA: trasferita (0x4008 -> 0x4008, 16 "
+                                   "celle)")
+                     && report.contains("B: trasferita (0x9008 -> 0x9308, 1 celle)")
+                     && report.contains("fuori dalle mappe non trasferite: 0 byte in 0 blocchi"),
+                 qPrintable(report));
+    }
+
     void refusals_data()
     {
         QTest::addColumn<QByteArray>("target");
