@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <vector>
 
 // A candidate's element kinds are the value kinds of definitions, number for number.
@@ -258,6 +259,7 @@ struct Finder
         BlockStats stats;   // for readings with stored axes
         bool countLittleEndian = true;
         qint64 followedBy = -1; // a count and axis right after the values
+        qint64 packedAfter = -1; // the last byte of the table these values follow at once
     };
     std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
@@ -860,6 +862,202 @@ struct Finder
         return true;
     }
 
+    // Sides of tables whose axes are stored elsewhere: a table's two axes are usually stored
+    // one right after the other, so lengths of axes that follow each other pair up as rows ×
+    // columns (in either order, as either may be the row axis).
+    std::vector<std::pair<int, int>> axisPairs() const
+    {
+        struct Stored
+        {
+            qint64 at;
+            int points;
+            int size;
+        };
+        std::vector<Stored> all;
+        for (const auto &[n, where] : axesByLength)
+            for (const auto &[at, e] : where)
+                all.push_back(Stored{at, n, e.size});
+        std::sort(all.begin(), all.end(), [](const Stored &a, const Stored &b) {
+            return a.at != b.at ? a.at < b.at : a.points < b.points;
+        });
+        std::vector<std::pair<int, int>> pairs;
+        for (size_t i = 0; i + 1 < all.size(); ++i) {
+            const qint64 end = all[i].at + qint64(all[i].points) * all[i].size;
+            // The next axis starts after its count (and a pad byte before words).
+            const Stored &next = all[i + 1];
+            if (next.at <= end || next.at > end + 2 * qMax(all[i].size, next.size) + 1)
+                continue;
+            if (all[i].points * next.points > MaxCells)
+                continue;
+            pairs.push_back({all[i].points, next.points});
+            pairs.push_back({next.points, all[i].points});
+        }
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        return pairs;
+    }
+
+    // Tables are stored packed: where a table with stored axes ends, the next table begins,
+    // and the one after it where that one ends; where one begins, the one before it ends.
+    // Each link of such a chain is the block, of a size two neighbouring stored axes give,
+    // that reads as the smoothest table there.
+    void searchPacked()
+    {
+        const std::vector<std::pair<int, int>> pairs = axisPairs();
+        if (pairs.empty())
+            return;
+        std::vector<qint64> starts, ends;
+        for (const Found &f : found) {
+            if (f.candidate.headerStart >= 0) {
+                ends.push_back(f.candidate.lastByte() + 1);
+                starts.push_back(f.candidate.headerStart);
+            }
+        }
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        // Values of tables read with their stored axes are not part of a packed run.
+        Occupancy claimed;
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0)
+                claimed.add(f.candidate.zAddress, f.candidate.lastByte());
+        // Two tables of sizes the axes give, stored back to back, read as one block of the
+        // two together: the values step from the one into the other by far more than
+        // between the rows of either.
+        const auto twoTables = [&](const std::vector<double> &v, int rows, int columns) {
+            std::vector<double> steps(size_t(qMax(rows - 1, 0)), 0.0);
+            for (int r = 1; r < rows; ++r)
+                for (int c = 0; c < columns; ++c)
+                    steps[size_t(r - 1)] += std::fabs(v[size_t(r * columns + c)]
+                                                      - v[size_t((r - 1) * columns + c)]);
+            for (int r = 1; r < rows; ++r) {
+                if (!std::binary_search(pairs.begin(), pairs.end(), std::make_pair(r, columns))
+                    || !std::binary_search(pairs.begin(), pairs.end(),
+                                           std::make_pair(rows - r, columns)))
+                    continue;
+                double others = 0.0;
+                bool largest = true;
+                for (int k = 0; k < rows - 1; ++k) {
+                    if (k == r - 1)
+                        continue;
+                    others += steps[size_t(k)];
+                    largest = largest && steps[size_t(k)] < steps[size_t(r - 1)];
+                }
+                if (largest && (rows < 3 || steps[size_t(r - 1)] > 1.5 * others / (rows - 2)))
+                    return true;
+            }
+            return false;
+        };
+        std::sort(ends.begin(), ends.end());
+        ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+        const FinderElement views[] = {
+            {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
+            {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
+            {2, false, FinderElement::Unsigned}, {2, false, FinderElement::Signed},
+        };
+        // The best block that begins at pos (forward) or ends just before it.
+        auto bestLink = [&](qint64 pos, bool forward, bool first, const FinderElement &chain,
+                            Found *out) {
+            double bestValue = -1.0;
+            for (const FinderElement &e : views) {
+                // Once a chain's element is known, the tables along it share it.
+                if (!first && !(e == chain))
+                    continue;
+                // Words start at even addresses, after a pad byte where needed.
+                qint64 edge = pos;
+                if (e.size > 1 && (pos & 1)) {
+                    if (!first)
+                        continue;
+                    edge = forward ? pos + 1 : pos - 1;
+                }
+                for (const auto &[rows, columns] : pairs) {
+                    const qint64 bytes = qint64(rows) * columns * e.size;
+                    const qint64 start = forward ? edge : edge - bytes;
+                    if (start < 0 || start + bytes > size)
+                        continue;
+                    // A table with its own stored header is not part of a packed run.
+                    const auto inside = std::upper_bound(starts.begin(), starts.end(), start);
+                    if (inside != starts.end() && *inside < start + bytes)
+                        continue;
+                    if (claimed.overlaps(start, start + bytes - 1))
+                        continue;
+                    const std::vector<double> v = readBlock(image, start, bytes / e.size, e);
+                    const BlockStats st = blockStats(v, rows, columns);
+                    if (!st.valid || st.flat || st.monotonic || st.smooth < 0.6
+                        || st.rowSmooth < 0.5 || st.columnSmooth < 0.4)
+                        continue;
+                    if (twoTables(v, rows, columns))
+                        continue;
+                    // A wider element must be clearly smoother, as for stored headers; a
+                    // larger block explains more of the image.
+                    const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
+                                         + 0.02 * std::log2(double(rows) * columns);
+                    if (value <= bestValue)
+                        continue;
+                    bestValue = value;
+                    MapCandidate c;
+                    c.zAddress = start;
+                    c.rows = rows;
+                    c.columns = columns;
+                    c.element = e;
+                    c.score = 85.0
+                              * (0.55 * st.smooth + 0.25
+                                 + 0.2 * sizeFactor(qint64(rows) * columns));
+                    c.weight = c.score * std::sqrt(double(rows) * columns) * 1.4;
+                    *out = Found{};
+                    out->candidate = c;
+                    out->block = BlockReading{c.score,        c.weight, rows, columns,
+                                              st.rowSmooth, st.columnSmooth, 0.0,  0.0,
+                                              0.0};
+                    out->packedAfter = forward ? pos - 1 : -1;
+                }
+            }
+            return bestValue >= 0.0;
+        };
+        std::vector<Found> chained;
+        for (const bool forward : {true, false}) {
+            for (const qint64 anchor : forward ? ends : starts) {
+                qint64 pos = anchor;
+                FinderElement chain;
+                for (int link = 0; link < 32; ++link) {
+                    Found f;
+                    if (!bestLink(pos, forward, link == 0, chain, &f))
+                        break;
+                    chained.push_back(f);
+                    chain = f.candidate.element;
+                    pos = forward ? f.candidate.lastByte() + 1 : f.candidate.zAddress;
+                    // Another stored header begins or ends here: the run ends.
+                    if (std::binary_search(forward ? starts.begin() : ends.begin(),
+                                           forward ? starts.end() : ends.end(), pos))
+                        break;
+                }
+            }
+        }
+        // A block both chains reach, from the table before the run and from the one after it,
+        // is bounded on both sides.
+        std::sort(chained.begin(), chained.end(), [](const Found &x, const Found &y) {
+            const MapCandidate &a = x.candidate, &b = y.candidate;
+            return std::make_tuple(a.zAddress, a.rows, a.columns, a.element.size,
+                                   a.element.littleEndian, a.element.kind, -x.packedAfter)
+                   < std::make_tuple(b.zAddress, b.rows, b.columns, b.element.size,
+                                     b.element.littleEndian, b.element.kind, -y.packedAfter);
+        });
+        for (size_t i = 0; i < chained.size(); ++i) {
+            size_t j = i + 1;
+            while (j < chained.size() && chained[j].candidate.zAddress == chained[i].candidate.zAddress
+                   && chained[j].candidate.rows == chained[i].candidate.rows
+                   && chained[j].candidate.columns == chained[i].candidate.columns
+                   && chained[j].candidate.element == chained[i].candidate.element)
+                ++j;
+            Found f = chained[i];
+            if (j - i > 1) {
+                f.candidate.score = qMin(100.0, f.candidate.score + 8.0);
+                f.candidate.weight *= 1.3;
+            }
+            found.push_back(f);
+            i = j - 1;
+        }
+    }
+
     // Tables lie packed: one whose last value is followed at once by another point count
     // and axis is bounded where it says.
     void markAdjacency()
@@ -920,6 +1118,9 @@ struct Finder
                               .arg(b.bottom, 0, 'f', 2)
                               .arg(b.wrap, 0, 'f', 2);
         }
+        if (f.packedAfter >= 0)
+            c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
+                              .arg(hexAddress(f.packedAfter));
         if (f.followedBy >= 0)
             c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
                               .arg(hexAddress(f.followedBy));
@@ -1027,6 +1228,7 @@ MapFinderResult findMaps(const uint8_t *image,
         f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
 
     f.dropSwallowedCounts();
+    f.searchPacked();
     f.markAdjacency();
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
         return takenFirst(a.candidate, b.candidate);
