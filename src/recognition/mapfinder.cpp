@@ -1002,7 +1002,7 @@ struct Finder
                     c.score = 85.0
                               * (0.55 * st.smooth + 0.25
                                  + 0.2 * sizeFactor(qint64(rows) * columns));
-                    c.weight = c.score * std::sqrt(double(rows) * columns) * 1.4;
+                    c.weight = c.score * std::sqrt(double(rows) * columns) * 1.0;
                     *out = Found{};
                     out->candidate = c;
                     out->block = BlockReading{c.score,        c.weight, rows, columns,
