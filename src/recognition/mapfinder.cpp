@@ -305,6 +305,7 @@ struct Finder
                      int rows,
                      int columns,
                      const CountFormat &f,
+                     int axisSize,
                      FinderElement *best,
                      BlockStats *bestStats,
                      qint64 *at) const
@@ -334,10 +335,12 @@ struct Finder
             if (e.size > 1 && !st.flat && fillerFrom(z + cells, start + cells * e.size))
                 continue;
             // A wider reading must be clearly smoother: a table of bytes read as words stays
-            // smooth, and would take the bytes after it too.
+            // smooth, and would take the bytes after it too. Values are mostly stored as wide
+            // as their X axis, so another width must be clearly smoother as well.
             const double value = st.flat ? 0.5
                                          : st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
-                                               - (e.littleEndian != f.littleEndian ? 0.02 : 0);
+                                               - (e.littleEndian != f.littleEndian ? 0.02 : 0)
+                                               - (e.size != axisSize ? 0.05 : 0);
             if (value > bestValue) {
                 bestValue = value;
                 *best = e;
@@ -409,7 +412,7 @@ struct Finder
     {
         FinderElement e;
         BlockStats st;
-        if (!bestReading(z, rows, columns, f, &e, &st, &z) || (rows > 1 && st.monotonic))
+        if (!bestReading(z, rows, columns, f, xe.size, &e, &st, &z) || (rows > 1 && st.monotonic))
             return;
         // Counts and short monotonic runs are common in code; the values must read as a
         // table too, or be all equal (a table not yet calibrated).
