@@ -834,6 +834,60 @@ struct Finder
                             columnSmooth, top,    bottom, wrap};
     }
 
+    // A block without stored axes found inside a run of tables of its size is often placed a
+    // row or a few values off, as smooth there as in place. In place, stepping from the row
+    // above into its first row and from its last row into the row below crosses from one
+    // table into another: the block is moved, by up to two rows, to where those two steps are
+    // largest against the steps between its own rows, if it stays as smooth there.
+    // Returns the shift in values.
+    qint64 align(MapCandidate &c, const Occupancy &taken) const
+    {
+        if (c.headerStart >= 0 || c.rows < 2)
+            return 0;
+        const int w = c.columns;
+        const qint64 cells = qint64(c.rows) * w;
+        const int reach = 2 * w;
+        const qint64 first = c.zAddress / c.element.size - reach - w;
+        const qint64 count = cells + 2 * (reach + w);
+        if (first < 0 || (first + count) * c.element.size > size)
+            return 0;
+        const std::vector<double> v = readBlock(image, first * c.element.size, count, c.element);
+        // dv[i]: the step from the value a row above; prefix sums of it.
+        std::vector<double> pd(size_t(count + 1), 0.0);
+        for (qint64 i = 0; i < count; ++i) {
+            const double d = i >= w && !std::isnan(v[size_t(i)]) && !std::isnan(v[size_t(i - w)])
+                                 ? std::fabs(v[size_t(i)] - v[size_t(i - w)])
+                                 : 0.0;
+            pd[size_t(i + 1)] = pd[size_t(i)] + d;
+        }
+        const auto sum = [&](qint64 a, qint64 b) { return pd[size_t(b)] - pd[size_t(a)]; };
+        const BlockStats here = blockStats(readBlock(image, c.zAddress, cells, c.element), c.rows, w);
+        if (!here.valid)
+            return 0;
+        double best = -1.0;
+        qint64 bestShift = 0;
+        for (int shift = -reach; shift <= reach; ++shift) {
+            const qint64 s = reach + w + shift; // the block's first element in v
+            const double edges = sum(s, s + w) + sum(s + cells, s + cells + w);
+            const double inside = sum(s + w, s + cells) / double(cells - w);
+            const double ratio = edges / (2.0 * w) / qMax(inside, 1e-9);
+            if (ratio > best + 1e-9 || (shift == 0 && ratio >= best - 1e-9)) {
+                best = ratio;
+                bestShift = shift;
+            }
+        }
+        if (bestShift == 0)
+            return 0;
+        const qint64 z = c.zAddress + bestShift * c.element.size;
+        if (taken.overlaps(z, z + cells * c.element.size - 1))
+            return 0;
+        const BlockStats there = blockStats(readBlock(image, z, cells, c.element), c.rows, w);
+        if (!there.valid || there.flat || there.smooth < here.smooth - 0.05)
+            return 0;
+        c.zAddress = z;
+        return bestShift;
+    }
+
     // Checks a block proposed from running sums on its own values: a table, not an axis or a
     // ramp read in rows, and not bytes that read as well one by one (or words two by two).
     bool confirm(const MapCandidate &c) const
@@ -1248,9 +1302,13 @@ MapFinderResult findMaps(const uint8_t *image,
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
+        const qint64 shift = f.align(c, taken);
         if (!f.confirm(c))
             continue;
         f.describe(entry);
+        if (shift != 0)
+            c.evidence << QStringLiteral("spostata di %1 valori, dove i salti ai bordi sono massimi")
+                              .arg(shift);
         if (c.headerStart < 0)
             f.guessAxes(c);
         taken.add(c.firstByte(), c.lastByte());
