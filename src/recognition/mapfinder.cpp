@@ -260,6 +260,7 @@ struct Finder
         bool countLittleEndian = true;
         qint64 followedBy = -1; // a count and axis right after the values
         qint64 packedAfter = -1; // the last byte of the table these values follow at once
+        qint64 shifted = 0;      // values the block was moved by to stand between two steps
     };
     std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
@@ -1287,6 +1288,14 @@ MapFinderResult findMaps(const uint8_t *image,
     f.dropSwallowedCounts();
     f.searchPacked();
     f.markAdjacency();
+    // Blocks are put in place before they compete for the bytes they claim, and again when
+    // they are taken, next to what was taken before them.
+    {
+        const Occupancy none;
+        for (Finder::Found &entry : f.found)
+            if (entry.candidate.score >= options.minimumScore && entry.candidate.lastByte() < size)
+                entry.shifted = f.align(entry.candidate, none);
+    }
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
         return takenFirst(a.candidate, b.candidate);
     });
@@ -1302,7 +1311,7 @@ MapFinderResult findMaps(const uint8_t *image,
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
-        const qint64 shift = f.align(c, taken);
+        const qint64 shift = entry.shifted + f.align(c, taken);
         if (!f.confirm(c))
             continue;
         f.describe(entry);
