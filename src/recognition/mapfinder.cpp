@@ -258,7 +258,7 @@ struct Finder
         BlockReading block; // for blocks without stored axes
         BlockStats stats;   // for readings with stored axes
         bool countLittleEndian = true;
-        qint64 followedBy = -1; // a count and axis right after the values
+        qint64 followedBy = -1;  // a count and axis right after the values
         qint64 packedAfter = -1; // the last byte of the table these values follow at once
         qint64 shifted = 0;      // values the block was moved by to stand between two steps
     };
@@ -862,7 +862,8 @@ struct Finder
             pd[size_t(i + 1)] = pd[size_t(i)] + d;
         }
         const auto sum = [&](qint64 a, qint64 b) { return pd[size_t(b)] - pd[size_t(a)]; };
-        const BlockStats here = blockStats(readBlock(image, c.zAddress, cells, c.element), c.rows, w);
+        const BlockStats here
+            = blockStats(readBlock(image, c.zAddress, cells, c.element), c.rows, w);
         if (!here.valid)
             return 0;
         double best = -1.0;
@@ -985,8 +986,8 @@ struct Finder
             std::vector<double> steps(size_t(qMax(rows - 1, 0)), 0.0);
             for (int r = 1; r < rows; ++r)
                 for (int c = 0; c < columns; ++c)
-                    steps[size_t(r - 1)] += std::fabs(v[size_t(r * columns + c)]
-                                                      - v[size_t((r - 1) * columns + c)]);
+                    steps[size_t(r - 1)]
+                        += std::fabs(v[size_t(r * columns + c)] - v[size_t((r - 1) * columns + c)]);
             for (int r = 1; r < rows; ++r) {
                 if (!std::binary_search(pairs.begin(), pairs.end(), std::make_pair(r, columns))
                     || !std::binary_search(pairs.begin(), pairs.end(),
@@ -1057,15 +1058,15 @@ struct Finder
                     c.rows = rows;
                     c.columns = columns;
                     c.element = e;
-                    c.score = 85.0
-                              * (0.55 * st.smooth + 0.25
-                                 + 0.2 * sizeFactor(qint64(rows) * columns));
+                    c.score
+                        = 85.0
+                          * (0.55 * st.smooth + 0.25 + 0.2 * sizeFactor(qint64(rows) * columns));
                     c.weight = c.score * std::sqrt(double(rows) * columns) * 1.0;
                     *out = Found{};
                     out->candidate = c;
-                    out->block = BlockReading{c.score,        c.weight, rows, columns,
-                                              st.rowSmooth, st.columnSmooth, 0.0,  0.0,
-                                              0.0};
+                    out->block
+                        = BlockReading{c.score,         c.weight, rows, columns, st.rowSmooth,
+                                       st.columnSmooth, 0.0,      0.0,  0.0};
                     out->packedAfter = forward ? pos - 1 : -1;
                 }
             }
@@ -1101,7 +1102,8 @@ struct Finder
         });
         for (size_t i = 0; i < chained.size(); ++i) {
             size_t j = i + 1;
-            while (j < chained.size() && chained[j].candidate.zAddress == chained[i].candidate.zAddress
+            while (j < chained.size()
+                   && chained[j].candidate.zAddress == chained[i].candidate.zAddress
                    && chained[j].candidate.rows == chained[i].candidate.rows
                    && chained[j].candidate.columns == chained[i].candidate.columns
                    && chained[j].candidate.element == chained[i].candidate.element)
@@ -1316,7 +1318,8 @@ MapFinderResult findMaps(const uint8_t *image,
             continue;
         f.describe(entry);
         if (shift != 0)
-            c.evidence << QStringLiteral("spostata di %1 valori, dove i salti ai bordi sono massimi")
+            c.evidence << QStringLiteral(
+                              "spostata di %1 valori, dove i salti ai bordi sono massimi")
                               .arg(shift);
         if (c.headerStart < 0)
             f.guessAxes(c);
