@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <vector>
 
 // A candidate's element kinds are the value kinds of definitions, number for number.
@@ -257,7 +258,9 @@ struct Finder
         BlockReading block; // for blocks without stored axes
         BlockStats stats;   // for readings with stored axes
         bool countLittleEndian = true;
-        qint64 followedBy = -1; // a count and axis right after the values
+        qint64 followedBy = -1;  // a count and axis right after the values
+        qint64 packedAfter = -1; // the last byte of the table these values follow at once
+        qint64 shifted = 0;      // values the block was moved by to stand between two steps
     };
     std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
@@ -303,6 +306,7 @@ struct Finder
                      int rows,
                      int columns,
                      const CountFormat &f,
+                     int axisSize,
                      FinderElement *best,
                      BlockStats *bestStats,
                      qint64 *at) const
@@ -332,10 +336,12 @@ struct Finder
             if (e.size > 1 && !st.flat && fillerFrom(z + cells, start + cells * e.size))
                 continue;
             // A wider reading must be clearly smoother: a table of bytes read as words stays
-            // smooth, and would take the bytes after it too.
+            // smooth, and would take the bytes after it too. Values are mostly stored as wide
+            // as their X axis, so another width must be clearly smoother as well.
             const double value = st.flat ? 0.5
                                          : st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
-                                               - (e.littleEndian != f.littleEndian ? 0.02 : 0);
+                                               - (e.littleEndian != f.littleEndian ? 0.02 : 0)
+                                               - (e.size != axisSize ? 0.05 : 0);
             if (value > bestValue) {
                 bestValue = value;
                 *best = e;
@@ -407,7 +413,7 @@ struct Finder
     {
         FinderElement e;
         BlockStats st;
-        if (!bestReading(z, rows, columns, f, &e, &st, &z) || (rows > 1 && st.monotonic))
+        if (!bestReading(z, rows, columns, f, xe.size, &e, &st, &z) || (rows > 1 && st.monotonic))
             return;
         // Counts and short monotonic runs are common in code; the values must read as a
         // table too, or be all equal (a table not yet calibrated).
@@ -829,6 +835,61 @@ struct Finder
                             columnSmooth, top,    bottom, wrap};
     }
 
+    // A block without stored axes found inside a run of tables of its size is often placed a
+    // row or a few values off, as smooth there as in place. In place, stepping from the row
+    // above into its first row and from its last row into the row below crosses from one
+    // table into another: the block is moved, by up to two rows, to where those two steps are
+    // largest against the steps between its own rows, if it stays as smooth there.
+    // Returns the shift in values.
+    qint64 align(MapCandidate &c, const Occupancy &taken) const
+    {
+        if (c.headerStart >= 0 || c.rows < 2)
+            return 0;
+        const int w = c.columns;
+        const qint64 cells = qint64(c.rows) * w;
+        const int reach = 2 * w;
+        const qint64 first = c.zAddress / c.element.size - reach - w;
+        const qint64 count = cells + 2 * (reach + w);
+        if (first < 0 || (first + count) * c.element.size > size)
+            return 0;
+        const std::vector<double> v = readBlock(image, first * c.element.size, count, c.element);
+        // dv[i]: the step from the value a row above; prefix sums of it.
+        std::vector<double> pd(size_t(count + 1), 0.0);
+        for (qint64 i = 0; i < count; ++i) {
+            const double d = i >= w && !std::isnan(v[size_t(i)]) && !std::isnan(v[size_t(i - w)])
+                                 ? std::fabs(v[size_t(i)] - v[size_t(i - w)])
+                                 : 0.0;
+            pd[size_t(i + 1)] = pd[size_t(i)] + d;
+        }
+        const auto sum = [&](qint64 a, qint64 b) { return pd[size_t(b)] - pd[size_t(a)]; };
+        const BlockStats here
+            = blockStats(readBlock(image, c.zAddress, cells, c.element), c.rows, w);
+        if (!here.valid)
+            return 0;
+        double best = -1.0;
+        qint64 bestShift = 0;
+        for (int shift = -reach; shift <= reach; ++shift) {
+            const qint64 s = reach + w + shift; // the block's first element in v
+            const double edges = sum(s, s + w) + sum(s + cells, s + cells + w);
+            const double inside = sum(s + w, s + cells) / double(cells - w);
+            const double ratio = edges / (2.0 * w) / qMax(inside, 1e-9);
+            if (ratio > best + 1e-9 || (shift == 0 && ratio >= best - 1e-9)) {
+                best = ratio;
+                bestShift = shift;
+            }
+        }
+        if (bestShift == 0)
+            return 0;
+        const qint64 z = c.zAddress + bestShift * c.element.size;
+        if (taken.overlaps(z, z + cells * c.element.size - 1))
+            return 0;
+        const BlockStats there = blockStats(readBlock(image, z, cells, c.element), c.rows, w);
+        if (!there.valid || there.flat || there.smooth < here.smooth - 0.05)
+            return 0;
+        c.zAddress = z;
+        return bestShift;
+    }
+
     // Checks a block proposed from running sums on its own values: a table, not an axis or a
     // ramp read in rows, and not bytes that read as well one by one (or words two by two).
     bool confirm(const MapCandidate &c) const
@@ -858,6 +919,203 @@ struct Finder
             }
         }
         return true;
+    }
+
+    // Sides of tables whose axes are stored elsewhere: a table's two axes are usually stored
+    // one right after the other, so lengths of axes that follow each other pair up as rows ×
+    // columns (in either order, as either may be the row axis).
+    std::vector<std::pair<int, int>> axisPairs() const
+    {
+        struct Stored
+        {
+            qint64 at;
+            int points;
+            int size;
+        };
+        std::vector<Stored> all;
+        for (const auto &[n, where] : axesByLength)
+            for (const auto &[at, e] : where)
+                all.push_back(Stored{at, n, e.size});
+        std::sort(all.begin(), all.end(), [](const Stored &a, const Stored &b) {
+            return a.at != b.at ? a.at < b.at : a.points < b.points;
+        });
+        std::vector<std::pair<int, int>> pairs;
+        for (size_t i = 0; i + 1 < all.size(); ++i) {
+            const qint64 end = all[i].at + qint64(all[i].points) * all[i].size;
+            // The next axis starts after its count (and a pad byte before words).
+            const Stored &next = all[i + 1];
+            if (next.at <= end || next.at > end + 2 * qMax(all[i].size, next.size) + 1)
+                continue;
+            if (all[i].points * next.points > MaxCells)
+                continue;
+            pairs.push_back({all[i].points, next.points});
+            pairs.push_back({next.points, all[i].points});
+        }
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        return pairs;
+    }
+
+    // Tables are stored packed: where a table with stored axes ends, the next table begins,
+    // and the one after it where that one ends; where one begins, the one before it ends.
+    // Each link of such a chain is the block, of a size two neighbouring stored axes give,
+    // that reads as the smoothest table there.
+    void searchPacked()
+    {
+        const std::vector<std::pair<int, int>> pairs = axisPairs();
+        if (pairs.empty())
+            return;
+        std::vector<qint64> starts, ends;
+        for (const Found &f : found) {
+            if (f.candidate.headerStart >= 0) {
+                ends.push_back(f.candidate.lastByte() + 1);
+                starts.push_back(f.candidate.headerStart);
+            }
+        }
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        // Values of tables read with their stored axes are not part of a packed run.
+        Occupancy claimed;
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0)
+                claimed.add(f.candidate.zAddress, f.candidate.lastByte());
+        // Two tables of sizes the axes give, stored back to back, read as one block of the
+        // two together: the values step from the one into the other by far more than
+        // between the rows of either.
+        const auto twoTables = [&](const std::vector<double> &v, int rows, int columns) {
+            std::vector<double> steps(size_t(qMax(rows - 1, 0)), 0.0);
+            for (int r = 1; r < rows; ++r)
+                for (int c = 0; c < columns; ++c)
+                    steps[size_t(r - 1)]
+                        += std::fabs(v[size_t(r * columns + c)] - v[size_t((r - 1) * columns + c)]);
+            for (int r = 1; r < rows; ++r) {
+                if (!std::binary_search(pairs.begin(), pairs.end(), std::make_pair(r, columns))
+                    || !std::binary_search(pairs.begin(), pairs.end(),
+                                           std::make_pair(rows - r, columns)))
+                    continue;
+                double others = 0.0;
+                bool largest = true;
+                for (int k = 0; k < rows - 1; ++k) {
+                    if (k == r - 1)
+                        continue;
+                    others += steps[size_t(k)];
+                    largest = largest && steps[size_t(k)] < steps[size_t(r - 1)];
+                }
+                if (largest && (rows < 3 || steps[size_t(r - 1)] > 1.5 * others / (rows - 2)))
+                    return true;
+            }
+            return false;
+        };
+        std::sort(ends.begin(), ends.end());
+        ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+        const FinderElement views[] = {
+            {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
+            {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
+            {2, false, FinderElement::Unsigned}, {2, false, FinderElement::Signed},
+        };
+        // The best block that begins at pos (forward) or ends just before it.
+        auto bestLink = [&](qint64 pos, bool forward, bool first, const FinderElement &chain,
+                            Found *out) {
+            double bestValue = -1.0;
+            for (const FinderElement &e : views) {
+                // Once a chain's element is known, the tables along it share it.
+                if (!first && !(e == chain))
+                    continue;
+                // Words start at even addresses, after a pad byte where needed.
+                qint64 edge = pos;
+                if (e.size > 1 && (pos & 1)) {
+                    if (!first)
+                        continue;
+                    edge = forward ? pos + 1 : pos - 1;
+                }
+                for (const auto &[rows, columns] : pairs) {
+                    const qint64 bytes = qint64(rows) * columns * e.size;
+                    const qint64 start = forward ? edge : edge - bytes;
+                    if (start < 0 || start + bytes > size)
+                        continue;
+                    // A table with its own stored header is not part of a packed run.
+                    const auto inside = std::upper_bound(starts.begin(), starts.end(), start);
+                    if (inside != starts.end() && *inside < start + bytes)
+                        continue;
+                    if (claimed.overlaps(start, start + bytes - 1))
+                        continue;
+                    const std::vector<double> v = readBlock(image, start, bytes / e.size, e);
+                    const BlockStats st = blockStats(v, rows, columns);
+                    if (!st.valid || st.flat || st.monotonic || st.smooth < 0.6
+                        || st.rowSmooth < 0.5 || st.columnSmooth < 0.4)
+                        continue;
+                    if (twoTables(v, rows, columns))
+                        continue;
+                    // A wider element must be clearly smoother, as for stored headers; a
+                    // larger block explains more of the image.
+                    const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
+                                         + 0.02 * std::log2(double(rows) * columns);
+                    if (value <= bestValue)
+                        continue;
+                    bestValue = value;
+                    MapCandidate c;
+                    c.zAddress = start;
+                    c.rows = rows;
+                    c.columns = columns;
+                    c.element = e;
+                    c.score
+                        = 85.0
+                          * (0.55 * st.smooth + 0.25 + 0.2 * sizeFactor(qint64(rows) * columns));
+                    c.weight = c.score * std::sqrt(double(rows) * columns) * 1.0;
+                    *out = Found{};
+                    out->candidate = c;
+                    out->block
+                        = BlockReading{c.score,         c.weight, rows, columns, st.rowSmooth,
+                                       st.columnSmooth, 0.0,      0.0,  0.0};
+                    out->packedAfter = forward ? pos - 1 : -1;
+                }
+            }
+            return bestValue >= 0.0;
+        };
+        std::vector<Found> chained;
+        for (const bool forward : {true, false}) {
+            for (const qint64 anchor : forward ? ends : starts) {
+                qint64 pos = anchor;
+                FinderElement chain;
+                for (int link = 0; link < 32; ++link) {
+                    Found f;
+                    if (!bestLink(pos, forward, link == 0, chain, &f))
+                        break;
+                    chained.push_back(f);
+                    chain = f.candidate.element;
+                    pos = forward ? f.candidate.lastByte() + 1 : f.candidate.zAddress;
+                    // Another stored header begins or ends here: the run ends.
+                    if (std::binary_search(forward ? starts.begin() : ends.begin(),
+                                           forward ? starts.end() : ends.end(), pos))
+                        break;
+                }
+            }
+        }
+        // A block both chains reach, from the table before the run and from the one after it,
+        // is bounded on both sides.
+        std::sort(chained.begin(), chained.end(), [](const Found &x, const Found &y) {
+            const MapCandidate &a = x.candidate, &b = y.candidate;
+            return std::make_tuple(a.zAddress, a.rows, a.columns, a.element.size,
+                                   a.element.littleEndian, a.element.kind, -x.packedAfter)
+                   < std::make_tuple(b.zAddress, b.rows, b.columns, b.element.size,
+                                     b.element.littleEndian, b.element.kind, -y.packedAfter);
+        });
+        for (size_t i = 0; i < chained.size(); ++i) {
+            size_t j = i + 1;
+            while (j < chained.size()
+                   && chained[j].candidate.zAddress == chained[i].candidate.zAddress
+                   && chained[j].candidate.rows == chained[i].candidate.rows
+                   && chained[j].candidate.columns == chained[i].candidate.columns
+                   && chained[j].candidate.element == chained[i].candidate.element)
+                ++j;
+            Found f = chained[i];
+            if (j - i > 1) {
+                f.candidate.score = qMin(100.0, f.candidate.score + 8.0);
+                f.candidate.weight *= 1.3;
+            }
+            found.push_back(f);
+            i = j - 1;
+        }
     }
 
     // Tables lie packed: one whose last value is followed at once by another point count
@@ -920,6 +1178,9 @@ struct Finder
                               .arg(b.bottom, 0, 'f', 2)
                               .arg(b.wrap, 0, 'f', 2);
         }
+        if (f.packedAfter >= 0)
+            c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
+                              .arg(hexAddress(f.packedAfter));
         if (f.followedBy >= 0)
             c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
                               .arg(hexAddress(f.followedBy));
@@ -1027,7 +1288,16 @@ MapFinderResult findMaps(const uint8_t *image,
         f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
 
     f.dropSwallowedCounts();
+    f.searchPacked();
     f.markAdjacency();
+    // Blocks are put in place before they compete for the bytes they claim, and again when
+    // they are taken, next to what was taken before them.
+    {
+        const Occupancy none;
+        for (Finder::Found &entry : f.found)
+            if (entry.candidate.score >= options.minimumScore && entry.candidate.lastByte() < size)
+                entry.shifted = f.align(entry.candidate, none);
+    }
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
         return takenFirst(a.candidate, b.candidate);
     });
@@ -1043,9 +1313,14 @@ MapFinderResult findMaps(const uint8_t *image,
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
+        const qint64 shift = entry.shifted + f.align(c, taken);
         if (!f.confirm(c))
             continue;
         f.describe(entry);
+        if (shift != 0)
+            c.evidence << QStringLiteral(
+                              "spostata di %1 valori, dove i salti ai bordi sono massimi")
+                              .arg(shift);
         if (c.headerStart < 0)
             f.guessAxes(c);
         taken.add(c.firstByte(), c.lastByte());
