@@ -7,6 +7,8 @@
 // customer code, and when the service closed the silent connections. The service runs as its
 // own process (the real binary, SQLite store).
 // Usage: bench_service_abuse [SECONDS]   (default 20, at most 120)
+#include "servicebench.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -27,22 +29,10 @@
 
 namespace {
 
-const QString Service = QStringLiteral(TESSA_SERVICE_BIN);
+const QString &Service = servicebench::serviceBinary();
 constexpr qint64 MiB = 1024 * 1024;
 
-bool runCommand(const QStringList &arguments, const QByteArray &input = {})
-{
-    QProcess p;
-    p.start(Service, arguments);
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(arguments.value(0)),
-                     p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
+using servicebench::runCommand;
 
 double memoryMiB(qint64 pid, const char *field)
 {

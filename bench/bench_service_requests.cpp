@@ -3,6 +3,8 @@
 // driver request. The service runs as its own process (the real binary, SQLite store), the
 // clients in this one; both share the machine.
 // Usage: bench_service_requests [REQUESTS_PER_CLIENT]   (default 100)
+#include "servicebench.h"
+
 #include "online/apiclient.h"
 
 #include <QCoreApplication>
@@ -27,23 +29,11 @@
 
 namespace {
 
-const QString Service = QStringLiteral(TESSA_SERVICE_BIN);
+const QString &Service = servicebench::serviceBinary();
 const QString DemoDriver = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv");
 constexpr int Clients = 32;
 
-bool runCommand(const QStringList &arguments, const QByteArray &input = {})
-{
-    QProcess p;
-    p.start(Service, arguments);
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(arguments.value(0)),
-                     p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
+using servicebench::runCommand;
 
 struct Figures
 {
