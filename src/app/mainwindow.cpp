@@ -22,6 +22,7 @@
 #include "hex/hexviewer.h"
 #include "hex/wordedit.h"
 #include "importers/descriptionimporter.h"
+#include "importers/mapfilterdialog.h"
 #include "mapeditor/mapaddresstext.h"
 #include "mapeditor/mapinfodialog.h"
 #include "mapeditor/mapwindow.h"
@@ -140,8 +141,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
-    connect(m_mdiArea, &QMdiArea::subWindowActivated, this,
-            [this](QMdiSubWindow *) { syncToolbarWithActiveDocument(); });
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *) {
+        syncToolbarWithActiveDocument();
+        // The legend names the comparison of the document in front.
+        updateChangedMapsLegend();
+    });
 
     buildToolbar();
     buildDatabasePanel();
@@ -1135,6 +1139,9 @@ void MainWindow::markChangedMaps(FirmwareProject *record, bool openGroups)
     if (QTreeWidgetItem *driver = driverMapsItemOf(record))
         mark(driver);
     updateChangedMapsLegend();
+    // An open "solo mappe modificate" filter follows the marks an edit changed.
+    if (MapFilterDialog *filter = m_importer ? m_importer->mapFilterDialog() : nullptr)
+        filter->applyFilter();
 }
 
 QIcon MainWindow::changedMapIcon()

@@ -390,10 +390,13 @@ private slots:
         QVERIFY(onlyChanged);
         onlyChanged->setChecked(true);
         QVERIFY(!maps->child(0)->isHidden() && maps->child(1)->isHidden());
-        // An edit that brings the map back to the ORI takes its mark away.
+        // An edit that brings the map back to the ORI takes its mark away, and the open filter
+        // follows: another edit that changes the second map shows it instead.
         QVERIFY(main.documentWindowOf(modRecord)->writeBytes(0x102, ori.mid(0x102, 1)));
+        QVERIFY(main.documentWindowOf(modRecord)->writeBytes(0x202, QByteArray(1, ~ori.at(0x202))));
         QTRY_VERIFY(!maps->child(0)->data(0, MapChangedRole).toBool());
         QVERIFY(maps->child(0)->icon(0).isNull());
+        QTRY_VERIFY(maps->child(0)->isHidden() && !maps->child(1)->isHidden());
         // The legend goes with the last document that has marks (closed without saving).
         modRecord->modified = false;
         modRecord->subWindow->close();
