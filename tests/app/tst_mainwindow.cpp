@@ -184,7 +184,6 @@ private slots:
         QTest::newRow("a2l refused") << "desc.a2l" << false;
         QTest::newRow("A2L refused in upper case") << "DESC.A2L" << false;
         QTest::newRow("ols accepted") << "project.ols" << true;
-        QTest::newRow("bin accepted") << "dump.bin" << true;
         QTest::newRow("no suffix accepted") << "dump" << true;
         QTest::newRow("a2l only as a suffix") << "a2l.bin" << true;
         QTest::newRow("remote URL refused") << "https://example.org/dump.bin" << false;
@@ -339,18 +338,20 @@ private slots:
         QTest::addColumn<int>("saves");
         QTest::addColumn<bool>("warned");
         using C = MainWindow::ExitChoice;
-        QTest::newRow("nothing modified closes at once")
-            << false << int(C::Cancel) << QList<bool>{} << true << false << 0 << false;
-        QTest::newRow("Annulla keeps the window")
-            << true << int(C::Cancel) << QList<bool>{} << false << true << 0 << false;
-        QTest::newRow("Esci senza salvare closes without saving")
-            << true << int(C::Discard) << QList<bool>{} << true << true << 0 << false;
-        QTest::newRow("Salva tutto saves both and closes")
-            << true << int(C::SaveAll) << QList<bool>{true, true} << true << true << 2 << false;
-        QTest::newRow("first save fails: window open, second unsaved")
-            << true << int(C::SaveAll) << QList<bool>{false, true} << false << true << 1 << true;
-        QTest::newRow("second save fails: window open")
-            << true << int(C::SaveAll) << QList<bool>{true, false} << false << true << 2 << true;
+        auto row = [](const char *tag, bool modified, C choice, const QList<bool> &saveResults,
+                      bool closes, bool asked, int saves, bool warned) {
+            QTest::newRow(tag) << modified << int(choice) << saveResults << closes << asked << saves
+                               << warned;
+        };
+        row("nothing modified closes at once", false, C::Cancel, {}, true, false, 0, false);
+        row("Annulla keeps the window", true, C::Cancel, {}, false, true, 0, false);
+        row("Esci senza salvare closes without saving", true, C::Discard, {}, true, true, 0, false);
+        row("Salva tutto saves both and closes", true, C::SaveAll, {true, true}, true, true, 2,
+            false);
+        row("first save fails: window open, second unsaved", true, C::SaveAll, {false, true}, false,
+            true, 1, true);
+        row("second save fails: window open", true, C::SaveAll, {true, false}, false, true, 2,
+            true);
     }
 
     void exitQuestion()
@@ -508,11 +509,10 @@ private slots:
         QTest::addColumn<bool>("withDocument");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("error");
+        const QString failed = QStringLiteral("Errore durante l'esportazione del firmware.");
         QTest::newRow("written") << true << "exported.bin" << QString();
-        QTest::newRow("missing folder") << true << "missing/folder/exported.bin"
-                                        << "Errore durante l'esportazione del firmware.";
-        QTest::newRow("target is a folder") << true << "."
-                                            << "Errore durante l'esportazione del firmware.";
+        QTest::newRow("missing folder") << true << "missing/folder/exported.bin" << failed;
+        QTest::newRow("target is a folder") << true << "." << failed;
         QTest::newRow("no document") << false << "nothing.bin"
                                      << "Nessun firmware attivo.";
     }
@@ -560,11 +560,10 @@ private slots:
         QTemporaryDir bin;
         const QString marker = bin.filePath(QStringLiteral("started"));
         if (!program.isEmpty()) {
-            QFile script(bin.filePath(program));
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write("#!/bin/sh\n: > \"" + marker.toUtf8() + "\"\n");
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            const QString script = testsupport::writeFile(
+                bin.filePath(program), "#!/bin/sh\n: > \"" + marker.toUtf8() + "\"\n");
+            QVERIFY(QFile::setPermissions(script,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         }
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8());
