@@ -7,47 +7,9 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 #include "testsupport.h"
-
-namespace {
-
-// A server that answers every request with one canned reply, or never answers at all.
-class CannedServer : public QTcpServer
-{
-public:
-    explicit CannedServer(QByteArray reply)
-        : m_reply(std::move(reply))
-    {
-        listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    m_received += socket->readAll();
-                    if (!m_reply.isEmpty() && m_received.contains("\r\n\r\n"))
-                        socket->write(m_reply);
-                });
-            }
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort())); }
-
-private:
-    QByteArray m_reply;
-    QByteArray m_received;
-};
-
-QByteArray httpReply(const char *status, const QByteArray &contentType, const QByteArray &body)
-{
-    return "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Type: " + contentType
-           + "\r\nContent-Length: " + QByteArray::number(body.size())
-           + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-} // namespace
 
 class TestApiClient : public QObject
 {
@@ -180,7 +142,8 @@ private slots:
     {
         QFETCH(bool, signedIn);
         QFETCH(QString, file);
-        CannedServer server(httpReply("200 OK", "application/json", "{\"success\":true}"));
+        ScriptedServer server; // every request answered alike
+        server.anyPath = ScriptedServer::reply("200 OK", "{\"success\":true}");
         if (signedIn)
             QSettings().setValue(QLatin1String(ApiSettings::token), QStringLiteral("t"));
         ApiClient client(server.url());
@@ -196,16 +159,15 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("message");
         QTest::newRow("HTTP 500 with text")
-            << httpReply("500 Internal Server Error", "text/plain", "database down")
+            << ScriptedServer::reply("500 Internal Server Error", "database down")
             << "HTTP 500: database down";
-        QTest::newRow("HTTP 503 with a JSON message")
-            << httpReply("503 Service Unavailable", "application/json",
-                         "{\"success\":false,\"message\":\"Manutenzione\"}")
-            << "Manutenzione";
-        QTest::newRow("not JSON") << httpReply("200 OK", "text/html", "<html>ok</html>")
+        QTest::newRow("HTTP 503 with a JSON message") << ScriptedServer::reply(
+            "503 Service Unavailable", "{\"success\":false,\"message\":\"Manutenzione\"}")
+                                                      << "Manutenzione";
+        QTest::newRow("not JSON") << ScriptedServer::reply("200 OK", "<html>ok</html>")
                                   << "Risposta non valida dal servizio.";
-        QTest::newRow("JSON array") << httpReply("200 OK", "application/json", "[1,2]")
-                                    << "Risposta non valida dal servizio.";
+        QTest::newRow("JSON array")
+            << ScriptedServer::reply("200 OK", "[1,2]") << "Risposta non valida dal servizio.";
         QTest::newRow("never answers") << QByteArray()
                                        << QStringLiteral("Il servizio non ha risposto entro 0.4 "
                                                          "secondi.");
@@ -215,7 +177,8 @@ private slots:
     {
         QFETCH(QByteArray, reply);
         QFETCH(QString, message);
-        CannedServer server(reply);
+        ScriptedServer server; // every request answered alike, or never
+        server.anyPath = reply;
         ApiClient client(server.url());
         client.setTimeout(400);
         QSignalSpy version(&client, &ApiClient::versionCheckFinished);

@@ -17,8 +17,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTreeWidgetItem>
 #include <QtTest>
 
@@ -28,46 +26,6 @@ namespace {
 
 const QString DemoDriver = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv");
 const QString DemoImageV2 = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo-v2.bin");
-
-// Answers each path with a scripted reply; a path without one never gets an answer.
-class ScriptedServer : public QTcpServer
-{
-public:
-    QHash<QByteArray, QByteArray> replies;
-
-    ScriptedServer()
-    {
-        listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    QByteArray &buffer = m_buffers[socket];
-                    buffer += socket->readAll();
-                    const qsizetype end = buffer.indexOf("\r\n\r\n");
-                    if (end < 0)
-                        return;
-                    const QByteArray path = buffer.split(' ').value(1);
-                    buffer.clear(); // the client sends small bodies at once with the headers
-                    if (replies.contains(path))
-                        socket->write(replies.value(path));
-                });
-            }
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort())); }
-
-    static QByteArray
-    reply(const char *status, const QByteArray &body, const QByteArray &contentLength = {})
-    {
-        return "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Type: application/json\r\n"
-               + "Content-Length: "
-               + (contentLength.isEmpty() ? QByteArray::number(body.size()) : contentLength)
-               + "\r\n\r\n" + body;
-    }
-
-private:
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-};
 
 const QByteArray oneFamily = "{\"success\":true,\"ecu_families\":[\"EDC17C46\"]}";
 const QByteArray oneGroup
