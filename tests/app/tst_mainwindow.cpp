@@ -41,9 +41,12 @@
 
 namespace {
 
-Firmware *makeFirmware(const QString &name, int size, char fill = 0x11)
+FirmwareProject *
+open(MainWindow &window, const char *name, int size, QList<MapDefinition> maps = {})
 {
-    return testsupport::firmwareOf(QByteArray(size, fill), QStringLiteral("/dumps/") + name);
+    const QString path = QStringLiteral("/dumps/") + QLatin1String(name);
+    return window.createDocumentFromFirmware(testsupport::firmwareOf(QByteArray(size, 0x11), path),
+                                             maps);
 }
 
 } // namespace
@@ -233,9 +236,8 @@ private slots:
     void destroyedRightAfterClosingADocument()
     {
         auto window = std::make_unique<MainWindow>();
-        FirmwareProject *record
-            = window->createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 16), {});
-        window->createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 16), {});
+        FirmwareProject *record = open(*window, "a.bin", 16);
+        open(*window, "b.bin", 16);
         QVERIFY(record->subWindow->close());
         window.reset();
     }
@@ -254,10 +256,8 @@ private slots:
     void closingSubWindows()
     {
         MainWindow window;
-        FirmwareProject *kept
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("kept.bin"), 16), {});
-        FirmwareProject *closed
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("closed.bin"), 16), {});
+        FirmwareProject *kept = open(window, "kept.bin", 16);
+        FirmwareProject *closed = open(window, "closed.bin", 16);
         window.documentWindowOf(kept)->writeBytes(0, QByteArray("\x01", 1));
 
         // When its save fails (here: refused), the modified document stays open.
@@ -291,9 +291,8 @@ private slots:
         map.name = QStringLiteral("Coppia");
         map.rows = map.columns = 2;
         map.mapOffset = 0;
-        FirmwareProject *a
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a&b.bin"), 16), {map});
-        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("c.bin"), 16), {});
+        FirmwareProject *a = open(window, "a&b.bin", 16, {map});
+        open(window, "c.bin", 16);
         QVERIFY(openMapWindow(window.documentWindowOf(a), 0));
         QMdiSubWindow *mapSub = window.documentArea()->activeSubWindow();
         QVERIFY(mapSub->isMaximized());
@@ -364,10 +363,8 @@ private slots:
 
         MainWindow window;
         window.show();
-        FirmwareProject *first
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 32), {});
-        FirmwareProject *second
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 32), {});
+        FirmwareProject *first = open(window, "a.bin", 32);
+        FirmwareProject *second = open(window, "b.bin", 32);
         if (modified) {
             window.documentWindowOf(first)->writeBytes(0, QByteArray("\x01", 1));
             window.documentWindowOf(second)->writeBytes(0, QByteArray("\x02", 1));
@@ -525,8 +522,7 @@ private slots:
         QTemporaryDir dir;
         MainWindow window;
         if (withDocument) {
-            FirmwareProject *record = window.createDocumentFromFirmware(
-                makeFirmware(QStringLiteral("src.bin"), 64, 0x22), {});
+            FirmwareProject *record = open(window, "src.bin", 64);
             window.documentWindowOf(record)->writeBytes(1, QByteArray("\x33", 1));
         }
         const QString path = dir.filePath(target);
@@ -534,7 +530,7 @@ private slots:
         QCOMPARE(window.exportFirmware(path, &message), error.isEmpty());
         QCOMPARE(message, error);
         if (error.isEmpty()) {
-            QByteArray expected(64, '\x22');
+            QByteArray expected(64, '\x11');
             expected[1] = '\x33'; // the current image, edits included
             QCOMPARE(testsupport::readFile(path), expected);
         } else if (target != QLatin1String(".")) {
