@@ -51,6 +51,15 @@ MapDefinition mapAt(int offset, const QString &name)
     return d;
 }
 
+// A document of the bytes, opened in the window.
+FirmwareProject *open(MainWindow &main,
+                      const QByteArray &bytes,
+                      const char *name,
+                      const QList<MapDefinition> &maps = {})
+{
+    return main.createDocumentFromFirmware(firmwareOf(bytes, QString::fromLatin1(name)), maps);
+}
+
 } // namespace
 
 class TestDocumentWindow2D : public QObject
@@ -71,8 +80,7 @@ private slots:
     void graphEditsShareTheWrittenBytes()
     {
         MainWindow main;
-        FirmwareProject *record = main.createDocumentFromFirmware(
-            firmwareOf(pattern(4096), QStringLiteral("a.bin")), {});
+        FirmwareProject *record = open(main, pattern(4096), "a.bin");
         DocumentWindow *doc = main.documentWindowOf(record);
         Hex2DView *view = doc->hex2DView();
         HexModel *model = doc->hexViewer()->model();
@@ -100,8 +108,7 @@ private slots:
     void referenceBytesKeepTheHexView()
     {
         MainWindow main;
-        FirmwareProject *record = main.createDocumentFromFirmware(
-            firmwareOf(pattern(1 << 16), QStringLiteral("v.bin")), {});
+        FirmwareProject *record = open(main, pattern(1 << 16), "v.bin");
         DocumentWindow *doc = main.documentWindowOf(record);
         QByteArray original = pattern(1 << 16);
         original[100] = char(original[100] ^ 1);
@@ -116,10 +123,10 @@ private slots:
     void mapRoutes()
     {
         MainWindow main;
-        FirmwareProject *record = main.createDocumentFromFirmware(
-            firmwareOf(pattern(1 << 20), QStringLiteral("a.bin")),
-            {mapAt(100, QStringLiteral("A")), mapAt(200, QStringLiteral("B")),
-             mapAt(300, QStringLiteral("C"))});
+        FirmwareProject *record
+            = open(main, pattern(1 << 20), "a.bin",
+                   {mapAt(100, QStringLiteral("A")), mapAt(200, QStringLiteral("B")),
+                    mapAt(300, QStringLiteral("C"))});
         DocumentWindow *doc = main.documentWindowOf(record);
         Hex2DView *view = doc->hex2DView();
         QCOMPARE(view->savedMaps().size(), 3);
@@ -186,8 +193,7 @@ private slots:
     void switchAndNavigation()
     {
         MainWindow main;
-        FirmwareProject *record = main.createDocumentFromFirmware(
-            firmwareOf(pattern(1 << 20), QStringLiteral("big.bin")), {});
+        FirmwareProject *record = open(main, pattern(1 << 20), "big.bin");
         DocumentWindow *doc = main.documentWindowOf(record);
         Hex2DView *view = doc->hex2DView();
         QCOMPARE(view->property("userZoomXPercent").toInt(), 100);
@@ -228,16 +234,14 @@ private slots:
     void toolbarFollowsTheActiveDocument()
     {
         MainWindow main;
-        FirmwareProject *a = main.createDocumentFromFirmware(
-            firmwareOf(pattern(1 << 20), QStringLiteral("a.bin")), {});
+        FirmwareProject *a = open(main, pattern(1 << 20), "a.bin");
         Hex2DView *viewA = main.documentWindowOf(a)->hex2DView();
         main.zoomXBox()->setValue(400);
         main.zoomYBox()->setValue(300);
         QCOMPARE(viewA->property("userZoomXPercent").toInt(), 400);
         QCOMPARE(viewA->zoomX(), 1024.0);
         QCOMPARE(viewA->zoomY(), 3.0);
-        FirmwareProject *b = main.createDocumentFromFirmware(
-            firmwareOf(pattern(1 << 20), QStringLiteral("b.bin")), {});
+        FirmwareProject *b = open(main, pattern(1 << 20), "b.bin");
         QCOMPARE(main.activeDocument(), b);
         QCOMPARE(main.zoomXBox()->value(), 100);
         main.documentArea()->setActiveSubWindow(a->subWindow);
@@ -291,8 +295,7 @@ private slots:
         }
         const QString modPath = m_dir.write(QStringLiteral("mod.bin"), mod);
         MainWindow main;
-        FirmwareProject *record
-            = main.createDocumentFromFirmware(firmwareOf(ori, QStringLiteral("ori.bin")), {});
+        FirmwareProject *record = open(main, ori, "ori.bin");
         record->ecu = QStringLiteral("EDC17");
         DocumentWindow *doc = main.documentWindowOf(record);
         doc->hex2DView()->setValueWidth(2);
@@ -359,8 +362,8 @@ private slots:
         mod[0x102] = char(~mod[0x102]);
         mod[0x800] = char(~mod[0x800]);
         MainWindow main;
-        FirmwareProject *record = main.createDocumentFromFirmware(
-            firmwareOf(ori, QStringLiteral("ori.bin")),
+        FirmwareProject *record = open(
+            main, ori, "ori.bin",
             {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
         QString second;
         OriModComparison::Prompts prompts;
@@ -410,8 +413,8 @@ private slots:
         QByteArray other = ori;
         other[0x201] = char(~other[0x201]);
         MainWindow main;
-        FirmwareProject *record = main.createDocumentFromFirmware(
-            firmwareOf(ori, QStringLiteral("a.bin")),
+        FirmwareProject *record = open(
+            main, ori, "a.bin",
             {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
         QString error;
         QVERIFY(main.compareWith(record, other.left(10), QStringLiteral("b.bin"), &error).isEmpty());
@@ -448,8 +451,7 @@ private slots:
                                      QStringLiteral("ref"), ori.size(), &error));
         MainWindow main;
         QVERIFY(!main.createTransferDialog());
-        FirmwareProject *record
-            = main.createDocumentFromFirmware(firmwareOf(target, QStringLiteral("t.bin")), {});
+        FirmwareProject *record = open(main, target, "t.bin");
         const auto run = [&](const QByteArray &reference) {
             std::unique_ptr<TransferDialog> dialog(main.createTransferDialog());
             dialog->findChild<QRadioButton *>(QStringLiteral("transferFromFiles"))->setChecked(true);
@@ -490,8 +492,7 @@ private slots:
     {
         const QByteArray ori = pattern(0x1000);
         MainWindow main;
-        FirmwareProject *record
-            = main.createDocumentFromFirmware(firmwareOf(ori, QStringLiteral("ori.bin")), {});
+        FirmwareProject *record = open(main, ori, "ori.bin");
         DocumentWindow *doc = main.documentWindowOf(record);
         int reports = 0;
         QStringList titles, warnings;

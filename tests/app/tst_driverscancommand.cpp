@@ -34,7 +34,6 @@ private slots:
         QCOMPARE(m_driver.maps.size(), 4);
         m_driver.maps[0].category = 2;
         m_driver.maps[1].category = 2;
-        m_driver.maps[2].category = 17;
         m_driver.maps[3].excluded = true;
         // Left open, the category comes from the classifier: "temperatura" is a Temperature word.
         m_driver.maps[2].category = -1;

@@ -41,9 +41,12 @@
 
 namespace {
 
-Firmware *makeFirmware(const QString &name, int size, char fill = 0x11)
+FirmwareProject *
+open(MainWindow &window, const char *name, int size, QList<MapDefinition> maps = {})
 {
-    return testsupport::firmwareOf(QByteArray(size, fill), QStringLiteral("/dumps/") + name);
+    const QString path = QStringLiteral("/dumps/") + QLatin1String(name);
+    return window.createDocumentFromFirmware(testsupport::firmwareOf(QByteArray(size, 0x11), path),
+                                             maps);
 }
 
 } // namespace
@@ -184,7 +187,6 @@ private slots:
         QTest::newRow("a2l refused") << "desc.a2l" << false;
         QTest::newRow("A2L refused in upper case") << "DESC.A2L" << false;
         QTest::newRow("ols accepted") << "project.ols" << true;
-        QTest::newRow("bin accepted") << "dump.bin" << true;
         QTest::newRow("no suffix accepted") << "dump" << true;
         QTest::newRow("a2l only as a suffix") << "a2l.bin" << true;
         QTest::newRow("remote URL refused") << "https://example.org/dump.bin" << false;
@@ -234,9 +236,8 @@ private slots:
     void destroyedRightAfterClosingADocument()
     {
         auto window = std::make_unique<MainWindow>();
-        FirmwareProject *record
-            = window->createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 16), {});
-        window->createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 16), {});
+        FirmwareProject *record = open(*window, "a.bin", 16);
+        open(*window, "b.bin", 16);
         QVERIFY(record->subWindow->close());
         window.reset();
     }
@@ -255,10 +256,8 @@ private slots:
     void closingSubWindows()
     {
         MainWindow window;
-        FirmwareProject *kept
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("kept.bin"), 16), {});
-        FirmwareProject *closed
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("closed.bin"), 16), {});
+        FirmwareProject *kept = open(window, "kept.bin", 16);
+        FirmwareProject *closed = open(window, "closed.bin", 16);
         window.documentWindowOf(kept)->writeBytes(0, QByteArray("\x01", 1));
 
         // When its save fails (here: refused), the modified document stays open.
@@ -292,9 +291,8 @@ private slots:
         map.name = QStringLiteral("Coppia");
         map.rows = map.columns = 2;
         map.mapOffset = 0;
-        FirmwareProject *a
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a&b.bin"), 16), {map});
-        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("c.bin"), 16), {});
+        FirmwareProject *a = open(window, "a&b.bin", 16, {map});
+        open(window, "c.bin", 16);
         QVERIFY(openMapWindow(window.documentWindowOf(a), 0));
         QMdiSubWindow *mapSub = window.documentArea()->activeSubWindow();
         QVERIFY(mapSub->isMaximized());
@@ -339,18 +337,20 @@ private slots:
         QTest::addColumn<int>("saves");
         QTest::addColumn<bool>("warned");
         using C = MainWindow::ExitChoice;
-        QTest::newRow("nothing modified closes at once")
-            << false << int(C::Cancel) << QList<bool>{} << true << false << 0 << false;
-        QTest::newRow("Annulla keeps the window")
-            << true << int(C::Cancel) << QList<bool>{} << false << true << 0 << false;
-        QTest::newRow("Esci senza salvare closes without saving")
-            << true << int(C::Discard) << QList<bool>{} << true << true << 0 << false;
-        QTest::newRow("Salva tutto saves both and closes")
-            << true << int(C::SaveAll) << QList<bool>{true, true} << true << true << 2 << false;
-        QTest::newRow("first save fails: window open, second unsaved")
-            << true << int(C::SaveAll) << QList<bool>{false, true} << false << true << 1 << true;
-        QTest::newRow("second save fails: window open")
-            << true << int(C::SaveAll) << QList<bool>{true, false} << false << true << 2 << true;
+        auto row = [](const char *tag, bool modified, C choice, const QList<bool> &saveResults,
+                      bool closes, bool asked, int saves, bool warned) {
+            QTest::newRow(tag) << modified << int(choice) << saveResults << closes << asked << saves
+                               << warned;
+        };
+        row("nothing modified closes at once", false, C::Cancel, {}, true, false, 0, false);
+        row("Annulla keeps the window", true, C::Cancel, {}, false, true, 0, false);
+        row("Esci senza salvare closes without saving", true, C::Discard, {}, true, true, 0, false);
+        row("Salva tutto saves both and closes", true, C::SaveAll, {true, true}, true, true, 2,
+            false);
+        row("first save fails: window open, second unsaved", true, C::SaveAll, {false, true}, false,
+            true, 1, true);
+        row("second save fails: window open", true, C::SaveAll, {true, false}, false, true, 2,
+            true);
     }
 
     void exitQuestion()
@@ -363,10 +363,8 @@ private slots:
 
         MainWindow window;
         window.show();
-        FirmwareProject *first
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 32), {});
-        FirmwareProject *second
-            = window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 32), {});
+        FirmwareProject *first = open(window, "a.bin", 32);
+        FirmwareProject *second = open(window, "b.bin", 32);
         if (modified) {
             window.documentWindowOf(first)->writeBytes(0, QByteArray("\x01", 1));
             window.documentWindowOf(second)->writeBytes(0, QByteArray("\x02", 1));
@@ -508,11 +506,10 @@ private slots:
         QTest::addColumn<bool>("withDocument");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("error");
+        const QString failed = QStringLiteral("Errore durante l'esportazione del firmware.");
         QTest::newRow("written") << true << "exported.bin" << QString();
-        QTest::newRow("missing folder") << true << "missing/folder/exported.bin"
-                                        << "Errore durante l'esportazione del firmware.";
-        QTest::newRow("target is a folder") << true << "."
-                                            << "Errore durante l'esportazione del firmware.";
+        QTest::newRow("missing folder") << true << "missing/folder/exported.bin" << failed;
+        QTest::newRow("target is a folder") << true << "." << failed;
         QTest::newRow("no document") << false << "nothing.bin"
                                      << "Nessun firmware attivo.";
     }
@@ -525,8 +522,7 @@ private slots:
         QTemporaryDir dir;
         MainWindow window;
         if (withDocument) {
-            FirmwareProject *record = window.createDocumentFromFirmware(
-                makeFirmware(QStringLiteral("src.bin"), 64, 0x22), {});
+            FirmwareProject *record = open(window, "src.bin", 64);
             window.documentWindowOf(record)->writeBytes(1, QByteArray("\x33", 1));
         }
         const QString path = dir.filePath(target);
@@ -534,7 +530,7 @@ private slots:
         QCOMPARE(window.exportFirmware(path, &message), error.isEmpty());
         QCOMPARE(message, error);
         if (error.isEmpty()) {
-            QByteArray expected(64, '\x22');
+            QByteArray expected(64, '\x11');
             expected[1] = '\x33'; // the current image, edits included
             QCOMPARE(testsupport::readFile(path), expected);
         } else if (target != QLatin1String(".")) {
@@ -560,11 +556,10 @@ private slots:
         QTemporaryDir bin;
         const QString marker = bin.filePath(QStringLiteral("started"));
         if (!program.isEmpty()) {
-            QFile script(bin.filePath(program));
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write("#!/bin/sh\n: > \"" + marker.toUtf8() + "\"\n");
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            const QString script = testsupport::writeFile(
+                bin.filePath(program), "#!/bin/sh\n: > \"" + marker.toUtf8() + "\"\n");
+            QVERIFY(QFile::setPermissions(script,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         }
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8());

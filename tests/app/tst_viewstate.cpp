@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -35,11 +36,8 @@ Firmware *makeFirmware(const QString &name, int size)
 
 void makeProgram(const QString &folder, const QString &name)
 {
-    QFile script(folder + QLatin1Char('/') + name);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path = testsupport::writeFile(folder + QLatin1Char('/') + name, "#!/bin/sh\n");
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 QStringList checkedWidths(MainWindow &window)
@@ -62,26 +60,25 @@ private slots:
 
     void findCalculator_data()
     {
-        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("programs"); // by blanks
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("none") << QStringList() << QString();
-        QTest::newRow("xcalc alone") << QStringList{"xcalc"} << "xcalc";
-        QTest::newRow("GNOME before the others")
-            << QStringList{"xcalc", "kcalc", "gnome-calculator"} << "gnome-calculator";
-        QTest::newRow("KDE before GTK") << QStringList{"galculator", "kcalc"} << "kcalc";
-        QTest::newRow("galculator before qalculate")
-            << QStringList{"qalculate-gtk", "galculator"} << "galculator";
-        QTest::newRow("qalculate before xcalc")
-            << QStringList{"xcalc", "qalculate-gtk"} << "qalculate-gtk";
-        QTest::newRow("unknown calculators are not taken")
-            << QStringList{"mate-calc", "calc.exe"} << QString();
+        testsupport::addRow("none", {"", ""});
+        testsupport::addRow("xcalc alone", {"xcalc", "xcalc"});
+        testsupport::addRow("GNOME before the others",
+                            {"xcalc kcalc gnome-calculator", "gnome-calculator"});
+        testsupport::addRow("KDE before GTK", {"galculator kcalc", "kcalc"});
+        testsupport::addRow("galculator before qalculate",
+                            {"qalculate-gtk galculator", "galculator"});
+        testsupport::addRow("qalculate before xcalc", {"xcalc qalculate-gtk", "qalculate-gtk"});
+        testsupport::addRow("unknown calculators are not taken", {"mate-calc calc.exe", ""});
     }
     void findCalculator()
     {
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
         QSKIP("these desktops have one calculator of their own");
 #else
-        QFETCH(QStringList, present);
+        QFETCH(QString, programs);
+        const QStringList present = programs.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QTemporaryDir first;
         QTemporaryDir second;
         // Spread over two folders of the fake PATH, as a real system has them.
@@ -108,12 +105,12 @@ private slots:
     void syncFolder()
     {
         QTemporaryDir folder;
-        QFile file(folder.filePath(QStringLiteral("firmware.bin")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        const QString file
+            = testsupport::writeFile(folder.filePath(QStringLiteral("firmware.bin")), {});
+        QVERIFY(!file.isEmpty());
         QVERIFY(Platform::syncFolder(folder.path()));
         QVERIFY(!Platform::syncFolder(folder.filePath(QStringLiteral("missing"))));
-        QVERIFY(!Platform::syncFolder(file.fileName())); // a file is not a folder
+        QVERIFY(!Platform::syncFolder(file)); // a file is not a folder
     }
 
     // Each document keeps its width; the toolbar shows the one of the document in front,

@@ -15,10 +15,10 @@ private slots:
         QTest::addColumn<int>("maxCells");
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("error"); // a word of the refusal, or empty
-        QTest::newRow("block, CRLF, decimal comma")
-            << "1\t2,5\r\n-3\t4.25\r\n" << 4 << Rows{{1, 2.5}, {-3, 4.25}} << "";
-        QTest::newRow("with axes") << "\t100\t200\n10\t1\t2\n20\t3\t4\n" << 4
-                                   << Rows{{1, 2}, {3, 4}} << "";
+        QTest::newRow("CRLF, comma") << "1\t2,5\r\n-3\t4.25\r\n"
+                                     << 4 << Rows{{1, 2.5}, {-3, 4.25}} << "";
+        QTest::newRow("axes") << "\t100\t200\n10\t1\t2\n20\t3\t4\n"
+                              << 4 << Rows{{1, 2}, {3, 4}} << "";
         QTest::newRow("exactly the cap") << "1\t2\t3" << 3 << Rows{{1, 2, 3}} << "";
         QTest::newRow("one cell over the cap") << "1\t2\n3\t4" << 3 << Rows{} << "valori";
         QTest::newRow("ragged") << "1\t2\n3\n" << 10 << Rows{} << "stesso numero";
@@ -47,9 +47,9 @@ private slots:
                                        {QStringLiteral("3"), QStringLiteral("4.75")}};
         const Rows expected{{1.5, -2}, {3, 4.75}};
         QCOMPARE(MapCellText::parse(MapCellText::format(texts), 4).rows, expected);
-        const QString withAxes = MapCellText::format(
-            texts, {QStringLiteral("800"), QStringLiteral("1600")},
-            {QStringLiteral("10"), QStringLiteral("20")});
+        const QString withAxes
+            = MapCellText::format(texts, {QStringLiteral("800"), QStringLiteral("1600")},
+                                  {QStringLiteral("10"), QStringLiteral("20")});
         QVERIFY(withAxes.startsWith(QStringLiteral("\t800\t1600\n10\t1,5")));
         QCOMPARE(MapCellText::parse(withAxes, 4).rows, expected);
     }
@@ -61,20 +61,17 @@ private slots:
         QTest::addColumn<QList<int>>("at");       // top, left, selection rows, columns, cells
         QTest::addColumn<QList<int>>("expected"); // row, column, rows, columns, repeat
         QTest::addColumn<QString>("error");
-        QTest::newRow("current cell, fits to the last column")
-            << false << QList<int>{2, 3, 1, 1, 1} << QList<int>{2, 3, 2, 3, 0} << "";
-        QTest::newRow("current cell, one column over")
-            << false << QList<int>{2, 4, 1, 1, 1} << QList<int>{-1, -1, 2, 3, 0} << "entrano";
-        QTest::newRow("current cell, one row over")
-            << false << QList<int>{3, 0, 1, 1, 1} << QList<int>{-1, -1, 2, 3, 0} << "entrano";
-        QTest::newRow("selection of the grid's size")
-            << false << QList<int>{1, 1, 2, 3, 6} << QList<int>{1, 1, 2, 3, 0} << "";
-        QTest::newRow("selection of another size")
-            << false << QList<int>{0, 0, 3, 2, 6} << QList<int>{-1, -1, 2, 3, 0} << "3 x 2";
-        QTest::newRow("selection with a hole")
-            << false << QList<int>{0, 0, 2, 3, 5} << QList<int>{-1, -1, 2, 3, 0} << "rettangolo";
-        QTest::newRow("one value fills the selection")
-            << true << QList<int>{0, 0, 4, 6, 24} << QList<int>{0, 0, 4, 6, 1} << "";
+        auto row = [](const char *tag, bool single, const QList<int> &at,
+                      const QList<int> &expected, const char *error) {
+            QTest::newRow(tag) << single << at << expected << QString::fromUtf8(error);
+        };
+        row("cell, fits to the last column", false, {2, 3, 1, 1, 1}, {2, 3, 2, 3, 0}, "");
+        row("cell, one column over", false, {2, 4, 1, 1, 1}, {-1, -1, 2, 3, 0}, "entrano");
+        row("cell, one row over", false, {3, 0, 1, 1, 1}, {-1, -1, 2, 3, 0}, "entrano");
+        row("selection of the grid's size", false, {1, 1, 2, 3, 6}, {1, 1, 2, 3, 0}, "");
+        row("selection of another size", false, {0, 0, 3, 2, 6}, {-1, -1, 2, 3, 0}, "3 x 2");
+        row("selection with a hole", false, {0, 0, 2, 3, 5}, {-1, -1, 2, 3, 0}, "rettangolo");
+        row("one value fills the selection", true, {0, 0, 4, 6, 24}, {0, 0, 4, 6, 1}, "");
     }
 
     void place()

@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -114,4 +116,46 @@ private:
     std::unique_ptr<ServiceServer> m_server;
     QList<QSslCertificate> m_certificates;
     QString m_error;
+};
+
+// Answers each path with its scripted reply, or with anyPath when that is set; a request
+// without a reply never gets an answer.
+class ScriptedServer : public QTcpServer
+{
+public:
+    QHash<QByteArray, QByteArray> replies;
+    QByteArray anyPath;
+
+    ScriptedServer()
+    {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    QByteArray &buffer = m_buffers[socket];
+                    buffer += socket->readAll();
+                    const qsizetype end = buffer.indexOf("\r\n\r\n");
+                    if (end < 0)
+                        return;
+                    const QByteArray path = buffer.split(' ').value(1);
+                    buffer.clear(); // the client sends small bodies at once with the headers
+                    if (const QByteArray reply = replies.value(path, anyPath); !reply.isEmpty())
+                        socket->write(reply);
+                });
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort())); }
+
+    static QByteArray
+    reply(const char *status, const QByteArray &body, const QByteArray &contentLength = {})
+    {
+        return "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Type: application/json\r\n"
+               + "Content-Length: "
+               + (contentLength.isEmpty() ? QByteArray::number(body.size()) : contentLength)
+               + "\r\n\r\n" + body;
+    }
+
+private:
+    QHash<QTcpSocket *, QByteArray> m_buffers;
 };

@@ -27,13 +27,9 @@ private slots:
             << image << QStringList{"ME7.5"} << QStringList{"ME7.5"};
         QTest::newRow("space in the family, none in the image")
             << image << QStringList{"EDC 17C46"} << QStringList{"EDC 17C46"};
-        QTest::newRow("hyphen in the family")
-            << image << QStringList{"EDC17-C46"} << QStringList{"EDC17-C46"};
         QTest::newRow("family split by a zero byte in the image")
-            << QByteArray("xxEDC17\x00"
-                          "C46yy",
-                          13)
-            << QStringList{"EDC17C46"} << QStringList{"EDC17C46"};
+            << QByteArray("xxEDC17") + '\0' + "C46yy" << QStringList{"EDC17C46"}
+            << QStringList{"EDC17C46"};
         QTest::newRow("two families, catalog order, trimmed, no duplicates")
             << image << QStringList{"  ME7.5 ", QString(), "   ", "EDC17C46", "ME7.5", "MED17.5"}
             << QStringList{"ME7.5", "EDC17C46"};
@@ -109,10 +105,8 @@ private slots:
         QTest::newRow("65 characters") << QString(65, QLatin1Char('a')) << false;
         QTest::newRow("empty") << QString() << false;
         QTest::newRow("parent folder") << "../drv-1" << false;
-        QTest::newRow("slash") << "a/b" << false;
         QTest::newRow("backslash") << "a\\b" << false;
         QTest::newRow("dot") << "drv.1" << false;
-        QTest::newRow("space") << "drv 1" << false;
         QTest::newRow("accented letter") << "drvè" << false;
     }
 

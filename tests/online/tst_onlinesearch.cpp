@@ -17,8 +17,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTreeWidgetItem>
 #include <QtTest>
 
@@ -28,46 +26,6 @@ namespace {
 
 const QString DemoDriver = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv");
 const QString DemoImageV2 = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo-v2.bin");
-
-// Answers each path with a scripted reply; a path without one never gets an answer.
-class ScriptedServer : public QTcpServer
-{
-public:
-    QHash<QByteArray, QByteArray> replies;
-
-    ScriptedServer()
-    {
-        listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    QByteArray &buffer = m_buffers[socket];
-                    buffer += socket->readAll();
-                    const qsizetype end = buffer.indexOf("\r\n\r\n");
-                    if (end < 0)
-                        return;
-                    const QByteArray path = buffer.split(' ').value(1);
-                    buffer.clear(); // the client sends small bodies at once with the headers
-                    if (replies.contains(path))
-                        socket->write(replies.value(path));
-                });
-            }
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort())); }
-
-    static QByteArray
-    reply(const char *status, const QByteArray &body, const QByteArray &contentLength = {})
-    {
-        return "HTTP/1.1 " + QByteArray(status) + "\r\nContent-Type: application/json\r\n"
-               + "Content-Length: "
-               + (contentLength.isEmpty() ? QByteArray::number(body.size()) : contentLength)
-               + "\r\n\r\n" + body;
-    }
-
-private:
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-};
 
 const QByteArray oneFamily = "{\"success\":true,\"ecu_families\":[\"EDC17C46\"]}";
 const QByteArray oneGroup
@@ -210,18 +168,16 @@ private slots:
         const int stopped = int(OnlineDriverSearch::Outcome::Stopped);
         const int manual = int(OnlineDriverSearch::Outcome::ManualRequest);
         const int loaded = int(OnlineDriverSearch::Outcome::DriverLoaded);
-        QTest::newRow("two families in the image")
-            << QStringList{"EDC17C46", "CFFB"} << 1 << Answers{} << manual << 0;
-        QTest::newRow("no family in the image")
-            << QStringList{"MED17.5"} << 1 << Answers{} << manual << 0;
-        QTest::newRow("one group, one driver")
-            << QStringList{"EDC17C46"} << 1 << Answers{0} << loaded << 1;
-        QTest::newRow("two groups, second chosen")
-            << QStringList{"EDC17C46"} << 2 << Answers{1, 0} << loaded << 2;
-        QTest::newRow("vehicle choice cancelled")
-            << QStringList{"EDC17C46"} << 2 << Answers{std::nullopt} << stopped << 1;
-        QTest::newRow("driver choice cancelled")
-            << QStringList{"EDC17C46"} << 1 << Answers{std::nullopt} << stopped << 1;
+        auto row = [](const char *tag, const QStringList &families, int groups,
+                      const Answers &answers, int outcome, int questions) {
+            QTest::newRow(tag) << families << groups << answers << outcome << questions;
+        };
+        row("two families in the image", {"EDC17C46", "CFFB"}, 1, {}, manual, 0);
+        row("no family in the image", {"MED17.5"}, 1, {}, manual, 0);
+        row("one group, one driver", {"EDC17C46"}, 1, {0}, loaded, 1);
+        row("two groups, second chosen", {"EDC17C46"}, 2, {1, 0}, loaded, 2);
+        row("vehicle choice cancelled", {"EDC17C46"}, 2, {std::nullopt}, stopped, 1);
+        row("driver choice cancelled", {"EDC17C46"}, 1, {std::nullopt}, stopped, 1);
     }
 
     void choices()
@@ -277,48 +233,47 @@ private slots:
         };
         const auto ok
             = [](const QByteArray &body) { return ScriptedServer::reply("200 OK", body); };
-        QTest::newRow("not signed in")
-            << Replies{} << image << false
-            << "Codice cliente non disponibile.\nEffettua prima l'accesso.";
-        QTest::newRow("no firmware bytes")
-            << Replies{} << QByteArray() << true << "Firmware originale non disponibile.";
-        QTest::newRow("HTTP 500 with its text")
-            << Replies{{catalogPath, ScriptedServer::reply("500 Internal Server Error", "boom")}}
-            << image << true << "Identificazione ECU non riuscita.\n\nHTTP: 500\nRisposta: boom";
-        QTest::newRow("catalog not JSON") << Replies{{catalogPath, ok("<html>")}} << image << true
-                                          << "Risposta identificazione ECU non valida.";
-        QTest::newRow("catalog refused without message")
-            << Replies{{catalogPath, ok("{\"success\":false}")}} << image << true
-            << "Identificazione ECU non riuscita.";
-        QTest::newRow("service never answers") << Replies{} << image << true
-                                               << "Identificazione ECU non riuscita.\n\nHTTP: "
-                                                  "0\nRisposta: Il servizio non ha risposto "
-                                                  "entro 0.5 secondi.";
+        auto row = [&image](const char *tag, const Replies &replies, const char *message,
+                            const QByteArray &firmware = {}, bool signedIn = true) {
+            QTest::newRow(tag) << replies << (firmware.isNull() ? image : firmware) << signedIn
+                               << QString::fromUtf8(message);
+        };
+        row("not signed in", {}, "Codice cliente non disponibile.\nEffettua prima l'accesso.",
+            image, false);
+        row("no firmware bytes", {}, "Firmware originale non disponibile.", QByteArray(""));
+        row("HTTP 500 with its text",
+            {{catalogPath, ScriptedServer::reply("500 Internal Server Error", "boom")}},
+            "Identificazione ECU non riuscita.\n\nHTTP: 500\nRisposta: boom");
+        row("catalog not JSON", {{catalogPath, ok("<html>")}},
+            "Risposta identificazione ECU non valida.");
+        row("catalog refused without message", {{catalogPath, ok("{\"success\":false}")}},
+            "Identificazione ECU non riuscita.");
+        row("service never answers", {},
+            "Identificazione ECU non riuscita.\n\nHTTP: 0\nRisposta: Il servizio non ha risposto "
+            "entro 0.5 secondi.");
         // The replies as far as the driver list; a row adds its own or replaces one.
         const auto upToDrivers = [&](const Replies &rest) {
             Replies replies{{catalogPath, ok(oneFamily)}, {groupsPath, ok(oneGroup)}};
             replies.insert(rest);
             return replies;
         };
-        QTest::newRow("groups not JSON") << upToDrivers({{groupsPath, ok("[]")}}) << image << true
-                                         << "Risposta gruppo veicolo non valida.";
-        QTest::newRow("drivers HTTP 502")
-            << upToDrivers({{driversPath, ScriptedServer::reply("502 Bad Gateway", "gateway")}})
-            << image << true << "Ricerca Driver non riuscita.\n\nHTTP: 502\nRisposta: gateway";
-        QTest::newRow("driver id climbing out of the cache")
-            << upToDrivers({{driversPath, ok(driverList("../../evil"))}}) << image << true
-            << "Identificativo del driver non valido: \"../../evil\".\nDownload rifiutato.";
-        QTest::newRow("download announced over 256 MiB")
-            << upToDrivers({{driversPath, ok(driverList("big"))},
-                            {downloadPath, ScriptedServer::reply("200 OK", "ECUD", "268435457")}})
-            << image << true
-            << "Download driver dalla VPS non riuscito.\n\nHTTP: 200\nRisposta: la risposta supera "
-               "256 MiB.";
-        QTest::newRow("download that is no driver")
-            << upToDrivers(
-                   {{driversPath, ok(driverList("plain_1"))}, {downloadPath, ok("not a driver")}})
-            << image << true
-            << "Impossibile caricare il driver:\nFile non riconosciuto come driver Tessamorvandi.";
+        row("groups not JSON", upToDrivers({{groupsPath, ok("[]")}}),
+            "Risposta gruppo veicolo non valida.");
+        row("drivers HTTP 502",
+            upToDrivers({{driversPath, ScriptedServer::reply("502 Bad Gateway", "gateway")}}),
+            "Ricerca Driver non riuscita.\n\nHTTP: 502\nRisposta: gateway");
+        row("driver id climbing out of the cache",
+            upToDrivers({{driversPath, ok(driverList("../../evil"))}}),
+            "Identificativo del driver non valido: \"../../evil\".\nDownload rifiutato.");
+        row("download announced over 256 MiB",
+            upToDrivers({{driversPath, ok(driverList("big"))},
+                         {downloadPath, ScriptedServer::reply("200 OK", "ECUD", "268435457")}}),
+            "Download driver dalla VPS non riuscito.\n\nHTTP: 200\nRisposta: la risposta supera "
+            "256 MiB.");
+        row("download that is no driver",
+            upToDrivers(
+                {{driversPath, ok(driverList("plain_1"))}, {downloadPath, ok("not a driver")}}),
+            "Impossibile caricare il driver:\nFile non riconosciuto come driver Tessamorvandi.");
     }
 
     void failures()

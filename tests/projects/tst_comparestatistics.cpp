@@ -31,26 +31,23 @@ private slots:
         QTest::addColumn<QByteArray>("mod");
         // bytes, bits, blocks, first, last, interval
         QTest::addColumn<QList<qint64>>("expected");
-        QTest::newRow("identical")
-            << image(0x4000) << image(0x4000) << QList<qint64>{0, 0, 0, -1, -1, 0};
-        QTest::newRow("one byte at 0x1A2B") << image(0x4000) << image(0x4000, {0x1A2B})
-                                            << QList<qint64>{1, 8, 1, 0x1A2B, 0x1A2B, 1};
-        QTest::newRow("separate 10 and 12")
-            << image(100) << image(100, {10, 12}) << QList<qint64>{2, 16, 2, 10, 12, 3};
-        QTest::newRow("adjacent 10 and 11")
-            << image(100) << image(100, {10, 11}) << QList<qint64>{2, 16, 1, 10, 11, 2};
+        auto row
+            = [](const char *tag, const QByteArray &ori, const QByteArray &mod,
+                 const QList<qint64> &expected) { QTest::newRow(tag) << ori << mod << expected; };
+        row("identical", image(0x4000), image(0x4000), {0, 0, 0, -1, -1, 0});
+        row("one byte at 0x1A2B", image(0x4000), image(0x4000, {0x1A2B}),
+            {1, 8, 1, 0x1A2B, 0x1A2B, 1});
+        row("separate 10 and 12", image(100), image(100, {10, 12}), {2, 16, 2, 10, 12, 3});
+        row("adjacent 10 and 11", image(100), image(100, {10, 11}), {2, 16, 1, 10, 11, 2});
         // Runs that cross the eight-byte stride and touch both ends of the image.
-        QTest::newRow("across stride and ends")
-            << image(21) << image(21, {0, 7, 8, 15, 16, 20}) << QList<qint64>{6, 48, 4, 0, 20, 21};
-        QTest::newRow("run ends at a stride border")
-            << image(32) << image(32, {6, 7}) << QList<qint64>{2, 16, 1, 6, 7, 2};
-        QTest::newRow("runs either side of an equal stride")
-            << image(24) << image(24, {7, 16}) << QList<qint64>{2, 16, 2, 7, 16, 10};
-        QTest::newRow("only flipped bits counted")
-            << QByteArray::fromHex("0f0f") << QByteArray::fromHex("0e1f")
-            << QList<qint64>{2, 2, 1, 0, 1, 2};
-        QTest::newRow("empty images")
-            << QByteArray() << QByteArray() << QList<qint64>{0, 0, 0, -1, -1, 0};
+        row("across stride and ends", image(21), image(21, {0, 7, 8, 15, 16, 20}),
+            {6, 48, 4, 0, 20, 21});
+        row("run ends at a stride border", image(32), image(32, {6, 7}), {2, 16, 1, 6, 7, 2});
+        row("runs either side of an equal stride", image(24), image(24, {7, 16}),
+            {2, 16, 2, 7, 16, 10});
+        row("only flipped bits counted", QByteArray::fromHex("0f0f"), QByteArray::fromHex("0e1f"),
+            {2, 2, 1, 0, 1, 2});
+        row("empty images", {}, {}, {0, 0, 0, -1, -1, 0});
     }
 
     void statistics()

@@ -25,37 +25,29 @@ private slots:
         QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QStringList>("expected"); // family, sw, hw, cal, part, engine
 
-        QTest::newRow("software and calibration, greedy eight")
-            << imageOf({"1037541778P643A2XKZ"})
-            << QStringList{"", "1037541778", "", "P643A2XKZ", "", ""};
-        QTest::newRow("seven after P") << imageOf({"xx1037123456PABCDEFG"})
-                                       << QStringList{"", "1037123456", "", "PABCDEFG", "", ""};
-        QTest::newRow("EDC17C46 alone")
-            << imageOf({"EDC17C46"}) << QStringList{"EDC17C46", "", "", "", "", ""};
-        QTest::newRow("five-character run ignored")
-            << imageOf({"EDC17"}) << QStringList{"", "", "", "", "", ""};
-        QTest::newRow("run at image end not examined")
-            << imageOf({"EDC17C46"}, false) << QStringList{"", "", "", "", "", ""};
-        QTest::newRow("family with dots")
-            << imageOf({"Bosch MED17.5.20 x"}) << QStringList{"MED17.5.20", "", "", "", "", ""};
-        QTest::newRow("first match wins across runs")
-            << imageOf({"ME7.5 unit", "EDC16C34 unit"}) << QStringList{"ME7.5", "", "", "", "", ""};
-        QTest::newRow("hardware needs its boundary")
-            << imageOf({"X02610123456789Y", "HW 0281017946 "})
-            << QStringList{"", "", "0281017946", "", "", ""};
-        QTest::newRow("part number with suffix number")
-            << imageOf({"03L906018JL  5678"})
-            << QStringList{"", "", "", "", "03L906018JL  5678", ""};
-        QTest::newRow("engine code is four capitals")
-            << imageOf({"ENGINE CFFB 2.0 TDI"}) << QStringList{"", "", "", "", "", "CFFB"};
-        QTest::newRow("case-sensitive")
-            << imageOf({"edc17c46 cffb"}) << QStringList{"", "", "", "", "", ""};
-        QTest::newRow("demo strings")
-            << imageOf({"EDC17C46 Tessamorvandi demo image", "1037541778P643A2XK", "HW 0281017946 ",
-                        "03L906018JL  5678", "ENGINE CFFB 2.0 TDI"})
-            << QStringList{"EDC17C46", "1037541778",        "0281017946",
-                           "P643A2XK", "03L906018JL  5678", "CFFB"};
-        QTest::newRow("empty image") << QByteArray() << QStringList{"", "", "", "", "", ""};
+        // Fields in order, split by '|': family, sw, hw, cal, part, engine.
+        auto row = [](const char *tag, const QByteArray &image, const QString &fields) {
+            QTest::newRow(tag) << image << fields.split(QLatin1Char('|'));
+        };
+        row("software and calibration, greedy eight", imageOf({"1037541778P643A2XKZ"}),
+            "|1037541778||P643A2XKZ||");
+        row("seven after P", imageOf({"xx1037123456PABCDEFG"}), "|1037123456||PABCDEFG||");
+        row("EDC17C46 alone", imageOf({"EDC17C46"}), "EDC17C46|||||");
+        row("five-character run ignored", imageOf({"EDC17"}), "|||||");
+        row("run at image end not examined", imageOf({"EDC17C46"}, false), "|||||");
+        row("family with dots", imageOf({"Bosch MED17.5.20 x"}), "MED17.5.20|||||");
+        row("first match wins across runs", imageOf({"ME7.5 unit", "EDC16C34 unit"}), "ME7.5|||||");
+        row("hardware needs its boundary", imageOf({"X02610123456789Y", "HW 0281017946 "}),
+            "||0281017946|||");
+        row("part number with suffix number", imageOf({"03L906018JL  5678"}),
+            "||||03L906018JL  5678|");
+        row("engine code is four capitals", imageOf({"ENGINE CFFB 2.0 TDI"}), "|||||CFFB");
+        row("case-sensitive", imageOf({"edc17c46 cffb"}), "|||||");
+        row("demo strings",
+            imageOf({"EDC17C46 Tessamorvandi demo image", "1037541778P643A2XK", "HW 0281017946 ",
+                     "03L906018JL  5678", "ENGINE CFFB 2.0 TDI"}),
+            "EDC17C46|1037541778|0281017946|P643A2XK|03L906018JL  5678|CFFB");
+        row("empty image", QByteArray(), "|||||");
     }
 
     void identification()
@@ -65,12 +57,9 @@ private slots:
         const EcuIdentification id = identifyEcu(
             image.isEmpty() ? nullptr : reinterpret_cast<const uint8_t *>(image.constData()),
             image.size());
-        QCOMPARE(id.ecuFamily, expected.at(0));
-        QCOMPARE(id.softwareNumber, expected.at(1));
-        QCOMPARE(id.hardwareNumber, expected.at(2));
-        QCOMPARE(id.calibrationNumber, expected.at(3));
-        QCOMPARE(id.partNumber, expected.at(4));
-        QCOMPARE(id.engineCode, expected.at(5));
+        const QStringList actual{id.ecuFamily,         id.softwareNumber, id.hardwareNumber,
+                                 id.calibrationNumber, id.partNumber,     id.engineCode};
+        QCOMPARE(actual, expected);
     }
 
     // The scan looks at only some of the bytes; it must find exactly the runs that reading
@@ -119,19 +108,15 @@ private slots:
             run = 0;
         }
         const auto *bytes = reinterpret_cast<const uint8_t *>(image.constData());
-        QList<QPair<qint64, qint64>> found;
-        forEachPrintableRun(bytes, image.size(), [&found](qint64 start, qint64 length) {
-            found.append({start, length});
-            return true;
-        });
-        QCOMPARE(found, expected);
         // A visit that asks to stop ends the scan.
-        found.clear();
-        forEachPrintableRun(bytes, image.size(), [&found](qint64 start, qint64 length) {
-            found.append({start, length});
-            return false;
-        });
-        QCOMPARE(found, expected.mid(0, 1));
+        for (const bool goOn : {true, false}) {
+            QList<QPair<qint64, qint64>> found;
+            forEachPrintableRun(bytes, image.size(), [&](qint64 start, qint64 length) {
+                found.append({start, length});
+                return goOn;
+            });
+            QCOMPARE(found, goOn ? expected : expected.mid(0, 1));
+        }
     }
 };
 

@@ -163,7 +163,6 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("text");
-        QTest::newRow("1536") << qint64(1536) << "1536 byte  (1.5 KB / 0.00 MB)";
         QTest::newRow("empty") << qint64(0) << "0 byte  (0.0 KB / 0.00 MB)";
         QTest::newRow("16 MiB") << qint64(16777216) << "16777216 byte  (16384.0 KB / 16.00 MB)";
     }

@@ -157,7 +157,6 @@ private slots:
         addRow("dot", {".", "_"});
         addRow("dot dot", {"..", "__"});
         addRow("climbing", {"../../x", ".._.._x"});
-        addRow("trailing dot", {"v1.", "v1_"});
         addRow("trailing blanks", {"v1 . ", "v1___"});
         addRow("leading dot kept", {".v", ".v"});
         addRow("device name", {"CON", "_CON"});
@@ -270,8 +269,7 @@ private slots:
         QTest::addColumn<QString>("newName");
         QTest::addColumn<QString>("expectedVersion");
         QTest::newRow("save into") << int(Choice::SaveInto) << QString() << "Stage 1";
-        QTest::newRow("new version") << int(Choice::NewVersion) << "Stage 2"
-                                     << "Stage 2";
+        QTest::newRow("new version") << int(Choice::NewVersion) << "Stage 2" << QString("Stage 2");
         QTest::newRow("cancel") << int(Choice::Cancel) << QString() << QString();
         QTest::newRow("new version cancelled") << int(Choice::NewVersion) << QString() << QString();
     }
