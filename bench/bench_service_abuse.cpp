@@ -29,7 +29,6 @@
 
 namespace {
 
-const QString &Service = servicebench::serviceBinary();
 constexpr qint64 MiB = 1024 * 1024;
 
 using servicebench::runCommand;
@@ -196,17 +195,10 @@ int main(int argc, char **argv)
                      QStringLiteral("B001"), QStringLiteral("Bench")},
                     "bench-password\n"))
         return 1;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
     QProcess service;
-    service.start(Service, {QStringLiteral("serve"), QStringLiteral("--data"), data,
-                            QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
-    if (!service.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "the service did not start\n");
+    const quint16 port = servicebench::startService(service, data);
+    if (port == 0)
         return 1;
-    }
     const qint64 pid = service.processId();
     QTextStream out(stdout);
 

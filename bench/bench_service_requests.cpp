@@ -29,7 +29,6 @@
 
 namespace {
 
-const QString &Service = servicebench::serviceBinary();
 const QString DemoDriver = QStringLiteral(TESSA_SOURCE_DIR "/examples/tessa-demo.ecudrv");
 constexpr int Clients = 32;
 
@@ -109,17 +108,10 @@ int main(int argc, char **argv)
                         QStringLiteral("--brand"), QStringLiteral("VW"), QStringLiteral("--model"),
                         QStringLiteral("Golf"), QStringLiteral("--version"), QStringLiteral("1")}))
         return 1;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
     QProcess service;
-    service.start(Service, {QStringLiteral("serve"), QStringLiteral("--data"), data,
-                            QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
-    if (!service.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "the service did not start\n");
+    const quint16 port = servicebench::startService(service, data);
+    if (port == 0)
         return 1;
-    }
     const QUrl base(QStringLiteral("http://127.0.0.1:%1/").arg(port));
 
     ApiClient client(base);

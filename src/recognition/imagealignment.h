@@ -6,6 +6,26 @@
 
 #include <vector>
 
+// The two best deltas offered with their scores, the best first.
+template<typename Score>
+struct BestTwoDeltas
+{
+    Score best = Score(-1), second = Score(-1);
+    qint64 bestDelta = 0, secondDelta = 0;
+    void offer(Score score, qint64 delta)
+    {
+        if (score > best) {
+            second = best;
+            secondDelta = bestDelta;
+            best = score;
+            bestDelta = delta;
+        } else if (score > second) {
+            second = score;
+            secondDelta = delta;
+        }
+    }
+};
+
 // How the bytes of one image (the reference) lie in another (the target): another software
 // version or calibration of the same unit, where code and calibration data moved in blocks.
 // Built from stretches whose bytes occur exactly once in each image: such a stretch is
@@ -79,7 +99,7 @@ ImageAlignment::Placement ImageAlignment::placeWith(qint64 start, qint64 end, F 
     auto it = std::lower_bound(m_segments.begin(), m_segments.end(), start,
                                [](const Segment &s, qint64 v) { return s.end < v; });
     // Segments over the range: bytes of it that are the same in the target.
-    qint64 bestCovered = 0, secondCovered = 0, bestDelta = 0, secondDelta = 0;
+    BestTwoDeltas<qint64> covering;
     {
         std::vector<std::pair<qint64, qint64>> byDelta; // delta, covered bytes
         for (auto s = it; s != m_segments.end() && s->start <= end; ++s) {
@@ -91,18 +111,13 @@ ImageAlignment::Placement ImageAlignment::placeWith(qint64 start, qint64 end, F 
             else
                 found->second += covered;
         }
-        for (const auto &[delta, covered] : byDelta) {
-            if (covered > bestCovered) {
-                secondCovered = bestCovered;
-                secondDelta = bestDelta;
-                bestCovered = covered;
-                bestDelta = delta;
-            } else if (covered > secondCovered) {
-                secondCovered = covered;
-                secondDelta = delta;
-            }
-        }
+        for (const auto &[delta, covered] : byDelta)
+            covering.offer(covered, delta);
     }
+    const qint64 bestCovered = std::max<qint64>(covering.best, 0);
+    const qint64 secondCovered = std::max<qint64>(covering.second, 0);
+    const qint64 bestDelta = covering.bestDelta;
+    const qint64 secondDelta = covering.secondDelta;
     const qint64 length = end - start + 1;
     if (bestCovered > 0 && fits(start, end, bestDelta)) {
         // Part of the range unchanged: where it went is known, unless another part of it
@@ -165,20 +180,11 @@ ImageAlignment::Placement ImageAlignment::placeWith(qint64 start, qint64 end, F 
         p.evidence = QStringLiteral("la mappa non entra nell'immagine di destinazione");
         return p;
     }
-    double best = -1.0, second = -1.0;
-    qint64 chosen = 0, other = 0;
-    for (qint64 delta : std::as_const(candidates)) {
-        const double score = check(delta);
-        if (score > best) {
-            second = best;
-            other = chosen;
-            best = score;
-            chosen = delta;
-        } else if (score > second) {
-            second = score;
-            other = delta;
-        }
-    }
+    BestTwoDeltas<double> scored;
+    for (qint64 delta : std::as_const(candidates))
+        scored.offer(check(delta), delta);
+    const double best = scored.best, second = scored.second;
+    const qint64 chosen = scored.bestDelta, other = scored.secondDelta;
     constexpr double kConvincing = 0.9;
     if (best >= kConvincing && (candidates.size() == 1 || second < best - 0.2)
         && (candidates.size() > 1 || (left && right) || best >= 0.99)) {
