@@ -271,6 +271,7 @@ struct Finder
         qint64 start;
         qint64 end;
         bool table;
+        int countSize;
     };
     std::vector<Header> headers;
 
@@ -493,7 +494,7 @@ struct Finder
                         for (const AxisFormat &af2 : axisFormats) {
                             if (!axisAfter(yEnd, n2, af2, &x, &xEnd, &a2))
                                 continue;
-                            noteHeader(p, xEnd, true);
+                            noteHeader(p, xEnd, true, f.size);
                             addInline(p, xEnd, n1, n2, x, a2, y, a1, f);
                         }
                     }
@@ -510,11 +511,11 @@ struct Finder
                             if (!axisAfter(second + f.size, m, af2, &x, &xEnd, &a2))
                                 continue;
                             table = true;
-                            noteHeader(p, xEnd, true);
+                            noteHeader(p, xEnd, true, f.size);
                             addInline(p, xEnd, n1, m, x, a2, y, a1, f);
                         }
                     }
-                    noteHeader(p, yEnd, false);
+                    noteHeader(p, yEnd, false, f.size);
                     if (n1 >= MinCurvePoints && !table)
                         addInline(p, yEnd, 1, n1, y, a1, -1, FinderElement{}, f);
                 }
@@ -522,15 +523,18 @@ struct Finder
         }
     }
 
-    void noteHeader(qint64 start, qint64 end, bool table)
+    void noteHeader(qint64 start, qint64 end, bool table, int countSize)
     {
-        headers.push_back(Header{start, end, table});
+        headers.push_back(Header{start, end, table, countSize});
     }
 
     // Whether the X axis goes on rising (or falling) into the first value after it.
     bool axisRunsOn(const MapCandidate &c) const
     {
         const FinderElement &x = c.xElement;
+        // Bytes and words are not in one scale: a word after a byte axis says nothing.
+        if (x.size != c.element.size)
+            return false;
         const qint64 end = c.xAddress + qint64(c.columns) * x.size;
         const double last = valueAt(image, end - x.size, x);
         const double before = valueAt(image, end - 2 * x.size, x);
@@ -552,7 +556,8 @@ struct Finder
         for (const Found &f : found)
             if (f.candidate.headerStart >= 0)
                 readings.push_back(
-                    Header{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1});
+                    Header{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1,
+                           f.candidate.countSize});
         std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
@@ -566,18 +571,32 @@ struct Finder
                 return false;
             const qint64 z = c.zAddress;
             const bool runsOn = axisRunsOn(c);
+            // A count read from half of one of this reading's words is a byte of its axis
+            // points, not a count the reading took for a point.
+            const auto inStep = [&](const Header &h) {
+                return (h.start - c.headerStart) % c.countSize == 0;
+            };
             for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z;
                  ++it) {
-                if (it->start > c.headerStart && (it->end == z || (it->end > z && runsOn)))
+                if (it->start > c.headerStart && inStep(*it)
+                    && (it->end == z || (it->end > z && runsOn)))
                     return true;
                 if (c.rows == 1 && it->start == c.headerStart && it->table && it->end > z)
                     return true;
             }
-            // A curve read inside a table's counts and axes is part of them.
+            // A curve read inside a table's counts and axes is part of them; so is any reading
+            // whose count is a point of a longer stored axis that runs on past its values' start.
             if (c.rows == 1) {
                 for (const Header &t : readings)
                     if (t.table && t.start < c.headerStart && t.end > c.headerStart && t.end >= z)
                         return true;
+            }
+            const qint64 longest = 2 * 2 + 2 * MaxAxisPoints * 2 + 2;
+            for (auto t = from(headers, c.headerStart - longest); t != headers.end(); ++t) {
+                if (t->start >= c.headerStart)
+                    break;
+                if (!t->table && t->end > c.headerStart && t->end > z)
+                    return true;
             }
             // Any count and axis that begins inside this reading's axes and runs into its values
             // means the axes are part of a longer run, when the last axis runs on into the
@@ -585,12 +604,19 @@ struct Finder
             const qint64 axes = c.headerStart + qint64(c.rows > 1 ? 2 : 1) * c.countSize;
             if (runsOn)
                 for (auto it = from(headers, axes); it != headers.end() && it->start < z; ++it)
-                    if (it->end > z)
+                    if (it->end > z && inStep(*it))
                         return true;
             // A curve whose values begin with a count and its axis is an axis stored alone.
             if (c.rows == 1)
                 for (auto it = from(headers, z); it != headers.end() && it->start == z; ++it)
                     return true;
+            // An axis that runs on into the values, whose values hold another count and axis,
+            // is a longer monotonic run read as a header: the run ends at that count.
+            if (runsOn && c.rows == 1)
+                for (auto it = from(readings, z); it != readings.end() && it->start <= c.lastByte();
+                     ++it)
+                    if (it->end > c.lastByte() || it->end > it->start + 2 * it->countSize)
+                        return true;
             return false;
         };
         found.erase(std::remove_if(found.begin(), found.end(), swallowed), found.end());
