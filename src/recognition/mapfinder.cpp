@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -261,7 +262,10 @@ struct Finder
         qint64 followedBy = -1;  // a count and axis right after the values
         qint64 packedAfter = -1; // the last byte of the table these values follow at once
         qint64 shifted = 0;      // values the block was moved by to stand between two steps
+        bool otherByteOrder = false;
     };
+    // The byte order most words of the image's counts and axes are stored in, once clear.
+    std::optional<bool> imageLittleEndian;
     std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
     std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
@@ -272,6 +276,7 @@ struct Finder
         qint64 end;
         bool table;
         int countSize;
+        int axisSize = 0; // of the readings' own X axis; 0 where not known
     };
     std::vector<Header> headers;
 
@@ -557,7 +562,7 @@ struct Finder
             if (f.candidate.headerStart >= 0)
                 readings.push_back(
                     Header{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1,
-                           f.candidate.countSize});
+                           f.candidate.countSize, f.candidate.xElement.size});
         std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
@@ -592,6 +597,14 @@ struct Finder
                         return true;
             }
             const qint64 longest = 2 * 2 + 2 * MaxAxisPoints * 2 + 2;
+            // Of two readings of the same values, one whose counts are as wide as its axis
+            // points and one whose narrower count stands in front of them, the first is how
+            // such headers are stored; the other took a point and a pad byte for a count.
+            if (c.countSize != c.xElement.size)
+                for (auto t = from(readings, z - longest); t != readings.end() && t->start < z; ++t)
+                    if (t->end == z && t->start != c.headerStart && t->table == (c.rows > 1)
+                        && t->countSize == t->axisSize)
+                        return true;
             for (auto t = from(headers, c.headerStart - longest); t != headers.end(); ++t) {
                 if (t->start >= c.headerStart)
                     break;
@@ -620,6 +633,29 @@ struct Finder
             return false;
         };
         found.erase(std::remove_if(found.begin(), found.end(), swallowed), found.end());
+    }
+
+    // A control unit stores its words in one byte order. Where the words of the counts and axes
+    // found are clearly in one order, readings of words in the other order are weak: most are
+    // the bytes of two neighbouring words read across.
+    void preferImageByteOrder()
+    {
+        int orders[2] = {0, 0};
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0 && f.candidate.rows > 1 && f.candidate.countSize > 1)
+                ++orders[f.countLittleEndian ? 1 : 0];
+        const int major = orders[1] >= orders[0] ? 1 : 0;
+        if (orders[major] < 8 || orders[major] < 4 * orders[1 - major])
+            return;
+        imageLittleEndian = major == 1;
+        for (Found &f : found) {
+            MapCandidate &c = f.candidate;
+            if (c.element.size > 1 && c.element.littleEndian != imageLittleEndian) {
+                c.score -= 15.0;
+                c.weight *= 0.5;
+                f.otherByteOrder = true;
+            }
+        }
     }
 
     // The axis lengths seen most often are the widths and heights of tables whose axes are
@@ -1207,6 +1243,8 @@ struct Finder
         if (f.packedAfter >= 0)
             c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
                               .arg(hexAddress(f.packedAfter));
+        if (f.otherByteOrder)
+            c.evidence << QStringLiteral("ordine dei byte contrario a quello degli assi dell'immagine");
         if (f.followedBy >= 0)
             c.evidence << QStringLiteral("seguita subito da conteggio e asse @%1")
                               .arg(hexAddress(f.followedBy));
@@ -1314,6 +1352,7 @@ MapFinderResult findMaps(const uint8_t *image,
         f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
 
     f.dropSwallowedCounts();
+    f.preferImageByteOrder();
     f.searchPacked();
     f.markAdjacency();
     // Blocks are put in place before they compete for the bytes they claim, and again when

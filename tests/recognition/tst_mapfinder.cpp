@@ -350,6 +350,28 @@ private slots:
         QVERIFY2(hasCandidate(r, z, 8, 8, size), qPrintable(describe(r)));
     }
 
+    // Words in the other byte order than the image's counts and axes rank below the same block
+    // read in an image with no order of its own.
+    void wordsAgainstTheImageByteOrder()
+    {
+        Builder alone(0x4000);
+        const qint64 z = writeTable(alone, 0x3000, Layout::NoAxes, 8, 10, 2, false, false);
+        Builder among = alone;
+        for (int k = 0; k < 8; ++k)
+            writeTable(among, 0x200 + 0x180 * k, Layout::CountsFirst16, 8, 8, 2, true, false);
+        const auto at = [&](const MapFinderResult &r) {
+            for (const MapCandidate &c : r.candidates)
+                if (c.zAddress == z && !c.element.littleEndian)
+                    return c;
+            return MapCandidate{};
+        };
+        const MapCandidate plain = at(find(alone.bytes)), against = at(find(among.bytes));
+        QVERIFY2(plain.rows == 8 && against.rows == 8, qPrintable(describe(find(among.bytes))));
+        QVERIFY(against.score < plain.score - 10);
+        QVERIFY(against.evidence.join(QLatin1Char('|')).contains(QLatin1String("ordine dei byte")));
+        QVERIFY(!plain.evidence.join(QLatin1Char('|')).contains(QLatin1String("ordine dei byte")));
+    }
+
     void stopsWhenCancelled()
     {
         Builder b(0x40000);
