@@ -1,5 +1,7 @@
 #include "recognition/mapfinder.h"
 
+#include "recognition/codereferences.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -194,6 +196,9 @@ struct BlockReading
     int rows = 0;
     int columns = 0;
     double rowSmooth = 0.0, columnSmooth = 0.0, top = 0.0, bottom = 0.0, wrap = 0.0;
+    // What the image's code names: the first value, the byte after the last, rows inside.
+    bool namedStart = false, namedEnd = false;
+    int namedRows = 0;
 };
 
 struct CountFormat
@@ -279,6 +284,9 @@ struct Finder
         int axisSize = 0; // of the readings' own X axis; 0 where not known
     };
     std::vector<Header> headers;
+    // Where stored axes and tables with their own counts begin, to learn how code names them.
+    std::vector<qint64> anchors;
+    CodeReferences references;
 
     bool report(int percent)
     {
@@ -457,6 +465,8 @@ struct Finder
         entry.stats = st;
         entry.countLittleEndian = f.littleEndian;
         found.push_back(entry);
+        if (rows > 1)
+            anchors.push_back(header);
     }
 
     // An axis of points elements, after a pad byte when words would start at an odd address.
@@ -506,8 +516,11 @@ struct Finder
                     if (!axisAfter(p + f.size, n1, af1, &y, &yEnd, &a1))
                         continue;
                     // Axes stored alone give the sides of tables without their own axes.
-                    if (af1.size == f.size && runEndsAt(y, n1, a1))
+                    if (af1.size == f.size && runEndsAt(y, n1, a1)) {
                         noteAxis(y, n1, a1);
+                        if (n1 >= MinCurvePoints)
+                            anchors.push_back(p);
+                    }
                     const qint64 second = f.size > 1 && (yEnd & 1) ? yEnd + 1 : yEnd;
                     const int m = countAt(second, f);
                     bool table = false;
@@ -750,7 +763,7 @@ struct Finder
                     for (int rows : lengths) {
                         if (qint64(rows) * columns > MaxCells)
                             break;
-                        considerBlock(s, ls, rows, columns, len, v, ph, pv, bad, sigmaOf,
+                        considerBlock(s, ls, rows, columns, e.size, len, v, ph, pv, bad, sigmaOf,
                                       bestAt[size_t(s - c0)]);
                     }
                 }
@@ -790,6 +803,7 @@ struct Finder
                        qint64 ls,
                        int rows,
                        int columns,
+                       int elementSize,
                        qint64 len,
                        const std::vector<double> &v,
                        const std::vector<double> &ph,
@@ -889,12 +903,35 @@ struct Finder
                 = (pv[size_t(stop)] - pv[size_t(at + columns)]) / double(cells - columns);
             neighbours += h <= 0.5 * RandomStep * sg && d <= 0.5 * RandomStep * sg;
         }
-        const double weight
-            = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0) * (1.0 + 0.25 * neighbours);
+        BlockReading reading{score,        0.0, rows,   columns, rowSmooth,
+                             columnSmooth, top, bottom, wrap};
+        const double weight = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0)
+                              * (1.0 + 0.25 * neighbours)
+                              * nameBlock(s * elementSize, rows, columns, elementSize, &reading);
         if (weight <= best.weight)
             return;
-        best = BlockReading{score,        weight, rows,   columns, rowSmooth,
-                            columnSmooth, top,    bottom, wrap};
+        reading.weight = weight;
+        best = reading;
+    }
+
+    // Code names where a table's values begin and where the next structure begins, and seldom
+    // a row inside a table: the weight of a block without stored axes grows with the names at
+    // its edges and shrinks with each name at the start of one of its rows. The factors are
+    // likelihood ratios of the kind these names give: a table's first value is named several
+    // times as often as an address drawn at random.
+    double nameBlock(qint64 z, int rows, int columns, int elementSize, BlockReading *b) const
+    {
+        if (references.empty())
+            return 1.0;
+        const qint64 rowBytes = qint64(columns) * elementSize;
+        const qint64 end = z + rows * rowBytes;
+        b->namedStart = references.named(z);
+        b->namedEnd = references.named(end) || (elementSize > 1 && references.named(end + 1));
+        b->namedRows = 0;
+        for (int r = 1; r < rows; ++r)
+            b->namedRows += references.named(z + r * rowBytes);
+        return (b->namedStart ? 1.5 : 1.0) * (b->namedEnd ? 1.3 : 1.0)
+               * std::pow(0.8, b->namedRows);
     }
 
     // A block without stored axes found inside a run of tables of its size is often placed a
@@ -1239,6 +1276,13 @@ struct Finder
                               .arg(b.top, 0, 'f', 2)
                               .arg(b.bottom, 0, 'f', 2)
                               .arg(b.wrap, 0, 'f', 2);
+            if (b.namedStart)
+                c.evidence << QStringLiteral("inizio dei valori nominato dal codice (%1)")
+                                  .arg(references.description());
+            if (b.namedEnd)
+                c.evidence << QStringLiteral("il byte dopo l'ultimo valore è nominato dal codice");
+            if (b.namedRows > 0)
+                c.evidence << QStringLiteral("%1 righe interne nominate dal codice").arg(b.namedRows);
         }
         if (f.packedAfter >= 0)
             c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
@@ -1339,6 +1383,7 @@ MapFinderResult findMaps(const uint8_t *image,
     f.options = options;
     f.progress = progress;
     f.searchInline();
+    f.references = CodeReferences::learn(image, size, f.anchors);
     const FinderElement views[] = {
         {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
         {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},

@@ -5,6 +5,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include "recognition/codereferences.h"
 #include "recognition/mapfinder.h"
 #include "testsupport.h"
 
@@ -370,6 +371,39 @@ private slots:
         QVERIFY(against.score < plain.score - 10);
         QVERIFY(against.evidence.join(QLatin1Char('|')).contains(QLatin1String("ordine dei byte")));
         QVERIFY(!plain.evidence.join(QLatin1Char('|')).contains(QLatin1String("ordine dei byte")));
+    }
+
+    // How code names the structures is learnt from the structures known: here it loads their
+    // page offsets after 0xE6, among code that names nothing.
+    void codeReferencesLearnt_data()
+    {
+        QTest::addColumn<int>("named");
+        QTest::addColumn<bool>("learnt");
+        QTest::newRow("25 anchors named") << 25 << true;
+        QTest::newRow("24 anchors named: within chance") << 24 << false;
+    }
+
+    void codeReferencesLearnt()
+    {
+        QFETCH(int, named);
+        QFETCH(bool, learnt);
+        Builder b(0x10000);
+        b.noise(0, 0x8000, 5);
+        std::vector<qint64> anchors;
+        for (int k = 0; k < 40; ++k)
+            anchors.push_back(0x8000 + 0x1F3 * k);
+        for (int k = 0; k < named; ++k) {
+            b.put(0x100 + 8 * k, 0xE6, 1, true);
+            b.put(0x102 + 8 * k, quint32(anchors[size_t(k)] & 0x3FFF), 2, true);
+        }
+        const CodeReferences refs = CodeReferences::learn(
+            reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size(), anchors);
+        QCOMPARE(!refs.empty(), learnt);
+        if (!learnt)
+            return;
+        QCOMPARE(refs.description(), QStringLiteral("0xE6 + parola di 14 bit (LoHi)"));
+        QVERIFY(refs.named(anchors[0]) && refs.named(anchors[size_t(named - 1)]));
+        QVERIFY(!refs.named(anchors[size_t(named)]) && !refs.named(anchors[0] + 1));
     }
 
     void stopsWhenCancelled()

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// The addresses an image's own code names. Code loads the address of a table or an axis as an
+// immediate word after an instruction byte; which instruction byte, and how much of the address
+// the word holds (the low 16 bits, or the low 14 of a paged address), differs between processor
+// families, so it is learnt from the image: from addresses known to start a structure (counts
+// in front of stored axes), against addresses drawn evenly from the same stretch. An image
+// whose code follows no such rule gives no references, and nothing is named.
+class CodeReferences
+{
+public:
+    // anchors: addresses where structures are known to start; they need not be sorted or unique.
+    static CodeReferences learn(const uint8_t *image, qint64 size, std::vector<qint64> anchors);
+
+    bool empty() const { return forms.empty(); }
+    // Whether a word of the code names this address (by the forms learnt).
+    bool named(qint64 address) const;
+    // "0xE6 + parola di 14 bit (LoHi)", the forms learnt, for the evidence of a reading.
+    QString description() const;
+
+private:
+    struct Form
+    {
+        int bits = 16;
+        bool littleEndian = true;
+        uint8_t instruction = 0;
+        std::vector<uint64_t> words; // one bit per value of the immediate word
+    };
+    std::vector<Form> forms;
+};
