@@ -1411,6 +1411,20 @@ MapFinderResult findMaps(const uint8_t *image,
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
         return takenFirst(a.candidate, b.candidate);
     });
+    // Where readings with stored counts begin whose values lie past them: a block without
+    // stored axes that runs into such a count has run into the next structure.
+    std::vector<qint64> heads;
+    for (const Finder::Found &entry : f.found)
+        if (entry.candidate.headerStart >= 0 && entry.candidate.score >= options.minimumScore
+            && entry.candidate.countSize > 1 && entry.candidate.xElement.size > 1)
+            heads.push_back(entry.candidate.headerStart);
+    std::sort(heads.begin(), heads.end());
+    const auto runsIntoHeader = [&](const MapCandidate &c) {
+        if (c.headerStart >= 0)
+            return false;
+        const auto it = std::upper_bound(heads.begin(), heads.end(), c.zAddress);
+        return it != heads.end() && *it <= c.lastByte();
+    };
     Occupancy taken;
     for (const MapDefinition &m : options.known) {
         const MapRanges r = mapRanges(m);
@@ -1424,7 +1438,7 @@ MapFinderResult findMaps(const uint8_t *image,
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
         const qint64 shift = entry.shifted + f.align(c, taken);
-        if (!f.confirm(c))
+        if (!f.confirm(c) || runsIntoHeader(c))
             continue;
         f.describe(entry);
         if (shift != 0)
