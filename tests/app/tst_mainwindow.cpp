@@ -287,10 +287,7 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        MapDefinition map;
-        map.name = QStringLiteral("Coppia");
-        map.rows = map.columns = 2;
-        map.mapOffset = 0;
+        const MapDefinition map = testsupport::mapGrid(0, 2, 2, QStringLiteral("Coppia"));
         FirmwareProject *a = open(window, "a&b.bin", 16, {map});
         open(window, "c.bin", 16);
         QVERIFY(openMapWindow(window.documentWindowOf(a), 0));

@@ -141,11 +141,7 @@ private slots:
     void mapWindowStandsForItsDocument()
     {
         MainWindow window;
-        MapDefinition map;
-        map.name = QStringLiteral("Mappa");
-        map.mapOffset = 0x20;
-        map.rows = 2;
-        map.columns = 2;
+        const MapDefinition map = testsupport::mapGrid(0x20, 2, 2, QStringLiteral("Mappa"));
         window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 256), {map});
         FirmwareProject *withMaps = window.activeDocument();
         DocumentWindow *document = window.activeDocumentWindow();

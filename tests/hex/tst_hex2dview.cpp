@@ -7,16 +7,11 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 namespace {
 
-MapDefinition map(int offset, int rows, int columns)
-{
-    MapDefinition m;
-    m.mapOffset = offset;
-    m.rows = rows;
-    m.columns = columns;
-    return m;
-}
+using testsupport::mapGrid;
 
 QAction *menuAction(QMenu *menu, const QString &text)
 {
@@ -134,7 +129,7 @@ private slots:
     void savedMapsAreChosenAndOpened()
     {
         auto view = makeView(QByteArray(4096, 1));
-        MapDefinition m = map(2048, 2, 8); // 2048 .. 2079
+        MapDefinition m = mapGrid(2048, 2, 8); // 2048 .. 2079
         m.xAxisOffset = 2000;              // 2000 .. 2015
         view->setSavedMaps({m});
         view->setSelection(10, 20);
@@ -276,7 +271,7 @@ private slots:
             view->setUserZoomX(zoom);
         else
             view->zoomAt(-60, 100);
-        view->setSavedMaps({map(size / 2, 1, 1)});
+        view->setSavedMaps({mapGrid(size / 2, 1, 1)});
         view->setSelection(0, size / 3);
         QImage target(876, 400, QImage::Format_RGB32);
         QPainter p(&target);

@@ -20,6 +20,7 @@
 
 #include <memory>
 
+#include "firmwarefixture.h"
 #include "messageboxcloser.h"
 
 namespace {
@@ -55,13 +56,7 @@ std::unique_ptr<MapWindow> windowFor(const MapDefinition &d, const QByteArray &i
 
 MapDefinition definition(int rows, int columns, int offset = 0)
 {
-    MapDefinition d;
-    d.rows = rows;
-    d.columns = columns;
-    d.mapOffset = offset;
-    d.xAxisSource = 0;
-    d.yAxisSource = 0;
-    return d;
+    return testsupport::mapGrid(offset, rows, columns, {}, true);
 }
 
 void select(MapWindow &w, const QList<QPoint> &cells)

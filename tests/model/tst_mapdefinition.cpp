@@ -8,16 +8,11 @@
 #include <cmath>
 #include <limits>
 
+#include "firmwarefixture.h"
+
 namespace {
 
-MapDefinition grid(int rows, int columns, int offset)
-{
-    MapDefinition d;
-    d.rows = rows;
-    d.columns = columns;
-    d.mapOffset = offset;
-    return d;
-}
+using testsupport::mapGrid;
 
 const uint8_t *bytesOf(const QByteArray &image)
 {
@@ -68,7 +63,7 @@ private slots:
 
     void roundTripDropsSourceKind()
     {
-        MapDefinition d = grid(3, 4, 0x1234);
+        MapDefinition d = mapGrid(0x1234, 3, 4);
         d.sourceKind = MapDefinition::SourceA2L;
         d.name = QStringLiteral("Kennfeld Ä");
         d.xAxis = {1, 2, 3, 4};
@@ -115,7 +110,7 @@ private slots:
         QFETCH(int, elementSize);
         QFETCH(int, xSource);
         QFETCH(int, headerOffset);
-        MapDefinition d = grid(2, 3, 0x100);
+        MapDefinition d = mapGrid(0x100, 2, 3);
         d.zElementSize = elementSize;
         d.xAxisSource = xSource;
         d.headerOffset = headerOffset;
@@ -152,7 +147,7 @@ private slots:
         QByteArray image(32, '\0');
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(i + 1);
-        MapDefinition d = grid(2, 2, 0);
+        MapDefinition d = mapGrid(0, 2, 2);
         d.dataType = dataType;
         d.zElementSize = elementSize;
         d.zColumnMajor = columnMajor;
@@ -179,7 +174,7 @@ private slots:
         QFETCH(int, rows);
         QFETCH(int, columns);
         const QByteArray image(16, '\x11');
-        MapDefinition d = grid(rows, columns, offset);
+        MapDefinition d = mapGrid(offset, rows, columns);
         d.xAxisOffset = 14;
         QVERIFY(readMapValues(d, bytesOf(image), image.size()).isEmpty());
         if (columns > 1 && columns < 100)

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 using Choice = VersionQuestions::Choice;
@@ -48,12 +49,7 @@ std::unique_ptr<FirmwareProject> document(const QString &fileName, const QByteAr
     record->originalBytes = bytes;
     record->fileName = fileName;
     record->fileSize = bytes.size();
-    MapDefinition map;
-    map.name = QStringLiteral("Coppia");
-    map.mapOffset = 4;
-    map.rows = 1;
-    map.columns = 2;
-    record->maps = {map};
+    record->maps = {testsupport::mapGrid(4, 1, 2, QStringLiteral("Coppia"))};
     return record;
 }
 

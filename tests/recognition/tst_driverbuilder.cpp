@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 namespace {
@@ -29,13 +30,7 @@ qint64 bestAround(const QByteArray &image, const DriverMap &map, qint64 centre, 
 
 MapDefinition ramp(int rows, int columns, int offset)
 {
-    MapDefinition d;
-    d.name = QStringLiteral("Rampa");
-    d.rows = rows;
-    d.columns = columns;
-    d.mapOffset = offset;
-    d.xAxisSource = d.yAxisSource = 0;
-    return d;
+    return testsupport::mapGrid(offset, rows, columns, QStringLiteral("Rampa"), true);
 }
 
 QByteArray rampImage()
