@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
+
 #include <atomic>
 
 namespace {
@@ -130,12 +132,8 @@ private slots:
             target.replace(x, code.size(), code);
         } else {
             // 24 bytes of one value in the code after the map, moved with it.
-            MapDefinition flat;
-            flat.name = QStringLiteral("Costante");
-            flat.rows = 1;
-            flat.columns = 12;
-            flat.mapOffset = m.mapOffset + int(zBytes) + 100;
-            flat.xAxisSource = flat.yAxisSource = 0;
+            const MapDefinition flat = testsupport::mapGrid(m.mapOffset + int(zBytes) + 100, 1, 12,
+                                                            QStringLiteral("Costante"), true);
             f.reference.replace(flat.mapOffset, 24, QByteArray(24, '\x2a'));
             target.replace(z + zBytes + 100, 24, QByteArray(24, '\x2a'));
             f.maps.append(flat);
@@ -533,12 +531,9 @@ private slots:
     {
         QByteArray reference(0x3000, '\0');
         scanfixture::fillCode(reference.data(), reference.size(), 7);
-        MapDefinition map;
-        map.name = QStringLiteral("Anticipo");
-        map.rows = map.columns = 8;
+        MapDefinition map = testsupport::mapGrid(0x1020, 8, 8, QStringLiteral("Anticipo"));
         map.yAxisOffset = 0x1000;
         map.xAxisOffset = 0x1010;
-        map.mapOffset = 0x1020;
         map.zValueKind = map.yValueKind = ValueSigned;
         const auto put = [&reference](qint64 at, int value) {
             reference[at] = char(value & 0xFF);
