@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "mapfields.h"
 
 #include <atomic>
 
@@ -504,25 +505,20 @@ private slots:
         match.xFound = xFound;
         match.yFound = false;
 
-        const MapDefinition d = mapDefinitionFromMatch(match, map);
-        QCOMPARE(d.name, match.displayName);
-        QCOMPARE(d.description, match.description);
-        QCOMPARE(d.unit, match.unit);
-        QCOMPARE(d.compuMethod, match.compuMethod);
-        QCOMPARE(d.rows, 3);
-        QCOMPARE(d.columns, 5);
-        QCOMPARE(d.mapOffset, 0x1000);
-        QCOMPARE(d.xAxisOffset, int(match.xAddress));
-        QCOMPARE(d.yAxisOffset, 0x0f80);
-        QCOMPARE(d.headerOffset, -1);
-        QCOMPARE(d.zElementSize, elementSize);
-        QCOMPARE(d.dataType, dataType);
-        QCOMPARE(d.littleEndian, byteOrder != 2);
-        QCOMPARE(d.xDataType, xDataType);
-        QCOMPARE(d.xAxisSource, xAxisSource);
-        QCOMPARE(d.xElementSize, xFound ? elementSize : 2);
-        QCOMPARE(d.yAxisSource, 0);
-        QCOMPARE(d.factor, 1.0);
+        COMPARE_FIELDS(
+            mapDefinitionFromMatch(match, map),
+            QStringLiteral("name=Name; description=Description; unit=Nm; compuMethod=CM; "
+                           "rows=3; columns=5; mapOffset=0x1000; yAxisOffset=0xf80; "
+                           "headerOffset=-1; yAxisSource=0; factor=1; zElementSize=%1; "
+                           "dataType=%2; littleEndian=%3; xAxisOffset=%4; xDataType=%5; "
+                           "xAxisSource=%6; xElementSize=%7")
+                .arg(elementSize)
+                .arg(dataType)
+                .arg(QLatin1String(byteOrder != 2 ? "true" : "false"))
+                .arg(match.xAddress)
+                .arg(xDataType)
+                .arg(xAxisSource)
+                .arg(xFound ? elementSize : 2));
     }
 
     // A signed map (and its signed axis): the driver keeps the statistics of its signed values
