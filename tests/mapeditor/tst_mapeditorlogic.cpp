@@ -73,11 +73,8 @@ private slots:
         QTest::addColumn<bool>("reciprocal");
         QTest::addColumn<double>("entered");
         QTest::addColumn<int>("raw");
-        QTest::newRow("zero factor") << 0.0 << 5.0 << false << 123.0 << 0;
+        // Rounding and limits are clampRaw's (tst_mapdefinition); here what toRaw adds to it.
         QTest::newRow("half away from zero") << 0.5 << -10.0 << false << 40.25 << 101;
-        QTest::newRow("rounding down") << 0.5 << -10.0 << false << 40.2 << 100;
-        QTest::newRow("negative clamps to 0") << 1.0 << 0.0 << false << -5.0 << 0;
-        QTest::newRow("large clamps to 65535") << 1.0 << 0.0 << false << 70000.0 << 65535;
         QTest::newRow("reciprocal") << 1.0 << 0.0 << true << 0.25 << 4;
         QTest::newRow("reciprocal of zero stays zero") << 1.0 << 0.0 << true << 0.0 << 0;
         QTest::newRow("reciprocal with scaling") << 0.01 << 0.0 << true << 2.0 << 50;
@@ -218,12 +215,10 @@ private slots:
         QTest::addColumn<double>("raw");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("8 bit") << 0 << double(0x12) << QByteArray::fromHex("12");
-        QTest::newRow("8 bit clamps") << 0 << double(0x1234) << QByteArray::fromHex("ff");
         QTest::newRow("LoHi") << 1 << double(0x1234) << QByteArray::fromHex("3412");
         QTest::newRow("HiLo") << 2 << double(0x1234) << QByteArray::fromHex("1234");
         QTest::newRow("32 bit whole") << 3 << double(0x12345678) << QByteArray::fromHex("78563412");
         QTest::newRow("s16 negative") << 5 << -2.0 << QByteArray::fromHex("feff");
-        QTest::newRow("s8 clamps low") << 4 << -300.0 << QByteArray::fromHex("80");
         QTest::newRow("f32 HiLo nearest float") << 11 << 0.1 << QByteArray::fromHex("3dcccccd");
     }
     void elementRules()
@@ -248,12 +243,9 @@ private slots:
         QTest::addColumn<int>("delta");
         QTest::addColumn<double>("expected");
         QTest::newRow("up") << 1 << 10.0 << 1 << 11.0;
-        QTest::newRow("down at zero") << 1 << 0.0 << -1 << 0.0;
-        QTest::newRow("up at 65535") << 1 << 65535.0 << 1 << 65535.0;
         QTest::newRow("8 bit up at 255") << 0 << 255.0 << 1 << 255.0;
         QTest::newRow("32 bit passes 16 bits") << 3 << 65535.0 << 1 << 65536.0;
         QTest::newRow("s16 down through zero") << 5 << 0.0 << -1 << -1.0;
-        QTest::newRow("s16 down at its lowest") << 6 << -32768.0 << -1 << -32768.0;
         QTest::newRow("f32 keeps the fraction") << 10 << 1.5 << 1 << 2.5;
     }
     void steppingSaturates()
