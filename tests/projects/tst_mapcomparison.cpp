@@ -65,8 +65,6 @@ private slots:
     {
         QFETCH(QList<int>, offsets);
         QFETCH(QList<qint64>, expected);
-        QFETCH(double, maxAbsolute);
-        QFETCH(double, maxPercent);
         const QByteArray ori = baseImage();
         QByteArray mod = ori;
         for (int o : offsets)
@@ -76,8 +74,8 @@ private slots:
         QCOMPARE((QList<qint64>{c.changedMaps.size(), first.changedCells, first.axesChanged,
                                 c.outsideBytes, c.outsideBlocks}),
                  expected);
-        QCOMPARE(first.maxAbsoluteChange, maxAbsolute);
-        QCOMPARE(first.maxPercentChange, maxPercent);
+        QTEST(first.maxAbsoluteChange, "maxAbsolute");
+        QTEST(first.maxPercentChange, "maxPercent");
         QCOMPARE(c.isMapChanged(0), expected.at(0) > 0);
     }
 
