@@ -130,7 +130,7 @@ private slots:
     {
         auto view = makeView(QByteArray(4096, 1));
         MapDefinition m = mapGrid(2048, 2, 8); // 2048 .. 2079
-        m.xAxisOffset = 2000;              // 2000 .. 2015
+        m.xAxisOffset = 2000;                  // 2000 .. 2015
         view->setSavedMaps({m});
         view->setSelection(10, 20);
         QSignalSpy active(view.get(), &Hex2DView::activeSavedMapChanged);
