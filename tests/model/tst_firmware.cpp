@@ -34,9 +34,8 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<qint64>("size");    // 0: refused
         QTest::addColumn<ByteList>("bytes"); // offset -> expected byte
-        QTest::addColumn<int>("droppedLines");
-        QTest::addColumn<int>("firstDroppedLine");
-        QTest::addColumn<bool>("endRecordMissing");
+        testsupport::addColumns<int, int, bool>(
+            {"droppedLines", "firstDroppedLine", "endRecordMissing"});
         const char *sixteen = "000102030405060708090A0B0C0D0E0F";
         // dropped and firstDropped: the lines left out; endMissing: no end record.
         const auto row = [](const char *tag, const QByteArray &text, qint64 size,
@@ -165,10 +164,8 @@ private slots:
     // The name comes from either kind of separator; the extension alone decides decoding.
     void namesAndDecoding_data()
     {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<bool>("decoded");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("extension");
+        testsupport::addColumns<QString, bool, QString, QString>(
+            {"fileName", "decoded", "path", "extension"});
         QTest::newRow("unix, upper case") << "ECU.HEX" << true << "/a/b/ECU.HEX"
                                           << "HEX";
         QTest::newRow("windows") << "x.ihx" << true << "C:\\dumps\\x.ihx"
@@ -291,8 +288,7 @@ private slots:
     // The largest raw image is taken, one byte more is not; mapped, neither is read whole.
     void readOnlyFileSizeLimit_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<qint64, bool>({"size", "accepted"});
         QTest::newRow("256 MiB") << qint64(Firmware::MaxImageSize) << true;
         QTest::newRow("256 MiB and a byte") << qint64(Firmware::MaxImageSize) + 1 << false;
     }

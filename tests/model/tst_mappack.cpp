@@ -136,9 +136,7 @@ private slots:
     // skipped, and a header that cannot match makes the pack incompatible, not a crash.
     void toleratedValues_data()
     {
-        QTest::addColumn<QJsonObject>("changes");
-        QTest::addColumn<int>("maps");
-        QTest::addColumn<bool>("compatible");
+        testsupport::addColumns<QJsonObject, int, bool>({"changes", "maps", "compatible"});
         const QString maps = u"maps"_s;
         const QString size = u"firmwareSize"_s;
         const QString sha = u"firmwareSha256"_s;
