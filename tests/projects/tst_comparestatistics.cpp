@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // `size` zero bytes with the given offsets set to `value`.
@@ -27,8 +29,7 @@ class TestCompareStatistics : public QObject
 private slots:
     void statistics_data()
     {
-        QTest::addColumn<QByteArray>("ori");
-        QTest::addColumn<QByteArray>("mod");
+        testsupport::addColumns<QByteArray, QByteArray>({"ori", "mod"});
         // bytes, bits, blocks, first, last, interval
         QTest::addColumn<QList<qint64>>("expected");
         auto row
@@ -62,9 +63,8 @@ private slots:
 
     void reports_data()
     {
-        QTest::addColumn<int>("changedOfHundred");
-        QTest::addColumn<QString>("firstNote");
-        QTest::addColumn<QString>("assessment");
+        testsupport::addColumns<int, QString, QString>(
+            {"changedOfHundred", "firstNote", "assessment"});
         QTest::addColumn<int>("level"); // of both reports
         QTest::addColumn<bool>("proceedDefault");
         QTest::newRow("identical")
