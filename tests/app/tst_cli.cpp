@@ -43,7 +43,9 @@ private slots:
 
     void info_data()
     {
-        testsupport::addColumns<QString, QStringList, QString>({"file", "warnings", "format"});
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<QString>("format");
         QTest::newRow("raw dump") << "dump.bin" << QStringList() << "raw";
         QTest::newRow("Intel HEX") << "dump.hex" << QStringList() << "intel-hex";
         QTest::newRow("damaged Intel HEX")
@@ -118,7 +120,8 @@ private slots:
 
     void failures_data()
     {
-        testsupport::addColumns<QStringList, QString>({"args", "mentions"});
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
         QTest::newRow("no command") << QStringList{} << "command";
         QTest::newRow("unknown command") << QStringList{"explode"} << "explode";
         QTest::newRow("missing file") << QStringList{"info", "absent.bin"} << "absent.bin";

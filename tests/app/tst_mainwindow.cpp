@@ -80,7 +80,9 @@ private slots:
     void zoom_data()
     {
         QTest::addColumn<QString>("step"); // a menu action, or a number of box steps
-        testsupport::addColumns<bool, int, int>({"xBox", "start", "expected"});
+        QTest::addColumn<bool>("xBox");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("expected");
         QTest::newRow("up twice from 100") << "2" << true << 100 << 400;
         QTest::newRow("down from 25 stays at the minimum") << "-1" << true << 25 << 25;
         QTest::newRow("down halves with integer division") << "-1" << true << 75 << 37;
@@ -133,7 +135,9 @@ private slots:
 
     void reopenedPanelWidth_data()
     {
-        testsupport::addColumns<int, int, int>({"remembered", "total", "panel"});
+        QTest::addColumn<int>("remembered");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("panel");
         QTest::newRow("narrow memory widened to 180") << 120 << 1300 << 180;
         QTest::newRow("small window leaves 100 to documents") << 120 << 250 << 150;
         QTest::newRow("wide memory kept") << 400 << 1300 << 400;
@@ -322,8 +326,13 @@ private slots:
 
     void exitQuestion_data()
     {
-        testsupport::addColumns<bool, int, QList<bool>, bool, bool, int, bool>(
-            {"modified", "choice", "saveResults", "closes", "asked", "saves", "warned"});
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QList<bool>>("saveResults");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<int>("saves");
+        QTest::addColumn<bool>("warned");
         using C = MainWindow::ExitChoice;
         auto row = [](const char *tag, bool modified, C choice, const QList<bool> &saveResults,
                       bool closes, bool asked, int saves, bool warned) {
@@ -393,7 +402,8 @@ private slots:
     // clears the mark again. The maps a document opens with are no change.
     void mapWorkAsksBeforeClosing_data()
     {
-        testsupport::addColumns<QString, bool>({"route", "changes"});
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<bool>("changes");
         for (const char *route :
              {"A2L import", "map pack import", "cut in the 2D view", "delete from the tree",
               "rename in the properties", "scaling in the properties"})
@@ -490,7 +500,9 @@ private slots:
 
     void exportFirmware_data()
     {
-        testsupport::addColumns<bool, QString, QString>({"withDocument", "target", "error"});
+        QTest::addColumn<bool>("withDocument");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("error");
         const QString failed = QStringLiteral("Errore durante l'esportazione del firmware.");
         QTest::newRow("written") << true << "exported.bin" << QString();
         QTest::newRow("missing folder") << true << "missing/folder/exported.bin" << failed;
@@ -525,7 +537,8 @@ private slots:
 
     void calculator_data()
     {
-        testsupport::addColumns<QString, bool>({"program", "warned"});
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("warned");
         QTest::newRow("none on the PATH") << QString() << true;
         QTest::newRow("xcalc alone on the PATH") << "xcalc" << false;
     }

@@ -178,7 +178,8 @@ private slots:
 
     void rowOriginStepsTogether_data()
     {
-        testsupport::addColumns<QString, int>({"width", "step"});
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<int>("step");
         QTest::newRow("8 Bit") << "width8Action" << 2;
         QTest::newRow("16 Bit") << "width16Action" << 2;
         QTest::newRow("32 Bit") << "width32Action" << 4;
@@ -221,7 +222,9 @@ private slots:
 
     void zoomBoxesAgreeWithTheView_data()
     {
-        testsupport::addColumns<int, int, int>({"imageSize", "typed", "shown"});
+        QTest::addColumn<int>("imageSize");
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<int>("shown");
         QTest::newRow("large image at 100 %") << 1 << 100 << 100;
         QTest::newRow("small image cannot show less than all of it") << 0 << 50 << 100;
         QTest::newRow("small image zoomed in") << 0 << 400 << 400;
@@ -262,10 +265,12 @@ private slots:
     // A cell clips its text: one too long must still show its sign and leading digits.
     void fittedCellText_data()
     {
-        testsupport::addColumns<QString, bool>({"text", "decimalFloat"});
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("decimalFloat");
         QTest::addColumn<QString>("roomFor"); // the cell is as wide as this text
         QTest::addColumn<int>("extra");       // pixels more (or less) than that
-        testsupport::addColumns<QString, QString>({"starts", "ends"});
+        QTest::addColumn<QString>("starts");
+        QTest::addColumn<QString>("ends");
         const QString largest = QStringLiteral("340282346638528859811704183484516925440.00");
         const QString ellipsis(QChar(0x2026));
         QTest::newRow("fits exactly") << "-123456.78" << true << "-123456.78" << 0 << "-123456.78"

@@ -41,7 +41,8 @@ private slots:
 
     void fix_data()
     {
-        testsupport::addColumns<QByteArray, int>({"image", "corrected"});
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<int>("corrected");
         QByteArray edited = sealed();
         put16(edited, 0x20010, 0x4321);
         QTest::newRow("two wrong blocks") << edited << 2;
@@ -74,7 +75,8 @@ private slots:
 
     void failures_data()
     {
-        testsupport::addColumns<QStringList, QString>({"args", "mentions"});
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
         QTest::newRow("not recognised") << QStringList{"checksum", "small.bin"} << "small.bin";
         QTest::newRow("not recognised, with --fix")
             << QStringList{"checksum", "small.bin", "--fix", "never.bin"} << "small.bin";

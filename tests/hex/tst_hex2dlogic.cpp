@@ -69,7 +69,10 @@ class TestHex2DLogic : public QObject
 private slots:
     void initialWindow_data()
     {
-        testsupport::addColumns<qint64, double, qint64, qint64>({"size", "zoomX", "start", "end"});
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<double>("zoomX");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
         QTest::newRow("tiny 1 byte") << qint64(1) << 1.0 << qint64(0) << qint64(1);
         QTest::newRow("tiny 2 bytes") << qint64(2) << 1.0 << qint64(0) << qint64(2);
         QTest::newRow("1000 whole") << qint64(1000) << 1.0 << qint64(0) << qint64(1000);
@@ -88,7 +91,9 @@ private slots:
 
     void offsetUnderPixel_data()
     {
-        testsupport::addColumns<qint64, int, qint64>({"size", "x", "offset"});
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<qint64>("offset");
         // Plot width 800: 4096 bytes over 800 pixels.
         QTest::newRow("left edge") << qint64(4096) << 65 << qint64(0);
         QTest::newRow("left of plot clamps") << qint64(4096) << 10 << qint64(0);
@@ -108,7 +113,8 @@ private slots:
 
     void wheelZoom_data()
     {
-        testsupport::addColumns<int, int>({"x", "steps"});
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("steps");
         QTest::addColumn<double>("zoomX"); // 0: 256 × 1.35^steps
         QTest::newRow("in at a quarter") << 265 << 1 << 0.0;
         QTest::newRow("in three at three quarters") << 665 << 3 << 0.0;
@@ -142,7 +148,9 @@ private slots:
 
     void userZoomClamps_data()
     {
-        testsupport::addColumns<qint64, double, double>({"size", "factor", "zoomX"});
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<double>("zoomX");
         QTest::newRow("one") << qint64(1 << 20) << 1.0 << 256.0;
         QTest::newRow("quarter floor") << qint64(1 << 20) << 0.1 << 64.0;
         QTest::newRow("64 ceiling") << qint64(1 << 20) << 100.0 << 16384.0;
@@ -163,7 +171,8 @@ private slots:
 
     void centreStaysInsideImage_data()
     {
-        testsupport::addColumns<double, qint64>({"centre", "start"});
+        QTest::addColumn<double>("centre");
+        QTest::addColumn<qint64>("start");
         QTest::newRow("below start") << -3.0 << qint64(0);
         QTest::newRow("past end") << 7.0 << qint64(8192 - 1024);
         QTest::newRow("inside") << 0.5 << qint64(4096 - 512);
@@ -209,7 +218,8 @@ private slots:
 
     void sampleValues_data()
     {
-        testsupport::addColumns<SampleFormat, double>({"format", "value"});
+        QTest::addColumn<SampleFormat>("format");
+        QTest::addColumn<double>("value");
         QTest::newRow("16 BE") << SampleFormat{2, false, false} << double(0x1234);
         QTest::newRow("32 BE") << SampleFormat{4, false, false} << double(0x1234803Fu);
     }
@@ -236,8 +246,10 @@ private slots:
     // The curve drawn from the summary must be the curve of the straightforward computation.
     void columnsMatchStraightComputation_data()
     {
-        testsupport::addColumns<SampleFormat, qint64, qint64, int>(
-            {"format", "start", "end", "columns"});
+        QTest::addColumn<SampleFormat>("format");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<int>("columns");
         const std::pair<const char *, SampleFormat> formats[] = {{"8", {1, true, false}},
                                                                  {"16LE", {2, true, false}},
                                                                  {"16BE", {2, false, false}},
@@ -287,7 +299,10 @@ private slots:
 
     void samplesStayInsideImage_data()
     {
-        testsupport::addColumns<qint64, int, qint64, qint64>({"size", "width", "start", "end"});
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
         QTest::addColumn<QPoint>("samples"); // first, count
         QTest::newRow("aligned") << qint64(100) << 2 << qint64(10) << qint64(20) << QPoint(5, 5);
         QTest::newRow("rounded down")
@@ -330,7 +345,8 @@ private slots:
 
     void axisTest_data()
     {
-        testsupport::addColumns<QList<quint16>, bool>({"words", "plausible"});
+        QTest::addColumn<QList<quint16>>("words");
+        QTest::addColumn<bool>("plausible");
         QTest::newRow("one word") << QList<quint16>{7} << false;
         QTest::newRow("all equal") << QList<quint16>{3, 3, 3} << false;
         QTest::newRow("rising with flat") << QList<quint16>{1, 1, 2, 3, 3} << true;
@@ -473,8 +489,10 @@ private slots:
 
     void cutMessages_data()
     {
-        testsupport::addColumns<qint64, qint64, int, QString>(
-            {"selStart", "selEnd", "imageSize", "message"});
+        QTest::addColumn<qint64>("selStart");
+        QTest::addColumn<qint64>("selEnd");
+        QTest::addColumn<int>("imageSize");
+        QTest::addColumn<QString>("message");
         const QString invalid = QStringLiteral("Prima seleziona una zona valida nel 2D.");
         const QString word
             = QStringLiteral("La selezione non contiene un numero intero di WORD 16-bit.");
@@ -499,7 +517,8 @@ private slots:
 
     void cutThirtyTwoBytes_data()
     {
-        testsupport::addColumns<bool, int>({"littleEndian", "dataType"});
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<int>("dataType");
         QTest::newRow("little endian") << true << 1;
         QTest::newRow("big endian") << false << 2;
     }
@@ -537,8 +556,11 @@ private slots:
 
     void wordEdits_data()
     {
-        testsupport::addColumns<QByteArray, bool, int, double, QByteArray>(
-            {"current", "littleEndian", "kind", "value", "written"});
+        QTest::addColumn<QByteArray>("current");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QByteArray>("written");
         const int plus = int(WordEditKind::PlusOne), minus = int(WordEditKind::MinusOne);
         const int percent = int(WordEditKind::Percent), absolute = int(WordEditKind::Absolute);
         const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
@@ -567,7 +589,8 @@ private slots:
 
     void widening_data()
     {
-        testsupport::addColumns<QPoint, qint64>({"selection", "size"});
+        QTest::addColumn<QPoint>("selection");
+        QTest::addColumn<qint64>("size");
         QTest::addColumn<QPoint>("words"); // start, length; (-1, -1): nothing left
         QTest::newRow("odd start and end") << QPoint(3, 6) << qint64(100) << QPoint(2, 6);
         QTest::newRow("even") << QPoint(4, 5) << qint64(100) << QPoint(4, 2);

@@ -8,7 +8,6 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
-#include "testsupport.h"
 
 namespace {
 
@@ -67,7 +66,8 @@ private slots:
 
     void dropAcceptance_data()
     {
-        testsupport::addColumns<QStringList, bool>({"files", "accepted"});
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("accepted");
         QTest::newRow("binary") << QStringList{"/tmp/a.bin"} << true;
         QTest::newRow("OLS in capitals") << QStringList{"/tmp/p.OLS"} << false;
         QTest::newRow("A2L in capitals") << QStringList{"/tmp/d.A2L"} << false;
@@ -244,7 +244,9 @@ private slots:
     // Painting every kind of image and format must neither crash nor read past the bytes.
     void paintsAnyImage_data()
     {
-        testsupport::addColumns<int, int, bool>({"size", "width", "isFloat"});
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("isFloat");
         QTest::addColumn<double>("zoom"); // 0: zoomed all the way out
         QTest::newRow("empty") << 0 << 1 << false << 1.0;
         QTest::newRow("1 byte as words") << 1 << 2 << false << 1.0;

@@ -12,7 +12,6 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
-#include "testsupport.h"
 
 namespace {
 
@@ -93,7 +92,9 @@ private slots:
     {
         QTest::addColumn<int>("columns");
         QTest::addColumn<QPoint>("press"); // (column, row) of the table
-        testsupport::addColumns<QPoint, QPoint, bool>({"release", "selection", "block"});
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<QPoint>("selection");
+        QTest::addColumn<bool>("block");
         QTest::newRow("click a cell")
             << 8 << QPoint(3, 1) << QPoint(3, 1) << QPoint(10, 10) << false;
         QTest::newRow("offset column: row")
@@ -182,7 +183,8 @@ private slots:
     // (a jump to another cell starting with that text) never runs.
     void typingStartsAnEdit_data()
     {
-        testsupport::addColumns<bool, char>({"decimal", "key"});
+        QTest::addColumn<bool>("decimal");
+        QTest::addColumn<char>("key");
         QTest::addColumn<int>("value"); // the cell after Return; -1: no editor opened
         QTest::newRow("hex letter") << false << 'c' << 0x0C;
         QTest::newRow("decimal digit") << true << '9' << 9;
@@ -266,7 +268,9 @@ private slots:
 
     void goToAddress_data()
     {
-        testsupport::addColumns<QString, int, QString>({"typed", "offset", "notice"});
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("notice");
         QTest::newRow("0x10") << "0x10" << 16 << "";
         QTest::newRow("outside") << "100" << -1 << "warning: L'indirizzo è fuori dal firmware.";
     }
@@ -371,7 +375,8 @@ private slots:
 
     void cellColours_data()
     {
-        testsupport::addColumns<int, QColor>({"offset", "colour"});
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QColor>("colour");
         QTest::newRow("raised value is red") << 1 << QColor(220, 40, 40);
         QTest::newRow("lowered value is green") << 2 << QColor(35, 160, 70);
         QTest::newRow("selected cell") << 3 << QColor(0, 120, 215);

@@ -2,8 +2,6 @@
 
 #include <QtTest>
 
-#include "testsupport.h"
-
 Q_DECLARE_METATYPE(MapFilter)
 
 class TestMapFilter : public QObject
@@ -12,7 +10,8 @@ class TestMapFilter : public QObject
 private slots:
     void matches_data()
     {
-        testsupport::addColumns<MapFilter, bool>({"filter", "expected"});
+        QTest::addColumn<MapFilter>("filter");
+        QTest::addColumn<bool>("expected");
         QTest::newRow("empty filter") << MapFilter{} << true;
         QTest::newRow("blank texts count as empty") << MapFilter{"  ", "\t", " ", ""} << true;
         QTest::newRow("name part, other case") << MapFilter{"rail", {}, {}, {}} << true;
@@ -48,7 +47,8 @@ private slots:
     // Blank texts filter nothing; any one field with text makes a filter.
     void emptiness_data()
     {
-        testsupport::addColumns<MapFilter, bool>({"filter", "empty"});
+        QTest::addColumn<MapFilter>("filter");
+        QTest::addColumn<bool>("empty");
         QTest::newRow("blank texts") << MapFilter{"  ", "\t", " ", ""} << true;
         QTest::newRow("name") << MapFilter{"a", {}, {}, {}} << false;
         QTest::newRow("description") << MapFilter{{}, "a", {}, {}} << false;

@@ -5,8 +5,6 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include "testsupport.h"
-
 namespace {
 
 QByteArray document(const QByteArray &body, const QByteArray &header = {})
@@ -70,8 +68,12 @@ private slots:
     // Each type flag, checked on the value it gives from known bytes.
     void typeFlags_data()
     {
-        testsupport::addColumns<QByteArray, QByteArray, int, int, bool, double>(
-            {"attributes", "bytes", "organisation", "kind", "littleEndian", "first"});
+        QTest::addColumn<QByteArray>("attributes");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("organisation");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<double>("first");
         // The element's width is that of the bytes given.
         const auto row = [](const char *tag, const char *flags, const char *hex, int organisation,
                             int kind, bool littleEndian, double first) {
@@ -110,7 +112,8 @@ private slots:
 
     void columnMajorAndStrides_data()
     {
-        testsupport::addColumns<QByteArray, bool>({"attributes", "imported"});
+        QTest::addColumn<QByteArray>("attributes");
+        QTest::addColumn<bool>("imported");
         // Z of 3 rows x 4 columns of 16 bits at 0x10.
         const QByteArray base = "mmedaddress=\"0x10\" mmedelementsizebits=\"16\" "
                                 "mmedrowcount=\"3\" mmedcolcount=\"4\" ";
@@ -219,8 +222,10 @@ private slots:
 
     void linearEquations_data()
     {
-        testsupport::addColumns<QString, bool, double, double>(
-            {"equation", "linear", "factor", "offset"});
+        QTest::addColumn<QString>("equation");
+        QTest::addColumn<bool>("linear");
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<double>("offset");
         QTest::newRow("X") << "X" << true << 1.0 << 0.0;
         QTest::newRow("factor first") << "0.750000 * X" << true << 0.75 << 0.0;
         QTest::newRow("factor after, leading point") << "X*.5" << true << 0.5 << 0.0;
@@ -277,7 +282,8 @@ private slots:
 
     void baseOffset_data()
     {
-        testsupport::addColumns<QByteArray, QByteArray>({"base", "address"});
+        QTest::addColumn<QByteArray>("base");
+        QTest::addColumn<QByteArray>("address");
         QTest::addColumn<int>("offset"); // -1: skipped
         const auto row
             = [](const char *tag, const char *subtract, const char *address, int offset) {
@@ -303,7 +309,8 @@ private slots:
     // Both sides of the image's end, for the data and for an axis.
     void imageBounds_data()
     {
-        testsupport::addColumns<QByteArray, bool>({"body", "imported"});
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("imported");
         const QByteArray grid = "mmedelementsizebits=\"16\" mmedrowcount=\"2\" mmedcolcount=\"4\"";
         QTest::newRow("ends at the image end") << table("mmedaddress=\"0xF0\" " + grid) << true;
         QTest::newRow("one byte past") << table("mmedaddress=\"0xF1\" " + grid) << false;
@@ -371,7 +378,8 @@ private slots:
 
     void hostileOrMalformed_data()
     {
-        testsupport::addColumns<QByteArray, QString>({"xml", "error"});
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<QString>("error");
         const QByteArray good = table("mmedaddress=\"0x0\" mmedelementsizebits=\"8\"");
         QTest::newRow("empty") << QByteArray() << "XDF";
         QTest::newRow("not XML") << QByteArray("\x00\x01garbage", 9) << "XDF";
@@ -536,7 +544,8 @@ private slots:
     // read agrees with what the definitions say of it.
     void realDefinitions_data()
     {
-        testsupport::addColumns<QString, QString>({"xdf", "image"});
+        QTest::addColumn<QString>("xdf");
+        QTest::addColumn<QString>("image");
         const QString root = QStringLiteral(TESSA_SHARED_DATA_DIR "/definitions/");
         QTest::newRow("Audi ME7.1") << root + "me7-8D0907551/8D0907551M-16bit-kfzw.xdf"
                                     << root + "me7-8D0907551/8D0907551M-0002-16bit-kfzw.bin";

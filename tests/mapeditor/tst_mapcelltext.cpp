@@ -2,8 +2,6 @@
 
 #include <QtTest>
 
-#include "testsupport.h"
-
 using Rows = QList<QList<double>>;
 
 class TestMapCellText : public QObject
@@ -13,7 +11,9 @@ class TestMapCellText : public QObject
 private slots:
     void parse_data()
     {
-        testsupport::addColumns<QString, int, Rows>({"text", "maxCells", "rows"});
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxCells");
+        QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("error"); // a word of the refusal, or empty
         QTest::newRow("CRLF, comma") << "1\t2,5\r\n-3\t4.25\r\n"
                                      << 4 << Rows{{1, 2.5}, {-3, 4.25}} << "";
@@ -90,9 +90,11 @@ private slots:
 
     void pastedRaw_data()
     {
-        testsupport::addColumns<int, int>({"organisation", "kind"});
+        QTest::addColumn<int>("organisation");
+        QTest::addColumn<int>("kind");
         QTest::addColumn<double>("physical"); // factor 0.5, offset -10
-        testsupport::addColumns<bool, double>({"accepted", "raw"});
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<double>("raw");
         QTest::newRow("8-bit, top of the range") << 0 << 0 << 117.5 << true << 255.0;
         QTest::newRow("8-bit, one step over") << 0 << 0 << 118.0 << false << 0.0;
         QTest::newRow("8-bit, rounds half away") << 0 << 0 << -9.75 << true << 1.0;

@@ -9,8 +9,6 @@
 
 #include <QtTest>
 
-#include "testsupport.h"
-
 #include <cmath>
 #include <limits>
 
@@ -21,7 +19,10 @@ class TestMapEditorLogic : public QObject
 private slots:
     void storageOrder_data()
     {
-        testsupport::addColumns<bool, int, int, qint64>({"columnMajor", "row", "column", "index"});
+        QTest::addColumn<bool>("columnMajor");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<qint64>("index");
         // A 3 x 4 grid.
         QTest::newRow("row-major r1 c2") << false << 1 << 2 << qint64(6);
         QTest::newRow("column-major r1 c2") << true << 1 << 2 << qint64(7);
@@ -39,8 +40,12 @@ private slots:
 
     void absurdGridsAreClamped_data()
     {
-        testsupport::addColumns<int, int, qint64, int, int, int>(
-            {"rows", "columns", "imageLength", "elementSize", "expectedRows", "expectedColumns"});
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<qint64>("imageLength");
+        QTest::addColumn<int>("elementSize");
+        QTest::addColumn<int>("expectedRows");
+        QTest::addColumn<int>("expectedColumns");
         QTest::newRow("fits") << 12 << 16 << qint64(1024) << 2 << 12 << 16;
         QTest::newRow("too many rows") << 100000 << 16 << qint64(1024) << 2 << 32 << 16;
         QTest::newRow("huge both")
@@ -63,8 +68,11 @@ private slots:
 
     void conversions_data()
     {
-        testsupport::addColumns<double, double, bool, double, int>(
-            {"factor", "offset", "reciprocal", "entered", "raw"});
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<bool>("reciprocal");
+        QTest::addColumn<double>("entered");
+        QTest::addColumn<int>("raw");
         // Rounding and limits are clampRaw's (tst_mapdefinition); here what toRaw adds to it.
         QTest::newRow("half away from zero") << 0.5 << -10.0 << false << 40.25 << 101;
         QTest::newRow("reciprocal") << 1.0 << 0.0 << true << 0.25 << 4;
@@ -98,7 +106,9 @@ private slots:
 
     void percentTexts_data()
     {
-        testsupport::addColumns<double, double, QString>({"current", "original", "text"});
+        QTest::addColumn<double>("current");
+        QTest::addColumn<double>("original");
+        QTest::addColumn<QString>("text");
         QTest::newRow("both zero") << 0.0 << 0.0 << "0.0%";
         QTest::newRow("zero original") << 3.0 << 0.0 << "--";
         QTest::newRow("plus five") << 210.0 << 200.0 << "5.0%";
@@ -115,7 +125,10 @@ private slots:
 
     void otherSideTexts_data()
     {
-        testsupport::addColumns<int, double, double, QString>({"view", "own", "other", "text"});
+        QTest::addColumn<int>("view");
+        QTest::addColumn<double>("own");
+        QTest::addColumn<double>("other");
+        QTest::addColumn<QString>("text");
         QTest::newRow("none") << int(MapCellAppearance::OtherSideView::None) << 2.0 << 1.0 << "";
         QTest::newRow("equal") << int(MapCellAppearance::OtherSideView::Difference) << 1.5 << 1.5 << "[=]";
         QTest::newRow("other value") << int(MapCellAppearance::OtherSideView::Values) << 2.0 << 1.25 << "[1.3]";
@@ -135,7 +148,10 @@ private slots:
 
     void heatColours_data()
     {
-        testsupport::addColumns<int, int, int, double>({"raw", "minimum", "maximum", "hue"});
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<int>("minimum");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<double>("hue");
         QTest::newRow("flat range") << 5 << 5 << 5 << -1.0;
         QTest::newRow("minimum") << 0 << 0 << 100 << -1.0;
         QTest::newRow("at the 8 % threshold") << 8 << 0 << 100 << -1.0;
@@ -158,7 +174,8 @@ private slots:
 
     void blocks_data()
     {
-        testsupport::addColumns<QList<qint64>, int>({"cells", "mapOffset"});
+        QTest::addColumn<QList<qint64>>("cells");
+        QTest::addColumn<int>("mapOffset");
         QTest::addColumn<int>("choice"); // index of valueTypeChoices()
         QTest::addColumn<int>("start");  // -1: no block
         QTest::addColumn<QByteArray>("data");
@@ -194,7 +211,9 @@ private slots:
 
     void elementRules_data()
     {
-        testsupport::addColumns<int, double, QByteArray>({"choice", "raw", "bytes"});
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<double>("raw");
+        QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("8 bit") << 0 << double(0x12) << QByteArray::fromHex("12");
         QTest::newRow("LoHi") << 1 << double(0x1234) << QByteArray::fromHex("3412");
         QTest::newRow("HiLo") << 2 << double(0x1234) << QByteArray::fromHex("1234");
@@ -219,7 +238,10 @@ private slots:
 
     void steppingSaturates_data()
     {
-        testsupport::addColumns<int, double, int, double>({"choice", "raw", "delta", "expected"});
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<double>("raw");
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<double>("expected");
         QTest::newRow("up") << 1 << 10.0 << 1 << 11.0;
         QTest::newRow("8 bit up at 255") << 0 << 255.0 << 1 << 255.0;
         QTest::newRow("32 bit passes 16 bits") << 3 << 65535.0 << 1 << 65536.0;
@@ -236,7 +258,8 @@ private slots:
 
     void clickVersusDrag_data()
     {
-        testsupport::addColumns<QPoint, bool>({"to", "drag"});
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<bool>("drag");
         QTest::newRow("3 right") << QPoint(103, 100) << false;
         QTest::newRow("3 diagonal") << QPoint(97, 103) << false;
         QTest::newRow("4 right") << QPoint(104, 100) << true;
@@ -260,7 +283,8 @@ private slots:
 
     void rotations_data()
     {
-        testsupport::addColumns<int, QPointF>({"rotation", "expected"});
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<QPointF>("expected");
         // (u, v) = (0.25, 0.75)
         QTest::newRow("0") << 0 << QPointF(0.25, 0.75);
         QTest::newRow("1") << 1 << QPointF(0.75, 0.75);
@@ -341,7 +365,8 @@ private slots:
 
     void heightShades_data()
     {
-        testsupport::addColumns<double, int>({"sum", "shade"});
+        QTest::addColumn<double>("sum");
+        QTest::addColumn<int>("shade");
         QTest::newRow("bottom") << 0.0 << 0;
         QTest::newRow("top") << 4.0 << 70;
         QTest::newRow("below the range") << -3.0 << 0;
@@ -355,7 +380,8 @@ private slots:
     // A number typed into a cell: which keys open the editor, and what the text is worth.
     void typedEntries_data()
     {
-        testsupport::addColumns<QString, int>({"text", "modifiers"});
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<bool>("starts");  // as the first key typed
         QTest::addColumn<double>("value"); // NaN: not a number
         const double none = std::numeric_limits<double>::quiet_NaN();
@@ -390,7 +416,9 @@ private slots:
 
     void hexAddresses_data()
     {
-        testsupport::addColumns<QString, bool, int>({"text", "ok", "offset"});
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("offset");
         QTest::newRow("1A2B") << "1A2B" << true << 6699;
         QTest::newRow("lower case, blanks") << " 00ff " << true << 255;
         QTest::newRow("prefix") << "0x10000" << true << 65536;

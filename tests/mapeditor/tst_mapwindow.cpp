@@ -18,8 +18,6 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "testsupport.h"
-
 #include <memory>
 
 #include "firmwarefixture.h"
@@ -240,7 +238,8 @@ private slots:
     // blocks carry whole elements either way.
     void elementSizes_data()
     {
-        testsupport::addColumns<int, QByteArray>({"elementSize", "image"});
+        QTest::addColumn<int>("elementSize");
+        QTest::addColumn<QByteArray>("image");
         QTest::addColumn<int>("edited"); // the value cell 1 shows after 0x1234 is entered
         QTest::addColumn<int>("editOffset");
         QTest::addColumn<QByteArray>("stepBlock"); // +1 on cells 1 and 2
@@ -279,7 +278,8 @@ private slots:
     void valueTypes_data()
     {
         QTest::addColumn<int>("choice"); // index of valueTypeChoices()
-        testsupport::addColumns<double, QByteArray>({"factor", "image"});
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QString>("shown");  // cell 0
         QTest::addColumn<double>("entered"); // into cell 1
         QTest::addColumn<QByteArray>("written");
@@ -357,7 +357,8 @@ private slots:
     // value is written as the value dialog writes it. Anything else leaves the cell alone.
     void typingANumber_data()
     {
-        testsupport::addColumns<double, QString>({"factor", "typed"});
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("raw"); // -1: no editor opens; -2: the window closes instead
         QTest::newRow("digits") << 1.0 << "42" << 42;
         QTest::newRow("decimal comma, scaled") << 0.5 << "12,5" << 25;

@@ -31,11 +31,9 @@ class TestFirmware : public QObject
 private slots:
     void intelHex_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<qint64>("size");    // 0: refused
-        QTest::addColumn<ByteList>("bytes"); // offset -> expected byte
-        testsupport::addColumns<int, int, bool>(
-            {"droppedLines", "firstDroppedLine", "endRecordMissing"});
+        // size (0: refused); bytes (offset -> expected byte)
+        testsupport::addColumns<QByteArray, qint64, ByteList, int, int, bool>(
+            {"text", "size", "bytes", "droppedLines", "firstDroppedLine", "endRecordMissing"});
         const char *sixteen = "000102030405060708090A0B0C0D0E0F";
         // dropped and firstDropped: the lines left out; endMissing: no end record.
         const auto row = [](const char *tag, const QByteArray &text, qint64 size,
@@ -218,8 +216,8 @@ private slots:
 
     void refusedFilesKeepTheImage_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("size"); // -1: no such file
+        // size (-1: no such file)
+        testsupport::addColumns<QString, qint64>({"name", "size"});
         QTest::newRow("missing") << "nope.bin" << qint64(-1);
         QTest::newRow("raw, 0 bytes") << "empty.bin" << qint64(0);
         QTest::newRow("Intel HEX, 0 bytes") << "empty.hex" << qint64(0);
@@ -252,8 +250,8 @@ private slots:
     // accept, decode and refuse exactly what Firmware::load does, with the same texts.
     void readOnlyFileAgrees_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content"); // "-" for no file at all
+        // content ("-" for no file at all)
+        testsupport::addColumns<QString, QByteArray>({"name", "content"});
         QTest::newRow("raw") << "dump.bin" << QByteArray::fromHex("00ff10ef");
         QTest::newRow("raw, 1 byte") << "one.ori" << QByteArray(1, 'x');
         QTest::newRow("raw, 0 bytes") << "empty.bin" << QByteArray();

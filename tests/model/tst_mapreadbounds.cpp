@@ -13,9 +13,9 @@ class TestMapReadBounds : public QObject
 private slots:
     void bounds_data()
     {
-        QTest::addColumn<bool>("axis"); // the X axis, else the map
-        testsupport::addColumns<int, qint64, int, int, int>(
-            {"elementSize", "offset", "rows", "columns", "values"});
+        // axis (the X axis, else the map)
+        testsupport::addColumns<bool, int, qint64, int, int, int>(
+            {"axis", "elementSize", "offset", "rows", "columns", "values"});
         // The image is 64 bytes.
         QTest::newRow("map ends at the end") << false << 2 << qint64(52) << 2 << 3 << 6;
         QTest::newRow("map one byte past") << false << 2 << qint64(53) << 2 << 3 << 0;

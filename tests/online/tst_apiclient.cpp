@@ -127,7 +127,9 @@ private slots:
 
     void driverRequestRefusedBeforeSending_data()
     {
-        testsupport::addColumns<bool, QString, QString>({"signedIn", "file", "message"});
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
         QTest::newRow("no token, file missing")
             << false << m_dir.filePath(QStringLiteral("missing.bin"))
             << "Sessione cliente non disponibile. Effettua nuovamente l'accesso.";
@@ -154,7 +156,8 @@ private slots:
 
     void failures_data()
     {
-        testsupport::addColumns<QByteArray, QString>({"reply", "message"});
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("message");
         QTest::newRow("HTTP 500 with text")
             << ScriptedServer::reply("500 Internal Server Error", "database down")
             << "HTTP 500: database down";
@@ -208,7 +211,8 @@ private slots:
 
     void secretsOnlyOverSafeTransport_data()
     {
-        testsupport::addColumns<QString, bool>({"url", "allowed"});
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("allowed");
         QTest::newRow("https") << "https://servizi.example.it/" << true;
         QTest::newRow("loopback v4 range") << "http://127.5.0.9:8470/" << true;
         QTest::newRow("loopback v6") << "http://[::1]:8470/" << true;
@@ -233,7 +237,8 @@ private slots:
 
     void serviceRefusals_data()
     {
-        testsupport::addColumns<QString, QByteArray>({"path", "body"});
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("token"); // "good", "expired", "none"
         QTest::addColumn<int>("status");
 
@@ -314,7 +319,8 @@ private slots:
 
     void uploadSizeBoundary_data()
     {
-        testsupport::addColumns<int, bool>({"size", "accepted"});
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("accepted");
         QTest::newRow("at the cap") << 4096 << true;
         QTest::newRow("one byte over") << 4097 << false;
         QTest::newRow("far over the body cap") << 2 * 1024 * 1024 << false;

@@ -162,7 +162,9 @@ private slots:
     {
         QTest::addColumn<QStringList>("families"); // one catalog entry each
         QTest::addColumn<int>("groups");           // vehicles of the detected family
-        testsupport::addColumns<Answers, int, int>({"answers", "expectedOutcome", "questions"});
+        QTest::addColumn<Answers>("answers");
+        QTest::addColumn<int>("expectedOutcome");
+        QTest::addColumn<int>("questions");
         const int stopped = int(OnlineDriverSearch::Outcome::Stopped);
         const int manual = int(OnlineDriverSearch::Outcome::ManualRequest);
         const int loaded = int(OnlineDriverSearch::Outcome::DriverLoaded);
@@ -215,8 +217,10 @@ private slots:
 
     void failures_data()
     {
-        testsupport::addColumns<Replies, QByteArray, bool, QString>(
-            {"replies", "firmware", "signedIn", "message"});
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("message");
         const QByteArray image = "....EDC17C46....";
         const QByteArray catalogPath = "/api/drivers/identity-catalog";
         const QByteArray groupsPath = "/api/drivers/groups";
@@ -289,7 +293,9 @@ private slots:
 
     void driverRequestDialog_data()
     {
-        testsupport::addColumns<QString, QString, QString>({"brand", "family", "expected"});
+        QTest::addColumn<QString>("brand");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("expected");
         using testsupport::addRow;
         addRow("no brand", {"", "EDC17C69", "Richiesta Driver|Inserisci la marca."});
         addRow("blank family", {"Fiat", "  ", "Richiesta Driver|Inserisci ECU / Famiglia."});

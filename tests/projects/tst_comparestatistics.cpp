@@ -2,8 +2,6 @@
 
 #include <QtTest>
 
-#include "testsupport.h"
-
 namespace {
 
 // `size` zero bytes with the given offsets set to `value`.
@@ -29,7 +27,8 @@ class TestCompareStatistics : public QObject
 private slots:
     void statistics_data()
     {
-        testsupport::addColumns<QByteArray, QByteArray>({"ori", "mod"});
+        QTest::addColumn<QByteArray>("ori");
+        QTest::addColumn<QByteArray>("mod");
         // bytes, bits, blocks, first, last, interval
         QTest::addColumn<QList<qint64>>("expected");
         auto row
@@ -63,8 +62,9 @@ private slots:
 
     void reports_data()
     {
-        testsupport::addColumns<int, QString, QString>(
-            {"changedOfHundred", "firstNote", "assessment"});
+        QTest::addColumn<int>("changedOfHundred");
+        QTest::addColumn<QString>("firstNote");
+        QTest::addColumn<QString>("assessment");
         QTest::addColumn<int>("level"); // of both reports
         QTest::addColumn<bool>("proceedDefault");
         QTest::newRow("identical")

@@ -161,7 +161,8 @@ private slots:
 
     void lengthText_data()
     {
-        testsupport::addColumns<qint64, QString>({"size", "text"});
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("text");
         QTest::newRow("empty") << qint64(0) << "0 byte  (0.0 KB / 0.00 MB)";
         QTest::newRow("16 MiB") << qint64(16777216) << "16777216 byte  (16384.0 KB / 16.00 MB)";
     }
@@ -214,7 +215,8 @@ private slots:
 
     void openInsteadNeedsARow_data()
     {
-        testsupport::addColumns<int, QString>({"matches", "note"});
+        QTest::addColumn<int>("matches");
+        QTest::addColumn<QString>("note");
         QTest::newRow("none") << 0
                               << "Non sono stati trovati progetti uguali o simili già salvati.";
         QTest::newRow("two") << 2
@@ -334,7 +336,8 @@ private slots:
     // Damaged input is explained before anything opens; the wizard names the format read.
     void damagedInputIsToldFirst_data()
     {
-        testsupport::addColumns<QString, QByteArray>({"fileName", "content"});
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("choice");   // answer to the question, when one is asked
         QTest::addColumn<QString>("told"); // the question or warning; blank when none
         QTest::addColumn<QString>("type"); // the wizard's "Tipo:", blank when it never opens

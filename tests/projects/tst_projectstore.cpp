@@ -144,7 +144,8 @@ private slots:
 
     void versionFolderNames_data()
     {
-        testsupport::addColumns<QString, QString>({"name", "folder"});
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("folder");
         addRow("plain", {"Stage 1", "Stage 1"});
         addRow("all forbidden", {"a\\b/c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"});
         addRow("control character", {"a\tb", "a_b"});
@@ -178,7 +179,8 @@ private slots:
 
     void unsafeFileNamesStayInsideTheRoot_data()
     {
-        testsupport::addColumns<QString, QString>({"fileName", "folder"});
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("folder");
         addRow("dump?", {"dump?.bin", "dump_"});
         addRow("dot base", {"..bin", "_"});
         addRow("dot dot base", {"...bin", "__"});
@@ -259,7 +261,9 @@ private slots:
 
     void laterSaveAsksHowToSave_data()
     {
-        testsupport::addColumns<int, QString, QString>({"choice", "newName", "expectedVersion"});
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("newName");
+        QTest::addColumn<QString>("expectedVersion");
         QTest::newRow("save into") << int(Choice::SaveInto) << QString() << "Stage 1";
         QTest::newRow("new version") << int(Choice::NewVersion) << "Stage 2" << QString("Stage 2");
         QTest::newRow("cancel") << int(Choice::Cancel) << QString() << QString();
@@ -337,7 +341,8 @@ private slots:
 
     void firstSaveIntoAnExistingProject_data()
     {
-        testsupport::addColumns<bool, int>({"edited", "choice"});
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<int>("choice");
         QTest::addColumn<QString>("version"); // blank: nothing saved
         QTest::newRow("new version") << false << int(Choice::NewVersion) << "Import 2";
         QTest::newRow("new version of an edit") << true << int(Choice::NewVersion) << "Import 2";
@@ -507,8 +512,9 @@ private slots:
 
     void openingAVersion_data()
     {
-        testsupport::addColumns<QString, QString, QString>(
-            {"damage", "originalError", "versionError"});
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("originalError");
+        QTest::addColumn<QString>("versionError");
         addRow("intact", {"", "", ""});
         addRow("project.json garbage", {"json", "Il file project.json non è valido.",
                                         "Il file project.json non è valido."});

@@ -8,8 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "testsupport.h"
-
 namespace {
 
 // Gives every field a value of its own, so that a field read into another's place shows.
@@ -148,7 +146,9 @@ private slots:
 
     void refusals_data()
     {
-        testsupport::addColumns<QByteArray, QString, bool>({"bytes", "message", "emptied"});
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("emptied");
         const QString magic = QStringLiteral("File non riconosciuto come driver Tessamorvandi.");
         const QString version = QStringLiteral("Versione driver non supportata.");
         QTest::newRow("empty file") << QByteArray() << magic << false;
@@ -312,7 +312,8 @@ private slots:
     // meaning (unsigned, 2 big-endian).
     void valueKindsInByteOrder_data()
     {
-        testsupport::addColumns<qint32, bool>({"byteOrder", "littleEndian"});
+        QTest::addColumn<qint32>("byteOrder");
+        QTest::addColumn<bool>("littleEndian");
         QTest::addColumn<QList<int>>("kinds"); // z, x, y
         QTest::addColumn<bool>("written");     // the value a builder writes for them
         QTest::newRow("1") << 1 << true << QList<int>{0, 0, 0} << true;

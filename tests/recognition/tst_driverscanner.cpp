@@ -10,7 +10,6 @@
 
 #include "firmwarefixture.h"
 #include "mapfields.h"
-#include "testsupport.h"
 
 #include <atomic>
 
@@ -43,7 +42,9 @@ class TestDriverScanner : public QObject
 private slots:
     void findsMovedMaps_data()
     {
-        testsupport::addColumns<Path, bool, QString>({"path", "bigEndianTarget", "status"});
+        QTest::addColumn<Path>("path");
+        QTest::addColumn<bool>("bigEndianTarget");
+        QTest::addColumn<QString>("status");
         QTest::newRow("AUTO") << Path::Auto << false << "AUTO: mappa riconosciuta";
         QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
         QTest::newRow("RAW_ASSISTITO")
@@ -411,7 +412,10 @@ private slots:
     // the value range.
     void valueIndexMatchesAWalk_data()
     {
-        testsupport::addColumns<int, bool, int, int>({"size", "littleEndian", "lo", "hi"});
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<int>("lo");
+        QTest::addColumn<int>("hi");
         QTest::newRow("bytes, all") << 1 << true << -5 << 300;
         QTest::newRow("bytes, one value") << 1 << true << 0x4e << 0x4e;
         QTest::newRow("words, across a bucket edge") << 2 << true << 0x12f0 << 0x1310;
@@ -442,7 +446,8 @@ private slots:
 
     void patternIndexMatchesFindAll_data()
     {
-        testsupport::addColumns<QByteArray, int>({"pattern", "maxHits"});
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<int>("maxHits");
         QTest::newRow("overlapping hits") << QByteArray("aaaa") << 64;
         QTest::newRow("capped") << QByteArray("aaaa") << 3;
         QTest::newRow("at the very end") << QByteArray("tail!") << 8;
@@ -462,8 +467,12 @@ private slots:
 
     void definitionOfMatch_data()
     {
-        testsupport::addColumns<int, int, bool, int, int, int>(
-            {"elementSize", "byteOrder", "xFound", "dataType", "xDataType", "xAxisSource"});
+        QTest::addColumn<int>("elementSize");
+        QTest::addColumn<int>("byteOrder");
+        QTest::addColumn<bool>("xFound");
+        QTest::addColumn<int>("dataType");
+        QTest::addColumn<int>("xDataType");
+        QTest::addColumn<int>("xAxisSource");
         QTest::newRow("16-bit little-endian, X found") << 2 << 1 << true << 1 << 1 << 1;
         QTest::newRow("16-bit big-endian, X found") << 2 << 2 << true << 2 << 2 << 1;
         QTest::newRow("16-bit big-endian, no X") << 2 << 2 << false << 2 << 1 << 0;

@@ -3,8 +3,6 @@
 
 #include <QtTest>
 
-#include "testsupport.h"
-
 namespace {
 
 // Bytes that look like code: unique enough that any 12 of them occur once.
@@ -88,8 +86,11 @@ class TestMapTransfer : public QObject
 private slots:
     void modes_data()
     {
-        testsupport::addColumns<int, double, double, double, double>(
-            {"mode", "before", "after", "current", "expected"});
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<double>("before");
+        QTest::addColumn<double>("after");
+        QTest::addColumn<double>("current");
+        QTest::addColumn<double>("expected");
         QTest::newRow("values") << int(TransferMode::Values) << 10.0 << 12.0 << 50.0 << 12.0;
         QTest::newRow("difference") << int(TransferMode::Difference) << 10.0 << 12.0 << 50.0 << 52.0;
         QTest::newRow("percent") << int(TransferMode::Percent) << 10.0 << 12.0 << 50.0 << 60.0;
@@ -205,8 +206,9 @@ private slots:
 
     void refusals_data()
     {
-        testsupport::addColumns<QByteArray, bool, QString>(
-            {"target", "sameSizedReference", "mentions"});
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<bool>("sameSizedReference");
+        QTest::addColumn<QString>("mentions");
         QTest::newRow("an image of another unit") << noise(0x10000, 12345) << true << "stessa centralina";
         QTest::newRow("reference sizes differ") << Pair().target << false << "dimensioni";
     }

@@ -3,8 +3,6 @@
 
 #include <QtTest>
 
-#include "testsupport.h"
-
 #include <cmath>
 
 namespace {
@@ -187,8 +185,10 @@ class TestMapValidation : public QObject
 private slots:
     void readValueBounds_data()
     {
-        testsupport::addColumns<qint64, int, bool, quint32>(
-            {"address", "size", "littleEndian", "value"});
+        QTest::addColumn<qint64>("address");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<quint32>("value");
         QTest::newRow("byte") << qint64(1) << 1 << true << quint32(0x02);
         QTest::newRow("word LE") << qint64(0) << 2 << true << quint32(0x0201);
         QTest::newRow("word BE") << qint64(0) << 2 << false << quint32(0x0102);
@@ -210,7 +210,9 @@ private slots:
 
     void fingerprintSamples_data()
     {
-        testsupport::addColumns<QByteArray, int, QByteArray>({"block", "size", "expected"});
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("expected");
         QTest::newRow("constant block") << QByteArray(10, 'x') << 1 << QByteArray(10, 8);
         QTest::newRow("one value") << QByteArray(1, 'x') << 1 << QByteArray(1, 8);
         QByteArray ramp16;
@@ -246,7 +248,9 @@ private slots:
 
     void similarityScores_data()
     {
-        testsupport::addColumns<QByteArray, QByteArray, double>({"a", "b", "score"});
+        QTest::addColumn<QByteArray>("a");
+        QTest::addColumn<QByteArray>("b");
+        QTest::addColumn<double>("score");
         QTest::newRow("equal") << QByteArray("\x01\x02", 2) << QByteArray("\x01\x02", 2) << 100.0;
         QTest::newRow("lengths differ") << QByteArray(3, 8) << QByteArray(4, 8) << 0.0;
         QTest::newRow("empty") << QByteArray() << QByteArray() << 0.0;
@@ -273,8 +277,12 @@ private slots:
 
     void windowProfilesAsOneByOne_data()
     {
-        testsupport::addColumns<int, int, int, bool, qint64, qint64>(
-            {"rows", "columns", "size", "littleEndian", "first", "last"});
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
         QTest::newRow("words LE") << 5 << 7 << 2 << true << qint64(10) << qint64(60);
         QTest::newRow("words BE") << 7 << 5 << 2 << false << qint64(10) << qint64(60);
         QTest::newRow("longs BE") << 3 << 4 << 4 << false << qint64(0) << qint64(96);
@@ -333,8 +341,9 @@ private slots:
 
     void rawMatchAlignment_data()
     {
-        testsupport::addColumns<QList<double>, QList<double>, double>(
-            {"expected", "read", "match"});
+        QTest::addColumn<QList<double>>("expected");
+        QTest::addColumn<QList<double>>("read");
+        QTest::addColumn<double>("match");
         QTest::newRow("equal") << QList<double>{100, 200, 300} << QList<double>{100, 200, 300}
                                << 100.0;
         QTest::newRow("one read point more")
@@ -353,7 +362,8 @@ private slots:
     }
     void axisWithin96Bytes_data()
     {
-        testsupport::addColumns<qint64, qint64>({"distance", "found"});
+        QTest::addColumn<qint64>("distance");
+        QTest::addColumn<qint64>("found");
         QTest::newRow("96 bytes away") << qint64(96) << qint64(0x200 + 96);
         QTest::newRow("97 bytes away") << qint64(97) << qint64(-1);
     }

@@ -44,7 +44,8 @@ private slots:
 
     void refusesWhatCannotBeLoaded_data()
     {
-        testsupport::addColumns<QString, QString>({"image", "driver"});
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("driver");
         QTest::newRow("no image") << "/nonexistent/image.bin" << example("tessa-demo.ecudrv");
         QTest::newRow("no driver") << example("tessa-demo.bin") << "/nonexistent.ecudrv";
         QTest::newRow("image given as driver")

@@ -9,8 +9,6 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include "testsupport.h"
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -265,7 +263,9 @@ private slots:
     // A driver request's texts up to their caps are kept whole; one character more is refused.
     void requestTextCaps_data()
     {
-        testsupport::addColumns<QString, int, int>({"field", "length", "status"});
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("status");
         for (const auto &[field, cap] : {std::pair{"manufacturer", 128}, {"notes", 4096}})
             for (const int length : {cap, cap + 1})
                 QTest::addRow("%s at %d", field, length)
