@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -164,8 +165,8 @@ private slots:
 
     void copyAndPaste_data()
     {
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QByteArray>("written"); // empty: nothing written
+        // written (empty: nothing written)
+        testsupport::addColumns<QString, QByteArray>({"clipboard", "written"});
         QTest::newRow("hex pairs") << "AA BB" << QByteArray::fromHex("AABB");
         QTest::newRow("odd digit count ignored") << "AAB" << QByteArray();
         QTest::newRow("text ignored") << "hello" << QByteArray();

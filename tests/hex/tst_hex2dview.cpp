@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -66,8 +67,7 @@ private slots:
 
     void dropAcceptance_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<QStringList, bool>({"files", "accepted"});
         QTest::newRow("binary") << QStringList{"/tmp/a.bin"} << true;
         QTest::newRow("OLS in capitals") << QStringList{"/tmp/p.OLS"} << false;
         QTest::newRow("A2L in capitals") << QStringList{"/tmp/d.A2L"} << false;
@@ -244,10 +244,8 @@ private slots:
     // Painting every kind of image and format must neither crash nor read past the bytes.
     void paintsAnyImage_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("isFloat");
-        QTest::addColumn<double>("zoom"); // 0: zoomed all the way out
+        // zoom (0: zoomed all the way out)
+        testsupport::addColumns<int, int, bool, double>({"size", "width", "isFloat", "zoom"});
         QTest::newRow("empty") << 0 << 1 << false << 1.0;
         QTest::newRow("1 byte as words") << 1 << 2 << false << 1.0;
         QTest::newRow("3 bytes as floats") << 3 << 4 << true << 1.0;
