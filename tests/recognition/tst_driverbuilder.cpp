@@ -113,8 +113,7 @@ private slots:
 
     void leavesOutWhatCannotBeFound_data()
     {
-        QTest::addColumn<MapDefinition>("map");
-        QTest::addColumn<bool>("built");
+        testsupport::addColumns<MapDefinition, bool>({"map", "built"});
         QTest::newRow("ends at the end of the image") << ramp(1, 64, 0x400 - 128) << true;
         QTest::newRow("ends one byte past") << ramp(1, 64, 0x400 - 127) << false;
         QTest::newRow("no offset") << ramp(8, 8, -1) << false;
@@ -157,8 +156,7 @@ private slots:
 
     void namesOfACreatedDriver_data()
     {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QString>("saved");
+        testsupport::addColumns<QString, QString>({"chosen", "saved"});
         using testsupport::addRow;
         addRow("no suffix", {"/d/edc", "/d/edc.ecudrv"});
         addRow("suffix", {"/d/a.ecudrv", "/d/a.ecudrv"});

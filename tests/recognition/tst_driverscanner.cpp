@@ -10,6 +10,7 @@
 
 #include "firmwarefixture.h"
 #include "mapfields.h"
+#include "testsupport.h"
 
 #include <atomic>
 
@@ -42,9 +43,7 @@ class TestDriverScanner : public QObject
 private slots:
     void findsMovedMaps_data()
     {
-        QTest::addColumn<Path>("path");
-        QTest::addColumn<bool>("bigEndianTarget");
-        QTest::addColumn<QString>("status");
+        testsupport::addColumns<Path, bool, QString>({"path", "bigEndianTarget", "status"});
         QTest::newRow("AUTO") << Path::Auto << false << "AUTO: mappa riconosciuta";
         QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
         QTest::newRow("RAW_ASSISTITO")
@@ -221,8 +220,8 @@ private slots:
 
     void manualAbsoluteRespectsClaims_data()
     {
-        QTest::addColumn<qint64>("distance"); // from the first map's end to the manual block
-        QTest::addColumn<bool>("recognised");
+        // distance (from the first map's end to the manual block)
+        testsupport::addColumns<qint64, bool>({"distance", "recognised"});
         QTest::newRow("overlaps the last byte") << qint64(-1) << false;
         QTest::newRow("starts right after") << qint64(0) << true;
     }
@@ -412,10 +411,7 @@ private slots:
     // the value range.
     void valueIndexMatchesAWalk_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<int>("lo");
-        QTest::addColumn<int>("hi");
+        testsupport::addColumns<int, bool, int, int>({"size", "littleEndian", "lo", "hi"});
         QTest::newRow("bytes, all") << 1 << true << -5 << 300;
         QTest::newRow("bytes, one value") << 1 << true << 0x4e << 0x4e;
         QTest::newRow("words, across a bucket edge") << 2 << true << 0x12f0 << 0x1310;
@@ -446,8 +442,7 @@ private slots:
 
     void patternIndexMatchesFindAll_data()
     {
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<int>("maxHits");
+        testsupport::addColumns<QByteArray, int>({"pattern", "maxHits"});
         QTest::newRow("overlapping hits") << QByteArray("aaaa") << 64;
         QTest::newRow("capped") << QByteArray("aaaa") << 3;
         QTest::newRow("at the very end") << QByteArray("tail!") << 8;
@@ -467,12 +462,8 @@ private slots:
 
     void definitionOfMatch_data()
     {
-        QTest::addColumn<int>("elementSize");
-        QTest::addColumn<int>("byteOrder");
-        QTest::addColumn<bool>("xFound");
-        QTest::addColumn<int>("dataType");
-        QTest::addColumn<int>("xDataType");
-        QTest::addColumn<int>("xAxisSource");
+        testsupport::addColumns<int, int, bool, int, int, int>(
+            {"elementSize", "byteOrder", "xFound", "dataType", "xDataType", "xAxisSource"});
         QTest::newRow("16-bit little-endian, X found") << 2 << 1 << true << 1 << 1 << 1;
         QTest::newRow("16-bit big-endian, X found") << 2 << 2 << true << 2 << 2 << 1;
         QTest::newRow("16-bit big-endian, no X") << 2 << 2 << false << 2 << 1 << 0;

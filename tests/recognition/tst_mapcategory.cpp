@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 DriverMapMatch recognisedMatch(const QString &key,
@@ -29,11 +31,8 @@ class TestMapCategory : public QObject
 private slots:
     void classifiesTexts_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("unit");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<int>("category");
-        QTest::addColumn<double>("score");
+        testsupport::addColumns<QString, QString, QString, int, double>(
+            {"key", "unit", "description", "category", "score"});
 
         const auto row = [](const char *tag, const char *key, const char *unit,
                             const char *description, int category, double score) {
@@ -103,10 +102,8 @@ private slots:
 
     void suggestions_data()
     {
-        QTest::addColumn<double>("confidence");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<bool>("suggested");
-        QTest::addColumn<double>("priority");
+        testsupport::addColumns<double, int, bool, double>(
+            {"confidence", "rows", "suggested", "priority"});
         QTest::newRow("confidence 92") << 92.0 << 4 << true << 102.0;
         QTest::newRow("confidence 88, the limit") << 88.0 << 4 << true << 100.0;
         QTest::newRow("confidence just below 88") << 87.9 << 4 << false << 0.0;

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // Bytes that look like code: unique enough that any 12 of them occur once.
@@ -86,11 +88,8 @@ class TestMapTransfer : public QObject
 private slots:
     void modes_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<double>("before");
-        QTest::addColumn<double>("after");
-        QTest::addColumn<double>("current");
-        QTest::addColumn<double>("expected");
+        testsupport::addColumns<int, double, double, double, double>(
+            {"mode", "before", "after", "current", "expected"});
         QTest::newRow("values") << int(TransferMode::Values) << 10.0 << 12.0 << 50.0 << 12.0;
         QTest::newRow("difference") << int(TransferMode::Difference) << 10.0 << 12.0 << 50.0 << 52.0;
         QTest::newRow("percent") << int(TransferMode::Percent) << 10.0 << 12.0 << 50.0 << 60.0;
@@ -111,9 +110,8 @@ private slots:
     // insertion, A stayed but holds other values.
     void transfersAcrossAMove_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<double>("aFirst"); // A's first raw value in the target after the transfer
-        QTest::addColumn<double>("bFirst");
+        // aFirst (A's first raw value in the target after the transfer)
+        testsupport::addColumns<int, double, double>({"mode", "aFirst", "bFirst"});
         QTest::newRow("values") << int(TransferMode::Values) << 120.0 << 200.0;
         QTest::newRow("difference") << int(TransferMode::Difference) << 320.0 << 200.0;
         QTest::newRow("percent") << int(TransferMode::Percent) << 360.0 << 200.0;
@@ -206,9 +204,8 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("target");
-        QTest::addColumn<bool>("sameSizedReference");
-        QTest::addColumn<QString>("mentions");
+        testsupport::addColumns<QByteArray, bool, QString>(
+            {"target", "sameSizedReference", "mentions"});
         QTest::newRow("an image of another unit") << noise(0x10000, 12345) << true << "stessa centralina";
         QTest::newRow("reference sizes differ") << Pair().target << false << "dimensioni";
     }
