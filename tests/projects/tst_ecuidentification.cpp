@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 class TestEcuIdentification : public QObject
 {
     Q_OBJECT
@@ -22,8 +24,8 @@ private:
 private slots:
     void identification_data()
     {
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<QStringList>("expected"); // family, sw, hw, cal, part, engine
+        // expected (family, sw, hw, cal, part, engine)
+        testsupport::addColumns<QByteArray, QStringList>({"image", "expected"});
 
         // Fields in order, split by '|': family, sw, hw, cal, part, engine.
         auto row = [](const char *tag, const QByteArray &image, const QString &fields) {
