@@ -278,9 +278,7 @@ private slots:
     // What the operator commands store is capped as what customers send.
     void operatorTextCaps_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<QString, int, bool>({"field", "length", "accepted"});
         for (const auto &[field, cap] :
              {std::pair{"family", 128}, {"version", 128}, {"url", 2048}, {"notes", 4096}})
             for (const int length : {cap, cap + 1})
