@@ -259,9 +259,7 @@ private slots:
     // The hex-view end of the routes, as the document window offers it.
     void comparison_data()
     {
-        QTest::addColumn<QList<int>>("changed");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<bool>("opened");
+        testsupport::addColumns<QList<int>, QList<bool>, bool>({"changed", "answers", "opened"});
         // The reports' texts and default buttons are checked with the statistics.
         QTest::newRow("identical, both accepted")
             << QList<int>{} << QList<bool>{true, true} << true;
