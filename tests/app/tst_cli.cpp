@@ -43,9 +43,7 @@ private slots:
 
     void info_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QStringList>("warnings");
-        QTest::addColumn<QString>("format");
+        testsupport::addColumns<QString, QStringList, QString>({"file", "warnings", "format"});
         QTest::newRow("raw dump") << "dump.bin" << QStringList() << "raw";
         QTest::newRow("Intel HEX") << "dump.hex" << QStringList() << "intel-hex";
         QTest::newRow("damaged Intel HEX")
@@ -120,8 +118,7 @@ private slots:
 
     void failures_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("mentions");
+        testsupport::addColumns<QStringList, QString>({"args", "mentions"});
         QTest::newRow("no command") << QStringList{} << "command";
         QTest::newRow("unknown command") << QStringList{"explode"} << "explode";
         QTest::newRow("missing file") << QStringList{"info", "absent.bin"} << "absent.bin";

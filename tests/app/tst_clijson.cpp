@@ -118,8 +118,7 @@ class TestCliJson : public QObject
 private slots:
     void mapsAsBefore_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("number");
+        testsupport::addColumns<QString, double>({"text", "number"});
         QTest::newRow("plain") << "Coppia" << 0.5;
         QTest::newRow("whole number as double") << "a" << 1e6;
         QTest::newRow("shortest digits") << "b" << 0.1;

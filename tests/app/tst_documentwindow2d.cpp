@@ -41,14 +41,9 @@ QByteArray pattern(int size)
     return b;
 }
 
-MapDefinition mapAt(int offset, const QString &name)
+MapDefinition mapAt(int offset, const char *name)
 {
-    MapDefinition d;
-    d.name = name;
-    d.mapOffset = offset;
-    d.rows = 2;
-    d.columns = 4;
-    return d;
+    return testsupport::mapGrid(offset, 2, 4, QString::fromLatin1(name));
 }
 
 // A document of the bytes, opened in the window.
@@ -123,10 +118,8 @@ private slots:
     void mapRoutes()
     {
         MainWindow main;
-        FirmwareProject *record
-            = open(main, pattern(1 << 20), "a.bin",
-                   {mapAt(100, QStringLiteral("A")), mapAt(200, QStringLiteral("B")),
-                    mapAt(300, QStringLiteral("C"))});
+        FirmwareProject *record = open(main, pattern(1 << 20), "a.bin",
+                                       {mapAt(100, "A"), mapAt(200, "B"), mapAt(300, "C")});
         DocumentWindow *doc = main.documentWindowOf(record);
         Hex2DView *view = doc->hex2DView();
         QCOMPARE(view->savedMaps().size(), 3);
@@ -266,9 +259,7 @@ private slots:
     // The hex-view end of the routes, as the document window offers it.
     void comparison_data()
     {
-        QTest::addColumn<QList<int>>("changed");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<bool>("opened");
+        testsupport::addColumns<QList<int>, QList<bool>, bool>({"changed", "answers", "opened"});
         // The reports' texts and default buttons are checked with the statistics.
         QTest::newRow("identical, both accepted")
             << QList<int>{} << QList<bool>{true, true} << true;
@@ -362,9 +353,8 @@ private slots:
         mod[0x102] = char(~mod[0x102]);
         mod[0x800] = char(~mod[0x800]);
         MainWindow main;
-        FirmwareProject *record = open(
-            main, ori, "ori.bin",
-            {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
+        FirmwareProject *record
+            = open(main, ori, "ori.bin", {mapAt(0x100, "Iniezione"), mapAt(0x200, "Turbo")});
         QString second;
         OriModComparison::Prompts prompts;
         prompts.showReport = [&](const CompareReport &r, bool isSecond) {
@@ -413,9 +403,8 @@ private slots:
         QByteArray other = ori;
         other[0x201] = char(~other[0x201]);
         MainWindow main;
-        FirmwareProject *record = open(
-            main, ori, "a.bin",
-            {mapAt(0x100, QStringLiteral("Iniezione")), mapAt(0x200, QStringLiteral("Turbo"))});
+        FirmwareProject *record
+            = open(main, ori, "a.bin", {mapAt(0x100, "Iniezione"), mapAt(0x200, "Turbo")});
         QString error;
         QVERIFY(main.compareWith(record, other.left(10), QStringLiteral("b.bin"), &error).isEmpty());
         QVERIFY(error.contains("dimensioni differenti"));
@@ -436,7 +425,7 @@ private slots:
         QByteArray ori(0x8000, 0);
         for (int i = 0; i < ori.size(); ++i)
             ori[i] = char((i * 2654435761u) >> 13);
-        MapDefinition map = mapAt(0x4000, QStringLiteral("Coppia"));
+        MapDefinition map = mapAt(0x4000, "Coppia");
         map.xAxisSource = 0;
         map.yAxisSource = 0;
         for (int k = 0; k < 16; ++k)

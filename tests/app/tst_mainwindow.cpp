@@ -79,10 +79,8 @@ private slots:
     // Box steps (up doubles, down halves) and the menu's zoom in / out, with their limits.
     void zoom_data()
     {
-        QTest::addColumn<QString>("step"); // a menu action, or a number of box steps
-        QTest::addColumn<bool>("xBox");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("expected");
+        // step (a menu action, or a number of box steps)
+        testsupport::addColumns<QString, bool, int, int>({"step", "xBox", "start", "expected"});
         QTest::newRow("up twice from 100") << "2" << true << 100 << 400;
         QTest::newRow("down from 25 stays at the minimum") << "-1" << true << 25 << 25;
         QTest::newRow("down halves with integer division") << "-1" << true << 75 << 37;
@@ -135,9 +133,7 @@ private slots:
 
     void reopenedPanelWidth_data()
     {
-        QTest::addColumn<int>("remembered");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<int>("panel");
+        testsupport::addColumns<int, int, int>({"remembered", "total", "panel"});
         QTest::newRow("narrow memory widened to 180") << 120 << 1300 << 180;
         QTest::newRow("small window leaves 100 to documents") << 120 << 250 << 150;
         QTest::newRow("wide memory kept") << 400 << 1300 << 400;
@@ -182,8 +178,8 @@ private slots:
 
     void dragAcceptance_data()
     {
-        QTest::addColumn<QString>("fileName"); // a local file unless it is a full URL
-        QTest::addColumn<bool>("accepted");
+        // fileName (a local file unless it is a full URL)
+        testsupport::addColumns<QString, bool>({"fileName", "accepted"});
         QTest::newRow("a2l refused") << "desc.a2l" << false;
         QTest::newRow("A2L refused in upper case") << "DESC.A2L" << false;
         QTest::newRow("ols accepted") << "project.ols" << true;
@@ -273,8 +269,8 @@ private slots:
     // their item in the tree, and with Ctrl+Tab / Ctrl+Shift+Tab, which go round the list.
     void windowsMenu_data()
     {
-        QTest::addColumn<QString>("way");
-        QTest::addColumn<QString>("front"); // the window brought to the front
+        // front (the window brought to the front)
+        testsupport::addColumns<QString, QString>({"way", "front"});
         using testsupport::addRow;
         addRow("menu entry", {"menu", "a&b.bin"});
         addRow("tree item", {"tree", "a&b.bin"});
@@ -287,10 +283,7 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        MapDefinition map;
-        map.name = QStringLiteral("Coppia");
-        map.rows = map.columns = 2;
-        map.mapOffset = 0;
+        const MapDefinition map = testsupport::mapGrid(0, 2, 2, QStringLiteral("Coppia"));
         FirmwareProject *a = open(window, "a&b.bin", 16, {map});
         open(window, "c.bin", 16);
         QVERIFY(openMapWindow(window.documentWindowOf(a), 0));
@@ -329,13 +322,8 @@ private slots:
 
     void exitQuestion_data()
     {
-        QTest::addColumn<bool>("modified");
-        QTest::addColumn<int>("choice");
-        QTest::addColumn<QList<bool>>("saveResults");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<bool>("asked");
-        QTest::addColumn<int>("saves");
-        QTest::addColumn<bool>("warned");
+        testsupport::addColumns<bool, int, QList<bool>, bool, bool, int, bool>(
+            {"modified", "choice", "saveResults", "closes", "asked", "saves", "warned"});
         using C = MainWindow::ExitChoice;
         auto row = [](const char *tag, bool modified, C choice, const QList<bool> &saveResults,
                       bool closes, bool asked, int saves, bool warned) {
@@ -405,8 +393,7 @@ private slots:
     // clears the mark again. The maps a document opens with are no change.
     void mapWorkAsksBeforeClosing_data()
     {
-        QTest::addColumn<QString>("route");
-        QTest::addColumn<bool>("changes");
+        testsupport::addColumns<QString, bool>({"route", "changes"});
         for (const char *route :
              {"A2L import", "map pack import", "cut in the 2D view", "delete from the tree",
               "rename in the properties", "scaling in the properties"})
@@ -503,9 +490,7 @@ private slots:
 
     void exportFirmware_data()
     {
-        QTest::addColumn<bool>("withDocument");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QString>("error");
+        testsupport::addColumns<bool, QString, QString>({"withDocument", "target", "error"});
         const QString failed = QStringLiteral("Errore durante l'esportazione del firmware.");
         QTest::newRow("written") << true << "exported.bin" << QString();
         QTest::newRow("missing folder") << true << "missing/folder/exported.bin" << failed;
@@ -540,8 +525,7 @@ private slots:
 
     void calculator_data()
     {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("warned");
+        testsupport::addColumns<QString, bool>({"program", "warned"});
         QTest::newRow("none on the PATH") << QString() << true;
         QTest::newRow("xcalc alone on the PATH") << "xcalc" << false;
     }

@@ -60,8 +60,8 @@ private slots:
 
     void findCalculator_data()
     {
-        QTest::addColumn<QString>("programs"); // by blanks
-        QTest::addColumn<QString>("chosen");
+        // programs (by blanks)
+        testsupport::addColumns<QString, QString>({"programs", "chosen"});
         testsupport::addRow("none", {"", ""});
         testsupport::addRow("xcalc alone", {"xcalc", "xcalc"});
         testsupport::addRow("GNOME before the others",
@@ -141,11 +141,7 @@ private slots:
     void mapWindowStandsForItsDocument()
     {
         MainWindow window;
-        MapDefinition map;
-        map.name = QStringLiteral("Mappa");
-        map.mapOffset = 0x20;
-        map.rows = 2;
-        map.columns = 2;
+        const MapDefinition map = testsupport::mapGrid(0x20, 2, 2, QStringLiteral("Mappa"));
         window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 256), {map});
         FirmwareProject *withMaps = window.activeDocument();
         DocumentWindow *document = window.activeDocumentWindow();
@@ -182,8 +178,7 @@ private slots:
 
     void rowOriginStepsTogether_data()
     {
-        QTest::addColumn<QString>("width");
-        QTest::addColumn<int>("step");
+        testsupport::addColumns<QString, int>({"width", "step"});
         QTest::newRow("8 Bit") << "width8Action" << 2;
         QTest::newRow("16 Bit") << "width16Action" << 2;
         QTest::newRow("32 Bit") << "width32Action" << 4;
@@ -226,9 +221,7 @@ private slots:
 
     void zoomBoxesAgreeWithTheView_data()
     {
-        QTest::addColumn<int>("imageSize");
-        QTest::addColumn<int>("typed");
-        QTest::addColumn<int>("shown");
+        testsupport::addColumns<int, int, int>({"imageSize", "typed", "shown"});
         QTest::newRow("large image at 100 %") << 1 << 100 << 100;
         QTest::newRow("small image cannot show less than all of it") << 0 << 50 << 100;
         QTest::newRow("small image zoomed in") << 0 << 400 << 400;
@@ -269,12 +262,9 @@ private slots:
     // A cell clips its text: one too long must still show its sign and leading digits.
     void fittedCellText_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("decimalFloat");
-        QTest::addColumn<QString>("roomFor"); // the cell is as wide as this text
-        QTest::addColumn<int>("extra");       // pixels more (or less) than that
-        QTest::addColumn<QString>("starts");
-        QTest::addColumn<QString>("ends");
+        // roomFor (the cell is as wide as this text); extra (pixels more (or less) than that)
+        testsupport::addColumns<QString, bool, QString, int, QString, QString>(
+            {"text", "decimalFloat", "roomFor", "extra", "starts", "ends"});
         const QString largest = QStringLiteral("340282346638528859811704183484516925440.00");
         const QString ellipsis(QChar(0x2026));
         QTest::newRow("fits exactly") << "-123456.78" << true << "-123456.78" << 0 << "-123456.78"

@@ -41,8 +41,7 @@ private slots:
 
     void fix_data()
     {
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<int>("corrected");
+        testsupport::addColumns<QByteArray, int>({"image", "corrected"});
         QByteArray edited = sealed();
         put16(edited, 0x20010, 0x4321);
         QTest::newRow("two wrong blocks") << edited << 2;
@@ -75,8 +74,7 @@ private slots:
 
     void failures_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("mentions");
+        testsupport::addColumns<QStringList, QString>({"args", "mentions"});
         QTest::newRow("not recognised") << QStringList{"checksum", "small.bin"} << "small.bin";
         QTest::newRow("not recognised, with --fix")
             << QStringList{"checksum", "small.bin", "--fix", "never.bin"} << "small.bin";

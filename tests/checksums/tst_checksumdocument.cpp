@@ -19,6 +19,7 @@
 
 #include "firmwarefixture.h"
 #include "messageboxcloser.h"
+#include "testsupport.h"
 
 #include <memory>
 
@@ -111,10 +112,8 @@ private slots:
 
     void questionBeforeSaving_data()
     {
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<ChecksumWriteChoice>("choice");
-        QTest::addColumn<int>("saves");
-        QTest::addColumn<bool>("okWhenSaved");
+        testsupport::addColumns<bool, ChecksumWriteChoice, int, bool>(
+            {"edited", "choice", "saves", "okWhenSaved"});
         QTest::newRow("correct") << true << ChecksumWriteChoice::Correct << 1 << true;
         QTest::newRow("keep as is") << true << ChecksumWriteChoice::Keep << 1 << false;
         QTest::newRow("cancel") << true << ChecksumWriteChoice::Cancel << 0 << false;

@@ -70,10 +70,8 @@ private slots:
     // Every kind of block on an image whose values were worked out by hand.
     void knownValues_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<qint64>("valueOffset");
-        QTest::addColumn<quint32>("value");
+        testsupport::addColumns<qint64, QString, qint64, quint32>(
+            {"size", "kind", "valueOffset", "value"});
         for (const qint64 size : {512 * 1024, 1024 * 1024}) {
             const QByteArray tag = QByteArray::number(size / 1024) + " KiB ";
             auto row = [&](const char *name, const char *kind, qint64 offset, quint32 value) {
@@ -120,9 +118,7 @@ private slots:
     // has nothing left to do.
     void correction_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QStringList>("wrong");
-        QTest::addColumn<int>("corrected");
+        testsupport::addColumns<Edit, QStringList, int>({"edit", "wrong", "corrected"});
         QTest::newRow("main data byte")
             << Edit([](QByteArray &i) { i[0x10104] = 'x'; })
             << QStringList{"main-data-crc", "main-data-checksum"} << 3; // + multipoint over values
@@ -187,8 +183,7 @@ private slots:
     // the image gets no writes rather than some.
     void ownValueCovered_data()
     {
-        QTest::addColumn<qint64>("end");
-        QTest::addColumn<bool>("correctable");
+        testsupport::addColumns<qint64, bool>({"end", "correctable"});
         const qint64 value = kMultipointTable + 4 * 16 + 8;
         QTest::newRow("ends before the value") << value - 1 << true;
         QTest::newRow("ends inside the value") << value + 1 << false;
@@ -217,9 +212,7 @@ private slots:
     // which those values do not fit.
     void erasedSecondHalf_data()
     {
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<int>("blocks");
-        QTest::addColumn<QStringList>("wrong");
+        testsupport::addColumns<QByteArray, int, QStringList>({"image", "blocks", "wrong"});
         const QByteArray erased = erasedToOneMiB(sealed(512 * 1024));
         QByteArray written = erased;
         written[0xc0010] = '\0';
@@ -274,10 +267,8 @@ private slots:
     // read outside the image (the sanitizer build checks that) and never an endless walk.
     void hostile_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<bool>("recognised");
-        QTest::addColumn<int>("blocks");
-        QTest::addColumn<QString>("evidence");
+        testsupport::addColumns<Edit, bool, int, QString>(
+            {"edit", "recognised", "blocks", "evidence"});
         const int all = 13;
         QTest::newRow("empty") << Edit([](QByteArray &i) { i.clear(); }) << false << 0 << "0 byte";
         QTest::newRow("truncated by one byte")
@@ -379,8 +370,7 @@ private slots:
 
     void rsaSignature_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QStringList>("wrong");
+        testsupport::addColumns<Edit, QStringList>({"edit", "wrong"});
         QTest::newRow("as signed") << Edit([](QByteArray &) {}) << QStringList{};
         QTest::newRow("byte in a signed area")
             << Edit([](QByteArray &i) { i[0x10150] = '\x01'; }) << QStringList{"rsa-signature"};
@@ -424,8 +414,7 @@ private slots:
 
     void rsaDamaged_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QString>("evidence");
+        testsupport::addColumns<Edit, QString>({"edit", "evidence"});
         QTest::newRow("exponent 2")
             << Edit([](QByteArray &i) { putRsaLayout(i, 2); }) << "Firma RSA: chiave non valida";
         QTest::newRow("signature in the last 127 bytes") << Edit([](QByteArray &i) {
@@ -463,8 +452,7 @@ private slots:
     // are not recognised, so nothing in them is called wrong.
     void realImages_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("blocks");
+        testsupport::addColumns<QString, int>({"file", "blocks"});
         QTest::newRow("006410010A0, signed") << "ecu/006410010A0.bin" << 70;
         QTest::newRow("022906032CS") << "ecu/022906032CS.bin" << 72;
         QTest::newRow("06A906032T") << "ecu/06A906032T.bin" << 41;

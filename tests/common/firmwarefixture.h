@@ -1,8 +1,10 @@
 #pragma once
 
-// Images for tests that open documents: the bytes given, under a path of the test's choosing.
+// Images and maps for tests that open documents: the bytes given, under a path of the test's
+// choosing, and maps placed in them.
 
 #include "model/firmware.h"
+#include "model/mapdefinition.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,6 +27,20 @@ inline QByteArray countingBytes(int n, int step = 1)
     for (int i = 0; i < n; ++i)
         bytes[i] = char(i * step);
     return bytes;
+}
+
+// A map of rows x columns at offset; with indexAxes its axes are numbered, not read.
+inline MapDefinition
+mapGrid(int offset, int rows, int columns, const QString &name = {}, bool indexAxes = false)
+{
+    MapDefinition d;
+    d.name = name;
+    d.mapOffset = offset;
+    d.rows = rows;
+    d.columns = columns;
+    if (indexAxes)
+        d.xAxisSource = d.yAxisSource = 0;
+    return d;
 }
 
 } // namespace testsupport

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
+
 namespace testsupport {
 
 struct ProcessResult
@@ -80,6 +82,14 @@ inline char byteOf(const QString &path, int offset)
 {
     const QByteArray bytes = readFile(path);
     return offset < bytes.size() ? bytes.at(offset) : char(0);
+}
+
+// A table's columns in one statement: addColumns<int, QString>({"rows", "text"}).
+template<typename... Types>
+void addColumns(const std::array<const char *, sizeof...(Types)> &names)
+{
+    std::size_t i = 0;
+    (QTest::addColumn<Types>(names[i++]), ...);
 }
 
 // One row of a table whose columns are all texts.

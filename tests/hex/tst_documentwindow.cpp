@@ -18,18 +18,14 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "testsupport.h"
 
 namespace {
 
-MapDefinition map(const QString &name, int offset)
+// A 2 x 4 map of 16-bit values.
+MapDefinition map(const char *name, int offset)
 {
-    MapDefinition m;
-    m.name = name;
-    m.mapOffset = offset;
-    m.rows = 2;
-    m.columns = 4;
-    m.zElementSize = 2;
-    return m;
+    return testsupport::mapGrid(offset, 2, 4, QString::fromLatin1(name));
 }
 
 QByteArray imageOf(const FirmwareProject *record)
@@ -90,9 +86,7 @@ private slots:
 
     void deletingAMapRenumbersTheTree()
     {
-        FirmwareProject *record
-            = open(256, {map(QStringLiteral("A"), 0x10), map(QStringLiteral("B"), 0x40),
-                         map(QStringLiteral("C"), 0x80)});
+        FirmwareProject *record = open(256, {map("A", 0x10), map("B", 0x40), map("C", 0x80)});
         QTreeWidgetItem *maps = m_window->mapsItemOf(record);
         HexViewer *viewer = record->hexViewer;
         // "Elimina mappa" from the context menu over the second map, confirmed.
@@ -122,7 +116,7 @@ private slots:
     {
         FirmwareProject *record = open(256);
         DocumentWindow *document = m_window->documentWindowOf(record);
-        MapDefinition withAxis = map(QStringLiteral("X"), 0x20);
+        MapDefinition withAxis = map("X", 0x20);
         withAxis.xAxisOffset = 0x18;
         withAxis.xElementSize = 2;
         document->addMap(withAxis);
@@ -132,8 +126,8 @@ private slots:
         withAxis.rows = 4; // grows to 0x3F
         QVERIFY(document->replaceMap(withAxis));
         QCOMPARE(model->savedMapKindAt(0x30, 1), 4);
-        QVERIFY(!document->replaceMap(map(QStringLiteral("none"), 0x99)));
-        document->setMaps({map(QStringLiteral("Y"), 0x60)});
+        QVERIFY(!document->replaceMap(map("none", 0x99)));
+        document->setMaps({map("Y", 0x60)});
         QCOMPARE(model->savedMapAt(0x20, 1), -1);
         QCOMPARE(model->savedMapAt(0x60, 1), 0x60);
     }
@@ -171,8 +165,8 @@ private slots:
 
     void copyAndPaste_data()
     {
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QByteArray>("written"); // empty: nothing written
+        // written (empty: nothing written)
+        testsupport::addColumns<QString, QByteArray>({"clipboard", "written"});
         QTest::newRow("hex pairs") << "AA BB" << QByteArray::fromHex("AABB");
         QTest::newRow("odd digit count ignored") << "AAB" << QByteArray();
         QTest::newRow("text ignored") << "hello" << QByteArray();

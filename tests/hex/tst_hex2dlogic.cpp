@@ -69,10 +69,7 @@ class TestHex2DLogic : public QObject
 private slots:
     void initialWindow_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<double>("zoomX");
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<qint64>("end");
+        testsupport::addColumns<qint64, double, qint64, qint64>({"size", "zoomX", "start", "end"});
         QTest::newRow("tiny 1 byte") << qint64(1) << 1.0 << qint64(0) << qint64(1);
         QTest::newRow("tiny 2 bytes") << qint64(2) << 1.0 << qint64(0) << qint64(2);
         QTest::newRow("1000 whole") << qint64(1000) << 1.0 << qint64(0) << qint64(1000);
@@ -91,9 +88,7 @@ private slots:
 
     void offsetUnderPixel_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<int>("x");
-        QTest::addColumn<qint64>("offset");
+        testsupport::addColumns<qint64, int, qint64>({"size", "x", "offset"});
         // Plot width 800: 4096 bytes over 800 pixels.
         QTest::newRow("left edge") << qint64(4096) << 65 << qint64(0);
         QTest::newRow("left of plot clamps") << qint64(4096) << 10 << qint64(0);
@@ -113,9 +108,8 @@ private slots:
 
     void wheelZoom_data()
     {
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("steps");
-        QTest::addColumn<double>("zoomX"); // 0: 256 × 1.35^steps
+        // zoomX (0: 256 × 1.35^steps)
+        testsupport::addColumns<int, int, double>({"x", "steps", "zoomX"});
         QTest::newRow("in at a quarter") << 265 << 1 << 0.0;
         QTest::newRow("in three at three quarters") << 665 << 3 << 0.0;
         // The wheel keeps to the toolbar box's 25 % … 6400 % of the base zoom (256 here).
@@ -148,9 +142,7 @@ private slots:
 
     void userZoomClamps_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<double>("factor");
-        QTest::addColumn<double>("zoomX");
+        testsupport::addColumns<qint64, double, double>({"size", "factor", "zoomX"});
         QTest::newRow("one") << qint64(1 << 20) << 1.0 << 256.0;
         QTest::newRow("quarter floor") << qint64(1 << 20) << 0.1 << 64.0;
         QTest::newRow("64 ceiling") << qint64(1 << 20) << 100.0 << 16384.0;
@@ -171,8 +163,7 @@ private slots:
 
     void centreStaysInsideImage_data()
     {
-        QTest::addColumn<double>("centre");
-        QTest::addColumn<qint64>("start");
+        testsupport::addColumns<double, qint64>({"centre", "start"});
         QTest::newRow("below start") << -3.0 << qint64(0);
         QTest::newRow("past end") << 7.0 << qint64(8192 - 1024);
         QTest::newRow("inside") << 0.5 << qint64(4096 - 512);
@@ -218,8 +209,7 @@ private slots:
 
     void sampleValues_data()
     {
-        QTest::addColumn<SampleFormat>("format");
-        QTest::addColumn<double>("value");
+        testsupport::addColumns<SampleFormat, double>({"format", "value"});
         QTest::newRow("16 BE") << SampleFormat{2, false, false} << double(0x1234);
         QTest::newRow("32 BE") << SampleFormat{4, false, false} << double(0x1234803Fu);
     }
@@ -246,10 +236,8 @@ private slots:
     // The curve drawn from the summary must be the curve of the straightforward computation.
     void columnsMatchStraightComputation_data()
     {
-        QTest::addColumn<SampleFormat>("format");
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<qint64>("end");
-        QTest::addColumn<int>("columns");
+        testsupport::addColumns<SampleFormat, qint64, qint64, int>(
+            {"format", "start", "end", "columns"});
         const std::pair<const char *, SampleFormat> formats[] = {{"8", {1, true, false}},
                                                                  {"16LE", {2, true, false}},
                                                                  {"16BE", {2, false, false}},
@@ -299,11 +287,9 @@ private slots:
 
     void samplesStayInsideImage_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<qint64>("end");
-        QTest::addColumn<QPoint>("samples"); // first, count
+        // samples (first, count)
+        testsupport::addColumns<qint64, int, qint64, qint64, QPoint>(
+            {"size", "width", "start", "end", "samples"});
         QTest::newRow("aligned") << qint64(100) << 2 << qint64(10) << qint64(20) << QPoint(5, 5);
         QTest::newRow("rounded down")
             << qint64(100) << 4 << qint64(7) << qint64(20) << QPoint(1, 4);
@@ -345,8 +331,7 @@ private slots:
 
     void axisTest_data()
     {
-        QTest::addColumn<QList<quint16>>("words");
-        QTest::addColumn<bool>("plausible");
+        testsupport::addColumns<QList<quint16>, bool>({"words", "plausible"});
         QTest::newRow("one word") << QList<quint16>{7} << false;
         QTest::newRow("all equal") << QList<quint16>{3, 3, 3} << false;
         QTest::newRow("rising with flat") << QList<quint16>{1, 1, 2, 3, 3} << true;
@@ -362,11 +347,10 @@ private slots:
 
     void layouts_data()
     {
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<QSize>("map");      // columns × rows
-        QTest::addColumn<QString>("layout"); // r/c count, X/Y axis, f flat axis, 0 a zero word
-        QTest::addColumn<AxisLayout>("expected");
-        QTest::addColumn<QPoint>("axes"); // index in layout of X and Y, -1 none
+        // map (columns × rows); layout (r/c count, X/Y axis, f flat axis, 0 a zero word); axes
+        // (index in layout of X and Y, -1 none)
+        testsupport::addColumns<bool, QSize, QString, AxisLayout, QPoint>(
+            {"littleEndian", "map", "layout", "expected", "axes"});
         const auto two = AxisLayout::TwoCountsFirst, alt = AxisLayout::CountAxisCountAxis;
         const auto none = AxisLayout::None;
         QTest::newRow("one row") << true << QSize(6, 1) << "cX" << AxisLayout::OneRowCount
@@ -467,9 +451,8 @@ private slots:
 
     void exampleImageMaps_data()
     {
-        QTest::addColumn<int>("start");
-        QTest::addColumn<QSize>("map");   // columns × rows
-        QTest::addColumn<QPoint>("axes"); // X and Y offsets
+        // map (columns × rows); axes (X and Y offsets)
+        testsupport::addColumns<int, QSize, QPoint>({"start", "map", "axes"});
         QTest::newRow("Coppia richiesta") << 0x10000 << QSize(16, 12) << QPoint(0xFFE0, 0xFFC8);
         QTest::newRow("Limitatore pedale") << 0x12000 << QSize(10, 8) << QPoint(0x11FDA, 0x11FF0);
         QTest::newRow("Correzione temperatura") << 0x13000 << QSize(16, 1) << QPoint(0x12FE0, -1);
@@ -489,10 +472,8 @@ private slots:
 
     void cutMessages_data()
     {
-        QTest::addColumn<qint64>("selStart");
-        QTest::addColumn<qint64>("selEnd");
-        QTest::addColumn<int>("imageSize");
-        QTest::addColumn<QString>("message");
+        testsupport::addColumns<qint64, qint64, int, QString>(
+            {"selStart", "selEnd", "imageSize", "message"});
         const QString invalid = QStringLiteral("Prima seleziona una zona valida nel 2D.");
         const QString word
             = QStringLiteral("La selezione non contiene un numero intero di WORD 16-bit.");
@@ -517,8 +498,7 @@ private slots:
 
     void cutThirtyTwoBytes_data()
     {
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<int>("dataType");
+        testsupport::addColumns<bool, int>({"littleEndian", "dataType"});
         QTest::newRow("little endian") << true << 1;
         QTest::newRow("big endian") << false << 2;
     }
@@ -556,11 +536,8 @@ private slots:
 
     void wordEdits_data()
     {
-        QTest::addColumn<QByteArray>("current");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QByteArray>("written");
+        testsupport::addColumns<QByteArray, bool, int, double, QByteArray>(
+            {"current", "littleEndian", "kind", "value", "written"});
         const int plus = int(WordEditKind::PlusOne), minus = int(WordEditKind::MinusOne);
         const int percent = int(WordEditKind::Percent), absolute = int(WordEditKind::Absolute);
         const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
@@ -589,9 +566,8 @@ private slots:
 
     void widening_data()
     {
-        QTest::addColumn<QPoint>("selection");
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QPoint>("words"); // start, length; (-1, -1): nothing left
+        // words (start, length; (-1, -1): nothing left)
+        testsupport::addColumns<QPoint, qint64, QPoint>({"selection", "size", "words"});
         QTest::newRow("odd start and end") << QPoint(3, 6) << qint64(100) << QPoint(2, 6);
         QTest::newRow("even") << QPoint(4, 5) << qint64(100) << QPoint(4, 2);
         QTest::newRow("end limited") << QPoint(96, 500) << qint64(100) << QPoint(96, 4);

@@ -7,16 +7,12 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "firmwarefixture.h"
+#include "testsupport.h"
+
 namespace {
 
-MapDefinition map(int offset, int rows, int columns)
-{
-    MapDefinition m;
-    m.mapOffset = offset;
-    m.rows = rows;
-    m.columns = columns;
-    return m;
-}
+using testsupport::mapGrid;
 
 QAction *menuAction(QMenu *menu, const QString &text)
 {
@@ -71,8 +67,7 @@ private slots:
 
     void dropAcceptance_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<QStringList, bool>({"files", "accepted"});
         QTest::newRow("binary") << QStringList{"/tmp/a.bin"} << true;
         QTest::newRow("OLS in capitals") << QStringList{"/tmp/p.OLS"} << false;
         QTest::newRow("A2L in capitals") << QStringList{"/tmp/d.A2L"} << false;
@@ -134,8 +129,8 @@ private slots:
     void savedMapsAreChosenAndOpened()
     {
         auto view = makeView(QByteArray(4096, 1));
-        MapDefinition m = map(2048, 2, 8); // 2048 .. 2079
-        m.xAxisOffset = 2000;              // 2000 .. 2015
+        MapDefinition m = mapGrid(2048, 2, 8); // 2048 .. 2079
+        m.xAxisOffset = 2000;                  // 2000 .. 2015
         view->setSavedMaps({m});
         view->setSelection(10, 20);
         QSignalSpy active(view.get(), &Hex2DView::activeSavedMapChanged);
@@ -249,10 +244,8 @@ private slots:
     // Painting every kind of image and format must neither crash nor read past the bytes.
     void paintsAnyImage_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("isFloat");
-        QTest::addColumn<double>("zoom"); // 0: zoomed all the way out
+        // zoom (0: zoomed all the way out)
+        testsupport::addColumns<int, int, bool, double>({"size", "width", "isFloat", "zoom"});
         QTest::newRow("empty") << 0 << 1 << false << 1.0;
         QTest::newRow("1 byte as words") << 1 << 2 << false << 1.0;
         QTest::newRow("3 bytes as floats") << 3 << 4 << true << 1.0;
@@ -276,7 +269,7 @@ private slots:
             view->setUserZoomX(zoom);
         else
             view->zoomAt(-60, 100);
-        view->setSavedMaps({map(size / 2, 1, 1)});
+        view->setSavedMaps({mapGrid(size / 2, 1, 1)});
         view->setSelection(0, size / 3);
         QImage target(876, 400, QImage::Format_RGB32);
         QPainter p(&target);

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -216,9 +217,7 @@ private slots:
 
     void writeBytesAtBounds_data()
     {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("ok");
+        testsupport::addColumns<int, QByteArray, bool>({"offset", "bytes", "ok"});
         QTest::newRow("ends at size") << 3 << QByteArray("a") << true;
         QTest::newRow("past the end") << 3 << QByteArray("ab") << false;
         QTest::newRow("negative") << -1 << QByteArray("a") << false;
@@ -239,8 +238,7 @@ private slots:
 
     void blockSelectionWritesOnlyTheRectangle_data()
     {
-        QTest::addColumn<int>("anchor");
-        QTest::addColumn<int>("current");
+        testsupport::addColumns<int, int>({"anchor", "current"});
         QTest::newRow("down right") << 1 << 10;
         // Dragged towards the lower left: the cells left of the anchor in its row are inside the
         // rectangle too and must be written.
@@ -306,10 +304,7 @@ private slots:
 
     void savedMapKinds_data()
     {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("map");
-        QTest::addColumn<int>("kind");
+        testsupport::addColumns<int, int, int, int>({"offset", "length", "map", "kind"});
         QTest::newRow("header") << 10 << 1 << 20 << 1;
         QTest::newRow("x axis") << 13 << 2 << 20 << 2;
         QTest::newRow("y axis") << 17 << 1 << 20 << 3;
@@ -346,8 +341,8 @@ private slots:
 
     void activeMapEdges_data()
     {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QString>("edges"); // any, top, bottom, left, right
+        // edges (any, top, bottom, left, right)
+        testsupport::addColumns<int, QString>({"offset", "edges"});
         // 4 columns of 8 bit; active map data = 5..10 (rows 1 and 2).
         QTest::newRow("first cell") << 5 << "ATL";
         QTest::newRow("row end") << 7 << "ATBR";
@@ -401,10 +396,8 @@ private slots:
 
     void stepped_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("delta");
-        QTest::addColumn<QByteArray>("result");
+        testsupport::addColumns<QByteArray, int, int, QByteArray>(
+            {"bytes", "width", "delta", "result"});
         QTest::newRow("+1 8 bit") << hex("01FF") << 1 << 1 << hex("02FF");
         QTest::newRow("-1 on 00 stays") << hex("0001") << 1 << -1 << hex("0000");
         QTest::newRow("+1 on FFFF stays") << hex("FFFF") << 2 << 1 << hex("FFFF");
@@ -422,10 +415,8 @@ private slots:
 
     void scaled_data()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<quint32>("value");
-        QTest::addColumn<double>("percent");
-        QTest::addColumn<quint32>("result");
+        testsupport::addColumns<int, quint32, double, quint32>(
+            {"width", "value", "percent", "result"});
         QTest::newRow("+10% of 250 clamps") << 1 << 250u << 10.0 << 255u;
         QTest::newRow("-100% gives 0") << 1 << 250u << -100.0 << 0u;
         QTest::newRow("-1000% gives 0") << 2 << 1000u << -1000.0 << 0u;
@@ -447,11 +438,9 @@ private slots:
     // Typed texts: the value of "Modifica selezione", go-to addresses and selection ranges.
     void typedValues_data()
     {
-        QTest::addColumn<bool>("address"); // a go-to address, else a value for the selection
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("decimal");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<qint64>("value"); // -1: refused
+        // address (a go-to address, else a value for the selection); value (-1: refused)
+        testsupport::addColumns<bool, QString, bool, int, qint64>(
+            {"address", "text", "decimal", "width", "value"});
         QTest::newRow("1FF clamps to FF") << false << "1FF" << false << 1 << qint64(255);
         QTest::newRow("70000 clamps, 16 bit") << false << "70000" << true << 2 << qint64(65535);
         QTest::newRow("32 bit max") << false << "FFFFFFFF" << false << 4 << qint64(4294967295LL);
@@ -478,10 +467,8 @@ private slots:
     // Which typed key starts editing a cell (the rest go to the table).
     void cellEditKeys_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<bool>("decimal");
-        QTest::addColumn<bool>("starts");
+        testsupport::addColumns<QString, int, bool, bool>(
+            {"typed", "modifiers", "decimal", "starts"});
         QTest::newRow("0 hex") << "0" << 0 << false << true;
         QTest::newRow("9 decimal") << "9" << 0 << true << true;
         QTest::newRow("f hex") << "f" << 0 << false << true;
@@ -503,8 +490,8 @@ private slots:
 
     void pastedHex_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes"); // empty: ignored
+        // bytes (empty: ignored)
+        testsupport::addColumns<QString, QByteArray>({"text", "bytes"});
         QTest::newRow("spaced pairs") << "AA bb 01" << hex("AABB01");
         QTest::newRow("line break at the end") << "0102\n" << hex("0102");
         QTest::newRow("odd digit count") << "ABC" << QByteArray();
@@ -523,10 +510,8 @@ private slots:
 
     void selectionFromAddresses_data()
     {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QPoint>("span"); // start, end; (-1, -1): refused
+        // span (start, end; (-1, -1): refused)
+        testsupport::addColumns<int, int, int, QPoint>({"from", "to", "width", "span"});
         QTest::newRow("reversed gives the same") << 0x20 << 0x10 << 2 << QPoint(0x10, 0x21);
         QTest::newRow("end clipped to image") << 0x10 << 0xFF << 4 << QPoint(0x10, 0xFF);
         QTest::newRow("end at a word's first byte") << 0x10 << 0x1E << 2 << QPoint(0x10, 0x1F);
@@ -546,11 +531,8 @@ private slots:
 
     void searchValue_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<QString>("error");
+        testsupport::addColumns<QString, bool, int, QByteArray, QString>(
+            {"text", "hex", "width", "pattern", "error"});
         QTest::newRow("hex with 0x") << "0x1234" << true << 2 << hex("3412") << "";
         QTest::newRow("decimal") << "255" << false << 1 << hex("FF") << "";
         QTest::newRow("empty") << "  " << true << 1 << QByteArray()

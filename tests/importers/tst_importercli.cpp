@@ -61,10 +61,7 @@ private slots:
 
     void ols_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<int>("maps");
+        testsupport::addColumns<QByteArray, int, bool, int>({"bytes", "exitCode", "valid", "maps"});
         const QByteArray image(0x10000, 'A');
         QTest::newRow("project with a map")
             << OlsProjectBuilder::project("Marelli")

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 Q_DECLARE_METATYPE(MapFilter)
 
 class TestMapFilter : public QObject
@@ -10,8 +12,7 @@ class TestMapFilter : public QObject
 private slots:
     void matches_data()
     {
-        QTest::addColumn<MapFilter>("filter");
-        QTest::addColumn<bool>("expected");
+        testsupport::addColumns<MapFilter, bool>({"filter", "expected"});
         QTest::newRow("empty filter") << MapFilter{} << true;
         QTest::newRow("blank texts count as empty") << MapFilter{"  ", "\t", " ", ""} << true;
         QTest::newRow("name part, other case") << MapFilter{"rail", {}, {}, {}} << true;
@@ -47,8 +48,7 @@ private slots:
     // Blank texts filter nothing; any one field with text makes a filter.
     void emptiness_data()
     {
-        QTest::addColumn<MapFilter>("filter");
-        QTest::addColumn<bool>("empty");
+        testsupport::addColumns<MapFilter, bool>({"filter", "empty"});
         QTest::newRow("blank texts") << MapFilter{"  ", "\t", " ", ""} << true;
         QTest::newRow("name") << MapFilter{"a", {}, {}, {}} << false;
         QTest::newRow("description") << MapFilter{{}, "a", {}, {}} << false;

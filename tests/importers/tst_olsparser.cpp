@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 const QString NoRecords
@@ -49,9 +51,7 @@ class TestOLSParser : public QObject
 private slots:
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<bool>("valid");
+        testsupport::addColumns<QByteArray, QString, bool>({"bytes", "error", "valid"});
         const auto refusal = [](const char *name, const QByteArray &bytes, const QString &error) {
             QTest::newRow(name) << bytes << error << false;
         };
@@ -89,8 +89,7 @@ private slots:
 
     void firmwareSize_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("size");
+        testsupport::addColumns<QByteArray, qint64>({"bytes", "size"});
         const auto texts = [](const char *name, const QByteArray &texts, qsizetype fileSize,
                               qint64 size) {
             QTest::newRow(name) << OlsProjectBuilder().raw(texts).padTo(fileSize).bytes() << size;
@@ -133,10 +132,8 @@ private slots:
 
     void vendor_data()
     {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<int>("where");
-        QTest::addColumn<QString>("vendor");
-        QTest::addColumn<bool>("littleEndian");
+        testsupport::addColumns<QByteArray, int, QString, bool>(
+            {"head", "where", "vendor", "littleEndian"});
         QTest::newRow("none") << QByteArray() << 0 << QString() << true;
         QTest::newRow("Marelli") << QByteArray("Magneti Marelli IAW") << 100 << "Marelli" << false;
         QTest::newRow("Bosch") << QByteArray("Bosch EDC17") << 100 << "Bosch" << true;
@@ -161,9 +158,7 @@ private slots:
     void records_data()
     {
         // The fields of each map found, in order, separated by '|'; the error when none is.
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("maps");
-        QTest::addColumn<QString>("error");
+        testsupport::addColumns<QByteArray, QString, QString>({"bytes", "maps", "error"});
         using B = OlsProjectBuilder;
 
         const auto conv = [](const QByteArray &vendor, quint32 rows, quint32 columns, quint32 end) {

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 QByteArray document(const QByteArray &body, const QByteArray &header = {})
@@ -68,12 +70,8 @@ private slots:
     // Each type flag, checked on the value it gives from known bytes.
     void typeFlags_data()
     {
-        QTest::addColumn<QByteArray>("attributes");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<double>("first");
+        testsupport::addColumns<QByteArray, QByteArray, int, int, bool, double>(
+            {"attributes", "bytes", "organisation", "kind", "littleEndian", "first"});
         // The element's width is that of the bytes given.
         const auto row = [](const char *tag, const char *flags, const char *hex, int organisation,
                             int kind, bool littleEndian, double first) {
@@ -107,14 +105,12 @@ private slots:
         QCOMPARE(d.zElementSize, int(bytes.size() / 2));
         const QList<double> values
             = readMapValues(d, reinterpret_cast<const uint8_t *>(image.constData()), image.size());
-        QFETCH(double, first);
-        QCOMPARE(values.value(0), first);
+        QTEST(values.value(0), "first");
     }
 
     void columnMajorAndStrides_data()
     {
-        QTest::addColumn<QByteArray>("attributes");
-        QTest::addColumn<bool>("imported");
+        testsupport::addColumns<QByteArray, bool>({"attributes", "imported"});
         // Z of 3 rows x 4 columns of 16 bits at 0x10.
         const QByteArray base = "mmedaddress=\"0x10\" mmedelementsizebits=\"16\" "
                                 "mmedrowcount=\"3\" mmedcolcount=\"4\" ";
@@ -150,8 +146,8 @@ private slots:
     // Axes stored, linked to another table, given as labels or as a count only.
     void axes_data()
     {
-        QTest::addColumn<QByteArray>("x");
-        QTest::addColumn<QString>("expected"); // source offset factor shift values, or a reason
+        // expected (source offset factor shift values, or a reason)
+        testsupport::addColumns<QByteArray, QString>({"x", "expected"});
         QTest::newRow("stored, 16 bit LSB first, scaled")
             << stored("x", "mmedtypeflags=\"0x02\" mmedaddress=\"0x40\" mmedelementsizebits=\"16\"",
                       3, "X*0.25+10")
@@ -223,10 +219,8 @@ private slots:
 
     void linearEquations_data()
     {
-        QTest::addColumn<QString>("equation");
-        QTest::addColumn<bool>("linear");
-        QTest::addColumn<double>("factor");
-        QTest::addColumn<double>("offset");
+        testsupport::addColumns<QString, bool, double, double>(
+            {"equation", "linear", "factor", "offset"});
         QTest::newRow("X") << "X" << true << 1.0 << 0.0;
         QTest::newRow("factor first") << "0.750000 * X" << true << 0.75 << 0.0;
         QTest::newRow("factor after, leading point") << "X*.5" << true << 0.5 << 0.0;
@@ -256,13 +250,12 @@ private slots:
     {
         QFETCH(QString, equation);
         QFETCH(bool, linear);
-        QFETCH(double, factor);
         QFETCH(double, offset);
         double gotFactor = 0.0;
         double gotOffset = 0.0;
         QCOMPARE(XdfParser::parseLinearEquation(equation, &gotFactor, &gotOffset), linear);
         if (linear) {
-            QCOMPARE(gotFactor, factor);
+            QTEST(gotFactor, "factor");
             QCOMPARE(gotOffset + 1.0, offset + 1.0); // 0 and -0 alike
         }
     }
@@ -284,9 +277,8 @@ private slots:
 
     void baseOffset_data()
     {
-        QTest::addColumn<QByteArray>("base");
-        QTest::addColumn<QByteArray>("address");
-        QTest::addColumn<int>("offset"); // -1: skipped
+        // offset (-1: skipped)
+        testsupport::addColumns<QByteArray, QByteArray, int>({"base", "address", "offset"});
         const auto row
             = [](const char *tag, const char *subtract, const char *address, int offset) {
                   QTest::newRow(tag) << QByteArray("offset=\"0x1000\" subtract=\"") + subtract + '"'
@@ -311,8 +303,7 @@ private slots:
     // Both sides of the image's end, for the data and for an axis.
     void imageBounds_data()
     {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("imported");
+        testsupport::addColumns<QByteArray, bool>({"body", "imported"});
         const QByteArray grid = "mmedelementsizebits=\"16\" mmedrowcount=\"2\" mmedcolcount=\"4\"";
         QTest::newRow("ends at the image end") << table("mmedaddress=\"0xF0\" " + grid) << true;
         QTest::newRow("one byte past") << table("mmedaddress=\"0xF1\" " + grid) << false;
@@ -380,8 +371,7 @@ private slots:
 
     void hostileOrMalformed_data()
     {
-        QTest::addColumn<QByteArray>("xml");
-        QTest::addColumn<QString>("error");
+        testsupport::addColumns<QByteArray, QString>({"xml", "error"});
         const QByteArray good = table("mmedaddress=\"0x0\" mmedelementsizebits=\"8\"");
         QTest::newRow("empty") << QByteArray() << "XDF";
         QTest::newRow("not XML") << QByteArray("\x00\x01garbage", 9) << "XDF";
@@ -546,8 +536,7 @@ private slots:
     // read agrees with what the definitions say of it.
     void realDefinitions_data()
     {
-        QTest::addColumn<QString>("xdf");
-        QTest::addColumn<QString>("image");
+        testsupport::addColumns<QString, QString>({"xdf", "image"});
         const QString root = QStringLiteral(TESSA_SHARED_DATA_DIR "/definitions/");
         QTest::newRow("Audi ME7.1") << root + "me7-8D0907551/8D0907551M-16bit-kfzw.xdf"
                                     << root + "me7-8D0907551/8D0907551M-0002-16bit-kfzw.bin";

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 using Rows = QList<QList<double>>;
 
 class TestMapCellText : public QObject
@@ -11,10 +13,8 @@ class TestMapCellText : public QObject
 private slots:
     void parse_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("maxCells");
-        QTest::addColumn<Rows>("rows");
-        QTest::addColumn<QString>("error"); // a word of the refusal, or empty
+        // error (a word of the refusal, or empty)
+        testsupport::addColumns<QString, int, Rows, QString>({"text", "maxCells", "rows", "error"});
         QTest::newRow("CRLF, comma") << "1\t2,5\r\n-3\t4.25\r\n"
                                      << 4 << Rows{{1, 2.5}, {-3, 4.25}} << "";
         QTest::newRow("axes") << "\t100\t200\n10\t1\t2\n20\t3\t4\n"
@@ -57,10 +57,10 @@ private slots:
     // A 4 x 6 map; the grid is 2 x 3 unless the row says 1 x 1.
     void place_data()
     {
-        QTest::addColumn<bool>("single");
-        QTest::addColumn<QList<int>>("at");       // top, left, selection rows, columns, cells
-        QTest::addColumn<QList<int>>("expected"); // row, column, rows, columns, repeat
-        QTest::addColumn<QString>("error");
+        // at (top, left, selection rows, columns, cells); expected (row, column, rows, columns,
+        // repeat)
+        testsupport::addColumns<bool, QList<int>, QList<int>, QString>(
+            {"single", "at", "expected", "error"});
         auto row = [](const char *tag, bool single, const QList<int> &at,
                       const QList<int> &expected, const char *error) {
             QTest::newRow(tag) << single << at << expected << QString::fromUtf8(error);
@@ -78,24 +78,21 @@ private slots:
     {
         QFETCH(bool, single);
         QFETCH(QList<int>, at);
-        QFETCH(QList<int>, expected);
         QFETCH(QString, error);
         MapCellText::Grid grid;
         grid.rows = single ? Rows{{1}} : Rows{{1, 2, 3}, {4, 5, 6}};
         const MapCellText::Placement p
             = MapCellText::place(grid, 4, 6, at[0], at[1], at[2], at[3], at[4]);
-        QCOMPARE((QList<int>{p.row, p.column, p.rows, p.columns, p.repeat}), expected);
+        QTEST((QList<int>{p.row, p.column, p.rows, p.columns, p.repeat}), "expected");
         QVERIFY2(error.isEmpty() ? p.error.isEmpty() : p.error.contains(error),
                  qPrintable(p.error));
     }
 
     void pastedRaw_data()
     {
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<double>("physical"); // factor 0.5, offset -10
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<double>("raw");
+        // physical (factor 0.5, offset -10)
+        testsupport::addColumns<int, int, double, bool, double>(
+            {"organisation", "kind", "physical", "accepted", "raw"});
         QTest::newRow("8-bit, top of the range") << 0 << 0 << 117.5 << true << 255.0;
         QTest::newRow("8-bit, one step over") << 0 << 0 << 118.0 << false << 0.0;
         QTest::newRow("8-bit, rounds half away") << 0 << 0 << -9.75 << true << 1.0;

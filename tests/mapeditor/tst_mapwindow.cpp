@@ -18,8 +18,11 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <memory>
 
+#include "firmwarefixture.h"
 #include "messageboxcloser.h"
 
 namespace {
@@ -55,13 +58,7 @@ std::unique_ptr<MapWindow> windowFor(const MapDefinition &d, const QByteArray &i
 
 MapDefinition definition(int rows, int columns, int offset = 0)
 {
-    MapDefinition d;
-    d.rows = rows;
-    d.columns = columns;
-    d.mapOffset = offset;
-    d.xAxisSource = 0;
-    d.yAxisSource = 0;
-    return d;
+    return testsupport::mapGrid(offset, rows, columns, {}, true);
 }
 
 void select(MapWindow &w, const QList<QPoint> &cells)
@@ -243,12 +240,10 @@ private slots:
     // blocks carry whole elements either way.
     void elementSizes_data()
     {
-        QTest::addColumn<int>("elementSize");
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<int>("edited"); // the value cell 1 shows after 0x1234 is entered
-        QTest::addColumn<int>("editOffset");
-        QTest::addColumn<QByteArray>("stepBlock"); // +1 on cells 1 and 2
-        QTest::addColumn<int>("absolute");         // cell 0 after 300 is entered
+        // edited (the value cell 1 shows after 0x1234 is entered); stepBlock (+1 on cells 1 and 2);
+        // absolute (cell 0 after 300 is entered)
+        testsupport::addColumns<int, QByteArray, int, int, QByteArray, int>(
+            {"elementSize", "image", "edited", "editOffset", "stepBlock", "absolute"});
         QTest::newRow("32 bit") << 4 << QByteArray::fromHex("0100aaaa0200bbbb0300cccc") << 0x1234
                                 << 4 << QByteArray("351200000400cccc") << 300;
         QTest::newRow("8 bit") << 1 << QByteArray::fromHex("0a0bfe") << 255 << 1
@@ -282,12 +277,9 @@ private slots:
     // Each kind of element shows its true value and takes an edit in its own range.
     void valueTypes_data()
     {
-        QTest::addColumn<int>("choice"); // index of valueTypeChoices()
-        QTest::addColumn<double>("factor");
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<QString>("shown");  // cell 0
-        QTest::addColumn<double>("entered"); // into cell 1
-        QTest::addColumn<QByteArray>("written");
+        // choice (index of valueTypeChoices()); shown (cell 0); entered (into cell 1)
+        testsupport::addColumns<int, double, QByteArray, QString, double, QByteArray>(
+            {"choice", "factor", "image", "shown", "entered", "written"});
         QTest::newRow("s8") << 4 << 0.5 << QByteArray::fromHex("fb00") << "-2.5" << -3.5
                             << QByteArray("f9");
         QTest::newRow("s16 LoHi") << 5 << 0.5 << QByteArray::fromHex("f6ff0000") << "-5.0"
@@ -362,9 +354,8 @@ private slots:
     // value is written as the value dialog writes it. Anything else leaves the cell alone.
     void typingANumber_data()
     {
-        QTest::addColumn<double>("factor");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("raw"); // -1: no editor opens; -2: the window closes instead
+        // raw (-1: no editor opens; -2: the window closes instead)
+        testsupport::addColumns<double, QString, int>({"factor", "typed", "raw"});
         QTest::newRow("digits") << 1.0 << "42" << 42;
         QTest::newRow("decimal comma, scaled") << 0.5 << "12,5" << 25;
         QTest::newRow("letters are not typed") << 1.0 << "4x2" << 42;

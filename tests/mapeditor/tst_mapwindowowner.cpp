@@ -27,14 +27,8 @@ namespace {
 
 MapDefinition map(const QString &name, int offset, int rows, int columns, int elementSize = 2)
 {
-    MapDefinition d;
-    d.name = name;
-    d.mapOffset = offset;
-    d.rows = rows;
-    d.columns = columns;
+    MapDefinition d = testsupport::mapGrid(offset, rows, columns, name, true);
     d.zElementSize = elementSize;
-    d.xAxisSource = 0;
-    d.yAxisSource = 0;
     return d;
 }
 

@@ -31,12 +31,9 @@ class TestFirmware : public QObject
 private slots:
     void intelHex_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<qint64>("size");    // 0: refused
-        QTest::addColumn<ByteList>("bytes"); // offset -> expected byte
-        QTest::addColumn<int>("droppedLines");
-        QTest::addColumn<int>("firstDroppedLine");
-        QTest::addColumn<bool>("endRecordMissing");
+        // size (0: refused); bytes (offset -> expected byte)
+        testsupport::addColumns<QByteArray, qint64, ByteList, int, int, bool>(
+            {"text", "size", "bytes", "droppedLines", "firstDroppedLine", "endRecordMissing"});
         const char *sixteen = "000102030405060708090A0B0C0D0E0F";
         // dropped and firstDropped: the lines left out; endMissing: no end record.
         const auto row = [](const char *tag, const QByteArray &text, qint64 size,
@@ -165,10 +162,8 @@ private slots:
     // The name comes from either kind of separator; the extension alone decides decoding.
     void namesAndDecoding_data()
     {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<bool>("decoded");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("extension");
+        testsupport::addColumns<QString, bool, QString, QString>(
+            {"fileName", "decoded", "path", "extension"});
         QTest::newRow("unix, upper case") << "ECU.HEX" << true << "/a/b/ECU.HEX"
                                           << "HEX";
         QTest::newRow("windows") << "x.ihx" << true << "C:\\dumps\\x.ihx"
@@ -221,8 +216,8 @@ private slots:
 
     void refusedFilesKeepTheImage_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("size"); // -1: no such file
+        // size (-1: no such file)
+        testsupport::addColumns<QString, qint64>({"name", "size"});
         QTest::newRow("missing") << "nope.bin" << qint64(-1);
         QTest::newRow("raw, 0 bytes") << "empty.bin" << qint64(0);
         QTest::newRow("Intel HEX, 0 bytes") << "empty.hex" << qint64(0);
@@ -255,8 +250,8 @@ private slots:
     // accept, decode and refuse exactly what Firmware::load does, with the same texts.
     void readOnlyFileAgrees_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content"); // "-" for no file at all
+        // content ("-" for no file at all)
+        testsupport::addColumns<QString, QByteArray>({"name", "content"});
         QTest::newRow("raw") << "dump.bin" << QByteArray::fromHex("00ff10ef");
         QTest::newRow("raw, 1 byte") << "one.ori" << QByteArray(1, 'x');
         QTest::newRow("raw, 0 bytes") << "empty.bin" << QByteArray();
@@ -291,8 +286,7 @@ private slots:
     // The largest raw image is taken, one byte more is not; mapped, neither is read whole.
     void readOnlyFileSizeLimit_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<qint64, bool>({"size", "accepted"});
         QTest::newRow("256 MiB") << qint64(Firmware::MaxImageSize) << true;
         QTest::newRow("256 MiB and a byte") << qint64(Firmware::MaxImageSize) + 1 << false;
     }

@@ -4,20 +4,17 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <cfloat>
 #include <cmath>
 #include <limits>
 
+#include "firmwarefixture.h"
+
 namespace {
 
-MapDefinition grid(int rows, int columns, int offset)
-{
-    MapDefinition d;
-    d.rows = rows;
-    d.columns = columns;
-    d.mapOffset = offset;
-    return d;
-}
+using testsupport::mapGrid;
 
 const uint8_t *bytesOf(const QByteArray &image)
 {
@@ -33,9 +30,7 @@ class TestMapDefinition : public QObject
 private slots:
     void tolerantReading_data()
     {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QJsonValue>("expected");
+        testsupport::addColumns<QByteArray, QString, QJsonValue>({"json", "field", "expected"});
         const auto row
             = [](const char *tag, const char *json, const char *field, const QJsonValue &expected) {
                   QTest::newRow(tag) << QByteArray(json) << QString::fromLatin1(field) << expected;
@@ -68,7 +63,7 @@ private slots:
 
     void roundTripDropsSourceKind()
     {
-        MapDefinition d = grid(3, 4, 0x1234);
+        MapDefinition d = mapGrid(0x1234, 3, 4);
         d.sourceKind = MapDefinition::SourceA2L;
         d.name = QStringLiteral("Kennfeld Ä");
         d.xAxis = {1, 2, 3, 4};
@@ -93,12 +88,8 @@ private slots:
 
     void ranges_data()
     {
-        QTest::addColumn<int>("elementSize");
-        QTest::addColumn<int>("xSource");
-        QTest::addColumn<int>("headerOffset");
-        QTest::addColumn<qint64>("dataEnd");
-        QTest::addColumn<qint64>("xEnd");
-        QTest::addColumn<qint64>("headerEnd");
+        testsupport::addColumns<int, int, int, qint64, qint64, qint64>(
+            {"elementSize", "xSource", "headerOffset", "dataEnd", "xEnd", "headerEnd"});
         // A 2 x 3 map at 0x100 with its X axis at 0x200.
         const auto row = [](const char *tag, int size, int xSource, int header, qint64 dataEnd,
                             qint64 xEnd, qint64 headerEnd) {
@@ -115,7 +106,7 @@ private slots:
         QFETCH(int, elementSize);
         QFETCH(int, xSource);
         QFETCH(int, headerOffset);
-        MapDefinition d = grid(2, 3, 0x100);
+        MapDefinition d = mapGrid(0x100, 2, 3);
         d.zElementSize = elementSize;
         d.xAxisSource = xSource;
         d.headerOffset = headerOffset;
@@ -130,10 +121,8 @@ private slots:
 
     void readingFromImage_data()
     {
-        QTest::addColumn<int>("dataType");
-        QTest::addColumn<int>("elementSize");
-        QTest::addColumn<bool>("columnMajor");
-        QTest::addColumn<QList<double>>("values");
+        testsupport::addColumns<int, int, bool, QList<double>>(
+            {"dataType", "elementSize", "columnMajor", "values"});
         // The image holds 01 02 03 04 ...
         QTest::newRow("8 bit") << 0 << 1 << false << QList<double>{1, 2, 3, 4};
         QTest::newRow("LoHi") << 1 << 2 << false << QList<double>{0x0201, 0x0403, 0x0605, 0x0807};
@@ -152,7 +141,7 @@ private slots:
         QByteArray image(32, '\0');
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(i + 1);
-        MapDefinition d = grid(2, 2, 0);
+        MapDefinition d = mapGrid(0, 2, 2);
         d.dataType = dataType;
         d.zElementSize = elementSize;
         d.zColumnMajor = columnMajor;
@@ -164,9 +153,7 @@ private slots:
 
     void nothingReadPastTheImage_data()
     {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
+        testsupport::addColumns<int, int, int>({"offset", "rows", "columns"});
         QTest::newRow("no offset") << -1 << 2 << 2;
         QTest::newRow("no rows") << 0 << 0 << 2;
         QTest::newRow("grid passes end") << 10 << 2 << 2;
@@ -179,7 +166,7 @@ private slots:
         QFETCH(int, rows);
         QFETCH(int, columns);
         const QByteArray image(16, '\x11');
-        MapDefinition d = grid(rows, columns, offset);
+        MapDefinition d = mapGrid(offset, rows, columns);
         d.xAxisOffset = 14;
         QVERIFY(readMapValues(d, bytesOf(image), image.size()).isEmpty());
         if (columns > 1 && columns < 100)
@@ -188,11 +175,8 @@ private slots:
 
     void physicalRaw_data()
     {
-        QTest::addColumn<double>("factor");
-        QTest::addColumn<double>("offset");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<int>("kind");
+        testsupport::addColumns<double, double, double, int, int>(
+            {"factor", "offset", "value", "raw", "kind"});
         // The rounding and the limits are clampRaw's (see clamping); here only that the value
         // is scaled and that the type and the sign reach it.
         QTest::newRow("40.3 at 0.5/-10") << 0.5 << -10.0 << 40.3 << 101 << 0;
@@ -219,12 +203,8 @@ private slots:
     // to the bytes, and the type carries its label.
     void valueTypes_data()
     {
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<double>("raw");
-        QTest::addColumn<QString>("label");
+        testsupport::addColumns<int, bool, int, QByteArray, double, QString>(
+            {"organisation", "littleEndian", "kind", "bytes", "raw", "label"});
         const auto row = [](const char *tag, int organisation, bool littleEndian, int kind,
                             const char *hex, double raw, const char *label) {
             QTest::newRow(tag) << organisation << littleEndian << kind << QByteArray::fromHex(hex)
@@ -266,10 +246,8 @@ private slots:
 
     void clamping_data()
     {
-        QTest::addColumn<int>("organisation");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<double>("raw");
-        QTest::addColumn<double>("clamped");
+        testsupport::addColumns<int, int, double, double>(
+            {"organisation", "kind", "raw", "clamped"});
         const double inf = std::numeric_limits<double>::infinity();
         QTest::newRow("u8 low") << 0 << 0 << -1.0 << 0.0;
         QTest::newRow("u8 high") << 0 << 0 << 256.0 << 255.0;
@@ -322,9 +300,8 @@ private slots:
     // Kinds are written only when not unsigned, and axes of wide or signed types travel whole.
     void valueKindsInJson_data()
     {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QList<double>>("xAxis");
-        QTest::addColumn<QStringList>("kindKeys");
+        testsupport::addColumns<QByteArray, QList<double>, QStringList>(
+            {"json", "xAxis", "kindKeys"});
         const auto row = [](const char *tag, const char *json, const QList<double> &xAxis,
                             const QStringList &kindKeys) {
             QTest::newRow(tag) << QByteArray(json) << xAxis << kindKeys;

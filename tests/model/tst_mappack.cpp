@@ -103,8 +103,8 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("content"); // null: a path that is no file
-        QTest::addColumn<QString>("message");
+        // content (null: a path that is no file)
+        testsupport::addColumns<QByteArray, QString>({"content", "message"});
         const QString damaged = u"Pacchetto mappe non valido o danneggiato."_s;
         const QString notPack = u"Il file non è un pacchetto mappe Tessamorvandi."_s;
         const QString version = u"Versione del pacchetto mappe non supportata."_s;
@@ -136,9 +136,7 @@ private slots:
     // skipped, and a header that cannot match makes the pack incompatible, not a crash.
     void toleratedValues_data()
     {
-        QTest::addColumn<QJsonObject>("changes");
-        QTest::addColumn<int>("maps");
-        QTest::addColumn<bool>("compatible");
+        testsupport::addColumns<QJsonObject, int, bool>({"changes", "maps", "compatible"});
         const QString maps = u"maps"_s;
         const QString size = u"firmwareSize"_s;
         const QString sha = u"firmwareSha256"_s;
@@ -163,9 +161,8 @@ private slots:
 
     void names_data()
     {
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<bool>("proposal"); // proposed for an image, or a chosen export path
-        QTest::addColumn<QString>("name");
+        // proposal (proposed for an image, or a chosen export path)
+        testsupport::addColumns<QString, bool, QString>({"given", "proposal", "name"});
         QTest::newRow("no extension") << "C:/x/pack" << false << "C:/x/pack.tvp";
         QTest::newRow("upper case kept") << "/x/PACK.TVP" << false << "/x/PACK.TVP";
         QTest::newRow("json gets .tvp") << "/x/pack.json" << false << "/x/pack.json.tvp";

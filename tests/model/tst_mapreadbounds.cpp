@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 // A map or axis that ends with the image is read whole; one byte further it is not read at all.
 // Only how many values come back is looked at, whatever type they are read as; the places of
 // cells and axes are offsets, whatever the values' type.
@@ -11,12 +13,9 @@ class TestMapReadBounds : public QObject
 private slots:
     void bounds_data()
     {
-        QTest::addColumn<bool>("axis"); // the X axis, else the map
-        QTest::addColumn<int>("elementSize");
-        QTest::addColumn<qint64>("offset");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("values");
+        // axis (the X axis, else the map)
+        testsupport::addColumns<bool, int, qint64, int, int, int>(
+            {"axis", "elementSize", "offset", "rows", "columns", "values"});
         // The image is 64 bytes.
         QTest::newRow("map ends at the end") << false << 2 << qint64(52) << 2 << 3 << 6;
         QTest::newRow("map one byte past") << false << 2 << qint64(53) << 2 << 3 << 0;

@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include "testsupport.h"
+
 // The digest has its own path on processors with SHA instructions; it must agree with the
 // reference for every tail length and padding case.
 class TestSha256 : public QObject
@@ -14,8 +16,7 @@ class TestSha256 : public QObject
 private slots:
     void fingerprints_data()
     {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QString>("digest");
+        testsupport::addColumns<QByteArray, QString>({"input", "digest"});
         QTest::newRow("empty")
             << QByteArray() << "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
         QTest::newRow("abc") << QByteArray("abc")

@@ -127,9 +127,7 @@ private slots:
 
     void driverRequestRefusedBeforeSending_data()
     {
-        QTest::addColumn<bool>("signedIn");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("message");
+        testsupport::addColumns<bool, QString, QString>({"signedIn", "file", "message"});
         QTest::newRow("no token, file missing")
             << false << m_dir.filePath(QStringLiteral("missing.bin"))
             << "Sessione cliente non disponibile. Effettua nuovamente l'accesso.";
@@ -156,8 +154,7 @@ private slots:
 
     void failures_data()
     {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("message");
+        testsupport::addColumns<QByteArray, QString>({"reply", "message"});
         QTest::newRow("HTTP 500 with text")
             << ScriptedServer::reply("500 Internal Server Error", "database down")
             << "HTTP 500: database down";
@@ -211,8 +208,7 @@ private slots:
 
     void secretsOnlyOverSafeTransport_data()
     {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("allowed");
+        testsupport::addColumns<QString, bool>({"url", "allowed"});
         QTest::newRow("https") << "https://servizi.example.it/" << true;
         QTest::newRow("loopback v4 range") << "http://127.5.0.9:8470/" << true;
         QTest::newRow("loopback v6") << "http://[::1]:8470/" << true;
@@ -237,10 +233,9 @@ private slots:
 
     void serviceRefusals_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("token"); // "good", "expired", "none"
-        QTest::addColumn<int>("status");
+        // token ("good", "expired", "none")
+        testsupport::addColumns<QString, QByteArray, QString, int>(
+            {"path", "body", "token", "status"});
 
         const QByteArray hash(64, 'a');
         auto json = [&hash](const QByteArray &code, const QByteArray &extra) -> QByteArray {
@@ -319,8 +314,7 @@ private slots:
 
     void uploadSizeBoundary_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<int, bool>({"size", "accepted"});
         QTest::newRow("at the cap") << 4096 << true;
         QTest::newRow("one byte over") << 4097 << false;
         QTest::newRow("far over the body cap") << 2 * 1024 * 1024 << false;

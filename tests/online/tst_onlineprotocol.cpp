@@ -15,9 +15,8 @@ class TestOnlineProtocol : public QObject
 private slots:
     void detectEcuFamilies_data()
     {
-        QTest::addColumn<QByteArray>("firmware");
-        QTest::addColumn<QStringList>("catalog");
-        QTest::addColumn<QStringList>("detected");
+        testsupport::addColumns<QByteArray, QStringList, QStringList>(
+            {"firmware", "catalog", "detected"});
         const QByteArray image = QByteArray("\x00\x01", 2) + "..Bosch EDC17C46 sw 1037541779.."
                                  + QByteArray("\xff\x00", 2) + "me7.5 text";
         QTest::newRow("exact") << image << QStringList{"EDC17C46"} << QStringList{"EDC17C46"};
@@ -97,8 +96,7 @@ private slots:
 
     void plainIdentifier_data()
     {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<bool>("plain");
+        testsupport::addColumns<QString, bool>({"id", "plain"});
         QTest::newRow("service id") << "drv-12" << true;
         QTest::newRow("letters digits underscore") << "A_z9" << true;
         QTest::newRow("64 characters") << QString(64, QLatin1Char('a')) << true;
@@ -118,8 +116,7 @@ private slots:
 
     void newerVersion_data()
     {
-        QTest::addColumn<QString>("latest");
-        QTest::addColumn<bool>("newer");
+        testsupport::addColumns<QString, bool>({"latest", "newer"});
         QTest::newRow("next patch") << "1.1.7" << true;
         QTest::newRow("same") << "1.1.6" << false;
         QTest::newRow("older") << "1.1.5" << false;
@@ -161,12 +158,8 @@ private slots:
     void readReply_data()
     {
         using OnlineProtocol::Transport;
-        QTest::addColumn<int>("transport");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("networkText");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("errorText");
+        testsupport::addColumns<int, int, QByteArray, QString, bool, QString>(
+            {"transport", "status", "body", "networkText", "ok", "errorText"});
         const QByteArray answer = R"({"success":false,"message":"  Sessione scaduta. "})";
         const int answered = int(Transport::Answered);
         QTest::newRow("199") << answered << 199 << answer << QString() << false
@@ -208,12 +201,9 @@ private slots:
 
     void updatePrompt_data()
     {
-        QTest::addColumn<QString>("latest");
-        QTest::addColumn<bool>("mandatory");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("answer"); // true for "AGGIORNA"
-        QTest::addColumn<bool>("updaterStarts");
-        QTest::addColumn<QString>("expected"); // what happened, in order
+        // answer (true for "AGGIORNA"); expected (what happened, in order)
+        testsupport::addColumns<QString, bool, QString, bool, bool, QString>(
+            {"latest", "mandatory", "url", "answer", "updaterStarts", "expected"});
         const QString url = QStringLiteral("https://dl.example/1.2.0");
         QTest::newRow("up to date") << "1.1.6" << true << url << true << true << "";
         QTest::newRow("newer without a package")

@@ -160,11 +160,9 @@ private slots:
 
     void choices_data()
     {
-        QTest::addColumn<QStringList>("families"); // one catalog entry each
-        QTest::addColumn<int>("groups");           // vehicles of the detected family
-        QTest::addColumn<Answers>("answers");
-        QTest::addColumn<int>("expectedOutcome");
-        QTest::addColumn<int>("questions");
+        // families (one catalog entry each); groups (vehicles of the detected family)
+        testsupport::addColumns<QStringList, int, Answers, int, int>(
+            {"families", "groups", "answers", "expectedOutcome", "questions"});
         const int stopped = int(OnlineDriverSearch::Outcome::Stopped);
         const int manual = int(OnlineDriverSearch::Outcome::ManualRequest);
         const int loaded = int(OnlineDriverSearch::Outcome::DriverLoaded);
@@ -217,10 +215,8 @@ private slots:
 
     void failures_data()
     {
-        QTest::addColumn<Replies>("replies");
-        QTest::addColumn<QByteArray>("firmware");
-        QTest::addColumn<bool>("signedIn");
-        QTest::addColumn<QString>("message");
+        testsupport::addColumns<Replies, QByteArray, bool, QString>(
+            {"replies", "firmware", "signedIn", "message"});
         const QByteArray image = "....EDC17C46....";
         const QByteArray catalogPath = "/api/drivers/identity-catalog";
         const QByteArray groupsPath = "/api/drivers/groups";
@@ -293,9 +289,7 @@ private slots:
 
     void driverRequestDialog_data()
     {
-        QTest::addColumn<QString>("brand");
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<QString>("expected");
+        testsupport::addColumns<QString, QString, QString>({"brand", "family", "expected"});
         using testsupport::addRow;
         addRow("no brand", {"", "EDC17C69", "Richiesta Driver|Inserisci la marca."});
         addRow("blank family", {"Fiat", "  ", "Richiesta Driver|Inserisci ECU / Famiglia."});

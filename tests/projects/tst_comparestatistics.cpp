@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // `size` zero bytes with the given offsets set to `value`.
@@ -27,8 +29,7 @@ class TestCompareStatistics : public QObject
 private slots:
     void statistics_data()
     {
-        QTest::addColumn<QByteArray>("ori");
-        QTest::addColumn<QByteArray>("mod");
+        testsupport::addColumns<QByteArray, QByteArray>({"ori", "mod"});
         // bytes, bits, blocks, first, last, interval
         QTest::addColumn<QList<qint64>>("expected");
         auto row
@@ -62,11 +63,9 @@ private slots:
 
     void reports_data()
     {
-        QTest::addColumn<int>("changedOfHundred");
-        QTest::addColumn<QString>("firstNote");
-        QTest::addColumn<QString>("assessment");
-        QTest::addColumn<int>("level"); // of both reports
-        QTest::addColumn<bool>("proceedDefault");
+        // level (of both reports)
+        testsupport::addColumns<int, QString, QString, int, bool>(
+            {"changedOfHundred", "firstNote", "assessment", "level", "proceedDefault"});
         QTest::newRow("identical")
             << 0 << "\nIl file MOD è identico all'ORI."
             << "Nessuna differenza rilevata.\nIl file è identico all'originale."

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 class TestEcuIdentification : public QObject
 {
     Q_OBJECT
@@ -22,8 +24,8 @@ private:
 private slots:
     void identification_data()
     {
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<QStringList>("expected"); // family, sw, hw, cal, part, engine
+        // expected (family, sw, hw, cal, part, engine)
+        testsupport::addColumns<QByteArray, QStringList>({"image", "expected"});
 
         // Fields in order, split by '|': family, sw, hw, cal, part, engine.
         auto row = [](const char *tag, const QByteArray &image, const QString &fields) {
@@ -53,13 +55,12 @@ private slots:
     void identification()
     {
         QFETCH(QByteArray, image);
-        QFETCH(QStringList, expected);
         const EcuIdentification id = identifyEcu(
             image.isEmpty() ? nullptr : reinterpret_cast<const uint8_t *>(image.constData()),
             image.size());
         const QStringList actual{id.ecuFamily,         id.softwareNumber, id.hardwareNumber,
                                  id.calibrationNumber, id.partNumber,     id.engineCode};
-        QCOMPARE(actual, expected);
+        QTEST(actual, "expected");
     }
 
     // The scan looks at only some of the bytes; it must find exactly the runs that reading

@@ -161,8 +161,7 @@ private slots:
 
     void lengthText_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QString>("text");
+        testsupport::addColumns<qint64, QString>({"size", "text"});
         QTest::newRow("empty") << qint64(0) << "0 byte  (0.0 KB / 0.00 MB)";
         QTest::newRow("16 MiB") << qint64(16777216) << "16777216 byte  (16384.0 KB / 16.00 MB)";
     }
@@ -215,8 +214,7 @@ private slots:
 
     void openInsteadNeedsARow_data()
     {
-        QTest::addColumn<int>("matches");
-        QTest::addColumn<QString>("note");
+        testsupport::addColumns<int, QString>({"matches", "note"});
         QTest::newRow("none") << 0
                               << "Non sono stati trovati progetti uguali o simili già salvati.";
         QTest::newRow("two") << 2
@@ -336,11 +334,10 @@ private slots:
     // Damaged input is explained before anything opens; the wizard names the format read.
     void damagedInputIsToldFirst_data()
     {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("choice");   // answer to the question, when one is asked
-        QTest::addColumn<QString>("told"); // the question or warning; blank when none
-        QTest::addColumn<QString>("type"); // the wizard's "Tipo:", blank when it never opens
+        // choice (answer to the question, when one is asked); told (the question or warning; blank
+        // when none); type (the wizard's "Tipo:", blank when it never opens)
+        testsupport::addColumns<QString, QByteArray, int, QString, QString>(
+            {"fileName", "content", "choice", "told", "type"});
         const QByteArray clean = ":0400000001020304F2\n:00000001FF\n";
         const QByteArray damaged = ":0400000001020304F2\n:04000400GG020304F2\n:0400";
         const QString question = QStringLiteral(

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 using Choice = VersionQuestions::Choice;
@@ -48,12 +49,7 @@ std::unique_ptr<FirmwareProject> document(const QString &fileName, const QByteAr
     record->originalBytes = bytes;
     record->fileName = fileName;
     record->fileSize = bytes.size();
-    MapDefinition map;
-    map.name = QStringLiteral("Coppia");
-    map.mapOffset = 4;
-    map.rows = 1;
-    map.columns = 2;
-    record->maps = {map};
+    record->maps = {testsupport::mapGrid(4, 1, 2, QStringLiteral("Coppia"))};
     return record;
 }
 
@@ -148,8 +144,7 @@ private slots:
 
     void versionFolderNames_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("folder");
+        testsupport::addColumns<QString, QString>({"name", "folder"});
         addRow("plain", {"Stage 1", "Stage 1"});
         addRow("all forbidden", {"a\\b/c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"});
         addRow("control character", {"a\tb", "a_b"});
@@ -183,8 +178,7 @@ private slots:
 
     void unsafeFileNamesStayInsideTheRoot_data()
     {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("folder");
+        testsupport::addColumns<QString, QString>({"fileName", "folder"});
         addRow("dump?", {"dump?.bin", "dump_"});
         addRow("dot base", {"..bin", "_"});
         addRow("dot dot base", {"...bin", "__"});
@@ -207,9 +201,9 @@ private slots:
 
     void firstSave_data()
     {
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<std::optional<QString>>("answer"); // to the version name question
-        QTest::addColumn<QString>("version");               // blank: nothing saved
+        // answer (to the version name question); version (blank: nothing saved)
+        testsupport::addColumns<bool, std::optional<QString>, QString>(
+            {"edited", "answer", "version"});
         QTest::newRow("unchanged") << false << std::optional<QString>() << "Originale";
         QTest::newRow("changed, named and trimmed")
             << true << std::optional<QString>(QStringLiteral("  Stage 1 ")) << "Stage 1";
@@ -265,9 +259,7 @@ private slots:
 
     void laterSaveAsksHowToSave_data()
     {
-        QTest::addColumn<int>("choice");
-        QTest::addColumn<QString>("newName");
-        QTest::addColumn<QString>("expectedVersion");
+        testsupport::addColumns<int, QString, QString>({"choice", "newName", "expectedVersion"});
         QTest::newRow("save into") << int(Choice::SaveInto) << QString() << "Stage 1";
         QTest::newRow("new version") << int(Choice::NewVersion) << "Stage 2" << QString("Stage 2");
         QTest::newRow("cancel") << int(Choice::Cancel) << QString() << QString();
@@ -345,9 +337,8 @@ private slots:
 
     void firstSaveIntoAnExistingProject_data()
     {
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<int>("choice");
-        QTest::addColumn<QString>("version"); // blank: nothing saved
+        // version (blank: nothing saved)
+        testsupport::addColumns<bool, int, QString>({"edited", "choice", "version"});
         QTest::newRow("new version") << false << int(Choice::NewVersion) << "Import 2";
         QTest::newRow("new version of an edit") << true << int(Choice::NewVersion) << "Import 2";
         QTest::newRow("new version, no name") << false << int(Choice::NewVersion) << "";
@@ -516,9 +507,8 @@ private slots:
 
     void openingAVersion_data()
     {
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("originalError");
-        QTest::addColumn<QString>("versionError");
+        testsupport::addColumns<QString, QString, QString>(
+            {"damage", "originalError", "versionError"});
         addRow("intact", {"", "", ""});
         addRow("project.json garbage", {"json", "Il file project.json non è valido.",
                                         "Il file project.json non è valido."});
@@ -636,9 +626,8 @@ private slots:
 
     void matches_data()
     {
-        QTest::addColumn<bool>("sameImage");
-        QTest::addColumn<QByteArray>("fields"); // project.json keys over the defaults
-        QTest::addColumn<QString>("label");
+        // fields (project.json keys over the defaults)
+        testsupport::addColumns<bool, QByteArray, QString>({"sameImage", "fields", "label"});
         const QByteArray other = R"({"ecu": "ME7.5", "software": "x", "hardware": "y")";
         const QByteArray two = R"({"software": " 1037541778 ", "hardware": "0281017946")";
         QTest::newRow("identical despite other texts")

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 namespace {
@@ -29,13 +30,7 @@ qint64 bestAround(const QByteArray &image, const DriverMap &map, qint64 centre, 
 
 MapDefinition ramp(int rows, int columns, int offset)
 {
-    MapDefinition d;
-    d.name = QStringLiteral("Rampa");
-    d.rows = rows;
-    d.columns = columns;
-    d.mapOffset = offset;
-    d.xAxisSource = d.yAxisSource = 0;
-    return d;
+    return testsupport::mapGrid(offset, rows, columns, QStringLiteral("Rampa"), true);
 }
 
 QByteArray rampImage()
@@ -118,8 +113,7 @@ private slots:
 
     void leavesOutWhatCannotBeFound_data()
     {
-        QTest::addColumn<MapDefinition>("map");
-        QTest::addColumn<bool>("built");
+        testsupport::addColumns<MapDefinition, bool>({"map", "built"});
         QTest::newRow("ends at the end of the image") << ramp(1, 64, 0x400 - 128) << true;
         QTest::newRow("ends one byte past") << ramp(1, 64, 0x400 - 127) << false;
         QTest::newRow("no offset") << ramp(8, 8, -1) << false;
@@ -162,8 +156,7 @@ private slots:
 
     void namesOfACreatedDriver_data()
     {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QString>("saved");
+        testsupport::addColumns<QString, QString>({"chosen", "saved"});
         using testsupport::addRow;
         addRow("no suffix", {"/d/edc", "/d/edc.ecudrv"});
         addRow("suffix", {"/d/a.ecudrv", "/d/a.ecudrv"});

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // Gives every field a value of its own, so that a field read into another's place shows.
@@ -146,9 +148,7 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("emptied");
+        testsupport::addColumns<QByteArray, QString, bool>({"bytes", "message", "emptied"});
         const QString magic = QStringLiteral("File non riconosciuto come driver Tessamorvandi.");
         const QString version = QStringLiteral("Versione driver non supportata.");
         QTest::newRow("empty file") << QByteArray() << magic << false;
@@ -312,10 +312,9 @@ private slots:
     // meaning (unsigned, 2 big-endian).
     void valueKindsInByteOrder_data()
     {
-        QTest::addColumn<qint32>("byteOrder");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<QList<int>>("kinds"); // z, x, y
-        QTest::addColumn<bool>("written");     // the value a builder writes for them
+        // kinds (z, x, y); written (the value a builder writes for them)
+        testsupport::addColumns<qint32, bool, QList<int>, bool>(
+            {"byteOrder", "littleEndian", "kinds", "written"});
         QTest::newRow("1") << 1 << true << QList<int>{0, 0, 0} << true;
         QTest::newRow("2") << 2 << false << QList<int>{0, 0, 0} << true;
         QTest::newRow("0") << 0 << true << QList<int>{0, 0, 0} << false;

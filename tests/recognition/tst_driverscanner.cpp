@@ -8,6 +8,10 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
+#include "mapfields.h"
+#include "testsupport.h"
+
 #include <atomic>
 
 namespace {
@@ -39,9 +43,7 @@ class TestDriverScanner : public QObject
 private slots:
     void findsMovedMaps_data()
     {
-        QTest::addColumn<Path>("path");
-        QTest::addColumn<bool>("bigEndianTarget");
-        QTest::addColumn<QString>("status");
+        testsupport::addColumns<Path, bool, QString>({"path", "bigEndianTarget", "status"});
         QTest::newRow("AUTO") << Path::Auto << false << "AUTO: mappa riconosciuta";
         QTest::newRow("AUTO, other byte order") << Path::Auto << true << "AUTO: mappa riconosciuta";
         QTest::newRow("RAW_ASSISTITO")
@@ -130,12 +132,8 @@ private slots:
             target.replace(x, code.size(), code);
         } else {
             // 24 bytes of one value in the code after the map, moved with it.
-            MapDefinition flat;
-            flat.name = QStringLiteral("Costante");
-            flat.rows = 1;
-            flat.columns = 12;
-            flat.mapOffset = m.mapOffset + int(zBytes) + 100;
-            flat.xAxisSource = flat.yAxisSource = 0;
+            const MapDefinition flat = testsupport::mapGrid(m.mapOffset + int(zBytes) + 100, 1, 12,
+                                                            QStringLiteral("Costante"), true);
             f.reference.replace(flat.mapOffset, 24, QByteArray(24, '\x2a'));
             target.replace(z + zBytes + 100, 24, QByteArray(24, '\x2a'));
             f.maps.append(flat);
@@ -222,8 +220,8 @@ private slots:
 
     void manualAbsoluteRespectsClaims_data()
     {
-        QTest::addColumn<qint64>("distance"); // from the first map's end to the manual block
-        QTest::addColumn<bool>("recognised");
+        // distance (from the first map's end to the manual block)
+        testsupport::addColumns<qint64, bool>({"distance", "recognised"});
         QTest::newRow("overlaps the last byte") << qint64(-1) << false;
         QTest::newRow("starts right after") << qint64(0) << true;
     }
@@ -413,10 +411,7 @@ private slots:
     // the value range.
     void valueIndexMatchesAWalk_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<int>("lo");
-        QTest::addColumn<int>("hi");
+        testsupport::addColumns<int, bool, int, int>({"size", "littleEndian", "lo", "hi"});
         QTest::newRow("bytes, all") << 1 << true << -5 << 300;
         QTest::newRow("bytes, one value") << 1 << true << 0x4e << 0x4e;
         QTest::newRow("words, across a bucket edge") << 2 << true << 0x12f0 << 0x1310;
@@ -447,8 +442,7 @@ private slots:
 
     void patternIndexMatchesFindAll_data()
     {
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<int>("maxHits");
+        testsupport::addColumns<QByteArray, int>({"pattern", "maxHits"});
         QTest::newRow("overlapping hits") << QByteArray("aaaa") << 64;
         QTest::newRow("capped") << QByteArray("aaaa") << 3;
         QTest::newRow("at the very end") << QByteArray("tail!") << 8;
@@ -468,12 +462,8 @@ private slots:
 
     void definitionOfMatch_data()
     {
-        QTest::addColumn<int>("elementSize");
-        QTest::addColumn<int>("byteOrder");
-        QTest::addColumn<bool>("xFound");
-        QTest::addColumn<int>("dataType");
-        QTest::addColumn<int>("xDataType");
-        QTest::addColumn<int>("xAxisSource");
+        testsupport::addColumns<int, int, bool, int, int, int>(
+            {"elementSize", "byteOrder", "xFound", "dataType", "xDataType", "xAxisSource"});
         QTest::newRow("16-bit little-endian, X found") << 2 << 1 << true << 1 << 1 << 1;
         QTest::newRow("16-bit big-endian, X found") << 2 << 2 << true << 2 << 2 << 1;
         QTest::newRow("16-bit big-endian, no X") << 2 << 2 << false << 2 << 1 << 0;
@@ -506,25 +496,20 @@ private slots:
         match.xFound = xFound;
         match.yFound = false;
 
-        const MapDefinition d = mapDefinitionFromMatch(match, map);
-        QCOMPARE(d.name, match.displayName);
-        QCOMPARE(d.description, match.description);
-        QCOMPARE(d.unit, match.unit);
-        QCOMPARE(d.compuMethod, match.compuMethod);
-        QCOMPARE(d.rows, 3);
-        QCOMPARE(d.columns, 5);
-        QCOMPARE(d.mapOffset, 0x1000);
-        QCOMPARE(d.xAxisOffset, int(match.xAddress));
-        QCOMPARE(d.yAxisOffset, 0x0f80);
-        QCOMPARE(d.headerOffset, -1);
-        QCOMPARE(d.zElementSize, elementSize);
-        QCOMPARE(d.dataType, dataType);
-        QCOMPARE(d.littleEndian, byteOrder != 2);
-        QCOMPARE(d.xDataType, xDataType);
-        QCOMPARE(d.xAxisSource, xAxisSource);
-        QCOMPARE(d.xElementSize, xFound ? elementSize : 2);
-        QCOMPARE(d.yAxisSource, 0);
-        QCOMPARE(d.factor, 1.0);
+        COMPARE_FIELDS(
+            mapDefinitionFromMatch(match, map),
+            QStringLiteral("name=Name; description=Description; unit=Nm; compuMethod=CM; "
+                           "rows=3; columns=5; mapOffset=0x1000; yAxisOffset=0xf80; "
+                           "headerOffset=-1; yAxisSource=0; factor=1; zElementSize=%1; "
+                           "dataType=%2; littleEndian=%3; xAxisOffset=%4; xDataType=%5; "
+                           "xAxisSource=%6; xElementSize=%7")
+                .arg(elementSize)
+                .arg(dataType)
+                .arg(QLatin1String(byteOrder != 2 ? "true" : "false"))
+                .arg(match.xAddress)
+                .arg(xDataType)
+                .arg(xAxisSource)
+                .arg(xFound ? elementSize : 2));
     }
 
     // A signed map (and its signed axis): the driver keeps the statistics of its signed values
@@ -533,12 +518,9 @@ private slots:
     {
         QByteArray reference(0x3000, '\0');
         scanfixture::fillCode(reference.data(), reference.size(), 7);
-        MapDefinition map;
-        map.name = QStringLiteral("Anticipo");
-        map.rows = map.columns = 8;
+        MapDefinition map = testsupport::mapGrid(0x1020, 8, 8, QStringLiteral("Anticipo"));
         map.yAxisOffset = 0x1000;
         map.xAxisOffset = 0x1010;
-        map.mapOffset = 0x1020;
         map.zValueKind = map.yValueKind = ValueSigned;
         const auto put = [&reference](qint64 at, int value) {
             reference[at] = char(value & 0xFF);

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 DriverMapMatch recognisedMatch(const QString &key,
@@ -29,11 +31,8 @@ class TestMapCategory : public QObject
 private slots:
     void classifiesTexts_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("unit");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<int>("category");
-        QTest::addColumn<double>("score");
+        testsupport::addColumns<QString, QString, QString, int, double>(
+            {"key", "unit", "description", "category", "score"});
 
         const auto row = [](const char *tag, const char *key, const char *unit,
                             const char *description, int category, double score) {
@@ -103,10 +102,8 @@ private slots:
 
     void suggestions_data()
     {
-        QTest::addColumn<double>("confidence");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<bool>("suggested");
-        QTest::addColumn<double>("priority");
+        testsupport::addColumns<double, int, bool, double>(
+            {"confidence", "rows", "suggested", "priority"});
         QTest::newRow("confidence 92") << 92.0 << 4 << true << 102.0;
         QTest::newRow("confidence 88, the limit") << 88.0 << 4 << true << 100.0;
         QTest::newRow("confidence just below 88") << 87.9 << 4 << false << 0.0;
@@ -156,18 +153,13 @@ private slots:
         QCOMPARE(list.at(0).category, 9);
         QCOMPARE(list.at(1).category, 13);
         QCOMPARE(list.at(2).category, 15);
-        const CategorySuggestion &first = list.first();
-        QCOMPARE(first.mapKey, rail.mapKey);
-        QCOMPARE(first.description, rail.description);
-        QCOMPARE(first.compuMethod, rail.compuMethod);
-        QCOMPARE(first.displayName, rail.displayName);
-        QCOMPARE(first.zAddress, rail.zAddress);
-        QCOMPARE(first.xAddress, rail.xAddress);
-        QCOMPARE(first.yAddress, rail.yAddress);
-        QCOMPARE(first.rows, 3);
-        QCOMPARE(first.columns, 5);
-        QCOMPARE(first.status, rail.status);
-        QCOMPARE(first.priority, 101.0);
+        // The suggestion carries the match's own texts and places.
+        const CategorySuggestion &s = list.first();
+        QCOMPARE(std::make_tuple(s.mapKey, s.description, s.compuMethod, s.displayName, s.status),
+                 std::make_tuple(rail.mapKey, rail.description, rail.compuMethod, rail.displayName,
+                                 rail.status));
+        QCOMPARE(std::make_tuple(s.zAddress, s.xAddress, s.yAddress, s.rows, s.columns, s.priority),
+                 std::make_tuple(qint64(0x1234), qint64(0x1200), qint64(0x1210), 3, 5, 101.0));
     }
 };
 

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 // Bytes that look like code: unique enough that any 12 of them occur once.
@@ -86,11 +88,8 @@ class TestMapTransfer : public QObject
 private slots:
     void modes_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<double>("before");
-        QTest::addColumn<double>("after");
-        QTest::addColumn<double>("current");
-        QTest::addColumn<double>("expected");
+        testsupport::addColumns<int, double, double, double, double>(
+            {"mode", "before", "after", "current", "expected"});
         QTest::newRow("values") << int(TransferMode::Values) << 10.0 << 12.0 << 50.0 << 12.0;
         QTest::newRow("difference") << int(TransferMode::Difference) << 10.0 << 12.0 << 50.0 << 52.0;
         QTest::newRow("percent") << int(TransferMode::Percent) << 10.0 << 12.0 << 50.0 << 60.0;
@@ -104,17 +103,15 @@ private slots:
         QFETCH(double, before);
         QFETCH(double, after);
         QFETCH(double, current);
-        QFETCH(double, expected);
-        QCOMPARE(transferredValue(TransferMode(mode), before, after, current), expected);
+        QTEST(transferredValue(TransferMode(mode), before, after, current), "expected");
     }
 
     // Each map lands where its block went, with the change the mode gives; B moved by the
     // insertion, A stayed but holds other values.
     void transfersAcrossAMove_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<double>("aFirst"); // A's first raw value in the target after the transfer
-        QTest::addColumn<double>("bFirst");
+        // aFirst (A's first raw value in the target after the transfer)
+        testsupport::addColumns<int, double, double>({"mode", "aFirst", "bFirst"});
         QTest::newRow("values") << int(TransferMode::Values) << 120.0 << 200.0;
         QTest::newRow("difference") << int(TransferMode::Difference) << 320.0 << 200.0;
         QTest::newRow("percent") << int(TransferMode::Percent) << 360.0 << 200.0;
@@ -123,8 +120,6 @@ private slots:
     void transfersAcrossAMove()
     {
         QFETCH(int, mode);
-        QFETCH(double, aFirst);
-        QFETCH(double, bFirst);
         const Pair p;
         const TransferResult r
             = transferChanges(p.ori, p.mod, p.maps, p.target, TransferMode(mode));
@@ -134,8 +129,8 @@ private slots:
         QCOMPARE(r.maps.at(0).targetAddress, 0x4008);
         QCOMPARE(r.maps.at(1).status, TransferredMap::Transferred);
         QCOMPARE(r.maps.at(1).targetAddress, 0x9308);
-        QCOMPARE(valuesOf(r.maps.at(0).targetMap, r.image).value(0), aFirst);
-        QCOMPARE(valuesOf(r.maps.at(1).targetMap, r.image).value(0), bFirst);
+        QTEST(valuesOf(r.maps.at(0).targetMap, r.image).value(0), "aFirst");
+        QTEST(valuesOf(r.maps.at(1).targetMap, r.image).value(0), "bFirst");
         QCOMPARE(r.maps.at(1).cells, 1);
         // Nothing else of the target changed.
         QCOMPARE(r.image.size(), p.target.size());
@@ -209,9 +204,8 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("target");
-        QTest::addColumn<bool>("sameSizedReference");
-        QTest::addColumn<QString>("mentions");
+        testsupport::addColumns<QByteArray, bool, QString>(
+            {"target", "sameSizedReference", "mentions"});
         QTest::newRow("an image of another unit") << noise(0x10000, 12345) << true << "stessa centralina";
         QTest::newRow("reference sizes differ") << Pair().target << false << "dimensioni";
     }

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <cmath>
 
 namespace {
@@ -185,10 +187,8 @@ class TestMapValidation : public QObject
 private slots:
     void readValueBounds_data()
     {
-        QTest::addColumn<qint64>("address");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<quint32>("value");
+        testsupport::addColumns<qint64, int, bool, quint32>(
+            {"address", "size", "littleEndian", "value"});
         QTest::newRow("byte") << qint64(1) << 1 << true << quint32(0x02);
         QTest::newRow("word LE") << qint64(0) << 2 << true << quint32(0x0201);
         QTest::newRow("word BE") << qint64(0) << 2 << false << quint32(0x0102);
@@ -210,9 +210,7 @@ private slots:
 
     void fingerprintSamples_data()
     {
-        QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QByteArray>("expected");
+        testsupport::addColumns<QByteArray, int, QByteArray>({"block", "size", "expected"});
         QTest::newRow("constant block") << QByteArray(10, 'x') << 1 << QByteArray(10, 8);
         QTest::newRow("one value") << QByteArray(1, 'x') << 1 << QByteArray(1, 8);
         QByteArray ramp16;
@@ -248,9 +246,7 @@ private slots:
 
     void similarityScores_data()
     {
-        QTest::addColumn<QByteArray>("a");
-        QTest::addColumn<QByteArray>("b");
-        QTest::addColumn<double>("score");
+        testsupport::addColumns<QByteArray, QByteArray, double>({"a", "b", "score"});
         QTest::newRow("equal") << QByteArray("\x01\x02", 2) << QByteArray("\x01\x02", 2) << 100.0;
         QTest::newRow("lengths differ") << QByteArray(3, 8) << QByteArray(4, 8) << 0.0;
         QTest::newRow("empty") << QByteArray() << QByteArray() << 0.0;
@@ -277,12 +273,8 @@ private slots:
 
     void windowProfilesAsOneByOne_data()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("littleEndian");
-        QTest::addColumn<qint64>("first");
-        QTest::addColumn<qint64>("last");
+        testsupport::addColumns<int, int, int, bool, qint64, qint64>(
+            {"rows", "columns", "size", "littleEndian", "first", "last"});
         QTest::newRow("words LE") << 5 << 7 << 2 << true << qint64(10) << qint64(60);
         QTest::newRow("words BE") << 7 << 5 << 2 << false << qint64(10) << qint64(60);
         QTest::newRow("longs BE") << 3 << 4 << 4 << false << qint64(0) << qint64(96);
@@ -341,9 +333,8 @@ private slots:
 
     void rawMatchAlignment_data()
     {
-        QTest::addColumn<QList<double>>("expected");
-        QTest::addColumn<QList<double>>("read");
-        QTest::addColumn<double>("match");
+        testsupport::addColumns<QList<double>, QList<double>, double>(
+            {"expected", "read", "match"});
         QTest::newRow("equal") << QList<double>{100, 200, 300} << QList<double>{100, 200, 300}
                                << 100.0;
         QTest::newRow("one read point more")
@@ -362,8 +353,7 @@ private slots:
     }
     void axisWithin96Bytes_data()
     {
-        QTest::addColumn<qint64>("distance");
-        QTest::addColumn<qint64>("found");
+        testsupport::addColumns<qint64, qint64>({"distance", "found"});
         QTest::newRow("96 bytes away") << qint64(96) << qint64(0x200 + 96);
         QTest::newRow("97 bytes away") << qint64(97) << qint64(-1);
     }
@@ -385,9 +375,8 @@ private slots:
     // the reference's 0..100) and, when raw values are given, a raw match of 70.
     void axisFloors_data()
     {
-        QTest::addColumn<int>("span");
-        QTest::addColumn<int>("rawOff"); // raw values moved far off; -1: none given
-        QTest::addColumn<bool>("found");
+        // rawOff (raw values moved far off; -1: none given)
+        testsupport::addColumns<int, int, bool>({"span", "rawOff", "found"});
         QTest::newRow("span 30: physical 50.3") << 30 << -1 << true;
         QTest::newRow("span 29: physical 49.6") << 29 << -1 << false;
         QTest::newRow("one raw value off: 93.75") << 100 << 1 << true;
@@ -480,10 +469,9 @@ private slots:
     // ratio (5 % and 20 times pass).
     void statisticsRuleBounds_data()
     {
-        QTest::addColumn<int>("zeros"); // of the 48 values
-        QTest::addColumn<double>("referenceZeros");
-        QTest::addColumn<double>("spanRatio"); // to the reference's span; 0: the reference's own
-        QTest::addColumn<bool>("refused");
+        // zeros (of the 48 values); spanRatio (to the reference's span; 0: the reference's own)
+        testsupport::addColumns<int, double, double, bool>(
+            {"zeros", "referenceZeros", "spanRatio", "refused"});
         QTest::newRow("39 zeros, reference 0.34") << 39 << 0.34 << 0.0 << true;
         QTest::newRow("39 zeros, reference 0.35") << 39 << 0.35 << 0.0 << false;
         QTest::newRow("38 zeros, reference 0.34") << 38 << 0.34 << 0.0 << false;
@@ -516,9 +504,8 @@ private slots:
     // threshold, and both sides are met.
     void thresholdsPerLevel_data()
     {
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<int>("level"); // -1: a manual profile's threshold
-        QTest::addColumn<double>("threshold");
+        // level (-1: a manual profile's threshold)
+        testsupport::addColumns<QString, int, double>({"reason", "level", "threshold"});
         const auto row = [](const char *reason, int level, double threshold) {
             QTest::addRow("%s, %s %g", reason, level < 0 ? "manual" : "level",
                           level < 0 ? threshold : level)
@@ -601,10 +588,9 @@ private slots:
     // a manual profile's own window.
     void axisWindowPerLevel_data()
     {
-        QTest::addColumn<int>("level");  // -1: a manual profile's window
-        QTest::addColumn<int>("window"); // of the manual profile
-        QTest::addColumn<int>("shift");  // of the expected place, before the axis
-        QTest::addColumn<bool>("found");
+        // level (-1: a manual profile's window); window (of the manual profile); shift (of the
+        // expected place, before the axis)
+        testsupport::addColumns<int, int, int, bool>({"level", "window", "shift", "found"});
         QTest::newRow("level 0, 60 bytes") << 0 << 0 << 60 << true;
         QTest::newRow("level 3, 48 bytes") << 3 << 0 << 48 << true;
         QTest::newRow("level 3, 50 bytes") << 3 << 0 << 50 << false;
@@ -629,8 +615,8 @@ private slots:
 
     void spanScores_data()
     {
-        QTest::addColumn<double>("candidateSpan"); // against a reference span of 100
-        QTest::addColumn<double>("score");
+        // candidateSpan (against a reference span of 100)
+        testsupport::addColumns<double, double>({"candidateSpan", "score"});
         QTest::newRow("8 %") << 8.0 << 8.0;
         QTest::newRow("7.9 %") << 7.9 << 0.0;
         QTest::newRow("12 times") << 1200.0 << 100.0 / 12;

@@ -44,8 +44,7 @@ private slots:
 
     void refusesWhatCannotBeLoaded_data()
     {
-        QTest::addColumn<QString>("image");
-        QTest::addColumn<QString>("driver");
+        testsupport::addColumns<QString, QString>({"image", "driver"});
         QTest::newRow("no image") << "/nonexistent/image.bin" << example("tessa-demo.ecudrv");
         QTest::newRow("no driver") << example("tessa-demo.bin") << "/nonexistent.ecudrv";
         QTest::newRow("image given as driver")

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "testsupport.h"
+
 namespace {
 
 const QString Hash = QString(64, QLatin1Char('a'));
@@ -27,10 +29,8 @@ class TestServiceRequest : public QObject
 private slots:
     void searchRequest_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("limit");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message");
+        testsupport::addColumns<QByteArray, qint64, int, QString>(
+            {"bytes", "limit", "status", "message"});
         const auto row = [](const char *tag, const QByteArray &bytes, int status,
                             const char *message, qint64 limit = 1024) {
             QTest::newRow(tag) << bytes << limit << status << QString::fromUtf8(message);
@@ -75,9 +75,7 @@ private slots:
     // from the part's Content-Disposition as browsers and HTTP libraries write it.
     void uploadedFileName_data()
     {
-        QTest::addColumn<QByteArray>("disposition");
-        QTest::addColumn<bool>("isFile");
-        QTest::addColumn<QString>("fileName");
+        testsupport::addColumns<QByteArray, bool, QString>({"disposition", "isFile", "fileName"});
 
         // fileName null: no file at all
         const auto row = [](const char *tag, const char *parameters, const char *fileName) {
@@ -99,7 +97,6 @@ private slots:
     void uploadedFileName()
     {
         QFETCH(QByteArray, disposition);
-        QFETCH(bool, isFile);
         QFETCH(QString, fileName);
 
         const QByteArray body
@@ -108,7 +105,7 @@ private slots:
         QVERIFY2(form.error.isEmpty(), qPrintable(form.error));
         const MultipartPart *firmware = form.part(QStringLiteral("firmware"));
         QVERIFY(firmware);
-        QCOMPARE(firmware->hasFileName, isFile);
+        QTEST(firmware->hasFileName, "isFile");
         QCOMPARE(firmware->fileName, fileName);
         QCOMPARE(firmware->body, QByteArray("\x01\x02"));
     }
@@ -117,9 +114,7 @@ private slots:
     // takes the blank line's CRLF leaves the part without its blank line.
     void partEnds_data()
     {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QByteArray>("notes");
+        testsupport::addColumns<QByteArray, bool, QByteArray>({"body", "accepted", "notes"});
 
         const QByteArray head = "--b\r\nContent-Disposition: form-data; name=\"notes\"\r\n";
         const QByteArray tail = "--b\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\nlong "
@@ -149,9 +144,7 @@ private slots:
 
     void textCaps_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<QString, int, bool>({"key", "length", "accepted"});
         for (const auto &[key, cap] :
              {std::pair{"ecu_family", 128}, {"password", 1024}, {"notes", 4096}})
             for (const int length : {cap, cap + 1})
@@ -181,10 +174,8 @@ private slots:
 
     void requestHead_data()
     {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<bool>("close");
+        testsupport::addColumns<QByteArray, QString, qint64, bool>(
+            {"head", "message", "length", "close"});
         const auto row = [](const char *tag, const char *head, const char *message,
                             qint64 length = -1, bool close = false) {
             QTest::newRow(tag) << QByteArray(head) << QString::fromUtf8(message) << length << close;
@@ -214,15 +205,13 @@ private slots:
     {
         QFETCH(QByteArray, head);
         QFETCH(QString, message);
-        QFETCH(qint64, length);
-        QFETCH(bool, close);
         const RequestHead read = readRequestHead(head);
         QCOMPARE(read.message, message);
         QCOMPARE(read.status, message.isEmpty() ? 200 : 400);
         if (!message.isEmpty())
             return;
-        QCOMPARE(read.contentLength, length);
-        QCOMPARE(read.closeAfterAnswer, close);
+        QTEST(read.contentLength, "length");
+        QTEST(read.closeAfterAnswer, "close");
         QCOMPARE(read.path,
                  head.mid(head.indexOf(' ') + 1).split(' ').value(0).split('?').value(0));
         QVERIFY(read.path.startsWith("/api/"));
@@ -232,10 +221,9 @@ private slots:
     // waits until the oldest of them is a minute old.
     void throttle_data()
     {
-        QTest::addColumn<QStringList>("attempts"); // "code@address" at one per second
-        QTest::addColumn<int>("atMs");             // when the next attempt comes
-        QTest::addColumn<QString>("next");
-        QTest::addColumn<int>("wait");
+        // attempts ("code@address" at one per second); atMs (when the next attempt comes)
+        testsupport::addColumns<QStringList, int, QString, int>(
+            {"attempts", "atMs", "next", "wait"});
         auto many = [](int count, const QString &code, const QString &address) {
             QStringList list;
             for (int i = 0; i < count; ++i)
@@ -265,7 +253,6 @@ private slots:
         QFETCH(QStringList, attempts);
         QFETCH(int, atMs);
         QFETCH(QString, next);
-        QFETCH(int, wait);
         LoginThrottle throttle;
         qint64 now = 0;
         for (const QString &attempt : std::as_const(attempts)) {
@@ -279,7 +266,7 @@ private slots:
             now += 1000;
         }
         const QStringList parts = next.split('@');
-        QCOMPARE(throttle.waitSeconds(parts.at(0), parts.at(1), atMs), wait);
+        QTEST(throttle.waitSeconds(parts.at(0), parts.at(1), atMs), "wait");
     }
 };
 

@@ -9,6 +9,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "testsupport.h"
+
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -88,9 +90,8 @@ class TestServiceServer : public QObject
 private slots:
     void heads_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("status"); // 0: no answer yet, the body is awaited
-        QTest::addColumn<bool>("closed");
+        // status (0: no answer yet, the body is awaited)
+        testsupport::addColumns<QByteArray, int, bool>({"request", "status", "closed"});
         const ServiceLimits limits = testLimits();
         const QByteArray upload = "/api/customer/driver-requests";
         const QByteArray bearer = "Authorization: Bearer TOKEN\r\n";
@@ -263,9 +264,7 @@ private slots:
     // A driver request's texts up to their caps are kept whole; one character more is refused.
     void requestTextCaps_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("status");
+        testsupport::addColumns<QString, int, int>({"field", "length", "status"});
         for (const auto &[field, cap] : {std::pair{"manufacturer", 128}, {"notes", 4096}})
             for (const int length : {cap, cap + 1})
                 QTest::addRow("%s at %d", field, length)

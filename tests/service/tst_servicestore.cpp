@@ -151,13 +151,10 @@ private slots:
         QCOMPARE(ducato.at(1).id, d);
         const auto one = store.driver(b);
         QVERIFY(one);
-        QCOMPARE(one->family, u"MED17.5"_s);
-        QCOMPARE(one->brand, u"VW"_s);
-        QCOMPARE(one->model, u"Golf"_s);
-        QCOMPARE(one->groupText, u"1.4 TSI"_s);
-        QCOMPARE(one->name, u"Golf TSI"_s);
-        QCOMPARE(one->version, u"1"_s);
-        QCOMPARE(one->mapCount, 12);
+        QCOMPARE(std::make_tuple(one->family, one->brand, one->model, one->groupText, one->name,
+                                 one->version, one->mapCount),
+                 std::make_tuple(u"MED17.5"_s, u"VW"_s, u"Golf"_s, u"1.4 TSI"_s, u"Golf TSI"_s,
+                                 u"1"_s, 12));
         QCOMPARE(testsupport::readFile(one->storedFile), QByteArray("ECUD driver bytes"));
         QVERIFY(one->storedFile.startsWith(store.dataFolder()));
         QVERIFY(!store.driver(u"drv-99"_s));
@@ -180,13 +177,10 @@ private slots:
         const auto list = store.requests();
         QCOMPARE(list.size(), 2);
         const ServiceStore::DriverRequest &first = list.at(0);
-        QCOMPARE(first.id, 1);
-        QCOMPARE(first.customerCode, u"C001"_s);
-        QCOMPARE(first.manufacturer, u"Fiat"_s);
-        QCOMPARE(first.ecuFamily, u"EDC17C46"_s);
-        QCOMPARE(first.notes, u"Ducato 2019, \"nota\""_s);
-        QCOMPARE(first.fileName, u"../../etc/passwd"_s);
-        QCOMPARE(first.fileSize, qint64(11));
+        QCOMPARE(std::make_tuple(first.id, first.customerCode, first.manufacturer, first.ecuFamily,
+                                 first.notes, first.fileName, first.fileSize),
+                 std::make_tuple(1, u"C001"_s, u"Fiat"_s, u"EDC17C46"_s, u"Ducato 2019, \"nota\""_s,
+                                 u"../../etc/passwd"_s, qint64(11)));
         QCOMPARE(first.fileSha256,
                  QString::fromLatin1(
                      QCryptographicHash::hash(firmware, QCryptographicHash::Sha256).toHex()));
@@ -284,9 +278,7 @@ private slots:
     // What the operator commands store is capped as what customers send.
     void operatorTextCaps_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<bool>("accepted");
+        testsupport::addColumns<QString, int, bool>({"field", "length", "accepted"});
         for (const auto &[field, cap] :
              {std::pair{"family", 128}, {"version", 128}, {"url", 2048}, {"notes", 4096}})
             for (const int length : {cap, cap + 1})
