@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -262,17 +263,22 @@ struct Finder
         qint64 packedAfter = -1; // the last byte of the table these values follow at once
         qint64 shifted = 0;      // values the block was moved by to stand between two steps
     };
-    std::vector<Found> found;
+    // Readings and headers are many and their count unknown beforehand: a deque grows without
+    // a vector's moment of holding the old and the new storage at once.
+    std::deque<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
     std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
-    // Counts and axes found, from the first count to the end of the last axis.
+    // Counts and axes found, from the first count to the end of the last axis. What is asked
+    // of them is where one starts and how far the longest of one start reaches, so only that
+    // one is kept: tens of thousands of them are found on an image. An end is an offset in
+    // the image, far below 2^62, which leaves the flag room in 16 bytes.
     struct Header
     {
         qint64 start;
-        qint64 end;
-        bool table;
+        qint64 end : 63;
+        bool table : 1;
     };
-    std::vector<Header> headers;
+    std::deque<Header> headers;
 
     bool report(int percent)
     {
@@ -524,6 +530,13 @@ struct Finder
 
     void noteHeader(qint64 start, qint64 end, bool table)
     {
+        // All the headers of one start are noted one after the other.
+        if (!headers.empty() && headers.back().start == start) {
+            Header &last = headers.back();
+            last.end = qMax<qint64>(last.end, end);
+            last.table = last.table || table;
+            return;
+        }
         headers.push_back(Header{start, end, table});
     }
 
@@ -556,7 +569,7 @@ struct Finder
         std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
-        auto from = [](const std::vector<Header> &list, qint64 at) {
+        auto from = [](const auto &list, qint64 at) {
             return std::lower_bound(list.begin(), list.end(), at,
                                     [](const Header &h, qint64 p) { return h.start < p; });
         };
@@ -630,7 +643,10 @@ struct Finder
         std::vector<double> v, p1, ph, pv;
         std::vector<long double> p2;
         std::vector<int> bad;
-        std::vector<BlockReading> bestAt;
+        // The best block starting at each element of the chunk: most start none, so the
+        // readings are kept apart and each element holds the index of its own, or -1.
+        std::vector<int> bestAt;
+        std::vector<BlockReading> blocks;
         for (qint64 c0 = 0; c0 < n; c0 += chunk) {
             if (!report(percentFrom + int((percentTo - percentFrom) * c0 / n)))
                 return;
@@ -657,7 +673,8 @@ struct Finder
                 p2[size_t(i + 1)] = p2[size_t(i)] + (long double)x * x;
                 ph[size_t(i + 1)] = ph[size_t(i)] + (i > 0 ? std::fabs(x - v[size_t(i - 1)]) : 0.0);
             }
-            bestAt.assign(size_t(chunk), BlockReading{});
+            bestAt.assign(size_t(chunk), -1);
+            blocks.clear();
             const auto sigmaOf = [&](qint64 a, qint64 b) {
                 const long double k = (long double)(b - a);
                 const long double m = (long double)(p1[size_t(b)] - p1[size_t(a)]) / k;
@@ -685,25 +702,35 @@ struct Finder
                         || (ph[size_t(ls + 2 * columns)] - ph[size_t(ls + 1)]) / (2 * columns - 1)
                                > limit)
                         continue;
+                    int &slot = bestAt[size_t(s - c0)];
+                    BlockReading best = slot >= 0 ? blocks[size_t(slot)] : BlockReading{};
                     for (int rows : lengths) {
                         if (qint64(rows) * columns > MaxCells)
                             break;
-                        considerBlock(s, ls, rows, columns, len, v, ph, pv, bad, sigmaOf,
-                                      bestAt[size_t(s - c0)]);
+                        considerBlock(s, ls, rows, columns, len, v, ph, pv, bad, sigmaOf, best);
+                    }
+                    if (best.rows > 0 && slot < 0) {
+                        slot = int(blocks.size());
+                        blocks.push_back(best);
+                    } else if (best.rows > 0) {
+                        blocks[size_t(slot)] = best;
                     }
                 }
             }
             // Of the blocks of this view that overlap, only the weightiest can be proposed.
             std::vector<qint64> order;
             for (qint64 i = 0; i < chunk && c0 + i < n; ++i)
-                if (bestAt[size_t(i)].rows > 0)
+                if (bestAt[size_t(i)] >= 0)
                     order.push_back(i);
+            const auto blockAt = [&](qint64 i) -> const BlockReading & {
+                return blocks[size_t(bestAt[size_t(i)])];
+            };
             std::stable_sort(order.begin(), order.end(), [&](qint64 a, qint64 b) {
-                return bestAt[size_t(a)].weight > bestAt[size_t(b)].weight;
+                return blockAt(a).weight > blockAt(b).weight;
             });
             Occupancy kept;
             for (qint64 i : order) {
-                const BlockReading &b = bestAt[size_t(i)];
+                const BlockReading &b = blockAt(i);
                 const qint64 last = i + qint64(b.rows) * b.columns - 1;
                 if (kept.overlaps(i, last))
                     continue;
@@ -1122,9 +1149,11 @@ struct Finder
     // and axis is bounded where it says.
     void markAdjacency()
     {
+        // Headers come sorted by their start, so repeats are dropped as they come.
         std::vector<qint64> starts;
         for (const Header &h : headers)
-            starts.push_back(h.start);
+            if (starts.empty() || starts.back() != h.start)
+                starts.push_back(h.start);
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
         for (Found &f : found) {
@@ -1275,6 +1304,9 @@ MapFinderResult findMaps(const uint8_t *image,
     f.options = options;
     f.progress = progress;
     f.searchInline();
+    // Only readings with stored axes can have swallowed a count: dropping them before the
+    // blocks are searched keeps them out of memory while the search runs.
+    f.dropSwallowedCounts();
     const FinderElement views[] = {
         {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
         {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
@@ -1287,7 +1319,6 @@ MapFinderResult findMaps(const uint8_t *image,
     for (int i = 0; i < count && !f.cancelled; ++i)
         f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
 
-    f.dropSwallowedCounts();
     f.searchPacked();
     f.markAdjacency();
     // Blocks are put in place before they compete for the bytes they claim, and again when
