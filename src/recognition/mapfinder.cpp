@@ -22,6 +22,12 @@ namespace {
 constexpr int MaxAxisPoints = 32;
 constexpr int MaxCells = 1024;
 constexpr int MinCurvePoints = 6;
+// Widest record of a list of records looked for: records are a few values.
+constexpr int MaxRecordColumns = 16;
+// Fewest rows or columns of a table the finder proposes without a stored axis.
+constexpr int MinTableSide = 4;
+// Records a list is judged over at a time: as many as the tallest table has rows.
+constexpr int RecordWindow = MaxAxisPoints;
 // How many of the most frequent axis lengths size the blocks without stored axes.
 constexpr int MaxLengths = 10;
 // E|X - Y| of two independent draws is 2σ/√π: the mean step of values in no order.
@@ -1238,6 +1244,222 @@ struct Finder
         if (c.xAddress >= 0 || c.yAddress >= 0)
             c.evidence << QStringLiteral("assi supposti: i più vicini con quei punti");
     }
+
+    // A long list of fixed-width records (fault codes, say, each stored in a few variants) is
+    // no calibration table, but where the values of each record agree, any block read inside
+    // it is as smooth as a table. Such a run is longer than any table: it is read once, as the
+    // list it is, and nothing else is proposed starting inside it.
+    struct RecordList
+    {
+        qint64 start;
+        qint64 rows;
+        int columns;
+        FinderElement element;
+        double within;  // mean step between neighbouring values of one record
+        double between; // mean step from a value to the same one of the next record
+        qint64 lastByte() const { return start + rows * columns * element.size - 1; }
+    };
+    std::vector<RecordList> recordLists;
+
+    // The runs of records of one width and element that read as a list. A record agrees when
+    // its values step, one to the next, four times less than a smooth run of values would
+    // against the step to the next record (such a run's records step w times as far as their
+    // values): values in no order, smooth runs and tables step about as far either way. A
+    // list has exceptions (records of other kinds, repeats): a run goes on while at least a
+    // third of every RecordWindow records agree, and is cut to its first and last agreeing
+    // records. A record that equals the next does not agree, so filler is no list.
+    void recordRuns(const FinderElement &e, int columns, std::vector<RecordList> &runs) const
+    {
+        const qint64 n = size / e.size;
+        const int w = columns;
+        const int k = RecordWindow;
+        if (n < qint64(k + 1) * w)
+            return;
+        // Read in the loop below several times per element and width: spelled out for speed.
+        const int high = e.littleEndian ? 1 : 0;
+        const auto x = [&](qint64 j) -> qint64 {
+            if (e.size == 1)
+                return image[j];
+            const uint8_t *p = image + 2 * j;
+            return (qint64(p[high]) << 8) | p[1 - high];
+        };
+        // Whether each of the last k records of each position in the record (i mod w) agrees,
+        // how many do, and the first and last agreeing record of the run open there.
+        const qint64 ring = qint64(k) * w;
+        std::vector<quint8> agrees(size_t(ring), 0);
+        std::vector<int> count(size_t(w), 0);
+        std::vector<qint64> first(size_t(w), -1), lastAgreeing(size_t(w), -1);
+        // Whether the record at element i agrees, from its own values.
+        const auto agreesAt = [&](qint64 i) {
+            qint64 in = 0, to = 0;
+            for (int c = 0; c < w; ++c) {
+                in += c > 0 ? qAbs(x(i + c) - x(i + c - 1)) : 0;
+                to += qAbs(x(i + w + c) - x(i + c));
+            }
+            return to > 0 && to * (w - 1) >= 4 * qint64(w) * w * in;
+        };
+        const auto close = [&](int r) {
+            const qint64 from = first[size_t(r)];
+            first[size_t(r)] = -1;
+            const qint64 count = (lastAgreeing[size_t(r)] - from) / w + 1;
+            if (count * w <= MaxCells)
+                return;
+            // A window reaches two thirds of its records past the list's ends, where stray
+            // records agree too. The list runs from the first record that begins a stretch of
+            // agreeing records as long as the shortest table side, with three quarters of the
+            // window after it agreeing, to the last that ends one, with three quarters of the
+            // window before it agreeing.
+            std::vector<int> agreeing(size_t(count) + 1, 0);
+            for (qint64 j = 0; j < count; ++j)
+                agreeing[size_t(j + 1)] = agreeing[size_t(j)] + int(agreesAt(from + j * w));
+            const auto in = [&](qint64 a, qint64 b) {
+                return agreeing[size_t(qMin(b, count))] - agreeing[size_t(qMax<qint64>(a, 0))];
+            };
+            qint64 begin = 0, end = count - 1;
+            const int stretch = MinTableSide;
+            while (begin < count
+                   && !(in(begin, begin + stretch) == stretch && 4 * in(begin, begin + k) >= 3 * k))
+                ++begin;
+            while (end > begin
+                   && !(in(end - stretch + 1, end + 1) == stretch
+                        && 4 * in(end - k + 1, end + 1) >= 3 * k))
+                --end;
+            const qint64 rows = end - begin + 1;
+            if (rows * w <= MaxCells || 2 * in(begin, end + 1) < rows)
+                return;
+            const qint64 start = from + begin * w;
+            qint64 within = 0, between = 0;
+            for (qint64 i = start; i < start + (rows - 1) * w; i += w) {
+                for (int c = 0; c < w; ++c) {
+                    within += c > 0 ? qAbs(x(i + c) - x(i + c - 1)) : 0;
+                    between += qAbs(x(i + w + c) - x(i + c));
+                }
+            }
+            // Over the whole list too, with its exceptions, a record's values step at most a
+            // quarter as far as to the next record.
+            const double steps = double(rows - 1);
+            const RecordList list{start * e.size,
+                                  rows,
+                                  w,
+                                  e,
+                                  double(within) / (steps * (w - 1)),
+                                  double(between) / (steps * w)};
+            if (4.0 * list.within <= list.between)
+                runs.push_back(list);
+        };
+        qint64 within = 0, between = 0;
+        for (int c = 1; c < w; ++c)
+            within += qAbs(x(c) - x(c - 1));
+        for (int c = 0; c < w; ++c)
+            between += qAbs(x(w + c) - x(c));
+        const qint64 last = n - 2 * w; // the last record that has a next one
+        qint64 slot = 0;
+        int r = 0;
+        for (qint64 i = 0;; ++i) {
+            const bool agree = between > 0 && between * (w - 1) >= 4 * qint64(w) * w * within;
+            count[size_t(r)] += int(agree) - (i >= ring ? agrees[size_t(slot)] : 0);
+            agrees[size_t(slot)] = agree;
+            if (i >= ring - w) {
+                const bool list = 3 * count[size_t(r)] >= k;
+                if (list && first[size_t(r)] < 0) {
+                    // The window's first and last agreeing records.
+                    for (qint64 j = i - ring + w; j <= i; j += w) {
+                        if (agrees[size_t(j % ring)]) {
+                            if (first[size_t(r)] < 0)
+                                first[size_t(r)] = j;
+                            lastAgreeing[size_t(r)] = j;
+                        }
+                    }
+                } else if (list && agree) {
+                    lastAgreeing[size_t(r)] = i;
+                } else if (!list && first[size_t(r)] >= 0) {
+                    close(r);
+                }
+            }
+            if (i == last)
+                break;
+            within += qAbs(x(i + w) - x(i + w - 1)) - qAbs(x(i + 1) - x(i));
+            between += qAbs(x(i + 2 * w) - x(i + w)) - qAbs(x(i + w) - x(i));
+            r = r + 1 == w ? 0 : r + 1;
+            slot = slot + 1 == ring ? 0 : slot + 1;
+        }
+        for (int p = 0; p < w; ++p)
+            if (first[size_t(p)] >= 0)
+                close(p);
+    }
+
+    void findRecordLists()
+    {
+        // Records of bytes or of words (no wider element is read here).
+        const FinderElement views[] = {{1, true, FinderElement::Unsigned},
+                                       {2, true, FinderElement::Unsigned},
+                                       {2, false, FinderElement::Unsigned}};
+        std::vector<RecordList> runs;
+        for (const FinderElement &e : views)
+            for (int columns = 2; columns <= MaxRecordColumns && !cancelled; ++columns)
+                recordRuns(e, columns, runs);
+        // A run of records of w values also reads as records of any divisor of w: the widest
+        // reading is the record; of one width, the one whose records agree most closely.
+        std::sort(runs.begin(), runs.end(), [](const RecordList &a, const RecordList &b) {
+            return std::make_tuple(-a.columns, a.within * b.between, a.start, a.element.size,
+                                   !a.element.littleEndian)
+                   < std::make_tuple(-b.columns, b.within * a.between, b.start, b.element.size,
+                                     !b.element.littleEndian);
+        });
+        Occupancy kept;
+        for (const RecordList &run : runs) {
+            if (kept.overlaps(run.start, run.lastByte()))
+                continue;
+            kept.add(run.start, run.lastByte());
+            recordLists.push_back(run);
+        }
+        std::sort(recordLists.begin(), recordLists.end(),
+                  [](const RecordList &a, const RecordList &b) { return a.start < b.start; });
+        const auto inList = [&](const Found &f) {
+            const qint64 z = f.candidate.zAddress;
+            auto it = std::upper_bound(recordLists.begin(), recordLists.end(), z,
+                                       [](qint64 at, const RecordList &l) { return at < l.start; });
+            return it != recordLists.begin() && z <= std::prev(it)->lastByte();
+        };
+        found.erase(std::remove_if(found.begin(), found.end(), inList), found.end());
+    }
+
+    // The lists as candidates, after the tables: scored at the least a candidate is shown with
+    // by default, so that they come after the tables, and left out where a table or a known
+    // map holds their bytes, less the rows a table reaching into their ends takes.
+    void addRecordLists(const Occupancy &taken, QList<MapCandidate> &out) const
+    {
+        const double score = 40.0;
+        if (score < options.minimumScore)
+            return;
+        for (RecordList l : recordLists) {
+            const qint64 rowBytes = qint64(l.columns) * l.element.size;
+            while (l.rows > 1 && taken.overlaps(l.start, l.start + rowBytes - 1)) {
+                l.start += rowBytes;
+                --l.rows;
+            }
+            while (l.rows > 1 && taken.overlaps(l.lastByte() - rowBytes + 1, l.lastByte()))
+                --l.rows;
+            if (l.rows < 2 || taken.overlaps(l.start, l.lastByte()))
+                continue;
+            MapCandidate c;
+            c.zAddress = l.start;
+            c.rows = int(l.rows);
+            c.columns = l.columns;
+            c.element = l.element;
+            c.score = score;
+            c.weight = 0.0;
+            c.evidence << QStringLiteral("elenco di %1 record da %2 valori, più lungo di ogni "
+                                         "tabella: non una tabella di calibrazione")
+                              .arg(l.rows)
+                              .arg(l.columns)
+                       << QStringLiteral("valori di un record quasi uguali: salto medio %1 "
+                                         "dentro un record, %2 da un record al successivo")
+                              .arg(l.within, 0, 'f', 1)
+                              .arg(l.between, 0, 'f', 1);
+            out.push_back(c);
+        }
+    }
 };
 
 bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
@@ -1256,7 +1478,11 @@ bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
         return a.element.size < b.element.size;
     if (a.element.littleEndian != b.element.littleEndian)
         return a.element.littleEndian;
-    return a.element.kind < b.element.kind;
+    if (a.element.kind != b.element.kind)
+        return a.element.kind < b.element.kind;
+    // One count read as a byte (then a pad byte) or as a word: a word needs no pad. Without
+    // this the choice would rest on where the sort happened to leave two equal readings.
+    return a.countSize > b.countSize;
 }
 
 // Of overlapping readings, the one that explains most is taken.
@@ -1321,6 +1547,7 @@ MapFinderResult findMaps(const uint8_t *image,
 
     f.searchPacked();
     f.markAdjacency();
+    f.findRecordLists();
     // Blocks are put in place before they compete for the bytes they claim, and again when
     // they are taken, next to what was taken before them.
     {
@@ -1357,6 +1584,7 @@ MapFinderResult findMaps(const uint8_t *image,
         taken.add(c.firstByte(), c.lastByte());
         result.candidates.push_back(c);
     }
+    f.addRecordLists(taken, result.candidates);
     std::sort(result.candidates.begin(), result.candidates.end(), lessCandidate);
     result.cancelled = f.cancelled;
     if (!f.cancelled && progress)
