@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -276,13 +277,19 @@ struct Finder
     std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
     // Counts and axes found, from the first count to the end of the last axis. What is asked
     // of them is where one starts and how far the longest of one start reaches, so only that
-    // one is kept: tens of thousands of them are found on an image. An end is an offset in
-    // the image, far below 2^62, which leaves the flag room in 16 bytes.
+    // one is kept: tens of thousands of them are found on an image, in 8 bytes each (the
+    // finder reads no further than definitions can address, below 2^31).
     struct Header
     {
-        qint64 start;
-        qint64 end : 63;
-        bool table : 1;
+        Header(qint64 first, qint64 last, bool isTable)
+            : start(quint32(first))
+            , end(quint32(last))
+            , table(isTable)
+        {
+        }
+        quint32 start;
+        quint32 end : 31;
+        quint32 table : 1;
     };
     std::deque<Header> headers;
 
@@ -539,7 +546,7 @@ struct Finder
         // All the headers of one start are noted one after the other.
         if (!headers.empty() && headers.back().start == start) {
             Header &last = headers.back();
-            last.end = qMax<qint64>(last.end, end);
+            last.end = quint32(qMax<qint64>(last.end, end));
             last.table = last.table || table;
             return;
         }
@@ -1524,6 +1531,8 @@ MapFinderResult findMaps(const uint8_t *image,
     MapFinderResult result;
     if (!image || size <= 0)
         return result;
+    // Definitions address their tables by int offsets: nothing past them can be proposed.
+    size = qMin<qint64>(size, std::numeric_limits<int>::max());
     Finder f;
     f.image = image;
     f.size = size;
