@@ -1275,25 +1275,25 @@ struct Finder
     // list has exceptions (records of other kinds, repeats): a run goes on while at least a
     // third of every RecordWindow records agree, and is cut to its first and last agreeing
     // records. A record that equals the next does not agree, so filler is no list.
-    void recordRuns(const FinderElement &e, int columns, std::vector<RecordList> &runs) const
+    // x(j) reads element j: it is read several times per element and width, so each element
+    // type has its own copy of the loop.
+    template<typename Read>
+    void recordRuns(const Read &x,
+                    const FinderElement &e,
+                    int columns,
+                    std::vector<RecordList> &runs) const
     {
         const qint64 n = size / e.size;
         const int w = columns;
         const int k = RecordWindow;
         if (n < qint64(k + 1) * w)
             return;
-        // Read in the loop below several times per element and width: spelled out for speed.
-        const int high = e.littleEndian ? 1 : 0;
-        const auto x = [&](qint64 j) -> qint64 {
-            if (e.size == 1)
-                return image[j];
-            const uint8_t *p = image + 2 * j;
-            return (qint64(p[high]) << 8) | p[1 - high];
-        };
         // Whether each of the last k records of each position in the record (i mod w) agrees,
         // how many do, and the first and last agreeing record of the run open there.
         const qint64 ring = qint64(k) * w;
-        std::vector<quint8> agrees(size_t(ring), 0);
+        // (ints, not bytes: stores through a byte type would make the compiler reload
+        // everything after each of them)
+        std::vector<int> agrees(size_t(ring), 0);
         std::vector<int> count(size_t(w), 0);
         std::vector<qint64> first(size_t(w), -1), lastAgreeing(size_t(w), -1);
         // Whether the record at element i agrees, from its own values.
@@ -1362,16 +1362,19 @@ struct Finder
         const qint64 last = n - 2 * w; // the last record that has a next one
         qint64 slot = 0;
         int r = 0;
+        int *inWindow = count.data();
+        int *ringAgrees = agrees.data();
+        const qint64 factor = 4 * qint64(w) * w;
         for (qint64 i = 0;; ++i) {
-            const bool agree = between > 0 && between * (w - 1) >= 4 * qint64(w) * w * within;
-            count[size_t(r)] += int(agree) - (i >= ring ? agrees[size_t(slot)] : 0);
-            agrees[size_t(slot)] = agree;
+            const int agree = between > 0 && between * (w - 1) >= factor * within;
+            inWindow[r] += agree - ringAgrees[slot];
+            ringAgrees[slot] = agree;
             if (i >= ring - w) {
-                const bool list = 3 * count[size_t(r)] >= k;
+                const bool list = 3 * inWindow[r] >= k;
                 if (list && first[size_t(r)] < 0) {
                     // The window's first and last agreeing records.
                     for (qint64 j = i - ring + w; j <= i; j += w) {
-                        if (agrees[size_t(j % ring)]) {
+                        if (ringAgrees[j % ring]) {
                             if (first[size_t(r)] < 0)
                                 first[size_t(r)] = j;
                             lastAgreeing[size_t(r)] = j;
@@ -1385,8 +1388,9 @@ struct Finder
             }
             if (i == last)
                 break;
-            within += qAbs(x(i + w) - x(i + w - 1)) - qAbs(x(i + 1) - x(i));
-            between += qAbs(x(i + 2 * w) - x(i + w)) - qAbs(x(i + w) - x(i));
+            const qint64 here = x(i), end = x(i + w);
+            within += qAbs(end - x(i + w - 1)) - qAbs(x(i + 1) - here);
+            between += qAbs(x(i + 2 * w) - end) - qAbs(end - here);
             r = r + 1 == w ? 0 : r + 1;
             slot = slot + 1 == ring ? 0 : slot + 1;
         }
@@ -1402,9 +1406,15 @@ struct Finder
                                        {2, true, FinderElement::Unsigned},
                                        {2, false, FinderElement::Unsigned}};
         std::vector<RecordList> runs;
-        for (const FinderElement &e : views)
-            for (int columns = 2; columns <= MaxRecordColumns && !cancelled; ++columns)
-                recordRuns(e, columns, runs);
+        const uint8_t *b = image;
+        const auto byteAt = [b](qint64 j) { return qint64(b[j]); };
+        const auto loHiAt = [b](qint64 j) { return qint64(b[2 * j]) | qint64(b[2 * j + 1]) << 8; };
+        const auto hiLoAt = [b](qint64 j) { return qint64(b[2 * j]) << 8 | qint64(b[2 * j + 1]); };
+        for (int columns = 2; columns <= MaxRecordColumns; ++columns) {
+            recordRuns(byteAt, views[0], columns, runs);
+            recordRuns(loHiAt, views[1], columns, runs);
+            recordRuns(hiLoAt, views[2], columns, runs);
+        }
         // A run of records of w values also reads as records of any divisor of w: the widest
         // reading is the record; of one width, the one whose records agree most closely.
         std::sort(runs.begin(), runs.end(), [](const RecordList &a, const RecordList &b) {
