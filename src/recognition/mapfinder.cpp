@@ -1430,13 +1430,10 @@ struct Finder
             kept.add(run.start, run.lastByte());
             recordLists.push_back(run);
         }
-        std::sort(recordLists.begin(), recordLists.end(),
-                  [](const RecordList &a, const RecordList &b) { return a.start < b.start; });
+        // A list's edges are where its records start and stop agreeing: a reading that takes
+        // bytes of it, even one with stored axes, is too large or misplaced.
         const auto inList = [&](const Found &f) {
-            const qint64 z = f.candidate.zAddress;
-            auto it = std::upper_bound(recordLists.begin(), recordLists.end(), z,
-                                       [](qint64 at, const RecordList &l) { return at < l.start; });
-            return it != recordLists.begin() && z <= std::prev(it)->lastByte();
+            return kept.overlaps(f.candidate.firstByte(), f.candidate.lastByte());
         };
         found.erase(std::remove_if(found.begin(), found.end(), inList), found.end());
     }
