@@ -1255,7 +1255,7 @@ struct Finder
     // A long list of fixed-width records (fault codes, say, each stored in a few variants) is
     // no calibration table, but where the values of each record agree, any block read inside
     // it is as smooth as a table. Such a run is longer than any table: it is read once, as the
-    // list it is, and nothing else is proposed starting inside it.
+    // list it is, and nothing else is proposed with bytes inside it.
     struct RecordList
     {
         qint64 start;
@@ -1272,11 +1272,10 @@ struct Finder
     // its values step, one to the next, four times less than a smooth run of values would
     // against the step to the next record (such a run's records step w times as far as their
     // values): values in no order, smooth runs and tables step about as far either way. A
-    // list has exceptions (records of other kinds, repeats): a run goes on while at least a
-    // third of every RecordWindow records agree, and is cut to its first and last agreeing
-    // records. A record that equals the next does not agree, so filler is no list.
-    // x(j) reads element j: it is read several times per element and width, so each element
-    // type has its own copy of the loop.
+    // record that equals the next does not agree, so filler is no list. A list has exceptions
+    // (records of other kinds, repeats): a run goes on while at least a third of every
+    // RecordWindow records agree. x(j) reads element j: it is read several times per element
+    // and width, so each element type has its own copy of the loop.
     template<typename Read>
     void recordRuns(const Read &x,
                     const FinderElement &e,
@@ -1308,31 +1307,40 @@ struct Finder
         const auto close = [&](int r) {
             const qint64 from = first[size_t(r)];
             first[size_t(r)] = -1;
-            const qint64 count = (lastAgreeing[size_t(r)] - from) / w + 1;
-            if (count * w <= MaxCells)
+            const qint64 records = (lastAgreeing[size_t(r)] - from) / w + 1;
+            if (records * w <= MaxCells)
                 return;
             // A window reaches two thirds of its records past the list's ends, where stray
             // records agree too. The list runs from the first record that begins a stretch of
             // agreeing records as long as the shortest table side, with three quarters of the
             // window after it agreeing, to the last that ends one, with three quarters of the
-            // window before it agreeing.
-            std::vector<int> agreeing(size_t(count) + 1, 0);
-            for (qint64 j = 0; j < count; ++j)
-                agreeing[size_t(j + 1)] = agreeing[size_t(j)] + int(agreesAt(from + j * w));
-            const auto in = [&](qint64 a, qint64 b) {
-                return agreeing[size_t(qMin(b, count))] - agreeing[size_t(qMax<qint64>(a, 0))];
-            };
-            qint64 begin = 0, end = count - 1;
+            // window before it agreeing. Found by sliding the window, so that a run of any
+            // length needs no memory of its own.
+            const auto agreesNo
+                = [&](qint64 j) { return j >= 0 && j < records && agreesAt(from + j * w); };
             const int stretch = MinTableSide;
-            while (begin < count
-                   && !(in(begin, begin + stretch) == stretch && 4 * in(begin, begin + k) >= 3 * k))
-                ++begin;
-            while (end > begin
-                   && !(in(end - stretch + 1, end + 1) == stretch
-                        && 4 * in(end - k + 1, end + 1) >= 3 * k))
-                --end;
+            const auto edge = [&](qint64 j, int step) {
+                int inWindow = 0; // agreeing records among j, j + step, ... (k of them)
+                for (int m = 0; m < k; ++m)
+                    inWindow += agreesNo(j + m * step);
+                for (; j >= 0 && j < records; j += step) {
+                    bool stretchAgrees = true;
+                    for (int m = 0; m < stretch && stretchAgrees; ++m)
+                        stretchAgrees = agreesNo(j + m * step);
+                    if (stretchAgrees && 4 * inWindow >= 3 * k)
+                        return j;
+                    inWindow += int(agreesNo(j + k * step)) - int(agreesNo(j));
+                }
+                return j;
+            };
+            const qint64 begin = edge(0, 1), end = edge(records - 1, -1);
             const qint64 rows = end - begin + 1;
-            if (rows * w <= MaxCells || 2 * in(begin, end + 1) < rows)
+            if (rows * w <= MaxCells)
+                return;
+            qint64 agreeing = 0;
+            for (qint64 j = begin; j <= end; ++j)
+                agreeing += agreesNo(j);
+            if (2 * agreeing < rows)
                 return;
             const qint64 start = from + begin * w;
             qint64 within = 0, between = 0;
@@ -1411,6 +1419,8 @@ struct Finder
         const auto loHiAt = [b](qint64 j) { return qint64(b[2 * j]) | qint64(b[2 * j + 1]) << 8; };
         const auto hiLoAt = [b](qint64 j) { return qint64(b[2 * j]) << 8 | qint64(b[2 * j + 1]); };
         for (int columns = 2; columns <= MaxRecordColumns; ++columns) {
+            if (!report(95 + 4 * (columns - 2) / (MaxRecordColumns - 1)))
+                return;
             recordRuns(byteAt, views[0], columns, runs);
             recordRuns(loHiAt, views[1], columns, runs);
             recordRuns(hiLoAt, views[2], columns, runs);
