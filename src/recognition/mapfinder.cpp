@@ -1316,20 +1316,20 @@ struct Finder
             // window after it agreeing, to the last that ends one, with three quarters of the
             // window before it agreeing. Found by sliding the window, so that a run of any
             // length needs no memory of its own.
-            const auto agreesNo
+            const auto recordAgrees
                 = [&](qint64 j) { return j >= 0 && j < records && agreesAt(from + j * w); };
             const int stretch = MinTableSide;
             const auto edge = [&](qint64 j, int step) {
                 int inWindow = 0; // agreeing records among j, j + step, ... (k of them)
                 for (int m = 0; m < k; ++m)
-                    inWindow += agreesNo(j + m * step);
+                    inWindow += recordAgrees(j + m * step);
                 for (; j >= 0 && j < records; j += step) {
                     bool stretchAgrees = true;
                     for (int m = 0; m < stretch && stretchAgrees; ++m)
-                        stretchAgrees = agreesNo(j + m * step);
+                        stretchAgrees = recordAgrees(j + m * step);
                     if (stretchAgrees && 4 * inWindow >= 3 * k)
                         return j;
-                    inWindow += int(agreesNo(j + k * step)) - int(agreesNo(j));
+                    inWindow += int(recordAgrees(j + k * step)) - int(recordAgrees(j));
                 }
                 return j;
             };
@@ -1339,7 +1339,7 @@ struct Finder
                 return;
             qint64 agreeing = 0;
             for (qint64 j = begin; j <= end; ++j)
-                agreeing += agreesNo(j);
+                agreeing += recordAgrees(j);
             if (2 * agreeing < rows)
                 return;
             const qint64 start = from + begin * w;
