@@ -1362,45 +1362,69 @@ struct Finder
             if (4.0 * list.within <= list.between)
                 runs.push_back(list);
         };
-        qint64 within = 0, between = 0;
-        for (int c = 1; c < w; ++c)
-            within += qAbs(x(c) - x(c - 1));
-        for (int c = 0; c < w; ++c)
-            between += qAbs(x(w + c) - x(c));
         const qint64 last = n - 2 * w; // the last record that has a next one
+        const qint64 factor = 4 * qint64(w) * w;
+        // Whether each record agrees, a chunk of records at a time, from running sums of the
+        // steps between neighbours and of the steps to the value w further on.
+        constexpr qint64 Chunk = 4096;
+        std::vector<qint64> adjacent(size_t(Chunk + w)), lagged(size_t(Chunk + w));
+        std::vector<int> chunkAgrees(static_cast<size_t>(Chunk));
         qint64 slot = 0;
         int r = 0;
         int *inWindow = count.data();
         int *ringAgrees = agrees.data();
-        const qint64 factor = 4 * qint64(w) * w;
-        for (qint64 i = 0;; ++i) {
-            const int agree = between > 0 && between * (w - 1) >= factor * within;
-            inWindow[r] += agree - ringAgrees[slot];
-            ringAgrees[slot] = agree;
-            if (i >= ring - w) {
-                const bool list = 3 * inWindow[r] >= k;
-                if (list && first[size_t(r)] < 0) {
-                    // The window's first and last agreeing records.
-                    for (qint64 j = i - ring + w; j <= i; j += w) {
-                        if (ringAgrees[j % ring]) {
-                            if (first[size_t(r)] < 0)
-                                first[size_t(r)] = j;
-                            lastAgreeing[size_t(r)] = j;
-                        }
-                    }
-                } else if (list && agree) {
-                    lastAgreeing[size_t(r)] = i;
-                } else if (!list && first[size_t(r)] >= 0) {
-                    close(r);
-                }
+        int inRing = 0; // agreeing records among the last k of every position
+        int open = 0;   // positions with a run open
+        for (qint64 c0 = 0; c0 <= last; c0 += Chunk) {
+            const qint64 len = qMin(Chunk, last + 1 - c0);
+            adjacent[0] = 0;
+            for (qint64 t = 0; t < len + w - 2; ++t)
+                adjacent[size_t(t + 1)] = adjacent[size_t(t)] + qAbs(x(c0 + t + 1) - x(c0 + t));
+            lagged[0] = 0;
+            for (qint64 t = 0; t < len + w - 1; ++t)
+                lagged[size_t(t + 1)] = lagged[size_t(t)] + qAbs(x(c0 + t + w) - x(c0 + t));
+            int inChunk = 0;
+            for (qint64 t = 0; t < len; ++t) {
+                const qint64 within = adjacent[size_t(t + w - 1)] - adjacent[size_t(t)];
+                const qint64 between = lagged[size_t(t + w)] - lagged[size_t(t)];
+                chunkAgrees[size_t(t)]
+                    = int(between > 0) & int(between * (w - 1) >= factor * within);
+                inChunk += chunkAgrees[size_t(t)];
             }
-            if (i == last)
-                break;
-            const qint64 here = x(i), end = x(i + w);
-            within += qAbs(end - x(i + w - 1)) - qAbs(x(i + 1) - here);
-            between += qAbs(x(i + 2 * w) - end) - qAbs(end - here);
-            r = r + 1 == w ? 0 : r + 1;
-            slot = slot + 1 == ring ? 0 : slot + 1;
+            // Most of an image has no agreeing record near: nothing to count or close there.
+            if (inChunk == 0 && inRing == 0 && open == 0) {
+                r = int((r + len) % w);
+                slot = (slot + len) % ring;
+                continue;
+            }
+            for (qint64 t = 0; t < len; ++t) {
+                const qint64 i = c0 + t;
+                const int agree = chunkAgrees[size_t(t)];
+                inWindow[r] += agree - ringAgrees[slot];
+                inRing += agree - ringAgrees[slot];
+                ringAgrees[slot] = agree;
+                if (i >= ring - w) {
+                    const bool list = 3 * inWindow[r] >= k;
+                    if (list && first[size_t(r)] < 0) {
+                        ++open;
+                        // The window's first and last agreeing records.
+                        for (qint64 j = i - ring + w; j <= i; j += w) {
+                            if (ringAgrees[j % ring]) {
+                                if (first[size_t(r)] < 0)
+                                    first[size_t(r)] = j;
+                                lastAgreeing[size_t(r)] = j;
+                            }
+                        }
+                    } else if (list && agree) {
+                        lastAgreeing[size_t(r)] = i;
+                    } else if (!list && first[size_t(r)] >= 0) {
+                        --open;
+                        close(r);
+                    }
+                }
+                r = r + 1 == w ? 0 : r + 1;
+                slot = slot + 1 == ring ? 0 : slot + 1;
+            }
         }
         for (int p = 0; p < w; ++p)
             if (first[size_t(p)] >= 0)
