@@ -27,6 +27,8 @@ constexpr int MinCurvePoints = 6;
 constexpr int MaxRecordColumns = 16;
 // Fewest rows or columns of a table the finder proposes without a stored axis.
 constexpr int MinTableSide = 4;
+// Most rows of a list proposed: the longest side a definition file holds.
+constexpr qint64 MaxListRows = 65535;
 // Records a list is judged over at a time: as many as the tallest table has rows.
 constexpr int RecordWindow = MaxAxisPoints;
 // How many of the most frequent axis lengths size the blocks without stored axes.
@@ -1488,7 +1490,8 @@ struct Finder
             }
             while (l.rows > 1 && taken.overlaps(l.lastByte() - rowBytes + 1, l.lastByte()))
                 --l.rows;
-            if (l.rows < 2 || taken.overlaps(l.start, l.lastByte()))
+            // A side longer than a definition file holds is no list a tuner would edit.
+            if (l.rows < 2 || l.rows > MaxListRows || taken.overlaps(l.start, l.lastByte()))
                 continue;
             MapCandidate c;
             c.zAddress = l.start;
