@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -24,6 +26,14 @@ namespace {
 constexpr int MaxAxisPoints = 32;
 constexpr int MaxCells = 1024;
 constexpr int MinCurvePoints = 6;
+// Widest record of a list of records looked for: records are a few values.
+constexpr int MaxRecordColumns = 16;
+// Fewest rows or columns of a table the finder proposes without a stored axis.
+constexpr int MinTableSide = 4;
+// Most rows of a list proposed: the longest side a definition file holds.
+constexpr qint64 MaxListRows = 65535;
+// Records a list is judged over at a time: as many as the tallest table has rows.
+constexpr int RecordWindow = MaxAxisPoints;
 // How many of the most frequent axis lengths size the blocks without stored axes.
 constexpr int MaxLengths = 10;
 // E|X - Y| of two independent draws is 2σ/√π: the mean step of values in no order.
@@ -269,21 +279,30 @@ struct Finder
         qint64 shifted = 0;      // values the block was moved by to stand between two steps
         bool otherByteOrder = false;
     };
+    // Readings and headers are many and their count unknown beforehand: a deque grows without
+    // a vector's moment of holding the old and the new storage at once.
+    std::deque<Found> found;
     // The byte order most words of the image's counts and axes are stored in, once clear.
     std::optional<bool> imageLittleEndian;
-    std::vector<Found> found;
     // Axis lengths seen as a point count before a monotonic axis, and where.
     std::map<int, std::vector<std::pair<qint64, FinderElement>>> axesByLength;
-    // Counts and axes found, from the first count to the end of the last axis.
+    // Counts and axes found, from the first count to the end of the last axis. What is asked
+    // of them is where one starts and how far the longest of one start reaches, so only that
+    // one is kept: tens of thousands of them are found on an image, in 8 bytes each (the
+    // finder reads no further than definitions can address, below 2^31).
     struct Header
     {
-        qint64 start;
-        qint64 end;
-        bool table;
-        int countSize;
-        int axisSize = 0; // of the readings' own X axis; 0 where not known
+        Header(qint64 first, qint64 last, bool isTable)
+            : start(quint32(first))
+            , end(quint32(last))
+            , table(isTable)
+        {
+        }
+        quint32 start;
+        quint32 end : 31;
+        quint32 table : 1;
     };
-    std::vector<Header> headers;
+    std::deque<Header> headers;
     // Where stored axes and tables with their own counts begin, to learn how code names them.
     std::vector<qint64> anchors;
     CodeReferences references;
@@ -509,7 +528,7 @@ struct Finder
                         for (const AxisFormat &af2 : axisFormats) {
                             if (!axisAfter(yEnd, n2, af2, &x, &xEnd, &a2))
                                 continue;
-                            noteHeader(p, xEnd, true, f.size);
+                            noteHeader(p, xEnd, true);
                             addInline(p, xEnd, n1, n2, x, a2, y, a1, f);
                         }
                     }
@@ -529,11 +548,11 @@ struct Finder
                             if (!axisAfter(second + f.size, m, af2, &x, &xEnd, &a2))
                                 continue;
                             table = true;
-                            noteHeader(p, xEnd, true, f.size);
+                            noteHeader(p, xEnd, true);
                             addInline(p, xEnd, n1, m, x, a2, y, a1, f);
                         }
                     }
-                    noteHeader(p, yEnd, false, f.size);
+                    noteHeader(p, yEnd, false);
                     if (n1 >= MinCurvePoints && !table)
                         addInline(p, yEnd, 1, n1, y, a1, -1, FinderElement{}, f);
                 }
@@ -541,9 +560,16 @@ struct Finder
         }
     }
 
-    void noteHeader(qint64 start, qint64 end, bool table, int countSize)
+    void noteHeader(qint64 start, qint64 end, bool table)
     {
-        headers.push_back(Header{start, end, table, countSize});
+        // All the headers of one start are noted one after the other.
+        if (!headers.empty() && headers.back().start == start) {
+            Header &last = headers.back();
+            last.end = quint32(qMax<qint64>(last.end, end));
+            last.table = last.table || table;
+            return;
+        }
+        headers.push_back(Header{start, end, table});
     }
 
     // Whether the X axis goes on rising (or falling) into the first value after it.
@@ -570,29 +596,47 @@ struct Finder
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
         // Readings with stored axes, by where their header begins.
-        std::vector<Header> readings;
+        struct Reading
+        {
+            qint64 start;
+            qint64 end;
+            bool table;
+            int countSize;
+            int axisSize;
+        };
+        std::vector<Reading> readings;
         for (const Found &f : found)
             if (f.candidate.headerStart >= 0)
                 readings.push_back(
-                    Header{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1,
-                           f.candidate.countSize, f.candidate.xElement.size});
-        std::sort(readings.begin(), readings.end(), [](const Header &a, const Header &b) {
+                    Reading{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1,
+                            f.candidate.countSize, f.candidate.xElement.size});
+        std::sort(readings.begin(), readings.end(), [](const Reading &a, const Reading &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
-        auto from = [](const std::vector<Header> &list, qint64 at) {
+        auto from = [](const auto &list, qint64 at) {
             return std::lower_bound(list.begin(), list.end(), at,
-                                    [](const Header &h, qint64 p) { return h.start < p; });
+                                    [](const auto &h, qint64 p) { return qint64(h.start) < p; });
         };
         auto swallowed = [&](const Found &f) {
             const MapCandidate &c = f.candidate;
             if (c.headerStart < 0)
                 return false;
             const qint64 z = c.zAddress;
+            // A byte count at an odd address right before word points, where that byte and the
+            // one before it read as one more point of the run, is half of a point.
+            if (c.rows == 1 && c.countSize == 1 && c.xElement.size == 2 && (c.headerStart & 1)
+                && c.xAddress == c.headerStart + 1) {
+                const double w = valueAt(image, c.headerStart - 1, c.xElement);
+                const double x0 = valueAt(image, c.xAddress, c.xElement);
+                const double x1 = valueAt(image, c.xAddress + 2, c.xElement);
+                if ((w < x0 && x0 < x1) || (w > x0 && x0 > x1))
+                    return true;
+            }
             const bool runsOn = axisRunsOn(c);
             // A count read from half of one of this reading's words is a byte of its axis
             // points, not a count the reading took for a point.
-            const auto inStep = [&](const Header &h) {
-                return (h.start - c.headerStart) % c.countSize == 0;
+            const auto inStep = [&](const auto &h) {
+                return (qint64(h.start) - c.headerStart) % c.countSize == 0;
             };
             for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z;
                  ++it) {
@@ -605,7 +649,7 @@ struct Finder
             // A curve read inside a table's counts and axes is part of them; so is any reading
             // whose count is a point of a longer stored axis that runs on past its values' start.
             if (c.rows == 1) {
-                for (const Header &t : readings)
+                for (const Reading &t : readings)
                     if (t.table && t.start < c.headerStart && t.end > c.headerStart && t.end >= z)
                         return true;
             }
@@ -705,7 +749,10 @@ struct Finder
         std::vector<double> v, p1, ph, pv;
         std::vector<long double> p2;
         std::vector<int> bad;
-        std::vector<BlockReading> bestAt;
+        // The best block starting at each element of the chunk: most start none, so the
+        // readings are kept apart and each element holds the index of its own, or -1.
+        std::vector<int> bestAt;
+        std::vector<BlockReading> blocks;
         for (qint64 c0 = 0; c0 < n; c0 += chunk) {
             if (!report(percentFrom + int((percentTo - percentFrom) * c0 / n)))
                 return;
@@ -732,7 +779,8 @@ struct Finder
                 p2[size_t(i + 1)] = p2[size_t(i)] + (long double)x * x;
                 ph[size_t(i + 1)] = ph[size_t(i)] + (i > 0 ? std::fabs(x - v[size_t(i - 1)]) : 0.0);
             }
-            bestAt.assign(size_t(chunk), BlockReading{});
+            bestAt.assign(size_t(chunk), -1);
+            blocks.clear();
             const auto sigmaOf = [&](qint64 a, qint64 b) {
                 const long double k = (long double)(b - a);
                 const long double m = (long double)(p1[size_t(b)] - p1[size_t(a)]) / k;
@@ -760,25 +808,35 @@ struct Finder
                         || (ph[size_t(ls + 2 * columns)] - ph[size_t(ls + 1)]) / (2 * columns - 1)
                                > limit)
                         continue;
+                    int &slot = bestAt[size_t(s - c0)];
+                    BlockReading best = slot >= 0 ? blocks[size_t(slot)] : BlockReading{};
                     for (int rows : lengths) {
                         if (qint64(rows) * columns > MaxCells)
                             break;
-                        considerBlock(s, ls, rows, columns, e.size, len, v, ph, pv, bad, sigmaOf,
-                                      bestAt[size_t(s - c0)]);
+                        considerBlock(s, ls, rows, columns, e.size, len, v, ph, pv, bad, sigmaOf, best);
+                    }
+                    if (best.rows > 0 && slot < 0) {
+                        slot = int(blocks.size());
+                        blocks.push_back(best);
+                    } else if (best.rows > 0) {
+                        blocks[size_t(slot)] = best;
                     }
                 }
             }
             // Of the blocks of this view that overlap, only the weightiest can be proposed.
             std::vector<qint64> order;
             for (qint64 i = 0; i < chunk && c0 + i < n; ++i)
-                if (bestAt[size_t(i)].rows > 0)
+                if (bestAt[size_t(i)] >= 0)
                     order.push_back(i);
+            const auto blockAt = [&](qint64 i) -> const BlockReading & {
+                return blocks[size_t(bestAt[size_t(i)])];
+            };
             std::stable_sort(order.begin(), order.end(), [&](qint64 a, qint64 b) {
-                return bestAt[size_t(a)].weight > bestAt[size_t(b)].weight;
+                return blockAt(a).weight > blockAt(b).weight;
             });
             Occupancy kept;
             for (qint64 i : order) {
-                const BlockReading &b = bestAt[size_t(i)];
+                const BlockReading &b = blockAt(i);
                 const qint64 last = i + qint64(b.rows) * b.columns - 1;
                 if (kept.overlaps(i, last))
                     continue;
@@ -1221,9 +1279,11 @@ struct Finder
     // and axis is bounded where it says.
     void markAdjacency()
     {
+        // Headers come sorted by their start, so repeats are dropped as they come.
         std::vector<qint64> starts;
         for (const Header &h : headers)
-            starts.push_back(h.start);
+            if (starts.empty() || starts.back() != h.start)
+                starts.push_back(h.start);
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
         for (Found &f : found) {
@@ -1317,6 +1377,264 @@ struct Finder
         if (c.xAddress >= 0 || c.yAddress >= 0)
             c.evidence << QStringLiteral("assi supposti: i più vicini con quei punti");
     }
+
+    // A long list of fixed-width records (fault codes, say, each stored in a few variants) is
+    // no calibration table, but where the values of each record agree, any block read inside
+    // it is as smooth as a table. Such a run is longer than any table: it is read once, as the
+    // list it is, and nothing else is proposed with bytes inside it.
+    struct RecordList
+    {
+        qint64 start;
+        qint64 rows;
+        int columns;
+        FinderElement element;
+        double within;  // mean step between neighbouring values of one record
+        double between; // mean step from a value to the same one of the next record
+        qint64 lastByte() const { return start + rows * columns * element.size - 1; }
+    };
+    std::vector<RecordList> recordLists;
+
+    // The runs of records of one width and element that read as a list. A record agrees when
+    // its values step, one to the next, four times less than a smooth run of values would
+    // against the step to the next record (such a run's records step w times as far as their
+    // values): values in no order, smooth runs and tables step about as far either way. A
+    // record that equals the next does not agree, so filler is no list. A list has exceptions
+    // (records of other kinds, repeats): a run goes on while at least a third of every
+    // RecordWindow records agree. x(j) reads element j: it is read several times per element
+    // and width, so each element type has its own copy of the loop.
+    template<typename Read>
+    void recordRuns(const Read &x,
+                    const FinderElement &e,
+                    int columns,
+                    std::vector<RecordList> &runs) const
+    {
+        const qint64 n = size / e.size;
+        const int w = columns;
+        const int k = RecordWindow;
+        if (n < qint64(k + 1) * w)
+            return;
+        // Whether each of the last k records of each position in the record (i mod w) agrees,
+        // how many do, and the first and last agreeing record of the run open there.
+        const qint64 ring = qint64(k) * w;
+        // (ints, not bytes: stores through a byte type would make the compiler reload
+        // everything after each of them)
+        std::vector<int> agrees(size_t(ring), 0);
+        std::vector<int> count(size_t(w), 0);
+        std::vector<qint64> first(size_t(w), -1), lastAgreeing(size_t(w), -1);
+        // Whether the record at element i agrees, from its own values.
+        const auto agreesAt = [&](qint64 i) {
+            qint64 in = 0, to = 0;
+            for (int c = 0; c < w; ++c) {
+                in += c > 0 ? qAbs(x(i + c) - x(i + c - 1)) : 0;
+                to += qAbs(x(i + w + c) - x(i + c));
+            }
+            return to > 0 && to * (w - 1) >= 4 * qint64(w) * w * in;
+        };
+        const auto close = [&](int r) {
+            const qint64 from = first[size_t(r)];
+            first[size_t(r)] = -1;
+            const qint64 records = (lastAgreeing[size_t(r)] - from) / w + 1;
+            if (records * w <= MaxCells)
+                return;
+            // A window reaches two thirds of its records past the list's ends, where stray
+            // records agree too. The list runs from the first record that begins a stretch of
+            // agreeing records as long as the shortest table side, with three quarters of the
+            // window after it agreeing, to the last that ends one, with three quarters of the
+            // window before it agreeing. Found by sliding the window, so that a run of any
+            // length needs no memory of its own.
+            const auto recordAgrees
+                = [&](qint64 j) { return j >= 0 && j < records && agreesAt(from + j * w); };
+            const int stretch = MinTableSide;
+            const auto edge = [&](qint64 j, int step) {
+                int inWindow = 0; // agreeing records among j, j + step, ... (k of them)
+                for (int m = 0; m < k; ++m)
+                    inWindow += recordAgrees(j + m * step);
+                for (; j >= 0 && j < records; j += step) {
+                    bool stretchAgrees = true;
+                    for (int m = 0; m < stretch && stretchAgrees; ++m)
+                        stretchAgrees = recordAgrees(j + m * step);
+                    if (stretchAgrees && 4 * inWindow >= 3 * k)
+                        return j;
+                    inWindow += int(recordAgrees(j + k * step)) - int(recordAgrees(j));
+                }
+                return j;
+            };
+            const qint64 begin = edge(0, 1), end = edge(records - 1, -1);
+            const qint64 rows = end - begin + 1;
+            if (rows * w <= MaxCells)
+                return;
+            qint64 agreeing = 0;
+            for (qint64 j = begin; j <= end; ++j)
+                agreeing += recordAgrees(j);
+            if (2 * agreeing < rows)
+                return;
+            const qint64 start = from + begin * w;
+            qint64 within = 0, between = 0;
+            for (qint64 i = start; i < start + (rows - 1) * w; i += w) {
+                for (int c = 0; c < w; ++c) {
+                    within += c > 0 ? qAbs(x(i + c) - x(i + c - 1)) : 0;
+                    between += qAbs(x(i + w + c) - x(i + c));
+                }
+            }
+            // Over the whole list too, with its exceptions, a record's values step at most a
+            // quarter as far as to the next record.
+            const double steps = double(rows - 1);
+            const RecordList list{start * e.size,
+                                  rows,
+                                  w,
+                                  e,
+                                  double(within) / (steps * (w - 1)),
+                                  double(between) / (steps * w)};
+            if (4.0 * list.within <= list.between)
+                runs.push_back(list);
+        };
+        const qint64 last = n - 2 * w; // the last record that has a next one
+        const qint64 factor = 4 * qint64(w) * w;
+        // Whether each record agrees, a chunk of records at a time, from running sums of the
+        // steps between neighbours and of the steps to the value w further on.
+        constexpr qint64 Chunk = 4096;
+        std::vector<qint64> adjacent(size_t(Chunk + w)), lagged(size_t(Chunk + w));
+        std::vector<int> chunkAgrees(static_cast<size_t>(Chunk));
+        qint64 slot = 0;
+        int r = 0;
+        int *inWindow = count.data();
+        int *ringAgrees = agrees.data();
+        int inRing = 0; // agreeing records among the last k of every position
+        int open = 0;   // positions with a run open
+        for (qint64 c0 = 0; c0 <= last; c0 += Chunk) {
+            const qint64 len = qMin(Chunk, last + 1 - c0);
+            adjacent[0] = 0;
+            for (qint64 t = 0; t < len + w - 2; ++t)
+                adjacent[size_t(t + 1)] = adjacent[size_t(t)] + qAbs(x(c0 + t + 1) - x(c0 + t));
+            lagged[0] = 0;
+            for (qint64 t = 0; t < len + w - 1; ++t)
+                lagged[size_t(t + 1)] = lagged[size_t(t)] + qAbs(x(c0 + t + w) - x(c0 + t));
+            int inChunk = 0;
+            for (qint64 t = 0; t < len; ++t) {
+                const qint64 within = adjacent[size_t(t + w - 1)] - adjacent[size_t(t)];
+                const qint64 between = lagged[size_t(t + w)] - lagged[size_t(t)];
+                chunkAgrees[size_t(t)]
+                    = int(between > 0) & int(between * (w - 1) >= factor * within);
+                inChunk += chunkAgrees[size_t(t)];
+            }
+            // Most of an image has no agreeing record near: nothing to count or close there.
+            if (inChunk == 0 && inRing == 0 && open == 0) {
+                r = int((r + len) % w);
+                slot = (slot + len) % ring;
+                continue;
+            }
+            for (qint64 t = 0; t < len; ++t) {
+                const qint64 i = c0 + t;
+                const int agree = chunkAgrees[size_t(t)];
+                inWindow[r] += agree - ringAgrees[slot];
+                inRing += agree - ringAgrees[slot];
+                ringAgrees[slot] = agree;
+                if (i >= ring - w) {
+                    const bool list = 3 * inWindow[r] >= k;
+                    if (list && first[size_t(r)] < 0) {
+                        ++open;
+                        // The window's first and last agreeing records.
+                        for (qint64 j = i - ring + w; j <= i; j += w) {
+                            if (ringAgrees[j % ring]) {
+                                if (first[size_t(r)] < 0)
+                                    first[size_t(r)] = j;
+                                lastAgreeing[size_t(r)] = j;
+                            }
+                        }
+                    } else if (list && agree) {
+                        lastAgreeing[size_t(r)] = i;
+                    } else if (!list && first[size_t(r)] >= 0) {
+                        --open;
+                        close(r);
+                    }
+                }
+                r = r + 1 == w ? 0 : r + 1;
+                slot = slot + 1 == ring ? 0 : slot + 1;
+            }
+        }
+        for (int p = 0; p < w; ++p)
+            if (first[size_t(p)] >= 0)
+                close(p);
+    }
+
+    void findRecordLists()
+    {
+        // Records of bytes or of words (no wider element is read here).
+        const FinderElement views[] = {{1, true, FinderElement::Unsigned},
+                                       {2, true, FinderElement::Unsigned},
+                                       {2, false, FinderElement::Unsigned}};
+        std::vector<RecordList> runs;
+        const uint8_t *b = image;
+        const auto byteAt = [b](qint64 j) { return qint64(b[j]); };
+        const auto loHiAt = [b](qint64 j) { return qint64(b[2 * j]) | qint64(b[2 * j + 1]) << 8; };
+        const auto hiLoAt = [b](qint64 j) { return qint64(b[2 * j]) << 8 | qint64(b[2 * j + 1]); };
+        for (int columns = 2; columns <= MaxRecordColumns; ++columns) {
+            if (!report(95 + 4 * (columns - 2) / (MaxRecordColumns - 1)))
+                return;
+            recordRuns(byteAt, views[0], columns, runs);
+            recordRuns(loHiAt, views[1], columns, runs);
+            recordRuns(hiLoAt, views[2], columns, runs);
+        }
+        // A run of records of w values also reads as records of any divisor of w: the widest
+        // reading is the record; of one width, the one whose records agree most closely.
+        std::sort(runs.begin(), runs.end(), [](const RecordList &a, const RecordList &b) {
+            return std::make_tuple(-a.columns, a.within * b.between, a.start, a.element.size,
+                                   !a.element.littleEndian)
+                   < std::make_tuple(-b.columns, b.within * a.between, b.start, b.element.size,
+                                     !b.element.littleEndian);
+        });
+        Occupancy kept;
+        for (const RecordList &run : runs) {
+            if (kept.overlaps(run.start, run.lastByte()))
+                continue;
+            kept.add(run.start, run.lastByte());
+            recordLists.push_back(run);
+        }
+        // A list's edges are where its records start and stop agreeing: a reading that takes
+        // bytes of it, even one with stored axes, is too large or misplaced.
+        const auto inList = [&](const Found &f) {
+            return kept.overlaps(f.candidate.firstByte(), f.candidate.lastByte());
+        };
+        found.erase(std::remove_if(found.begin(), found.end(), inList), found.end());
+    }
+
+    // The lists as candidates, after the tables: scored at the least a candidate is shown with
+    // by default, so that they come after the tables, and left out where a table or a known
+    // map holds their bytes, less the rows a table reaching into their ends takes.
+    void addRecordLists(const Occupancy &taken, QList<MapCandidate> &out) const
+    {
+        const double score = 40.0;
+        if (score < options.minimumScore)
+            return;
+        for (RecordList l : recordLists) {
+            const qint64 rowBytes = qint64(l.columns) * l.element.size;
+            while (l.rows > 1 && taken.overlaps(l.start, l.start + rowBytes - 1)) {
+                l.start += rowBytes;
+                --l.rows;
+            }
+            while (l.rows > 1 && taken.overlaps(l.lastByte() - rowBytes + 1, l.lastByte()))
+                --l.rows;
+            // A side longer than a definition file holds is no list a tuner would edit.
+            if (l.rows < 2 || l.rows > MaxListRows || taken.overlaps(l.start, l.lastByte()))
+                continue;
+            MapCandidate c;
+            c.zAddress = l.start;
+            c.rows = int(l.rows);
+            c.columns = l.columns;
+            c.element = l.element;
+            c.score = score;
+            c.weight = 0.0;
+            c.evidence << QStringLiteral("elenco di %1 record da %2 valori, più lungo di ogni "
+                                         "tabella: non una tabella di calibrazione")
+                              .arg(l.rows)
+                              .arg(l.columns)
+                       << QStringLiteral("valori di un record quasi uguali: salto medio %1 "
+                                         "dentro un record, %2 da un record al successivo")
+                              .arg(l.within, 0, 'f', 1)
+                              .arg(l.between, 0, 'f', 1);
+            out.push_back(c);
+        }
+    }
 };
 
 bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
@@ -1335,7 +1653,11 @@ bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
         return a.element.size < b.element.size;
     if (a.element.littleEndian != b.element.littleEndian)
         return a.element.littleEndian;
-    return a.element.kind < b.element.kind;
+    if (a.element.kind != b.element.kind)
+        return a.element.kind < b.element.kind;
+    // One count read as a byte (then a pad byte) or as a word: a word needs no pad. Without
+    // this the choice would rest on where the sort happened to leave two equal readings.
+    return a.countSize > b.countSize;
 }
 
 // Of overlapping readings, the one that explains most is taken.
@@ -1377,6 +1699,8 @@ MapFinderResult findMaps(const uint8_t *image,
     MapFinderResult result;
     if (!image || size <= 0)
         return result;
+    // Definitions address their tables by int offsets: nothing past them can be proposed.
+    size = qMin<qint64>(size, std::numeric_limits<int>::max());
     Finder f;
     f.image = image;
     f.size = size;
@@ -1384,6 +1708,9 @@ MapFinderResult findMaps(const uint8_t *image,
     f.progress = progress;
     f.searchInline();
     f.references = CodeReferences::learn(image, size, f.anchors);
+    // Only readings with stored axes can have swallowed a count: dropping them before the
+    // blocks are searched keeps them out of memory while the search runs.
+    f.dropSwallowedCounts();
     const FinderElement views[] = {
         {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
         {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
@@ -1396,10 +1723,10 @@ MapFinderResult findMaps(const uint8_t *image,
     for (int i = 0; i < count && !f.cancelled; ++i)
         f.searchHeaderless(views[i], lengths, 30 + 65 * i / count, 30 + 65 * (i + 1) / count);
 
-    f.dropSwallowedCounts();
     f.preferImageByteOrder();
     f.searchPacked();
     f.markAdjacency();
+    f.findRecordLists();
     // Blocks are put in place before they compete for the bytes they claim, and again when
     // they are taken, next to what was taken before them.
     {
@@ -1411,19 +1738,26 @@ MapFinderResult findMaps(const uint8_t *image,
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
         return takenFirst(a.candidate, b.candidate);
     });
-    // Where readings with stored counts begin whose values lie past them: a block without
-    // stored axes that runs into such a count has run into the next structure.
-    std::vector<qint64> heads;
-    for (const Finder::Found &entry : f.found)
-        if (entry.candidate.headerStart >= 0 && entry.candidate.score >= options.minimumScore
-            && entry.candidate.countSize > 1 && entry.candidate.xElement.size > 1)
-            heads.push_back(entry.candidate.headerStart);
+    // Readings with word counts and word axes, by where their counts begin: a block without
+    // stored axes that takes such a count but ends before that reading's values do has run
+    // into the next structure. One that holds the whole reading is a table read whole, whose
+    // values only look like a count and an axis.
+    std::vector<std::pair<qint64, qint64>> heads;
+    for (const Finder::Found &entry : f.found) {
+        const MapCandidate &c = entry.candidate;
+        if (c.headerStart >= 0 && c.score >= options.minimumScore && c.countSize > 1
+            && c.xElement.size > 1)
+            heads.push_back({c.headerStart, c.lastByte()});
+    }
     std::sort(heads.begin(), heads.end());
     const auto runsIntoHeader = [&](const MapCandidate &c) {
         if (c.headerStart >= 0)
             return false;
-        const auto it = std::upper_bound(heads.begin(), heads.end(), c.zAddress);
-        return it != heads.end() && *it <= c.lastByte();
+        for (auto it = std::upper_bound(heads.begin(), heads.end(), std::make_pair(c.zAddress, qint64(-1)));
+             it != heads.end() && it->first <= c.lastByte(); ++it)
+            if (it->first > c.zAddress && it->second > c.lastByte())
+                return true;
+        return false;
     };
     Occupancy taken;
     for (const MapDefinition &m : options.known) {
@@ -1450,6 +1784,7 @@ MapFinderResult findMaps(const uint8_t *image,
         taken.add(c.firstByte(), c.lastByte());
         result.candidates.push_back(c);
     }
+    f.addRecordLists(taken, result.candidates);
     std::sort(result.candidates.begin(), result.candidates.end(), lessCandidate);
     result.cancelled = f.cancelled;
     if (!f.cancelled && progress)

@@ -13,7 +13,7 @@
 
 namespace {
 
-enum class Layout { CountsFirst8, CountsFirst16, Curve8, AxesElsewhere, NoAxes };
+enum class Layout { CountsFirst8, CountsFirst16, Curve8, AxesElsewhere, NoAxes, Records };
 
 // An image being built: a background, and tables written into it.
 struct Builder
@@ -102,6 +102,14 @@ qint64 writeTable(Builder &b,
         break;
     case Layout::NoAxes:
         break;
+    case Layout::Records:
+        // Fault codes in groups of rising ones, each stored in a few variants that nearly agree.
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                b.put(at + (qint64(r) * columns + c) * size,
+                      quint32(0x1000 + (r / 12 * 5 % 9) * 0x200 + 16 * (r % 12) + (c == 2)), size,
+                      littleEndian);
+        return at;
     }
     b.values(at, rows, columns, size, littleEndian, isSigned);
     return at;
@@ -218,6 +226,9 @@ private slots:
             << int(Layout::NoAxes) << 8 << 10 << 2 << false << false << false << false;
         QTest::newRow("no axes, 32-bit")
             << int(Layout::NoAxes) << 8 << 12 << 4 << true << false << false << false;
+        // Longer than any table: proposed once, as a list, not as tables inside it.
+        QTest::newRow("long list of records")
+            << int(Layout::Records) << 300 << 4 << 2 << true << false << false << true;
     }
 
     void findsTablesOfEveryKind()

@@ -5,9 +5,6 @@
 #include "model/firmwarefile.h"
 #include "recognition/mapfinder.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 #include <cmath>
 
 namespace {
@@ -57,21 +54,41 @@ int runFind(const QStringList &args)
         options.known = known.maps;
     }
     const MapFinderResult result = findMaps(firmware.data(), qint64(firmware.size()), options);
-    QJsonArray candidates;
+    // Written while it is produced, keys in the order a QJsonObject keeps them: a JSON
+    // document of every candidate would hold a second copy of the list at its largest.
+    JsonStream out;
+    out.beginObject().key(QLatin1StringView("candidates")).beginArray();
     for (const MapCandidate &c : result.candidates) {
-        candidates.append(
-            QJsonObject{{QStringLiteral("zAddress"), c.zAddress},
-                        {QStringLiteral("rows"), c.rows},
-                        {QStringLiteral("columns"), c.columns},
-                        {QStringLiteral("dataType"), c.element.organisation()},
-                        {QStringLiteral("elementSize"), c.element.size},
-                        {QStringLiteral("signed"), c.element.kind == FinderElement::Signed},
-                        {QStringLiteral("float"), c.element.kind == FinderElement::Float},
-                        {QStringLiteral("littleEndian"), c.element.littleEndian},
-                        {QStringLiteral("xAddress"), c.xAddress},
-                        {QStringLiteral("yAddress"), c.yAddress},
-                        {QStringLiteral("score"), std::round(c.score * 10.0) / 10.0},
-                        {QStringLiteral("evidence"), QJsonArray::fromStringList(c.evidence)}});
+        out.beginObject()
+            .key(QLatin1StringView("columns"))
+            .value(c.columns)
+            .key(QLatin1StringView("dataType"))
+            .value(c.element.organisation())
+            .key(QLatin1StringView("elementSize"))
+            .value(c.element.size)
+            .key(QLatin1StringView("evidence"))
+            .beginArray();
+        for (const QString &line : c.evidence)
+            out.value(line);
+        out.endArray()
+            .key(QLatin1StringView("float"))
+            .value(c.element.kind == FinderElement::Float)
+            .key(QLatin1StringView("littleEndian"))
+            .value(c.element.littleEndian)
+            .key(QLatin1StringView("rows"))
+            .value(c.rows)
+            .key(QLatin1StringView("score"))
+            .value(std::round(c.score * 10.0) / 10.0)
+            .key(QLatin1StringView("signed"))
+            .value(c.element.kind == FinderElement::Signed)
+            .key(QLatin1StringView("xAddress"))
+            .value(c.xAddress)
+            .key(QLatin1StringView("yAddress"))
+            .value(c.yAddress)
+            .key(QLatin1StringView("zAddress"))
+            .value(c.zAddress)
+            .endObject();
     }
-    return printResult({{QStringLiteral("candidates"), candidates}});
+    out.endArray().endObject();
+    return finishOutput(out);
 }
