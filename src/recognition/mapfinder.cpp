@@ -26,6 +26,9 @@ namespace {
 constexpr int MaxAxisPoints = 32;
 constexpr int MaxCells = 1024;
 constexpr int MinCurvePoints = 6;
+// What a name of the code at a block's first value adds to its score: as much as a count and
+// axis stored right after its last value do.
+constexpr double NamedStartScore = 8.0;
 // Widest record of a list of records looked for: records are a few values.
 constexpr int MaxRecordColumns = 16;
 // Fewest rows or columns of a table the finder proposes without a stored axis.
@@ -1336,13 +1339,21 @@ struct Finder
                               .arg(b.top, 0, 'f', 2)
                               .arg(b.bottom, 0, 'f', 2)
                               .arg(b.wrap, 0, 'f', 2);
-            if (b.namedStart)
+            // Where the block finally stands, which moving it may have changed.
+            BlockReading named;
+            nameBlock(c.zAddress, c.rows, c.columns, c.element.size, &named);
+            if (named.namedStart) {
+                // A table's first value is named several times as often as any address: the
+                // block ranks with the readings whose stored counts vouch for them.
+                c.score = qMin(100.0, c.score + NamedStartScore);
                 c.evidence << QStringLiteral("inizio dei valori nominato dal codice (%1)")
                                   .arg(references.description());
-            if (b.namedEnd)
+            }
+            if (named.namedEnd)
                 c.evidence << QStringLiteral("il byte dopo l'ultimo valore è nominato dal codice");
-            if (b.namedRows > 0)
-                c.evidence << QStringLiteral("%1 righe interne nominate dal codice").arg(b.namedRows);
+            if (named.namedRows > 0)
+                c.evidence
+                    << QStringLiteral("%1 righe interne nominate dal codice").arg(named.namedRows);
         }
         if (f.packedAfter >= 0)
             c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
