@@ -140,6 +140,23 @@ CodeReferences CodeReferences::learn(const uint8_t *image, qint64 size, std::vec
     return refs;
 }
 
+std::vector<CodeReferences::Load> CodeReferences::loads(const uint8_t *image, qint64 size) const
+{
+    std::vector<Load> out;
+    if (!image)
+        return out;
+    for (qint64 p = 2; p + 1 < size; p += 2)
+        for (const Form &f : forms)
+            if (image[p - 2] == f.instruction) {
+                const quint32 w = wordAt(image, p, f.littleEndian);
+                if (w < (1u << f.bits)) {
+                    out.push_back(Load{p, w, f.bits});
+                    break;
+                }
+            }
+    return out;
+}
+
 bool CodeReferences::named(qint64 address) const
 {
     for (const Form &f : forms) {

@@ -23,6 +23,21 @@ public:
     bool named(qint64 address) const;
     // "0xE6 + parola di 14 bit (LoHi)", the forms learnt, for the evidence of a reading.
     QString description() const;
+    // A word of the code that names an address by a form learnt: where it stands, and the
+    // bits of the address it holds (the low 14 or 16).
+    struct Load
+    {
+        qint64 at = 0;
+        quint32 word = 0;
+        int bits = 16;
+        bool names(qint64 address) const
+        {
+            return (quint32(address) & ((1u << bits) - 1)) == word;
+        }
+    };
+    // Every such word of the image, in the order they stand.
+    std::vector<Load> loads(const uint8_t *image, qint64 size) const;
+
 
 private:
     struct Form

@@ -281,6 +281,9 @@ struct Finder
         qint64 packedAfter = -1; // the last byte of the table these values follow at once
         qint64 shifted = 0;      // values the block was moved by to stand between two steps
         bool otherByteOrder = false;
+        // The stored axis the code loads right after the values' address, and its points.
+        qint64 linkedAxis = -1;
+        int linkedPoints = 0;
     };
     // Readings and headers are many and their count unknown beforehand: a deque grows without
     // a vector's moment of holding the old and the new storage at once.
@@ -1116,6 +1119,147 @@ struct Finder
         return pairs;
     }
 
+    // Code that looks a value up in a table loads the address of the table's values and, an
+    // instruction or two later, the address of the count in front of one of its stored axes.
+    // Such a pair gives where a table without stored axes begins and how long one of its sides
+    // is; the other side is the shortest axis length at which the table ends where the next
+    // structure begins (stored counts and axes, or another table the code names so) and reads
+    // as a table: tables lie packed, so a later end is the next table's.
+    void searchLinked()
+    {
+        if (references.empty())
+            return;
+        // The counts in front of stored axes: where each stands, its points, its axis.
+        struct Count
+        {
+            qint64 at;
+            int points;
+            qint64 axis;
+            FinderElement element;
+        };
+        std::vector<Count> counts;
+        for (const auto &[n, where] : axesByLength)
+            for (const auto &[at, e] : where) {
+                if (at >= 1 && image[at - 1] == n)
+                    counts.push_back({at - 1, n, at, e});
+                else if (at >= 2 && int(rawAt(image, at - 2, 2, e.littleEndian)) == n)
+                    counts.push_back({at - 2, n, at, e});
+            }
+        if (counts.empty())
+            return;
+        std::sort(counts.begin(), counts.end(),
+                  [](const Count &a, const Count &b) { return a.at < b.at; });
+        std::vector<int> sides;
+        for (const auto &[n, where] : axesByLength)
+            if (n >= 2 && n <= MaxAxisPoints)
+                sides.push_back(n);
+        std::vector<qint64> starts;
+        Occupancy claimed;
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0) {
+                starts.push_back(f.candidate.headerStart);
+                claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
+            }
+        std::sort(starts.begin(), starts.end());
+        for (const Count &c : counts)
+            starts.push_back(c.at);
+        std::sort(starts.begin(), starts.end());
+        const auto bounded = [&](qint64 end) {
+            for (const qint64 at : {end, end + 1})
+                if (std::binary_search(starts.begin(), starts.end(), at))
+                    return true;
+            return false;
+        };
+        std::vector<FinderElement> views{{1, true, FinderElement::Unsigned},
+                                         {1, true, FinderElement::Signed}};
+        for (bool le : {true, false})
+            if (!imageLittleEndian || *imageLittleEndian == le)
+                for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
+                    views.push_back(FinderElement{2, le, k});
+        // Each load of an address followed, two instructions later at most, by a load of a
+        // stored axis's count links the values to that axis. The values lie in the same
+        // stretch as the axis, in one of the pages whose addresses end as the word says.
+        struct Link
+        {
+            qint64 z;
+            const Count *count;
+        };
+        std::vector<Link> links;
+        const std::vector<CodeReferences::Load> loads = references.loads(image, size);
+        constexpr qint64 Reach = 8;
+        for (size_t i = 0; i < loads.size(); ++i)
+            for (size_t j = i + 1; j < loads.size() && loads[j].at - loads[i].at <= Reach; ++j)
+                for (const Count &count : counts) {
+                    if (!loads[j].names(count.at))
+                        continue;
+                    const qint64 page = qint64(1) << loads[i].bits;
+                    const qint64 base = (count.at & ~(page - 1)) + loads[i].word;
+                    for (int k = -2; k <= 2; ++k) {
+                        const qint64 z = base + k * page;
+                        if (z >= 0 && z < size && std::abs(z - count.at) <= 0x10000)
+                            links.push_back({z, &count});
+                    }
+                }
+        // Every such address begins a structure, and so bounds the table before it.
+        for (const Link &l : links)
+            starts.push_back(l.z);
+        std::sort(starts.begin(), starts.end());
+        std::map<qint64, Found> best; // by the values' address
+        std::map<qint64, double> bestValue;
+        for (const Link &link : links) {
+            const qint64 z = link.z;
+            const Count &count = *link.count;
+            if (claimed.overlaps(z, z))
+                continue;
+            for (const FinderElement &e : views) {
+                if (e.size > 1 && (z & 1))
+                    continue;
+                for (const bool side : {true, false}) {
+                    for (const int other : sides) {
+                        const int rows = side ? other : count.points;
+                        const int columns = side ? count.points : other;
+                        const qint64 cells = qint64(rows) * columns;
+                        const qint64 end = z + cells * e.size;
+                        if (cells < 16 || cells > MaxCells || end > size
+                            || claimed.overlaps(z, end - 1) || !bounded(end))
+                            continue;
+                        const BlockStats st
+                            = blockStats(readBlock(image, z, cells, e), rows, columns);
+                        if (!st.valid || st.flat || st.monotonic || st.smooth < 0.5)
+                            continue;
+                        // Tables lie packed: the first end that is bounded is the table's, a
+                        // later one the next table's.
+                        const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
+                                             - double(cells * e.size);
+                        const auto known = bestValue.find(z);
+                        if (known != bestValue.end() && known->second >= value)
+                            continue;
+                        bestValue[z] = value;
+                        Found f;
+                        MapCandidate &cand = f.candidate;
+                        cand.zAddress = z;
+                        cand.rows = rows;
+                        cand.columns = columns;
+                        cand.element = e;
+                        (side ? cand.xAddress : cand.yAddress) = count.axis;
+                        (side ? cand.xElement : cand.yElement) = count.element;
+                        cand.score = qMin(100.0, 100.0 * (0.3 + 0.45 * st.smooth
+                                                          + 0.2 * sizeFactor(cells)));
+                        cand.weight
+                            = cand.score * std::sqrt(double(cells + count.points + 2)) * 1.5;
+                        f.block = BlockReading{cand.score,      cand.weight, rows, columns,
+                                               st.rowSmooth, st.columnSmooth, 0.0,  0.0, 0.0};
+                        f.linkedAxis = count.axis;
+                        f.linkedPoints = count.points;
+                        best[z] = f;
+                    }
+                }
+            }
+        }
+        for (auto &[z, f] : best)
+            found.push_back(f);
+    }
+
     // Tables are stored packed: where a table with stored axes ends, the next table begins,
     // and the one after it where that one ends; where one begins, the one before it ends.
     // Each link of such a chain is the block, of a size two neighbouring stored axes give,
@@ -1358,6 +1502,11 @@ struct Finder
         if (f.packedAfter >= 0)
             c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
                               .arg(hexAddress(f.packedAfter));
+        if (f.linkedAxis >= 0)
+            c.evidence << QStringLiteral("il codice carica l'indirizzo dei valori e subito dopo "
+                                         "quello dell'asse @%1 (%2 punti)")
+                              .arg(hexAddress(f.linkedAxis))
+                              .arg(f.linkedPoints);
         if (f.otherByteOrder)
             c.evidence << QStringLiteral("ordine dei byte contrario a quello degli assi dell'immagine");
         if (f.followedBy >= 0)
@@ -1736,6 +1885,7 @@ MapFinderResult findMaps(const uint8_t *image,
 
     f.preferImageByteOrder();
     f.searchPacked();
+    f.searchLinked();
     f.markAdjacency();
     f.findRecordLists();
     // Blocks are put in place before they compete for the bytes they claim, and again when
@@ -1743,7 +1893,8 @@ MapFinderResult findMaps(const uint8_t *image,
     {
         const Occupancy none;
         for (Finder::Found &entry : f.found)
-            if (entry.candidate.score >= options.minimumScore && entry.candidate.lastByte() < size)
+            if (entry.candidate.score >= options.minimumScore && entry.candidate.lastByte() < size
+                && entry.linkedAxis < 0)
                 entry.shifted = f.align(entry.candidate, none);
     }
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
@@ -1782,7 +1933,8 @@ MapFinderResult findMaps(const uint8_t *image,
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
-        const qint64 shift = entry.shifted + f.align(c, taken);
+        // Where the code says a table begins, it begins.
+        const qint64 shift = entry.linkedAxis >= 0 ? 0 : entry.shifted + f.align(c, taken);
         if (!f.confirm(c) || runsIntoHeader(c))
             continue;
         f.describe(entry);
@@ -1790,7 +1942,7 @@ MapFinderResult findMaps(const uint8_t *image,
             c.evidence << QStringLiteral(
                               "spostata di %1 valori, dove i salti ai bordi sono massimi")
                               .arg(shift);
-        if (c.headerStart < 0)
+        if (c.headerStart < 0 && entry.linkedAxis < 0)
             f.guessAxes(c);
         taken.add(c.firstByte(), c.lastByte());
         result.candidates.push_back(c);

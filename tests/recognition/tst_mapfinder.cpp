@@ -417,6 +417,46 @@ private slots:
         QVERIFY(!refs.named(anchors[size_t(named)]) && !refs.named(anchors[0] + 1));
     }
 
+    // Code that loads a table's address and then an axis's count: three tables of one size,
+    // back to back without stored axes, each begins where its load says and is as long as
+    // its axis, up to the next structure. The code also loads each stored axis, which is
+    // how the finder learns how its code names things.
+    void tablesLinkedByCode()
+    {
+        Builder b(0x10000, 0);
+        b.noise(0, 0x8000, 21);
+        const auto load = [&](qint64 at, qint64 address) {
+            b.put(at, 0xE6, 1, true);
+            b.put(at + 1, 0xF4, 1, true);
+            b.put(at + 2, quint32(address & 0x3FFF), 2, true);
+        };
+        for (int k = 0; k < 30; ++k) {
+            const qint64 count = 0x8000 + 0x20 * k;
+            const int points = k % 3 == 0 ? 10 : 8;
+            b.put(count, quint32(points), 1, true);
+            b.axis(count + 1, points, 1, true, 250);
+            load(0x100 + 8 * k, count);
+        }
+        const qint64 axis10 = 0x8000; // k = 0: ten points
+        for (int t = 0; t < 3; ++t) {
+            const qint64 z = 0x9000 + 80 * t;
+            b.values(z, 8, 10, 1, true, false);
+            for (int i = 0; i < 80; ++i) // tables of one shape, at levels of their own
+                b.bytes[int(z + i)] = char(uchar(b.bytes[int(z + i)]) / 2 + 40 * t);
+            load(0x400 + 16 * t, z);
+            load(0x404 + 16 * t, axis10);
+        }
+        b.put(0x9000 + 240, 8, 1, true); // a stored axis after the run bounds its last table
+        b.axis(0x9000 + 241, 8, 1, true, 250);
+        const MapFinderResult r = find(b.bytes);
+        for (int t = 0; t < 3; ++t) {
+            QVERIFY2(hasCandidate(r, 0x9000 + 80 * t, 8, 10, 1), qPrintable(describe(r)));
+            for (const MapCandidate &c : r.candidates)
+                if (c.zAddress == 0x9000 + 80 * t)
+                    QCOMPARE(c.xAddress, axis10 + 1);
+        }
+    }
+
     void stopsWhenCancelled()
     {
         Builder b(0x40000);
