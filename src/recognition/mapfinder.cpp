@@ -1187,11 +1187,20 @@ struct Finder
         std::vector<Link> links;
         const std::vector<CodeReferences::Load> loads = references.loads(image, size);
         constexpr qint64 Reach = 8;
+        // The counts by the low 14 and 16 bits of their address, as loads name them.
+        std::vector<std::pair<quint32, size_t>> byLow[2];
+        for (size_t k = 0; k < counts.size(); ++k)
+            for (int b = 0; b < 2; ++b)
+                byLow[b].push_back({quint32(counts[k].at) & (b == 0 ? 0x3FFFu : 0xFFFFu), k});
+        for (auto &list : byLow)
+            std::sort(list.begin(), list.end());
         for (size_t i = 0; i < loads.size(); ++i)
-            for (size_t j = i + 1; j < loads.size() && loads[j].at - loads[i].at <= Reach; ++j)
-                for (const Count &count : counts) {
-                    if (!loads[j].names(count.at))
-                        continue;
+            for (size_t j = i + 1; j < loads.size() && loads[j].at - loads[i].at <= Reach; ++j) {
+                const auto &list = byLow[loads[j].bits == 14 ? 0 : 1];
+                for (auto it = std::lower_bound(list.begin(), list.end(),
+                                                std::make_pair(loads[j].word, size_t(0)));
+                     it != list.end() && it->first == loads[j].word; ++it) {
+                    const Count &count = counts[it->second];
                     const qint64 page = qint64(1) << loads[i].bits;
                     const qint64 base = (count.at & ~(page - 1)) + loads[i].word;
                     for (int k = -2; k <= 2; ++k) {
@@ -1200,6 +1209,16 @@ struct Finder
                             links.push_back({z, &count});
                     }
                 }
+            }
+        std::sort(links.begin(), links.end(), [](const Link &a, const Link &b) {
+            return std::make_tuple(a.z, a.count->at, a.count->axis, a.count->points)
+                   < std::make_tuple(b.z, b.count->at, b.count->axis, b.count->points);
+        });
+        links.erase(std::unique(links.begin(), links.end(),
+                                [](const Link &a, const Link &b) {
+                                    return a.z == b.z && a.count == b.count;
+                                }),
+                    links.end());
         // Every such address begins a structure, and so bounds the table before it.
         for (const Link &l : links)
             starts.push_back(l.z);
