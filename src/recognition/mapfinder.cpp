@@ -1230,6 +1230,11 @@ struct Finder
             const Count &count = *link.count;
             if (claimed.overlaps(z, z))
                 continue;
+            // Along one link, the first end that is bounded is the table's: tables lie packed,
+            // and a later end is the next table's.
+            Found mine;
+            qint64 myBytes = -1;
+            double myValue = -1.0;
             for (const FinderElement &e : views) {
                 if (e.size > 1 && (z & 1))
                     continue;
@@ -1240,22 +1245,20 @@ struct Finder
                         const qint64 cells = qint64(rows) * columns;
                         const qint64 end = z + cells * e.size;
                         if (cells < 16 || cells > MaxCells || end > size
+                            || (myBytes >= 0 && cells * e.size > myBytes)
                             || claimed.overlaps(z, end - 1) || !bounded(end))
                             continue;
                         const BlockStats st
                             = blockStats(readBlock(image, z, cells, e), rows, columns);
                         if (!st.valid || st.flat || st.monotonic || st.smooth < 0.5)
                             continue;
-                        // Tables lie packed: the first end that is bounded is the table's, a
-                        // later one the next table's.
-                        const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
-                                             - double(cells * e.size);
-                        const auto known = bestValue.find(z);
-                        if (known != bestValue.end() && known->second >= value)
+                        const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind;
+                        if (myBytes == cells * e.size && value <= myValue)
                             continue;
-                        bestValue[z] = value;
-                        Found f;
-                        MapCandidate &cand = f.candidate;
+                        myBytes = cells * e.size;
+                        myValue = value;
+                        mine = Found{};
+                        MapCandidate &cand = mine.candidate;
                         cand.zAddress = z;
                         cand.rows = rows;
                         cand.columns = columns;
@@ -1266,14 +1269,21 @@ struct Finder
                                                           + 0.2 * sizeFactor(cells)));
                         cand.weight
                             = cand.score * std::sqrt(double(cells + count.points + 2)) * 1.5;
-                        f.block = BlockReading{cand.score,      cand.weight, rows, columns,
-                                               st.rowSmooth, st.columnSmooth, 0.0,  0.0, 0.0};
-                        f.linkedAxis = count.axis;
-                        f.linkedPoints = count.points;
-                        best[z] = f;
+                        mine.block = BlockReading{cand.score,   cand.weight,     rows, columns,
+                                                  st.rowSmooth, st.columnSmooth, 0.0,  0.0, 0.0};
+                        mine.linkedAxis = count.axis;
+                        mine.linkedPoints = count.points;
                     }
                 }
             }
+            // Of the axes linked to one address, the one whose table reads smoothest.
+            if (myBytes < 0)
+                continue;
+            const auto known = bestValue.find(z);
+            if (known != bestValue.end() && known->second >= myValue)
+                continue;
+            bestValue[z] = myValue;
+            best[z] = mine;
         }
         for (auto &[z, f] : best)
             found.push_back(f);
