@@ -2030,7 +2030,10 @@ MapDefinition candidateDefinition(const MapCandidate &c, const uint8_t *image, q
 QList<double> candidateValues(const MapCandidate &c, const uint8_t *image, qint64 size)
 {
     const qint64 cells = qint64(c.rows) * c.columns;
-    if (!image || c.zAddress < 0 || c.rows < 1 || c.columns < 1 || cells > MaxCells
+    // Lists of records are longer than any table; a preview of a few thousand values is drawn
+    // at once, a longer one is left blank rather than read whole.
+    constexpr qint64 MaxPreviewCells = 1 << 16;
+    if (!image || c.zAddress < 0 || c.rows < 1 || c.columns < 1 || cells > MaxPreviewCells
         || (c.element.size != 1 && c.element.size != 2 && c.element.size != 4)
         || c.zAddress + cells * c.element.size > size)
         return {};

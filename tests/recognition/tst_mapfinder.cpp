@@ -264,8 +264,12 @@ private slots:
                      qPrintable(best.evidence.join(QLatin1Char('|'))));
             QVERIFY(best.xAddress > best.yAddress && best.xAddress < z);
         }
-        // The same image gives the same list.
+        // The same image gives the same list; its values can be previewed.
         QCOMPARE(describe(find(b.bytes)), describe(r));
+        QCOMPARE(candidateValues(best, reinterpret_cast<const uint8_t *>(b.bytes.constData()),
+                                 b.bytes.size())
+                     .size(),
+                 rows * columns);
         // A table already known is left out.
         MapFinderOptions known;
         known.known.append(candidateDefinition(
