@@ -1160,10 +1160,8 @@ struct Finder
                 starts.push_back(f.candidate.headerStart);
                 claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
             }
-        std::sort(starts.begin(), starts.end());
         for (const Count &c : counts)
             starts.push_back(c.at);
-        std::sort(starts.begin(), starts.end());
         const auto bounded = [&](qint64 end) {
             for (const qint64 at : {end, end + 1})
                 if (std::binary_search(starts.begin(), starts.end(), at))
