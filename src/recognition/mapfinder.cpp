@@ -209,9 +209,19 @@ struct BlockReading
     int rows = 0;
     int columns = 0;
     double rowSmooth = 0.0, columnSmooth = 0.0, top = 0.0, bottom = 0.0, wrap = 0.0;
-    // What the image's code names: the first value, the byte after the last, rows inside.
-    bool namedStart = false, namedEnd = false;
-    int namedRows = 0;
+};
+
+// What the image's code names of a block: its first value, the byte after its last, and how
+// many of its rows after the first. Code names where a table's values begin and where the next
+// structure begins, and seldom a row inside a table, so the weight of a block grows with the
+// first two and shrinks with the last. The factors are likelihood ratios of the kind these
+// names give: a table's first value is named several times as often as any address.
+struct BlockNames
+{
+    bool start = false;
+    bool end = false;
+    int rows = 0;
+    double factor() const { return (start ? 1.5 : 1.0) * (end ? 1.3 : 1.0) * std::pow(0.8, rows); }
 };
 
 struct CountFormat
@@ -967,35 +977,27 @@ struct Finder
                 = (pv[size_t(stop)] - pv[size_t(at + columns)]) / double(cells - columns);
             neighbours += h <= 0.5 * RandomStep * sg && d <= 0.5 * RandomStep * sg;
         }
-        BlockReading reading{score,        0.0, rows,   columns, rowSmooth,
-                             columnSmooth, top, bottom, wrap};
         const double weight = score * std::sqrt(double(cells)) * (splits ? 0.5 : 1.0)
                               * (1.0 + 0.25 * neighbours)
-                              * nameBlock(s * elementSize, rows, columns, elementSize, &reading);
+                              * namesOf(s * elementSize, rows, columns, elementSize).factor();
         if (weight <= best.weight)
             return;
-        reading.weight = weight;
-        best = reading;
+        best = BlockReading{score,        weight, rows,   columns, rowSmooth,
+                            columnSmooth, top,    bottom, wrap};
     }
 
-    // Code names where a table's values begin and where the next structure begins, and seldom
-    // a row inside a table: the weight of a block without stored axes grows with the names at
-    // its edges and shrinks with each name at the start of one of its rows. The factors are
-    // likelihood ratios of the kind these names give: a table's first value is named several
-    // times as often as an address drawn at random.
-    double nameBlock(qint64 z, int rows, int columns, int elementSize, BlockReading *b) const
+    BlockNames namesOf(qint64 z, int rows, int columns, int elementSize) const
     {
+        BlockNames names;
         if (references.empty())
-            return 1.0;
+            return names;
         const qint64 rowBytes = qint64(columns) * elementSize;
         const qint64 end = z + rows * rowBytes;
-        b->namedStart = references.named(z);
-        b->namedEnd = references.named(end) || (elementSize > 1 && references.named(end + 1));
-        b->namedRows = 0;
+        names.start = references.named(z);
+        names.end = references.named(end) || (elementSize > 1 && references.named(end + 1));
         for (int r = 1; r < rows; ++r)
-            b->namedRows += references.named(z + r * rowBytes);
-        return (b->namedStart ? 1.5 : 1.0) * (b->namedEnd ? 1.3 : 1.0)
-               * std::pow(0.8, b->namedRows);
+            names.rows += references.named(z + r * rowBytes);
+        return names;
     }
 
     // A block without stored axes found inside a run of tables of its size is often placed a
@@ -1511,20 +1513,18 @@ struct Finder
                               .arg(b.bottom, 0, 'f', 2)
                               .arg(b.wrap, 0, 'f', 2);
             // Where the block finally stands, which moving it may have changed.
-            BlockReading named;
-            nameBlock(c.zAddress, c.rows, c.columns, c.element.size, &named);
-            if (named.namedStart) {
+            const BlockNames named = namesOf(c.zAddress, c.rows, c.columns, c.element.size);
+            if (named.start) {
                 // A table's first value is named several times as often as any address: the
                 // block ranks with the readings whose stored counts vouch for them.
                 c.score = qMin(100.0, c.score + NamedStartScore);
                 c.evidence << QStringLiteral("inizio dei valori nominato dal codice (%1)")
                                   .arg(references.description());
             }
-            if (named.namedEnd)
+            if (named.end)
                 c.evidence << QStringLiteral("il byte dopo l'ultimo valore è nominato dal codice");
-            if (named.namedRows > 0)
-                c.evidence
-                    << QStringLiteral("%1 righe interne nominate dal codice").arg(named.namedRows);
+            if (named.rows > 0)
+                c.evidence << QStringLiteral("%1 righe interne nominate dal codice").arg(named.rows);
         }
         if (f.packedAfter >= 0)
             c.evidence << QStringLiteral("valori subito dopo l'ultimo byte di un'altra tabella @%1")
