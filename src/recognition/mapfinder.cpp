@@ -1149,8 +1149,16 @@ struct Finder
             }
         if (counts.empty())
             return;
-        std::sort(counts.begin(), counts.end(),
-                  [](const Count &a, const Count &b) { return a.at < b.at; });
+        // An axis is noted once for each reading that holds it: each count is kept once.
+        std::sort(counts.begin(), counts.end(), [](const Count &a, const Count &b) {
+            return std::make_tuple(a.at, a.axis, a.points) < std::make_tuple(b.at, b.axis, b.points);
+        });
+        counts.erase(std::unique(counts.begin(), counts.end(),
+                                 [](const Count &a, const Count &b) {
+                                     return a.at == b.at && a.axis == b.axis
+                                            && a.points == b.points;
+                                 }),
+                     counts.end());
         std::vector<int> sides;
         for (const auto &[n, where] : axesByLength)
             if (n >= 2 && n <= MaxAxisPoints)
