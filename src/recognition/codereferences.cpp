@@ -137,10 +137,81 @@ CodeReferences CodeReferences::learn(const uint8_t *image, qint64 size, std::vec
         refs.forms.push_back(
             Form{shape.bits, shape.littleEndian, uint8_t(c.instruction), std::move(named.words)});
     }
+    refs.learnPaging(image, size, anchors);
     return refs;
 }
 
+void CodeReferences::learnPaging(const uint8_t *image, qint64 size, const std::vector<qint64> &anchors)
+{
+    // Votes, from the loads that name an anchor by their low bits, for the first page (from
+    // a page loaded right after the offset) and for each base. A rule is kept when it is
+    // most of its votes and more than chance gives.
+    constexpr int MinVotes = 8;
+    const std::vector<Load> all = rawLoads(image, size);
+    std::vector<qint64> pageVotes;
+    std::array<std::vector<qint64>, 4> baseVotes;
+    const auto anchorsWithLow = [&](quint32 low, quint32 mask, auto &&use) {
+        // Anchors are sorted by address, not by low bits: walk each page's copy of the offset.
+        const qint64 step = qint64(mask) + 1;
+        for (qint64 a = low; a < size; a += step)
+            if (std::binary_search(anchors.begin(), anchors.end(), a))
+                use(a);
+    };
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Load &l = all[i];
+        const bool pageNext = i + 1 < all.size() && all[i + 1].at == l.at + 4;
+        if (pageNext)
+            anchorsWithLow(l.word & 0x3FFFu, 0x3FFFu, [&](qint64 a) {
+                pageVotes.push_back(qint64(all[i + 1].word) - a / PageBytes);
+            });
+        anchorsWithLow(l.word, 0xFFFFu, [&](qint64 a) {
+            baseVotes[l.word >> 14].push_back(a - qint64(l.word));
+        });
+    }
+    const auto winner = [](std::vector<qint64> &votes) -> qint64 {
+        std::sort(votes.begin(), votes.end());
+        qint64 best = -1;
+        size_t bestCount = 0;
+        for (size_t i = 0; i < votes.size();) {
+            size_t j = i;
+            while (j < votes.size() && votes[j] == votes[i])
+                ++j;
+            if (j - i > bestCount) {
+                bestCount = j - i;
+                best = votes[i];
+            }
+            i = j;
+        }
+        return bestCount >= size_t(MinVotes) && 2 * bestCount > votes.size() && best >= 0 ? best : -1;
+    };
+    firstPage = winner(pageVotes);
+    for (int s = 0; s < 4; ++s)
+        base[size_t(s)] = winner(baseVotes[size_t(s)]);
+}
+
 std::vector<CodeReferences::Load> CodeReferences::loads(const uint8_t *image, qint64 size) const
+{
+    std::vector<Load> out = rawLoads(image, size);
+    const qint64 pages = (size + PageBytes - 1) / PageBytes;
+    for (size_t i = 0; i < out.size(); ++i) {
+        Load &l = out[i];
+        if (i + 1 < out.size() && out[i + 1].at == l.at + 4 && firstPage >= 0) {
+            const qint64 page = qint64(out[i + 1].word) - firstPage;
+            if (page >= 0 && page < pages) {
+                l.address = page * PageBytes + (l.word & 0x3FFFu);
+                out[i + 1].address = -1;
+                ++i;
+                continue;
+            }
+        }
+        const qint64 b = base[l.word >> 14];
+        if (b >= 0 && b + qint64(l.word) < size)
+            l.address = b + qint64(l.word);
+    }
+    return out;
+}
+
+std::vector<CodeReferences::Load> CodeReferences::rawLoads(const uint8_t *image, qint64 size) const
 {
     std::vector<Load> out;
     if (!image)
@@ -150,7 +221,7 @@ std::vector<CodeReferences::Load> CodeReferences::loads(const uint8_t *image, qi
             if (image[p - 2] == f.instruction) {
                 const quint32 w = wordAt(image, p, f.littleEndian);
                 if (w < (1u << f.bits)) {
-                    out.push_back(Load{p, w, f.bits});
+                    out.push_back(Load{p, w, f.bits, f.littleEndian});
                     break;
                 }
             }

@@ -30,6 +30,10 @@ public:
         qint64 at = 0;
         quint32 word = 0;
         int bits = 16;
+        bool littleEndian = true;
+        // Where in the image the word points, when the image's paging is learnt and says so;
+        // -1 where it cannot be told, or where the word is the page of the load before it.
+        qint64 address = -1;
         bool names(qint64 address) const
         {
             return (quint32(address) & ((1u << bits) - 1)) == word;
@@ -40,6 +44,15 @@ public:
 
 
 private:
+    // How a word becomes an address. Paged code loads a page number right after a 14-bit
+    // offset: the address is (page - firstPage) pages of 16 KiB plus the offset. Other loads
+    // hold the address less a base, one for each value of the word's top two bits.
+    static constexpr qint64 PageBytes = 0x4000;
+    void learnPaging(const uint8_t *image, qint64 size, const std::vector<qint64> &anchors);
+    std::vector<Load> rawLoads(const uint8_t *image, qint64 size) const;
+    qint64 firstPage = -1;
+    std::array<qint64, 4> base{{-1, -1, -1, -1}};
+
     struct Form
     {
         int bits = 16;

@@ -294,6 +294,13 @@ struct Finder
         // The stored axis the code loads right after the values' address, and its points.
         qint64 linkedAxis = -1;
         int linkedPoints = 0;
+        // The stored axes whose place the code looks up first and hands to the table's
+        // lookup, their points, and the bytes between the values' end and what follows.
+        std::array<qint64, 2> indexedAxis{{-1, -1}};
+        std::array<int, 2> indexedPoints{{0, 0}};
+        int indexedGap = 0;
+        // Where the code says the table begins, it begins: such readings are not moved.
+        bool codeLinked() const { return linkedAxis >= 0 || indexedAxis[0] >= 0; }
     };
     // Readings and headers are many and their count unknown beforehand: a deque grows without
     // a vector's moment of holding the old and the new storage at once.
@@ -1121,24 +1128,16 @@ struct Finder
         return pairs;
     }
 
-    // Code that looks a value up in a table loads the address of the table's values and, an
-    // instruction or two later, the address of the count in front of one of its stored axes.
-    // Such a pair gives where a table without stored axes begins and how long one of its sides
-    // is; the other side is the shortest axis length at which the table ends where the next
-    // structure begins (stored counts and axes, or another table the code names so) and reads
-    // as a table: tables lie packed, so a later end is the next table's.
-    void searchLinked()
+    // The counts in front of stored axes: where each stands, its points, its axis.
+    struct Count
     {
-        if (references.empty())
-            return;
-        // The counts in front of stored axes: where each stands, its points, its axis.
-        struct Count
-        {
-            qint64 at;
-            int points;
-            qint64 axis;
-            FinderElement element;
-        };
+        qint64 at;
+        int points;
+        qint64 axis;
+        FinderElement element;
+    };
+    std::vector<Count> storedCounts() const
+    {
         std::vector<Count> counts;
         for (const auto &[n, where] : axesByLength)
             for (const auto &[at, e] : where) {
@@ -1147,8 +1146,6 @@ struct Finder
                 else if (at >= 2 && int(rawAt(image, at - 2, 2, e.littleEndian)) == n)
                     counts.push_back({at - 2, n, at, e});
             }
-        if (counts.empty())
-            return;
         // An axis is noted once for each reading that holds it: each count is kept once.
         std::sort(counts.begin(), counts.end(), [](const Count &a, const Count &b) {
             return std::make_tuple(a.at, a.axis, a.points) < std::make_tuple(b.at, b.axis, b.points);
@@ -1159,6 +1156,22 @@ struct Finder
                                             && a.points == b.points;
                                  }),
                      counts.end());
+        return counts;
+    }
+
+    // Code that looks a value up in a table loads the address of the table's values and, an
+    // instruction or two later, the address of the count in front of one of its stored axes.
+    // Such a pair gives where a table without stored axes begins and how long one of its sides
+    // is; the other side is the shortest axis length at which the table ends where the next
+    // structure begins (stored counts and axes, or another table the code names so) and reads
+    // as a table: tables lie packed, so a later end is the next table's.
+    void searchLinked()
+    {
+        if (references.empty())
+            return;
+        const std::vector<Count> counts = storedCounts();
+        if (counts.empty())
+            return;
         std::vector<int> sides;
         for (const auto &[n, where] : axesByLength)
             if (n >= 2 && n <= MaxAxisPoints)
@@ -1295,6 +1308,204 @@ struct Finder
         }
         for (auto &[z, f] : best)
             found.push_back(f);
+    }
+
+    // Code that looks values up along an axis several tables share searches the axis once,
+    // keeps where the input falls in a word of memory, and hands that word to each table's
+    // lookup. The word is read and written again in the few instructions after the load of
+    // the axis's count, and read in the few around the load of a table's values. A word that
+    // only one axis's lookup keeps links the table to that axis; with one axis linked so the
+    // table is a curve along it, with two a map of their sizes. What is not settled (which
+    // axis, the element) is settled by where the table ends: where the next structure the
+    // code names begins, or a pad byte or two before, as tables lie packed.
+    void searchIndexed()
+    {
+        if (references.empty())
+            return;
+        const std::vector<CodeReferences::Load> loads = references.loads(image, size);
+        const std::vector<Count> counts = storedCounts();
+        if (loads.empty() || counts.empty())
+            return;
+        constexpr qint64 AxisWindow = 24;         // an axis's lookup and the store of its place
+        constexpr qint64 Before = 14, After = 18; // a table lookup's arguments
+        constexpr qint64 MaxGap = 2;
+        constexpr int MaxAxes = 3; // more linked axes than a map has: the links are noise
+        const auto window = [&](qint64 from, qint64 to, bool le, std::vector<quint32> &out) {
+            out.clear();
+            for (qint64 p = qMax<qint64>(from, 0); p + 1 < qMin(to, size); p += 2)
+                out.push_back(quint32(rawAt(image, p, 2, le)));
+        };
+        // How many lookups' windows hold each word: a word most of them hold (an instruction,
+        // a page) links nothing.
+        std::vector<int> frequency(65536, 0);
+        std::vector<quint32> words;
+        for (const CodeReferences::Load &l : loads) {
+            window(l.at - Before, l.at + After, l.littleEndian, words);
+            std::sort(words.begin(), words.end());
+            words.erase(std::unique(words.begin(), words.end()), words.end());
+            for (const quint32 w : words)
+                ++frequency[w];
+        }
+        const int common = qMax(1, int(loads.size() / 50));
+        const auto countsAt = [&](qint64 at) {
+            return std::equal_range(counts.begin(), counts.end(), at,
+                                    [](const auto &a, const auto &b) {
+                                        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, Count>)
+                                            return a.at < b;
+                                        else
+                                            return a < b.at;
+                                    });
+        };
+        // The words each axis's lookup keeps its place in, and the count they belong to.
+        std::vector<std::pair<quint32, qint64>> kept;
+        for (const CodeReferences::Load &l : loads) {
+            if (l.address < 0 || countsAt(l.address).first == countsAt(l.address).second)
+                continue;
+            window(l.at + 2, l.at + 2 + AxisWindow, l.littleEndian, words);
+            std::sort(words.begin(), words.end());
+            for (size_t i = 0; i + 1 < words.size(); ++i)
+                if (words[i] == words[i + 1] && frequency[words[i]] <= common
+                    && (i == 0 || words[i - 1] != words[i]))
+                    kept.push_back({words[i], l.address});
+        }
+        std::sort(kept.begin(), kept.end());
+        kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+        std::vector<std::pair<quint32, qint64>> place; // words that only one axis keeps
+        for (size_t i = 0; i < kept.size();) {
+            size_t j = i;
+            while (j < kept.size() && kept[j].first == kept[i].first)
+                ++j;
+            if (j == i + 1)
+                place.push_back(kept[i]);
+            i = j;
+        }
+        // Each table address with the counts linked to it, by a kept place or by the load of
+        // a count right after the values' own.
+        std::vector<std::pair<qint64, qint64>> links;
+        constexpr qint64 Reach = 8;
+        for (size_t i = 0; i < loads.size(); ++i) {
+            const CodeReferences::Load &l = loads[i];
+            if (l.address < 0 || countsAt(l.address).first != countsAt(l.address).second)
+                continue;
+            window(l.at - Before, l.at + After, l.littleEndian, words);
+            for (const quint32 w : words) {
+                const auto it = std::lower_bound(place.begin(), place.end(),
+                                                 std::make_pair(w, qint64(-1)));
+                if (it != place.end() && it->first == w)
+                    links.push_back({l.address, it->second});
+            }
+            for (size_t j = i + 1; j < loads.size() && loads[j].at - l.at <= Reach; ++j)
+                if (loads[j].address >= 0
+                    && countsAt(loads[j].address).first != countsAt(loads[j].address).second)
+                    links.push_back({l.address, loads[j].address});
+        }
+        std::sort(links.begin(), links.end());
+        links.erase(std::unique(links.begin(), links.end()), links.end());
+        std::vector<qint64> starts;
+        Occupancy claimed;
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0) {
+                starts.push_back(f.candidate.headerStart);
+                claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
+            }
+        for (const CodeReferences::Load &l : loads)
+            if (l.address >= 0)
+                starts.push_back(l.address);
+        for (const Count &c : counts)
+            starts.push_back(c.at);
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        std::vector<FinderElement> views{{1, true, FinderElement::Unsigned},
+                                         {1, true, FinderElement::Signed}};
+        for (bool le : {true, false})
+            if (!imageLittleEndian || *imageLittleEndian == le)
+                for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
+                    views.push_back(FinderElement{2, le, k});
+        for (size_t i = 0; i < links.size();) {
+            const qint64 z = links[i].first;
+            std::vector<const Count *> axes;
+            for (; i < links.size() && links[i].first == z; ++i) {
+                const auto [first, last] = countsAt(links[i].second);
+                for (auto c = first; c != last; ++c)
+                    axes.push_back(&*c);
+            }
+            if (claimed.overlaps(z, z))
+                continue;
+            std::vector<qint64> distinct;
+            for (const Count *c : axes)
+                distinct.push_back(c->at);
+            std::sort(distinct.begin(), distinct.end());
+            distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+            if (int(distinct.size()) > MaxAxes)
+                continue;
+            // Shapes the axes give: a curve along each, a map along each two.
+            struct Shape
+            {
+                const Count *y; // null for a curve
+                const Count *x;
+            };
+            std::vector<Shape> shapes;
+            for (const Count *a : axes) {
+                shapes.push_back({nullptr, a});
+                for (const Count *b : axes)
+                    if (b->at != a->at)
+                        shapes.push_back({a, b});
+            }
+            Found best;
+            std::tuple<qint64, qint64, double> bestRank{MaxGap + 1, 0, 0.0};
+            for (const Shape &shape : shapes)
+                for (const FinderElement &e : views) {
+                    if (e.size > 1 && (z & 1))
+                        continue;
+                    const int rows = shape.y ? shape.y->points : 1;
+                    const int columns = shape.x->points;
+                    const qint64 cells = qint64(rows) * columns;
+                    const qint64 end = z + cells * e.size;
+                    if (cells < 4 || end > size || claimed.overlaps(z, end - 1))
+                        continue;
+                    const auto next = std::lower_bound(starts.begin(), starts.end(), end);
+                    if (next == starts.end() || *next - end > MaxGap)
+                        continue;
+                    // A structure the code names inside the values: another table's start.
+                    const auto inside = std::upper_bound(starts.begin(), starts.end(), z);
+                    if (inside != starts.end() && *inside < end)
+                        continue;
+                    const BlockStats st = blockStats(readBlock(image, z, cells, e), rows, columns);
+                    if (!st.valid)
+                        continue;
+                    const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
+                                         + (shape.y ? 0.1 : 0.0);
+                    const std::tuple<qint64, qint64, double> rank{*next - end, cells * e.size,
+                                                                  -value};
+                    if (!(rank < bestRank))
+                        continue;
+                    bestRank = rank;
+                    best = Found{};
+                    best.stats = st;
+                    best.indexedGap = int(*next - end);
+                    MapCandidate &cand = best.candidate;
+                    cand.zAddress = z;
+                    cand.rows = rows;
+                    cand.columns = columns;
+                    cand.element = e;
+                    cand.xAddress = shape.x->axis;
+                    cand.xElement = shape.x->element;
+                    best.indexedAxis[0] = shape.x->axis;
+                    best.indexedPoints[0] = shape.x->points;
+                    if (shape.y) {
+                        cand.yAddress = shape.y->axis;
+                        cand.yElement = shape.y->element;
+                        best.indexedAxis[1] = shape.y->axis;
+                        best.indexedPoints[1] = shape.y->points;
+                    }
+                    cand.score = qMin(100.0, 70.0 + (shape.y ? 10.0 : 0.0)
+                                                 + (*next == end ? 10.0 : 0.0)
+                                                 + (st.flat ? -20.0 : 10.0 * st.smooth));
+                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * 3.0;
+                }
+            if (best.indexedAxis[0] >= 0)
+                found.push_back(best);
+        }
     }
 
     // Tables are stored packed: where a table with stored axes ends, the next table begins,
@@ -1507,6 +1718,19 @@ struct Finder
                                : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
             c.evidence << smoothText(f.stats, c.rows, c.columns);
             c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
+        } else if (f.indexedAxis[0] >= 0) {
+            for (int k = f.indexedAxis[1] >= 0 ? 1 : 0; k >= 0; --k)
+                c.evidence << QStringLiteral("il codice cerca prima il punto sull'asse @%1 (%2 punti) "
+                                             "e lo passa alla lettura di questi valori")
+                                  .arg(hexAddress(f.indexedAxis[size_t(k)]))
+                                  .arg(f.indexedPoints[size_t(k)]);
+            c.evidence << QStringLiteral("inizio dei valori nominato dal codice (%1)")
+                              .arg(references.description());
+            c.evidence << (f.indexedGap == 0
+                               ? QStringLiteral("i valori finiscono dove inizia la struttura seguente")
+                               : QStringLiteral("i valori finiscono %1 byte prima della struttura seguente")
+                                     .arg(f.indexedGap));
+            c.evidence << smoothText(f.stats, c.rows, c.columns);
         } else {
             const BlockReading &b = f.block;
             c.evidence << QStringLiteral("nessun conteggio degli assi davanti ai valori")
@@ -1921,6 +2145,7 @@ MapFinderResult findMaps(const uint8_t *image,
     f.preferImageByteOrder();
     f.searchPacked();
     f.searchLinked();
+    f.searchIndexed();
     f.markAdjacency();
     f.findRecordLists();
     // Blocks are put in place before they compete for the bytes they claim, and again when
@@ -1929,7 +2154,7 @@ MapFinderResult findMaps(const uint8_t *image,
         const Occupancy none;
         for (Finder::Found &entry : f.found)
             if (entry.candidate.score >= options.minimumScore && entry.candidate.lastByte() < size
-                && entry.linkedAxis < 0)
+                && !entry.codeLinked())
                 entry.shifted = f.align(entry.candidate, none);
     }
     std::sort(f.found.begin(), f.found.end(), [](const Finder::Found &a, const Finder::Found &b) {
@@ -1969,15 +2194,16 @@ MapFinderResult findMaps(const uint8_t *image,
             || taken.overlaps(c.firstByte(), c.lastByte()))
             continue;
         // Where the code says a table begins, it begins.
-        const qint64 shift = entry.linkedAxis >= 0 ? 0 : entry.shifted + f.align(c, taken);
-        if (!f.confirm(c) || runsIntoHeader(c))
+        const qint64 shift = entry.codeLinked() ? 0 : entry.shifted + f.align(c, taken);
+        // What the code looks up as a table is one, even when its values rise throughout.
+        if ((entry.indexedAxis[0] < 0 && !f.confirm(c)) || runsIntoHeader(c))
             continue;
         f.describe(entry);
         if (shift != 0)
             c.evidence << QStringLiteral(
                               "spostata di %1 valori, dove i salti ai bordi sono massimi")
                               .arg(shift);
-        if (c.headerStart < 0 && entry.linkedAxis < 0)
+        if (c.headerStart < 0 && !entry.codeLinked())
             f.guessAxes(c);
         taken.add(c.firstByte(), c.lastByte());
         result.candidates.push_back(c);
