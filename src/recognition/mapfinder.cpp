@@ -1408,11 +1408,27 @@ struct Finder
                 starts.push_back(f.candidate.headerStart);
                 claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
             }
+        // Every address the code names may begin the next structure, as may every count;
+        // only tables the code links to axes are sure enough to forbid a table around them,
+        // as immediate words name many addresses by chance and counts are read inside tables.
+        std::vector<qint64> sure;
+        for (const auto &link : links)
+            sure.push_back(link.first);
+        sure.erase(std::unique(sure.begin(), sure.end()), sure.end());
+        for (const Count &c : counts)
+            starts.push_back(c.at);
+        // What ends a table whose second side is guessed: a count or a linked table.
+        std::vector<qint64> strong = starts;
+        strong.insert(strong.end(), sure.begin(), sure.end());
+        std::sort(strong.begin(), strong.end());
+        strong.erase(std::unique(strong.begin(), strong.end()), strong.end());
+        std::vector<int> sides;
+        for (const auto &[n, where] : axesByLength)
+            if (n >= 2 && n <= MaxAxisPoints)
+                sides.push_back(n);
         for (const CodeReferences::Load &l : loads)
             if (l.address >= 0)
                 starts.push_back(l.address);
-        for (const Count &c : counts)
-            starts.push_back(c.at);
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
         std::vector<FinderElement> views{{1, true, FinderElement::Unsigned},
@@ -1438,45 +1454,59 @@ struct Finder
             distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
             if (int(distinct.size()) > MaxAxes)
                 continue;
-            // Shapes the axes give: a curve along each, a map along each two.
+            // Shapes the axes give: a curve along each, a map along each two. A table with one
+            // axis linked may be a map whose other axis the code finds otherwise: of a length
+            // some stored axis has, ending where a count or a linked table begins.
             struct Shape
             {
-                const Count *y; // null for a curve
+                const Count *y; // null for a curve, or where the other side is guessed
                 const Count *x;
+                int rows;
+                int columns;
+                bool guessed;
             };
             std::vector<Shape> shapes;
             for (const Count *a : axes) {
-                shapes.push_back({nullptr, a});
+                shapes.push_back({nullptr, a, 1, a->points, false});
                 for (const Count *b : axes)
                     if (b->at != a->at)
-                        shapes.push_back({a, b});
+                        shapes.push_back({a, b, a->points, b->points, false});
+                if (distinct.size() == 1)
+                    for (const int other : sides) {
+                        shapes.push_back({nullptr, a, other, a->points, true});
+                        shapes.push_back({a, nullptr, a->points, other, true});
+                    }
             }
             Found best;
-            std::tuple<qint64, qint64, double> bestRank{MaxGap + 1, 0, 0.0};
+            std::tuple<qint64, bool, qint64, double> bestRank{MaxGap + 1, true, 0, 0.0};
             for (const Shape &shape : shapes)
                 for (const FinderElement &e : views) {
                     if (e.size > 1 && (z & 1))
                         continue;
-                    const int rows = shape.y ? shape.y->points : 1;
-                    const int columns = shape.x->points;
+                    const int rows = shape.rows, columns = shape.columns;
                     const qint64 cells = qint64(rows) * columns;
                     const qint64 end = z + cells * e.size;
-                    if (cells < 4 || end > size || claimed.overlaps(z, end - 1))
+                    // A reading with stored counts inside the values is left to compete:
+                    // counts and axes are often read by chance inside a table.
+                    if (cells < (shape.guessed ? 16 : 4) || end > size)
                         continue;
-                    const auto next = std::lower_bound(starts.begin(), starts.end(), end);
-                    if (next == starts.end() || *next - end > MaxGap)
+                    const std::vector<qint64> &bounds = shape.guessed ? strong : starts;
+                    const auto next = std::lower_bound(bounds.begin(), bounds.end(), end);
+                    if (next == bounds.end() || *next - end > MaxGap)
                         continue;
                     // A structure the code names inside the values: another table's start.
-                    const auto inside = std::upper_bound(starts.begin(), starts.end(), z);
-                    if (inside != starts.end() && *inside < end)
+                    const auto inside = std::upper_bound(sure.begin(), sure.end(), z);
+                    if (inside != sure.end() && *inside < end)
                         continue;
                     const BlockStats st = blockStats(readBlock(image, z, cells, e), rows, columns);
-                    if (!st.valid)
+                    if (!st.valid
+                        || (shape.guessed && (st.flat || st.monotonic || st.smooth < 0.5)))
                         continue;
+                    const bool two = shape.x && shape.y;
                     const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
-                                         + (shape.y ? 0.1 : 0.0);
-                    const std::tuple<qint64, qint64, double> rank{*next - end, cells * e.size,
-                                                                  -value};
+                                         + (two ? 0.1 : 0.0);
+                    const std::tuple<qint64, bool, qint64, double> rank{
+                        *next - end, shape.guessed, cells * e.size, -value};
                     if (!(rank < bestRank))
                         continue;
                     bestRank = rank;
@@ -1488,17 +1518,20 @@ struct Finder
                     cand.rows = rows;
                     cand.columns = columns;
                     cand.element = e;
-                    cand.xAddress = shape.x->axis;
-                    cand.xElement = shape.x->element;
-                    best.indexedAxis[0] = shape.x->axis;
-                    best.indexedPoints[0] = shape.x->points;
+                    int k = 0;
+                    if (shape.x) {
+                        cand.xAddress = shape.x->axis;
+                        cand.xElement = shape.x->element;
+                        best.indexedAxis[size_t(k)] = shape.x->axis;
+                        best.indexedPoints[size_t(k++)] = shape.x->points;
+                    }
                     if (shape.y) {
                         cand.yAddress = shape.y->axis;
                         cand.yElement = shape.y->element;
-                        best.indexedAxis[1] = shape.y->axis;
-                        best.indexedPoints[1] = shape.y->points;
+                        best.indexedAxis[size_t(k)] = shape.y->axis;
+                        best.indexedPoints[size_t(k)] = shape.y->points;
                     }
-                    cand.score = qMin(100.0, 70.0 + (shape.y ? 10.0 : 0.0)
+                    cand.score = qMin(100.0, 70.0 + (two ? 10.0 : 0.0) - (shape.guessed ? 10.0 : 0.0)
                                                  + (*next == end ? 10.0 : 0.0)
                                                  + (st.flat ? -20.0 : 10.0 * st.smooth));
                     cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * 3.0;
