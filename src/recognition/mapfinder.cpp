@@ -1531,9 +1531,11 @@ struct Finder
                         best.indexedAxis[size_t(k)] = shape.y->axis;
                         best.indexedPoints[size_t(k)] = shape.y->points;
                     }
-                    cand.score = qMin(100.0, 70.0 + (two ? 10.0 : 0.0) - (shape.guessed ? 10.0 : 0.0)
-                                                 + (*next == end ? 10.0 : 0.0)
-                                                 + (st.flat ? -20.0 : 10.0 * st.smooth));
+                    // The code naming the start and linking the axes vouches for a table as
+                    // its stored counts do; a table of one value is still one the code reads.
+                    cand.score = qMin(100.0, 80.0 + (two ? 5.0 : 0.0) - (shape.guessed ? 5.0 : 0.0)
+                                                 + (*next == end ? 5.0 : 0.0)
+                                                 + (st.flat ? 0.0 : 10.0 * st.smooth));
                     cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * 3.0;
                 }
             if (best.indexedAxis[0] >= 0)
