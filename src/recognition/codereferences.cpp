@@ -150,21 +150,28 @@ void CodeReferences::learnPaging(const uint8_t *image, qint64 size, const std::v
     const std::vector<Load> all = rawLoads(image, size);
     std::vector<qint64> pageVotes;
     std::array<std::vector<qint64>, 4> baseVotes;
-    const auto anchorsWithLow = [&](quint32 low, quint32 mask, auto &&use) {
-        // Anchors are sorted by address, not by low bits: walk each page's copy of the offset.
-        const qint64 step = qint64(mask) + 1;
-        for (qint64 a = low; a < size; a += step)
-            if (std::binary_search(anchors.begin(), anchors.end(), a))
-                use(a);
+    // The anchors by their low 14 and 16 bits, to find those a word names at once.
+    std::array<std::vector<std::pair<quint32, qint64>>, 2> byLow;
+    for (const qint64 a : anchors) {
+        byLow[0].push_back({quint32(a) & 0x3FFFu, a});
+        byLow[1].push_back({quint32(a) & 0xFFFFu, a});
+    }
+    for (auto &list : byLow)
+        std::sort(list.begin(), list.end());
+    const auto anchorsWithLow = [&](quint32 low, int which, auto &&use) {
+        const auto &list = byLow[size_t(which)];
+        for (auto it = std::lower_bound(list.begin(), list.end(), std::make_pair(low, qint64(-1)));
+             it != list.end() && it->first == low; ++it)
+            use(it->second);
     };
     for (size_t i = 0; i < all.size(); ++i) {
         const Load &l = all[i];
         const bool pageNext = i + 1 < all.size() && all[i + 1].at == l.at + 4;
         if (pageNext)
-            anchorsWithLow(l.word & 0x3FFFu, 0x3FFFu, [&](qint64 a) {
+            anchorsWithLow(l.word & 0x3FFFu, 0, [&](qint64 a) {
                 pageVotes.push_back(qint64(all[i + 1].word) - a / PageBytes);
             });
-        anchorsWithLow(l.word, 0xFFFFu, [&](qint64 a) {
+        anchorsWithLow(l.word, 1, [&](qint64 a) {
             baseVotes[l.word >> 14].push_back(a - qint64(l.word));
         });
     }

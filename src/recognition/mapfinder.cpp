@@ -1346,7 +1346,9 @@ struct Finder
             for (const quint32 w : words)
                 ++frequency[w];
         }
-        const int common = qMax(1, int(loads.size() / 50));
+        // A word held by more than one lookup in fifty, or by more than a few on a small
+        // image, is an instruction or a page rather than a place kept in memory.
+        const int common = qMax(16, int(loads.size() / 50));
         const auto countsAt = [&](qint64 at) {
             return std::equal_range(counts.begin(), counts.end(), at,
                                     [](const auto &a, const auto &b) {

@@ -461,6 +461,136 @@ private slots:
         }
     }
 
+    // Paged code loads a 14-bit offset and then its page; the first page's number is learnt
+    // from the loads of known structures, when enough of them agree.
+    void codeAddressesPaged_data()
+    {
+        QTest::addColumn<int>("paged");
+        QTest::addColumn<bool>("resolved");
+        QTest::newRow("8 paged loads agree") << 8 << true;
+        QTest::newRow("7 paged loads: too few") << 7 << false;
+    }
+
+    void codeAddressesPaged()
+    {
+        QFETCH(int, paged);
+        QFETCH(bool, resolved);
+        Builder b(0x20000);
+        b.noise(0, 0x8000, 9);
+        std::vector<qint64> anchors;
+        for (int k = 0; k < 40; ++k)
+            anchors.push_back(0x18000 + 0x1F1 * k); // no offset holds 0xE6
+        for (int k = 0; k < 30; ++k) {
+            const qint64 at = 0x100 + 16 * k;
+            b.put(at, 0xE6, 1, true);
+            b.put(at + 2, quint32(anchors[size_t(k)] & 0x3FFF), 2, true);
+            if (k < paged) {
+                b.put(at + 4, 0xE6, 1, true);
+                b.put(at + 6, quint32(0x200 + anchors[size_t(k)] / 0x4000), 2, true);
+            }
+        }
+        const CodeReferences refs = CodeReferences::learn(
+            reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size(), anchors);
+        QVERIFY(!refs.empty());
+        const auto loads = refs.loads(reinterpret_cast<const uint8_t *>(b.bytes.constData()),
+                                      b.bytes.size());
+        const auto at = [&](qint64 word) {
+            return *std::find_if(loads.begin(), loads.end(),
+                                 [&](const CodeReferences::Load &l) { return l.at == word; });
+        };
+        QCOMPARE(at(0x102).address, resolved ? anchors[0] : qint64(-1));
+        QCOMPARE(at(0x106).address, qint64(-1)); // the page word names nothing
+    }
+
+    // Code looks an axis up once, keeps the place found in a word of memory, and hands that
+    // word to each table read along the axis. The tables are found whole from those links,
+    // with their axes, where they end at the next structure.
+    void tablesIndexedByCode_data()
+    {
+        QTest::addColumn<qint64>("z");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("proposed");
+        QTest::addColumn<qint64>("xAxis");
+        QTest::addColumn<qint64>("yAxis");
+        QTest::newRow("curve along one axis") << qint64(0x9000) << 1 << 10 << true
+                                              << qint64(0x8001) << qint64(-1);
+        QTest::newRow("map along two axes") << qint64(0x900A) << 8 << 10 << true
+                                            << qint64(0x8001) << qint64(0x8021);
+        QTest::newRow("end 2 bytes before the next structure")
+            << qint64(0x9200) << 1 << 10 << true << qint64(0x8001) << qint64(-1);
+        QTest::newRow("end 3 bytes before it") << qint64(0x9300) << 1 << 10 << false
+                                               << qint64(-1) << qint64(-1);
+        QTest::newRow("place kept by two axes links neither")
+            << qint64(0x9100) << 1 << 8 << false << qint64(-1) << qint64(-1);
+    }
+
+    void tablesIndexedByCode()
+    {
+        QFETCH(qint64, z);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(bool, proposed);
+        QFETCH(qint64, xAxis);
+        QFETCH(qint64, yAxis);
+        Builder b(0x10000, 0);
+        b.noise(0, 0x8000, 33);
+        const auto op = [&](qint64 at, quint32 opcode, quint32 word) {
+            b.put(at, opcode, 2, true);
+            b.put(at + 2, word, 2, true);
+        };
+        // 30 stored axes, each looked up with its place read and kept in a word of its own
+        // (axes 2 and 3 keep theirs in one word).
+        for (int k = 0; k < 30; ++k) {
+            const qint64 count = 0x8000 + 0x20 * k;
+            const int points = k % 3 == 0 ? 10 : 8;
+            b.put(count, quint32(points), 1, true);
+            b.axis(count + 1, points, 1, true, 250);
+            const quint32 place = k == 2 || k == 3 ? 0xF100 : 0xF000 + 2 * k;
+            const qint64 at = 0x100 + 24 * k;
+            op(at, 0xF4E6, quint32(count));
+            op(at + 4, 0xF5F2, place);
+            op(at + 8, 0x00DA, 0x1000);
+            op(at + 12, 0xF4F6, place);
+        }
+        // Table lookups: the places handed over, the values' address, the call.
+        const auto lookup = [&](qint64 at, qint64 values, std::initializer_list<quint32> places) {
+            for (const quint32 place : places) {
+                op(at, 0xF6F2, place);
+                at += 4;
+            }
+            op(at, 0xF4E6, quint32(values));
+            op(at + 4, 0x00DA, 0x2000);
+        };
+        lookup(0x1000, 0x9000, {0xF000});
+        lookup(0x1020, 0x900A, {0xF000, 0xF002});
+        lookup(0x1040, 0x9100, {0xF100});
+        lookup(0x1060, 0x9200, {0xF000});
+        lookup(0x1080, 0x9300, {0xF000});
+        b.values(0x9000, 1, 10, 1, true, false);
+        b.values(0x900A, 8, 10, 1, true, false);
+        b.values(0x9100, 1, 8, 1, true, false);
+        b.values(0x9200, 1, 10, 1, true, false);
+        b.values(0x9300, 1, 10, 1, true, false);
+        // What follows each run: a stored axis, which the code names as it does every count.
+        for (const qint64 next : {0x905A, 0x9108, 0x920C, 0x930D}) {
+            b.put(next, 8, 1, true);
+            b.axis(next + 1, 8, 1, true, 250);
+        }
+        const MapFinderResult r = find(b.bytes);
+        const MapCandidate *found = nullptr;
+        for (const MapCandidate &c : r.candidates)
+            if (c.zAddress == z && c.evidence.join(QLatin1Char('|')).contains(QLatin1String("cerca prima")))
+                found = &c;
+        QVERIFY2((found != nullptr) == proposed, qPrintable(describe(r)));
+        if (!found)
+            return;
+        QCOMPARE(found->rows, rows);
+        QCOMPARE(found->columns, columns);
+        QCOMPARE(found->xAddress, xAxis);
+        QCOMPARE(found->yAddress, yAxis);
+    }
+
     void stopsWhenCancelled()
     {
         Builder b(0x40000);
