@@ -1328,7 +1328,10 @@ struct Finder
             return;
         constexpr qint64 AxisWindow = 24;         // an axis's lookup and the store of its place
         constexpr qint64 Before = 14, After = 18; // a table lookup's arguments
+        // Bytes between a table's end and the next structure: a pad byte or two, or, after a
+        // map whose two axes the code links, a few scalars the code names otherwise.
         constexpr qint64 MaxGap = 2;
+        constexpr qint64 MaxTwoGap = 8;
         constexpr int MaxAxes = 3; // more linked axes than a map has: the links are noise
         const auto window = [&](qint64 from, qint64 to, bool le, std::vector<quint32> &out) {
             out.clear();
@@ -1359,11 +1362,20 @@ struct Finder
                                     });
         };
         // The words each axis's lookup keeps its place in, and the count they belong to.
+        // A lookup's window ends where the next axis's lookup begins, whose place is its own.
+        const auto namesCount = [&](const CodeReferences::Load &l) {
+            return l.address >= 0 && countsAt(l.address).first != countsAt(l.address).second;
+        };
         std::vector<std::pair<quint32, qint64>> kept;
-        for (const CodeReferences::Load &l : loads) {
-            if (l.address < 0 || countsAt(l.address).first == countsAt(l.address).second)
+        for (size_t i = 0; i < loads.size(); ++i) {
+            const CodeReferences::Load &l = loads[i];
+            if (!namesCount(l))
                 continue;
-            window(l.at + 2, l.at + 2 + AxisWindow, l.littleEndian, words);
+            qint64 stop = l.at + 2 + AxisWindow;
+            for (size_t j = i + 1; j < loads.size() && loads[j].at < stop; ++j)
+                if (namesCount(loads[j]))
+                    stop = loads[j].at - 2;
+            window(l.at + 2, stop, l.littleEndian, words);
             std::sort(words.begin(), words.end());
             for (size_t i = 0; i + 1 < words.size(); ++i)
                 if (words[i] == words[i + 1] && frequency[words[i]] <= common
@@ -1480,7 +1492,7 @@ struct Finder
                     }
             }
             Found best;
-            std::tuple<qint64, bool, qint64, double> bestRank{MaxGap + 1, true, 0, 0.0};
+            std::tuple<bool, qint64, bool, qint64, double> bestRank{true, MaxTwoGap + 1, true, 0, 0.0};
             for (const Shape &shape : shapes)
                 for (const FinderElement &e : views) {
                     if (e.size > 1 && (z & 1))
@@ -1494,7 +1506,7 @@ struct Finder
                         continue;
                     const std::vector<qint64> &bounds = shape.guessed ? strong : starts;
                     const auto next = std::lower_bound(bounds.begin(), bounds.end(), end);
-                    if (next == bounds.end() || *next - end > MaxGap)
+                    if (next == bounds.end() || *next - end > (shape.x && shape.y ? MaxTwoGap : MaxGap))
                         continue;
                     // A structure the code names inside the values: another table's start.
                     const auto inside = std::upper_bound(sure.begin(), sure.end(), z);
@@ -1507,8 +1519,10 @@ struct Finder
                     const bool two = shape.x && shape.y;
                     const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
                                          + (two ? 0.1 : 0.0);
-                    const std::tuple<qint64, bool, qint64, double> rank{
-                        *next - end, shape.guessed, cells * e.size, -value};
+                    // Code that hands a table two places reads a map; then the end closest to
+                    // the next structure, and of equal ends the smaller table, tells the shape.
+                    const std::tuple<bool, qint64, bool, qint64, double> rank{
+                        !two, *next - end, shape.guessed, cells * e.size, -value};
                     if (!(rank < bestRank))
                         continue;
                     bestRank = rank;
@@ -1538,7 +1552,7 @@ struct Finder
                     cand.score = qMin(100.0, 80.0 + (two ? 5.0 : 0.0) - (shape.guessed ? 5.0 : 0.0)
                                                  + (*next == end ? 5.0 : 0.0)
                                                  + (st.flat ? 0.0 : 10.0 * st.smooth));
-                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * 3.0;
+                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * 6.0;
                 }
             if (best.indexedAxis[0] >= 0)
                 found.push_back(best);

@@ -521,6 +521,10 @@ private slots:
             << qint64(0x9200) << 1 << 10 << true << qint64(0x8001) << qint64(-1);
         QTest::newRow("end 3 bytes before it") << qint64(0x9300) << 1 << 10 << false
                                                << qint64(-1) << qint64(-1);
+        QTest::newRow("map 8 bytes before the next structure")
+            << qint64(0x9400) << 8 << 10 << true << qint64(0x8001) << qint64(0x8021);
+        QTest::newRow("map 9 bytes before it") << qint64(0x9500) << 8 << 10 << false << qint64(-1)
+                                               << qint64(-1);
         QTest::newRow("place kept by two axes links neither")
             << qint64(0x9100) << 1 << 8 << false << qint64(-1) << qint64(-1);
     }
@@ -567,13 +571,17 @@ private slots:
         lookup(0x1040, 0x9100, {0xF100});
         lookup(0x1060, 0x9200, {0xF000});
         lookup(0x1080, 0x9300, {0xF000});
+        lookup(0x10A0, 0x9400, {0xF000, 0xF002});
+        lookup(0x10C0, 0x9500, {0xF000, 0xF002});
         b.values(0x9000, 1, 10, 1, true, false);
         b.values(0x900A, 8, 10, 1, true, false);
         b.values(0x9100, 1, 8, 1, true, false);
         b.values(0x9200, 1, 10, 1, true, false);
         b.values(0x9300, 1, 10, 1, true, false);
+        b.values(0x9400, 8, 10, 1, true, false);
+        b.values(0x9500, 8, 10, 1, true, false);
         // What follows each run: a stored axis, which the code names as it does every count.
-        for (const qint64 next : {0x905A, 0x9108, 0x920C, 0x930D}) {
+        for (const qint64 next : {0x905A, 0x9108, 0x920C, 0x930D, 0x9458, 0x9559}) {
             b.put(next, 8, 1, true);
             b.axis(next + 1, 8, 1, true, 250);
         }
