@@ -10,6 +10,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -1332,6 +1333,7 @@ struct Finder
         // map whose two axes the code links, a few scalars the code names otherwise.
         constexpr qint64 MaxGap = 2;
         constexpr qint64 MaxTwoGap = 8;
+        constexpr qint64 OpenEnd = MaxTwoGap + 1;
         constexpr int MaxAxes = 3; // more linked axes than a map has: the links are noise
         const auto window = [&](qint64 from, qint64 to, bool le, std::vector<quint32> &out) {
             out.clear();
@@ -1395,7 +1397,8 @@ struct Finder
         }
         // Each table address with the counts linked to it, by a kept place or by the load of
         // a count right after the values' own.
-        std::vector<std::pair<qint64, qint64>> links;
+        // (the values' address, the count, whether the count's own address is loaded after)
+        std::vector<std::tuple<qint64, qint64, bool>> links;
         constexpr qint64 Reach = 8;
         for (size_t i = 0; i < loads.size(); ++i) {
             const CodeReferences::Load &l = loads[i];
@@ -1406,12 +1409,12 @@ struct Finder
                 const auto it = std::lower_bound(place.begin(), place.end(),
                                                  std::make_pair(w, qint64(-1)));
                 if (it != place.end() && it->first == w)
-                    links.push_back({l.address, it->second});
+                    links.push_back({l.address, it->second, false});
             }
             for (size_t j = i + 1; j < loads.size() && loads[j].at - l.at <= Reach; ++j)
                 if (loads[j].address >= 0
                     && countsAt(loads[j].address).first != countsAt(loads[j].address).second)
-                    links.push_back({l.address, loads[j].address});
+                    links.push_back({l.address, loads[j].address, true});
         }
         std::sort(links.begin(), links.end());
         links.erase(std::unique(links.begin(), links.end()), links.end());
@@ -1427,7 +1430,7 @@ struct Finder
         // as immediate words name many addresses by chance and counts are read inside tables.
         std::vector<qint64> sure;
         for (const auto &link : links)
-            sure.push_back(link.first);
+            sure.push_back(std::get<0>(link));
         sure.erase(std::unique(sure.begin(), sure.end()), sure.end());
         for (const Count &c : counts)
             starts.push_back(c.at);
@@ -1451,23 +1454,39 @@ struct Finder
             if (!imageLittleEndian || *imageLittleEndian == le)
                 for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
                     views.push_back(FinderElement{2, le, k});
-        for (size_t i = 0; i < links.size();) {
-            const qint64 z = links[i].first;
+        // Each table address with the counts linked to it.
+        struct Linked
+        {
+            qint64 z;
             std::vector<const Count *> axes;
-            for (; i < links.size() && links[i].first == z; ++i) {
-                const auto [first, last] = countsAt(links[i].second);
+            std::vector<qint64> distinct; // their addresses
+            bool axisHanded;              // an axis's own address handed to the lookup
+        };
+        std::vector<Linked> tables;
+        for (size_t i = 0; i < links.size();) {
+            Linked t{std::get<0>(links[i]), {}, {}, false};
+            for (; i < links.size() && std::get<0>(links[i]) == t.z; ++i) {
+                t.axisHanded = t.axisHanded || std::get<2>(links[i]);
+                const auto [first, last] = countsAt(std::get<1>(links[i]));
                 for (auto c = first; c != last; ++c)
-                    axes.push_back(&*c);
+                    t.axes.push_back(&*c);
             }
-            if (claimed.overlaps(z, z))
+            if (claimed.overlaps(t.z, t.z))
                 continue;
-            std::vector<qint64> distinct;
-            for (const Count *c : axes)
-                distinct.push_back(c->at);
-            std::sort(distinct.begin(), distinct.end());
-            distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-            if (int(distinct.size()) > MaxAxes)
-                continue;
+            for (const Count *c : t.axes)
+                t.distinct.push_back(c->at);
+            std::sort(t.distinct.begin(), t.distinct.end());
+            t.distinct.erase(std::unique(t.distinct.begin(), t.distinct.end()), t.distinct.end());
+            if (int(t.distinct.size()) <= MaxAxes)
+                tables.push_back(std::move(t));
+        }
+        // The best reading of one table. An open end is allowed only with the element, and the
+        // curve or map, that the routine the code calls for it reads, once that is known.
+        const auto choose = [&](const Linked &t, int openSize, bool openMap) {
+            const qint64 z = t.z;
+            const std::vector<const Count *> &axes = t.axes;
+            const std::vector<qint64> &distinct = t.distinct;
+            const bool axisHanded = t.axisHanded;
             // Shapes the axes give: a curve along each, a map along each two. A table with one
             // axis linked may be a map whose other axis the code finds otherwise: of a length
             // some stored axis has, ending where a count or a linked table begins.
@@ -1492,7 +1511,7 @@ struct Finder
                     }
             }
             Found best;
-            std::tuple<bool, qint64, bool, qint64, double> bestRank{true, MaxTwoGap + 1, true, 0, 0.0};
+            std::tuple<bool, qint64, bool, qint64, double> bestRank{true, OpenEnd + 1, true, 0, 0.0};
             for (const Shape &shape : shapes)
                 for (const FinderElement &e : views) {
                     if (e.size > 1 && (z & 1))
@@ -1505,8 +1524,18 @@ struct Finder
                     if (cells < (shape.guessed ? 16 : 4) || end > size)
                         continue;
                     const std::vector<qint64> &bounds = shape.guessed ? strong : starts;
+                    const bool two = shape.x && shape.y;
                     const auto next = std::lower_bound(bounds.begin(), bounds.end(), end);
-                    if (next == bounds.end() || *next - end > (shape.x && shape.y ? MaxTwoGap : MaxGap))
+                    // Past the widest gap the end is open: only a map whose two axes the
+                    // code links, and which reads as one, is proposed so.
+                    const qint64 gap = next == bounds.end() || *next - end > (two ? MaxTwoGap : MaxGap)
+                                           ? OpenEnd
+                                           : *next - end;
+                    // Nor is a curve along the one place the code hands over, with no axis
+                    // handed by its address: a lookup given an axis and a place reads a map.
+                    if (gap == OpenEnd
+                        && (openSize == 0 || e.size != openSize || (rows > 1) != openMap
+                            || !(two || (!shape.y && !shape.guessed && distinct.size() == 1 && !axisHanded))))
                         continue;
                     // A structure the code names inside the values: another table's start.
                     const auto inside = std::upper_bound(sure.begin(), sure.end(), z);
@@ -1514,21 +1543,21 @@ struct Finder
                         continue;
                     const BlockStats st = blockStats(readBlock(image, z, cells, e), rows, columns);
                     if (!st.valid
-                        || (shape.guessed && (st.flat || st.monotonic || st.smooth < 0.5)))
+                        || (shape.guessed && (st.flat || st.monotonic || st.smooth < 0.5))
+                        || (gap == OpenEnd && two && (st.flat || st.monotonic || st.smooth < 0.6)))
                         continue;
-                    const bool two = shape.x && shape.y;
                     const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
                                          + (two ? 0.1 : 0.0);
                     // Code that hands a table two places reads a map; then the end closest to
                     // the next structure, and of equal ends the smaller table, tells the shape.
                     const std::tuple<bool, qint64, bool, qint64, double> rank{
-                        !two, *next - end, shape.guessed, cells * e.size, -value};
+                        !two, gap, shape.guessed, cells * e.size, -value};
                     if (!(rank < bestRank))
                         continue;
                     bestRank = rank;
                     best = Found{};
                     best.stats = st;
-                    best.indexedGap = int(*next - end);
+                    best.indexedGap = gap == OpenEnd ? -1 : int(gap);
                     MapCandidate &cand = best.candidate;
                     cand.zAddress = z;
                     cand.rows = rows;
@@ -1550,12 +1579,66 @@ struct Finder
                     // The code naming the start and linking the axes vouches for a table as
                     // its stored counts do; a table of one value is still one the code reads.
                     cand.score = qMin(100.0, 80.0 + (two ? 5.0 : 0.0) - (shape.guessed ? 5.0 : 0.0)
-                                                 + (*next == end ? 5.0 : 0.0)
+                                                 + (gap == 0 ? 5.0 : gap == OpenEnd ? -10.0 : 0.0)
                                                  + (st.flat ? 0.0 : 10.0 * st.smooth));
-                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * 6.0;
+                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * (gap == OpenEnd && !two ? 1.0 : 6.0);
                 }
-            if (best.indexedAxis[0] >= 0)
-                found.push_back(best);
+            return best;
+        };
+        // Which element each routine the code calls reads, and whether curves or maps, learnt
+        // from the tables read with a bounded end: the words after their loads that go with
+        // one kind of table only.
+        std::vector<std::pair<qint64, size_t>> loadsByAddress;
+        for (size_t i = 0; i < loads.size(); ++i)
+            if (loads[i].address >= 0)
+                loadsByAddress.push_back({loads[i].address, i});
+        std::sort(loadsByAddress.begin(), loadsByAddress.end());
+        const auto wordsAfter = [&](qint64 z) {
+            std::vector<quint32> all, w;
+            for (auto it = std::lower_bound(loadsByAddress.begin(), loadsByAddress.end(),
+                                            std::make_pair(z, size_t(0)));
+                 it != loadsByAddress.end() && it->first == z; ++it) {
+                const CodeReferences::Load &l = loads[it->second];
+                window(l.at + 2, l.at + 2 + After, l.littleEndian, w);
+                all.insert(all.end(), w.begin(), w.end());
+            }
+            std::sort(all.begin(), all.end());
+            all.erase(std::unique(all.begin(), all.end()), all.end());
+            return all;
+        };
+        // Kinds: byte curve, byte map, word curve, word map.
+        const auto kindOf = [](const MapCandidate &c) {
+            return 2 * (c.element.size - 1) + (c.rows > 1 ? 1 : 0);
+        };
+        std::vector<Found> chosen(tables.size());
+        std::map<quint32, std::array<int, 4>> routines;
+        for (size_t k = 0; k < tables.size(); ++k) {
+            chosen[k] = choose(tables[k], 0, false);
+            const MapCandidate &c = chosen[k].candidate;
+            if (chosen[k].indexedAxis[0] >= 0 && (c.element.size == 1 || c.element.size == 2))
+                for (const quint32 w : wordsAfter(tables[k].z))
+                    ++routines[w][size_t(kindOf(c))];
+        }
+        constexpr int MinRoutineTables = 3;
+        for (size_t k = 0; k < tables.size(); ++k) {
+            if (chosen[k].indexedAxis[0] < 0) {
+                // Every routine the lookups call that is known must read one kind.
+                int told = -1;
+                for (const quint32 w : wordsAfter(tables[k].z)) {
+                    const auto it = routines.find(w);
+                    if (it == routines.end())
+                        continue;
+                    const std::array<int, 4> &n = it->second;
+                    const int most = int(std::max_element(n.begin(), n.end()) - n.begin());
+                    const int all = std::accumulate(n.begin(), n.end(), 0);
+                    if (n[size_t(most)] >= MinRoutineTables && 10 * (all - n[size_t(most)]) <= n[size_t(most)])
+                        told = told == -1 || told == most ? most : -2;
+                }
+                if (told >= 0)
+                    chosen[k] = choose(tables[k], told / 2 + 1, told % 2 == 1);
+            }
+            if (chosen[k].indexedAxis[0] >= 0)
+                found.push_back(chosen[k]);
         }
     }
 
@@ -1779,8 +1862,10 @@ struct Finder
                               .arg(references.description());
             c.evidence << (f.indexedGap == 0
                                ? QStringLiteral("i valori finiscono dove inizia la struttura seguente")
-                               : QStringLiteral("i valori finiscono %1 byte prima della struttura seguente")
-                                     .arg(f.indexedGap));
+                           : f.indexedGap > 0
+                               ? QStringLiteral("i valori finiscono %1 byte prima della struttura seguente")
+                                     .arg(f.indexedGap)
+                               : QStringLiteral("nessuna struttura nominata subito dopo i valori"));
             c.evidence << smoothText(f.stats, c.rows, c.columns);
         } else {
             const BlockReading &b = f.block;

@@ -510,23 +510,30 @@ private slots:
         QTest::addColumn<qint64>("z");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("columns");
-        QTest::addColumn<bool>("proposed");
         QTest::addColumn<qint64>("xAxis");
         QTest::addColumn<qint64>("yAxis");
-        QTest::newRow("curve along one axis") << qint64(0x9000) << 1 << 10 << true
-                                              << qint64(0x8001) << qint64(-1);
-        QTest::newRow("map along two axes") << qint64(0x900A) << 8 << 10 << true
-                                            << qint64(0x8001) << qint64(0x8021);
-        QTest::newRow("end 2 bytes before the next structure")
-            << qint64(0x9200) << 1 << 10 << true << qint64(0x8001) << qint64(-1);
-        QTest::newRow("end 3 bytes before it") << qint64(0x9300) << 1 << 10 << false
-                                               << qint64(-1) << qint64(-1);
+        QTest::addColumn<QString>("end"); // what the evidence says of it; empty: not proposed
+        const qint64 a10 = 0x8001, a8 = 0x8021;
+        QTest::newRow("curve along one axis") << qint64(0x9000) << 1 << 10 << a10 << qint64(-1)
+                                              << "dove inizia la struttura seguente";
+        QTest::newRow("map along two axes")
+            << qint64(0x900A) << 8 << 10 << a10 << a8 << "dove inizia la struttura seguente";
+        QTest::newRow("curve 2 bytes before the next structure")
+            << qint64(0x9200) << 1 << 10 << a10 << qint64(-1) << "2 byte prima";
+        QTest::newRow("curve 3 bytes before it: end open")
+            << qint64(0x9300) << 1 << 10 << a10 << qint64(-1) << "nessuna struttura nominata";
         QTest::newRow("map 8 bytes before the next structure")
-            << qint64(0x9400) << 8 << 10 << true << qint64(0x8001) << qint64(0x8021);
-        QTest::newRow("map 9 bytes before it") << qint64(0x9500) << 8 << 10 << false << qint64(-1)
-                                               << qint64(-1);
+            << qint64(0x9400) << 8 << 10 << a10 << a8 << "8 byte prima";
+        QTest::newRow("map 9 bytes before it: end open")
+            << qint64(0x9500) << 8 << 10 << a10 << a8 << "nessuna struttura nominata";
+        QTest::newRow("curve with a hump, end open")
+            << qint64(0x9600) << 1 << 10 << a10 << qint64(-1) << "nessuna struttura nominata";
+        QTest::newRow("curve with a hump, end open, routine read nowhere else")
+            << qint64(0x9A00) << 1 << 10 << a10 << qint64(-1) << QString();
+        QTest::newRow("end open, the axis also handed by address: no curve")
+            << qint64(0x9700) << 1 << 10 << a10 << qint64(-1) << QString();
         QTest::newRow("place kept by two axes links neither")
-            << qint64(0x9100) << 1 << 8 << false << qint64(-1) << qint64(-1);
+            << qint64(0x9100) << 1 << 8 << qint64(-1) << qint64(-1) << QString();
     }
 
     void tablesIndexedByCode()
@@ -534,9 +541,9 @@ private slots:
         QFETCH(qint64, z);
         QFETCH(int, rows);
         QFETCH(int, columns);
-        QFETCH(bool, proposed);
         QFETCH(qint64, xAxis);
         QFETCH(qint64, yAxis);
+        QFETCH(QString, end);
         Builder b(0x10000, 0);
         b.noise(0, 0x8000, 33);
         const auto op = [&](qint64 at, quint32 opcode, quint32 word) {
@@ -557,14 +564,18 @@ private slots:
             op(at + 8, 0x00DA, 0x1000);
             op(at + 12, 0xF4F6, place);
         }
-        // Table lookups: the places handed over, the values' address, the call.
-        const auto lookup = [&](qint64 at, qint64 values, std::initializer_list<quint32> places) {
+        // Table lookups: the places handed over, the values' address, maybe an axis's own
+        // address, the call of a routine for curves or one for maps.
+        const auto lookup = [&](qint64 at, qint64 values, std::initializer_list<quint32> places,
+                                qint64 axis = -1, quint32 routine = 0) {
             for (const quint32 place : places) {
                 op(at, 0xF6F2, place);
                 at += 4;
             }
             op(at, 0xF4E6, quint32(values));
-            op(at + 4, 0x00DA, 0x2000);
+            if (axis >= 0)
+                op(at += 4, 0xF5E6, quint32(axis));
+            op(at + 4, 0x00DA, routine ? routine : places.size() > 1 ? 0x3000 : 0x2000);
         };
         lookup(0x1000, 0x9000, {0xF000});
         lookup(0x1020, 0x900A, {0xF000, 0xF002});
@@ -573,15 +584,20 @@ private slots:
         lookup(0x1080, 0x9300, {0xF000});
         lookup(0x10A0, 0x9400, {0xF000, 0xF002});
         lookup(0x10C0, 0x9500, {0xF000, 0xF002});
-        b.values(0x9000, 1, 10, 1, true, false);
-        b.values(0x900A, 8, 10, 1, true, false);
-        b.values(0x9100, 1, 8, 1, true, false);
-        b.values(0x9200, 1, 10, 1, true, false);
-        b.values(0x9300, 1, 10, 1, true, false);
-        b.values(0x9400, 8, 10, 1, true, false);
-        b.values(0x9500, 8, 10, 1, true, false);
+        lookup(0x10E0, 0x9600, {0xF000});
+        lookup(0x1100, 0x9700, {0xF000}, 0x8000);
+        lookup(0x1120, 0x9800, {0xF000}); // one more of each, read with their ends bounded,
+        lookup(0x1140, 0x9900, {0xF000, 0xF002}); // tells what each routine reads
+        lookup(0x1160, 0x9A00, {0xF000}, -1, 0x4000);
+        for (const qint64 at : {0x9000, 0x9100, 0x9200, 0x9300, 0x9800})
+            b.values(at, 1, at == 0x9100 ? 8 : 10, 1, true, false);
+        for (const qint64 at : {0x900A, 0x9400, 0x9500, 0x9900})
+            b.values(at, 8, 10, 1, true, false);
+        for (const qint64 at : {0x9600, 0x9700, 0x9A00})
+            for (int i = 0; i < 10; ++i)
+                b.put(at + i, quint32(100 - (i - 5) * (i - 5) * 3), 1, true);
         // What follows each run: a stored axis, which the code names as it does every count.
-        for (const qint64 next : {0x905A, 0x9108, 0x920C, 0x930D, 0x9458, 0x9559}) {
+        for (const qint64 next : {0x905A, 0x9108, 0x920C, 0x930D, 0x9458, 0x9559, 0x980A, 0x9950}) {
             b.put(next, 8, 1, true);
             b.axis(next + 1, 8, 1, true, 250);
         }
@@ -590,13 +606,15 @@ private slots:
         for (const MapCandidate &c : r.candidates)
             if (c.zAddress == z && c.evidence.join(QLatin1Char('|')).contains(QLatin1String("cerca prima")))
                 found = &c;
-        QVERIFY2((found != nullptr) == proposed, qPrintable(describe(r)));
+        QVERIFY2((found != nullptr) == !end.isEmpty(), qPrintable(describe(r)));
         if (!found)
             return;
         QCOMPARE(found->rows, rows);
         QCOMPARE(found->columns, columns);
         QCOMPARE(found->xAddress, xAxis);
         QCOMPARE(found->yAddress, yAxis);
+        QVERIFY2(found->evidence.join(QLatin1Char('|')).contains(end),
+                 qPrintable(found->evidence.join(QLatin1Char('|'))));
     }
 
     void stopsWhenCancelled()
