@@ -220,19 +220,30 @@ std::vector<CodeReferences::Load> CodeReferences::loads(const uint8_t *image, qi
 
 std::vector<CodeReferences::Load> CodeReferences::rawLoads(const uint8_t *image, qint64 size) const
 {
+    // Counted first and then kept, so that the list takes no more memory than it needs.
+    size_t count = 0;
+    scan(image, size, [&](const Load &) { ++count; });
     std::vector<Load> out;
+    out.reserve(count);
+    scan(image, size, [&](const Load &l) { out.push_back(l); });
+    return out;
+}
+
+void CodeReferences::scan(const uint8_t *image,
+                          qint64 size,
+                          const std::function<void(const Load &)> &use) const
+{
     if (!image)
-        return out;
+        return;
     for (qint64 p = 2; p + 1 < size; p += 2)
         for (const Form &f : forms)
             if (image[p - 2] == f.instruction) {
                 const quint32 w = wordAt(image, p, f.littleEndian);
                 if (w < (1u << f.bits)) {
-                    out.push_back(Load{p, w, f.bits, f.littleEndian});
+                    use(Load{p, w, quint8(f.bits), f.littleEndian});
                     break;
                 }
             }
-    return out;
 }
 
 bool CodeReferences::named(qint64 address) const

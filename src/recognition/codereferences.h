@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // The addresses an image's own code names. Code loads the address of a table or an axis as an
@@ -29,7 +30,7 @@ public:
     {
         qint64 at = 0;
         quint32 word = 0;
-        int bits = 16;
+        quint8 bits = 16; // (small: an image holds hundreds of thousands of these)
         bool littleEndian = true;
         // Where in the image the word points, when the image's paging is learnt and says so;
         // -1 where it cannot be told, or where the word is the page of the load before it.
@@ -41,6 +42,9 @@ public:
     };
     // Every such word of the image, in the order they stand.
     std::vector<Load> loads(const uint8_t *image, qint64 size) const;
+    // The same words handed to use one at a time, without their addresses, for a pass that
+    // needs no list of them.
+    void scan(const uint8_t *image, qint64 size, const std::function<void(const Load &)> &use) const;
 
 
 private:

@@ -297,11 +297,13 @@ struct Finder
         int linkedPoints = 0;
         // The stored axes whose place the code looks up first and hands to the table's
         // lookup, their points, and the bytes between the values' end and what follows.
-        std::array<qint64, 2> indexedAxis{{-1, -1}};
-        std::array<int, 2> indexedPoints{{0, 0}};
-        int indexedGap = 0;
+        // For a table whose axes the code looks up first (they are the candidate's axes): the
+        // bytes between its end and the next structure, -1 where that is open.
+        static constexpr qint16 NotIndexed = -2;
+        qint16 indexedGap = NotIndexed;
+        bool indexed() const { return indexedGap != NotIndexed; }
         // Where the code says the table begins, it begins: such readings are not moved.
-        bool codeLinked() const { return linkedAxis >= 0 || indexedAxis[0] >= 0; }
+        bool codeLinked() const { return linkedAxis >= 0 || indexed(); }
     };
     // Readings and headers are many and their count unknown beforehand: a deque grows without
     // a vector's moment of holding the old and the new storage at once.
@@ -719,16 +721,21 @@ struct Finder
     // A control unit stores its words in one byte order. Where the words of the counts and axes
     // found are clearly in one order, readings of words in the other order are weak: most are
     // the bytes of two neighbouring words read across.
-    void preferImageByteOrder()
+    void learnImageByteOrder()
     {
         int orders[2] = {0, 0};
         for (const Found &f : found)
             if (f.candidate.headerStart >= 0 && f.candidate.rows > 1 && f.candidate.countSize > 1)
                 ++orders[f.countLittleEndian ? 1 : 0];
         const int major = orders[1] >= orders[0] ? 1 : 0;
-        if (orders[major] < 8 || orders[major] < 4 * orders[1 - major])
+        if (orders[major] >= 8 && orders[major] >= 4 * orders[1 - major])
+            imageLittleEndian = major == 1;
+    }
+
+    void preferImageByteOrder()
+    {
+        if (!imageLittleEndian)
             return;
-        imageLittleEndian = major == 1;
         for (Found &f : found) {
             MapCandidate &c = f.candidate;
             if (c.element.size > 1 && c.element.littleEndian != imageLittleEndian) {
@@ -1207,7 +1214,6 @@ struct Finder
             const Count *count;
         };
         std::vector<Link> links;
-        const std::vector<CodeReferences::Load> loads = references.loads(image, size);
         constexpr qint64 Reach = 8;
         // The counts by the low 14 and 16 bits of their address, as loads name them.
         std::vector<std::pair<quint32, size_t>> byLow[2];
@@ -1216,22 +1222,27 @@ struct Finder
                 byLow[b].push_back({quint32(counts[k].at) & (b == 0 ? 0x3FFFu : 0xFFFFu), k});
         for (auto &list : byLow)
             std::sort(list.begin(), list.end());
-        for (size_t i = 0; i < loads.size(); ++i)
-            for (size_t j = i + 1; j < loads.size() && loads[j].at - loads[i].at <= Reach; ++j) {
-                const auto &list = byLow[loads[j].bits == 14 ? 0 : 1];
+        // Each load with the loads shortly before it.
+        std::deque<CodeReferences::Load> recent;
+        references.scan(image, size, [&](const CodeReferences::Load &later) {
+            while (!recent.empty() && later.at - recent.front().at > Reach)
+                recent.pop_front();
+            const auto &list = byLow[later.bits == 14 ? 0 : 1];
+            for (const CodeReferences::Load &values : recent)
                 for (auto it = std::lower_bound(list.begin(), list.end(),
-                                                std::make_pair(loads[j].word, size_t(0)));
-                     it != list.end() && it->first == loads[j].word; ++it) {
+                                                std::make_pair(later.word, size_t(0)));
+                     it != list.end() && it->first == later.word; ++it) {
                     const Count &count = counts[it->second];
-                    const qint64 page = qint64(1) << loads[i].bits;
-                    const qint64 base = (count.at & ~(page - 1)) + loads[i].word;
+                    const qint64 page = qint64(1) << values.bits;
+                    const qint64 base = (count.at & ~(page - 1)) + values.word;
                     for (int k = -2; k <= 2; ++k) {
                         const qint64 z = base + k * page;
                         if (z >= 0 && z < size && std::abs(z - count.at) <= 0x10000)
                             links.push_back({z, &count});
                     }
                 }
-            }
+            recent.push_back(later);
+        });
         std::sort(links.begin(), links.end(), [](const Link &a, const Link &b) {
             return std::make_tuple(a.z, a.count->at, a.count->axis, a.count->points)
                    < std::make_tuple(b.z, b.count->at, b.count->axis, b.count->points);
@@ -1342,14 +1353,15 @@ struct Finder
         };
         // How many lookups' windows hold each word: a word most of them hold (an instruction,
         // a page) links nothing.
-        std::vector<int> frequency(65536, 0);
+        // (counted up to where it no longer matters, in half the memory of ints)
+        std::vector<quint16> frequency(65536, 0);
         std::vector<quint32> words;
         for (const CodeReferences::Load &l : loads) {
             window(l.at - Before, l.at + After, l.littleEndian, words);
             std::sort(words.begin(), words.end());
             words.erase(std::unique(words.begin(), words.end()), words.end());
             for (const quint32 w : words)
-                ++frequency[w];
+                frequency[w] = quint16(qMin(int(frequency[w]) + 1, 0xFFFF));
         }
         // A word held by more than one lookup in fifty, or by more than a few on a small
         // image, is an instruction or a page rather than a place kept in memory.
@@ -1557,24 +1569,19 @@ struct Finder
                     bestRank = rank;
                     best = Found{};
                     best.stats = st;
-                    best.indexedGap = gap == OpenEnd ? -1 : int(gap);
+                    best.indexedGap = qint16(gap == OpenEnd ? -1 : gap);
                     MapCandidate &cand = best.candidate;
                     cand.zAddress = z;
                     cand.rows = rows;
                     cand.columns = columns;
                     cand.element = e;
-                    int k = 0;
                     if (shape.x) {
                         cand.xAddress = shape.x->axis;
                         cand.xElement = shape.x->element;
-                        best.indexedAxis[size_t(k)] = shape.x->axis;
-                        best.indexedPoints[size_t(k++)] = shape.x->points;
                     }
                     if (shape.y) {
                         cand.yAddress = shape.y->axis;
                         cand.yElement = shape.y->element;
-                        best.indexedAxis[size_t(k)] = shape.y->axis;
-                        best.indexedPoints[size_t(k)] = shape.y->points;
                     }
                     // The code naming the start and linking the axes vouches for a table as
                     // its stored counts do; a table of one value is still one the code reads.
@@ -1615,13 +1622,13 @@ struct Finder
         for (size_t k = 0; k < tables.size(); ++k) {
             chosen[k] = choose(tables[k], 0, false);
             const MapCandidate &c = chosen[k].candidate;
-            if (chosen[k].indexedAxis[0] >= 0 && (c.element.size == 1 || c.element.size == 2))
+            if (chosen[k].indexed() && (c.element.size == 1 || c.element.size == 2))
                 for (const quint32 w : wordsAfter(tables[k].z))
                     ++routines[w][size_t(kindOf(c))];
         }
         constexpr int MinRoutineTables = 3;
         for (size_t k = 0; k < tables.size(); ++k) {
-            if (chosen[k].indexedAxis[0] < 0) {
+            if (!chosen[k].indexed()) {
                 // Every routine the lookups call that is known must read one kind.
                 int told = -1;
                 for (const quint32 w : wordsAfter(tables[k].z)) {
@@ -1637,7 +1644,7 @@ struct Finder
                 if (told >= 0)
                     chosen[k] = choose(tables[k], told / 2 + 1, told % 2 == 1);
             }
-            if (chosen[k].indexedAxis[0] >= 0)
+            if (chosen[k].indexed())
                 found.push_back(chosen[k]);
         }
     }
@@ -1852,12 +1859,14 @@ struct Finder
                                : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
             c.evidence << smoothText(f.stats, c.rows, c.columns);
             c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
-        } else if (f.indexedAxis[0] >= 0) {
-            for (int k = f.indexedAxis[1] >= 0 ? 1 : 0; k >= 0; --k)
-                c.evidence << QStringLiteral("il codice cerca prima il punto sull'asse @%1 (%2 punti) "
-                                             "e lo passa alla lettura di questi valori")
-                                  .arg(hexAddress(f.indexedAxis[size_t(k)]))
-                                  .arg(f.indexedPoints[size_t(k)]);
+        } else if (f.indexed()) {
+            for (const auto &[axis, points] : {std::make_pair(c.yAddress, c.rows),
+                                               std::make_pair(c.xAddress, c.columns)})
+                if (axis >= 0)
+                    c.evidence << QStringLiteral("il codice cerca prima il punto sull'asse @%1 (%2 punti) "
+                                                 "e lo passa alla lettura di questi valori")
+                                      .arg(hexAddress(axis))
+                                      .arg(points);
             c.evidence << QStringLiteral("inizio dei valori nominato dal codice (%1)")
                               .arg(references.description());
             c.evidence << (f.indexedGap == 0
@@ -2266,6 +2275,10 @@ MapFinderResult findMaps(const uint8_t *image,
     // Only readings with stored axes can have swallowed a count: dropping them before the
     // blocks are searched keeps them out of memory while the search runs.
     f.dropSwallowedCounts();
+    f.learnImageByteOrder();
+    // Before the block search, whose readings are many, so that the two do not hold their
+    // memory at once.
+    f.searchIndexed();
     const FinderElement views[] = {
         {1, true, FinderElement::Unsigned},  {1, true, FinderElement::Signed},
         {2, true, FinderElement::Unsigned},  {2, true, FinderElement::Signed},
@@ -2281,7 +2294,6 @@ MapFinderResult findMaps(const uint8_t *image,
     f.preferImageByteOrder();
     f.searchPacked();
     f.searchLinked();
-    f.searchIndexed();
     f.markAdjacency();
     f.findRecordLists();
     // Blocks are put in place before they compete for the bytes they claim, and again when
@@ -2332,7 +2344,7 @@ MapFinderResult findMaps(const uint8_t *image,
         // Where the code says a table begins, it begins.
         const qint64 shift = entry.codeLinked() ? 0 : entry.shifted + f.align(c, taken);
         // What the code looks up as a table is one, even when its values rise throughout.
-        if ((entry.indexedAxis[0] < 0 && !f.confirm(c)) || runsIntoHeader(c))
+        if ((!entry.indexed() && !f.confirm(c)) || runsIntoHeader(c))
             continue;
         f.describe(entry);
         if (shift != 0)
