@@ -1938,8 +1938,10 @@ struct Finder
         nearest(c.columns, &c.xAddress, &c.xElement);
         if (c.rows > 1)
             nearest(c.rows, &c.yAddress, &c.yElement);
-        if (c.xAddress >= 0 || c.yAddress >= 0)
+        if (c.xAddress >= 0 || c.yAddress >= 0) {
+            c.axesGuessed = true;
             c.evidence << QStringLiteral("assi supposti: i più vicini con quei punti");
+        }
     }
 
     // A long list of fixed-width records (fault codes, say, each stored in a few variants) is
@@ -2370,6 +2372,16 @@ QString candidateName(const MapCandidate &c)
         .arg(c.rows)
         .arg(c.columns)
         .arg(hexAddress(c.zAddress));
+}
+
+QString candidateAxesText(const MapCandidate &c)
+{
+    if (c.xAddress < 0 && c.yAddress < 0)
+        return QStringLiteral("non memorizzati");
+    const auto at = [](qint64 a) { return a < 0 ? QStringLiteral("-") : hexAddress(a); };
+    const QString text = c.rows > 1 ? QStringLiteral("X %1, Y %2").arg(at(c.xAddress), at(c.yAddress))
+                                    : QStringLiteral("X %1").arg(at(c.xAddress));
+    return c.axesGuessed ? text + QStringLiteral(" (supposti)") : text;
 }
 
 MapDefinition candidateDefinition(const MapCandidate &c, const uint8_t *image, qint64 size)

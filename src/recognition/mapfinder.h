@@ -41,6 +41,7 @@ struct MapCandidate
     qint64 yAddress = -1;
     FinderElement xElement;
     FinderElement yElement;
+    bool axesGuessed = false; // the axes are the nearest of their lengths: a guess
     // First byte of the point counts and axes stored in front of the values, or zAddress.
     qint64 headerStart = -1;
     int countSize = 0;  // bytes of each stored point count; 0 without counts
@@ -83,6 +84,9 @@ MapFinderResult findMaps(const uint8_t *image,
 // The definition of a candidate, named "Mappa potenziale RxC @ADDR".
 MapDefinition candidateDefinition(const MapCandidate &candidate, const uint8_t *image, qint64 size);
 QString candidateName(const MapCandidate &candidate);
+// Where a candidate's axes are, for the list of candidates: "X 0x…, Y 0x…", said to be a
+// guess where it is one, or "non memorizzati".
+QString candidateAxesText(const MapCandidate &candidate);
 
 // The values of a candidate in storage order (row by row); empty when they cannot be read.
 QList<double> candidateValues(const MapCandidate &candidate, const uint8_t *image, qint64 size);

@@ -102,10 +102,7 @@ void MapFinderPanel::setCandidates(const QList<MapCandidate> &candidates, const 
         set(SizeColumn, QStringLiteral("%1 × %2").arg(c.rows).arg(c.columns));
         set(AddressColumn, address(c.zAddress));
         set(TypeColumn, c.element.label());
-        set(AxesColumn,
-            c.headerStart >= 0
-                ? QStringLiteral("X %1, Y %2").arg(address(c.xAddress), address(c.yAddress))
-                : QStringLiteral("non memorizzati"));
+        set(AxesColumn, candidateAxesText(c));
         set(PreviewColumn, QString())->setIcon(QIcon(preview(c, image, QSize(72, 28))));
     }
     m_table->resizeColumnsToContents();

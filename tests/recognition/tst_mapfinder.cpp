@@ -617,6 +617,37 @@ private slots:
                  qPrintable(found->evidence.join(QLatin1Char('|'))));
     }
 
+    void axesText_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<qint64>("x");
+        QTest::addColumn<qint64>("y");
+        QTest::addColumn<bool>("guessed");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << 8 << qint64(-1) << qint64(-1) << false << "non memorizzati";
+        QTest::newRow("map") << 8 << qint64(0x10) << qint64(0x2A) << false << "X 0x10, Y 0x2A";
+        QTest::newRow("map, one side known") << 8 << qint64(-1) << qint64(0x2A) << false
+                                             << "X -, Y 0x2A";
+        QTest::newRow("curve") << 1 << qint64(0x10) << qint64(-1) << false << "X 0x10";
+        QTest::newRow("guessed") << 8 << qint64(0x10) << qint64(0x2A) << true
+                                 << "X 0x10, Y 0x2A (supposti)";
+    }
+
+    void axesText()
+    {
+        QFETCH(int, rows);
+        QFETCH(qint64, x);
+        QFETCH(qint64, y);
+        QFETCH(bool, guessed);
+        MapCandidate c;
+        c.rows = rows;
+        c.columns = 8;
+        c.xAddress = x;
+        c.yAddress = y;
+        c.axesGuessed = guessed;
+        QTEST(candidateAxesText(c), "text");
+    }
+
     void stopsWhenCancelled()
     {
         Builder b(0x40000);
