@@ -1836,6 +1836,31 @@ struct Finder
         }
     }
 
+    // Of the two readings of a table's bytes, with and without a sign, the one whose values
+    // step least from each neighbour: read the wrong way, values that cross zero (or the
+    // middle of the range) jump by the whole range there, however smooth the table is.
+    void settleSign(MapCandidate &c) const
+    {
+        if (c.element.kind == FinderElement::Float || c.rows < 1 || c.columns < 1)
+            return;
+        const qint64 cells = qint64(c.rows) * c.columns;
+        const auto variation = [&](int kind) {
+            const std::vector<double> v
+                = readBlock(image, c.zAddress, cells, FinderElement{c.element.size, c.element.littleEndian, kind});
+            double sum = 0.0;
+            for (qint64 i = 0; i < cells; ++i) {
+                if (i % c.columns > 0)
+                    sum += std::fabs(v[size_t(i)] - v[size_t(i - 1)]);
+                if (i >= c.columns)
+                    sum += std::fabs(v[size_t(i)] - v[size_t(i - c.columns)]);
+            }
+            return sum;
+        };
+        const double plain = variation(FinderElement::Unsigned);
+        const double sign = variation(FinderElement::Signed);
+        c.element.kind = sign < plain ? FinderElement::Signed : FinderElement::Unsigned;
+    }
+
     // The evidence of a proposed reading, in words.
     void describe(Found &f) const
     {
@@ -2348,6 +2373,7 @@ MapFinderResult findMaps(const uint8_t *image,
         // What the code looks up as a table is one, even when its values rise throughout.
         if ((!entry.indexed() && !f.confirm(c)) || runsIntoHeader(c))
             continue;
+        f.settleSign(c);
         f.describe(entry);
         if (shift != 0)
             c.evidence << QStringLiteral(

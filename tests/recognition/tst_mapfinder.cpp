@@ -257,8 +257,9 @@ private slots:
         const MapCandidate &best = r.candidates.first();
         QVERIFY2(best.zAddress == z, qPrintable(describe(r)));
         QCOMPARE(best.element.littleEndian || size == 1, littleEndian || size == 1);
-        if (isSigned)
-            QCOMPARE(best.element.kind, int(FinderElement::Signed));
+        if (size < 4) // read the other way, the values would jump where they cross the middle
+            QCOMPARE(best.element.kind,
+                     int(isSigned ? FinderElement::Signed : FinderElement::Unsigned));
         if (layout == int(Layout::CountsFirst8) || layout == int(Layout::CountsFirst16)) {
             QVERIFY2(best.yAddress == at + 2 * (layout == int(Layout::CountsFirst8) ? 1 : 2),
                      qPrintable(best.evidence.join(QLatin1Char('|'))));
@@ -275,6 +276,41 @@ private slots:
         known.known.append(candidateDefinition(
             best, reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size()));
         QVERIFY(!hasCandidate(find(b.bytes, known), z, rows, columns, size));
+    }
+
+    // Whether values have a sign shows where they cross zero, or the middle of their range:
+    // read the other way, they jump by the whole range there.
+    void signOfValues_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::addColumn<bool>("isSigned");
+        QTest::newRow("bytes across zero") << 1 << -20 << 30 << true;
+        QTest::newRow("bytes across the middle") << 1 << 100 << 200 << false;
+        QTest::newRow("words across zero") << 2 << -500 << 800 << true;
+    }
+
+    void signOfValues()
+    {
+        QFETCH(int, size);
+        QFETCH(int, low);
+        QFETCH(int, high);
+        QFETCH(bool, isSigned);
+        Builder b(0x2000);
+        b.noise(0, 0x2000, 7);
+        const qint64 z = writeTable(b, 0x800, size == 1 ? Layout::CountsFirst8 : Layout::CountsFirst16,
+                                    10, 12, size, true, false);
+        for (int r = 0; r < 10; ++r)
+            for (int c = 0; c < 12; ++c)
+                b.put(z + (r * 12 + c) * size,
+                      quint32(qint32(std::lround(low + (high - low) * (0.6 * c / 11.0 + 0.4 * r / 9.0)))),
+                      size, true);
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, 10, 12, size), qPrintable(describe(r)));
+        for (const MapCandidate &c : r.candidates)
+            if (c.zAddress == z)
+                QCOMPARE(c.element.kind, int(isSigned ? FinderElement::Signed : FinderElement::Unsigned));
     }
 
     void proposesNothingInDecoys_data()
