@@ -1595,17 +1595,20 @@ struct Finder
         // Which element each routine the code calls reads, and whether curves or maps, learnt
         // from the tables read with a bounded end: the words after their loads that go with
         // one kind of table only.
-        std::vector<std::pair<qint64, size_t>> loadsByAddress;
+        // (the loads' indices, by the address each names)
+        std::vector<quint32> loadsByAddress;
         for (size_t i = 0; i < loads.size(); ++i)
             if (loads[i].address >= 0)
-                loadsByAddress.push_back({loads[i].address, i});
-        std::sort(loadsByAddress.begin(), loadsByAddress.end());
+                loadsByAddress.push_back(quint32(i));
+        const auto addressOf = [&](quint32 i) { return std::make_pair(loads[i].address, i); };
+        std::sort(loadsByAddress.begin(), loadsByAddress.end(),
+                  [&](quint32 a, quint32 b) { return addressOf(a) < addressOf(b); });
         const auto wordsAfter = [&](qint64 z) {
             std::vector<quint32> all, w;
-            for (auto it = std::lower_bound(loadsByAddress.begin(), loadsByAddress.end(),
-                                            std::make_pair(z, size_t(0)));
-                 it != loadsByAddress.end() && it->first == z; ++it) {
-                const CodeReferences::Load &l = loads[it->second];
+            for (auto it = std::lower_bound(loadsByAddress.begin(), loadsByAddress.end(), z,
+                                            [&](quint32 i, qint64 a) { return loads[i].address < a; });
+                 it != loadsByAddress.end() && loads[*it].address == z; ++it) {
+                const CodeReferences::Load &l = loads[*it];
                 window(l.at + 2, l.at + 2 + After, l.littleEndian, w);
                 all.insert(all.end(), w.begin(), w.end());
             }
@@ -2363,7 +2366,11 @@ MapFinderResult findMaps(const uint8_t *image,
             if (b.isValid())
                 taken.add(b.start, b.end);
     }
-    for (Finder::Found &entry : f.found) {
+    // Each reading is let go once it has been weighed, so that the readings and the list of
+    // candidates do not hold their memory at once.
+    while (!f.found.empty()) {
+        Finder::Found entry = std::move(f.found.front());
+        f.found.pop_front();
         MapCandidate &c = entry.candidate;
         if (c.score < options.minimumScore || c.lastByte() >= size
             || taken.overlaps(c.firstByte(), c.lastByte()))
