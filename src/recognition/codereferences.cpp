@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -205,7 +206,7 @@ std::vector<CodeReferences::Load> CodeReferences::loads(const uint8_t *image, qi
         if (i + 1 < out.size() && out[i + 1].at == l.at + 4 && firstPage >= 0) {
             const qint64 page = qint64(out[i + 1].word) - firstPage;
             if (page >= 0 && page < pages) {
-                l.address = page * PageBytes + (l.word & 0x3FFFu);
+                l.address = qint32(page * PageBytes + (l.word & 0x3FFFu));
                 out[i + 1].address = -1;
                 ++i;
                 continue;
@@ -213,7 +214,7 @@ std::vector<CodeReferences::Load> CodeReferences::loads(const uint8_t *image, qi
         }
         const qint64 b = base[l.word >> 14];
         if (b >= 0 && b + qint64(l.word) < size)
-            l.address = b + qint64(l.word);
+            l.address = qint32(b + qint64(l.word));
     }
     return out;
 }
@@ -235,12 +236,14 @@ void CodeReferences::scan(const uint8_t *image,
 {
     if (!image)
         return;
+    // Loads hold where they stand in 31 bits.
+    size = qMin<qint64>(size, std::numeric_limits<qint32>::max());
     for (qint64 p = 2; p + 1 < size; p += 2)
         for (const Form &f : forms)
             if (image[p - 2] == f.instruction) {
                 const quint32 w = wordAt(image, p, f.littleEndian);
                 if (w < (1u << f.bits)) {
-                    use(Load{p, w, quint8(f.bits), f.littleEndian});
+                    use(Load{qint32(p), w, quint8(f.bits), f.littleEndian});
                     break;
                 }
             }

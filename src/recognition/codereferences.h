@@ -28,13 +28,15 @@ public:
     // bits of the address it holds (the low 14 or 16).
     struct Load
     {
-        qint64 at = 0;
+        // (in 16 bytes, as an image holds hundreds of thousands of these; images are read no
+        // further than 2 GiB)
+        qint32 at = 0;
         quint32 word = 0;
-        quint8 bits = 16; // (small: an image holds hundreds of thousands of these)
+        quint8 bits = 16;
         bool littleEndian = true;
         // Where in the image the word points, when the image's paging is learnt and says so;
         // -1 where it cannot be told, or where the word is the page of the load before it.
-        qint64 address = -1;
+        qint32 address = -1;
         bool names(qint64 address) const
         {
             return (quint32(address) & ((1u << bits) - 1)) == word;

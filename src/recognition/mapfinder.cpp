@@ -1351,21 +1351,6 @@ struct Finder
             for (qint64 p = qMax<qint64>(from, 0); p + 1 < qMin(to, size); p += 2)
                 out.push_back(quint32(rawAt(image, p, 2, le)));
         };
-        // How many lookups' windows hold each word: a word most of them hold (an instruction,
-        // a page) links nothing.
-        // (counted up to where it no longer matters, in half the memory of ints)
-        std::vector<quint16> frequency(65536, 0);
-        std::vector<quint32> words;
-        for (const CodeReferences::Load &l : loads) {
-            window(l.at - Before, l.at + After, l.littleEndian, words);
-            std::sort(words.begin(), words.end());
-            words.erase(std::unique(words.begin(), words.end()), words.end());
-            for (const quint32 w : words)
-                frequency[w] = quint16(qMin(int(frequency[w]) + 1, 0xFFFF));
-        }
-        // A word held by more than one lookup in fifty, or by more than a few on a small
-        // image, is an instruction or a page rather than a place kept in memory.
-        const int common = qMax(16, int(loads.size() / 50));
         const auto countsAt = [&](qint64 at) {
             return std::equal_range(counts.begin(), counts.end(), at,
                                     [](const auto &a, const auto &b) {
@@ -1380,6 +1365,7 @@ struct Finder
         const auto namesCount = [&](const CodeReferences::Load &l) {
             return l.address >= 0 && countsAt(l.address).first != countsAt(l.address).second;
         };
+        std::vector<quint32> words;
         std::vector<std::pair<quint32, qint64>> kept;
         for (size_t i = 0; i < loads.size(); ++i) {
             const CodeReferences::Load &l = loads[i];
@@ -1391,13 +1377,39 @@ struct Finder
                     stop = loads[j].at - 2;
             window(l.at + 2, stop, l.littleEndian, words);
             std::sort(words.begin(), words.end());
-            for (size_t i = 0; i + 1 < words.size(); ++i)
-                if (words[i] == words[i + 1] && frequency[words[i]] <= common
-                    && (i == 0 || words[i - 1] != words[i]))
-                    kept.push_back({words[i], l.address});
+            for (size_t k = 0; k + 1 < words.size(); ++k)
+                if (words[k] == words[k + 1] && (k == 0 || words[k - 1] != words[k]))
+                    kept.push_back({words[k], l.address});
         }
         std::sort(kept.begin(), kept.end());
         kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+        // How many lookups' windows hold each of those words: a word most of them hold (an
+        // instruction, a page) links nothing. A word held by more than one lookup in fifty, or
+        // by more than a few on a small image, is not a place kept in memory.
+        std::vector<quint32> keptWords;
+        for (const auto &[w, at] : kept)
+            if (keptWords.empty() || keptWords.back() != w)
+                keptWords.push_back(w);
+        std::vector<int> frequency(keptWords.size(), 0);
+        for (const CodeReferences::Load &l : loads) {
+            window(l.at - Before, l.at + After, l.littleEndian, words);
+            std::sort(words.begin(), words.end());
+            words.erase(std::unique(words.begin(), words.end()), words.end());
+            for (const quint32 w : words) {
+                const auto it = std::lower_bound(keptWords.begin(), keptWords.end(), w);
+                if (it != keptWords.end() && *it == w)
+                    ++frequency[size_t(it - keptWords.begin())];
+            }
+        }
+        const int common = qMax(16, int(loads.size() / 50));
+        const auto isCommon = [&](quint32 w) {
+            return frequency[size_t(std::lower_bound(keptWords.begin(), keptWords.end(), w)
+                                    - keptWords.begin())]
+                   > common;
+        };
+        kept.erase(std::remove_if(kept.begin(), kept.end(),
+                                  [&](const auto &k) { return isCommon(k.first); }),
+                   kept.end());
         std::vector<std::pair<quint32, qint64>> place; // words that only one axis keeps
         for (size_t i = 0; i < kept.size();) {
             size_t j = i;

@@ -534,8 +534,8 @@ private slots:
             return *std::find_if(loads.begin(), loads.end(),
                                  [&](const CodeReferences::Load &l) { return l.at == word; });
         };
-        QCOMPARE(at(0x102).address, resolved ? anchors[0] : qint64(-1));
-        QCOMPARE(at(0x106).address, qint64(-1)); // the page word names nothing
+        QCOMPARE(qint64(at(0x102).address), resolved ? anchors[0] : qint64(-1));
+        QCOMPARE(at(0x106).address, -1); // the page word names nothing
     }
 
     // Code looks an axis up once, keeps the place found in a word of memory, and hands that
