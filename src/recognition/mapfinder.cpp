@@ -1167,6 +1167,36 @@ struct Finder
         return counts;
     }
 
+    // What tables found by the code's links share: the stored axis lengths a side may have,
+    // the elements their values are read as (bytes, and words in the image's order), and
+    // where the readings with stored counts begin (the start of a structure each) and what
+    // they hold (no such table begins inside one).
+    struct LinkGround
+    {
+        std::vector<int> sides;
+        std::vector<FinderElement> views;
+        std::vector<qint64> starts; // unsorted
+        Occupancy claimed;
+    };
+    LinkGround linkGround() const
+    {
+        LinkGround g;
+        for (const auto &[n, where] : axesByLength)
+            if (n >= 2 && n <= MaxAxisPoints)
+                g.sides.push_back(n);
+        g.views = {{1, true, FinderElement::Unsigned}, {1, true, FinderElement::Signed}};
+        for (bool le : {true, false})
+            if (!imageLittleEndian || *imageLittleEndian == le)
+                for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
+                    g.views.push_back(FinderElement{2, le, k});
+        for (const Found &f : found)
+            if (f.candidate.headerStart >= 0) {
+                g.starts.push_back(f.candidate.headerStart);
+                g.claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
+            }
+        return g;
+    }
+
     // Code that looks a value up in a table loads the address of the table's values and, an
     // instruction or two later, the address of the count in front of one of its stored axes.
     // Such a pair gives where a table without stored axes begins and how long one of its sides
@@ -1180,17 +1210,11 @@ struct Finder
         const std::vector<Count> counts = storedCounts();
         if (counts.empty())
             return;
-        std::vector<int> sides;
-        for (const auto &[n, where] : axesByLength)
-            if (n >= 2 && n <= MaxAxisPoints)
-                sides.push_back(n);
-        std::vector<qint64> starts;
-        Occupancy claimed;
-        for (const Found &f : found)
-            if (f.candidate.headerStart >= 0) {
-                starts.push_back(f.candidate.headerStart);
-                claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
-            }
+        LinkGround ground = linkGround();
+        const std::vector<int> &sides = ground.sides;
+        const std::vector<FinderElement> &views = ground.views;
+        std::vector<qint64> &starts = ground.starts;
+        const Occupancy &claimed = ground.claimed;
         for (const Count &c : counts)
             starts.push_back(c.at);
         const auto bounded = [&](qint64 end) {
@@ -1199,12 +1223,6 @@ struct Finder
                     return true;
             return false;
         };
-        std::vector<FinderElement> views{{1, true, FinderElement::Unsigned},
-                                         {1, true, FinderElement::Signed}};
-        for (bool le : {true, false})
-            if (!imageLittleEndian || *imageLittleEndian == le)
-                for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
-                    views.push_back(FinderElement{2, le, k});
         // Each load of an address followed, two instructions later at most, by a load of a
         // stored axis's count links the values to that axis. The values lie in the same
         // stretch as the axis, in one of the pages whose addresses end as the word says.
@@ -1442,13 +1460,11 @@ struct Finder
         }
         std::sort(links.begin(), links.end());
         links.erase(std::unique(links.begin(), links.end()), links.end());
-        std::vector<qint64> starts;
-        Occupancy claimed;
-        for (const Found &f : found)
-            if (f.candidate.headerStart >= 0) {
-                starts.push_back(f.candidate.headerStart);
-                claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
-            }
+        LinkGround ground = linkGround();
+        const std::vector<int> &sides = ground.sides;
+        const std::vector<FinderElement> &views = ground.views;
+        std::vector<qint64> &starts = ground.starts;
+        const Occupancy &claimed = ground.claimed;
         // Every address the code names may begin the next structure, as may every count;
         // only tables the code links to axes are sure enough to forbid a table around them,
         // as immediate words name many addresses by chance and counts are read inside tables.
@@ -1463,21 +1479,11 @@ struct Finder
         strong.insert(strong.end(), sure.begin(), sure.end());
         std::sort(strong.begin(), strong.end());
         strong.erase(std::unique(strong.begin(), strong.end()), strong.end());
-        std::vector<int> sides;
-        for (const auto &[n, where] : axesByLength)
-            if (n >= 2 && n <= MaxAxisPoints)
-                sides.push_back(n);
         for (const CodeReferences::Load &l : loads)
             if (l.address >= 0)
                 starts.push_back(l.address);
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        std::vector<FinderElement> views{{1, true, FinderElement::Unsigned},
-                                         {1, true, FinderElement::Signed}};
-        for (bool le : {true, false})
-            if (!imageLittleEndian || *imageLittleEndian == le)
-                for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
-                    views.push_back(FinderElement{2, le, k});
         // Each table address with the counts linked to it.
         struct Linked
         {
