@@ -1556,13 +1556,14 @@ struct Finder
                     const std::vector<qint64> &bounds = shape.guessed ? strong : starts;
                     const bool two = shape.x && shape.y;
                     const auto next = std::lower_bound(bounds.begin(), bounds.end(), end);
-                    // Past the widest gap the end is open: only a map whose two axes the
-                    // code links, and which reads as one, is proposed so.
+                    // Past the widest gap the end is open. Then only the element and the kind
+                    // (curve or map) the called routine reads elsewhere are taken, and only a
+                    // map of two linked axes that reads as one, or a curve along the one place
+                    // handed over with no axis handed by its address (a lookup given an axis
+                    // and a place reads a map).
                     const qint64 gap = next == bounds.end() || *next - end > (two ? MaxTwoGap : MaxGap)
                                            ? OpenEnd
                                            : *next - end;
-                    // Nor is a curve along the one place the code hands over, with no axis
-                    // handed by its address: a lookup given an axis and a place reads a map.
                     if (gap == OpenEnd
                         && (openSize == 0 || e.size != openSize || (rows > 1) != openMap
                             || !(two || (!shape.y && !shape.guessed && distinct.size() == 1 && !axisHanded))))
