@@ -142,7 +142,9 @@ CodeReferences CodeReferences::learn(const uint8_t *image, qint64 size, std::vec
     return refs;
 }
 
-void CodeReferences::learnPaging(const uint8_t *image, qint64 size, const std::vector<qint64> &anchors)
+void CodeReferences::learnPaging(const uint8_t *image,
+                                 qint64 size,
+                                 const std::vector<qint64> &anchors)
 {
     // Votes, from the loads that name an anchor by their low bits, for the first page (from
     // a page loaded right after the offset) and for each base. A rule is kept when it is
@@ -172,9 +174,8 @@ void CodeReferences::learnPaging(const uint8_t *image, qint64 size, const std::v
             anchorsWithLow(l.word & 0x3FFFu, 0, [&](qint64 a) {
                 pageVotes.push_back(qint64(all[i + 1].word) - a / PageBytes);
             });
-        anchorsWithLow(l.word, 1, [&](qint64 a) {
-            baseVotes[l.word >> 14].push_back(a - qint64(l.word));
-        });
+        anchorsWithLow(l.word, 1,
+                       [&](qint64 a) { baseVotes[l.word >> 14].push_back(a - qint64(l.word)); });
     }
     const auto winner = [](std::vector<qint64> &votes) -> qint64 {
         std::sort(votes.begin(), votes.end());
@@ -190,7 +191,8 @@ void CodeReferences::learnPaging(const uint8_t *image, qint64 size, const std::v
             }
             i = j;
         }
-        return bestCount >= size_t(MinVotes) && 2 * bestCount > votes.size() && best >= 0 ? best : -1;
+        return bestCount >= size_t(MinVotes) && 2 * bestCount > votes.size() && best >= 0 ? best
+                                                                                          : -1;
     };
     firstPage = winner(pageVotes);
     for (int s = 0; s < 4; ++s)

@@ -46,8 +46,8 @@ public:
     std::vector<Load> loads(const uint8_t *image, qint64 size) const;
     // The same words handed to use one at a time, without their addresses, for a pass that
     // needs no list of them.
-    void scan(const uint8_t *image, qint64 size, const std::function<void(const Load &)> &use) const;
-
+    void
+    scan(const uint8_t *image, qint64 size, const std::function<void(const Load &)> &use) const;
 
 private:
     // How a word becomes an address. Paged code loads a page number right after a 14-bit

@@ -1370,13 +1370,13 @@ struct Finder
                 out.push_back(quint32(rawAt(image, p, 2, le)));
         };
         const auto countsAt = [&](qint64 at) {
-            return std::equal_range(counts.begin(), counts.end(), at,
-                                    [](const auto &a, const auto &b) {
-                                        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, Count>)
-                                            return a.at < b;
-                                        else
-                                            return a < b.at;
-                                    });
+            return std::equal_range(
+                counts.begin(), counts.end(), at, [](const auto &a, const auto &b) {
+                    if constexpr (std::is_same_v<std::decay_t<decltype(a)>, Count>)
+                        return a.at < b;
+                    else
+                        return a < b.at;
+                });
         };
         // The words each axis's lookup keeps its place in, and the count they belong to.
         // A lookup's window ends where the next axis's lookup begins, whose place is its own.
@@ -1448,8 +1448,8 @@ struct Finder
                 continue;
             window(l.at - Before, l.at + After, l.littleEndian, words);
             for (const quint32 w : words) {
-                const auto it = std::lower_bound(place.begin(), place.end(),
-                                                 std::make_pair(w, qint64(-1)));
+                const auto it
+                    = std::lower_bound(place.begin(), place.end(), std::make_pair(w, qint64(-1)));
                 if (it != place.end() && it->first == w)
                     links.push_back({l.address, it->second, false});
             }
@@ -1541,7 +1541,8 @@ struct Finder
                     }
             }
             Found best;
-            std::tuple<bool, qint64, bool, qint64, double> bestRank{true, OpenEnd + 1, true, 0, 0.0};
+            std::tuple<bool, qint64, bool, qint64, double> bestRank{true, OpenEnd + 1, true, 0,
+                                                                    0.0};
             for (const Shape &shape : shapes)
                 for (const FinderElement &e : views) {
                     if (e.size > 1 && (z & 1))
@@ -1561,24 +1562,26 @@ struct Finder
                     // map of two linked axes that reads as one, or a curve along the one place
                     // handed over with no axis handed by its address (a lookup given an axis
                     // and a place reads a map).
-                    const qint64 gap = next == bounds.end() || *next - end > (two ? MaxTwoGap : MaxGap)
-                                           ? OpenEnd
-                                           : *next - end;
+                    const qint64 gap
+                        = next == bounds.end() || *next - end > (two ? MaxTwoGap : MaxGap)
+                              ? OpenEnd
+                              : *next - end;
                     if (gap == OpenEnd
                         && (openSize == 0 || e.size != openSize || (rows > 1) != openMap
-                            || !(two || (!shape.y && !shape.guessed && distinct.size() == 1 && !axisHanded))))
+                            || !(two
+                                 || (!shape.y && !shape.guessed && distinct.size() == 1
+                                     && !axisHanded))))
                         continue;
                     // A structure the code names inside the values: another table's start.
                     const auto inside = std::upper_bound(sure.begin(), sure.end(), z);
                     if (inside != sure.end() && *inside < end)
                         continue;
                     const BlockStats st = blockStats(readBlock(image, z, cells, e), rows, columns);
-                    if (!st.valid
-                        || (shape.guessed && (st.flat || st.monotonic || st.smooth < 0.5))
+                    if (!st.valid || (shape.guessed && (st.flat || st.monotonic || st.smooth < 0.5))
                         || (gap == OpenEnd && two && (st.flat || st.monotonic || st.smooth < 0.6)))
                         continue;
-                    const double value = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind
-                                         + (two ? 0.1 : 0.0);
+                    const double value
+                        = st.smooth - 0.05 * (e.size - 1) - 0.01 * e.kind + (two ? 0.1 : 0.0);
                     // Code that hands a table two places reads a map; then the end closest to
                     // the next structure, and of equal ends the smaller table, tells the shape.
                     const std::tuple<bool, qint64, bool, qint64, double> rank{
@@ -1605,9 +1608,12 @@ struct Finder
                     // The code naming the start and linking the axes vouches for a table as
                     // its stored counts do; a table of one value is still one the code reads.
                     cand.score = qMin(100.0, 80.0 + (two ? 5.0 : 0.0) - (shape.guessed ? 5.0 : 0.0)
-                                                 + (gap == 0 ? 5.0 : gap == OpenEnd ? -10.0 : 0.0)
+                                                 + (gap == 0         ? 5.0
+                                                    : gap == OpenEnd ? -10.0
+                                                                     : 0.0)
                                                  + (st.flat ? 0.0 : 10.0 * st.smooth));
-                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows)) * (gap == OpenEnd && !two ? 1.0 : 6.0);
+                    cand.weight = cand.score * std::sqrt(double(cells + columns + rows))
+                                  * (gap == OpenEnd && !two ? 1.0 : 6.0);
                 }
             return best;
         };
@@ -1624,8 +1630,9 @@ struct Finder
                   [&](quint32 a, quint32 b) { return addressOf(a) < addressOf(b); });
         const auto wordsAfter = [&](qint64 z) {
             std::vector<quint32> all, w;
-            for (auto it = std::lower_bound(loadsByAddress.begin(), loadsByAddress.end(), z,
-                                            [&](quint32 i, qint64 a) { return loads[i].address < a; });
+            for (auto it
+                 = std::lower_bound(loadsByAddress.begin(), loadsByAddress.end(), z,
+                                    [&](quint32 i, qint64 a) { return loads[i].address < a; });
                  it != loadsByAddress.end() && loads[*it].address == z; ++it) {
                 const CodeReferences::Load &l = loads[*it];
                 window(l.at + 2, l.at + 2 + After, l.littleEndian, w);
@@ -1636,9 +1643,8 @@ struct Finder
             return all;
         };
         // Kinds: byte curve, byte map, word curve, word map.
-        const auto kindOf = [](const MapCandidate &c) {
-            return 2 * (c.element.size - 1) + (c.rows > 1 ? 1 : 0);
-        };
+        const auto kindOf
+            = [](const MapCandidate &c) { return 2 * (c.element.size - 1) + (c.rows > 1 ? 1 : 0); };
         std::vector<Found> chosen(tables.size());
         std::map<quint32, std::array<int, 4>> routines;
         for (size_t k = 0; k < tables.size(); ++k) {
@@ -1660,7 +1666,8 @@ struct Finder
                     const std::array<int, 4> &n = it->second;
                     const int most = int(std::max_element(n.begin(), n.end()) - n.begin());
                     const int all = std::accumulate(n.begin(), n.end(), 0);
-                    if (n[size_t(most)] >= MinRoutineTables && 10 * (all - n[size_t(most)]) <= n[size_t(most)])
+                    if (n[size_t(most)] >= MinRoutineTables
+                        && 10 * (all - n[size_t(most)]) <= n[size_t(most)])
                         told = told == -1 || told == most ? most : -2;
                 }
                 if (told >= 0)
@@ -1868,7 +1875,8 @@ struct Finder
         const qint64 cells = qint64(c.rows) * c.columns;
         const auto variation = [&](int kind) {
             const std::vector<double> v
-                = readBlock(image, c.zAddress, cells, FinderElement{c.element.size, c.element.littleEndian, kind});
+                = readBlock(image, c.zAddress, cells,
+                            FinderElement{c.element.size, c.element.littleEndian, kind});
             double sum = 0.0;
             for (qint64 i = 0; i < cells; ++i) {
                 if (i % c.columns > 0)
@@ -1907,19 +1915,21 @@ struct Finder
             c.evidence << smoothText(f.stats, c.rows, c.columns);
             c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
         } else if (f.indexed()) {
-            for (const auto &[axis, points] : {std::make_pair(c.yAddress, c.rows),
-                                               std::make_pair(c.xAddress, c.columns)})
+            for (const auto &[axis, points] :
+                 {std::make_pair(c.yAddress, c.rows), std::make_pair(c.xAddress, c.columns)})
                 if (axis >= 0)
-                    c.evidence << QStringLiteral("il codice cerca prima il punto sull'asse @%1 (%2 punti) "
-                                                 "e lo passa alla lettura di questi valori")
+                    c.evidence << QStringLiteral(
+                                      "il codice cerca prima il punto sull'asse @%1 (%2 punti) "
+                                      "e lo passa alla lettura di questi valori")
                                       .arg(hexAddress(axis))
                                       .arg(points);
             c.evidence << QStringLiteral("inizio dei valori nominato dal codice (%1)")
                               .arg(references.description());
-            c.evidence << (f.indexedGap == 0
-                               ? QStringLiteral("i valori finiscono dove inizia la struttura seguente")
+            c.evidence << (f.indexedGap == 0 ? QStringLiteral(
+                               "i valori finiscono dove inizia la struttura seguente")
                            : f.indexedGap > 0
-                               ? QStringLiteral("i valori finiscono %1 byte prima della struttura seguente")
+                               ? QStringLiteral(
+                                     "i valori finiscono %1 byte prima della struttura seguente")
                                      .arg(f.indexedGap)
                                : QStringLiteral("nessuna struttura nominata subito dopo i valori"));
             c.evidence << smoothText(f.stats, c.rows, c.columns);
@@ -2431,8 +2441,9 @@ QString candidateAxesText(const MapCandidate &c)
     if (c.xAddress < 0 && c.yAddress < 0)
         return QStringLiteral("non memorizzati");
     const auto at = [](qint64 a) { return a < 0 ? QStringLiteral("-") : hexAddress(a); };
-    const QString text = c.rows > 1 ? QStringLiteral("X %1, Y %2").arg(at(c.xAddress), at(c.yAddress))
-                                    : QStringLiteral("X %1").arg(at(c.xAddress));
+    const QString text = c.rows > 1
+                             ? QStringLiteral("X %1, Y %2").arg(at(c.xAddress), at(c.yAddress))
+                             : QStringLiteral("X %1").arg(at(c.xAddress));
     return c.axesGuessed ? text + QStringLiteral(" (supposti)") : text;
 }
 

@@ -299,18 +299,21 @@ private slots:
         QFETCH(bool, isSigned);
         Builder b(0x2000);
         b.noise(0, 0x2000, 7);
-        const qint64 z = writeTable(b, 0x800, size == 1 ? Layout::CountsFirst8 : Layout::CountsFirst16,
-                                    10, 12, size, true, false);
+        const qint64 z
+            = writeTable(b, 0x800, size == 1 ? Layout::CountsFirst8 : Layout::CountsFirst16, 10, 12,
+                         size, true, false);
         for (int r = 0; r < 10; ++r)
             for (int c = 0; c < 12; ++c)
                 b.put(z + (r * 12 + c) * size,
-                      quint32(qint32(std::lround(low + (high - low) * (0.6 * c / 11.0 + 0.4 * r / 9.0)))),
+                      quint32(qint32(
+                          std::lround(low + (high - low) * (0.6 * c / 11.0 + 0.4 * r / 9.0)))),
                       size, true);
         const MapFinderResult r = find(b.bytes);
         QVERIFY2(hasCandidate(r, z, 10, 12, size), qPrintable(describe(r)));
         for (const MapCandidate &c : r.candidates)
             if (c.zAddress == z)
-                QCOMPARE(c.element.kind, int(isSigned ? FinderElement::Signed : FinderElement::Unsigned));
+                QCOMPARE(c.element.kind,
+                         int(isSigned ? FinderElement::Signed : FinderElement::Unsigned));
     }
 
     void proposesNothingInDecoys_data()
@@ -528,8 +531,8 @@ private slots:
         const CodeReferences refs = CodeReferences::learn(
             reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size(), anchors);
         QVERIFY(!refs.empty());
-        const auto loads = refs.loads(reinterpret_cast<const uint8_t *>(b.bytes.constData()),
-                                      b.bytes.size());
+        const auto loads
+            = refs.loads(reinterpret_cast<const uint8_t *>(b.bytes.constData()), b.bytes.size());
         const auto at = [&](qint64 word) {
             return *std::find_if(loads.begin(), loads.end(),
                                  [&](const CodeReferences::Load &l) { return l.at == word; });
@@ -622,7 +625,7 @@ private slots:
         lookup(0x10C0, 0x9500, {0xF000, 0xF002});
         lookup(0x10E0, 0x9600, {0xF000});
         lookup(0x1100, 0x9700, {0xF000}, 0x8000);
-        lookup(0x1120, 0x9800, {0xF000}); // one more of each, read with their ends bounded,
+        lookup(0x1120, 0x9800, {0xF000});         // one more of each, read with their ends bounded,
         lookup(0x1140, 0x9900, {0xF000, 0xF002}); // tells what each routine reads
         lookup(0x1160, 0x9A00, {0xF000}, -1, 0x4000);
         for (const qint64 at : {0x9000, 0x9100, 0x9200, 0x9300, 0x9800})
@@ -640,7 +643,8 @@ private slots:
         const MapFinderResult r = find(b.bytes);
         const MapCandidate *found = nullptr;
         for (const MapCandidate &c : r.candidates)
-            if (c.zAddress == z && c.evidence.join(QLatin1Char('|')).contains(QLatin1String("cerca prima")))
+            if (c.zAddress == z
+                && c.evidence.join(QLatin1Char('|')).contains(QLatin1String("cerca prima")))
                 found = &c;
         QVERIFY2((found != nullptr) == !end.isEmpty(), qPrintable(describe(r)));
         if (!found)
@@ -662,8 +666,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("none") << 8 << qint64(-1) << qint64(-1) << false << "non memorizzati";
         QTest::newRow("map") << 8 << qint64(0x10) << qint64(0x2A) << false << "X 0x10, Y 0x2A";
-        QTest::newRow("map, one side known") << 8 << qint64(-1) << qint64(0x2A) << false
-                                             << "X -, Y 0x2A";
+        QTest::newRow("map, one side known")
+            << 8 << qint64(-1) << qint64(0x2A) << false << "X -, Y 0x2A";
         QTest::newRow("curve") << 1 << qint64(0x10) << qint64(-1) << false << "X 0x10";
         QTest::newRow("guessed") << 8 << qint64(0x10) << qint64(0x2A) << true
                                  << "X 0x10, Y 0x2A (supposti)";
