@@ -507,9 +507,11 @@ private slots:
         // level (-1: a manual profile's threshold)
         testsupport::addColumns<QString, int, double>({"reason", "level", "threshold"});
         const auto row = [](const char *reason, int level, double threshold) {
-            QTest::addRow("%s, %s %g", reason, level < 0 ? "manual" : "level",
-                          level < 0 ? threshold : level)
-                << QString::fromUtf8(reason) << level << threshold;
+            const QString tag = QStringLiteral("%1, %2 %3")
+                                    .arg(QString::fromUtf8(reason),
+                                         level < 0 ? QStringLiteral("manual") : QStringLiteral("level"))
+                                    .arg(level < 0 ? threshold : level);
+            QTest::newRow(qPrintable(tag)) << QString::fromUtf8(reason) << level << threshold;
         };
         for (const char *reason :
              {"fingerprint Z bassa", "profilo righe Z basso", "profilo colonne Z basso",
