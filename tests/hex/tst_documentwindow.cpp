@@ -205,6 +205,10 @@ private slots:
         QVERIFY(checked("width8Action") && checked("hexAction") && checked("autoByteOrderAction"));
         m_window->documentArea()->setActiveSubWindow(first->subWindow);
         QVERIFY(checked("widthFloatAction") && checked("decAction") && checked("bigEndianAction"));
+        // A command acts on the document in front only.
+        trigger("width16Action");
+        QCOMPARE(model->widthMode(), 1);
+        QCOMPARE(second->hexViewer->model()->widthMode(), 0);
     }
 
     void applicationWideModes()
