@@ -143,15 +143,6 @@ private slots:
         QVERIFY2(QString::fromUtf8(r.err).contains(mentions), r.err.constData());
         QVERIFY(!QFile::exists(path(QStringLiteral("no/such/folder/out.bin"))));
     }
-
-    void helpListsCommands()
-    {
-        const auto r = runCli({QStringLiteral("--help")});
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY(r.err.isEmpty());
-        QVERIFY(r.out.contains("info FILE"));
-        QVERIFY(r.out.contains("convert FILE OUT"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
