@@ -233,7 +233,8 @@ private slots:
 
     void serviceRefusals_data()
     {
-        // token ("good", "expired", "none")
+        // token ("good" or "none"); what a body must hold is tst_servicerequest's, the session's
+        // lifetime tst_servicestore's: here, that each route asks for them
         testsupport::addColumns<QString, QByteArray, QString, int>(
             {"path", "body", "token", "status"});
 
@@ -250,21 +251,12 @@ private slots:
         const QByteArray drv1 = R"(,"driver_id":"drv-1")";
         row("catalog", catalog, json("C001", ""), "good", 200);
         row("no token", catalog, json("C001", ""), "none", 401);
-        row("expired token", catalog, json("C001", ""), "expired", 401);
-        row("another customer's code", catalog, json("C002", ""), "good", 403);
         row("download for another customer", download, json("C002", drv1), "good", 403);
-        row("malformed JSON", groups, "{\"customer_code\":", "good", 400);
         row("missing key", groups, json("C001", ""), "good", 400);
-        row("wrong type", groups, json("C001", ",\"ecu_family\":17"), "good", 400);
         row("size as text", catalog, json("C001", "").replace("100", "\"100\""), "good", 400);
-        row("short device hash", catalog, json("C001", "").replace(hash, "abc"), "good", 400);
         row("download", download, json("C001", drv1), "good", 200);
         row("download climbing out", download, json("C001", ",\"driver_id\":\"../drivers/drv-1\""),
             "good", 404);
-        row("JSON body too large", catalog,
-            json("C001", ",\"pad\":\"" + QByteArray(70 * 1024, 'p') + "\""), "good", 413);
-        row("login with bad password", "/api/login",
-            "{\"customer_code\":\"C001\",\"password\":\"no\"}", "none", 401);
         row("unknown path", "/api/nothing", "{}", "none", 404);
     }
 
@@ -274,9 +266,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QString, token);
         QFETCH(int, status);
-        ServiceLimits limits;
-        limits.sessionLifetimeSeconds = token == QLatin1String("expired") ? 0 : 600;
-        LocalService service(false, limits);
+        LocalService service(false);
         QVERIFY2(service.isReady(), qPrintable(service.error()));
         QCOMPARE(service.addDriver("ECUD", QStringLiteral("EDC17C46"), QStringLiteral("Fiat"),
                                    QStringLiteral("Ducato")),
@@ -287,8 +277,7 @@ private slots:
                 = service.store().checkPassword(LocalService::customerCode, LocalService::password);
             QVERIFY(customer);
             QString error;
-            sessionToken
-                = service.store().createSession(*customer, limits.sessionLifetimeSeconds, &error);
+            sessionToken = service.store().createSession(*customer, 600, &error);
         }
         QNetworkAccessManager network;
         QNetworkRequest request(service.url().resolved(QUrl(path.mid(1))));
