@@ -116,6 +116,14 @@ private slots:
         QCOMPARE(badMaps.exitCode, 1);
     }
 
+    // Help goes to stdout with success, not to stderr as a failure would.
+    void helpGoesToStdout()
+    {
+        const auto r = runCli({QStringLiteral("--help")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty() && r.out.contains("info FILE"));
+    }
+
     void failures_data()
     {
         testsupport::addColumns<QStringList, QString>({"args", "mentions"});

@@ -233,8 +233,8 @@ private slots:
 
     void serviceRefusals_data()
     {
-        // token ("good" or "none"); what a body must hold is tst_servicerequest's, the session's
-        // lifetime tst_servicestore's: here, that each route asks for them
+        // token ("good", "expired", "none"); what a body must hold is tst_servicerequest's: here,
+        // that each route asks for it
         testsupport::addColumns<QString, QByteArray, QString, int>(
             {"path", "body", "token", "status"});
 
@@ -251,6 +251,7 @@ private slots:
         const QByteArray drv1 = R"(,"driver_id":"drv-1")";
         row("catalog", catalog, json("C001", ""), "good", 200);
         row("no token", catalog, json("C001", ""), "none", 401);
+        row("expired token", catalog, json("C001", ""), "expired", 401);
         row("download for another customer", download, json("C002", drv1), "good", 403);
         row("missing key", groups, json("C001", ""), "good", 400);
         row("size as text", catalog, json("C001", "").replace("100", "\"100\""), "good", 400);
@@ -266,7 +267,9 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QString, token);
         QFETCH(int, status);
-        LocalService service(false);
+        ServiceLimits limits;
+        limits.sessionLifetimeSeconds = token == QLatin1String("expired") ? 0 : 600;
+        LocalService service(false, limits);
         QVERIFY2(service.isReady(), qPrintable(service.error()));
         QCOMPARE(service.addDriver("ECUD", QStringLiteral("EDC17C46"), QStringLiteral("Fiat"),
                                    QStringLiteral("Ducato")),
@@ -277,7 +280,8 @@ private slots:
                 = service.store().checkPassword(LocalService::customerCode, LocalService::password);
             QVERIFY(customer);
             QString error;
-            sessionToken = service.store().createSession(*customer, 600, &error);
+            sessionToken
+                = service.store().createSession(*customer, limits.sessionLifetimeSeconds, &error);
         }
         QNetworkAccessManager network;
         QNetworkRequest request(service.url().resolved(QUrl(path.mid(1))));
