@@ -69,9 +69,6 @@ private slots:
         m_window->action(QStringLiteral("loadDriverAction"))->trigger();
         auto *busy = m_window->findChild<QProgressDialog *>();
         QVERIFY(busy);
-        QCOMPARE(busy->windowTitle(), QStringLiteral("Driver Scanner"));
-        QCOMPARE(busy->labelText(),
-                 QStringLiteral("Scansione driver in corso...\n\nRicerca e confronto mappe ECU."));
         QVERIFY(finished.wait(20000));
 
         QCOMPARE(m_shown.size(), 1);
@@ -133,7 +130,6 @@ private slots:
         QVERIFY(busy);
         QPushButton *cancel = busy->findChild<QPushButton *>();
         QVERIFY(cancel);
-        QCOMPARE(cancel->text(), QStringLiteral("Annulla"));
         cancel->click();
         QVERIFY(finished.wait(20000));
         QCOMPARE(m_shown, shown);

@@ -15,7 +15,6 @@
 #include "platform/platform.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -38,15 +37,6 @@ void makeProgram(const QString &folder, const QString &name)
 {
     const QString path = testsupport::writeFile(folder + QLatin1Char('/') + name, "#!/bin/sh\n");
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
-
-QStringList checkedWidths(MainWindow &window)
-{
-    QStringList names;
-    for (QAction *a : window.action(QStringLiteral("width8Action"))->actionGroup()->actions())
-        if (a->isChecked())
-            names.append(a->objectName());
-    return names;
 }
 
 } // namespace
@@ -115,29 +105,6 @@ private slots:
 
     // Each document keeps its width; the toolbar shows the one of the document in front,
     // with exactly one width checked, also after switching back and forth.
-    void widthButtonsFollowTheActiveDocument()
-    {
-        MainWindow window;
-        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("a.bin"), 256), {});
-        window.action(QStringLiteral("width32Action"))->trigger();
-        QMdiSubWindow *first = window.documentArea()->activeSubWindow();
-        window.createDocumentFromFirmware(makeFirmware(QStringLiteral("b.bin"), 256), {});
-        QMdiSubWindow *second = window.documentArea()->activeSubWindow();
-        QCOMPARE(checkedWidths(window), QStringList{"width8Action"});
-        window.action(QStringLiteral("width16Action"))->trigger();
-        QCOMPARE(checkedWidths(window), QStringList{"width16Action"});
-
-        window.documentArea()->setActiveSubWindow(first);
-        QCOMPARE(checkedWidths(window), QStringList{"width32Action"});
-        window.action(QStringLiteral("width8Action"))->trigger();
-        QCOMPARE(checkedWidths(window), QStringList{"width8Action"});
-        QCOMPARE(window.activeDocumentWindow()->hexViewer()->model()->widthMode(), 0);
-
-        window.documentArea()->setActiveSubWindow(second);
-        QCOMPARE(checkedWidths(window), QStringList{"width16Action"});
-        QCOMPARE(window.activeDocumentWindow()->hexViewer()->model()->widthMode(), 1);
-    }
-
     void mapWindowStandsForItsDocument()
     {
         MainWindow window;

@@ -168,7 +168,6 @@ private slots:
         // written (empty: nothing written)
         testsupport::addColumns<QString, QByteArray>({"clipboard", "written"});
         QTest::newRow("hex pairs") << "AA BB" << QByteArray::fromHex("AABB");
-        QTest::newRow("odd digit count ignored") << "AAB" << QByteArray();
         QTest::newRow("text ignored") << "hello" << QByteArray();
         QTest::newRow("too long for the image ignored") << "01020304050607" << QByteArray();
     }
@@ -205,6 +204,10 @@ private slots:
         QVERIFY(checked("width8Action") && checked("hexAction") && checked("autoByteOrderAction"));
         m_window->documentArea()->setActiveSubWindow(first->subWindow);
         QVERIFY(checked("widthFloatAction") && checked("decAction") && checked("bigEndianAction"));
+        // A command acts on the document in front only.
+        trigger("width16Action");
+        QCOMPARE(model->widthMode(), 1);
+        QCOMPARE(second->hexViewer->model()->widthMode(), 0);
     }
 
     void applicationWideModes()

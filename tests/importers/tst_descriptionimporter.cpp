@@ -98,8 +98,6 @@ private slots:
         QCOMPARE(m_askedTitles, QStringList{"Importa A2L / DAMOS"});
         auto *busy = m_window->findChild<QProgressDialog *>();
         QVERIFY(busy && busy->maximum() == 0);
-        QCOMPARE(busy->windowTitle(), "Tessamorvandi");
-        QVERIFY(busy->labelText().startsWith("Analisi file A2L / DAMOS..."));
         QVERIFY(finished.wait(10000));
         QCOMPARE(m_shown.constLast(),
                  "A2L caricato: File analizzato correttamente.\n\nMappe trovate: 5");
@@ -238,7 +236,6 @@ private slots:
         QCOMPARE(childNames(branch->child(0)->child(0), true), QStringList{"A"});
         dialog->close();
         QTRY_VERIFY(!dialog);
-        QCOMPARE(childNames(branch, true).size(), 3);
 
         const QList<MapDefinition> imported = record->maps;
         m_nextFile = m_dir.filePath("esportato.xdf");
@@ -277,7 +274,6 @@ private slots:
         button->click();
         QPointer<MapFilterDialog> dialog = importer()->mapFilterDialog();
         QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), "Filtro mappe - Tessamorvandi");
         QTreeWidgetItem *branch = m_window->mapsItemOf(record);
         dialog->unitEdit()->setText("nm");
         QCOMPARE(childNames(branch, true), QStringList({"Coppia_richiesta", "Limitatore_pedale"}));

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 using namespace Qt::StringLiterals;
@@ -24,11 +25,7 @@ QByteArray image(int size)
 
 MapDefinition map(const QString &name, int offset)
 {
-    MapDefinition d;
-    d.name = name;
-    d.mapOffset = offset;
-    d.rows = 2;
-    d.columns = 3;
+    MapDefinition d = testsupport::mapGrid(offset, 2, 3, name);
     d.xAxis = {10, 20, 30};
     d.factor = 0.25;
     return d;

@@ -335,11 +335,9 @@ private slots:
             QCOMPARE(dialog.result(), int(QDialog::Rejected)); // still open for the fix
             return;
         }
-        QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invio in corso..."));
         QVERIFY(!dialog.brandEdit()->isEnabled());
         QVERIFY(finished.wait());
         QCOMPARE(messages, QStringList{expected});
-        QCOMPARE(dialog.sendButton()->text(), QStringLiteral("Invia richiesta"));
         QVERIFY(dialog.brandEdit()->isEnabled());
         QCOMPARE(service.store().requests().value(0).manufacturer, brand);
         QCOMPARE(dialog.result(), int(QDialog::Accepted)); // sent: the dialog closes

@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 namespace {
@@ -9,11 +10,7 @@ namespace {
 // A 4 x 4 map of 16-bit LoHi words at 0x100 with its 4-point X axis at 0xF0, factor 0.5.
 MapDefinition map16()
 {
-    MapDefinition d;
-    d.name = QStringLiteral("Anticipo");
-    d.rows = 4;
-    d.columns = 4;
-    d.mapOffset = 0x100;
+    MapDefinition d = testsupport::mapGrid(0x100, 4, 4, QStringLiteral("Anticipo"));
     d.xAxisOffset = 0xF0;
     d.yAxisSource = 0;
     d.factor = 0.5;

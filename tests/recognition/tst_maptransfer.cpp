@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 namespace {
@@ -21,12 +22,8 @@ QByteArray noise(int size, quint32 seed)
 // A 4 x 4 map of 16-bit LoHi words with an X axis of 4 words just before its data.
 MapDefinition mapAt(const QString &name, int axis)
 {
-    MapDefinition d;
-    d.name = name;
-    d.rows = 4;
-    d.columns = 4;
+    MapDefinition d = testsupport::mapGrid(axis + 8, 4, 4, name);
     d.xAxisOffset = axis;
-    d.mapOffset = axis + 8;
     d.yAxisSource = 0;
     d.factor = 0.5;
     return d;

@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include "firmwarefixture.h"
 #include "testsupport.h"
 
 #include <cmath>
@@ -57,11 +58,7 @@ QByteArray image(int extraX = 0, int extraY = 0)
 
 MapDefinition definition()
 {
-    MapDefinition d;
-    d.name = QStringLiteral("Test");
-    d.rows = Rows;
-    d.columns = Columns;
-    d.mapOffset = int(ZAt);
+    MapDefinition d = testsupport::mapGrid(int(ZAt), Rows, Columns, QStringLiteral("Test"));
     d.xAxisOffset = int(XAt);
     d.yAxisOffset = int(YAt);
     return d;

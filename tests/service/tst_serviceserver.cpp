@@ -103,7 +103,6 @@ private slots:
                                              "X-Pad: " + QByteArray(bytes, 'p') + "\r\n");
         };
         row("HTTP/1.1 stays open", status, 200, false);
-        row("HTTP/1.0 closes", "GET /api/status HTTP/1.0\r\n\r\n", 200, true);
         row("Connection: close closes", "GET /api/status HTTP/1.1\r\nConnection: close\r\n\r\n",
             200, true);
         row("two different lengths", post("/api/login", 2, "Content-Length: 3\r\n") + "{}", 400,
