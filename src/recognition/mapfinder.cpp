@@ -30,6 +30,10 @@ constexpr int MinCurvePoints = 6;
 // What a name of the code at a block's first value adds to its score: as much as a count and
 // axis stored right after its last value do.
 constexpr double NamedStartScore = 8.0;
+// What a name of the code at a table's stored counts adds: less, since the counts and axes
+// already vouch for the table; the name says the code reads it, which short runs of counted
+// bytes met by chance in code or data seldom are.
+constexpr double NamedHeaderScore = 5.0;
 // Widest record of a list of records looked for: records are a few values.
 constexpr int MaxRecordColumns = 16;
 // Fewest rows or columns of a table the finder proposes without a stored axis.
@@ -1914,6 +1918,11 @@ struct Finder
                                : QStringLiteral("asse monotono @%1").arg(hexAddress(c.xAddress)));
             c.evidence << smoothText(f.stats, c.rows, c.columns);
             c.evidence << QStringLiteral("larghezza uguale all'asse X (%1 punti)").arg(c.columns);
+            if (references.named(c.headerStart)) {
+                c.score = qMin(100.0, c.score + NamedHeaderScore);
+                c.evidence << QStringLiteral("inizio della tabella nominato dal codice (%1)")
+                                  .arg(references.description());
+            }
         } else if (f.indexed()) {
             for (const auto &[axis, points] :
                  {std::make_pair(c.yAddress, c.rows), std::make_pair(c.xAddress, c.columns)})

@@ -500,6 +500,35 @@ private slots:
         }
     }
 
+    // Of two tables alike, the one whose start the code names ranks higher and says why.
+    void namedTableStartRanksHigher()
+    {
+        Builder b(0x10000);
+        b.noise(0, 0x8000, 9);
+        qint64 z[2] = {};
+        for (int k = 0; k < 30; ++k) {
+            const qint64 header = 0x8000 + 0x80 * k;
+            z[k % 2] = writeTable(b, header, Layout::CountsFirst8, 6, 6, 1, true, false);
+            if (k < 29) {
+                b.put(0x100 + 4 * k, 0xE6, 1, true);
+                b.put(0x102 + 4 * k, quint32(header & 0x3FFF), 2, true);
+            }
+        }
+        const MapFinderResult r = find(b.bytes);
+        const MapCandidate *named = nullptr, *unnamed = nullptr;
+        for (const MapCandidate &c : r.candidates) {
+            if (c.zAddress == z[0])
+                named = &c;
+            if (c.zAddress == z[1])
+                unnamed = &c;
+        }
+        QVERIFY2(named && unnamed, qPrintable(describe(r)));
+        QCOMPARE(named->score, unnamed->score + 5.0);
+        QVERIFY(named->evidence.join(QLatin1Char('|'))
+                    .contains(QLatin1String("inizio della tabella nominato")));
+        QVERIFY(!unnamed->evidence.join(QLatin1Char('|')).contains(QLatin1String("nominato")));
+    }
+
     // Paged code loads a 14-bit offset and then its page; the first page's number is learnt
     // from the loads of known structures, when enough of them agree.
     void codeAddressesPaged_data()
