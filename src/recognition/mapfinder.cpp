@@ -653,14 +653,22 @@ struct Finder
                 return false;
             const qint64 z = c.zAddress;
             // A byte count at an odd address right before word points, where that byte and the
-            // one before it read as one more point of the run, is half of a point.
+            // one before it read as one more point of the run, is half of a point. The run is
+            // looked for in either byte order: read in the other one with a sign, a run of
+            // rising words rises too, until the sign of its words flips.
             if (c.rows == 1 && c.countSize == 1 && c.xElement.size == 2 && (c.headerStart & 1)
                 && c.xAddress == c.headerStart + 1) {
-                const double w = valueAt(image, c.headerStart - 1, c.xElement);
-                const double x0 = valueAt(image, c.xAddress, c.xElement);
-                const double x1 = valueAt(image, c.xAddress + 2, c.xElement);
-                if ((w < x0 && x0 < x1) || (w > x0 && x0 > x1))
-                    return true;
+                for (const bool le : {true, false}) {
+                    int kind = 0;
+                    if (!monotonicAxis(image, c.xAddress, c.columns, 2, le, &kind))
+                        continue;
+                    const FinderElement e{2, le, kind};
+                    const double w = valueAt(image, c.headerStart - 1, e);
+                    const double x0 = valueAt(image, c.xAddress, e);
+                    const double x1 = valueAt(image, c.xAddress + 2, e);
+                    if ((w < x0 && x0 < x1) || (w > x0 && x0 > x1))
+                        return true;
+                }
             }
             const bool runsOn = axisRunsOn(c);
             // A count read from half of one of this reading's words is a byte of its axis

@@ -348,6 +348,18 @@ private slots:
         QVERIFY2(r.candidates.isEmpty(), qPrintable(describe(r)));
     }
 
+    // Rising word addresses, whose high bytes read as counts and whose next words, read in the
+    // other order with a sign, as rising axes: no count is taken from half of a listed word.
+    void wordListCountsNotTaken()
+    {
+        Builder list(0x2000);
+        list.noise(0, 0x2000, 5);
+        for (int k = 0; k < 120; ++k)
+            list.put(0x800 + 2 * k, quint32(0x1B80 + 6 * k), 2, true);
+        for (const MapCandidate &c : find(list.bytes).candidates)
+            QVERIFY2(!(c.headerStart & 1), qPrintable(QString::number(c.headerStart, 16)));
+    }
+
     // Readings that take a byte or two too many or too few for a header: the true one wins.
     void overlappingReadingsResolved_data()
     {
