@@ -2281,6 +2281,9 @@ bool lessCandidate(const MapCandidate &a, const MapCandidate &b)
 {
     if (a.score != b.score)
         return a.score > b.score;
+    // Scores stop at 100: of equal ones, the reading that explains more shows first.
+    if (a.weight != b.weight)
+        return a.weight > b.weight;
     if (a.zAddress != b.zAddress)
         return a.zAddress < b.zAddress;
     if (a.headerStart != b.headerStart)

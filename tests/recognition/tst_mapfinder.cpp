@@ -682,6 +682,11 @@ private slots:
             b.axis(next + 1, 8, 1, true, 250);
         }
         const MapFinderResult r = find(b.bytes);
+        // Scores stop at 100; of equal ones the reading that explains more comes first.
+        for (qsizetype i = 1; i < r.candidates.size(); ++i) {
+            const MapCandidate &a = r.candidates[i - 1], &c = r.candidates[i];
+            QVERIFY(a.score > c.score || (a.score == c.score && a.weight >= c.weight));
+        }
         const MapCandidate *found = nullptr;
         for (const MapCandidate &c : r.candidates)
             if (c.zAddress == z
