@@ -146,6 +146,18 @@ BlockStats blockStats(const std::vector<double> &v, int rows, int columns)
                 sum += std::fabs(v[r * columns + c] - v[r * columns + c - 1]);
         s.rowSmooth = std::clamp(1.0 - sum / (double(rows) * (columns - 1)) / scale, 0.0, 1.0);
         ++parts;
+        if (rows == 1 && columns >= 3) {
+            // A short curve's steps are large against its spread however smooth it is (a
+            // straight line of n points steps by 4 / n of it): there how much each step differs
+            // from the one before tells smooth from rough, as values in no order differ by
+            // almost twice their step.
+            double bend = 0.0;
+            for (int c = 2; c < columns; ++c)
+                bend += std::fabs(v[c] - 2 * v[c - 1] + v[c - 2]);
+            const double bendSmooth
+                = std::clamp(1.0 - bend / (columns - 2) / (2.0 * sum / (columns - 1)), 0.0, 1.0);
+            s.rowSmooth = std::max(s.rowSmooth, bendSmooth);
+        }
     }
     if (rows >= 2) {
         double sum = 0.0;
@@ -370,6 +382,7 @@ struct Finder
                      int columns,
                      const CountFormat &f,
                      int axisSize,
+                     bool axisLittleEndian,
                      FinderElement *best,
                      BlockStats *bestStats,
                      qint64 *at) const
@@ -379,6 +392,10 @@ struct Finder
         for (int s : {1, 2}) {
             for (bool le : {f.littleEndian, !f.littleEndian}) {
                 if (s == 1 && le != f.littleEndian)
+                    continue;
+                // A control unit stores its words in one order: word values after word points
+                // in the other order are bytes read across, not a table.
+                if (s > 1 && axisSize > 1 && le != axisLittleEndian)
                     continue;
                 for (int k : {int(FinderElement::Unsigned), int(FinderElement::Signed)})
                     choices.push_back(FinderElement{s, le, k});
@@ -476,7 +493,8 @@ struct Finder
     {
         FinderElement e;
         BlockStats st;
-        if (!bestReading(z, rows, columns, f, xe.size, &e, &st, &z) || (rows > 1 && st.monotonic))
+        if (!bestReading(z, rows, columns, f, xe.size, xe.littleEndian, &e, &st, &z)
+            || (rows > 1 && st.monotonic))
             return;
         // Counts and short monotonic runs are common in code; the values must read as a
         // table too, or be all equal (a table not yet calibrated).

@@ -278,6 +278,28 @@ private slots:
         QVERIFY(!hasCandidate(find(b.bytes, known), z, rows, columns, size));
     }
 
+    // A short curve steps by much of its spread however smooth it is: one with its count and
+    // axis stored in front is found when its steps change little from one to the next.
+    void shortSmoothCurves_data()
+    {
+        QTest::addColumn<QList<int>>("values");
+        QTest::newRow("bending upward") << QList<int>{10, 12, 15, 20, 28, 40};
+        QTest::newRow("flat, then rising") << QList<int>{6, 6, 6, 6, 7, 8};
+    }
+
+    void shortSmoothCurves()
+    {
+        QFETCH(QList<int>, values);
+        Builder b(0x2000);
+        b.noise(0, 0x2000, 7);
+        b.put(0x800, quint32(values.size()), 1, true);
+        const qint64 z = b.axis(0x801, int(values.size()), 1, true, 200);
+        for (int i = 0; i < values.size(); ++i)
+            b.put(z + i, quint32(values[i]), 1, true);
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, 1, int(values.size()), 1), qPrintable(describe(r)));
+    }
+
     // Whether values have a sign shows where they cross zero, or the middle of their range:
     // read the other way, they jump by the whole range there.
     void signOfValues_data()
