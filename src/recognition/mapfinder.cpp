@@ -1207,6 +1207,7 @@ struct Finder
         std::vector<FinderElement> views;
         std::vector<qint64> starts; // unsorted
         Occupancy claimed;
+        Occupancy tables; // of the readings with two stored counts and axes
     };
     LinkGround linkGround() const
     {
@@ -1223,6 +1224,8 @@ struct Finder
             if (f.candidate.headerStart >= 0) {
                 g.starts.push_back(f.candidate.headerStart);
                 g.claimed.add(f.candidate.firstByte(), f.candidate.lastByte());
+                if (f.candidate.rows > 1)
+                    g.tables.add(f.candidate.firstByte(), f.candidate.lastByte());
             }
         return g;
     }
@@ -1605,6 +1608,8 @@ struct Finder
                     // A structure the code names inside the values: another table's start.
                     const auto inside = std::upper_bound(sure.begin(), sure.end(), z);
                     if (inside != sure.end() && *inside < end)
+                        continue;
+                    if (shape.guessed && ground.tables.overlaps(z, end - 1))
                         continue;
                     const BlockStats st = blockStats(readBlock(image, z, cells, e), rows, columns);
                     if (!st.valid || (shape.guessed && (st.flat || st.monotonic || st.smooth < 0.5))

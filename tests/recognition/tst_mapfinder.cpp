@@ -634,6 +634,8 @@ private slots:
             << qint64(0x9A00) << 1 << 10 << a10 << qint64(-1) << QString();
         QTest::newRow("end open, the axis also handed by address: no curve")
             << qint64(0x9700) << 1 << 10 << a10 << qint64(-1) << QString();
+        QTest::newRow("a guessed side does not run over a table with its counts")
+            << qint64(0x9B00) << 1 << 10 << a10 << qint64(-1) << "nessuna struttura nominata";
         QTest::newRow("place kept by two axes links neither")
             << qint64(0x9100) << 1 << 8 << qint64(-1) << qint64(-1) << QString();
     }
@@ -691,6 +693,16 @@ private slots:
         lookup(0x1120, 0x9800, {0xF000});         // one more of each, read with their ends bounded,
         lookup(0x1140, 0x9900, {0xF000, 0xF002}); // tells what each routine reads
         lookup(0x1160, 0x9A00, {0xF000}, -1, 0x4000);
+        // Three rows of ten falling to the level of what follows: a table of 6 × 6 with its
+        // counts and axes, and a stored axis where eight rows would end.
+        lookup(0x1180, 0x9B00, {0xF000});
+        for (int i = 0; i < 30; ++i)
+            b.put(0x9B00 + i, quint32(150 - 25 * (i / 10) - 3 * (i % 10)), 1, true);
+        b.bytes.replace(0x9B1E, 50,
+                        QByteArray::fromHex("06063c3e404244463d3f4143454737393b3d3f413a3c3e40424"
+                                            "43d3f4143454740424446484a434547494b4d46484a4c4e50"));
+        b.put(0x9B50, 8, 1, true);
+        b.axis(0x9B51, 8, 1, true, 250);
         for (const qint64 at : {0x9000, 0x9100, 0x9200, 0x9300, 0x9800})
             b.values(at, 1, at == 0x9100 ? 8 : 10, 1, true, false);
         for (const qint64 at : {0x900A, 0x9400, 0x9500, 0x9900})
