@@ -1609,6 +1609,7 @@ struct Finder
                     const auto inside = std::upper_bound(sure.begin(), sure.end(), z);
                     if (inside != sure.end() && *inside < end)
                         continue;
+                    // A guessed side is weaker than stored counts and axes: it stops before them.
                     if (shape.guessed && ground.tables.overlaps(z, end - 1))
                         continue;
                     const BlockStats st = blockStats(readBlock(image, z, cells, e), rows, columns);
