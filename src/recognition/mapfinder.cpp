@@ -651,13 +651,14 @@ struct Finder
             bool table;
             int countSize;
             int axisSize;
+            qint64 x; // where its X axis begins
         };
         std::vector<Reading> readings;
         for (const Found &f : found)
             if (f.candidate.headerStart >= 0)
-                readings.push_back(
-                    Reading{f.candidate.headerStart, f.candidate.zAddress, f.candidate.rows > 1,
-                            f.candidate.countSize, f.candidate.xElement.size});
+                readings.push_back(Reading{f.candidate.headerStart, f.candidate.zAddress,
+                                           f.candidate.rows > 1, f.candidate.countSize,
+                                           f.candidate.xElement.size, f.candidate.xAddress});
         std::sort(readings.begin(), readings.end(), [](const Reading &a, const Reading &b) {
             return a.start != b.start ? a.start < b.start : a.end < b.end;
         });
@@ -696,8 +697,12 @@ struct Finder
             };
             for (auto it = from(readings, c.headerStart); it != readings.end() && it->start < z;
                  ++it) {
+                // Unless the other took this reading's first X point for its count: both
+                // counts of a table stored together, and the X axis's first point happens to
+                // be the number of points after it.
                 if (it->start > c.headerStart && inStep(*it)
-                    && (it->end == z || (it->end > z && runsOn)))
+                    && (it->end == z || (it->end > z && runsOn))
+                    && !(c.rows > 1 && it->x == c.xAddress + c.xElement.size))
                     return true;
                 if (c.rows == 1 && it->start == c.headerStart && it->table && it->end > z)
                     return true;

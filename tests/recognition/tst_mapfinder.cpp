@@ -416,6 +416,22 @@ private slots:
         QCOMPARE(candidateName(r.candidates.first()), name);
     }
 
+    // A table whose X axis begins with the number of points after it: read with both counts
+    // stored together, not with its second count and that first point as counts.
+    void xAxisStartingWithItsCount()
+    {
+        Builder b(0x1000);
+        b.noise(0, 0x1000, 3);
+        const qint64 z = writeTable(b, 0x400, Layout::CountsFirst8, 8, 8, 1, true, false);
+        b.put(0x40A, 7, 1, true);
+        for (int i = 0; i < 64; ++i) // a gentle surface, smooth even read seven to a row
+            b.put(z + i, quint32(100 + 4 * (i % 8) + 3 * (i / 8)), 1, true);
+        const MapFinderResult r = find(b.bytes);
+        QVERIFY2(hasCandidate(r, z, 8, 8, 1), qPrintable(describe(r)));
+        for (const MapCandidate &c : r.candidates)
+            QVERIFY(c.zAddress != z || c.headerStart == 0x400);
+    }
+
     // A table of words whose last row is zero, in zeros: its own last row, not filler taken in,
     // since its bytes end there too. Bytes followed by erased flash are not read as words.
     void tablesEndingInTheirFill_data()
